@@ -1,0 +1,353 @@
+#include "runtime/IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace parlumo {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\v\f";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view s) {
+  const auto first = s.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(kBlanks);
+  return s.substr(first, last - first + 1);
+}
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+std::string_view Unquote(std::string_view value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+bool IsBlank(char c) { return kBlanks.find(c) != std::string_view::npos; }
+
+// A value that reading would change (outer blanks, outer quotes) is written in
+// quotes, which reading takes off again: what is written is what is read.
+std::string QuoteIfNeeded(std::string_view value) {
+  if (value.empty()) return {};
+  const bool outerBlank = IsBlank(value.front()) || IsBlank(value.back());
+  const bool outerQuotes = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+  if (!outerBlank && !outerQuotes) return std::string(value);
+  std::string quoted;
+  quoted.reserve(value.size() + 2);
+  quoted += '"';
+  quoted += value;
+  quoted += '"';
+  return quoted;
+}
+
+bool HasLineBreakOrNul(std::string_view s) {
+  return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+// Closes a file descriptor and removes a temporary file unless released.
+class TempFile {
+ public:
+  TempFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  int Fd() const { return fd_; }
+  const std::string& Path() const { return path_; }
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+  void Keep() { path_.clear(); }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+}  // namespace
+
+EIniFileException::EIniFileException(const std::filesystem::path& fileName, std::string reason)
+    : std::runtime_error("In " + fileName.string() + " kann nicht geschrieben werden"),
+      reason_(std::move(reason)) {}
+
+// ---------------------------------------------------------------------------
+// TIniDocument
+
+TIniDocument::TIniDocument(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const auto nl = text.find('\n', pos);
+    Line line;
+    if (nl == std::string_view::npos) {
+      line.text = std::string(text.substr(pos));
+      pos = text.size();
+    } else {
+      size_t end = nl;
+      if (end > pos && text[end - 1] == '\r') --end;
+      line.text = std::string(text.substr(pos, end - pos));
+      line.eol = std::string(text.substr(end, nl + 1 - end));
+      pos = nl + 1;
+    }
+    lines_.push_back(std::move(line));
+  }
+}
+
+TIniDocument::Parsed TIniDocument::ParseLine(std::string_view text, bool first) {
+  if (first && text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
+  const auto trimmed = Trim(text);
+  Parsed parsed;
+  if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#') return parsed;
+  if (trimmed.front() == '[') {
+    auto name = trimmed.substr(1);
+    const auto close = name.find(']');
+    if (close != std::string_view::npos) name = name.substr(0, close);
+    parsed.kind = Kind::Section;
+    parsed.name = Trim(name);
+    return parsed;
+  }
+  const auto eq = trimmed.find('=');
+  if (eq == std::string_view::npos) return parsed;
+  parsed.kind = Kind::Key;
+  parsed.name = Trim(trimmed.substr(0, eq));
+  parsed.value = Trim(trimmed.substr(eq + 1));
+  return parsed;
+}
+
+std::optional<std::string> TIniDocument::Get(std::string_view section, std::string_view key) const {
+  section = Trim(section);
+  key = Trim(key);
+  bool inSection = false;
+  bool sectionSeen = false;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const auto parsed = ParseLine(lines_[i].text, i == 0);
+    if (parsed.kind == Kind::Section) {
+      // Only the first section of a name counts, as with the system's own reader.
+      if (inSection) return std::nullopt;
+      inSection = !sectionSeen && EqualsNoCase(parsed.name, section);
+      sectionSeen = sectionSeen || inSection;
+    } else if (inSection && parsed.kind == Kind::Key && EqualsNoCase(parsed.name, key)) {
+      return std::string(Unquote(parsed.value));
+    }
+  }
+  return std::nullopt;
+}
+
+std::string_view TIniDocument::NewLineEnding() const {
+  for (const auto& line : lines_) {
+    if (!line.eol.empty()) return line.eol;
+  }
+  return "\n";
+}
+
+void TIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+  section = Trim(section);
+  key = Trim(key);
+  if (section.empty() || key.empty() || HasLineBreakOrNul(section) || HasLineBreakOrNul(key) ||
+      HasLineBreakOrNul(value) || section.find(']') != std::string_view::npos ||
+      key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';' ||
+      key.front() == '#') {
+    throw std::invalid_argument("name or value cannot be stored in an INI file");
+  }
+  const std::string newText = std::string(key) + "=" + QuoteIfNeeded(value);
+  const std::string eol(NewLineEnding());
+
+  // Find the first section of that name and, inside it, the key or the place
+  // after its last non-blank line.
+  std::optional<size_t> sectionLine;
+  size_t insertAt = 0;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const auto parsed = ParseLine(lines_[i].text, i == 0);
+    if (parsed.kind == Kind::Section) {
+      if (sectionLine) break;
+      if (EqualsNoCase(parsed.name, section)) {
+        sectionLine = i;
+        insertAt = i + 1;
+      }
+      continue;
+    }
+    if (!sectionLine) continue;
+    if (parsed.kind == Kind::Key && EqualsNoCase(parsed.name, key)) {
+      lines_[i].text = newText;
+      return;
+    }
+    if (!Trim(lines_[i].text).empty()) insertAt = i + 1;
+  }
+
+  auto terminateLast = [&] {
+    if (!lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = eol;
+  };
+  if (sectionLine) {
+    if (insertAt == lines_.size()) terminateLast();
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), Line{newText, eol});
+    return;
+  }
+  terminateLast();
+  if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back(Line{"", eol});
+  lines_.push_back(Line{"[" + std::string(section) + "]", eol});
+  lines_.push_back(Line{newText, eol});
+}
+
+std::string TIniDocument::Text() const {
+  std::string text;
+  for (const auto& line : lines_) {
+    text += line.text;
+    text += line.eol;
+  }
+  return text;
+}
+
+// ---------------------------------------------------------------------------
+// TIniFile
+
+std::optional<int> ParseIniInteger(std::string_view text) {
+  text = Trim(text);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  int base = 10;
+  if (text.starts_with('$')) {
+    base = 16;
+    text.remove_prefix(1);
+  } else if (text.starts_with("0x") || text.starts_with("0X")) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty()) return std::nullopt;
+  long long magnitude = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+  if (ec != std::errc() || end != text.data() + text.size() || magnitude < 0) return std::nullopt;
+  const long long value = negative ? -magnitude : magnitude;
+  if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<int>(value);
+}
+
+TIniFile::TIniFile(std::filesystem::path fileName) : fileName_(std::move(fileName)) {}
+
+std::optional<TIniDocument> TIniFile::Load() const {
+  std::error_code ec;
+  const auto status = std::filesystem::status(fileName_, ec);
+  if (status.type() == std::filesystem::file_type::not_found) return TIniDocument();
+  if (ec || status.type() != std::filesystem::file_type::regular) return std::nullopt;
+  std::ifstream in(fileName_, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return TIniDocument(text.str());
+}
+
+void TIniFile::Store(const TIniDocument& document) const {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  // Write through a symbolic link to the file it names instead of replacing the link.
+  fs::path target = fileName_;
+  if (fs::is_symlink(fileName_, ec)) {
+    target = fs::weakly_canonical(fileName_, ec);
+    if (ec) throw EIniFileException(fileName_, "cannot resolve link: " + ec.message());
+  }
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  fs::create_directories(folder, ec);
+  if (ec) throw EIniFileException(fileName_, "cannot create folder: " + ec.message());
+
+  mode_t mode = S_IRUSR | S_IWUSR;
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
+
+  std::string tempName = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(tempName.data());
+  if (fd < 0) throw EIniFileException(fileName_, ErrnoText("cannot create temporary file"));
+  TempFile temp(fd, tempName);
+
+  const std::string text = document.Text();
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = ::write(temp.Fd(), text.data() + written, text.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw EIniFileException(fileName_, ErrnoText("write"));
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (::fchmod(temp.Fd(), mode) != 0) throw EIniFileException(fileName_, ErrnoText("chmod"));
+  if (::fsync(temp.Fd()) != 0) throw EIniFileException(fileName_, ErrnoText("fsync"));
+  if (!temp.Close()) throw EIniFileException(fileName_, ErrnoText("close"));
+  if (::rename(temp.Path().c_str(), target.c_str()) != 0) {
+    throw EIniFileException(fileName_, ErrnoText("rename"));
+  }
+  temp.Keep();
+  // Make the rename itself durable; a failure here no longer loses data.
+  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view def) const {
+  const auto document = Load();
+  auto value = document ? document->Get(section, key) : std::nullopt;
+  return value ? std::move(*value) : std::string(def);
+}
+
+int TIniFile::ReadInteger(std::string_view section, std::string_view key, int def) const {
+  const auto document = Load();
+  const auto value = document ? document->Get(section, key) : std::nullopt;
+  if (!value) return def;
+  return ParseIniInteger(*value).value_or(def);
+}
+
+bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
+  return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  // A file that exists but cannot be read is not rewritten: that would throw
+  // away every setting in it.
+  auto document = Load();
+  if (!document) throw EIniFileException(fileName_, "the existing file cannot be read");
+  try {
+    document->Set(section, key, value);
+  } catch (const std::invalid_argument& e) {
+    throw EIniFileException(fileName_, e.what());
+  }
+  Store(*document);
+}
+
+void TIniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+}  // namespace parlumo

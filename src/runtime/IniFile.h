@@ -1,0 +1,101 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parlumo {
+
+// A failed write of the settings file. The text is German in every interface
+// language: it is the one the settings code has always shown for this case.
+class EIniFileException : public std::runtime_error {
+ public:
+  EIniFileException(const std::filesystem::path& fileName, std::string reason);
+
+  // What went wrong underneath (for logs and tests); what() is the user's text.
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
+// The text of an INI file held in memory, line by line, with the lookup rules of
+// Windows profile files: sections and keys match without regard to ASCII letter
+// case, blanks around names and values do not count, and a value wrapped in
+// double quotes loses them. The first matching section and key win. Setting a
+// value changes exactly one line (or adds one, or a section header and one), so
+// comments, order, blank lines, unknown keys and line endings stay as they were.
+class TIniDocument {
+ public:
+  TIniDocument() = default;
+  explicit TIniDocument(std::string_view text);
+
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+
+  // Sets key=value in section. Throws std::invalid_argument for a name or value
+  // that the file format cannot hold (line breaks, NUL, "=" in a key, "]" in a
+  // section, an empty name): storing it would corrupt or inject other keys.
+  void Set(std::string_view section, std::string_view key, std::string_view value);
+
+  std::string Text() const;
+
+ private:
+  struct Line {
+    std::string text;  // without the line ending
+    std::string eol;   // "\n", "\r\n" or empty for a last line without one
+  };
+  enum class Kind { Other, Section, Key };
+  struct Parsed {
+    Kind kind = Kind::Other;
+    std::string_view name;   // section or key name, trimmed
+    std::string_view value;  // key value, trimmed, quotes not yet removed
+  };
+
+  static Parsed ParseLine(std::string_view text, bool first);
+  std::string_view NewLineEnding() const;
+
+  std::vector<Line> lines_;
+};
+
+// The program's settings file. Every read looks at the file as it is on disk now
+// (a missing or unreadable file or key gives the default); every write changes
+// the file at once and atomically: the new text goes to a temporary file in the
+// same folder, which then replaces the old one, so a crash leaves either the old
+// or the new file, never half of one. The first write creates the file (and its
+// folder), readable by the user only, since it holds the proxy password.
+class TIniFile {
+ public:
+  explicit TIniFile(std::filesystem::path fileName);
+
+  const std::filesystem::path& FileName() const { return fileName_; }
+
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view def) const;
+  // Decimal, optionally signed, or hexadecimal with "$" or "0x"; anything else,
+  // or a number outside int, gives the default.
+  int ReadInteger(std::string_view section, std::string_view key, int def) const;
+  // True for any integer other than 0; a value that is no integer gives def.
+  bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+
+  // These throw EIniFileException when the file cannot be written; the file is
+  // then unchanged.
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  void WriteInteger(std::string_view section, std::string_view key, int value);
+  void WriteBool(std::string_view section, std::string_view key, bool value);
+
+ private:
+  // The file's text; an empty document when there is no file, nullopt when
+  // there is one that cannot be read.
+  std::optional<TIniDocument> Load() const;
+  void Store(const TIniDocument& document) const;
+
+  std::filesystem::path fileName_;
+};
+
+// Parses an integer the way settings values are read; nullopt when it is none.
+std::optional<int> ParseIniInteger(std::string_view text);
+
+}  // namespace parlumo
