@@ -14,7 +14,8 @@ namespace parlumo {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\v\f";
+// A stray carriage return (a file cut after "\r") counts as a blank, too.
+constexpr std::string_view kBlanks = " \t\v\f\r";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 std::string_view Trim(std::string_view s) {
@@ -24,7 +25,9 @@ std::string_view Trim(std::string_view s) {
   return s.substr(first, last - first + 1);
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -41,7 +44,9 @@ std::string_view Unquote(std::string_view value) {
   return value;
 }
 
-bool IsBlank(char c) { return kBlanks.find(c) != std::string_view::npos; }
+bool IsBlank(char c) {
+  return kBlanks.find(c) != std::string_view::npos;
+}
 
 // A value that reading would change (outer blanks, outer quotes) is written in
 // quotes, which reading takes off again: what is written is what is read.
@@ -62,7 +67,9 @@ bool HasLineBreakOrNul(std::string_view s) {
   return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string ErrnoText(const char* what) {
+  return std::string(what) + ": " + std::strerror(errno);
+}
 
 // Closes a file descriptor and removes a temporary file unless released.
 class TempFile {

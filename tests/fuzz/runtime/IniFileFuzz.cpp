@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string before[6][6];
   for (int s = 0; s < 6; ++s) {
-    for (int k = 0; k < 6; ++k) before[s][k] = document.Get(kNames[s], kNames[k]).value_or("\x01");
+    for (int k = 0; k < 6; ++k)
+      before[s][k] = document.Get(kNames[s], kNames[k]).value_or("\x01");
   }
   document.Set(section, key, value);
   if (document.Get(section, key) != value) std::abort();

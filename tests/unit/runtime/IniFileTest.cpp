@@ -65,9 +65,15 @@ TEST(IniDocumentTest, LookupRules) {
       {"[A]\nk=1\n[a]\nk=2\nj=3\n", "A", "j", nullptr},
       {"[A]\n;k=1\n#k=2\nk=3\n", "A", "k", "3"},
       {"\xEF\xBB\xBF[A]\nk=1\n", "A", "k", "1"},
-      {"[A]\nk=Gr\xC3\xBC\xC3\x9F" "e\n", "A", "k", "Gr\xC3\xBC\xC3\x9F" "e"},
+      {"[A]\nk=Gr\xC3\xBC\xC3\x9F"
+       "e\n",
+       "A", "k",
+       "Gr\xC3\xBC\xC3\x9F"
+       "e"},
       {"[A]\nno equals sign\nk=1", "A", "k", "1"},
       {"", "A", "k", nullptr},
+      // a file cut after a carriage return: the stray "\r" is no part of the value
+      {"[A]\nk=x\r", "A", "k", "x"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -93,8 +99,7 @@ TEST(IniDocumentTest, SetChangesOnlyItsLine) {
   const WriteCase cases[] = {
       // replaced in place, comments and unknown keys kept
       {"; mine\n[General]\nUnknown=7\nStartupType=3 ; x\n\n[Proxy]\nServer=a\n", "general",
-       "StartupType", "1",
-       "; mine\n[General]\nUnknown=7\nStartupType=1\n\n[Proxy]\nServer=a\n"},
+       "StartupType", "1", "; mine\n[General]\nUnknown=7\nStartupType=1\n\n[Proxy]\nServer=a\n"},
       // added after the section's last non-blank line, before the blank separator
       {"[General]\nA=1\n\n[Proxy]\n", "General", "B", "2", "[General]\nA=1\nB=2\n\n[Proxy]\n"},
       // new section at the end, set apart by a blank line
@@ -128,9 +133,15 @@ TEST(IniDocumentTest, RefusesWhatWouldCorruptTheFile) {
     const char* key;
     std::string value;
   } cases[] = {
-      {"A", "k", "1\n[Proxy]\nServer=evil"}, {"A", "k", "a\rb"}, {"A", "k", std::string("a\0b", 3)},
-      {"A", "k=j", "1"},  {"A]", "k", "1"},  {"", "k", "1"},
-      {"A", "", "1"},     {"A", "[k", "1"},  {"A\nB", "k", "1"},
+      {"A", "k", "1\n[Proxy]\nServer=evil"},
+      {"A", "k", "a\rb"},
+      {"A", "k", std::string("a\0b", 3)},
+      {"A", "k=j", "1"},
+      {"A]", "k", "1"},
+      {"", "k", "1"},
+      {"A", "", "1"},
+      {"A", "[k", "1"},
+      {"A\nB", "k", "1"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.section) + "/" + c.key);
@@ -242,8 +253,8 @@ TEST_F(IniFileTest, FailedWriteRaisesTheUsersTextAndChangesNothing) {
     blocked.WriteString("A", "k", "v");
     FAIL() << "no exception";
   } catch (const EIniFileException& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "In " + (Path("blocker") / "parlumo.ini").string() + " kann nicht geschrieben werden");
+    EXPECT_EQ(std::string(e.what()), "In " + (Path("blocker") / "parlumo.ini").string() +
+                                         " kann nicht geschrieben werden");
     EXPECT_FALSE(e.Reason().empty());
   }
   EXPECT_EQ(Get(Path("blocker")), "x");
