@@ -5,12 +5,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "RatioReporter.h"
 #include "translate/Parser.h"
 
 namespace {
@@ -77,41 +76,11 @@ void BM_TParser(benchmark::State& state) {
 BENCHMARK(BM_FindLoop)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TParser)->ArgName("CaseSensitive")->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
-// Prints what the console reporter prints and keeps each run's time per iteration,
-// so the ratios can be given at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  void PrintRatios() const {
-    const auto reference = times_.find("BM_FindLoop");
-    if (reference == times_.end()) return;
-    std::printf("\nCPU time per parse against the find loop (same run):\n");
-    for (const auto& [name, time] : times_) {
-      if (name == reference->first) continue;
-      std::printf("  %-32s %6.2fx\n", name.c_str(), time / reference->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  using parlumo::bench::RatioReporter;
+  return parlumo::bench::RunWithRatios(argc, argv, RatioReporter::Time::Cpu,
+                                       {{"BM_TParser/CaseSensitive:1", "BM_FindLoop"},
+                                        {"BM_TParser/CaseSensitive:0", "BM_FindLoop"}});
 }
