@@ -37,13 +37,20 @@ class TranslateOutcome {
   static TranslateOutcome Translated(std::string text) {
     return TranslateOutcome(std::move(text), std::nullopt);
   }
-  static TranslateOutcome Failed(TranslateFailure failure) { return TranslateOutcome({}, failure); }
+  // detail: why, in the client's words (for ConnectionFailed, e.g. "Connection
+  // refused (Error #10061)"); empty when there is nothing to add.
+  static TranslateOutcome Failed(TranslateFailure failure, std::string detail = {}) {
+    TranslateOutcome outcome({}, failure);
+    outcome.detail_ = std::move(detail);
+    return outcome;
+  }
 
   bool Succeeded() const { return !failure_.has_value(); }
   // The translated text; empty after a failure.
   const std::string& Text() const { return text_; }
   // The failure; nothing after success.
   std::optional<TranslateFailure> Failure() const { return failure_; }
+  const std::string& Detail() const { return detail_; }
 
  private:
   TranslateOutcome(std::string text, std::optional<TranslateFailure> failure)
@@ -51,6 +58,7 @@ class TranslateOutcome {
 
   std::string text_;
   std::optional<TranslateFailure> failure_;
+  std::string detail_;
 };
 
 // Encodes value as application/x-www-form-urlencoded: ASCII letters, digits and

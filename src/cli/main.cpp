@@ -1,0 +1,251 @@
+// parlumo-translate: translates a text on the command line through the same
+// exchange as the desktop program.
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/Encryption.h"
+#include "net/HttpClient.h"
+#include "runtime/IniFile.h"
+#include "runtime/PollEventLoop.h"
+#include "runtime/SettingsPath.h"
+#include "text/LanguageText.h"
+#include "translate/LanguagePairs.h"
+#include "translate/TranslateText.h"
+
+namespace {
+
+using namespace parlumo;
+
+constexpr int kExitTranslated = 0;
+constexpr int kExitNoText = 1;
+constexpr int kExitConnectionFailed = 2;
+constexpr int kExitNotTranslated = 3;
+constexpr int kExitUnknownDataFormat = 4;
+constexpr int kExitUsage = 64;
+
+const char* const kUsage =
+    "Usage: parlumo-translate [options] [TEXT...]\n"
+    "Translates TEXT (the arguments joined by blanks, or standard input when there\n"
+    "are none) and prints the translation.\n"
+    "\n"
+    "Options:\n"
+    "  --pair P              language pair: an index 0-11 or a code such as en|de\n"
+    "                        (default 0, en|de; an index outside 0-11 means en|de)\n"
+    "  --service HOST[:PORT] translation service (default: the settings file's\n"
+    "                        Service/Host, else 127.0.0.1:8085)\n"
+    "  --proxy HOST[:PORT]   proxy server (default: the settings file's Proxy section)\n"
+    "  --proxy-user U        proxy user name\n"
+    "  --proxy-password P    proxy password\n"
+    "  --ini FILE            settings file to read (default: the desktop program's)\n"
+    "  --lang en|de          language of messages (default: the settings file's\n"
+    "                        InterfaceLanguage)\n"
+    "  --timeout SECONDS     give up after this long without progress (default 30)\n"
+    "  --verbose             print the request and response header lines on\n"
+    "                        standard error\n"
+    "  --help                print this text\n"
+    "\n"
+    "Exit status: 0 translated, 1 no text, 2 no connection, 3 not translated,\n"
+    "4 unknown data format, 64 usage error.\n";
+
+struct Options {
+  std::optional<std::string> pair;
+  std::optional<std::string> service;
+  std::optional<std::string> proxy;
+  std::optional<std::string> proxyUser;
+  std::optional<std::string> proxyPassword;
+  std::optional<std::string> ini;
+  std::optional<std::string> lang;
+  int timeoutSeconds = 30;
+  bool verbose = false;
+  bool help = false;
+  std::vector<std::string> words;
+};
+
+int UsageError(const std::string& message) {
+  std::cerr << "parlumo-translate: " << message << "\n" << kUsage;
+  return kExitUsage;
+}
+
+std::optional<int> ParseInt(const std::string& text) {
+  int value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// Parses the arguments; returns an exit status when they are unusable.
+std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
+  bool textOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (textOnly || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.words.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      textOnly = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      continue;
+    }
+    if (arg == "--verbose" || arg == "-v") {
+      options.verbose = true;
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> value;
+    if (const auto eq = arg.find('='); eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+    }
+    std::optional<std::string>* target = nullptr;
+    if (name == "--pair") target = &options.pair;
+    if (name == "--service") target = &options.service;
+    if (name == "--proxy") target = &options.proxy;
+    if (name == "--proxy-user") target = &options.proxyUser;
+    if (name == "--proxy-password") target = &options.proxyPassword;
+    if (name == "--ini") target = &options.ini;
+    if (name == "--lang") target = &options.lang;
+    const bool timeout = name == "--timeout";
+    if (target == nullptr && !timeout) return UsageError("unknown option " + name);
+    if (!value) {
+      if (i + 1 >= argc) return UsageError(name + " needs a value");
+      value = argv[++i];
+    }
+    if (timeout) {
+      const auto seconds = ParseInt(*value);
+      if (!seconds || *seconds <= 0) return UsageError("--timeout needs a positive number");
+      options.timeoutSeconds = *seconds;
+    } else {
+      *target = *value;
+    }
+  }
+  return std::nullopt;
+}
+
+std::string ReadStandardInput() {
+  std::string text((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+    text.pop_back();
+  return text;
+}
+
+bool IsBlank(const std::string& text) {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// Prints a failure as its caption and text (keys text, text + 1) and a detail.
+void PrintFailure(int language, int textKey, const std::string& detail) {
+  std::cerr << LanguageText(language, textKey + 1) << "\n"
+            << LanguageText(language, textKey) << "\n";
+  if (!detail.empty()) std::cerr << detail << "\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const auto status = ParseArguments(argc, argv, options)) return *status;
+  if (options.help) {
+    std::cout << kUsage;
+    return kExitTranslated;
+  }
+
+  // Settings: the file the desktop program uses, unless --ini names one.
+  std::filesystem::path iniPath;
+  if (options.ini) {
+    iniPath = *options.ini;
+  } else {
+    const auto desktop = CurrentProgramPath().parent_path() / "parlumo";
+    std::error_code ec;
+    iniPath =
+        std::filesystem::exists(desktop, ec) ? SettingsFilePath(desktop) : UserSettingsFilePath();
+  }
+  const TIniFile ini(iniPath);
+
+  int language = ini.ReadInteger("Languages", "InterfaceLanguage", 1) == 1 ? 1 : 0;
+  if (options.lang) {
+    if (*options.lang == "en") {
+      language = 0;
+    } else if (*options.lang == "de") {
+      language = 1;
+    } else {
+      return UsageError("--lang takes en or de");
+    }
+  }
+
+  int pairIndex = 0;
+  if (options.pair) {
+    if (const auto index = ParseInt(*options.pair)) {
+      pairIndex = *index;
+    } else {
+      pairIndex = LanguagePairIndex(*options.pair);
+      if (pairIndex < 0) return UsageError("unknown language pair " + *options.pair);
+    }
+  }
+
+  const std::string service =
+      options.service ? *options.service
+                      : ini.ReadString("Service", "Host", std::string(kDefaultServiceHost));
+  TProxySettings proxy;
+  proxy.server = options.proxy ? *options.proxy : ini.ReadString("Proxy", "Server", "");
+  proxy.port = ini.ReadString("Proxy", "Port", "");
+  if (proxy.port.empty()) proxy.port = "80";
+  proxy.username = options.proxyUser ? *options.proxyUser : ini.ReadString("Proxy", "Username", "");
+  proxy.password =
+      options.proxyPassword
+          ? *options.proxyPassword
+          : UnscramblePassword(ini.ReadString("Proxy", "Password", ""), kPasswordScrambleKey);
+
+  std::string text;
+  if (options.words.empty()) {
+    text = ReadStandardInput();
+  } else {
+    for (const auto& word : options.words) {
+      if (!text.empty()) text += ' ';
+      text += word;
+    }
+  }
+  if (IsBlank(text)) {
+    std::cerr << LanguageText(language, 603) << "\n" << LanguageText(language, 602) << "\n";
+    return kExitNoText;
+  }
+
+  PollEventLoop loop;
+  THttpClient client(loop);
+  client.Timeout = std::chrono::seconds(options.timeoutSeconds);
+  if (options.verbose) {
+    client.OnCommand = [](THttpClient&, std::string& line) { std::cerr << "> " << line << "\n"; };
+    client.OnHeaderData = [](THttpClient& c) {
+      std::cerr << "< " << c.ResponseHeader().back() << "\n";
+    };
+  }
+  TParser splitter;
+  const TranslateOutcome outcome = TranslateText(client, splitter, text, pairIndex, service, proxy);
+  if (outcome.Succeeded()) {
+    std::cout << outcome.Text() << "\n";
+    return kExitTranslated;
+  }
+  switch (*outcome.Failure()) {
+    case TranslateFailure::ConnectionFailed:
+      PrintFailure(language, 604, outcome.Detail());
+      return kExitConnectionFailed;
+    case TranslateFailure::NotTranslated:
+      PrintFailure(language, 608, "");
+      return kExitNotTranslated;
+    case TranslateFailure::UnknownDataFormat:
+      PrintFailure(language, 606, "");
+      return kExitUnknownDataFormat;
+  }
+  return kExitConnectionFailed;
+}

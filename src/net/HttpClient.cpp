@@ -1,0 +1,1099 @@
+#include "net/HttpClient.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+
+#include "net/MimeCodec.h"
+#include "net/Url.h"
+
+namespace parlumo {
+
+namespace {
+
+constexpr std::size_t kChunkSize = 8193;
+const char* const kCutShort = "Connection closed before the whole document was received";
+
+std::string Lower(std::string s) {
+  for (auto& c : s)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string TrimBlanks(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  const auto last = s.find_last_not_of(" \t");
+  return s.substr(first, last - first + 1);
+}
+
+bool StartsWithNoCase(const std::string& s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(s[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The whole text as an integer, or -1 when it is none.
+std::int64_t ParseLength(const std::string& text) {
+  const std::string t = TrimBlanks(text);
+  std::int64_t value = -1;
+  const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
+  if (t.empty() || ec != std::errc() || end != t.data() + t.size() || value < 0) return -1;
+  return value;
+}
+
+// The request-URI up to and including the last "/" or ":" before its first "?".
+std::string UriDirectory(const std::string& uri) {
+  const std::string beforeQuery = uri.substr(0, uri.find('?'));
+  const auto cut = beforeQuery.find_last_of("/:");
+  return cut == std::string::npos ? std::string() : beforeQuery.substr(0, cut + 1);
+}
+
+std::string HttpDate(std::time_t when) {
+  std::tm tm{};
+  gmtime_r(&when, &tm);
+  static constexpr std::string_view kDays = "SunMonTueWedThuFriSat";
+  static constexpr std::string_view kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3s, %2.2d %.3s %4.4d %2.2d:%2.2d:%2.2d GMT",
+                kDays.data() + 3 * tm.tm_wday, tm.tm_mday, kMonths.data() + 3 * tm.tm_mon,
+                tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  return text;
+}
+
+}  // namespace
+
+THttpClient::THttpClient(EventLoop& loop)
+    : loop_(loop), socket_(std::make_unique<TAsyncSocket>(loop)) {
+  TAsyncSocket& s = *socket_;
+  s.OnDnsLookupDone = [this](TAsyncSocket&, int e) { LookupDone(e); };
+  s.OnSessionConnected = [this](TAsyncSocket&, int e) { SessionConnected(e); };
+  s.OnDataAvailable = [this](TAsyncSocket&, int) { DataAvailable(); };
+  s.OnDataSent = [this](TAsyncSocket&, int) {
+    Progress();
+    if (allowedToSend_) SendNextChunk();
+  };
+  s.OnSessionClosed = [this](TAsyncSocket&, int e) {
+    if (closedRoute_ == ClosedRoute::Reconnect) {
+      Reconnect();
+    } else {
+      SessionClosed(e);
+    }
+  };
+  s.OnError = [this](TAsyncSocket&) { Raise(OnSocketError); };
+}
+
+THttpClient::~THttpClient() {
+  timer_.reset();
+  // The socket goes without events: the client is no longer there to get them.
+  socket_->OnSessionClosed = nullptr;
+  socket_->OnDnsLookupDone = nullptr;
+  socket_->OnError = nullptr;
+}
+
+template <typename Event, typename... Args>
+bool THttpClient::Raise(const Event& event, Args&&... args) {
+  if (!event) return true;
+  const auto alive = lifetime_.Token();
+  const Event handler = event;
+  handler(*this, std::forward<Args>(args)...);
+  return !alive.expired();
+}
+
+void THttpClient::SetRequestVer(const std::string& version) {
+  if (version != "1.0" && version != "1.1") throw EHttpException("Insupported HTTP version", 5);
+  requestVer_ = version;
+}
+
+void THttpClient::SetState(THttpClientState state) {
+  if (state_ == state) return;
+  state_ = state;
+  Raise(OnStateChange);
+}
+
+bool THttpClient::IsConnected() const {
+  return connected_ && socket_->State() == TSocketState::wsConnected;
+}
+
+// ---------------------------------------------------------------------------
+// Running a request
+
+void THttpClient::RunRequest(THttpRequest kind) {
+  StartRequest(kind);
+  const auto alive = lifetime_.Token();
+  while (!alive.expired() && state_ != THttpClientState::hcsIdle) {
+    if (loop_.Terminating()) {
+      Abort();
+      break;
+    }
+    loop_.ProcessEvents(std::chrono::milliseconds(1000));
+  }
+  if (alive.expired()) return;
+  if (statusCode_ >= 400 && statusCode_ != 401 && statusCode_ != 407) {
+    throw EHttpException(reasonPhrase_, static_cast<std::uint16_t>(statusCode_));
+  }
+}
+
+void THttpClient::StartRequest(THttpRequest kind) {
+  if (kind != THttpRequest::httpCLOSE && state_ != THttpClientState::hcsIdle) {
+    throw EHttpException("HTTP component is busy", 1);
+  }
+  if ((kind == THttpRequest::httpPOST || kind == THttpRequest::httpPUT) &&
+      (RequestStream == nullptr || RequestStream->Position() >= RequestStream->Size())) {
+    throw EHttpException("HTTP component has nothing to post or put", 2);
+  }
+  relocations_ = 0;
+  finishPosted_ = false;
+  ArmTimer();
+  if (kind == THttpRequest::httpCLOSE) {
+    statusCode_ = 200;
+    reasonPhrase_ = "OK";
+    SetState(THttpClientState::hcsClosing);
+    if (socket_->State() == TSocketState::wsClosed) {
+      Finish();
+    } else {
+      closedRoute_ = ClosedRoute::Normal;
+      socket_->CloseAfterEvent();
+    }
+    return;
+  }
+  requestType_ = kind;
+  ResetPerRequest();
+  WorkOutTargets();
+  if (socket_->State() == TSocketState::wsConnected) {
+    if (connectHost_ == openHost_ && connectPort_ == openPort_ && protocol_ == openProtocol_) {
+      SessionConnected(0);
+      return;
+    }
+    socket_->Abort();
+  }
+  connected_ = false;
+  SetState(THttpClientState::hcsNotConnected);
+  Connect();
+}
+
+void THttpClient::ResetPerRequest() {
+  responseHeader_.clear();
+  requestDoneError_ = 0;
+  documentName_.clear();
+  statusCode_ = 0;
+  reasonPhrase_.clear();
+  rcvdCount_ = 0;
+  sentCount_ = 0;
+  headerLineCount_ = 0;
+  bodyCount_ = 0;
+  headerBytes_ = 0;
+  contentLength_ = -1;
+  contentType_.clear();
+  transferEncoding_.clear();
+  allowedToSend_ = false;
+  location_ = URL;
+  challenges_.clear();
+  closeRequested_ = requestVer_ == "1.0";
+  relocationPending_ = false;
+  headerOpen_ = false;
+  failed_ = false;
+  lineHandler_ = LineHandler::None;
+}
+
+void THttpClient::WorkOutTargets() {
+  const TUrlParts url = SplitUrl(URL);
+  if (!url.user.empty()) Username = url.user;
+  if (!url.password.empty()) Password = url.password;
+  targetHost_ = url.host;
+  protocol_ = url.protocol;
+  if (Proxy.empty()) {
+    requestUri_ = url.path;
+    connectHost_ = url.host;
+    connectPort_ = url.port.empty() ? "80" : url.port;
+  } else {
+    targetPort_ = url.port.empty() ? (url.protocol == "https" ? "443" : "80") : url.port;
+    requestUri_ = (url.protocol.empty() ? std::string("http") : url.protocol) + "://" + url.host +
+                  (url.port.empty() ? "" : ":" + url.port) + url.path;
+    const TUrlParts proxy = SplitUrl(Proxy);
+    connectHost_ = proxy.host;
+    connectPort_ = proxy.port.empty() ? ProxyPort : proxy.port;
+  }
+  if (requestUri_.empty()) requestUri_ = "/";
+  SetDocumentNameFromPath(url.path);
+}
+
+void THttpClient::SetDocumentNameFromPath(const std::string& path) {
+  const std::string p = path.substr(0, path.find('?'));
+  if (p.empty() || p.back() == '/') {
+    documentName_ = "document.htm";
+    return;
+  }
+  std::string name = p.substr(p.rfind('/') == std::string::npos ? 0 : p.rfind('/') + 1);
+  if (name.size() > 255) name.resize(255);
+  documentName_ = name.substr(0, name.find('?'));
+}
+
+// ---------------------------------------------------------------------------
+// Connecting
+
+void THttpClient::Connect() {
+  closedRoute_ = ClosedRoute::Normal;
+  if (IsConnected()) {
+    SessionConnected(0);
+    return;
+  }
+  SetState(THttpClientState::hcsResolving);
+  socket_->SetLocalAddr(LocalAddr);
+  try {
+    socket_->DnsLookup(connectHost_);
+  } catch (const std::exception& e) {
+    statusCode_ = 404;
+    reasonPhrase_ = e.what();
+    connected_ = false;
+    Finish();
+  }
+}
+
+void THttpClient::LookupDone(int error) {
+  if (state_ == THttpClientState::hcsAborting || state_ == THttpClientState::hcsIdle) return;
+  Progress();
+  if (error != 0) {
+    requestDoneError_ = error;
+    statusCode_ = 404;
+    reasonPhrase_ = "can't resolve hostname to IP address";
+    SessionClosed(error);
+    return;
+  }
+  SetState(THttpClientState::hcsResolved);
+  // Forget finished authentications.
+  if (authNtlmState_ == 4) authNtlmState_ = 0;
+  if (proxyAuthNtlmState_ == 4) proxyAuthNtlmState_ = authNtlmState_ = 0;
+  if (authBasicState_ == 2) authBasicState_ = 0;
+  if (proxyAuthBasicState_ == 2) proxyAuthBasicState_ = authBasicState_ = 0;
+
+  socket_->SetAddr(socket_->DnsResult());
+  socket_->SetLocalAddr(LocalAddr);
+  socket_->SetPort(connectPort_);
+  socket_->SetProto("tcp");
+  openHost_ = connectHost_;
+  openPort_ = connectPort_;
+  openProtocol_ = protocol_;
+  const auto alive = lifetime_.Token();
+  socket_->Connect();
+  if (alive.expired()) return;
+  const TSocketState s = socket_->State();
+  if (s != TSocketState::wsConnecting && s != TSocketState::wsConnected) {
+    // Rejected at once (a bad address or port, a failing system call): the
+    // socket reported it through OnError; the request ends with its message.
+    const int number = socket_->LastError() != 0 ? socket_->LastError() : 10022;
+    requestDoneError_ = number;
+    statusCode_ = 404;
+    reasonPhrase_ = "can't connect: " + socket_->LastErrorMessage();
+    socket_->Abort();
+    if (alive.expired()) return;
+    connected_ = false;
+    if (state_ != THttpClientState::hcsIdle) Finish();
+  }
+}
+
+void THttpClient::SessionConnected(int error) {
+  Progress();
+  if (error != 0) {
+    requestDoneError_ = error;
+    statusCode_ = 404;
+    reasonPhrase_ = SocketErrorText(error) + " (Error #" + std::to_string(error) + ")";
+    Raise(OnSessionConnected, error);
+    return;  // the socket reports the session closed next, which finishes
+  }
+  relocationPending_ = false;
+  connected_ = true;
+  SetState(THttpClientState::hcsConnected);
+  if (!Raise(OnSessionConnected, 0)) return;
+  lineHandler_ = LineHandler::Header;
+  receiveBuffer_.clear();
+  if (!Proxy.empty() && protocol_ == "https") {
+    // Tunnelling needs TLS, which this client does not have.
+    Fail("https is not supported", 0);
+    return;
+  }
+  SetState(THttpClientState::hcsAwaitingHeader);
+  SendRequestHeader(MethodName());
+  if ((requestType_ == THttpRequest::httpPOST || requestType_ == THttpRequest::httpPUT) &&
+      !NtlmNegotiating()) {
+    StartBody();
+  }
+}
+
+std::string THttpClient::MethodName() const {
+  switch (requestType_) {
+    case THttpRequest::httpPOST:
+      return "POST";
+    case THttpRequest::httpPUT:
+      return "PUT";
+    case THttpRequest::httpHEAD:
+      return "HEAD";
+    default:
+      return "GET";
+  }
+}
+
+bool THttpClient::NtlmNegotiating() const {
+  return ntlmForServer_ ? authNtlmState_ == 1 : proxyAuthNtlmState_ == 1;
+}
+
+// ---------------------------------------------------------------------------
+// Sending
+
+void THttpClient::SendRequestHeader(const std::string& method) {
+  if (!Raise(OnRequestHeaderBegin)) return;
+  const bool withBody =
+      requestType_ == THttpRequest::httpPOST || requestType_ == THttpRequest::httpPUT;
+  std::vector<std::string> lines;
+  lines.push_back(method + " " + requestUri_ + " HTTP/" + requestVer_);
+  if (!Sender.empty()) lines.push_back("From: " + Sender);
+  if (!Accept.empty()) lines.push_back("Accept: " + Accept);
+  if (!Reference.empty()) lines.push_back("Referer: " + Reference);
+  if (!Connection.empty()) lines.push_back("Connection: " + Connection);
+  if (!ProxyConnection.empty()) lines.push_back("Proxy-Connection: " + ProxyConnection);
+  if (!AcceptLanguage.empty()) lines.push_back("Accept-Language: " + AcceptLanguage);
+  if (withBody && !ContentTypePost.empty()) lines.push_back("Content-Type: " + ContentTypePost);
+  if (!Agent.empty()) lines.push_back("User-Agent: " + Agent);
+  lines.push_back("Host: " + targetHost_);
+  if (NoCache) lines.push_back("Pragma: no-cache");
+  if (withBody) {
+    const std::int64_t length =
+        NtlmNegotiating() ? 0 : RequestStream->Size() - RequestStream->Position();
+    lines.push_back("Content-Length: " + std::to_string(length));
+  }
+  if (ModifiedSince != 0) lines.push_back("If-Modified-Since: " + HttpDate(ModifiedSince));
+  const std::string workstation = NtlmWorkstationName();
+  if (ntlmForServer_ && authNtlmState_ == 1) {
+    lines.push_back("Authorization: NTLM " + EncodeNtlmBase64(NtlmNegotiateMessage()));
+  } else if (ntlmForServer_ && authNtlmState_ == 3) {
+    lines.push_back("Authorization: NTLM " +
+                    EncodeNtlmBase64(NtlmAuthenticateMessage(ntlmChallenge_.challenge, Username,
+                                                             Password, workstation)));
+  } else if (!ntlmForServer_ && proxyAuthNtlmState_ == 1) {
+    lines.push_back("Proxy-Authorization: NTLM " + EncodeNtlmBase64(NtlmNegotiateMessage()));
+  } else if (!ntlmForServer_ && proxyAuthNtlmState_ == 3) {
+    lines.push_back("Proxy-Authorization: NTLM " +
+                    EncodeNtlmBase64(NtlmAuthenticateMessage(
+                        ntlmChallenge_.challenge, ProxyUsername, ProxyPassword, workstation)));
+  } else if (basicForServer_ && authBasicState_ == 1) {
+    lines.push_back("Authorization: Basic " + EncodeBase64(Username + ":" + Password));
+  } else if (!basicForServer_ && proxyAuthBasicState_ == 1) {
+    lines.push_back("Proxy-Authorization: Basic " +
+                    EncodeBase64(ProxyUsername + ":" + ProxyPassword));
+  }
+  if (!Cookie.empty()) lines.push_back("Cookie: " + Cookie);
+  if (!ContentRangeBegin.empty() || !ContentRangeEnd.empty()) {
+    lines.push_back("Range: bytes=" + ContentRangeBegin + "-" + ContentRangeEnd);
+    ContentRangeBegin.clear();
+    ContentRangeEnd.clear();
+  }
+  acceptRanges_.clear();
+  if (!Raise(OnBeforeHeaderSend, method, lines)) return;
+
+  std::string header;
+  for (auto& line : lines) {
+    if (!Raise(OnCommand, line)) return;
+    header += line;
+    header += "\r\n";
+  }
+  if (!Raise(OnRequestHeaderEnd)) return;
+  std::string empty;
+  if (!Raise(OnCommand, empty)) return;
+  header += empty;
+  header += "\r\n";
+  socket_->Send(header.data(), static_cast<int>(header.size()));
+}
+
+void THttpClient::StartBody() {
+  if (!Raise(OnSendBegin)) return;
+  allowedToSend_ = true;
+  SendNextChunk();
+}
+
+void THttpClient::SendNextChunk() {
+  char chunk[kChunkSize];
+  const std::size_t n = RequestStream != nullptr ? RequestStream->Read(chunk, sizeof chunk) : 0;
+  if (n == 0) {
+    allowedToSend_ = false;
+    Raise(OnSendEnd);
+    return;
+  }
+  sentCount_ += static_cast<std::int64_t>(n);
+  if (!Raise(OnSendData, static_cast<const char*>(chunk), n)) return;
+  socket_->Send(chunk, static_cast<int>(n));
+}
+
+// ---------------------------------------------------------------------------
+// Receiving
+
+void THttpClient::DataAvailable() {
+  char data[kChunkSize];
+  const int n = socket_->Receive(data, sizeof data);
+  if (requestType_ == THttpRequest::httpABORT || n <= 0) return;
+  Progress();
+  receiveBuffer_.append(data, static_cast<std::size_t>(n));
+  const auto alive = lifetime_.Token();
+
+  while (state_ != THttpClientState::hcsAwaitingBody && !receiveBuffer_.empty()) {
+    const auto lf = receiveBuffer_.find('\n');
+    if (lf == std::string::npos) {
+      if (receiveBuffer_.size() > kMaxHeaderSize) {
+        if (state_ == THttpClientState::hcsAwaitingHeader) {
+          Fail("Response header too large", 0);
+        } else {
+          receiveBuffer_.clear();  // nobody reads these lines
+        }
+      }
+      return;
+    }
+    std::string line = receiveBuffer_.substr(0, lf);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string terminator = receiveBuffer_.substr(line.size(), lf + 1 - line.size());
+    receiveBuffer_.erase(0, lf + 1);
+    lastLine_ = line;
+    if (state_ == THttpClientState::hcsAwaitingHeader) {
+      if (lineHandler_ == LineHandler::None) {
+        Finish();
+        return;
+      }
+      headerBytes_ += lf + 1;
+      if (headerBytes_ > kMaxHeaderSize) {
+        Fail("Response header too large", 0);
+        return;
+      }
+      // A header-less answer: its first line is body, with its line end.
+      if (headerLineCount_ == 0 && StartsWithNoCase(line, "<HTML>")) {
+        receiveBuffer_.insert(0, line + terminator);
+      }
+      HeaderLine(line);
+      if (alive.expired()) return;
+      if (state_ == THttpClientState::hcsAwaitingBody) return;  // the header end handed the rest
+    } else {
+      if (!Raise(OnDataPush, 0)) return;
+    }
+  }
+  if (state_ == THttpClientState::hcsAwaitingBody && lineHandler_ == LineHandler::Body) {
+    if (requestType_ == THttpRequest::httpHEAD) {
+      receiveBuffer_.clear();
+      socket_->Abort();
+      return;
+    }
+    if (HandBodyFromBuffer()) AfterDocument();
+  }
+}
+
+// Hands the buffered bytes to the body handler, no further than ContentLength;
+// true when that completed the document.
+bool THttpClient::HandBodyFromBuffer() {
+  if (receiveBuffer_.empty() && bodyCount_ > 0) return false;
+  std::size_t n = receiveBuffer_.size();
+  if (contentLength_ >= 0 && transferEncoding_ != "chunked") {
+    n = static_cast<std::size_t>(std::min<std::int64_t>(
+        static_cast<std::int64_t>(n), std::max<std::int64_t>(contentLength_ - rcvdCount_, 0)));
+  }
+  const std::string piece = receiveBuffer_.substr(0, n);
+  receiveBuffer_.erase(0, n);
+  const auto alive = lifetime_.Token();
+  BodyData(piece.data(), piece.size());
+  if (alive.expired()) return false;
+  if (state_ == THttpClientState::hcsBodyReceived) {
+    receiveBuffer_.clear();  // bytes past the document belong to nobody
+    return true;
+  }
+  return false;
+}
+
+void THttpClient::HeaderLine(const std::string& line) {
+  if (headerLineCount_ == 0) {
+    if (!Raise(OnHeaderBegin)) return;
+    headerOpen_ = true;
+  }
+  if (headerLineCount_ == -1) headerLineCount_ = 0;
+  ++headerLineCount_;
+
+  if (headerLineCount_ == 1 && StartsWithNoCase(line, "<HTML>")) {
+    if (contentType_.empty()) contentType_ = "text/html";
+    SetState(THttpClientState::hcsAwaitingBody);
+    lineHandler_ = LineHandler::Body;
+    headerOpen_ = false;
+    if (!Raise(OnHeaderEnd)) return;
+    if (HandBodyFromBuffer()) AfterDocument();
+    return;
+  }
+  if (line.empty()) {
+    HeaderEnded();
+    return;
+  }
+  responseHeader_.push_back(line);
+  if (headerLineCount_ == 1) {
+    if (line.size() >= 8 &&
+        (line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0)) {
+      responseVersion_ = line.substr(5, 3);
+      int code = 0;
+      const std::string digits = line.size() >= 12 ? line.substr(9, 3) : std::string();
+      const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code);
+      if (digits.size() != 3 || ec != std::errc() || end != digits.data() + digits.size()) {
+        Fail("Invalid status line: " + line, 0);
+        return;
+      }
+      statusCode_ = code;
+      reasonPhrase_ = line.size() > 13 ? line.substr(13) : std::string();
+    } else {
+      responseVersion_.clear();
+      if (!Raise(OnDataPush2)) return;
+    }
+  } else if (const auto colon = line.find(':'); colon != std::string::npos) {
+    const std::string name = Lower(line.substr(0, colon));
+    std::string value = line.substr(colon + 1);
+    const auto start = value.find_first_not_of(' ');
+    value = start == std::string::npos ? std::string() : value.substr(start);
+    if (name == "location") {
+      if (requestType_ == THttpRequest::httpPUT) {
+        location_ = value;
+      } else if (FollowRelocation) {
+        if (++relocations_ > kMaxRelocations) {
+          Fail("Too many redirections", 0);
+          return;
+        }
+        relocationPending_ = true;
+        NewRelocationTarget(value);
+      }
+    } else if (name == "content-length") {
+      contentLength_ = ParseLength(value);
+    } else if (name == "transfer-encoding") {
+      transferEncoding_ = value;
+    } else if (name == "content-range") {
+      const auto dash = value.find('-');
+      const auto slash = value.find('/');
+      if (value.size() > 6 && dash != std::string::npos && dash > 6) {
+        ContentRangeBegin = value.substr(6, dash - 6);
+        ContentRangeEnd = value.substr(
+            dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1);
+      }
+    } else if (name == "accept-ranges") {
+      acceptRanges_ = value;
+    } else if (name == "content-type") {
+      contentType_ = Lower(value);
+    } else if (name == "www-authenticate" || name == "proxy-authenticate") {
+      challenges_.push_back(value);
+    } else if (name == "set-cookie") {
+      bool accept = true;
+      if (!Raise(OnCookie, value, accept)) return;
+    } else if (name == "connection" || name == "proxy-connection") {
+      const std::string v = Lower(TrimBlanks(value));
+      if (v == "close") closeRequested_ = true;
+      if (v == "keep-alive") closeRequested_ = false;
+    }
+  }
+  Raise(OnHeaderData);
+}
+
+void THttpClient::HeaderEnded() {
+  if (responseVersion_ == "1.1" && statusCode_ == 100) {
+    responseHeader_.clear();
+    headerLineCount_ = -1;
+    return;
+  }
+  headerOpen_ = false;
+  if (!Raise(OnHeaderEnd)) return;
+  const bool noBody = (contentLength_ == -1 && transferEncoding_ != "chunked" &&
+                       (statusCode_ < 200 || statusCode_ == 204 || statusCode_ == 301 ||
+                        statusCode_ == 302 || statusCode_ == 304)) ||
+                      contentLength_ == 0 || requestType_ == THttpRequest::httpHEAD;
+  if (noBody) {
+    if (relocationPending_) {
+      // Followed whether or not the server keeps the connection open.
+      FollowPendingRelocation();
+      return;
+    }
+    if (closeRequested_) {
+      if (requestType_ == THttpRequest::httpHEAD) {
+        receiveBuffer_.clear();
+        SetState(THttpClientState::hcsAwaitingBody);
+        lineHandler_ = LineHandler::None;
+      }
+      SetState(THttpClientState::hcsBodyReceived);
+      socket_->CloseAfterEvent();
+    } else {
+      Finish();
+    }
+    return;
+  }
+  const auto dot = documentName_.rfind('.');
+  const std::string ext =
+      dot == std::string::npos ? std::string() : Lower(documentName_.substr(dot));
+  if ((ext == ".exe" || ext.empty()) && contentType_ == "text/html") {
+    documentName_ =
+        (dot == std::string::npos ? documentName_ : documentName_.substr(0, dot)) + ".htm";
+  }
+  SetState(THttpClientState::hcsAwaitingBody);
+  lineHandler_ = LineHandler::Body;
+  if (HandBodyFromBuffer()) AfterDocument();
+}
+
+void THttpClient::BodyData(const char* data, std::size_t n) {
+  if (bodyCount_ == 0) {
+    chunkLength_ = 0;
+    chunkReceived_ = 0;
+    chunkState_ = 0;
+    if (!Raise(OnDocBegin)) return;
+  }
+  ++bodyCount_;
+  const auto deliver = [this](const char* bytes, std::size_t count) {
+    if (count == 0) return true;
+    if (rcvdCount_ + static_cast<std::int64_t>(count) > kMaxBodySize) {
+      Fail("Document too large", 0);
+      return false;
+    }
+    rcvdCount_ += static_cast<std::int64_t>(count);
+    if (ResponseStream != nullptr) ResponseStream->Write(bytes, count);
+    return Raise(OnDocData, bytes, count);
+  };
+  const auto alive = lifetime_.Token();
+  if (transferEncoding_ != "chunked") {
+    if (!deliver(data, n)) return;
+    if (contentLength_ >= 0 && rcvdCount_ >= contentLength_) DocumentComplete();
+    return;
+  }
+  std::size_t i = 0;
+  while (i < n && chunkState_ != 4) {
+    switch (chunkState_) {
+      case 0: {
+        const char c = data[i];
+        const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                          : (c >= 'a' && c <= 'f')                    ? c - 'a' + 10
+                          : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
+                                                                      : -1;
+        if (digit < 0) {
+          chunkState_ = 1;
+          continue;  // looked at again in state 1
+        }
+        chunkLength_ = chunkLength_ * 16 + digit;
+        if (chunkLength_ > kMaxBodySize) {
+          Fail("Invalid chunk length", 0);
+          return;
+        }
+        ++i;
+        break;
+      }
+      case 1:
+      case 3:
+        if (data[i++] == '\n') {
+          if (chunkState_ == 1) {
+            chunkState_ = 2;
+            if (chunkLength_ == 0) chunkState_ = 4;  // the last chunk: trailers are not read
+          } else {
+            chunkState_ = 0;
+            chunkLength_ = chunkReceived_ = 0;
+          }
+        }
+        break;
+      case 2: {
+        const std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(
+            static_cast<std::int64_t>(n - i), chunkLength_ - chunkReceived_));
+        if (!deliver(data + i, take)) return;
+        if (alive.expired()) return;
+        chunkReceived_ += static_cast<std::int64_t>(take);
+        i += take;
+        if (chunkReceived_ >= chunkLength_) chunkState_ = 3;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  if (chunkState_ == 4) DocumentComplete();
+}
+
+void THttpClient::DocumentComplete() {
+  bodyCount_ = 0;
+  lineHandler_ = LineHandler::None;
+  SetState(THttpClientState::hcsBodyReceived);
+  Raise(OnDocEnd);
+}
+
+// What follows a complete document: a pending relocation, a close, or the end.
+void THttpClient::AfterDocument() {
+  if (relocationPending_) {
+    FollowPendingRelocation();
+  } else if (closeRequested_) {
+    socket_->CloseAfterEvent();
+  } else {
+    Finish();
+  }
+}
+
+void THttpClient::SessionClosed(int error) {
+  if (error != 0 && requestDoneError_ == 0) requestDoneError_ = error;
+  connected_ = false;
+  if (state_ == THttpClientState::hcsIdle || state_ == THttpClientState::hcsAborting) return;
+  if (headerOpen_) {
+    headerOpen_ = false;
+    if (!Raise(OnHeaderEnd)) return;
+    if (relocationPending_) {
+      Reconnect();
+      return;
+    }
+    if (!failed_) MarkFailed(kCutShort, 0);
+    Finish();
+    return;
+  }
+  if (bodyCount_ > 0) {
+    const bool cutShort =
+        (transferEncoding_ == "chunked" && chunkState_ != 4) ||
+        (transferEncoding_ != "chunked" && contentLength_ >= 0 && rcvdCount_ < contentLength_);
+    bodyCount_ = 0;
+    if (!Raise(OnDocEnd)) return;
+    if (cutShort && !relocationPending_ && !failed_) MarkFailed(kCutShort, 0);
+  } else if (!failed_ && !relocationPending_ && state_ == THttpClientState::hcsAwaitingBody &&
+             (contentLength_ > 0 || transferEncoding_ == "chunked")) {
+    MarkFailed(kCutShort, 0);
+  } else if (!failed_ && state_ == THttpClientState::hcsAwaitingHeader && statusCode_ == 0 &&
+             requestDoneError_ == 0) {
+    MarkFailed("Connection closed without an answer", 0);
+  }
+  if (relocationPending_) {
+    Reconnect();
+    return;
+  }
+  if (!Raise(OnSessionClosed)) return;
+  if (state_ != THttpClientState::hcsIdle) Finish();
+}
+
+// ---------------------------------------------------------------------------
+// Finishing, failing, time-out
+
+void THttpClient::Finish() {
+  if (finishPosted_) return;
+  finishPosted_ = true;
+  loop_.Post(lifetime_.Guard([this] {
+    finishPosted_ = false;
+    EnterIdle();
+  }));
+}
+
+void THttpClient::EnterIdle() {
+  timer_.reset();
+  SetState(THttpClientState::hcsIdle);
+  if (state_ != THttpClientState::hcsIdle) return;
+  if (!Options.httpoNoNTLMAuth && NtlmCheck()) return;
+  if (!Options.httpoNoBasicAuth && BasicCheck()) return;
+  const THttpRequest kind = requestType_;
+  const int error = requestDoneError_;
+  loop_.Post(lifetime_.Guard([this, kind, error] { Raise(OnRequestDone, kind, error); }));
+}
+
+void THttpClient::MarkFailed(const std::string& reason, int error) {
+  failed_ = true;
+  statusCode_ = 404;
+  reasonPhrase_ = reason;
+  if (error != 0) requestDoneError_ = error;
+}
+
+void THttpClient::Fail(const std::string& reason, int error) {
+  MarkFailed(reason, error);
+  relocationPending_ = false;
+  headerOpen_ = false;
+  bodyCount_ = 0;
+  allowedToSend_ = false;
+  lineHandler_ = LineHandler::None;
+  closedRoute_ = ClosedRoute::Normal;
+  const auto alive = lifetime_.Token();
+  if (socket_->State() != TSocketState::wsClosed || socket_->LookupPending()) {
+    socket_->Abort();
+    if (alive.expired()) return;
+  }
+  connected_ = false;
+  if (state_ != THttpClientState::hcsIdle) Finish();
+}
+
+void THttpClient::Progress() {
+  lastProgress_ = std::chrono::steady_clock::now();
+}
+
+// The time-out check runs only while a request does: an idle client wakes nobody.
+void THttpClient::ArmTimer() {
+  Progress();
+  if (timer_) return;
+  const auto tick =
+      std::clamp(Timeout / 4, std::chrono::milliseconds(10), std::chrono::milliseconds(1000));
+  timer_ = loop_.StartTimer(tick, true, [this] { OnTimer(); });
+}
+
+void THttpClient::OnTimer() {
+  if (state_ == THttpClientState::hcsIdle || finishPosted_) return;
+  if (std::chrono::steady_clock::now() - lastProgress_ >= Timeout) {
+    Fail("Connection timed out (Error #10060)", 10060);
+  }
+}
+
+void THttpClient::Abort() {
+  if (state_ != THttpClientState::hcsIdle) {
+    const bool lookup = socket_->LookupPending();
+    SetState(THttpClientState::hcsAborting);
+    try {
+      socket_->CancelLookup();
+    } catch (...) {
+    }
+    statusCode_ = 404;
+    reasonPhrase_ = "Connection aborted on request";
+    requestDoneError_ = 3;
+    relocationPending_ = false;
+    headerOpen_ = false;
+    bodyCount_ = 0;
+    closedRoute_ = ClosedRoute::Normal;
+    const auto alive = lifetime_.Token();
+    if (!lookup && socket_->State() != TSocketState::wsClosed) {
+      socket_->Close();  // its closed report is ignored while aborting
+      if (alive.expired()) return;
+    }
+    connected_ = false;
+    finishPosted_ = false;
+    EnterIdle();
+    return;
+  }
+  SetState(THttpClientState::hcsAborting);
+  if (socket_->State() != TSocketState::wsClosed) socket_->Abort();
+  connected_ = false;
+  statusCode_ = 200;
+  reasonPhrase_ = "OK";
+  requestDoneError_ = 0;
+  state_ = THttpClientState::hcsIdle;
+  if (!Raise(OnStateChange)) return;
+  Raise(OnRequestDone, requestType_, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Relocation
+
+void THttpClient::NewRelocationTarget(const std::string& value) {
+  const bool absolute = StartsWithNoCase(value, "http://");
+  auto takeCredentials = [this](const TUrlParts& parts) {
+    if (!parts.user.empty() && !parts.password.empty()) {
+      Username = parts.user;
+      Password = parts.password;
+    }
+  };
+  if (Proxy.empty()) {
+    if (!value.empty() && value.front() == '/') {
+      requestUri_ = value;
+      location_ = "http://" + connectHost_ + value;
+    } else if (!absolute) {
+      requestUri_ = UriDirectory(requestUri_) + value;
+      location_ = "http://" + connectHost_ + requestUri_;
+    } else {
+      const TUrlParts parts = SplitUrl(value);
+      connectHost_ = parts.host;
+      requestUri_ = parts.path;
+      connectPort_ = parts.port.empty() ? "80" : parts.port;
+      protocol_ = parts.protocol;
+      takeCredentials(parts);
+      if (!parts.protocol.empty() && !parts.host.empty()) {
+        targetHost_ = parts.host;
+        if (!parts.path.empty()) {
+          location_ = parts.protocol + "://" + parts.host + parts.path;
+        } else {
+          requestUri_ = "/";
+          location_ = parts.protocol + "://" + parts.host;
+        }
+      }
+    }
+    return;
+  }
+  if (!value.empty() && value.front() == '/') {
+    const TUrlParts current = SplitUrl(requestUri_);
+    location_ = (current.protocol.empty() ? std::string("http") : current.protocol) + "://" +
+                current.host + value;
+    requestUri_ = location_;
+    takeCredentials(current);
+  } else if (!absolute) {
+    requestUri_ = UriDirectory(requestUri_) + value;
+    location_ = requestUri_;
+  } else {
+    const TUrlParts parts = SplitUrl(value);
+    connectPort_ = parts.port.empty() ? "80" : parts.port;
+    takeCredentials(parts);
+    if (!parts.protocol.empty() && !parts.host.empty()) {
+      targetHost_ = parts.host;
+      location_ = parts.protocol + "://" + parts.host + parts.path;
+      requestUri_ = location_;
+    }
+  }
+}
+
+void THttpClient::FollowPendingRelocation() {
+  // The redirecting answer's body is no part of the document asked for.
+  if (ResponseStream != nullptr && rcvdCount_ > 0) {
+    ResponseStream->SetSize(std::max<std::int64_t>(ResponseStream->Size() - rcvdCount_, 0));
+    ResponseStream->SetPosition(ResponseStream->Size());
+  }
+  rcvdCount_ = 0;
+  receiveBuffer_.clear();
+  headerLineCount_ = 0;
+  bodyCount_ = 0;
+  if (openHost_ != connectHost_ || openPort_ != connectPort_ || openProtocol_ != protocol_ ||
+      closeRequested_ || !IsConnected()) {
+    closedRoute_ = ClosedRoute::Reconnect;
+    if (socket_->State() == TSocketState::wsClosed) {
+      Reconnect();
+    } else {
+      socket_->CloseAfterEvent();
+    }
+    return;
+  }
+  if (!Raise(OnLocationChange)) return;
+  const std::string keep = location_;
+  ResetPerRequest();
+  location_ = keep;
+  SetDocumentNameFromPath(SplitUrl(requestUri_).path);
+  if (requestType_ == THttpRequest::httpPOST) requestType_ = THttpRequest::httpGET;
+  PostRestart();
+}
+
+void THttpClient::Reconnect() {
+  closedRoute_ = ClosedRoute::Normal;
+  const std::string withoutFragment = location_.substr(0, location_.find('#'));
+  location_ = withoutFragment;
+  SetDocumentNameFromPath(SplitUrl(location_).path);
+  connected_ = false;
+  relocationPending_ = false;
+  if (requestType_ == THttpRequest::httpPOST) requestType_ = THttpRequest::httpGET;
+  if (!Raise(OnLocationChange)) return;
+  responseHeader_.clear();
+  headerLineCount_ = 0;
+  bodyCount_ = 0;
+  headerBytes_ = 0;
+  contentLength_ = -1;
+  contentType_.clear();
+  transferEncoding_.clear();
+  statusCode_ = 0;
+  reasonPhrase_.clear();
+  closeRequested_ = requestVer_ == "1.0";
+  if (!Proxy.empty()) {
+    const TUrlParts proxy = SplitUrl(Proxy);
+    connectHost_ = proxy.host;
+    connectPort_ = proxy.port.empty() ? ProxyPort : proxy.port;
+  }
+  if (ResponseStream != nullptr && rcvdCount_ > 0) {
+    ResponseStream->SetSize(std::max<std::int64_t>(ResponseStream->Size() - rcvdCount_, 0));
+    ResponseStream->SetPosition(ResponseStream->Size());
+  }
+  rcvdCount_ = 0;
+  if (RequestStream != nullptr && sentCount_ > 0) {
+    RequestStream->SetPosition(RequestStream->Position() - sentCount_);
+  }
+  sentCount_ = 0;
+  PostRestart();
+}
+
+void THttpClient::PostRestart() {
+  loop_.Post(lifetime_.Guard([this] {
+    if (state_ == THttpClientState::hcsAborting) return;
+    ArmTimer();
+    Connect();
+  }));
+}
+
+// ---------------------------------------------------------------------------
+// Authentication retry
+
+void THttpClient::RewindForRetry() {
+  if (ResponseStream != nullptr && rcvdCount_ > 0) {
+    ResponseStream->SetSize(std::max<std::int64_t>(ResponseStream->Size() - rcvdCount_, 0));
+    ResponseStream->SetPosition(ResponseStream->Size());
+  }
+  if (RequestStream != nullptr && sentCount_ > 0) {
+    RequestStream->SetPosition(RequestStream->Position() - sentCount_);
+  }
+  receiveBuffer_.clear();
+  const std::string keep = documentName_;
+  ResetPerRequest();
+  documentName_ = keep;
+}
+
+bool THttpClient::NtlmCheck() {
+  if (authNtlmState_ == 3 && statusCode_ != 401) authNtlmState_ = 4;
+  if (authNtlmState_ == 4 && statusCode_ == 401) authNtlmState_ = 0;
+  if (proxyAuthNtlmState_ == 3 && statusCode_ != 407) proxyAuthNtlmState_ = 4;
+  if (proxyAuthNtlmState_ == 4 && statusCode_ == 407) proxyAuthNtlmState_ = authNtlmState_ = 0;
+
+  bool server;
+  if (statusCode_ == 401 && !challenges_.empty() && !Username.empty() && !Password.empty()) {
+    server = true;
+  } else if (statusCode_ == 407 && !challenges_.empty() && !ProxyUsername.empty() &&
+             !ProxyPassword.empty()) {
+    server = false;
+  } else {
+    return false;
+  }
+  const auto entry =
+      std::find_if(challenges_.rbegin(), challenges_.rend(),
+                   [](const std::string& c) { return c.compare(0, 4, "NTLM") == 0; });
+  if (entry == challenges_.rend()) return false;
+  int& state = server ? authNtlmState_ : proxyAuthNtlmState_;
+  switch (state) {
+    case 0:
+      ntlmForServer_ = server;
+      RewindForRetry();
+      state = 1;
+      if (requestVer_ == "1.0") (server ? Connection : ProxyConnection) = "Keep-alive";
+      PostRestart();
+      return true;
+    case 1:
+      ntlmChallenge_ = DecodeNtlmChallengeValue(*entry);
+      RewindForRetry();
+      state = 3;
+      PostRestart();
+      return true;
+    case 3:
+      challenges_.clear();
+      state = 0;
+      return false;  // the caller posts OnRequestDone
+    default:
+      throw EHttpException(server ? "Unexpected AuthNTLMState" : "Unexpected ProxyAuthNTLMState",
+                           6);
+  }
+}
+
+bool THttpClient::BasicCheck() {
+  if (authBasicState_ == 1 && statusCode_ != 401) authBasicState_ = 2;
+  if (proxyAuthBasicState_ == 1 && statusCode_ != 407) proxyAuthBasicState_ = 2;
+
+  bool server;
+  if (statusCode_ == 401 && !challenges_.empty() && !Username.empty() && !Password.empty()) {
+    server = true;
+  } else if (statusCode_ == 407 && !challenges_.empty() && !ProxyUsername.empty() &&
+             !ProxyPassword.empty()) {
+    server = false;
+  } else {
+    return false;
+  }
+  const bool found =
+      std::any_of(challenges_.rbegin(), challenges_.rend(),
+                  [](const std::string& c) { return c.compare(0, 5, "Basic") == 0; });
+  if (!found) return false;
+  int& state = server ? authBasicState_ : proxyAuthBasicState_;
+  switch (state) {
+    case 0:
+      basicForServer_ = server;
+      RewindForRetry();
+      state = 1;
+      PostRestart();
+      return true;
+    case 1:
+      challenges_.clear();
+      state = 0;
+      return false;
+    default:
+      throw EHttpException(server ? "Unexpected AuthBasicState" : "Unexpected ProxyAuthBasicState",
+                           6);
+  }
+}
+
+}  // namespace parlumo

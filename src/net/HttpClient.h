@@ -1,0 +1,276 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "net/AsyncSocket.h"
+#include "net/Ntlm.h"
+#include "runtime/EventLoop.h"
+#include "runtime/Stream.h"
+
+namespace parlumo {
+
+// Request kinds.
+enum class THttpRequest { httpABORT, httpGET, httpPOST, httpPUT, httpHEAD, httpCLOSE };
+
+enum class THttpClientState {
+  hcsIdle,                  // no request runs
+  hcsNotConnected,          // a request starts and has no connection yet
+  hcsConnected,             // connected, the request header not yet sent
+  hcsResolving,             // the connect host is being looked up
+  hcsResolved,              // looked up; the connection is being opened
+  hcsAwaitingHeader,        // the request went out; reading the response header
+  hcsAwaitingBody,          // reading the response body
+  hcsBodyReceived,          // the document is complete
+  hcsAwaitingProxyConnect,  // tunnelling through a proxy (not supported)
+  hcsClosing,               // an httpCLOSE request waits for the connection to close
+  hcsAborting,              // Abort is under way
+};
+
+struct THttpClientOptions {
+  bool httpoNoBasicAuth = false;  // no automatic Basic retry
+  bool httpoNoNTLMAuth = false;   // no automatic NTLM retry
+};
+
+// The client's exception: a message and a 16-bit code (after a failed
+// synchronous request, the status code).
+class EHttpException : public std::runtime_error {
+ public:
+  EHttpException(const std::string& message, std::uint16_t code)
+      : std::runtime_error(message), code_(code) {}
+  std::uint16_t ErrorCode() const { return code_; }
+
+ private:
+  std::uint16_t code_;
+};
+
+// An HTTP/1.0 or HTTP/1.1 client running one request at a time over one
+// TAsyncSocket on the caller's event loop. Post and RunRequest wait by running
+// that loop, so the caller's other events go on meanwhile; StartRequest returns
+// at once and OnRequestDone tells the end. Redirections are followed and 401/407
+// challenges answered with Basic or NTLM credentials on the client's own.
+//
+// Every local failure (lookup, connect, time-out, abort, a broken or oversized
+// response) ends the request in hcsIdle with StatusCode 404 and its own
+// ReasonPhrase, which the synchronous run raises as EHttpException.
+class THttpClient {
+ public:
+  using TNotifyEvent = std::function<void(THttpClient&)>;
+  using TErrorEvent = std::function<void(THttpClient&, int errCode)>;
+  using TCommandEvent = std::function<void(THttpClient&, std::string& line)>;
+  using TDocDataEvent = std::function<void(THttpClient&, const char* data, std::size_t len)>;
+  using TRequestDoneEvent = std::function<void(THttpClient&, THttpRequest, int errCode)>;
+  using TCookieEvent = std::function<void(THttpClient&, const std::string& data, bool& accept)>;
+  using TBeforeHeaderSendEvent =
+      std::function<void(THttpClient&, const std::string& method, std::vector<std::string>&)>;
+
+  // Limits on what a peer can make the client hold.
+  static constexpr std::int64_t kMaxBodySize = std::int64_t{16} << 20;
+  static constexpr std::size_t kMaxHeaderSize = 64 << 10;
+  static constexpr int kMaxRelocations = 10;
+
+  explicit THttpClient(EventLoop& loop);
+  ~THttpClient();
+  THttpClient(const THttpClient&) = delete;
+  THttpClient& operator=(const THttpClient&) = delete;
+
+  // Published properties.
+  std::string URL;
+  std::string LocalAddr = "0.0.0.0";
+  std::string Proxy;  // host or host:port; empty for a direct connection
+  std::string ProxyPort = "80";
+  std::string Sender;
+  std::string Agent = "Mozilla/4.0 (compatible; Parlumo)";
+  std::string Accept = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
+  std::string AcceptLanguage;
+  std::string Reference;
+  std::string Connection;
+  std::string ProxyConnection;
+  std::string Username;
+  std::string Password;
+  std::string ProxyUsername;
+  std::string ProxyPassword;
+  bool NoCache = false;
+  std::time_t ModifiedSince = 0;  // 0: no If-Modified-Since
+  std::string Cookie;
+  std::string ContentTypePost = "application/x-www-form-urlencoded";
+  std::string ContentRangeBegin;
+  std::string ContentRangeEnd;
+  bool FollowRelocation = true;
+  THttpClientOptions Options;
+  // A request that makes no progress (no byte sent or received) for this long
+  // ends as "Connection timed out (Error #10060)".
+  std::chrono::milliseconds Timeout = std::chrono::seconds(30);
+  TStream* RequestStream = nullptr;   // sent from its position to its end
+  TStream* ResponseStream = nullptr;  // the body is written at its position
+
+  const std::string& RequestVer() const { return requestVer_; }
+  // "1.0" or "1.1"; anything else raises "Insupported HTTP version" (code 5).
+  void SetRequestVer(const std::string& version);
+
+  // Results.
+  int StatusCode() const { return statusCode_; }
+  const std::string& ReasonPhrase() const { return reasonPhrase_; }
+  const std::string& Location() const { return location_; }
+  const std::vector<std::string>& ResponseHeader() const { return responseHeader_; }
+  std::int64_t ContentLength() const { return contentLength_; }
+  const std::string& ContentType() const { return contentType_; }
+  const std::string& TransferEncoding() const { return transferEncoding_; }
+  const std::string& AcceptRanges() const { return acceptRanges_; }
+  const std::string& DocumentName() const { return documentName_; }
+  std::int64_t RcvdCount() const { return rcvdCount_; }
+  std::int64_t SentCount() const { return sentCount_; }
+  THttpClientState State() const { return state_; }
+  THttpRequest RequestType() const { return requestType_; }
+  TAsyncSocket& Socket() { return *socket_; }
+
+  // Events.
+  TErrorEvent OnSessionConnected;
+  TNotifyEvent OnSessionClosed;
+  TNotifyEvent OnHeaderData;
+  TCommandEvent OnCommand;
+  TNotifyEvent OnHeaderBegin;
+  TNotifyEvent OnHeaderEnd;
+  TNotifyEvent OnRequestHeaderBegin;
+  TNotifyEvent OnRequestHeaderEnd;
+  TNotifyEvent OnDocBegin;
+  TDocDataEvent OnDocData;
+  TNotifyEvent OnDocEnd;
+  TNotifyEvent OnSendBegin;
+  TDocDataEvent OnSendData;
+  TNotifyEvent OnSendEnd;
+  TNotifyEvent OnStateChange;
+  TRequestDoneEvent OnRequestDone;
+  TNotifyEvent OnLocationChange;
+  TCookieEvent OnCookie;
+  TErrorEvent OnDataPush;
+  TNotifyEvent OnDataPush2;
+  TNotifyEvent OnSocketError;
+  TBeforeHeaderSendEvent OnBeforeHeaderSend;
+
+  // Synchronous POST; raises EHttpException on failure.
+  void Post() { RunRequest(THttpRequest::httpPOST); }
+  void Get() { RunRequest(THttpRequest::httpGET); }
+  // StartRequest, wait for hcsIdle on the loop, then raise for StatusCode >= 400
+  // other than 401 and 407.
+  void RunRequest(THttpRequest kind);
+  // Starts a request and returns at once; OnRequestDone follows.
+  void StartRequest(THttpRequest kind);
+  // Ends the running request at once.
+  void Abort();
+
+ private:
+  enum class LineHandler { None, Header, Body };
+  enum class ClosedRoute { Normal, Reconnect };
+
+  // Working state
+  void SetState(THttpClientState state);
+  void ResetPerRequest();
+  void WorkOutTargets();
+  void SetDocumentNameFromPath(const std::string& path);
+  void Connect();
+  void LookupDone(int error);
+  void SessionConnected(int error);
+  void SendRequestHeader(const std::string& method);
+  void StartBody();
+  void SendNextChunk();
+  void DataAvailable();
+  void HandleLine(const std::string& line);
+  void HeaderLine(const std::string& line);
+  void HeaderEnded();
+  bool HandBodyFromBuffer();
+  void BodyData(const char* data, std::size_t n);
+  void DocumentComplete();
+  void AfterDocument();
+  void SessionClosed(int error);
+  void Finish();
+  void EnterIdle();
+  bool NtlmCheck();
+  bool BasicCheck();
+  void RewindForRetry();
+  void PostRestart();
+  void NewRelocationTarget(const std::string& value);
+  void FollowPendingRelocation();
+  void Reconnect();
+  // A local failure: StatusCode 404 with its own reason.
+  void MarkFailed(const std::string& reason, int error);
+  // MarkFailed, then drop the connection and finish.
+  void Fail(const std::string& reason, int error);
+  void ArmTimer();
+  void Progress();
+  void OnTimer();
+  bool NtlmNegotiating() const;
+  std::string MethodName() const;
+  bool IsConnected() const;
+
+  template <typename Event, typename... Args>
+  bool Raise(const Event& event, Args&&... args);
+
+  EventLoop& loop_;
+  std::unique_ptr<TAsyncSocket> socket_;
+  std::string requestVer_ = "1.0";
+
+  int statusCode_ = 0;
+  std::string reasonPhrase_;
+  std::string location_;
+  std::vector<std::string> responseHeader_;
+  std::int64_t contentLength_ = -1;
+  std::string contentType_;
+  std::string transferEncoding_;
+  std::string acceptRanges_;
+  std::string documentName_;
+  std::int64_t rcvdCount_ = 0;
+  std::int64_t sentCount_ = 0;
+  THttpClientState state_ = THttpClientState::hcsIdle;
+  THttpRequest requestType_ = THttpRequest::httpGET;
+
+  // Working state of one request.
+  std::string targetHost_;
+  std::string targetPort_;
+  std::string connectHost_;
+  std::string connectPort_;
+  std::string protocol_;
+  std::string requestUri_;
+  std::string openHost_;
+  std::string openPort_;
+  std::string openProtocol_;
+  bool connected_ = false;
+  std::string receiveBuffer_;
+  std::size_t headerBytes_ = 0;
+  std::string lastLine_;
+  std::string responseVersion_;
+  int headerLineCount_ = 0;
+  int bodyCount_ = 0;
+  int chunkState_ = 0;
+  std::int64_t chunkLength_ = 0;
+  std::int64_t chunkReceived_ = 0;
+  bool closeRequested_ = false;
+  bool relocationPending_ = false;
+  bool headerOpen_ = false;
+  bool allowedToSend_ = false;
+  bool finishPosted_ = false;
+  bool failed_ = false;
+  int relocations_ = 0;
+  LineHandler lineHandler_ = LineHandler::None;
+  ClosedRoute closedRoute_ = ClosedRoute::Normal;
+  std::vector<std::string> challenges_;
+  int authNtlmState_ = 0;
+  int proxyAuthNtlmState_ = 0;
+  int authBasicState_ = 0;
+  int proxyAuthBasicState_ = 0;
+  bool ntlmForServer_ = true;
+  bool basicForServer_ = true;
+  TNtlmChallenge ntlmChallenge_;
+  int requestDoneError_ = 0;
+  std::chrono::steady_clock::time_point lastProgress_;
+  std::unique_ptr<EventLoop::Timer> timer_;
+  Lifetime lifetime_;  // last member: expires first
+};
+
+}  // namespace parlumo

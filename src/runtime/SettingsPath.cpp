@@ -1,0 +1,38 @@
+#include "runtime/SettingsPath.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace parlumo {
+
+namespace fs = std::filesystem;
+
+fs::path UserSettingsFilePath() {
+  fs::path base;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+    base = fs::path(home) / ".config";
+  } else {
+    base = fs::temp_directory_path();
+  }
+  return base / "parlumo" / "parlumo.ini";
+}
+
+fs::path SettingsFilePath(const fs::path& programPath) {
+  fs::path beside = programPath;
+  beside.replace_extension(".ini");
+  std::error_code ec;
+  if (fs::exists(beside, ec)) return beside;
+  const fs::path folder = programPath.has_parent_path() ? programPath.parent_path() : ".";
+  if (::access(folder.c_str(), W_OK) == 0) return beside;
+  return UserSettingsFilePath();
+}
+
+fs::path CurrentProgramPath() {
+  std::error_code ec;
+  return fs::read_symlink("/proc/self/exe", ec);
+}
+
+}  // namespace parlumo
