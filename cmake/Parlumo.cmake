@@ -60,6 +60,7 @@ function(parlumo_gtest name label)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE PARLUMO_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
   parlumo_warnings(${name})
   gtest_discover_tests(${name}
     PROPERTIES LABELS ${label}

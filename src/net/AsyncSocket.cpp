@@ -53,6 +53,7 @@ bool IsConnectOutcome(int error) {
     case 10064:  // host down
     case 10065:  // no route to host
     case 10013:  // blocked by a firewall rule
+    case 10049:  // no local address or port left for it
       return true;
     default:
       return false;
@@ -383,11 +384,15 @@ void TAsyncSocket::DnsLookup(const std::string& host) {
   if (TrimBlanks(host).empty()) {
     // The result comes as an event of its own, so that it arrives whether the
     // report below goes to OnError or is raised as an exception.
-    loop_.Post(lifetime_.Guard([this] { Dispatch([this] { Raise(OnDnsLookupDone, 10022); }); }));
+    const auto lookup = ++lookupGeneration_;
+    loop_.Post(lifetime_.Guard([this, lookup] {
+      if (lookup == lookupGeneration_) Dispatch([this] { Raise(OnDnsLookupDone, 10022); });
+    }));
     ReportError("DNS lookup: invalid host name.");
     return;
   }
   lookup_.reset();  // a lookup still pending is dropped without an event
+  ++lookupGeneration_;
   dnsResult_.clear();
   dnsResultList_.clear();
 
@@ -420,6 +425,7 @@ void TAsyncSocket::LookupFinished(int error, std::vector<std::string> addresses)
 }
 
 void TAsyncSocket::CancelLookup() {
+  ++lookupGeneration_;
   if (!lookup_) return;
   lookup_.reset();
   Raise(OnDnsLookupDone, 10004);
@@ -467,6 +473,9 @@ void TAsyncSocket::Connect() {
   allSent_ = true;
   writeNotificationPosted_ = false;
   ++connection_;
+  closeInvoked_ = false;
+  receiveError_ = false;
+  readPaused_ = false;
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) {
     ReportCallError(SocketErrorFromErrno(errno), "Connect (socket)");
@@ -525,6 +534,7 @@ void TAsyncSocket::Connect() {
     return;
   }
   lastError_ = error;
+  watch_.reset();  // an unconnected socket would read as ready for ever
   ReportCallError(error, "Connect");
 }
 
@@ -547,6 +557,7 @@ void TAsyncSocket::OnReadiness(unsigned bits) {
   if (bits & (EventLoop::kRead | EventLoop::kError)) {
     if (WaitingBytes(fd_) > 0 && !ReceiveLoop(false)) return;
     if (connection != connection_ || state_ != TSocketState::wsConnected) return;
+    if (readPaused_) return;  // data left for the handler: not the end yet
     // The end of the stream, or a reset, shows as a readable socket with
     // nothing to read.
     char probe;
@@ -577,10 +588,12 @@ void TAsyncSocket::OnReadiness(unsigned bits) {
 bool TAsyncSocket::HandleConnectNotification(int error) {
   if (state_ == TSocketState::wsConnected) return true;
   const auto alive = lifetime_.Token();
+  const auto connection = connection_;
   if (!ChangeState(TSocketState::wsConnected)) return false;
   if (!Raise(OnSessionConnected, error)) return false;
   if (error != 0) {
-    Close();
+    // Unless the handler already closed it or opened another connection.
+    if (connection == connection_ && state_ != TSocketState::wsClosed) Close();
     return !alive.expired();
   }
   UpdateWatch();
@@ -591,7 +604,11 @@ bool TAsyncSocket::ReceiveLoop(bool forceLoop) {
   const auto connection = connection_;
   receiveError_ = false;
   for (;;) {
-    const int before = WaitingBytes(fd_);
+    // Until the handler reads, the socket stops waiting for more data: a
+    // handler that leaves the data (or fails before reading it) would otherwise
+    // be called again and again. Receive waits for data again.
+    readPaused_ = true;
+    UpdateWatch();
     if (OnDataAvailable) {
       if (!Raise(OnDataAvailable, 0)) return false;
     } else {
@@ -599,10 +616,8 @@ bool TAsyncSocket::ReceiveLoop(bool forceLoop) {
       Receive(discard, sizeof discard);
     }
     if (connection != connection_ || fd_ < 0) return true;
-    if ((options_.wsoNoReceiveLoop && !forceLoop) || receiveError_) return true;
-    const int waiting = WaitingBytes(fd_);
-    // A handler that reads nothing would otherwise be called for ever.
-    if (waiting <= 0 || waiting == before) return true;
+    if ((options_.wsoNoReceiveLoop && !forceLoop) || receiveError_ || readPaused_) return true;
+    if (WaitingBytes(fd_) <= 0) return true;
   }
 }
 
@@ -691,6 +706,10 @@ int TAsyncSocket::Receive(void* buffer, int size) {
     return -1;
   }
   if (size <= 0) return 0;
+  if (readPaused_) {
+    readPaused_ = false;
+    UpdateWatch();
+  }
   for (;;) {
     const ssize_t n = ::recv(fd_, buffer, static_cast<size_t>(size), 0);
     if (n >= 0) {
@@ -710,7 +729,7 @@ void TAsyncSocket::UpdateWatch() {
   if (state_ == TSocketState::wsConnecting) {
     events = EventLoop::kWrite;
   } else if (state_ == TSocketState::wsConnected) {
-    events = EventLoop::kRead | (sendQueue_.Empty() ? 0u : EventLoop::kWrite);
+    events = (readPaused_ ? 0u : EventLoop::kRead) | (sendQueue_.Empty() ? 0u : EventLoop::kWrite);
   }
   watch_->SetEvents(events);
 }
@@ -748,7 +767,10 @@ void TAsyncSocket::Close() {
 }
 
 void TAsyncSocket::CloseAfterEvent() {
-  loop_.Post(lifetime_.Guard([this] { Dispatch([this] { Close(); }); }));
+  const auto connection = connection_;
+  loop_.Post(lifetime_.Guard([this, connection] {
+    if (connection == connection_) Dispatch([this] { Close(); });
+  }));
 }
 
 void TAsyncSocket::Abort() {

@@ -58,9 +58,10 @@ class TAsyncSocket {
       std::function<void(TAsyncSocket&, const std::exception&, bool& canClose)>;
 
   // How long and how often a name lookup asks the name servers.
+  // The waits double from try to try: 2 s and 4 s by default, 6 s per server.
   struct TDnsSettings {
-    int timeoutMs = 5000;
-    int tries = 3;
+    int timeoutMs = 2000;
+    int tries = 2;
   };
 
   explicit TAsyncSocket(EventLoop& loop);
@@ -185,6 +186,8 @@ class TAsyncSocket {
   bool writeNotificationPosted_ = false;
   bool destroying_ = false;
   bool receiveError_ = false;
+  bool readPaused_ = false;  // the data handler has not read since it was called
+  std::uint64_t lookupGeneration_ = 0;
   // Counts connections, so that deferred work of an earlier one is dropped.
   std::uint64_t connection_ = 0;
   std::unique_ptr<Lookup> lookup_;

@@ -157,14 +157,24 @@ void PollEventLoop::ProcessEvents(Duration maxWait) {
     throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
   }
 
+  const std::uint64_t pass = ++passes_;
   if (ready > 0) {
     if (fds[0].revents != 0) DrainWake();
     for (size_t i = 1; i < fds.size(); ++i) {
-      const short revents = fds[i].revents;
+      short revents = fds[i].revents;
       if (revents == 0) continue;
       // Hold the entry: the callback may destroy its own watch.
       const auto entry = entries[i - 1];
       if (entry->removed) continue;
+      if (passes_ != pass) {
+        // A callback ran a pass of its own meanwhile, which may have consumed
+        // this readiness: ask again instead of reporting a stale answer.
+        pollfd again{entry->fd, 0, 0};
+        if (entry->events & kRead) again.events |= POLLIN;
+        if (entry->events & kWrite) again.events |= POLLOUT;
+        if (again.events == 0 || ::poll(&again, 1, 0) <= 0) continue;
+        revents = again.revents;
+      }
       unsigned bits = 0;
       if (revents & (POLLIN | POLLPRI)) bits |= kRead;
       if (revents & POLLOUT) bits |= kWrite;
@@ -187,7 +197,8 @@ void PollEventLoop::DispatchTimers() {
     if (!timer->fired && timer->due <= now) due.push_back(timer);
   }
   for (const auto& timer : due) {
-    if (timer->removed) continue;
+    // A nested pass may have run, stopped or re-armed it meanwhile.
+    if (timer->removed || timer->fired || timer->due > now) continue;
     if (timer->repeating) {
       timer->due = now + std::max(timer->interval, Duration(1));
     } else {

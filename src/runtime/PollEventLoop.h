@@ -42,6 +42,7 @@ class PollEventLoop final : public EventLoop {
 
   int wakeFd_ = -1;
   std::uint64_t nextId_ = 1;
+  std::uint64_t passes_ = 0;  // dispatch passes begun, nested ones included
   std::map<std::uint64_t, std::shared_ptr<WatchEntry>> watches_;
   std::map<std::uint64_t, std::shared_ptr<TimerEntry>> timers_;
 

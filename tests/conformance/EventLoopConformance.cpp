@@ -232,3 +232,56 @@ TEST_P(EventLoopConformance, LifetimeGuardDropsTasksOfADeadOwner) {
 }
 
 }  // namespace parlumo::testing
+
+namespace parlumo::testing {
+
+// Synchronous waits run the loop from inside handlers; the outer pass must not
+// then repeat what the nested one already did.
+TEST_P(EventLoopConformance, NestedPassDoesNotRepeatTimersOrStaleReadiness) {
+  using namespace std::chrono_literals;
+  int first = 0;
+  int second = 0;
+  std::unique_ptr<EventLoop::Timer> a, b;
+  a = loop_->StartTimer(5ms, false, [&] {
+    ++first;
+    loop_->ProcessEvents(0ms);  // fires b if it is due, from inside a
+  });
+  b = loop_->StartTimer(5ms, false, [&] { ++second; });
+  const auto start = std::chrono::steady_clock::now();
+  while ((first == 0 || second == 0) && std::chrono::steady_clock::now() - start < 5s) {
+    loop_->ProcessEvents(20ms);
+  }
+  loop_->ProcessEvents(20ms);
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(second, 1);
+
+  // Two ready descriptors; the first callback's nested pass drains the second.
+  int fds[2][2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds[0]), 0);
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds[1]), 0);
+  int emptyCalls = 0;
+  int calls = 0;
+  auto reader = [&](int fd) {
+    return [&, fd](unsigned) {
+      ++calls;
+      char c;
+      if (::read(fd, &c, 1) != 1) ++emptyCalls;
+      loop_->ProcessEvents(0ms);
+    };
+  };
+  auto w0 = loop_->WatchFd(fds[0][0], EventLoop::kRead, reader(fds[0][0]));
+  auto w1 = loop_->WatchFd(fds[1][0], EventLoop::kRead, reader(fds[1][0]));
+  ASSERT_EQ(::write(fds[0][1], "x", 1), 1);
+  ASSERT_EQ(::write(fds[1][1], "y", 1), 1);
+  loop_->ProcessEvents(100ms);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(emptyCalls, 0) << "a callback was called with readiness a nested pass had used";
+  w0.reset();
+  w1.reset();
+  for (auto& pair : fds) {
+    ::close(pair[0]);
+    ::close(pair[1]);
+  }
+}
+
+}  // namespace parlumo::testing

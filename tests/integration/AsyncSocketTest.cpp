@@ -509,3 +509,63 @@ TEST(SocketResolveTest, PortsProtocolsAndHosts) {
 
 }  // namespace
 }  // namespace parlumo
+
+namespace parlumo {
+namespace {
+
+// The HTTP client reuses one socket for every request: each connection gets
+// its own OnSessionClosed, however the previous one ended.
+TEST_F(AsyncSocketTest, EveryConnectionOfAReusedSocketClosesOnce) {
+  ScriptedServer server([&](ServerConnection& c) { c.ReadToEnd(2s); });
+  int reconnects = 0;
+  socket_->OnSessionClosed = [&](TAsyncSocket&, int e) {
+    Add("SessionClosed(" + Num(e) + ")");
+    if (reconnects++ == 0) ConnectTo(server.Port());  // from inside the close
+  };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(RunUntil([&] { return Logged("SessionConnected(0)"); }));
+  socket_->Close();
+  ASSERT_TRUE(RunUntil(
+      [&] { return std::count(events_.begin(), events_.end(), "SessionConnected(0)") == 2; }));
+  socket_->Abort();
+  EXPECT_EQ(events_, (Events{"SessionConnected(0)", "SessionClosed(0)", "SessionConnected(0)",
+                             "SessionClosed(0)"}));
+  EXPECT_EQ(socket_->State(), TSocketState::wsClosed);
+}
+
+TEST_F(AsyncSocketTest, HandlerThatLeavesTheDataIsNotCalledAgainUntilItReads) {
+  ScriptedServer server([&](ServerConnection& c) {
+    c.Send("waiting");
+    c.ReadToEnd(3s);
+  });
+  int calls = 0;
+  socket_->OnDataAvailable = [&](TAsyncSocket&, int) { ++calls; };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(RunUntil([&] { return calls > 0; }));
+  for (int i = 0; i < 20; ++i)
+    loop_.ProcessEvents(10ms);
+  EXPECT_EQ(calls, 1);
+  char buffer[16];
+  EXPECT_EQ(socket_->Receive(buffer, 3), 3);  // reading asks for more again
+  ASSERT_TRUE(RunUntil([&] { return calls == 2; }));
+}
+
+TEST_F(AsyncSocketTest, RetryFromAFailedConnectKeepsTheNewConnection) {
+  ScriptedServer server([&](ServerConnection& c) { c.ReadToEnd(3s); });
+  socket_->OnSessionConnected = [&](TAsyncSocket& s, int e) {
+    Add("SessionConnected(" + Num(e) + ")");
+    if (e != 0) {
+      s.Close();
+      ConnectTo(server.Port());
+    }
+  };
+  ConnectTo(ClosedPort());
+  ASSERT_TRUE(RunUntil([&] { return Logged("SessionConnected(0)"); }));
+  loop_.ProcessEvents(50ms);
+  EXPECT_EQ(socket_->State(), TSocketState::wsConnected);
+  EXPECT_EQ(events_,
+            (Events{"SessionConnected(10061)", "SessionClosed(0)", "SessionConnected(0)"}));
+}
+
+}  // namespace
+}  // namespace parlumo
