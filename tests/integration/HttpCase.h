@@ -1,0 +1,57 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace parlumo::testing {
+
+// One wire-level test case of the HTTP client, read from a data file that holds
+// the expected request bytes and the reply side by side:
+//
+//   --- client                 settings, one per line: url, method, body, proxy,
+//                              proxyuser u:p, user u:p, version 1.1, nocache,
+//                              timeout MS, norelocation
+//   --- request                the exact request the server must get
+//   --- reply [keep] [hold]    what the server answers; the connection closes
+//                              afterwards unless "keep"; "hold" sends nothing
+//                              and keeps the connection open (a silent server)
+//   --- request / --- reply    further exchanges, in order, on the same
+//                              connection after "keep", else on the next one
+//   --- expect                 status N, reason TEXT, exception TEXT,
+//                              no-exception, rcvd N, location URL,
+//                              content-type T, done-error N, connections N
+//   --- body                   the exact response body the client must keep
+//
+// Request and reply sections have CRLF line ends on the wire unless the header
+// says "lf"; the newline before the next "---" line is not part of a section
+// (so a body ends where its text ends), but an empty last line is: it ends a
+// header that has no body.
+// %PORT% stands for the server's port, %PORT2% for a second server's.
+struct HttpExchange {
+  std::string request;
+  std::string reply;
+  bool keep = false;
+  bool hold = false;
+  bool second = false;  // served by the second server
+};
+
+struct HttpCase {
+  std::string name;
+  std::map<std::string, std::string> client;
+  std::vector<HttpExchange> exchanges;
+  std::map<std::string, std::string> expect;
+  bool hasBody = false;
+  std::string body;
+};
+
+HttpCase LoadHttpCase(const std::filesystem::path& file);
+
+// Every *.http file in folder, sorted by name.
+std::vector<std::filesystem::path> HttpCaseFiles(const std::filesystem::path& folder);
+
+// Replaces every %NAME% by its value.
+std::string Substitute(std::string text, const std::map<std::string, std::string>& values);
+
+}  // namespace parlumo::testing

@@ -1,0 +1,223 @@
+// The HTTP client against a scripted server that checks the exact request bytes
+// and plays back exact answers, one data file per case (tests/data/http). Every
+// case runs twice: with the answer sent at once and one byte at a time.
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <cstdlib>
+#include <mutex>
+
+#include "HttpCase.h"
+#include "ScriptedServer.h"
+#include "net/HttpClient.h"
+#include "runtime/PollEventLoop.h"
+
+namespace parlumo::testing {
+namespace {
+
+std::filesystem::path CaseFolder() {
+  return std::filesystem::path(PARLUMO_TEST_DATA_DIR) / "http";
+}
+
+// Reads one request: the header up to the empty line, then Content-Length bytes.
+std::string ReadRequest(ServerConnection& c) {
+  std::string request = c.ReadUntil("\r\n\r\n");
+  std::string lower = request;
+  for (auto& ch : lower)
+    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  const auto at = lower.find("\r\ncontent-length:");
+  if (at != std::string::npos) {
+    const std::size_t length = std::strtoul(request.c_str() + at + 17, nullptr, 10);
+    request += c.Read(length);
+  }
+  return request;
+}
+
+void SendReply(ServerConnection& c, const std::string& reply, bool bytewise) {
+  if (!bytewise) {
+    c.Send(reply);
+    return;
+  }
+  const int on = 1;
+  ::setsockopt(c.Fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  for (char ch : reply)
+    c.Send(std::string_view(&ch, 1));
+}
+
+// Plays the exchanges that belong to one server, in order, and keeps what came.
+class Peer {
+ public:
+  Peer(std::vector<HttpExchange> exchanges, bool bytewise)
+      : exchanges_(std::move(exchanges)), server_([this, bytewise](ServerConnection& c) {
+          for (;;) {
+            HttpExchange e;
+            {
+              std::lock_guard lock(mutex_);
+              if (next_ >= exchanges_.size()) return;
+              e = exchanges_[next_++];
+            }
+            const std::string request = ReadRequest(c);
+            {
+              std::lock_guard lock(mutex_);
+              received_.push_back(request);
+            }
+            if (e.hold) {
+              c.ReadToEnd(std::chrono::seconds(20));
+              return;
+            }
+            SendReply(c, Substitute(e.reply, ports_), bytewise);
+            if (!e.keep) return;
+          }
+        }) {}
+
+  std::uint16_t Port() const { return server_.Port(); }
+  int Accepted() const { return server_.Accepted(); }
+  void SetPorts(std::map<std::string, std::string> ports) { ports_ = std::move(ports); }
+  std::vector<std::string> Received() {
+    std::lock_guard lock(mutex_);
+    return received_;
+  }
+  std::vector<std::string> Expected() const {
+    std::vector<std::string> requests;
+    for (const auto& e : exchanges_)
+      requests.push_back(Substitute(e.request, ports_));
+    return requests;
+  }
+
+ private:
+  std::vector<HttpExchange> exchanges_;
+  std::map<std::string, std::string> ports_;
+  std::mutex mutex_;
+  std::size_t next_ = 0;
+  std::vector<std::string> received_;
+  ScriptedServer server_;  // last: its thread stops before the rest goes
+};
+
+THttpRequest Method(const std::string& name) {
+  if (name == "GET") return THttpRequest::httpGET;
+  if (name == "HEAD") return THttpRequest::httpHEAD;
+  if (name == "PUT") return THttpRequest::httpPUT;
+  return THttpRequest::httpPOST;
+}
+
+struct Param {
+  std::filesystem::path file;
+  bool bytewise;
+  friend void PrintTo(const Param& p, std::ostream* os) {
+    *os << p.file.filename().string() << (p.bytewise ? " (bytewise)" : "");
+  }
+};
+
+class HttpClientWireTest : public ::testing::TestWithParam<Param> {};
+
+TEST_P(HttpClientWireTest, RequestAndAnswerAsTheDataFileSays) {
+  const HttpCase c = LoadHttpCase(GetParam().file);
+  std::vector<HttpExchange> first, second;
+  for (const auto& e : c.exchanges)
+    (e.second ? second : first).push_back(e);
+  Peer peer(first, GetParam().bytewise);
+  Peer peer2(second, GetParam().bytewise);
+  const std::map<std::string, std::string> ports{{"PORT", std::to_string(peer.Port())},
+                                                 {"PORT2", std::to_string(peer2.Port())}};
+  peer.SetPorts(ports);
+  peer2.SetPorts(ports);
+
+  PollEventLoop loop;
+  THttpClient client(loop);
+  auto setting = [&](const std::string& key) -> const std::string* {
+    const auto it = c.client.find(key);
+    return it == c.client.end() ? nullptr : &it->second;
+  };
+  client.URL = Substitute(setting("url") ? *setting("url") : "", ports);
+  if (const auto* proxy = setting("proxy")) client.Proxy = Substitute(*proxy, ports);
+  if (const auto* version = setting("version")) client.SetRequestVer(*version);
+  if (setting("nocache")) client.NoCache = true;
+  if (setting("norelocation")) client.FollowRelocation = false;
+  if (const auto* ms = setting("timeout"))
+    client.Timeout = std::chrono::milliseconds(std::stoi(*ms));
+  if (const auto* agent = setting("agent")) client.Agent = *agent;
+  auto credentials = [](const std::string& pair, std::string& user, std::string& password) {
+    const auto colon = pair.find(':');
+    user = pair.substr(0, colon);
+    password = pair.substr(colon + 1);
+  };
+  if (const auto* user = setting("user")) credentials(*user, client.Username, client.Password);
+  if (const auto* user = setting("proxyuser")) {
+    credentials(*user, client.ProxyUsername, client.ProxyPassword);
+  }
+  TStringStream request(setting("body") ? *setting("body") : "");
+  TStringStream response;
+  client.RequestStream = &request;
+  client.ResponseStream = &response;
+  int doneError = -1;
+  client.OnRequestDone = [&](THttpClient&, THttpRequest, int error) { doneError = error; };
+
+  std::string exception;
+  try {
+    client.RunRequest(Method(setting("method") ? *setting("method") : "POST"));
+  } catch (const EHttpException& e) {
+    exception = e.what();
+    EXPECT_EQ(e.ErrorCode(), client.StatusCode());
+  }
+
+  EXPECT_EQ(peer.Received(), peer.Expected());
+  EXPECT_EQ(peer2.Received(), peer2.Expected());
+  for (const auto& [key, value] : c.expect) {
+    SCOPED_TRACE(key);
+    if (key == "status") {
+      EXPECT_EQ(client.StatusCode(), std::stoi(value));
+    }
+    if (key == "reason") {
+      EXPECT_EQ(client.ReasonPhrase(), value);
+    }
+    if (key == "exception") {
+      EXPECT_EQ(exception, value);
+    }
+    if (key == "no-exception") {
+      EXPECT_EQ(exception, "");
+    }
+    if (key == "rcvd") {
+      EXPECT_EQ(client.RcvdCount(), std::stoll(value));
+    }
+    if (key == "location") {
+      EXPECT_EQ(client.Location(), Substitute(value, ports));
+    }
+    if (key == "content-type") {
+      EXPECT_EQ(client.ContentType(), value);
+    }
+    if (key == "done-error") {
+      EXPECT_EQ(doneError, std::stoi(value));
+    }
+    if (key == "connections") {
+      EXPECT_EQ(peer.Accepted() + peer2.Accepted(), std::stoi(value));
+    }
+  }
+  if (c.hasBody) {
+    EXPECT_EQ(response.DataString(), c.body);
+  }
+  EXPECT_EQ(client.State(), THttpClientState::hcsIdle);
+}
+
+std::vector<Param> AllCases() {
+  std::vector<Param> params;
+  for (const auto& file : HttpCaseFiles(CaseFolder())) {
+    params.push_back({file, false});
+    params.push_back({file, true});
+  }
+  return params;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HttpClientWireTest, ::testing::ValuesIn(AllCases()),
+                         [](const ::testing::TestParamInfo<Param>& param) {
+                           std::string name = param.param.file.stem().string();
+                           for (auto& ch : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return name + (param.param.bytewise ? "_bytewise" : "");
+                         });
+
+}  // namespace
+}  // namespace parlumo::testing
