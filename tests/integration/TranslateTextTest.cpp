@@ -1,0 +1,163 @@
+// The translation exchange end to end against a scripted service, and the
+// command-line translator on top of it.
+
+#include "translate/TranslateText.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <mutex>
+
+#include "ScriptedServer.h"
+#include "runtime/PollEventLoop.h"
+
+namespace parlumo {
+namespace {
+
+using testing::ClosedPort;
+using testing::ScriptedServer;
+using testing::ServerConnection;
+
+const std::string kResultPage =
+    "<html><a href=\"/help/faq_translation.html\">FAQ</a>"
+    "<div id=result_box dir=\"ltr\">Hallo &amp; &quot;Welt&quot;<br>zwei</div></html>";
+
+// A service that answers every request with one fixed reply and keeps the
+// request it got.
+class Service {
+ public:
+  explicit Service(std::string reply)
+      : reply_(std::move(reply)), server_([this](ServerConnection& c) {
+          std::string request = c.ReadUntil("\r\n\r\n");
+          const auto at = request.find("Content-Length: ");
+          if (at != std::string::npos) request += c.Read(std::stoul(request.substr(at + 16)));
+          {
+            std::lock_guard lock(mutex_);
+            request_ = request;
+          }
+          c.Send(reply_);
+        }) {}
+  std::string Host() const { return "127.0.0.1:" + server_.PortText(); }
+  std::string Request() {
+    std::lock_guard lock(mutex_);
+    return request_;
+  }
+
+ private:
+  std::string reply_;
+  std::mutex mutex_;
+  std::string request_;
+  ScriptedServer server_;
+};
+
+std::string Reply(const std::string& status, const std::string& body) {
+  return "HTTP/1.0 " + status +
+         "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\n\r\n" + body;
+}
+
+TEST(TranslateTextTest, OutcomesOfTheExchange) {
+  const struct {
+    const char* name;
+    std::string reply;
+    std::optional<TranslateFailure> failure;
+    const char* text;
+    const char* detail;
+  } cases[] = {
+      {"translated", Reply("200 OK", kResultPage), std::nullopt, "Hallo & \"Welt\"\nzwei", ""},
+      {"404", Reply("404 Not Found", "gone"), TranslateFailure::ConnectionFailed, "", "Not Found"},
+      {"500", Reply("500 Broken", kResultPage), TranslateFailure::ConnectionFailed, "", "Broken"},
+      {"401 page", Reply("401 Unauthorized", "<html>login</html>"), TranslateFailure::NotTranslated,
+       "", ""},
+      {"signature only", Reply("200 OK", "<a href=\"/faq_translation.html\">x</a>"),
+       TranslateFailure::UnknownDataFormat, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Service service(c.reply);
+    PollEventLoop loop;
+    THttpClient client(loop);
+    TParser splitter;
+    const auto outcome = TranslateText(client, splitter, "a&b", -1, service.Host(), {});
+    EXPECT_EQ(outcome.Failure(), c.failure);
+    EXPECT_EQ(outcome.Text(), c.text);
+    EXPECT_EQ(outcome.Detail(), c.detail);
+    EXPECT_NE(service.Request().find("POST /translate_t HTTP/1.0\r\n"), std::string::npos);
+    EXPECT_TRUE(
+        service.Request().ends_with("\r\n\r\ntext=a%26b&langpair=en%7Cde&ie=UTF-8&oe=UTF-8"))
+        << service.Request();
+    EXPECT_EQ(client.RequestStream, nullptr) << "the exchange's streams do not outlive it";
+  }
+}
+
+TEST(TranslateTextTest, RefusedConnectionCarriesTheReason) {
+  PollEventLoop loop;
+  THttpClient client(loop);
+  TParser splitter;
+  const auto outcome =
+      TranslateText(client, splitter, "x", 0, "127.0.0.1:" + std::to_string(ClosedPort()), {});
+  EXPECT_EQ(outcome.Failure(), TranslateFailure::ConnectionFailed);
+  EXPECT_EQ(outcome.Detail(), "Connection refused (Error #10061)");
+}
+
+// parlumo-translate, run as a program.
+struct CliRun {
+  int status;
+  std::string out;
+};
+
+CliRun Translate(const std::string& arguments, const std::string& input = "") {
+  const std::string command =
+      "printf '%s' '" + input +
+      "' | " PARLUMO_TRANSLATE " --ini /nonexistent/parlumo.ini --lang en " + arguments + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  CliRun run{-1, ""};
+  if (pipe == nullptr) return run;
+  std::array<char, 4096> buffer{};
+  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
+    run.out.append(buffer.data(), n);
+  }
+  const int status = ::pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+TEST(ParlumoTranslateTest, ExitStatusAndOutput) {
+  Service service(Reply("200 OK", kResultPage));
+  const std::string at = " --service " + service.Host();
+
+  const CliRun translated = Translate(at + " --pair de\\|en Hello world");
+  EXPECT_EQ(translated.status, 0);
+  EXPECT_EQ(translated.out, "Hallo & \"Welt\"\nzwei\n");
+  EXPECT_NE(service.Request().find("text=Hello+world&langpair=de%7Cen"), std::string::npos);
+
+  const CliRun piped = Translate(at + " --pair 7", "from standard input\n");
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_NE(service.Request().find("text=from+standard+input&langpair=en%7Ces"), std::string::npos);
+
+  const CliRun refused = Translate("--service 127.0.0.1:" + std::to_string(ClosedPort()) + " x");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.out.find("No connection to server"), std::string::npos);
+  EXPECT_NE(refused.out.find("Connection refused (Error #10061)"), std::string::npos);
+
+  EXPECT_EQ(Translate(at, "  \n").status, 1);
+  EXPECT_EQ(Translate(at + " --pair xx\\|yy x").status, 64);
+  EXPECT_EQ(Translate(at + " --bogus x").status, 64);
+  const CliRun help = Translate("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: parlumo-translate"), std::string::npos);
+}
+
+TEST(ParlumoTranslateTest, NotTranslatedAndUnknownFormat) {
+  Service notTranslated(Reply("200 OK", "<html>no signature</html>"));
+  EXPECT_EQ(Translate("--service " + notTranslated.Host() + " x").status, 3);
+  Service unknown(Reply("200 OK", "/faq_translation.html but no result"));
+  const CliRun run = Translate("--service " + unknown.Host() + " x");
+  EXPECT_EQ(run.status, 4);
+  EXPECT_NE(run.out.find("Unknown dataformat from server"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace parlumo
