@@ -13,6 +13,8 @@ namespace parlumo {
 namespace {
 
 constexpr std::size_t kChunkSize = 8193;
+// One read from the socket; the body goes on from there without a copy.
+constexpr std::size_t kReadSize = 64 << 10;
 const char* const kCutShort = "Connection closed before the whole document was received";
 
 std::string Lower(std::string s) {
@@ -433,12 +435,25 @@ void THttpClient::SendNextChunk() {
 // Receiving
 
 void THttpClient::DataAvailable() {
-  char data[kChunkSize];
+  char data[kReadSize];
   const int n = socket_->Receive(data, sizeof data);
   if (requestType_ == THttpRequest::httpABORT || n <= 0) return;
   Progress();
-  receiveBuffer_.append(data, static_cast<std::size_t>(n));
   const auto alive = lifetime_.Token();
+  if (state_ == THttpClientState::hcsAwaitingBody && lineHandler_ == LineHandler::Body &&
+      receiveBuffer_.empty() && requestType_ != THttpRequest::httpHEAD) {
+    // The body's usual path: straight to the body handler, no copy on the way.
+    std::size_t take = static_cast<std::size_t>(n);
+    if (contentLength_ >= 0 && transferEncoding_ != "chunked") {
+      take = static_cast<std::size_t>(
+          std::min<std::int64_t>(n, std::max<std::int64_t>(contentLength_ - rcvdCount_, 0)));
+    }
+    BodyData(data, take);
+    if (alive.expired()) return;
+    if (state_ == THttpClientState::hcsBodyReceived) AfterDocument();
+    return;
+  }
+  receiveBuffer_.append(data, static_cast<std::size_t>(n));
 
   while (state_ != THttpClientState::hcsAwaitingBody && !receiveBuffer_.empty()) {
     const auto lf = receiveBuffer_.find('\n');

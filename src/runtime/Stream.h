@@ -37,8 +37,12 @@ class TStringStream final : public TStream {
   }
   void Write(const void* data, std::size_t count) override {
     if (count == 0) return;
-    if (position_ + count > data_.size()) data_.resize(position_ + count);
-    std::memcpy(data_.data() + position_, data, count);
+    if (position_ == data_.size()) {
+      data_.append(static_cast<const char*>(data), count);
+    } else {
+      if (position_ + count > data_.size()) data_.resize(position_ + count);
+      std::memcpy(data_.data() + position_, data, count);
+    }
     position_ += count;
   }
   std::int64_t Position() const override { return static_cast<std::int64_t>(position_); }
