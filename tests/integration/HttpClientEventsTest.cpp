@@ -1,0 +1,163 @@
+// THttpClient as its users see it: the events of a successful POST in their
+// order, and the requests that are refused before anything is sent.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ScriptedServer.h"
+#include "net/HttpClient.h"
+#include "runtime/PollEventLoop.h"
+
+namespace parlumo {
+namespace {
+
+using testing::ScriptedServer;
+using testing::ServerConnection;
+
+const char* StateName(THttpClientState s) {
+  static const char* const names[] = {"idle",          "not connected", "connected",
+                                      "resolving",     "resolved",      "awaiting header",
+                                      "awaiting body", "body received", "awaiting proxy connect",
+                                      "closing",       "aborting"};
+  return names[static_cast<int>(s)];
+}
+
+TEST(HttpClientEventsTest, SuccessfulPostRaisesItsEventsInOrder) {
+  ScriptedServer server([](ServerConnection& c) {
+    c.ReadUntil("\r\n\r\n");
+    c.Read(5);
+    c.Send("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+  });
+  PollEventLoop loop;
+  THttpClient client(loop);
+  std::vector<std::string> log;
+  auto note = [&log](const std::string& event) {
+    if (log.empty() || log.back() != event) log.push_back(event);  // "per line" counts once
+  };
+  client.OnStateChange = [&](THttpClient& c) { log.push_back(StateName(c.State())); };
+  client.OnSessionConnected = [&](THttpClient&, int) { note("SessionConnected"); };
+  client.OnRequestHeaderBegin = [&](THttpClient&) { note("RequestHeaderBegin"); };
+  client.OnBeforeHeaderSend = [&](THttpClient&, const std::string&, std::vector<std::string>&) {
+    note("BeforeHeaderSend");
+  };
+  client.OnCommand = [&](THttpClient&, std::string&) { note("Command"); };
+  client.OnRequestHeaderEnd = [&](THttpClient&) { note("RequestHeaderEnd"); };
+  client.OnSendBegin = [&](THttpClient&) { note("SendBegin"); };
+  client.OnSendData = [&](THttpClient&, const char*, std::size_t) { note("SendData"); };
+  client.OnSendEnd = [&](THttpClient&) { note("SendEnd"); };
+  client.OnHeaderBegin = [&](THttpClient&) { note("HeaderBegin"); };
+  client.OnHeaderData = [&](THttpClient&) { note("HeaderData"); };
+  client.OnHeaderEnd = [&](THttpClient&) { note("HeaderEnd"); };
+  client.OnDocBegin = [&](THttpClient&) { note("DocBegin"); };
+  client.OnDocData = [&](THttpClient&, const char*, std::size_t) { note("DocData"); };
+  client.OnDocEnd = [&](THttpClient&) { note("DocEnd"); };
+  client.OnSessionClosed = [&](THttpClient&) { note("SessionClosed"); };
+  client.OnRequestDone = [&](THttpClient&, THttpRequest, int e) {
+    note("RequestDone(" + std::to_string(e) + ")");
+  };
+  client.URL = "http://127.0.0.1:" + server.PortText() + "/translate_t";
+  TStringStream request("a=b&c");
+  TStringStream response;
+  client.RequestStream = &request;
+  client.ResponseStream = &response;
+  client.Post();
+
+  const std::vector<std::string> expected = {"not connected",
+                                             "resolving",
+                                             "resolved",
+                                             "connected",
+                                             "SessionConnected",
+                                             "awaiting header",
+                                             "RequestHeaderBegin",
+                                             "BeforeHeaderSend",
+                                             "Command",
+                                             "RequestHeaderEnd",
+                                             "Command",
+                                             "SendBegin",
+                                             "SendData",
+                                             "SendEnd",
+                                             "HeaderBegin",
+                                             "HeaderData",
+                                             "HeaderEnd",
+                                             "awaiting body",
+                                             "DocBegin",
+                                             "DocData",
+                                             "body received",
+                                             "DocEnd",
+                                             "SessionClosed",
+                                             "idle",
+                                             "RequestDone(0)"};
+  EXPECT_EQ(log, expected);
+  EXPECT_EQ(response.DataString(), "hello");
+  EXPECT_EQ(client.SentCount(), 5);
+  EXPECT_EQ(client.RcvdCount(), 5);
+}
+
+TEST(HttpClientEventsTest, RequestsRefusedBeforeAnythingIsSent) {
+  int accepted = 0;
+  ScriptedServer server([&](ServerConnection& c) {
+    ++accepted;
+    c.ReadToEnd(std::chrono::seconds(2));
+  });
+  PollEventLoop loop;
+  THttpClient client(loop);
+  client.URL = "http://127.0.0.1:" + server.PortText() + "/";
+
+  auto code = [](const std::function<void()>& call) -> std::pair<std::string, int> {
+    try {
+      call();
+    } catch (const EHttpException& e) {
+      return {e.what(), e.ErrorCode()};
+    }
+    return {"", 0};
+  };
+  // Nothing to post: no stream, or an empty one.
+  EXPECT_EQ(code([&] { client.Post(); }),
+            (std::pair<std::string, int>{"HTTP component has nothing to post or put", 2}));
+  TStringStream empty;
+  client.RequestStream = &empty;
+  EXPECT_EQ(code([&] { client.Post(); }).second, 2);
+
+  // Busy: a second request while one runs.
+  TStringStream body("x=1");
+  client.RequestStream = &body;
+  client.Timeout = std::chrono::milliseconds(300);
+  client.StartRequest(THttpRequest::httpPOST);
+  EXPECT_EQ(code([&] { client.StartRequest(THttpRequest::httpGET); }),
+            (std::pair<std::string, int>{"HTTP component is busy", 1}));
+  client.Abort();
+  EXPECT_EQ(client.State(), THttpClientState::hcsIdle);
+  EXPECT_EQ(client.ReasonPhrase(), "Connection aborted on request");
+
+  // Only 1.0 and 1.1 are spoken.
+  EXPECT_EQ(code([&] { client.SetRequestVer("2.0"); }),
+            (std::pair<std::string, int>{"Insupported HTTP version", 5}));
+  EXPECT_EQ(client.RequestVer(), "1.0");
+  client.SetRequestVer("1.1");
+  EXPECT_EQ(client.RequestVer(), "1.1");
+}
+
+TEST(HttpClientEventsTest, TooManyRedirectionsEndTheRequest) {
+  int answered = 0;
+  ScriptedServer server([&](ServerConnection& c) {
+    c.ReadUntil("\r\n\r\n");
+    ++answered;
+    c.Send("HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n");
+  });
+  PollEventLoop loop;
+  THttpClient client(loop);
+  client.URL = "http://127.0.0.1:" + server.PortText() + "/start";
+  try {
+    client.Get();
+    FAIL() << "no exception";
+  } catch (const EHttpException& e) {
+    EXPECT_STREQ(e.what(), "Too many redirections");
+    EXPECT_EQ(e.ErrorCode(), 404);
+  }
+  EXPECT_EQ(answered, THttpClient::kMaxRelocations + 1);
+}
+
+}  // namespace
+}  // namespace parlumo
