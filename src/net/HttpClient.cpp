@@ -944,10 +944,7 @@ void THttpClient::NewRelocationTarget(const std::string& value) {
 
 void THttpClient::FollowPendingRelocation() {
   // The redirecting answer's body is no part of the document asked for.
-  if (ResponseStream != nullptr && rcvdCount_ > 0) {
-    ResponseStream->SetSize(std::max<std::int64_t>(ResponseStream->Size() - rcvdCount_, 0));
-    ResponseStream->SetPosition(ResponseStream->Size());
-  }
+  CutBackResponse();
   rcvdCount_ = 0;
   receiveBuffer_.clear();
   headerLineCount_ = 0;
@@ -995,16 +992,26 @@ void THttpClient::Reconnect() {
     connectHost_ = proxy.host;
     connectPort_ = proxy.port.empty() ? ProxyPort : proxy.port;
   }
+  CutBackResponse();
+  rcvdCount_ = 0;
+  RewindRequest();
+  sentCount_ = 0;
+  PostRestart();
+}
+
+// Takes the body of the last answer out of ResponseStream again.
+void THttpClient::CutBackResponse() {
   if (ResponseStream != nullptr && rcvdCount_ > 0) {
     ResponseStream->SetSize(std::max<std::int64_t>(ResponseStream->Size() - rcvdCount_, 0));
     ResponseStream->SetPosition(ResponseStream->Size());
   }
-  rcvdCount_ = 0;
+}
+
+// Moves RequestStream back to where the body started, to send it again.
+void THttpClient::RewindRequest() {
   if (RequestStream != nullptr && sentCount_ > 0) {
     RequestStream->SetPosition(RequestStream->Position() - sentCount_);
   }
-  sentCount_ = 0;
-  PostRestart();
 }
 
 void THttpClient::PostRestart() {
@@ -1019,17 +1026,28 @@ void THttpClient::PostRestart() {
 // Authentication retry
 
 void THttpClient::RewindForRetry() {
-  if (ResponseStream != nullptr && rcvdCount_ > 0) {
-    ResponseStream->SetSize(std::max<std::int64_t>(ResponseStream->Size() - rcvdCount_, 0));
-    ResponseStream->SetPosition(ResponseStream->Size());
-  }
-  if (RequestStream != nullptr && sentCount_ > 0) {
-    RequestStream->SetPosition(RequestStream->Position() - sentCount_);
-  }
+  CutBackResponse();
+  RewindRequest();
   receiveBuffer_.clear();
   const std::string keep = documentName_;
   ResetPerRequest();
   documentName_ = keep;
+}
+
+// The last challenge of scheme that can be answered: a 401 with server
+// credentials or a 407 with proxy credentials; nullptr when there is none.
+const std::string* THttpClient::ChallengeToAnswer(std::string_view scheme, bool& server) const {
+  if (statusCode_ == 401 && !Username.empty() && !Password.empty()) {
+    server = true;
+  } else if (statusCode_ == 407 && !ProxyUsername.empty() && !ProxyPassword.empty()) {
+    server = false;
+  } else {
+    return nullptr;
+  }
+  const auto entry =
+      std::find_if(challenges_.rbegin(), challenges_.rend(),
+                   [&](const std::string& c) { return c.compare(0, scheme.size(), scheme) == 0; });
+  return entry == challenges_.rend() ? nullptr : &*entry;
 }
 
 bool THttpClient::NtlmCheck() {
@@ -1038,19 +1056,9 @@ bool THttpClient::NtlmCheck() {
   if (proxyAuthNtlmState_ == 3 && statusCode_ != 407) proxyAuthNtlmState_ = 4;
   if (proxyAuthNtlmState_ == 4 && statusCode_ == 407) proxyAuthNtlmState_ = authNtlmState_ = 0;
 
-  bool server;
-  if (statusCode_ == 401 && !challenges_.empty() && !Username.empty() && !Password.empty()) {
-    server = true;
-  } else if (statusCode_ == 407 && !challenges_.empty() && !ProxyUsername.empty() &&
-             !ProxyPassword.empty()) {
-    server = false;
-  } else {
-    return false;
-  }
-  const auto entry =
-      std::find_if(challenges_.rbegin(), challenges_.rend(),
-                   [](const std::string& c) { return c.compare(0, 4, "NTLM") == 0; });
-  if (entry == challenges_.rend()) return false;
+  bool server = false;
+  const std::string* entry = ChallengeToAnswer("NTLM", server);
+  if (entry == nullptr) return false;
   int& state = server ? authNtlmState_ : proxyAuthNtlmState_;
   switch (state) {
     case 0:
@@ -1080,19 +1088,8 @@ bool THttpClient::BasicCheck() {
   if (authBasicState_ == 1 && statusCode_ != 401) authBasicState_ = 2;
   if (proxyAuthBasicState_ == 1 && statusCode_ != 407) proxyAuthBasicState_ = 2;
 
-  bool server;
-  if (statusCode_ == 401 && !challenges_.empty() && !Username.empty() && !Password.empty()) {
-    server = true;
-  } else if (statusCode_ == 407 && !challenges_.empty() && !ProxyUsername.empty() &&
-             !ProxyPassword.empty()) {
-    server = false;
-  } else {
-    return false;
-  }
-  const bool found =
-      std::any_of(challenges_.rbegin(), challenges_.rend(),
-                  [](const std::string& c) { return c.compare(0, 5, "Basic") == 0; });
-  if (!found) return false;
+  bool server = false;
+  if (ChallengeToAnswer("Basic", server) == nullptr) return false;
   int& state = server ? authBasicState_ : proxyAuthBasicState_;
   switch (state) {
     case 0:

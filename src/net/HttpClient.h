@@ -194,6 +194,9 @@ class THttpClient {
   bool NtlmCheck();
   bool BasicCheck();
   void RewindForRetry();
+  void CutBackResponse();
+  void RewindRequest();
+  const std::string* ChallengeToAnswer(std::string_view scheme, bool& server) const;
   void PostRestart();
   void NewRelocationTarget(const std::string& value);
   void FollowPendingRelocation();
