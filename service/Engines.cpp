@@ -1,0 +1,92 @@
+#include "Engines.h"
+
+#include <array>
+#include <filesystem>
+
+#include "ApertiumEngine.h"
+
+namespace parlumo::service {
+
+namespace {
+
+// The pairs of the program's pair table, in its order.
+constexpr std::string_view kProgramPairs[] = {"en|de", "de|en", "fr|de", "de|fr", "en|fr", "en|it",
+                                              "en|pt", "en|es", "fr|en", "it|en", "pt|en", "es|en"};
+
+// Apertium modes for a direct pair (pair code -> mode name).
+constexpr std::pair<std::string_view, std::string_view> kApertiumModes[] = {
+    {"en|es", "eng-spa"}, {"es|en", "spa-eng"}, {"fr|es", "fr-es"},   {"es|fr", "es-fr"},
+    {"es|pt", "es-pt"},   {"pt|es", "pt-es"},   {"es|it", "spa-ita"}, {"it|es", "ita-spa"}};
+
+// Pairs made of two others.
+struct Chain {
+  std::string_view pair;
+  std::array<std::string_view, 2> steps;
+};
+constexpr Chain kChains[] = {{"en|fr", {"en|es", "es|fr"}}, {"en|it", {"en|es", "es|it"}},
+                             {"en|pt", {"en|es", "es|pt"}}, {"fr|en", {"fr|es", "es|en"}},
+                             {"it|en", {"it|es", "es|en"}}, {"pt|en", {"pt|es", "es|en"}},
+                             {"fr|de", {"fr|en", "en|de"}}, {"de|fr", {"de|en", "en|fr"}}};
+
+}  // namespace
+
+EngineSet::EngineSet(const EngineOptions& options) {
+  for (const auto& [pair, mode] : kApertiumModes) {
+    const auto pipeline =
+        NullFlushPipeline(options.apertiumModes + "/" + std::string(mode) + ".mode");
+    if (!pipeline) continue;
+    translators_.emplace(std::string(pair),
+                         std::make_shared<ApertiumTranslator>(
+                             std::string(mode), *pipeline, options.processesPerEngine,
+                             options.engineTimeout, options.startAtOnce));
+  }
+  if (std::filesystem::exists(options.dictionaryFile)) {
+    const std::string file = options.dictionaryFile;
+    dictionary_ =
+        std::async(std::launch::async,
+                   [file, cancel = cancelLoading_]() -> std::shared_ptr<const Dictionary> {
+                     auto loaded = Dictionary::LoadFile(file, cancel.get());
+                     if (!loaded) return nullptr;
+                     return std::make_shared<const Dictionary>(std::move(*loaded));
+                   })
+            .share();
+    translators_.emplace("de|en", std::make_shared<DictionaryTranslator>(
+                                      dictionary_, Dictionary::Direction::GermanToEnglish));
+    translators_.emplace("en|de", std::make_shared<DictionaryTranslator>(
+                                      dictionary_, Dictionary::Direction::EnglishToGerman));
+  }
+  // Chains in table order: a later chain may use an earlier one (de|fr uses en|fr).
+  for (const auto& [pair, steps] : kChains) {
+    std::vector<std::shared_ptr<Translator>> parts;
+    for (const auto step : steps) {
+      const auto it = translators_.find(step);
+      if (it == translators_.end()) break;
+      parts.push_back(it->second);
+    }
+    if (parts.size() != steps.size()) continue;
+    translators_.emplace(std::string(pair), std::make_shared<ChainTranslator>(std::move(parts)));
+  }
+
+  for (const auto pair : kProgramPairs) {
+    if (const auto it = translators_.find(pair); it != translators_.end()) {
+      pairs_.push_back({std::string(pair), it->second->Description()});
+    }
+  }
+  for (const auto& [pair, translator] : translators_) {
+    bool listed = false;
+    for (const auto& offered : pairs_)
+      listed = listed || offered.code == pair;
+    if (!listed) pairs_.push_back({pair, translator->Description()});
+  }
+}
+
+EngineSet::~EngineSet() {
+  cancelLoading_->store(true);
+}
+
+Translator* EngineSet::Find(std::string_view pairCode) const {
+  const auto it = translators_.find(pairCode);
+  return it == translators_.end() ? nullptr : it->second.get();
+}
+
+}  // namespace parlumo::service

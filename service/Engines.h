@@ -1,0 +1,49 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DictionaryEngine.h"
+#include "Engine.h"
+#include "Pages.h"
+
+namespace parlumo::service {
+
+struct EngineOptions {
+  std::string apertiumModes = "/usr/share/apertium/modes";
+  std::string dictionaryFile = "/usr/share/trans/de-en";
+  int processesPerEngine = 2;
+  bool startAtOnce = false;  // start every Apertium pipeline now, not at its first use
+  std::chrono::milliseconds engineTimeout{30000};
+};
+
+// The translators of every pair the service offers, built from what is installed:
+// Apertium where a mode exists (through Spanish where there is no direct one) and
+// the German-English dictionary (through English for French). Pipelines start and
+// the dictionary starts loading at construction; requests wait for them as needed.
+class EngineSet {
+ public:
+  explicit EngineSet(const EngineOptions& options);
+  ~EngineSet();
+
+  // The translator of a pair code such as "en|de", or nullptr when not offered.
+  Translator* Find(std::string_view pairCode) const;
+
+  // The offered pairs: the program's twelve first, in its order, then the others.
+  const std::vector<OfferedPair>& Pairs() const { return pairs_; }
+
+ private:
+  // Set when the set is destroyed, so that a dictionary still loading stops early.
+  std::shared_ptr<std::atomic<bool>> cancelLoading_ = std::make_shared<std::atomic<bool>>(false);
+  std::shared_future<std::shared_ptr<const Dictionary>> dictionary_;
+  std::map<std::string, std::shared_ptr<Translator>, std::less<>> translators_;
+  std::vector<OfferedPair> pairs_;
+};
+
+}  // namespace parlumo::service

@@ -1,0 +1,232 @@
+#include "FormData.h"
+
+#include <array>
+#include <cstdint>
+
+namespace parlumo::service {
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+// Windows-1252 bytes 0x80 to 0x9F; 0 where the code page leaves the byte undefined
+// (those are taken as the C1 control of the same number, as browsers do).
+constexpr std::array<std::uint16_t, 32> kWindows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::uint32_t SingleByteToCodePoint(unsigned char byte, Charset charset) {
+  if (charset == Charset::Windows1252 && byte >= 0x80 && byte <= 0x9F) {
+    const std::uint16_t mapped = kWindows1252High[byte - 0x80];
+    return mapped != 0 ? mapped : byte;
+  }
+  return byte;
+}
+
+// Decodes the UTF-8 sequence at text[i]; gives the code point and its length, or
+// length 0 for an invalid sequence.
+std::pair<std::uint32_t, std::size_t> DecodeUtf8At(std::string_view text, std::size_t i) {
+  const auto b0 = static_cast<unsigned char>(text[i]);
+  if (b0 < 0x80) return {b0, 1};
+  std::size_t length = 0;
+  std::uint32_t cp = 0;
+  std::uint32_t minimum = 0;
+  if ((b0 & 0xE0) == 0xC0) {
+    length = 2, cp = b0 & 0x1F, minimum = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    length = 3, cp = b0 & 0x0F, minimum = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    length = 4, cp = b0 & 0x07, minimum = 0x10000;
+  } else {
+    return {0, 0};
+  }
+  if (i + length > text.size()) return {0, 0};
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto b = static_cast<unsigned char>(text[i + k]);
+    if ((b & 0xC0) != 0x80) return {0, 0};
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {0, 0};
+  return {cp, length};
+}
+
+}  // namespace
+
+std::optional<std::string> PercentDecode(std::string_view value, bool plusIsSpace) {
+  std::string out;
+  out.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    if (c == '+' && plusIsSpace) {
+      out += ' ';
+    } else if (c == '%') {
+      if (i + 2 >= value.size()) return std::nullopt;
+      const int hi = HexValue(value[i + 1]);
+      const int lo = HexValue(value[i + 2]);
+      if (hi < 0 || lo < 0) return std::nullopt;
+      out += static_cast<char>(hi * 16 + lo);
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::optional<std::map<std::string, std::string>> ParseForm(std::string_view body) {
+  std::map<std::string, std::string> fields;
+  while (!body.empty()) {
+    const std::size_t amp = body.find('&');
+    const std::string_view piece = body.substr(0, amp);
+    body = amp == std::string_view::npos ? std::string_view() : body.substr(amp + 1);
+    if (piece.empty()) continue;
+    const std::size_t eq = piece.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    auto key = PercentDecode(piece.substr(0, eq));
+    auto value = PercentDecode(piece.substr(eq + 1));
+    if (!key || !value) return std::nullopt;
+    fields.emplace(std::move(*key), std::move(*value));
+  }
+  return fields;
+}
+
+std::optional<Charset> CharsetByName(std::string_view name) {
+  if (name.empty()) return Charset::Utf8;
+  for (std::string_view n : {"UTF-8", "UTF8", "ASCII", "US-ASCII"}) {
+    if (EqualsNoCase(name, n)) return Charset::Utf8;
+  }
+  for (std::string_view n : {"ISO-8859-1", "ISO8859-1", "ISO_8859-1", "LATIN1"}) {
+    if (EqualsNoCase(name, n)) return Charset::Latin1;
+  }
+  for (std::string_view n : {"WINDOWS-1252", "CP1252"}) {
+    if (EqualsNoCase(name, n)) return Charset::Windows1252;
+  }
+  return std::nullopt;
+}
+
+std::string_view CharsetName(Charset charset) {
+  switch (charset) {
+    case Charset::Utf8:
+      return "UTF-8";
+    case Charset::Latin1:
+      return "ISO-8859-1";
+    case Charset::Windows1252:
+      return "windows-1252";
+  }
+  return "UTF-8";
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto [cp, length] = DecodeUtf8At(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string ToUtf8(std::string_view text, Charset charset) {
+  if (charset == Charset::Utf8 && IsValidUtf8(text)) return std::string(text);
+  if (charset == Charset::Utf8) charset = Charset::Windows1252;
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (const char c : text) {
+    AppendUtf8(out, SingleByteToCodePoint(static_cast<unsigned char>(c), charset));
+  }
+  return out;
+}
+
+std::string FromUtf8(std::string_view utf8, Charset charset, bool htmlReferences) {
+  if (charset == Charset::Utf8) return std::string(utf8);
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    auto [cp, length] = DecodeUtf8At(utf8, i);
+    if (length == 0) {
+      cp = 0xFFFD;
+      length = 1;
+    }
+    i += length;
+    int byte = -1;
+    if (cp < 0x80 || (cp <= 0xFF && charset == Charset::Latin1) || (cp >= 0xA0 && cp <= 0xFF)) {
+      byte = static_cast<int>(cp);
+    } else if (charset == Charset::Windows1252) {
+      for (std::size_t k = 0; k < kWindows1252High.size(); ++k) {
+        if (kWindows1252High[k] == cp) byte = static_cast<int>(0x80 + k);
+      }
+    }
+    if (byte >= 0) {
+      out += static_cast<char>(byte);
+    } else if (htmlReferences) {
+      out += "&#" + std::to_string(cp) + ";";
+    } else {
+      out += '?';
+    }
+  }
+  return out;
+}
+
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace parlumo::service

@@ -1,0 +1,189 @@
+#include "PageFetch.h"
+
+#include <httplib.h>
+
+#include <charconv>
+
+namespace parlumo::service {
+
+namespace {
+
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (Lower(text[i]) != Lower(prefix[i])) return false;
+  }
+  return true;
+}
+
+// %-encodes the bytes that may not stand in a request target as they are.
+std::string EncodeTarget(std::string_view target) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : target) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F ||
+        std::string_view("\"<>\\^`{|}").find(c) != std::string_view::npos) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0F];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string HttpAddress::ToString() const {
+  std::string text = "http://";
+  text += host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  if (port != 80) text += ":" + std::to_string(port);
+  text += target;
+  return text;
+}
+
+std::optional<HttpAddress> ParseHttpAddress(std::string_view text, std::string& error) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+    text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+    text.remove_suffix(1);
+  if (StartsWithNoCase(text, "http://")) {
+    text.remove_prefix(7);
+  } else if (const auto scheme = text.find("://"); scheme != std::string_view::npos) {
+    error = "Only http addresses can be translated; \"" + std::string(text.substr(0, scheme)) +
+            "\" is not supported.";
+    return std::nullopt;
+  }
+  const auto authorityEnd = text.find_first_of("/?#");
+  const std::string_view authority = text.substr(0, authorityEnd);
+  std::string_view rest =
+      authorityEnd == std::string_view::npos ? std::string_view() : text.substr(authorityEnd);
+  if (const auto hash = rest.find('#'); hash != std::string_view::npos) rest = rest.substr(0, hash);
+  if (authority.find('@') != std::string_view::npos) {
+    error = "Addresses with a user name or password are not fetched.";
+    return std::nullopt;
+  }
+  HttpAddress address;
+  std::string_view portText;
+  if (authority.starts_with("[")) {
+    const auto close = authority.find(']');
+    if (close == std::string_view::npos) {
+      error = "The address has a malformed host.";
+      return std::nullopt;
+    }
+    address.host = std::string(authority.substr(1, close - 1));
+    if (close + 1 < authority.size()) {
+      if (authority[close + 1] != ':') {
+        error = "The address has a malformed host.";
+        return std::nullopt;
+      }
+      portText = authority.substr(close + 2);
+    }
+  } else {
+    const auto colon = authority.find(':');
+    address.host = std::string(authority.substr(0, colon));
+    if (colon != std::string_view::npos) portText = authority.substr(colon + 1);
+  }
+  if (address.host.empty()) {
+    error = "The address names no host.";
+    return std::nullopt;
+  }
+  if (!portText.empty()) {
+    int port = 0;
+    const auto [end, ec] =
+        std::from_chars(portText.data(), portText.data() + portText.size(), port);
+    if (ec != std::errc() || end != portText.data() + portText.size() || port < 1 || port > 65535) {
+      error = "The address has a bad port number.";
+      return std::nullopt;
+    }
+    address.port = port;
+  }
+  std::string target(rest);
+  if (target.empty() || target[0] != '/') target.insert(0, "/");
+  address.target = EncodeTarget(target);
+  return address;
+}
+
+std::optional<FetchedPage> FetchPage(const HttpAddress& start, const FetchLimits& limits,
+                                     std::string& error) {
+  const auto deadline = std::chrono::steady_clock::now() + limits.totalTimeout;
+  HttpAddress address = start;
+  for (int hop = 0; hop <= limits.maxRedirects; ++hop) {
+    httplib::Client client(address.host, address.port);
+    client.set_connection_timeout(limits.connectTimeout);
+    client.set_read_timeout(limits.totalTimeout);
+    client.set_write_timeout(limits.connectTimeout);
+    client.set_follow_location(false);
+    std::string body;
+    bool tooLarge = false;
+    bool tooSlow = false;
+    const httplib::Headers headers = {{"User-Agent", "parlumo-service"}, {"Accept", "text/html"}};
+    auto result = client.Get(
+        address.target.c_str(), headers, [](const httplib::Response&) { return true; },
+        [&](const char* data, std::size_t length) {
+          if (body.size() + length > limits.maxBytes) {
+            tooLarge = true;
+            return false;
+          }
+          if (std::chrono::steady_clock::now() > deadline) {
+            tooSlow = true;
+            return false;
+          }
+          body.append(data, length);
+          return true;
+        });
+    if (tooLarge) {
+      error = "The page is larger than " + std::to_string(limits.maxBytes >> 20) + " MiB.";
+      return std::nullopt;
+    }
+    if (tooSlow) {
+      error = "The page took too long to arrive.";
+      return std::nullopt;
+    }
+    if (!result) {
+      error = "The page could not be fetched from " + address.host + ": " +
+              httplib::to_string(result.error()) + ".";
+      return std::nullopt;
+    }
+    const int status = result->status;
+    if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) {
+      std::string location = result->get_header_value("Location");
+      if (location.empty()) {
+        error = "The server sent a redirection without a new address.";
+        return std::nullopt;
+      }
+      if (location.starts_with("//")) {
+        location = "http:" + location;
+      } else if (location.starts_with("/")) {
+        location = HttpAddress{address.host, address.port, ""}.ToString() + location;
+      } else if (location.find("://") == std::string::npos) {
+        std::string directory = address.target.substr(0, address.target.find('?'));
+        directory = directory.substr(0, directory.rfind('/') + 1);
+        location = HttpAddress{address.host, address.port, ""}.ToString() + directory + location;
+      }
+      auto next = ParseHttpAddress(location, error);
+      if (!next) return std::nullopt;
+      address = std::move(*next);
+      continue;
+    }
+    if (status < 200 || status > 299) {
+      error = "The server of the page answered with status " + std::to_string(status) + ".";
+      return std::nullopt;
+    }
+    FetchedPage page;
+    page.body = std::move(body);
+    page.contentType = result->get_header_value("Content-Type");
+    page.address = address;
+    return page;
+  }
+  error = "The page redirects too often.";
+  return std::nullopt;
+}
+
+}  // namespace parlumo::service

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "Engines.h"
+#include "PageFetch.h"
+
+namespace parlumo::service {
+
+struct ServiceOptions {
+  std::string host = "127.0.0.1";
+  int port = 8085;  // 0: any free port
+  EngineOptions engines;
+  FetchLimits fetch;
+  std::size_t maxBodyBytes = std::size_t{1} << 20;
+  int clientTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
+};
+
+// parlumo-service: the translation protocol (POST /translate_t, GET /translate), the
+// provider's pages ("/", "/help/faq_translation.html") and the maker's pages
+// ("/tools/parlumo/", "/tools/parlumo/updates/<version>b<build>.html") over HTTP,
+// each request on a thread of the server's pool. One line per request is logged on
+// standard error.
+class Service {
+ public:
+  explicit Service(ServiceOptions options);
+  ~Service();
+  Service(const Service&) = delete;
+  Service& operator=(const Service&) = delete;
+
+  // Binds the listening socket; gives the port (the chosen one for port 0) or -1.
+  int Bind();
+  // Serves until Stop; false when the server could not run.
+  bool Run();
+  // Ends Run from any thread (a signal thread); requests under way are finished.
+  void Stop();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace parlumo::service

@@ -1,0 +1,109 @@
+// parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]
+//                 [--client-timeout SECONDS] [--warm]
+// The local translation service. Prints the address it listens on (the chosen port
+// for port 0) on standard output, serves until SIGTERM or SIGINT, then ends its
+// engines and exits 0.
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "Service.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]\n"
+    "                       [--client-timeout SECONDS] [--warm]\n"
+    "Serves the translation protocol and the maker's and provider's pages.\n"
+    "Translation engines start at their first use, or all at once with --warm.\n"
+    "Default address 127.0.0.1:8085; port 0 picks a free port.\n";
+
+bool ParseInt(std::string_view text, int low, int high, int& value) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
+}
+
+bool ParseListen(std::string_view text, std::string& host, int& port) {
+  const auto colon = text.rfind(':');
+  if (colon == std::string_view::npos || colon == 0) return false;
+  std::string_view hostPart = text.substr(0, colon);
+  if (hostPart.starts_with("[") && hostPart.ends_with("]")) {
+    hostPart = hostPart.substr(1, hostPart.size() - 2);
+  }
+  host = std::string(hostPart);
+  return ParseInt(text.substr(colon + 1), 0, 65535, port);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  parlumo::service::ServiceOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--listen" && hasValue) {
+      if (!ParseListen(argv[++i], options.host, options.port)) {
+        std::fprintf(stderr, "parlumo-service: bad --listen value \"%s\" (HOST:PORT)\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--apertium-modes" && hasValue) {
+      options.engines.apertiumModes = argv[++i];
+    } else if (arg == "--dictionary" && hasValue) {
+      options.engines.dictionaryFile = argv[++i];
+    } else if (arg == "--warm") {
+      options.engines.startAtOnce = true;
+    } else if (arg == "--client-timeout" && hasValue) {
+      if (!ParseInt(argv[++i], 1, 3600, options.clientTimeoutSeconds)) {
+        std::fprintf(stderr, "parlumo-service: bad --client-timeout value \"%s\"\n", argv[i]);
+        return 2;
+      }
+    } else {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  }
+
+  // SIGTERM and SIGINT are taken by a thread of their own (blocked everywhere else,
+  // so every thread started later inherits the mask); a write to a closed connection
+  // or engine pipe is an error return, not a signal.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  parlumo::service::Service service(options);
+  const int port = service.Bind();
+  if (port < 0) {
+    std::fprintf(stderr, "parlumo-service: cannot listen on %s:%d: %s\n", options.host.c_str(),
+                 options.port, std::strerror(errno));
+    return 1;
+  }
+  std::printf("parlumo-service listening on http://%s:%d/\n", options.host.c_str(), port);
+  std::fflush(stdout);
+
+  std::thread signalThread([&] {
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    service.Stop();
+  });
+  const bool served = service.Run();
+  if (!served) {
+    // Wake the signal thread so that it can be joined.
+    ::kill(::getpid(), SIGTERM);
+  }
+  signalThread.join();
+  std::fprintf(stderr, "parlumo-service: stopped\n");
+  return served ? 0 : 1;
+}

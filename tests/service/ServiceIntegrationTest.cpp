@@ -1,0 +1,482 @@
+// parlumo-service as the program meets it: a real service process on a free port,
+// spoken to over HTTP; its pages checked with the program's own page check and
+// extraction (ExtractTranslation).
+
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ServiceProcess.h"
+#include "translate/LanguagePairs.h"
+#include "translate/TranslationPage.h"
+
+namespace parlumo {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testing::ProcessCommandLine;
+using testing::ProcessRunning;
+using testing::ServiceProcess;
+
+// One service for all tests of the suite (ctest runs each test in a process of its
+// own, so that is one service per test there). Only the test of every pair loads the
+// German dictionary, which takes most of the start-up time in a sanitizer build;
+// the others run the Apertium engines alone. Tests that must stop or hurt the
+// service start their own.
+const std::vector<std::string> kWithoutDictionary = {"--dictionary", "/nonexistent/de-en"};
+
+class ServiceTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::vector<std::string> args = {"--client-timeout", "1"};
+    args.insert(args.end(), kWithoutDictionary.begin(), kWithoutDictionary.end());
+    service_ = std::make_unique<ServiceProcess>(args);
+  }
+  static void TearDownTestSuite() { service_.reset(); }
+
+  static httplib::Client Client() {
+    httplib::Client client("127.0.0.1", service_->Port());
+    client.set_read_timeout(std::chrono::seconds(120));
+    return client;
+  }
+
+  static httplib::Result PostForm(const std::string& body) {
+    return Client().Post("/translate_t", body, "application/x-www-form-urlencoded");
+  }
+
+  static httplib::Result Get(const std::string& target) { return Client().Get(target); }
+
+  static std::unique_ptr<ServiceProcess> service_;
+};
+
+std::unique_ptr<ServiceProcess> ServiceTest::service_;
+
+// A sentence in the source language of each pair of the program.
+std::string SentenceFor(std::string_view pairCode) {
+  const std::string_view source = pairCode.substr(0, 2);
+  if (source == "en") return "The house is very big and the dog sleeps in the garden.";
+  if (source == "de") return "Das Haus ist sehr groß und der Hund schläft im Garten.";
+  if (source == "fr") return "La maison est très grande et le chien dort dans le jardin.";
+  if (source == "it") return "La casa è molto grande e il cane dorme nel giardino.";
+  if (source == "pt") return "A casa é muito grande e o cão dorme no jardim.";
+  return "La casa es muy grande y el perro duerme en el jardín.";
+}
+
+TEST(ServiceEveryPairTest, EveryPairOfTheProgramGivesARealTranslation) {
+  ServiceProcess service;
+  httplib::Client client("127.0.0.1", service.Port());
+  client.set_read_timeout(std::chrono::seconds(120));
+  for (int index = 0; index < kLanguagePairCount; ++index) {
+    const std::string pair(LanguagePairCode(index));
+    SCOPED_TRACE(pair);
+    const std::string sentence = SentenceFor(pair);
+    const auto res = client.Post("/translate_t", BuildRequestBody(sentence, index),
+                                 "application/x-www-form-urlencoded");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    const TranslateOutcome outcome = ExtractTranslation(res->body);
+    ASSERT_TRUE(outcome.Succeeded());
+    EXPECT_FALSE(outcome.Text().empty());
+    EXPECT_NE(outcome.Text(), sentence);
+  }
+  // The provider's FAQ page names every pair and its engine.
+  const auto faq = client.Get("/help/faq_translation.html");
+  ASSERT_TRUE(faq);
+  for (int index = 0; index < kLanguagePairCount; ++index) {
+    EXPECT_THAT(faq->body, HasSubstr("<td>" + std::string(LanguagePairCode(index)) + "</td>"));
+  }
+  EXPECT_THAT(faq->body, HasSubstr("Apertium"));
+  EXPECT_THAT(faq->body, HasSubstr("ding dictionary"));
+}
+
+TEST_F(ServiceTest, LineBreaksAndMarkupCharactersSurviveThePage) {
+  const std::string text = "The house <b> & \"the dog\"\nThe garden";
+  const auto res = PostForm(BuildRequestBody(text, LanguagePairIndex("en|es")));
+  ASSERT_TRUE(res);
+  // The raw page: escaped text, a <br> for the line break, one result box.
+  EXPECT_THAT(res->body, HasSubstr("&lt;b&gt;"));
+  EXPECT_THAT(res->body, HasSubstr("<br>"));
+  const TranslateOutcome outcome = ExtractTranslation(res->body);
+  ASSERT_TRUE(outcome.Succeeded());
+  EXPECT_THAT(outcome.Text(), HasSubstr("<b>"));
+  EXPECT_THAT(outcome.Text(), HasSubstr("&"));
+  EXPECT_THAT(outcome.Text(), HasSubstr("\n"));
+  EXPECT_THAT(outcome.Text(), HasSubstr("casa"));
+  EXPECT_THAT(outcome.Text(), HasSubstr("jard"));
+}
+
+TEST_F(ServiceTest, EmptyTextGivesAnEmptyResult) {
+  const auto res = PostForm(BuildRequestBody("", LanguagePairIndex("en|es")));
+  ASSERT_TRUE(res);
+  const TranslateOutcome outcome = ExtractTranslation(res->body);
+  ASSERT_TRUE(outcome.Succeeded());
+  EXPECT_EQ(outcome.Text(), "");
+}
+
+TEST_F(ServiceTest, UnsupportedPairIsReportedAsNotTranslated) {
+  const auto res = PostForm("text=Hello&langpair=xx%7Cyy&ie=UTF-8&oe=UTF-8");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  const auto outcome = ExtractTranslation(res->body);
+  ASSERT_FALSE(outcome.Succeeded());
+  EXPECT_EQ(outcome.Failure(), TranslateFailure::NotTranslated);
+}
+
+TEST_F(ServiceTest, CharacterSetsOfRequestAndAnswer) {
+  // A name the engine does not know stays as it is, so its letters show the
+  // decoding: ü is 0xFC in ISO-8859-1 and windows-1252, U+00FC is C3 BC in UTF-8;
+  // windows-1252 0x80 is U+20AC (E2 82 AC).
+  struct Case {
+    std::string body;
+    std::string contains;
+    std::string charset;
+  };
+  const Case cases[] = {
+      {"text=Zorglub+M%FCller&langpair=en%7Ces&ie=ISO-8859-1&oe=UTF-8", "M\xC3\xBCller", "UTF-8"},
+      {"text=Zorglub+M%C3%BCller&langpair=en%7Ces&ie=UTF-8&oe=ISO-8859-1", "M\xFCller",
+       "ISO-8859-1"},
+      {"text=Zorglub+%80&langpair=en%7Ces&ie=windows-1252", "\xE2\x82\xAC", "UTF-8"},
+      {"text=Zorglub+%E2%82%AC&langpair=en%7Ces&oe=windows-1252", "Zorglub \x80", "windows-1252"},
+      // The old program's "ASCII" with a byte that is not UTF-8: read as windows-1252.
+      {"text=Zorglub+M%FCller&langpair=en%7Ces&ie=ASCII&oe=ASCII", "M\xC3\xBCller", "UTF-8"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    const auto res = PostForm(c.body);
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_THAT(res->get_header_value("Content-Type"), HasSubstr("charset=" + c.charset));
+    const auto outcome = ExtractTranslation(res->body);
+    ASSERT_TRUE(outcome.Succeeded());
+    EXPECT_THAT(res->body, HasSubstr(c.contains));
+  }
+}
+
+TEST_F(ServiceTest, RequestsAreServedConcurrently) {
+  constexpr int kClients = 6;
+  std::vector<std::thread> clients;
+  std::vector<int> ok(kClients, 0);
+  for (int i = 0; i < kClients; ++i) {
+    clients.emplace_back([i, &ok] {
+      for (int k = 0; k < 3; ++k) {
+        const auto pair = i % 2 == 0 ? "en|es" : "es|en";
+        const auto res = PostForm(BuildRequestBody(SentenceFor(pair), LanguagePairIndex(pair)));
+        if (res && ExtractTranslation(res->body).Succeeded()) ++ok[i];
+      }
+    });
+  }
+  for (auto& t : clients)
+    t.join();
+  for (int i = 0; i < kClients; ++i)
+    EXPECT_EQ(ok[i], 3) << "client " << i;
+}
+
+TEST_F(ServiceTest, UpdatePagesNameTheNewestVersion) {
+  const auto newest = Get("/tools/parlumo/updates/2.5b41.html");
+  ASSERT_TRUE(newest);
+  EXPECT_EQ(newest->status, 200);
+  EXPECT_THAT(newest->body, HasSubstr("newest version"));
+  EXPECT_THAT(newest->body, Not(HasSubstr("newer version exists")));
+
+  for (const char* older :
+       {"/tools/parlumo/updates/2.4b30.html", "/tools/parlumo/updates/2.5b40.html",
+        "/tools/parlumo/updates/1.0b7.html"}) {
+    SCOPED_TRACE(older);
+    const auto res = Get(older);
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_THAT(res->body, HasSubstr("A newer version exists: Parlumo 2.5 (build 41)"));
+  }
+
+  // What a program without a version asks for.
+  const auto unknown = Get("/tools/parlumo/updates/b0.html");
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->status, 200);
+  EXPECT_THAT(unknown->body, HasSubstr("Parlumo 2.5 (build 41)"));
+}
+
+TEST_F(ServiceTest, MakersAndProvidersPages) {
+  for (const char* path : {"/tools/parlumo/", "/tools/parlumo", "/"}) {
+    SCOPED_TRACE(path);
+    const auto res = Get(path);
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_THAT(res->get_header_value("Content-Type"), HasSubstr("text/html"));
+  }
+  // This service runs without the dictionary: the FAQ lists what it has.
+  const auto faq = Get("/help/faq_translation.html");
+  ASSERT_TRUE(faq);
+  EXPECT_EQ(faq->status, 200);
+  EXPECT_THAT(faq->body, HasSubstr("<td>fr|en</td><td>Apertium fr-es, then Apertium spa-eng</td>"));
+  EXPECT_THAT(faq->body, Not(HasSubstr("<td>en|de</td>")));
+}
+
+// A web server of the test's own, serving the pages to be translated.
+class PageServer {
+ public:
+  PageServer() {
+    server_.Get("/dir/page.html", [this](const httplib::Request& req, httplib::Response& res) {
+      query_ = req.get_param_value("a") + "," + req.get_param_value("b");
+      res.set_content(
+          "<html><head><title>The house</title><style>p { color: red }</style></head>"
+          "<body><p class=\"the house\">The house is very big.</p>\n"
+          "<script>var house = \"The house\";</script>"
+          "<a href=\"other.html\">The garden &amp; the dog</a><!-- The house --></body></html>",
+          "text/html; charset=UTF-8");
+    });
+    server_.Get("/latin1.html", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("<p>Zorglub M\xFCller</p>", "text/html; charset=ISO-8859-1");
+    });
+    server_.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("/dir/page.html?a=1&b=2");
+    });
+    server_.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content("gone", "text/plain");
+    });
+    server_.Get("/image", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(std::string(100, 'x'), "image/png");
+    });
+    server_.Get("/huge", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(std::string(std::size_t{3} << 20, 'a'), "text/html");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~PageServer() {
+    server_.stop();
+    thread_.join();
+  }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  std::string Query() const { return query_; }
+
+ private:
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+  std::string query_;
+};
+
+TEST_F(ServiceTest, PageTranslationKeepsMarkupAndTranslatesVisibleText) {
+  PageServer pages;
+  // As the program sends it, the address as typed, when it has no query of its own.
+  const auto plain =
+      Get("/translate?u=" + pages.Url("/dir/page.html") + "&langpair=en|es&ie=ASCII&oe=ASCII");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->status, 200);
+  EXPECT_THAT(plain->body, HasSubstr("La casa es muy grande."));
+  // An address with a query must travel percent-encoded ("?" may not appear twice
+  // in a request target).
+  const std::string address = pages.Url("/dir/page.html?a=1&b=2");
+  const auto res = Get("/translate?u=" + FormUrlEncode(address) + "&langpair=en%7Ces");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(pages.Query(), "1,2");
+  const std::string& page = res->body;
+  EXPECT_THAT(page, HasSubstr("<base href=\"" + pages.Url("/dir/page.html?a=1&amp;b=2") + "\">"));
+  EXPECT_THAT(page, HasSubstr("English \xC2\xBB Spanish"));
+  EXPECT_THAT(page, HasSubstr("La casa es muy grande."));
+  EXPECT_THAT(page, HasSubstr("<title>La casa</title>"));
+  // Markup, attribute values, scripts, styles and comments stay as they were.
+  EXPECT_THAT(page, HasSubstr("<p class=\"the house\">"));
+  EXPECT_THAT(page, HasSubstr("<script>var house = \"The house\";</script>"));
+  EXPECT_THAT(page, HasSubstr("<style>p { color: red }</style>"));
+  EXPECT_THAT(page, HasSubstr("<!-- The house -->"));
+  EXPECT_THAT(page, HasSubstr("<a href=\"other.html\">"));
+  EXPECT_THAT(page, HasSubstr("&amp;"));
+  EXPECT_THAT(page, HasSubstr("jard"));
+}
+
+TEST_F(ServiceTest, PageTranslationFollowsRedirectionsAndDecodesCharsets) {
+  PageServer pages;
+  const auto moved = Get("/translate?u=" + pages.Url("/moved") + "&langpair=en|es");
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(moved->status, 200);
+  EXPECT_THAT(moved->body, HasSubstr("La casa es muy grande."));
+  EXPECT_THAT(moved->body, HasSubstr("<base href=\"" + pages.Url("/dir/page.html")));
+
+  const auto latin1 = Get("/translate?u=" + pages.Url("/latin1.html") + "&langpair=en|es");
+  ASSERT_TRUE(latin1);
+  EXPECT_EQ(latin1->status, 200);
+  EXPECT_THAT(latin1->body, HasSubstr("M\xC3\xBCller"));
+}
+
+TEST_F(ServiceTest, PageTranslationErrorsGiveClearPages) {
+  PageServer pages;
+  // A port nobody listens on: bind one, note it, close it.
+  int closedPort = 0;
+  {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length), 0);
+    closedPort = ntohs(addr.sin_port);
+    ::close(fd);
+  }
+  struct Case {
+    std::string target;
+    int status;
+    std::string says;
+  };
+  const Case cases[] = {
+      {"/translate?u=http://127.0.0.1:" + std::to_string(closedPort) + "/&langpair=en|es", 502,
+       "could not be fetched"},
+      {"/translate?u=" + pages.Url("/missing") + "&langpair=en|es", 502, "status 404"},
+      {"/translate?u=" + pages.Url("/image") + "&langpair=en|es", 502, "not an HTML page"},
+      {"/translate?u=" + pages.Url("/huge") + "&langpair=en|es", 502, "larger than 2 MiB"},
+      {"/translate?u=https://127.0.0.1/&langpair=en|es", 400, "Only http addresses"},
+      {"/translate?u=ftp://127.0.0.1/&langpair=en|es", 400, "Only http addresses"},
+      {"/translate?langpair=en|es", 400, "Missing field"},
+      {"/translate?u=http://127.0.0.1/", 400, "Missing field"},
+      {"/translate?u=http://127.0.0.1/%zz&langpair=en|es", 400, "bad percent sequence"},
+      {"/translate?u=" + FormUrlEncode(service_->HostPort() + "/translate?u=x&langpair=en|es") +
+           "&langpair=en|es",
+       400, "its own page translations"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    const auto res = Get(c.target);
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, c.status);
+    EXPECT_THAT(res->body, HasSubstr(c.says));
+    EXPECT_THAT(res->body, Not(HasSubstr(kPageSignature)));
+  }
+  const auto unsupported = Get("/translate?u=" + pages.Url("/dir/page.html") + "&langpair=xx|yy");
+  ASSERT_TRUE(unsupported);
+  EXPECT_THAT(unsupported->body, HasSubstr("Language pair not offered"));
+}
+
+TEST_F(ServiceTest, ErrorAnswersOfTheTranslationForm) {
+  struct Case {
+    std::string body;
+    int status;
+    std::string says;
+  };
+  const Case cases[] = {
+      {"text=Hello&langpair=en%7Ces&oops", 400, "Malformed form"},
+      {"text=100%&langpair=en%7Ces", 400, "Malformed form"},
+      {"text=%zzHello&langpair=en%7Ces", 400, "Malformed form"},
+      {"langpair=en%7Ces", 400, "no &quot;text&quot; field"},
+      {"text=Hello", 400, "no &quot;langpair&quot; field"},
+      {"text=Hello&langpair=en%7Ces&ie=KOI8-R", 400, "Unknown character set"},
+      {"text=Hello&langpair=en%7Ces&oe=EBCDIC", 400, "Unknown character set"},
+      {"text=" + std::string((std::size_t{1} << 20) + 1, 'a') + "&langpair=en%7Ces", 413,
+       "larger than 1 MiB"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body.substr(0, 60));
+    const auto res = PostForm(c.body);
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, c.status);
+    EXPECT_THAT(res->body, HasSubstr(c.says));
+    EXPECT_THAT(res->body, Not(HasSubstr(kPageSignature)));
+  }
+  const auto notFound = Get("/no/such/page");
+  ASSERT_TRUE(notFound);
+  EXPECT_EQ(notFound->status, 404);
+  EXPECT_THAT(notFound->body, HasSubstr("Not found"));
+  const auto wrongMethod = Get("/translate_t");
+  ASSERT_TRUE(wrongMethod);
+  EXPECT_EQ(wrongMethod->status, 405);
+}
+
+// Connects to the service; -1 on failure.
+int Connect(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  timeval timeout{10, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  return fd;
+}
+
+TEST_F(ServiceTest, SilentAndSlowClientsAreDropped) {
+  // The suite's service drops a client after one silent second.
+  for (const std::string& sent :
+       {std::string(),
+        std::string("POST /translate_t HTTP/1.0\r\nContent-Length: 100\r\n\r\nte")}) {
+    SCOPED_TRACE(sent);
+    const int fd = Connect(service_->Port());
+    ASSERT_GE(fd, 0);
+    if (!sent.empty()) {
+      ASSERT_EQ(::send(fd, sent.data(), sent.size(), MSG_NOSIGNAL), std::ssize(sent));
+    }
+    const auto start = std::chrono::steady_clock::now();
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) {
+    }
+    const auto waited = std::chrono::steady_clock::now() - start;
+    ::close(fd);
+    EXPECT_EQ(n, 0) << "the service did not close the connection";
+    EXPECT_LT(waited, std::chrono::seconds(8));
+  }
+  // The service still answers.
+  EXPECT_TRUE(ExtractTranslation(PostForm(BuildRequestBody("", 7))->body).Succeeded());
+}
+
+TEST(ServiceProcessTest, AKilledEngineIsRestartedAndTheRequestServed) {
+  ServiceProcess service(kWithoutDictionary);
+  httplib::Client client("127.0.0.1", service.Port());
+  client.set_read_timeout(std::chrono::seconds(60));
+  const auto translate = [&] {
+    const auto res = client.Post("/translate_t", BuildRequestBody("The dog sleeps.", 7),
+                                 "application/x-www-form-urlencoded");
+    return res ? ExtractTranslation(res->body)
+               : TranslateOutcome::Failed(TranslateFailure::ConnectionFailed);
+  };
+  ASSERT_TRUE(translate().Succeeded());
+  int killed = 0;
+  for (const pid_t pid : service.Descendants()) {
+    const std::string command = ProcessCommandLine(pid);
+    if (command.find("eng-spa.automorf") != std::string::npos) {
+      ::kill(pid, SIGKILL);
+      ++killed;
+    }
+  }
+  ASSERT_GT(killed, 0) << "no English-Spanish analyser among the service's processes";
+  const auto outcome = translate();
+  ASSERT_TRUE(outcome.Succeeded());
+  EXPECT_THAT(outcome.Text(), HasSubstr("perro"));
+}
+
+TEST(ServiceProcessTest, SigtermEndsTheServiceAndItsEngines) {
+  // Every engine running and the dictionary still loading: stopping must not wait.
+  ServiceProcess service({"--warm"});
+  const auto engines = service.Descendants();
+  EXPECT_FALSE(engines.empty());
+  const int status = service.Stop();
+  ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  for (const pid_t pid : engines)
+    EXPECT_FALSE(ProcessRunning(pid)) << ProcessCommandLine(pid);
+}
+
+}  // namespace
+}  // namespace parlumo

@@ -1,0 +1,248 @@
+// The parts of parlumo-service that need no engine process: form and charset
+// decoding, the dictionary's longest-phrase translation, the page rewriting and the
+// maker's update pages.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "DictionaryEngine.h"
+#include "FormData.h"
+#include "PageFetch.h"
+#include "PageTranslation.h"
+#include "Pages.h"
+
+namespace parlumo::service {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+TEST(FormDataTest, PercentDecoding) {
+  struct Case {
+    std::string_view in;
+    std::optional<std::string> out;
+  };
+  const Case cases[] = {
+      {"a+b", "a b"},
+      {"%41%62", "Ab"},
+      {"%c3%bc", "\xC3\xBC"},
+      {"%7C", "|"},
+      {"", ""},
+      {"%", std::nullopt},
+      {"%4", std::nullopt},
+      {"%zz", std::nullopt},
+      {"ab%4g", std::nullopt},
+      {"100%", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(PercentDecode(c.in), c.out);
+  }
+  EXPECT_EQ(PercentDecode("a+b", false), "a+b");
+}
+
+TEST(FormDataTest, FormParsing) {
+  const auto form = ParseForm("text=Hello+world&langpair=en%7Cde&&ie=UTF-8&text=second");
+  ASSERT_TRUE(form);
+  EXPECT_EQ(form->at("text"), "Hello world");  // the first of a repeated key counts
+  EXPECT_EQ(form->at("langpair"), "en|de");
+  EXPECT_EQ(form->at("ie"), "UTF-8");
+  EXPECT_TRUE(ParseForm("")->empty());
+  EXPECT_EQ(ParseForm("text=")->at("text"), "");
+  for (std::string_view bad : {"text", "text=a&b", "text=%G0", "te%x=1"}) {
+    EXPECT_FALSE(ParseForm(bad)) << bad;
+  }
+}
+
+TEST(FormDataTest, CharsetNames) {
+  EXPECT_EQ(CharsetByName(""), Charset::Utf8);
+  EXPECT_EQ(CharsetByName("utf-8"), Charset::Utf8);
+  EXPECT_EQ(CharsetByName("ASCII"), Charset::Utf8);
+  EXPECT_EQ(CharsetByName("iso-8859-1"), Charset::Latin1);
+  EXPECT_EQ(CharsetByName("Windows-1252"), Charset::Windows1252);
+  EXPECT_EQ(CharsetByName("KOI8-R"), std::nullopt);
+}
+
+// Code points from the published Windows-1252 and ISO-8859-1 tables.
+TEST(FormDataTest, SingleByteCharsetsToAndFromUtf8) {
+  EXPECT_EQ(ToUtf8("\x80\x9F\xE9", Charset::Windows1252), "\xE2\x82\xAC\xC5\xB8\xC3\xA9");
+  EXPECT_EQ(ToUtf8("\x80\xE9", Charset::Latin1), "\xC2\x80\xC3\xA9");
+  // Invalid UTF-8 is taken as windows-1252; valid UTF-8 is kept.
+  EXPECT_EQ(ToUtf8("M\xFCller \x80", Charset::Utf8), "M\xC3\xBCller \xE2\x82\xAC");
+  EXPECT_EQ(ToUtf8("M\xC3\xBCller", Charset::Utf8), "M\xC3\xBCller");
+  EXPECT_EQ(FromUtf8("\xE2\x82\xAC\xC3\xA9", Charset::Windows1252, true), "\x80\xE9");
+  EXPECT_EQ(FromUtf8("\xE2\x82\xAC\xC3\xA9", Charset::Latin1, true), "&#8364;\xE9");
+  EXPECT_EQ(FromUtf8("\xE4\xB8\xAD", Charset::Windows1252, false), "?");
+}
+
+TEST(FormDataTest, Utf8Validation) {
+  EXPECT_TRUE(IsValidUtf8("abc \xC3\xBC \xE2\x82\xAC \xF0\x9F\x98\x80"));
+  for (std::string_view bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3", "\x80"}) {
+    EXPECT_FALSE(IsValidUtf8(bad));
+  }
+}
+
+// A few entries in the dictionary's own format.
+constexpr std::string_view kDictionary =
+    "# Version :: test\n"
+    "Haus {n} | Häuser {pl} :: house | houses\n"
+    "Hund {m} [zool.] | Hunde {pl} :: dog | dogs\n"
+    "schlafen {vi} | schlafend | er/sie schläft :: to sleep | sleeping | he/she sleeps\n"
+    "in {prp; +Dat.} | im Garten :: in; at | in the garden\n"
+    "Garten {m} :: garden; yard [Am.]\n"
+    "groß; hoch {adj} :: big; tall\n"
+    "Geschlecht {n}; Familie {f} :: house\n"
+    "guten Morgen :: good morning\n"
+    "Straße {f} (Stadt) /Str./ :: street /St./\n";
+
+Dictionary LoadTestDictionary() {
+  std::istringstream in{std::string(kDictionary)};
+  auto dictionary = Dictionary::Load(in);
+  EXPECT_TRUE(dictionary);
+  return std::move(*dictionary);
+}
+
+TEST(DictionaryTest, LookupUsesHeadWordsAndIgnoresAnnotationsAndCase) {
+  const Dictionary d = LoadTestDictionary();
+  using D = Dictionary::Direction;
+  EXPECT_EQ(d.Lookup("haus", D::GermanToEnglish), "house");
+  EXPECT_EQ(d.Lookup("HÄUSER", D::GermanToEnglish), "houses");
+  EXPECT_EQ(d.Lookup("Straße", D::GermanToEnglish), "street");
+  EXPECT_EQ(d.Lookup("hoch", D::GermanToEnglish), "big");
+  // "house" is the head word of Haus, a later synonym elsewhere.
+  EXPECT_EQ(d.Lookup("house", D::EnglishToGerman), "Haus");
+  EXPECT_EQ(d.Lookup("sleep", D::EnglishToGerman), "schlafen");
+  EXPECT_EQ(d.Lookup("sleeps", D::EnglishToGerman), "schläft");
+  EXPECT_EQ(d.Lookup("yard", D::EnglishToGerman), "Garten");
+  EXPECT_EQ(d.Lookup("Zorglub", D::GermanToEnglish), std::nullopt);
+}
+
+TEST(DictionaryTest, TranslationTakesTheLongestPhraseAndKeepsUnknownWords) {
+  const Dictionary d = LoadTestDictionary();
+  using D = Dictionary::Direction;
+  EXPECT_EQ(d.Translate("Guten Morgen, Zorglub!", D::GermanToEnglish), "Good morning, Zorglub!");
+  EXPECT_EQ(d.Translate("Hunde schlafen im Garten.\nHaus", D::GermanToEnglish),
+            "Dogs sleep in the garden.\nHouse");
+  EXPECT_EQ(d.Translate("the dog sleeps in the garden", D::EnglishToGerman),
+            "der Hund schläft im Garten");
+  // A phrase does not run over a line break or punctuation.
+  EXPECT_EQ(d.Translate("im\nGarten", D::GermanToEnglish), "in the\nGarden");
+  EXPECT_EQ(d.Translate("", D::EnglishToGerman), "");
+}
+
+// Upper-cases ASCII letters: a translator whose output shows what it was given.
+class UpperCaseTranslator final : public Translator {
+ public:
+  std::optional<std::vector<std::string>> Translate(
+      const std::vector<std::string>& segments) override {
+    given = segments;
+    std::vector<std::string> out = segments;
+    for (auto& s : out) {
+      for (char& c : s)
+        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return out;
+  }
+  std::string Description() const override { return "upper case"; }
+  std::vector<std::string> given;
+};
+
+TEST(PageTranslationTest, TranslatesVisibleTextOnly) {
+  UpperCaseTranslator translator;
+  const std::string html =
+      "<html><head><title>a title</title><script>var x = \"<b>hi</b>\";</script>"
+      "<style>p{}</style></head><body class=\"x\">\n  some &amp; text <i>more\n text</i>"
+      "<!-- comment --><textarea>typed</textarea> 3 &lt; 4</body></html>";
+  const auto page = TranslateHtmlPage(html, "http://h/p?a=1&b=2", "<div>BANNER</div>", translator);
+  ASSERT_TRUE(page);
+  EXPECT_EQ(*page,
+            "<html><head><base href=\"http://h/p?a=1&amp;b=2\"><title>A TITLE</title>"
+            "<script>var x = \"<b>hi</b>\";</script><style>p{}</style></head>"
+            "<body class=\"x\"><div>BANNER</div>\n  SOME &amp; TEXT <i>MORE TEXT</i>"
+            "<!-- comment --><textarea>typed</textarea> 3 &lt; 4</body></html>");
+  EXPECT_THAT(translator.given,
+              ::testing::ElementsAre("a title", "some & text", "more text", "3 < 4"));
+}
+
+TEST(PageTranslationTest, FragmentWithoutHeadOrBodyAndAnExistingBase) {
+  UpperCaseTranslator translator;
+  EXPECT_EQ(TranslateHtmlPage("<p>hi</p>", "http://h/", "[B]", translator),
+            "<base href=\"http://h/\">[B]<p>HI</p>");
+  EXPECT_EQ(TranslateHtmlPage("<head><base href=\"/x/\"></head><body>hi</body>", "http://h/", "[B]",
+                              translator),
+            "<head><base href=\"/x/\"></head><body>[B]HI</body>");
+}
+
+TEST(PageTranslationTest, DeclaredCharset) {
+  EXPECT_EQ(DeclaredCharset("text/html; charset=ISO-8859-1", ""), "ISO-8859-1");
+  EXPECT_EQ(DeclaredCharset("text/html", "<meta charset=\"windows-1252\">"), "windows-1252");
+  EXPECT_EQ(DeclaredCharset("text/html", "<p>none</p>"), "");
+}
+
+TEST(PageFetchTest, AddressParsing) {
+  struct Case {
+    std::string_view in;
+    std::string host;
+    int port;
+    std::string target;
+  };
+  const Case good[] = {
+      {"http://example.org", "example.org", 80, "/"},
+      {"HTTP://Example.org:8080/a b?q=1&r=2#frag", "Example.org", 8080, "/a%20b?q=1&r=2"},
+      {"example.org/x", "example.org", 80, "/x"},
+      {"http://[::1]:81/", "::1", 81, "/"},
+      {"http://h/\xC3\xBC", "h", 80, "/%C3%BC"},
+  };
+  for (const auto& c : good) {
+    SCOPED_TRACE(c.in);
+    std::string error;
+    const auto address = ParseHttpAddress(c.in, error);
+    ASSERT_TRUE(address) << error;
+    EXPECT_EQ(address->host, c.host);
+    EXPECT_EQ(address->port, c.port);
+    EXPECT_EQ(address->target, c.target);
+  }
+  for (std::string_view bad : {"https://example.org/", "ftp://h/", "http://user@h/", "http://:80/",
+                               "http://h:0/", "http://h:99999/", "http://h:8x/"}) {
+    std::string error;
+    EXPECT_FALSE(ParseHttpAddress(bad, error)) << bad;
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(PagesTest, ResultPagePassesThePageCheck) {
+  const std::string page = ResultPage("en|de", "a < b\nline \"two\"");
+  EXPECT_THAT(page, HasSubstr("/faq_translation.html"));
+  EXPECT_THAT(page,
+              HasSubstr("<div id=result_box dir=\"ltr\">a &lt; b<br>line &quot;two&quot;</div>"));
+  EXPECT_THAT(PairNotOfferedPage("xx|yy", {}), Not(HasSubstr("/faq_translation.html")));
+  EXPECT_THAT(ErrorPage(400, "Bad", "x"), Not(HasSubstr("/faq_translation.html")));
+}
+
+TEST(PagesTest, UpdatePageComparesWithTheNewestVersion) {
+  // The newest version is the build's own, 2.5.0.41.
+  struct Case {
+    std::string_view file;
+    std::string says;
+  };
+  const Case cases[] = {
+      {"2.5b41.html", "You have the newest version: Parlumo 2.5 (build 41)"},
+      {"2.5b40.html", "A newer version exists: Parlumo 2.5 (build 41)"},
+      {"2.4b99.html", "A newer version exists"},
+      {"3.0b7.html", "newer than the newest published version"},
+      {"b0.html", "could not be recognised"},
+      {"x.yb.html", "could not be recognised"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const auto page = UpdatePage(c.file);
+    ASSERT_TRUE(page);
+    EXPECT_THAT(*page, HasSubstr(c.says));
+  }
+  EXPECT_FALSE(UpdatePage("2.5b41.txt"));
+}
+
+}  // namespace
+}  // namespace parlumo::service
