@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "ServiceProcess.h"
+#include "runtime/PollEventLoop.h"
 #include "translate/LanguagePairs.h"
+#include "translate/TranslateText.h"
 #include "translate/TranslationPage.h"
 
 namespace parlumo {
@@ -75,23 +77,45 @@ std::string SentenceFor(std::string_view pairCode) {
   return "La casa es muy grande y el perro duerme en el jardín.";
 }
 
+// What parlumo-translate prints for text with the pair of index (exit status 0
+// required), without the final line break.
+std::string TranslateWithTheCommandLineTool(const ServiceProcess& service, int index,
+                                            const std::string& text) {
+  const std::string command = std::string(PARLUMO_TRANSLATE) + " --ini /nonexistent/p.ini" +
+                              " --lang en --timeout 120 --service " + service.HostPort() +
+                              " --pair " + std::to_string(index) + " '" + text + "'";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    out.append(buffer, n);
+  }
+  const int status = pipe != nullptr ? ::pclose(pipe) : -1;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+  if (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+// Every pair end to end: the program's own exchange (THttpClient and the page
+// check and extraction) and the command-line tool, against the running service.
 TEST(ServiceEveryPairTest, EveryPairOfTheProgramGivesARealTranslation) {
   ServiceProcess service;
-  httplib::Client client("127.0.0.1", service.Port());
-  client.set_read_timeout(std::chrono::seconds(120));
+  PollEventLoop loop;
+  THttpClient http(loop);
+  http.Timeout = std::chrono::seconds(120);
+  TParser splitter;
   for (int index = 0; index < kLanguagePairCount; ++index) {
     const std::string pair(LanguagePairCode(index));
     SCOPED_TRACE(pair);
     const std::string sentence = SentenceFor(pair);
-    const auto res = client.Post("/translate_t", BuildRequestBody(sentence, index),
-                                 "application/x-www-form-urlencoded");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 200);
-    const TranslateOutcome outcome = ExtractTranslation(res->body);
-    ASSERT_TRUE(outcome.Succeeded());
+    const TranslateOutcome outcome =
+        TranslateText(http, splitter, sentence, index, service.HostPort(), {});
+    ASSERT_TRUE(outcome.Succeeded()) << outcome.Detail();
     EXPECT_FALSE(outcome.Text().empty());
     EXPECT_NE(outcome.Text(), sentence);
+    EXPECT_EQ(TranslateWithTheCommandLineTool(service, index, sentence), outcome.Text());
   }
+  httplib::Client client("127.0.0.1", service.Port());
   // The provider's FAQ page names every pair and its engine.
   const auto faq = client.Get("/help/faq_translation.html");
   ASSERT_TRUE(faq);
