@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "runtime/Utf8.h"
+
 namespace parlumo::service {
 
 namespace {
@@ -33,57 +35,12 @@ constexpr std::array<std::uint16_t, 32> kWindows1252High = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 std::uint32_t SingleByteToCodePoint(unsigned char byte, Charset charset) {
   if (charset == Charset::Windows1252 && byte >= 0x80 && byte <= 0x9F) {
     const std::uint16_t mapped = kWindows1252High[byte - 0x80];
     return mapped != 0 ? mapped : byte;
   }
   return byte;
-}
-
-// Decodes the UTF-8 sequence at text[i]; gives the code point and its length, or
-// length 0 for an invalid sequence.
-std::pair<std::uint32_t, std::size_t> DecodeUtf8At(std::string_view text, std::size_t i) {
-  const auto b0 = static_cast<unsigned char>(text[i]);
-  if (b0 < 0x80) return {b0, 1};
-  std::size_t length = 0;
-  std::uint32_t cp = 0;
-  std::uint32_t minimum = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    length = 2, cp = b0 & 0x1F, minimum = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    length = 3, cp = b0 & 0x0F, minimum = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    length = 4, cp = b0 & 0x07, minimum = 0x10000;
-  } else {
-    return {0, 0};
-  }
-  if (i + length > text.size()) return {0, 0};
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto b = static_cast<unsigned char>(text[i + k]);
-    if ((b & 0xC0) != 0x80) return {0, 0};
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {0, 0};
-  return {cp, length};
 }
 
 }  // namespace
@@ -154,7 +111,8 @@ std::string_view CharsetName(Charset charset) {
 
 bool IsValidUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
-    const auto [cp, length] = DecodeUtf8At(text, i);
+    char32_t cp = 0;
+    const std::size_t length = DecodeUtf8(text, i, cp);
     if (length == 0) return false;
     i += length;
   }
@@ -177,7 +135,8 @@ std::string FromUtf8(std::string_view utf8, Charset charset, bool htmlReferences
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
-    auto [cp, length] = DecodeUtf8At(utf8, i);
+    char32_t cp = 0;
+    std::size_t length = DecodeUtf8(utf8, i, cp);
     if (length == 0) {
       cp = 0xFFFD;
       length = 1;

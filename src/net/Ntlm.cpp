@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "net/MimeCodec.h"
+#include "runtime/Utf8.h"
 
 namespace parlumo {
 
@@ -58,24 +59,6 @@ std::string_view GetBuffer(std::string_view message, size_t headerAt) {
   return message.substr(offset, length);
 }
 
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | code >> 6);
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | code >> 12);
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | code >> 18);
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 // UTF-16LE to UTF-8 for the names a challenge carries. An unpaired surrogate
 // becomes U+FFFD; an odd last byte is dropped.
 std::string FromWideText(std::string_view wide) {
@@ -94,40 +77,6 @@ std::string FromWideText(std::string_view wide) {
     AppendUtf8(out, code);
   }
   return out;
-}
-
-// The length of the valid UTF-8 sequence at text[at] and its code point; 0 when
-// the bytes there are not one.
-size_t DecodeUtf8(std::string_view text, size_t at, uint32_t& code) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  size_t length = 0;
-  uint32_t min = 0;
-  if (lead < 0x80) {
-    code = lead;
-    return 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1Fu;
-    min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0Fu;
-    min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07u;
-    min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (text.size() - at < length) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[at + i]);
-    if ((next & 0xC0) != 0x80) return 0;
-    code = code << 6 | (next & 0x3Fu);
-  }
-  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
 }
 
 std::string Truncated(std::string text) {
@@ -151,7 +100,7 @@ std::string NtlmWideText(std::string_view utf8) {
   std::string wide;
   wide.reserve(utf8.size() * 2);
   for (size_t i = 0; i < utf8.size();) {
-    uint32_t code = 0;
+    char32_t code = 0;
     size_t length = DecodeUtf8(utf8, i, code);
     if (length == 0) {
       code = static_cast<unsigned char>(utf8[i]);

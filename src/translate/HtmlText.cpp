@@ -5,6 +5,8 @@
 #include <iterator>
 #include <optional>
 
+#include "runtime/Utf8.h"
+
 namespace parlumo {
 
 namespace {
@@ -101,27 +103,6 @@ std::optional<char32_t> LookUpEntity(std::string_view name) {
   return it->codePoint;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp >= kBeyondUnicode) {
-    cp = kReplacementCharacter;
-  }
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -158,7 +139,7 @@ std::size_t DecodeReference(std::string_view html, std::size_t at, std::string& 
                                  kBeyondUnicode);
     }
     if (i == digitsStart || i >= html.size() || html[i] != ';') return 0;
-    AppendUtf8(out, value);
+    AppendUtf8(out, value == 0 ? kReplacementCharacter : value);
     return i + 1 - at;
   }
 

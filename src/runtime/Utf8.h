@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace parlumo {
+
+// Appends the UTF-8 form of code point cp; a surrogate or a value past U+10FFFF
+// (which UTF-8 cannot carry) becomes U+FFFD.
+void AppendUtf8(std::string& out, char32_t cp);
+
+// Decodes the UTF-8 sequence at text[at]: its length, with its code point in cp,
+// or 0 when the bytes there are no valid sequence (overlong forms, surrogates,
+// values past U+10FFFF and cut sequences included).
+std::size_t DecodeUtf8(std::string_view text, std::size_t at, char32_t& cp);
+
+}  // namespace parlumo
