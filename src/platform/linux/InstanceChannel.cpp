@@ -90,12 +90,16 @@ class LinuxInstancePlatform::Connection {
     if (data_.size() < 5 + length) return;
     const char kind = data_[0];
     const std::string payload = data_.substr(5, length);
-    const char taken = kTaken;
-    [[maybe_unused]] const auto sent = ::send(fd_, &taken, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    // The message is taken once its handler has run; only then does the later
+    // copy hear so (and exit).
     LinuxInstancePlatform& owner = owner_;
-    Done();  // destroys this connection; only locals from here on
+    const auto alive = owner.lifetime_.Token();
     if (kind == kParameters && owner.OnParameters) owner.OnParameters(payload);
     if (kind == kForward && owner.OnBringForward) owner.OnBringForward();
+    if (alive.expired()) return;  // the handler ended the platform and this with it
+    const char taken = kTaken;
+    [[maybe_unused]] const auto sent = ::send(fd_, &taken, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    Done();  // destroys this connection
   }
   void Done() { owner_.connections_.erase(this); }
 
