@@ -20,16 +20,6 @@ std::weak_ptr<TTrayIconHandler>& ProcessHandler() {
 
 }  // namespace
 
-std::string CutUtf8Characters(std::string_view text, std::size_t maxChars) {
-  std::size_t at = 0;
-  for (std::size_t chars = 0; chars < maxChars && at < text.size(); ++chars) {
-    char32_t cp = 0;
-    const std::size_t length = DecodeUtf8(text, at, cp);
-    at += length == 0 ? 1 : length;
-  }
-  return std::string(text.substr(0, at));
-}
-
 // --- TTrayIconHandler -------------------------------------------------------
 
 std::shared_ptr<TTrayIconHandler> TTrayIconHandler::Acquire() {

@@ -15,10 +15,6 @@
 
 namespace parlumo {
 
-// The first maxChars characters of UTF-8 text; a cut never splits a sequence.
-// A byte that starts no valid sequence counts as one character.
-std::string CutUtf8Characters(std::string_view text, std::size_t maxChars);
-
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Shift state bits.

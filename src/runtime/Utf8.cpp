@@ -48,4 +48,14 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t at, char32_t& cp) {
   return length;
 }
 
+std::string CutUtf8Characters(std::string_view text, std::size_t maxChars) {
+  std::size_t at = 0;
+  for (std::size_t chars = 0; chars < maxChars && at < text.size(); ++chars) {
+    char32_t cp = 0;
+    const std::size_t length = DecodeUtf8(text, at, cp);
+    at += length == 0 ? 1 : length;
+  }
+  return std::string(text.substr(0, at));
+}
+
 }  // namespace parlumo

@@ -15,4 +15,9 @@ void AppendUtf8(std::string& out, char32_t cp);
 // values past U+10FFFF and cut sequences included).
 std::size_t DecodeUtf8(std::string_view text, std::size_t at, char32_t& cp);
 
+// The first maxChars characters of UTF-8 text: length limits count characters,
+// and a cut never splits a sequence. A byte that starts no valid sequence counts
+// as one character.
+std::string CutUtf8Characters(std::string_view text, std::size_t maxChars);
+
 }  // namespace parlumo
