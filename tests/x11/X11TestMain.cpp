@@ -1,0 +1,37 @@
+// The main of every x11 test program: the QApplication is made when the tests
+// run, not when ctest lists them, so listing needs no X server.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+class QtApplicationEnvironment final : public ::testing::Environment {
+ public:
+  QtApplicationEnvironment(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+
+  void SetUp() override {
+    if (!std::getenv("DISPLAY"))
+      GTEST_FAIL() << "the x11 tests need an X server; run them through scripts/with-x11";
+    app_ = std::make_unique<QApplication>(argc_, argv_);
+    // The tray and the test windows come and go; the program does not end
+    // when the last window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  int& argc_;
+  char** argv_;
+  std::unique_ptr<QApplication> app_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment(argc, argv));
+  return RUN_ALL_TESTS();
+}
