@@ -1,0 +1,147 @@
+#include "platform/qt/QtDesktop.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QUrl>
+
+namespace parlumo {
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+// --- clipboard --------------------------------------------------------------
+
+bool QtClipboard::ReadText(std::string& text) {
+  text.clear();
+  QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                              ? QGuiApplication::clipboard()
+                              : nullptr;
+  if (!clipboard) return false;
+  // A clipboard holding only other formats (a picture) is no failure: the
+  // text is empty.
+  const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
+  if (data && data->hasText()) text = clipboard->text(QClipboard::Clipboard).toStdString();
+  return true;
+}
+
+bool QtClipboard::WriteText(const std::string& text) {
+  QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                              ? QGuiApplication::clipboard()
+                              : nullptr;
+  if (!clipboard) return false;
+  clipboard->setText(FromUtf8(text), QClipboard::Clipboard);
+  return true;
+}
+
+// --- message boxes and shell ------------------------------------------------
+
+TMsgResult QtDesktopShell::MessageBox(const std::string& text, const std::string& caption,
+                                      TMsgButtons buttons, TMsgIcon icon, bool owned) {
+  QWidget* parent = owned ? mainForm_.data() : nullptr;
+  QMessageBox box(parent);
+  box.setWindowTitle(FromUtf8(caption));
+  box.setText(FromUtf8(text));
+  // Message texts are plain: a "<" in a translation must show as it is.
+  box.setTextFormat(Qt::PlainText);
+  switch (icon) {
+    case TMsgIcon::miNone:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case TMsgIcon::miInformation:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case TMsgIcon::miWarning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case TMsgIcon::miError:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case TMsgIcon::miQuestion:
+      box.setIcon(QMessageBox::Question);
+      break;
+  }
+  QMessageBox::StandardButtons standard;
+  QMessageBox::StandardButton escape = QMessageBox::Ok;
+  switch (buttons) {
+    case TMsgButtons::mbOK:
+      standard = QMessageBox::Ok;
+      escape = QMessageBox::Ok;
+      break;
+    case TMsgButtons::mbOKCancel:
+      standard = QMessageBox::Ok | QMessageBox::Cancel;
+      escape = QMessageBox::Cancel;
+      break;
+    case TMsgButtons::mbYesNo:
+      standard = QMessageBox::Yes | QMessageBox::No;
+      escape = QMessageBox::No;
+      break;
+    case TMsgButtons::mbYesNoCancel:
+      standard = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+      escape = QMessageBox::Cancel;
+      break;
+  }
+  box.setStandardButtons(standard);
+  box.setEscapeButton(escape);
+  // The program lives in the tray: a box it raises must come to the front
+  // over whatever application has the focus.
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  box.show();
+  box.raise();
+  box.activateWindow();
+  const int answer = box.exec();
+  switch (answer) {
+    case QMessageBox::Yes:
+      return TMsgResult::mrYes;
+    case QMessageBox::No:
+      return TMsgResult::mrNo;
+    case QMessageBox::Cancel:
+      return TMsgResult::mrCancel;
+    case QMessageBox::Ok:
+      return TMsgResult::mrOK;
+    default:
+      break;
+  }
+  // Closed some other way: as the escape button.
+  switch (escape) {
+    case QMessageBox::No:
+      return TMsgResult::mrNo;
+    case QMessageBox::Cancel:
+      return TMsgResult::mrCancel;
+    default:
+      return TMsgResult::mrOK;
+  }
+}
+
+bool QtDesktopShell::Open(const std::string& fileOrUrl) {
+  const QString target = FromUtf8(fileOrUrl);
+  // A path (absolute or relative to the working folder) becomes a file URL;
+  // anything with a scheme stays as it is.
+  QUrl url = QUrl(target, QUrl::StrictMode);
+  if (url.scheme().size() < 2 || QFileInfo::exists(target))
+    url = QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
+  return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+bool QtDesktopShell::OpenWith(const std::string& program, const std::string& file) {
+  if (program.empty()) return false;
+  return QProcess::startDetached(FromUtf8(program), {FromUtf8(file)});
+}
+
+bool TrayMessagesAvailable() {
+  return QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
+}
+
+}  // namespace parlumo

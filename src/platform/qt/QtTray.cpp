@@ -1,0 +1,378 @@
+#include "platform/qt/QtTray.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QIcon>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyleHints>
+#include <QWidget>
+#include <QWindowStateChangeEvent>
+#include <algorithm>
+
+namespace parlumo {
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Icons go away through the event loop: the shell may be told to delete an
+// icon from inside that icon's own activation signal.
+struct DeleteLater {
+  void operator()(QSystemTrayIcon* icon) const {
+    icon->hide();
+    icon->deleteLater();
+  }
+};
+
+// Shown while a record carries no usable image: a tray icon without an image
+// is not shown at all.
+QIcon FallbackIcon() {
+  const QIcon application = QApplication::windowIcon();
+  if (!application.isNull()) return application;
+  QPixmap pixmap(22, 22);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(0x2f, 0x6f, 0xb5));
+  painter.setPen(Qt::NoPen);
+  painter.drawEllipse(pixmap.rect().adjusted(1, 1, -1, -1));
+  return QIcon(pixmap);
+}
+
+QSystemTrayIcon::MessageIcon MessageIconOf(std::uint32_t infoFlags) {
+  switch (static_cast<TBalloonIconKind>(infoFlags & 0x0F)) {
+    case TBalloonIconKind::bkInfo:
+      return QSystemTrayIcon::Information;
+    case TBalloonIconKind::bkWarning:
+      return QSystemTrayIcon::Warning;
+    case TBalloonIconKind::bkError:
+      return QSystemTrayIcon::Critical;
+    default:
+      return QSystemTrayIcon::NoIcon;
+  }
+}
+
+// A balloon without a timeout stays as long as the shell's shortest one.
+constexpr int kDefaultBalloonMs = 10000;
+
+}  // namespace
+
+struct QtTrayShell::Entry {
+  std::unique_ptr<QSystemTrayIcon, DeleteLater> icon;
+  TTrayIconHandler* window = nullptr;
+  unsigned callbackMessage = kTrayCallbackMessage;
+  std::uint32_t version = 0;
+  bool balloonShown = false;
+  // Counts balloons so that the timeout of one already replaced is dropped.
+  unsigned balloonGeneration = 0;
+};
+
+// --- QtTrayShell ------------------------------------------------------------
+
+QtTrayShell::QtTrayShell(QObject* parent) : QObject(parent) {}
+
+QtTrayShell::~QtTrayShell() = default;
+
+bool QtTrayShell::NotifyIcon(TrayCommand command, const TrayIconData& data) {
+  const auto found = entries_.find(data.id);
+  switch (command) {
+    case TrayCommand::Add: {
+      Entry* entry = found == entries_.end() ? nullptr : found->second.get();
+      if (!entry) {
+        auto created = std::make_unique<Entry>();
+        created->icon.reset(new QSystemTrayIcon());
+        const std::uintptr_t id = data.id;
+        connect(created->icon.get(), &QSystemTrayIcon::activated, this,
+                [this, id](QSystemTrayIcon::ActivationReason reason) { Activated(id, reason); });
+        connect(created->icon.get(), &QSystemTrayIcon::messageClicked, this,
+                [this, id] { BalloonEnded(id, tray_notification::kBalloonUserClick); });
+        entry = created.get();
+        entries_[id] = std::move(created);
+      }
+      Apply(*entry, data, (data.flags & kNifInfo) != 0);
+      entry->icon->show();
+      // Without a notification area the icon waits for one, as the shell's
+      // add would fail; Qt embeds it as soon as a tray host appears.
+      return QSystemTrayIcon::isSystemTrayAvailable();
+    }
+    case TrayCommand::Modify:
+      if (found == entries_.end()) return false;
+      Apply(*found->second, data, (data.flags & kNifInfo) != 0);
+      return true;
+    case TrayCommand::Delete:
+      if (found == entries_.end()) return false;
+      entries_.erase(found);
+      return true;
+    case TrayCommand::SetVersion:
+      if (found == entries_.end()) return false;
+      found->second->version = data.version;
+      return true;
+  }
+  return false;
+}
+
+void QtTrayShell::Apply(Entry& entry, const TrayIconData& data, bool withBalloon) {
+  entry.window = data.window;
+  entry.callbackMessage = data.callbackMessage;
+  QPixmap pixmap;
+  if (!data.icon.data.empty())
+    pixmap.loadFromData(reinterpret_cast<const uchar*>(data.icon.data.data()),
+                        static_cast<uint>(data.icon.data.size()));
+  entry.icon->setIcon(pixmap.isNull() ? FallbackIcon() : QIcon(pixmap));
+  entry.icon->setToolTip(FromUtf8(data.tip));
+  if (!withBalloon) return;
+
+  const std::uintptr_t id = data.id;
+  const unsigned generation = ++entry.balloonGeneration;
+  if (data.info.empty()) {
+    // An empty balloon text removes the balloon being shown.
+    if (!entry.balloonShown) return;
+    entry.balloonShown = false;
+    entry.icon->showMessage(QString(), QString(), QSystemTrayIcon::NoIcon, 1);
+    QTimer::singleShot(0, this, [this, id] { Deliver(id, {tray_notification::kBalloonHide}); });
+    return;
+  }
+  const int timeout = data.timeout ? static_cast<int>(std::min<std::uint32_t>(data.timeout, 600000))
+                                   : kDefaultBalloonMs;
+  entry.icon->showMessage(FromUtf8(data.infoTitle), FromUtf8(data.info),
+                          MessageIconOf(data.infoFlags), timeout);
+  entry.balloonShown = true;
+  // The shell reports the balloon after the call that showed it.
+  QTimer::singleShot(0, this, [this, id] { Deliver(id, {tray_notification::kBalloonShow}); });
+  QTimer::singleShot(timeout, this, [this, id, generation] {
+    const auto at = entries_.find(id);
+    if (at == entries_.end() || at->second->balloonGeneration != generation) return;
+    BalloonEnded(id, tray_notification::kBalloonTimeout);
+  });
+}
+
+void QtTrayShell::BalloonEnded(std::uintptr_t id, unsigned notification) {
+  const auto at = entries_.find(id);
+  if (at == entries_.end() || !at->second->balloonShown) return;
+  at->second->balloonShown = false;
+  ++at->second->balloonGeneration;
+  Deliver(id, {notification});
+}
+
+void QtTrayShell::Activated(std::uintptr_t id, QSystemTrayIcon::ActivationReason reason) {
+  namespace n = tray_notification;
+  const auto at = entries_.find(id);
+  if (at == entries_.end()) return;
+  switch (reason) {
+    case QSystemTrayIcon::Trigger:
+      Deliver(id, {n::kLButtonDown, n::kLButtonUp});
+      return;
+    case QSystemTrayIcon::DoubleClick:
+      Deliver(id, {n::kLButtonDblClk, n::kLButtonUp});
+      return;
+    case QSystemTrayIcon::Context:
+      if (at->second->version >= 3)
+        Deliver(id, {n::kRButtonDown, n::kRButtonUp, n::kContextMenu});
+      else
+        Deliver(id, {n::kRButtonDown, n::kRButtonUp});
+      return;
+    case QSystemTrayIcon::MiddleClick:
+      Deliver(id, {n::kMButtonDown, n::kMButtonUp});
+      return;
+    default:
+      return;
+  }
+}
+
+void QtTrayShell::Deliver(std::uintptr_t id, std::initializer_list<unsigned> notifications) {
+  const QPointer<QtTrayShell> self(this);
+  for (const unsigned notification : notifications) {
+    const auto at = entries_.find(id);
+    if (at == entries_.end()) return;
+    // The handler the record named must still be the process's handler; the
+    // component may be gone, which the handler notices by the id.
+    const std::shared_ptr<TTrayIconHandler> handler = TTrayIconHandler::Current();
+    if (!handler || handler.get() != at->second->window) return;
+    handler->WindowProc(at->second->callbackMessage, id, static_cast<std::intptr_t>(notification));
+    if (!self) return;
+  }
+}
+
+bool QtTrayShell::CursorPos(TPoint& at) {
+  const QPoint pos = QCursor::pos();
+  at = TPoint{pos.x(), pos.y()};
+  return true;
+}
+
+std::int16_t QtTrayShell::AsyncKeyState(int virtualKey) {
+  bool down = false;
+  switch (virtualKey) {
+    case 0x01:  // left mouse button
+      down = QGuiApplication::mouseButtons() & Qt::LeftButton;
+      break;
+    case 0x02:  // right mouse button
+      down = QGuiApplication::mouseButtons() & Qt::RightButton;
+      break;
+    case 0x04:  // middle mouse button
+      down = QGuiApplication::mouseButtons() & Qt::MiddleButton;
+      break;
+    case kVkShift:
+      down = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+      break;
+    case kVkControl:
+      down = QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier;
+      break;
+    case kVkMenu:
+      down = QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier;
+      break;
+    default:
+      break;
+  }
+  return down ? static_cast<std::int16_t>(-0x8000) : std::int16_t{0};
+}
+
+unsigned QtTrayShell::DoubleClickTime() {
+  return static_cast<unsigned>(
+      std::max(0, QGuiApplication::styleHints()->mouseDoubleClickInterval()));
+}
+
+QSystemTrayIcon* QtTrayShell::TrayIconOf(std::uintptr_t id) const {
+  const auto at = entries_.find(id);
+  return at == entries_.end() ? nullptr : at->second->icon.get();
+}
+
+// --- QtTrayWindow -----------------------------------------------------------
+
+QtTrayWindow::QtTrayWindow(QWidget* widget) : widget_(widget) {
+  if (widget_) widget_->installEventFilter(this);
+}
+
+bool QtTrayWindow::Minimized() const {
+  return widget_ && widget_->isMinimized();
+}
+
+void QtTrayWindow::SetNormal() {
+  if (widget_) widget_->setWindowState(widget_->windowState() & ~Qt::WindowMinimized);
+}
+
+void QtTrayWindow::SetVisible(bool visible) {
+  if (widget_) widget_->setVisible(visible);
+}
+
+void QtTrayWindow::BringToFront() {
+  if (!widget_) return;
+  widget_->raise();
+  widget_->activateWindow();
+}
+
+void QtTrayWindow::PostNull() {
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+    dispatcher->wakeUp();
+}
+
+bool QtTrayWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == widget_ && event->type() == QEvent::Show && hook_) hook_->OwnerShown();
+  return false;
+}
+
+// --- QtTrayApplication ------------------------------------------------------
+
+QtTrayApplication::QtTrayApplication() {
+  if (QCoreApplication* app = QCoreApplication::instance())
+    connect(app, &QCoreApplication::aboutToQuit, this, [this] { terminating_ = true; });
+}
+
+QtTrayApplication::~QtTrayApplication() {
+  SetMainForm(nullptr);
+}
+
+void QtTrayApplication::SetMainForm(QWidget* mainForm) {
+  if (mainForm_ && mainForm_->Widget()) mainForm_->Widget()->removeEventFilter(this);
+  mainForm_.reset();
+  if (!mainForm) return;
+  mainForm_ = std::make_unique<QtTrayWindow>(mainForm);
+  mainForm->installEventFilter(this);
+}
+
+TrayWindow* QtTrayApplication::MainForm() {
+  return mainForm_ && mainForm_->Widget() ? mainForm_.get() : nullptr;
+}
+
+void QtTrayApplication::BringToFront() {
+  if (TrayWindow* form = MainForm(); form && mainForm_->Widget()->isVisible()) form->BringToFront();
+}
+
+void QtTrayApplication::ProcessMessages() {
+  QCoreApplication::processEvents();
+}
+
+void QtTrayApplication::Restore() {
+  if (TrayWindow* form = MainForm(); form && form->Minimized()) form->SetNormal();
+}
+
+bool QtTrayApplication::Terminating() const {
+  return terminating_ || QCoreApplication::closingDown();
+}
+
+bool QtTrayApplication::TaskbarButtonVisible() const {
+  return mainForm_ && mainForm_->Widget() && mainForm_->Widget()->isVisible();
+}
+
+void QtTrayApplication::HideTaskbarButton() {
+  if (mainForm_ && mainForm_->Widget()) mainForm_->Widget()->hide();
+}
+
+void QtTrayApplication::AddHook(TrayApplicationHook* hook) {
+  if (std::find(hooks_.begin(), hooks_.end(), hook) == hooks_.end()) hooks_.push_back(hook);
+}
+
+void QtTrayApplication::RemoveHook(TrayApplicationHook* hook) {
+  hooks_.erase(std::remove(hooks_.begin(), hooks_.end(), hook), hooks_.end());
+}
+
+template <typename Call>
+void QtTrayApplication::EachHook(Call call) {
+  // A hook may remove itself or others while it runs.
+  const std::vector<TrayApplicationHook*> hooks = hooks_;
+  for (TrayApplicationHook* hook : hooks)
+    if (std::find(hooks_.begin(), hooks_.end(), hook) != hooks_.end()) call(*hook);
+}
+
+bool QtTrayApplication::eventFilter(QObject* watched, QEvent* event) {
+  if (!mainForm_ || watched != mainForm_->Widget()) return false;
+  if (event->type() == QEvent::WindowStateChange) {
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    const bool was = change->oldState() & Qt::WindowMinimized;
+    const bool is = mainForm_->Widget()->windowState() & Qt::WindowMinimized;
+    if (!was && is) EachHook([](TrayApplicationHook& hook) { hook.ApplicationMinimized(); });
+    if (was && !is) EachHook([](TrayApplicationHook& hook) { hook.ApplicationRestoreCommand(); });
+  } else if (event->type() == QEvent::Move) {
+    EachHook([](TrayApplicationHook& hook) { hook.ApplicationPositionChanged(); });
+  }
+  return false;
+}
+
+// --- QtTrayMenu -------------------------------------------------------------
+
+int QtTrayMenu::ItemCount() const {
+  return menu_ ? static_cast<int>(menu_->actions().size()) : 0;
+}
+
+bool QtTrayMenu::ItemDefault(int index) const {
+  if (!menu_ || index < 0 || index >= ItemCount()) return false;
+  return menu_->actions().at(index) == menu_->defaultAction();
+}
+
+void QtTrayMenu::ClickItem(int index) {
+  if (!menu_ || index < 0 || index >= ItemCount()) return;
+  // A disabled item does nothing, as a click on it would.
+  menu_->actions().at(index)->trigger();
+}
+
+void QtTrayMenu::Popup(TPoint at) {
+  if (menu_) menu_->exec(QPoint(at.x, at.y));
+}
+
+}  // namespace parlumo

@@ -1,0 +1,213 @@
+// The tray icon component on the real Qt adapters, in trayer on Xvfb: the icon
+// appears in the tray, balloons show, clicks arrive as the shell's
+// notifications and run the menu's default item.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QMenu>
+#include <QScreen>
+#include <QStyleHints>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <memory>
+
+#include "desktop/TrayIcon.h"
+#include "platform/qt/QtDesktop.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtTray.h"
+#include "x11/X11TestSupport.h"
+
+namespace parlumo {
+namespace {
+
+using x11test::Pump;
+using x11test::WaitUntil;
+using x11test::Xdotool;
+
+// A solid colour the screenshot check looks for.
+const QColor kIconColour(0, 200, 120);
+
+TTrayImage SolidPng(const QColor& colour) {
+  QImage image(22, 22, QImage::Format_ARGB32);
+  image.fill(colour);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return TTrayImage{bytes.toStdString()};
+}
+
+QWidget* VisibleBalloon() {
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->isVisible() && widget->inherits("QBalloonTip")) return widget;
+  return nullptr;
+}
+
+class TrayX11Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WaitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
+        << "no notification area on the X server";
+    mainForm_.setWindowTitle("tray test main form");
+    mainForm_.resize(200, 100);
+    application_.SetMainForm(&mainForm_);
+    defaultAction_ = menu_.addAction("Settings");
+    menu_.addSeparator();
+    otherAction_ = menu_.addAction("Exit");
+    menu_.setDefaultAction(defaultAction_);
+    QObject::connect(defaultAction_, &QAction::triggered, [this] { ++defaultRuns_; });
+    QObject::connect(otherAction_, &QAction::triggered, [this] { ++otherRuns_; });
+
+    tray_ = std::make_unique<TTrayIcon>(loop_, shell_, application_, application_.MainForm());
+    tray_->SetIcon(SolidPng(kIconColour));
+    tray_->SetHint("Parlumo – Übersetzer");
+    tray_->SetPopupMenu(&trayMenu_);
+    tray_->OnDblClick = [this](TTrayIcon&) { ++doubleClicks_; };
+    tray_->OnClick = [this](TTrayIcon&) { ++clicks_; };
+    tray_->OnBalloonHintShow = [this](TTrayIcon&) { ++balloonShows_; };
+    tray_->OnBalloonHintHide = [this](TTrayIcon&) { ++balloonHides_; };
+    tray_->OnBalloonHintClick = [this](TTrayIcon&) { ++balloonClicks_; };
+    tray_->OnBalloonHintTimeout = [this](TTrayIcon&) { ++balloonTimeouts_; };
+    tray_->Loaded();
+    ASSERT_TRUE(tray_->AddIcon());
+    icon_ = shell_.TrayIconOf(tray_->Id());
+    ASSERT_NE(icon_, nullptr);
+    // Embedded once the tray host has given it a place.
+    ASSERT_TRUE(WaitUntil([this] { return IconRect().isValid() && IconRect().width() > 4; }))
+        << "the icon was not embedded in the tray";
+    Pump(300);
+  }
+
+  void TearDown() override {
+    tray_.reset();
+    Pump(100);
+  }
+
+  QRect IconRect() const { return icon_ ? icon_->geometry() : QRect(); }
+
+  void ClickAt(const QPoint& at, int repeat) {
+    x11test::MovePointer(at);
+    Xdotool({"click", "--repeat", QString::number(repeat), "--delay", "60", "1"});
+  }
+
+  QtEventLoop loop_;
+  QtTrayShell shell_;
+  QtTrayApplication application_;
+  QWidget mainForm_;
+  QMenu menu_;
+  QtTrayMenu trayMenu_{&menu_};
+  QAction* defaultAction_ = nullptr;
+  QAction* otherAction_ = nullptr;
+  std::unique_ptr<TTrayIcon> tray_;
+  QSystemTrayIcon* icon_ = nullptr;
+  int defaultRuns_ = 0, otherRuns_ = 0, clicks_ = 0, doubleClicks_ = 0;
+  int balloonShows_ = 0, balloonHides_ = 0, balloonClicks_ = 0, balloonTimeouts_ = 0;
+};
+
+TEST_F(TrayX11Test, IconSitsInTheTrayHostWithItsImageAndShowsABalloon) {
+  const QRect icon = IconRect();
+  bool inHost = false;
+  for (const QRect& host : x11test::TrayHostRects())
+    inHost = inHost || host.contains(icon.center());
+  EXPECT_TRUE(inHost) << "icon at " << icon.x() << "," << icon.y() << " is not inside trayer";
+  EXPECT_EQ(icon_->toolTip(), QString("Parlumo – Übersetzer"));
+  EXPECT_TRUE(TrayMessagesAvailable());
+
+  ASSERT_TRUE(tray_->ShowBalloon("Translation English → German",
+                                 "Das Haus ist sehr groß. Grüße aus dem Infobereich.",
+                                 TBalloonIconKind::bkInfo, 20));
+  ASSERT_TRUE(WaitUntil([] { return VisibleBalloon() != nullptr; }));
+  EXPECT_TRUE(WaitUntil([this] { return balloonShows_ == 1; }));
+  Pump(400);
+
+  // The screenshot is for a person to look at; the test reads the icon's
+  // colour back from it.
+  const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+  ASSERT_FALSE(shot.isNull());
+  QDir().mkpath(PARLUMO_X11_ARTIFACTS);
+  EXPECT_TRUE(shot.save(QString(PARLUMO_X11_ARTIFACTS) + "/tray-balloon.png"));
+  const QColor seen = shot.pixelColor(icon.center());
+  EXPECT_EQ(seen.rgb(), kIconColour.rgb()) << "pixel at the icon is " << seen.name().toStdString();
+  const QRect balloon = VisibleBalloon()->frameGeometry();
+  EXPECT_TRUE(shot.rect().contains(balloon)) << "the balloon is off the screen";
+
+  // Hiding removes it and is reported.
+  tray_->HideBalloon();
+  EXPECT_TRUE(WaitUntil([] { return VisibleBalloon() == nullptr; }));
+  EXPECT_TRUE(WaitUntil([this] { return balloonHides_ == 1; }));
+  EXPECT_EQ(balloonClicks_ + balloonTimeouts_, 0);
+}
+
+TEST_F(TrayX11Test, BalloonClickAndTimeoutAreReported) {
+  ASSERT_TRUE(tray_->ShowBalloon("Parlumo", "Click me", TBalloonIconKind::bkWarning, 20));
+  ASSERT_TRUE(WaitUntil([] { return VisibleBalloon() != nullptr; }));
+  ClickAt(VisibleBalloon()->frameGeometry().center(), 1);
+  EXPECT_TRUE(WaitUntil([this] { return balloonClicks_ == 1; }));
+  EXPECT_TRUE(WaitUntil([] { return VisibleBalloon() == nullptr; }));
+
+  ASSERT_TRUE(tray_->ShowBalloon("Parlumo", "Gone in a second", TBalloonIconKind::bkError, 1));
+  EXPECT_TRUE(WaitUntil([this] { return balloonTimeouts_ == 1; }, 4000));
+  EXPECT_EQ(balloonClicks_, 1);
+}
+
+TEST_F(TrayX11Test, DoubleClickRunsTheDefaultItemOnce) {
+  ClickAt(IconRect().center(), 2);
+  EXPECT_TRUE(WaitUntil([this] { return defaultRuns_ == 1; }));
+  Pump(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 200);
+  EXPECT_EQ(defaultRuns_, 1);
+  EXPECT_EQ(doubleClicks_, 1);
+  EXPECT_EQ(otherRuns_, 0);
+  // The first press of the pair is no click of its own once a double-click
+  // handler is there.
+  EXPECT_EQ(clicks_, 0);
+}
+
+TEST_F(TrayX11Test, SingleClickIsAClickAndRunsNoItem) {
+  ClickAt(IconRect().center(), 1);
+  EXPECT_TRUE(WaitUntil([this] { return clicks_ == 1; }));
+  Pump(200);
+  EXPECT_EQ(defaultRuns_, 0);
+  EXPECT_EQ(doubleClicks_, 0);
+}
+
+TEST_F(TrayX11Test, RightClickPopsTheMenuUpAtTheCursor) {
+  QPoint shownAt;
+  bool shown = false;
+  QObject::connect(&menu_, &QMenu::aboutToShow, [&] {
+    shown = true;
+    // Closed from the event loop once it is up.
+    QTimer::singleShot(200, &menu_, [&] {
+      shownAt = menu_.pos();
+      menu_.close();
+    });
+  });
+  const QPoint at = IconRect().center();
+  x11test::MovePointer(at);
+  Xdotool({"click", "3"});
+  ASSERT_TRUE(WaitUntil([&] { return shown && !menu_.isVisible() && !shownAt.isNull(); }));
+  EXPECT_EQ(trayMenu_.PopupComponent(), tray_.get());
+  // The menu opens at the cursor (moved inwards where the screen ends).
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  EXPECT_LE(std::abs(shownAt.y() - at.y()), menu_.height() + 2);
+  EXPECT_TRUE(screen.contains(QRect(shownAt, menu_.size())));
+  EXPECT_EQ(defaultRuns_ + otherRuns_, 0);
+}
+
+TEST_F(TrayX11Test, DeletedIconLeavesTheTrayAndDropsLateNotifications) {
+  const std::uintptr_t id = tray_->Id();
+  ASSERT_TRUE(tray_->DeleteIcon());
+  EXPECT_EQ(shell_.TrayIconOf(id), nullptr);
+  EXPECT_FALSE(tray_->UpdateIcon());
+  // Added again, it comes back in the tray.
+  ASSERT_TRUE(tray_->AddIcon());
+  icon_ = shell_.TrayIconOf(id);
+  ASSERT_NE(icon_, nullptr);
+  EXPECT_TRUE(WaitUntil([this] { return IconRect().isValid() && IconRect().width() > 4; }));
+}
+
+}  // namespace
+}  // namespace parlumo

@@ -1,0 +1,68 @@
+#include "x11/X11TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+
+namespace parlumo::x11test {
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > timeoutMs) return condition();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+void Pump(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+}
+
+QString Xdotool(const QStringList& arguments) {
+  QProcess process;
+  process.start("xdotool", arguments);
+  // The events xdotool sends reach this process's own connection; keep
+  // dispatching while it runs so nothing waits on us.
+  WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000);
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << arguments.join(' ').toStdString();
+  EXPECT_EQ(process.exitCode(), 0)
+      << arguments.join(' ').toStdString() << ": " << process.readAllStandardError().toStdString();
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+void MovePointer(const QPoint& to) {
+  Xdotool({"mousemove", QString::number(to.x()), QString::number(to.y())});
+  EXPECT_TRUE(WaitUntil([&] { return QCursor::pos() == to; })) << "the pointer did not move";
+}
+
+std::vector<QRect> TrayHostRects() {
+  std::vector<QRect> rects;
+  const QStringList windows =
+      Xdotool({"search", "--onlyvisible", "--class", "trayer"}).split('\n', Qt::SkipEmptyParts);
+  static const QRegularExpression position(R"(Position: (-?\d+),(-?\d+))");
+  static const QRegularExpression geometry(R"(Geometry: (\d+)x(\d+))");
+  for (const QString& window : windows) {
+    const QString text = Xdotool({"getwindowgeometry", window.trimmed()});
+    const auto at = position.match(text);
+    const auto size = geometry.match(text);
+    if (at.hasMatch() && size.hasMatch())
+      rects.emplace_back(at.captured(1).toInt(), at.captured(2).toInt(), size.captured(1).toInt(),
+                         size.captured(2).toInt());
+  }
+  return rects;
+}
+
+}  // namespace parlumo::x11test
