@@ -1,0 +1,170 @@
+// Message boxes, the detached program start and the clipboard's text on the
+// Qt adapters (offscreen).
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <functional>
+
+#include "platform/qt/QtDesktop.h"
+
+namespace parlumo {
+namespace {
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+struct SeenBox {
+  QString title;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  Qt::TextFormat format = Qt::AutoText;
+  bool stayOnTop = false;
+  QWidget* parent = nullptr;
+};
+
+// Answers the next message box: notes what it shows, then presses the button
+// (or Escape when the button is NoButton).
+void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton press) {
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, [poll, &seen, press] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    poll->stop();
+    poll->deleteLater();
+    seen.title = box->windowTitle();
+    seen.text = box->text();
+    seen.icon = box->icon();
+    seen.buttons = box->standardButtons();
+    seen.format = box->textFormat();
+    seen.stayOnTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+    seen.parent = box->parentWidget();
+    if (press == QMessageBox::NoButton)
+      box->reject();
+    else
+      box->button(press)->click();
+  });
+  poll->start(10);
+}
+
+TEST(QtDesktopShellTest, MessageBoxShowsCaptionTextIconAndButtonsAndAnswers) {
+  using SB = QMessageBox;
+  struct Case {
+    TMsgButtons buttons;
+    TMsgIcon icon;
+    SB::StandardButtons shown;
+    SB::Icon qtIcon;
+    SB::StandardButton press;  // NoButton: closed with Escape
+    TMsgResult expected;
+  };
+  const Case cases[] = {
+      {TMsgButtons::mbOK, TMsgIcon::miWarning, SB::Ok, SB::Warning, SB::Ok, TMsgResult::mrOK},
+      {TMsgButtons::mbOK, TMsgIcon::miError, SB::Ok, SB::Critical, SB::NoButton, TMsgResult::mrOK},
+      {TMsgButtons::mbYesNo, TMsgIcon::miQuestion, SB::Yes | SB::No, SB::Question, SB::Yes,
+       TMsgResult::mrYes},
+      {TMsgButtons::mbYesNo, TMsgIcon::miQuestion, SB::Yes | SB::No, SB::Question, SB::NoButton,
+       TMsgResult::mrNo},
+      {TMsgButtons::mbYesNoCancel, TMsgIcon::miWarning, SB::Yes | SB::No | SB::Cancel, SB::Warning,
+       SB::No, TMsgResult::mrNo},
+      {TMsgButtons::mbYesNoCancel, TMsgIcon::miWarning, SB::Yes | SB::No | SB::Cancel, SB::Warning,
+       SB::NoButton, TMsgResult::mrCancel},
+      {TMsgButtons::mbOKCancel, TMsgIcon::miInformation, SB::Ok | SB::Cancel, SB::Information,
+       SB::NoButton, TMsgResult::mrCancel},
+      {TMsgButtons::mbOKCancel, TMsgIcon::miNone, SB::Ok | SB::Cancel, SB::NoIcon, SB::Ok,
+       TMsgResult::mrOK},
+  };
+  QtDesktopShell shell;
+  for (const Case& c : cases) {
+    SeenBox seen;
+    AnswerNextBox(seen, c.press);
+    const TMsgResult result = shell.MessageBox("Übersetzung <b>fertig</b>", "Parlumo – Hinweis",
+                                               c.buttons, c.icon, false);
+    SCOPED_TRACE(static_cast<int>(c.buttons) * 10 + static_cast<int>(c.press));
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(seen.title, QString("Parlumo – Hinweis"));
+    // Shown as plain text: a translation holding markup is shown as it is.
+    EXPECT_EQ(seen.text, QString("Übersetzung <b>fertig</b>"));
+    EXPECT_EQ(seen.format, Qt::PlainText);
+    EXPECT_EQ(seen.icon, c.qtIcon);
+    EXPECT_EQ(seen.buttons, c.shown);
+    EXPECT_TRUE(seen.stayOnTop);
+  }
+}
+
+TEST(QtDesktopShellTest, OwnedBoxesBelongToTheMainFormOthersStandAlone) {
+  QtDesktopShell shell;
+  QWidget mainForm;
+  shell.SetMainForm(&mainForm);
+  SeenBox owned, alone;
+  AnswerNextBox(owned, QMessageBox::Ok);
+  shell.MessageBox("a", "b", TMsgButtons::mbOK, TMsgIcon::miNone, true);
+  AnswerNextBox(alone, QMessageBox::Ok);
+  shell.MessageBox("a", "b", TMsgButtons::mbOK, TMsgIcon::miNone, false);
+  EXPECT_EQ(owned.parent, &mainForm);
+  EXPECT_EQ(alone.parent, nullptr);
+}
+
+TEST(QtDesktopShellTest, OpenWithStartsTheProgramWithTheFileAsItsOneArgument) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  // The script names a file with a blank, so a split argument would show.
+  const QString script = dir.filePath("write marker.sh");
+  const QString marker = dir.filePath("marker");
+  {
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(("echo \"$#:$0\" > '" + marker + "'\n").toUtf8());
+  }
+  QtDesktopShell shell;
+  ASSERT_TRUE(shell.OpenWith("/bin/sh", script.toStdString()));
+  ASSERT_TRUE(WaitUntil([&] { return QFile(marker).size() > 0; }));
+  QFile result(marker);
+  ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(result.readAll()).trimmed(), "0:" + script);
+
+  EXPECT_FALSE(shell.OpenWith(dir.filePath("no such program").toStdString(), "x"));
+  EXPECT_FALSE(shell.OpenWith("", "x"));
+}
+
+TEST(QtClipboardTest, TextGoesRoundAndOtherFormatsReadAsEmpty) {
+  QtClipboard clipboard;
+  ASSERT_TRUE(clipboard.WriteText("grün → ✓\r\nzweite Zeile"));
+  std::string text;
+  ASSERT_TRUE(clipboard.ReadText(text));
+  EXPECT_EQ(text, "grün → ✓\r\nzweite Zeile");
+
+  // Only a picture on the clipboard: available, text empty.
+  QImage picture(4, 4, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  QGuiApplication::clipboard()->setImage(picture);
+  text = "stale";
+  ASSERT_TRUE(clipboard.ReadText(text));
+  EXPECT_EQ(text, "");
+}
+
+}  // namespace
+}  // namespace parlumo
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Widgets without a display, also when ctest lists the tests.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
