@@ -13,7 +13,9 @@
 #include <QTimer>
 #include <functional>
 
+#include "desktop/IconHide.h"
 #include "platform/qt/QtDesktop.h"
+#include "platform/qt/QtTray.h"
 
 namespace parlumo {
 namespace {
@@ -156,6 +158,25 @@ TEST(QtClipboardTest, TextGoesRoundAndOtherFormatsReadAsEmpty) {
   text = "stale";
   ASSERT_TRUE(clipboard.ReadText(text));
   EXPECT_EQ(text, "");
+}
+
+TEST(QtTaskbarWindowTest, HidingKeepsTheFormOffTheTaskbarAndItsVisibility) {
+  for (const bool shown : {true, false}) {
+    SCOPED_TRACE(shown);
+    QWidget form;
+    form.setVisible(shown);
+    QtTaskbarWindow window(&form);
+    IconHideState state(window);
+    TIconHide hide(state);
+    EXPECT_TRUE(form.windowFlags().testFlag(Qt::Tool));
+    EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(window.ExStyle(), TaskbarWindow::kExToolWindow | TaskbarWindow::kExTopmost);
+    EXPECT_EQ(form.isVisible(), shown);
+    hide.SetHidden(false);
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::Tool));
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(form.isVisible(), shown);
+  }
 }
 
 }  // namespace
