@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QImage>
 #include <QMenu>
+#include <QProcess>
 #include <QScreen>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
@@ -207,6 +208,36 @@ TEST_F(TrayX11Test, DeletedIconLeavesTheTrayAndDropsLateNotifications) {
   icon_ = shell_.TrayIconOf(id);
   ASSERT_NE(icon_, nullptr);
   EXPECT_TRUE(WaitUntil([this] { return IconRect().isValid() && IconRect().width() > 4; }));
+}
+
+TEST_F(TrayX11Test, IconComesBackWhenTheTrayHostIsRecreated) {
+  // The tray host goes away and a new one starts, as when the panel restarts.
+  QProcess::execute("pkill", {"-x", "trayer"});
+  ASSERT_TRUE(WaitUntil([] { return x11test::TrayHostRects().empty(); }));
+  // Detached, it outlives the test and ends with the X server; it must not
+  // hold the test's output open.
+  QProcess trayer;
+  trayer.setProgram("trayer");
+  trayer.setArguments({"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                       "160", "--heighttype", "pixel", "--height", "32", "--transparent", "false",
+                       "--tint", "0x404040"});
+  trayer.setStandardOutputFile(QProcess::nullDevice());
+  trayer.setStandardErrorFile(QProcess::nullDevice());
+  ASSERT_TRUE(trayer.startDetached());
+  ASSERT_TRUE(WaitUntil([] { return !x11test::TrayHostRects().empty(); }, 10000));
+  ASSERT_TRUE(WaitUntil(
+      [this] {
+        const QRect icon = IconRect();
+        for (const QRect& host : x11test::TrayHostRects())
+          if (icon.isValid() && host.contains(icon.center())) return true;
+        return false;
+      },
+      10000))
+      << "the icon did not come back into the new tray";
+  // And it still works there.
+  Pump(300);
+  ClickAt(IconRect().center(), 2);
+  EXPECT_TRUE(WaitUntil([this] { return defaultRuns_ == 1; }));
 }
 
 }  // namespace

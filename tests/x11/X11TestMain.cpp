@@ -36,6 +36,9 @@ class QtApplicationEnvironment final : public ::testing::Environment {
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libdbus-1.so\n";
 }
+extern "C" const char* __lsan_default_options() {
+  return "print_suppressions=0";
+}
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -31,16 +31,34 @@ void Pump(int ms) {
   }
 }
 
-QString Xdotool(const QStringList& arguments) {
+namespace {
+
+// Runs xdotool; its exit code (-1 when it did not end normally) and output.
+int RunXdotool(const QStringList& arguments, QString& output, QString& errors) {
   QProcess process;
   process.start("xdotool", arguments);
   // The events xdotool sends reach this process's own connection; keep
   // dispatching while it runs so nothing waits on us.
   WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000);
-  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << arguments.join(' ').toStdString();
-  EXPECT_EQ(process.exitCode(), 0)
-      << arguments.join(' ').toStdString() << ": " << process.readAllStandardError().toStdString();
-  return QString::fromUtf8(process.readAllStandardOutput());
+  if (process.state() != QProcess::NotRunning) {
+    process.kill();
+    process.waitForFinished(1000);
+    errors = "did not end";
+    return -1;
+  }
+  output = QString::fromUtf8(process.readAllStandardOutput());
+  errors = QString::fromUtf8(process.readAllStandardError());
+  return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+}  // namespace
+
+QString Xdotool(const QStringList& arguments) {
+  QString output, errors;
+  const int code = RunXdotool(arguments, output, errors);
+  EXPECT_EQ(code, 0) << "xdotool " << arguments.join(' ').toStdString() << ": "
+                     << errors.toStdString();
+  return output;
 }
 
 void MovePointer(const QPoint& to) {
@@ -50,8 +68,10 @@ void MovePointer(const QPoint& to) {
 
 std::vector<QRect> TrayHostRects() {
   std::vector<QRect> rects;
-  const QStringList windows =
-      Xdotool({"search", "--onlyvisible", "--class", "trayer"}).split('\n', Qt::SkipEmptyParts);
+  // A search that finds nothing ends with status 1: no tray host.
+  QString found, errors;
+  RunXdotool({"search", "--onlyvisible", "--class", "trayer"}, found, errors);
+  const QStringList windows = found.split('\n', Qt::SkipEmptyParts);
   static const QRegularExpression position(R"(Position: (-?\d+),(-?\d+))");
   static const QRegularExpression geometry(R"(Geometry: (\d+)x(\d+))");
   for (const QString& window : windows) {
