@@ -12,12 +12,16 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 
+#include "platform/qt/QtText.h"
+
 namespace parlumo {
 
 namespace {
 
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+// The application's clipboard; null without a running QGuiApplication.
+QClipboard* ApplicationClipboard() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
+                                                                      : nullptr;
 }
 
 }  // namespace
@@ -26,9 +30,7 @@ QString FromUtf8(const std::string& text) {
 
 bool QtClipboard::ReadText(std::string& text) {
   text.clear();
-  QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-                              ? QGuiApplication::clipboard()
-                              : nullptr;
+  QClipboard* clipboard = ApplicationClipboard();
   if (!clipboard) return false;
   // A clipboard holding only other formats (a picture) is no failure: the
   // text is empty.
@@ -38,9 +40,7 @@ bool QtClipboard::ReadText(std::string& text) {
 }
 
 bool QtClipboard::WriteText(const std::string& text) {
-  QClipboard* clipboard = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-                              ? QGuiApplication::clipboard()
-                              : nullptr;
+  QClipboard* clipboard = ApplicationClipboard();
   if (!clipboard) return false;
   clipboard->setText(FromUtf8(text), QClipboard::Clipboard);
   return true;

@@ -14,13 +14,11 @@
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 
+#include "platform/qt/QtText.h"
+
 namespace parlumo {
 
 namespace {
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Icons go away through the event loop: the shell may be told to delete an
 // icon from inside that icon's own activation signal.
