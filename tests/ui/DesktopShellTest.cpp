@@ -40,6 +40,7 @@ struct SeenBox {
   QMessageBox::StandardButtons buttons;
   Qt::TextFormat format = Qt::AutoText;
   bool stayOnTop = false;
+  Qt::WindowModality modality = Qt::NonModal;
   QWidget* parent = nullptr;
 };
 
@@ -59,6 +60,7 @@ void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton press) {
     seen.format = box->textFormat();
     seen.stayOnTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
     seen.parent = box->parentWidget();
+    seen.modality = box->windowModality();
     if (press == QMessageBox::NoButton)
       box->reject();
     else
@@ -108,6 +110,7 @@ TEST(QtDesktopShellTest, MessageBoxShowsCaptionTextIconAndButtonsAndAnswers) {
     EXPECT_EQ(seen.icon, c.qtIcon);
     EXPECT_EQ(seen.buttons, c.shown);
     EXPECT_TRUE(seen.stayOnTop);
+    EXPECT_EQ(seen.modality, Qt::ApplicationModal);
   }
 }
 

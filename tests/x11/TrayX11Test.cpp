@@ -167,6 +167,27 @@ TEST_F(TrayX11Test, DoubleClickRunsTheDefaultItemOnce) {
   EXPECT_EQ(clicks_, 0);
 }
 
+TEST_F(TrayX11Test, TwoQuickClickActivationsAreADoubleClick) {
+  // Status-notifier trays report a double-click as two click activations.
+  emit icon_->activated(QSystemTrayIcon::Trigger);
+  emit icon_->activated(QSystemTrayIcon::Trigger);
+  EXPECT_TRUE(WaitUntil([this] { return defaultRuns_ == 1; }));
+  EXPECT_EQ(doubleClicks_, 1);
+  // An XEmbed tray's double-click activation for the same pair adds nothing.
+  emit icon_->activated(QSystemTrayIcon::DoubleClick);
+  Pump(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 200);
+  EXPECT_EQ(defaultRuns_, 1);
+  EXPECT_EQ(doubleClicks_, 1);
+  EXPECT_EQ(clicks_, 0);
+
+  // Two clicks further apart are two clicks.
+  emit icon_->activated(QSystemTrayIcon::Trigger);
+  Pump(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 200);
+  emit icon_->activated(QSystemTrayIcon::Trigger);
+  EXPECT_TRUE(WaitUntil([this] { return clicks_ == 2; }));
+  EXPECT_EQ(defaultRuns_, 1);
+}
+
 TEST_F(TrayX11Test, SingleClickIsAClickAndRunsNoItem) {
   ClickAt(IconRect().center(), 1);
   EXPECT_TRUE(WaitUntil([this] { return clicks_ == 1; }));
@@ -214,6 +235,12 @@ TEST_F(TrayX11Test, IconComesBackWhenTheTrayHostIsRecreated) {
   // The tray host goes away and a new one starts, as when the panel restarts.
   QProcess::execute("pkill", {"-x", "trayer"});
   ASSERT_TRUE(WaitUntil([] { return x11test::TrayHostRects().empty(); }));
+  // Without a tray nothing can show a balloon: it fails and nothing is
+  // reported.
+  ASSERT_TRUE(WaitUntil([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }));
+  EXPECT_FALSE(tray_->ShowBalloon("Parlumo", "nobody sees this", TBalloonIconKind::bkInfo, 1));
+  Pump(1300);
+  EXPECT_EQ(balloonShows_ + balloonTimeouts_, 0);
   // Detached, it outlives the test and ends with the X server; it must not
   // hold the test's output open.
   QProcess trayer;

@@ -97,6 +97,9 @@ TMsgResult QtDesktopShell::MessageBox(const std::string& text, const std::string
   box.setEscapeButton(escape);
   // The program lives in the tray: a box it raises must come to the front
   // over whatever application has the focus.
+  // Modal before it is shown: a window already visible keeps its modality,
+  // and the program's other windows must not be usable under the box.
+  box.setWindowModality(Qt::ApplicationModal);
   box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
   box.show();
   box.raise();

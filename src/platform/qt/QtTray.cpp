@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QIcon>
 #include <QMenu>
@@ -14,6 +15,7 @@
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 
+#include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtText.h"
 
 namespace parlumo {
@@ -70,6 +72,12 @@ struct QtTrayShell::Entry {
   bool balloonShown = false;
   // Counts balloons so that the timeout of one already replaced is dropped.
   unsigned balloonGeneration = 0;
+  // Trays that speak the status-notifier protocol report every click as a
+  // single activation, XEmbed trays a double-click as well: a second click
+  // within the double-click time is the double-click, and a double-click
+  // activation right after it is the same one again.
+  QElapsedTimer lastClick;        // invalid: no first click pending
+  QElapsedTimer doubleDelivered;  // invalid: none delivered from a second click
 };
 
 // --- QtTrayShell ------------------------------------------------------------
@@ -94,16 +102,15 @@ bool QtTrayShell::NotifyIcon(TrayCommand command, const TrayIconData& data) {
         entry = created.get();
         entries_[id] = std::move(created);
       }
-      Apply(*entry, data, (data.flags & kNifInfo) != 0);
+      const bool applied = Apply(*entry, data, (data.flags & kNifInfo) != 0);
       entry->icon->show();
       // Without a notification area the icon waits for one, as the shell's
       // add would fail; Qt embeds it as soon as a tray host appears.
-      return QSystemTrayIcon::isSystemTrayAvailable();
+      return applied && QSystemTrayIcon::isSystemTrayAvailable();
     }
     case TrayCommand::Modify:
       if (found == entries_.end()) return false;
-      Apply(*found->second, data, (data.flags & kNifInfo) != 0);
-      return true;
+      return Apply(*found->second, data, (data.flags & kNifInfo) != 0);
     case TrayCommand::Delete:
       if (found == entries_.end()) return false;
       entries_.erase(found);
@@ -116,7 +123,7 @@ bool QtTrayShell::NotifyIcon(TrayCommand command, const TrayIconData& data) {
   return false;
 }
 
-void QtTrayShell::Apply(Entry& entry, const TrayIconData& data, bool withBalloon) {
+bool QtTrayShell::Apply(Entry& entry, const TrayIconData& data, bool withBalloon) {
   entry.window = data.window;
   entry.callbackMessage = data.callbackMessage;
   QPixmap pixmap;
@@ -125,18 +132,24 @@ void QtTrayShell::Apply(Entry& entry, const TrayIconData& data, bool withBalloon
                         static_cast<uint>(data.icon.data.size()));
   entry.icon->setIcon(pixmap.isNull() ? FallbackIcon() : QIcon(pixmap));
   entry.icon->setToolTip(FromUtf8(data.tip));
-  if (!withBalloon) return;
+  if (!withBalloon) return true;
 
   const std::uintptr_t id = data.id;
   const unsigned generation = ++entry.balloonGeneration;
   if (data.info.empty()) {
-    // An empty balloon text removes the balloon being shown.
-    if (!entry.balloonShown) return;
+    // An empty balloon text removes the balloon being shown. Qt can take
+    // back only the balloon it draws itself at an embedded icon; a desktop
+    // notification (status-notifier trays) stays until it times out, and an
+    // empty message there would be a notification of its own.
+    if (!entry.balloonShown) return true;
     entry.balloonShown = false;
-    entry.icon->showMessage(QString(), QString(), QSystemTrayIcon::NoIcon, 1);
+    if (!entry.icon->geometry().isEmpty())
+      entry.icon->showMessage(QString(), QString(), QSystemTrayIcon::NoIcon, 1);
     QTimer::singleShot(0, this, [this, id] { Deliver(id, {tray_notification::kBalloonHide}); });
-    return;
+    return true;
   }
+  // Nothing would show it: the balloon fails, as the shell's would.
+  if (!TrayMessagesAvailable()) return false;
   const int timeout = data.timeout ? static_cast<int>(std::min<std::uint32_t>(data.timeout, 600000))
                                    : kDefaultBalloonMs;
   entry.icon->showMessage(FromUtf8(data.infoTitle), FromUtf8(data.info),
@@ -149,6 +162,7 @@ void QtTrayShell::Apply(Entry& entry, const TrayIconData& data, bool withBalloon
     if (at == entries_.end() || at->second->balloonGeneration != generation) return;
     BalloonEnded(id, tray_notification::kBalloonTimeout);
   });
+  return true;
 }
 
 void QtTrayShell::BalloonEnded(std::uintptr_t id, unsigned notification) {
@@ -163,11 +177,25 @@ void QtTrayShell::Activated(std::uintptr_t id, QSystemTrayIcon::ActivationReason
   namespace n = tray_notification;
   const auto at = entries_.find(id);
   if (at == entries_.end()) return;
+  Entry& entry = *at->second;
+  const qint64 doubleClickMs = DoubleClickTime();
   switch (reason) {
     case QSystemTrayIcon::Trigger:
-      Deliver(id, {n::kLButtonDown, n::kLButtonUp});
+      if (entry.lastClick.isValid() && entry.lastClick.elapsed() <= doubleClickMs) {
+        entry.lastClick.invalidate();
+        entry.doubleDelivered.start();
+        Deliver(id, {n::kLButtonDblClk, n::kLButtonUp});
+      } else {
+        entry.lastClick.start();
+        Deliver(id, {n::kLButtonDown, n::kLButtonUp});
+      }
       return;
     case QSystemTrayIcon::DoubleClick:
+      if (entry.doubleDelivered.isValid() && entry.doubleDelivered.elapsed() <= doubleClickMs) {
+        entry.doubleDelivered.invalidate();
+        return;
+      }
+      entry.lastClick.invalidate();
       Deliver(id, {n::kLButtonDblClk, n::kLButtonUp});
       return;
     case QSystemTrayIcon::Context:

@@ -22,13 +22,16 @@ namespace parlumo {
 // Qt reports activations, not button presses, so each is passed on as the
 // notifications the shell gives for it:
 //   click        -> left button down, left button up
-//   double-click -> left double-click, left button up (after the click above)
+//   double-click -> left double-click, left button up (after the click above);
+//                   a second click within the double-click time is one too,
+//                   as status-notifier trays report no double-clicks
 //   context      -> right button down, right button up, and with version-3
 //                   notifications the context-menu notification
 //   middle click -> middle button down, middle button up
 // A balloon is a tray message: shown -> balloon shown, clicked -> balloon
 // clicked, its time over -> balloon timeout, removed by an empty balloon text
-// -> balloon hidden. Qt reports no pointer movement over the icon, so the
+// -> balloon hidden; without a tray that shows messages a balloon fails.
+// Qt reports no pointer movement over the icon, so the
 // enter, exit and move events do not occur. Qt puts the icon back by itself
 // when the tray host is re-created.
 class QtTrayShell final : public QObject, public TrayShell {
@@ -47,7 +50,9 @@ class QtTrayShell final : public QObject, public TrayShell {
  private:
   struct Entry;
 
-  void Apply(Entry& entry, const TrayIconData& data, bool withBalloon);
+  // Updates the Qt icon from the record; false when a balloon it carries
+  // cannot be shown.
+  bool Apply(Entry& entry, const TrayIconData& data, bool withBalloon);
   void Activated(std::uintptr_t id, QSystemTrayIcon::ActivationReason reason);
   // Passes notifications for the id to the process's handler, stopping when
   // the icon goes away in between.
