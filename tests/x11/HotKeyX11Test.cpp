@@ -12,6 +12,7 @@
 #include "desktop/GlobalHotKey.h"
 #include "platform/x11/X11HotKeys.h"
 #include "platform/x11/X11KeyMap.h"
+#include "platform/x11/X11Keyboard.h"
 #include "x11/KeyboardX11Support.h"
 
 #include <xcb/xcb.h>
@@ -364,6 +365,25 @@ TEST_F(X11HotKeyTest, PressesFollowTheKeyToItsNewKeycode) {
   })) << "not grabbed again at the new keycode";
   EXPECT_TRUE(AllVariantsFree(keyT_, ctrlAlt_)) << "the old keycode is let go";
   EXPECT_EQ(PressesOf("ctrl+alt+t", presses), 1);
+}
+
+TEST_F(X11HotKeyTest, LetterShortcutWorksOnALayoutWithoutLatinLetters) {
+  // A Cyrillic layout puts ie where T is; no key types a Latin t.
+  const unsigned spare = other_.FreeKeycode();
+  ASSERT_NE(spare, 0u);
+  const MappingRestore restore(other_, keyT_, spare);
+  other_.SetKeysyms(keyT_, {XK_Cyrillic_ie, XK_Cyrillic_IE});
+  ASSERT_EQ(other_.Keycode(XK_t), 0u);
+  Pump(300);  // the change reaches this application
+
+  // The shortcut is the key in T's place, for the hotkey and for key events.
+  int presses = 0;
+  const auto hotKey = HotKey(kCtrlAltT, presses);
+  EXPECT_FALSE(other_.Grab(keyT_, ctrlAlt_)) << "not held at T's place";
+  EXPECT_EQ(PressesOf("ctrl+alt+Cyrillic_ie", presses), 1);
+  const auto keyboard = X11Keyboard::ForApplication();
+  ASSERT_NE(keyboard, nullptr);
+  EXPECT_EQ(keyboard->ScanCode('T'), keyT_);
 }
 
 }  // namespace

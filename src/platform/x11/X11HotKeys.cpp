@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/x11/VirtualKeys.h"
 #include "platform/x11/X11KeyMap.h"
 
 // Xlib's macros (None, KeyPress, ...) clash with Qt's names: it comes last.
@@ -123,9 +122,8 @@ class X11HotKeyPlatform::Core {
   // held) when the key has no keycode, another receiver holds the same
   // combination, or the server refuses any of the grabs.
   bool Make(Grab& grab) {
-    const auto keysym = KeysymFromVirtualKey(static_cast<std::uint8_t>(grab.chord.virtualKey));
-    if (!keysym) return false;
-    const auto keycode = KeycodeForKeysym(keyboard_, static_cast<std::uint32_t>(*keysym));
+    const auto keycode =
+        KeycodeForVirtualKey(keyboard_, static_cast<std::uint8_t>(grab.chord.virtualKey));
     if (!keycode) return false;
     grab.keycode = *keycode;
     grab.chordMask = CoreModifiers(grab.chord.modifiers, modifiers_);

@@ -3,6 +3,7 @@
 #include <X11/keysym.h>
 
 #include "desktop/ShortCut.h"
+#include "platform/x11/VirtualKeys.h"
 
 namespace parlumo {
 
@@ -53,6 +54,76 @@ std::optional<std::uint8_t> KeycodeForKeysym(const KeyboardMapping& mapping, std
       }
     }
   }
+  return std::nullopt;
+}
+
+std::optional<std::uint8_t> StandardPositionKeycode(std::uint8_t virtualKey) {
+  // Linux input codes of the main block, by row: Q..P, A..L, Z..M.
+  static constexpr std::uint8_t kLetters[26] = {
+      30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50,  // A..M
+      49, 24, 25, 16, 19, 31, 20, 22, 47, 17, 45, 21, 44,  // N..Z
+  };
+  constexpr std::uint8_t kEvdevOffset = 8;
+  std::uint8_t code = 0;
+  if (virtualKey >= 'A' && virtualKey <= 'Z') {
+    code = kLetters[virtualKey - 'A'];
+  } else if (virtualKey >= '1' && virtualKey <= '9') {
+    code = static_cast<std::uint8_t>(2 + (virtualKey - '1'));
+  } else if (virtualKey == '0') {
+    code = 11;
+  } else {
+    switch (virtualKey) {
+      case 0xBA:
+        code = 39;
+        break;  // ;
+      case 0xBB:
+        code = 13;
+        break;  // =
+      case 0xBC:
+        code = 51;
+        break;  // ,
+      case 0xBD:
+        code = 12;
+        break;  // -
+      case 0xBE:
+        code = 52;
+        break;  // .
+      case 0xBF:
+        code = 53;
+        break;  // /
+      case 0xC0:
+        code = 41;
+        break;  // `
+      case 0xDB:
+        code = 26;
+        break;  // [
+      case 0xDC:
+        code = 43;
+        break;  // backslash
+      case 0xDD:
+        code = 27;
+        break;  // ]
+      case 0xDE:
+        code = 40;
+        break;  // '
+      default:
+        return std::nullopt;
+    }
+  }
+  return static_cast<std::uint8_t>(code + kEvdevOffset);
+}
+
+std::optional<std::uint8_t> KeycodeForVirtualKey(const KeyboardMapping& mapping,
+                                                 std::uint8_t virtualKey) {
+  const auto keysym = KeysymFromVirtualKey(virtualKey);
+  if (!keysym) return std::nullopt;
+  if (const auto keycode = KeycodeForKeysym(mapping, static_cast<std::uint32_t>(*keysym)))
+    return keycode;
+  const auto place = StandardPositionKeycode(virtualKey);
+  if (!place || mapping.minKeycode != 8 || mapping.MaxKeycode() < 255) return std::nullopt;
+  // The key must be there: it carries some symbol.
+  for (unsigned column = 0; column < mapping.keysymsPerKeycode; ++column)
+    if (mapping.Keysym(*place, column) != 0) return place;
   return std::nullopt;
 }
 

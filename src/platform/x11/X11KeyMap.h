@@ -49,6 +49,20 @@ struct ModifierMapping {
 // capital, as X reads such a key. Nothing when no key has the symbol.
 std::optional<std::uint8_t> KeycodeForKeysym(const KeyboardMapping& mapping, std::uint32_t keysym);
 
+// The keycode of the key at the virtual key's place on a standard PC keyboard
+// as the evdev driver numbers it (Linux input code + 8), for the letters,
+// digits and punctuation of the main block; nothing for other keys.
+std::optional<std::uint8_t> StandardPositionKeycode(std::uint8_t virtualKey);
+
+// The keycode for a virtual key: the one that types its keysym; else, for a
+// letter, digit or punctuation key on a layout that has its symbol on no key
+// (a layout without Latin letters), the key at its place on the keyboard, as
+// a virtual key of such a layout names the key in that place. The place is
+// taken only on an evdev-numbered keyboard (keycodes 8 to 255) where that key
+// exists. Nothing when neither applies.
+std::optional<std::uint8_t> KeycodeForVirtualKey(const KeyboardMapping& mapping,
+                                                 std::uint8_t virtualKey);
+
 // Every keycode that holds the keysym in any column, in ascending order.
 std::vector<std::uint8_t> KeycodesForKeysym(const KeyboardMapping& mapping, std::uint32_t keysym);
 

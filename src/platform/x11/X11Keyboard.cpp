@@ -95,15 +95,18 @@ std::vector<std::uint8_t> KeycodesOf(const KeyboardMapping& mapping, std::uint8_
   }
   const auto keysym = KeysymFromVirtualKey(virtualKey);
   if (!keysym) return {};
-  return KeycodesForKeysym(mapping, static_cast<std::uint32_t>(*keysym));
+  std::vector<std::uint8_t> keycodes =
+      KeycodesForKeysym(mapping, static_cast<std::uint32_t>(*keysym));
+  // A layout without the symbol: the key in its place.
+  if (keycodes.empty())
+    if (const auto place = KeycodeForVirtualKey(mapping, virtualKey)) keycodes.push_back(*place);
+  return keycodes;
 }
 
 // The keycode that types the virtual key (the left one of a generic modifier).
 std::optional<std::uint8_t> PreferredKeycode(const KeyboardMapping& mapping,
                                              std::uint8_t virtualKey) {
-  const auto keysym = KeysymFromVirtualKey(virtualKey);
-  if (!keysym) return std::nullopt;
-  return KeycodeForKeysym(mapping, static_cast<std::uint32_t>(*keysym));
+  return KeycodeForVirtualKey(mapping, virtualKey);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 // X.h defines None, which GoogleTest uses as a name: it comes last.
 #include <X11/X.h>
 #include <X11/keysym.h>
+#include <linux/input-event-codes.h>
 
 namespace parlumo {
 namespace {
@@ -215,6 +216,59 @@ TEST(X11KeyMapTest, PressStateMatchesOnlyTheExactChord) {
   }
   EXPECT_TRUE(StateMatchesChord(LockMask, 0, locks)) << "a bare key with Caps Lock on";
   EXPECT_FALSE(StateMatchesChord(Mod2Mask, 0, LockMask)) << "Num Lock counts when it is no lock";
+}
+
+// Keycodes of the evdev driver are the kernel's input codes plus 8.
+constexpr unsigned Evdev(unsigned inputCode) {
+  return inputCode + 8;
+}
+
+TEST(X11KeyMapTest, StandardPlacesAreTheKernelsKeyCodes) {
+  const unsigned letters[] = {KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I,
+                              KEY_J, KEY_K, KEY_L, KEY_M, KEY_N, KEY_O, KEY_P, KEY_Q, KEY_R,
+                              KEY_S, KEY_T, KEY_U, KEY_V, KEY_W, KEY_X, KEY_Y, KEY_Z};
+  for (int i = 0; i < 26; ++i)
+    EXPECT_EQ(StandardPositionKeycode(static_cast<std::uint8_t>('A' + i)), Evdev(letters[i]))
+        << static_cast<char>('A' + i);
+  const unsigned digits[] = {KEY_0, KEY_1, KEY_2, KEY_3, KEY_4, KEY_5, KEY_6, KEY_7, KEY_8, KEY_9};
+  for (int i = 0; i < 10; ++i)
+    EXPECT_EQ(StandardPositionKeycode(static_cast<std::uint8_t>('0' + i)), Evdev(digits[i]));
+  const std::pair<std::uint8_t, unsigned> punctuation[] = {
+      {0xBA, KEY_SEMICOLON}, {0xBB, KEY_EQUAL},      {0xBC, KEY_COMMA},     {0xBD, KEY_MINUS},
+      {0xBE, KEY_DOT},       {0xBF, KEY_SLASH},      {0xC0, KEY_GRAVE},     {0xDB, KEY_LEFTBRACE},
+      {0xDC, KEY_BACKSLASH}, {0xDD, KEY_RIGHTBRACE}, {0xDE, KEY_APOSTROPHE}};
+  for (const auto& [vk, code] : punctuation)
+    EXPECT_EQ(StandardPositionKeycode(vk), Evdev(code));
+  // Keys outside the main block have no place to fall back to.
+  for (const std::uint8_t vk : {0x70 /* F1 */, 0x25 /* left */, 0x60 /* numpad 0 */, 0x11})
+    EXPECT_EQ(StandardPositionKeycode(vk), std::nullopt);
+}
+
+TEST(X11KeyMapTest, VirtualKeyWithoutItsSymbolFallsBackToItsPlace) {
+  const unsigned cPlace = Evdev(KEY_C);
+  const unsigned dotPlace = Evdev(KEY_DOT);
+  // A Cyrillic layout: es where C is, yu where the full stop is, no Latin c.
+  const auto cyrillic = Mapping(
+      {{cPlace, {XK_Cyrillic_es, XK_Cyrillic_ES}}, {dotPlace, {XK_Cyrillic_yu, XK_Cyrillic_YU}}},
+      255);
+  struct Case {
+    const char* what;
+    KeyboardMapping mapping;
+    std::uint8_t virtualKey;
+    std::optional<std::uint8_t> expected;
+  };
+  const Case cases[] = {
+      {"letter at its place", cyrillic, 'C', static_cast<std::uint8_t>(cPlace)},
+      {"punctuation at its place", cyrillic, 0xBE, static_cast<std::uint8_t>(dotPlace)},
+      {"no key in that place", cyrillic, 'T', std::nullopt},
+      {"function keys have no place", cyrillic, 0x74, std::nullopt},
+      {"the symbol wins where a key has it",
+       Mapping({{cPlace, {XK_Cyrillic_es, XK_Cyrillic_ES}}, {60, {XK_c, XK_C}}}, 255), 'C', 60},
+      {"no place on a keyboard not numbered by evdev",
+       Mapping({{cPlace, {XK_Cyrillic_es, XK_Cyrillic_ES}}}, 140), 'C', std::nullopt},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(KeycodeForVirtualKey(c.mapping, c.virtualKey), c.expected) << c.what;
 }
 
 }  // namespace
