@@ -61,6 +61,8 @@ function(parlumo_gtest name label)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE PARLUMO_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+  # Shared test pieces: fakes/ and support/.
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   parlumo_warnings(${name})
   gtest_discover_tests(${name}
     PROPERTIES LABELS ${label}

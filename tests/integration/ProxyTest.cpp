@@ -19,6 +19,7 @@
 
 #include "ScriptedServer.h"
 #include "runtime/PollEventLoop.h"
+#include "support/TempFolder.h"
 #include "translate/TranslateText.h"
 
 namespace parlumo {
@@ -64,8 +65,6 @@ bool Accepts(std::uint16_t port) {
 class Squid {
  public:
   explicit Squid(const std::string& authConfig) : port_(ClosedPort()) {
-    char pattern[] = "/tmp/parlumo-squid-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
     ::chmod(dir_.c_str(), 0777);  // squid drops root for its own user
     std::ofstream(dir_ / "squid.conf") << "http_port 127.0.0.1:" << port_ << "\n"
                                        << "pid_filename none\n"
@@ -97,8 +96,6 @@ class Squid {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
   std::string Port() const { return std::to_string(port_); }
   bool Running() const { return Accepts(port_); }
@@ -112,7 +109,8 @@ class Squid {
     return text;
   }
 
-  fs::path dir_;
+  test::TempFolder temp_{"parlumo-squid"};
+  const fs::path& dir_ = temp_.Path();
   std::uint16_t port_;
   pid_t pid_ = -1;
 };

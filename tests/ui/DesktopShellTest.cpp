@@ -6,32 +6,21 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QUrl>
-#include <functional>
 
 #include "desktop/IconHide.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtTray.h"
+#include "support/QtWait.h"
 
 namespace parlumo {
 namespace {
 
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 struct SeenBox {
   QString title;

@@ -2,34 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QCursor>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QThread>
 
 namespace parlumo::x11test {
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > timeoutMs) return condition();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return true;
-}
-
-void Pump(int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-}
 
 namespace {
 

@@ -7,14 +7,12 @@
 #include <functional>
 #include <vector>
 
+#include "support/QtWait.h"
+
 namespace parlumo::x11test {
 
-// Dispatches Qt events until the condition holds or the time is over; the
-// condition's last value.
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
-
-// Dispatches Qt events for the time.
-void Pump(int ms);
+using test::Pump;
+using test::WaitUntil;
 
 // Runs xdotool with the arguments and returns its standard output; fails the
 // running test when it does not end with status 0.

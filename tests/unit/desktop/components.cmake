@@ -5,4 +5,3 @@ parlumo_gtest(unit_desktop_components unit
     ${CMAKE_CURRENT_LIST_DIR}/MainInstanceTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/AltKeyRepaintFixTest.cpp
   DEPS parlumo_desktop parlumo_runtime)
-target_include_directories(unit_desktop_components PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -2,4 +2,3 @@
 parlumo_gtest(unit_desktop_tray unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TrayIconTest.cpp
   DEPS parlumo_desktop parlumo_runtime)
-target_include_directories(unit_desktop_tray PRIVATE ${PROJECT_SOURCE_DIR}/tests)

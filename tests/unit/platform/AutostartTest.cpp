@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/TempFolder.h"
+
 namespace parlumo {
 namespace {
 
@@ -12,12 +14,6 @@ namespace fs = std::filesystem;
 
 class AutostartTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/parlumo-autostart-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(root_); }
   fs::path Folder() const { return root_ / "autostart"; }
   std::string Entry() const {
     std::ifstream in(Folder() / "Parlumo2.desktop");
@@ -25,7 +21,8 @@ class AutostartTest : public ::testing::Test {
     s << in.rdbuf();
     return s.str();
   }
-  fs::path root_;
+  test::TempFolder temp_{"parlumo-autostart"};
+  const fs::path& root_ = temp_.Path();
 };
 
 TEST_F(AutostartTest, OnWritesTheEntryAndOffRemovesIt) {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "runtime/PollEventLoop.h"
+#include "support/TempFolder.h"
 
 namespace parlumo {
 namespace {
@@ -16,13 +17,8 @@ namespace fs = std::filesystem;
 
 class InstanceChannelTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/parlumo-instance-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  fs::path folder_;
+  test::TempFolder temp_{"parlumo-instance"};
+  const fs::path& folder_ = temp_.Path();
 };
 
 // The running copy, with its loop on a thread of its own as in its own process.

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/TempFolder.h"
+
 namespace parlumo {
 namespace {
 
@@ -14,13 +16,6 @@ namespace fs = std::filesystem;
 // A fresh folder per test, removed afterwards.
 class IniFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/parlumo-ini-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   fs::path Path(const std::string& name = "parlumo.ini") const { return dir_ / name; }
 
   static void Put(const fs::path& p, const std::string& text) {
@@ -36,7 +31,8 @@ class IniFileTest : public ::testing::Test {
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
   }
 
-  fs::path dir_;
+  test::TempFolder temp_{"parlumo-ini"};
+  const fs::path& dir_ = temp_.Path();
 };
 
 struct ReadCase {
