@@ -55,7 +55,7 @@ class X11HotKeyPlatform::Core {
       if (it->owner != owner) continue;
       Ungrab(*it);
       grabs_.erase(it);
-      if (connection_ != nullptr) xcb_flush(connection_);
+      Sync();
       return;
     }
   }
@@ -66,7 +66,7 @@ class X11HotKeyPlatform::Core {
     for (const Grab& grab : grabs_)
       Ungrab(grab);
     grabs_.clear();
-    if (connection_ != nullptr) xcb_flush(connection_);
+    Sync();
     connection_ = nullptr;
   }
 
@@ -147,9 +147,18 @@ class X11HotKeyPlatform::Core {
       // Releasing a combination this client does not hold is a no-op, so the
       // refused ones need no telling apart.
       Ungrab(grab);
-      xcb_flush(connection_);
+      Sync();
     }
     return granted;
+  }
+
+  // Waits until the server has carried out every request sent so far, so a
+  // shortcut given up is free for other clients when the call returns (a
+  // flush alone leaves it held until the server gets round to this client).
+  void Sync() {
+    if (connection_ == nullptr) return;
+    XcbPtr<xcb_get_input_focus_reply_t> reply{
+        xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)};
   }
 
   void Ungrab(const Grab& grab) {
