@@ -3,30 +3,12 @@
 #include <array>
 #include <cstdint>
 
+#include "runtime/Ascii.h"
 #include "runtime/Utf8.h"
 
 namespace parlumo::service {
 
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
 
 // Windows-1252 bytes 0x80 to 0x9F; 0 where the code page leaves the byte undefined
 // (those are taken as the C1 control of the same number, as browsers do).

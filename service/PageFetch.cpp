@@ -4,21 +4,11 @@
 
 #include <charconv>
 
+#include "runtime/Ascii.h"
+
 namespace parlumo::service {
 
 namespace {
-
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (Lower(text[i]) != Lower(prefix[i])) return false;
-  }
-  return true;
-}
 
 // %-encodes the bytes that may not stand in a request target as they are.
 std::string EncodeTarget(std::string_view target) {

@@ -3,34 +3,15 @@
 #include <vector>
 
 #include "FormData.h"
+#include "runtime/Ascii.h"
 #include "translate/HtmlText.h"
 
 namespace parlumo::service {
 
 namespace {
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsAsciiSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 bool IsLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// Position of needle in haystack from 'from' on, ASCII letters compared without case.
-std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
-  if (needle.empty()) return from;
-  for (std::size_t i = from; i + needle.size() <= haystack.size(); ++i) {
-    std::size_t k = 0;
-    while (k < needle.size() && Lower(haystack[i + k]) == Lower(needle[k]))
-      ++k;
-    if (k == needle.size()) return i;
-  }
-  return std::string_view::npos;
 }
 
 // The lower-case name of the tag starting at html[lt] ("<name" or "</name").
@@ -39,7 +20,7 @@ std::string TagName(std::string_view html, std::size_t lt) {
   if (i < html.size() && html[i] == '/') ++i;
   std::string name;
   while (i < html.size() && (IsLetter(html[i]) || (html[i] >= '0' && html[i] <= '9'))) {
-    name += Lower(html[i]);
+    name += AsciiLower(html[i]);
     ++i;
   }
   return name;
@@ -102,10 +83,10 @@ std::string DeclaredCharset(std::string_view contentType, std::string_view html)
     }
     return value;
   };
-  auto at = FindNoCase(contentType, "charset=", 0);
+  auto at = FindNoCase(contentType, "charset=");
   if (at != std::string_view::npos) return valueAfter(contentType, at + 8);
   const std::string_view head = html.substr(0, 4096);
-  at = FindNoCase(head, "charset=", 0);
+  at = FindNoCase(head, "charset=");
   if (at != std::string_view::npos) return valueAfter(head, at + 8);
   return {};
 }

@@ -2,20 +2,10 @@
 
 #include <cstddef>
 
+#include "runtime/Ascii.h"
+
 namespace parlumo {
 namespace {
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
 
 bool IsPathSeparator(char c) {
   return c == '/' || c == '\\';
@@ -43,7 +33,7 @@ std::string TrimBlanks(const std::string& text) {
 
 bool IsChmFile(const std::string& fileName) {
   const auto dot = fileName.rfind('.');
-  return dot != std::string::npos && EqualsIgnoringAsciiCase(fileName.substr(dot), ".chm");
+  return dot != std::string::npos && EqualsNoCase(fileName.substr(dot), ".chm");
 }
 
 THtmlHelpViewer::THtmlHelpViewer(HelpEngine& engine, HelpHost& host)
@@ -103,7 +93,7 @@ void THtmlHelpViewer::DisplayTopic(const std::string& topic) {
   if (!IsChmFile(file)) return;
   const std::string extension = TopicExtension(topic);
   std::string name = topic;
-  if (!EqualsIgnoringAsciiCase(extension, ".htm") && !EqualsIgnoringAsciiCase(extension, ".html")) {
+  if (!EqualsNoCase(extension, ".htm") && !EqualsNoCase(extension, ".html")) {
     name += kDefaultExtension;
   }
   Call(HelpCommand::DisplayTopic, file + "::/" + name, std::uint32_t{0});

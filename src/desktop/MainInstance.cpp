@@ -1,28 +1,15 @@
 #include "desktop/MainInstance.h"
 
+#include "runtime/Ascii.h"
+
 namespace parlumo {
-namespace {
-
-bool ContainsExe(const std::string& text) {
-  for (std::string::size_type i = 0; i + 4 <= text.size(); ++i) {
-    if (text[i] != '.') continue;
-    const auto upper = [&](std::string::size_type k) {
-      const char c = text[i + k];
-      return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    };
-    if (upper(1) == 'E' && upper(2) == 'X' && upper(3) == 'E') return true;
-  }
-  return false;
-}
-
-}  // namespace
 
 std::string JoinParameters(const std::vector<std::string>& parameters) {
   std::string text;
   for (const auto& parameter : parameters) {
     text += parameter;
     text += ' ';
-    if (ContainsExe(text)) text.clear();
+    if (FindNoCase(text, ".exe") != std::string::npos) text.clear();
   }
   return text;
 }

@@ -14,24 +14,11 @@
 #include <cstring>
 #include <mutex>
 
+#include "runtime/Ascii.h"
+
 namespace parlumo {
 
 namespace {
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-    s.remove_suffix(1);
-  return s;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string DottedFromNetworkOrder(std::uint32_t address) {
   char text[INET_ADDRSTRLEN] = {};
@@ -257,7 +244,7 @@ std::uint16_t SocketResolvePort(std::string_view port, std::string_view proto) {
     return static_cast<std::uint16_t>(value);
   }
   const std::string name(trimmed);
-  const std::string protoName = Lower(TrimBlanks(proto));
+  const std::string protoName = AsciiLower(TrimBlanks(proto));
   servent entry{};
   servent* found = nullptr;
   char buffer[1024];
@@ -273,7 +260,7 @@ int SocketResolveProto(std::string_view proto) {
   if (proto.empty() || proto.size() >= 32) {
     throw ESocketException("SocketResolveProto: Invalid Protocol.");
   }
-  const std::string name = Lower(TrimBlanks(proto));
+  const std::string name = AsciiLower(TrimBlanks(proto));
   if (!name.empty() && std::isdigit(static_cast<unsigned char>(name.front()))) {
     int value = 0;
     for (char c : name) {

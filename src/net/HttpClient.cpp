@@ -1,12 +1,12 @@
 #include "net/HttpClient.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 
 #include "net/MimeCodec.h"
 #include "net/Url.h"
+#include "runtime/Ascii.h"
 
 namespace parlumo {
 
@@ -17,33 +17,9 @@ constexpr std::size_t kChunkSize = 8193;
 constexpr std::size_t kReadSize = 64 << 10;
 const char* const kCutShort = "Connection closed before the whole document was received";
 
-std::string Lower(std::string s) {
-  for (auto& c : s)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string TrimBlanks(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const auto last = s.find_last_not_of(" \t");
-  return s.substr(first, last - first + 1);
-}
-
-bool StartsWithNoCase(const std::string& s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(s[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // The whole text as an integer, or -1 when it is none.
 std::int64_t ParseLength(const std::string& text) {
-  const std::string t = TrimBlanks(text);
+  const std::string_view t = TrimBlanks(text);
   std::int64_t value = -1;
   const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
   if (t.empty() || ec != std::errc() || end != t.data() + t.size() || value < 0) return -1;
@@ -564,7 +540,7 @@ void THttpClient::HeaderLine(const std::string& line) {
       if (!Raise(OnDataPush2)) return;
     }
   } else if (const auto colon = line.find(':'); colon != std::string::npos) {
-    const std::string name = Lower(line.substr(0, colon));
+    const std::string name = AsciiLower(line.substr(0, colon));
     std::string value = line.substr(colon + 1);
     const auto start = value.find_first_not_of(' ');
     value = start == std::string::npos ? std::string() : value.substr(start);
@@ -594,14 +570,14 @@ void THttpClient::HeaderLine(const std::string& line) {
     } else if (name == "accept-ranges") {
       acceptRanges_ = value;
     } else if (name == "content-type") {
-      contentType_ = Lower(value);
+      contentType_ = AsciiLower(value);
     } else if (name == "www-authenticate" || name == "proxy-authenticate") {
       challenges_.push_back(value);
     } else if (name == "set-cookie") {
       bool accept = true;
       if (!Raise(OnCookie, value, accept)) return;
     } else if (name == "connection" || name == "proxy-connection") {
-      const std::string v = Lower(TrimBlanks(value));
+      const std::string v = AsciiLower(TrimBlanks(value));
       if (v == "close") closeRequested_ = true;
       if (v == "keep-alive") closeRequested_ = false;
     }
@@ -642,7 +618,7 @@ void THttpClient::HeaderEnded() {
   }
   const auto dot = documentName_.rfind('.');
   const std::string ext =
-      dot == std::string::npos ? std::string() : Lower(documentName_.substr(dot));
+      dot == std::string::npos ? std::string() : AsciiLower(documentName_.substr(dot));
   if ((ext == ".exe" || ext.empty()) && contentType_ == "text/html") {
     documentName_ =
         (dot == std::string::npos ? documentName_ : documentName_.substr(0, dot)) + ".htm";
@@ -681,10 +657,7 @@ void THttpClient::BodyData(const char* data, std::size_t n) {
     switch (chunkState_) {
       case 0: {
         const char c = data[i];
-        const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                          : (c >= 'a' && c <= 'f')                    ? c - 'a' + 10
-                          : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
-                                                                      : -1;
+        const int digit = HexValue(c);
         if (digit < 0) {
           chunkState_ = 1;
           continue;  // looked at again in state 1

@@ -2,24 +2,11 @@
 
 #include <algorithm>
 
+#include "runtime/Ascii.h"
+
 namespace parlumo {
 
 namespace {
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerAscii(std::string_view s) {
-  std::string lower(s);
-  for (char& c : lower)
-    c = LowerAscii(c);
-  return lower;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && LowerAscii(s.substr(0, prefix.size())) == prefix;
-}
 
 bool IsSchemeChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
@@ -96,7 +83,7 @@ TUrlParts SplitUrl(std::string_view url, std::string_view basePath) {
   bool hasScheme = false;
   const auto separator = url.find("://");
   if (separator != std::string_view::npos) {
-    std::string candidate = LowerAscii(url.substr(0, separator));
+    std::string candidate = AsciiLower(url.substr(0, separator));
     bool valid = true;
     for (char c : candidate)
       valid = valid && IsSchemeChar(c);

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/Ascii.h"
+
 namespace parlumo {
 
 namespace {
@@ -23,18 +25,6 @@ std::string_view Trim(std::string_view s) {
   if (first == std::string_view::npos) return {};
   const auto last = s.find_last_not_of(kBlanks);
   return s.substr(first, last - first + 1);
-}
-
-char FoldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
 }
 
 std::string_view Unquote(std::string_view value) {

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <optional>
 
+#include "runtime/Ascii.h"
 #include "runtime/Utf8.h"
 
 namespace parlumo {
@@ -109,17 +110,6 @@ bool IsAsciiLetter(char c) {
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
-bool IsAsciiSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-int HexValue(char c) {
-  if (IsDigit(c)) return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Decodes the character reference that starts with the "&" at html[at]. Appends its
 // text to out and returns the number of bytes it takes, or 0 when there is no
 // complete reference there (the "&" is then ordinary text).
