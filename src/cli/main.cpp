@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
     }
   }
   if (IsBlank(text)) {
-    std::cerr << LanguageText(language, 603) << "\n" << LanguageText(language, 602) << "\n";
+    PrintFailure(language, 602, "");
     return kExitNoText;
   }
 

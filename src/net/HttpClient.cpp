@@ -191,15 +191,18 @@ void THttpClient::WorkOutTargets() {
     connectHost_ = url.host;
     connectPort_ = url.port.empty() ? "80" : url.port;
   } else {
-    targetPort_ = url.port.empty() ? (url.protocol == "https" ? "443" : "80") : url.port;
     requestUri_ = (url.protocol.empty() ? std::string("http") : url.protocol) + "://" + url.host +
                   (url.port.empty() ? "" : ":" + url.port) + url.path;
-    const TUrlParts proxy = SplitUrl(Proxy);
-    connectHost_ = proxy.host;
-    connectPort_ = proxy.port.empty() ? ProxyPort : proxy.port;
+    ConnectThroughProxy();
   }
   if (requestUri_.empty()) requestUri_ = "/";
   SetDocumentNameFromPath(url.path);
+}
+
+void THttpClient::ConnectThroughProxy() {
+  const TUrlParts proxy = SplitUrl(Proxy);
+  connectHost_ = proxy.host;
+  connectPort_ = proxy.port.empty() ? ProxyPort : proxy.port;
 }
 
 void THttpClient::SetDocumentNameFromPath(const std::string& path) {
@@ -208,9 +211,8 @@ void THttpClient::SetDocumentNameFromPath(const std::string& path) {
     documentName_ = "document.htm";
     return;
   }
-  std::string name = p.substr(p.rfind('/') == std::string::npos ? 0 : p.rfind('/') + 1);
-  if (name.size() > 255) name.resize(255);
-  documentName_ = name.substr(0, name.find('?'));
+  const auto slash = p.rfind('/');
+  documentName_ = p.substr(slash == std::string::npos ? 0 : slash + 1, 255);
 }
 
 // ---------------------------------------------------------------------------
@@ -227,8 +229,7 @@ void THttpClient::Connect() {
   try {
     socket_->DnsLookup(connectHost_);
   } catch (const std::exception& e) {
-    statusCode_ = 404;
-    reasonPhrase_ = e.what();
+    MarkFailed(e.what(), 0);
     connected_ = false;
     Finish();
   }
@@ -238,9 +239,7 @@ void THttpClient::LookupDone(int error) {
   if (state_ == THttpClientState::hcsAborting || state_ == THttpClientState::hcsIdle) return;
   Progress();
   if (error != 0) {
-    requestDoneError_ = error;
-    statusCode_ = 404;
-    reasonPhrase_ = "can't resolve hostname to IP address";
+    MarkFailed("can't resolve hostname to IP address", error);
     SessionClosed(error);
     return;
   }
@@ -265,10 +264,8 @@ void THttpClient::LookupDone(int error) {
   if (s != TSocketState::wsConnecting && s != TSocketState::wsConnected) {
     // Rejected at once (a bad address or port, a failing system call): the
     // socket reported it through OnError; the request ends with its message.
-    const int number = socket_->LastError() != 0 ? socket_->LastError() : 10022;
-    requestDoneError_ = number;
-    statusCode_ = 404;
-    reasonPhrase_ = "can't connect: " + socket_->LastErrorMessage();
+    MarkFailed("can't connect: " + socket_->LastErrorMessage(),
+               socket_->LastError() != 0 ? socket_->LastError() : 10022);
     socket_->Abort();
     if (alive.expired()) return;
     connected_ = false;
@@ -279,9 +276,7 @@ void THttpClient::LookupDone(int error) {
 void THttpClient::SessionConnected(int error) {
   Progress();
   if (error != 0) {
-    requestDoneError_ = error;
-    statusCode_ = 404;
-    reasonPhrase_ = SocketErrorText(error) + " (Error #" + std::to_string(error) + ")";
+    MarkFailed(SocketErrorText(error) + " (Error #" + std::to_string(error) + ")", error);
     Raise(OnSessionConnected, error);
     return;  // the socket reports the session closed next, which finishes
   }
@@ -346,19 +341,16 @@ void THttpClient::SendRequestHeader(const std::string& method) {
     lines.push_back("Content-Length: " + std::to_string(length));
   }
   if (ModifiedSince != 0) lines.push_back("If-Modified-Since: " + HttpDate(ModifiedSince));
-  const std::string workstation = NtlmWorkstationName();
-  if (ntlmForServer_ && authNtlmState_ == 1) {
-    lines.push_back("Authorization: NTLM " + EncodeNtlmBase64(NtlmNegotiateMessage()));
-  } else if (ntlmForServer_ && authNtlmState_ == 3) {
-    lines.push_back("Authorization: NTLM " +
-                    EncodeNtlmBase64(NtlmAuthenticateMessage(ntlmChallenge_.challenge, Username,
-                                                             Password, workstation)));
-  } else if (!ntlmForServer_ && proxyAuthNtlmState_ == 1) {
-    lines.push_back("Proxy-Authorization: NTLM " + EncodeNtlmBase64(NtlmNegotiateMessage()));
-  } else if (!ntlmForServer_ && proxyAuthNtlmState_ == 3) {
-    lines.push_back("Proxy-Authorization: NTLM " +
+  const int ntlmState = ntlmForServer_ ? authNtlmState_ : proxyAuthNtlmState_;
+  const std::string ntlmHeader =
+      ntlmForServer_ ? "Authorization: NTLM " : "Proxy-Authorization: NTLM ";
+  if (ntlmState == 1) {
+    lines.push_back(ntlmHeader + EncodeNtlmBase64(NtlmNegotiateMessage()));
+  } else if (ntlmState == 3) {
+    lines.push_back(ntlmHeader +
                     EncodeNtlmBase64(NtlmAuthenticateMessage(
-                        ntlmChallenge_.challenge, ProxyUsername, ProxyPassword, workstation)));
+                        ntlmChallenge_.challenge, ntlmForServer_ ? Username : ProxyUsername,
+                        ntlmForServer_ ? Password : ProxyPassword, NtlmWorkstationName())));
   } else if (basicForServer_ && authBasicState_ == 1) {
     lines.push_back("Authorization: Basic " + EncodeBase64(Username + ":" + Password));
   } else if (!basicForServer_ && proxyAuthBasicState_ == 1) {
@@ -419,12 +411,7 @@ void THttpClient::DataAvailable() {
   if (state_ == THttpClientState::hcsAwaitingBody && lineHandler_ == LineHandler::Body &&
       receiveBuffer_.empty() && requestType_ != THttpRequest::httpHEAD) {
     // The body's usual path: straight to the body handler, no copy on the way.
-    std::size_t take = static_cast<std::size_t>(n);
-    if (contentLength_ >= 0 && transferEncoding_ != "chunked") {
-      take = static_cast<std::size_t>(
-          std::min<std::int64_t>(n, std::max<std::int64_t>(contentLength_ - rcvdCount_, 0)));
-    }
-    BodyData(data, take);
+    BodyData(data, BodyBytesWanted(static_cast<std::size_t>(n)));
     if (alive.expired()) return;
     if (state_ == THttpClientState::hcsBodyReceived) AfterDocument();
     return;
@@ -447,7 +434,6 @@ void THttpClient::DataAvailable() {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::string terminator = receiveBuffer_.substr(line.size(), lf + 1 - line.size());
     receiveBuffer_.erase(0, lf + 1);
-    lastLine_ = line;
     if (state_ == THttpClientState::hcsAwaitingHeader) {
       if (lineHandler_ == LineHandler::None) {
         Finish();
@@ -479,15 +465,20 @@ void THttpClient::DataAvailable() {
   }
 }
 
+// How many of 'available' body bytes belong to the document: all of them,
+// unless a ContentLength (without chunks) ends it sooner.
+std::size_t THttpClient::BodyBytesWanted(std::size_t available) const {
+  if (contentLength_ < 0 || transferEncoding_ == "chunked") return available;
+  return static_cast<std::size_t>(
+      std::min<std::int64_t>(static_cast<std::int64_t>(available),
+                             std::max<std::int64_t>(contentLength_ - rcvdCount_, 0)));
+}
+
 // Hands the buffered bytes to the body handler, no further than ContentLength;
 // true when that completed the document.
 bool THttpClient::HandBodyFromBuffer() {
   if (receiveBuffer_.empty() && bodyCount_ > 0) return false;
-  std::size_t n = receiveBuffer_.size();
-  if (contentLength_ >= 0 && transferEncoding_ != "chunked") {
-    n = static_cast<std::size_t>(std::min<std::int64_t>(
-        static_cast<std::int64_t>(n), std::max<std::int64_t>(contentLength_ - rcvdCount_, 0)));
-  }
+  const std::size_t n = BodyBytesWanted(receiveBuffer_.size());
   const std::string piece = receiveBuffer_.substr(0, n);
   receiveBuffer_.erase(0, n);
   const auto alive = lifetime_.Token();
@@ -829,9 +820,7 @@ void THttpClient::Abort() {
       socket_->CancelLookup();
     } catch (...) {
     }
-    statusCode_ = 404;
-    reasonPhrase_ = "Connection aborted on request";
-    requestDoneError_ = 3;
+    MarkFailed("Connection aborted on request", 3);
     relocationPending_ = false;
     headerOpen_ = false;
     bodyCount_ = 0;
@@ -960,11 +949,7 @@ void THttpClient::Reconnect() {
   statusCode_ = 0;
   reasonPhrase_.clear();
   closeRequested_ = requestVer_ == "1.0";
-  if (!Proxy.empty()) {
-    const TUrlParts proxy = SplitUrl(Proxy);
-    connectHost_ = proxy.host;
-    connectPort_ = proxy.port.empty() ? ProxyPort : proxy.port;
-  }
+  if (!Proxy.empty()) ConnectThroughProxy();
   CutBackResponse();
   rcvdCount_ = 0;
   RewindRequest();

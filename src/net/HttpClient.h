@@ -173,6 +173,7 @@ class THttpClient {
   void SetState(THttpClientState state);
   void ResetPerRequest();
   void WorkOutTargets();
+  void ConnectThroughProxy();
   void SetDocumentNameFromPath(const std::string& path);
   void Connect();
   void LookupDone(int error);
@@ -185,6 +186,7 @@ class THttpClient {
   void HeaderLine(const std::string& line);
   void HeaderEnded();
   bool HandBodyFromBuffer();
+  std::size_t BodyBytesWanted(std::size_t available) const;
   void BodyData(const char* data, std::size_t n);
   void DocumentComplete();
   void AfterDocument();
@@ -235,7 +237,6 @@ class THttpClient {
 
   // Working state of one request.
   std::string targetHost_;
-  std::string targetPort_;
   std::string connectHost_;
   std::string connectPort_;
   std::string protocol_;
@@ -246,7 +247,6 @@ class THttpClient {
   bool connected_ = false;
   std::string receiveBuffer_;
   std::size_t headerBytes_ = 0;
-  std::string lastLine_;
   std::string responseVersion_;
   int headerLineCount_ = 0;
   int bodyCount_ = 0;

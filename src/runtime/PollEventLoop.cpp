@@ -12,6 +12,18 @@
 
 namespace parlumo {
 
+namespace {
+
+// poll()'s bits for the readiness a watch waits for.
+short PollEvents(unsigned events) {
+  short bits = 0;
+  if (events & EventLoop::kRead) bits |= POLLIN;
+  if (events & EventLoop::kWrite) bits |= POLLOUT;
+  return bits;
+}
+
+}  // namespace
+
 struct PollEventLoop::WatchEntry {
   int fd;
   unsigned events;
@@ -143,9 +155,7 @@ void PollEventLoop::ProcessEvents(Duration maxWait) {
   entries.reserve(watches_.size());
   fds.push_back(pollfd{wakeFd_, POLLIN, 0});
   for (const auto& [id, entry] : watches_) {
-    short events = 0;
-    if (entry->events & kRead) events |= POLLIN;
-    if (entry->events & kWrite) events |= POLLOUT;
+    const short events = PollEvents(entry->events);
     if (events == 0) continue;
     fds.push_back(pollfd{entry->fd, events, 0});
     entries.push_back(entry);
@@ -169,9 +179,7 @@ void PollEventLoop::ProcessEvents(Duration maxWait) {
       if (passes_ != pass) {
         // A callback ran a pass of its own meanwhile, which may have consumed
         // this readiness: ask again instead of reporting a stale answer.
-        pollfd again{entry->fd, 0, 0};
-        if (entry->events & kRead) again.events |= POLLIN;
-        if (entry->events & kWrite) again.events |= POLLOUT;
+        pollfd again{entry->fd, PollEvents(entry->events), 0};
         if (again.events == 0 || ::poll(&again, 1, 0) <= 0) continue;
         revents = again.revents;
       }

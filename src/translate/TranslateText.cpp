@@ -14,14 +14,12 @@ TranslateOutcome TranslateText(THttpClient& client, TParser& splitter, std::stri
   client.ProxyPort = proxy.port;
   client.ProxyUsername = proxy.username;
   client.ProxyPassword = proxy.password;
-  const std::string url = "http://" + std::string(serviceHost) + std::string(kTranslatePath);
-  client.URL = url;
+  client.URL = "http://" + std::string(serviceHost) + std::string(kTranslatePath);
 
   TStringStream request(BuildRequestBody(text, pairIndex));
   TStringStream response;
   client.RequestStream = &request;
   client.ResponseStream = &response;
-  client.URL = url;
   // The streams live only for this exchange: the client must not keep them.
   struct Detach {
     THttpClient& client;

@@ -14,9 +14,6 @@ namespace parlumo {
 inline constexpr std::string_view kTranslatePath = "/translate_t";
 inline constexpr std::string_view kTranslateAgent =
     "Mozilla/5.0 (compatible; MSIE 6.0; Windows NT 5.1)";
-inline constexpr std::string_view kTranslateContentType = "application/x-www-form-urlencoded";
-inline constexpr std::string_view kTranslateAccept =
-    "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
 // Every result page of the service carries this; a page without it is some other
 // page (an error page of the service or of a proxy) and holds no translation.
 inline constexpr std::string_view kPageSignature = "/faq_translation.html";
