@@ -27,9 +27,7 @@ constexpr std::size_t kChunkedSize = std::size_t{8} << 20;
 
 // Reads the request (header and Content-Length body) and sends reply.
 void Answer(ServerConnection& c, const std::string& reply) {
-  std::string request = c.ReadUntil("\r\n\r\n");
-  const auto at = request.find("Content-Length: ");
-  if (at != std::string::npos) c.Read(std::stoul(request.substr(at + 16)));
+  c.ReadRequest();
   c.Send(reply);
 }
 

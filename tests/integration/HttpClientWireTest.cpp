@@ -7,7 +7,6 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
-#include <cstdlib>
 #include <mutex>
 
 #include "HttpCase.h"
@@ -20,20 +19,6 @@ namespace {
 
 std::filesystem::path CaseFolder() {
   return std::filesystem::path(PARLUMO_TEST_DATA_DIR) / "http";
-}
-
-// Reads one request: the header up to the empty line, then Content-Length bytes.
-std::string ReadRequest(ServerConnection& c) {
-  std::string request = c.ReadUntil("\r\n\r\n");
-  std::string lower = request;
-  for (auto& ch : lower)
-    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  const auto at = lower.find("\r\ncontent-length:");
-  if (at != std::string::npos) {
-    const std::size_t length = std::strtoul(request.c_str() + at + 17, nullptr, 10);
-    request += c.Read(length);
-  }
-  return request;
 }
 
 void SendReply(ServerConnection& c, const std::string& reply, bool bytewise) {
@@ -59,7 +44,7 @@ class Peer {
               if (next_ >= exchanges_.size()) return;
               e = exchanges_[next_++];
             }
-            const std::string request = ReadRequest(c);
+            const std::string request = c.ReadRequest();
             {
               std::lock_guard lock(mutex_);
               received_.push_back(request);

@@ -38,9 +38,7 @@ class Origin {
  public:
   Origin()
       : server_([](ServerConnection& c) {
-          std::string request = c.ReadUntil("\r\n\r\n");
-          const auto at = request.find("Content-Length: ");
-          if (at != std::string::npos) c.Read(std::stoul(request.substr(at + 16)));
+          c.ReadRequest();
           c.Send("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                  std::to_string(kPage.size()) + "\r\n\r\n" + kPage);
         }) {}

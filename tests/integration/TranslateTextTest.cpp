@@ -30,9 +30,7 @@ class Service {
  public:
   explicit Service(std::string reply)
       : reply_(std::move(reply)), server_([this](ServerConnection& c) {
-          std::string request = c.ReadUntil("\r\n\r\n");
-          const auto at = request.find("Content-Length: ");
-          if (at != std::string::npos) request += c.Read(std::stoul(request.substr(at + 16)));
+          const std::string request = c.ReadRequest();
           {
             std::lock_guard lock(mutex_);
             request_ = request;

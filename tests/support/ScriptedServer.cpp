@@ -7,7 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
+#include <limits>
 #include <stdexcept>
 
 namespace parlumo::testing {
@@ -83,16 +86,20 @@ std::string ServerConnection::Read(std::size_t count, std::chrono::milliseconds 
   return got;
 }
 
-std::string ServerConnection::ReadToEnd(std::chrono::milliseconds limit) {
-  const auto deadline = Clock::now() + limit;
-  std::string got;
-  char buffer[65536];
-  while (fd_ >= 0 && WaitReadable(fd_, deadline)) {
-    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-    if (n <= 0) break;
-    got.append(buffer, static_cast<size_t>(n));
+std::string ServerConnection::ReadRequest(std::chrono::milliseconds limit) {
+  std::string request = ReadUntil("\r\n\r\n", limit);
+  std::string lower = request;
+  for (char& c : lower)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto at = lower.find("\r\ncontent-length:");
+  if (at != std::string::npos) {
+    request += Read(std::strtoul(request.c_str() + at + 17, nullptr, 10), limit);
   }
-  return got;
+  return request;
+}
+
+std::string ServerConnection::ReadToEnd(std::chrono::milliseconds limit) {
+  return Read(std::numeric_limits<std::size_t>::max(), limit);
 }
 
 void ServerConnection::Close() {

@@ -25,6 +25,9 @@ class ServerConnection {
                         std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Reads exactly count bytes, or less when the peer closes first.
   std::string Read(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(10));
+  // Reads one HTTP request: the header up to the empty line, then as many
+  // body bytes as its Content-Length says.
+  std::string ReadRequest(std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Reads until the peer closes (or resets) the connection.
   std::string ReadToEnd(std::chrono::milliseconds limit = std::chrono::seconds(10));
   // Graceful close of both directions.
