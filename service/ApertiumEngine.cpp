@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -113,15 +112,15 @@ std::string ApertiumUnescape(std::string_view text) {
   return out;
 }
 
-ApertiumProcess::ApertiumProcess(Pipeline pipeline) : pipeline_(std::move(pipeline)) {
-  Start();
+ApertiumProcess::ApertiumProcess(const Pipeline& pipeline) {
+  Start(pipeline);
 }
 
 ApertiumProcess::~ApertiumProcess() {
   Stop();
 }
 
-bool ApertiumProcess::Start() {
+void ApertiumProcess::Start(const Pipeline& pipeline) {
   std::vector<std::string> env = PipelineEnvironment();
   std::vector<char*> envp;
   for (auto& e : env)
@@ -129,16 +128,16 @@ bool ApertiumProcess::Start() {
   envp.push_back(nullptr);
 
   int input[2];
-  if (::pipe2(input, O_CLOEXEC) != 0) return false;
+  if (::pipe2(input, O_CLOEXEC) != 0) return;
   toEngine_ = input[1];
   int previous = input[0];  // what the next program reads
   pid_t group = 0;
-  for (std::size_t i = 0; i < pipeline_.size(); ++i) {
+  for (std::size_t i = 0; i < pipeline.size(); ++i) {
     int output[2];
     if (::pipe2(output, O_CLOEXEC) != 0) {
       ::close(previous);
       Stop();
-      return false;
+      return;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -161,8 +160,9 @@ bool ApertiumProcess::Start() {
     posix_spawnattr_setpgroup(&attr, group);
     posix_spawnattr_setflags(
         &attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    std::vector<std::string> args = pipeline[i];  // posix_spawn wants them writable
     std::vector<char*> argv;
-    for (auto& arg : pipeline_[i])
+    for (auto& arg : args)
       argv.push_back(arg.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
@@ -175,14 +175,13 @@ bool ApertiumProcess::Start() {
     if (rc != 0) {
       ::close(previous);
       Stop();
-      return false;
+      return;
     }
     if (group == 0) group = pid;
     pids_.push_back(pid);
   }
   fromEngine_ = previous;
   ::fcntl(toEngine_, F_SETFL, ::fcntl(toEngine_, F_GETFL) | O_NONBLOCK);
-  return true;
 }
 
 void ApertiumProcess::Stop() {
@@ -190,8 +189,9 @@ void ApertiumProcess::Stop() {
   if (fromEngine_ >= 0) ::close(fromEngine_);
   toEngine_ = fromEngine_ = -1;
   if (!pids_.empty()) ::kill(-pids_.front(), SIGKILL);
+  // The group signal reaches every program; a pid may not be signalled on its
+  // own, since Intact may have reaped it and the number may be another's now.
   for (const pid_t pid : pids_) {
-    ::kill(pid, SIGKILL);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

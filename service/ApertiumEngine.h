@@ -34,7 +34,7 @@ std::string ApertiumUnescape(std::string_view text);
 // kept warm between requests. Not thread-safe: one user at a time.
 class ApertiumProcess {
  public:
-  explicit ApertiumProcess(Pipeline pipeline);
+  explicit ApertiumProcess(const Pipeline& pipeline);
   ~ApertiumProcess();
   ApertiumProcess(const ApertiumProcess&) = delete;
   ApertiumProcess& operator=(const ApertiumProcess&) = delete;
@@ -46,12 +46,12 @@ class ApertiumProcess {
   bool Running() const { return !pids_.empty(); }
 
  private:
-  bool Start();
+  // Starts the pipeline's programs; on failure nothing runs (Running is false).
+  void Start(const Pipeline& pipeline);
   void Stop();
   // Whether every program of the pipeline is still alive.
   bool Intact();
 
-  Pipeline pipeline_;
   std::vector<pid_t> pids_;
   int toEngine_ = -1;
   int fromEngine_ = -1;

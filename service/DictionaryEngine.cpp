@@ -1,7 +1,8 @@
 #include "DictionaryEngine.h"
 
 #include <fstream>
-#include <iterator>
+
+#include "runtime/Ascii.h"
 
 namespace parlumo::service {
 
@@ -9,14 +10,6 @@ namespace {
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t';
-}
-
-std::string_view TrimView(std::string_view s) {
-  while (!s.empty() && IsSpace(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && IsSpace(s.back()))
-    s.remove_suffix(1);
-  return s;
 }
 
 // Splits s at every separator that stands outside {} [] () annotations (which may
@@ -100,7 +93,7 @@ bool IsPlaceholder(std::string_view word) {
 std::string ChooseTranslation(const std::vector<std::string_view>& synonyms) {
   std::string first;
   for (const auto raw : synonyms) {
-    std::string term = CleanTerm(TrimView(raw));
+    std::string term = CleanTerm(TrimBlanks(raw));
     bool clean = true;
     std::size_t start = 0;
     while (start < term.size()) {
@@ -312,14 +305,14 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
       };
       for (std::size_t s = 0; s < germanTerms.size(); ++s) {
         if (!ShortEnough(germanTerms[s])) continue;
-        const std::string term = CleanTerm(TrimView(germanTerms[s]));
+        const std::string term = CleanTerm(TrimBlanks(germanTerms[s]));
         if (UsableKey(term)) {
           dictionary.Add(dictionary.germanToEnglish_, FoldCase(term), englishFirst, rankOf(s));
         }
       }
       for (std::size_t s = 0; s < englishTerms.size(); ++s) {
         if (!ShortEnough(englishTerms[s])) continue;
-        const std::string term = CleanTerm(TrimView(englishTerms[s]));
+        const std::string term = CleanTerm(TrimBlanks(englishTerms[s]));
         if (!UsableKey(term)) continue;
         dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rankOf(s));
         if (term.starts_with("to ")) {
@@ -344,10 +337,6 @@ std::optional<Dictionary> Dictionary::LoadFile(const std::string& path,
   std::ifstream in(path);
   if (!in) return std::nullopt;
   return Load(in, cancel);
-}
-
-std::size_t Dictionary::Size(Direction direction) const {
-  return IndexFor(direction).size();
 }
 
 std::optional<std::string_view> Dictionary::Lookup(std::string_view phrase,

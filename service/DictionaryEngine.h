@@ -40,8 +40,6 @@ class Dictionary {
   // translation at the start of the text or of a sentence starts with a capital.
   std::string Translate(std::string_view text, Direction direction) const;
 
-  std::size_t Size(Direction direction) const;
-
   static constexpr int kMaxPhraseWords = 4;
 
  private:

@@ -4,14 +4,11 @@
 #include <filesystem>
 
 #include "ApertiumEngine.h"
+#include "translate/LanguagePairs.h"
 
 namespace parlumo::service {
 
 namespace {
-
-// The pairs of the program's pair table, in its order.
-constexpr std::string_view kProgramPairs[] = {"en|de", "de|en", "fr|de", "de|fr", "en|fr", "en|it",
-                                              "en|pt", "en|es", "fr|en", "it|en", "pt|en", "es|en"};
 
 // Apertium modes for a direct pair (pair code -> mode name).
 constexpr std::pair<std::string_view, std::string_view> kApertiumModes[] = {
@@ -67,16 +64,15 @@ EngineSet::EngineSet(const EngineOptions& options) {
     translators_.emplace(std::string(pair), std::make_shared<ChainTranslator>(std::move(parts)));
   }
 
-  for (const auto pair : kProgramPairs) {
+  // The program's pairs first, in the order of its table; then the others.
+  for (int i = 0; i < kLanguagePairCount; ++i) {
+    const std::string_view pair = LanguagePairCode(i);
     if (const auto it = translators_.find(pair); it != translators_.end()) {
       pairs_.push_back({std::string(pair), it->second->Description()});
     }
   }
   for (const auto& [pair, translator] : translators_) {
-    bool listed = false;
-    for (const auto& offered : pairs_)
-      listed = listed || offered.code == pair;
-    if (!listed) pairs_.push_back({pair, translator->Description()});
+    if (LanguagePairIndex(pair) < 0) pairs_.push_back({pair, translator->Description()});
   }
 }
 

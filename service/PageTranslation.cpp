@@ -128,8 +128,8 @@ std::optional<std::string> TranslateHtmlPage(std::string_view html, std::string_
     if (name == "head" && headEnd == std::string_view::npos) headEnd = end;
     if (name == "body" && bodyEnd == std::string_view::npos) bodyEnd = end;
     if (name == "base") hasBase = true;
-    if (name == "script" || name == "style" || name == "textarea" || name == "title") {
-      if (name == "title") continue;  // the title is text to translate
+    // Their content is not text to translate (a title's is).
+    if (name == "script" || name == "style" || name == "textarea") {
       const auto close = FindNoCase(html, "</" + name, i);
       i = close == std::string_view::npos ? html.size() : close;
       textStart = i;

@@ -31,9 +31,13 @@ std::string PairTable(const std::vector<OfferedPair>& pairs) {
   return table;
 }
 
+std::string VersionText(int major, int minor, int build) {
+  return "Parlumo " + std::to_string(major) + "." + std::to_string(minor) + " (build " +
+         std::to_string(build) + ")";
+}
+
 std::string NewestVersionText() {
-  return "Parlumo " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
-         " (build " + std::to_string(kVersionBuild) + ")";
+  return VersionText(kVersionMajor, kVersionMinor, kVersionBuild);
 }
 
 std::optional<int> ParseNumber(std::string_view text) {
@@ -142,8 +146,7 @@ std::optional<std::string> UpdatePage(std::string_view fileName) {
     body += "<p>The version of your Parlumo could not be recognised. The newest version is " +
             newest + ".</p>";
   } else {
-    const std::string yours = "Parlumo " + std::to_string(*major) + "." + std::to_string(*minor) +
-                              " (build " + std::to_string(*build) + ")";
+    const std::string yours = VersionText(*major, *minor, *build);
     const auto theirs = std::tie(*major, *minor, *build);
     const auto ours = std::make_tuple(kVersionMajor, kVersionMinor, kVersionBuild);
     if (theirs == ours) {

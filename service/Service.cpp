@@ -34,6 +34,12 @@ void SendError(httplib::Response& res, int status, std::string_view title,
   SendPage(res, status, ErrorPage(status, title, explanation));
 }
 
+// The pair's engine failed, and failed again when started afresh.
+void SendEngineFailure(httplib::Response& res) {
+  SendError(res, 503, "Translation engine unavailable",
+            "The translation engine for this language pair failed twice; please try again.");
+}
+
 // "\r\n" and a lone "\r" become "\n".
 std::string NormalizeLineBreaks(std::string_view text) {
   std::string out;
@@ -138,8 +144,7 @@ void Service::Impl::TranslateText(const httplib::Request& req, httplib::Response
   const std::string source = NormalizeLineBreaks(ToUtf8(*text, *inCharset));
   const auto translation = TranslateLines(*translator, source);
   if (!translation) {
-    SendError(res, 503, "Translation engine unavailable",
-              "The translation engine for this language pair failed twice; please try again.");
+    SendEngineFailure(res);
     return;
   }
   SendPage(res, 200, ResultPage(*pair, *translation), *outCharset);
@@ -227,8 +232,7 @@ void Service::Impl::TranslatePage(const httplib::Request& req, httplib::Response
       HtmlEscape(base) + "\">Original page</a></div>";
   const auto translated = TranslateHtmlPage(html, base, banner, *translator);
   if (!translated) {
-    SendError(res, 503, "Translation engine unavailable",
-              "The translation engine for this language pair failed twice; please try again.");
+    SendEngineFailure(res);
     return;
   }
   res.status = 200;
