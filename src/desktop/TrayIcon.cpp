@@ -61,8 +61,7 @@ std::optional<long> TTrayIconHandler::WindowProc(unsigned message, std::uintptr_
 
 TTrayIcon::TTrayIcon(EventLoop& loop, TrayShell& shell, TrayApplication& application,
                      TrayWindow* owner)
-    : loop_(loop),
-      shell_(shell),
+    : shell_(shell),
       application_(application),
       owner_(owner),
       handler_(TTrayIconHandler::Acquire()) {
@@ -71,10 +70,10 @@ TTrayIcon::TTrayIcon(EventLoop& loop, TrayShell& shell, TrayApplication& applica
   data_.flags = kTrayBaseFlags;
   data_.callbackMessage = kTrayCallbackMessage;
   handler_->Register(data_.id, this);
-  cycleTimer_ = std::make_unique<TSimpleTimer>(loop_, [this] { CycleTick(); });
-  clickTimer_ = std::make_unique<TSimpleTimer>(loop_, [this] { ClickTick(); });
+  cycleTimer_ = std::make_unique<TSimpleTimer>(loop, [this] { CycleTick(); });
+  clickTimer_ = std::make_unique<TSimpleTimer>(loop, [this] { ClickTick(); });
   exitTimer_ = std::make_unique<TSimpleTimer>(
-      loop_, [this] { ExitTick(); }, kExitTimerMs);
+      loop, [this] { ExitTick(); }, kExitTimerMs);
   application_.AddHook(this);
   if (owner_) owner_->SetOwnerHook(this);
 }
@@ -93,13 +92,9 @@ TTrayIcon::~TTrayIcon() {
 
 void TTrayIcon::Loaded() {
   if (owner_) {
-    bool showMainForm = true;
-    if (OnStartup) {
-      const auto alive = lifetime_.Token();
-      OnStartup(*this, showMainForm);
-      if (alive.expired()) return;
-    }
-    if (!showMainForm) {
+    const std::optional<bool> showMainForm = AskShowMainForm();
+    if (!showMainForm) return;
+    if (!*showMainForm) {
       application_.SetShowMainForm(false);
       HideMainWindow();
     }
@@ -155,11 +150,6 @@ void TTrayIcon::SetShowHint(bool value) {
 void TTrayIcon::SetIcon(const TTrayImage& image) {
   icon_ = image;
   UpdateIcon();
-}
-
-void TTrayIcon::AssignIcon(const TTrayImage& image) {
-  icon_ = image;
-  UpdateIcon();  // the owned icon's change notification
 }
 
 void TTrayIcon::SetIconVisible(bool value) {
@@ -392,7 +382,7 @@ void TTrayIcon::CycleTick() {
   if (count <= 0) return;
   if (iconIndex_ >= count) iconIndex_ = count - 1;
   const int next = iconIndex_ >= count - 1 ? 0 : iconIndex_ + 1;
-  AssignIcon(iconList_->Image(iconIndex_));
+  SetIcon(iconList_->Image(iconIndex_));
   const auto alive = lifetime_.Token();
   DoCycle(next);
   if (alive.expired()) return;
@@ -435,24 +425,22 @@ void TTrayIcon::DoCycle(int nextIndex) {
   if (OnCycle) OnCycle(*this, nextIndex);
 }
 
+TShiftState TTrayIcon::ButtonShift(TMouseButton button) const {
+  return KeyShift() | (button == TMouseButton::mbLeft    ? ssLeft
+                       : button == TMouseButton::mbRight ? ssRight
+                                                         : ssMiddle);
+}
+
 void TTrayIcon::MouseDown(TMouseButton button) {
   if (!OnMouseDown) return;
   const TPoint at = Cursor();
-  TShiftState shift = KeyShift();
-  shift |= button == TMouseButton::mbLeft    ? ssLeft
-           : button == TMouseButton::mbRight ? ssRight
-                                             : ssMiddle;
-  OnMouseDown(*this, button, shift, at.x, at.y);
+  OnMouseDown(*this, button, ButtonShift(button), at.x, at.y);
 }
 
 void TTrayIcon::MouseUp(TMouseButton button) {
   if (!OnMouseUp) return;
   const TPoint at = Cursor();
-  TShiftState shift = KeyShift();
-  shift |= button == TMouseButton::mbLeft    ? ssLeft
-           : button == TMouseButton::mbRight ? ssRight
-                                             : ssMiddle;
-  OnMouseUp(*this, button, shift, at.x, at.y);
+  OnMouseUp(*this, button, ButtonShift(button), at.x, at.y);
 }
 
 void TTrayIcon::MouseMove() {
@@ -486,13 +474,18 @@ void TTrayIcon::ApplicationPositionChanged() {
   if (!mainForm) return;
   firstPositionChange_ = false;
   if (!mainForm->IsMdiFrame()) return;
+  const std::optional<bool> showMainForm = AskShowMainForm();
+  if (showMainForm && !*showMainForm) HideTaskbarButton();
+}
+
+std::optional<bool> TTrayIcon::AskShowMainForm() {
   bool showMainForm = true;
   if (OnStartup) {
     const auto alive = lifetime_.Token();
     OnStartup(*this, showMainForm);
-    if (alive.expired()) return;
+    if (alive.expired()) return std::nullopt;
   }
-  if (!showMainForm) HideTaskbarButton();
+  return showMainForm;
 }
 
 void TTrayIcon::ApplicationRestoreCommand() {

@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "desktop/SimpleTimer.h"
 #include "desktop/TrayShell.h"
@@ -185,13 +184,16 @@ class TTrayIcon : private TrayApplicationHook, private TrayOwnerHook {
   void Fill();
   bool Notify(TrayCommand command);
   TShiftState KeyShift() const;
+  // The shift state of a button press: the keys held and the button.
+  TShiftState ButtonShift(TMouseButton button) const;
+  // Asks OnStartup whether the main form shows; nothing when the handler
+  // destroyed this component.
+  std::optional<bool> AskShowMainForm();
   TPoint Cursor() const;
-  void AssignIcon(const TTrayImage& image);  // with the icon's change notification
   void CycleTick();
   void ClickTick();
   void ExitTick();
 
-  EventLoop& loop_;
   TrayShell& shell_;
   TrayApplication& application_;
   TrayWindow* owner_;

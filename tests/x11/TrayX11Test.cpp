@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStyleHints>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 

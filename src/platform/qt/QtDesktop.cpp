@@ -104,21 +104,12 @@ TMsgResult QtDesktopShell::MessageBox(const std::string& text, const std::string
   box.show();
   box.raise();
   box.activateWindow();
-  const int answer = box.exec();
+  int answer = box.exec();
+  // Closed some other way: as the escape button.
+  if (!standard.testFlag(static_cast<QMessageBox::StandardButton>(answer))) answer = escape;
   switch (answer) {
     case QMessageBox::Yes:
       return TMsgResult::mrYes;
-    case QMessageBox::No:
-      return TMsgResult::mrNo;
-    case QMessageBox::Cancel:
-      return TMsgResult::mrCancel;
-    case QMessageBox::Ok:
-      return TMsgResult::mrOK;
-    default:
-      break;
-  }
-  // Closed some other way: as the escape button.
-  switch (escape) {
     case QMessageBox::No:
       return TMsgResult::mrNo;
     case QMessageBox::Cancel:

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QStyleHints>
+#include <QTimer>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
 #include <algorithm>

@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
-#include <QTimer>
 #include <cstdint>
 #include <map>
 #include <memory>

@@ -103,12 +103,6 @@ std::vector<std::uint8_t> KeycodesOf(const KeyboardMapping& mapping, std::uint8_
   return keycodes;
 }
 
-// The keycode that types the virtual key (the left one of a generic modifier).
-std::optional<std::uint8_t> PreferredKeycode(const KeyboardMapping& mapping,
-                                             std::uint8_t virtualKey) {
-  return KeycodeForVirtualKey(mapping, virtualKey);
-}
-
 }  // namespace
 
 X11Keyboard::X11Keyboard(Display* display) : display_(display) {
@@ -145,9 +139,10 @@ void X11Keyboard::SendKey(std::uint8_t virtualKey, std::uint8_t scanCode, bool k
       keycodes.swap(remembered);
     }
     if (keycodes.empty()) {
-      if (const auto keycode = PreferredKeycode(mapping, virtualKey)) keycodes.push_back(*keycode);
+      if (const auto keycode = KeycodeForVirtualKey(mapping, virtualKey))
+        keycodes.push_back(*keycode);
     }
-  } else if (const auto keycode = PreferredKeycode(mapping, virtualKey)) {
+  } else if (const auto keycode = KeycodeForVirtualKey(mapping, virtualKey)) {
     keycodes.push_back(*keycode);
   }
   if (keycodes.empty()) return;
@@ -186,7 +181,7 @@ std::int16_t X11Keyboard::KeyState(std::uint8_t virtualKey) {
 }
 
 std::uint8_t X11Keyboard::ScanCode(std::uint8_t virtualKey) {
-  return PreferredKeycode(ReadKeyboard(display_), virtualKey).value_or(0);
+  return KeycodeForVirtualKey(ReadKeyboard(display_), virtualKey).value_or(0);
 }
 
 }  // namespace parlumo
