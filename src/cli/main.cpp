@@ -166,10 +166,7 @@ int main(int argc, char** argv) {
   if (options.ini) {
     iniPath = *options.ini;
   } else {
-    const auto desktop = CurrentProgramPath().parent_path() / "parlumo";
-    std::error_code ec;
-    iniPath =
-        std::filesystem::exists(desktop, ec) ? SettingsFilePath(desktop) : UserSettingsFilePath();
+    iniPath = SettingsFilePath(CurrentProgramPath().parent_path() / "parlumo");
   }
   const TIniFile ini(iniPath);
 

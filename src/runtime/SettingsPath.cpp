@@ -1,7 +1,5 @@
 #include "runtime/SettingsPath.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 
 namespace parlumo {
@@ -23,10 +21,11 @@ fs::path UserSettingsFilePath() {
 fs::path SettingsFilePath(const fs::path& programPath) {
   fs::path beside = programPath;
   beside.replace_extension(".ini");
+  // Only a file the user put there makes the program portable. A writable
+  // program folder is no reason: a build folder or ~/.local/bin would collect
+  // settings that a clean build or a reinstall deletes.
   std::error_code ec;
-  if (fs::exists(beside, ec)) return beside;
-  const fs::path folder = programPath.has_parent_path() ? programPath.parent_path() : ".";
-  if (::access(folder.c_str(), W_OK) == 0) return beside;
+  if (fs::is_regular_file(beside, ec)) return beside;
   return UserSettingsFilePath();
 }
 

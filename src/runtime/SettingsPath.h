@@ -5,8 +5,8 @@
 namespace parlumo {
 
 // Where the settings file of the program at programPath lives: "<program>.ini"
-// beside the program when that file exists or the program's folder is writable
-// (portable use), otherwise $XDG_CONFIG_HOME/parlumo/parlumo.ini
+// beside the program when such a file already exists there (portable use: the
+// user put it there), otherwise $XDG_CONFIG_HOME/parlumo/parlumo.ini
 // (~/.config/parlumo/parlumo.ini when XDG_CONFIG_HOME is unset or not absolute).
 std::filesystem::path SettingsFilePath(const std::filesystem::path& programPath);
 

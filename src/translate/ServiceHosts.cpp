@@ -28,7 +28,9 @@ std::string UpdatePageUrl(const TServiceHosts& hosts, std::string_view versionSt
          std::to_string(buildNumber) + ".html";
 }
 
-std::string ProviderSiteUrl(const TServiceHosts& hosts) { return "http://" + hosts.provider + "/"; }
+std::string ProviderSiteUrl(const TServiceHosts& hosts) {
+  return "http://" + hosts.provider + "/";
+}
 
 std::string LanguageToolsUrl(const TServiceHosts& hosts) {
   return "http://" + hosts.provider + "/help/faq_translation.html";
