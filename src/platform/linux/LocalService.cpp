@@ -1,0 +1,279 @@
+#include "platform/linux/LocalService.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "runtime/Ascii.h"
+
+extern char** environ;
+
+namespace parlumo {
+
+namespace fs = std::filesystem;
+
+std::optional<TServiceAddress> ParseServiceAddress(std::string_view text) {
+  TServiceAddress address;
+  std::string_view rest;
+  if (text.starts_with('[')) {
+    const auto close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    address.host = std::string(text.substr(1, close - 1));
+    rest = text.substr(close + 1);
+  } else {
+    const auto colon = text.find(':');
+    address.host = std::string(text.substr(0, colon));
+    rest = colon == std::string_view::npos ? std::string_view() : text.substr(colon);
+  }
+  if (address.host.empty()) return std::nullopt;
+  if (!rest.empty()) {
+    if (rest[0] != ':' || rest.size() == 1) return std::nullopt;
+    const std::string_view digits = rest.substr(1);
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), address.port);
+    if (error != std::errc() || end != digits.data() + digits.size() || address.port < 1 ||
+        address.port > 65535) {
+      return std::nullopt;
+    }
+  }
+  return address;
+}
+
+bool IsLoopbackHost(std::string_view host) {
+  if (EqualsNoCase(host, "localhost") || host == "::1") return true;
+  in_addr v4{};
+  const std::string text(host);
+  return ::inet_pton(AF_INET, text.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127;
+}
+
+namespace {
+
+// The program a candidate names: as given when it has a "/", else the first
+// executable of that name on PATH. Empty when there is none.
+std::string ResolveProgram(const std::string& candidate) {
+  if (candidate.find('/') != std::string::npos) {
+    return ::access(candidate.c_str(), X_OK) == 0 ? candidate : std::string();
+  }
+  const char* path = std::getenv("PATH");
+  std::string_view folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  while (!folders.empty()) {
+    const auto colon = folders.find(':');
+    std::string folder(folders.substr(0, colon));
+    folders = colon == std::string_view::npos ? std::string_view() : folders.substr(colon + 1);
+    if (folder.empty()) folder = ".";
+    const std::string full = folder + "/" + candidate;
+    if (::access(full.c_str(), X_OK) == 0) return full;
+  }
+  return {};
+}
+
+}  // namespace
+
+TLocalService::TLocalService(EventLoop& loop, std::string serviceHost,
+                             std::vector<std::string> candidates, fs::path log)
+    : loop_(loop),
+      serviceHost_(std::move(serviceHost)),
+      candidates_(std::move(candidates)),
+      log_(std::move(log)) {}
+
+TLocalService::~TLocalService() {
+  probeWatch_.reset();
+  if (probeFd_ >= 0) ::close(probeFd_);
+  Stop();
+}
+
+void TLocalService::SetState(State state) {
+  if (state_ == state) return;
+  state_ = state;
+  if (OnStateChange) OnStateChange(state);
+}
+
+void TLocalService::Start() {
+  if (state_ != State::Idle) return;
+  address_ = ParseServiceAddress(serviceHost_);
+  if (!address_ || !IsLoopbackHost(address_->host)) {
+    SetState(State::NotLocal);
+    return;
+  }
+  // Whether something listens: a connection attempt that does not block. The
+  // answer comes from the loop, so the program's start goes on meanwhile.
+  const bool v6 = address_->host == "::1";
+  sockaddr_storage storage{};
+  socklen_t length = 0;
+  if (v6) {
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(static_cast<std::uint16_t>(address_->port));
+    in6->sin6_addr = in6addr_loopback;
+    length = sizeof(sockaddr_in6);
+  } else {
+    auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);
+    in4->sin_family = AF_INET;
+    in4->sin_port = htons(static_cast<std::uint16_t>(address_->port));
+    // "localhost" is 127.0.0.1, as the service resolves it when it listens.
+    if (::inet_pton(AF_INET, address_->host.c_str(), &in4->sin_addr) != 1) {
+      in4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    length = sizeof(sockaddr_in);
+  }
+  probeFd_ = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (probeFd_ < 0) {
+    failure_ = std::string("cannot make a socket: ") + std::strerror(errno);
+    SetState(State::Failed);
+    return;
+  }
+  SetState(State::Probing);
+  if (::connect(probeFd_, reinterpret_cast<sockaddr*>(&storage), length) == 0) {
+    loop_.Post(lifetime_.Guard([this] { ProbeDone(true); }));
+    return;
+  }
+  if (errno != EINPROGRESS) {
+    loop_.Post(lifetime_.Guard([this] { ProbeDone(false); }));
+    return;
+  }
+  probeWatch_ = loop_.WatchFd(probeFd_, EventLoop::kWrite, [this](unsigned) {
+    int error = 0;
+    socklen_t size = sizeof(error);
+    if (::getsockopt(probeFd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+    ProbeDone(error == 0);
+  });
+}
+
+void TLocalService::ProbeDone(bool listening) {
+  probeWatch_.reset();
+  if (probeFd_ >= 0) ::close(probeFd_);
+  probeFd_ = -1;
+  if (listening) {
+    SetState(State::External);
+    return;
+  }
+  Spawn();
+}
+
+void TLocalService::Spawn() {
+  std::string program;
+  for (const std::string& candidate : candidates_) {
+    program = ResolveProgram(candidate);
+    if (!program.empty()) break;
+  }
+  if (program.empty()) {
+    failure_ = "no parlumo-service program found";
+    SetState(State::Failed);
+    return;
+  }
+  std::error_code ec;
+  fs::create_directories(log_.parent_path(), ec);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, log_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // A group of its own: a Ctrl+C meant for the program in a terminal reaches
+  // the program, which then stops the service in order.
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+
+  const std::string listen = address_->host.find(':') != std::string::npos
+                                 ? "[" + address_->host + "]:" + std::to_string(address_->port)
+                                 : address_->host + ":" + std::to_string(address_->port);
+  std::vector<std::string> args = {program, "--listen", listen};
+  std::vector<char*> argv;
+  for (std::string& arg : args)
+    argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int error =
+      ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) {
+    failure_ = "cannot start " + program + ": " + std::strerror(error);
+    SetState(State::Failed);
+    return;
+  }
+  pid_ = pid;
+  // The service may end by itself (its port taken in the meantime, a broken
+  // installation): the process descriptor tells the loop, and the program can
+  // report it instead of waiting for answers that never come.
+  pidFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0));
+  if (pidFd_ >= 0) {
+    exitWatch_ = loop_.WatchFd(pidFd_, EventLoop::kRead, [this](unsigned) {
+      exitWatch_.reset();
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        ::close(pidFd_);
+        pidFd_ = -1;
+        pid_ = -1;
+        SetState(State::Exited);
+      }
+    });
+  }
+  SetState(State::Started);
+}
+
+void TLocalService::Stop() {
+  exitWatch_.reset();
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    pid_t ended = 0;
+    while ((ended = ::waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+  }
+  if (pidFd_ >= 0) ::close(pidFd_);
+  pidFd_ = -1;
+}
+
+std::vector<std::string> TLocalService::DefaultCandidates(const fs::path& programPath) {
+  std::vector<std::string> candidates = {(programPath.parent_path() / "parlumo-service").string()};
+#ifdef PARLUMO_BUILD_TREE_SERVICE
+  // Run from the build tree: the service of the same build.
+  const fs::path buildService = PARLUMO_BUILD_TREE_SERVICE;
+  const fs::path buildRoot = PARLUMO_BUILD_TREE_ROOT;
+  std::error_code ec;
+  const fs::path program = fs::weakly_canonical(programPath, ec);
+  if (!ec && program.string().starts_with(buildRoot.string() + "/")) {
+    candidates.push_back(buildService.string());
+  }
+#endif
+  candidates.emplace_back("parlumo-service");
+  return candidates;
+}
+
+fs::path TLocalService::DefaultLog() {
+  fs::path base;
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && state[0] == '/') {
+    base = state;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+    base = fs::path(home) / ".local" / "state";
+  } else {
+    base = fs::temp_directory_path();
+  }
+  return base / "parlumo" / "service.log";
+}
+
+}  // namespace parlumo

@@ -1,0 +1,199 @@
+#include "platform/linux/LocalService.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+
+#include "ServiceProcess.h"
+#include "runtime/PollEventLoop.h"
+#include "support/TempFolder.h"
+
+namespace parlumo {
+namespace {
+
+using State = TLocalService::State;
+using namespace std::chrono_literals;
+
+TEST(ServiceAddress, Parse) {
+  struct Case {
+    const char* text;
+    bool valid;
+    const char* host;
+    int port;
+  };
+  const Case cases[] = {
+      {"127.0.0.1:8085", true, "127.0.0.1", 8085},
+      {"localhost", true, "localhost", 80},
+      {"[::1]:9000", true, "::1", 9000},
+      {"[::1]", true, "::1", 80},
+      {"example.org:65535", true, "example.org", 65535},
+      {"", false, "", 0},
+      {":8085", false, "", 0},
+      {"host:", false, "", 0},
+      {"host:0", false, "", 0},
+      {"host:65536", false, "", 0},
+      {"host:80x", false, "", 0},
+      {"[::1", false, "", 0},
+      {"[::1]x", false, "", 0},
+  };
+  for (const Case& c : cases) {
+    const auto address = ParseServiceAddress(c.text);
+    ASSERT_EQ(address.has_value(), c.valid) << c.text;
+    if (!address) continue;
+    EXPECT_EQ(address->host, c.host) << c.text;
+    EXPECT_EQ(address->port, c.port) << c.text;
+  }
+}
+
+TEST(ServiceAddress, Loopback) {
+  for (const char* host : {"127.0.0.1", "127.1.2.3", "localhost", "LocalHost", "::1"}) {
+    EXPECT_TRUE(IsLoopbackHost(host)) << host;
+  }
+  for (const char* host :
+       {"128.0.0.1", "10.0.0.1", "example.org", "localhost.example.org", "::2", "1127.0.0.1"}) {
+    EXPECT_FALSE(IsLoopbackHost(host)) << host;
+  }
+}
+
+// A loopback port nothing listens on (bound, read and let go again).
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  socklen_t length = sizeof(address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+bool Listening(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+  ::close(fd);
+  return ok;
+}
+
+class LocalServiceTest : public ::testing::Test {
+ protected:
+  // Runs the loop until the state is no longer Idle or Probing.
+  void Settle(TLocalService& service) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while ((service.GetState() == State::Idle || service.GetState() == State::Probing) &&
+           std::chrono::steady_clock::now() < deadline) {
+      loop_.ProcessEvents(50ms);
+    }
+  }
+
+  PollEventLoop loop_;
+  test::TempFolder folder_{"local-service"};
+};
+
+TEST_F(LocalServiceTest, StartsTheServiceWhereNothingListensAndStopsItAtTheEnd) {
+  const int port = FreePort();
+  const auto log = folder_.Path() / "state" / "service.log";
+  pid_t pid = -1;
+  {
+    TLocalService service(loop_, "127.0.0.1:" + std::to_string(port),
+                          {"/nonexistent/parlumo-service", PARLUMO_SERVICE_BINARY}, log);
+    std::vector<State> seen;
+    service.OnStateChange = [&](State state) { seen.push_back(state); };
+    service.Start();
+    // Start never waits: the probe's answer comes from the loop.
+    EXPECT_EQ(service.GetState(), State::Probing);
+    Settle(service);
+    ASSERT_EQ(service.GetState(), State::Started) << service.FailureReason();
+    EXPECT_EQ(seen, (std::vector<State>{State::Probing, State::Started}));
+    pid = service.Pid();
+    ASSERT_GT(pid, 0);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!Listening(port) && std::chrono::steady_clock::now() < deadline) {
+      loop_.ProcessEvents(50ms);
+    }
+    EXPECT_TRUE(Listening(port));
+    EXPECT_NE(testing::ProcessCommandLine(pid).find(PARLUMO_SERVICE_BINARY " --listen 127.0.0.1:" +
+                                                    std::to_string(port)),
+              std::string::npos)
+        << testing::ProcessCommandLine(pid);
+  }
+  EXPECT_FALSE(testing::ProcessRunning(pid));
+  EXPECT_FALSE(Listening(port));
+  std::ifstream in(log);
+  std::string logText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The service's own output goes to the log.
+  EXPECT_NE(logText.find("parlumo-service"), std::string::npos) << logText;
+}
+
+TEST_F(LocalServiceTest, LeavesARunningServiceAlone) {
+  testing::ServiceProcess running;
+  {
+    TLocalService service(loop_, running.HostPort(), {PARLUMO_SERVICE_BINARY},
+                          folder_.Path() / "service.log");
+    service.Start();
+    Settle(service);
+    EXPECT_EQ(service.GetState(), State::External);
+    EXPECT_EQ(service.Pid(), -1);
+  }
+  // Going away does not stop a service someone else started.
+  EXPECT_TRUE(testing::ProcessRunning(running.Pid()));
+  EXPECT_TRUE(Listening(running.Port()));
+}
+
+TEST_F(LocalServiceTest, OutcomesWithoutAServiceToRun) {
+  const std::string port = std::to_string(FreePort());
+  struct Case {
+    std::string host;
+    std::vector<std::string> candidates;
+    State expected;
+  };
+  const Case cases[] = {
+      {"example.org:8085", {PARLUMO_SERVICE_BINARY}, State::NotLocal},
+      {"10.0.0.1:" + port, {PARLUMO_SERVICE_BINARY}, State::NotLocal},
+      {"", {PARLUMO_SERVICE_BINARY}, State::NotLocal},
+      {"127.0.0.1:" + port,
+       {"/nonexistent/parlumo-service", "no-such-program-on-path"},
+       State::Failed},
+  };
+  for (const Case& c : cases) {
+    TLocalService service(loop_, c.host, c.candidates, folder_.Path() / "service.log");
+    service.Start();
+    Settle(service);
+    EXPECT_EQ(service.GetState(), c.expected) << c.host;
+    EXPECT_EQ(service.Pid(), -1) << c.host;
+  }
+}
+
+TEST_F(LocalServiceTest, ReportsAServiceThatEndsByItself) {
+  // A program that ends at once stands for a service that cannot listen.
+  TLocalService service(loop_, "127.0.0.1:" + std::to_string(FreePort()), {"/bin/false"},
+                        folder_.Path() / "service.log");
+  service.Start();
+  Settle(service);
+  ASSERT_EQ(service.GetState(), State::Started);
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (service.GetState() == State::Started && std::chrono::steady_clock::now() < deadline) {
+    loop_.ProcessEvents(50ms);
+  }
+  EXPECT_EQ(service.GetState(), State::Exited);
+  EXPECT_EQ(service.Pid(), -1);
+}
+
+TEST(LocalServiceCandidates, BesideTheProgramFirstThenPath) {
+  const auto candidates = TLocalService::DefaultCandidates("/opt/parlumo/bin/parlumo");
+  ASSERT_GE(candidates.size(), 2u);
+  EXPECT_EQ(candidates.front(), "/opt/parlumo/bin/parlumo-service");
+  EXPECT_EQ(candidates.back(), "parlumo-service");
+}
+
+}  // namespace
+}  // namespace parlumo
