@@ -1,5 +1,7 @@
 #include "platform/linux/HelpPages.h"
 
+#include <vector>
+
 namespace parlumo {
 
 namespace fs = std::filesystem;
@@ -55,6 +57,19 @@ void HelpPagesEngine::Call(HelpCommand command, const std::string& file, const D
   const fs::path page = PageFor(command, file, data);
   if (page.empty() || !opener_) return;
   opener_("file://" + page.string());
+}
+
+fs::path FindHelpRoot(const fs::path& programPath) {
+  std::vector<fs::path> candidates = {programPath.parent_path().parent_path() / "share" /
+                                      "parlumo" / "help"};
+#ifdef PARLUMO_SOURCE_HELP_DIR
+  candidates.emplace_back(PARLUMO_SOURCE_HELP_DIR);
+#endif
+  std::error_code ec;
+  for (const fs::path& root : candidates) {
+    if (fs::is_regular_file(root / "en" / "index.html", ec)) return root;
+  }
+  return {};
 }
 
 }  // namespace parlumo

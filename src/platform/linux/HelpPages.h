@@ -34,4 +34,10 @@ class HelpPagesEngine final : public HelpEngine {
   Opener opener_;
 };
 
+// Where the help pages of the program at programPath are: installed, in
+// <prefix>/share/parlumo/help beside the program's bin folder; run from the build
+// tree, the help folder of the sources it was built from. The installed folder
+// wins; an empty path when neither has the pages.
+std::filesystem::path FindHelpRoot(const std::filesystem::path& programPath);
+
 }  // namespace parlumo

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "support/TempFolder.h"
+
 namespace parlumo {
 namespace {
 
@@ -51,6 +55,18 @@ TEST(HelpPagesTest, MissingHelpIsUnavailable) {
   HelpPagesEngine engine(
       "/nonexistent/help", [] { return 0; }, [](const std::string&) {});
   EXPECT_FALSE(engine.Available());
+}
+
+TEST(HelpPagesTest, FindsInstalledPagesBeforeTheSourceTree) {
+  test::TempFolder prefix("help-root");
+  const fs::path program = prefix.Path() / "bin" / "parlumo";
+  // Not installed: the pages of the sources this program was built from.
+  EXPECT_EQ(FindHelpRoot(program), kHelp);
+  // Installed: <prefix>/share/parlumo/help beside <prefix>/bin.
+  const fs::path installed = prefix.Path() / "share" / "parlumo" / "help";
+  fs::create_directories(installed / "en");
+  std::ofstream(installed / "en" / "index.html") << "<html></html>";
+  EXPECT_EQ(FindHelpRoot(program), installed);
 }
 
 }  // namespace
