@@ -1,0 +1,43 @@
+# Installs the build into a fresh prefix and checks what a user's desktop needs
+# of it: the three programs, the help pages where the program looks for them,
+# the icon under the name the desktop entry gives, and an entry whose Exec line
+# starts the installed program.
+#   cmake -DBUILD=<build dir> -DPREFIX=<empty folder> -P CheckInstall.cmake
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
+                RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE errors)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${errors}")
+endif()
+
+foreach(program parlumo parlumo-translate parlumo-service)
+  if(NOT EXISTS ${PREFIX}/bin/${program})
+    message(FATAL_ERROR "bin/${program} is not installed")
+  endif()
+endforeach()
+foreach(page en/index.html de/index.html en/502.html de/1000.html style.css)
+  if(NOT EXISTS ${PREFIX}/share/parlumo/help/${page})
+    message(FATAL_ERROR "help page ${page} is not installed")
+  endif()
+endforeach()
+
+set(entry ${PREFIX}/share/applications/parlumo.desktop)
+if(NOT EXISTS ${entry})
+  message(FATAL_ERROR "the desktop entry is not installed")
+endif()
+file(STRINGS ${entry} exec REGEX "^Exec=")
+file(STRINGS ${entry} icon REGEX "^Icon=")
+if(NOT exec STREQUAL "Exec=${PREFIX}/bin/parlumo")
+  message(FATAL_ERROR "the entry starts '${exec}', not the installed program")
+endif()
+string(REPLACE "Icon=" "" icon "${icon}")
+if(NOT EXISTS ${PREFIX}/share/icons/hicolor/scalable/apps/${icon}.svg)
+  message(FATAL_ERROR "no icon '${icon}' in the hicolor theme")
+endif()
+
+# The installed command-line translator runs from there.
+execute_process(COMMAND ${PREFIX}/bin/parlumo-translate --help RESULT_VARIABLE result
+                OUTPUT_VARIABLE usage)
+if(NOT result EQUAL 0 OR NOT usage MATCHES "--pair")
+  message(FATAL_ERROR "the installed parlumo-translate does not run: ${result}")
+endif()
