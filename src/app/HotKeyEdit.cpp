@@ -42,8 +42,8 @@ bool PassesThrough(int key, Qt::KeyboardModifiers modifiers) {
 }  // namespace
 
 THotKeyEdit::THotKeyEdit(QWidget* parent) : QLineEdit(parent) {
+  // Keys make the chord; no text is typed, pasted or composed into the field.
   setReadOnly(true);
-  // Read-only fields show no cursor; this one takes keys, so it shows where they go.
   setAttribute(Qt::WA_InputMethodEnabled, false);
   ShowCode();
 }

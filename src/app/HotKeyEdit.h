@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <functional>
+#include <optional>
 
 #include "desktop/ShortCut.h"
 

@@ -13,50 +13,28 @@ struct KeyRow {
 // One row per virtual key, in the direction virtual key -> Qt key. The ranges
 // (digits, letters, keypad digits, function keys) are computed below.
 constexpr KeyRow kKeys[] = {
-    {0x08, Qt::Key_Backspace, false},
-    {0x09, Qt::Key_Tab, false},
-    {0x0C, Qt::Key_Clear, false},
-    {0x0D, Qt::Key_Return, false},
-    {0x13, Qt::Key_Pause, false},
-    {0x14, Qt::Key_CapsLock, false},
-    {0x1B, Qt::Key_Escape, false},
-    {0x20, Qt::Key_Space, false},
-    {0x21, Qt::Key_PageUp, false},
-    {0x22, Qt::Key_PageDown, false},
-    {0x23, Qt::Key_End, false},
-    {0x24, Qt::Key_Home, false},
-    {0x25, Qt::Key_Left, false},
-    {0x26, Qt::Key_Up, false},
-    {0x27, Qt::Key_Right, false},
-    {0x28, Qt::Key_Down, false},
-    {0x29, Qt::Key_Select, false},
-    {0x2A, Qt::Key_Printer, false},
-    {0x2B, Qt::Key_Execute, false},
-    {0x2C, Qt::Key_Print, false},
-    {0x2D, Qt::Key_Insert, false},
-    {0x2E, Qt::Key_Delete, false},
-    {0x2F, Qt::Key_Help, false},
-    {0x5D, Qt::Key_Menu, false},
-    {0x6A, Qt::Key_Asterisk, true},
-    {0x6B, Qt::Key_Plus, true},
-    {0x6C, Qt::Key_Comma, true},
-    {0x6D, Qt::Key_Minus, true},
-    {0x6E, Qt::Key_Period, true},
-    {0x6F, Qt::Key_Slash, true},
-    {0x90, Qt::Key_NumLock, false},
-    {0x91, Qt::Key_ScrollLock, false},
-    {0xBA, Qt::Key_Semicolon, false},
-    {0xBB, Qt::Key_Equal, false},
-    {0xBC, Qt::Key_Comma, false},
-    {0xBD, Qt::Key_Minus, false},
-    {0xBE, Qt::Key_Period, false},
-    {0xBF, Qt::Key_Slash, false},
-    {0xC0, Qt::Key_QuoteLeft, false},
-    {0xDB, Qt::Key_BracketLeft, false},
-    {0xDC, Qt::Key_Backslash, false},
-    {0xDD, Qt::Key_BracketRight, false},
-    {0xDE, Qt::Key_Apostrophe, false},
-    {0xE2, Qt::Key_Less, false},
+    {0x08, Qt::Key_Backspace, false},  {0x09, Qt::Key_Tab, false},
+    {0x0C, Qt::Key_Clear, false},      {0x0D, Qt::Key_Return, false},
+    {0x13, Qt::Key_Pause, false},      {0x14, Qt::Key_CapsLock, false},
+    {0x1B, Qt::Key_Escape, false},     {0x20, Qt::Key_Space, false},
+    {0x21, Qt::Key_PageUp, false},     {0x22, Qt::Key_PageDown, false},
+    {0x23, Qt::Key_End, false},        {0x24, Qt::Key_Home, false},
+    {0x25, Qt::Key_Left, false},       {0x26, Qt::Key_Up, false},
+    {0x27, Qt::Key_Right, false},      {0x28, Qt::Key_Down, false},
+    {0x29, Qt::Key_Select, false},     {0x2A, Qt::Key_Printer, false},
+    {0x2B, Qt::Key_Execute, false},    {0x2C, Qt::Key_Print, false},
+    {0x2D, Qt::Key_Insert, false},     {0x2E, Qt::Key_Delete, false},
+    {0x2F, Qt::Key_Help, false},       {0x5D, Qt::Key_Menu, false},
+    {0x6A, Qt::Key_Asterisk, true},    {0x6B, Qt::Key_Plus, true},
+    {0x6C, Qt::Key_Comma, true},       {0x6D, Qt::Key_Minus, true},
+    {0x6E, Qt::Key_Period, true},      {0x6F, Qt::Key_Slash, true},
+    {0x90, Qt::Key_NumLock, false},    {0x91, Qt::Key_ScrollLock, false},
+    {0xBA, Qt::Key_Semicolon, false},  {0xBB, Qt::Key_Equal, false},
+    {0xBC, Qt::Key_Comma, false},      {0xBD, Qt::Key_Minus, false},
+    {0xBE, Qt::Key_Period, false},     {0xBF, Qt::Key_Slash, false},
+    {0xC0, Qt::Key_QuoteLeft, false},  {0xDB, Qt::Key_BracketLeft, false},
+    {0xDC, Qt::Key_Backslash, false},  {0xDD, Qt::Key_BracketRight, false},
+    {0xDE, Qt::Key_Apostrophe, false}, {0xE2, Qt::Key_Less, false},
 };
 
 // Keys Qt reports only in one direction: the keypad's Enter is the Return key,
@@ -67,13 +45,13 @@ struct AliasRow {
   std::uint8_t virtualKey;
 };
 constexpr AliasRow kAliases[] = {
-    {Qt::Key_Enter, 0x0D},        {Qt::Key_SysReq, 0x2C},      {Qt::Key_Exclam, '1'},
-    {Qt::Key_At, '2'},            {Qt::Key_NumberSign, '3'},   {Qt::Key_Dollar, '4'},
-    {Qt::Key_Percent, '5'},       {Qt::Key_AsciiCircum, '6'},  {Qt::Key_Ampersand, '7'},
-    {Qt::Key_Asterisk, '8'},      {Qt::Key_ParenLeft, '9'},    {Qt::Key_ParenRight, '0'},
-    {Qt::Key_Colon, 0xBA},        {Qt::Key_Plus, 0xBB},        {Qt::Key_Underscore, 0xBD},
-    {Qt::Key_Greater, 0xBE},      {Qt::Key_Question, 0xBF},    {Qt::Key_AsciiTilde, 0xC0},
-    {Qt::Key_BraceLeft, 0xDB},    {Qt::Key_Bar, 0xDC},         {Qt::Key_BraceRight, 0xDD},
+    {Qt::Key_Enter, 0x0D},     {Qt::Key_SysReq, 0x2C},     {Qt::Key_Exclam, '1'},
+    {Qt::Key_At, '2'},         {Qt::Key_NumberSign, '3'},  {Qt::Key_Dollar, '4'},
+    {Qt::Key_Percent, '5'},    {Qt::Key_AsciiCircum, '6'}, {Qt::Key_Ampersand, '7'},
+    {Qt::Key_Asterisk, '8'},   {Qt::Key_ParenLeft, '9'},   {Qt::Key_ParenRight, '0'},
+    {Qt::Key_Colon, 0xBA},     {Qt::Key_Plus, 0xBB},       {Qt::Key_Underscore, 0xBD},
+    {Qt::Key_Greater, 0xBE},   {Qt::Key_Question, 0xBF},   {Qt::Key_AsciiTilde, 0xC0},
+    {Qt::Key_BraceLeft, 0xDB}, {Qt::Key_Bar, 0xDC},        {Qt::Key_BraceRight, 0xDD},
     {Qt::Key_QuoteDbl, 0xDE},
 };
 
@@ -135,7 +113,8 @@ QKeySequence KeySequenceFromShortCut(TShortCut shortCut) {
   if (shortCut == 0) return {};
   const auto key = QtKeyFromVirtualKey(static_cast<std::uint8_t>(shortCut & 0xFF));
   if (!key) return {};
-  return QKeySequence(QKeyCombination(ModifiersOf(shortCut) | key->keyboardModifiers(), key->key()));
+  return QKeySequence(
+      QKeyCombination(ModifiersOf(shortCut) | key->keyboardModifiers(), key->key()));
 }
 
 QString ShortCutText(TShortCut shortCut) {
