@@ -43,7 +43,7 @@ std::vector<TExpected> EnglishSettingsTexts() {
       {"gbStartupType", kCaption, " Startup Settings "},
       {"laStartupTypeInfo", kCaption, "Here you can change the programs startup settings."},
       {"laStartupType", kCaption, "On startup do:"},
-      {"cbStartupOnWindows", kCaption, "Start this program on Windows startup"},
+      {"cbStartupOnWindows", kCaption, "Start this program when I log in"},
       {"cbStartupType", 0, "Only show trayicon"},
       {"cbStartupType", 1, "Show translation dialog"},
       {"cbStartupType", 2, "Show website translation"},

@@ -1,0 +1,898 @@
+#include "app/Settings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QHelpEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTimer>
+#include <cstdio>
+#include <exception>
+
+#include "hotkeys/HotKeyTranslations.h"
+#include "net/Encryption.h"
+#include "platform/linux/Autostart.h"
+#include "platform/qt/QtDesktop.h"
+#include "platform/qt/QtTray.h"
+#include "runtime/Version.h"
+#include "text/FormTexts.h"
+#include "text/LanguageText.h"
+#include "translate/LanguagePairs.h"
+#include "translate/ServiceHosts.h"
+#include "ui/FormFont.h"
+#include "ui/InfoWnd.h"
+#include "ui/TranslationWnd.h"
+#include "ui/WebsiteTranslationWnd.h"
+#include "ui_Settings.h"
+
+namespace parlumo {
+
+namespace {
+
+// Settings sections.
+constexpr const char* kGeneral = "General";
+constexpr const char* kLanguages = "Languages";
+constexpr const char* kProxy = "Proxy";
+constexpr const char* kQuickTranslate = "QuickTranslate";
+constexpr const char* kFileTranslate = "FileTranslate";
+
+// Help contexts: the form and its buttons; the pages carry theirs in the form
+// description (property helpContext).
+constexpr int kFormHelpContext = 1000;
+
+// Text keys of the browse buttons' dialogs.
+constexpr int kSaveAsTitleKey = 700;
+constexpr int kSaveAsFilterKey = 701;
+constexpr int kProgramTitleKey = 702;
+constexpr int kProgramFilterKey = 703;
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+std::string S(const QString& text) {
+  return text.toStdString();
+}
+
+int InRange(int value, int low, int high, int fallback) {
+  return value < low || value > high ? fallback : value;
+}
+
+// The note shown in the dialog when the desktop has no notification area.
+QString NoTrayNote(int language) {
+  return language == kUILanguageGerman
+             ? QStringLiteral(
+                   "Kein Infobereich gefunden: Die Hotkeys funktionieren trotzdem, "
+                   "und ein erneuter Programmstart holt dieses Fenster hervor.")
+             : QStringLiteral(
+                   "No notification area found: the hotkeys still work, and "
+                   "starting the program again brings this window back.");
+}
+
+// The program's icon: the one built into the program when there is one,
+// else the desktop theme's.
+QIcon ProgramIcon() {
+  if (QFile::exists(QStringLiteral(":/parlumo.svg"))) return QIcon(QStringLiteral(":/parlumo.svg"));
+  return QIcon::fromTheme(QStringLiteral("parlumo"),
+                          QIcon::fromTheme(QStringLiteral("accessories-dictionary")));
+}
+
+// The icon as the image file the tray component carries; empty without one.
+TTrayImage TrayImageOf(const QIcon& icon) {
+  if (icon.isNull()) return {};
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  icon.pixmap(64, 64).save(&buffer, "PNG");
+  return TTrayImage{std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))};
+}
+
+// Windows patterns of program files: Linux programs carry no extension, so a
+// filter of these offers every file.
+bool IsProgramPattern(const QString& pattern) {
+  static const QStringList kPrograms = {"*.exe", "*.bat", "*.pif", "*.cmd", "*.com"};
+  return kPrograms.contains(pattern.trimmed(), Qt::CaseInsensitive);
+}
+
+// A filter of the form "description|patterns|..." as Qt's name filters: the
+// patterns in parentheses, "*.*" as "*".
+QStringList NameFilters(const std::string& filter) {
+  const QStringList parts = Q(filter).split(QLatin1Char('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString description = parts[i].trimmed();
+    // Qt reads the patterns from the description's parentheses: they must be ours.
+    if (const qsizetype open = description.lastIndexOf(QLatin1Char('(')); open > 0) {
+      description = description.left(open).trimmed();
+    }
+    QStringList patterns;
+    for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      if (IsProgramPattern(pattern)) continue;
+      patterns << (pattern.trimmed() == QLatin1String("*.*") ? QStringLiteral("*")
+                                                             : pattern.trimmed());
+    }
+    if (patterns.isEmpty()) patterns << QStringLiteral("*");
+    filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
+  }
+  return filters;
+}
+
+std::optional<std::string> RunDesktopFileDialog(const TFileDialog& request, QWidget* parent) {
+  QFileDialog dialog(parent, Q(request.title));
+  const bool save = request.kind == TFileDialog::Kind::Save;
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  // Save: the folder must exist and an existing file is asked about. Open: the
+  // file must exist.
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  dialog.setNameFilters(NameFilters(request.filter));
+  if (!request.defaultExt.empty()) dialog.setDefaultSuffix(Q(request.defaultExt));
+  if (!request.fileName.empty()) dialog.selectFile(Q(request.fileName));
+  dialog.setSizeGripEnabled(true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return S(dialog.selectedFiles().first());
+}
+
+}  // namespace
+
+// --- Version ----------------------------------------------------------------
+
+std::string GetVersionString(int partCount) {
+  if (partCount <= 0 || partCount > 4) partCount = 4;
+  const int parts[] = {kVersionMajor, kVersionMinor, kVersionRelease, kVersionBuild};
+  std::string text = std::to_string(parts[0]);
+  for (int i = 1; i < partCount; ++i) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%.1d", parts[i]);
+    text += ".";
+    text += number;
+  }
+  return text;
+}
+
+int GetBuildNumber() {
+  return kVersionBuild;
+}
+
+// --- Adapters of the form ---------------------------------------------------
+
+// The repaint fix's view of the application. The keyboard-cue message it
+// watches for exists only on Windows, so the fix finds no Windows version here
+// and stays inactive: it never asks for the forms. The idle event is real.
+class TSettings::FormsAdapter final : public FormsPlatform {
+ public:
+  std::optional<int> OsMajorVersion() const override { return std::nullopt; }
+  bool VisualStylesEnabled() const override { return false; }
+  std::vector<RepaintForm*> Forms() const override { return {}; }
+  std::unique_ptr<Subscription> SubscribeIdle(std::function<void()> onIdle) override {
+    return std::make_unique<IdleSubscription>(std::move(onIdle));
+  }
+
+ private:
+  // A zero-interval timer runs whenever the event loop has nothing else to do.
+  class IdleSubscription final : public Subscription {
+   public:
+    explicit IdleSubscription(std::function<void()> onIdle) {
+      QObject::connect(&timer_, &QTimer::timeout, &timer_, std::move(onIdle));
+      timer_.start(0);
+    }
+
+   private:
+    QTimer timer_;
+  };
+};
+
+// The help file is named after the program file.
+class TSettings::HelpHostAdapter final : public HelpHost {
+ public:
+  explicit HelpHostAdapter(std::filesystem::path programPath) : program_(std::move(programPath)) {}
+  std::string ManagerHelpFile() const override { return {}; }
+  std::string ApplicationHelpFile() const override {
+    std::filesystem::path help = program_;
+    help.replace_extension(".chm");
+    return help.string();
+  }
+  std::string ModuleFileName() const override { return program_.string(); }
+
+ private:
+  std::filesystem::path program_;
+};
+
+// --- Construction and lifecycle ---------------------------------------------
+
+TSettings::TSettings(const TSettingsPlatform& platform)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint),
+      platform_(platform),
+      ui_(std::make_unique<Ui::TSettings>()) {
+  if (!platform_.trayAvailable)
+    platform_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+  if (!platform_.balloonTipsAvailable) platform_.balloonTipsAvailable = TrayMessagesAvailable;
+  if (!platform_.runFileDialog) platform_.runFileDialog = RunDesktopFileDialog;
+  if (!platform_.terminate) platform_.terminate = [] { QCoreApplication::quit(); };
+
+  CreateForm();
+
+  // The components, in the order of the form description: the tray icon and
+  // its menu, the taskbar hiding, the single-instance test (a second copy ends
+  // here, before any icon, hotkey or settings access), then the rest.
+  trayApplication_ = std::make_unique<QtTrayApplication>();
+  trayApplication_->SetMainForm(this);
+  cTrayIcon_ = std::make_unique<TTrayIcon>(platform_.loop, platform_.trayShell, *trayApplication_,
+                                           trayApplication_->MainForm());
+  cTrayIcon_->SetHint("Parlumo");
+  cTrayIcon_->SetIcon(TrayImageOf(ProgramIcon()));
+  CreateTrayMenu();
+  cTrayIcon_->SetPopupMenu(trayMenu_.get());
+  taskbarWindow_ = std::make_unique<QtTaskbarWindow>(this);
+  iconHideState_ = std::make_unique<IconHideState>(*taskbarWindow_);
+  cIconHide_ = std::make_unique<TIconHide>(*iconHideState_);
+  cMainInstance_ = std::make_unique<TMainInstance>(platform_.instance);
+  cHttp_ = std::make_unique<THttpClient>(platform_.loop);
+  cHotKey1_ = std::make_unique<TGlobalHotKey>(platform_.hotKeys);
+  cHotKey2_ = std::make_unique<TGlobalHotKey>(platform_.hotKeys);
+  cHotKeyFile_ = std::make_unique<TGlobalHotKey>(platform_.hotKeys);
+  for (TGlobalHotKey* hotKey : {cHotKey1_.get(), cHotKey2_.get(), cHotKeyFile_.get()}) {
+    hotKey->SetEnabled(false);
+    hotKey->SetKey(0);
+  }
+  cHotKey1_->OnHotKey = [this](TGlobalHotKey& sender) { cHotKey1HotKey(sender); };
+  cHotKey2_->OnHotKey = [this](TGlobalHotKey& sender) { cHotKey1HotKey(sender); };
+  cHotKeyFile_->OnHotKey = [this](TGlobalHotKey& sender) { cHotKeyFileHotKey(sender); };
+  cParser_.SetCaseSensitive(false);
+  cOpenDialog_.kind = TFileDialog::Kind::Open;
+  cSaveDialog_.kind = TFileDialog::Kind::Save;
+  cSaveDialog_.defaultExt = "txt";
+  helpHost_ = std::make_unique<HelpHostAdapter>(platform_.programPath);
+  helpViewer_ = std::make_unique<THtmlHelpViewer>(platform_.help, *helpHost_);
+  hotKeyTranslations_ = std::make_unique<THotKeyTranslations>(
+      *this, platform_.loop, *cHttp_, cParser_, platform_.keyboard, platform_.clipboard,
+      platform_.clipboardWatch, platform_.shell, *cTrayIcon_);
+
+  // The end of loading: each component applies what it was given.
+  cTrayIcon_->Loaded();
+  cHotKey1_->Loaded();
+  cHotKey2_->Loaded();
+  cHotKeyFile_->Loaded();
+
+  FormCreate();
+}
+
+TSettings::~TSettings() {
+  FormDestroy();
+  // The secondary windows use this form to the last; they go before it does.
+  delete translationWnd_.data();
+  delete websiteTranslationWnd_.data();
+  delete infoWnd_.data();
+  if (trayApplication_) trayApplication_->SetMainForm(nullptr);
+}
+
+void TSettings::CreateForm() {
+  ui_->setupUi(this);
+  setWindowIcon(ProgramIcon());
+  for (const auto& name : kInterfaceLanguageNames) {
+    ui_->cbProgramLanguage->addItem(QString::fromUtf8(name.data(), name.size()));
+  }
+  for (QComboBox* list : {ui_->cbQuickLang1, ui_->cbQuickLang2, ui_->cbTransToFileLang}) {
+    for (int pair = 0; pair < kLanguagePairCount; ++pair) {
+      list->addItem(Q(LanguageText(kUILanguageEnglish, LanguagePairNameKey(pair))));
+    }
+  }
+  ConnectChangeHandlers();
+  connect(ui_->btnApply, &QPushButton::clicked, this, [this] { ApplySettings(); });
+  connect(ui_->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
+  connect(ui_->btnCancel, &QPushButton::clicked, this, [this] { AbortSettings(); });
+  connect(ui_->btnSearchFile, &QPushButton::clicked, this, [this] { btnSearchFileClick(); });
+  connect(ui_->btnSearchProg, &QPushButton::clicked, this, [this] { btnSearchProgClick(); });
+}
+
+void TSettings::ConnectChangeHandlers() {
+  // A drop-down list reports only the user's choice; check boxes, radio buttons
+  // and edit fields report every change, also one the program makes; the
+  // shortcut fields report only the user's input. The overwrite option has no
+  // handler.
+  for (QComboBox* list : findChildren<QComboBox*>()) {
+    connect(list, &QComboBox::activated, this, [this] { ActivateApplyBtn(); });
+  }
+  for (QAbstractButton* box : findChildren<QAbstractButton*>()) {
+    if (box == ui_->cbOverwritewoPrompt || qobject_cast<QPushButton*>(box)) continue;
+    connect(box, &QAbstractButton::toggled, this, [this] { ActivateApplyBtn(); });
+  }
+  for (QLineEdit* field : findChildren<QLineEdit*>()) {
+    if (auto* hotKey = dynamic_cast<THotKeyEdit*>(field)) {
+      hotKey->OnChange = [this] { ActivateApplyBtn(); };
+      continue;
+    }
+    // The combo boxes are not editable; every other line edit is a field.
+    if (qobject_cast<QComboBox*>(field->parentWidget())) continue;
+    connect(field, &QLineEdit::textChanged, this, [this] { ActivateApplyBtn(); });
+  }
+}
+
+void TSettings::CreateTrayMenu() {
+  poTrayMenu_ = new QMenu(this);
+  poTrayMenu_->setObjectName(QStringLiteral("poTrayMenu"));
+  auto item = [this](QMenu* menu, const char* name, void (TSettings::*handler)()) {
+    QAction* action = menu->addAction(QString());
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    return action;
+  };
+  item(poTrayMenu_, "miTranslation", &TSettings::ShowTranslationWnd);
+  item(poTrayMenu_, "miWebsiteTranslation", &TSettings::ShowWebsiteTranslationWnd);
+  poTrayMenu_->addSeparator();
+  QMenu* help = poTrayMenu_->addMenu(QString());
+  help->setObjectName(QStringLiteral("miHelp"));
+  help->menuAction()->setObjectName(QStringLiteral("miHelpItem"));
+  item(help, "miCallHelp", &TSettings::miCallHelpClick);
+  item(help, "miInfo", &TSettings::miInfoClick);
+  help->addSeparator();
+  item(help, "miSearchForUpdate", &TSettings::miSearchForUpdateClick);
+  item(poTrayMenu_, "miSettings", &TSettings::miSettingsClick);
+  poTrayMenu_->addSeparator();
+  item(poTrayMenu_, "miClose", &TSettings::miCloseClick);
+  trayMenu_ = std::make_unique<QtTrayMenu>(poTrayMenu_);
+  // The captions come with the interface language; English until then.
+  for (const TFormText& text : SettingsFormTexts(kUILanguageEnglish)) {
+    if (text.control.rfind("mi", 0) == 0) {
+      if (QAction* action = MenuItem(text.control.c_str())) action->setText(Q(text.text));
+    }
+  }
+}
+
+QAction* TSettings::MenuItem(const char* name) const {
+  if (!poTrayMenu_) return nullptr;
+  if (qstrcmp(name, "miHelp") == 0) {
+    auto* help = poTrayMenu_->findChild<QMenu*>(QStringLiteral("miHelp"));
+    return help ? help->menuAction() : nullptr;
+  }
+  return poTrayMenu_->findChild<QAction*>(QLatin1String(name));
+}
+
+void TSettings::FormCreate() {
+  formsPlatform_ = std::make_unique<FormsAdapter>();
+  altKeyRepaintFix_ = std::make_unique<TAltKeyRepaintFix>(*formsPlatform_);
+  versionString_ = GetVersionString(2);
+  buildNumber_ = GetBuildNumber();
+  cTrayIcon_->SetIconVisible(true);
+  ini_ = std::make_unique<TIniFile>(platform_.iniPath);
+  SetIconTitleFont(*this);
+  LoadFirstSettings();
+  // What the program shows at start. Without a notification area the dialog
+  // is the only way in, whatever the start-up type says.
+  const int startupType = ui_->cbStartupType->currentIndex();
+  showAtStart_ = startupType == 3 || !platform_.trayAvailable();
+  if (startupType == 1) ShowTranslationWnd();
+  if (startupType == 2) ShowWebsiteTranslationWnd();
+  LoadRemainingSettings();
+  UpdateNoTrayNote();
+}
+
+void TSettings::LoadFirstSettings() {
+  TIniFile& ini = *ini_;
+  // 1. The proxy page.
+  if (ini.ReadBool(kGeneral, "NoProxySettings", false)) {
+    ui_->pcSettings->setTabVisible(ui_->pcSettings->indexOf(ui_->tabInternet), false);
+  }
+  // 2. The interface language.
+  ApplyInterfaceLanguage(ini.ReadInteger(kLanguages, "InterfaceLanguage", kUILanguageGerman));
+  ui_->cbProgramLanguage->setCurrentIndex(uiLanguage_);
+  // 3. The start-up type.
+  ui_->cbStartupType->setCurrentIndex(
+      InRange(ini.ReadInteger(kGeneral, "StartupType", 3), 0, 3, 3));
+}
+
+void TSettings::LoadRemainingSettings() {
+  TIniFile& ini = *ini_;
+  // 4. Proxy values into the client, then into the fields.
+  cHttp_->Proxy = ini.ReadString(kProxy, "Server", "");
+  cHttp_->ProxyPort = ini.ReadString(kProxy, "Port", "");
+  cHttp_->ProxyUsername = ini.ReadString(kProxy, "Username", "");
+  cHttp_->ProxyPassword =
+      UnscramblePassword(ini.ReadString(kProxy, "Password", ""), kPasswordScrambleKey);
+  ui_->edProxyServer->setText(Q(cHttp_->Proxy));
+  ui_->edProxyport->setText(Q(cHttp_->ProxyPort));
+  ui_->edProxyUsername->setText(Q(cHttp_->ProxyUsername));
+  ui_->edProxyPassword->setText(Q(cHttp_->ProxyPassword));
+  // 5. The double-click action and the default menu item.
+  ui_->cbOnTrayIcon->setCurrentIndex(
+      InRange(ini.ReadInteger(kGeneral, "TrayIconType", 0), 0, 2, 0));
+  SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
+  // 6. Autostart.
+  ui_->cbStartupOnWindows->setChecked(GetAutostart());
+  // 7. The quick translation hotkeys: key first, then enabled.
+  ui_->hkQuickTranslation1->SetHotKey(
+      static_cast<TShortCut>(ini.ReadInteger(kQuickTranslate, "Hotkey1", 0) & 0xFFFF));
+  cHotKey1_->SetKey(ui_->hkQuickTranslation1->HotKey());
+  ui_->hkQuickTranslation2->SetHotKey(
+      static_cast<TShortCut>(ini.ReadInteger(kQuickTranslate, "Hotkey2", 0) & 0xFFFF));
+  cHotKey2_->SetKey(ui_->hkQuickTranslation2->HotKey());
+  cHotKey1_->SetEnabled(ini.ReadBool(kQuickTranslate, "EnableHotkey1", false));
+  ui_->cbQuickTranslation1->setChecked(cHotKey1_->Enabled());
+  cHotKey2_->SetEnabled(ini.ReadBool(kQuickTranslate, "EnableHotkey2", false));
+  ui_->cbQuickTranslation2->setChecked(cHotKey2_->Enabled());
+  // 8. The file hotkey: enabled first, then the key.
+  ui_->hkTransToFile->SetHotKey(
+      static_cast<TShortCut>(ini.ReadInteger(kFileTranslate, "Hotkey", 0) & 0xFFFF));
+  cHotKeyFile_->SetEnabled(ini.ReadBool(kFileTranslate, "EnableHotkey", false));
+  cHotKeyFile_->SetKey(ui_->hkTransToFile->HotKey());
+  // 9. The pairs; a value outside the table is kept but selects nothing.
+  quickPair1_ = ini.ReadInteger(kLanguages, "QuickTranslation1", 0);
+  quickPair2_ = ini.ReadInteger(kLanguages, "QuickTranslation2", 0);
+  filePair_ = ini.ReadInteger(kLanguages, "FileTranslate", 0);
+  auto select = [](QComboBox* list, int pair) {
+    list->setCurrentIndex(IsLanguagePairIndex(pair) ? pair : -1);
+  };
+  select(ui_->cbQuickLang1, quickPair1_);
+  select(ui_->cbQuickLang2, quickPair2_);
+  select(ui_->cbTransToFileLang, filePair_);
+  // 10. The target file and the program, through their fields into the dialogs.
+  ui_->edFileSaveAs->setText(Q(ini.ReadString(kFileTranslate, "SaveAs", "")));
+  cSaveDialog_.fileName = S(ui_->edFileSaveAs->text());
+  ui_->edThisProgram->setText(Q(ini.ReadString(kFileTranslate, "Program", "")));
+  cOpenDialog_.fileName = S(ui_->edThisProgram->text());
+  // 11. How the file is opened; overwriting.
+  if (ini.ReadBool(kFileTranslate, "UseAssocProg", true)) {
+    ui_->rbStartAssocProgram->setChecked(true);
+  } else {
+    ui_->rbStartThisProgram->setChecked(true);
+  }
+  ui_->cbOverwritewoPrompt->setChecked(ini.ReadBool(kFileTranslate, "OverwriteWoPrompt", false));
+  // 12. Balloon options only where balloons can be shown.
+  const bool balloons = BalloonTipsAvailable();
+  ui_->cbShowBalloonHint->setEnabled(balloons);
+  ui_->cbNotifyBalloonHint->setEnabled(balloons);
+  // 13. The quick translation options.
+  ui_->cbShowBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "ShowBalloonHint", true));
+  ui_->cbNotifyBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "NotifyBalloonHint", true));
+  ui_->cbTranslationMsgBox->setChecked(ini.ReadBool(kQuickTranslate, "DisplayMessage", true));
+  ui_->cbCopyToClipboard->setChecked(ini.ReadBool(kQuickTranslate, "CopyToClipboard", false));
+  // 14. The file hotkey's check box; loading's changes are no user changes.
+  ui_->cbTransToFileActive->setChecked(cHotKeyFile_->Enabled());
+  ui_->btnApply->setEnabled(false);
+}
+
+void TSettings::FormDestroy() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  try {
+    if (ini_) SaveSettings();
+  } catch (const std::exception&) {
+    // The program ends anyway; a settings file that cannot be written keeps
+    // what it had.
+  }
+}
+
+bool TSettings::FormCloseQuery() {
+  if (sessionEnding_ || closeRequested_) return true;
+  cTrayIcon_->HideMainWindow();
+  return false;
+}
+
+void TSettings::closeEvent(QCloseEvent* event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  // The main form has closed: the program ends.
+  platform_.terminate();
+}
+
+void TSettings::miCloseClick() {
+  closeRequested_ = true;
+  close();
+}
+
+void TSettings::EndSession() {
+  sessionEnding_ = true;
+  close();
+}
+
+void TSettings::BringForward() {
+  // The window the user worked in last, when one is shown; else the dialog,
+  // which is the way into the program (its notification area may be missing).
+  QWidget* shown = nullptr;
+  for (QWidget* window :
+       std::initializer_list<QWidget*>{QApplication::activeWindow(), this, translationWnd_.data(),
+                                       websiteTranslationWnd_.data(), infoWnd_.data()}) {
+    if (window && window->isVisible()) {
+      shown = window;
+      break;
+    }
+  }
+  if (!shown) {
+    miSettingsClick();
+    shown = this;
+  }
+  if (shown->isMinimized()) shown->showNormal();
+  shown->raise();
+  shown->activateWindow();
+}
+
+// --- Settings store -----------------------------------------------------------
+
+void TSettings::SaveSettings() {
+  TIniFile& ini = *ini_;
+  // 1. As the lists show them.
+  ini.WriteInteger(kLanguages, "InterfaceLanguage", ui_->cbProgramLanguage->currentIndex());
+  ini.WriteInteger(kGeneral, "StartupType", ui_->cbStartupType->currentIndex());
+  ini.WriteInteger(kGeneral, "TrayIconType", ui_->cbOnTrayIcon->currentIndex());
+  // 2. The proxy values in force.
+  ini.WriteString(kProxy, "Server", cHttp_->Proxy);
+  ini.WriteString(kProxy, "Port", cHttp_->ProxyPort);
+  ini.WriteString(kProxy, "Username", cHttp_->ProxyUsername);
+  ini.WriteString(kProxy, "Password",
+                  ScramblePassword(cHttp_->ProxyPassword, kPasswordScrambleKey));
+  // 3. Autostart, only when it changed.
+  if (ui_->cbStartupOnWindows->isChecked() != GetAutostart()) {
+    SetAutostart(ui_->cbStartupOnWindows->isChecked());
+  }
+  // 4. Quick translation hotkeys: codes as the fields show them, enabled as applied.
+  ini.WriteInteger(kQuickTranslate, "Hotkey1", ui_->hkQuickTranslation1->HotKey());
+  ini.WriteInteger(kQuickTranslate, "Hotkey2", ui_->hkQuickTranslation2->HotKey());
+  ini.WriteBool(kQuickTranslate, "EnableHotkey1", cHotKey1_->Enabled());
+  ini.WriteBool(kQuickTranslate, "EnableHotkey2", cHotKey2_->Enabled());
+  // 5. The pairs as applied.
+  ini.WriteInteger(kLanguages, "QuickTranslation1", quickPair1_);
+  ini.WriteInteger(kLanguages, "QuickTranslation2", quickPair2_);
+  ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
+  // 6. The quick translation options as the check boxes show them.
+  ini.WriteBool(kQuickTranslate, "ShowBalloonHint", ui_->cbShowBalloonHint->isChecked());
+  ini.WriteBool(kQuickTranslate, "NotifyBalloonHint", ui_->cbNotifyBalloonHint->isChecked());
+  ini.WriteBool(kQuickTranslate, "DisplayMessage", ui_->cbTranslationMsgBox->isChecked());
+  ini.WriteBool(kQuickTranslate, "CopyToClipboard", ui_->cbCopyToClipboard->isChecked());
+  // 7. The file hotkey.
+  ini.WriteInteger(kFileTranslate, "Hotkey", ui_->hkTransToFile->HotKey());
+  ini.WriteBool(kFileTranslate, "EnableHotkey", cHotKeyFile_->Enabled());
+  ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
+  // 8. The file options.
+  ini.WriteString(kFileTranslate, "SaveAs", cSaveDialog_.fileName);
+  ini.WriteString(kFileTranslate, "Program", cOpenDialog_.fileName);
+  ini.WriteBool(kFileTranslate, "UseAssocProg", ui_->rbStartAssocProgram->isChecked());
+  ini.WriteBool(kFileTranslate, "OverwriteWoPrompt", ui_->cbOverwritewoPrompt->isChecked());
+}
+
+bool TSettings::GetAutostart() const {
+  return parlumo::GetAutostart(platform_.autostartFolder);
+}
+
+void TSettings::SetAutostart(bool on) {
+  parlumo::SetAutostart(on, platform_.programPath, platform_.autostartFolder);
+}
+
+bool TSettings::BalloonTipsAvailable() const {
+  return platform_.balloonTipsAvailable();
+}
+
+// --- Settings dialog ------------------------------------------------------------
+
+void TSettings::ActivateApplyBtn() {
+  ui_->btnApply->setEnabled(true);
+}
+
+void TSettings::ApplySettings() {
+  const auto alive = lifetime_.Token();
+  // 1. The interface language, then the open windows' texts.
+  if (ui_->cbProgramLanguage->currentIndex() != uiLanguage_) {
+    ApplyInterfaceLanguage(ui_->cbProgramLanguage->currentIndex());
+    if (websiteTranslationWnd_) websiteTranslationWnd_->ApplyTexts();
+    if (translationWnd_) translationWnd_->ApplyTexts();
+    if (infoWnd_) infoWnd_->ApplyTexts();
+  }
+  // 2. The default menu item.
+  SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
+  // 3. The proxy values.
+  cHttp_->Proxy = S(ui_->edProxyServer->text());
+  cHttp_->ProxyPort = S(ui_->edProxyport->text());
+  cHttp_->ProxyUsername = S(ui_->edProxyUsername->text());
+  cHttp_->ProxyPassword = S(ui_->edProxyPassword->text());
+  // 4. and 5. The hotkeys: keys, then enabled.
+  cHotKey1_->SetKey(ui_->hkQuickTranslation1->HotKey());
+  cHotKey2_->SetKey(ui_->hkQuickTranslation2->HotKey());
+  cHotKeyFile_->SetKey(ui_->hkTransToFile->HotKey());
+  cHotKey1_->SetEnabled(ui_->cbQuickTranslation1->isChecked());
+  cHotKey2_->SetEnabled(ui_->cbQuickTranslation2->isChecked());
+  cHotKeyFile_->SetEnabled(ui_->cbTransToFileActive->isChecked());
+  // 6. The pairs.
+  quickPair1_ = ui_->cbQuickLang1->currentIndex();
+  quickPair2_ = ui_->cbQuickLang2->currentIndex();
+  filePair_ = ui_->cbTransToFileLang->currentIndex();
+  // 7. The file names.
+  cOpenDialog_.fileName = S(ui_->edThisProgram->text());
+  cSaveDialog_.fileName = S(ui_->edFileSaveAs->text());
+  // 8. Save; a failure keeps Apply enabled, the values above stay in force.
+  try {
+    SaveSettings();
+  } catch (const std::exception& failure) {
+    ShowFailure(failure);
+    return;
+  }
+  if (alive.expired()) return;
+  // 9.
+  ui_->btnApply->setEnabled(false);
+}
+
+void TSettings::btnOKClick() {
+  ApplySettings();
+  // A failed Apply ends the click: the dialog stays open with Apply enabled.
+  if (ui_->btnApply->isEnabled()) return;
+  close();
+}
+
+void TSettings::AbortSettings() {
+  TIniFile& ini = *ini_;
+  ui_->cbProgramLanguage->setCurrentIndex(uiLanguage_);
+  ui_->cbStartupType->setCurrentIndex(
+      InRange(ini.ReadInteger(kGeneral, "StartupType", 3), 0, 3, 3));
+  ui_->cbStartupOnWindows->setChecked(GetAutostart());
+  ui_->cbOnTrayIcon->setCurrentIndex(
+      InRange(ini.ReadInteger(kGeneral, "TrayIconType", 0), 0, 2, 0));
+  ui_->cbShowBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "ShowBalloonHint", true));
+  ui_->cbNotifyBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "NotifyBalloonHint", true));
+  ui_->cbTranslationMsgBox->setChecked(ini.ReadBool(kQuickTranslate, "DisplayMessage", true));
+  ui_->cbCopyToClipboard->setChecked(ini.ReadBool(kQuickTranslate, "CopyToClipboard", true));
+  SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
+  ui_->hkQuickTranslation1->SetHotKey(cHotKey1_->Key());
+  ui_->hkQuickTranslation2->SetHotKey(cHotKey2_->Key());
+  ui_->hkTransToFile->SetHotKey(cHotKeyFile_->Key());
+  ui_->cbQuickTranslation1->setChecked(cHotKey1_->Enabled());
+  ui_->cbQuickTranslation2->setChecked(cHotKey2_->Enabled());
+  ui_->cbTransToFileActive->setChecked(cHotKeyFile_->Enabled());
+  auto select = [](QComboBox* list, int pair) {
+    list->setCurrentIndex(IsLanguagePairIndex(pair) ? pair : -1);
+  };
+  select(ui_->cbQuickLang1, quickPair1_);
+  select(ui_->cbQuickLang2, quickPair2_);
+  select(ui_->cbTransToFileLang, filePair_);
+  ui_->edFileSaveAs->setText(Q(cSaveDialog_.fileName));
+  ui_->edThisProgram->setText(Q(cOpenDialog_.fileName));
+  if (ini.ReadBool(kFileTranslate, "UseAssocProg", true)) {
+    ui_->rbStartAssocProgram->setChecked(true);
+  } else {
+    ui_->rbStartThisProgram->setChecked(true);
+  }
+  close();
+}
+
+bool TSettings::RunFileDialog(TFileDialog& dialog) {
+  const auto alive = lifetime_.Token();
+  const std::optional<std::string> chosen = platform_.runFileDialog(dialog, this);
+  if (alive.expired() || !chosen) return false;
+  dialog.fileName = *chosen;
+  return true;
+}
+
+void TSettings::btnSearchFileClick() {
+  cSaveDialog_.title = LanguageText(uiLanguage_, kSaveAsTitleKey);
+  cSaveDialog_.filter = LanguageText(uiLanguage_, kSaveAsFilterKey);
+  if (!RunFileDialog(cSaveDialog_)) return;
+  ui_->edFileSaveAs->setText(Q(cSaveDialog_.fileName));
+  ActivateApplyBtn();
+}
+
+void TSettings::btnSearchProgClick() {
+  cOpenDialog_.title = LanguageText(uiLanguage_, kProgramTitleKey);
+  cOpenDialog_.filter = LanguageText(uiLanguage_, kProgramFilterKey);
+  if (!RunFileDialog(cOpenDialog_)) return;
+  ui_->edThisProgram->setText(Q(cOpenDialog_.fileName));
+  ActivateApplyBtn();
+}
+
+void TSettings::ShowFailure(const std::exception& failure) {
+  platform_.shell.MessageBox(failure.what(), kApplicationTitle, TMsgButtons::mbOK,
+                             TMsgIcon::miError, true);
+}
+
+// --- Interface language ------------------------------------------------------------
+
+void TSettings::ApplyInterfaceLanguage(int language) {
+  if (language != kUILanguageGerman) language = kUILanguageEnglish;
+  for (const TFormText& text : SettingsFormTexts(language)) {
+    const QString value = Q(text.text);
+    if (text.control == kSettingsFormName) {
+      setWindowTitle(value);
+      continue;
+    }
+    const QString name = Q(text.control);
+    if (text.control.rfind("mi", 0) == 0) {
+      if (QAction* action = MenuItem(text.control.c_str())) action->setText(value);
+      continue;
+    }
+    QWidget* control = findChild<QWidget*>(name);
+    if (!control) continue;
+    if (const int page = ui_->pcSettings->indexOf(control); page >= 0) {
+      ui_->pcSettings->setTabText(page, value);
+    } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+      // Relabelling keeps the selection.
+      if (text.item >= 0 && text.item < list->count()) list->setItemText(text.item, value);
+    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+      group->setTitle(value);
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+      label->setText(value);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+      button->setText(value);
+    }
+  }
+  ui_->laNoTrayNote->setText(NoTrayNote(language));
+  uiLanguage_ = language;
+}
+
+void TSettings::UpdateNoTrayNote() {
+  ui_->laNoTrayNote->setVisible(!platform_.trayAvailable());
+}
+
+void TSettings::showEvent(QShowEvent* event) {
+  UpdateNoTrayNote();
+  QWidget::showEvent(event);
+}
+
+// --- Tray menu ----------------------------------------------------------------------
+
+void TSettings::SetDefaultTrayItem(int type) {
+  static constexpr const char* kItems[] = {"miSettings", "miTranslation", "miWebsiteTranslation"};
+  if (type < 0 || type > 2) return;
+  if (QAction* item = MenuItem(kItems[type])) poTrayMenu_->setDefaultAction(item);
+}
+
+template <typename Wnd>
+void TSettings::ShowSecondaryWindow(QPointer<Wnd>& window) {
+  if (!window) {
+    window = new Wnd(*this, this);
+    window->ApplyTexts();
+    window->show();
+  }
+  if (window->isMinimized()) window->showNormal();
+  window->raise();
+  window->activateWindow();
+}
+
+template <typename Wnd>
+void TSettings::ReleaseSecondaryWindow(QPointer<Wnd>& window) {
+  if (!window) return;
+  window->deleteLater();
+  window = nullptr;
+}
+
+void TSettings::ShowTranslationWnd() {
+  ShowSecondaryWindow(translationWnd_);
+}
+
+void TSettings::ShowWebsiteTranslationWnd() {
+  ShowSecondaryWindow(websiteTranslationWnd_);
+}
+
+void TSettings::miInfoClick() {
+  ShowSecondaryWindow(infoWnd_);
+}
+
+void TSettings::TranslationWndClosed() {
+  ReleaseSecondaryWindow(translationWnd_);
+}
+
+void TSettings::WebsiteTranslationWndClosed() {
+  ReleaseSecondaryWindow(websiteTranslationWnd_);
+}
+
+void TSettings::InfoWndClosed() {
+  ReleaseSecondaryWindow(infoWnd_);
+}
+
+TTranslationWnd* TSettings::TranslationWindow() const {
+  return translationWnd_.data();
+}
+
+TWebsiteTranslationWnd* TSettings::WebsiteTranslationWindow() const {
+  return websiteTranslationWnd_.data();
+}
+
+TInfoWnd* TSettings::InfoWindow() const {
+  return infoWnd_.data();
+}
+
+void TSettings::miSettingsClick() {
+  cTrayIcon_->RestoreMainWindow();
+}
+
+void TSettings::miCallHelpClick() {
+  helpViewer_->ShowTableOfContents();
+}
+
+void TSettings::miSearchForUpdateClick() {
+  platform_.shell.Open(UpdatePageUrl(Hosts(), versionString_, buildNumber_));
+}
+
+// --- Help -----------------------------------------------------------------------------
+
+int TSettings::HelpContextOf(const QWidget* control) const {
+  for (const QWidget* widget = control; widget && widget != this; widget = widget->parentWidget()) {
+    const QVariant context = widget->property("helpContext");
+    if (context.isValid()) return context.toInt();
+    // The page bar and frame stand for the page shown.
+    if (widget == ui_->pcSettings) {
+      const QVariant shown = ui_->pcSettings->currentWidget()->property("helpContext");
+      return shown.isValid() ? shown.toInt() : kFormHelpContext;
+    }
+  }
+  return kFormHelpContext;
+}
+
+void TSettings::ShowHelpContext(int context) {
+  helpViewer_->DisplayHelpByContext(context, helpViewer_->CurrentHelpFile());
+}
+
+void TSettings::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1 && (event->modifiers() & ~Qt::KeypadModifier) == 0) {
+    event->accept();
+    ShowHelpContext(HelpContextOf(QApplication::focusWidget()));
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+bool TSettings::event(QEvent* event) {
+  // The title bar's help button: a click on a control opens its page's help.
+  if (event->type() == QEvent::QueryWhatsThis) {
+    event->accept();
+    return true;
+  }
+  if (event->type() == QEvent::WhatsThis) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    event->accept();
+    ShowHelpContext(HelpContextOf(childAt(help->pos())));
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+// --- What the windows and the hotkey translations read ----------------------------------
+
+TProxySettings TSettings::ProxyValues() const {
+  return {cHttp_->Proxy, cHttp_->ProxyPort, cHttp_->ProxyUsername, cHttp_->ProxyPassword};
+}
+
+TServiceHosts TSettings::Hosts() const {
+  return ReadServiceHosts(*ini_);
+}
+
+TQuickOptions TSettings::QuickOptions() const {
+  TQuickOptions options;
+  options.showBalloonHint = ui_->cbShowBalloonHint->isChecked();
+  options.notifyBalloonHint = ui_->cbNotifyBalloonHint->isChecked();
+  options.translationMsgBox = ui_->cbTranslationMsgBox->isChecked();
+  options.copyToClipboard = ui_->cbCopyToClipboard->isChecked();
+  return options;
+}
+
+int TSettings::QuickPairListPosition(int hotkey) const {
+  return (hotkey == 1 ? ui_->cbQuickLang1 : ui_->cbQuickLang2)->currentIndex();
+}
+
+TFileOptions TSettings::FileOptions() const {
+  TFileOptions options;
+  options.saveAs = cSaveDialog_.fileName;
+  options.program = cOpenDialog_.fileName;
+  options.startAssocProgram = ui_->rbStartAssocProgram->isChecked();
+  options.overwriteWoPrompt = ui_->cbOverwritewoPrompt->isChecked();
+  options.filePair = filePair_;
+  return options;
+}
+
+// --- Hotkeys --------------------------------------------------------------------------
+
+void TSettings::cHotKey1HotKey(TGlobalHotKey& sender) {
+  hotKeyTranslations_->QuickTranslation(&sender == cHotKey1_.get() ? 1 : 2);
+}
+
+void TSettings::cHotKeyFileHotKey(TGlobalHotKey& /*sender*/) {
+  hotKeyTranslations_->FileTranslation();
+}
+
+}  // namespace parlumo

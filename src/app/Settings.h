@@ -1,0 +1,261 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "desktop/AltKeyRepaintFix.h"
+#include "desktop/ClipboardWatch.h"
+#include "desktop/DesktopShell.h"
+#include "desktop/GlobalHotKey.h"
+#include "desktop/HtmlHelpViewer.h"
+#include "desktop/IconHide.h"
+#include "desktop/Keyboard.h"
+#include "desktop/MainInstance.h"
+#include "desktop/TrayIcon.h"
+#include "hotkeys/HotKeyHost.h"
+#include "net/HttpClient.h"
+#include "runtime/EventLoop.h"
+#include "runtime/IniFile.h"
+#include "translate/Parser.h"
+#include "ui/WindowHost.h"
+
+class QAction;
+class QMenu;
+
+namespace Ui {
+class TSettings;
+}
+
+namespace parlumo {
+
+class QtTrayApplication;
+class QtTrayMenu;
+class QtTaskbarWindow;
+class THotKeyTranslations;
+class TTranslationWnd;
+class TWebsiteTranslationWnd;
+class TInfoWnd;
+
+// A file dialog of the main form as the settings keep it: its file name is
+// the setting, the rest describes the dialog the browse button runs.
+struct TFileDialog {
+  enum class Kind { Open, Save };
+  Kind kind = Kind::Open;
+  std::string fileName;
+  std::string title;
+  // Description and pattern alternating, separated by "|" ("Text files|*.txt").
+  std::string filter;
+  std::string defaultExt;  // without the dot; empty for none
+};
+
+// The desktop pieces the main form works over. main() passes the real Qt and
+// X11 adapters; the tests pass fakes. Every reference must outlive the form.
+struct TSettingsPlatform {
+  EventLoop& loop;
+  HotKeyPlatform& hotKeys;
+  ClipboardPlatform& clipboard;
+  ClipboardChangeWatch& clipboardWatch;
+  KeyboardPlatform& keyboard;
+  DesktopShell& shell;
+  TrayShell& trayShell;
+  InstancePlatform& instance;
+  HelpEngine& help;
+  // The settings file; the program uses SettingsFilePath(CurrentProgramPath()).
+  std::filesystem::path iniPath;
+  // The program file: the autostart entry starts it, the help file is named after it.
+  std::filesystem::path programPath;
+  // Where the autostart entry lives.
+  std::filesystem::path autostartFolder;
+  // Whether balloon hints can be shown now (asked anew on every call).
+  std::function<bool()> balloonTipsAvailable;
+  // Whether a notification area is there now.
+  std::function<bool()> trayAvailable;
+  // Runs a file dialog and gives the chosen name, or nothing when the user
+  // cancelled. Empty: the desktop's own file dialogs.
+  std::function<std::optional<std::string>(const TFileDialog&, QWidget* parent)> runFileDialog;
+  // Ends the program's event loop once the main form has closed. Empty:
+  // QCoreApplication::quit.
+  std::function<void()> terminate;
+};
+
+// The program's main form: normally hidden, it is the settings dialog and owns
+// the tray icon with its menu, the three global hotkeys, the HTTP client, the
+// settings file and the secondary windows. Constructing it is the program's
+// start (the single-instance test, then FormCreate); destroying it is the end
+// (FormDestroy saves the settings).
+class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
+ public:
+  explicit TSettings(const TSettingsPlatform& platform);
+  ~TSettings() override;
+  TSettings(const TSettings&) = delete;
+  TSettings& operator=(const TSettings&) = delete;
+
+  // The application title that identifies a running copy.
+  static constexpr const char* kApplicationTitle = "Parlumo 2.5";
+  // The window class of the identity (the main form's class name).
+  static constexpr const char* kApplicationClass = "TSettings";
+
+  // Whether the message loop is to show the form when it starts: start-up
+  // type 3, or no notification area to reach the program by.
+  bool ShowAtStart() const { return showAtStart_; }
+
+  // Handlers of the lifecycle.
+  void miCloseClick();
+  // The desktop session ends (or the program is told to stop): closing is
+  // allowed, the form closes and the program ends.
+  void EndSession();
+  // Another start of the program asks this copy to come forward.
+  void BringForward();
+
+  // Settings store.
+  void SaveSettings();
+  bool GetAutostart() const;
+  void SetAutostart(bool on);
+  bool BalloonTipsAvailable() const override;
+
+  // Settings dialog.
+  void ActivateApplyBtn();
+  void ApplySettings();
+  void btnOKClick();
+  void AbortSettings();
+  void btnSearchFileClick();
+  void btnSearchProgClick();
+
+  // Tray menu.
+  void ShowTranslationWnd();
+  void ShowWebsiteTranslationWnd();
+  void miInfoClick();
+  void miSettingsClick();
+  void miCallHelpClick();
+  void miSearchForUpdateClick();
+  void SetDefaultTrayItem(int type);
+
+  // Interface language: relabels every control and makes it the current one.
+  void ApplyInterfaceLanguage(int language);
+
+  // The F1 help of a control: its page's help context (1000 outside the pages).
+  int HelpContextOf(const QWidget* control) const;
+  void ShowHelpContext(int context) override;
+
+  // TWindowHost
+  TIniFile& Ini() override { return *ini_; }
+  int UILanguage() const override { return uiLanguage_; }
+  TProxySettings ProxyValues() const override;
+  TServiceHosts Hosts() const override;
+  EventLoop& Loop() override { return platform_.loop; }
+  DesktopShell& Shell() override { return platform_.shell; }
+  ClipboardPlatform& Clipboard() override { return platform_.clipboard; }
+  void TranslationWndClosed() override;
+  void WebsiteTranslationWndClosed() override;
+  void InfoWndClosed() override;
+  std::string VersionString() const override { return versionString_; }
+  int BuildNumber() const override { return buildNumber_; }
+
+  // THotKeyHost
+  TQuickOptions QuickOptions() const override;
+  int QuickPair(int hotkey) const override { return hotkey == 1 ? quickPair1_ : quickPair2_; }
+  int QuickPairListPosition(int hotkey) const override;
+  TFileOptions FileOptions() const override;
+
+  // For the tests and the program's wiring: the components and the pieces of
+  // the form.
+  Ui::TSettings& Form() { return *ui_; }
+  QMenu& TrayMenu() { return *poTrayMenu_; }
+  TTrayIcon& TrayIcon() { return *cTrayIcon_; }
+  THttpClient& Http() { return *cHttp_; }
+  TGlobalHotKey& HotKey1() { return *cHotKey1_; }
+  TGlobalHotKey& HotKey2() { return *cHotKey2_; }
+  TGlobalHotKey& HotKeyFile() { return *cHotKeyFile_; }
+  const TFileDialog& OpenDialog() const { return cOpenDialog_; }
+  const TFileDialog& SaveDialog() const { return cSaveDialog_; }
+  int FilePair() const { return filePair_; }
+  TTranslationWnd* TranslationWindow() const;
+  TWebsiteTranslationWnd* WebsiteTranslationWindow() const;
+  TInfoWnd* InfoWindow() const;
+  QAction* MenuItem(const char* name) const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  class FormsAdapter;
+  class HelpHostAdapter;
+
+  void CreateForm();
+  void CreateTrayMenu();
+  void ConnectChangeHandlers();
+  void FormCreate();
+  void LoadFirstSettings();
+  void LoadRemainingSettings();
+  void FormDestroy();
+  bool FormCloseQuery();
+  void cHotKey1HotKey(TGlobalHotKey& sender);
+  void cHotKeyFileHotKey(TGlobalHotKey& sender);
+  bool RunFileDialog(TFileDialog& dialog);
+  void UpdateNoTrayNote();
+  // The message box the framework shows for a failure that ends a handler.
+  void ShowFailure(const std::exception& failure);
+  template <typename Wnd>
+  void ShowSecondaryWindow(QPointer<Wnd>& window);
+  template <typename Wnd>
+  void ReleaseSecondaryWindow(QPointer<Wnd>& window);
+
+  TSettingsPlatform platform_;
+  std::unique_ptr<Ui::TSettings> ui_;
+
+  // Components, in the order the form creates them.
+  std::unique_ptr<QtTrayApplication> trayApplication_;
+  std::unique_ptr<TTrayIcon> cTrayIcon_;
+  QMenu* poTrayMenu_ = nullptr;  // owned by the form
+  std::unique_ptr<QtTrayMenu> trayMenu_;
+  std::unique_ptr<QtTaskbarWindow> taskbarWindow_;
+  std::unique_ptr<IconHideState> iconHideState_;
+  std::unique_ptr<TIconHide> cIconHide_;
+  std::unique_ptr<TMainInstance> cMainInstance_;
+  std::unique_ptr<THttpClient> cHttp_;
+  std::unique_ptr<TGlobalHotKey> cHotKey1_;
+  std::unique_ptr<TGlobalHotKey> cHotKey2_;
+  std::unique_ptr<TGlobalHotKey> cHotKeyFile_;
+  TParser cParser_;
+  TFileDialog cOpenDialog_;
+  TFileDialog cSaveDialog_;
+  std::unique_ptr<HelpHostAdapter> helpHost_;
+  std::unique_ptr<THtmlHelpViewer> helpViewer_;
+  std::unique_ptr<FormsAdapter> formsPlatform_;
+  std::unique_ptr<TAltKeyRepaintFix> altKeyRepaintFix_;
+  std::unique_ptr<THotKeyTranslations> hotKeyTranslations_;
+
+  std::unique_ptr<TIniFile> ini_;
+  int uiLanguage_ = 1;
+  int quickPair1_ = 0;
+  int quickPair2_ = 0;
+  int filePair_ = 0;
+  std::string versionString_;
+  int buildNumber_ = 0;
+  bool sessionEnding_ = false;
+  bool closeRequested_ = false;
+  bool showAtStart_ = false;
+  bool destroyed_ = false;
+
+  QPointer<TTranslationWnd> translationWnd_;
+  QPointer<TWebsiteTranslationWnd> websiteTranslationWnd_;
+  QPointer<TInfoWnd> infoWnd_;
+  Lifetime lifetime_;
+};
+
+// The version text of the compiled-in version: the first partCount numbers
+// joined by "." (0 or more than 4 counts as 4); each number after the first is
+// written with at least one digit.
+std::string GetVersionString(int partCount);
+// The build number: the fourth number of the compiled-in version.
+int GetBuildNumber();
+
+}  // namespace parlumo

@@ -1,0 +1,115 @@
+// parlumo: the tray-resident translator. Builds the desktop adapters, runs the
+// single-instance test and the main form, and turns the end of the session
+// into an orderly close.
+#include <QApplication>
+#include <QMessageBox>
+#include <QSessionManager>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/EndSessionSignals.h"
+#include "app/QtClipboardWatch.h"
+#include "app/Settings.h"
+#include "platform/linux/Autostart.h"
+#include "platform/linux/HelpPages.h"
+#include "platform/linux/InstanceChannel.h"
+#include "platform/qt/QtDesktop.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtTray.h"
+#include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11Keyboard.h"
+#include "runtime/SettingsPath.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The help pages: beside the program (a build or portable folder), installed
+// under share/, or in the source tree this program was built from.
+fs::path HelpRoot(const fs::path& program) {
+  const fs::path folder = program.parent_path();
+  std::error_code ec;
+  for (const fs::path& candidate :
+       {folder / "help", folder.parent_path() / "share" / "parlumo" / "help",
+        fs::path(PARLUMO_SOURCE_HELP_DIR)}) {
+    if (fs::is_directory(candidate, ec)) return candidate;
+  }
+  return folder / "help";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("parlumo"));
+  QApplication::setApplicationVersion(QStringLiteral(PARLUMO_VERSION));
+  // The program lives in the tray: closing its last window does not end it.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  parlumo::QtEventLoop loop;
+  const fs::path program = parlumo::CurrentProgramPath();
+  const std::vector<std::string> parameters(argv + 1, argv + argc);
+  parlumo::LinuxInstancePlatform instance(loop, parlumo::TSettings::kApplicationTitle,
+                                          parlumo::TSettings::kApplicationClass, parameters);
+
+  std::unique_ptr<parlumo::X11HotKeyPlatform> hotKeys =
+      parlumo::X11HotKeyPlatform::ForApplication();
+  std::unique_ptr<parlumo::X11Keyboard> keyboard = parlumo::X11Keyboard::ForApplication();
+  if (!hotKeys || !keyboard) {
+    QMessageBox::critical(nullptr, QString::fromLatin1(parlumo::TSettings::kApplicationTitle),
+                          QStringLiteral("Parlumo needs an X11 display: its hotkeys and the "
+                                         "copying of marked text work through the X server."));
+    return 1;
+  }
+
+  parlumo::QtClipboard clipboard;
+  parlumo::QtClipboardWatch clipboardWatch;
+  parlumo::QtDesktopShell shell;
+  parlumo::QtTrayShell trayShell;
+  parlumo::TSettings* mainForm = nullptr;
+  parlumo::HelpPagesEngine help(
+      HelpRoot(program), [&mainForm] { return mainForm ? mainForm->UILanguage() : 1; },
+      [&shell](const std::string& url) { shell.Open(url); });
+
+  parlumo::TSettingsPlatform platform{
+      .loop = loop,
+      .hotKeys = *hotKeys,
+      .clipboard = clipboard,
+      .clipboardWatch = clipboardWatch,
+      .keyboard = *keyboard,
+      .shell = shell,
+      .trayShell = trayShell,
+      .instance = instance,
+      .help = help,
+      .iniPath = parlumo::SettingsFilePath(program),
+      .programPath = program,
+      .autostartFolder = parlumo::AutostartFolder(),
+      .balloonTipsAvailable = parlumo::TrayMessagesAvailable,
+      .trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); },
+      .runFileDialog = nullptr,
+      .terminate =
+          [&loop] {
+            // Waits under way (a translation's exchange, a message box) give up.
+            loop.SetTerminating();
+            QCoreApplication::quit();
+          },
+  };
+  // A second copy hands over and ends inside this construction.
+  parlumo::TSettings settings(platform);
+  mainForm = &settings;
+  shell.SetMainForm(&settings);
+  instance.OnBringForward = [&settings] { settings.BringForward(); };
+
+  // The end of the session: the signals a session or service manager sends,
+  // and the X session manager's request to save.
+  parlumo::TEndSessionSignals endSignals(loop, [&settings] { settings.EndSession(); });
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &settings,
+                   [&settings](QSessionManager&) { settings.EndSession(); });
+
+  if (settings.ShowAtStart()) settings.show();
+  const int status = QApplication::exec();
+  mainForm = nullptr;
+  return status;
+}
