@@ -15,6 +15,7 @@
 #include "platform/linux/Autostart.h"
 #include "platform/linux/HelpPages.h"
 #include "platform/linux/InstanceChannel.h"
+#include "platform/linux/LocalService.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtTray.h"
@@ -25,19 +26,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// The help pages: beside the program (a build or portable folder), installed
-// under share/, or in the source tree this program was built from.
-fs::path HelpRoot(const fs::path& program) {
-  const fs::path folder = program.parent_path();
-  std::error_code ec;
-  for (const fs::path& candidate :
-       {folder / "help", folder.parent_path() / "share" / "parlumo" / "help",
-        fs::path(PARLUMO_SOURCE_HELP_DIR)}) {
-    if (fs::is_directory(candidate, ec)) return candidate;
-  }
-  return folder / "help";
-}
 
 }  // namespace
 
@@ -70,7 +58,7 @@ int main(int argc, char** argv) {
   parlumo::QtTrayShell trayShell;
   parlumo::TSettings* mainForm = nullptr;
   parlumo::HelpPagesEngine help(
-      HelpRoot(program), [&mainForm] { return mainForm ? mainForm->UILanguage() : 1; },
+      parlumo::FindHelpRoot(program), [&mainForm] { return mainForm ? mainForm->UILanguage() : 1; },
       [&shell](const std::string& url) { shell.Open(url); });
 
   parlumo::TSettingsPlatform platform{
@@ -107,6 +95,14 @@ int main(int argc, char** argv) {
   parlumo::TEndSessionSignals endSignals(loop, [&settings] { settings.EndSession(); });
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &settings,
                    [&settings](QSessionManager&) { settings.EndSession(); });
+
+  // The local service comes with the program: started where the settings name
+  // a loopback address nothing listens on, stopped at the end only when this
+  // copy started it. The start does not wait for it.
+  parlumo::TLocalService localService(loop, settings.Hosts().service,
+                                      parlumo::TLocalService::DefaultCandidates(program),
+                                      parlumo::TLocalService::DefaultLog());
+  localService.Start();
 
   if (settings.ShowAtStart()) settings.show();
   const int status = QApplication::exec();

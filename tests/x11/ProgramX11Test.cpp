@@ -1,0 +1,192 @@
+// The desktop program itself, started as a user starts it, on the private X
+// server with trayer as the notification area: its icon, the tray menu, a second
+// copy, the end of the session, a desktop without a notification area, and the
+// local service it starts.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <string>
+
+#include "ServiceProcess.h"
+#include "x11/ProgramX11Support.h"
+
+namespace parlumo::x11test {
+namespace {
+
+bool Listening(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+  ::close(fd);
+  return ok;
+}
+
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  socklen_t length = sizeof(address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+// The program's visible windows (xdotool counts those with its process id).
+int VisibleWindowsOf(qint64 pid) {
+  QProcess search;
+  search.start("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid)});
+  search.waitForFinished(10000);
+  return static_cast<int>(
+      QString::fromUtf8(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts).size());
+}
+
+void ClickAt(const test::ScreenRect& at, const QString& button, int repeat) {
+  MovePointer(QPoint(at.CenterX(), at.CenterY()));
+  Xdotool({"click", "--repeat", QString::number(repeat), "--delay", "60", button});
+}
+
+class ProgramX11Test : public ::testing::Test {
+ protected:
+  // Settings naming the running service, in German, showing only the icon.
+  std::string Ini(const std::string& more = {}) const {
+    return "[General]\nStartupType=0\n[Languages]\nInterfaceLanguage=1\n[Service]\nHost=" +
+           service_.HostPort() + "\nVendorHost=" + service_.HostPort() +
+           "\nProviderHost=" + service_.HostPort() + "\n" + more;
+  }
+
+  testing::ServiceProcess service_;
+};
+
+TEST_F(ProgramX11Test, IconInTheTrayDoubleClickRunsTheDefaultItemRightClickShowsTheMenu) {
+  // Double-click: the text translation window.
+  ProgramRun program(Ini("[General]\nTrayIconType=1\n"));
+  ASSERT_TRUE(program.Start());
+  const auto icon = program.WaitForTrayIcon();
+  ASSERT_TRUE(icon) << program.Output().toStdString();
+  EXPECT_TRUE(WindowsNamed("^Einstellungen$").empty()) << "StartupType 0 shows only the icon";
+
+  ClickAt(*icon, "1", 2);
+  EXPECT_FALSE(WaitForWindowNamed("^Textübersetzung$").isEmpty());
+  // The same item again raises that window instead of opening a second one.
+  ClickAt(*icon, "1", 2);
+  Pump(500);
+  EXPECT_EQ(WindowsNamed("^Textübersetzung$").size(), 1u);
+
+  // Right click: the menu opens as one more window of the program.
+  const int before = VisibleWindowsOf(program.Pid());
+  ClickAt(*icon, "3", 1);
+  EXPECT_TRUE(WaitUntil([&] { return VisibleWindowsOf(program.Pid()) > before; }));
+  Pump(300);
+  SaveScreenshot("program-tray-menu.png");
+  Xdotool({"key", "Escape"});
+  EXPECT_TRUE(WaitUntil([&] { return VisibleWindowsOf(program.Pid()) == before; }));
+
+  program.Signal(SIGTERM);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(program.ExitCode(), 0) << program.Output().toStdString();
+}
+
+TEST_F(ProgramX11Test, ASecondCopyHandsOverBringsTheFirstForwardAndEnds) {
+  ProgramRun program(Ini());
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(program.WaitForTrayIcon()) << program.Output().toStdString();
+  ASSERT_TRUE(WindowsNamed("^Einstellungen$").empty());
+
+  QProcess copy;
+  ASSERT_TRUE(program.StartSecondCopy(copy));
+  ASSERT_TRUE(copy.waitForFinished(15000));
+  EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(copy.exitCode(), 0) << copy.readAll().toStdString();
+  // The first copy comes forward with its settings dialog.
+  EXPECT_FALSE(WaitForWindowNamed("^Einstellungen$").isEmpty());
+  EXPECT_EQ(program.Process().state(), QProcess::Running);
+}
+
+TEST_F(ProgramX11Test, EndOfTheSessionSavesTheSettingsAndEndsWithStatusZero) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    // An out-of-range pair stays as it is; the keys the program writes appear.
+    ProgramRun program(Ini("[Languages]\nQuickTranslation1=15\n"));
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.WaitForTrayIcon()) << program.Output().toStdString();
+    program.Signal(signal);
+    ASSERT_TRUE(program.WaitForExit()) << signal;
+    EXPECT_FALSE(program.CrashedOrKilled()) << signal;
+    EXPECT_EQ(program.ExitCode(), 0) << signal << program.Output().toStdString();
+    const std::string ini = program.IniText();
+    EXPECT_NE(ini.find("QuickTranslation1=15"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("ShowBalloonHint=1"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("StartupType=0"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("InterfaceLanguage=1"), std::string::npos) << ini;
+  }
+}
+
+TEST_F(ProgramX11Test, WithoutANotificationAreaTheDialogShowsAndTheIconComesWithTheTray) {
+  // A second X server of our own, without trayer at first.
+  QProcess xvfb;
+  xvfb.setProcessChannelMode(QProcess::SeparateChannels);
+  xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+  ASSERT_TRUE(xvfb.waitForStarted());
+  ASSERT_TRUE(WaitUntil([&] { return xvfb.canReadLine(); }, 10000));
+  const QString display = ":" + QString::fromUtf8(xvfb.readLine()).trimmed();
+
+  ProgramRun program(Ini());
+  ASSERT_TRUE(program.Start({"DISPLAY=" + display}));
+  auto windowsOn = [&](const QString& regex) {
+    QProcess search;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display);
+    search.setProcessEnvironment(environment);
+    search.start("xdotool", {"search", "--onlyvisible", "--name", regex});
+    search.waitForFinished(10000);
+    return !search.readAllStandardOutput().trimmed().isEmpty();
+  };
+  // StartupType 0 would show nothing: the dialog keeps the program reachable.
+  EXPECT_TRUE(WaitUntil([&] { return windowsOn("^Einstellungen$"); }, 15000))
+      << program.Output().toStdString();
+
+  QProcess trayer;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("DISPLAY", display);
+  trayer.setProcessEnvironment(environment);
+  trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                          "120", "--heighttype", "pixel", "--height", "32"});
+  ASSERT_TRUE(trayer.waitForStarted());
+  test::TrayProbe probe(display.toUtf8().constData());
+  EXPECT_TRUE(WaitUntil([&] { return probe.IconOf(static_cast<pid_t>(program.Pid())).has_value(); },
+                        15000));
+
+  program.Signal(SIGTERM);
+  EXPECT_TRUE(program.WaitForExit());
+  EXPECT_EQ(program.ExitCode(), 0);
+  trayer.kill();
+  trayer.waitForFinished();
+  xvfb.terminate();
+  xvfb.waitForFinished();
+}
+
+TEST_F(ProgramX11Test, StartsTheLocalServiceWhereNothingListensAndStopsItAtTheEnd) {
+  const int port = FreePort();
+  const std::string host = "127.0.0.1:" + std::to_string(port);
+  ProgramRun program("[General]\nStartupType=0\n[Service]\nHost=" + host + "\n");
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(program.WaitForTrayIcon()) << program.Output().toStdString();
+  EXPECT_TRUE(WaitUntil([&] { return Listening(port); }, 20000)) << program.Output().toStdString();
+
+  program.Signal(SIGTERM);
+  ASSERT_TRUE(program.WaitForExit());
+  EXPECT_EQ(program.ExitCode(), 0);
+  EXPECT_TRUE(WaitUntil([&] { return !Listening(port); }, 5000));
+}
+
+}  // namespace
+}  // namespace parlumo::x11test
