@@ -271,7 +271,8 @@ TSettings::~TSettings() {
   delete translationWnd_.data();
   delete websiteTranslationWnd_.data();
   delete infoWnd_.data();
-  if (trayApplication_) trayApplication_->SetMainForm(nullptr);
+  // The components go in the reverse order of their creation, the tray icon
+  // before the application adapter whose window it hooks.
 }
 
 void TSettings::CreateForm() {
@@ -831,7 +832,7 @@ void TSettings::ShowHelpContext(int context) {
 void TSettings::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_F1 && (event->modifiers() & ~Qt::KeypadModifier) == 0) {
     event->accept();
-    ShowHelpContext(HelpContextOf(QApplication::focusWidget()));
+    ShowHelpContext(HelpContextOf(focusWidget()));
     return;
   }
   QWidget::keyPressEvent(event);
