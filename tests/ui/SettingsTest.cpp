@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <filesystem>
@@ -820,6 +821,10 @@ TEST_F(SettingsTest, PagesAndTrayMenuInBothLanguages) {
     Start();
     settings->show();
     QTabWidget* pages = Form().pcSettings;
+    // Every page's tab shows whole, without scroll arrows.
+    const QRect lastTab = pages->tabBar()->tabRect(pages->count() - 1);
+    EXPECT_LE(lastTab.right(), pages->tabBar()->width());
+    EXPECT_LE(pages->tabBar()->width(), pages->width());
     for (int page = 0; page < pages->count(); ++page) {
       pages->setCurrentIndex(page);
       QCoreApplication::processEvents();
