@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "app/EndSessionSignals.h"
-#include "app/QtClipboardWatch.h"
 #include "app/Settings.h"
 #include "platform/linux/Autostart.h"
 #include "platform/linux/HelpPages.h"
 #include "platform/linux/InstanceChannel.h"
+#include "platform/qt/QtClipboardWatch.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtTray.h"
