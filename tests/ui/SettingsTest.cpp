@@ -27,6 +27,7 @@
 #include "net/Encryption.h"
 #include "platform/qt/QtEventLoop.h"
 #include "support/TempFolder.h"
+#include "text/LanguageText.h"
 #include "ui/InfoWnd.h"
 #include "ui/TranslationWnd.h"
 #include "ui/WebsiteTranslationWnd.h"
@@ -537,10 +538,17 @@ TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
   EXPECT_EQ(Form().cbStartupType->currentText(), "Webseitenübersetzung anzeigen");
   EXPECT_EQ(Form().cbStartupOnWindows->text(), "Dieses Programm bei der Anmeldung starten");
 
+  settings->ShowTranslationWnd();
+  settings->miInfoClick();
+  ASSERT_NE(settings->TranslationWindow(), nullptr);
+  EXPECT_EQ(settings->TranslationWindow()->windowTitle().toStdString(), LanguageText(1, 100));
   Choose(Form().cbProgramLanguage, 0);
   EXPECT_EQ(settings->UILanguage(), 1) << "not before Apply";
   settings->ApplySettings();
   EXPECT_EQ(settings->UILanguage(), 0);
+  // The open windows take the new language too.
+  EXPECT_EQ(settings->TranslationWindow()->windowTitle().toStdString(), LanguageText(0, 100));
+  EXPECT_EQ(settings->InfoWindow()->windowTitle().toStdString(), LanguageText(0, 300));
   EXPECT_EQ(settings->windowTitle(), "Settings");
   EXPECT_EQ(Form().btnCancel->text(), "Cancel");
   EXPECT_EQ(Form().btnApply->text(), "&Apply");
@@ -639,7 +647,8 @@ TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
   settings->MenuItem("miTranslation")->trigger();
   EXPECT_EQ(settings->TranslationWindow(), first.data()) << "raised, not created again";
 
-  settings->TranslationWndClosed();
+  // The window tells the main form when it closes.
+  first->close();
   EXPECT_EQ(settings->TranslationWindow(), nullptr);
   EXPECT_NE(first, nullptr) << "released later, not inside the call";
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -651,9 +660,17 @@ TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
   settings->MenuItem("miInfo")->trigger();
   QPointer<TInfoWnd> info = settings->InfoWindow();
   ASSERT_NE(info, nullptr);
-  settings->InfoWndClosed();
+  info->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(info, nullptr);
+  EXPECT_EQ(settings->InfoWindow(), nullptr);
+
+  settings->MenuItem("miWebsiteTranslation")->trigger();
+  QPointer<TWebsiteTranslationWnd> website = settings->WebsiteTranslationWindow();
+  ASSERT_NE(website, nullptr);
+  website->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(website, nullptr);
 }
 
 TEST_F(SettingsTest, UpdateCheckOpensThePageOfTheCompiledVersion) {
@@ -746,6 +763,15 @@ TEST_F(SettingsTest, BrowseButtonsPutTheChoiceInForceAtOnce) {
   EXPECT_EQ(dialogsRun[1].title, "Choose program");
   EXPECT_EQ(dialogsRun[1].kind, TFileDialog::Kind::Open);
   EXPECT_FALSE(Form().btnApply->isEnabled()) << "a cancelled dialog changes nothing";
+}
+
+TEST(FileDialogFiltersTest, WindowsPatternsAsTheDesktopDialogTakesThem) {
+  EXPECT_EQ(FileDialogNameFilters(LanguageText(0, 701)),
+            QStringList({"Text files (*.txt)", "Richtext files (*.rtf)", "All files (*)"}));
+  // Programs here have no extension: both entries offer every file.
+  EXPECT_EQ(FileDialogNameFilters(LanguageText(0, 703)),
+            QStringList({"Programs (*)", "All files (*)"}));
+  EXPECT_EQ(FileDialogNameFilters("Pictures|*.png;*.jpg"), QStringList({"Pictures (*.png *.jpg)"}));
 }
 
 TEST_F(SettingsTest, HelpOpensThePageContextOfTheControl) {
