@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <QTimer>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -105,8 +106,11 @@ int main(int argc, char** argv) {
   // The end of the session: the signals a session or service manager sends,
   // and the X session manager's request to save.
   parlumo::TEndSessionSignals endSignals(loop, [&settings] { settings.EndSession(); });
+  // The session manager is answered first; the program ends right after.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &settings,
-                   [&settings](QSessionManager&) { settings.EndSession(); });
+                   [&settings](QSessionManager&) {
+                     QTimer::singleShot(0, &settings, [&settings] { settings.EndSession(); });
+                   });
 
   if (settings.ShowAtStart()) settings.show();
   const int status = QApplication::exec();
