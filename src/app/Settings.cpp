@@ -100,9 +100,9 @@ bool IsProgramPattern(const QString& pattern) {
   return kPrograms.contains(pattern.trimmed(), Qt::CaseInsensitive);
 }
 
-// A filter of the form "description|patterns|..." as Qt's name filters: the
-// patterns in parentheses, "*.*" as "*".
-QStringList NameFilters(const std::string& filter) {
+}  // namespace
+
+QStringList FileDialogNameFilters(const std::string& filter) {
   const QStringList parts = Q(filter).split(QLatin1Char('|'));
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -123,6 +123,8 @@ QStringList NameFilters(const std::string& filter) {
   return filters;
 }
 
+namespace {
+
 std::optional<std::string> RunDesktopFileDialog(const TFileDialog& request, QWidget* parent) {
   QFileDialog dialog(parent, Q(request.title));
   const bool save = request.kind == TFileDialog::Kind::Save;
@@ -132,7 +134,7 @@ std::optional<std::string> RunDesktopFileDialog(const TFileDialog& request, QWid
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
   dialog.setOption(QFileDialog::ReadOnly, false);
-  dialog.setNameFilters(NameFilters(request.filter));
+  dialog.setNameFilters(FileDialogNameFilters(request.filter));
   if (!request.defaultExt.empty()) dialog.setDefaultSuffix(Q(request.defaultExt));
   if (!request.fileName.empty()) dialog.selectFile(Q(request.fileName));
   dialog.setSizeGripEnabled(true);
@@ -271,7 +273,8 @@ TSettings::~TSettings() {
   delete translationWnd_.data();
   delete websiteTranslationWnd_.data();
   delete infoWnd_.data();
-  if (trayApplication_) trayApplication_->SetMainForm(nullptr);
+  // The components go in the reverse order of their creation, the tray icon
+  // before the application adapter whose window it hooks.
 }
 
 void TSettings::CreateForm() {
@@ -831,7 +834,7 @@ void TSettings::ShowHelpContext(int context) {
 void TSettings::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_F1 && (event->modifiers() & ~Qt::KeypadModifier) == 0) {
     event->accept();
-    ShowHelpContext(HelpContextOf(QApplication::focusWidget()));
+    ShowHelpContext(HelpContextOf(focusWidget()));
     return;
   }
   QWidget::keyPressEvent(event);

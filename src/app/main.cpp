@@ -4,18 +4,19 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <QTimer>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/EndSessionSignals.h"
-#include "app/QtClipboardWatch.h"
 #include "app/Settings.h"
 #include "platform/linux/Autostart.h"
 #include "platform/linux/HelpPages.h"
 #include "platform/linux/InstanceChannel.h"
 #include "platform/linux/LocalService.h"
+#include "platform/qt/QtClipboardWatch.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtTray.h"
@@ -93,8 +94,11 @@ int main(int argc, char** argv) {
   // The end of the session: the signals a session or service manager sends,
   // and the X session manager's request to save.
   parlumo::TEndSessionSignals endSignals(loop, [&settings] { settings.EndSession(); });
+  // The session manager is answered first; the program ends right after.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &settings,
-                   [&settings](QSessionManager&) { settings.EndSession(); });
+                   [&settings](QSessionManager&) {
+                     QTimer::singleShot(0, &settings, [&settings] { settings.EndSession(); });
+                   });
 
   // The local service comes with the program: started where the settings name
   // a loopback address nothing listens on, stopped at the end only when this

@@ -25,10 +25,12 @@ namespace parlumo {
 // the three hotkeys while a translation runs is ignored: the running one is not
 // disturbed and nothing is queued.
 //
-// The exchange runs on cHttp and cParser, with the proxy values cHttp holds.
-// Every interface given to the constructor must outlive the object. The object
-// may be destroyed while a translation waits (in a box or for the service); the
-// translation then ends without touching it again.
+// The exchange runs on cHttp and cParser, with the proxy values cHttp holds;
+// cHttp is expected to be configured as the main form's client (RequestVer
+// "1.0", NoCache false). Every interface given to the constructor must outlive
+// the object and any translation still running in it. The object itself may be
+// destroyed while a translation waits (in a box, for the copy or for the
+// service); the translation then ends without touching it again.
 class THotKeyTranslations {
  public:
   THotKeyTranslations(THotKeyHost& host, EventLoop& loop, THttpClient& cHttp, TParser& cParser,

@@ -56,20 +56,21 @@ constexpr TKeyText kKeyTexts[] = {
     {300, "Program information", "Programminformation"},
     {301, "OK", "OK"},
     {304,
-     "This program uses the translation technology from Google and therefore it needs a "
-     "connection to the Internet. No personal information will be transferred or evaluated.",
-     "Dieses Programm verwendet die Übersetzungstechnologie von Google und benötigt daher eine "
-     "Verbindung zum Internet. Es werden keine persönlichen Daten übertragen oder ausgewertet."},
+     "This program sends only the text to translate and the chosen language pair to the "
+     "configured translation service, by default the local offline service on this computer. "
+     "No personal information will be transferred or evaluated.",
+     "Dieses Programm sendet nur den zu übersetzenden Text und das gewählte Sprachpaar an den "
+     "eingestellten Übersetzungsdienst, standardmäßig den lokalen Offline-Dienst auf diesem "
+     "Computer. Es werden keine persönlichen Daten übertragen oder ausgewertet."},
     {305, "Show more about the sent information",
      "Mehr über die gesendeten Informationen anzeigen"},
     {306,
-     "All functions of this program can be accessed through the Google website. Except the "
-     "translation service there is also a websearch to search for documents, pictures, "
-     "newsgroups, directory and news.",
-     "Alle Funktionen dieses Programms können auch über die Google-Website genutzt werden. "
-     "Neben dem Übersetzungsdienst gibt es dort auch eine Websuche nach Dokumenten, Bildern, "
-     "Newsgroups, Verzeichnissen und Nachrichten."},
-    {307, "Visit the Google website", "Die Google-Website besuchen"},
+     "The translation service's own pages list the language pairs it offers and the "
+     "translation engines it uses.",
+     "Die Seiten des Übersetzungsdienstes selbst nennen die angebotenen Sprachpaare und die "
+     "verwendeten Übersetzungsprogramme."},
+    {307, "Visit the translation service's website",
+     "Die Website des Übersetzungsdienstes besuchen"},
     {308, "Get more information about the language tools",
      "Weitere Informationen zu den Sprachtools erhalten"},
     {309, "Visit the Parlumo website", "Die Parlumo-Website besuchen"},

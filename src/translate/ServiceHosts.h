@@ -32,4 +32,14 @@ std::string UpdatePageUrl(const TServiceHosts& hosts, std::string_view versionSt
 std::string ProviderSiteUrl(const TServiceHosts& hosts);
 std::string LanguageToolsUrl(const TServiceHosts& hosts);
 
+// The service's translation of a web page, the address handed to the browser:
+// http://<service>/translate?u=<address>&langpair=<pair code>&ie=ASCII&oe=ASCII, with
+// the pair of pairIndex (any index outside the pair table means "en|de"). The address
+// (UTF-8, as the user typed it) and the pair code are percent-encoded as form values,
+// a blank as "%20": an address with a query ("?", "&", "="), a fragment ("#") or
+// blanks of its own then reaches the service whole instead of breaking its query.
+// For "http://example.org/a b?x=1&y=2#top" and pair 3:
+// .../translate?u=http%3A%2F%2Fexample.org%2Fa%20b%3Fx%3D1%26y%3D2%23top&langpair=de%7Cfr&ie=ASCII&oe=ASCII
+std::string PageTranslationUrl(const TServiceHosts& hosts, std::string_view address, int pairIndex);
+
 }  // namespace parlumo

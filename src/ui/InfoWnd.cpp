@@ -1,26 +1,93 @@
 #include "ui/InfoWnd.h"
 
 #include <QCloseEvent>
+#include <QPointer>
+#include <QShowEvent>
 
+#include "translate/ServiceHosts.h"
+#include "ui/LinkLabel.h"
 #include "ui/WindowHost.h"
+#include "ui/WindowSupport.h"
+#include "ui_InfoWnd.h"
 
 namespace parlumo {
 
+namespace {
+
+// The help topic about the information the program sends.
+constexpr int kSentInformationHelpContext = 502;
+// The design size of the client area.
+constexpr int kDesignWidth = 384;
+constexpr int kDesignHeight = 314;
+
+}  // namespace
+
 class TInfoWnd::Impl {
  public:
-  explicit Impl(TWindowHost& windowHost) : host(windowHost) {}
+  Impl(TWindowHost& windowHost, QWidget* ownerForm) : host(windowHost), owner(ownerForm) {}
+
   TWindowHost& host;
+  // The main form; deliberately not the Qt parent (see PrepareForm).
+  QPointer<QWidget> owner;
+  Ui::TInfoWndForm ui;
+  bool shownOnce = false;
+  bool closedReported = false;
 };
 
-TInfoWnd::TInfoWnd(TWindowHost& host, QWidget* /*owner*/)
-    : QWidget(nullptr, Qt::Window), impl_(std::make_unique<Impl>(host)) {}
+TInfoWnd::TInfoWnd(TWindowHost& host, QWidget* owner)
+    : QWidget(nullptr), impl_(std::make_unique<Impl>(host, owner)) {
+  Impl& d = *impl_;
+  d.ui.setupUi(this);
+  PrepareForm(*this);
+  d.ui.imgProgramLanguage->setPixmap(windowIcon().pixmap(32, 32));
+
+  // Each link asks the desktop to open its page; whether a browser could be
+  // started is not reported.
+  TWindowHost& h = host;
+  connect(d.ui.laLinkHomepage, &TLinkLabel::clicked, this,
+          [&h] { h.Shell().Open(HomePageUrl(h.Hosts())); });
+  connect(d.ui.laLinkExtendedInfo, &TLinkLabel::clicked, this,
+          [&h] { h.ShowHelpContext(kSentInformationHelpContext); });
+  connect(d.ui.laLinkGoogleWebsite, &TLinkLabel::clicked, this,
+          [&h] { h.Shell().Open(ProviderSiteUrl(h.Hosts())); });
+  connect(d.ui.laLinkGoogleTrans, &TLinkLabel::clicked, this,
+          [&h] { h.Shell().Open(LanguageToolsUrl(h.Hosts())); });
+  connect(d.ui.btnOK, &QPushButton::clicked, this, [this] { close(); });
+}
 
 TInfoWnd::~TInfoWnd() = default;
 
-void TInfoWnd::ApplyTexts() {}
+void TInfoWnd::ApplyTexts() {
+  Impl& d = *impl_;
+  setWindowTitle(HostText(d.host, 300));
+  d.ui.btnOK->setText(HostText(d.host, 301));
+  d.ui.laVersionInfo->setText(HostText(d.host, 302));
+  d.ui.laExtendedInfo->setText(HostText(d.host, 304));
+  d.ui.laLinkExtendedInfo->setText(HostText(d.host, 305));
+  d.ui.laLinkExtendedInfo->MakeLink();
+  d.ui.laGoogleInfo->setText(HostText(d.host, 306));
+  d.ui.laLinkGoogleWebsite->setText(HostText(d.host, 307));
+  d.ui.laLinkGoogleWebsite->MakeLink();
+  d.ui.laLinkGoogleTrans->setText(HostText(d.host, 308));
+  d.ui.laLinkGoogleTrans->MakeLink();
+  d.ui.laLinkHomepage->setText(HostText(d.host, 309));
+  d.ui.laLinkHomepage->MakeLink();
+  FixFormSize(*this, kDesignWidth, kDesignHeight);
+}
+
+void TInfoWnd::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (event->spontaneous() || impl_->shownOnce) return;
+  impl_->shownOnce = true;
+  CentreOnScreen(*this);
+  impl_->ui.btnOK->setFocus(Qt::OtherFocusReason);
+}
 
 void TInfoWnd::closeEvent(QCloseEvent* event) {
-  QWidget::closeEvent(event);
+  event->accept();
+  if (impl_->closedReported) return;
+  impl_->closedReported = true;
+  impl_->host.InfoWndClosed();
 }
 
 }  // namespace parlumo

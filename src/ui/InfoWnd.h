@@ -24,6 +24,7 @@ class TInfoWnd : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   class Impl;

@@ -1,30 +1,137 @@
 #include "ui/WebsiteTranslationWnd.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
+#include <QShortcut>
+#include <QShowEvent>
+#include <exception>
 
+#include "platform/qt/QtText.h"
+#include "text/LanguageText.h"
+#include "translate/LanguagePairs.h"
+#include "translate/ServiceHosts.h"
 #include "ui/WindowHost.h"
+#include "ui/WindowSupport.h"
+#include "ui_WebsiteTranslationWnd.h"
 
 namespace parlumo {
 
+namespace {
+
+// The window's help topic.
+constexpr int kHelpContext = 800;
+// The design size of the client area.
+constexpr int kDesignWidth = 409;
+constexpr int kDesignHeight = 241;
+
+}  // namespace
+
 class TWebsiteTranslationWnd::Impl {
  public:
-  explicit Impl(TWindowHost& windowHost) : host(windowHost) {}
+  Impl(TWebsiteTranslationWnd& window, TWindowHost& windowHost, QWidget* ownerForm)
+      : wnd(window), host(windowHost), owner(ownerForm) {}
+
+  void ApplyTexts();
+  void Translate();
+
+  TWebsiteTranslationWnd& wnd;
   TWindowHost& host;
+  // The main form; deliberately not the Qt parent (see PrepareForm).
+  QPointer<QWidget> owner;
+  Ui::TWebsiteTranslationWndForm ui;
+  bool shownOnce = false;
+  bool closedReported = false;
 };
 
-TWebsiteTranslationWnd::TWebsiteTranslationWnd(TWindowHost& host, QWidget* /*owner*/)
-    : QWidget(nullptr, Qt::Window), impl_(std::make_unique<Impl>(host)) {}
+void TWebsiteTranslationWnd::Impl::ApplyTexts() {
+  TIniFile& ini = host.Ini();
+  wnd.setWindowTitle(HostText(host, 200));
+  ui.laTranslateUrlInfo->setText(HostText(host, 201));
+  ui.laTranslateWebsite->setText(HostText(host, 202));
+  ui.btnTranslate->setText(HostText(host, 203));
+  ui.btnClose->setText(HostText(host, 204));
+  ui.laLanguageSelection->setText(HostText(host, 205));
+  ui.cbCloseAutomaticallyAfterTranslation->setText(HostText(host, 206));
+
+  ui.cbLanguages->clear();
+  for (int index = 0; index < kLanguagePairCount; ++index) {
+    ui.cbLanguages->addItem(HostText(host, LanguagePairNameKey(index)));
+  }
+  const int stored = ini.ReadInteger("Languages", "WebsiteTranslationLanguage", 0);
+  ui.cbLanguages->setCurrentIndex(IsLanguagePairIndex(stored) ? stored : -1);
+  ui.cbCloseAutomaticallyAfterTranslation->setChecked(
+      ini.ReadBool("General", "CloseWebsiteTranslation", false));
+
+  FixFormSize(wnd, kDesignWidth, kDesignHeight);
+}
+
+void TWebsiteTranslationWnd::Impl::Translate() {
+  const std::string address = ToUtf8(ui.cbUrlToTranslate->currentText());
+  if (address.empty()) {
+    const int language = host.UILanguage();
+    host.Shell().MessageBox(LanguageText(language, 600), LanguageText(language, 601),
+                            TMsgButtons::mbOK, TMsgIcon::miError, true);
+    return;
+  }
+  // Whether a browser could be started is not reported: the desktop shows its
+  // own message when it has none.
+  host.Shell().Open(PageTranslationUrl(host.Hosts(), address, ui.cbLanguages->currentIndex()));
+  if (ui.cbCloseAutomaticallyAfterTranslation->isChecked()) wnd.close();
+}
+
+TWebsiteTranslationWnd::TWebsiteTranslationWnd(TWindowHost& host, QWidget* owner)
+    : QWidget(nullptr), impl_(std::make_unique<Impl>(*this, host, owner)) {
+  Impl& d = *impl_;
+  d.ui.setupUi(this);
+  PrepareForm(*this);
+  d.ui.imgProgramLanguage->setPixmap(windowIcon().pixmap(32, 32));
+
+  // No mechanism on this desktop tells the address of the page a browser shows:
+  // the proposal is empty, and the list holds that one empty entry.
+  d.ui.cbUrlToTranslate->addItem(QString());
+  d.ui.cbUrlToTranslate->setEditText(QString());
+
+  connect(d.ui.btnTranslate, &QPushButton::clicked, this, [&d] { d.Translate(); });
+  connect(d.ui.btnClose, &QPushButton::clicked, this, [this] { close(); });
+  // Enter in the address field translates, as the default button does elsewhere.
+  connect(d.ui.cbUrlToTranslate->lineEdit(), &QLineEdit::returnPressed, this,
+          [&d] { d.Translate(); });
+  auto* help = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help, &QShortcut::activated, this, [&d] { d.host.ShowHelpContext(kHelpContext); });
+}
 
 TWebsiteTranslationWnd::~TWebsiteTranslationWnd() = default;
 
-void TWebsiteTranslationWnd::ApplyTexts() {}
-
-void TWebsiteTranslationWnd::closeEvent(QCloseEvent* event) {
-  QWidget::closeEvent(event);
+void TWebsiteTranslationWnd::ApplyTexts() {
+  impl_->ApplyTexts();
 }
 
 void TWebsiteTranslationWnd::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  if (event->spontaneous() || impl_->shownOnce) return;
+  impl_->shownOnce = true;
+  CentreOnScreen(*this);
+  // Typing replaces the proposed address.
+  impl_->ui.cbUrlToTranslate->lineEdit()->selectAll();
+  impl_->ui.cbUrlToTranslate->setFocus(Qt::OtherFocusReason);
+}
+
+void TWebsiteTranslationWnd::closeEvent(QCloseEvent* event) {
+  Impl& d = *impl_;
+  event->accept();
+  if (d.closedReported) return;
+  d.closedReported = true;
+  try {
+    TIniFile& ini = d.host.Ini();
+    ini.WriteInteger("Languages", "WebsiteTranslationLanguage", d.ui.cbLanguages->currentIndex());
+    ini.WriteBool("General", "CloseWebsiteTranslation",
+                  d.ui.cbCloseAutomaticallyAfterTranslation->isChecked());
+  } catch (const std::exception& e) {
+    ShowErrorBox(d.host, e.what());
+  }
+  d.host.WebsiteTranslationWndClosed();
 }
 
 }  // namespace parlumo

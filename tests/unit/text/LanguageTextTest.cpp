@@ -112,14 +112,14 @@ const TGivenText kGivenTexts[] = {
     {kEnglish, 300, "Program information"},
     {kEnglish, 301, "OK"},
     {kEnglish, 304,
-     "This program uses the translation technology from Google and therefore it needs a "
-     "connection to the Internet. No personal information will be transferred or evaluated."},
+     "This program sends only the text to translate and the chosen language pair to the "
+     "configured translation service, by default the local offline service on this computer. "
+     "No personal information will be transferred or evaluated."},
     {kEnglish, 305, "Show more about the sent information"},
     {kEnglish, 306,
-     "All functions of this program can be accessed through the Google website. Except the "
-     "translation service there is also a websearch to search for documents, pictures, "
-     "newsgroups, directory and news."},
-    {kEnglish, 307, "Visit the Google website"},
+     "The translation service's own pages list the language pairs it offers and the "
+     "translation engines it uses."},
+    {kEnglish, 307, "Visit the translation service's website"},
     {kEnglish, 308, "Get more information about the language tools"},
     {kEnglish, 309, "Visit the Parlumo website"},
     {kEnglish, 600,

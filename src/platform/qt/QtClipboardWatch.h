@@ -7,11 +7,13 @@
 
 namespace parlumo {
 
-// The clipboard's change of owner through QClipboard::changed for the
-// CLIPBOARD selection. Needs a running QGuiApplication.
+// The clipboard's changes of owner through QClipboard::changed, which Qt's X11
+// platform raises when the server reports a new owner of the CLIPBOARD
+// selection (XFixes selection events). Needs a running QGuiApplication; without
+// one no change is ever reported.
 class QtClipboardWatch final : public ClipboardChangeWatch {
  public:
-  QtClipboardWatch() = default;
+  QtClipboardWatch();
   ~QtClipboardWatch() override;
   QtClipboardWatch(const QtClipboardWatch&) = delete;
   QtClipboardWatch& operator=(const QtClipboardWatch&) = delete;
@@ -20,6 +22,8 @@ class QtClipboardWatch final : public ClipboardChangeWatch {
   void Disarm() override;
 
  private:
+  void Changed();
+
   QMetaObject::Connection connection_;
   std::function<void()> onChange_;
 };

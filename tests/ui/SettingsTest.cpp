@@ -1,0 +1,907 @@
+// The main form offscreen over fakes of the desktop: loading and saving the
+// settings file, the dialog's Apply, OK and Cancel, the interface language,
+// the shortcut fields, the tray menu and the help.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/HotKeyEdit.h"
+#include "app/Settings.h"
+#include "fakes/FakeHelpEngine.h"
+#include "fakes/FakeHotKeyPlatform.h"
+#include "fakes/FakeInstancePlatform.h"
+#include "fakes/FakeTrayShell.h"
+#include "net/Encryption.h"
+#include "platform/qt/QtEventLoop.h"
+#include "support/TempFolder.h"
+#include "text/LanguageText.h"
+#include "ui/InfoWnd.h"
+#include "ui/TranslationWnd.h"
+#include "ui/WebsiteTranslationWnd.h"
+#include "ui_Settings.h"
+
+namespace parlumo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempFolder;
+
+// --- Fakes of the desktop pieces the tests do not look at closely ---------------
+
+class FakeClipboard : public ClipboardPlatform {
+ public:
+  bool ReadText(std::string& out) override {
+    out = text;
+    return true;
+  }
+  bool WriteText(const std::string& value) override {
+    text = value;
+    return true;
+  }
+  std::string text;
+};
+
+class FakeClipboardWatch : public ClipboardChangeWatch {
+ public:
+  void Arm(std::function<void()> onChange) override { armed = std::move(onChange); }
+  void Disarm() override { armed = nullptr; }
+  std::function<void()> armed;
+};
+
+class FakeKeyboard : public KeyboardPlatform {
+ public:
+  void SendKey(std::uint8_t, std::uint8_t, bool) override {}
+  std::int16_t KeyState(std::uint8_t) override { return 0; }
+  std::uint8_t ScanCode(std::uint8_t) override { return 0; }
+};
+
+// Records message boxes (answered OK) and what was opened.
+class FakeShell : public DesktopShell {
+ public:
+  struct Box {
+    std::string text;
+    std::string caption;
+  };
+  TMsgResult MessageBox(const std::string& text, const std::string& caption, TMsgButtons, TMsgIcon,
+                        bool) override {
+    boxes.push_back({text, caption});
+    return TMsgResult::mrOK;
+  }
+  bool Open(const std::string& what) override {
+    opened.push_back(what);
+    return true;
+  }
+  bool OpenWith(const std::string&, const std::string&) override { return true; }
+  std::vector<Box> boxes;
+  std::vector<std::string> opened;
+};
+
+// --- Fixture -----------------------------------------------------------------------
+
+class SettingsTest : public ::testing::Test {
+ public:
+  SettingsTest() : folder_("parlumo-settings") {
+    iniPath = folder_.Path() / "config" / "parlumo.ini";
+    autostartFolder = folder_.Path() / "autostart";
+    programPath = folder_.Path() / "bin" / "parlumo";
+  }
+  ~SettingsTest() override {
+    settings.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
+  void WriteIni(const std::string& text) {
+    fs::create_directories(iniPath.parent_path());
+    std::ofstream(iniPath) << text;
+  }
+
+  std::string Ini(const char* section, const char* key) const {
+    return TIniFile(iniPath).ReadString(section, key, "<missing>");
+  }
+
+  TSettings& Start() {
+    TSettingsPlatform platform{
+        .loop = loop,
+        .hotKeys = hotKeys,
+        .clipboard = clipboard,
+        .clipboardWatch = clipboardWatch,
+        .keyboard = keyboard,
+        .shell = shell,
+        .trayShell = trayShell,
+        .instance = instance,
+        .help = help,
+        .iniPath = iniPath,
+        .programPath = programPath,
+        .autostartFolder = autostartFolder,
+        .balloonTipsAvailable = [this] { return balloons; },
+        .trayAvailable = [this] { return trayHost; },
+        .runFileDialog =
+            [this](const TFileDialog& dialog, QWidget*) {
+              dialogsRun.push_back(dialog);
+              return fileChoice;
+            },
+        .terminate = [this] { ++terminations; },
+    };
+    settings = std::make_unique<TSettings>(platform);
+    return *settings;
+  }
+
+  Ui::TSettings& Form() { return settings->Form(); }
+
+  // The user picks an item of a drop-down list.
+  static void Choose(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+  }
+
+  // The user clicks a button or check box.
+  static void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+  void DeliverToTray(unsigned notification) {
+    ASSERT_FALSE(trayShell.calls.empty());
+    fake::FakeTrayShell::Deliver(trayShell.calls.front().data, notification);
+  }
+
+  TempFolder folder_;
+  fs::path iniPath;
+  fs::path autostartFolder;
+  fs::path programPath;
+  QtEventLoop loop;
+  test::FakeHotKeyPlatform hotKeys;
+  FakeClipboard clipboard;
+  FakeClipboardWatch clipboardWatch;
+  FakeKeyboard keyboard;
+  FakeShell shell;
+  fake::FakeTrayShell trayShell;
+  test::FakeDesktop desktop;
+  test::FakeInstanceCopy instance{desktop, TSettings::kApplicationTitle,
+                                  TSettings::kApplicationClass};
+  test::FakeHelpEngine help;
+  bool balloons = true;
+  bool trayHost = true;
+  std::optional<std::string> fileChoice;
+  std::vector<TFileDialog> dialogsRun;
+  int terminations = 0;
+  std::unique_ptr<TSettings> settings;
+};
+
+// --- Loading -------------------------------------------------------------------------
+
+struct LoadCase {
+  const char* name;
+  std::optional<std::string> ini;  // nullopt: no file at all
+  std::function<void(SettingsTest&)> check;
+};
+
+TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
+  const LoadCase cases[] = {
+      {"no file", std::nullopt,
+       [](SettingsTest& t) {
+         TSettings& s = *t.settings;
+         Ui::TSettings& f = s.Form();
+         EXPECT_EQ(s.UILanguage(), 1);
+         EXPECT_EQ(s.windowTitle(), "Einstellungen");
+         EXPECT_EQ(f.cbProgramLanguage->currentIndex(), 1);
+         EXPECT_TRUE(s.ShowAtStart());
+         EXPECT_EQ(f.cbStartupType->currentIndex(), 3);
+         for (TGlobalHotKey* key : {&s.HotKey1(), &s.HotKey2(), &s.HotKeyFile()}) {
+           EXPECT_FALSE(key->Enabled());
+           EXPECT_EQ(key->Key(), 0);
+         }
+         EXPECT_EQ(t.hotKeys.HeldByUs(), 0u);
+         for (QComboBox* list : {f.cbQuickLang1, f.cbQuickLang2, f.cbTransToFileLang}) {
+           EXPECT_EQ(list->currentIndex(), 0);
+         }
+         EXPECT_EQ(s.QuickPair(1), 0);
+         EXPECT_EQ(s.FilePair(), 0);
+         const TQuickOptions quick = s.QuickOptions();
+         EXPECT_TRUE(quick.showBalloonHint);
+         EXPECT_TRUE(quick.notifyBalloonHint);
+         EXPECT_TRUE(quick.translationMsgBox);
+         EXPECT_FALSE(quick.copyToClipboard);
+         EXPECT_TRUE(s.FileOptions().startAssocProgram);
+         EXPECT_EQ(s.Http().ProxyPort, "");
+         EXPECT_EQ(f.edProxyport->text(), "");
+         EXPECT_FALSE(f.btnApply->isEnabled());
+         EXPECT_FALSE(f.laNoTrayNote->isVisibleTo(&s));
+         EXPECT_TRUE(s.TrayIcon().IconVisible());
+         EXPECT_EQ(s.TrayIcon().Hint(), "Parlumo");
+         EXPECT_EQ(s.TrayMenu().defaultAction(), s.MenuItem("miSettings"));
+         EXPECT_FALSE(fs::exists(t.iniPath)) << "loading writes nothing";
+       }},
+      {"start-up 7, tray 3, language 5",
+       "[General]\nStartupType=7\nTrayIconType=3\n[Languages]\nInterfaceLanguage=5\n",
+       [](SettingsTest& t) {
+         TSettings& s = *t.settings;
+         EXPECT_TRUE(s.ShowAtStart());
+         EXPECT_EQ(s.Form().cbStartupType->currentIndex(), 3);
+         EXPECT_EQ(s.Form().cbOnTrayIcon->currentIndex(), 0);
+         EXPECT_EQ(s.TrayMenu().defaultAction(), s.MenuItem("miSettings"));
+         EXPECT_EQ(s.UILanguage(), 0);
+         EXPECT_EQ(s.windowTitle(), "Settings");
+         s.SaveSettings();
+         EXPECT_EQ(t.Ini("Languages", "InterfaceLanguage"), "0");
+         EXPECT_EQ(t.Ini("General", "StartupType"), "3");
+         EXPECT_EQ(t.Ini("General", "TrayIconType"), "0");
+       }},
+      {"start-up 1 opens the text translation window",
+       "[General]\nStartupType=1\nTrayIconType=2\n[Languages]\nInterfaceLanguage=0\n",
+       [](SettingsTest& t) {
+         TSettings& s = *t.settings;
+         EXPECT_FALSE(s.ShowAtStart());
+         ASSERT_NE(s.TranslationWindow(), nullptr);
+         EXPECT_TRUE(s.TranslationWindow()->isVisible());
+         EXPECT_EQ(s.WebsiteTranslationWindow(), nullptr);
+         EXPECT_EQ(s.TrayMenu().defaultAction(), s.MenuItem("miWebsiteTranslation"));
+         EXPECT_TRUE(s.TrayMenu().defaultAction()->font().bold() ||
+                     s.TrayMenu().defaultAction() == s.MenuItem("miWebsiteTranslation"));
+       }},
+      {"no proxy page, values still loaded and saved",
+       "[General]\nNoProxySettings=1\nStartupType=0\n[Proxy]\nServer=proxy.example\nPort=3128\n"
+       "Username=anna\nPassword=" +
+           ScramblePassword("geheim", kPasswordScrambleKey) + "\n",
+       [](SettingsTest& t) {
+         TSettings& s = *t.settings;
+         Ui::TSettings& f = s.Form();
+         EXPECT_FALSE(f.pcSettings->isTabVisible(f.pcSettings->indexOf(f.tabInternet)));
+         EXPECT_TRUE(f.pcSettings->isTabVisible(f.pcSettings->indexOf(f.tabCommon)));
+         EXPECT_EQ(s.ProxyValues().server, "proxy.example");
+         EXPECT_EQ(s.ProxyValues().port, "3128");
+         EXPECT_EQ(s.ProxyValues().username, "anna");
+         EXPECT_EQ(s.ProxyValues().password, "geheim");
+         EXPECT_FALSE(s.ShowAtStart());
+         s.ApplySettings();
+         EXPECT_EQ(t.Ini("Proxy", "Server"), "proxy.example");
+         EXPECT_EQ(t.Ini("Proxy", "Port"), "3128");
+         EXPECT_EQ(t.Ini("Proxy", "Username"), "anna");
+         EXPECT_EQ(t.Ini("Proxy", "Password"), ScramblePassword("geheim", kPasswordScrambleKey));
+       }},
+      {"password with bytes above 127",
+       "[Proxy]\nPassword=" + ScramblePassword("pä€ß\xc3\xbf", kPasswordScrambleKey) + "\n",
+       [](SettingsTest& t) {
+         TSettings& s = *t.settings;
+         EXPECT_EQ(s.ProxyValues().password, "pä€ß\xc3\xbf");
+         EXPECT_EQ(s.Form().edProxyPassword->text(), QString::fromUtf8("pä€ßÿ"));
+         EXPECT_EQ(s.Form().edProxyPassword->echoMode(), QLineEdit::Password);
+         s.ApplySettings();
+         EXPECT_EQ(UnscramblePassword(t.Ini("Proxy", "Password"), kPasswordScrambleKey),
+                   "pä€ß\xc3\xbf");
+       }},
+      {"hotkeys registered from the file",
+       "[QuickTranslate]\nHotkey1=49236\nEnableHotkey1=1\nHotkey2=32833\nEnableHotkey2=0\n"
+       "[FileTranslate]\nHotkey=8310\nEnableHotkey=1\nSaveAs=/tmp/out.txt\nProgram=gedit\n"
+       "UseAssocProg=0\nOverwriteWoPrompt=1\n",
+       [](SettingsTest& t) {
+         TSettings& s = *t.settings;
+         Ui::TSettings& f = s.Form();
+         EXPECT_EQ(s.HotKey1().Key(), 0xC054);
+         EXPECT_TRUE(s.HotKey1().Enabled());
+         EXPECT_TRUE(f.cbQuickTranslation1->isChecked());
+         EXPECT_TRUE(t.hotKeys.IsHeldByUs(SplitShortCut(0xC054)));
+         EXPECT_EQ(s.HotKey2().Key(), 0x8041);
+         EXPECT_FALSE(f.cbQuickTranslation2->isChecked());
+         EXPECT_FALSE(t.hotKeys.IsHeldByUs(SplitShortCut(0x8041)));
+         EXPECT_EQ(s.HotKeyFile().Key(), 0x2076);
+         EXPECT_TRUE(f.cbTransToFileActive->isChecked());
+         EXPECT_TRUE(t.hotKeys.IsHeldByUs(SplitShortCut(0x2076)));
+         EXPECT_EQ(f.hkQuickTranslation1->text(), "Ctrl+Alt+T");
+         const TFileOptions file = s.FileOptions();
+         EXPECT_EQ(file.saveAs, "/tmp/out.txt");
+         EXPECT_EQ(file.program, "gedit");
+         EXPECT_FALSE(file.startAssocProgram);
+         EXPECT_TRUE(file.overwriteWoPrompt);
+         EXPECT_FALSE(f.btnApply->isEnabled());
+       }},
+  };
+  for (const LoadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::error_code ec;
+    fs::remove(iniPath, ec);
+    if (c.ini) WriteIni(*c.ini);
+    Start();
+    c.check(*this);
+    settings.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+TEST_F(SettingsTest, BalloonsUnavailableDisableTheirCheckBoxesButKeepTheirState) {
+  WriteIni("[QuickTranslate]\nShowBalloonHint=0\nNotifyBalloonHint=1\n");
+  balloons = false;
+  Start();
+  EXPECT_FALSE(Form().cbShowBalloonHint->isEnabled());
+  EXPECT_FALSE(Form().cbNotifyBalloonHint->isEnabled());
+  EXPECT_FALSE(Form().cbShowBalloonHint->isChecked());
+  EXPECT_TRUE(Form().cbNotifyBalloonHint->isChecked());
+  EXPECT_TRUE(Form().cbCopyToClipboard->isEnabled());
+  EXPECT_FALSE(settings->BalloonTipsAvailable());
+}
+
+TEST_F(SettingsTest, OutOfRangePairIsKeptUntilApplied) {
+  WriteIni("[Languages]\nQuickTranslation1=15\nFileTranslate=-3\n");
+  Start();
+  EXPECT_EQ(settings->QuickPair(1), 15);
+  EXPECT_EQ(Form().cbQuickLang1->currentIndex(), -1);
+  EXPECT_EQ(settings->QuickPairListPosition(1), -1);
+  EXPECT_EQ(Form().cbTransToFileLang->currentIndex(), -1);
+  settings->SaveSettings();
+  EXPECT_EQ(Ini("Languages", "QuickTranslation1"), "15");
+  EXPECT_EQ(Ini("Languages", "FileTranslate"), "-3");
+  settings->ApplySettings();
+  EXPECT_EQ(settings->QuickPair(1), -1);
+  EXPECT_EQ(Ini("Languages", "QuickTranslation1"), "-1");
+  EXPECT_EQ(Ini("Languages", "FileTranslate"), "-1");
+}
+
+TEST_F(SettingsTest, AutostartEntryWrittenOrDeletedOnlyWhenItChanged) {
+  Start();
+  const fs::path entry = autostartFolder / "Parlumo2.desktop";
+  EXPECT_FALSE(Form().cbStartupOnWindows->isChecked());
+  settings->ApplySettings();
+  EXPECT_FALSE(fs::exists(entry)) << "unchanged: no entry written";
+
+  Click(Form().cbStartupOnWindows);
+  EXPECT_TRUE(Form().btnApply->isEnabled());
+  settings->ApplySettings();
+  ASSERT_TRUE(fs::exists(entry));
+  EXPECT_NE(TIniFile(entry).ReadString("Desktop Entry", "Exec", "").find(programPath.string()),
+            std::string::npos);
+
+  // Applying again without a change leaves the entry as it is.
+  TIniFile(entry).WriteString("Desktop Entry", "X-Marker", "kept");
+  settings->ApplySettings();
+  EXPECT_EQ(TIniFile(entry).ReadString("Desktop Entry", "X-Marker", ""), "kept");
+
+  Click(Form().cbStartupOnWindows);
+  settings->ApplySettings();
+  EXPECT_FALSE(fs::exists(entry));
+}
+
+// --- Apply, OK and Cancel ------------------------------------------------------------
+
+TEST_F(SettingsTest, CheckBoxActsAtOnceAndCancelRestoresIt) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n[QuickTranslate]\nCopyToClipboard=0\n");
+  Start();
+  settings->show();
+  Click(Form().cbCopyToClipboard);
+  EXPECT_TRUE(settings->QuickOptions().copyToClipboard) << "read by quick translation at once";
+  EXPECT_TRUE(Form().btnApply->isEnabled());
+  Click(Form().btnCancel);
+  EXPECT_FALSE(Form().cbCopyToClipboard->isChecked());
+  EXPECT_TRUE(Form().btnApply->isEnabled()) << "the check box changed back";
+  EXPECT_FALSE(settings->isVisible()) << "Cancel hides the dialog";
+  EXPECT_EQ(terminations, 0);
+}
+
+TEST_F(SettingsTest, CancelReadsTheFileWithItsOwnDefaults) {
+  // No CopyToClipboard key: loading turns the copy off, Cancel turns it on.
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  Start();
+  EXPECT_FALSE(Form().cbCopyToClipboard->isChecked());
+  settings->AbortSettings();
+  EXPECT_TRUE(Form().cbCopyToClipboard->isChecked());
+}
+
+TEST_F(SettingsTest, CancelLeavesProxyFieldsAndOverwriteOptionAndRestoresTheRest) {
+  WriteIni(
+      "[Languages]\nInterfaceLanguage=0\nQuickTranslation2=4\n[General]\nTrayIconType=1\n"
+      "[Proxy]\nServer=old.example\n[QuickTranslate]\nHotkey1=32833\n"
+      "[FileTranslate]\nSaveAs=/tmp/a.txt\n");
+  Start();
+  Form().edProxyServer->setText("new.example");
+  Click(Form().cbOverwritewoPrompt);
+  Choose(Form().cbOnTrayIcon, 2);
+  Choose(Form().cbQuickLang2, 7);
+  Choose(Form().cbProgramLanguage, 1);
+  Form().edFileSaveAs->setText("/tmp/b.txt");
+  Click(Form().rbStartThisProgram);
+  QTest::keyClick(Form().hkQuickTranslation1, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(Form().hkQuickTranslation1->HotKey(), 0x4051);
+
+  settings->AbortSettings();
+  EXPECT_EQ(Form().edProxyServer->text(), "new.example");
+  EXPECT_EQ(settings->Http().Proxy, "old.example");
+  EXPECT_TRUE(Form().cbOverwritewoPrompt->isChecked());
+  EXPECT_EQ(Form().cbOnTrayIcon->currentIndex(), 1);
+  EXPECT_EQ(settings->TrayMenu().defaultAction(), settings->MenuItem("miTranslation"));
+  EXPECT_EQ(Form().cbQuickLang2->currentIndex(), 4);
+  EXPECT_EQ(Form().cbProgramLanguage->currentIndex(), 0);
+  EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/a.txt");
+  EXPECT_TRUE(Form().rbStartAssocProgram->isChecked());
+  EXPECT_EQ(Form().hkQuickTranslation1->HotKey(), 0x8041);
+
+  // The proxy edit takes effect with the next Apply.
+  settings->ApplySettings();
+  EXPECT_EQ(settings->Http().Proxy, "new.example");
+  EXPECT_EQ(Ini("Proxy", "Server"), "new.example");
+}
+
+TEST_F(SettingsTest, ApplyPutsEveryValueInForceAndDisablesApply) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  Start();
+  Click(Form().cbQuickTranslation1);
+  QTest::keyClick(Form().hkQuickTranslation1, Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+  Choose(Form().cbQuickLang1, 5);
+  Choose(Form().cbTransToFileLang, 11);
+  Form().edProxyServer->setText("proxy.example");
+  Form().edProxyport->setText("8080");
+  Form().edThisProgram->setText("gedit");
+  Choose(Form().cbOnTrayIcon, 2);
+  EXPECT_TRUE(Form().btnApply->isEnabled());
+  EXPECT_FALSE(hotKeys.IsHeldByUs(SplitShortCut(0xC054))) << "nothing in force before Apply";
+
+  Click(Form().btnApply);
+  EXPECT_FALSE(Form().btnApply->isEnabled());
+  EXPECT_TRUE(hotKeys.IsHeldByUs(SplitShortCut(0xC054)));
+  EXPECT_EQ(settings->QuickPair(1), 5);
+  EXPECT_EQ(settings->FilePair(), 11);
+  EXPECT_EQ(settings->Http().Proxy, "proxy.example");
+  EXPECT_EQ(settings->Http().ProxyPort, "8080");
+  EXPECT_EQ(settings->OpenDialog().fileName, "gedit");
+  EXPECT_EQ(settings->TrayMenu().defaultAction(), settings->MenuItem("miWebsiteTranslation"));
+  EXPECT_EQ(Ini("QuickTranslate", "Hotkey1"), "49236");
+  EXPECT_EQ(Ini("QuickTranslate", "EnableHotkey1"), "1");
+  EXPECT_EQ(Ini("Languages", "QuickTranslation1"), "5");
+  EXPECT_EQ(Ini("FileTranslate", "Program"), "gedit");
+  EXPECT_EQ(Ini("General", "TrayIconType"), "2");
+}
+
+TEST_F(SettingsTest, ClearedShortcutIsAppliedAndSavedAsZero) {
+  WriteIni("[QuickTranslate]\nHotkey2=32833\nEnableHotkey2=1\n");
+  Start();
+  ASSERT_TRUE(hotKeys.IsHeldByUs(SplitShortCut(0x8041)));
+  QTest::keyClick(Form().hkQuickTranslation2, Qt::Key_Backspace);
+  EXPECT_EQ(Form().hkQuickTranslation2->HotKey(), 0);
+  EXPECT_EQ(Form().hkQuickTranslation2->text(), "");
+  settings->ApplySettings();
+  EXPECT_EQ(settings->HotKey2().Key(), 0);
+  EXPECT_FALSE(hotKeys.IsHeldByUs(SplitShortCut(0x8041)));
+  EXPECT_EQ(Ini("QuickTranslate", "Hotkey2"), "0");
+}
+
+TEST_F(SettingsTest, OkAppliesAndHides) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  Start();
+  settings->show();
+  Click(Form().cbTranslationMsgBox);
+  Click(Form().btnOK);
+  EXPECT_FALSE(settings->isVisible());
+  EXPECT_FALSE(Form().btnApply->isEnabled());
+  EXPECT_EQ(Ini("QuickTranslate", "DisplayMessage"), "0");
+  EXPECT_EQ(terminations, 0);
+}
+
+TEST_F(SettingsTest, WriteFailureDuringApplyIsShownAndKeepsTheNewValues) {
+  // The settings file's folder is a file: nothing can be written there.
+  fs::create_directories(folder_.Path());
+  std::ofstream(folder_.Path() / "config") << "not a folder";
+  Start();
+  settings->show();
+  Form().edProxyServer->setText("proxy.example");
+  Click(Form().btnOK);
+  ASSERT_EQ(shell.boxes.size(), 1u);
+  EXPECT_EQ(shell.boxes[0].text, "In " + iniPath.string() + " kann nicht geschrieben werden");
+  EXPECT_EQ(shell.boxes[0].caption, TSettings::kApplicationTitle);
+  EXPECT_EQ(settings->Http().Proxy, "proxy.example") << "in force in memory";
+  EXPECT_TRUE(Form().btnApply->isEnabled());
+  EXPECT_TRUE(settings->isVisible()) << "a failed OK keeps the dialog open";
+  // The end of the program swallows the same failure.
+  settings.reset();
+  EXPECT_EQ(shell.boxes.size(), 1u);
+}
+
+TEST_F(SettingsTest, ProgramSetValuesRaiseChangeHandlersOnlyWhereTheUserCouldSeeThem) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  Start();
+  struct Step {
+    const char* name;
+    std::function<void(Ui::TSettings&)> change;
+    bool raises;
+  };
+  const Step steps[] = {
+      {"check box", [](Ui::TSettings& f) { f.cbCopyToClipboard->toggle(); }, true},
+      {"radio button", [](Ui::TSettings& f) { f.rbStartThisProgram->setChecked(true); }, true},
+      {"edit field", [](Ui::TSettings& f) { f.edFileSaveAs->setText("x"); }, true},
+      {"password field", [](Ui::TSettings& f) { f.edProxyPassword->setText("x"); }, true},
+      {"drop-down list", [](Ui::TSettings& f) { f.cbQuickLang1->setCurrentIndex(3); }, false},
+      {"shortcut field", [](Ui::TSettings& f) { f.hkTransToFile->SetHotKey(0x8041); }, false},
+      {"overwrite option", [](Ui::TSettings& f) { f.cbOverwritewoPrompt->toggle(); }, false},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    Form().btnApply->setEnabled(false);
+    step.change(Form());
+    EXPECT_EQ(Form().btnApply->isEnabled(), step.raises);
+  }
+}
+
+// --- Interface language -----------------------------------------------------------
+
+TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
+  WriteIni("[Languages]\nInterfaceLanguage=1\n[General]\nStartupType=2\n");
+  Start();
+  EXPECT_EQ(Form().btnCancel->text(), "Abbrechen");
+  EXPECT_EQ(settings->MenuItem("miClose")->text(), "&Beenden");
+  EXPECT_EQ(Form().cbStartupType->currentText(), "Webseitenübersetzung anzeigen");
+  EXPECT_EQ(Form().cbStartupOnWindows->text(), "Dieses Programm bei der Anmeldung starten");
+
+  settings->ShowTranslationWnd();
+  settings->miInfoClick();
+  ASSERT_NE(settings->TranslationWindow(), nullptr);
+  EXPECT_EQ(settings->TranslationWindow()->windowTitle().toStdString(), LanguageText(1, 100));
+  Choose(Form().cbProgramLanguage, 0);
+  EXPECT_EQ(settings->UILanguage(), 1) << "not before Apply";
+  settings->ApplySettings();
+  EXPECT_EQ(settings->UILanguage(), 0);
+  // The open windows take the new language too.
+  EXPECT_EQ(settings->TranslationWindow()->windowTitle().toStdString(), LanguageText(0, 100));
+  EXPECT_EQ(settings->InfoWindow()->windowTitle().toStdString(), LanguageText(0, 300));
+  EXPECT_EQ(settings->windowTitle(), "Settings");
+  EXPECT_EQ(Form().btnCancel->text(), "Cancel");
+  EXPECT_EQ(Form().btnApply->text(), "&Apply");
+  EXPECT_EQ(Form().cbStartupOnWindows->text(), "Start this program when I log in");
+  EXPECT_EQ(Form().pcSettings->tabText(1), "Quick Translation");
+  EXPECT_EQ(Form().gbProgramLanguage->title(), " Program Language ");
+  EXPECT_EQ(settings->MenuItem("miClose")->text(), "&Close");
+  EXPECT_EQ(settings->MenuItem("miHelp")->text(), "Help");
+  EXPECT_EQ(Form().cbStartupType->currentIndex(), 2);
+  EXPECT_EQ(Form().cbStartupType->currentText(), "Show website translation");
+  EXPECT_EQ(Form().laLang1Selection->text(), "Language &selection:");
+  EXPECT_EQ(Ini("Languages", "InterfaceLanguage"), "0");
+
+  // Cancel after choosing another language selects the current one again.
+  Choose(Form().cbProgramLanguage, 1);
+  settings->AbortSettings();
+  EXPECT_EQ(Form().cbProgramLanguage->currentIndex(), 0);
+  EXPECT_EQ(settings->windowTitle(), "Settings");
+}
+
+// --- Shortcut field -------------------------------------------------------------------
+
+TEST_F(SettingsTest, ShortcutFieldRules) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  Start();
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    TShortCut expected;
+  };
+  const Case cases[] = {
+      {Qt::Key_T, Qt::NoModifier, 0x8054},                         // a key alone: Alt+key
+      {Qt::Key_T, Qt::ShiftModifier, 0xA054},                      // Shift+key: Alt+Shift+key
+      {Qt::Key_T, Qt::ControlModifier, 0x4054},                    // Ctrl is enough
+      {Qt::Key_T, Qt::ControlModifier | Qt::AltModifier, 0xC054},  // as typed
+      {Qt::Key_A, Qt::AltModifier, 0x8041},                        // an accelerator of the dialog
+      {Qt::Key_F9, Qt::NoModifier, 0x8078},
+      {Qt::Key_5, Qt::KeypadModifier | Qt::ControlModifier, 0x4065},
+      {Qt::Key_Exclam, Qt::ShiftModifier | Qt::ControlModifier, 0x6031},
+      {Qt::Key_Backspace, Qt::NoModifier, 0},
+      {Qt::Key_Delete, Qt::NoModifier, 0},
+      {Qt::Key_Delete, Qt::ControlModifier, 0x402E},
+  };
+  THotKeyEdit* field = Form().hkQuickTranslation1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    field->SetHotKey(0x9999 & 0xE0FF);  // something else first
+    Form().btnApply->setEnabled(false);
+    QTest::keyClick(field, c.key, c.modifiers);
+    EXPECT_EQ(field->HotKey(), c.expected);
+    EXPECT_TRUE(Form().btnApply->isEnabled());
+  }
+  // Modifiers alone change nothing.
+  field->SetHotKey(0x8041);
+  QTest::keyClick(field, Qt::Key_Control, Qt::ControlModifier);
+  EXPECT_EQ(field->HotKey(), 0x8041);
+  EXPECT_EQ(field->text(), "Alt+A");
+}
+
+// --- Tray menu -------------------------------------------------------------------------
+
+TEST_F(SettingsTest, TrayMenuItemsAndDefaultItem) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n[General]\nTrayIconType=2\nStartupType=0\n");
+  Start();
+  QMenu& menu = settings->TrayMenu();
+  std::vector<QString> captions;
+  for (QAction* action : menu.actions())
+    captions.push_back(action->text());
+  const std::vector<QString> expected = {
+      "Translate text", "Translate website", "", "Help", "&Settings", "", "&Close"};
+  EXPECT_EQ(captions, expected);
+  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miWebsiteTranslation"));
+
+  // A double-click on the icon runs the default item.
+  DeliverToTray(tray_notification::kLButtonDblClk);
+  ASSERT_NE(settings->WebsiteTranslationWindow(), nullptr);
+  EXPECT_TRUE(settings->WebsiteTranslationWindow()->isVisible());
+
+  // Changing the default in the dialog and cancelling restores it.
+  Choose(Form().cbOnTrayIcon, 1);
+  settings->ApplySettings();
+  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miTranslation"));
+  Choose(Form().cbOnTrayIcon, 0);
+  settings->AbortSettings();
+  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miTranslation"));
+  settings->SetDefaultTrayItem(7);
+  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miTranslation"));
+}
+
+TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
+  WriteIni("[General]\nStartupType=0\n");
+  Start();
+  settings->MenuItem("miTranslation")->trigger();
+  QPointer<TTranslationWnd> first = settings->TranslationWindow();
+  ASSERT_NE(first, nullptr);
+  settings->MenuItem("miTranslation")->trigger();
+  EXPECT_EQ(settings->TranslationWindow(), first.data()) << "raised, not created again";
+
+  // The window tells the main form when it closes.
+  first->close();
+  EXPECT_EQ(settings->TranslationWindow(), nullptr);
+  EXPECT_NE(first, nullptr) << "released later, not inside the call";
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(first, nullptr);
+
+  settings->MenuItem("miTranslation")->trigger();
+  EXPECT_NE(settings->TranslationWindow(), nullptr);
+
+  settings->MenuItem("miInfo")->trigger();
+  QPointer<TInfoWnd> info = settings->InfoWindow();
+  ASSERT_NE(info, nullptr);
+  info->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(info, nullptr);
+  EXPECT_EQ(settings->InfoWindow(), nullptr);
+
+  settings->MenuItem("miWebsiteTranslation")->trigger();
+  QPointer<TWebsiteTranslationWnd> website = settings->WebsiteTranslationWindow();
+  ASSERT_NE(website, nullptr);
+  website->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(website, nullptr);
+}
+
+TEST_F(SettingsTest, UpdateCheckOpensThePageOfTheCompiledVersion) {
+  WriteIni("[Service]\nVendorHost=vendor.example:8085\n");
+  Start();
+  settings->MenuItem("miSearchForUpdate")->trigger();
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], "http://vendor.example:8085/tools/parlumo/updates/2.5b41.html");
+  EXPECT_EQ(GetVersionString(2), "2.5");
+  EXPECT_EQ(GetVersionString(0), "2.5.0.41");
+  EXPECT_EQ(GetBuildNumber(), 41);
+}
+
+TEST_F(SettingsTest, SettingsItemShowsTheDialogAsItIs) {
+  WriteIni("[General]\nStartupType=0\n");
+  Start();
+  EXPECT_FALSE(settings->ShowAtStart());
+  Form().edFileSaveAs->setText("/tmp/unsaved.txt");
+  settings->MenuItem("miSettings")->trigger();
+  EXPECT_TRUE(settings->isVisible());
+  EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/unsaved.txt");
+}
+
+// --- Lifecycle ----------------------------------------------------------------------------
+
+TEST_F(SettingsTest, ClosingHidesOnlyCloseAndSessionEndEndTheProgram) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  Start();
+  settings->show();
+  EXPECT_FALSE(settings->close());
+  EXPECT_FALSE(settings->isVisible());
+  EXPECT_EQ(terminations, 0);
+
+  settings->show();
+  settings->MenuItem("miClose")->trigger();
+  EXPECT_EQ(terminations, 1);
+}
+
+TEST_F(SettingsTest, SessionEndClosesAndTheEndSavesTheControls) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  Start();
+  // Not applied: saved at the end as the control shows it.
+  Click(Form().cbCopyToClipboard);
+  settings->EndSession();
+  EXPECT_EQ(terminations, 1);
+  settings.reset();
+  EXPECT_EQ(Ini("QuickTranslate", "CopyToClipboard"), "1");
+}
+
+TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n[General]\nStartupType=0\n");
+  trayHost = false;
+  Start();
+  EXPECT_TRUE(settings->ShowAtStart());
+  settings->show();
+  EXPECT_TRUE(Form().laNoTrayNote->isVisible());
+  EXPECT_NE(Form().laNoTrayNote->text().indexOf("hotkeys still work"), -1);
+  // Another start of the program brings the dialog back.
+  settings->close();
+  ASSERT_FALSE(settings->isVisible());
+  settings->BringForward();
+  EXPECT_TRUE(settings->isVisible());
+  trayHost = true;
+  settings->hide();
+  settings->show();
+  EXPECT_FALSE(Form().laNoTrayNote->isVisible());
+}
+
+// --- Browse buttons and help ------------------------------------------------------------------
+
+TEST_F(SettingsTest, BrowseButtonsPutTheChoiceInForceAtOnce) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n[FileTranslate]\nSaveAs=/tmp/old.txt\n");
+  Start();
+  fileChoice = "/tmp/new.txt";
+  Click(Form().btnSearchFile);
+  ASSERT_EQ(dialogsRun.size(), 1u);
+  EXPECT_EQ(dialogsRun[0].title, "Save translated file as...");
+  EXPECT_EQ(dialogsRun[0].kind, TFileDialog::Kind::Save);
+  EXPECT_EQ(dialogsRun[0].defaultExt, "txt");
+  EXPECT_EQ(dialogsRun[0].fileName, "/tmp/old.txt");
+  EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/new.txt");
+  EXPECT_EQ(settings->FileOptions().saveAs, "/tmp/new.txt") << "in force before Apply";
+  settings->AbortSettings();
+  EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/new.txt") << "Cancel copies it back";
+
+  fileChoice = std::nullopt;
+  Form().btnApply->setEnabled(false);
+  Click(Form().btnSearchProg);
+  ASSERT_EQ(dialogsRun.size(), 2u);
+  EXPECT_EQ(dialogsRun[1].title, "Choose program");
+  EXPECT_EQ(dialogsRun[1].kind, TFileDialog::Kind::Open);
+  EXPECT_FALSE(Form().btnApply->isEnabled()) << "a cancelled dialog changes nothing";
+}
+
+TEST(FileDialogFiltersTest, WindowsPatternsAsTheDesktopDialogTakesThem) {
+  EXPECT_EQ(FileDialogNameFilters(LanguageText(0, 701)),
+            QStringList({"Text files (*.txt)", "Richtext files (*.rtf)", "All files (*)"}));
+  // Programs here have no extension: both entries offer every file.
+  EXPECT_EQ(FileDialogNameFilters(LanguageText(0, 703)),
+            QStringList({"Programs (*)", "All files (*)"}));
+  EXPECT_EQ(FileDialogNameFilters("Pictures|*.png;*.jpg"), QStringList({"Pictures (*.png *.jpg)"}));
+}
+
+TEST_F(SettingsTest, HelpOpensThePageContextOfTheControl) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  Start();
+  settings->show();
+  const std::string helpFile = (folder_.Path() / "bin" / "parlumo.chm").string();
+  struct Case {
+    QWidget* control;
+    int page;
+    std::uint32_t context;
+  };
+  const Case cases[] = {
+      {Form().cbProgramLanguage, 0, 100},
+      {Form().hkQuickTranslation2, 1, 200},
+      {Form().edFileSaveAs, 2, 300},
+      {Form().edProxyPassword, 3, 400},
+      {Form().btnOK, 1, 1000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.context);
+    Form().pcSettings->setCurrentIndex(c.page);
+    help.requests.clear();
+    c.control->setFocus();
+    QTest::keyClick(c.control, Qt::Key_F1);
+    ASSERT_EQ(help.requests.size(), 1u);
+    EXPECT_EQ(help.requests[0].command, HelpCommand::HelpContext);
+    EXPECT_EQ(help.requests[0].file, helpFile);
+    EXPECT_EQ(help.requests[0].data, HelpEngine::Data(c.context));
+
+    // The title bar's help button, then a click on the control.
+    help.requests.clear();
+    QHelpEvent whatsThis(QEvent::WhatsThis, QPoint(2, 2), c.control->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(c.control, &whatsThis);
+    ASSERT_EQ(help.requests.size(), 1u);
+    EXPECT_EQ(help.requests[0].data, HelpEngine::Data(c.context));
+  }
+
+  help.requests.clear();
+  settings->MenuItem("miCallHelp")->trigger();
+  ASSERT_EQ(help.requests.size(), 1u);
+  EXPECT_EQ(help.requests[0].command, HelpCommand::DisplayToc);
+}
+
+// --- Pictures ------------------------------------------------------------------------------
+
+// The visible leaf controls of a page: those that draw text or take input.
+std::vector<QWidget*> Controls(QWidget* page) {
+  std::vector<QWidget*> controls;
+  for (QWidget* child : page->findChildren<QWidget*>()) {
+    if (!child->isVisibleTo(page)) continue;
+    if (qobject_cast<QLabel*>(child) || qobject_cast<QAbstractButton*>(child) ||
+        qobject_cast<QComboBox*>(child) || qobject_cast<QLineEdit*>(child)) {
+      controls.push_back(child);
+    }
+  }
+  return controls;
+}
+
+// Every page of the dialog and the tray menu in both languages, saved for
+// review; and what can be checked without eyes: no control is narrower than
+// its text needs, no wrapped text is cut off at the bottom, no two controls
+// overlap.
+TEST_F(SettingsTest, PagesAndTrayMenuInBothLanguages) {
+  const fs::path artifacts = PARLUMO_UI_ARTIFACTS;
+  fs::create_directories(artifacts);
+  for (int language : {0, 1}) {
+    const std::string tag = language == 0 ? "en" : "de";
+    SCOPED_TRACE(tag);
+    WriteIni("[Languages]\nInterfaceLanguage=" + std::to_string(language) +
+             "\n[QuickTranslate]\nHotkey1=49236\nEnableHotkey1=1\nHotkey2=41044\n"
+             "[FileTranslate]\nSaveAs=/home/anna/Dokumente/übersetzung.txt\nProgram=gedit\n");
+    Start();
+    settings->show();
+    QTabWidget* pages = Form().pcSettings;
+    // Every page's tab shows whole, without scroll arrows.
+    const QRect lastTab = pages->tabBar()->tabRect(pages->count() - 1);
+    EXPECT_LE(lastTab.right(), pages->tabBar()->width());
+    EXPECT_LE(pages->tabBar()->width(), pages->width());
+    for (int page = 0; page < pages->count(); ++page) {
+      pages->setCurrentIndex(page);
+      QCoreApplication::processEvents();
+      QWidget* shown = pages->widget(page);
+      const std::vector<QWidget*> controls = Controls(shown);
+      for (QWidget* control : controls) {
+        SCOPED_TRACE(control->objectName().toStdString());
+        const auto* label = qobject_cast<QLabel*>(control);
+        if (label && label->wordWrap()) {
+          EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+        } else {
+          EXPECT_GE(control->width(), control->minimumSizeHint().width());
+        }
+        EXPECT_GE(control->height(), control->minimumSizeHint().height());
+        for (QWidget* other : controls) {
+          if (other == control || control->isAncestorOf(other) || other->isAncestorOf(control)) {
+            continue;
+          }
+          const QRect a(control->mapTo(shown, QPoint(0, 0)), control->size());
+          const QRect b(other->mapTo(shown, QPoint(0, 0)), other->size());
+          EXPECT_FALSE(a.intersects(b)) << "overlaps " << other->objectName().toStdString();
+        }
+      }
+      const fs::path file = artifacts / ("settings-" + tag + "-" + std::to_string(page + 1) + "-" +
+                                         shown->objectName().toStdString() + ".png");
+      EXPECT_TRUE(settings->grab().save(QString::fromStdString(file.string())));
+    }
+    QMenu& menu = settings->TrayMenu();
+    menu.popup(QPoint(0, 0));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(menu.grab().save(
+        QString::fromStdString((artifacts / ("tray-menu-" + tag + ".png")).string())));
+    menu.hide();
+    settings.reset();
+  }
+  // The dialog as a desktop without a notification area shows it.
+  trayHost = false;
+  WriteIni("[Languages]\nInterfaceLanguage=1\n");
+  Start();
+  settings->show();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(settings->grab().save(
+      QString::fromStdString((artifacts / "settings-de-no-tray.png").string())));
+}
+
+}  // namespace
+}  // namespace parlumo
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
