@@ -138,6 +138,43 @@ TEST(QtDesktopShellTest, OpenWithStartsTheProgramWithTheFileAsItsOneArgument) {
   EXPECT_FALSE(shell.OpenWith("", "x"));
 }
 
+// A program named without a folder is looked up on PATH, as a shell would,
+// and started directly: never from the working folder, never through a shell.
+TEST(QtDesktopShellTest, OpenWithFindsAProgramNamedWithoutAFolderOnPath) {
+  QTemporaryDir onPath;
+  QTemporaryDir elsewhere;
+  ASSERT_TRUE(onPath.isValid() && elsewhere.isValid());
+  const QString marker = onPath.filePath("marker");
+  const auto writeProgram = [&](const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(("#!/bin/sh\necho \"$#:$1\" > '" + marker + "'\n").toUtf8());
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  };
+  writeProgram(onPath.filePath("parlumo-opener"));
+  writeProgram(elsewhere.filePath("parlumo-elsewhere"));
+
+  const QByteArray previousPath = qgetenv("PATH");
+  const QString previousFolder = QDir::currentPath();
+  qputenv("PATH", QFile::encodeName(onPath.path()) + ":" + previousPath);
+  QDir::setCurrent(elsewhere.path());
+  QtDesktopShell shell;
+  // Blanks and a shell's special characters reach the program as they are.
+  const std::string file = "/tmp/My Files/out put; $(x) 'y'.txt";
+  const bool started = shell.OpenWith("parlumo-opener", file);
+  const bool startedFromWorkingFolder = shell.OpenWith("parlumo-elsewhere", "x");
+  QDir::setCurrent(previousFolder);
+  qputenv("PATH", previousPath);
+
+  ASSERT_TRUE(started);
+  ASSERT_TRUE(WaitUntil([&] { return QFile(marker).size() > 0; }));
+  QFile result(marker);
+  ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(result.readAll()).trimmed(), "1:" + QString::fromStdString(file));
+  EXPECT_FALSE(startedFromWorkingFolder);
+}
+
 TEST(QtClipboardTest, TextGoesRoundAndOtherFormatsReadAsEmpty) {
   QtClipboard clipboard;
   ASSERT_TRUE(clipboard.WriteText("grün → ✓\r\nzweite Zeile"));

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "desktop/ClipboardWatch.h"
+#include "desktop/Keyboard.h"
+#include "runtime/EventLoop.h"
+
+namespace parlumo {
+
+// The longest the capture waits for the focused application to copy.
+inline constexpr std::chrono::milliseconds kCaptureWait{100};
+
+// The two forms of the copy keystroke.
+enum class TCaptureVariant {
+  cvQuick,  // modifiers the user holds are released around Ctrl+C, scan codes 0
+  cvFile,   // Ctrl+C with the keyboard's scan codes; held modifiers stay down
+};
+
+// What the capture needs of the platform; every part must outlive the call.
+struct TCapturePlatform {
+  KeyboardPlatform& keyboard;
+  ClipboardPlatform& clipboard;
+  ClipboardChangeWatch& watch;
+  EventLoop& loop;
+  std::chrono::milliseconds wait = kCaptureWait;
+};
+
+// Makes the focused application copy its selection and reads the clipboard's
+// text (UTF-8). The wait after the keystrokes ends as soon as the clipboard gets
+// a new owner, else after platform.wait; the program's events are dispatched
+// meanwhile. Nothing when the clipboard cannot be read in two attempts. A
+// clipboard without text gives an empty text; when the application copied
+// nothing, the text is whatever the clipboard held before.
+std::optional<std::string> CaptureSelectedText(TCaptureVariant variant,
+                                               const TCapturePlatform& platform);
+
+// The lines of a text: CR LF, LF and CR each end a line; a last line without a
+// line break counts, an empty text has no lines.
+std::vector<std::string> SplitLines(std::string_view text);
+// The lines each followed by CR LF.
+std::string JoinLines(const std::vector<std::string>& lines);
+
+}  // namespace parlumo
