@@ -24,11 +24,7 @@
 #include "platform/x11/X11Keyboard.h"
 #include "runtime/SettingsPath.h"
 
-namespace {
-
 namespace fs = std::filesystem;
-
-}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -85,15 +81,27 @@ int main(int argc, char** argv) {
             QCoreApplication::quit();
           },
   };
+  // The end of the session: the signals a session or service manager sends.
+  // They are caught before the main form exists, since its icon can show (and
+  // a session end come) while it is still being made; one that comes before
+  // the form is there ends the program as soon as it is.
+  bool endRequested = false;
+  parlumo::TEndSessionSignals endSignals(loop, [&mainForm, &endRequested] {
+    if (mainForm != nullptr) {
+      mainForm->EndSession();
+    } else {
+      endRequested = true;
+    }
+  });
+
   // A second copy hands over and ends inside this construction.
   parlumo::TSettings settings(platform);
   mainForm = &settings;
+  if (endRequested) loop.Post([&settings] { settings.EndSession(); });
   shell.SetMainForm(&settings);
   instance.OnBringForward = [&settings] { settings.BringForward(); };
 
-  // The end of the session: the signals a session or service manager sends,
-  // and the X session manager's request to save.
-  parlumo::TEndSessionSignals endSignals(loop, [&settings] { settings.EndSession(); });
+  // The X session manager's request to save at the end of the session.
   // The session manager is answered first; the program ends right after.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &settings,
                    [&settings](QSessionManager&) {

@@ -57,11 +57,13 @@ void ClickAt(const test::ScreenRect& at, const QString& button, int repeat) {
 
 class ProgramX11Test : public ::testing::Test {
  protected:
-  // Settings naming the running service, in German, showing only the icon.
-  std::string Ini(const std::string& more = {}) const {
-    return "[General]\nStartupType=0\n[Languages]\nInterfaceLanguage=1\n[Service]\nHost=" +
-           service_.HostPort() + "\nVendorHost=" + service_.HostPort() +
-           "\nProviderHost=" + service_.HostPort() + "\n" + more;
+  // Settings naming the running service, in German, showing only the icon;
+  // more keys for the sections General and Languages. (A section written twice
+  // would not count: the first one is the section.)
+  std::string Ini(const std::string& general = {}, const std::string& languages = {}) const {
+    return "[General]\nStartupType=0\n" + general + "[Languages]\nInterfaceLanguage=1\n" +
+           languages + "[Service]\nHost=" + service_.HostPort() +
+           "\nVendorHost=" + service_.HostPort() + "\nProviderHost=" + service_.HostPort() + "\n";
   }
 
   testing::ServiceProcess service_;
@@ -69,11 +71,14 @@ class ProgramX11Test : public ::testing::Test {
 
 TEST_F(ProgramX11Test, IconInTheTrayDoubleClickRunsTheDefaultItemRightClickShowsTheMenu) {
   // Double-click: the text translation window.
-  ProgramRun program(Ini("[General]\nTrayIconType=1\n"));
+  ProgramRun program(Ini("TrayIconType=1\n"));
   ASSERT_TRUE(program.Start());
   const auto icon = program.WaitForTrayIcon();
   ASSERT_TRUE(icon) << program.Output().toStdString();
   EXPECT_TRUE(WindowsNamed("^Einstellungen$").empty()) << "StartupType 0 shows only the icon";
+  // The icon shows early in the start; the menu's default item is set once
+  // the settings are loaded, a moment later.
+  Pump(1500);
 
   ClickAt(*icon, "1", 2);
   EXPECT_FALSE(WaitForWindowNamed("^Textübersetzung$").isEmpty());
@@ -115,7 +120,7 @@ TEST_F(ProgramX11Test, ASecondCopyHandsOverBringsTheFirstForwardAndEnds) {
 TEST_F(ProgramX11Test, EndOfTheSessionSavesTheSettingsAndEndsWithStatusZero) {
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
     // An out-of-range pair stays as it is; the keys the program writes appear.
-    ProgramRun program(Ini("[Languages]\nQuickTranslation1=15\n"));
+    ProgramRun program(Ini({}, "QuickTranslation1=15\n"));
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(program.WaitForTrayIcon()) << program.Output().toStdString();
     program.Signal(signal);
