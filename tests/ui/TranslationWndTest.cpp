@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <atomic>
@@ -256,6 +257,28 @@ TEST_F(TranslationWndTest, AnAnswerArrivingWhileTheUserClosesAndClicksAgain) {
   EXPECT_TRUE(wnd_->close());
   EXPECT_EQ(host_.translationClosed, 1);
   EXPECT_EQ(host_.Ini().ReadInteger("Languages", "TextTranslationLanguage", 0), 7);
+}
+
+// The owner may destroy the window while an exchange waits (the program ends):
+// the exchange ends at once and nothing of the window is touched afterwards.
+TEST_F(TranslationWndTest, DestroyedByItsOwnerWhileAnExchangeWaits) {
+  TScriptedService service(Answer("200 OK", kResultPage), /*holdAnswer=*/true);
+  host_.hosts.service = service.HostPort();
+  Open();
+  TypeSource(QStringLiteral("Hello"));
+  bool destroyed = false;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(test::WaitUntil([&] { return service.Requests().size() == 1; }));
+    wnd_.reset();
+    destroyed = true;
+  });
+  QPointer<QPushButton> translate(&Button("btnTranslate"));
+  translate->click();
+  EXPECT_TRUE(destroyed);
+  EXPECT_TRUE(translate.isNull());
+  EXPECT_TRUE(host_.shell.boxes.empty());
+  EXPECT_EQ(host_.translationClosed, 0);
+  service.Release();
 }
 
 struct TFailureCase {
