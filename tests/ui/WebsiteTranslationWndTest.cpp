@@ -70,6 +70,8 @@ TEST_F(WebsiteTranslationWndTest, OpensWithAnEmptyProposalReadyForTyping) {
   EXPECT_EQ(QApplication::focusWidget(), &Url());
   EXPECT_EQ(Languages().currentIndex(), 0);
   EXPECT_FALSE(CloseAfter().isChecked());
+  QTest::keyClick(wnd_.get(), Qt::Key_F1);
+  EXPECT_THAT(host_.helpContexts, ElementsAreArray({800}));
 }
 
 TEST_F(WebsiteTranslationWndTest, HandsTheTranslationAddressToTheBrowser) {
