@@ -286,7 +286,8 @@ void TTranslationWnd::Impl::Translate() {
 
   if (outcome.Succeeded()) {
     ui.edDestination->setPlainText(FromUtf8(outcome.Text()));
-  } else {
+  } else if (!host.Loop().Terminating()) {
+    // A program that is ending has aborted the request itself: no box for that.
     ShowFailure(outcome);
     if (!alive) return;
   }
