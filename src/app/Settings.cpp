@@ -279,6 +279,8 @@ TSettings::~TSettings() {
 
 void TSettings::CreateForm() {
   ui_->setupUi(this);
+  // Every window of the program, and its message boxes, show the program's icon.
+  QApplication::setWindowIcon(ProgramIcon());
   setWindowIcon(ProgramIcon());
   for (const auto& name : kInterfaceLanguageNames) {
     ui_->cbProgramLanguage->addItem(QString::fromUtf8(name.data(), name.size()));
@@ -497,6 +499,15 @@ void TSettings::miCloseClick() {
 void TSettings::EndSession() {
   sessionEnding_ = true;
   close();
+}
+
+void TSettings::QueryEndSession() {
+  sessionEnding_ = true;
+  try {
+    SaveSettings();
+  } catch (const std::exception&) {
+    // The session ends either way; the settings stay as they were saved last.
+  }
 }
 
 void TSettings::BringForward() {

@@ -110,6 +110,10 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   // The desktop session ends (or the program is told to stop): closing is
   // allowed, the form closes and the program ends.
   void EndSession();
+  // The session manager asks whether the session may end: closing is allowed
+  // from now on, and the settings are saved (a failure is not reported: there
+  // is no one to tell).
+  void QueryEndSession();
   // Another start of the program asks this copy to come forward.
   void BringForward();
 

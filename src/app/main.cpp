@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
-#include <QTimer>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -78,7 +77,10 @@ int main(int argc, char** argv) {
           [&loop] {
             // Waits under way (a translation's exchange, a message box) give up.
             loop.SetTerminating();
-            QCoreApplication::quit();
+            // exit, not quit: quit asks every window to close first and gives
+            // up when one refuses (the text translation window while its
+            // exchange waits), and the program must end all the same.
+            QCoreApplication::exit(0);
           },
   };
   // The end of the session: the signals a session or service manager sends.
@@ -101,12 +103,12 @@ int main(int argc, char** argv) {
   shell.SetMainForm(&settings);
   instance.OnBringForward = [&settings] { settings.BringForward(); };
 
-  // The X session manager's request to save at the end of the session.
-  // The session manager is answered first; the program ends right after.
+  // The X session manager's request to save: the session may end, so closing
+  // is allowed from now on and the settings are saved. The program itself ends
+  // when the session manager tells it to (Qt turns that into quitting); a
+  // plain save of the session leaves it running.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &settings,
-                   [&settings](QSessionManager&) {
-                     QTimer::singleShot(0, &settings, [&settings] { settings.EndSession(); });
-                   });
+                   [&settings](QSessionManager&) { settings.QueryEndSession(); });
 
   // The local service comes with the program: started where the settings name
   // a loopback address nothing listens on, stopped at the end only when this

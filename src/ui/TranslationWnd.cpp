@@ -371,8 +371,9 @@ bool TTranslationWnd::eventFilter(QObject* watched, QEvent* event) {
 
 void TTranslationWnd::closeEvent(QCloseEvent* event) {
   Impl& d = *impl_;
-  // No closing while an exchange waits: the window and its client must outlive it.
-  if (d.translating) {
+  // No closing while an exchange waits: the window and its client must outlive
+  // it. When the program ends, the exchange gives up and the window goes.
+  if (d.translating && !d.host.Loop().Terminating()) {
     event->ignore();
     return;
   }

@@ -3,43 +3,22 @@
 // copy, the end of the session, a desktop without a notification area, and the
 // local service it starts.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <atomic>
+#include <chrono>
 #include <string>
 
+#include "ScriptedServer.h"
 #include "ServiceProcess.h"
+#include "support/LoopbackPort.h"
 #include "x11/ProgramX11Support.h"
 
 namespace parlumo::x11test {
 namespace {
-
-bool Listening(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-  ::close(fd);
-  return ok;
-}
-
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  socklen_t length = sizeof(address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 // The program's visible windows (xdotool counts those with its process id).
 int VisibleWindowsOf(qint64 pid) {
@@ -180,17 +159,48 @@ TEST_F(ProgramX11Test, WithoutANotificationAreaTheDialogShowsAndTheIconComesWith
 }
 
 TEST_F(ProgramX11Test, StartsTheLocalServiceWhereNothingListensAndStopsItAtTheEnd) {
-  const int port = FreePort();
+  const int port = test::FreeLoopbackPort();
   const std::string host = "127.0.0.1:" + std::to_string(port);
   ProgramRun program("[General]\nStartupType=0\n[Service]\nHost=" + host + "\n");
   ASSERT_TRUE(program.Start());
   ASSERT_TRUE(program.WaitForTrayIcon()) << program.Output().toStdString();
-  EXPECT_TRUE(WaitUntil([&] { return Listening(port); }, 20000)) << program.Output().toStdString();
+  EXPECT_TRUE(WaitUntil([&] { return test::LoopbackListening(port); }, 20000))
+      << program.Output().toStdString();
 
   program.Signal(SIGTERM);
   ASSERT_TRUE(program.WaitForExit());
   EXPECT_EQ(program.ExitCode(), 0);
-  EXPECT_TRUE(WaitUntil([&] { return !Listening(port); }, 5000));
+  EXPECT_TRUE(WaitUntil([&] { return !test::LoopbackListening(port); }, 5000));
+}
+
+TEST_F(ProgramX11Test, EndsWhileTheTextWindowWaitsForItsTranslation) {
+  // A service that takes the request and never answers.
+  std::atomic<bool> requested = false;
+  testing::ScriptedServer silent([&requested](testing::ServerConnection& connection) {
+    if (connection.ReadRequest().find("POST /translate_t") == std::string::npos) return;
+    requested = true;
+    connection.ReadToEnd(std::chrono::seconds(30));
+  });
+  ProgramRun program(
+      "[General]\nStartupType=1\nNoTranslationHints=1\n[Languages]\nInterfaceLanguage=0\n"
+      "[Service]\nHost=127.0.0.1:" +
+      silent.PortText() + "\n");
+  ASSERT_TRUE(program.Start());
+  const QString window = WaitForWindowNamed("^Text translation$");
+  ASSERT_FALSE(window.isEmpty()) << program.Output().toStdString();
+  Pump(1000);
+  Xdotool({"windowfocus", "--sync", window});
+  Xdotool({"type", "Hello"});
+  Xdotool({"key", "alt+t"});
+  ASSERT_TRUE(WaitUntil([&] { return requested.load(); }, 15000)) << program.Output().toStdString();
+
+  // The window refuses to close while it waits, but the end of the session
+  // ends the program all the same, and the settings are saved.
+  program.Signal(SIGTERM);
+  ASSERT_TRUE(program.WaitForExit(10000)) << "the program did not end";
+  EXPECT_FALSE(program.CrashedOrKilled());
+  EXPECT_EQ(program.ExitCode(), 0) << program.Output().toStdString();
+  EXPECT_NE(program.IniText().find("ShowBalloonHint=1"), std::string::npos) << program.IniText();
 }
 
 }  // namespace
