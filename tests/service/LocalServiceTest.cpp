@@ -1,8 +1,6 @@
 #include "platform/linux/LocalService.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +9,7 @@
 
 #include "ServiceProcess.h"
 #include "runtime/PollEventLoop.h"
+#include "support/LoopbackPort.h"
 #include "support/TempFolder.h"
 
 namespace parlumo {
@@ -60,30 +59,6 @@ TEST(ServiceAddress, Loopback) {
   }
 }
 
-// A loopback port nothing listens on (bound, read and let go again).
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  socklen_t length = sizeof(address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
-bool Listening(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-  ::close(fd);
-  return ok;
-}
-
 class LocalServiceTest : public ::testing::Test {
  protected:
   // Runs the loop until the state is no longer Idle or Probing.
@@ -100,7 +75,7 @@ class LocalServiceTest : public ::testing::Test {
 };
 
 TEST_F(LocalServiceTest, StartsTheServiceWhereNothingListensAndStopsItAtTheEnd) {
-  const int port = FreePort();
+  const int port = test::FreeLoopbackPort();
   const auto log = folder_.Path() / "state" / "service.log";
   pid_t pid = -1;
   {
@@ -117,17 +92,17 @@ TEST_F(LocalServiceTest, StartsTheServiceWhereNothingListensAndStopsItAtTheEnd) 
     pid = service.Pid();
     ASSERT_GT(pid, 0);
     const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!Listening(port) && std::chrono::steady_clock::now() < deadline) {
+    while (!test::LoopbackListening(port) && std::chrono::steady_clock::now() < deadline) {
       loop_.ProcessEvents(50ms);
     }
-    EXPECT_TRUE(Listening(port));
+    EXPECT_TRUE(test::LoopbackListening(port));
     EXPECT_NE(testing::ProcessCommandLine(pid).find(PARLUMO_SERVICE_BINARY " --listen 127.0.0.1:" +
                                                     std::to_string(port)),
               std::string::npos)
         << testing::ProcessCommandLine(pid);
   }
   EXPECT_FALSE(testing::ProcessRunning(pid));
-  EXPECT_FALSE(Listening(port));
+  EXPECT_FALSE(test::LoopbackListening(port));
   std::ifstream in(log);
   std::string logText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   // The service's own output goes to the log.
@@ -146,11 +121,11 @@ TEST_F(LocalServiceTest, LeavesARunningServiceAlone) {
   }
   // Going away does not stop a service someone else started.
   EXPECT_TRUE(testing::ProcessRunning(running.Pid()));
-  EXPECT_TRUE(Listening(running.Port()));
+  EXPECT_TRUE(test::LoopbackListening(running.Port()));
 }
 
 TEST_F(LocalServiceTest, OutcomesWithoutAServiceToRun) {
-  const std::string port = std::to_string(FreePort());
+  const std::string port = std::to_string(test::FreeLoopbackPort());
   struct Case {
     std::string host;
     std::vector<std::string> candidates;
@@ -175,8 +150,8 @@ TEST_F(LocalServiceTest, OutcomesWithoutAServiceToRun) {
 
 TEST_F(LocalServiceTest, ReportsAServiceThatEndsByItself) {
   // A program that ends at once stands for a service that cannot listen.
-  TLocalService service(loop_, "127.0.0.1:" + std::to_string(FreePort()), {"/bin/false"},
-                        folder_.Path() / "service.log");
+  TLocalService service(loop_, "127.0.0.1:" + std::to_string(test::FreeLoopbackPort()),
+                        {"/bin/false"}, folder_.Path() / "service.log");
   service.Start();
   Settle(service);
   ASSERT_EQ(service.GetState(), State::Started);
