@@ -22,6 +22,17 @@ class DesktopShell {
   virtual TMsgResult MessageBox(const std::string& text, const std::string& caption,
                                 TMsgButtons buttons, TMsgIcon icon, bool owned) = 0;
 
+  // The same box owned by one of the program's other windows: centred on it
+  // and modal for it. window is the adapter's own window object (a QWidget in
+  // the Qt adapter). An adapter without windows of its own gives the box to the
+  // main form.
+  virtual TMsgResult WindowMessageBox(const void* window, const std::string& text,
+                                      const std::string& caption, TMsgButtons buttons,
+                                      TMsgIcon icon) {
+    static_cast<void>(window);
+    return MessageBox(text, caption, buttons, icon, true);
+  }
+
   // Opens a file or an address with the program the desktop associates with it
   // (a web address in the browser). False when nothing could be started.
   virtual bool Open(const std::string& fileOrUrl) = 0;

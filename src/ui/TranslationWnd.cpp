@@ -165,13 +165,15 @@ void TTranslationWnd::Impl::LoadFromFile() {
   QFile file(files.first());
   if (!file.open(QIODevice::ReadOnly)) {
     ShowErrorBox(
-        host, "Cannot open file \"" + ToUtf8(files.first()) + "\". " + ToUtf8(file.errorString()));
+        wnd, host,
+        "Cannot open file \"" + ToUtf8(files.first()) + "\". " + ToUtf8(file.errorString()));
     return;
   }
   const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) {
     ShowErrorBox(
-        host, "Cannot read file \"" + ToUtf8(files.first()) + "\". " + ToUtf8(file.errorString()));
+        wnd, host,
+        "Cannot read file \"" + ToUtf8(files.first()) + "\". " + ToUtf8(file.errorString()));
     return;
   }
   ui.edSource->setPlainText(DecodeFileText(bytes));
@@ -194,14 +196,16 @@ void TTranslationWnd::Impl::SaveToFile() {
   QSaveFile file(files.first());
   file.setDirectWriteFallback(true);
   if (!file.open(QIODevice::WriteOnly)) {
-    ShowErrorBox(host, "Cannot create file \"" + ToUtf8(files.first()) + "\". " +
-                           ToUtf8(file.errorString()));
+    ShowErrorBox(
+        wnd, host,
+        "Cannot create file \"" + ToUtf8(files.first()) + "\". " + ToUtf8(file.errorString()));
     return;
   }
   const QByteArray bytes = text.toUtf8();
   if (file.write(bytes) != bytes.size() || !file.commit()) {
     ShowErrorBox(
-        host, "Cannot write file \"" + ToUtf8(files.first()) + "\". " + ToUtf8(file.errorString()));
+        wnd, host,
+        "Cannot write file \"" + ToUtf8(files.first()) + "\". " + ToUtf8(file.errorString()));
   }
 }
 
@@ -241,18 +245,18 @@ void TTranslationWnd::Impl::ShowFailure(const TranslateOutcome& outcome) {
   const int language = host.UILanguage();
   switch (*outcome.Failure()) {
     case TranslateFailure::ConnectionFailed:
-      host.Shell().MessageBox(LanguageText(language, 604), LanguageText(language, 605),
-                              TMsgButtons::mbOK, TMsgIcon::miError, true);
+      host.Shell().WindowMessageBox(&wnd, LanguageText(language, 604), LanguageText(language, 605),
+                                    TMsgButtons::mbOK, TMsgIcon::miError);
       break;
     case TranslateFailure::NotTranslated:
-      host.Shell().MessageBox(LanguageText(language, 608), LanguageText(language, 609),
-                              TMsgButtons::mbOK, TMsgIcon::miWarning, true);
+      host.Shell().WindowMessageBox(&wnd, LanguageText(language, 608), LanguageText(language, 609),
+                                    TMsgButtons::mbOK, TMsgIcon::miWarning);
       break;
     case TranslateFailure::UnknownDataFormat: {
       TWindowHost& windowHost = host;
-      const TMsgResult answer =
-          windowHost.Shell().MessageBox(LanguageText(language, 606), LanguageText(language, 607),
-                                        TMsgButtons::mbYesNo, TMsgIcon::miQuestion, true);
+      const TMsgResult answer = windowHost.Shell().WindowMessageBox(
+          &wnd, LanguageText(language, 606), LanguageText(language, 607), TMsgButtons::mbYesNo,
+          TMsgIcon::miQuestion);
       // Whether the browser could be started is not reported.
       if (answer == TMsgResult::mrYes) windowHost.Shell().Open(HomePageUrl(windowHost.Hosts()));
       break;
@@ -266,8 +270,8 @@ void TTranslationWnd::Impl::Translate() {
   // The placeholder is no text: it never goes to the service.
   if (source.isEmpty() || IsPlaceholder(source, kSourcePlaceholderKey)) {
     const int language = host.UILanguage();
-    host.Shell().MessageBox(LanguageText(language, 602), LanguageText(language, 603),
-                            TMsgButtons::mbOK, TMsgIcon::miWarning, true);
+    host.Shell().WindowMessageBox(&wnd, LanguageText(language, 602), LanguageText(language, 603),
+                                  TMsgButtons::mbOK, TMsgIcon::miWarning);
     return;
   }
   translating = true;
@@ -384,7 +388,7 @@ void TTranslationWnd::closeEvent(QCloseEvent* event) {
     d.host.Ini().WriteInteger("Languages", "TextTranslationLanguage",
                               d.ui.cbLanguages->currentIndex());
   } catch (const std::exception& e) {
-    ShowErrorBox(d.host, e.what());
+    ShowErrorBox(*this, d.host, e.what());
   }
   d.host.TranslationWndClosed();
 }

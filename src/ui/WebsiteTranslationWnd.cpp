@@ -71,8 +71,8 @@ void TWebsiteTranslationWnd::Impl::Translate() {
   const std::string address = ToUtf8(ui.cbUrlToTranslate->currentText());
   if (address.empty()) {
     const int language = host.UILanguage();
-    host.Shell().MessageBox(LanguageText(language, 600), LanguageText(language, 601),
-                            TMsgButtons::mbOK, TMsgIcon::miError, true);
+    host.Shell().WindowMessageBox(&wnd, LanguageText(language, 600), LanguageText(language, 601),
+                                  TMsgButtons::mbOK, TMsgIcon::miError);
     return;
   }
   // Whether a browser could be started is not reported: the desktop shows its
@@ -129,7 +129,7 @@ void TWebsiteTranslationWnd::closeEvent(QCloseEvent* event) {
     ini.WriteBool("General", "CloseWebsiteTranslation",
                   d.ui.cbCloseAutomaticallyAfterTranslation->isChecked());
   } catch (const std::exception& e) {
-    ShowErrorBox(d.host, e.what());
+    ShowErrorBox(*this, d.host, e.what());
   }
   d.host.WebsiteTranslationWndClosed();
 }

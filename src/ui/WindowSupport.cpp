@@ -74,10 +74,11 @@ void CentreOnScreen(QWidget& form) {
   form.move(frame.topLeft());
 }
 
-void ShowErrorBox(TWindowHost& host, const std::string& message) {
+void ShowErrorBox(QWidget& window, TWindowHost& host, const std::string& message) {
   QString caption = QGuiApplication::applicationDisplayName();
   if (caption.isEmpty()) caption = QStringLiteral("Parlumo");
-  host.Shell().MessageBox(message, ToUtf8(caption), TMsgButtons::mbOK, TMsgIcon::miError, true);
+  host.Shell().WindowMessageBox(&window, message, ToUtf8(caption), TMsgButtons::mbOK,
+                                TMsgIcon::miError);
 }
 
 }  // namespace parlumo

@@ -37,7 +37,8 @@ void FixFormSize(QWidget& form, int designWidth, int designHeight);
 void CentreOnScreen(QWidget& form);
 
 // Shows a failed file operation the way the program shows an unexpected error:
-// an error box with the message, captioned with the application's name.
-void ShowErrorBox(TWindowHost& host, const std::string& message);
+// an error box owned by the window, with the message, captioned with the
+// application's name.
+void ShowErrorBox(QWidget& window, TWindowHost& host, const std::string& message);
 
 }  // namespace parlumo

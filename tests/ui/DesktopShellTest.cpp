@@ -103,17 +103,24 @@ TEST(QtDesktopShellTest, MessageBoxShowsCaptionTextIconAndButtonsAndAnswers) {
   }
 }
 
-TEST(QtDesktopShellTest, OwnedBoxesBelongToTheMainFormOthersStandAlone) {
+TEST(QtDesktopShellTest, OwnedBoxesBelongToTheMainFormOrTheirWindowOthersStandAlone) {
   QtDesktopShell shell;
   QWidget mainForm;
+  QWidget window;
   shell.SetMainForm(&mainForm);
-  SeenBox owned, alone;
+  SeenBox owned, alone, ofWindow, ofNoWindow;
   AnswerNextBox(owned, QMessageBox::Ok);
   shell.MessageBox("a", "b", TMsgButtons::mbOK, TMsgIcon::miNone, true);
   AnswerNextBox(alone, QMessageBox::Ok);
   shell.MessageBox("a", "b", TMsgButtons::mbOK, TMsgIcon::miNone, false);
+  AnswerNextBox(ofWindow, QMessageBox::Ok);
+  shell.WindowMessageBox(&window, "a", "b", TMsgButtons::mbOK, TMsgIcon::miNone);
+  AnswerNextBox(ofNoWindow, QMessageBox::Ok);
+  shell.WindowMessageBox(nullptr, "a", "b", TMsgButtons::mbOK, TMsgIcon::miNone);
   EXPECT_EQ(owned.parent, &mainForm);
   EXPECT_EQ(alone.parent, nullptr);
+  EXPECT_EQ(ofWindow.parent, &window);
+  EXPECT_EQ(ofNoWindow.parent, &mainForm);
 }
 
 TEST(QtDesktopShellTest, OpenWithStartsTheProgramWithTheFileAsItsOneArgument) {

@@ -329,6 +329,7 @@ TEST_F(TranslationWndTest, EachFailureHasItsBox) {
     EXPECT_EQ(box.icon, c.icon);
     EXPECT_EQ(box.buttons, c.buttons);
     EXPECT_TRUE(box.owned);
+    EXPECT_EQ(box.window, wnd_.get()) << "the box belongs to the window, not the main form";
     EXPECT_TRUE(disabledDuringBox);
     EXPECT_TRUE(host_.shell.opened.empty()) << "No opens nothing";
     // The controls are back, the source text kept.

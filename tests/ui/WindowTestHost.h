@@ -23,6 +23,8 @@ struct TRecordedBox {
   TMsgButtons buttons;
   TMsgIcon icon;
   bool owned;
+  // The window the box belongs to; null for the main form.
+  const void* window = nullptr;
 };
 
 // Message boxes and "open" recorded; a box is answered from answers (first in,
@@ -32,7 +34,16 @@ class TFakeShell final : public DesktopShell {
  public:
   TMsgResult MessageBox(const std::string& text, const std::string& caption, TMsgButtons buttons,
                         TMsgIcon icon, bool owned) override {
-    boxes.push_back({text, caption, buttons, icon, owned});
+    return Show({text, caption, buttons, icon, owned, nullptr});
+  }
+  TMsgResult WindowMessageBox(const void* window, const std::string& text,
+                              const std::string& caption, TMsgButtons buttons,
+                              TMsgIcon icon) override {
+    return Show({text, caption, buttons, icon, true, window});
+  }
+  TMsgResult Show(TRecordedBox box) {
+    const TMsgButtons buttons = box.buttons;
+    boxes.push_back(std::move(box));
     if (duringBox) duringBox();
     if (!answers.empty()) {
       const TMsgResult answer = answers.front();

@@ -50,7 +50,20 @@ bool QtClipboard::WriteText(const std::string& text) {
 
 TMsgResult QtDesktopShell::MessageBox(const std::string& text, const std::string& caption,
                                       TMsgButtons buttons, TMsgIcon icon, bool owned) {
-  QWidget* parent = owned ? mainForm_.data() : nullptr;
+  return ShowBox(owned ? mainForm_.data() : nullptr, text, caption, buttons, icon);
+}
+
+TMsgResult QtDesktopShell::WindowMessageBox(const void* window, const std::string& text,
+                                            const std::string& caption, TMsgButtons buttons,
+                                            TMsgIcon icon) {
+  // The window type is ours: the caller's QWidget, const only in the
+  // interface that keeps Qt out of the components.
+  auto* parent = const_cast<QWidget*>(static_cast<const QWidget*>(window));
+  return ShowBox(parent ? parent : mainForm_.data(), text, caption, buttons, icon);
+}
+
+TMsgResult QtDesktopShell::ShowBox(QWidget* parent, const std::string& text,
+                                   const std::string& caption, TMsgButtons buttons, TMsgIcon icon) {
   QMessageBox box(parent);
   box.setWindowTitle(FromUtf8(caption));
   box.setText(FromUtf8(text));

@@ -26,10 +26,17 @@ class QtDesktopShell final : public DesktopShell {
 
   TMsgResult MessageBox(const std::string& text, const std::string& caption, TMsgButtons buttons,
                         TMsgIcon icon, bool owned) override;
+  // window is a QWidget of the program.
+  TMsgResult WindowMessageBox(const void* window, const std::string& text,
+                              const std::string& caption, TMsgButtons buttons,
+                              TMsgIcon icon) override;
   bool Open(const std::string& fileOrUrl) override;
   bool OpenWith(const std::string& program, const std::string& file) override;
 
  private:
+  TMsgResult ShowBox(QWidget* parent, const std::string& text, const std::string& caption,
+                     TMsgButtons buttons, TMsgIcon icon);
+
   QPointer<QWidget> mainForm_;
 };
 
