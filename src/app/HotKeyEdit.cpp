@@ -53,14 +53,18 @@ void THotKeyEdit::SetHotKey(TShortCut value) {
   ShowCode();
 }
 
-std::optional<TShortCut> THotKeyEdit::CodeForInput(int qtKey, Qt::KeyboardModifiers modifiers) {
+std::optional<TShortCut> THotKeyEdit::CodeForInput(int qtKey, Qt::KeyboardModifiers modifiers,
+                                                   std::optional<std::uint8_t> physicalKey) {
   const Qt::KeyboardModifiers chord = modifiers & kChordModifiers;
   if (chord == Qt::NoModifier && (qtKey == Qt::Key_Backspace || qtKey == Qt::Key_Delete)) {
     return TShortCut{0};
   }
   if (IsModifierKey(qtKey)) return std::nullopt;
-  const auto virtualKey = VirtualKeyFromQtKey(qtKey, (modifiers & Qt::KeypadModifier) != 0);
-  if (!virtualKey) return std::nullopt;
+  // The keyboard's own name for the key wins; Qt's key names it only when the
+  // keyboard could not say (its place on a US layout may be another key).
+  const auto virtualKey =
+      physicalKey ? physicalKey : VirtualKeyFromQtKey(qtKey, (modifiers & Qt::KeypadModifier) != 0);
+  if (!virtualKey || *virtualKey == 0) return std::nullopt;
   TShortCut code = *virtualKey;
   if (chord & Qt::ShiftModifier) code |= kShortCutShift;
   if (chord & Qt::ControlModifier) code |= kShortCutCtrl;
@@ -93,7 +97,9 @@ void THotKeyEdit::keyPressEvent(QKeyEvent* e) {
     ShowPending(e->modifiers());
     return;
   }
-  const auto code = CodeForInput(e->key(), e->modifiers());
+  std::optional<std::uint8_t> physicalKey;
+  if (keyLookup_ && e->nativeScanCode() != 0) physicalKey = keyLookup_(e->nativeScanCode());
+  const auto code = CodeForInput(e->key(), e->modifiers(), physicalKey);
   if (!code) {
     ShowCode();
     return;

@@ -290,6 +290,9 @@ void TSettings::CreateForm() {
       list->addItem(Q(LanguageText(kUILanguageEnglish, LanguagePairNameKey(pair))));
     }
   }
+  for (THotKeyEdit* field :
+       {ui_->hkQuickTranslation1, ui_->hkQuickTranslation2, ui_->hkTransToFile})
+    field->SetKeyLookup(platform_.keyLookup);
   ConnectChangeHandlers();
   connect(ui_->btnApply, &QPushButton::clicked, this, [this] { ApplySettings(); });
   connect(ui_->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "app/HotKeyEdit.h"
 #include "desktop/AltKeyRepaintFix.h"
 #include "desktop/ClipboardWatch.h"
 #include "desktop/DesktopShell.h"
@@ -82,6 +83,9 @@ struct TSettingsPlatform {
   // Ends the program's event loop once the main form has closed. Empty:
   // QCoreApplication::quit.
   std::function<void()> terminate;
+  // Which key of the keyboard a key event in a shortcut field came from (the
+  // X keyboard's view in the program). Empty: the fields go by Qt's keys.
+  TKeyLookup keyLookup;
 };
 
 // The program's main form: normally hidden, it is the settings dialog and owns

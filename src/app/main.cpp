@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
             // exchange waits), and the program must end all the same.
             QCoreApplication::exit(0);
           },
+      .keyLookup =
+          [&keyboard](std::uint32_t keycode) { return keyboard->VirtualKeyOfKeycode(keycode); },
   };
   // The end of the session: the signals a session or service manager sends.
   // They are caught before the main form exists, since its icon can show (and

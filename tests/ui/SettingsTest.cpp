@@ -7,18 +7,22 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/HotKeyEdit.h"
+#include "app/QtVirtualKeys.h"
 #include "app/Settings.h"
 #include "fakes/FakeHelpEngine.h"
 #include "fakes/FakeHotKeyPlatform.h"
@@ -134,6 +138,7 @@ class SettingsTest : public ::testing::Test {
               return fileChoice;
             },
         .terminate = [this] { ++terminations; },
+        .keyLookup = keyLookup,
     };
     settings = std::make_unique<TSettings>(platform);
     return *settings;
@@ -175,6 +180,7 @@ class SettingsTest : public ::testing::Test {
   std::optional<std::string> fileChoice;
   std::vector<TFileDialog> dialogsRun;
   int terminations = 0;
+  TKeyLookup keyLookup;
   std::unique_ptr<TSettings> settings;
 };
 
@@ -606,6 +612,86 @@ TEST_F(SettingsTest, ShortcutFieldRules) {
   QTest::keyClick(field, Qt::Key_Control, Qt::ControlModifier);
   EXPECT_EQ(field->HotKey(), 0x8041);
   EXPECT_EQ(field->text(), "Alt+A");
+}
+
+// The user presses a key in the field as the desktop reports it: Qt's key
+// (the symbol with the modifiers applied) and the keyboard's native code.
+void PressKey(QWidget* field, Qt::Key key, Qt::KeyboardModifiers modifiers,
+              std::uint32_t nativeScanCode) {
+  QKeyEvent press(QEvent::KeyPress, key, modifiers, nativeScanCode, 0, 0);
+  QApplication::sendEvent(field, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, modifiers, nativeScanCode, 0, 0);
+  QApplication::sendEvent(field, &release);
+}
+
+TEST_F(SettingsTest, ShortcutFieldTakesTheKeyPressedNotTheSymbolItTypes) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  // A German keyboard as the key lookup knows it, by X keycode: the digits
+  // whose shifted symbols a US layout has on other keys, and keys no virtual
+  // key names (o umlaut, the + key).
+  const std::map<std::uint32_t, std::uint8_t> germanKeys = {
+      {11, '2'}, {15, '6'}, {17, '8'}, {19, '0'}, {22, 0x08}, {35, 0}, {47, 0},
+  };
+  std::vector<std::uint32_t> asked;
+  keyLookup = [&](std::uint32_t code) -> std::optional<std::uint8_t> {
+    asked.push_back(code);
+    const auto key = germanKeys.find(code);
+    if (key == germanKeys.end()) return std::nullopt;
+    return key->second;
+  };
+  Start();
+  constexpr TShortCut kBefore = 0x8041;
+  constexpr std::uint32_t kUnknown = 99;
+  struct Case {
+    const char* what;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    std::uint32_t scanCode;
+    std::optional<TShortCut> withLookup;  // nothing: the field stays as it was
+    std::optional<TShortCut> withoutLookup;
+  };
+  const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
+  const Case cases[] = {
+      {"Shift+8 types (", Qt::Key_ParenLeft, shift, 17, 0xA038, 0xA039},
+      {"Shift+6 types &", Qt::Key_Ampersand, shift, 15, 0xA036, 0xA037},
+      {"Shift+0 types =", Qt::Key_Equal, shift, 19, 0xA030, 0xA0BB},
+      {"Shift+2 types \"", Qt::Key_QuoteDbl, shift, 11, 0xA032, 0xA0DE},
+      {"Alt+Shift+8", Qt::Key_ParenLeft, shift | Qt::AltModifier, 17, 0xA038, 0xA039},
+      {"Ctrl+8", Qt::Key_8, Qt::ControlModifier, 17, 0x4038, 0x4038},
+      {"8 alone", Qt::Key_8, Qt::NoModifier, 17, 0x8038, 0x8038},
+      {"a key the lookup does not know: Qt's key", Qt::Key_ParenLeft, shift, kUnknown, 0xA039,
+       0xA039},
+      {"no native code: Qt's key", Qt::Key_ParenLeft, shift, 0, 0xA039, 0xA039},
+      {"o umlaut has no code", Qt::Key_Odiaeresis, Qt::NoModifier, 47, std::nullopt, std::nullopt},
+      {"+ has no code (Qt's key names = on another key)", Qt::Key_Plus, Qt::NoModifier, 35,
+       std::nullopt, 0x80BB},
+      {"Backspace alone clears", Qt::Key_Backspace, Qt::NoModifier, 22, 0, 0},
+      {"Ctrl+Backspace", Qt::Key_Backspace, Qt::ControlModifier, 22, 0x4008, 0x4008},
+  };
+  THotKeyEdit withoutLookup;
+  for (THotKeyEdit* field :
+       {Form().hkQuickTranslation1, Form().hkQuickTranslation2, Form().hkTransToFile}) {
+    SCOPED_TRACE(field->objectName().toStdString());
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      field->SetHotKey(kBefore);
+      Form().btnApply->setEnabled(false);
+      asked.clear();
+      PressKey(field, c.key, c.modifiers, c.scanCode);
+      EXPECT_EQ(field->HotKey(), c.withLookup.value_or(kBefore));
+      EXPECT_EQ(Form().btnApply->isEnabled(), c.withLookup.value_or(kBefore) != kBefore);
+      EXPECT_EQ(field->text(), ShortCutText(field->HotKey())) << "shown as stored";
+      EXPECT_EQ(asked, c.scanCode != 0 ? std::vector<std::uint32_t>{c.scanCode}
+                                       : std::vector<std::uint32_t>{});
+
+      withoutLookup.SetHotKey(kBefore);
+      PressKey(&withoutLookup, c.key, c.modifiers, c.scanCode);
+      EXPECT_EQ(withoutLookup.HotKey(), c.withoutLookup.value_or(kBefore)) << "without a lookup";
+    }
+  }
+  Form().hkQuickTranslation1->SetHotKey(0);
+  PressKey(Form().hkQuickTranslation1, Qt::Key_ParenLeft, shift, 17);
+  EXPECT_EQ(Form().hkQuickTranslation1->text(), "Alt+Shift+8");
 }
 
 // --- Tray menu -------------------------------------------------------------------------

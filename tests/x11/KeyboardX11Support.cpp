@@ -173,6 +173,17 @@ unsigned OtherClient::FreeKeycode() {
   return found;
 }
 
+SavedKeysyms::SavedKeysyms(OtherClient& other, const std::vector<unsigned>& keycodes)
+    : other_(other) {
+  for (const unsigned keycode : keycodes)
+    saved_.emplace_back(keycode, other_.Keysyms(keycode));
+}
+
+SavedKeysyms::~SavedKeysyms() {
+  for (const auto& [keycode, keysyms] : saved_)
+    other_.SetKeysyms(keycode, keysyms);
+}
+
 CopyPeer::CopyPeer(const QString& text) {
   process_.start(PARLUMO_X11_COPY_PEER, {text});
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "x11/X11TestSupport.h"
@@ -58,6 +59,20 @@ class OtherClient {
 
  private:
   Display* display_;
+};
+
+// Puts the symbols of keycodes back as they were when it was made, so that a
+// test that changes the server's keyboard mapping leaves it as it found it.
+class SavedKeysyms {
+ public:
+  SavedKeysyms(OtherClient& other, const std::vector<unsigned>& keycodes);
+  ~SavedKeysyms();
+  SavedKeysyms(const SavedKeysyms&) = delete;
+  SavedKeysyms& operator=(const SavedKeysyms&) = delete;
+
+ private:
+  OtherClient& other_;
+  std::vector<std::pair<unsigned, std::vector<unsigned long>>> saved_;
 };
 
 // A program with a focused line edit whose whole text is selected: the target

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "desktop/GlobalHotKey.h"
 #include "platform/x11/X11HotKeys.h"
@@ -131,6 +132,49 @@ TEST_F(X11KeyboardTest, ScanCodeIsTheKeycodeThatTypesTheKey) {
   }
   EXPECT_EQ(keyboard_->ScanCode(0xFF), 0) << "a code without a key";
   EXPECT_EQ(keyboard_->ScanCode(0x00), 0);
+}
+
+TEST_F(X11KeyboardTest, KeycodesAreNamedByTheKeyNotTheSymbolItsModifiersMake) {
+  const unsigned key8 = other_.Keycode(XK_8);
+  const unsigned keySemicolon = other_.Keycode(XK_semicolon);
+  const unsigned keyComma = other_.Keycode(XK_comma);
+  const unsigned keyT = other_.Keycode(XK_t);
+  const unsigned spare = other_.FreeKeycode();
+  for (const unsigned keycode : {key8, keySemicolon, keyComma, keyT, spare})
+    ASSERT_NE(keycode, 0u);
+  EXPECT_EQ(keyboard_->VirtualKeyOfKeycode(keySemicolon), 0xBA) << "a US layout's ; key";
+
+  const keytest::SavedKeysyms restore(other_, {key8, keySemicolon, keyComma, spare});
+  // As a German keyboard has them: "(" above the 8, o umlaut where a US
+  // layout has ";", and ";" above the comma.
+  other_.SetKeysyms(key8, {XK_8, XK_parenleft});
+  other_.SetKeysyms(keyComma, {XK_comma, XK_semicolon});
+  other_.SetKeysyms(keySemicolon, {XK_odiaeresis, XK_Odiaeresis});
+  other_.SetKeysyms(spare, {XK_odiaeresis, XK_Odiaeresis});
+  ASSERT_EQ(other_.Keysyms(key8).at(1), static_cast<unsigned long>(XK_parenleft));
+
+  const struct {
+    const char* what;
+    unsigned keycode;
+    std::optional<std::uint8_t> expected;
+  } cases[] = {
+      {"8 with ( above it", key8, '8'},
+      {"comma with ; above it", keyComma, 0xBC},
+      {"a letter", keyT, 'T'},
+      {"o umlaut where ; was: its place's ; is on another key", keySemicolon, 0},
+      {"o umlaut on a key without a standard place", spare, 0},
+      {"below the keycodes the protocol allows", 7, std::nullopt},
+      {"past them", 256, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto virtualKey = keyboard_->VirtualKeyOfKeycode(c.keycode);
+    EXPECT_EQ(virtualKey, c.expected);
+    // The key events and the hotkey grabs find this very key by the name.
+    if (virtualKey && *virtualKey != 0) {
+      EXPECT_EQ(keyboard_->ScanCode(*virtualKey), c.keycode);
+    }
+  }
 }
 
 TEST_F(X11KeyboardTest, SentKeysGoDownAndUp) {

@@ -127,6 +127,26 @@ std::optional<std::uint8_t> KeycodeForVirtualKey(const KeyboardMapping& mapping,
   return std::nullopt;
 }
 
+std::optional<std::uint8_t> VirtualKeyForKeycode(const KeyboardMapping& mapping, unsigned keycode) {
+  if (keycode < mapping.minKeycode || keycode > mapping.MaxKeycode()) return std::nullopt;
+  const auto namesThisKey = [&](std::uint8_t virtualKey) {
+    const auto back = KeycodeForVirtualKey(mapping, virtualKey);
+    return back && unsigned{*back} == keycode;
+  };
+  for (unsigned column = 0; column < mapping.keysymsPerKeycode; ++column) {
+    const std::uint32_t keysym = mapping.Keysym(keycode, column);
+    if (keysym == 0) continue;
+    const auto virtualKey = VirtualKeyFromKeysym(keysym);
+    if (virtualKey && namesThisKey(*virtualKey)) return virtualKey;
+  }
+  for (unsigned virtualKey = 1; virtualKey <= 0xFF; ++virtualKey) {
+    const auto vk = static_cast<std::uint8_t>(virtualKey);
+    const auto place = StandardPositionKeycode(vk);
+    if (place && unsigned{*place} == keycode && namesThisKey(vk)) return vk;
+  }
+  return std::uint8_t{0};
+}
+
 std::vector<std::uint8_t> KeycodesForKeysym(const KeyboardMapping& mapping, std::uint32_t keysym) {
   std::vector<std::uint8_t> keycodes;
   if (keysym == 0) return keycodes;

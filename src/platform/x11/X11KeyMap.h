@@ -63,6 +63,17 @@ std::optional<std::uint8_t> StandardPositionKeycode(std::uint8_t virtualKey);
 std::optional<std::uint8_t> KeycodeForVirtualKey(const KeyboardMapping& mapping,
                                                  std::uint8_t virtualKey);
 
+// The virtual key that names the key with the keycode, such that a shortcut
+// stored with it is grabbed on this very key (KeycodeForVirtualKey gives the
+// keycode back). The first that does of: the virtual key of the symbol the key
+// gives alone (group 1, no modifier: '8' for the key that gives "(" with Shift
+// on a German layout), of its other symbols in column order (the digit of an
+// AZERTY digit key, the keypad digit of a keypad key), and of the key's place
+// on a standard keyboard (a key of a layout without Latin letters). 0 when
+// none names this key (the German umlaut keys, keys whose symbols have no
+// virtual key); nothing when the keycode lies outside the mapping.
+std::optional<std::uint8_t> VirtualKeyForKeycode(const KeyboardMapping& mapping, unsigned keycode);
+
 // Every keycode that holds the keysym in any column, in ascending order.
 std::vector<std::uint8_t> KeycodesForKeysym(const KeyboardMapping& mapping, std::uint32_t keysym);
 

@@ -184,4 +184,8 @@ std::uint8_t X11Keyboard::ScanCode(std::uint8_t virtualKey) {
   return KeycodeForVirtualKey(ReadKeyboard(display_), virtualKey).value_or(0);
 }
 
+std::optional<std::uint8_t> X11Keyboard::VirtualKeyOfKeycode(std::uint32_t keycode) {
+  return VirtualKeyForKeycode(ReadKeyboard(display_), keycode);
+}
+
 }  // namespace parlumo

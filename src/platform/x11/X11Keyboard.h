@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "desktop/Keyboard.h"
@@ -34,6 +35,12 @@ namespace parlumo {
 // ScanCode: the keycode SendKey would use for the virtual key, 0 when the
 // layout has none.
 //
+// VirtualKeyOfKeycode: the virtual key a shortcut names the key with the X
+// keycode by (VirtualKeyForKeycode over the current mapping): the key's own
+// unshifted symbol rather than the one its modifiers make, so that the stored
+// shortcut is grabbed on the key the user pressed. 0 when no virtual key names
+// that key; nothing when the keycode is not one of the keyboard's.
+//
 // The display must outlive this object.
 class X11Keyboard final : public KeyboardPlatform {
  public:
@@ -46,6 +53,8 @@ class X11Keyboard final : public KeyboardPlatform {
   void SendKey(std::uint8_t virtualKey, std::uint8_t scanCode, bool keyUp) override;
   std::int16_t KeyState(std::uint8_t virtualKey) override;
   std::uint8_t ScanCode(std::uint8_t virtualKey) override;
+
+  std::optional<std::uint8_t> VirtualKeyOfKeycode(std::uint32_t keycode);
 
  private:
   Display* display_;

@@ -19,16 +19,17 @@
 namespace parlumo {
 namespace {
 
-// A mapping from (keycode, keysyms) rows; keycodes start at 8, two columns.
+// A mapping from (keycode, keysyms) rows; keycodes start at 8, two columns
+// unless told otherwise.
 KeyboardMapping Mapping(std::initializer_list<std::pair<unsigned, std::vector<std::uint32_t>>> rows,
-                        unsigned maxKeycode = 140) {
+                        unsigned maxKeycode = 140, unsigned columns = 2) {
   KeyboardMapping mapping;
   mapping.minKeycode = 8;
-  mapping.keysymsPerKeycode = 2;
-  mapping.keysyms.assign((maxKeycode - 8 + 1) * 2, NoSymbol);
+  mapping.keysymsPerKeycode = columns;
+  mapping.keysyms.assign((maxKeycode - 8 + 1) * columns, NoSymbol);
   for (const auto& [keycode, keysyms] : rows) {
     for (std::size_t column = 0; column < keysyms.size(); ++column) {
-      mapping.keysyms[(keycode - 8) * 2 + column] = keysyms[column];
+      mapping.keysyms[(keycode - 8) * columns + column] = keysyms[column];
     }
   }
   return mapping;
@@ -269,6 +270,103 @@ TEST(X11KeyMapTest, VirtualKeyWithoutItsSymbolFallsBackToItsPlace) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(KeycodeForVirtualKey(c.mapping, c.virtualKey), c.expected) << c.what;
+}
+
+// Keys of a German layout as the X server lists them: group 1 in columns 0
+// and 1, group 2 (a copy here left empty) in 2 and 3, AltGr's level in 4 and 5.
+KeyboardMapping GermanKeys() {
+  const std::uint32_t n = NoSymbol;
+  return Mapping(
+      {
+          {Evdev(KEY_2), {XK_2, XK_quotedbl, n, n, XK_twosuperior}},
+          {Evdev(KEY_6), {XK_6, XK_ampersand, n, n, XK_notsign}},
+          {Evdev(KEY_7), {XK_7, XK_slash, n, n, XK_braceleft}},
+          {Evdev(KEY_8), {XK_8, XK_parenleft, n, n, XK_bracketleft}},
+          {Evdev(KEY_9), {XK_9, XK_parenright, n, n, XK_bracketright}},
+          {Evdev(KEY_0), {XK_0, XK_equal, n, n, XK_braceright}},
+          {Evdev(KEY_MINUS), {XK_ssharp, XK_question, n, n, XK_backslash}},
+          {Evdev(KEY_EQUAL), {XK_dead_acute, XK_dead_grave, n, n, XK_dead_cedilla}},
+          {Evdev(KEY_Q), {XK_q, XK_Q, n, n, XK_at}},
+          {Evdev(KEY_Y), {XK_z, XK_Z}},
+          {Evdev(KEY_Z), {XK_y, XK_Y}},
+          {Evdev(KEY_LEFTBRACE), {XK_udiaeresis, XK_Udiaeresis, n, n, XK_dead_diaeresis}},
+          {Evdev(KEY_RIGHTBRACE), {XK_plus, XK_asterisk, n, n, XK_asciitilde}},
+          {Evdev(KEY_ENTER), {XK_Return}},
+          {Evdev(KEY_SEMICOLON), {XK_odiaeresis, XK_Odiaeresis, n, n, XK_dead_doubleacute}},
+          {Evdev(KEY_APOSTROPHE), {XK_adiaeresis, XK_Adiaeresis, n, n, XK_dead_circumflex}},
+          {Evdev(KEY_GRAVE), {XK_dead_circumflex, XK_degree}},
+          {Evdev(KEY_BACKSLASH), {XK_numbersign, XK_apostrophe, n, n, XK_dead_breve}},
+          {Evdev(KEY_COMMA), {XK_comma, XK_semicolon}},
+          {Evdev(KEY_DOT), {XK_period, XK_colon}},
+          {Evdev(KEY_SLASH), {XK_minus, XK_underscore}},
+          {Evdev(KEY_F1), {XK_F1}},
+          {Evdev(KEY_KP7), {XK_KP_Home, XK_KP_7}},
+          {Evdev(KEY_KPENTER), {XK_KP_Enter}},
+          {Evdev(KEY_102ND), {XK_less, XK_greater, n, n, XK_bar}},
+      },
+      255, 6);
+}
+
+TEST(X11KeyMapTest, KeycodesAreNamedByTheVirtualKeyThatIsGrabbedOnThem) {
+  const KeyboardMapping german = GermanKeys();
+  // A Cyrillic layout with a US one as its second group, and alone.
+  const KeyboardMapping russianUs = Mapping(
+      {{Evdev(KEY_T), {XK_Cyrillic_ie, XK_Cyrillic_IE, XK_t, XK_T}}, {Evdev(KEY_F1), {XK_F1}}}, 255,
+      4);
+  const KeyboardMapping russian =
+      Mapping({{Evdev(KEY_T), {XK_Cyrillic_ie, XK_Cyrillic_IE}}, {Evdev(KEY_F1), {XK_F1}}}, 255);
+  // French digits: the digit is the shifted symbol.
+  const KeyboardMapping french =
+      Mapping({{Evdev(KEY_1), {XK_ampersand, XK_1}}, {Evdev(KEY_2), {XK_eacute, XK_2}}}, 255);
+  // The same symbol on two keys: the grab takes the lower keycode.
+  const KeyboardMapping twins = Mapping({{Evdev(KEY_8), {XK_8}}, {200, {XK_8}}}, 255);
+  struct Case {
+    const char* what;
+    const KeyboardMapping& mapping;
+    unsigned keycode;
+    std::optional<std::uint8_t> expected;
+  };
+  const Case cases[] = {
+      {"8 with ( above it", german, Evdev(KEY_8), '8'},
+      {"6 with & above it", german, Evdev(KEY_6), '6'},
+      {"0 with = above it", german, Evdev(KEY_0), '0'},
+      {"2 with \" above it", german, Evdev(KEY_2), '2'},
+      {"z where a US y is", german, Evdev(KEY_Y), 'Z'},
+      {"a letter with AltGr's @", german, Evdev(KEY_Q), 'Q'},
+      {"comma", german, Evdev(KEY_COMMA), 0xBC},
+      {"minus where a US slash is", german, Evdev(KEY_SLASH), 0xBD},
+      {"less-than key", german, Evdev(KEY_102ND), 0xE2},
+      {"# by its shifted apostrophe", german, Evdev(KEY_BACKSLASH), 0xDE},
+      {"sharp s by AltGr's backslash", german, Evdev(KEY_MINUS), 0xDC},
+      {"dead circumflex by its place (no key has `)", german, Evdev(KEY_GRAVE), 0xC0},
+      {"o umlaut: its place's ; is on the comma key", german, Evdev(KEY_SEMICOLON), 0},
+      {"a umlaut: its place's ' is on the # key", german, Evdev(KEY_APOSTROPHE), 0},
+      {"u umlaut: its place's [ is AltGr+8", german, Evdev(KEY_LEFTBRACE), 0},
+      {"plus: its place's ] is AltGr+9", german, Evdev(KEY_RIGHTBRACE), 0},
+      {"dead acute: its place's = is Shift+0", german, Evdev(KEY_EQUAL), 0},
+      {"keypad 7 by its digit", german, Evdev(KEY_KP7), 0x67},
+      {"keypad Enter is not Return", german, Evdev(KEY_KPENTER), 0},
+      {"Return", german, Evdev(KEY_ENTER), 0x0D},
+      {"F1", german, Evdev(KEY_F1), 0x70},
+      {"a keycode without symbols", german, 200, 0},
+      {"below the keycodes", german, 7, std::nullopt},
+      {"past the keycodes", german, 256, std::nullopt},
+      {"Latin letter of the second group", russianUs, Evdev(KEY_T), 'T'},
+      {"letter of a layout without Latin letters: its place", russian, Evdev(KEY_T), 'T'},
+      {"French 1", french, Evdev(KEY_1), '1'},
+      {"French 2", french, Evdev(KEY_2), '2'},
+      {"the key the grab takes", twins, Evdev(KEY_8), '8'},
+      {"its twin, which the grab misses", twins, 200, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto virtualKey = VirtualKeyForKeycode(c.mapping, c.keycode);
+    EXPECT_EQ(virtualKey, c.expected);
+    // Whatever names a key is grabbed on that very key.
+    if (virtualKey && *virtualKey != 0) {
+      EXPECT_EQ(KeycodeForVirtualKey(c.mapping, *virtualKey), c.keycode);
+    }
+  }
 }
 
 }  // namespace
