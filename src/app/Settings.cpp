@@ -218,7 +218,16 @@ TSettings::TSettings(const TSettingsPlatform& platform)
     platform_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
   if (!platform_.balloonTipsAvailable) platform_.balloonTipsAvailable = TrayMessagesAvailable;
   if (!platform_.runFileDialog) platform_.runFileDialog = RunDesktopFileDialog;
-  if (!platform_.terminate) platform_.terminate = [] { QCoreApplication::quit(); };
+  if (!platform_.terminate) {
+    platform_.terminate = [&loop = platform_.loop] {
+      // Waits under way (a translation's exchange, a message box) give up.
+      loop.SetTerminating();
+      // exit, not quit: quit asks every window to close first and gives up
+      // when one refuses (the text translation window while its exchange
+      // waits), and the program must end all the same.
+      QCoreApplication::exit(0);
+    };
+  }
 
   CreateForm();
 

@@ -73,16 +73,17 @@ struct TSettingsPlatform {
   std::filesystem::path programPath;
   // Where the autostart entry lives.
   std::filesystem::path autostartFolder;
-  // Whether balloon hints can be shown now (asked anew on every call).
-  std::function<bool()> balloonTipsAvailable;
-  // Whether a notification area is there now.
-  std::function<bool()> trayAvailable;
+  // Whether balloon hints can be shown now (asked anew on every call). Empty:
+  // the tray adapter's answer.
+  std::function<bool()> balloonTipsAvailable{};
+  // Whether a notification area is there now. Empty: Qt's answer.
+  std::function<bool()> trayAvailable{};
   // Runs a file dialog and gives the chosen name, or nothing when the user
   // cancelled. Empty: the desktop's own file dialogs.
-  std::function<std::optional<std::string>(const TFileDialog&, QWidget* parent)> runFileDialog;
-  // Ends the program's event loop once the main form has closed. Empty:
-  // QCoreApplication::quit.
-  std::function<void()> terminate;
+  std::function<std::optional<std::string>(const TFileDialog&, QWidget* parent)> runFileDialog{};
+  // Ends the program once the main form has closed. Empty: the loop's waits
+  // give up and the application's event loop ends with status 0.
+  std::function<void()> terminate{};
   // Which key of the keyboard a key event in a shortcut field came from (the
   // X keyboard's view in the program). Empty: the fields go by Qt's keys.
   TKeyLookup keyLookup;

@@ -71,18 +71,8 @@ int main(int argc, char** argv) {
       .iniPath = parlumo::SettingsFilePath(program),
       .programPath = program,
       .autostartFolder = parlumo::AutostartFolder(),
-      .balloonTipsAvailable = parlumo::TrayMessagesAvailable,
-      .trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); },
-      .runFileDialog = nullptr,
-      .terminate =
-          [&loop] {
-            // Waits under way (a translation's exchange, a message box) give up.
-            loop.SetTerminating();
-            // exit, not quit: quit asks every window to close first and gives
-            // up when one refuses (the text translation window while its
-            // exchange waits), and the program must end all the same.
-            QCoreApplication::exit(0);
-          },
+      // Balloons, the tray, the file dialogs and the end of the program: the
+      // form's own defaults over the desktop.
       .keyLookup =
           [&keyboard](std::uint32_t keycode) { return keyboard->VirtualKeyOfKeycode(keycode); },
   };
