@@ -4,6 +4,7 @@
 
 #include <charconv>
 
+#include "FormData.h"
 #include "runtime/Ascii.h"
 
 namespace parlumo::service {
@@ -129,7 +130,7 @@ std::optional<FetchedPage> FetchPage(const HttpAddress& start, const FetchLimits
           return true;
         });
     if (tooLarge) {
-      error = "The page is larger than " + std::to_string(limits.maxBytes >> 20) + " MiB.";
+      error = "The page is larger than " + SizeText(limits.maxBytes) + ".";
       return std::nullopt;
     }
     if (tooSlow) {
