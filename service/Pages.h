@@ -5,13 +5,9 @@
 #include <string_view>
 #include <vector>
 
-namespace parlumo::service {
+#include "OfferedPair.h"
 
-// A language pair the service offers and what translates it.
-struct OfferedPair {
-  std::string code;    // "en|de"
-  std::string engine;  // "ding dictionary (...)", "Apertium eng-spa, then Apertium es-fr"
-};
+namespace parlumo::service {
 
 // The English name of a language code ("de" -> "German"); the code itself when unknown.
 std::string LanguageName(std::string_view code);
