@@ -24,6 +24,10 @@ std::string ResultPage(std::string_view pairCode, std::string_view translation);
 // signature, so the program reports that the text was not translated.
 std::string PairNotOfferedPage(std::string_view pairCode, const std::vector<OfferedPair>& pairs);
 
+// The banner put at the top of a translated web page: the pair and a link to the
+// original page at originalAddress.
+std::string TranslationBanner(std::string_view pairCode, std::string_view originalAddress);
+
 // An error page (400, 404, 413, 502 ...): a title and an explanation, no signature.
 std::string ErrorPage(int status, std::string_view title, std::string_view explanation);
 
