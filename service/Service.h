@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Engines.h"
 #include "PageFetch.h"
@@ -15,7 +16,8 @@ struct ServiceOptions {
   EngineOptions engines;
   FetchLimits fetch;
   std::size_t maxBodyBytes = std::size_t{1} << 20;
-  int clientTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
+  int clientTimeoutSeconds = 10;          // a client that sends nothing for this long is dropped
+  std::vector<std::string> allowedHosts;  // --allow-host: more names the service answers to
 };
 
 // parlumo-service: the translation protocol (POST /translate_t, GET /translate), the
