@@ -182,10 +182,13 @@ std::optional<FetchedPage> FetchPage(const HttpAddress& start, const FetchLimits
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return tooSlow();
+    // The client's own time-outs only back the watchdog up, which ends the request at
+    // the deadline; so a time-out is always reported as one.
+    const auto backstop = left + std::chrono::milliseconds(1000);
     httplib::Client client(address.host, address.port);
-    client.set_connection_timeout(std::min(limits.connectTimeout, left));
-    client.set_read_timeout(left);
-    client.set_write_timeout(std::min(limits.connectTimeout, left));
+    client.set_connection_timeout(std::min(limits.connectTimeout, backstop));
+    client.set_read_timeout(backstop);
+    client.set_write_timeout(std::min(limits.connectTimeout, backstop));
     client.set_follow_location(false);
     std::string body;
     bool tooLarge = false;
