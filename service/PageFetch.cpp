@@ -108,9 +108,16 @@ std::optional<HttpAddress> ParseHttpAddress(std::string_view text, std::string& 
     text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
     text.remove_suffix(1);
+  // A "://" after something that is no scheme name belongs to the path or query of
+  // an address typed without "http://".
+  const auto scheme = text.find("://");
+  const bool hasScheme = scheme != std::string_view::npos && scheme > 0 &&
+                         text.substr(0, scheme).find_first_not_of(
+                             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+-.") ==
+                             std::string_view::npos;
   if (StartsWithNoCase(text, "http://")) {
     text.remove_prefix(7);
-  } else if (const auto scheme = text.find("://"); scheme != std::string_view::npos) {
+  } else if (hasScheme) {
     error = "Only http addresses can be translated; \"" + std::string(text.substr(0, scheme)) +
             "\" is not supported.";
     return std::nullopt;

@@ -195,6 +195,8 @@ TEST(PageFetchTest, AddressParsing) {
       {"example.org/x", "example.org", 80, "/x"},
       {"http://[::1]:81/", "::1", 81, "/"},
       {"http://h/\xC3\xBC", "h", 80, "/%C3%BC"},
+      // A "://" in the query of an address typed without a scheme.
+      {"h:81/translate?u=http://x/", "h", 81, "/translate?u=http://x/"},
   };
   for (const auto& c : good) {
     SCOPED_TRACE(c.in);
