@@ -16,8 +16,9 @@ struct ServiceOptions {
   EngineOptions engines;
   FetchLimits fetch;
   std::size_t maxBodyBytes = std::size_t{1} << 20;
-  int clientTimeoutSeconds = 10;          // a client that sends nothing for this long is dropped
-  std::vector<std::string> allowedHosts;  // --allow-host: more names the service answers to
+  int clientTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
+  // --allow-host: more names the service answers to ("name" or "name:port").
+  std::vector<std::string> allowedHosts;
 };
 
 // parlumo-service: the translation protocol (POST /translate_t, GET /translate), the
