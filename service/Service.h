@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Engines.h"
 #include "PageFetch.h"
@@ -16,6 +17,8 @@ struct ServiceOptions {
   FetchLimits fetch;
   std::size_t maxBodyBytes = std::size_t{1} << 20;
   int clientTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
+  // --allow-host: more names the service answers to ("name" or "name:port").
+  std::vector<std::string> allowedHosts;
 };
 
 // parlumo-service: the translation protocol (POST /translate_t, GET /translate), the
