@@ -485,9 +485,10 @@ void TAsyncSocket::Connect() {
       !option(IPPROTO_TCP, TCP_NODELAY, &on, sizeof on, "setsockopt(IPPROTO_TCP, TCP_NODELAY)")) {
     return;
   }
-  if (lingerOnOff_ != TSocketLingerOnOff::wsLingerNoSet) {
+  // Linger off is what a new socket has already; only "on" needs the call.
+  if (lingerOnOff_ == TSocketLingerOnOff::wsLingerOn) {
     linger value{};
-    value.l_onoff = lingerOnOff_ == TSocketLingerOnOff::wsLingerOn ? 1 : 0;
+    value.l_onoff = 1;
     value.l_linger = lingerTimeout_;
     if (!option(SOL_SOCKET, SO_LINGER, &value, sizeof value, "setsockopt(SO_LINGER)")) return;
   }
