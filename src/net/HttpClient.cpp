@@ -292,10 +292,12 @@ void THttpClient::SessionConnected(int error) {
     return;
   }
   SetState(THttpClientState::hcsAwaitingHeader);
-  SendRequestHeader(MethodName());
+  if (!SendRequestHeader(MethodName())) return;
   if ((requestType_ == THttpRequest::httpPOST || requestType_ == THttpRequest::httpPUT) &&
       !NtlmNegotiating()) {
-    StartBody();
+    StartBody();  // the first piece of body takes the queued header along
+  } else {
+    SendQueuedHeader();
   }
 }
 
@@ -319,8 +321,9 @@ bool THttpClient::NtlmNegotiating() const {
 // ---------------------------------------------------------------------------
 // Sending
 
-void THttpClient::SendRequestHeader(const std::string& method) {
-  if (!Raise(OnRequestHeaderBegin)) return;
+bool THttpClient::SendRequestHeader(const std::string& method) {
+  headerQueued_ = false;
+  if (!Raise(OnRequestHeaderBegin)) return false;
   const bool withBody =
       requestType_ == THttpRequest::httpPOST || requestType_ == THttpRequest::httpPUT;
   std::vector<std::string> lines;
@@ -364,20 +367,31 @@ void THttpClient::SendRequestHeader(const std::string& method) {
     ContentRangeEnd.clear();
   }
   acceptRanges_.clear();
-  if (!Raise(OnBeforeHeaderSend, method, lines)) return;
+  if (!Raise(OnBeforeHeaderSend, method, lines)) return false;
 
   std::string header;
   for (auto& line : lines) {
-    if (!Raise(OnCommand, line)) return;
+    if (!Raise(OnCommand, line)) return false;
     header += line;
     header += "\r\n";
   }
-  if (!Raise(OnRequestHeaderEnd)) return;
+  if (!Raise(OnRequestHeaderEnd)) return false;
   std::string empty;
-  if (!Raise(OnCommand, empty)) return;
+  if (!Raise(OnCommand, empty)) return false;
   header += empty;
   header += "\r\n";
-  socket_->Send(header.data(), static_cast<int>(header.size()));
+  // Queued whole; it leaves with the first piece of body, so that a small
+  // request goes out in one write and its body never waits behind the
+  // header's acknowledgement (Nagle).
+  socket_->QueueData(header.data(), static_cast<int>(header.size()));
+  headerQueued_ = true;
+  return true;
+}
+
+void THttpClient::SendQueuedHeader() {
+  if (!headerQueued_) return;
+  headerQueued_ = false;
+  socket_->Send(nullptr, 0);
 }
 
 void THttpClient::StartBody() {
@@ -390,12 +404,14 @@ void THttpClient::SendNextChunk() {
   char chunk[kChunkSize];
   const std::size_t n = RequestStream != nullptr ? RequestStream->Read(chunk, sizeof chunk) : 0;
   if (n == 0) {
+    SendQueuedHeader();
     allowedToSend_ = false;
     Raise(OnSendEnd);
     return;
   }
   sentCount_ += static_cast<std::int64_t>(n);
   if (!Raise(OnSendData, static_cast<const char*>(chunk), n)) return;
+  headerQueued_ = false;
   socket_->Send(chunk, static_cast<int>(n));
 }
 

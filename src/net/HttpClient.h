@@ -178,7 +178,11 @@ class THttpClient {
   void Connect();
   void LookupDone(int error);
   void SessionConnected(int error);
-  void SendRequestHeader(const std::string& method);
+  // Builds the request header and queues it on the socket; false when a
+  // handler destroyed the client.
+  bool SendRequestHeader(const std::string& method);
+  // Starts sending a header that no body follows.
+  void SendQueuedHeader();
   void StartBody();
   void SendNextChunk();
   void DataAvailable();
@@ -257,6 +261,7 @@ class THttpClient {
   bool relocationPending_ = false;
   bool headerOpen_ = false;
   bool allowedToSend_ = false;
+  bool headerQueued_ = false;  // the request header waits in the socket's queue
   bool finishPosted_ = false;
   bool failed_ = false;
   int relocations_ = 0;
