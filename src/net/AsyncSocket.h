@@ -112,7 +112,7 @@ class TAsyncSocket {
   // dotted address is answered inside the call; a name always later, from the
   // event loop.
   void DnsLookup(const std::string& host);
-  // Stops a pending lookup; raises OnDnsLookupDone(10004).
+  // Stops a pending lookup; raises OnDnsLookupDone(WSAEINTR).
   void CancelLookup();
   bool LookupPending() const { return lookup_ != nullptr; }
 
@@ -126,7 +126,7 @@ class TAsyncSocket {
   // Appends to the send queue without sending.
   void QueueData(const void* data, int count);
   // Reads at most size bytes: the count, 0 at the end of the stream, or -1
-  // (LastError says why; 10035, "would block", is no error).
+  // (LastError says why; WSAEWOULDBLOCK is no error).
   int Receive(void* buffer, int size);
 
   // Graceful close: shut down sending, close the handle, raise OnSessionClosed.

@@ -265,7 +265,7 @@ void THttpClient::LookupDone(int error) {
     // Rejected at once (a bad address or port, a failing system call): the
     // socket reported it through OnError; the request ends with its message.
     MarkFailed("can't connect: " + socket_->LastErrorMessage(),
-               socket_->LastError() != 0 ? socket_->LastError() : 10022);
+               socket_->LastError() != 0 ? socket_->LastError() : WSAEINVAL);
     socket_->Abort();
     if (alive.expired()) return;
     connected_ = false;
@@ -276,7 +276,7 @@ void THttpClient::LookupDone(int error) {
 void THttpClient::SessionConnected(int error) {
   Progress();
   if (error != 0) {
-    MarkFailed(SocketErrorText(error) + " (Error #" + std::to_string(error) + ")", error);
+    MarkFailed(SocketErrorReason(error), error);
     Raise(OnSessionConnected, error);
     return;  // the socket reports the session closed next, which finishes
   }
@@ -824,7 +824,7 @@ void THttpClient::ArmTimer() {
 void THttpClient::OnTimer() {
   if (state_ == THttpClientState::hcsIdle || finishPosted_) return;
   if (std::chrono::steady_clock::now() - lastProgress_ >= Timeout) {
-    Fail("Connection timed out (Error #10060)", 10060);
+    Fail(SocketErrorReason(WSAETIMEDOUT), WSAETIMEDOUT);
   }
 }
 
