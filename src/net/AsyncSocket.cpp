@@ -423,28 +423,36 @@ void TAsyncSocket::CancelLookup() {
 // ---- connecting
 
 void TAsyncSocket::Connect() {
-  if (fd_ >= 0 && state_ != TSocketState::wsClosed) {
-    ReportError("Connect: Socket already in use");
-    return;
-  }
-  if (port_.empty()) {
-    ReportError("Connect: No Port Specified");
-    return;
-  }
-  if (addr_.empty()) {
-    ReportError("Connect: No IP Address Specified");
-    return;
-  }
-  if (proto_.empty()) {
-    ReportError("Connect: No Protocol Specified");
-    return;
-  }
+  if (!ConnectSettingsComplete()) return;
   sockaddr_in remote{};
   sockaddr_in local{};
+  if (!ResolveEndpoints(remote, local)) return;
+  if (!OpenHandle()) return;
+  if (!SetStreamOptions(local)) return;
+  StartConnect(remote);
+}
+
+bool TAsyncSocket::ConnectSettingsComplete() {
+  const char* refusal = nullptr;
+  if (fd_ >= 0 && state_ != TSocketState::wsClosed) {
+    refusal = "Connect: Socket already in use";
+  } else if (port_.empty()) {
+    refusal = "Connect: No Port Specified";
+  } else if (addr_.empty()) {
+    refusal = "Connect: No IP Address Specified";
+  } else if (proto_.empty()) {
+    refusal = "Connect: No Protocol Specified";
+  }
+  if (refusal == nullptr) return true;
+  ReportError(refusal);
+  return false;
+}
+
+bool TAsyncSocket::ResolveEndpoints(sockaddr_in& remote, sockaddr_in& local) {
   try {
     if (SocketResolveProto(proto_) != IPPROTO_TCP) {
       ReportError("connect: only TCP connections are supported");
-      return;
+      return false;
     }
     remote.sin_family = AF_INET;
     remote.sin_port = htons(SocketResolvePort(port_, proto_));
@@ -454,10 +462,12 @@ void TAsyncSocket::Connect() {
     local.sin_addr.s_addr = SocketResolveHost(localAddr_);
   } catch (const ESocketException& e) {
     ReportError(std::string("connect: ") + e.what());
-    return;
+    return false;
   }
+  return true;
+}
 
-  const auto alive = lifetime_.Token();
+bool TAsyncSocket::OpenHandle() {
   sendQueue_.Clear();
   allSent_ = true;
   writeNotificationPosted_ = false;
@@ -468,40 +478,48 @@ void TAsyncSocket::Connect() {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) {
     ReportCallError(SocketErrorFromErrno(errno), "Connect (socket)");
-    return;
+    return false;
   }
-  if (!ChangeState(TSocketState::wsOpened)) return;
+  if (!ChangeState(TSocketState::wsOpened)) return false;
   if (state_ != TSocketState::wsOpened) {
     ReportCallError(WSAEINVAL, "Connect (Invalid operation in OnChangeState)");
-    return;
+    return false;
   }
+  return true;
+}
 
+bool TAsyncSocket::SetStreamOptions(const sockaddr_in& local) {
   auto option = [this](int level, int name, const void* value, socklen_t size, const char* call) {
     if (::setsockopt(fd_, level, name, value, size) == 0) return true;
     ReportCallError(SocketErrorFromErrno(errno), call);
     return false;
   };
   const int on = 1;
-  if (!option(SOL_SOCKET, SO_REUSEADDR, &on, sizeof on, "setsockopt(SO_REUSEADDR)")) return;
+  if (!option(SOL_SOCKET, SO_REUSEADDR, &on, sizeof on, "setsockopt(SO_REUSEADDR)")) return false;
   if (options_.wsoTcpNoDelay &&
       !option(IPPROTO_TCP, TCP_NODELAY, &on, sizeof on, "setsockopt(IPPROTO_TCP, TCP_NODELAY)")) {
-    return;
+    return false;
   }
   // Linger off is what a new socket has already; only "on" needs the call.
   if (lingerOnOff_ == TSocketLingerOnOff::wsLingerOn) {
     linger value{};
     value.l_onoff = 1;
     value.l_linger = lingerTimeout_;
-    if (!option(SOL_SOCKET, SO_LINGER, &value, sizeof value, "setsockopt(SO_LINGER)")) return;
+    if (!option(SOL_SOCKET, SO_LINGER, &value, sizeof value, "setsockopt(SO_LINGER)")) {
+      return false;
+    }
   }
-  if (!option(SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on, "setsockopt(SO_KEEPALIVE)")) return;
+  if (!option(SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on, "setsockopt(SO_KEEPALIVE)")) return false;
   if (local.sin_port != 0 || local.sin_addr.s_addr != htonl(INADDR_ANY)) {
     if (::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
       ReportCallError(SocketErrorFromErrno(errno), "bind");
-      return;
+      return false;
     }
   }
+  return true;
+}
 
+void TAsyncSocket::StartConnect(const sockaddr_in& remote) {
   watch_ = loop_.WatchFd(fd_, EventLoop::kWrite,
                          [this](unsigned bits) { Dispatch([this, bits] { OnReadiness(bits); }); });
   int error = 0;

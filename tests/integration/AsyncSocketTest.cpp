@@ -22,22 +22,12 @@ using testing::ServerConnection;
 
 const char* StateName(TSocketState s) {
   switch (s) {
-    case TSocketState::wsInvalidState:
-      return "Invalid";
     case TSocketState::wsOpened:
       return "Opened";
-    case TSocketState::wsBound:
-      return "Bound";
     case TSocketState::wsConnecting:
       return "Connecting";
-    case TSocketState::wsSocksConnected:
-      return "SocksConnected";
     case TSocketState::wsConnected:
       return "Connected";
-    case TSocketState::wsAccepting:
-      return "Accepting";
-    case TSocketState::wsListening:
-      return "Listening";
     case TSocketState::wsClosed:
       return "Closed";
   }
