@@ -446,44 +446,7 @@ void THttpClient::DataAvailable() {
     return;
   }
   receiveBuffer_.append(data, static_cast<std::size_t>(n));
-
-  while (state_ != THttpClientState::hcsAwaitingBody && !receiveBuffer_.empty()) {
-    const auto lf = receiveBuffer_.find('\n');
-    if (lf == std::string::npos) {
-      if (receiveBuffer_.size() > kMaxHeaderSize) {
-        if (state_ == THttpClientState::hcsAwaitingHeader) {
-          Fail("Response header too large", 0);
-        } else {
-          receiveBuffer_.clear();  // nobody reads these lines
-        }
-      }
-      return;
-    }
-    std::string line = receiveBuffer_.substr(0, lf);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string terminator = receiveBuffer_.substr(line.size(), lf + 1 - line.size());
-    receiveBuffer_.erase(0, lf + 1);
-    if (state_ == THttpClientState::hcsAwaitingHeader) {
-      if (lineHandler_ == LineHandler::None) {
-        Finish();
-        return;
-      }
-      headerBytes_ += lf + 1;
-      if (headerBytes_ > kMaxHeaderSize) {
-        Fail("Response header too large", 0);
-        return;
-      }
-      // A header-less answer: its first line is body, with its line end.
-      if (headerProgress_ == HeaderProgress::NotBegun && StartsWithNoCase(line, "<HTML>")) {
-        receiveBuffer_.insert(0, line + terminator);
-      }
-      HeaderLine(line);
-      if (alive.expired()) return;
-      if (state_ == THttpClientState::hcsAwaitingBody) return;  // the header end handed the rest
-    } else {
-      if (!Raise(OnDataPush, 0)) return;
-    }
-  }
+  if (!ReadLines(false)) return;
   if (state_ == THttpClientState::hcsAwaitingBody && lineHandler_ == LineHandler::Body) {
     if (requestType_ == THttpRequest::httpHEAD) {
       receiveBuffer_.clear();
@@ -492,6 +455,52 @@ void THttpClient::DataAvailable() {
     }
     if (HandBodyFromBuffer()) AfterDocument();
   }
+}
+
+bool THttpClient::ReadLines(bool atClose) {
+  const auto alive = lifetime_.Token();
+  while (state_ != THttpClientState::hcsAwaitingBody && !receiveBuffer_.empty()) {
+    auto lf = receiveBuffer_.find('\n');
+    if (lf == std::string::npos) {
+      if (receiveBuffer_.size() > kMaxHeaderSize) {
+        if (state_ == THttpClientState::hcsAwaitingHeader) {
+          Fail("Response header too large", 0);
+        } else {
+          receiveBuffer_.clear();  // nobody reads these lines
+        }
+        return false;
+      }
+      if (!atClose) return false;      // the rest of the line is still to come
+      lf = receiveBuffer_.size() - 1;  // the connection's end ends the last line
+    }
+    const std::size_t end = receiveBuffer_[lf] == '\n' ? lf : lf + 1;
+    std::string line = receiveBuffer_.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string terminator = receiveBuffer_.substr(line.size(), lf + 1 - line.size());
+    receiveBuffer_.erase(0, lf + 1);
+    if (state_ == THttpClientState::hcsAwaitingHeader) {
+      if (lineHandler_ == LineHandler::None) {
+        Finish();
+        return false;
+      }
+      headerBytes_ += lf + 1;
+      if (headerBytes_ > kMaxHeaderSize) {
+        Fail("Response header too large", 0);
+        return false;
+      }
+      // A header-less answer: its first line is body, with its line end.
+      if (headerProgress_ == HeaderProgress::NotBegun && StartsWithNoCase(line, "<HTML>")) {
+        receiveBuffer_.insert(0, line + terminator);
+      }
+      HeaderLine(line);
+      if (alive.expired()) return false;
+      if (state_ == THttpClientState::hcsAwaitingBody)
+        return false;  // the header end took the rest
+    } else {
+      if (!Raise(OnDataPush, 0)) return false;
+    }
+  }
+  return true;
 }
 
 // How many of 'available' body bytes belong to the document: all of them,
@@ -756,6 +765,12 @@ void THttpClient::SessionClosed(int error) {
   if (error != 0 && requestDoneError_ == 0) requestDoneError_ = error;
   connected_ = false;
   if (state_ == THttpClientState::hcsIdle || state_ == THttpClientState::hcsAborting) return;
+  if (state_ == THttpClientState::hcsAwaitingHeader && !receiveBuffer_.empty()) {
+    // A last line without a line feed is a line like any other: the close ends it.
+    const auto alive = lifetime_.Token();
+    ReadLines(true);
+    if (alive.expired() || state_ == THttpClientState::hcsIdle) return;
+  }
   if (headerOpen_) {
     headerOpen_ = false;
     if (!Raise(OnHeaderEnd)) return;

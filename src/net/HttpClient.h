@@ -235,7 +235,11 @@ class THttpClient {
   void StartBody();
   void SendNextChunk();
   void DataAvailable();
-  void HandleLine(const std::string& line);
+  // Hands each complete line of the receive buffer to the header handler (or
+  // to OnDataPush outside the header); atClose, a last line without a line
+  // feed too. False when reading stops: a failure, a line still incomplete,
+  // the header's end taking the rest, or a handler destroying the client.
+  bool ReadLines(bool atClose);
   void HeaderLine(const std::string& line);
   void HeaderlessAnswer();
   // Each returns false when the answer goes no further (a failure, or a
