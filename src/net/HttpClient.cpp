@@ -996,6 +996,7 @@ void THttpClient::Reconnect() {
   SetDocumentNameFromPath(SplitUrl(location_).path);
   connected_ = false;
   relocationPending_ = false;
+  allowedToSend_ = false;  // a body still going out stays with the closed connection
   PostBecomesGet();
   if (!Raise(OnLocationChange)) return;
   ResetAnswer();
