@@ -494,8 +494,8 @@ bool THttpClient::ReadLines(bool atClose) {
       }
       HeaderLine(line);
       if (alive.expired()) return false;
-      if (state_ == THttpClientState::hcsAwaitingBody)
-        return false;  // the header end took the rest
+      // The header's end handed the rest of the buffer to the body.
+      if (state_ == THttpClientState::hcsAwaitingBody) return false;
     } else {
       if (!Raise(OnDataPush, 0)) return false;
     }
