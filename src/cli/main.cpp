@@ -35,30 +35,33 @@ constexpr int kExitNotTranslated = 3;
 constexpr int kExitUnknownDataFormat = 4;
 constexpr int kExitUsage = 64;
 
-const char* const kUsage =
-    "Usage: parlumo-translate [options] [TEXT...]\n"
-    "Translates TEXT (the arguments joined by blanks, or standard input when there\n"
-    "are none) and prints the translation.\n"
-    "\n"
-    "Options:\n"
-    "  --pair P              language pair: an index 0-11 or a code such as en|de\n"
-    "                        (default 0, en|de)\n"
-    "  --service HOST[:PORT] translation service (default: the settings file's\n"
-    "                        Service/Host, else 127.0.0.1:8085)\n"
-    "  --proxy HOST[:PORT]   proxy server (default: the settings file's Proxy section)\n"
-    "  --proxy-user U        proxy user name\n"
-    "  --proxy-password P    proxy password\n"
-    "  --ini FILE            settings file to read (default: the desktop program's)\n"
-    "  --lang en|de          language of messages (default: the settings file's\n"
-    "                        InterfaceLanguage; without a settings file the locale's,\n"
-    "                        from LC_ALL, LC_MESSAGES or LANG: German for de*)\n"
-    "  --timeout SECONDS     give up after this long without progress (default 30)\n"
-    "  --verbose             print the request and response header lines on\n"
-    "                        standard error\n"
-    "  --help                print this text\n"
-    "\n"
-    "Exit status: 0 translated, 1 no text, 2 no connection, 3 not translated,\n"
-    "4 unknown data format, 64 usage error.\n";
+std::string Usage() {
+  return "Usage: parlumo-translate [options] [TEXT...]\n"
+         "Translates TEXT (the arguments joined by blanks, or standard input when there\n"
+         "are none) and prints the translation.\n"
+         "\n"
+         "Options:\n"
+         "  --pair P              language pair: an index 0-11 or a code such as en|de\n"
+         "                        (default 0, en|de)\n"
+         "  --service HOST[:PORT] translation service (default: the settings file's\n"
+         "                        Service/Host, else " +
+         std::string(kDefaultServiceHost) +
+         ")\n"
+         "  --proxy HOST[:PORT]   proxy server (default: the settings file's Proxy section)\n"
+         "  --proxy-user U        proxy user name\n"
+         "  --proxy-password P    proxy password\n"
+         "  --ini FILE            settings file to read (default: the desktop program's)\n"
+         "  --lang en|de          language of messages (default: the settings file's\n"
+         "                        InterfaceLanguage; without a settings file the locale's,\n"
+         "                        from LC_ALL, LC_MESSAGES or LANG: German for de*)\n"
+         "  --timeout SECONDS     give up after this long without progress (default 30)\n"
+         "  --verbose             print the request and response header lines on\n"
+         "                        standard error\n"
+         "  --help                print this text\n"
+         "\n"
+         "Exit status: 0 translated, 1 no text, 2 no connection, 3 not translated,\n"
+         "4 unknown data format, 64 usage error.\n";
+}
 
 struct Options {
   std::optional<std::string> pair;
@@ -75,7 +78,7 @@ struct Options {
 };
 
 int UsageError(const std::string& message) {
-  std::cerr << "parlumo-translate: " << message << "\n" << kUsage;
+  std::cerr << "parlumo-translate: " << message << "\n" << Usage();
   return kExitUsage;
 }
 
@@ -188,7 +191,7 @@ int main(int argc, char** argv) {
   Options options;
   if (const auto status = ParseArguments(argc, argv, options)) return *status;
   if (options.help) {
-    std::cout << kUsage;
+    std::cout << Usage();
     return kExitTranslated;
   }
 
