@@ -254,6 +254,10 @@ ServiceAnswer Refusal(int status, std::size_t maxBodyBytes) {
           "The request body is larger than " + SizeText(maxBodyBytes) + "; send a shorter text.");
     case 500:
       return Error(500, "Internal error", "The service failed on this request.");
+    case 503:
+      return Error(503, "Service busy",
+                   "The service has more requests waiting for a translation engine than it "
+                   "takes; please try again in a moment.");
     default:
       return Error(status, "Bad request", "The request could not be understood.");
   }
@@ -268,6 +272,11 @@ Service::Service(ServiceOptions options) : impl_(std::make_unique<Impl>(std::mov
   front.port = impl.options.port;
   front.maxBodyBytes = impl.options.maxBodyBytes;
   front.clientTimeoutSeconds = impl.options.clientTimeoutSeconds;
+  front.headerTimeoutSeconds = impl.options.headerTimeoutSeconds;
+  front.idleTimeoutSeconds = impl.options.idleTimeoutSeconds;
+  front.maxConnections = impl.options.maxConnections;
+  front.maxWaitingRequests = impl.options.maxWaitingRequests;
+  front.workers = impl.options.workers;
   const std::size_t maxBodyBytes = impl.options.maxBodyBytes;
   impl.front = std::make_unique<HttpFront>(
       std::move(front),
