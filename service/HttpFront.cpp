@@ -193,16 +193,16 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
   void OnRead(boost::system::error_code ec, std::size_t n) {
     if (phase_ == Phase::Closed) return;
     buffer_.commit(n);
-    if (ec == asio::error::eof && parser_->got_some()) {
-      // The end of a body delimited by the end of the connection, or a cut request.
+    if (ec == asio::error::eof && parser_->is_header_done()) {
+      // The end of a body delimited by the end of the connection, or a cut body.
       boost::system::error_code eofError;
       parser_->put_eof(eofError);
+      peerClosed_ = true;
       if (!eofError && parser_->is_done()) {
-        peerClosed_ = true;
         Dispatch();
-        return;
+      } else {
+        Refuse(400);
       }
-      Refuse(400);
       return;
     }
     if (ec) {
@@ -326,8 +326,8 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     } else {
       request_ = ServiceRequest::Make("-", "-", std::nullopt, "");
       head_ = false;
-      requestStart_ = Clock::now();
     }
+    if (phase_ == Phase::Header) requestStart_ = headerStart_;
     keepAlive_ = false;
     Respond(front_.Refusal(status));
   }
