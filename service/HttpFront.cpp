@@ -307,11 +307,8 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
       } catch (...) {
         answer = self->front_.Refusal(500);
       }
+      // Only the loop touches the connection's network side.
       asio::post(self->front_.loop, [self, answer = std::move(answer)]() mutable {
-        if (self->phase_ == Phase::Closed) {
-          Log(*self->request_, answer, self->requestStart_);
-          return;
-        }
         self->Respond(std::move(answer));
       });
     });
@@ -333,6 +330,10 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
   }
 
   void Respond(ServiceAnswer answer) {
+    if (phase_ == Phase::Closed) {
+      Log(*request_, answer, requestStart_);
+      return;
+    }
     SetPhase(Phase::Writing);
     answer_ = std::move(answer);
     const bool keepAlive = keepAlive_ && !front_.stopping;
@@ -553,7 +554,16 @@ bool HttpFront::Run() {
                                                 : cores);
   impl.keepRunning.emplace(impl.loop.get_executor());
   asio::post(impl.loop, [&impl] { impl.Accept(); });
-  impl.loop.run();
+  // Nothing is meant to throw out of a handler; should something (out of memory)
+  // do so, the one connection it concerned is lost and the others are served on.
+  while (true) {
+    try {
+      impl.loop.run();
+      break;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "parlumo-service: a connection failed: %s\n", e.what());
+    }
+  }
   // Every request has been answered; nothing is left with the workers.
   impl.workers->join();
   return true;
