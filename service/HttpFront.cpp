@@ -549,9 +549,11 @@ int HttpFront::Bind() {
 bool HttpFront::Run() {
   auto& impl = *impl_;
   if (!impl.acceptor.is_open()) return false;
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  // The handlers mostly wait (on the engine processes, on fetched pages), so the
+  // pool has more threads than cores: enough to keep every core's engines busy.
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
   impl.workers.emplace(impl.options.workers > 0 ? static_cast<std::size_t>(impl.options.workers)
-                                                : cores);
+                                                : std::max<std::size_t>(8, 2 * cores));
   impl.keepRunning.emplace(impl.loop.get_executor());
   asio::post(impl.loop, [&impl] { impl.Accept(); });
   // Nothing is meant to throw out of a handler; should something (out of memory)

@@ -27,8 +27,8 @@ struct FrontOptions {
   // Requests read whole and waiting for a worker at most; beyond that a request is
   // answered 503 with Retry-After.
   std::size_t maxWaitingRequests = 64;
-  // Threads that run FrontHandlers::answer (the translation engines); 0: one per
-  // processor core.
+  // Threads that run FrontHandlers::answer (the translation engines); 0: twice the
+  // processor cores, at least 8.
   int workers = 0;
 };
 

@@ -22,7 +22,7 @@ struct ServiceOptions {
   int idleTimeoutSeconds = 10;
   std::size_t maxConnections = 1000;
   std::size_t maxWaitingRequests = 64;
-  int workers = 0;  // 0: one per processor core
+  int workers = 0;  // 0: twice the processor cores, at least 8
 };
 
 // parlumo-service: the translation protocol (POST /translate_t, GET /translate), the

@@ -40,7 +40,8 @@ constexpr const char* kUsage =
     "                            longest is closed for a new one (default 1000)\n"
     "  --max-waiting N           waiting-request cap: requests waiting for a worker beyond\n"
     "                            N are answered 503 with Retry-After (default 64)\n"
-    "  --workers N               threads answering requests (default: one per core)\n";
+    "  --workers N               threads answering requests (default: twice the cores,\n"
+    "                            at least 8)\n";
 
 bool ParseInt(std::string_view text, int low, int high, int& value) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
