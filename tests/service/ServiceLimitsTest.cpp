@@ -160,6 +160,70 @@ int GetStatus(int port, const std::string& target, std::string* body = nullptr) 
   return res->status;
 }
 
+// Gives the value of a header field of an answer ("" when it has none).
+std::string Field(const std::string& answer, const std::string& name) {
+  const auto at = answer.find("\r\n" + name + ": ");
+  if (at == std::string::npos || at > answer.find("\r\n\r\n")) return "";
+  const auto start = at + name.size() + 4;
+  return answer.substr(start, answer.find("\r\n", start) - start);
+}
+
+std::string Body(const std::string& answer) {
+  const auto end = answer.find("\r\n\r\n");
+  return end == std::string::npos ? "" : answer.substr(end + 4);
+}
+
+TEST(ServiceWireTest, HeadPipeliningContinueAndConnectionEnd) {
+  ServiceProcess service(Args({}));
+  RawClient get(service.Port());
+  ASSERT_TRUE(get.Send(kHome));
+  const std::string page = get.ReadAnswer(10s);
+  ASSERT_THAT(page, HasSubstr("HTTP/1.1 200 OK\r\n"));
+  EXPECT_EQ(Field(page, "Content-Length"), std::to_string(Body(page).size()));
+  EXPECT_THAT(Field(page, "Keep-Alive"), HasSubstr("timeout="));
+  EXPECT_NE(Field(page, "Date"), "");
+
+  // HEAD: the header of the GET answer, its length, no body.
+  RawClient head(service.Port());
+  ASSERT_TRUE(head.Send("HEAD / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+  EXPECT_TRUE(head.ClosedWithin(10s));
+  EXPECT_THAT(head.Received(), HasSubstr("HTTP/1.1 200 OK\r\n"));
+  EXPECT_EQ(Field(head.Received(), "Content-Length"), std::to_string(Body(page).size()));
+  EXPECT_EQ(Field(head.Received(), "Connection"), "close");
+  EXPECT_EQ(Body(head.Received()), "");
+
+  // Two requests sent at once are answered in their order on the one connection.
+  RawClient pipelined(service.Port());
+  ASSERT_TRUE(
+      pipelined.Send("GET /no/such/page HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
+                     "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+  EXPECT_TRUE(pipelined.ClosedWithin(10s));
+  const std::string both = pipelined.Received();
+  const auto second = both.find("HTTP/1.1 200 OK");
+  EXPECT_EQ(both.find("HTTP/1.1 404 Not Found"), 0u);
+  EXPECT_NE(second, std::string::npos);
+
+  // A client that waits for "100 Continue" gets it, then its answer.
+  RawClient waiting(service.Port());
+  const std::string form = "text=The+dog+sleeps.&langpair=en%7Ces";
+  ASSERT_TRUE(
+      waiting.Send("POST /translate_t HTTP/1.1\r\nHost: 127.0.0.1\r\nExpect: 100-continue\r\n"
+                   "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                   std::to_string(form.size()) + "\r\n\r\n"));
+  EXPECT_FALSE(waiting.ClosedWithin(1s));
+  EXPECT_EQ(waiting.Received(), "HTTP/1.1 100 Continue\r\n\r\n");
+  ASSERT_TRUE(waiting.Send(form));
+  waiting.ReadAnswer(0ms);  // drops the interim answer
+  EXPECT_THAT(waiting.ReadAnswer(60s), HasSubstr("perro"));
+
+  // HTTP/1.0 without keep-alive: the answer, then the end of the connection.
+  RawClient old(service.Port());
+  ASSERT_TRUE(old.Send("GET / HTTP/1.0\r\n\r\n"));
+  EXPECT_TRUE(old.ClosedWithin(10s));
+  EXPECT_THAT(old.Received(), HasSubstr("200 OK"));
+  EXPECT_EQ(Field(old.Received(), "Connection"), "close");
+}
+
 TEST(ServiceLimitsTest, TimeLimitsCloseSlowAndIdleConnections) {
   // Each limit is set short and the others long, so that only it can close.
   struct Case {
