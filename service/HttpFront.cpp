@@ -99,6 +99,7 @@ struct HttpFront::Impl {
   bool accepting = false;    // an accept is pending
   bool roomAwaited = false;  // at the cap with nothing to close: accepting waits
   bool stopping = false;
+  Clock::time_point stopDeadline;  // when reading the requests under way ends
 };
 
 // One client connection, owned by the front's list; every pending operation holds
@@ -181,6 +182,8 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
       limit =
           std::min(limit, headerStart_ + std::chrono::seconds(front_.options.headerTimeoutSeconds));
     }
+    // A body still arriving when the front stops has one client time-out to end.
+    if (front_.stopping) limit = std::min(limit, front_.stopDeadline);
     stream_.expires_at(limit);
     // The header must fit the buffer whole; past kMaxHeaderBytes the parser refuses.
     const auto space = buffer_.prepare(16 * 1024);
@@ -482,6 +485,7 @@ void HttpFront::Impl::Remove(std::list<std::shared_ptr<Connection>>::iterator wh
 void HttpFront::Impl::StopOnLoop() {
   if (stopping) return;
   stopping = true;
+  stopDeadline = Clock::now() + std::chrono::seconds(options.clientTimeoutSeconds);
   boost::system::error_code ignored;
   acceptor.close(ignored);
   acceptRetry.cancel();

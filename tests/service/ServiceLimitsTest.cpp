@@ -410,12 +410,20 @@ TEST(ServiceLimitsTest, ANormalRequestBesideTwoHundredTricklingConnectionsIsAnsw
 
 TEST(ServiceLimitsTest, SigtermFinishesRequestsUnderWayAndClosesWaitingConnections) {
   SlowPageServer pages(2000ms);
-  ServiceProcess service(Args({}));
+  ServiceProcess service(Args({"--client-timeout", "3"}));
   std::vector<std::unique_ptr<RawClient>> waiting;
   for (int i = 0; i < 20; ++i) {
     waiting.push_back(std::make_unique<RawClient>(service.Port()));
     ASSERT_TRUE(waiting.back()->Send(i % 2 == 0 ? "GET / HTTP/1.1\r\nX-Slow: a" : ""));
   }
+  // A body that trickles in gets one client time-out after the stop, not more.
+  RawClient bodyTrickler(service.Port());
+  ASSERT_TRUE(bodyTrickler.Send("POST /translate_t HTTP/1.1\r\nContent-Length: 100\r\n\r\nt"));
+  std::atomic<bool> stopped{false};
+  std::thread trickle([&] {
+    for (int i = 0; i < 99 && !stopped.load() && bodyTrickler.Send("e"); ++i)
+      std::this_thread::sleep_for(500ms);
+  });
   int status = 0;
   std::string body;
   std::thread underWay([&] { status = GetStatus(service.Port(), pages.Translation(), &body); });
@@ -423,6 +431,8 @@ TEST(ServiceLimitsTest, SigtermFinishesRequestsUnderWayAndClosesWaitingConnectio
   const auto start = Clock::now();
   const int exit = service.Stop();
   const auto took = Clock::now() - start;
+  stopped = true;
+  trickle.join();
   underWay.join();
   EXPECT_TRUE(WIFEXITED(exit) && WEXITSTATUS(exit) == 0) << "status " << exit;
   EXPECT_LT(took, 8s);
