@@ -33,7 +33,7 @@ struct FrontOptions {
 };
 
 // What the front asks of the service. answer runs on the worker threads, several at a
-// time; refusal on the front's own thread.
+// time; refusal on the front's own thread, or on a worker whose answer threw.
 struct FrontHandlers {
   // Answers a request that the front has read whole.
   std::function<ServiceAnswer(const ServiceRequest&)> answer;
