@@ -7,6 +7,8 @@
 #include "HttpFront.h"
 #include "PageTranslation.h"
 #include "Pages.h"
+#include "RequestPolicy.h"
+#include "translate/TranslationPage.h"
 
 namespace parlumo::service {
 
@@ -75,23 +77,92 @@ std::optional<std::string> TranslateLines(Translator& translator, const std::str
   return out;
 }
 
+// What a page translation is asked for.
+struct PageQuery {
+  std::string address;  // the page's address as the user typed it
+  std::string pair;     // the language pair code
+};
+
+// Reads the query of a page translation. The program puts the page address into the
+// query as it was typed, so it may hold "&" and "=" of its own: in a query that
+// starts with "u=", the address runs up to the last "&langpair=". Otherwise u is a
+// form value like langpair. Nothing, with the error answer in refusal, when the
+// query is malformed or lacks the address or the pair.
+std::optional<PageQuery> ReadPageQuery(std::string_view query, ServiceAnswer& refusal) {
+  std::optional<std::string> address;
+  std::string_view restOfQuery = query;
+  if (query.starts_with("u=")) {
+    const auto langpair = query.rfind("&langpair=");
+    const std::string_view raw =
+        query.substr(2, langpair == std::string::npos ? std::string::npos : langpair - 2);
+    address = PercentDecode(raw, false);
+    if (!address) {
+      refusal = Error(400, "Malformed address", "The address has a bad percent sequence.");
+      return std::nullopt;
+    }
+    restOfQuery = langpair == std::string::npos ? std::string_view() : query.substr(langpair + 1);
+  }
+  const auto form = ParseForm(restOfQuery);
+  if (!form) {
+    refusal = Error(400, "Malformed query",
+                    "The query is not a valid form (a piece without \"=\" or a bad percent "
+                    "sequence).");
+    return std::nullopt;
+  }
+  if (!address) {
+    if (const auto it = form->find("u"); it != form->end()) address = it->second;
+  }
+  const auto pair = form->find("langpair");
+  if (!address || address->empty() || pair == form->end()) {
+    refusal = Error(400, "Missing field",
+                    "A page translation needs the page address (u) and the language pair "
+                    "(langpair), as in /translate?u=http://example.org/&langpair=en|de.");
+    return std::nullopt;
+  }
+  return PageQuery{std::move(*address), pair->second};
+}
+
+// A fetched page as UTF-8 HTML; nothing, with the error answer in refusal, when the
+// page is not HTML.
+std::optional<std::string> PageHtml(const FetchedPage& page, ServiceAnswer& refusal) {
+  const std::string& type = page.contentType;
+  if (!type.empty() && type.find("html") == std::string::npos) {
+    refusal = Error(
+        502, "Not a web page",
+        "The address " + page.address.ToString() + " gives \"" + type + "\", not an HTML page.");
+    return std::nullopt;
+  }
+  const auto declared = CharsetByName(DeclaredCharset(type, page.body));
+  return ToUtf8(page.body, declared.value_or(Charset::Utf8));
+}
+
+// What a handler tells the routing besides its answer.
+struct Handling {
+  std::string pair;  // the pair the request named, for the log, as soon as it is known
+  AnswerContent content = AnswerContent::ServicePage;
+};
+
 }  // namespace
 
 struct Service::Impl {
   explicit Impl(ServiceOptions o) : options(std::move(o)), engines(options.engines) {}
 
   ServiceAnswer Answer(const ServiceRequest& request);
-  // Each names the pair the request asked for in loggedPair as soon as it is known.
-  ServiceAnswer TranslateText(const ServiceRequest& request, std::string& loggedPair);
-  ServiceAnswer TranslatePage(const ServiceRequest& request, std::string& loggedPair);
+  ServiceAnswer Route(const ServiceRequest& request, Handling& handling);
+  ServiceAnswer TranslateText(const ServiceRequest& request, Handling& handling);
+  ServiceAnswer TranslatePage(const ServiceRequest& request, Handling& handling);
+  // Why the page fetch may not ask for address: empty when it may.
+  std::string FetchRefusal(const HttpAddress& address) const;
 
   ServiceOptions options;
   EngineSet engines;
   std::unique_ptr<HttpFront> front;
   int boundPort = -1;
+  // Set by Bind, before the first request; read-only after that.
+  std::optional<HostPolicy> hosts;
 };
 
-ServiceAnswer Service::Impl::TranslateText(const ServiceRequest& request, std::string& loggedPair) {
+ServiceAnswer Service::Impl::TranslateText(const ServiceRequest& request, Handling& handling) {
   const auto form = ParseForm(request.body);
   if (!form) {
     return Error(400, "Malformed form",
@@ -109,7 +180,7 @@ ServiceAnswer Service::Impl::TranslateText(const ServiceRequest& request, std::s
         400, "Missing field",
         std::string("The form has no \"") + (text == nullptr ? "text" : "langpair") + "\" field.");
   }
-  loggedPair = *pair;
+  handling.pair = *pair;
   const std::string* ie = field("ie");
   const std::string* oe = field("oe");
   const auto inCharset = CharsetByName(ie != nullptr ? *ie : "");
@@ -131,136 +202,118 @@ ServiceAnswer Service::Impl::TranslateText(const ServiceRequest& request, std::s
   return Page(200, ResultPage(*pair, *translation), *outCharset);
 }
 
-ServiceAnswer Service::Impl::TranslatePage(const ServiceRequest& request, std::string& loggedPair) {
-  // The program puts the page address into the query as it was typed, so it may
-  // hold "&" and "=" of its own: in a query that starts with "u=", the address runs
-  // up to the last "&langpair=".
-  const std::string query(request.Query());
-  std::optional<std::string> address;
-  std::string_view restOfQuery = query;
-  if (query.starts_with("u=")) {
-    const auto langpair = query.rfind("&langpair=");
-    const std::string_view raw = std::string_view(query).substr(
-        2, langpair == std::string::npos ? std::string::npos : langpair - 2);
-    address = PercentDecode(raw, false);
-    if (!address) {
-      return Error(400, "Malformed address", "The address has a bad percent sequence.");
-    }
-    restOfQuery = langpair == std::string::npos ? std::string_view()
-                                                : std::string_view(query).substr(langpair + 1);
+std::string Service::Impl::FetchRefusal(const HttpAddress& address) const {
+  // A page translation of a page translation of ... would hold a request thread for
+  // every turn until the pool runs dry. The path is read as the routing reads it.
+  const bool own = hosts && hosts->IsOwnAddress(address.host, address.port);
+  if (own &&
+      ServiceRequest::Make("GET", address.target, std::nullopt, "").path == kPageTranslatePath) {
+    return "The page translation of this service cannot translate its own page translations.";
   }
-  const auto form = ParseForm(restOfQuery);
-  if (!form) {
-    return Error(400, "Malformed query",
-                 "The query is not a valid form (a piece without \"=\" or a bad percent "
-                 "sequence).");
-  }
-  if (!address) {
-    if (const auto it = form->find("u"); it != form->end()) address = it->second;
-  }
-  const auto pairIt = form->find("langpair");
-  if (!address || address->empty() || pairIt == form->end()) {
-    return Error(400, "Missing field",
-                 "A page translation needs the page address (u) and the language pair "
-                 "(langpair), as in /translate?u=http://example.org/&langpair=en|de.");
-  }
-  const std::string& pair = pairIt->second;
-  loggedPair = pair;
-  Translator* translator = engines.Find(pair);
+  return {};
+}
+
+ServiceAnswer Service::Impl::TranslatePage(const ServiceRequest& request, Handling& handling) {
+  ServiceAnswer refusal;
+  const auto query = ReadPageQuery(request.Query(), refusal);
+  if (!query) return refusal;
+  handling.pair = query->pair;
+  Translator* translator = engines.Find(query->pair);
   if (translator == nullptr) {
-    return Page(200, PairNotOfferedPage(pair, engines.Pairs()));
+    return Page(200, PairNotOfferedPage(query->pair, engines.Pairs()));
   }
   std::string error;
-  const auto target = ParseHttpAddress(*address, error);
+  const auto target = ParseHttpAddress(query->address, error);
   if (!target) {
     return Error(400, "Address not supported", error);
   }
-  // A page translation of a page translation of ... would hold a request thread for
-  // every level until the pool runs dry.
-  if (target->port == boundPort && target->target.starts_with("/translate") &&
-      (target->host == options.host || target->host == "localhost" ||
-       target->host == "127.0.0.1")) {
-    return Error(400, "Address not supported",
-                 "The page translation of this service cannot translate its own page "
-                 "translations.");
+  if (error = FetchRefusal(*target); !error.empty()) {
+    return Error(400, "Address not supported", error);
   }
-  const auto page = FetchPage(*target, options.fetch, error);
+  const auto page = FetchPage(
+      *target, options.fetch, [this](const HttpAddress& address) { return FetchRefusal(address); },
+      error);
   if (!page) {
     return Error(502, "Page not available",
                  "The page " + target->ToString() + " could not be translated. " + error);
   }
-  const std::string type = page->contentType;
-  if (!type.empty() && type.find("html") == std::string::npos) {
-    return Error(
-        502, "Not a web page",
-        "The address " + page->address.ToString() + " gives \"" + type + "\", not an HTML page.");
-  }
-  const auto declared = CharsetByName(DeclaredCharset(type, page->body));
-  const std::string html = ToUtf8(page->body, declared.value_or(Charset::Utf8));
+  const auto html = PageHtml(*page, refusal);
+  if (!html) return refusal;
   const std::string base = page->address.ToString();
-  const std::string banner =
-      "<div style=\"background:#ffd;border:1px solid #cc9;padding:.4em;margin:0 0 .5em 0;"
-      "font:14px sans-serif;color:#000\">Translated from " +
-      HtmlEscape(PairName(pair)) + " by the Parlumo translation service &middot; <a href=\"" +
-      HtmlEscape(base) + "\">Original page</a></div>";
-  const auto translated = TranslateHtmlPage(html, base, banner, *translator);
+  const auto translated =
+      TranslateHtmlPage(*html, base, TranslationBanner(query->pair, base), *translator);
   if (!translated) {
     return EngineFailure();
   }
   ServiceAnswer answer;
   answer.contentType = "text/html; charset=UTF-8";
   answer.body = *translated;
+  handling.content = AnswerContent::TranslatedPage;
   return answer;
 }
 
 ServiceAnswer Service::Impl::Answer(const ServiceRequest& request) {
+  Handling handling;
+  ServiceAnswer answer =
+      hosts && hosts->Accepts(request.host)
+          ? Route(request, handling)
+          : Error(421, "Misdirected Request",
+                  "This service answers only requests addressed to it by one of its own names.");
+  ApplyHeaderPolicy(answer, handling.content);
+  answer.pair = std::move(handling.pair);
+  return answer;
+}
+
+ServiceAnswer Service::Impl::Route(const ServiceRequest& request, Handling& handling) {
   // HEAD is answered as GET; the front sends the header alone.
   const bool get = request.method == "GET" || request.method == "HEAD";
   const std::string& path = request.path;
-  std::string pair;
-  ServiceAnswer answer;
-  if (path == "/translate_t") {
-    answer = request.method == "POST"
-                 ? TranslateText(request, pair)
-                 : Error(405, "Method not allowed", "Texts are sent to /translate_t with POST.");
-  } else if (get && path == "/translate") {
-    answer = TranslatePage(request, pair);
-  } else if (get && path == "/") {
-    answer = Page(200, ProviderHomePage(engines.Pairs()));
-  } else if (get && path == "/help/faq_translation.html") {
-    answer = Page(200, FaqPage(engines.Pairs()));
-  } else if (get && (path == "/tools/parlumo/" || path == "/tools/parlumo")) {
-    answer = Page(200, VendorHomePage());
-  } else if (constexpr std::string_view kUpdates = "/tools/parlumo/updates/";
-             get && path.starts_with(kUpdates) && path.size() > kUpdates.size() &&
-             path.find('/', kUpdates.size()) == std::string::npos) {
-    const auto page = UpdatePage(path.substr(kUpdates.size()));
-    answer = page ? Page(200, *page) : Error(404, "Not found", "There is no such update page.");
-  } else {
-    answer = Error(404, "Not found", "This service has no page at this address.");
+  if (path == kTranslatePath) {
+    return request.method == "POST"
+               ? TranslateText(request, handling)
+               : Error(405, "Method not allowed",
+                       "Texts are sent to " + std::string(kTranslatePath) + " with POST.");
   }
-  answer.pair = std::move(pair);
-  return answer;
+  if (get && path == kPageTranslatePath) return TranslatePage(request, handling);
+  if (get && path == "/") return Page(200, ProviderHomePage(engines.Pairs()));
+  if (get && path == kLanguageToolsPath) return Page(200, FaqPage(engines.Pairs()));
+  if (get && (path == "/tools/parlumo/" || path == "/tools/parlumo")) {
+    return Page(200, VendorHomePage());
+  }
+  if (constexpr std::string_view kUpdates = "/tools/parlumo/updates/";
+      get && path.starts_with(kUpdates) && path.size() > kUpdates.size() &&
+      path.find('/', kUpdates.size()) == std::string::npos) {
+    const auto page = UpdatePage(path.substr(kUpdates.size()));
+    return page ? Page(200, *page) : Error(404, "Not found", "There is no such update page.");
+  }
+  return Error(404, "Not found", "This service has no page at this address.");
 }
 
 namespace {
 
 // The answer to a request the front refused before it reached the service.
 ServiceAnswer Refusal(int status, std::size_t maxBodyBytes) {
+  ServiceAnswer answer;
   switch (status) {
     case 413:
-      return Error(
+      answer = Error(
           413, "Request too large",
           "The request body is larger than " + SizeText(maxBodyBytes) + "; send a shorter text.");
+      break;
     case 500:
-      return Error(500, "Internal error", "The service failed on this request.");
+      answer = Error(500, "Internal error", "The service failed on this request.");
+      break;
     case 503:
-      return Error(503, "Service busy",
-                   "The service has more requests waiting for a translation engine than it "
-                   "takes; please try again in a moment.");
+      answer = Error(503, "Service busy",
+                     "The service has more requests waiting for a translation engine than it "
+                     "takes; please try again in a moment.");
+      break;
     default:
-      return Error(status, "Bad request", "The request could not be understood.");
+      answer = Error(status, "Bad request", "The request could not be understood.");
+      break;
   }
+  ApplyHeaderPolicy(answer, AnswerContent::ServicePage);
+  return answer;
 }
 
 }  // namespace
@@ -287,8 +340,12 @@ Service::Service(ServiceOptions options) : impl_(std::make_unique<Impl>(std::mov
 Service::~Service() = default;
 
 int Service::Bind() {
-  impl_->boundPort = impl_->front->Bind();
-  return impl_->boundPort;
+  Impl& impl = *impl_;
+  impl.boundPort = impl.front->Bind();
+  if (impl.boundPort >= 0) {
+    impl.hosts.emplace(impl.options.host, impl.boundPort, impl.options.allowedHosts);
+  }
+  return impl.boundPort;
 }
 
 bool Service::Run() {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Engines.h"
 #include "PageFetch.h"
@@ -23,6 +24,8 @@ struct ServiceOptions {
   std::size_t maxConnections = 1000;
   std::size_t maxWaitingRequests = 64;
   int workers = 0;  // 0: twice the processor cores, at least 8
+  // --allow-host: more names the service answers to ("name" or "name:port").
+  std::vector<std::string> allowedHosts;
 };
 
 // parlumo-service: the translation protocol (POST /translate_t, GET /translate), the

@@ -1,7 +1,7 @@
 // parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]
 //                 [--client-timeout SECONDS] [--header-timeout SECONDS]
 //                 [--idle-timeout SECONDS] [--max-connections N] [--max-waiting N]
-//                 [--workers N] [--warm]
+//                 [--workers N] [--warm] [--allow-host NAME]...
 // The local translation service. Prints the address it listens on (the chosen port
 // for port 0) on standard output, serves until SIGTERM or SIGINT, then ends its
 // engines and exits 0.
@@ -17,6 +17,7 @@
 #include <string_view>
 #include <thread>
 
+#include "RequestPolicy.h"
 #include "Service.h"
 
 namespace {
@@ -25,8 +26,10 @@ constexpr const char* kUsage =
     "usage: parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]\n"
     "                       [--client-timeout SECONDS] [--header-timeout SECONDS]\n"
     "                       [--idle-timeout SECONDS] [--max-connections N] [--max-waiting N]\n"
-    "                       [--workers N] [--warm]\n"
+    "                       [--workers N] [--warm] [--allow-host NAME]...\n"
     "Serves the translation protocol and the maker's and provider's pages.\n"
+    "Answers only requests addressed to its listen address (and on loopback to\n"
+    "127.0.0.1, localhost and [::1]) or to a NAME[:PORT] given with --allow-host.\n"
     "Translation engines start at their first use, or all at once with --warm.\n"
     "Default address 127.0.0.1:8085; port 0 picks a free port.\n"
     "Limits:\n"
@@ -93,6 +96,12 @@ int main(int argc, char** argv) {
       options.engines.apertiumModes = argv[++i];
     } else if (arg == "--dictionary" && hasValue) {
       options.engines.dictionaryFile = argv[++i];
+    } else if (arg == "--allow-host" && hasValue) {
+      if (!parlumo::service::ParseHostName(argv[++i])) {
+        std::fprintf(stderr, "parlumo-service: bad --allow-host value \"%s\"\n", argv[i]);
+        return 2;
+      }
+      options.allowedHosts.emplace_back(argv[i]);
     } else if (arg == "--warm") {
       options.engines.startAtOnce = true;
     } else if (arg == "--client-timeout" && hasValue) {
