@@ -303,6 +303,11 @@ ServiceAnswer Refusal(int status, std::size_t maxBodyBytes) {
     case 500:
       answer = Error(500, "Internal error", "The service failed on this request.");
       break;
+    case 503:
+      answer = Error(503, "Service busy",
+                     "The service has more requests waiting for a translation engine than it "
+                     "takes; please try again in a moment.");
+      break;
     default:
       answer = Error(status, "Bad request", "The request could not be understood.");
       break;
@@ -320,6 +325,11 @@ Service::Service(ServiceOptions options) : impl_(std::make_unique<Impl>(std::mov
   front.port = impl.options.port;
   front.maxBodyBytes = impl.options.maxBodyBytes;
   front.clientTimeoutSeconds = impl.options.clientTimeoutSeconds;
+  front.headerTimeoutSeconds = impl.options.headerTimeoutSeconds;
+  front.idleTimeoutSeconds = impl.options.idleTimeoutSeconds;
+  front.maxConnections = impl.options.maxConnections;
+  front.maxWaitingRequests = impl.options.maxWaitingRequests;
+  front.workers = impl.options.workers;
   const std::size_t maxBodyBytes = impl.options.maxBodyBytes;
   impl.front = std::make_unique<HttpFront>(
       std::move(front),

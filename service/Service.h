@@ -17,15 +17,22 @@ struct ServiceOptions {
   FetchLimits fetch;
   std::size_t maxBodyBytes = std::size_t{1} << 20;
   int clientTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
+  // The limits that keep slow and idle clients from taking the service from the
+  // others (see FrontOptions).
+  int headerTimeoutSeconds = 10;
+  int idleTimeoutSeconds = 10;
+  std::size_t maxConnections = 1000;
+  std::size_t maxWaitingRequests = 64;
+  int workers = 0;  // 0: twice the processor cores, at least 8
   // --allow-host: more names the service answers to ("name" or "name:port").
   std::vector<std::string> allowedHosts;
 };
 
 // parlumo-service: the translation protocol (POST /translate_t, GET /translate), the
 // provider's pages ("/", "/help/faq_translation.html") and the maker's pages
-// ("/tools/parlumo/", "/tools/parlumo/updates/<version>b<build>.html") over HTTP,
-// each request on a thread of the server's pool. One line per request is logged on
-// standard error.
+// ("/tools/parlumo/", "/tools/parlumo/updates/<version>b<build>.html") over HTTP.
+// Connections are served by one event-driven thread, the requests answered on a
+// pool of workers. One line per request is logged on standard error.
 class Service {
  public:
   explicit Service(ServiceOptions options);

@@ -1,11 +1,14 @@
 // parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]
-//                 [--client-timeout SECONDS] [--warm] [--allow-host NAME]...
+//                 [--client-timeout SECONDS] [--header-timeout SECONDS]
+//                 [--idle-timeout SECONDS] [--max-connections N] [--max-waiting N]
+//                 [--workers N] [--warm] [--allow-host NAME]...
 // The local translation service. Prints the address it listens on (the chosen port
 // for port 0) on standard output, serves until SIGTERM or SIGINT, then ends its
 // engines and exits 0.
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <charconv>
 #include <cstdio>
@@ -21,16 +24,46 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]\n"
-    "                       [--client-timeout SECONDS] [--warm] [--allow-host NAME]...\n"
+    "                       [--client-timeout SECONDS] [--header-timeout SECONDS]\n"
+    "                       [--idle-timeout SECONDS] [--max-connections N] [--max-waiting N]\n"
+    "                       [--workers N] [--warm] [--allow-host NAME]...\n"
     "Serves the translation protocol and the maker's and provider's pages.\n"
     "Answers only requests addressed to its listen address (and on loopback to\n"
     "127.0.0.1, localhost and [::1]) or to a NAME[:PORT] given with --allow-host.\n"
     "Translation engines start at their first use, or all at once with --warm.\n"
-    "Default address 127.0.0.1:8085; port 0 picks a free port.\n";
+    "Default address 127.0.0.1:8085; port 0 picks a free port.\n"
+    "Limits:\n"
+    "  --client-timeout SECONDS  client timeout: a client silent this long is dropped\n"
+    "                            (default 10)\n"
+    "  --header-timeout SECONDS  header deadline: the whole request header must arrive\n"
+    "                            within this time of its first byte (default 10)\n"
+    "  --idle-timeout SECONDS    idle timeout: a connection waiting this long for its next\n"
+    "                            request is closed (default 10)\n"
+    "  --max-connections N       connection cap: at N open connections the one idle the\n"
+    "                            longest is closed for a new one (default 1000)\n"
+    "  --max-waiting N           waiting-request cap: requests waiting for a worker beyond\n"
+    "                            N are answered 503 with Retry-After (default 64)\n"
+    "  --workers N               threads answering requests (default: twice the cores,\n"
+    "                            at least 8)\n";
 
 bool ParseInt(std::string_view text, int low, int high, int& value) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return ec == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
+}
+
+bool ParseCount(std::string_view text, std::size_t low, std::size_t high, std::size_t& value) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
+}
+
+// Every connection and engine pipe is a descriptor: take as many as the system
+// lets this process have, so that the connection cap, not the descriptor limit,
+// is what a crowd of clients meets.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 bool ParseListen(std::string_view text, std::string& host, int& port) {
@@ -76,6 +109,31 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "parlumo-service: bad --client-timeout value \"%s\"\n", argv[i]);
         return 2;
       }
+    } else if (arg == "--header-timeout" && hasValue) {
+      if (!ParseInt(argv[++i], 1, 3600, options.headerTimeoutSeconds)) {
+        std::fprintf(stderr, "parlumo-service: bad --header-timeout value \"%s\"\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--idle-timeout" && hasValue) {
+      if (!ParseInt(argv[++i], 1, 3600, options.idleTimeoutSeconds)) {
+        std::fprintf(stderr, "parlumo-service: bad --idle-timeout value \"%s\"\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--max-connections" && hasValue) {
+      if (!ParseCount(argv[++i], 1, 1000000, options.maxConnections)) {
+        std::fprintf(stderr, "parlumo-service: bad --max-connections value \"%s\"\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--max-waiting" && hasValue) {
+      if (!ParseCount(argv[++i], 1, 1000000, options.maxWaitingRequests)) {
+        std::fprintf(stderr, "parlumo-service: bad --max-waiting value \"%s\"\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--workers" && hasValue) {
+      if (!ParseInt(argv[++i], 1, 1024, options.workers)) {
+        std::fprintf(stderr, "parlumo-service: bad --workers value \"%s\"\n", argv[i]);
+        return 2;
+      }
     } else {
       std::fputs(kUsage, stderr);
       return 2;
@@ -91,6 +149,7 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  RaiseDescriptorLimit();
 
   parlumo::service::Service service(options);
   const int port = service.Bind();
