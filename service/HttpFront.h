@@ -6,12 +6,13 @@
 #include <string>
 
 #include "Exchange.h"
+#include "translate/TranslateText.h"
 
 namespace parlumo::service {
 
 struct FrontOptions {
-  std::string host = "127.0.0.1";
-  int port = 8085;  // 0: any free port
+  std::string host = std::string(kDefaultServiceHostName);
+  int port = kDefaultServicePort;  // 0: any free port
   std::size_t maxBodyBytes = std::size_t{1} << 20;
   int clientTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
   // The whole request header must arrive within this time from its first byte;

@@ -320,19 +320,9 @@ ServiceAnswer Refusal(int status, std::size_t maxBodyBytes) {
 
 Service::Service(ServiceOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
   Impl& impl = *impl_;
-  FrontOptions front;
-  front.host = impl.options.host;
-  front.port = impl.options.port;
-  front.maxBodyBytes = impl.options.maxBodyBytes;
-  front.clientTimeoutSeconds = impl.options.clientTimeoutSeconds;
-  front.headerTimeoutSeconds = impl.options.headerTimeoutSeconds;
-  front.idleTimeoutSeconds = impl.options.idleTimeoutSeconds;
-  front.maxConnections = impl.options.maxConnections;
-  front.maxWaitingRequests = impl.options.maxWaitingRequests;
-  front.workers = impl.options.workers;
-  const std::size_t maxBodyBytes = impl.options.maxBodyBytes;
+  const std::size_t maxBodyBytes = impl.options.front.maxBodyBytes;
   impl.front = std::make_unique<HttpFront>(
-      std::move(front),
+      impl.options.front,
       FrontHandlers{[&impl](const ServiceRequest& request) { return impl.Answer(request); },
                     [maxBodyBytes](int status) { return Refusal(status, maxBodyBytes); }});
 }
@@ -343,7 +333,7 @@ int Service::Bind() {
   Impl& impl = *impl_;
   impl.boundPort = impl.front->Bind();
   if (impl.boundPort >= 0) {
-    impl.hosts.emplace(impl.options.host, impl.boundPort, impl.options.allowedHosts);
+    impl.hosts.emplace(impl.options.front.host, impl.boundPort, impl.options.allowedHosts);
   }
   return impl.boundPort;
 }

@@ -6,24 +6,17 @@
 #include <vector>
 
 #include "Engines.h"
+#include "HttpFront.h"
 #include "PageFetch.h"
 
 namespace parlumo::service {
 
 struct ServiceOptions {
-  std::string host = "127.0.0.1";
-  int port = 8085;  // 0: any free port
+  // The listen address, the body limit and the limits that keep slow and idle clients
+  // from taking the service from the others.
+  FrontOptions front;
   EngineOptions engines;
   FetchLimits fetch;
-  std::size_t maxBodyBytes = std::size_t{1} << 20;
-  int clientTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
-  // The limits that keep slow and idle clients from taking the service from the
-  // others (see FrontOptions).
-  int headerTimeoutSeconds = 10;
-  int idleTimeoutSeconds = 10;
-  std::size_t maxConnections = 1000;
-  std::size_t maxWaitingRequests = 64;
-  int workers = 0;  // 0: twice the processor cores, at least 8
   // --allow-host: more names the service answers to ("name" or "name:port").
   std::vector<std::string> allowedHosts;
 };
