@@ -19,6 +19,7 @@
 
 #include "ScriptedServer.h"
 #include "runtime/PollEventLoop.h"
+#include "support/LoopbackPort.h"
 #include "support/TempFolder.h"
 #include "translate/TranslateText.h"
 
@@ -48,17 +49,6 @@ class Origin {
   ScriptedServer server_;
 };
 
-bool Accepts(std::uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  ::close(fd);
-  return ok;
-}
-
 // A squid of its own, in a folder of its own, stopped on destruction.
 class Squid {
  public:
@@ -81,7 +71,7 @@ class Squid {
       ::_exit(127);
     }
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!Accepts(port_) && std::chrono::steady_clock::now() < end) {
+    while (!test::LoopbackListening(port_) && std::chrono::steady_clock::now() < end) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
@@ -96,7 +86,7 @@ class Squid {
     }
   }
   std::string Port() const { return std::to_string(port_); }
-  bool Running() const { return Accepts(port_); }
+  bool Running() const { return test::LoopbackListening(port_); }
   const fs::path& Dir() const { return dir_; }
 
  private:

@@ -7,10 +7,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "PageFetch.h"
+#include "ServingOnLoopback.h"
 #include "support/ScriptedServer.h"
 #include "translate/TranslationPage.h"
 
@@ -58,23 +60,15 @@ class Pages {
       res.status = 302;
       res.set_header("Location", req.get_param_value("u"));
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running())
-      std::this_thread::sleep_for(1ms);
+    serving_.emplace(server_);
   }
-  ~Pages() {
-    server_.stop();
-    thread_.join();
-  }
-  int Port() const { return port_; }
+  int Port() const { return serving_->Port(); }
   int Requests() const { return requests_; }
 
  private:
   httplib::Server server_;
-  int port_ = 0;
   std::atomic<int> requests_ = 0;
-  std::thread thread_;
+  std::optional<testing::ServingOnLoopback> serving_;  // last: stops first
 };
 
 TEST(PageFetchLimitsTest, SizeUpToTheLimit) {

@@ -10,10 +10,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "ServiceProcess.h"
+#include "ServingOnLoopback.h"
 #include "support/TempFolder.h"
 
 namespace parlumo {
@@ -68,8 +70,7 @@ TEST(ServiceBrowserTest, ATranslatedPagesScriptCannotReadTheServicesAnswers) {
   const std::string serviceUrl = "http://" + service.HostPort() + "/";
 
   httplib::Server pages;
-  const int pagePort = pages.bind_to_any_port("127.0.0.1");
-  const std::string pageBase = "http://127.0.0.1:" + std::to_string(pagePort);
+  std::string pageBase;  // set once the pages are served, before the browser asks
   pages.Get("/probe.html", [&](const httplib::Request&, httplib::Response& res) {
     res.set_content(ProbePage(pageBase + "/open.txt", serviceUrl), "text/html; charset=UTF-8");
   });
@@ -77,9 +78,8 @@ TEST(ServiceBrowserTest, ATranslatedPagesScriptCannotReadTheServicesAnswers) {
     res.set_header("Access-Control-Allow-Origin", "*");
     res.set_content("open to all", "text/plain");
   });
-  std::thread serving([&] { pages.listen_after_bind(); });
-  while (!pages.is_running())
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::optional<testing::ServingOnLoopback> serving(std::in_place, pages);
+  pageBase = "http://127.0.0.1:" + std::to_string(serving->Port());
 
   const parlumo::test::TempFolder profile("parlumo-browser");
   const std::string translated =
@@ -99,8 +99,7 @@ TEST(ServiceBrowserTest, ATranslatedPagesScriptCannotReadTheServicesAnswers) {
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
     dom.append(buffer, n);
   const int status = ::pclose(pipe);
-  pages.stop();
-  serving.join();
+  serving.reset();
 
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command << "\n" << dom;
   // The page was translated, and its script ran to the end.

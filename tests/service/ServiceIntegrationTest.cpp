@@ -16,13 +16,16 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ServiceProcess.h"
+#include "ServingOnLoopback.h"
 #include "runtime/PollEventLoop.h"
+#include "support/LoopbackPort.h"
 #include "translate/LanguagePairs.h"
 #include "translate/TranslateText.h"
 #include "translate/TranslationPage.h"
@@ -298,25 +301,17 @@ class PageServer {
     server_.Get("/huge", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(std::string(std::size_t{3} << 20, 'a'), "text/html");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running())
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ~PageServer() {
-    server_.stop();
-    thread_.join();
+    serving_.emplace(server_);
   }
   std::string Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return "http://127.0.0.1:" + std::to_string(serving_->Port()) + path;
   }
   std::string Query() const { return query_; }
 
  private:
   httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
   std::string query_;
+  std::optional<testing::ServingOnLoopback> serving_;  // last: stops first
 };
 
 TEST_F(ServiceTest, PageTranslationKeepsMarkupAndTranslatesVisibleText) {
@@ -366,18 +361,8 @@ TEST_F(ServiceTest, PageTranslationFollowsRedirectionsAndDecodesCharsets) {
 TEST_F(ServiceTest, PageTranslationErrorsGiveClearPages) {
   PageServer pages;
   // A port nobody listens on: bind one, note it, close it.
-  int closedPort = 0;
-  {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length), 0);
-    closedPort = ntohs(addr.sin_port);
-    ::close(fd);
-  }
+  const int closedPort = test::FreeLoopbackPort();
+  ASSERT_NE(closedPort, 0);
   struct Case {
     std::string target;
     int status;
@@ -447,15 +432,8 @@ TEST_F(ServiceTest, ErrorAnswersOfTheTranslationForm) {
 
 // Connects to the service; -1 on failure.
 int Connect(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return -1;
-  }
+  const int fd = test::ConnectLoopback(port);
+  if (fd < 0) return -1;
   timeval timeout{10, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   return fd;

@@ -15,11 +15,14 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ServiceProcess.h"
+#include "ServingOnLoopback.h"
+#include "support/LoopbackPort.h"
 
 namespace parlumo {
 namespace {
@@ -38,17 +41,7 @@ std::vector<std::string> Args(std::vector<std::string> limits) {
 // A client socket that closes itself.
 class RawClient {
  public:
-  explicit RawClient(int port) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-  }
+  explicit RawClient(int port) : fd_(test::ConnectLoopback(port)) {}
   ~RawClient() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -121,18 +114,12 @@ class SlowPageServer {
       std::this_thread::sleep_for(delay);
       res.set_content("<p>The house is big.</p>", "text/html; charset=UTF-8");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running())
-      std::this_thread::sleep_for(1ms);
-  }
-  ~SlowPageServer() {
-    server_.stop();
-    thread_.join();
+    serving_.emplace(server_);
   }
   // The service's target that translates the slow page.
   std::string Translation() const {
-    return "/translate?u=http://127.0.0.1:" + std::to_string(port_) + "/slow.html&langpair=en|es";
+    return "/translate?u=http://127.0.0.1:" + std::to_string(serving_->Port()) +
+           "/slow.html&langpair=en|es";
   }
   // Waits until the page has been asked for count times in all.
   bool WaitAsked(int count) const {
@@ -146,9 +133,8 @@ class SlowPageServer {
 
  private:
   httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
   std::atomic<int> asked_{0};
+  std::optional<testing::ServingOnLoopback> serving_;  // last: stops first
 };
 
 int GetStatus(int port, const std::string& target, std::string* body = nullptr) {
