@@ -23,11 +23,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   RatioReporter(Time time, std::vector<Pair> pairs) : time_(time), pairs_(std::move(pairs)) {}
 
+  // A benchmark run in repetitions counts with the median of its repetitions.
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        times_[run.benchmark_name()] =
-            time_ == Time::Cpu ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
+      if (run.error_occurred) continue;
+      const double time = time_ == Time::Cpu ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
+      if (run.run_type == Run::RT_Iteration) {
+        times_[run.benchmark_name()] = time;
+      } else if (run.aggregate_name == "median") {
+        times_[run.run_name.str()] = time;
       }
     }
     ConsoleReporter::ReportRuns(runs);
@@ -60,9 +64,26 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> times_;
 };
 
+// How the repetitions of the benchmarks are ordered.
+enum class Order {
+  AsRegistered,
+  // Repetitions of all benchmarks in random order, so that a benchmark and its
+  // reference meet the same machine state: one that leaves lasting state behind (a
+  // closed connection is a port in TIME_WAIT for a minute, and finding a free port
+  // takes longer the more there are) then burdens both alike, not the one run later.
+  Interleaved,
+};
+
 // The main() of a benchmark program that ends with its ratios.
 inline int RunWithRatios(int argc, char** argv, RatioReporter::Time time,
-                         std::vector<RatioReporter::Pair> pairs) {
+                         std::vector<RatioReporter::Pair> pairs,
+                         Order order = Order::AsRegistered) {
+  std::vector<char*> args(argv, argv + argc);
+  char interleave[] = "--benchmark_enable_random_interleaving=true";
+  // Given first, so that the command line can still turn it off.
+  if (order == Order::Interleaved) args.insert(args.begin() + 1, interleave);
+  argc = static_cast<int>(args.size());
+  argv = args.data();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter(time, std::move(pairs));
