@@ -1,5 +1,6 @@
 #include "DictionaryEngine.h"
 
+#include <cmath>
 #include <fstream>
 
 #include "runtime/Ascii.h"
@@ -49,11 +50,11 @@ std::string CleanTerm(std::string_view term) {
   int depth = 0;
   for (std::size_t i = 0; i < term.size(); ++i) {
     const char c = term[i];
-    if (c == '{' || c == '[' || c == '(') {
+    if (c == '{' || c == '[' || c == '(' || c == '<') {
       ++depth;
       continue;
     }
-    if (c == '}' || c == ']' || c == ')') {
+    if (c == '}' || c == ']' || c == ')' || c == '>') {
       if (depth > 0) --depth;
       continue;
     }
@@ -249,11 +250,33 @@ std::string FoldCase(std::string_view text) {
   return out;
 }
 
-void Dictionary::Add(Index& index, std::string key, std::string translation, std::int64_t rank) {
+Dictionary::Kind KindOfTags(std::string_view subEntry) {
+  using K = Dictionary::Kind;
+  constexpr std::pair<std::string_view, K> kTags[] = {
+      {"m", K::Masculine}, {"f", K::Feminine},  {"n", K::Neuter},     {"pl", K::Plural},
+      {"vi", K::Verb},     {"vt", K::Verb},     {"vr", K::Verb},      {"v", K::Verb},
+      {"adj", K::Adjective}, {"adv", K::Adverb}, {"prp", K::Preposition}};
+  for (std::size_t open = subEntry.find('{'); open != std::string_view::npos;
+       open = subEntry.find('{', open + 1)) {
+    const auto close = subEntry.find('}', open);
+    if (close == std::string_view::npos) break;
+    // "{prp; +Dat.}", "{vt} {vr}": the first tag of the braces counts.
+    std::string_view tag = subEntry.substr(open + 1, close - open - 1);
+    tag = tag.substr(0, std::min(tag.find(';'), tag.find(',')));
+    for (const auto& [name, kind] : kTags) {
+      if (tag == name) return kind;
+    }
+  }
+  return K::Other;
+}
+
+void Dictionary::Add(Index& index, std::string key, std::string translation, std::int64_t rank,
+                     Kind kind) {
   auto [it, inserted] = index.try_emplace(std::move(key));
   if (inserted || rank < it->second.rank) {
     it->second.translation = std::move(translation);
     it->second.rank = rank;
+    it->second.kind = kind;
   }
 }
 
@@ -271,6 +294,48 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
   dictionary.germanToEnglish_.reserve(std::size_t{1} << 19);
   dictionary.englishToGerman_.reserve(std::size_t{1} << 19);
   std::vector<std::string_view> sides, german, english, germanTerms, englishTerms;
+  // How often each German word occurs on the German side (in head words, forms and
+  // examples): of the German words an English word translates to, the more common
+  // one is taken. Counted over a case-folded copy, which the counts point into.
+  const std::string folded = FoldCase(content);
+  std::unordered_map<std::string_view, std::uint32_t> frequency;
+  frequency.reserve(std::size_t{1} << 19);
+  for (std::size_t i = 0; i < folded.size();) {
+    const auto lineEnd = std::min(folded.find('\n', i), folded.size());
+    const auto sideEnd = std::min(folded.find(" :: ", i), lineEnd);
+    while (i < sideEnd) {
+      const auto c = static_cast<unsigned char>(folded[i]);
+      if (!((c >= 'a' && c <= 'z') || c >= 0x80)) {
+        ++i;
+        continue;
+      }
+      const std::size_t start = i;
+      while (i < sideEnd) {
+        const auto d = static_cast<unsigned char>(folded[i]);
+        if (!((d >= 'a' && d <= 'z') || d >= 0x80)) break;
+        ++i;
+      }
+      ++frequency[std::string_view(folded).substr(start, i - start)];
+    }
+    i = lineEnd + 1;
+  }
+  const auto commonness = [&](std::string_view germanTerm) -> std::int64_t {
+    // The least common word of a phrase counts ("zu Hause": "Hause").
+    std::uint32_t least = 0;
+    bool first = true;
+    const std::string term = FoldCase(germanTerm);
+    std::size_t start = 0;
+    while (start < term.size()) {
+      const auto end = std::min(term.find(' ', start), term.size());
+      const auto it = frequency.find(std::string_view(term).substr(start, end - start));
+      const std::uint32_t count = it == frequency.end() ? 0 : it->second;
+      if (first || count < least) least = count;
+      first = false;
+      start = end + 1;
+    }
+    const auto scale = static_cast<std::int64_t>(4 * std::log2(1.0 + least));
+    return 63 - std::min<std::int64_t>(63, scale);
+  };
   std::int64_t lineNumber = 0;
   std::string_view rest = content;
   while (!rest.empty()) {
@@ -286,20 +351,33 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
     Split(sides[1], " | ", english);
     if (german.size() != english.size()) continue;
     // Ranking: the head word before its forms and examples, the first synonym
-    // before later ones, and of two entries the richer one (common words have
-    // many forms and examples), then the earlier line.
-    const std::int64_t richness = 63 - std::min<std::int64_t>(63, std::ssize(german));
+    // before later ones, then (English to German) the more common German word, then
+    // the earlier line: the dictionary lists a head word's everyday sense in its
+    // first entry.
+    const Kind headKind = KindOfTags(german[0]);
+    std::vector<std::string_view> headTerms;
+    Split(german[0], "; ", headTerms);
     for (std::size_t sub = 0; sub < german.size(); ++sub) {
       Split(german[sub], "; ", germanTerms);
       Split(english[sub], "; ", englishTerms);
       const std::string germanFirst = ChooseTranslation(germanTerms);
       const std::string englishFirst(WithoutTo(ChooseTranslation(englishTerms)));
       if (germanFirst.empty() || englishFirst.empty()) continue;
-      const auto rankOf = [&](std::size_t synonym) {
-        const auto subRank = static_cast<std::int64_t>(std::min<std::size_t>(sub, 1));
-        return (((subRank * 64 + static_cast<std::int64_t>(std::min<std::size_t>(synonym, 63))) *
-                     64 +
-                 richness)
+      const Kind kind = KindOfTags(german[sub]);
+      const std::int64_t common = commonness(germanFirst);
+      // The plural right after a noun's head word ranks with the head word.
+      const bool headForm = sub == 0 || (sub == 1 && kind == Kind::Plural);
+      const auto rankOf = [&](std::size_t synonym, bool byCommonness,
+                              std::string_view raw = {}) {
+        const std::int64_t subRank = headForm ? 0 : 1;
+        // A later synonym, or one with an explanation ("cup (wind instrument)"),
+        // names a narrower sense.
+        const std::int64_t later = synonym > 0 || raw.find('(') != std::string_view::npos ||
+                                           (StartsUpper(TrimBlanks(raw)) && !sub)
+                                       ? 1
+                                       : 0;
+        return (((((subRank * 2 + later) * 64) + (byCommonness ? common : 0)) * 64 +
+                 static_cast<std::int64_t>(std::min<std::size_t>(synonym, 63)))
                 << 24) +
                lineNumber;
       };
@@ -307,17 +385,68 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
         if (!ShortEnough(germanTerms[s])) continue;
         const std::string term = CleanTerm(TrimBlanks(germanTerms[s]));
         if (UsableKey(term)) {
-          dictionary.Add(dictionary.germanToEnglish_, FoldCase(term), englishFirst, rankOf(s));
+          dictionary.Add(dictionary.germanToEnglish_, FoldCase(term), englishFirst,
+                         rankOf(s, false), kind);
         }
       }
       for (std::size_t s = 0; s < englishTerms.size(); ++s) {
         if (!ShortEnough(englishTerms[s])) continue;
         const std::string term = CleanTerm(TrimBlanks(englishTerms[s]));
         if (!UsableKey(term)) continue;
-        dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rankOf(s));
+        const std::int64_t rank = rankOf(s, true, englishTerms[s]);
+        dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rank, kind);
         if (term.starts_with("to ")) {
           dictionary.Add(dictionary.englishToGerman_, FoldCase(WithoutTo(term)), germanFirst,
-                         rankOf(s) + (std::int64_t{1} << 40));
+                         rank + (std::int64_t{1} << 50), kind);
+          if (kind == Kind::Verb) {
+            dictionary.Add(dictionary.englishVerbs_, FoldCase(WithoutTo(term)), germanFirst, rank,
+                           kind);
+          }
+        } else if (kind == Kind::Adjective) {
+          dictionary.Add(dictionary.englishAdjectives_, FoldCase(term), germanFirst, rank, kind);
+        }
+      }
+      if (sub == 0) continue;
+      // The plural of a noun follows its head word ("Haus {n} | Häuser {pl}"); the
+      // forms of a verb with a vowel change follow its infinitive ("du schläfst",
+      // "er/sie schläft").
+      if (sub == 1 && kind == Kind::Plural &&
+          (headKind == Kind::Masculine || headKind == Kind::Feminine ||
+           headKind == Kind::Neuter)) {
+        for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
+          const std::string singular = CleanTerm(TrimBlanks(headTerms[s]));
+          const std::string plural = CleanTerm(TrimBlanks(germanTerms[s]));
+          if (singular.find(' ') != std::string::npos || plural.find(' ') != std::string::npos ||
+              !StartsUpper(singular)) {
+            continue;
+          }
+          const Kind gender = KindOfTags(headTerms[s]);
+          auto& forms = dictionary.nouns_[singular];
+          if (forms.gender == Kind::Other) {
+            forms.gender = gender == Kind::Other ? headKind : gender;
+            forms.plural = plural;
+          }
+        }
+      }
+      if (headKind == Kind::Verb) {
+        const std::string_view raw = TrimBlanks(germanTerms[0]);
+        const bool second = raw.starts_with("du ");
+        const bool third = raw.starts_with("er/sie ");
+        if (!second && !third) continue;
+        for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
+          const std::string infinitive = CleanTerm(TrimBlanks(headTerms[s]));
+          std::string form = CleanTerm(TrimBlanks(germanTerms[s]));
+          if (form.starts_with("du ")) form.erase(0, 3);
+          if (infinitive.find(' ') != std::string::npos || form.find(' ') != std::string::npos ||
+              form.empty()) {
+            continue;
+          }
+          auto& forms = dictionary.strongForms_[infinitive];
+          std::string& slot = second ? forms.second : forms.third;
+          if (slot.empty()) {
+            slot = form;
+            dictionary.strongInfinitives_.try_emplace(FoldCase(form), infinitive);
+          }
         }
       }
     }
@@ -341,18 +470,39 @@ std::optional<Dictionary> Dictionary::LoadFile(const std::string& path,
 
 std::optional<std::string_view> Dictionary::Lookup(std::string_view phrase,
                                                    Direction direction) const {
-  const Index& index = IndexFor(direction);
-  const auto it = index.find(FoldCase(phrase));
-  if (it == index.end()) return std::nullopt;
-  return std::string_view(it->second.translation);
+  const Candidate* found = Find(IndexFor(direction), phrase);
+  if (found == nullptr) return std::nullopt;
+  return std::string_view(found->translation);
 }
 
-std::string Dictionary::Translate(std::string_view text, Direction direction) const {
-  struct Word {
-    std::size_t begin;
-    std::size_t end;
+const Dictionary::Candidate* Dictionary::Find(const Index& index, std::string_view phrase) const {
+  const auto it = index.find(FoldCase(phrase));
+  return it == index.end() ? nullptr : &it->second;
+}
+
+namespace {
+
+// English contractions that the grammar reads as two words ("don't" is "do not").
+constexpr std::pair<std::string_view, std::string_view> kEnglishContractions[] = {
+    {"don't", "do not"},     {"doesn't", "does not"}, {"didn't", "did not"},
+    {"isn't", "is not"},     {"aren't", "are not"},   {"wasn't", "was not"},
+    {"can't", "can not"},    {"cannot", "can not"},   {"won't", "will not"},
+    {"haven't", "have not"}, {"hasn't", "has not"},   {"i'm", "i am"},
+    {"it's", "it is"},       {"he's", "he is"},       {"she's", "she is"},
+    {"that's", "that is"},   {"you're", "you are"},   {"we're", "we are"},
+    {"they're", "they are"}, {"i'd", "i would"},      {"i've", "i have"},
+    {"we've", "we have"},    {"let's", "let us"},     {"there's", "there is"}};
+
+}  // namespace
+
+std::string Dictionary::Translate(std::string_view text, Direction direction, bool grammar) const {
+  // The words of the text with what stands before each.
+  struct Token {
+    std::string gap;
+    std::string word;
   };
-  std::vector<Word> words;
+  std::vector<Token> tokens;
+  std::size_t copied = 0;
   for (std::size_t i = 0; i < text.size();) {
     if (!IsWordByte(static_cast<unsigned char>(text[i]), text, i)) {
       ++i;
@@ -370,61 +520,114 @@ std::string Dictionary::Translate(std::string_view text, Direction direction) co
         break;
       }
     }
-    words.push_back({begin, i});
+    std::string gap(text.substr(copied, begin - copied));
+    const std::string_view word = text.substr(begin, i - begin);
+    copied = i;
+    if (grammar && direction == Direction::EnglishToGerman) {
+      const std::string folded = FoldCase(word);
+      bool expanded = false;
+      for (const auto& [contraction, words] : kEnglishContractions) {
+        if (folded != contraction) continue;
+        const auto space = words.find(' ');
+        std::string first(words.substr(0, space));
+        if (StartsUpper(word)) first = CapitalizeFirst(first);
+        if (first == "i") first = "I";
+        tokens.push_back({std::move(gap), std::move(first)});
+        tokens.push_back({" ", std::string(words.substr(space + 1))});
+        expanded = true;
+        break;
+      }
+      if (expanded) continue;
+    }
+    tokens.push_back({std::move(gap), std::string(word)});
+  }
+  const std::string tail(text.substr(copied));
+
+  std::vector<Unit> units;
+  units.reserve(tokens.size());
+  const Index& index = IndexFor(direction);
+  std::string phrase;
+  std::vector<std::string_view> phraseWords;
+  for (std::size_t w = 0; w < tokens.size();) {
+    std::size_t taken = 1;
+    const Candidate* found = nullptr;
+    for (std::size_t n = std::min<std::size_t>(kMaxPhraseWords, tokens.size() - w); n >= 1; --n) {
+      phrase.clear();
+      bool oneLine = true;
+      for (std::size_t k = 0; k < n; ++k) {
+        if (k > 0) {
+          const std::string& gap = tokens[w + k].gap;
+          if (gap.empty() || gap.find_first_not_of(" \t") != std::string::npos) {
+            oneLine = false;
+            break;
+          }
+          phrase += ' ';
+        }
+        phrase += tokens[w + k].word;
+      }
+      if (!oneLine) continue;
+      if (grammar && n > 1) {
+        phraseWords.clear();
+        for (std::size_t k = 0; k < n; ++k)
+          phraseWords.push_back(tokens[w + k].word);
+        if (GrammarSplits(phraseWords, direction)) continue;
+      }
+      found = Find(index, phrase);
+      if (found) {
+        taken = n;
+        break;
+      }
+    }
+    Unit unit;
+    unit.gap = tokens[w].gap;
+    unit.upper = StartsUpper(tokens[w].word);
+    if (found) {
+      unit.source = FoldCase(phrase);
+      unit.text = found->translation;
+      unit.kind = found->kind;
+      unit.known = true;
+    } else {
+      unit.source = FoldCase(tokens[w].word);
+      unit.text = tokens[w].word;
+    }
+    units.push_back(std::move(unit));
+    w += taken;
+  }
+
+  if (grammar) {
+    if (direction == Direction::EnglishToGerman) {
+      EnglishToGermanGrammar(units);
+    } else {
+      GermanToEnglishGrammar(units);
+    }
   }
 
   std::string out;
-  std::size_t copied = 0;
   bool sentenceStart = true;
   const auto noteSeparator = [&](std::string_view separator) {
     for (const char c : separator) {
       if (c == '.' || c == '!' || c == '?' || c == ':' || c == '\n') sentenceStart = true;
     }
   };
-  for (std::size_t w = 0; w < words.size();) {
-    const std::string_view before = text.substr(copied, words[w].begin - copied);
-    out += before;
-    noteSeparator(before);
-    std::size_t taken = 0;
-    std::optional<std::string_view> translation;
-    std::string phrase;
-    for (std::size_t n = std::min<std::size_t>(kMaxPhraseWords, words.size() - w); n >= 1; --n) {
-      phrase.clear();
-      bool oneLine = true;
-      for (std::size_t k = 0; k < n; ++k) {
-        if (k > 0) {
-          const std::string_view gap =
-              text.substr(words[w + k - 1].end, words[w + k].begin - words[w + k - 1].end);
-          if (gap.empty() || gap.find_first_not_of(" \t") != std::string_view::npos) {
-            oneLine = false;
-            break;
-          }
-          phrase += ' ';
-        }
-        phrase += text.substr(words[w + k].begin, words[w + k].end - words[w + k].begin);
+  for (const Unit& unit : units) {
+    if (unit.text.empty()) {
+      // A word the target language does without: its spaces go with it.
+      if (unit.gap.find_first_not_of(" \t") != std::string::npos) {
+        out += unit.gap;
+        noteSeparator(unit.gap);
       }
-      if (!oneLine) continue;
-      translation = Lookup(phrase, direction);
-      if (translation) {
-        taken = n;
-        break;
-      }
+      continue;
     }
-    const std::string_view source = text.substr(words[w].begin, words[w].end - words[w].begin);
-    if (translation) {
-      std::string replacement(*translation);
-      if (sentenceStart && StartsUpper(source)) replacement = CapitalizeFirst(replacement);
-      out += replacement;
-      copied = words[w + taken - 1].end;
-      w += taken;
+    out += unit.gap;
+    noteSeparator(unit.gap);
+    if (sentenceStart && unit.upper) {
+      out += CapitalizeFirst(unit.text);
     } else {
-      out += source;
-      copied = words[w].end;
-      ++w;
+      out += unit.text;
     }
     sentenceStart = false;
   }
-  out += text.substr(copied);
+  out += tail;
   return out;
 }
 
