@@ -387,6 +387,10 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
         if (UsableKey(term)) {
           dictionary.Add(dictionary.germanToEnglish_, FoldCase(term), englishFirst,
                          rankOf(s, false), kind);
+          if (kind == Kind::Verb && sub == 0) {
+            dictionary.Add(dictionary.germanVerbs_, FoldCase(term), englishFirst, rankOf(s, false),
+                           kind);
+          }
         }
       }
       for (std::size_t s = 0; s < englishTerms.size(); ++s) {
@@ -581,6 +585,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     Unit unit;
     unit.gap = tokens[w].gap;
     unit.upper = StartsUpper(tokens[w].word);
+    unit.capital = unit.upper;
     if (found) {
       unit.source = FoldCase(phrase);
       unit.text = found->translation;
@@ -598,7 +603,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     if (direction == Direction::EnglishToGerman) {
       EnglishToGermanGrammar(units);
     } else {
-      GermanToEnglishGrammar(units);
+      GermanToEnglishGrammar(units, tail);
     }
   }
 
@@ -620,7 +625,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     }
     out += unit.gap;
     noteSeparator(unit.gap);
-    if (sentenceStart && unit.upper) {
+    if (sentenceStart && unit.capital) {
       out += CapitalizeFirst(unit.text);
     } else {
       out += unit.text;

@@ -75,7 +75,8 @@ class Dictionary {
     std::string text;    // the translation (or the source word when unknown)
     Kind kind = Kind::Other;
     bool known = false;  // found in the dictionary
-    bool upper = false;  // the source starts with a capital
+    bool upper = false;    // the source starts with a capital
+    bool capital = false;  // starts a sentence in the source: a capital there
   };
 
  private:
@@ -108,8 +109,9 @@ class Dictionary {
   // A phrase the grammar must see word by word (it starts with a pronoun, an
   // auxiliary or a negation, or ends in an article or a preposition).
   static bool GrammarSplits(const std::vector<std::string_view>& words, Direction direction);
+  // `tail` is what follows the last unit (the last sentence's punctuation).
   void EnglishToGermanGrammar(std::vector<Unit>& units) const;
-  void GermanToEnglishGrammar(std::vector<Unit>& units) const;
+  void GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const;
   std::string GermanVerb(const std::string& infinitive, int person) const;
   std::optional<std::string> GermanInfinitive(const std::string& form) const;
   const NounForms* Noun(std::string_view german) const;
@@ -118,6 +120,7 @@ class Dictionary {
   Index englishToGerman_;
   Index englishVerbs_;  // English verb (without "to") -> German infinitive
   Index englishAdjectives_;  // English adjective -> German adjective
+  Index germanVerbs_;        // German infinitive -> English verb
   std::unordered_map<std::string, NounForms> nouns_;  // German noun as written
   std::unordered_map<std::string, StrongForms> strongForms_;  // by infinitive
   std::unordered_map<std::string, std::string> strongInfinitives_;  // form -> infinitive

@@ -792,8 +792,376 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
   }
 }
 
-void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units) const {
-  (void)units;
+namespace {
+
+// ---- German to English --------------------------------------------------------------
+
+// German function words with their English word (articles, pronouns, possessives in
+// every form the dictionary does not list one by one).
+constexpr std::pair<std::string_view, std::string_view> kGermanWords[] = {
+    {"der", "the"},     {"die", "the"},     {"das", "the"},       {"den", "the"},
+    {"dem", "the"},     {"ein", "a"},       {"eine", "a"},        {"einen", "a"},
+    {"einem", "a"},     {"einer", "a"},     {"kein", "no"},       {"keine", "no"},
+    {"keinen", "no"},   {"keinem", "no"},   {"keiner", "no"},     {"mein", "my"},
+    {"meine", "my"},    {"meinen", "my"},   {"meinem", "my"},     {"meiner", "my"},
+    {"dein", "your"},   {"deine", "your"},  {"deinen", "your"},   {"deinem", "your"},
+    {"deiner", "your"}, {"sein", "his"},    {"seine", "his"},     {"seinen", "his"},
+    {"seinem", "his"},  {"seiner", "his"},  {"ihre", "her"},      {"ihren", "her"},
+    {"ihrem", "her"},   {"ihrer", "her"},   {"unser", "our"},     {"unsere", "our"},
+    {"unseren", "our"}, {"unserem", "our"}, {"unserer", "our"},   {"euer", "your"},
+    {"eure", "your"},   {"euren", "your"},  {"eurem", "your"},    {"mich", "me"},
+    {"mir", "me"},      {"dich", "you"},    {"dir", "you"},       {"ihn", "him"},
+    {"ihm", "him"},     {"uns", "us"},      {"euch", "you"},      {"ihnen", "them"},
+    {"dieser", "this"}, {"diese", "this"},  {"dieses", "this"},   {"diesen", "this"},
+    {"diesem", "this"}, {"jeden", "every"}, {"jeder", "every"},   {"jedes", "every"},
+    {"jede", "every"},  {"jedem", "every"}, {"nicht", "not"},     {"gern", "gladly"},
+    {"gerne", "gladly"}, {"bitte", "please"}, {"danke", "thank you"}, {"sehr", "very"},
+    {"zu", "to"},       {"nach", "to"},     {"um", "at"},         {"am", "on the"},
+    {"ins", "to the"},  {"vom", "from the"}, {"beim", "at the"},  {"zur", "to the"}};
+
+struct GermanPronoun {
+  std::string_view word;
+  std::string_view english;
+  int person;
+};
+constexpr GermanPronoun kGermanPronouns[] = {
+    {"ich", "I", kFirstSingular}, {"du", "you", kSecondSingular}, {"er", "he", kThirdSingular},
+    {"sie", "she", kThirdSingular}, {"es", "it", kThirdSingular}, {"wir", "we", kFirstPlural},
+    {"ihr", "you", 4},              {"man", "one", kThirdSingular}};
+
+// How an English verb behaves beside its subject and an infinitive at the end.
+enum class VerbClass {
+  Full,       // do-support for "not" and questions
+  Be,         // am/is/are, not after it
+  Have,       // has/have, a participle at the end joins it
+  Modal,      // can/must/should/may/will + infinitive
+  ModalTo,    // want/would like + "to" + infinitive
+};
+
+struct GermanFinite {
+  std::string_view word;
+  std::string_view english;  // base form
+  VerbClass verbClass;
+  bool plural;  // a plural form (for "sie": "they")
+};
+constexpr GermanFinite kGermanFinites[] = {
+    {"bin", "be", VerbClass::Be, false},        {"bist", "be", VerbClass::Be, false},
+    {"ist", "be", VerbClass::Be, false},        {"sind", "be", VerbClass::Be, true},
+    {"seid", "be", VerbClass::Be, true},        {"war", "was", VerbClass::Be, false},
+    {"warst", "was", VerbClass::Be, false},     {"waren", "was", VerbClass::Be, true},
+    {"habe", "have", VerbClass::Have, false},   {"hast", "have", VerbClass::Have, false},
+    {"hat", "have", VerbClass::Have, false},    {"haben", "have", VerbClass::Have, true},
+    {"habt", "have", VerbClass::Have, true},    {"hatte", "had", VerbClass::Have, false},
+    {"hatten", "had", VerbClass::Have, true},   {"kann", "can", VerbClass::Modal, false},
+    {"kannst", "can", VerbClass::Modal, false}, {"können", "can", VerbClass::Modal, true},
+    {"könnt", "can", VerbClass::Modal, true},   {"muss", "must", VerbClass::Modal, false},
+    {"musst", "must", VerbClass::Modal, false}, {"müssen", "must", VerbClass::Modal, true},
+    {"müsst", "must", VerbClass::Modal, true},  {"soll", "should", VerbClass::Modal, false},
+    {"sollst", "should", VerbClass::Modal, false}, {"sollen", "should", VerbClass::Modal, true},
+    {"darf", "may", VerbClass::Modal, false},   {"darfst", "may", VerbClass::Modal, false},
+    {"dürfen", "may", VerbClass::Modal, true},  {"werde", "will", VerbClass::Modal, false},
+    {"wirst", "will", VerbClass::Modal, false}, {"wird", "will", VerbClass::Modal, false},
+    {"werden", "will", VerbClass::Modal, true}, {"will", "want", VerbClass::ModalTo, false},
+    {"willst", "want", VerbClass::ModalTo, false}, {"wollen", "want", VerbClass::ModalTo, true},
+    {"wollt", "want", VerbClass::ModalTo, true}, {"möchte", "would like", VerbClass::ModalTo, false},
+    {"möchtest", "would like", VerbClass::ModalTo, false},
+    {"möchten", "would like", VerbClass::ModalTo, true},
+    {"möchtet", "would like", VerbClass::ModalTo, true},
+    {"hätte", "would have", VerbClass::Modal, false}, {"hätten", "would have", VerbClass::Modal, true},
+    {"mag", "like", VerbClass::Full, false},    {"magst", "like", VerbClass::Full, false},
+    {"mögen", "like", VerbClass::Full, true},   {"weiß", "know", VerbClass::Full, false},
+    {"weißt", "know", VerbClass::Full, false},  {"wissen", "know", VerbClass::Full, true},
+    {"gibt", "give", VerbClass::Full, false}};
+
+// The English verb in the form its subject needs ("play" -> "plays").
+std::string EnglishVerb(std::string_view base, int person) {
+  const auto space = base.find(' ');
+  const std::string_view head = base.substr(0, space);
+  const std::string rest = space == std::string_view::npos ? "" : std::string(base.substr(space));
+  if (head == "be") {
+    return std::string(person == kFirstSingular ? "am" : person == kThirdSingular ? "is" : "are") + rest;
+  }
+  if (head == "was") return std::string(person == kFirstSingular || person == kThirdSingular ? "was" : "were") + rest;
+  if (person != kThirdSingular) return std::string(base);
+  for (std::string_view unchanged : {"can", "must", "should", "may", "will", "would", "had", "could", "might"}) {
+    if (head == unchanged) return std::string(base);
+  }
+  if (head == "have") return "has" + rest;
+  std::string word(head);
+  if (word.ends_with('y') && word.size() > 1 &&
+      std::string_view("aeiou").find(word[word.size() - 2]) == std::string_view::npos) {
+    word.pop_back();
+    word += "ies";
+  } else if (word.ends_with('s') || word.ends_with('x') || word.ends_with('z') ||
+             word.ends_with("sh") || word.ends_with("ch") || word.ends_with('o')) {
+    word += "es";
+  } else {
+    word += 's';
+  }
+  return word + rest;
+}
+
+std::string_view DropTo(std::string_view english) {
+  return english.starts_with("to ") ? english.substr(3) : english;
+}
+
+}  // namespace
+
+void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const {
+  // Words the dictionary does not list in this form: through their base form (a verb
+  // form, an inflected adjective, a noun with a case ending).
+  for (Unit& unit : units) {
+    for (const auto& [german, english] : kGermanWords) {
+      if (unit.source == german) {
+        unit.text = std::string(english);
+        unit.known = true;
+        unit.kind = Kind::Other;
+      }
+    }
+    if (unit.known || unit.source.find(' ') != std::string::npos) continue;
+    std::vector<std::string> bases;
+    if (auto base = GermanInfinitive(unit.source)) bases.push_back(FoldCase(*base));
+    for (std::string_view ending : {"n", "en", "s", "es", "e"}) {
+      if (unit.source.size() > ending.size() + 2 && unit.source.ends_with(ending))
+        bases.push_back(unit.source.substr(0, unit.source.size() - ending.size()));
+    }
+    for (const std::string& base : bases) {
+      const Candidate* found = Find(germanToEnglish_, base);
+      if (found == nullptr) continue;
+      unit.text = found->translation;
+      unit.kind = found->kind;
+      unit.known = true;
+      break;
+    }
+  }
+
+  const auto isNoun = [&](const Unit& unit) { return unit.known && IsNoun(unit.kind) && unit.upper; };
+  const auto isArticle = [&](const Unit& unit) {
+    for (std::string_view word : {"der", "die", "das", "den", "dem", "des", "ein", "eine", "einen",
+                                  "einem", "einer", "kein", "keine", "keinen", "keinem"}) {
+      if (unit.source == word) return true;
+    }
+    for (std::string_view stem : {"mein", "dein", "sein", "ihr", "unser", "dies", "jed"}) {
+      if (unit.source.starts_with(stem) && unit.source != "ihr") return true;
+    }
+    return false;
+  };
+  // The English base form of a German verb form, with its class; nothing when the
+  // unit is no verb.
+  struct Verb {
+    std::string base;
+    VerbClass verbClass = VerbClass::Full;
+    bool plural = false;
+  };
+  const auto verbOf = [&](const Unit& unit, bool clauseStart) -> std::optional<Verb> {
+    if (unit.source.find(' ') != std::string::npos) return std::nullopt;
+    if (const auto* finite = FindIn(kGermanFinites, unit.source)) {
+      return Verb{std::string(finite->english), finite->verbClass, finite->plural};
+    }
+    if (unit.upper && !clauseStart) return std::nullopt;  // a noun
+    if (FindIn(kGermanPronouns, unit.source) || isArticle(unit)) return std::nullopt;
+    for (const auto& [german, english] : kGermanWords) {
+      if (unit.source == german) return std::nullopt;
+    }
+    std::optional<std::string> infinitive;
+    if (Find(germanVerbs_, unit.source) != nullptr) {
+      infinitive = unit.source;
+    } else {
+      const Candidate* direct = Find(germanToEnglish_, unit.source);
+      if (direct != nullptr && direct->kind != Kind::Verb && direct->kind != Kind::Other)
+        return std::nullopt;
+      infinitive = GermanInfinitive(unit.source);
+    }
+    if (!infinitive) return std::nullopt;
+    const Candidate* found = Find(germanVerbs_, *infinitive);
+    if (found == nullptr) return std::nullopt;
+    return Verb{std::string(DropTo(found->translation)), VerbClass::Full,
+                unit.source.ends_with("en")};
+  };
+
+  // Moves units [from, to) to stand before `at` (at <= from).
+  const auto moveRange = [&](std::size_t from, std::size_t to, std::size_t at) {
+    std::vector<Unit> moved(std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(from)),
+                            std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(to)));
+    units.erase(units.begin() + static_cast<std::ptrdiff_t>(from),
+                units.begin() + static_cast<std::ptrdiff_t>(to));
+    units.insert(units.begin() + static_cast<std::ptrdiff_t>(at),
+                 std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
+  };
+
+  std::size_t begin = 0;
+  while (begin < units.size()) {
+    std::size_t end = begin + 1;
+    while (end < units.size() && !IsClauseBreak(units[end].gap) && units[end].source != "und" &&
+           units[end].source != "aber" && units[end].source != "oder" &&
+           units[end].source != "weil" && units[end].source != "denn")
+      ++end;
+    const std::size_t clauseEnd = end;
+    const bool question = (end < units.size() ? std::string_view(units[end].gap) : tail)
+                              .find('?') != std::string_view::npos;
+    const bool startsSentence = units[begin].capital;
+    if (units[begin].source == "und" || units[begin].source == "aber" ||
+        units[begin].source == "oder" || units[begin].source == "weil" ||
+        units[begin].source == "denn") {
+      ++begin;
+    }
+    if (begin >= end) {
+      begin = clauseEnd;
+      continue;
+    }
+    // The finite verb: the first verb of the clause.
+    std::size_t v = begin;
+    std::optional<Verb> verb;
+    for (; v < end; ++v) {
+      verb = verbOf(units[v], v == begin);
+      if (verb) break;
+    }
+    if (!verb) {
+      begin = clauseEnd;
+      continue;
+    }
+    // A noun phrase or pronoun as subject, before the verb or just after it.
+    const auto phraseAt = [&](std::size_t at) -> std::pair<std::size_t, int> {
+      if (at >= end) return {at, -1};
+      if (const auto* pronoun = FindIn(kGermanPronouns, units[at].source)) {
+        int person = pronoun->person;
+        if (pronoun->word == "sie" && units[at].upper && at != begin) {
+          units[at].text = "you";
+          person = kThirdPlural;
+        } else if (pronoun->word == "sie" && verb->plural) {
+          units[at].text = "they";
+          person = kThirdPlural;
+        } else {
+          units[at].text = std::string(pronoun->english);
+        }
+        return {at + 1, person};
+      }
+      std::size_t k = at;
+      if (isArticle(units[k])) ++k;
+      while (k < end && !units[k].upper && units[k].known && units[k].kind == Kind::Adjective) ++k;
+      if (k < end && isNoun(units[k])) {
+        return {k + 1, units[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
+      }
+      return {at, -1};
+    };
+    std::size_t subjectBegin = begin;
+    auto [subjectEnd, person] = phraseAt(begin);
+    bool inverted = false;
+    if (subjectEnd != v || person < 0) {
+      subjectBegin = v + 1;
+      std::tie(subjectEnd, person) = phraseAt(v + 1);
+      inverted = person >= 0;
+      if (!inverted) person = verb->plural ? kThirdPlural : kThirdSingular;
+    }
+    // "es gibt": "there is".
+    if (units[v].source == "gibt" && ((inverted && units[subjectBegin].source == "es") ||
+                                       (v > begin && units[v - 1].source == "es"))) {
+      const std::size_t es = inverted ? subjectBegin : v - 1;
+      units[es].text = "there";
+      units[v].text = "is";
+      if (inverted) moveRange(subjectBegin, subjectEnd, v);
+      begin = clauseEnd;
+      continue;
+    }
+    // "nicht", "gern" and an infinitive or participle at the end of the clause.
+    std::size_t nicht = end;
+    std::size_t gern = end;
+    for (std::size_t k = v + 1; k < end; ++k) {
+      if (units[k].source == "nicht") nicht = k;
+      if (units[k].source == "gern" || units[k].source == "gerne") gern = k;
+    }
+    std::string verbText;
+    std::string afterVerb;  // "not", an infinitive
+    VerbClass verbClass = verb->verbClass;
+    if (gern < end && (units[v].source == "hätte" || units[v].source == "hätten")) {
+      verbText = "would like";
+      verbClass = VerbClass::ModalTo;
+      units[gern].text.clear();
+    } else if (gern < end && verbClass == VerbClass::Full) {
+      verbText = EnglishVerb("like", person) + " to " + verb->base;
+      units[gern].text.clear();
+    } else {
+      verbText = EnglishVerb(verb->base, person);
+    }
+    if (nicht < end) {
+      units[nicht].text.clear();
+      if (verbClass == VerbClass::Full && gern == end) {
+        verbText = std::string(person == kThirdSingular ? "does not " : "do not ") + verb->base;
+      } else if (gern < end && verbClass == VerbClass::Full) {
+        verbText = std::string(person == kThirdSingular ? "does not " : "do not ") + "like to " + verb->base;
+      } else {
+        verbText += " not";
+      }
+    }
+    // An infinitive (after a modal) or participle (after "haben") at the end.
+    std::size_t last = end - 1;
+    while (last > v && units[last].text.empty()) --last;
+    if (last > v && last > subjectEnd - 1 + (inverted ? 0 : 0) && !units[last].upper &&
+        (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
+         verbClass == VerbClass::Have)) {
+      const Unit& tail = units[last];
+      std::string english;
+      if (verbClass == VerbClass::Have) {
+        if (tail.source.starts_with("ge") && tail.known) english = std::string(DropTo(tail.text));
+      } else if (auto infinitiveVerb = verbOf(tail, false); infinitiveVerb && tail.source.ends_with('n')) {
+        english = infinitiveVerb->base;
+        if (verbClass == VerbClass::ModalTo) english = "to " + english;
+      }
+      if (!english.empty()) {
+        afterVerb = english;
+        units[last].text.clear();
+      }
+    }
+    if (!afterVerb.empty()) verbText += " " + afterVerb;
+
+    if (question && v == begin && inverted) {
+      // "Spielst du Fußball?": "Do you play football?"
+      if (verbClass == VerbClass::Full && gern == end) {
+        units[v].text = std::string(person == kThirdSingular ? "does" : "do");
+        std::string rest = nicht < end ? "not " + verb->base : verb->base;
+        if (!afterVerb.empty()) rest += " " + afterVerb;
+        Unit main;
+        main.gap = " ";
+        main.text = rest;
+        main.known = true;
+        units.insert(units.begin() + static_cast<std::ptrdiff_t>(subjectEnd), std::move(main));
+        ++end;
+      } else {
+        units[v].text = verbText;
+      }
+    } else {
+      units[v].text = verbText;
+      if (inverted) {
+        // "Heute gehe ich": "Today I go".
+        const std::string gap = units[v].gap;
+        moveRange(subjectBegin, subjectEnd, v);
+        units[v].gap = gap;
+        units[v + (subjectEnd - subjectBegin)].gap = " ";
+      }
+    }
+    if (startsSentence) {
+      for (std::size_t k = begin; k < end; ++k)
+        units[k].capital = false;
+      units[begin].capital = true;
+    }
+    begin = clauseEnd;
+  }
+
+  // Measures ("eine Tasse Kaffee": "a cup of coffee") and "a" before a vowel.
+  for (std::size_t u = 0; u + 1 < units.size(); ++u) {
+    if (isNoun(units[u]) && isNoun(units[u + 1]) && !IsClauseBreak(units[u + 1].gap) &&
+        units[u].kind != Kind::Plural) {
+      units[u + 1].text = "of " + units[u + 1].text;
+    }
+  }
+  for (std::size_t u = 0; u + 1 < units.size(); ++u) {
+    if (units[u].text != "a" && units[u].text != "A") continue;
+    std::size_t next = u + 1;
+    while (next < units.size() && units[next].text.empty())
+      ++next;
+    if (next < units.size() && std::string_view("aeiouAEIOU").find(units[next].text[0]) != std::string_view::npos)
+      units[u].text += 'n';
+  }
 }
 
 }  // namespace parlumo::service
