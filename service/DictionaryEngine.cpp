@@ -119,6 +119,34 @@ std::string ChooseTranslation(const std::vector<std::string_view>& synonyms) {
   return kept.empty() ? first : kept;
 }
 
+// A verb without the words that stand for its objects: "to buy sth." is looked up as
+// "to buy", "etw. kaufen" as "kaufen". Other terms stay as they are.
+std::string WithoutObjects(std::string term) {
+  if (term.starts_with("to ")) {
+    while (true) {
+      const auto space = term.rfind(' ');
+      if (space == std::string::npos || space < 3 ||
+          !IsPlaceholder(std::string_view(term).substr(space + 1))) {
+        break;
+      }
+      term.erase(space);
+    }
+    return term;
+  }
+  std::size_t start = 0;
+  while (true) {
+    const auto space = term.find(' ', start);
+    if (space == std::string::npos ||
+        !IsPlaceholder(std::string_view(term).substr(start, space - start))) {
+      break;
+    }
+    start = space + 1;
+  }
+  // Only a single word is left as a verb's key ("jdm. etw. geben" -> "geben").
+  if (start > 0 && term.find(' ', start) == std::string::npos) return term.substr(start);
+  return term;
+}
+
 int WordCount(std::string_view s) {
   int words = s.empty() ? 0 : 1;
   for (const char c : s)
@@ -370,10 +398,10 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
       const auto rankOf = [&](std::size_t synonym, bool byCommonness,
                               std::string_view raw = {}) {
         const std::int64_t subRank = headForm ? 0 : 1;
-        // A later synonym, or one with an explanation ("cup (wind instrument)"),
-        // names a narrower sense.
+        // A later synonym, one with an explanation ("cup (wind instrument)") or a name
+        // ("Red" for a communist) names a narrower sense.
         const std::int64_t later = synonym > 0 || raw.find('(') != std::string_view::npos ||
-                                           (StartsUpper(TrimBlanks(raw)) && !sub)
+                                           (sub == 0 && StartsUpper(TrimBlanks(raw)))
                                        ? 1
                                        : 0;
         return (((((subRank * 2 + later) * 64) + (byCommonness ? common : 0)) * 64 +
@@ -383,7 +411,7 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
       };
       for (std::size_t s = 0; s < germanTerms.size(); ++s) {
         if (!ShortEnough(germanTerms[s])) continue;
-        const std::string term = CleanTerm(TrimBlanks(germanTerms[s]));
+        const std::string term = WithoutObjects(CleanTerm(TrimBlanks(germanTerms[s])));
         if (UsableKey(term)) {
           dictionary.Add(dictionary.germanToEnglish_, FoldCase(term), englishFirst,
                          rankOf(s, false), kind);
@@ -395,7 +423,7 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
       }
       for (std::size_t s = 0; s < englishTerms.size(); ++s) {
         if (!ShortEnough(englishTerms[s])) continue;
-        const std::string term = CleanTerm(TrimBlanks(englishTerms[s]));
+        const std::string term = WithoutObjects(CleanTerm(TrimBlanks(englishTerms[s])));
         if (!UsableKey(term)) continue;
         const std::int64_t rank = rankOf(s, true, englishTerms[s]);
         dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rank, kind);
@@ -408,6 +436,10 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
           }
         } else if (kind == Kind::Adjective) {
           dictionary.Add(dictionary.englishAdjectives_, FoldCase(term), germanFirst, rank, kind);
+        }
+        if (sub == 0 && StartsUpper(term) && term.find(' ') == std::string::npos) {
+          dictionary.Add(dictionary.englishNames_, FoldCase(term), germanFirst,
+                         rank - (std::int64_t{1} << 36), kind);
         }
       }
       if (sub == 0) continue;
@@ -576,7 +608,13 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
           phraseWords.push_back(tokens[w + k].word);
         if (GrammarSplits(phraseWords, direction)) continue;
       }
-      found = Find(index, phrase);
+      found = nullptr;
+      // A capitalised word inside a sentence ("German", "English") is a name first.
+      if (grammar && n == 1 && direction == Direction::EnglishToGerman && w > 0 &&
+          StartsUpper(phrase) && tokens[w].gap.find_first_of(".!?:\n") == std::string::npos) {
+        found = Find(englishNames_, phrase);
+      }
+      if (found == nullptr) found = Find(index, phrase);
       if (found) {
         taken = n;
         break;

@@ -114,6 +114,9 @@ class Dictionary {
   void GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const;
   std::string GermanVerb(const std::string& infinitive, int person) const;
   std::optional<std::string> GermanInfinitive(const std::string& form) const;
+  // A separable verb's prefix and the verb it is put on ("einkaufen": "ein",
+  // "kaufen"), or two empty strings.
+  std::pair<std::string, std::string> SplitSeparable(const std::string& infinitive) const;
   const NounForms* Noun(std::string_view german) const;
 
   Index germanToEnglish_;
@@ -121,6 +124,7 @@ class Dictionary {
   Index englishVerbs_;  // English verb (without "to") -> German infinitive
   Index englishAdjectives_;  // English adjective -> German adjective
   Index germanVerbs_;        // German infinitive -> English verb
+  Index englishNames_;       // capitalised English word ("German") -> German
   std::unordered_map<std::string, NounForms> nouns_;  // German noun as written
   std::unordered_map<std::string, StrongForms> strongForms_;  // by infinitive
   std::unordered_map<std::string, std::string> strongInfinitives_;  // form -> infinitive

@@ -47,6 +47,10 @@ constexpr int kFeminine = 1;
 constexpr int kNeuter = 2;
 constexpr int kPlural = 3;
 
+// The rank bits below this shift order senses within one tier (commonness, synonym
+// position, line); those above it are the tier (head word or not, first synonym or not).
+constexpr int kSenseTierShift = 36;
+
 bool IsNoun(Kind kind) {
   return kind == Kind::Masculine || kind == Kind::Feminine || kind == Kind::Neuter ||
          kind == Kind::Plural;
@@ -257,7 +261,8 @@ bool Dictionary::GrammarSplits(const std::vector<std::string_view>& words, Direc
     }
     const auto* pronoun = FindIn(kEnglishPronouns, first);
     if ((pronoun != nullptr && first != "her") || FindIn(kEnglishAuxiliaries, first)) return true;
-    return FindIn(kEnglishDeterminers, last) != nullptr || FindIn(kEnglishPronouns, last) != nullptr ||
+    return FindIn(kEnglishDeterminers, first) != nullptr ||
+           FindIn(kEnglishDeterminers, last) != nullptr || FindIn(kEnglishPronouns, last) != nullptr ||
            Contains(kEnglishPrepositions, last);
   }
   for (std::string_view word : kGermanClosedWords) {
@@ -298,6 +303,19 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
   return stem + std::string(ending);
 }
 
+std::pair<std::string, std::string> Dictionary::SplitSeparable(const std::string& infinitive) const {
+  constexpr std::string_view kPrefixes[] = {"zurück", "zusammen", "weiter", "heim", "fest", "fort",
+                                            "los",    "nach",     "vor",    "weg",  "ein",  "auf",
+                                            "aus",    "mit",      "an",     "ab",   "bei",  "zu",
+                                            "her",    "hin"};
+  for (const std::string_view prefix : kPrefixes) {
+    if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
+    std::string stem = infinitive.substr(prefix.size());
+    if (Find(germanVerbs_, stem) != nullptr) return {std::string(prefix), stem};
+  }
+  return {};
+}
+
 std::optional<std::string> Dictionary::GermanInfinitive(const std::string& form) const {
   const auto strong = strongInfinitives_.find(form);
   if (strong != strongInfinitives_.end()) return strong->second;
@@ -331,9 +349,26 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
   };
   // An adjective in front of a noun or after "to be": its adjective sense, where the
   // dictionary has one ("red" is "rot", not "Rot").
+  // The adjective sense of a word, where it ranks with the word's general sense (a
+  // head word, not a narrower sense: "red" is "rot", but "book" stays "Buch").
   const auto adjectiveSense = [&](const Unit& unit) -> const Candidate* {
     if (unit.source.find(' ') != std::string::npos) return nullptr;
-    return Find(englishAdjectives_, unit.source);
+    const Candidate* adjective = Find(englishAdjectives_, unit.source);
+    if (adjective == nullptr) return nullptr;
+    const Candidate* general = Find(englishToGerman_, unit.source);
+    if (general != nullptr && (adjective->rank >> kSenseTierShift) > (general->rank >> kSenseTierShift))
+      return nullptr;
+    return adjective;
+  };
+  // A verb's German infinitive: its verb sense, or the verb phrase the dictionary
+  // lists ("play football": "Fußball spielen").
+  const auto verbSense = [&](const Unit& unit) -> const Candidate* {
+    if (const Candidate* found = Find(englishVerbs_, unit.source)) return found;
+    const auto space = unit.source.find(' ');
+    if (space == std::string::npos || !unit.known) return nullptr;
+    if (Find(englishVerbs_, unit.source.substr(0, space)) == nullptr) return nullptr;
+    const Candidate* phrase = Find(englishToGerman_, unit.source);
+    return phrase != nullptr && phrase->translation.ends_with('n') ? phrase : nullptr;
   };
   const auto isAdjective = [&](const Unit& unit) {
     return unit.known && unit.kind == Kind::Adjective;
@@ -392,12 +427,12 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
     std::vector<std::size_t> adjectives;
     // Adjectives: those the dictionary gives as such, and words with an adjective
     // sense that stand before another adjective or the noun.
-    const auto adjectiveHere = [&](std::size_t at) {
-      if (isAdjective(units[at])) return true;
-      if (at + 1 >= end || adjectiveSense(units[at]) == nullptr) return false;
-      const Unit& after = units[at + 1];
+    const auto adjectiveHere = [&](std::size_t position) {
+      if (isAdjective(units[position])) return true;
+      if (position + 1 >= end || adjectiveSense(units[position]) == nullptr) return false;
+      const Unit& after = units[position + 1];
       if (!(isNoun(after) || isAdjective(after) || adjectiveSense(after) != nullptr)) return false;
-      return makeAdjective(units[at]);
+      return makeAdjective(units[position]);
     };
     while (k < end && (units[k].source == "very" || adjectiveHere(k)) &&
            !IsClauseBreak(units[k].gap)) {
@@ -545,7 +580,7 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
     bool gern = false;
     std::vector<std::size_t> toEnd;  // infinitives and separated verb parts, in order
     std::size_t finite = verb;
-    if (!there && verb < end) {
+    if (verb < end) {
       Unit& v = units[verb];
       std::size_t next = verb + 1;
       const auto skipNot = [&] {
@@ -566,7 +601,9 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
         return true;
       };
       // do/does/did + not + verb: the verb alone carries the negation.
-      if ((v.source == "do" || v.source == "does" || v.source == "did") && next < end &&
+      if (there) {
+        // "There is a cat": "Es gibt eine Katze" (the accusative follows).
+      } else if ((v.source == "do" || v.source == "does" || v.source == "did") && next < end &&
           units[next].source == "not") {
         v.text.clear();
         units[next].text.clear();
@@ -574,7 +611,7 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
         finite = next + 1;
         next = finite + 1;
       }
-      if (finite < end) {
+      if (!there && finite < end) {
         Unit& f = units[finite];
         const EnglishAuxiliary* auxiliary = FindIn(kEnglishAuxiliaries, f.source);
         if (f.source == "would" && next < end && units[next].source == "like") {
@@ -587,11 +624,17 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
           }
         } else if ((f.source == "like" || f.source == "likes") && next < end &&
                    units[next].source == "to" && next + 1 < end &&
-                   Find(englishVerbs_, units[next + 1].source) != nullptr) {
+                   verbSense(units[next + 1]) != nullptr) {
           // "I like to swim": "Ich schwimme gern".
           units[next].text.clear();
-          f.text = GermanVerb(Find(englishVerbs_, units[next + 1].source)->translation, person);
-          units[next + 1].text.clear();
+          std::string infinitive = verbSense(units[next + 1])->translation;
+          std::string rest;
+          if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
+            rest = infinitive.substr(0, space);
+            infinitive.erase(0, space + 1);
+          }
+          f.text = GermanVerb(infinitive, person);
+          units[next + 1].text = rest;
           next += 2;
           gern = true;
         } else if ((f.source == "have" || f.source == "has") && next < end &&
@@ -615,7 +658,7 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
         } else {
           // A full verb: its German infinitive, conjugated; the parts of a verb of
           // several words but the last go to the end ("gehe ... spazieren").
-          const Candidate* found = Find(englishVerbs_, f.source);
+          const Candidate* found = verbSense(f);
           for (const std::string& base : EnglishBaseForms(f.source)) {
             if (found != nullptr) break;
             found = Find(englishVerbs_, base);
@@ -633,6 +676,11 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
             if (space != std::string::npos) {
               rest = infinitive.substr(0, space);
               infinitive.erase(0, space + 1);
+            }
+            // A separable verb leaves its prefix at the end ("einkaufen": "kaufe ... ein").
+            if (auto [prefix, stem] = SplitSeparable(infinitive); !prefix.empty()) {
+              rest = rest.empty() ? prefix : rest + " " + prefix;
+              infinitive = stem;
             }
             f.text = GermanVerb(infinitive, person);
             if (!reflexive.empty()) f.text += " " + reflexive;
@@ -674,6 +722,14 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
           units[j].text.clear();
           const Phrase measured = nounPhrase(j + 1, end, copula ? kNominative : kAccusative, false, false);
           j = measured.found ? measured.end : j + 1;
+          continue;
+        }
+        if (copula && prepositionCase < 0 && adjectiveSense(units[j]) != nullptr &&
+            (j + 1 >= end || !isNoun(units[j + 1])) && !FindIn(kEnglishDeterminers, units[j].source)) {
+          // "The car is red": the adjective sense, uninflected.
+          makeAdjective(units[j]);
+          if (!negationPlaced && nichtBefore == end) nichtBefore = j;
+          ++j;
           continue;
         }
         if (Contains(kEnglishPrepositions, units[j].source)) {
@@ -1099,11 +1155,11 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     if (last > v && last > subjectEnd - 1 + (inverted ? 0 : 0) && !units[last].upper &&
         (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
          verbClass == VerbClass::Have)) {
-      const Unit& tail = units[last];
+      const Unit& final = units[last];
       std::string english;
       if (verbClass == VerbClass::Have) {
-        if (tail.source.starts_with("ge") && tail.known) english = std::string(DropTo(tail.text));
-      } else if (auto infinitiveVerb = verbOf(tail, false); infinitiveVerb && tail.source.ends_with('n')) {
+        if (final.source.starts_with("ge") && final.known) english = std::string(DropTo(final.text));
+      } else if (auto infinitiveVerb = verbOf(final, false); infinitiveVerb && final.source.ends_with('n')) {
         english = infinitiveVerb->base;
         if (verbClass == VerbClass::ModalTo) english = "to " + english;
       }
