@@ -322,30 +322,25 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
   dictionary.germanToEnglish_.reserve(std::size_t{1} << 19);
   dictionary.englishToGerman_.reserve(std::size_t{1} << 19);
   std::vector<std::string_view> sides, german, english, germanTerms, englishTerms;
-  // How often each German word occurs on the German side (in head words, forms and
-  // examples): of the German words an English word translates to, the more common
-  // one is taken. Counted over a case-folded copy, which the counts point into.
+  // How often each word occurs in the dictionary (in head words, forms and examples):
+  // of the words a word translates to, the more common one is taken. Counted over a
+  // case-folded copy, which the counts point into.
   const std::string folded = FoldCase(content);
   std::unordered_map<std::string_view, std::uint32_t> frequency;
-  frequency.reserve(std::size_t{1} << 19);
+  frequency.reserve(std::size_t{1} << 20);
   for (std::size_t i = 0; i < folded.size();) {
-    const auto lineEnd = std::min(folded.find('\n', i), folded.size());
-    const auto sideEnd = std::min(folded.find(" :: ", i), lineEnd);
-    while (i < sideEnd) {
-      const auto c = static_cast<unsigned char>(folded[i]);
-      if (!((c >= 'a' && c <= 'z') || c >= 0x80)) {
-        ++i;
-        continue;
-      }
-      const std::size_t start = i;
-      while (i < sideEnd) {
-        const auto d = static_cast<unsigned char>(folded[i]);
-        if (!((d >= 'a' && d <= 'z') || d >= 0x80)) break;
-        ++i;
-      }
-      ++frequency[std::string_view(folded).substr(start, i - start)];
+    const auto c = static_cast<unsigned char>(folded[i]);
+    if (!((c >= 'a' && c <= 'z') || c >= 0x80)) {
+      ++i;
+      continue;
     }
-    i = lineEnd + 1;
+    const std::size_t start = i;
+    while (i < folded.size()) {
+      const auto d = static_cast<unsigned char>(folded[i]);
+      if (!((d >= 'a' && d <= 'z') || d >= 0x80)) break;
+      ++i;
+    }
+    ++frequency[std::string_view(folded).substr(start, i - start)];
   }
   const auto commonness = [&](std::string_view germanTerm) -> std::int64_t {
     // The least common word of a phrase counts ("zu Hause": "Hause").
@@ -392,10 +387,13 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
       const std::string englishFirst(WithoutTo(ChooseTranslation(englishTerms)));
       if (germanFirst.empty() || englishFirst.empty()) continue;
       const Kind kind = KindOfTags(german[sub]);
-      const std::int64_t common = commonness(germanFirst);
+      const std::int64_t commonGerman = commonness(germanFirst);
+      // German to English keeps the dictionary's order: a head word's first entry
+      // is its everyday sense.
+      const std::int64_t commonEnglish = 0;
       // The plural right after a noun's head word ranks with the head word.
       const bool headForm = sub == 0 || (sub == 1 && kind == Kind::Plural);
-      const auto rankOf = [&](std::size_t synonym, bool byCommonness,
+      const auto rankOf = [&](std::size_t synonym, std::int64_t common,
                               std::string_view raw = {}) {
         const std::int64_t subRank = headForm ? 0 : 1;
         // A later synonym, one with an explanation ("cup (wind instrument)") or a name
@@ -404,7 +402,7 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
                                            (sub == 0 && StartsUpper(TrimBlanks(raw)))
                                        ? 1
                                        : 0;
-        return (((((subRank * 2 + later) * 64) + (byCommonness ? common : 0)) * 64 +
+        return (((((subRank * 2 + later) * 64) + common) * 64 +
                  static_cast<std::int64_t>(std::min<std::size_t>(synonym, 63)))
                 << 24) +
                lineNumber;
@@ -413,11 +411,14 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
         if (!ShortEnough(germanTerms[s])) continue;
         const std::string term = WithoutObjects(CleanTerm(TrimBlanks(germanTerms[s])));
         if (UsableKey(term)) {
-          dictionary.Add(dictionary.germanToEnglish_, FoldCase(term), englishFirst,
-                         rankOf(s, false), kind);
+          dictionary.Add(dictionary.germanToEnglish_,
+                         StartsUpper(term) ? CapitalizeFirst(FoldCase(term)) : FoldCase(term),
+                         englishFirst, rankOf(s, commonEnglish, germanTerms[s]), kind);
+          // A verb's senses are ordered by how common their English verb is ("sprechen"
+          // is "speak" before "enunciate").
           if (kind == Kind::Verb && sub == 0) {
-            dictionary.Add(dictionary.germanVerbs_, FoldCase(term), englishFirst, rankOf(s, false),
-                           kind);
+            dictionary.Add(dictionary.germanVerbs_, FoldCase(term), englishFirst,
+                           rankOf(s, commonness(englishFirst), germanTerms[s]), kind);
           }
         }
       }
@@ -425,7 +426,7 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
         if (!ShortEnough(englishTerms[s])) continue;
         const std::string term = WithoutObjects(CleanTerm(TrimBlanks(englishTerms[s])));
         if (!UsableKey(term)) continue;
-        const std::int64_t rank = rankOf(s, true, englishTerms[s]);
+        const std::int64_t rank = rankOf(s, commonGerman, englishTerms[s]);
         dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rank, kind);
         if (term.starts_with("to ")) {
           dictionary.Add(dictionary.englishToGerman_, FoldCase(WithoutTo(term)), germanFirst,
@@ -512,7 +513,16 @@ std::optional<std::string_view> Dictionary::Lookup(std::string_view phrase,
 }
 
 const Dictionary::Candidate* Dictionary::Find(const Index& index, std::string_view phrase) const {
-  const auto it = index.find(FoldCase(phrase));
+  std::string key = FoldCase(phrase);
+  if (&index == &germanToEnglish_) {
+    // German nouns are written with a capital: "Alt" (alto) and "alt" (old) are two
+    // words. The other spelling is the second choice (a sentence's first word).
+    std::string capitalized = CapitalizeFirst(key);
+    if (StartsUpper(phrase)) std::swap(key, capitalized);
+    if (const auto it = index.find(key); it != index.end()) return &it->second;
+    key = std::move(capitalized);
+  }
+  const auto it = index.find(key);
   return it == index.end() ? nullptr : &it->second;
 }
 
@@ -614,7 +624,27 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
           StartsUpper(phrase) && tokens[w].gap.find_first_of(".!?:\n") == std::string::npos) {
         found = Find(englishNames_, phrase);
       }
-      if (found == nullptr) found = Find(index, phrase);
+      if (found == nullptr && direction == Direction::GermanToEnglish && StartsUpper(phrase) &&
+          (w == 0 || tokens[w].gap.find_first_of(".!?:\n") != std::string::npos)) {
+        // A sentence's first word: its capital says nothing about it ("Morgen fahre
+        // ich" is "tomorrow"); a noun is found all the same.
+        found = Find(index, FoldCase(phrase));
+      }
+      if (found == nullptr && grammar && direction == Direction::GermanToEnglish && n == 1 &&
+          !StartsUpper(phrase)) {
+        // A small letter inside a sentence: no noun ("kleine" is an adjective's form,
+        // not "Kleine").
+        const auto it = index.find(FoldCase(phrase));
+        found = it == index.end() ? nullptr : &it->second;
+      } else if (found == nullptr) {
+        found = Find(index, phrase);
+      }
+      // A German verb phrase ("Kaffee trinken") is split up: its verb moves when the
+      // English word order is made.
+      if (found && grammar && n > 1 && direction == Direction::GermanToEnglish &&
+          found->kind == Kind::Verb) {
+        found = nullptr;
+      }
       if (found) {
         taken = n;
         break;

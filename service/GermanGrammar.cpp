@@ -234,7 +234,9 @@ constexpr std::string_view kGermanClosedWords[] = {
     "dürfen", "mag",  "magst",  "mögen",  "möchte", "möchtest", "möchten", "möchtet",
     "werde", "wirst", "wird",   "werden", "werdet", "nicht",  "gern",   "gerne", "hätte",
     "hätten", "der",  "die",    "das",    "den",    "dem",    "ein",    "eine",  "einen",
-    "einem", "einer", "kein",   "keine",  "keinen"};
+    "einem", "einer", "kein",   "keine",  "keinen", "mein",   "meine",  "meinen", "dein",
+    "deine", "deinen", "sein",  "seine",  "seinen", "ihre",   "ihren",  "unser", "unsere",
+    "unseren", "zwei", "drei"};
 
 bool Contains(std::span<const std::string_view> list, std::string_view word) {
   return std::find(list.begin(), list.end(), word) != list.end();
@@ -1009,7 +1011,8 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     VerbClass verbClass = VerbClass::Full;
     bool plural = false;
   };
-  const auto verbOf = [&](const Unit& unit, bool clauseStart) -> std::optional<Verb> {
+  const auto verbOf = [&](const Unit& unit, bool clauseStart,
+                          bool afterPronoun = false) -> std::optional<Verb> {
     if (unit.source.find(' ') != std::string::npos) return std::nullopt;
     if (const auto* finite = FindIn(kGermanFinites, unit.source)) {
       return Verb{std::string(finite->english), finite->verbClass, finite->plural};
@@ -1023,9 +1026,13 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     if (Find(germanVerbs_, unit.source) != nullptr) {
       infinitive = unit.source;
     } else {
-      const Candidate* direct = Find(germanToEnglish_, unit.source);
-      if (direct != nullptr && direct->kind != Kind::Verb && direct->kind != Kind::Other)
+      // A word that is also another word's form ("liebe": "lieb") is a verb after
+      // a subject pronoun only.
+      const auto direct = germanToEnglish_.find(unit.source);
+      if (!afterPronoun && direct != germanToEnglish_.end() && direct->second.kind != Kind::Verb &&
+          direct->second.kind != Kind::Other) {
         return std::nullopt;
+      }
       infinitive = GermanInfinitive(unit.source);
     }
     if (!infinitive) return std::nullopt;
@@ -1069,7 +1076,7 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     std::size_t v = begin;
     std::optional<Verb> verb;
     for (; v < end; ++v) {
-      verb = verbOf(units[v], v == begin);
+      verb = verbOf(units[v], v == begin, v > begin && FindIn(kGermanPronouns, units[v - 1].source));
       if (verb) break;
     }
     if (!verb) {
