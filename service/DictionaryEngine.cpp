@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <future>
 
 #include "runtime/Ascii.h"
 
@@ -261,6 +262,70 @@ constexpr std::pair<std::string_view, std::string_view> kGermanFunctionWords[] =
     {"wer", "who"},      {"wo", "where"},     {"heute", "today"}, {"hier", "here"},
     {"dort", "there"},   {"kein", "no"},      {"keine", "no"},    {"nach", "after"}};
 
+// Word frequencies of a text, by a hash of the case-folded word (a collision merely
+// adds two counts): an open-addressing table, built in one pass without allocating
+// per word.
+class WordCounts {
+ public:
+  explicit WordCounts(std::string_view text) : slots_(std::size_t{1} << 21) {
+    for (std::size_t i = 0; i < text.size();) {
+      if (!IsLetter(static_cast<unsigned char>(text[i]))) {
+        ++i;
+        continue;
+      }
+      std::uint64_t hash = kOffset;
+      while (i < text.size() && IsLetter(static_cast<unsigned char>(text[i]))) {
+        hash = Mix(hash, text, i);
+      }
+      Slot& slot = SlotOf(hash);
+      slot.hash = hash;
+      ++slot.count;
+    }
+  }
+
+  std::uint32_t Count(std::string_view word) const {
+    std::uint64_t hash = kOffset;
+    for (std::size_t i = 0; i < word.size();)
+      hash = Mix(hash, word, i);
+    const Slot& slot = const_cast<WordCounts*>(this)->SlotOf(hash);
+    return slot.hash == hash ? slot.count : 0;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint32_t count = 0;
+  };
+  static constexpr std::uint64_t kOffset = 14695981039346656037ull;
+
+  static bool IsLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
+  }
+  // Adds the character at i (folded like FoldCase) to the hash and moves past it.
+  static std::uint64_t Mix(std::uint64_t hash, std::string_view text, std::size_t& i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<unsigned char>(c - 'A' + 'a');
+    } else if (c == 0xC3 && i + 1 < text.size()) {
+      auto c1 = static_cast<unsigned char>(text[i + 1]);
+      if (c1 >= 0x80 && c1 <= 0x9E && c1 != 0x97) c1 = static_cast<unsigned char>(c1 + 0x20);
+      hash = (hash ^ c) * 1099511628211ull;
+      c = c1;
+      ++i;
+    }
+    ++i;
+    return (hash ^ c) * 1099511628211ull;
+  }
+  Slot& SlotOf(std::uint64_t hash) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
+      if (slots_[at].hash == hash || slots_[at].count == 0) return slots_[at];
+    }
+  }
+
+  std::vector<Slot> slots_;
+};
+
 }  // namespace
 
 std::string FoldCase(std::string_view text) {
@@ -281,8 +346,8 @@ std::string FoldCase(std::string_view text) {
 Dictionary::Kind KindOfTags(std::string_view subEntry) {
   using K = Dictionary::Kind;
   constexpr std::pair<std::string_view, K> kTags[] = {
-      {"m", K::Masculine}, {"f", K::Feminine},  {"n", K::Neuter},     {"pl", K::Plural},
-      {"vi", K::Verb},     {"vt", K::Verb},     {"vr", K::Verb},      {"v", K::Verb},
+      {"m", K::Masculine},   {"f", K::Feminine}, {"n", K::Neuter},       {"pl", K::Plural},
+      {"vi", K::Verb},       {"vt", K::Verb},    {"vr", K::Verb},        {"v", K::Verb},
       {"adj", K::Adjective}, {"adv", K::Adverb}, {"prp", K::Preposition}};
   for (std::size_t open = subEntry.find('{'); open != std::string_view::npos;
        open = subEntry.find('{', open + 1)) {
@@ -321,37 +386,17 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
   Dictionary dictionary;
   dictionary.germanToEnglish_.reserve(std::size_t{1} << 19);
   dictionary.englishToGerman_.reserve(std::size_t{1} << 19);
-  std::vector<std::string_view> sides, german, english, germanTerms, englishTerms;
   // How often each word occurs in the dictionary (in head words, forms and examples):
-  // of the words a word translates to, the more common one is taken. Counted over a
-  // case-folded copy, which the counts point into.
-  const std::string folded = FoldCase(content);
-  std::unordered_map<std::string_view, std::uint32_t> frequency;
-  frequency.reserve(std::size_t{1} << 20);
-  for (std::size_t i = 0; i < folded.size();) {
-    const auto c = static_cast<unsigned char>(folded[i]);
-    if (!((c >= 'a' && c <= 'z') || c >= 0x80)) {
-      ++i;
-      continue;
-    }
-    const std::size_t start = i;
-    while (i < folded.size()) {
-      const auto d = static_cast<unsigned char>(folded[i]);
-      if (!((d >= 'a' && d <= 'z') || d >= 0x80)) break;
-      ++i;
-    }
-    ++frequency[std::string_view(folded).substr(start, i - start)];
-  }
-  const auto commonness = [&](std::string_view germanTerm) -> std::int64_t {
+  // of the words a word translates to, the more common one is taken.
+  const WordCounts counts(content);
+  const auto commonness = [&](std::string_view term) -> std::int64_t {
     // The least common word of a phrase counts ("zu Hause": "Hause").
     std::uint32_t least = 0;
     bool first = true;
-    const std::string term = FoldCase(germanTerm);
     std::size_t start = 0;
     while (start < term.size()) {
       const auto end = std::min(term.find(' ', start), term.size());
-      const auto it = frequency.find(std::string_view(term).substr(start, end - start));
-      const std::uint32_t count = it == frequency.end() ? 0 : it->second;
+      const std::uint32_t count = counts.Count(term.substr(start, end - start));
       if (first || count < least) least = count;
       first = false;
       start = end + 1;
@@ -359,135 +404,144 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
     const auto scale = static_cast<std::int64_t>(4 * std::log2(1.0 + least));
     return 63 - std::min<std::int64_t>(63, scale);
   };
-  std::int64_t lineNumber = 0;
-  std::string_view rest = content;
-  while (!rest.empty()) {
-    const auto newline = rest.find('\n');
-    const std::string_view line = rest.substr(0, newline);
-    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
-    ++lineNumber;
-    if ((lineNumber & 0x3FF) == 0 && cancel != nullptr && cancel->load()) return std::nullopt;
-    if (line.empty() || line[0] == '#') continue;
-    Split(line, " :: ", sides);
-    if (sides.size() != 2) continue;
-    Split(sides[0], " | ", german);
-    Split(sides[1], " | ", english);
-    if (german.size() != english.size()) continue;
-    // Ranking: the head word before its forms and examples, the first synonym
-    // before later ones, then (English to German) the more common German word, then
-    // the earlier line: the dictionary lists a head word's everyday sense in its
-    // first entry.
-    const Kind headKind = KindOfTags(german[0]);
-    std::vector<std::string_view> headTerms;
-    Split(german[0], "; ", headTerms);
-    for (std::size_t sub = 0; sub < german.size(); ++sub) {
-      Split(german[sub], "; ", germanTerms);
-      Split(english[sub], "; ", englishTerms);
-      const std::string germanFirst = ChooseTranslation(germanTerms);
-      const std::string englishFirst(WithoutTo(ChooseTranslation(englishTerms)));
-      if (germanFirst.empty() || englishFirst.empty()) continue;
-      const Kind kind = KindOfTags(german[sub]);
-      const std::int64_t commonGerman = commonness(germanFirst);
-      // German to English keeps the dictionary's order: a head word's first entry
-      // is its everyday sense.
-      const std::int64_t commonEnglish = 0;
-      // The plural right after a noun's head word ranks with the head word.
-      const bool headForm = sub == 0 || (sub == 1 && kind == Kind::Plural);
-      const auto rankOf = [&](std::size_t synonym, std::int64_t common,
-                              std::string_view raw = {}) {
-        const std::int64_t subRank = headForm ? 0 : 1;
-        // A later synonym, one with an explanation ("cup (wind instrument)") or a name
-        // ("Red" for a communist) names a narrower sense.
-        const std::int64_t later = synonym > 0 || raw.find('(') != std::string_view::npos ||
-                                           (sub == 0 && StartsUpper(TrimBlanks(raw)))
-                                       ? 1
-                                       : 0;
-        return (((((subRank * 2 + later) * 64) + common) * 64 +
-                 static_cast<std::int64_t>(std::min<std::size_t>(synonym, 63)))
-                << 24) +
-               lineNumber;
-      };
-      for (std::size_t s = 0; s < germanTerms.size(); ++s) {
-        if (!ShortEnough(germanTerms[s])) continue;
-        const std::string term = WithoutObjects(CleanTerm(TrimBlanks(germanTerms[s])));
-        if (UsableKey(term)) {
-          dictionary.Add(dictionary.germanToEnglish_,
-                         StartsUpper(term) ? CapitalizeFirst(FoldCase(term)) : FoldCase(term),
-                         englishFirst, rankOf(s, commonEnglish, germanTerms[s]), kind);
-          // A verb's senses are ordered by how common their English verb is ("sprechen"
-          // is "speak" before "enunciate").
-          if (kind == Kind::Verb && sub == 0) {
-            dictionary.Add(dictionary.germanVerbs_, FoldCase(term), englishFirst,
-                           rankOf(s, commonness(englishFirst), germanTerms[s]), kind);
+  // Each direction's indexes are built by a thread of their own from the same lines.
+  const auto build = [&](bool germanSide) {
+    std::vector<std::string_view> sides, german, english, germanTerms, englishTerms, headTerms;
+    std::int64_t lineNumber = 0;
+    std::string_view rest = content;
+    while (!rest.empty()) {
+      const auto newline = rest.find('\n');
+      const std::string_view line = rest.substr(0, newline);
+      rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+      ++lineNumber;
+      if ((lineNumber & 0x3FF) == 0 && cancel != nullptr && cancel->load()) return false;
+      if (line.empty() || line[0] == '#') continue;
+      Split(line, " :: ", sides);
+      if (sides.size() != 2) continue;
+      Split(sides[0], " | ", german);
+      Split(sides[1], " | ", english);
+      if (german.size() != english.size()) continue;
+      // Ranking: the head word before its forms and examples, the first synonym
+      // before later ones, then (English to German) the more common German word, then
+      // the earlier line: the dictionary lists a head word's everyday sense in its
+      // first entry.
+      const Kind headKind = KindOfTags(german[0]);
+      Split(german[0], "; ", headTerms);
+      for (std::size_t sub = 0; sub < german.size(); ++sub) {
+        Split(german[sub], "; ", germanTerms);
+        Split(english[sub], "; ", englishTerms);
+        const std::string germanFirst = ChooseTranslation(germanTerms);
+        const std::string englishFirst(WithoutTo(ChooseTranslation(englishTerms)));
+        if (germanFirst.empty() || englishFirst.empty()) continue;
+        const Kind kind = KindOfTags(german[sub]);
+        // The plural right after a noun's head word ranks with the head word.
+        const bool headForm = sub == 0 || (sub == 1 && kind == Kind::Plural);
+        // Only a head word's senses are told apart by commonness (examples and forms
+        // rank after them anyway).
+        const std::int64_t commonGerman = headForm && !germanSide ? commonness(germanFirst) : 63;
+        // German to English keeps the dictionary's order: a head word's first entry
+        // is its everyday sense.
+        const std::int64_t commonEnglish = 0;
+        const auto rankOf = [&](std::size_t synonym, std::int64_t common,
+                                std::string_view raw = {}) {
+          const std::int64_t subRank = headForm ? 0 : 1;
+          // A later synonym, one with an explanation ("cup (wind instrument)") or a name
+          // ("Red" for a communist) names a narrower sense.
+          const std::int64_t later = synonym > 0 || raw.find('(') != std::string_view::npos ||
+                                             (sub == 0 && StartsUpper(TrimBlanks(raw)))
+                                         ? 1
+                                         : 0;
+          return (((((subRank * 2 + later) * 64) + common) * 64 +
+                   static_cast<std::int64_t>(std::min<std::size_t>(synonym, 63)))
+                  << 24) +
+                 lineNumber;
+        };
+        for (std::size_t s = 0; germanSide && s < germanTerms.size(); ++s) {
+          if (!ShortEnough(germanTerms[s])) continue;
+          const std::string term = WithoutObjects(CleanTerm(TrimBlanks(germanTerms[s])));
+          if (UsableKey(term)) {
+            dictionary.Add(dictionary.germanToEnglish_,
+                           StartsUpper(term) ? CapitalizeFirst(FoldCase(term)) : FoldCase(term),
+                           englishFirst, rankOf(s, commonEnglish, germanTerms[s]), kind);
+            // A verb's senses are ordered by how common their English verb is ("sprechen"
+            // is "speak" before "enunciate").
+            if (kind == Kind::Verb && sub == 0) {
+              dictionary.Add(dictionary.germanVerbs_, FoldCase(term), englishFirst,
+                             rankOf(s, commonness(englishFirst), germanTerms[s]), kind);
+            }
           }
         }
-      }
-      for (std::size_t s = 0; s < englishTerms.size(); ++s) {
-        if (!ShortEnough(englishTerms[s])) continue;
-        const std::string term = WithoutObjects(CleanTerm(TrimBlanks(englishTerms[s])));
-        if (!UsableKey(term)) continue;
-        const std::int64_t rank = rankOf(s, commonGerman, englishTerms[s]);
-        dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rank, kind);
-        if (term.starts_with("to ")) {
-          dictionary.Add(dictionary.englishToGerman_, FoldCase(WithoutTo(term)), germanFirst,
-                         rank + (std::int64_t{1} << 50), kind);
-          if (kind == Kind::Verb) {
-            dictionary.Add(dictionary.englishVerbs_, FoldCase(WithoutTo(term)), germanFirst, rank,
-                           kind);
+        for (std::size_t s = 0; !germanSide && s < englishTerms.size(); ++s) {
+          if (!ShortEnough(englishTerms[s])) continue;
+          const std::string term = WithoutObjects(CleanTerm(TrimBlanks(englishTerms[s])));
+          if (!UsableKey(term)) continue;
+          const std::int64_t rank = rankOf(s, commonGerman, englishTerms[s]);
+          dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rank, kind);
+          if (term.starts_with("to ")) {
+            dictionary.Add(dictionary.englishToGerman_, FoldCase(WithoutTo(term)), germanFirst,
+                           rank + (std::int64_t{1} << 50), kind);
+            if (kind == Kind::Verb) {
+              dictionary.Add(dictionary.englishVerbs_, FoldCase(WithoutTo(term)), germanFirst, rank,
+                             kind);
+            }
+          } else if (kind == Kind::Adjective) {
+            dictionary.Add(dictionary.englishAdjectives_, FoldCase(term), germanFirst, rank, kind);
           }
-        } else if (kind == Kind::Adjective) {
-          dictionary.Add(dictionary.englishAdjectives_, FoldCase(term), germanFirst, rank, kind);
-        }
-        if (sub == 0 && StartsUpper(term) && term.find(' ') == std::string::npos) {
-          dictionary.Add(dictionary.englishNames_, FoldCase(term), germanFirst,
-                         rank - (std::int64_t{1} << 36), kind);
-        }
-      }
-      if (sub == 0) continue;
-      // The plural of a noun follows its head word ("Haus {n} | Häuser {pl}"); the
-      // forms of a verb with a vowel change follow its infinitive ("du schläfst",
-      // "er/sie schläft").
-      if (sub == 1 && kind == Kind::Plural &&
-          (headKind == Kind::Masculine || headKind == Kind::Feminine ||
-           headKind == Kind::Neuter)) {
-        for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
-          const std::string singular = CleanTerm(TrimBlanks(headTerms[s]));
-          const std::string plural = CleanTerm(TrimBlanks(germanTerms[s]));
-          if (singular.find(' ') != std::string::npos || plural.find(' ') != std::string::npos ||
-              !StartsUpper(singular)) {
-            continue;
-          }
-          const Kind gender = KindOfTags(headTerms[s]);
-          auto& forms = dictionary.nouns_[singular];
-          if (forms.gender == Kind::Other) {
-            forms.gender = gender == Kind::Other ? headKind : gender;
-            forms.plural = plural;
+          if (sub == 0 && StartsUpper(term) && term.find(' ') == std::string::npos) {
+            dictionary.Add(dictionary.englishNames_, FoldCase(term), germanFirst,
+                           rank - (std::int64_t{1} << 36), kind);
           }
         }
-      }
-      if (headKind == Kind::Verb) {
-        const std::string_view raw = TrimBlanks(germanTerms[0]);
-        const bool second = raw.starts_with("du ");
-        const bool third = raw.starts_with("er/sie ");
-        if (!second && !third) continue;
-        for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
-          const std::string infinitive = CleanTerm(TrimBlanks(headTerms[s]));
-          std::string form = CleanTerm(TrimBlanks(germanTerms[s]));
-          if (form.starts_with("du ")) form.erase(0, 3);
-          if (infinitive.find(' ') != std::string::npos || form.find(' ') != std::string::npos ||
-              form.empty()) {
-            continue;
+        if (sub == 0 || !germanSide) continue;
+        // The plural of a noun follows its head word ("Haus {n} | Häuser {pl}"); the
+        // forms of a verb with a vowel change follow its infinitive ("du schläfst",
+        // "er/sie schläft").
+        if (sub == 1 && kind == Kind::Plural &&
+            (headKind == Kind::Masculine || headKind == Kind::Feminine ||
+             headKind == Kind::Neuter)) {
+          for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
+            const std::string singular = CleanTerm(TrimBlanks(headTerms[s]));
+            const std::string plural = CleanTerm(TrimBlanks(germanTerms[s]));
+            if (singular.find(' ') != std::string::npos || plural.find(' ') != std::string::npos ||
+                !StartsUpper(singular)) {
+              continue;
+            }
+            const Kind gender = KindOfTags(headTerms[s]);
+            auto& forms = dictionary.nouns_[singular];
+            if (forms.gender == Kind::Other) {
+              forms.gender = gender == Kind::Other ? headKind : gender;
+              forms.plural = plural;
+            }
           }
-          auto& forms = dictionary.strongForms_[infinitive];
-          std::string& slot = second ? forms.second : forms.third;
-          if (slot.empty()) {
-            slot = form;
-            dictionary.strongInfinitives_.try_emplace(FoldCase(form), infinitive);
+        }
+        if (headKind == Kind::Verb) {
+          const std::string_view raw = TrimBlanks(germanTerms[0]);
+          const bool second = raw.starts_with("du ");
+          const bool third = raw.starts_with("er/sie ");
+          if (!second && !third) continue;
+          for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
+            const std::string infinitive = CleanTerm(TrimBlanks(headTerms[s]));
+            std::string form = CleanTerm(TrimBlanks(germanTerms[s]));
+            if (form.starts_with("du ")) form.erase(0, 3);
+            if (infinitive.find(' ') != std::string::npos || form.find(' ') != std::string::npos ||
+                form.empty()) {
+              continue;
+            }
+            auto& forms = dictionary.strongForms_[infinitive];
+            std::string& slot = second ? forms.second : forms.third;
+            if (slot.empty()) {
+              slot = form;
+              dictionary.strongInfinitives_.try_emplace(FoldCase(form), infinitive);
+            }
           }
         }
       }
     }
-  }
+    return true;
+  };
+  auto germanBuild = std::async(std::launch::async, build, true);
+  const bool englishBuilt = build(false);
+  if (!germanBuild.get() || !englishBuilt) return std::nullopt;
   if (dictionary.germanToEnglish_.empty()) return std::nullopt;
   for (const auto& [englishWord, germanWord] : kEnglishFunctionWords) {
     dictionary.Add(dictionary.englishToGerman_, FoldCase(englishWord), std::string(germanWord), -1);

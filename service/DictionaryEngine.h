@@ -74,7 +74,7 @@ class Dictionary {
     std::string source;  // the source words, case folded
     std::string text;    // the translation (or the source word when unknown)
     Kind kind = Kind::Other;
-    bool known = false;  // found in the dictionary
+    bool known = false;    // found in the dictionary
     bool upper = false;    // the source starts with a capital
     bool capital = false;  // starts a sentence in the source: a capital there
   };
@@ -82,7 +82,7 @@ class Dictionary {
  private:
   struct Candidate {
     std::string translation;
-    std::int64_t rank = 0;  // smaller is better
+    std::int64_t rank = 0;    // smaller is better
     Kind kind = Kind::Other;  // of the German side
   };
   using Index = std::unordered_map<std::string, Candidate>;
@@ -121,12 +121,12 @@ class Dictionary {
 
   Index germanToEnglish_;
   Index englishToGerman_;
-  Index englishVerbs_;  // English verb (without "to") -> German infinitive
+  Index englishVerbs_;       // English verb (without "to") -> German infinitive
   Index englishAdjectives_;  // English adjective -> German adjective
   Index germanVerbs_;        // German infinitive -> English verb
   Index englishNames_;       // capitalised English word ("German") -> German
-  std::unordered_map<std::string, NounForms> nouns_;  // German noun as written
-  std::unordered_map<std::string, StrongForms> strongForms_;  // by infinitive
+  std::unordered_map<std::string, NounForms> nouns_;                // German noun as written
+  std::unordered_map<std::string, StrongForms> strongForms_;        // by infinitive
   std::unordered_map<std::string, std::string> strongInfinitives_;  // form -> infinitive
   std::shared_ptr<const GermanMorphology> morphology_;
 };

@@ -109,12 +109,12 @@ struct EnglishDeterminer {
   bool plural;
 };
 constexpr EnglishDeterminer kEnglishDeterminers[] = {
-    {"the", Det::Definite, "", false},          {"a", Det::Indefinite, "ein", false},
-    {"an", Det::Indefinite, "ein", false},      {"no", Det::Negative, "kein", false},
-    {"my", Det::Possessive, "mein", false},     {"your", Det::Possessive, "dein", false},
-    {"his", Det::Possessive, "sein", false},    {"her", Det::Possessive, "ihr", false},
-    {"its", Det::Possessive, "sein", false},    {"our", Det::Possessive, "unser", false},
-    {"their", Det::Possessive, "ihr", false},   {"this", Det::Demonstrative, "dies", false},
+    {"the", Det::Definite, "", false},           {"a", Det::Indefinite, "ein", false},
+    {"an", Det::Indefinite, "ein", false},       {"no", Det::Negative, "kein", false},
+    {"my", Det::Possessive, "mein", false},      {"your", Det::Possessive, "dein", false},
+    {"his", Det::Possessive, "sein", false},     {"her", Det::Possessive, "ihr", false},
+    {"its", Det::Possessive, "sein", false},     {"our", Det::Possessive, "unser", false},
+    {"their", Det::Possessive, "ihr", false},    {"this", Det::Demonstrative, "dies", false},
     {"that", Det::Demonstrative, "dies", false}, {"these", Det::Demonstrative, "dies", true},
     {"those", Det::Demonstrative, "dies", true}, {"every", Det::Demonstrative, "jed", false},
     {"each", Det::Demonstrative, "jed", false}};
@@ -160,13 +160,18 @@ struct EnglishPronoun {
   std::string_view accusative;
   std::string_view dative;
 };
-constexpr EnglishPronoun kEnglishPronouns[] = {
-    {"i", "ich", kFirstSingular, "mich", "mir"},     {"you", "du", kSecondSingular, "dich", "dir"},
-    {"he", "er", kThirdSingular, "ihn", "ihm"},      {"she", "sie", kThirdSingular, "sie", "ihr"},
-    {"it", "es", kThirdSingular, "es", "ihm"},       {"we", "wir", kFirstPlural, "uns", "uns"},
-    {"they", "sie", kThirdPlural, "sie", "ihnen"},   {"me", "", -1, "mich", "mir"},
-    {"him", "", -1, "ihn", "ihm"},                   {"us", "", -1, "uns", "uns"},
-    {"them", "", -1, "sie", "ihnen"},                {"her", "", -1, "sie", "ihr"}};
+constexpr EnglishPronoun kEnglishPronouns[] = {{"i", "ich", kFirstSingular, "mich", "mir"},
+                                               {"you", "du", kSecondSingular, "dich", "dir"},
+                                               {"he", "er", kThirdSingular, "ihn", "ihm"},
+                                               {"she", "sie", kThirdSingular, "sie", "ihr"},
+                                               {"it", "es", kThirdSingular, "es", "ihm"},
+                                               {"we", "wir", kFirstPlural, "uns", "uns"},
+                                               {"they", "sie", kThirdPlural, "sie", "ihnen"},
+                                               {"me", "", -1, "mich", "mir"},
+                                               {"him", "", -1, "ihn", "ihm"},
+                                               {"us", "", -1, "uns", "uns"},
+                                               {"them", "", -1, "sie", "ihnen"},
+                                               {"her", "", -1, "sie", "ihr"}};
 
 // German verbs whose present tense no rule gives, by infinitive.
 struct GermanParadigm {
@@ -202,41 +207,41 @@ struct EnglishAuxiliary {
   bool modal;
 };
 constexpr EnglishAuxiliary kEnglishAuxiliaries[] = {
-    {"am", "sein", false},      {"is", "sein", false},       {"are", "sein", false},
-    {"was", "war", false},      {"were", "war", false},      {"have", "haben", false},
-    {"has", "haben", false},    {"had", "hatte", false},     {"can", "können", true},
-    {"could", "könnte", true},  {"must", "müssen", true},    {"will", "werden", true},
-    {"shall", "werden", true},  {"should", "sollte", true},  {"may", "dürfen", true},
-    {"would", "würde", true},   {"want", "wollen", false},   {"wants", "wollen", false},
-    {"know", "wissen", false},  {"knows", "wissen", false},  {"like", "mögen", false},
+    {"am", "sein", false},     {"is", "sein", false},      {"are", "sein", false},
+    {"was", "war", false},     {"were", "war", false},     {"have", "haben", false},
+    {"has", "haben", false},   {"had", "hatte", false},    {"can", "können", true},
+    {"could", "könnte", true}, {"must", "müssen", true},   {"will", "werden", true},
+    {"shall", "werden", true}, {"should", "sollte", true}, {"may", "dürfen", true},
+    {"would", "würde", true},  {"want", "wollen", false},  {"wants", "wollen", false},
+    {"know", "wissen", false}, {"knows", "wissen", false}, {"like", "mögen", false},
     {"likes", "mögen", false}};
 
 // Prepositions that take the dative (the others: the accusative).
 constexpr std::string_view kDativePrepositions[] = {
-    "mit", "von", "zu", "bei", "aus", "nach", "seit", "in", "an", "auf", "unter",
-    "über", "vor", "hinter", "neben", "zwischen", "gegenüber"};
+    "mit", "von",   "zu",   "bei", "aus",    "nach",  "seit",     "in",       "an",
+    "auf", "unter", "über", "vor", "hinter", "neben", "zwischen", "gegenüber"};
 constexpr std::string_view kEnglishPrepositions[] = {
-    "in",    "on",      "at",   "to",     "with",  "from",    "for",  "by",
-    "into",  "under",   "over", "after",  "before", "without", "about", "through",
-    "near",  "behind",  "between", "during", "around", "against", "of", "onto"};
+    "in",   "on",     "at",      "to",     "with",   "from",    "for",   "by",
+    "into", "under",  "over",    "after",  "before", "without", "about", "through",
+    "near", "behind", "between", "during", "around", "against", "of",    "onto"};
 
 constexpr std::pair<std::string_view, std::string_view> kContractions[] = {
-    {"in dem", "im"},   {"in das", "ins"}, {"an dem", "am"},   {"an das", "ans"},
-    {"zu dem", "zum"},  {"zu der", "zur"}, {"von dem", "vom"}, {"bei dem", "beim"},
-    {"auf das", "aufs"}};
+    {"in dem", "im"},   {"in das", "ins"},   {"an dem", "am"},
+    {"an das", "ans"},  {"zu dem", "zum"},   {"zu der", "zur"},
+    {"von dem", "vom"}, {"bei dem", "beim"}, {"auf das", "aufs"}};
 
 // German words that never begin or end a phrase the grammar works with.
 constexpr std::string_view kGermanClosedWords[] = {
-    "ich",   "du",    "er",     "sie",    "es",     "wir",    "ihr",    "man",   "bin",
-    "bist",  "ist",   "sind",   "seid",   "habe",   "hast",   "hat",    "haben", "habt",
-    "kann",  "kannst", "können", "könnt", "muss",   "musst",  "müssen", "müsst", "will",
-    "willst", "wollen", "wollt", "soll",  "sollst", "sollen", "sollt",  "darf",  "darfst",
-    "dürfen", "mag",  "magst",  "mögen",  "möchte", "möchtest", "möchten", "möchtet",
-    "werde", "wirst", "wird",   "werden", "werdet", "nicht",  "gern",   "gerne", "hätte",
-    "hätten", "der",  "die",    "das",    "den",    "dem",    "ein",    "eine",  "einen",
-    "einem", "einer", "kein",   "keine",  "keinen", "mein",   "meine",  "meinen", "dein",
-    "deine", "deinen", "sein",  "seine",  "seinen", "ihre",   "ihren",  "unser", "unsere",
-    "unseren", "zwei", "drei"};
+    "ich",    "du",     "er",     "sie",    "es",     "wir",      "ihr",     "man",     "bin",
+    "bist",   "ist",    "sind",   "seid",   "habe",   "hast",     "hat",     "haben",   "habt",
+    "kann",   "kannst", "können", "könnt",  "muss",   "musst",    "müssen",  "müsst",   "will",
+    "willst", "wollen", "wollt",  "soll",   "sollst", "sollen",   "sollt",   "darf",    "darfst",
+    "dürfen", "mag",    "magst",  "mögen",  "möchte", "möchtest", "möchten", "möchtet", "werde",
+    "wirst",  "wird",   "werden", "werdet", "nicht",  "gern",     "gerne",   "hätte",   "hätten",
+    "der",    "die",    "das",    "den",    "dem",    "ein",      "eine",    "einen",   "einem",
+    "einer",  "kein",   "keine",  "keinen", "mein",   "meine",    "meinen",  "dein",    "deine",
+    "deinen", "sein",   "seine",  "seinen", "ihre",   "ihren",    "unser",   "unsere",  "unseren",
+    "zwei",   "drei"};
 
 bool Contains(std::span<const std::string_view> list, std::string_view word) {
   return std::find(list.begin(), list.end(), word) != list.end();
@@ -245,7 +250,8 @@ bool Contains(std::span<const std::string_view> list, std::string_view word) {
 // "sleeps" -> "sleep", "goes" -> "go", "studies" -> "study".
 std::vector<std::string> EnglishBaseForms(const std::string& word) {
   std::vector<std::string> bases;
-  if (word.size() > 3 && word.ends_with("ies")) bases.push_back(word.substr(0, word.size() - 3) + "y");
+  if (word.size() > 3 && word.ends_with("ies"))
+    bases.push_back(word.substr(0, word.size() - 3) + "y");
   if (word.size() > 2 && word.ends_with("es")) bases.push_back(word.substr(0, word.size() - 2));
   if (word.size() > 1 && word.ends_with('s') && !word.ends_with("ss"))
     bases.push_back(word.substr(0, word.size() - 1));
@@ -264,8 +270,8 @@ bool Dictionary::GrammarSplits(const std::vector<std::string_view>& words, Direc
     const auto* pronoun = FindIn(kEnglishPronouns, first);
     if ((pronoun != nullptr && first != "her") || FindIn(kEnglishAuxiliaries, first)) return true;
     return FindIn(kEnglishDeterminers, first) != nullptr ||
-           FindIn(kEnglishDeterminers, last) != nullptr || FindIn(kEnglishPronouns, last) != nullptr ||
-           Contains(kEnglishPrepositions, last);
+           FindIn(kEnglishDeterminers, last) != nullptr ||
+           FindIn(kEnglishPronouns, last) != nullptr || Contains(kEnglishPrepositions, last);
   }
   for (std::string_view word : kGermanClosedWords) {
     if (first == word || last == word) return true;
@@ -276,7 +282,8 @@ bool Dictionary::GrammarSplits(const std::vector<std::string_view>& words, Direc
 std::string Dictionary::GermanVerb(const std::string& infinitive, int person) const {
   if (person < 0 || person > 5) person = kThirdPlural;
   for (const auto& paradigm : kGermanParadigms) {
-    if (paradigm.word == infinitive) return std::string(paradigm.forms[static_cast<std::size_t>(person)]);
+    if (paradigm.word == infinitive)
+      return std::string(paradigm.forms[static_cast<std::size_t>(person)]);
   }
   if (person == kFirstPlural || person == kThirdPlural) return infinitive;
   if (person == kSecondSingular || person == kThirdSingular) {
@@ -295,21 +302,22 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
     stem.pop_back();
   }
   // Stems in s, ß, x and z take "t" for "st" (du tanzt, du heißt).
-  const bool sibilant = stem.ends_with('s') || stem.ends_with("ß") || stem.ends_with('x') ||
-                        stem.ends_with('z');
+  const bool sibilant =
+      stem.ends_with('s') || stem.ends_with("ß") || stem.ends_with('x') || stem.ends_with('z');
   if (ending == "st" && sibilant) ending = "t";
   if (morphology_) {
     if (auto form = morphology_->VerbForm(infinitive, ending)) return *form;
   }
-  if (ending != "e" && (stem.ends_with('t') || stem.ends_with('d'))) return stem + "e" + std::string(ending);
+  if (ending != "e" && (stem.ends_with('t') || stem.ends_with('d')))
+    return stem + "e" + std::string(ending);
   return stem + std::string(ending);
 }
 
-std::pair<std::string, std::string> Dictionary::SplitSeparable(const std::string& infinitive) const {
-  constexpr std::string_view kPrefixes[] = {"zurück", "zusammen", "weiter", "heim", "fest", "fort",
-                                            "los",    "nach",     "vor",    "weg",  "ein",  "auf",
-                                            "aus",    "mit",      "an",     "ab",   "bei",  "zu",
-                                            "her",    "hin"};
+std::pair<std::string, std::string> Dictionary::SplitSeparable(
+    const std::string& infinitive) const {
+  constexpr std::string_view kPrefixes[] = {
+      "zurück", "zusammen", "weiter", "heim", "fest", "fort", "los", "nach", "vor", "weg",
+      "ein",    "auf",      "aus",    "mit",  "an",   "ab",   "bei", "zu",   "her", "hin"};
   for (const std::string_view prefix : kPrefixes) {
     if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
     std::string stem = infinitive.substr(prefix.size());
@@ -358,7 +366,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
     const Candidate* adjective = Find(englishAdjectives_, unit.source);
     if (adjective == nullptr) return nullptr;
     const Candidate* general = Find(englishToGerman_, unit.source);
-    if (general != nullptr && (adjective->rank >> kSenseTierShift) > (general->rank >> kSenseTierShift))
+    if (general != nullptr &&
+        (adjective->rank >> kSenseTierShift) > (general->rank >> kSenseTierShift))
       return nullptr;
     return adjective;
   };
@@ -414,8 +423,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
             units[at].text = std::string(pronoun->nominative);
             phrase.person = pronoun->person;
           } else {
-            units[at].text = std::string(grammaticalCase == kDative ? pronoun->dative
-                                                                    : pronoun->accusative);
+            units[at].text =
+                std::string(grammaticalCase == kDative ? pronoun->dative : pronoun->accusative);
           }
           phrase.end = at + 1;
           phrase.definite = true;
@@ -498,8 +507,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
     }
     for (const std::size_t a : adjectives) {
       const std::string ending(article ? (*endings)[row][col] : kStrongEnding[row][col]);
-      units[a].text = morphology_ ? morphology_->Adjective(units[a].text, ending)
-                                  : units[a].text + ending;
+      units[a].text =
+          morphology_ ? morphology_->Adjective(units[a].text, ending) : units[a].text + ending;
     }
     // Dative plural: "den Kindern" (not after -n or -s).
     if (column == kPlural && grammaticalCase == kDative && !noun.text.ends_with('n') &&
@@ -508,8 +517,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
     }
     phrase.end = k + 1;
     phrase.person = column == kPlural ? kThirdPlural : kThirdSingular;
-    phrase.definite = article && (det == Det::Definite || det == Det::Possessive ||
-                                  det == Det::Demonstrative);
+    phrase.definite =
+        article && (det == Det::Definite || det == Det::Possessive || det == Det::Demonstrative);
     phrase.found = true;
     return phrase;
   };
@@ -518,7 +527,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
   // punctuation in place: the moved unit takes a single space before it.
   const auto moveBefore = [&](std::size_t from, std::size_t to) {
     Unit moved = std::move(units[from]);
-    if (from + 1 < units.size() && units[from + 1].gap.find_first_not_of(" \t") == std::string::npos &&
+    if (from + 1 < units.size() &&
+        units[from + 1].gap.find_first_not_of(" \t") == std::string::npos &&
         moved.gap.find_first_not_of(" \t") != std::string::npos) {
       units[from + 1].gap = moved.gap;
     }
@@ -530,8 +540,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
   std::size_t begin = 0;
   while (begin < units.size()) {
     std::size_t end = begin + 1;
-    while (end < units.size() && !IsClauseBreak(units[end].gap) &&
-           units[end].source != "and" && units[end].source != "but" && units[end].source != "or" &&
+    while (end < units.size() && !IsClauseBreak(units[end].gap) && units[end].source != "and" &&
+           units[end].source != "but" && units[end].source != "or" &&
            units[end].source != "because")
       ++end;
     if (units[begin].source == "and" || units[begin].source == "but" ||
@@ -559,7 +569,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
       if (Contains(kEnglishPrepositions, units[i].source)) {
         // A phrase before the subject ("In the morning"): its own case.
         const Candidate* preposition = Find(englishToGerman_, units[i].source);
-        const bool dative = preposition == nullptr || Contains(kDativePrepositions, preposition->translation);
+        const bool dative =
+            preposition == nullptr || Contains(kDativePrepositions, preposition->translation);
         const Phrase object = nounPhrase(i + 1, end, dative ? kDative : kAccusative, false, true);
         if (object.found) i = object.end - 1;
       }
@@ -606,7 +617,7 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
       if (there) {
         // "There is a cat": "Es gibt eine Katze" (the accusative follows).
       } else if ((v.source == "do" || v.source == "does" || v.source == "did") && next < end &&
-          units[next].source == "not") {
+                 units[next].source == "not") {
         v.text.clear();
         units[next].text.clear();
         negate = true;
@@ -670,7 +681,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
             std::string reflexive;
             if (infinitive.starts_with("sich ")) {
               infinitive.erase(0, 5);
-              constexpr std::string_view kReflexive[] = {"mich", "dich", "sich", "uns", "euch", "sich"};
+              constexpr std::string_view kReflexive[] = {"mich", "dich", "sich",
+                                                         "uns",  "euch", "sich"};
               reflexive = kReflexive[static_cast<std::size_t>(person)];
             }
             const auto space = infinitive.rfind(' ');
@@ -722,12 +734,14 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
             (isNoun(units[j + 1]) || isAdjective(units[j + 1])) && !units[j + 1].upper) {
           // A measure: "a cup of coffee", "eine Tasse Kaffee".
           units[j].text.clear();
-          const Phrase measured = nounPhrase(j + 1, end, copula ? kNominative : kAccusative, false, false);
+          const Phrase measured =
+              nounPhrase(j + 1, end, copula ? kNominative : kAccusative, false, false);
           j = measured.found ? measured.end : j + 1;
           continue;
         }
         if (copula && prepositionCase < 0 && adjectiveSense(units[j]) != nullptr &&
-            (j + 1 >= end || !isNoun(units[j + 1])) && !FindIn(kEnglishDeterminers, units[j].source)) {
+            (j + 1 >= end || !isNoun(units[j + 1])) &&
+            !FindIn(kEnglishDeterminers, units[j].source)) {
           // "The car is red": the adjective sense, uninflected.
           makeAdjective(units[j]);
           if (!negationPlaced && nichtBefore == end) nichtBefore = j;
@@ -743,8 +757,9 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
           ++j;
           continue;
         }
-        const int grammaticalCase =
-            prepositionCase >= 0 ? prepositionCase : copula ? kNominative : kAccusative;
+        const int grammaticalCase = prepositionCase >= 0 ? prepositionCase
+                                    : copula             ? kNominative
+                                                         : kAccusative;
         const bool object = prepositionCase < 0;
         const bool indefinite = !FindIn(kEnglishPronouns, units[j].source) &&
                                 (!FindIn(kEnglishDeterminers, units[j].source) ||
@@ -770,7 +785,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
       if (!negationPlaced) {
         // "nicht" after the verb and its definite objects, before the rest.
         std::size_t at = nichtBefore;
-        for (const std::size_t moved : toEnd) at = std::min(at, moved);
+        for (const std::size_t moved : toEnd)
+          at = std::min(at, moved);
         Unit nicht;
         nicht.gap = " ";
         nicht.text = "nicht";
@@ -843,7 +859,10 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
     const std::string pair = FoldCase(units[u].text) + " " + units[next].text;
     for (const auto& [full, contracted] : kContractions) {
       if (pair != full) continue;
-      units[u].text = StartsWithUpper(units[u].text) ? std::string(1, static_cast<char>(contracted[0] - 'a' + 'A')) + std::string(contracted.substr(1)) : std::string(contracted);
+      units[u].text = StartsWithUpper(units[u].text)
+                          ? std::string(1, static_cast<char>(contracted[0] - 'a' + 'A')) +
+                                std::string(contracted.substr(1))
+                          : std::string(contracted);
       units[next].text.clear();
       break;
     }
@@ -857,43 +876,47 @@ namespace {
 // German function words with their English word (articles, pronouns, possessives in
 // every form the dictionary does not list one by one).
 constexpr std::pair<std::string_view, std::string_view> kGermanWords[] = {
-    {"der", "the"},     {"die", "the"},     {"das", "the"},       {"den", "the"},
-    {"dem", "the"},     {"ein", "a"},       {"eine", "a"},        {"einen", "a"},
-    {"einem", "a"},     {"einer", "a"},     {"kein", "no"},       {"keine", "no"},
-    {"keinen", "no"},   {"keinem", "no"},   {"keiner", "no"},     {"mein", "my"},
-    {"meine", "my"},    {"meinen", "my"},   {"meinem", "my"},     {"meiner", "my"},
-    {"dein", "your"},   {"deine", "your"},  {"deinen", "your"},   {"deinem", "your"},
-    {"deiner", "your"}, {"sein", "his"},    {"seine", "his"},     {"seinen", "his"},
-    {"seinem", "his"},  {"seiner", "his"},  {"ihre", "her"},      {"ihren", "her"},
-    {"ihrem", "her"},   {"ihrer", "her"},   {"unser", "our"},     {"unsere", "our"},
-    {"unseren", "our"}, {"unserem", "our"}, {"unserer", "our"},   {"euer", "your"},
-    {"eure", "your"},   {"euren", "your"},  {"eurem", "your"},    {"mich", "me"},
-    {"mir", "me"},      {"dich", "you"},    {"dir", "you"},       {"ihn", "him"},
-    {"ihm", "him"},     {"uns", "us"},      {"euch", "you"},      {"ihnen", "them"},
-    {"dieser", "this"}, {"diese", "this"},  {"dieses", "this"},   {"diesen", "this"},
-    {"diesem", "this"}, {"jeden", "every"}, {"jeder", "every"},   {"jedes", "every"},
-    {"jede", "every"},  {"jedem", "every"}, {"nicht", "not"},     {"gern", "gladly"},
+    {"der", "the"},      {"die", "the"},      {"das", "the"},         {"den", "the"},
+    {"dem", "the"},      {"ein", "a"},        {"eine", "a"},          {"einen", "a"},
+    {"einem", "a"},      {"einer", "a"},      {"kein", "no"},         {"keine", "no"},
+    {"keinen", "no"},    {"keinem", "no"},    {"keiner", "no"},       {"mein", "my"},
+    {"meine", "my"},     {"meinen", "my"},    {"meinem", "my"},       {"meiner", "my"},
+    {"dein", "your"},    {"deine", "your"},   {"deinen", "your"},     {"deinem", "your"},
+    {"deiner", "your"},  {"sein", "his"},     {"seine", "his"},       {"seinen", "his"},
+    {"seinem", "his"},   {"seiner", "his"},   {"ihre", "her"},        {"ihren", "her"},
+    {"ihrem", "her"},    {"ihrer", "her"},    {"unser", "our"},       {"unsere", "our"},
+    {"unseren", "our"},  {"unserem", "our"},  {"unserer", "our"},     {"euer", "your"},
+    {"eure", "your"},    {"euren", "your"},   {"eurem", "your"},      {"mich", "me"},
+    {"mir", "me"},       {"dich", "you"},     {"dir", "you"},         {"ihn", "him"},
+    {"ihm", "him"},      {"uns", "us"},       {"euch", "you"},        {"ihnen", "them"},
+    {"dieser", "this"},  {"diese", "this"},   {"dieses", "this"},     {"diesen", "this"},
+    {"diesem", "this"},  {"jeden", "every"},  {"jeder", "every"},     {"jedes", "every"},
+    {"jede", "every"},   {"jedem", "every"},  {"nicht", "not"},       {"gern", "gladly"},
     {"gerne", "gladly"}, {"bitte", "please"}, {"danke", "thank you"}, {"sehr", "very"},
-    {"zu", "to"},       {"nach", "to"},     {"um", "at"},         {"am", "on the"},
-    {"ins", "to the"},  {"vom", "from the"}, {"beim", "at the"},  {"zur", "to the"}};
+    {"zu", "to"},        {"nach", "to"},      {"um", "at"},           {"am", "on the"},
+    {"ins", "to the"},   {"vom", "from the"}, {"beim", "at the"},     {"zur", "to the"}};
 
 struct GermanPronoun {
   std::string_view word;
   std::string_view english;
   int person;
 };
-constexpr GermanPronoun kGermanPronouns[] = {
-    {"ich", "I", kFirstSingular}, {"du", "you", kSecondSingular}, {"er", "he", kThirdSingular},
-    {"sie", "she", kThirdSingular}, {"es", "it", kThirdSingular}, {"wir", "we", kFirstPlural},
-    {"ihr", "you", 4},              {"man", "one", kThirdSingular}};
+constexpr GermanPronoun kGermanPronouns[] = {{"ich", "I", kFirstSingular},
+                                             {"du", "you", kSecondSingular},
+                                             {"er", "he", kThirdSingular},
+                                             {"sie", "she", kThirdSingular},
+                                             {"es", "it", kThirdSingular},
+                                             {"wir", "we", kFirstPlural},
+                                             {"ihr", "you", 4},
+                                             {"man", "one", kThirdSingular}};
 
 // How an English verb behaves beside its subject and an infinitive at the end.
 enum class VerbClass {
-  Full,       // do-support for "not" and questions
-  Be,         // am/is/are, not after it
-  Have,       // has/have, a participle at the end joins it
-  Modal,      // can/must/should/may/will + infinitive
-  ModalTo,    // want/would like + "to" + infinitive
+  Full,     // do-support for "not" and questions
+  Be,       // am/is/are, not after it
+  Have,     // has/have, a participle at the end joins it
+  Modal,    // can/must/should/may/will + infinitive
+  ModalTo,  // want/would like + "to" + infinitive
 };
 
 struct GermanFinite {
@@ -902,34 +925,56 @@ struct GermanFinite {
   VerbClass verbClass;
   bool plural;  // a plural form (for "sie": "they")
 };
-constexpr GermanFinite kGermanFinites[] = {
-    {"bin", "be", VerbClass::Be, false},        {"bist", "be", VerbClass::Be, false},
-    {"ist", "be", VerbClass::Be, false},        {"sind", "be", VerbClass::Be, true},
-    {"seid", "be", VerbClass::Be, true},        {"war", "was", VerbClass::Be, false},
-    {"warst", "was", VerbClass::Be, false},     {"waren", "was", VerbClass::Be, true},
-    {"habe", "have", VerbClass::Have, false},   {"hast", "have", VerbClass::Have, false},
-    {"hat", "have", VerbClass::Have, false},    {"haben", "have", VerbClass::Have, true},
-    {"habt", "have", VerbClass::Have, true},    {"hatte", "had", VerbClass::Have, false},
-    {"hatten", "had", VerbClass::Have, true},   {"kann", "can", VerbClass::Modal, false},
-    {"kannst", "can", VerbClass::Modal, false}, {"können", "can", VerbClass::Modal, true},
-    {"könnt", "can", VerbClass::Modal, true},   {"muss", "must", VerbClass::Modal, false},
-    {"musst", "must", VerbClass::Modal, false}, {"müssen", "must", VerbClass::Modal, true},
-    {"müsst", "must", VerbClass::Modal, true},  {"soll", "should", VerbClass::Modal, false},
-    {"sollst", "should", VerbClass::Modal, false}, {"sollen", "should", VerbClass::Modal, true},
-    {"darf", "may", VerbClass::Modal, false},   {"darfst", "may", VerbClass::Modal, false},
-    {"dürfen", "may", VerbClass::Modal, true},  {"werde", "will", VerbClass::Modal, false},
-    {"wirst", "will", VerbClass::Modal, false}, {"wird", "will", VerbClass::Modal, false},
-    {"werden", "will", VerbClass::Modal, true}, {"will", "want", VerbClass::ModalTo, false},
-    {"willst", "want", VerbClass::ModalTo, false}, {"wollen", "want", VerbClass::ModalTo, true},
-    {"wollt", "want", VerbClass::ModalTo, true}, {"möchte", "would like", VerbClass::ModalTo, false},
-    {"möchtest", "would like", VerbClass::ModalTo, false},
-    {"möchten", "would like", VerbClass::ModalTo, true},
-    {"möchtet", "would like", VerbClass::ModalTo, true},
-    {"hätte", "would have", VerbClass::Modal, false}, {"hätten", "would have", VerbClass::Modal, true},
-    {"mag", "like", VerbClass::Full, false},    {"magst", "like", VerbClass::Full, false},
-    {"mögen", "like", VerbClass::Full, true},   {"weiß", "know", VerbClass::Full, false},
-    {"weißt", "know", VerbClass::Full, false},  {"wissen", "know", VerbClass::Full, true},
-    {"gibt", "give", VerbClass::Full, false}};
+constexpr GermanFinite kGermanFinites[] = {{"bin", "be", VerbClass::Be, false},
+                                           {"bist", "be", VerbClass::Be, false},
+                                           {"ist", "be", VerbClass::Be, false},
+                                           {"sind", "be", VerbClass::Be, true},
+                                           {"seid", "be", VerbClass::Be, true},
+                                           {"war", "was", VerbClass::Be, false},
+                                           {"warst", "was", VerbClass::Be, false},
+                                           {"waren", "was", VerbClass::Be, true},
+                                           {"habe", "have", VerbClass::Have, false},
+                                           {"hast", "have", VerbClass::Have, false},
+                                           {"hat", "have", VerbClass::Have, false},
+                                           {"haben", "have", VerbClass::Have, true},
+                                           {"habt", "have", VerbClass::Have, true},
+                                           {"hatte", "had", VerbClass::Have, false},
+                                           {"hatten", "had", VerbClass::Have, true},
+                                           {"kann", "can", VerbClass::Modal, false},
+                                           {"kannst", "can", VerbClass::Modal, false},
+                                           {"können", "can", VerbClass::Modal, true},
+                                           {"könnt", "can", VerbClass::Modal, true},
+                                           {"muss", "must", VerbClass::Modal, false},
+                                           {"musst", "must", VerbClass::Modal, false},
+                                           {"müssen", "must", VerbClass::Modal, true},
+                                           {"müsst", "must", VerbClass::Modal, true},
+                                           {"soll", "should", VerbClass::Modal, false},
+                                           {"sollst", "should", VerbClass::Modal, false},
+                                           {"sollen", "should", VerbClass::Modal, true},
+                                           {"darf", "may", VerbClass::Modal, false},
+                                           {"darfst", "may", VerbClass::Modal, false},
+                                           {"dürfen", "may", VerbClass::Modal, true},
+                                           {"werde", "will", VerbClass::Modal, false},
+                                           {"wirst", "will", VerbClass::Modal, false},
+                                           {"wird", "will", VerbClass::Modal, false},
+                                           {"werden", "will", VerbClass::Modal, true},
+                                           {"will", "want", VerbClass::ModalTo, false},
+                                           {"willst", "want", VerbClass::ModalTo, false},
+                                           {"wollen", "want", VerbClass::ModalTo, true},
+                                           {"wollt", "want", VerbClass::ModalTo, true},
+                                           {"möchte", "would like", VerbClass::ModalTo, false},
+                                           {"möchtest", "would like", VerbClass::ModalTo, false},
+                                           {"möchten", "would like", VerbClass::ModalTo, true},
+                                           {"möchtet", "would like", VerbClass::ModalTo, true},
+                                           {"hätte", "would have", VerbClass::Modal, false},
+                                           {"hätten", "would have", VerbClass::Modal, true},
+                                           {"mag", "like", VerbClass::Full, false},
+                                           {"magst", "like", VerbClass::Full, false},
+                                           {"mögen", "like", VerbClass::Full, true},
+                                           {"weiß", "know", VerbClass::Full, false},
+                                           {"weißt", "know", VerbClass::Full, false},
+                                           {"wissen", "know", VerbClass::Full, true},
+                                           {"gibt", "give", VerbClass::Full, false}};
 
 // The English verb in the form its subject needs ("play" -> "plays").
 std::string EnglishVerb(std::string_view base, int person) {
@@ -937,11 +982,17 @@ std::string EnglishVerb(std::string_view base, int person) {
   const std::string_view head = base.substr(0, space);
   const std::string rest = space == std::string_view::npos ? "" : std::string(base.substr(space));
   if (head == "be") {
-    return std::string(person == kFirstSingular ? "am" : person == kThirdSingular ? "is" : "are") + rest;
+    return std::string(person == kFirstSingular   ? "am"
+                       : person == kThirdSingular ? "is"
+                                                  : "are") +
+           rest;
   }
-  if (head == "was") return std::string(person == kFirstSingular || person == kThirdSingular ? "was" : "were") + rest;
+  if (head == "was")
+    return std::string(person == kFirstSingular || person == kThirdSingular ? "was" : "were") +
+           rest;
   if (person != kThirdSingular) return std::string(base);
-  for (std::string_view unchanged : {"can", "must", "should", "may", "will", "would", "had", "could", "might"}) {
+  for (std::string_view unchanged :
+       {"can", "must", "should", "may", "will", "would", "had", "could", "might"}) {
     if (head == unchanged) return std::string(base);
   }
   if (head == "have") return "has" + rest;
@@ -993,7 +1044,9 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     }
   }
 
-  const auto isNoun = [&](const Unit& unit) { return unit.known && IsNoun(unit.kind) && unit.upper; };
+  const auto isNoun = [&](const Unit& unit) {
+    return unit.known && IsNoun(unit.kind) && unit.upper;
+  };
   const auto isArticle = [&](const Unit& unit) {
     for (std::string_view word : {"der", "die", "das", "den", "dem", "des", "ein", "eine", "einen",
                                   "einem", "einer", "kein", "keine", "keinen", "keinem"}) {
@@ -1044,8 +1097,9 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
 
   // Moves units [from, to) to stand before `at` (at <= from).
   const auto moveRange = [&](std::size_t from, std::size_t to, std::size_t at) {
-    std::vector<Unit> moved(std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(from)),
-                            std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(to)));
+    std::vector<Unit> moved(
+        std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(from)),
+        std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(to)));
     units.erase(units.begin() + static_cast<std::ptrdiff_t>(from),
                 units.begin() + static_cast<std::ptrdiff_t>(to));
     units.insert(units.begin() + static_cast<std::ptrdiff_t>(at),
@@ -1060,8 +1114,9 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
            units[end].source != "weil" && units[end].source != "denn")
       ++end;
     const std::size_t clauseEnd = end;
-    const bool question = (end < units.size() ? std::string_view(units[end].gap) : tail)
-                              .find('?') != std::string_view::npos;
+    const bool question =
+        (end < units.size() ? std::string_view(units[end].gap) : tail).find('?') !=
+        std::string_view::npos;
     const bool startsSentence = units[begin].capital;
     if (units[begin].source == "und" || units[begin].source == "aber" ||
         units[begin].source == "oder" || units[begin].source == "weil" ||
@@ -1076,7 +1131,8 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     std::size_t v = begin;
     std::optional<Verb> verb;
     for (; v < end; ++v) {
-      verb = verbOf(units[v], v == begin, v > begin && FindIn(kGermanPronouns, units[v - 1].source));
+      verb =
+          verbOf(units[v], v == begin, v > begin && FindIn(kGermanPronouns, units[v - 1].source));
       if (verb) break;
     }
     if (!verb) {
@@ -1101,7 +1157,8 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
       }
       std::size_t k = at;
       if (isArticle(units[k])) ++k;
-      while (k < end && !units[k].upper && units[k].known && units[k].kind == Kind::Adjective) ++k;
+      while (k < end && !units[k].upper && units[k].known && units[k].kind == Kind::Adjective)
+        ++k;
       if (k < end && isNoun(units[k])) {
         return {k + 1, units[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
       }
@@ -1118,7 +1175,7 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     }
     // "es gibt": "there is".
     if (units[v].source == "gibt" && ((inverted && units[subjectBegin].source == "es") ||
-                                       (v > begin && units[v - 1].source == "es"))) {
+                                      (v > begin && units[v - 1].source == "es"))) {
       const std::size_t es = inverted ? subjectBegin : v - 1;
       units[es].text = "there";
       units[v].text = "is";
@@ -1151,22 +1208,26 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
       if (verbClass == VerbClass::Full && gern == end) {
         verbText = std::string(person == kThirdSingular ? "does not " : "do not ") + verb->base;
       } else if (gern < end && verbClass == VerbClass::Full) {
-        verbText = std::string(person == kThirdSingular ? "does not " : "do not ") + "like to " + verb->base;
+        verbText = std::string(person == kThirdSingular ? "does not " : "do not ") + "like to " +
+                   verb->base;
       } else {
         verbText += " not";
       }
     }
     // An infinitive (after a modal) or participle (after "haben") at the end.
     std::size_t last = end - 1;
-    while (last > v && units[last].text.empty()) --last;
+    while (last > v && units[last].text.empty())
+      --last;
     if (last > v && last > subjectEnd - 1 + (inverted ? 0 : 0) && !units[last].upper &&
         (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
          verbClass == VerbClass::Have)) {
       const Unit& final = units[last];
       std::string english;
       if (verbClass == VerbClass::Have) {
-        if (final.source.starts_with("ge") && final.known) english = std::string(DropTo(final.text));
-      } else if (auto infinitiveVerb = verbOf(final, false); infinitiveVerb && final.source.ends_with('n')) {
+        if (final.source.starts_with("ge") && final.known)
+          english = std::string(DropTo(final.text));
+      } else if (auto infinitiveVerb = verbOf(final, false);
+                 infinitiveVerb && final.source.ends_with('n')) {
         english = infinitiveVerb->base;
         if (verbClass == VerbClass::ModalTo) english = "to " + english;
       }
@@ -1222,7 +1283,8 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     std::size_t next = u + 1;
     while (next < units.size() && units[next].text.empty())
       ++next;
-    if (next < units.size() && std::string_view("aeiouAEIOU").find(units[next].text[0]) != std::string_view::npos)
+    if (next < units.size() &&
+        std::string_view("aeiouAEIOU").find(units[next].text[0]) != std::string_view::npos)
       units[u].text += 'n';
   }
 }
