@@ -584,8 +584,9 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
     }
     // Adverbs between subject and verb ("I often play") follow the verb in German.
     std::size_t adverbs = verb;
-    while (verb < end && units[verb].known && units[verb].kind == Kind::Adverb &&
-           !FindIn(kEnglishAuxiliaries, units[verb].source) && units[verb].source != "not")
+    while (verb + 1 < end && units[verb].known && units[verb].kind == Kind::Adverb &&
+           !FindIn(kEnglishAuxiliaries, units[verb].source) && units[verb].source != "not" &&
+           verbSense(units[verb]) == nullptr)
       ++verb;
 
     bool negate = false;
