@@ -136,12 +136,9 @@ bool GermanMorphology::HasFlag(std::string_view word, char flag) const {
 std::string GermanMorphology::Adjective(std::string_view adjective, std::string_view ending) const {
   if (HasFlag(adjective, 'A')) {
     for (const auto& rule : rules_) {
+      // The word list's conditions leave one rule for each ending ("dunkel" + "e"
+      // is "dunkle", "teuer" + "e" is "teure").
       if (rule.flag != 'A' || !rule.add.ends_with(ending)) continue;
-      // The rule that gives exactly this ending (not "er" for "r").
-      if (rule.add.size() - ending.size() != rule.strip.size() &&
-          !(rule.strip.empty() && rule.add == ending)) {
-        continue;
-      }
       if (!Matches(rule, adjective)) continue;
       return std::string(adjective.substr(0, adjective.size() - rule.strip.size())) + rule.add;
     }
