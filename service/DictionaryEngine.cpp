@@ -693,10 +693,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       } else if (found == nullptr) {
         found = Find(index, phrase);
       }
-      // A German verb phrase ("Kaffee trinken") is split up: its verb moves when the
-      // English word order is made.
-      if (found && grammar && n > 1 && direction == Direction::GermanToEnglish &&
-          found->kind == Kind::Verb) {
+      // A verb phrase ("Kaffee trinken", "drink coffee") is split up: its verb
+      // moves and agrees, and its object takes its article or "kein".
+      if (found && grammar && n > 1 && found->kind == Kind::Verb) {
         found = nullptr;
       }
       if (found) {

@@ -29,7 +29,7 @@ struct Sentence {
 const std::vector<Sentence> kEnglishToGerman = {
     {"The dog sleeps in the garden.", {"Der Hund schläft", "im Garten"}},
     {"My sister has a new car.", {"Meine Schwester hat", "ein neues Auto"}},
-    {"We live in a small house.", {"Wir wohnen", "in einem kleinen Haus"}},
+    {"We live in a small house.", {"Wir wohnen//Wir leben", "in einem kleinen Haus"}},
     {"The children are in the school.", {"Die Kinder sind", "in der Schule"}},
     {"I have two brothers.", {"Ich habe zwei Brüder"}},
     {"She reads a book.", {"Sie liest ein Buch"}},
@@ -44,7 +44,7 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"The woman is young.", {"Die Frau ist jung"}},
     {"The man has a big dog.", {"Der Mann hat einen großen Hund"}},
     {"I see the old tree.", {"Ich sehe den alten Baum"}},
-    {"We need a new table.", {"Wir brauchen einen neuen Tisch"}},
+    {"We need a new table.", {"Wir brauchen einen neuen Tisch//Wir benötigen einen neuen Tisch"}},
     {"I do not have a dog.", {"Ich habe keinen Hund"}},
     {"She does not drink coffee.", {"Sie trinkt keinen Kaffee"}},
     {"He is not at school.", {"Er ist nicht"}},
@@ -92,7 +92,7 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"The train comes.", {"Der Zug kommt"}},
     {"We wait for the bus.", {"Wir warten auf den Bus"}},
     {"The bird flies.", {"Der Vogel fliegt"}},
-    {"My friend lives in Berlin.", {"Mein Freund wohnt in Berlin"}},
+    {"My friend lives in Berlin.", {"Mein Freund wohnt in Berlin//Mein Freund lebt in Berlin"}},
 };
 
 const std::vector<Sentence> kGermanToEnglish = {
