@@ -71,7 +71,7 @@ void BM_GermanEnglishWordByWord(benchmark::State& state) {
 }
 
 void BM_ServiceEnglishGerman(benchmark::State& state) {
-  static parlumo::testing::ServiceProcess service({});
+  static parlumo::testing::ServiceProcess service;
   const int port = service.Port();
   const std::string body = parlumo::BuildRequestBody(kEnglish, parlumo::LanguagePairIndex("en|de"));
   // The first request waits for the dictionary to load; it is not measured.
