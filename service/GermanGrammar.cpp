@@ -792,9 +792,6 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
         nicht.gap = " ";
         nicht.text = "nicht";
         nicht.known = true;
-        if (at < units.size() && IsClauseBreak(units[at].gap) && at == end) {
-          // At the end of the clause: before its punctuation.
-        }
         units.insert(units.begin() + static_cast<std::ptrdiff_t>(at), std::move(nicht));
         for (std::size_t& moved : toEnd)
           moved += moved >= at ? 1 : 0;
@@ -842,9 +839,6 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
         moved.gap = " ";
         units.erase(units.begin() + static_cast<std::ptrdiff_t>(finite));
         units.insert(units.begin() + static_cast<std::ptrdiff_t>(subjectStart), std::move(moved));
-        if (units[subjectStart + 1].upper && units[subjectStart + 1].text != "I") {
-          // nothing: the subject keeps its own capital only at a sentence start
-        }
       }
     }
     begin = end;
