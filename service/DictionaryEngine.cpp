@@ -770,8 +770,10 @@ std::optional<std::vector<std::string>> DictionaryTranslator::Translate(
 
 std::string DictionaryTranslator::Description() const {
   return direction_ == Dictionary::Direction::GermanToEnglish
-             ? "ding dictionary (German to English, longest phrase first)"
-             : "ding dictionary (English to German, longest phrase first)";
+             ? "ding dictionary with Hunspell inflection (German to English: agreement, word "
+               "order, negation)"
+             : "ding dictionary with Hunspell inflection (English to German: articles, "
+               "adjective endings, verb forms, negation)";
 }
 
 }  // namespace parlumo::service
