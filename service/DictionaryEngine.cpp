@@ -430,9 +430,14 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
       for (std::size_t sub = 0; sub < german.size(); ++sub) {
         Split(german[sub], "; ", germanTerms);
         Split(english[sub], "; ", englishTerms);
-        const std::string germanFirst = ChooseTranslation(germanTerms);
-        const std::string englishFirst(WithoutTo(ChooseTranslation(englishTerms)));
-        if (germanFirst.empty() || englishFirst.empty()) continue;
+        // Each thread needs the translation into its own target language only.
+        const std::string germanFirst = germanSide ? std::string() : ChooseTranslation(germanTerms);
+        const std::string englishFirst =
+            germanSide ? std::string(WithoutTo(ChooseTranslation(englishTerms))) : std::string();
+        if ((germanSide ? englishFirst : germanFirst).empty() ||
+            TrimBlanks(germanSide ? german[sub] : english[sub]).empty()) {
+          continue;
+        }
         const Kind kind = KindOfTags(german[sub]);
         // The plural right after a noun's head word ranks with the head word.
         const bool headForm = sub == 0 || (sub == 1 && kind == Kind::Plural);
