@@ -1150,6 +1150,11 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
         }
         return {at + 1, person};
       }
+      // "Das ist ...": an article right before the verb stands for a noun.
+      if (at + 1 == v && (units[at].source == "das" || units[at].source == "dies")) {
+        units[at].text = "that";
+        return {at + 1, kThirdSingular};
+      }
       std::size_t k = at;
       if (isArticle(units[k])) ++k;
       while (k < end && !units[k].upper && units[k].known && units[k].kind == Kind::Adjective)
@@ -1264,6 +1269,24 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
       units[begin].capital = true;
     }
     begin = clauseEnd;
+  }
+
+  // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
+  for (std::size_t u = 1; u < units.size(); ++u) {
+    if (units[u].source != "gut" || IsClauseBreak(units[u].gap)) continue;
+    const bool beforeNoun = u + 1 < units.size() && isNoun(units[u + 1]);
+    bool afterVerb = false;
+    for (std::size_t k = u; k-- > 0;) {
+      if (verbOf(units[k], false) && FindIn(kGermanFinites, units[k].source) == nullptr) {
+        afterVerb = true;
+      }
+      if (FindIn(kGermanFinites, units[k].source) != nullptr) {
+        afterVerb =
+            afterVerb || FindIn(kGermanFinites, units[k].source)->verbClass != VerbClass::Be;
+      }
+      if (IsClauseBreak(units[k].gap)) break;
+    }
+    if (afterVerb && !beforeNoun) units[u].text = "well";
   }
 
   // Measures ("eine Tasse Kaffee": "a cup of coffee") and "a" before a vowel.

@@ -36,7 +36,8 @@ constexpr std::string_view kDictionary =
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
     "für {prp; +Akk.} :: for\n"
-    "heute {adv} :: today\n";
+    "heute {adv} :: today\n"
+    "gut {adj} :: good\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -180,6 +181,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Heute spielt er im Garten.", "Today he plays in the garden."},
       {"Spielst du?", "Do you play?"},
       {"Ist das Haus groß?", "Is the house big?"},
+      {"Das ist ein altes Haus.", "That is an old house."},
+      {"Er spielt gut.", "He plays well."},
+      {"Das Haus ist gut.", "The house is good."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
