@@ -329,7 +329,7 @@ std::pair<std::string, std::string> Dictionary::SplitSeparable(
 std::optional<std::string> Dictionary::GermanInfinitive(const std::string& form) const {
   const auto strong = strongInfinitives_.find(form);
   if (strong != strongInfinitives_.end()) return strong->second;
-  if (morphology_) return morphology_->BaseForm(form);
+  if (morphology_) return morphology_->BaseForm(form, true);
   return std::nullopt;
 }
 
@@ -1025,6 +1025,9 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     if (unit.known || unit.source.find(' ') != std::string::npos) continue;
     std::vector<std::string> bases;
     if (auto base = GermanInfinitive(unit.source)) bases.push_back(FoldCase(*base));
+    if (morphology_) {
+      if (auto base = morphology_->BaseForm(unit.source)) bases.push_back(FoldCase(*base));
+    }
     for (std::string_view ending : {"n", "en", "s", "es", "e"}) {
       if (unit.source.size() > ending.size() + 2 && unit.source.ends_with(ending))
         bases.push_back(unit.source.substr(0, unit.source.size() - ending.size()));

@@ -168,8 +168,9 @@ std::optional<std::string> GermanMorphology::VerbForm(std::string_view infinitiv
   return std::nullopt;
 }
 
-std::optional<std::string> GermanMorphology::BaseForm(std::string_view form) const {
+std::optional<std::string> GermanMorphology::BaseForm(std::string_view form, bool verbsOnly) const {
   for (const auto& rule : rules_) {
+    if (verbsOnly && rule.flag == 'A') continue;
     if (!form.ends_with(rule.add) || form.size() <= rule.add.size()) continue;
     const std::string base =
         std::string(form.substr(0, form.size() - rule.add.size())) + rule.strip;

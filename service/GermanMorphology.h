@@ -35,8 +35,9 @@ class GermanMorphology {
   std::optional<std::string> VerbForm(std::string_view infinitive, std::string_view ending) const;
 
   // The infinitive of a present-tense form or the base form of an inflected
-  // adjective ("spielt" gives "spielen", "großen" gives "groß"), or nothing.
-  std::optional<std::string> BaseForm(std::string_view form) const;
+  // adjective ("spielt" gives "spielen", "großen" gives "groß"), or nothing; with
+  // `verbsOnly` an infinitive only ("liebe" gives "lieben", not "lieb").
+  std::optional<std::string> BaseForm(std::string_view form, bool verbsOnly = false) const;
 
  private:
   struct Rule {

@@ -106,6 +106,8 @@ TEST(GermanMorphologyTest, FormsFromTheRules) {
   EXPECT_EQ(m.BaseForm("großen"), "groß");
   EXPECT_EQ(m.BaseForm("dunkle"), "dunkel");
   EXPECT_EQ(m.BaseForm("Haus"), std::nullopt);
+  EXPECT_EQ(m.BaseForm("großen", true), std::nullopt);
+  EXPECT_EQ(m.BaseForm("spiele", true), "spielen");
 }
 
 TEST(GermanMorphologyTest, RejectsFilesWithoutRulesOrWords) {
