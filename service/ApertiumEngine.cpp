@@ -207,12 +207,39 @@ bool ApertiumProcess::Intact() {
   return true;
 }
 
+std::nullopt_t ApertiumProcess::GiveUp() {
+  Stop();
+  return std::nullopt;
+}
+
+bool ApertiumProcess::WriteSome(std::string_view input, std::size_t& written) {
+  const ssize_t n = ::write(toEngine_, input.data() + written, input.size() - written);
+  if (n < 0) return errno == EAGAIN || errno == EINTR;
+  written += static_cast<std::size_t>(n);
+  return true;
+}
+
+bool ApertiumProcess::ReadSome(std::string& current, std::vector<std::string>& answers) {
+  char buffer[65536];
+  const ssize_t n = ::read(fromEngine_, buffer, sizeof buffer);
+  if (n < 0 && errno == EINTR) return true;
+  if (n <= 0) return false;
+  for (ssize_t i = 0; i < n; ++i) {
+    if (buffer[i] != '\0') {
+      current += buffer[i];
+      continue;
+    }
+    std::string answer = ApertiumUnescape(current);
+    if (!answer.empty() && answer.back() == ' ') answer.pop_back();
+    answers.push_back(std::move(answer));
+    current.clear();
+  }
+  return true;
+}
+
 std::optional<std::vector<std::string>> ApertiumProcess::Run(
     const std::vector<std::string>& segments, std::chrono::milliseconds timeout) {
-  if (pids_.empty() || !Intact()) {
-    Stop();
-    return std::nullopt;
-  }
+  if (pids_.empty() || !Intact()) return GiveUp();
   // Each segment ends with a blank before its NUL: without one the analyser holds
   // back the last token (a final full stop) and the bilingual step never flushes.
   std::string input;
@@ -223,57 +250,28 @@ std::optional<std::vector<std::string>> ApertiumProcess::Run(
   }
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   std::vector<std::string> answers;
-  std::string current;
+  std::string current;  // the answer being read, up to its NUL
   std::size_t written = 0;
-  char buffer[65536];
   while (answers.size() < segments.size()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      Stop();
-      return std::nullopt;
-    }
+    if (left.count() <= 0) return GiveUp();
     pollfd fds[2] = {{fromEngine_, POLLIN, 0}, {toEngine_, POLLOUT, 0}};
     const nfds_t count = written < input.size() ? 2 : 1;
     const int ready = ::poll(fds, count, static_cast<int>(left.count()));
     if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) {
-      Stop();
-      return std::nullopt;
+    if (ready < 0) return GiveUp();
+    if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0 &&
+        !WriteSome(input, written)) {
+      return GiveUp();
     }
-    if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
-      const ssize_t n = ::write(toEngine_, input.data() + written, input.size() - written);
-      if (n < 0 && errno != EAGAIN && errno != EINTR) {
-        Stop();
-        return std::nullopt;
-      }
-      if (n > 0) written += static_cast<std::size_t>(n);
-    }
-    if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-      const ssize_t n = ::read(fromEngine_, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        Stop();
-        return std::nullopt;
-      }
-      for (ssize_t i = 0; i < n; ++i) {
-        if (buffer[i] != '\0') {
-          current += buffer[i];
-          continue;
-        }
-        std::string answer = ApertiumUnescape(current);
-        if (!answer.empty() && answer.back() == ' ') answer.pop_back();
-        answers.push_back(std::move(answer));
-        current.clear();
-      }
+    if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && !ReadSome(current, answers)) {
+      return GiveUp();
     }
   }
   // A program that died during the request may have let the others flush what they
   // held as if it were an answer.
-  if (!Intact()) {
-    Stop();
-    return std::nullopt;
-  }
+  if (!Intact()) return GiveUp();
   return answers;
 }
 

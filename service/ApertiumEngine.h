@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Engine.h"
@@ -51,6 +52,14 @@ class ApertiumProcess {
   void Stop();
   // Whether every program of the pipeline is still alive.
   bool Intact();
+  // Stops the pipeline and gives nothing: how every failure of a request ends.
+  std::nullopt_t GiveUp();
+  // Writes what the engine takes of input after the first written bytes; false when
+  // the pipe failed.
+  bool WriteSome(std::string_view input, std::size_t& written);
+  // Reads what the engine has sent: text for current, and each answer that a NUL
+  // completes for answers. False when the pipeline has ended or the pipe failed.
+  bool ReadSome(std::string& current, std::vector<std::string>& answers);
 
   std::vector<pid_t> pids_;
   int toEngine_ = -1;

@@ -11,7 +11,7 @@
 
 #include "DictionaryEngine.h"
 #include "Engine.h"
-#include "Pages.h"
+#include "OfferedPair.h"
 
 namespace parlumo::service {
 

@@ -170,4 +170,11 @@ std::string HtmlEscape(std::string_view text) {
   return out;
 }
 
+std::string SizeText(std::size_t bytes) {
+  constexpr std::size_t kKiB = 1024;
+  if (bytes != 0 && bytes % (kKiB * kKiB) == 0) return std::to_string(bytes / kKiB / kKiB) + " MiB";
+  if (bytes != 0 && bytes % kKiB == 0) return std::to_string(bytes / kKiB) + " KiB";
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
 }  // namespace parlumo::service

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -48,5 +49,9 @@ bool IsValidUtf8(std::string_view text);
 
 // Escapes text for HTML element content and attribute values: & < > " '.
 std::string HtmlEscape(std::string_view text);
+
+// A byte count as a reader takes it in a message: "1 MiB", "64 KiB" or "1000 bytes"
+// (the largest unit that holds it whole).
+std::string SizeText(std::size_t bytes);
 
 }  // namespace parlumo::service

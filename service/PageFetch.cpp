@@ -2,8 +2,14 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
+#include "FormData.h"
 #include "runtime/Ascii.h"
 
 namespace parlumo::service {
@@ -28,11 +34,70 @@ std::string EncodeTarget(std::string_view target) {
   return out;
 }
 
+// Ends a fetch at its deadline, whatever it waits for: the client's own time-outs
+// bound each wait, not their sum, and a server that sends a byte now and then would
+// otherwise hold the request thread for as long as it likes.
+class FetchWatchdog {
+ public:
+  explicit FetchWatchdog(std::chrono::steady_clock::time_point deadline)
+      : deadline_(deadline), thread_([this] { Run(); }) {}
+  ~FetchWatchdog() {
+    {
+      const std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  FetchWatchdog(const FetchWatchdog&) = delete;
+  FetchWatchdog& operator=(const FetchWatchdog&) = delete;
+
+  bool Expired() const { return expired_; }
+
+  // The client whose request the watchdog stops at the deadline, for the watch's life.
+  class Watch {
+   public:
+    Watch(FetchWatchdog& watchdog, httplib::Client& client) : watchdog_(watchdog) {
+      const std::lock_guard lock(watchdog_.mutex_);
+      watchdog_.client_ = &client;
+    }
+    ~Watch() {
+      const std::lock_guard lock(watchdog_.mutex_);
+      watchdog_.client_ = nullptr;
+    }
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+
+   private:
+    FetchWatchdog& watchdog_;
+  };
+
+ private:
+  void Run() {
+    std::unique_lock lock(mutex_);
+    if (wake_.wait_until(lock, deadline_, [this] { return done_; })) return;
+    expired_ = true;
+    // Shuts the client's socket down, so that the request fails at once.
+    if (client_ != nullptr) client_->stop();
+  }
+
+  const std::chrono::steady_clock::time_point deadline_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;                  // the fetch is over
+  httplib::Client* client_ = nullptr;  // the client of the request under way
+  std::atomic<bool> expired_ = false;
+  std::thread thread_;  // last: it runs on the members above
+};
+
 }  // namespace
 
 std::string HttpAddress::ToString() const {
   std::string text = "http://";
-  text += host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  const bool v6 = host.find(':') != std::string::npos;
+  if (v6) text += '[';
+  text += host;
+  if (v6) text += ']';
   if (port != 80) text += ":" + std::to_string(port);
   text += target;
   return text;
@@ -43,9 +108,16 @@ std::optional<HttpAddress> ParseHttpAddress(std::string_view text, std::string& 
     text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
     text.remove_suffix(1);
+  // A "://" after something that is no scheme name belongs to the path or query of
+  // an address typed without "http://".
+  const auto scheme = text.find("://");
+  const bool hasScheme = scheme != std::string_view::npos && scheme > 0 &&
+                         text.substr(0, scheme).find_first_not_of(
+                             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+-.") ==
+                             std::string_view::npos;
   if (StartsWithNoCase(text, "http://")) {
     text.remove_prefix(7);
-  } else if (const auto scheme = text.find("://"); scheme != std::string_view::npos) {
+  } else if (hasScheme) {
     error = "Only http addresses can be translated; \"" + std::string(text.substr(0, scheme)) +
             "\" is not supported.";
     return std::nullopt;
@@ -101,41 +173,51 @@ std::optional<HttpAddress> ParseHttpAddress(std::string_view text, std::string& 
 }
 
 std::optional<FetchedPage> FetchPage(const HttpAddress& start, const FetchLimits& limits,
-                                     std::string& error) {
+                                     const AddressCheck& check, std::string& error) {
   const auto deadline = std::chrono::steady_clock::now() + limits.totalTimeout;
+  FetchWatchdog watchdog(deadline);
+  const auto tooSlow = [&] {
+    error = "The page took too long to arrive.";
+    return std::nullopt;
+  };
   HttpAddress address = start;
   for (int hop = 0; hop <= limits.maxRedirects; ++hop) {
+    if (std::string refused = check ? check(address) : std::string(); !refused.empty()) {
+      error = std::move(refused);
+      return std::nullopt;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return tooSlow();
+    // The client's own time-outs only back the watchdog up, which ends the request at
+    // the deadline; so a time-out is always reported as one.
+    const auto backstop = left + std::chrono::milliseconds(1000);
     httplib::Client client(address.host, address.port);
-    client.set_connection_timeout(limits.connectTimeout);
-    client.set_read_timeout(limits.totalTimeout);
-    client.set_write_timeout(limits.connectTimeout);
+    client.set_connection_timeout(std::min(limits.connectTimeout, backstop));
+    client.set_read_timeout(backstop);
+    client.set_write_timeout(std::min(limits.connectTimeout, backstop));
     client.set_follow_location(false);
     std::string body;
     bool tooLarge = false;
-    bool tooSlow = false;
     const httplib::Headers headers = {{"User-Agent", "parlumo-service"}, {"Accept", "text/html"}};
-    auto result = client.Get(
-        address.target.c_str(), headers, [](const httplib::Response&) { return true; },
-        [&](const char* data, std::size_t length) {
-          if (body.size() + length > limits.maxBytes) {
-            tooLarge = true;
-            return false;
-          }
-          if (std::chrono::steady_clock::now() > deadline) {
-            tooSlow = true;
-            return false;
-          }
-          body.append(data, length);
-          return true;
-        });
+    httplib::Result result = [&] {
+      const FetchWatchdog::Watch watch(watchdog, client);
+      return client.Get(
+          address.target.c_str(), headers, [](const httplib::Response&) { return true; },
+          [&](const char* data, std::size_t length) {
+            if (body.size() + length > limits.maxBytes) {
+              tooLarge = true;
+              return false;
+            }
+            body.append(data, length);
+            return !watchdog.Expired();
+          });
+    }();
     if (tooLarge) {
-      error = "The page is larger than " + std::to_string(limits.maxBytes >> 20) + " MiB.";
+      error = "The page is larger than " + SizeText(limits.maxBytes) + ".";
       return std::nullopt;
     }
-    if (tooSlow) {
-      error = "The page took too long to arrive.";
-      return std::nullopt;
-    }
+    if (watchdog.Expired() || std::chrono::steady_clock::now() > deadline) return tooSlow();
     if (!result) {
       error = "The page could not be fetched from " + address.host + ": " +
               httplib::to_string(result.error()) + ".";

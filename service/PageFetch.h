@@ -2,14 +2,14 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace parlumo::service {
 
-// An http address taken apart. Only http is fetched: the service has no business
-// holding certificates for the user, and the program's pages are plain http.
+// An http address taken apart. Only http is fetched (see FetchLimits).
 struct HttpAddress {
   std::string host;  // without brackets for an IPv6 literal
   int port = 80;
@@ -23,10 +23,23 @@ struct HttpAddress {
 // information, an empty host or a bad port.
 std::optional<HttpAddress> ParseHttpAddress(std::string_view text, std::string& error);
 
+// Everything that bounds a page fetch, in one place:
+// - schemes: only http. The service has no business holding certificates for the
+//   user, and the program's pages are plain http; https, ftp, file and the rest are
+//   refused by ParseHttpAddress, for the first address and for every redirection.
+//   Addresses with user information are refused too.
+// - size: a body larger than maxBytes ends the fetch;
+// - time: each connection attempt may take connectTimeout, and the whole fetch,
+//   redirections included, totalTimeout; a server that sends slowly (a byte at a
+//   time) is cut off at the total as well;
+// - redirections: at most maxRedirects are followed;
+// - the service itself: FetchPage asks its AddressCheck before every request, so a
+//   page translation that leads back to the service's own page translation (a loop
+//   that would hold a request thread on every turn) is refused, redirections included.
 struct FetchLimits {
   std::size_t maxBytes = std::size_t{2} << 20;
-  std::chrono::seconds connectTimeout{5};
-  std::chrono::seconds totalTimeout{15};
+  std::chrono::milliseconds connectTimeout{5000};
+  std::chrono::milliseconds totalTimeout{15000};
   int maxRedirects = 5;
 };
 
@@ -36,9 +49,14 @@ struct FetchedPage {
   HttpAddress address;  // after redirections
 };
 
+// Asked before each request of a fetch: an empty string lets it go, anything else is
+// the sentence for the user that says why it may not.
+using AddressCheck = std::function<std::string(const HttpAddress&)>;
+
 // Gets a page, following redirections to other http addresses. Nothing, with a
-// sentence for the user in error, when the page cannot be had within the limits.
+// sentence for the user in error, when the page cannot be had within the limits or
+// check refuses an address on the way.
 std::optional<FetchedPage> FetchPage(const HttpAddress& address, const FetchLimits& limits,
-                                     std::string& error);
+                                     const AddressCheck& check, std::string& error);
 
 }  // namespace parlumo::service

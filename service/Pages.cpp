@@ -5,6 +5,7 @@
 
 #include "FormData.h"
 #include "runtime/Version.h"
+#include "translate/TranslationPage.h"
 
 namespace parlumo::service {
 
@@ -77,11 +78,11 @@ std::string ResultPage(std::string_view pairCode, std::string_view translation) 
     escaped += "<br>";
     rest.remove_prefix(newline + 1);
   }
-  std::string body = "<h1>Translation: " + HtmlEscape(PairName(pairCode)) +
-                     "</h1>\n<p><a href=\"/help/faq_translation.html\">About these "
-                     "translations</a></p>\n<div id=result_box dir=\"ltr\">";
+  std::string body = "<h1>Translation: " + HtmlEscape(PairName(pairCode)) + "</h1>\n<p><a href=\"" +
+                     std::string(kLanguageToolsPath) +
+                     "\">About these translations</a></p>\n<div " + std::string(kResultStartMarker);
   body += escaped;
-  body += "</div>";
+  body += kResultEndMarker;
   return Document("Parlumo translation", body);
 }
 
@@ -89,6 +90,14 @@ std::string PairNotOfferedPage(std::string_view pairCode, const std::vector<Offe
   return Document("Language pair not offered",
                   "<h1>Language pair not offered</h1>\n<p>This service does not translate \"" +
                       HtmlEscape(pairCode) + "\". It offers these pairs:</p>\n" + PairTable(pairs));
+}
+
+std::string TranslationBanner(std::string_view pairCode, std::string_view originalAddress) {
+  return "<div style=\"background:#ffd;border:1px solid #cc9;padding:.4em;margin:0 0 .5em 0;"
+         "font:14px sans-serif;color:#000\">Translated from " +
+         HtmlEscape(PairName(pairCode)) +
+         " by the Parlumo translation service &middot; <a href=\"" + HtmlEscape(originalAddress) +
+         "\">Original page</a></div>";
 }
 
 std::string ErrorPage(int status, std::string_view title, std::string_view explanation) {
@@ -102,9 +111,9 @@ std::string ProviderHomePage(const std::vector<OfferedPair>& pairs) {
                   "<h1>Parlumo translation service</h1>\n"
                   "<p>This local service translates texts (POST /translate_t) and web pages "
                   "(GET /translate?u=ADDRESS&amp;langpair=PAIR) offline.</p>\n" +
-                      PairTable(pairs) +
-                      "\n<p><a href=\"/help/faq_translation.html\">Questions and answers</a> "
-                      "&middot; <a href=\"/tools/parlumo/\">Parlumo</a></p>");
+                      PairTable(pairs) + "\n<p><a href=\"" + std::string(kLanguageToolsPath) +
+                      "\">Questions and answers</a> &middot; <a href=\"/tools/parlumo/\">"
+                      "Parlumo</a></p>");
 }
 
 std::string FaqPage(const std::vector<OfferedPair>& pairs) {

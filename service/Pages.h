@@ -5,13 +5,9 @@
 #include <string_view>
 #include <vector>
 
-namespace parlumo::service {
+#include "OfferedPair.h"
 
-// A language pair the service offers and what translates it.
-struct OfferedPair {
-  std::string code;    // "en|de"
-  std::string engine;  // "ding dictionary (...)", "Apertium eng-spa, then Apertium es-fr"
-};
+namespace parlumo::service {
 
 // The English name of a language code ("de" -> "German"); the code itself when unknown.
 std::string LanguageName(std::string_view code);
@@ -27,6 +23,10 @@ std::string ResultPage(std::string_view pairCode, std::string_view translation);
 // The answer for a pair the service does not translate: a normal page without the
 // signature, so the program reports that the text was not translated.
 std::string PairNotOfferedPage(std::string_view pairCode, const std::vector<OfferedPair>& pairs);
+
+// The banner put at the top of a translated web page: the pair and a link to the
+// original page at originalAddress.
+std::string TranslationBanner(std::string_view pairCode, std::string_view originalAddress);
 
 // An error page (400, 404, 413, 502 ...): a title and an explanation, no signature.
 std::string ErrorPage(int status, std::string_view title, std::string_view explanation);

@@ -1,43 +1,35 @@
 #include "Service.h"
 
-#include <httplib.h>
-
-#include <chrono>
-#include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "FormData.h"
+#include "HttpFront.h"
 #include "PageTranslation.h"
 #include "Pages.h"
+#include "RequestPolicy.h"
+#include "translate/TranslationPage.h"
 
 namespace parlumo::service {
 
 namespace {
 
-// What the log line of the request being handled on this thread needs; the server
-// runs each request on one thread from routing to logging.
-struct RequestNote {
-  std::chrono::steady_clock::time_point start;
-  bool started = false;
-  std::string pair;
-};
-thread_local RequestNote tNote;
-
-void SendPage(httplib::Response& res, int status, const std::string& html,
-              Charset charset = Charset::Utf8) {
-  res.status = status;
-  res.set_content(FromUtf8(html, charset, true),
-                  "text/html; charset=" + std::string(CharsetName(charset)));
+ServiceAnswer Page(int status, const std::string& html, Charset charset = Charset::Utf8) {
+  ServiceAnswer answer;
+  answer.status = status;
+  answer.body = FromUtf8(html, charset, true);
+  answer.contentType = "text/html; charset=" + std::string(CharsetName(charset));
+  return answer;
 }
 
-void SendError(httplib::Response& res, int status, std::string_view title,
-               std::string_view explanation) {
-  SendPage(res, status, ErrorPage(status, title, explanation));
+ServiceAnswer Error(int status, std::string_view title, std::string_view explanation) {
+  return Page(status, ErrorPage(status, title, explanation));
 }
 
 // The pair's engine failed, and failed again when started afresh.
-void SendEngineFailure(httplib::Response& res) {
-  SendError(res, 503, "Translation engine unavailable",
-            "The translation engine for this language pair failed twice; please try again.");
+ServiceAnswer EngineFailure() {
+  return Error(503, "Translation engine unavailable",
+               "The translation engine for this language pair failed twice; please try again.");
 }
 
 // "\r\n" and a lone "\r" become "\n".
@@ -85,33 +77,97 @@ std::optional<std::string> TranslateLines(Translator& translator, const std::str
   return out;
 }
 
-std::string QueryOf(const httplib::Request& req) {
-  const auto question = req.target.find('?');
-  return question == std::string::npos ? std::string() : req.target.substr(question + 1);
+// What a page translation is asked for.
+struct PageQuery {
+  std::string address;  // the page's address as the user typed it
+  std::string pair;     // the language pair code
+};
+
+// Reads the query of a page translation. The program puts the page address into the
+// query as it was typed, so it may hold "&" and "=" of its own: in a query that
+// starts with "u=", the address runs up to the last "&langpair=". Otherwise u is a
+// form value like langpair. Nothing, with the error answer in refusal, when the
+// query is malformed or lacks the address or the pair.
+std::optional<PageQuery> ReadPageQuery(std::string_view query, ServiceAnswer& refusal) {
+  std::optional<std::string> address;
+  std::string_view restOfQuery = query;
+  if (query.starts_with("u=")) {
+    const auto langpair = query.rfind("&langpair=");
+    const std::string_view raw =
+        query.substr(2, langpair == std::string::npos ? std::string::npos : langpair - 2);
+    address = PercentDecode(raw, false);
+    if (!address) {
+      refusal = Error(400, "Malformed address", "The address has a bad percent sequence.");
+      return std::nullopt;
+    }
+    restOfQuery = langpair == std::string::npos ? std::string_view() : query.substr(langpair + 1);
+  }
+  const auto form = ParseForm(restOfQuery);
+  if (!form) {
+    refusal = Error(400, "Malformed query",
+                    "The query is not a valid form (a piece without \"=\" or a bad percent "
+                    "sequence).");
+    return std::nullopt;
+  }
+  if (!address) {
+    if (const auto it = form->find("u"); it != form->end()) address = it->second;
+  }
+  const auto pair = form->find("langpair");
+  if (!address || address->empty() || pair == form->end()) {
+    refusal = Error(400, "Missing field",
+                    "A page translation needs the page address (u) and the language pair "
+                    "(langpair), as in /translate?u=http://example.org/&langpair=en|de.");
+    return std::nullopt;
+  }
+  return PageQuery{std::move(*address), pair->second};
 }
+
+// A fetched page as UTF-8 HTML; nothing, with the error answer in refusal, when the
+// page is not HTML.
+std::optional<std::string> PageHtml(const FetchedPage& page, ServiceAnswer& refusal) {
+  const std::string& type = page.contentType;
+  if (!type.empty() && type.find("html") == std::string::npos) {
+    refusal = Error(
+        502, "Not a web page",
+        "The address " + page.address.ToString() + " gives \"" + type + "\", not an HTML page.");
+    return std::nullopt;
+  }
+  const auto declared = CharsetByName(DeclaredCharset(type, page.body));
+  return ToUtf8(page.body, declared.value_or(Charset::Utf8));
+}
+
+// What a handler tells the routing besides its answer.
+struct Handling {
+  std::string pair;  // the pair the request named, for the log, as soon as it is known
+  AnswerContent content = AnswerContent::ServicePage;
+};
 
 }  // namespace
 
 struct Service::Impl {
   explicit Impl(ServiceOptions o) : options(std::move(o)), engines(options.engines) {}
 
-  void Routes();
-  void TranslateText(const httplib::Request& req, httplib::Response& res);
-  void TranslatePage(const httplib::Request& req, httplib::Response& res);
+  ServiceAnswer Answer(const ServiceRequest& request);
+  ServiceAnswer Route(const ServiceRequest& request, Handling& handling);
+  ServiceAnswer TranslateText(const ServiceRequest& request, Handling& handling);
+  ServiceAnswer TranslatePage(const ServiceRequest& request, Handling& handling);
+  // Why the page fetch may not ask for address: empty when it may.
+  std::string FetchRefusal(const HttpAddress& address) const;
 
   ServiceOptions options;
   EngineSet engines;
-  httplib::Server server;
+  std::unique_ptr<HttpFront> front;
   int boundPort = -1;
+  // Set by Bind, before the first request; read-only after that.
+  std::optional<HostPolicy> hosts;
 };
 
-void Service::Impl::TranslateText(const httplib::Request& req, httplib::Response& res) {
-  const auto form = ParseForm(req.body);
+ServiceAnswer Service::Impl::TranslateText(const ServiceRequest& request, Handling& handling) {
+  const auto form = ParseForm(request.body);
   if (!form) {
-    SendError(res, 400, "Malformed form",
-              "The request body is not a valid application/x-www-form-urlencoded form "
-              "(a piece without \"=\" or a bad percent sequence).");
-    return;
+    return Error(400, "Malformed form",
+                 "The request body is not a valid application/x-www-form-urlencoded form "
+                 "(a piece without \"=\" or a bad percent sequence).");
   }
   const auto field = [&](const char* name) -> const std::string* {
     const auto it = form->find(name);
@@ -120,218 +176,174 @@ void Service::Impl::TranslateText(const httplib::Request& req, httplib::Response
   const std::string* text = field("text");
   const std::string* pair = field("langpair");
   if (text == nullptr || pair == nullptr) {
-    SendError(
-        res, 400, "Missing field",
+    return Error(
+        400, "Missing field",
         std::string("The form has no \"") + (text == nullptr ? "text" : "langpair") + "\" field.");
-    return;
   }
-  tNote.pair = *pair;
+  handling.pair = *pair;
   const std::string* ie = field("ie");
   const std::string* oe = field("oe");
   const auto inCharset = CharsetByName(ie != nullptr ? *ie : "");
   const auto outCharset = CharsetByName(oe != nullptr ? *oe : "");
   if (!inCharset || !outCharset) {
-    SendError(res, 400, "Unknown character set",
-              "The character sets understood for ie and oe are UTF-8 (also ASCII), "
-              "ISO-8859-1 and windows-1252.");
-    return;
+    return Error(400, "Unknown character set",
+                 "The character sets understood for ie and oe are UTF-8 (also ASCII), "
+                 "ISO-8859-1 and windows-1252.");
   }
   Translator* translator = engines.Find(*pair);
   if (translator == nullptr) {
-    SendPage(res, 200, PairNotOfferedPage(*pair, engines.Pairs()), *outCharset);
-    return;
+    return Page(200, PairNotOfferedPage(*pair, engines.Pairs()), *outCharset);
   }
   const std::string source = NormalizeLineBreaks(ToUtf8(*text, *inCharset));
   const auto translation = TranslateLines(*translator, source);
   if (!translation) {
-    SendEngineFailure(res);
-    return;
+    return EngineFailure();
   }
-  SendPage(res, 200, ResultPage(*pair, *translation), *outCharset);
+  return Page(200, ResultPage(*pair, *translation), *outCharset);
 }
 
-void Service::Impl::TranslatePage(const httplib::Request& req, httplib::Response& res) {
-  // The program puts the page address into the query as it was typed, so it may
-  // hold "&" and "=" of its own: in a query that starts with "u=", the address runs
-  // up to the last "&langpair=".
-  const std::string query = QueryOf(req);
-  std::optional<std::string> address;
-  std::string_view restOfQuery = query;
-  if (query.starts_with("u=")) {
-    const auto langpair = query.rfind("&langpair=");
-    const std::string_view raw = std::string_view(query).substr(
-        2, langpair == std::string::npos ? std::string::npos : langpair - 2);
-    address = PercentDecode(raw, false);
-    if (!address) {
-      SendError(res, 400, "Malformed address", "The address has a bad percent sequence.");
-      return;
-    }
-    restOfQuery = langpair == std::string::npos ? std::string_view()
-                                                : std::string_view(query).substr(langpair + 1);
+std::string Service::Impl::FetchRefusal(const HttpAddress& address) const {
+  // A page translation of a page translation of ... would hold a request thread for
+  // every turn until the pool runs dry. The path is read as the routing reads it.
+  const bool own = hosts && hosts->IsOwnAddress(address.host, address.port);
+  if (own &&
+      ServiceRequest::Make("GET", address.target, std::nullopt, "").path == kPageTranslatePath) {
+    return "The page translation of this service cannot translate its own page translations.";
   }
-  const auto form = ParseForm(restOfQuery);
-  if (!form) {
-    SendError(res, 400, "Malformed query",
-              "The query is not a valid form (a piece without \"=\" or a bad percent "
-              "sequence).");
-    return;
-  }
-  if (!address) {
-    if (const auto it = form->find("u"); it != form->end()) address = it->second;
-  }
-  const auto pairIt = form->find("langpair");
-  if (!address || address->empty() || pairIt == form->end()) {
-    SendError(res, 400, "Missing field",
-              "A page translation needs the page address (u) and the language pair "
-              "(langpair), as in /translate?u=http://example.org/&langpair=en|de.");
-    return;
-  }
-  const std::string& pair = pairIt->second;
-  tNote.pair = pair;
-  Translator* translator = engines.Find(pair);
+  return {};
+}
+
+ServiceAnswer Service::Impl::TranslatePage(const ServiceRequest& request, Handling& handling) {
+  ServiceAnswer refusal;
+  const auto query = ReadPageQuery(request.Query(), refusal);
+  if (!query) return refusal;
+  handling.pair = query->pair;
+  Translator* translator = engines.Find(query->pair);
   if (translator == nullptr) {
-    SendPage(res, 200, PairNotOfferedPage(pair, engines.Pairs()));
-    return;
+    return Page(200, PairNotOfferedPage(query->pair, engines.Pairs()));
   }
   std::string error;
-  const auto target = ParseHttpAddress(*address, error);
+  const auto target = ParseHttpAddress(query->address, error);
   if (!target) {
-    SendError(res, 400, "Address not supported", error);
-    return;
+    return Error(400, "Address not supported", error);
   }
-  // A page translation of a page translation of ... would hold a request thread for
-  // every level until the pool runs dry.
-  if (target->port == boundPort && target->target.starts_with("/translate") &&
-      (target->host == options.host || target->host == "localhost" ||
-       target->host == "127.0.0.1")) {
-    SendError(res, 400, "Address not supported",
-              "The page translation of this service cannot translate its own page "
-              "translations.");
-    return;
+  if (error = FetchRefusal(*target); !error.empty()) {
+    return Error(400, "Address not supported", error);
   }
-  const auto page = FetchPage(*target, options.fetch, error);
+  const auto page = FetchPage(
+      *target, options.fetch, [this](const HttpAddress& address) { return FetchRefusal(address); },
+      error);
   if (!page) {
-    SendError(res, 502, "Page not available",
-              "The page " + target->ToString() + " could not be translated. " + error);
-    return;
+    return Error(502, "Page not available",
+                 "The page " + target->ToString() + " could not be translated. " + error);
   }
-  const std::string type = page->contentType;
-  if (!type.empty() && type.find("html") == std::string::npos) {
-    SendError(
-        res, 502, "Not a web page",
-        "The address " + page->address.ToString() + " gives \"" + type + "\", not an HTML page.");
-    return;
-  }
-  const auto declared = CharsetByName(DeclaredCharset(type, page->body));
-  const std::string html = ToUtf8(page->body, declared.value_or(Charset::Utf8));
+  const auto html = PageHtml(*page, refusal);
+  if (!html) return refusal;
   const std::string base = page->address.ToString();
-  const std::string banner =
-      "<div style=\"background:#ffd;border:1px solid #cc9;padding:.4em;margin:0 0 .5em 0;"
-      "font:14px sans-serif;color:#000\">Translated from " +
-      HtmlEscape(PairName(pair)) + " by the Parlumo translation service &middot; <a href=\"" +
-      HtmlEscape(base) + "\">Original page</a></div>";
-  const auto translated = TranslateHtmlPage(html, base, banner, *translator);
+  const auto translated =
+      TranslateHtmlPage(*html, base, TranslationBanner(query->pair, base), *translator);
   if (!translated) {
-    SendEngineFailure(res);
-    return;
+    return EngineFailure();
   }
-  res.status = 200;
-  res.set_content(*translated, "text/html; charset=UTF-8");
+  ServiceAnswer answer;
+  answer.contentType = "text/html; charset=UTF-8";
+  answer.body = *translated;
+  handling.content = AnswerContent::TranslatedPage;
+  return answer;
 }
 
-void Service::Impl::Routes() {
-  server.set_payload_max_length(options.maxBodyBytes);
-  server.set_read_timeout(options.clientTimeoutSeconds, 0);
-  server.set_write_timeout(options.clientTimeoutSeconds, 0);
-  server.set_keep_alive_timeout(options.clientTimeoutSeconds);
-
-  server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
-    tNote = RequestNote{std::chrono::steady_clock::now(), true, {}};
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
-  server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
-    long long ms = 0;
-    if (tNote.started) {
-      ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 tNote.start)
-               .count();
-    }
-    std::fprintf(stderr, "%s %s pair=%s in=%zu out=%zu status=%d %lldms\n", req.method.c_str(),
-                 req.path.c_str(), tNote.pair.empty() ? "-" : tNote.pair.c_str(), req.body.size(),
-                 res.body.size(), res.status, ms);
-    tNote = RequestNote{};
-  });
-  server.set_error_handler(
-      httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
-        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        switch (res.status) {
-          case 404:
-            SendError(res, 404, "Not found", "This service has no page at this address.");
-            break;
-          case 413:
-            SendError(res, 413, "Request too large",
-                      "The request body is larger than 1 MiB; send a shorter text.");
-            break;
-          default:
-            SendError(res, res.status, "Bad request", "The request could not be understood.");
-        }
-        return httplib::Server::HandlerResponse::Handled;
-      }));
-  server.set_exception_handler(
-      [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-        SendError(res, 500, "Internal error", "The service failed on this request.");
-      });
-
-  server.Post("/translate_t", [this](const httplib::Request& req, httplib::Response& res) {
-    TranslateText(req, res);
-  });
-  server.Get("/translate_t", [](const httplib::Request&, httplib::Response& res) {
-    SendError(res, 405, "Method not allowed", "Texts are sent to /translate_t with POST.");
-  });
-  server.Get("/translate", [this](const httplib::Request& req, httplib::Response& res) {
-    TranslatePage(req, res);
-  });
-  server.Get("/", [this](const httplib::Request&, httplib::Response& res) {
-    SendPage(res, 200, ProviderHomePage(engines.Pairs()));
-  });
-  server.Get("/help/faq_translation.html", [this](const httplib::Request&, httplib::Response& res) {
-    SendPage(res, 200, FaqPage(engines.Pairs()));
-  });
-  server.Get("/tools/parlumo/?", [](const httplib::Request&, httplib::Response& res) {
-    SendPage(res, 200, VendorHomePage());
-  });
-  server.Get(R"(/tools/parlumo/updates/([^/]+))",
-             [](const httplib::Request& req, httplib::Response& res) {
-               const auto page = UpdatePage(req.matches[1].str());
-               if (!page) {
-                 SendError(res, 404, "Not found", "There is no such update page.");
-                 return;
-               }
-               SendPage(res, 200, *page);
-             });
+ServiceAnswer Service::Impl::Answer(const ServiceRequest& request) {
+  Handling handling;
+  ServiceAnswer answer =
+      hosts && hosts->Accepts(request.host)
+          ? Route(request, handling)
+          : Error(421, "Misdirected Request",
+                  "This service answers only requests addressed to it by one of its own names.");
+  ApplyHeaderPolicy(answer, handling.content);
+  answer.pair = std::move(handling.pair);
+  return answer;
 }
+
+ServiceAnswer Service::Impl::Route(const ServiceRequest& request, Handling& handling) {
+  // HEAD is answered as GET; the front sends the header alone.
+  const bool get = request.method == "GET" || request.method == "HEAD";
+  const std::string& path = request.path;
+  if (path == kTranslatePath) {
+    return request.method == "POST"
+               ? TranslateText(request, handling)
+               : Error(405, "Method not allowed",
+                       "Texts are sent to " + std::string(kTranslatePath) + " with POST.");
+  }
+  if (get && path == kPageTranslatePath) return TranslatePage(request, handling);
+  if (get && path == "/") return Page(200, ProviderHomePage(engines.Pairs()));
+  if (get && path == kLanguageToolsPath) return Page(200, FaqPage(engines.Pairs()));
+  if (get && (path == "/tools/parlumo/" || path == "/tools/parlumo")) {
+    return Page(200, VendorHomePage());
+  }
+  if (constexpr std::string_view kUpdates = "/tools/parlumo/updates/";
+      get && path.starts_with(kUpdates) && path.size() > kUpdates.size() &&
+      path.find('/', kUpdates.size()) == std::string::npos) {
+    const auto page = UpdatePage(path.substr(kUpdates.size()));
+    return page ? Page(200, *page) : Error(404, "Not found", "There is no such update page.");
+  }
+  return Error(404, "Not found", "This service has no page at this address.");
+}
+
+namespace {
+
+// The answer to a request the front refused before it reached the service.
+ServiceAnswer Refusal(int status, std::size_t maxBodyBytes) {
+  ServiceAnswer answer;
+  switch (status) {
+    case 413:
+      answer = Error(
+          413, "Request too large",
+          "The request body is larger than " + SizeText(maxBodyBytes) + "; send a shorter text.");
+      break;
+    case 500:
+      answer = Error(500, "Internal error", "The service failed on this request.");
+      break;
+    case 503:
+      answer = Error(503, "Service busy",
+                     "The service has more requests waiting for a translation engine than it "
+                     "takes; please try again in a moment.");
+      break;
+    default:
+      answer = Error(status, "Bad request", "The request could not be understood.");
+      break;
+  }
+  ApplyHeaderPolicy(answer, AnswerContent::ServicePage);
+  return answer;
+}
+
+}  // namespace
 
 Service::Service(ServiceOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
-  impl_->Routes();
+  Impl& impl = *impl_;
+  const std::size_t maxBodyBytes = impl.options.front.maxBodyBytes;
+  impl.front = std::make_unique<HttpFront>(
+      impl.options.front,
+      FrontHandlers{[&impl](const ServiceRequest& request) { return impl.Answer(request); },
+                    [maxBodyBytes](int status) { return Refusal(status, maxBodyBytes); }});
 }
 
 Service::~Service() = default;
 
 int Service::Bind() {
-  if (impl_->options.port == 0) {
-    impl_->boundPort = impl_->server.bind_to_any_port(impl_->options.host);
-  } else if (impl_->server.bind_to_port(impl_->options.host, impl_->options.port)) {
-    impl_->boundPort = impl_->options.port;
+  Impl& impl = *impl_;
+  impl.boundPort = impl.front->Bind();
+  if (impl.boundPort >= 0) {
+    impl.hosts.emplace(impl.options.front.host, impl.boundPort, impl.options.allowedHosts);
   }
-  return impl_->boundPort;
+  return impl.boundPort;
 }
 
 bool Service::Run() {
-  return impl_->server.listen_after_bind();
+  return impl_->front->Run();
 }
 
 void Service::Stop() {
-  impl_->server.stop();
+  impl_->front->Stop();
 }
 
 }  // namespace parlumo::service

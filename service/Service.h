@@ -3,26 +3,29 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Engines.h"
+#include "HttpFront.h"
 #include "PageFetch.h"
 
 namespace parlumo::service {
 
 struct ServiceOptions {
-  std::string host = "127.0.0.1";
-  int port = 8085;  // 0: any free port
+  // The listen address, the body limit and the limits that keep slow and idle clients
+  // from taking the service from the others.
+  FrontOptions front;
   EngineOptions engines;
   FetchLimits fetch;
-  std::size_t maxBodyBytes = std::size_t{1} << 20;
-  int clientTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
+  // --allow-host: more names the service answers to ("name" or "name:port").
+  std::vector<std::string> allowedHosts;
 };
 
 // parlumo-service: the translation protocol (POST /translate_t, GET /translate), the
 // provider's pages ("/", "/help/faq_translation.html") and the maker's pages
-// ("/tools/parlumo/", "/tools/parlumo/updates/<version>b<build>.html") over HTTP,
-// each request on a thread of the server's pool. One line per request is logged on
-// standard error.
+// ("/tools/parlumo/", "/tools/parlumo/updates/<version>b<build>.html") over HTTP.
+// Connections are served by one event-driven thread, the requests answered on a
+// pool of workers. One line per request is logged on standard error.
 class Service {
  public:
   explicit Service(ServiceOptions options);

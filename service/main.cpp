@@ -1,11 +1,12 @@
 // parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]
-//                 [--client-timeout SECONDS] [--warm]
+//                 [--warm] [--allow-host NAME]... [LIMIT OPTIONS]
 // The local translation service. Prints the address it listens on (the chosen port
 // for port 0) on standard output, serves until SIGTERM or SIGINT, then ends its
 // engines and exits 0.
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <charconv>
 #include <cstdio>
@@ -13,21 +14,118 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <type_traits>
+#include <variant>
 
+#include "RequestPolicy.h"
 #include "Service.h"
+#include "translate/TranslateText.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]\n"
-    "                       [--client-timeout SECONDS] [--warm]\n"
-    "Serves the translation protocol and the maker's and provider's pages.\n"
-    "Translation engines start at their first use, or all at once with --warm.\n"
-    "Default address 127.0.0.1:8085; port 0 picks a free port.\n";
+using parlumo::service::FrontOptions;
+
+// A limit of the front that the command line sets: its option, its name and what it
+// means for the usage text, and its field with the values it may take.
+struct LimitOption {
+  const char* option;
+  const char* unit;     // "SECONDS" or "N"
+  const char* meaning;  // lines of at most 72 characters
+  std::variant<int FrontOptions::*, std::size_t FrontOptions::*> field;
+  std::size_t low;
+  std::size_t high;
+};
+
+const LimitOption kLimits[] = {
+    {"--client-timeout", "SECONDS", "client timeout: a client silent this long is dropped",
+     &FrontOptions::clientTimeoutSeconds, 1, 3600},
+    {"--header-timeout", "SECONDS",
+     "header deadline: the whole request header must arrive within this time\n"
+     "of its first byte",
+     &FrontOptions::headerTimeoutSeconds, 1, 3600},
+    {"--idle-timeout", "SECONDS",
+     "idle timeout: a connection waiting this long for its next request is\nclosed",
+     &FrontOptions::idleTimeoutSeconds, 1, 3600},
+    {"--max-connections", "N",
+     "connection cap: at N open connections the one idle the longest is closed\nfor a new one",
+     &FrontOptions::maxConnections, 1, 1000000},
+    {"--max-waiting", "N",
+     "waiting-request cap: requests waiting for a worker beyond N are answered\n"
+     "503 with Retry-After",
+     &FrontOptions::maxWaitingRequests, 1, 1000000},
+    {"--workers", "N", "threads answering requests", &FrontOptions::workers, 1, 1024},
+};
+
+std::size_t ValueOf(const FrontOptions& options, const LimitOption& limit) {
+  return std::visit([&](auto field) { return static_cast<std::size_t>(options.*field); },
+                    limit.field);
+}
+
+std::string Usage() {
+  const FrontOptions defaults;
+  std::string usage =
+      "usage: parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]\n"
+      "                       [--warm] [--allow-host NAME]... [LIMIT OPTIONS]\n"
+      "Serves the translation protocol and the maker's and provider's pages.\n"
+      "Answers only requests addressed to its listen address (and on loopback to\n"
+      "127.0.0.1, localhost and [::1]) or to a NAME[:PORT] given with --allow-host.\n"
+      "Translation engines start at their first use, or all at once with --warm.\n"
+      "Default address " +
+      std::string(parlumo::kDefaultServiceHost) +
+      "; port 0 picks a free port.\n"
+      "Limits:\n";
+  for (const auto& limit : kLimits) {
+    const std::size_t value = ValueOf(defaults, limit);
+    std::string meaning = limit.meaning;
+    for (auto at = meaning.find('\n'); at != std::string::npos; at = meaning.find('\n', at + 1)) {
+      meaning.insert(at + 1, "      ");
+    }
+    usage += std::string("  ") + limit.option + " " + limit.unit + "\n      " + meaning +
+             " (default " +
+             (value == 0 ? std::string("twice the processor cores, at least 8")
+                         : std::to_string(value)) +
+             ")\n";
+  }
+  return usage;
+}
 
 bool ParseInt(std::string_view text, int low, int high, int& value) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return ec == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
+}
+
+bool ParseCount(std::string_view text, std::size_t low, std::size_t high, std::size_t& value) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
+}
+
+const LimitOption* FindLimit(std::string_view option) {
+  for (const auto& limit : kLimits) {
+    if (option == limit.option) return &limit;
+  }
+  return nullptr;
+}
+
+// Sets the limit from its command-line value; false for a value out of its range.
+bool SetLimit(std::string_view text, const LimitOption& limit, FrontOptions& options) {
+  std::size_t value = 0;
+  if (!ParseCount(text, limit.low, limit.high, value)) return false;
+  std::visit(
+      [&](auto field) {
+        options.*field = static_cast<std::remove_reference_t<decltype(options.*field)>>(value);
+      },
+      limit.field);
+  return true;
+}
+
+// Every connection and engine pipe is a descriptor: take as many as the system
+// lets this process have, so that the connection cap, not the descriptor limit,
+// is what a crowd of clients meets.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 bool ParseListen(std::string_view text, std::string& host, int& port) {
@@ -49,10 +147,10 @@ int main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+      std::fputs(Usage().c_str(), stdout);
       return 0;
     } else if (arg == "--listen" && hasValue) {
-      if (!ParseListen(argv[++i], options.host, options.port)) {
+      if (!ParseListen(argv[++i], options.front.host, options.front.port)) {
         std::fprintf(stderr, "parlumo-service: bad --listen value \"%s\" (HOST:PORT)\n", argv[i]);
         return 2;
       }
@@ -60,15 +158,21 @@ int main(int argc, char** argv) {
       options.engines.apertiumModes = argv[++i];
     } else if (arg == "--dictionary" && hasValue) {
       options.engines.dictionaryFile = argv[++i];
+    } else if (arg == "--allow-host" && hasValue) {
+      if (!parlumo::service::ParseHostName(argv[++i])) {
+        std::fprintf(stderr, "parlumo-service: bad --allow-host value \"%s\"\n", argv[i]);
+        return 2;
+      }
+      options.allowedHosts.emplace_back(argv[i]);
     } else if (arg == "--warm") {
       options.engines.startAtOnce = true;
-    } else if (arg == "--client-timeout" && hasValue) {
-      if (!ParseInt(argv[++i], 1, 3600, options.clientTimeoutSeconds)) {
-        std::fprintf(stderr, "parlumo-service: bad --client-timeout value \"%s\"\n", argv[i]);
+    } else if (const LimitOption* limit = FindLimit(arg); limit != nullptr && hasValue) {
+      if (!SetLimit(argv[++i], *limit, options.front)) {
+        std::fprintf(stderr, "parlumo-service: bad %s value \"%s\"\n", limit->option, argv[i]);
         return 2;
       }
     } else {
-      std::fputs(kUsage, stderr);
+      std::fputs(Usage().c_str(), stderr);
       return 2;
     }
   }
@@ -82,15 +186,16 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  RaiseDescriptorLimit();
 
   parlumo::service::Service service(options);
   const int port = service.Bind();
   if (port < 0) {
-    std::fprintf(stderr, "parlumo-service: cannot listen on %s:%d: %s\n", options.host.c_str(),
-                 options.port, std::strerror(errno));
+    std::fprintf(stderr, "parlumo-service: cannot listen on %s:%d: %s\n",
+                 options.front.host.c_str(), options.front.port, std::strerror(errno));
     return 1;
   }
-  std::printf("parlumo-service listening on http://%s:%d/\n", options.host.c_str(), port);
+  std::printf("parlumo-service listening on http://%s:%d/\n", options.front.host.c_str(), port);
   std::fflush(stdout);
 
   std::thread signalThread([&] {

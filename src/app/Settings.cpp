@@ -18,7 +18,7 @@
 #include "hotkeys/HotKeyTranslations.h"
 #include "net/Encryption.h"
 #include "platform/linux/Autostart.h"
-#include "platform/qt/QtDesktop.h"
+#include "platform/qt/QtTaskbarWindow.h"
 #include "platform/qt/QtTray.h"
 #include "runtime/Version.h"
 #include "text/FormTexts.h"

@@ -16,6 +16,7 @@
 #include "platform/linux/HelpPages.h"
 #include "platform/linux/InstanceChannel.h"
 #include "platform/linux/LocalService.h"
+#include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtClipboardWatch.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtEventLoop.h"

@@ -5,10 +5,14 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "net/Encryption.h"
@@ -31,29 +35,33 @@ constexpr int kExitNotTranslated = 3;
 constexpr int kExitUnknownDataFormat = 4;
 constexpr int kExitUsage = 64;
 
-const char* const kUsage =
-    "Usage: parlumo-translate [options] [TEXT...]\n"
-    "Translates TEXT (the arguments joined by blanks, or standard input when there\n"
-    "are none) and prints the translation.\n"
-    "\n"
-    "Options:\n"
-    "  --pair P              language pair: an index 0-11 or a code such as en|de\n"
-    "                        (default 0, en|de; an index outside 0-11 means en|de)\n"
-    "  --service HOST[:PORT] translation service (default: the settings file's\n"
-    "                        Service/Host, else 127.0.0.1:8085)\n"
-    "  --proxy HOST[:PORT]   proxy server (default: the settings file's Proxy section)\n"
-    "  --proxy-user U        proxy user name\n"
-    "  --proxy-password P    proxy password\n"
-    "  --ini FILE            settings file to read (default: the desktop program's)\n"
-    "  --lang en|de          language of messages (default: the settings file's\n"
-    "                        InterfaceLanguage)\n"
-    "  --timeout SECONDS     give up after this long without progress (default 30)\n"
-    "  --verbose             print the request and response header lines on\n"
-    "                        standard error\n"
-    "  --help                print this text\n"
-    "\n"
-    "Exit status: 0 translated, 1 no text, 2 no connection, 3 not translated,\n"
-    "4 unknown data format, 64 usage error.\n";
+std::string Usage() {
+  return "Usage: parlumo-translate [options] [TEXT...]\n"
+         "Translates TEXT (the arguments joined by blanks, or standard input when there\n"
+         "are none) and prints the translation.\n"
+         "\n"
+         "Options:\n"
+         "  --pair P              language pair: an index 0-11 or a code such as en|de\n"
+         "                        (default 0, en|de)\n"
+         "  --service HOST[:PORT] translation service (default: the settings file's\n"
+         "                        Service/Host, else " +
+         std::string(kDefaultServiceHost) +
+         ")\n"
+         "  --proxy HOST[:PORT]   proxy server (default: the settings file's Proxy section)\n"
+         "  --proxy-user U        proxy user name\n"
+         "  --proxy-password P    proxy password\n"
+         "  --ini FILE            settings file to read (default: the desktop program's)\n"
+         "  --lang en|de          language of messages (default: the settings file's\n"
+         "                        InterfaceLanguage; without a settings file the locale's,\n"
+         "                        from LC_ALL, LC_MESSAGES or LANG: German for de*)\n"
+         "  --timeout SECONDS     give up after this long without progress (default 30)\n"
+         "  --verbose             print the request and response header lines on\n"
+         "                        standard error\n"
+         "  --help                print this text\n"
+         "\n"
+         "Exit status: 0 translated, 1 no text, 2 no connection, 3 not translated,\n"
+         "4 unknown data format, 64 usage error.\n";
+}
 
 struct Options {
   std::optional<std::string> pair;
@@ -70,8 +78,34 @@ struct Options {
 };
 
 int UsageError(const std::string& message) {
-  std::cerr << "parlumo-translate: " << message << "\n" << kUsage;
+  std::cerr << "parlumo-translate: " << message << "\n" << Usage();
   return kExitUsage;
+}
+
+// A --pair that names no pair: the message and the pairs there are, one a line
+// with its index, code and name.
+int PairUsageError(const std::string& pair, int language) {
+  std::cerr << "parlumo-translate: --pair " << pair << " names no language pair; the pairs are:\n";
+  for (int i = 0; i < kLanguagePairCount; ++i) {
+    std::cerr << (i < 10 ? "   " : "  ") << i << "  " << LanguagePairCode(i) << "  "
+              << LanguageText(language, LanguagePairNameKey(i)) << "\n";
+  }
+  return kExitUsage;
+}
+
+// The message language the locale asks for: the first of LC_ALL, LC_MESSAGES
+// and LANG that is set and not empty decides, German for a "de" locale (de,
+// de_DE.UTF-8, de_AT, ...), English for anything else.
+int LocaleLanguage() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') continue;
+    const std::string_view locale(value);
+    const bool german = locale.starts_with("de") && (locale.size() == 2 || locale[2] == '_' ||
+                                                     locale[2] == '.' || locale[2] == '@');
+    return german ? kUILanguageGerman : kUILanguageEnglish;
+  }
+  return kUILanguageEnglish;
 }
 
 std::optional<int> ParseInt(const std::string& text) {
@@ -157,7 +191,7 @@ int main(int argc, char** argv) {
   Options options;
   if (const auto status = ParseArguments(argc, argv, options)) return *status;
   if (options.help) {
-    std::cout << kUsage;
+    std::cout << Usage();
     return kExitTranslated;
   }
 
@@ -168,27 +202,36 @@ int main(int argc, char** argv) {
   } else {
     iniPath = SettingsFilePath(CurrentProgramPath().parent_path() / "parlumo");
   }
+  std::error_code ec;
+  const bool haveSettings = std::filesystem::is_regular_file(iniPath, ec);
   const TIniFile ini(iniPath);
 
-  int language = ini.ReadInteger("Languages", "InterfaceLanguage", 1) == 1 ? 1 : 0;
+  // The settings file's language, as the desktop program reads it; without a
+  // file, the one the user's locale asks for.
+  int language = LocaleLanguage();
+  if (haveSettings) {
+    language =
+        ini.ReadInteger("Languages", "InterfaceLanguage", kUILanguageGerman) == kUILanguageGerman
+            ? kUILanguageGerman
+            : kUILanguageEnglish;
+  }
   if (options.lang) {
     if (*options.lang == "en") {
-      language = 0;
+      language = kUILanguageEnglish;
     } else if (*options.lang == "de") {
-      language = 1;
+      language = kUILanguageGerman;
     } else {
       return UsageError("--lang takes en or de");
     }
   }
 
+  // A typed pair must name one: an index of the table or a code in it. (A
+  // stored index outside the table means pair 0; a typed one is a mistake.)
   int pairIndex = 0;
   if (options.pair) {
-    if (const auto index = ParseInt(*options.pair)) {
-      pairIndex = *index;
-    } else {
-      pairIndex = LanguagePairIndex(*options.pair);
-      if (pairIndex < 0) return UsageError("unknown language pair " + *options.pair);
-    }
+    const auto index = ParseInt(*options.pair);
+    pairIndex = index ? *index : LanguagePairIndex(*options.pair);
+    if (!IsLanguagePairIndex(pairIndex)) return PairUsageError(*options.pair, language);
   }
 
   const std::string service =

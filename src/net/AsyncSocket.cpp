@@ -33,14 +33,14 @@ std::string DottedFromNetworkOrder(std::uint32_t address) {
 // would had the system answered "in progress" first.
 bool IsConnectOutcome(int error) {
   switch (error) {
-    case 10060:  // timed out
-    case 10061:  // refused
-    case 10050:  // network down
-    case 10051:  // network unreachable
-    case 10064:  // host down
-    case 10065:  // no route to host
-    case 10013:  // blocked by a firewall rule
-    case 10049:  // no local address or port left for it
+    case WSAETIMEDOUT:
+    case WSAECONNREFUSED:
+    case WSAENETDOWN:
+    case WSAENETUNREACH:
+    case WSAEHOSTDOWN:
+    case WSAEHOSTUNREACH:
+    case WSAEACCES:         // blocked by a firewall rule
+    case WSAEADDRNOTAVAIL:  // no local address or port left for it
       return true;
     default:
       return false;
@@ -138,7 +138,7 @@ class TAsyncSocket::Lookup {
       }
     }
     int error = SocketErrorFromAres(status);
-    if (error == 0 && addresses.empty()) error = 11004;
+    if (error == 0 && addresses.empty()) error = WSANO_DATA;
     self->loop_.Post(
         self->lifetime_.Guard([self, error, addresses = std::move(addresses)]() mutable {
           self->done_(error, std::move(addresses));
@@ -218,7 +218,9 @@ std::uint32_t SocketResolveHost(std::string_view host) {
   addrinfo* result = nullptr;
   const int status = ::getaddrinfo(std::string(trimmed).c_str(), nullptr, &hints, &result);
   if (status != 0 || result == nullptr) {
-    const int error = status == EAI_NONAME ? 11001 : status == EAI_AGAIN ? 11002 : 11003;
+    const int error = status == EAI_NONAME  ? WSAHOST_NOT_FOUND
+                      : status == EAI_AGAIN ? WSATRY_AGAIN
+                                            : WSANO_RECOVERY;
     throw ESocketException("SocketResolveHost: Cannot convert host address '" + text +
                            "', Error #" + std::to_string(error));
   }
@@ -251,7 +253,7 @@ std::uint16_t SocketResolvePort(std::string_view port, std::string_view proto) {
   ::getservbyname_r(name.c_str(), protoName.c_str(), &entry, buffer, sizeof buffer, &found);
   if (found == nullptr) {
     throw ESocketException("SocketResolvePort: Cannot convert port '" + std::string(port) +
-                           "', Error #" + std::to_string(11004));
+                           "', Error #" + std::to_string(WSANO_DATA));
   }
   return ntohs(static_cast<std::uint16_t>(found->s_port));
 }
@@ -278,7 +280,7 @@ int SocketResolveProto(std::string_view proto) {
   ::getprotobyname_r(name.c_str(), &entry, buffer, sizeof buffer, &found);
   if (found == nullptr) {
     throw ESocketException("SocketResolveProto: Cannot convert protocol '" + std::string(proto) +
-                           "', Error #" + std::to_string(11004));
+                           "', Error #" + std::to_string(WSANO_DATA));
   }
   return found->p_proto;
 }
@@ -351,7 +353,7 @@ bool TAsyncSocket::ReportError(const std::string& message) {
 
 bool TAsyncSocket::ReportCallError(int error, const std::string& call) {
   lastError_ = error;
-  if (error == 10054 || error == 10057) {
+  if (error == WSAECONNRESET || error == WSAENOTCONN) {
     watch_.reset();
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -373,7 +375,7 @@ void TAsyncSocket::DnsLookup(const std::string& host) {
     // report below goes to OnError or is raised as an exception.
     const auto lookup = ++lookupGeneration_;
     loop_.Post(lifetime_.Guard([this, lookup] {
-      if (lookup == lookupGeneration_) Dispatch([this] { Raise(OnDnsLookupDone, 10022); });
+      if (lookup == lookupGeneration_) Dispatch([this] { Raise(OnDnsLookupDone, WSAEINVAL); });
     }));
     ReportError("DNS lookup: invalid host name.");
     return;
@@ -415,34 +417,42 @@ void TAsyncSocket::CancelLookup() {
   ++lookupGeneration_;
   if (!lookup_) return;
   lookup_.reset();
-  Raise(OnDnsLookupDone, 10004);
+  Raise(OnDnsLookupDone, WSAEINTR);
 }
 
 // ---- connecting
 
 void TAsyncSocket::Connect() {
-  if (fd_ >= 0 && state_ != TSocketState::wsClosed) {
-    ReportError("Connect: Socket already in use");
-    return;
-  }
-  if (port_.empty()) {
-    ReportError("Connect: No Port Specified");
-    return;
-  }
-  if (addr_.empty()) {
-    ReportError("Connect: No IP Address Specified");
-    return;
-  }
-  if (proto_.empty()) {
-    ReportError("Connect: No Protocol Specified");
-    return;
-  }
+  if (!ConnectSettingsComplete()) return;
   sockaddr_in remote{};
   sockaddr_in local{};
+  if (!ResolveEndpoints(remote, local)) return;
+  if (!OpenHandle()) return;
+  if (!SetStreamOptions(local)) return;
+  StartConnect(remote);
+}
+
+bool TAsyncSocket::ConnectSettingsComplete() {
+  const char* refusal = nullptr;
+  if (fd_ >= 0 && state_ != TSocketState::wsClosed) {
+    refusal = "Connect: Socket already in use";
+  } else if (port_.empty()) {
+    refusal = "Connect: No Port Specified";
+  } else if (addr_.empty()) {
+    refusal = "Connect: No IP Address Specified";
+  } else if (proto_.empty()) {
+    refusal = "Connect: No Protocol Specified";
+  }
+  if (refusal == nullptr) return true;
+  ReportError(refusal);
+  return false;
+}
+
+bool TAsyncSocket::ResolveEndpoints(sockaddr_in& remote, sockaddr_in& local) {
   try {
     if (SocketResolveProto(proto_) != IPPROTO_TCP) {
       ReportError("connect: only TCP connections are supported");
-      return;
+      return false;
     }
     remote.sin_family = AF_INET;
     remote.sin_port = htons(SocketResolvePort(port_, proto_));
@@ -452,10 +462,12 @@ void TAsyncSocket::Connect() {
     local.sin_addr.s_addr = SocketResolveHost(localAddr_);
   } catch (const ESocketException& e) {
     ReportError(std::string("connect: ") + e.what());
-    return;
+    return false;
   }
+  return true;
+}
 
-  const auto alive = lifetime_.Token();
+bool TAsyncSocket::OpenHandle() {
   sendQueue_.Clear();
   allSent_ = true;
   writeNotificationPosted_ = false;
@@ -466,46 +478,55 @@ void TAsyncSocket::Connect() {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd_ < 0) {
     ReportCallError(SocketErrorFromErrno(errno), "Connect (socket)");
-    return;
+    return false;
   }
-  if (!ChangeState(TSocketState::wsOpened)) return;
+  if (!ChangeState(TSocketState::wsOpened)) return false;
   if (state_ != TSocketState::wsOpened) {
-    ReportCallError(10022, "Connect (Invalid operation in OnChangeState)");
-    return;
+    ReportCallError(WSAEINVAL, "Connect (Invalid operation in OnChangeState)");
+    return false;
   }
+  return true;
+}
 
+bool TAsyncSocket::SetStreamOptions(const sockaddr_in& local) {
   auto option = [this](int level, int name, const void* value, socklen_t size, const char* call) {
     if (::setsockopt(fd_, level, name, value, size) == 0) return true;
     ReportCallError(SocketErrorFromErrno(errno), call);
     return false;
   };
   const int on = 1;
-  if (!option(SOL_SOCKET, SO_REUSEADDR, &on, sizeof on, "setsockopt(SO_REUSEADDR)")) return;
+  if (!option(SOL_SOCKET, SO_REUSEADDR, &on, sizeof on, "setsockopt(SO_REUSEADDR)")) return false;
   if (options_.wsoTcpNoDelay &&
       !option(IPPROTO_TCP, TCP_NODELAY, &on, sizeof on, "setsockopt(IPPROTO_TCP, TCP_NODELAY)")) {
-    return;
+    return false;
   }
-  if (lingerOnOff_ != TSocketLingerOnOff::wsLingerNoSet) {
+  // Linger off is what a new socket has already; only "on" needs the call.
+  if (lingerOnOff_ == TSocketLingerOnOff::wsLingerOn) {
     linger value{};
-    value.l_onoff = lingerOnOff_ == TSocketLingerOnOff::wsLingerOn ? 1 : 0;
+    value.l_onoff = 1;
     value.l_linger = lingerTimeout_;
-    if (!option(SOL_SOCKET, SO_LINGER, &value, sizeof value, "setsockopt(SO_LINGER)")) return;
+    if (!option(SOL_SOCKET, SO_LINGER, &value, sizeof value, "setsockopt(SO_LINGER)")) {
+      return false;
+    }
   }
-  if (!option(SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on, "setsockopt(SO_KEEPALIVE)")) return;
+  if (!option(SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on, "setsockopt(SO_KEEPALIVE)")) return false;
   if (local.sin_port != 0 || local.sin_addr.s_addr != htonl(INADDR_ANY)) {
     if (::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
       ReportCallError(SocketErrorFromErrno(errno), "bind");
-      return;
+      return false;
     }
   }
+  return true;
+}
 
+void TAsyncSocket::StartConnect(const sockaddr_in& remote) {
   watch_ = loop_.WatchFd(fd_, EventLoop::kWrite,
                          [this](unsigned bits) { Dispatch([this, bits] { OnReadiness(bits); }); });
   int error = 0;
   if (::connect(fd_, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
     error = SocketErrorFromErrno(errno);
   }
-  if (error == 0 || error == 10036 || error == 10035) {
+  if (error == 0 || error == WSAEINPROGRESS || error == WSAEWOULDBLOCK) {
     ChangeState(TSocketState::wsConnecting);
     return;
   }
@@ -627,7 +648,7 @@ bool TAsyncSocket::HandleCloseNotification(int error) {
 
 int TAsyncSocket::Send(const void* data, int count) {
   if (state_ != TSocketState::wsConnected) {
-    ReportCallError(10057, "Send");
+    ReportCallError(WSAENOTCONN, "Send");
     return -1;
   }
   allSent_ = false;
@@ -671,7 +692,8 @@ bool TAsyncSocket::TryToSend() {
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) break;  // until the next write readiness
       const int error = SocketErrorFromErrno(errno);
-      if (error == 10022 || error == 10038 || error == 10053 || error == 10054 || error == 10057) {
+      if (error == WSAEINVAL || error == WSAENOTSOCK || error == WSAECONNABORTED ||
+          error == WSAECONNRESET || error == WSAENOTCONN) {
         const auto alive = lifetime_.Token();
         closeInvoked_ = true;
         Close();
@@ -689,7 +711,7 @@ bool TAsyncSocket::TryToSend() {
 
 int TAsyncSocket::Receive(void* buffer, int size) {
   if (fd_ < 0) {
-    lastError_ = 10057;
+    lastError_ = WSAENOTCONN;
     return -1;
   }
   if (size <= 0) return 0;
@@ -705,7 +727,7 @@ int TAsyncSocket::Receive(void* buffer, int size) {
     }
     if (errno == EINTR) continue;
     lastError_ = SocketErrorFromErrno(errno);
-    if (lastError_ != 10035) receiveError_ = true;
+    if (lastError_ != WSAEWOULDBLOCK) receiveError_ = true;
     return -1;
   }
 }

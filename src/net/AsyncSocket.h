@@ -12,18 +12,17 @@
 #include "net/SocketErrors.h"
 #include "runtime/EventLoop.h"
 
+struct sockaddr_in;
+
 namespace parlumo {
 
+// The socket's state; ChangeState is the one place it changes. A client
+// socket only: it neither listens nor accepts nor talks SOCKS.
 enum class TSocketState {
-  wsInvalidState,    // never entered; the first value of the set
-  wsOpened,          // a handle exists, nothing started yet
-  wsBound,           // bound to a local address (listening sockets only)
-  wsConnecting,      // the non-blocking connect is under way
-  wsSocksConnected,  // connected to a SOCKS server (not used)
-  wsConnected,       // the connection is open
-  wsAccepting,       // accepting (listening sockets only)
-  wsListening,       // listening (not used)
-  wsClosed,          // no handle; the state after construction and after every close
+  wsOpened,      // a handle exists, nothing started yet
+  wsConnecting,  // the non-blocking connect is under way
+  wsConnected,   // the connection is open
+  wsClosed,      // no handle; the state after construction and after every close
 };
 
 enum class TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
@@ -112,7 +111,7 @@ class TAsyncSocket {
   // dotted address is answered inside the call; a name always later, from the
   // event loop.
   void DnsLookup(const std::string& host);
-  // Stops a pending lookup; raises OnDnsLookupDone(10004).
+  // Stops a pending lookup; raises OnDnsLookupDone(WSAEINTR).
   void CancelLookup();
   bool LookupPending() const { return lookup_ != nullptr; }
 
@@ -126,7 +125,7 @@ class TAsyncSocket {
   // Appends to the send queue without sending.
   void QueueData(const void* data, int count);
   // Reads at most size bytes: the count, 0 at the end of the stream, or -1
-  // (LastError says why; 10035, "would block", is no error).
+  // (LastError says why; WSAEWOULDBLOCK is no error).
   int Receive(void* buffer, int size);
 
   // Graceful close: shut down sending, close the handle, raise OnSessionClosed.
@@ -148,6 +147,14 @@ class TAsyncSocket {
   // Runs a handler from the event loop; exceptions go to OnBgException.
   void Dispatch(const std::function<void()>& handler);
   void HandleBgException(const std::exception& e);
+
+  // The steps of Connect; each returns false when it reported a failure (or
+  // a handler destroyed the socket).
+  bool ConnectSettingsComplete();
+  bool ResolveEndpoints(sockaddr_in& remote, sockaddr_in& local);
+  bool OpenHandle();
+  bool SetStreamOptions(const sockaddr_in& local);
+  void StartConnect(const sockaddr_in& remote);
 
   void OnReadiness(unsigned bits);
   bool HandleConnectNotification(int error);

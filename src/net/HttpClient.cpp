@@ -89,10 +89,10 @@ void THttpClient::SetRequestVer(const std::string& version) {
   requestVer_ = version;
 }
 
-void THttpClient::SetState(THttpClientState state) {
-  if (state_ == state) return;
+bool THttpClient::SetState(THttpClientState state) {
+  if (state_ == state) return true;
   state_ = state;
-  Raise(OnStateChange);
+  return Raise(OnStateChange);
 }
 
 bool THttpClient::IsConnected() const {
@@ -156,28 +156,37 @@ void THttpClient::StartRequest(THttpRequest kind) {
   Connect();
 }
 
-void THttpClient::ResetPerRequest() {
+void THttpClient::ResetAnswer() {
   responseHeader_.clear();
-  requestDoneError_ = 0;
-  documentName_.clear();
   statusCode_ = 0;
   reasonPhrase_.clear();
-  rcvdCount_ = 0;
-  sentCount_ = 0;
+  headerProgress_ = HeaderProgress::NotBegun;
   headerLineCount_ = 0;
   bodyCount_ = 0;
   headerBytes_ = 0;
   contentLength_ = -1;
   contentType_.clear();
   transferEncoding_.clear();
+  closeRequested_ = requestVer_ == "1.0";
+}
+
+void THttpClient::ResetPerRequest() {
+  ResetAnswer();
+  requestDoneError_ = 0;
+  documentName_.clear();
+  rcvdCount_ = 0;
+  sentCount_ = 0;
   allowedToSend_ = false;
   location_ = URL;
   challenges_.clear();
-  closeRequested_ = requestVer_ == "1.0";
   relocationPending_ = false;
   headerOpen_ = false;
   failed_ = false;
   lineHandler_ = LineHandler::None;
+}
+
+void THttpClient::PostBecomesGet() {
+  if (requestType_ == THttpRequest::httpPOST) requestType_ = THttpRequest::httpGET;
 }
 
 void THttpClient::WorkOutTargets() {
@@ -245,10 +254,14 @@ void THttpClient::LookupDone(int error) {
   }
   SetState(THttpClientState::hcsResolved);
   // Forget finished authentications.
-  if (authNtlmState_ == 4) authNtlmState_ = 0;
-  if (proxyAuthNtlmState_ == 4) proxyAuthNtlmState_ = authNtlmState_ = 0;
-  if (authBasicState_ == 2) authBasicState_ = 0;
-  if (proxyAuthBasicState_ == 2) proxyAuthBasicState_ = authBasicState_ = 0;
+  if (authNtlmState_ == NtlmState::Accepted) authNtlmState_ = NtlmState::None;
+  if (proxyAuthNtlmState_ == NtlmState::Accepted) {
+    proxyAuthNtlmState_ = authNtlmState_ = NtlmState::None;
+  }
+  if (authBasicState_ == BasicState::Accepted) authBasicState_ = BasicState::None;
+  if (proxyAuthBasicState_ == BasicState::Accepted) {
+    proxyAuthBasicState_ = authBasicState_ = BasicState::None;
+  }
 
   socket_->SetAddr(socket_->DnsResult());
   socket_->SetLocalAddr(LocalAddr);
@@ -265,7 +278,7 @@ void THttpClient::LookupDone(int error) {
     // Rejected at once (a bad address or port, a failing system call): the
     // socket reported it through OnError; the request ends with its message.
     MarkFailed("can't connect: " + socket_->LastErrorMessage(),
-               socket_->LastError() != 0 ? socket_->LastError() : 10022);
+               socket_->LastError() != 0 ? socket_->LastError() : WSAEINVAL);
     socket_->Abort();
     if (alive.expired()) return;
     connected_ = false;
@@ -276,7 +289,7 @@ void THttpClient::LookupDone(int error) {
 void THttpClient::SessionConnected(int error) {
   Progress();
   if (error != 0) {
-    MarkFailed(SocketErrorText(error) + " (Error #" + std::to_string(error) + ")", error);
+    MarkFailed(SocketErrorReason(error), error);
     Raise(OnSessionConnected, error);
     return;  // the socket reports the session closed next, which finishes
   }
@@ -292,10 +305,12 @@ void THttpClient::SessionConnected(int error) {
     return;
   }
   SetState(THttpClientState::hcsAwaitingHeader);
-  SendRequestHeader(MethodName());
+  if (!SendRequestHeader(MethodName())) return;
   if ((requestType_ == THttpRequest::httpPOST || requestType_ == THttpRequest::httpPUT) &&
       !NtlmNegotiating()) {
-    StartBody();
+    StartBody();  // the first piece of body takes the queued header along
+  } else {
+    SendQueuedHeader();
   }
 }
 
@@ -313,14 +328,15 @@ std::string THttpClient::MethodName() const {
 }
 
 bool THttpClient::NtlmNegotiating() const {
-  return ntlmForServer_ ? authNtlmState_ == 1 : proxyAuthNtlmState_ == 1;
+  return (ntlmForServer_ ? authNtlmState_ : proxyAuthNtlmState_) == NtlmState::NegotiateSent;
 }
 
 // ---------------------------------------------------------------------------
 // Sending
 
-void THttpClient::SendRequestHeader(const std::string& method) {
-  if (!Raise(OnRequestHeaderBegin)) return;
+bool THttpClient::SendRequestHeader(const std::string& method) {
+  headerQueued_ = false;
+  if (!Raise(OnRequestHeaderBegin)) return false;
   const bool withBody =
       requestType_ == THttpRequest::httpPOST || requestType_ == THttpRequest::httpPUT;
   std::vector<std::string> lines;
@@ -341,19 +357,19 @@ void THttpClient::SendRequestHeader(const std::string& method) {
     lines.push_back("Content-Length: " + std::to_string(length));
   }
   if (ModifiedSince != 0) lines.push_back("If-Modified-Since: " + HttpDate(ModifiedSince));
-  const int ntlmState = ntlmForServer_ ? authNtlmState_ : proxyAuthNtlmState_;
+  const NtlmState ntlmState = ntlmForServer_ ? authNtlmState_ : proxyAuthNtlmState_;
   const std::string ntlmHeader =
       ntlmForServer_ ? "Authorization: NTLM " : "Proxy-Authorization: NTLM ";
-  if (ntlmState == 1) {
+  if (ntlmState == NtlmState::NegotiateSent) {
     lines.push_back(ntlmHeader + EncodeNtlmBase64(NtlmNegotiateMessage()));
-  } else if (ntlmState == 3) {
+  } else if (ntlmState == NtlmState::AuthenticateSent) {
     lines.push_back(ntlmHeader +
                     EncodeNtlmBase64(NtlmAuthenticateMessage(
                         ntlmChallenge_.challenge, ntlmForServer_ ? Username : ProxyUsername,
                         ntlmForServer_ ? Password : ProxyPassword, NtlmWorkstationName())));
-  } else if (basicForServer_ && authBasicState_ == 1) {
+  } else if (basicForServer_ && authBasicState_ == BasicState::CredentialsSent) {
     lines.push_back("Authorization: Basic " + EncodeBase64(Username + ":" + Password));
-  } else if (!basicForServer_ && proxyAuthBasicState_ == 1) {
+  } else if (!basicForServer_ && proxyAuthBasicState_ == BasicState::CredentialsSent) {
     lines.push_back("Proxy-Authorization: Basic " +
                     EncodeBase64(ProxyUsername + ":" + ProxyPassword));
   }
@@ -364,20 +380,31 @@ void THttpClient::SendRequestHeader(const std::string& method) {
     ContentRangeEnd.clear();
   }
   acceptRanges_.clear();
-  if (!Raise(OnBeforeHeaderSend, method, lines)) return;
+  if (!Raise(OnBeforeHeaderSend, method, lines)) return false;
 
   std::string header;
   for (auto& line : lines) {
-    if (!Raise(OnCommand, line)) return;
+    if (!Raise(OnCommand, line)) return false;
     header += line;
     header += "\r\n";
   }
-  if (!Raise(OnRequestHeaderEnd)) return;
+  if (!Raise(OnRequestHeaderEnd)) return false;
   std::string empty;
-  if (!Raise(OnCommand, empty)) return;
+  if (!Raise(OnCommand, empty)) return false;
   header += empty;
   header += "\r\n";
-  socket_->Send(header.data(), static_cast<int>(header.size()));
+  // Queued whole; it leaves with the first piece of body, so that a small
+  // request goes out in one write and its body never waits behind the
+  // header's acknowledgement (Nagle).
+  socket_->QueueData(header.data(), static_cast<int>(header.size()));
+  headerQueued_ = true;
+  return true;
+}
+
+void THttpClient::SendQueuedHeader() {
+  if (!headerQueued_) return;
+  headerQueued_ = false;
+  socket_->Send(nullptr, 0);
 }
 
 void THttpClient::StartBody() {
@@ -390,12 +417,14 @@ void THttpClient::SendNextChunk() {
   char chunk[kChunkSize];
   const std::size_t n = RequestStream != nullptr ? RequestStream->Read(chunk, sizeof chunk) : 0;
   if (n == 0) {
+    SendQueuedHeader();
     allowedToSend_ = false;
     Raise(OnSendEnd);
     return;
   }
   sentCount_ += static_cast<std::int64_t>(n);
   if (!Raise(OnSendData, static_cast<const char*>(chunk), n)) return;
+  headerQueued_ = false;
   socket_->Send(chunk, static_cast<int>(n));
 }
 
@@ -405,7 +434,7 @@ void THttpClient::SendNextChunk() {
 void THttpClient::DataAvailable() {
   char data[kReadSize];
   const int n = socket_->Receive(data, sizeof data);
-  if (requestType_ == THttpRequest::httpABORT || n <= 0) return;
+  if (n <= 0) return;
   Progress();
   const auto alive = lifetime_.Token();
   if (state_ == THttpClientState::hcsAwaitingBody && lineHandler_ == LineHandler::Body &&
@@ -417,44 +446,7 @@ void THttpClient::DataAvailable() {
     return;
   }
   receiveBuffer_.append(data, static_cast<std::size_t>(n));
-
-  while (state_ != THttpClientState::hcsAwaitingBody && !receiveBuffer_.empty()) {
-    const auto lf = receiveBuffer_.find('\n');
-    if (lf == std::string::npos) {
-      if (receiveBuffer_.size() > kMaxHeaderSize) {
-        if (state_ == THttpClientState::hcsAwaitingHeader) {
-          Fail("Response header too large", 0);
-        } else {
-          receiveBuffer_.clear();  // nobody reads these lines
-        }
-      }
-      return;
-    }
-    std::string line = receiveBuffer_.substr(0, lf);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string terminator = receiveBuffer_.substr(line.size(), lf + 1 - line.size());
-    receiveBuffer_.erase(0, lf + 1);
-    if (state_ == THttpClientState::hcsAwaitingHeader) {
-      if (lineHandler_ == LineHandler::None) {
-        Finish();
-        return;
-      }
-      headerBytes_ += lf + 1;
-      if (headerBytes_ > kMaxHeaderSize) {
-        Fail("Response header too large", 0);
-        return;
-      }
-      // A header-less answer: its first line is body, with its line end.
-      if (headerLineCount_ == 0 && StartsWithNoCase(line, "<HTML>")) {
-        receiveBuffer_.insert(0, line + terminator);
-      }
-      HeaderLine(line);
-      if (alive.expired()) return;
-      if (state_ == THttpClientState::hcsAwaitingBody) return;  // the header end handed the rest
-    } else {
-      if (!Raise(OnDataPush, 0)) return;
-    }
-  }
+  if (!ReadLines(false)) return;
   if (state_ == THttpClientState::hcsAwaitingBody && lineHandler_ == LineHandler::Body) {
     if (requestType_ == THttpRequest::httpHEAD) {
       receiveBuffer_.clear();
@@ -463,6 +455,52 @@ void THttpClient::DataAvailable() {
     }
     if (HandBodyFromBuffer()) AfterDocument();
   }
+}
+
+bool THttpClient::ReadLines(bool atClose) {
+  const auto alive = lifetime_.Token();
+  while (state_ != THttpClientState::hcsAwaitingBody && !receiveBuffer_.empty()) {
+    auto lf = receiveBuffer_.find('\n');
+    if (lf == std::string::npos) {
+      if (receiveBuffer_.size() > kMaxHeaderSize) {
+        if (state_ == THttpClientState::hcsAwaitingHeader) {
+          Fail("Response header too large", 0);
+        } else {
+          receiveBuffer_.clear();  // nobody reads these lines
+        }
+        return false;
+      }
+      if (!atClose) return false;      // the rest of the line is still to come
+      lf = receiveBuffer_.size() - 1;  // the connection's end ends the last line
+    }
+    const std::size_t end = receiveBuffer_[lf] == '\n' ? lf : lf + 1;
+    std::string line = receiveBuffer_.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string terminator = receiveBuffer_.substr(line.size(), lf + 1 - line.size());
+    receiveBuffer_.erase(0, lf + 1);
+    if (state_ == THttpClientState::hcsAwaitingHeader) {
+      if (lineHandler_ == LineHandler::None) {
+        Finish();
+        return false;
+      }
+      headerBytes_ += lf + 1;
+      if (headerBytes_ > kMaxHeaderSize) {
+        Fail("Response header too large", 0);
+        return false;
+      }
+      // A header-less answer: its first line is body, with its line end.
+      if (headerProgress_ == HeaderProgress::NotBegun && StartsWithNoCase(line, "<HTML>")) {
+        receiveBuffer_.insert(0, line + terminator);
+      }
+      HeaderLine(line);
+      if (alive.expired()) return false;
+      // The header's end handed the rest of the buffer to the body.
+      if (state_ == THttpClientState::hcsAwaitingBody) return false;
+    } else {
+      if (!Raise(OnDataPush, 0)) return false;
+    }
+  }
+  return true;
 }
 
 // How many of 'available' body bytes belong to the document: all of them,
@@ -492,20 +530,18 @@ bool THttpClient::HandBodyFromBuffer() {
 }
 
 void THttpClient::HeaderLine(const std::string& line) {
-  if (headerLineCount_ == 0) {
+  if (headerProgress_ == HeaderProgress::NotBegun) {
     if (!Raise(OnHeaderBegin)) return;
     headerOpen_ = true;
   }
-  if (headerLineCount_ == -1) headerLineCount_ = 0;
+  if (headerProgress_ != HeaderProgress::Reading) {
+    headerProgress_ = HeaderProgress::Reading;
+    headerLineCount_ = 0;
+  }
   ++headerLineCount_;
 
   if (headerLineCount_ == 1 && StartsWithNoCase(line, "<HTML>")) {
-    if (contentType_.empty()) contentType_ = "text/html";
-    SetState(THttpClientState::hcsAwaitingBody);
-    lineHandler_ = LineHandler::Body;
-    headerOpen_ = false;
-    if (!Raise(OnHeaderEnd)) return;
-    if (HandBodyFromBuffer()) AfterDocument();
+    HeaderlessAnswer();
     return;
   }
   if (line.empty()) {
@@ -513,73 +549,91 @@ void THttpClient::HeaderLine(const std::string& line) {
     return;
   }
   responseHeader_.push_back(line);
-  if (headerLineCount_ == 1) {
-    if (line.size() >= 8 &&
-        (line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0)) {
-      responseVersion_ = line.substr(5, 3);
-      int code = 0;
-      const std::string digits = line.size() >= 12 ? line.substr(9, 3) : std::string();
-      const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code);
-      if (digits.size() != 3 || ec != std::errc() || end != digits.data() + digits.size()) {
-        Fail("Invalid status line: " + line, 0);
-        return;
-      }
-      statusCode_ = code;
-      reasonPhrase_ = line.size() > 13 ? line.substr(13) : std::string();
-    } else {
-      responseVersion_.clear();
-      if (!Raise(OnDataPush2)) return;
-    }
-  } else if (const auto colon = line.find(':'); colon != std::string::npos) {
-    const std::string name = AsciiLower(line.substr(0, colon));
-    std::string value = line.substr(colon + 1);
-    const auto start = value.find_first_not_of(' ');
-    value = start == std::string::npos ? std::string() : value.substr(start);
-    if (name == "location") {
-      if (requestType_ == THttpRequest::httpPUT) {
-        location_ = value;
-      } else if (FollowRelocation) {
-        if (++relocations_ > kMaxRelocations) {
-          Fail("Too many redirections", 0);
-          return;
-        }
-        relocationPending_ = true;
-        NewRelocationTarget(value);
-      }
-    } else if (name == "content-length") {
-      contentLength_ = ParseLength(value);
-    } else if (name == "transfer-encoding") {
-      transferEncoding_ = value;
-    } else if (name == "content-range") {
-      const auto dash = value.find('-');
-      const auto slash = value.find('/');
-      if (value.size() > 6 && dash != std::string::npos && dash > 6) {
-        ContentRangeBegin = value.substr(6, dash - 6);
-        ContentRangeEnd = value.substr(
-            dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1);
-      }
-    } else if (name == "accept-ranges") {
-      acceptRanges_ = value;
-    } else if (name == "content-type") {
-      contentType_ = AsciiLower(value);
-    } else if (name == "www-authenticate" || name == "proxy-authenticate") {
-      challenges_.push_back(value);
-    } else if (name == "set-cookie") {
-      bool accept = true;
-      if (!Raise(OnCookie, value, accept)) return;
-    } else if (name == "connection" || name == "proxy-connection") {
-      const std::string v = AsciiLower(TrimBlanks(value));
-      if (v == "close") closeRequested_ = true;
-      if (v == "keep-alive") closeRequested_ = false;
-    }
+  const bool goOn = headerLineCount_ == 1 ? StatusLine(line) : HeaderField(line);
+  if (goOn) Raise(OnHeaderData);
+}
+
+// An answer without a header: its first line, already back in the receive
+// buffer, begins the body.
+void THttpClient::HeaderlessAnswer() {
+  if (contentType_.empty()) contentType_ = "text/html";
+  SetState(THttpClientState::hcsAwaitingBody);
+  lineHandler_ = LineHandler::Body;
+  headerOpen_ = false;
+  if (!Raise(OnHeaderEnd)) return;
+  if (HandBodyFromBuffer()) AfterDocument();
+}
+
+bool THttpClient::StatusLine(const std::string& line) {
+  if (line.size() < 8 ||
+      (line.compare(0, 8, "HTTP/1.0") != 0 && line.compare(0, 8, "HTTP/1.1") != 0)) {
+    responseVersion_.clear();
+    return Raise(OnDataPush2);
   }
-  Raise(OnHeaderData);
+  responseVersion_ = line.substr(5, 3);
+  int code = 0;
+  const std::string digits = line.size() >= 12 ? line.substr(9, 3) : std::string();
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), code);
+  if (digits.size() != 3 || ec != std::errc() || end != digits.data() + digits.size()) {
+    Fail("Invalid status line: " + line, 0);
+    return false;
+  }
+  statusCode_ = code;
+  reasonPhrase_ = line.size() > 13 ? line.substr(13) : std::string();
+  return true;
+}
+
+bool THttpClient::HeaderField(const std::string& line) {
+  const auto colon = line.find(':');
+  if (colon == std::string::npos) return true;  // kept in ResponseHeader only
+  const std::string name = AsciiLower(line.substr(0, colon));
+  std::string value = line.substr(colon + 1);
+  const auto start = value.find_first_not_of(' ');
+  value = start == std::string::npos ? std::string() : value.substr(start);
+  if (name == "location") {
+    if (requestType_ == THttpRequest::httpPUT) {
+      location_ = value;
+    } else if (FollowRelocation) {
+      if (++relocations_ > kMaxRelocations) {
+        Fail("Too many redirections", 0);
+        return false;
+      }
+      relocationPending_ = true;
+      NewRelocationTarget(value);
+    }
+  } else if (name == "content-length") {
+    contentLength_ = ParseLength(value);
+  } else if (name == "transfer-encoding") {
+    transferEncoding_ = value;
+  } else if (name == "content-range") {
+    const auto dash = value.find('-');
+    const auto slash = value.find('/');
+    if (value.size() > 6 && dash != std::string::npos && dash > 6) {
+      ContentRangeBegin = value.substr(6, dash - 6);
+      ContentRangeEnd =
+          value.substr(dash + 1, slash == std::string::npos ? std::string::npos : slash - dash - 1);
+    }
+  } else if (name == "accept-ranges") {
+    acceptRanges_ = value;
+  } else if (name == "content-type") {
+    contentType_ = AsciiLower(value);
+  } else if (name == "www-authenticate" || name == "proxy-authenticate") {
+    challenges_.push_back(value);
+  } else if (name == "set-cookie") {
+    bool accept = true;
+    return Raise(OnCookie, value, accept);
+  } else if (name == "connection" || name == "proxy-connection") {
+    const std::string v = AsciiLower(TrimBlanks(value));
+    if (v == "close") closeRequested_ = true;
+    if (v == "keep-alive") closeRequested_ = false;
+  }
+  return true;
 }
 
 void THttpClient::HeaderEnded() {
   if (responseVersion_ == "1.1" && statusCode_ == 100) {
     responseHeader_.clear();
-    headerLineCount_ = -1;
+    headerProgress_ = HeaderProgress::AfterInterim;
     return;
   }
   headerOpen_ = false;
@@ -623,7 +677,7 @@ void THttpClient::BodyData(const char* data, std::size_t n) {
   if (bodyCount_ == 0) {
     chunkLength_ = 0;
     chunkReceived_ = 0;
-    chunkState_ = 0;
+    chunkState_ = ChunkState::Length;
     if (!Raise(OnDocBegin)) return;
   }
   ++bodyCount_;
@@ -644,14 +698,13 @@ void THttpClient::BodyData(const char* data, std::size_t n) {
     return;
   }
   std::size_t i = 0;
-  while (i < n && chunkState_ != 4) {
+  while (i < n && chunkState_ != ChunkState::Done) {
     switch (chunkState_) {
-      case 0: {
-        const char c = data[i];
-        const int digit = HexValue(c);
+      case ChunkState::Length: {
+        const int digit = HexValue(data[i]);
         if (digit < 0) {
-          chunkState_ = 1;
-          continue;  // looked at again in state 1
+          chunkState_ = ChunkState::LengthLine;
+          continue;  // the same byte is looked at again as part of the line's rest
         }
         chunkLength_ = chunkLength_ * 16 + digit;
         if (chunkLength_ > kMaxBodySize) {
@@ -661,33 +714,33 @@ void THttpClient::BodyData(const char* data, std::size_t n) {
         ++i;
         break;
       }
-      case 1:
-      case 3:
+      case ChunkState::LengthLine:
         if (data[i++] == '\n') {
-          if (chunkState_ == 1) {
-            chunkState_ = 2;
-            if (chunkLength_ == 0) chunkState_ = 4;  // the last chunk: trailers are not read
-          } else {
-            chunkState_ = 0;
-            chunkLength_ = chunkReceived_ = 0;
-          }
+          // The zero-length chunk ends the body; trailers are not read.
+          chunkState_ = chunkLength_ == 0 ? ChunkState::Done : ChunkState::Data;
         }
         break;
-      case 2: {
+      case ChunkState::Data: {
         const std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(
             static_cast<std::int64_t>(n - i), chunkLength_ - chunkReceived_));
         if (!deliver(data + i, take)) return;
         if (alive.expired()) return;
         chunkReceived_ += static_cast<std::int64_t>(take);
         i += take;
-        if (chunkReceived_ >= chunkLength_) chunkState_ = 3;
+        if (chunkReceived_ >= chunkLength_) chunkState_ = ChunkState::DataLineEnd;
         break;
       }
-      default:
+      case ChunkState::DataLineEnd:
+        if (data[i++] == '\n') {
+          chunkState_ = ChunkState::Length;
+          chunkLength_ = chunkReceived_ = 0;
+        }
+        break;
+      case ChunkState::Done:
         break;
     }
   }
-  if (chunkState_ == 4) DocumentComplete();
+  if (chunkState_ == ChunkState::Done) DocumentComplete();
 }
 
 void THttpClient::DocumentComplete() {
@@ -712,6 +765,12 @@ void THttpClient::SessionClosed(int error) {
   if (error != 0 && requestDoneError_ == 0) requestDoneError_ = error;
   connected_ = false;
   if (state_ == THttpClientState::hcsIdle || state_ == THttpClientState::hcsAborting) return;
+  if (state_ == THttpClientState::hcsAwaitingHeader && !receiveBuffer_.empty()) {
+    // A last line without a line feed is a line like any other: the close ends it.
+    const auto alive = lifetime_.Token();
+    ReadLines(true);
+    if (alive.expired() || state_ == THttpClientState::hcsIdle) return;
+  }
   if (headerOpen_) {
     headerOpen_ = false;
     if (!Raise(OnHeaderEnd)) return;
@@ -725,7 +784,7 @@ void THttpClient::SessionClosed(int error) {
   }
   if (bodyCount_ > 0) {
     const bool cutShort =
-        (transferEncoding_ == "chunked" && chunkState_ != 4) ||
+        (transferEncoding_ == "chunked" && chunkState_ != ChunkState::Done) ||
         (transferEncoding_ != "chunked" && contentLength_ >= 0 && rcvdCount_ < contentLength_);
     bodyCount_ = 0;
     if (!Raise(OnDocEnd)) return;
@@ -808,7 +867,7 @@ void THttpClient::ArmTimer() {
 void THttpClient::OnTimer() {
   if (state_ == THttpClientState::hcsIdle || finishPosted_) return;
   if (std::chrono::steady_clock::now() - lastProgress_ >= Timeout) {
-    Fail("Connection timed out (Error #10060)", 10060);
+    Fail(SocketErrorReason(WSAETIMEDOUT), WSAETIMEDOUT);
   }
 }
 
@@ -841,8 +900,8 @@ void THttpClient::Abort() {
   statusCode_ = 200;
   reasonPhrase_ = "OK";
   requestDoneError_ = 0;
-  state_ = THttpClientState::hcsIdle;
-  if (!Raise(OnStateChange)) return;
+  // Idle again without the authentication checks: nothing was asked.
+  if (!SetState(THttpClientState::hcsIdle)) return;
   Raise(OnRequestDone, requestType_, 0);
 }
 
@@ -907,8 +966,8 @@ void THttpClient::NewRelocationTarget(const std::string& value) {
 void THttpClient::FollowPendingRelocation() {
   // The redirecting answer's body is no part of the document asked for.
   CutBackResponse();
-  rcvdCount_ = 0;
   receiveBuffer_.clear();
+  headerProgress_ = HeaderProgress::NotBegun;
   headerLineCount_ = 0;
   bodyCount_ = 0;
   if (openHost_ != connectHost_ || openPort_ != connectPort_ || openProtocol_ != protocol_ ||
@@ -926,7 +985,7 @@ void THttpClient::FollowPendingRelocation() {
   ResetPerRequest();
   location_ = keep;
   SetDocumentNameFromPath(SplitUrl(requestUri_).path);
-  if (requestType_ == THttpRequest::httpPOST) requestType_ = THttpRequest::httpGET;
+  PostBecomesGet();
   PostRestart();
 }
 
@@ -937,39 +996,31 @@ void THttpClient::Reconnect() {
   SetDocumentNameFromPath(SplitUrl(location_).path);
   connected_ = false;
   relocationPending_ = false;
-  if (requestType_ == THttpRequest::httpPOST) requestType_ = THttpRequest::httpGET;
+  allowedToSend_ = false;  // a body still going out stays with the closed connection
+  PostBecomesGet();
   if (!Raise(OnLocationChange)) return;
-  responseHeader_.clear();
-  headerLineCount_ = 0;
-  bodyCount_ = 0;
-  headerBytes_ = 0;
-  contentLength_ = -1;
-  contentType_.clear();
-  transferEncoding_.clear();
-  statusCode_ = 0;
-  reasonPhrase_.clear();
-  closeRequested_ = requestVer_ == "1.0";
+  ResetAnswer();
   if (!Proxy.empty()) ConnectThroughProxy();
   CutBackResponse();
-  rcvdCount_ = 0;
   RewindRequest();
-  sentCount_ = 0;
   PostRestart();
 }
 
-// Takes the body of the last answer out of ResponseStream again.
+// Takes the body of the last answer out of ResponseStream again; RcvdCount 0.
 void THttpClient::CutBackResponse() {
   if (ResponseStream != nullptr && rcvdCount_ > 0) {
     ResponseStream->SetSize(std::max<std::int64_t>(ResponseStream->Size() - rcvdCount_, 0));
     ResponseStream->SetPosition(ResponseStream->Size());
   }
+  rcvdCount_ = 0;
 }
 
-// Moves RequestStream back to where the body started, to send it again.
+// Moves RequestStream back to where the body started, to send it again; SentCount 0.
 void THttpClient::RewindRequest() {
   if (RequestStream != nullptr && sentCount_ > 0) {
     RequestStream->SetPosition(RequestStream->Position() - sentCount_);
   }
+  sentCount_ = 0;
 }
 
 void THttpClient::PostRestart() {
@@ -1009,61 +1060,73 @@ const std::string* THttpClient::ChallengeToAnswer(std::string_view scheme, bool&
 }
 
 bool THttpClient::NtlmCheck() {
-  if (authNtlmState_ == 3 && statusCode_ != 401) authNtlmState_ = 4;
-  if (authNtlmState_ == 4 && statusCode_ == 401) authNtlmState_ = 0;
-  if (proxyAuthNtlmState_ == 3 && statusCode_ != 407) proxyAuthNtlmState_ = 4;
-  if (proxyAuthNtlmState_ == 4 && statusCode_ == 407) proxyAuthNtlmState_ = authNtlmState_ = 0;
+  if (authNtlmState_ == NtlmState::AuthenticateSent && statusCode_ != 401) {
+    authNtlmState_ = NtlmState::Accepted;
+  }
+  if (authNtlmState_ == NtlmState::Accepted && statusCode_ == 401) {
+    authNtlmState_ = NtlmState::None;
+  }
+  if (proxyAuthNtlmState_ == NtlmState::AuthenticateSent && statusCode_ != 407) {
+    proxyAuthNtlmState_ = NtlmState::Accepted;
+  }
+  if (proxyAuthNtlmState_ == NtlmState::Accepted && statusCode_ == 407) {
+    proxyAuthNtlmState_ = authNtlmState_ = NtlmState::None;
+  }
 
   bool server = false;
   const std::string* entry = ChallengeToAnswer("NTLM", server);
   if (entry == nullptr) return false;
-  int& state = server ? authNtlmState_ : proxyAuthNtlmState_;
+  NtlmState& state = server ? authNtlmState_ : proxyAuthNtlmState_;
   switch (state) {
-    case 0:
+    case NtlmState::None:
       ntlmForServer_ = server;
       RewindForRetry();
-      state = 1;
+      state = NtlmState::NegotiateSent;
       if (requestVer_ == "1.0") (server ? Connection : ProxyConnection) = "Keep-alive";
       PostRestart();
       return true;
-    case 1:
+    case NtlmState::NegotiateSent:
       ntlmChallenge_ = DecodeNtlmChallengeValue(*entry);
       RewindForRetry();
-      state = 3;
+      state = NtlmState::AuthenticateSent;
       PostRestart();
       return true;
-    case 3:
+    case NtlmState::AuthenticateSent:
       challenges_.clear();
-      state = 0;
+      state = NtlmState::None;
       return false;  // the caller posts OnRequestDone
-    default:
-      throw EHttpException(server ? "Unexpected AuthNTLMState" : "Unexpected ProxyAuthNTLMState",
-                           6);
+    case NtlmState::Accepted:
+      break;
   }
+  throw EHttpException(server ? "Unexpected AuthNTLMState" : "Unexpected ProxyAuthNTLMState", 6);
 }
 
 bool THttpClient::BasicCheck() {
-  if (authBasicState_ == 1 && statusCode_ != 401) authBasicState_ = 2;
-  if (proxyAuthBasicState_ == 1 && statusCode_ != 407) proxyAuthBasicState_ = 2;
+  if (authBasicState_ == BasicState::CredentialsSent && statusCode_ != 401) {
+    authBasicState_ = BasicState::Accepted;
+  }
+  if (proxyAuthBasicState_ == BasicState::CredentialsSent && statusCode_ != 407) {
+    proxyAuthBasicState_ = BasicState::Accepted;
+  }
 
   bool server = false;
   if (ChallengeToAnswer("Basic", server) == nullptr) return false;
-  int& state = server ? authBasicState_ : proxyAuthBasicState_;
+  BasicState& state = server ? authBasicState_ : proxyAuthBasicState_;
   switch (state) {
-    case 0:
+    case BasicState::None:
       basicForServer_ = server;
       RewindForRetry();
-      state = 1;
+      state = BasicState::CredentialsSent;
       PostRestart();
       return true;
-    case 1:
+    case BasicState::CredentialsSent:
       challenges_.clear();
-      state = 0;
+      state = BasicState::None;
       return false;
-    default:
-      throw EHttpException(server ? "Unexpected AuthBasicState" : "Unexpected ProxyAuthBasicState",
-                           6);
+    case BasicState::Accepted:
+      break;
   }
+  throw EHttpException(server ? "Unexpected AuthBasicState" : "Unexpected ProxyAuthBasicState", 6);
 }
 
 }  // namespace parlumo

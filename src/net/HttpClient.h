@@ -17,20 +17,26 @@
 namespace parlumo {
 
 // Request kinds.
-enum class THttpRequest { httpABORT, httpGET, httpPOST, httpPUT, httpHEAD, httpCLOSE };
+enum class THttpRequest {
+  httpGET,
+  httpPOST,
+  httpPUT,
+  httpHEAD,
+  httpCLOSE,  // closes the open connection; no request goes out
+};
 
+// The client's state; SetState is the one place it changes.
 enum class THttpClientState {
-  hcsIdle,                  // no request runs
-  hcsNotConnected,          // a request starts and has no connection yet
-  hcsConnected,             // connected, the request header not yet sent
-  hcsResolving,             // the connect host is being looked up
-  hcsResolved,              // looked up; the connection is being opened
-  hcsAwaitingHeader,        // the request went out; reading the response header
-  hcsAwaitingBody,          // reading the response body
-  hcsBodyReceived,          // the document is complete
-  hcsAwaitingProxyConnect,  // tunnelling through a proxy (not supported)
-  hcsClosing,               // an httpCLOSE request waits for the connection to close
-  hcsAborting,              // Abort is under way
+  hcsIdle,            // no request runs
+  hcsNotConnected,    // a request starts and has no connection yet
+  hcsConnected,       // connected, the request header not yet sent
+  hcsResolving,       // the connect host is being looked up
+  hcsResolved,        // looked up; the connection is being opened
+  hcsAwaitingHeader,  // the request went out; reading the response header
+  hcsAwaitingBody,    // reading the response body
+  hcsBodyReceived,    // the document is complete
+  hcsClosing,         // an httpCLOSE request waits for the connection to close
+  hcsAborting,        // Abort is under way
 };
 
 struct THttpClientOptions {
@@ -166,24 +172,80 @@ class THttpClient {
   void Abort();
 
  private:
-  enum class LineHandler { None, Header, Body };
-  enum class ClosedRoute { Normal, Reconnect };
+  // Where a received line goes.
+  enum class LineHandler {
+    None,    // nowhere: the answer is over, or no request runs
+    Header,  // to HeaderLine, one response header line at a time
+    Body,    // to BodyData, as bytes of the document
+  };
+  // What the socket's closed report leads to.
+  enum class ClosedRoute {
+    Normal,     // SessionClosed: the end of an answer or a failure
+    Reconnect,  // Reconnect: a relocation to another connection follows
+  };
+  // How far the response header has come.
+  enum class HeaderProgress {
+    NotBegun,      // no line of the answer yet; the first raises OnHeaderBegin
+    AfterInterim,  // an interim 100 answer ended; the next line is the status
+                   // line of the real answer, without a second OnHeaderBegin
+    Reading,       // lines of the header are coming in (headerLineCount_ of them)
+  };
+  // The decoder of a chunked body.
+  enum class ChunkState {
+    Length,       // hexadecimal digits of the chunk's length
+    LengthLine,   // the rest of the length line, up to and including its line feed
+    Data,         // the chunk's bytes, handed on as the document
+    DataLineEnd,  // the line end after the chunk's bytes
+    Done,         // the zero-length chunk's line has been read; trailers are not
+  };
+  // The NTLM exchange with one side (the server or the proxy).
+  enum class NtlmState {
+    None,              // no exchange under way
+    NegotiateSent,     // the negotiate message went out, without the body
+    AuthenticateSent,  // the authenticate message went out, with the body
+    Accepted,          // the side took it; forgotten at the next name lookup
+  };
+  // The Basic exchange with one side (the server or the proxy).
+  enum class BasicState {
+    None,             // no credentials sent
+    CredentialsSent,  // the credentials went out once
+    Accepted,         // the side took them; forgotten at the next name lookup
+  };
 
   // Working state
-  void SetState(THttpClientState state);
+  // Raises OnStateChange on a real change; false when a handler destroyed the client.
+  bool SetState(THttpClientState state);
+  // The values one answer sets, back to "nothing received".
+  void ResetAnswer();
+  // Everything a request starts from, the answer's values included.
   void ResetPerRequest();
+  // A relocation is followed with GET: a POST's body is not sent again.
+  void PostBecomesGet();
   void WorkOutTargets();
   void ConnectThroughProxy();
   void SetDocumentNameFromPath(const std::string& path);
   void Connect();
   void LookupDone(int error);
   void SessionConnected(int error);
-  void SendRequestHeader(const std::string& method);
+  // Builds the request header and queues it on the socket; false when a
+  // handler destroyed the client.
+  bool SendRequestHeader(const std::string& method);
+  // Starts sending a header that no body follows.
+  void SendQueuedHeader();
   void StartBody();
   void SendNextChunk();
   void DataAvailable();
-  void HandleLine(const std::string& line);
+  // Hands each complete line of the receive buffer to the header handler (or
+  // to OnDataPush outside the header); atClose, a last line without a line
+  // feed too. False when reading stops: a failure, a line still incomplete,
+  // the header's end taking the rest, or a handler destroying the client.
+  bool ReadLines(bool atClose);
   void HeaderLine(const std::string& line);
+  void HeaderlessAnswer();
+  // Each returns false when the answer goes no further (a failure, or a
+  // handler destroyed the client).
+  bool StatusLine(const std::string& line);
+  bool HeaderField(const std::string& line);
   void HeaderEnded();
   bool HandBodyFromBuffer();
   std::size_t BodyBytesWanted(std::size_t available) const;
@@ -248,25 +310,27 @@ class THttpClient {
   std::string receiveBuffer_;
   std::size_t headerBytes_ = 0;
   std::string responseVersion_;
-  int headerLineCount_ = 0;
+  HeaderProgress headerProgress_ = HeaderProgress::NotBegun;
+  int headerLineCount_ = 0;  // lines of the current answer's header, its status line included
   int bodyCount_ = 0;
-  int chunkState_ = 0;
+  ChunkState chunkState_ = ChunkState::Length;
   std::int64_t chunkLength_ = 0;
   std::int64_t chunkReceived_ = 0;
   bool closeRequested_ = false;
   bool relocationPending_ = false;
   bool headerOpen_ = false;
   bool allowedToSend_ = false;
+  bool headerQueued_ = false;  // the request header waits in the socket's queue
   bool finishPosted_ = false;
   bool failed_ = false;
   int relocations_ = 0;
   LineHandler lineHandler_ = LineHandler::None;
   ClosedRoute closedRoute_ = ClosedRoute::Normal;
   std::vector<std::string> challenges_;
-  int authNtlmState_ = 0;
-  int proxyAuthNtlmState_ = 0;
-  int authBasicState_ = 0;
-  int proxyAuthBasicState_ = 0;
+  NtlmState authNtlmState_ = NtlmState::None;
+  NtlmState proxyAuthNtlmState_ = NtlmState::None;
+  BasicState authBasicState_ = BasicState::None;
+  BasicState proxyAuthBasicState_ = BasicState::None;
   bool ntlmForServer_ = true;
   bool basicForServer_ = true;
   TNtlmChallenge ntlmChallenge_;

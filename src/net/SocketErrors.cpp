@@ -10,105 +10,105 @@ std::string SocketErrorText(int error) {
   switch (error) {
     case 0:
       return "No Error";
-    case 10004:
+    case WSAEINTR:
       return "Interrupted system call";
-    case 10009:
+    case WSAEBADF:
       return "Bad file number";
-    case 10013:
+    case WSAEACCES:
       return "Permission denied";
-    case 10014:
+    case WSAEFAULT:
       return "Bad address";
-    case 10022:
+    case WSAEINVAL:
       return "Invalid argument";
-    case 10024:
+    case WSAEMFILE:
       return "Too many open files";
-    case 10035:
+    case WSAEWOULDBLOCK:
       return "Operation would block";
-    case 10036:
+    case WSAEINPROGRESS:
       return "Operation now in progress";
-    case 10037:
+    case WSAEALREADY:
       return "Operation already in progress";
-    case 10038:
+    case WSAENOTSOCK:
       return "Socket operation on non-socket";
-    case 10039:
+    case WSAEDESTADDRREQ:
       return "Destination address required";
-    case 10040:
+    case WSAEMSGSIZE:
       return "Message too long";
-    case 10041:
+    case WSAEPROTOTYPE:
       return "Protocol wrong type for socket";
-    case 10042:
+    case WSAENOPROTOOPT:
       return "Protocol not available";
-    case 10043:
+    case WSAEPROTONOSUPPORT:
       return "Protocol not supported";
-    case 10044:
+    case WSAESOCKTNOSUPPORT:
       return "Socket type not supported";
-    case 10045:
+    case WSAEOPNOTSUPP:
       return "Operation not supported on socket";
-    case 10046:
+    case WSAEPFNOSUPPORT:
       return "Protocol family not supported";
-    case 10047:
+    case WSAEAFNOSUPPORT:
       return "Address family not supported by protocol family";
-    case 10048:
+    case WSAEADDRINUSE:
       return "Address already in use";
-    case 10049:
+    case WSAEADDRNOTAVAIL:
       return "Address not available";
-    case 10050:
+    case WSAENETDOWN:
       return "Network is down";
-    case 10051:
+    case WSAENETUNREACH:
       return "Network is unreachable";
-    case 10052:
+    case WSAENETRESET:
       return "Network dropped connection on reset";
-    case 10053:
+    case WSAECONNABORTED:
       return "Connection aborted";
-    case 10054:
+    case WSAECONNRESET:
       return "Connection reset by peer";
-    case 10055:
+    case WSAENOBUFS:
       return "No buffer space available";
-    case 10056:
+    case WSAEISCONN:
       return "Socket is already connected";
-    case 10057:
+    case WSAENOTCONN:
       return "Socket is not connected";
-    case 10058:
+    case WSAESHUTDOWN:
       return "Can't send after socket shutdown";
-    case 10059:
+    case WSAETOOMANYREFS:
       return "Too many references: can't splice";
-    case 10060:
+    case WSAETIMEDOUT:
       return "Connection timed out";
-    case 10061:
+    case WSAECONNREFUSED:
       return "Connection refused";
-    case 10062:
+    case WSAELOOP:
       return "Too many levels of symbolic links";
-    case 10063:
+    case WSAENAMETOOLONG:
       return "File name too long";
-    case 10064:
+    case WSAEHOSTDOWN:
       return "Host is down";
-    case 10065:
+    case WSAEHOSTUNREACH:
       return "No route to host";
-    case 10066:
+    case WSAENOTEMPTY:
       return "Directory not empty";
-    case 10067:
+    case WSAEPROCLIM:
       return "Too many processes";
-    case 10068:
+    case WSAEUSERS:
       return "Too many users";
-    case 10069:
+    case WSAEDQUOT:
       return "Disc quota exceeded";
-    case 10070:
+    case WSAESTALE:
       return "Stale NFS file handle";
-    case 10071:
+    case WSAEREMOTE:
       return "Too many levels of remote in path";
-    case 10091:
+    case WSASYSNOTREADY:
       return "Network sub-system is unusable";
-    case 10092:
+    case WSAVERNOTSUPPORTED:
       return "WinSock DLL cannot support this application";
-    case 10093:
+    case WSANOTINITIALISED:
       return "WinSock not initialized";
-    case 11001:
+    case WSAHOST_NOT_FOUND:
       return "Host not found";
-    case 11002:
+    case WSATRY_AGAIN:
       return "Non-authoritative host not found";
-    case 11003:
+    case WSANO_RECOVERY:
       return "Non-recoverable error";
-    case 11004:
+    case WSANO_DATA:
       return "No Data";
     default:
       return "Not a WinSock error";
@@ -120,97 +120,97 @@ int SocketErrorFromErrno(int e) {
     case 0:
       return 0;
     case EINTR:
-      return 10004;
+      return WSAEINTR;
     case EBADF:
-      return 10009;
+      return WSAEBADF;
     case EACCES:
     case EPERM:
-      return 10013;
+      return WSAEACCES;
     case EFAULT:
-      return 10014;
+      return WSAEFAULT;
     case EINVAL:
-      return 10022;
+      return WSAEINVAL;
     case EMFILE:
     case ENFILE:
-      return 10024;
+      return WSAEMFILE;
 #if EAGAIN != EWOULDBLOCK
     case EAGAIN:
 #endif
     case EWOULDBLOCK:
-      return 10035;
+      return WSAEWOULDBLOCK;
     case EINPROGRESS:
-      return 10036;
+      return WSAEINPROGRESS;
     case EALREADY:
-      return 10037;
+      return WSAEALREADY;
     case ENOTSOCK:
-      return 10038;
+      return WSAENOTSOCK;
     case EDESTADDRREQ:
-      return 10039;
+      return WSAEDESTADDRREQ;
     case EMSGSIZE:
-      return 10040;
+      return WSAEMSGSIZE;
     case EPROTOTYPE:
-      return 10041;
+      return WSAEPROTOTYPE;
     case ENOPROTOOPT:
-      return 10042;
+      return WSAENOPROTOOPT;
     case EPROTONOSUPPORT:
-      return 10043;
+      return WSAEPROTONOSUPPORT;
     case ESOCKTNOSUPPORT:
-      return 10044;
+      return WSAESOCKTNOSUPPORT;
     case EOPNOTSUPP:
-      return 10045;
+      return WSAEOPNOTSUPP;
     case EPFNOSUPPORT:
-      return 10046;
+      return WSAEPFNOSUPPORT;
     case EAFNOSUPPORT:
-      return 10047;
+      return WSAEAFNOSUPPORT;
     case EADDRINUSE:
-      return 10048;
+      return WSAEADDRINUSE;
     case EADDRNOTAVAIL:
-      return 10049;
+      return WSAEADDRNOTAVAIL;
     case ENETDOWN:
-      return 10050;
+      return WSAENETDOWN;
     case ENETUNREACH:
-      return 10051;
+      return WSAENETUNREACH;
     case ENETRESET:
-      return 10052;
+      return WSAENETRESET;
     // Writing to a connection the peer has gone from.
     case EPIPE:
     case ECONNABORTED:
-      return 10053;
+      return WSAECONNABORTED;
     case ECONNRESET:
-      return 10054;
+      return WSAECONNRESET;
     case ENOBUFS:
     case ENOMEM:
-      return 10055;
+      return WSAENOBUFS;
     case EISCONN:
-      return 10056;
+      return WSAEISCONN;
     case ENOTCONN:
-      return 10057;
+      return WSAENOTCONN;
     case ESHUTDOWN:
-      return 10058;
+      return WSAESHUTDOWN;
     case ETOOMANYREFS:
-      return 10059;
+      return WSAETOOMANYREFS;
     case ETIMEDOUT:
-      return 10060;
+      return WSAETIMEDOUT;
     case ECONNREFUSED:
-      return 10061;
+      return WSAECONNREFUSED;
     case ELOOP:
-      return 10062;
+      return WSAELOOP;
     case ENAMETOOLONG:
-      return 10063;
+      return WSAENAMETOOLONG;
     case EHOSTDOWN:
-      return 10064;
+      return WSAEHOSTDOWN;
     case EHOSTUNREACH:
-      return 10065;
+      return WSAEHOSTUNREACH;
     case ENOTEMPTY:
-      return 10066;
+      return WSAENOTEMPTY;
     case EUSERS:
-      return 10068;
+      return WSAEUSERS;
     case EDQUOT:
-      return 10069;
+      return WSAEDQUOT;
     case ESTALE:
-      return 10070;
+      return WSAESTALE;
     case EREMOTE:
-      return 10071;
+      return WSAEREMOTE;
     default:
       return e;
   }
@@ -222,23 +222,27 @@ int SocketErrorFromAres(int status) {
       return 0;
     case ARES_ENOTFOUND:
     case ARES_EBADNAME:
-      return 11001;
+      return WSAHOST_NOT_FOUND;
     case ARES_ENODATA:
     case ARES_EADDRGETNETWORKPARAMS:
-      return 11004;
+      return WSANO_DATA;
     case ARES_ESERVFAIL:
     case ARES_ETIMEOUT:
     case ARES_ECONNREFUSED:
     case ARES_EREFUSED:
-      return 11002;
+      return WSATRY_AGAIN;
     case ARES_ECANCELLED:
     case ARES_EDESTRUCTION:
-      return 10004;
+      return WSAEINTR;
     case ARES_ENOMEM:
-      return 10055;
+      return WSAENOBUFS;
     default:
-      return 11003;
+      return WSANO_RECOVERY;
   }
+}
+
+std::string SocketErrorReason(int error) {
+  return SocketErrorText(error) + " (Error #" + std::to_string(error) + ")";
 }
 
 std::string SocketCallErrorMessage(int error, const std::string& call) {

@@ -99,7 +99,7 @@ void PollEventLoop::Post(Task task) {
     std::lock_guard lock(mutex_);
     tasks_.push_back(std::move(task));
   }
-  Wake();
+  if (dispatcher_.load(std::memory_order_relaxed) != std::this_thread::get_id()) Wake();
 }
 
 std::unique_ptr<EventLoop::Watch> PollEventLoop::WatchFd(int fd, unsigned events,
@@ -139,6 +139,12 @@ bool PollEventLoop::TasksPending() {
 }
 
 void PollEventLoop::ProcessEvents(Duration maxWait) {
+  // Restores the outer pass's dispatcher when a nested pass ends (or throws).
+  struct Dispatcher {
+    std::atomic<std::thread::id>& current;
+    std::thread::id outer = current.exchange(std::this_thread::get_id());
+    ~Dispatcher() { current.store(outer); }
+  } dispatcher{dispatcher_};
   // Wait no longer than the earliest timer, and not at all with tasks queued.
   auto wait = std::max(maxWait, Duration::zero());
   const auto now = Clock::now();

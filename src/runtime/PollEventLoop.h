@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "runtime/EventLoop.h"
 
@@ -41,6 +43,10 @@ class PollEventLoop final : public EventLoop {
   void DispatchTasks();
 
   int wakeFd_ = -1;
+  // The thread inside ProcessEvents, if any. Its own posts need no wake-up:
+  // the pass it is in runs every queued task before it returns, and a pass
+  // never sleeps while tasks are queued.
+  std::atomic<std::thread::id> dispatcher_{};
   std::uint64_t nextId_ = 1;
   std::uint64_t passes_ = 0;  // dispatch passes begun, nested ones included
   std::map<std::uint64_t, std::shared_ptr<WatchEntry>> watches_;

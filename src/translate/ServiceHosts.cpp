@@ -50,12 +50,13 @@ std::string ProviderSiteUrl(const TServiceHosts& hosts) {
 }
 
 std::string LanguageToolsUrl(const TServiceHosts& hosts) {
-  return "http://" + hosts.provider + "/help/faq_translation.html";
+  return "http://" + hosts.provider + std::string(kLanguageToolsPath);
 }
 
 std::string PageTranslationUrl(const TServiceHosts& hosts, std::string_view address,
                                int pairIndex) {
-  return "http://" + hosts.service + "/translate?u=" + EncodeQueryValue(address) +
+  return "http://" + hosts.service + std::string(kPageTranslatePath) +
+         "?u=" + EncodeQueryValue(address) +
          "&langpair=" + EncodeQueryValue(LanguagePairCode(pairIndex)) + "&ie=ASCII&oe=ASCII";
 }
 

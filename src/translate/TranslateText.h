@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,9 +19,45 @@ struct TProxySettings {
   std::string password;
 };
 
-// The default host of the translation service, the maker's and the provider's
-// pages: the local service.
-inline constexpr std::string_view kDefaultServiceHost = "127.0.0.1:8085";
+// The local translation service's address: where parlumo-service listens by
+// default, and the default host of the translation service, the maker's and the
+// provider's pages.
+inline constexpr std::string_view kDefaultServiceHostName = "127.0.0.1";
+inline constexpr int kDefaultServicePort = 8085;
+
+namespace detail {
+
+constexpr std::size_t DecimalDigits(int value) {
+  std::size_t digits = 1;
+  for (; value >= 10; value /= 10)
+    ++digits;
+  return digits;
+}
+
+// "<kDefaultServiceHostName>:<kDefaultServicePort>", made at compile time so that the
+// address is written once.
+struct DefaultServiceHostText {
+  static constexpr std::size_t kSize =
+      kDefaultServiceHostName.size() + 1 + DecimalDigits(kDefaultServicePort);
+  char text[kSize + 1] = {};
+
+  constexpr DefaultServiceHostText() {
+    std::size_t at = 0;
+    for (const char c : kDefaultServiceHostName)
+      text[at++] = c;
+    text[at++] = ':';
+    int port = kDefaultServicePort;
+    for (std::size_t i = kSize; i > at; --i, port /= 10)
+      text[i - 1] = static_cast<char>('0' + port % 10);
+  }
+};
+inline constexpr DefaultServiceHostText kDefaultServiceHostText;
+
+}  // namespace detail
+
+// "127.0.0.1:8085"
+inline constexpr std::string_view kDefaultServiceHost(detail::kDefaultServiceHostText.text,
+                                                      detail::DefaultServiceHostText::kSize);
 
 // One translation exchange: posts text (UTF-8) with the pair of pairIndex (any
 // index outside the table means "en|de") to the service at serviceHost

@@ -14,9 +14,15 @@ namespace parlumo {
 inline constexpr std::string_view kTranslatePath = "/translate_t";
 inline constexpr std::string_view kTranslateAgent =
     "Mozilla/5.0 (compatible; MSIE 6.0; Windows NT 5.1)";
-// Every result page of the service carries this; a page without it is some other
-// page (an error page of the service or of a proxy) and holds no translation.
-inline constexpr std::string_view kPageSignature = "/faq_translation.html";
+// The service's translation of a web page: GET kPageTranslatePath?u=<address>&langpair=<pair>.
+inline constexpr std::string_view kPageTranslatePath = "/translate";
+// The provider's page about the language tools; every result page links to it.
+inline constexpr std::string_view kLanguageToolsPath = "/help/faq_translation.html";
+// Every result page of the service carries this (the tail of kLanguageToolsPath); a
+// page without it is some other page (an error page of the service or of a proxy) and
+// holds no translation.
+inline constexpr std::string_view kPageSignature = kLanguageToolsPath.substr(5);
+static_assert(kPageSignature == "/faq_translation.html");
 // The translated text stands between the first start marker and the next end marker.
 inline constexpr std::string_view kResultStartMarker = "id=result_box dir=\"ltr\">";
 inline constexpr std::string_view kResultEndMarker = "</div>";

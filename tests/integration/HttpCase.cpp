@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace parlumo::testing {
 
@@ -26,14 +27,22 @@ std::string WithCrlf(const std::string& text) {
   return out;
 }
 
-// "key value..." lines into a map (the value may hold blanks).
-std::map<std::string, std::string> KeyValues(const std::string& text) {
+bool OneOf(const std::string& word, std::initializer_list<std::string_view> words) {
+  return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+// "key value..." lines into a map (the value may hold blanks). A key outside
+// keys fails the case: a misspelt check must not silently go unchecked.
+std::map<std::string, std::string> KeyValues(const std::string& text, const std::string& where,
+                                             std::initializer_list<std::string_view> keys) {
   std::map<std::string, std::string> values;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
     const auto space = line.find(' ');
-    values[line.substr(0, space)] = space == std::string::npos ? "" : line.substr(space + 1);
+    const std::string key = line.substr(0, space);
+    if (!OneOf(key, keys)) throw std::runtime_error(where + ": unknown key \"" + key + "\"");
+    values[key] = space == std::string::npos ? "" : line.substr(space + 1);
   }
   return values;
 }
@@ -57,11 +66,20 @@ HttpCase LoadHttpCase(const std::filesystem::path& file) {
       section.pop_back();
     }
     const std::string kind = header[0];
+    for (std::size_t i = 1; i < header.size(); ++i) {
+      const bool known = OneOf(header[i], {"lf"}) || (kind == "request" && header[i] == "second") ||
+                         (kind == "reply" && OneOf(header[i], {"keep", "hold"}));
+      if (!known) {
+        throw std::runtime_error(c.name + ": unknown option \"" + header[i] + "\" of " + kind);
+      }
+    }
     const bool lf = std::find(header.begin(), header.end(), "lf") != header.end();
     const bool second = std::find(header.begin(), header.end(), "second") != header.end();
     const std::string bytes = lf ? section : WithCrlf(section);
     if (kind == "client") {
-      c.client = KeyValues(section);
+      c.client = KeyValues(section, c.name + ", client",
+                           {"url", "method", "body", "proxy", "proxyuser", "user", "version",
+                            "nocache", "timeout", "norelocation", "agent"});
     } else if (kind == "request") {
       c.exchanges.push_back(HttpExchange{bytes, "", false, false, second});
     } else if (kind == "reply") {
@@ -71,7 +89,9 @@ HttpCase LoadHttpCase(const std::filesystem::path& file) {
       e.keep = std::find(header.begin(), header.end(), "keep") != header.end();
       e.hold = std::find(header.begin(), header.end(), "hold") != header.end();
     } else if (kind == "expect") {
-      c.expect = KeyValues(section);
+      c.expect = KeyValues(section, c.name + ", expect",
+                           {"status", "reason", "exception", "no-exception", "rcvd", "location",
+                            "content-type", "done-error", "connections"});
     } else if (kind == "body") {
       c.hasBody = true;
       c.body = bytes;

@@ -10,24 +10,31 @@ namespace parlumo::testing {
 // One wire-level test case of the HTTP client, read from a data file that holds
 // the expected request bytes and the reply side by side:
 //
-//   --- client                 settings, one per line: url, method, body, proxy,
-//                              proxyuser u:p, user u:p, version 1.1, nocache,
-//                              timeout MS, norelocation
-//   --- request                the exact request the server must get
+//   --- client                 settings, one per line: url URL, method GET|HEAD|
+//                              PUT|POST (POST when absent), body TEXT (the
+//                              request body), proxy HOST:PORT, proxyuser u:p,
+//                              user u:p, version 1.1, nocache, timeout MS,
+//                              norelocation, agent TEXT (the User-Agent)
+//   --- request [second]       the exact request the server must get; "second":
+//                              the second server gets it (a relocation's target)
 //   --- reply [keep] [hold]    what the server answers; the connection closes
 //                              afterwards unless "keep"; "hold" sends nothing
 //                              and keeps the connection open (a silent server)
 //   --- request / --- reply    further exchanges, in order, on the same
 //                              connection after "keep", else on the next one
-//   --- expect                 status N, reason TEXT, exception TEXT,
-//                              no-exception, rcvd N, location URL,
-//                              content-type T, done-error N, connections N
+//   --- expect                 one check per line: status N, reason TEXT,
+//                              exception TEXT, no-exception, rcvd N,
+//                              location URL, content-type T, done-error N,
+//                              connections N
 //   --- body                   the exact response body the client must keep
 //
-// Request and reply sections have CRLF line ends on the wire unless the header
-// says "lf"; the newline before the next "---" line is not part of a section
-// (so a body ends where its text ends), but an empty last line is: it ends a
-// header that has no body.
+// A key or a section option not listed here fails the case, so that a
+// misspelt check cannot drop out unnoticed. Lines beginning with "#" in the
+// client and expect sections are comments.
+// Request, reply and body sections have CRLF line ends unless the header says
+// "lf"; the newline before the next "---" line is not part of a section (so a
+// body ends where its text ends), but an empty last line is: it ends a header
+// that has no body.
 // %PORT% stands for the server's port, %PORT2% for a second server's.
 struct HttpExchange {
   std::string request;

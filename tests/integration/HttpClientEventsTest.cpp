@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,9 @@ using testing::ScriptedServer;
 using testing::ServerConnection;
 
 const char* StateName(THttpClientState s) {
-  static const char* const names[] = {"idle",          "not connected", "connected",
-                                      "resolving",     "resolved",      "awaiting header",
-                                      "awaiting body", "body received", "awaiting proxy connect",
-                                      "closing",       "aborting"};
+  static const char* const names[] = {
+      "idle",          "not connected", "connected", "resolving", "resolved", "awaiting header",
+      "awaiting body", "body received", "closing",   "aborting"};
   return names[static_cast<int>(s)];
 }
 
@@ -157,6 +157,48 @@ TEST(HttpClientEventsTest, TooManyRedirectionsEndTheRequest) {
     EXPECT_EQ(e.ErrorCode(), 404);
   }
   EXPECT_EQ(answered, THttpClient::kMaxRelocations + 1);
+}
+
+// A POST that is redirected while its body is still going out is followed by a
+// GET that carries nothing after its header: the rest of the body stays behind
+// with the connection it was meant for.
+TEST(HttpClientEventsTest, RedirectWhileTheBodyIsSentFollowsWithABodilessGet) {
+  std::string followUp;
+  std::string afterFollowUp;
+  int connections = 0;
+  auto server = std::make_unique<ScriptedServer>([&](ServerConnection& c) {
+    if (connections++ == 0) {
+      c.ReadUntil("\r\n\r\n");  // the body is left unread: it is still coming
+      c.Send("HTTP/1.0 302 Found\r\nLocation: /moved\r\nContent-Length: 0\r\n\r\n");
+      c.ReadToEnd(std::chrono::seconds(5));
+      return;
+    }
+    followUp = c.ReadUntil("\r\n\r\n");
+    c.Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    afterFollowUp = c.ReadToEnd(std::chrono::seconds(5));
+  });
+  PollEventLoop loop;
+  THttpClient client(loop);
+  client.URL = "http://127.0.0.1:" + server->PortText() + "/post";
+  // More than the connection's buffers take at once, so the answer comes while
+  // the body is still being sent.
+  TStringStream request(std::string(std::size_t{32} << 20, 'b'));
+  TStringStream response;
+  client.RequestStream = &request;
+  client.ResponseStream = &response;
+  int sendEnds = 0;
+  client.OnSendEnd = [&](THttpClient&) { ++sendEnds; };
+  client.Post();
+  EXPECT_EQ(client.StatusCode(), 200);
+  EXPECT_EQ(response.DataString(), "ok");
+  EXPECT_EQ(client.RequestType(), THttpRequest::httpGET);
+  EXPECT_EQ(client.SentCount(), 0) << "the GET sent body bytes";
+  EXPECT_EQ(sendEnds, 0) << "the POST's body never ended, and the GET has none";
+  server.reset();  // joins: the server's view is complete
+  EXPECT_EQ(connections, 2);
+  EXPECT_EQ(followUp.rfind("GET /moved HTTP/1.0\r\n", 0), 0u) << followUp;
+  EXPECT_EQ(followUp.find("Content-Length"), std::string::npos) << followUp;
+  EXPECT_EQ(afterFollowUp.size(), 0u) << "bytes after the GET's header";
 }
 
 }  // namespace

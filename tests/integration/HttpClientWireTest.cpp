@@ -7,10 +7,12 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+#include <fstream>
 #include <mutex>
 
 #include "HttpCase.h"
 #include "ScriptedServer.h"
+#include "TempFolder.h"
 #include "net/HttpClient.h"
 #include "runtime/PollEventLoop.h"
 
@@ -203,6 +205,37 @@ INSTANTIATE_TEST_SUITE_P(Cases, HttpClientWireTest, ::testing::ValuesIn(AllCases
                            }
                            return name + (param.param.bytewise ? "_bytewise" : "");
                          });
+
+// A case file's checks and settings are spelt right or the case fails: a
+// misspelt expectation must not quietly remove its check.
+TEST(HttpCaseFormatTest, UnknownKeysAndSectionOptionsAreRejected) {
+  const test::TempFolder folder("http-case");
+  const std::string request = "--- request\nGET / HTTP/1.0\n\n--- reply\nHTTP/1.0 200 OK\n\n";
+  const struct {
+    const char* text;
+    const char* error;  // empty: the file loads
+  } cases[] = {
+      {"--- client\nurl http://x/\nagent A\n", ""},
+      {"--- client\nurl http://x/\nagnet A\n", "case, client: unknown key \"agnet\""},
+      {"--- expect\nstatus 200\n# a comment\nno-exception\n", ""},
+      {"--- expect\nstatsu 200\n", "case, expect: unknown key \"statsu\""},
+      {"--- request second lf\nGET / HTTP/1.0\n\n", ""},
+      {"--- reply kepp\nHTTP/1.0 200 OK\n\n", "case: unknown option \"kepp\" of reply"},
+      {"--- request hold\nGET / HTTP/1.0\n\n", "case: unknown option \"hold\" of request"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto file = folder.Path() / "case.http";
+    std::ofstream(file, std::ios::binary) << request << c.text;
+    std::string error;
+    try {
+      LoadHttpCase(file);
+    } catch (const std::runtime_error& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, c.error);
+  }
+}
 
 }  // namespace
 }  // namespace parlumo::testing

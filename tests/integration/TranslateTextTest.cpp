@@ -8,9 +8,11 @@
 
 #include <array>
 #include <cstdio>
+#include <fstream>
 #include <mutex>
 
 #include "ScriptedServer.h"
+#include "TempFolder.h"
 #include "runtime/PollEventLoop.h"
 
 namespace parlumo {
@@ -106,10 +108,7 @@ struct CliRun {
   std::string out;
 };
 
-CliRun Translate(const std::string& arguments, const std::string& input = "") {
-  const std::string command =
-      "printf '%s' '" + input +
-      "' | " PARLUMO_TRANSLATE " --ini /nonexistent/parlumo.ini --lang en " + arguments + " 2>&1";
+CliRun RunShell(const std::string& command) {
   FILE* pipe = ::popen(command.c_str(), "r");
   CliRun run{-1, ""};
   if (pipe == nullptr) return run;
@@ -120,6 +119,18 @@ CliRun Translate(const std::string& arguments, const std::string& input = "") {
   const int status = ::pclose(pipe);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
+}
+
+CliRun Translate(const std::string& arguments, const std::string& input = "") {
+  return RunShell("printf '%s' '" + input +
+                  "' | " PARLUMO_TRANSLATE " --ini /nonexistent/parlumo.ini --lang en " +
+                  arguments + " 2>&1");
+}
+
+// The program with only the locale variables given in environment set, and no --lang.
+CliRun TranslateIn(const std::string& environment, const std::string& arguments) {
+  return RunShell("env -u LC_ALL -u LC_MESSAGES -u LANG " + environment +
+                  " " PARLUMO_TRANSLATE " " + arguments + " 2>&1 </dev/null");
 }
 
 TEST(ParlumoTranslateTest, ExitStatusAndOutput) {
@@ -146,6 +157,76 @@ TEST(ParlumoTranslateTest, ExitStatusAndOutput) {
   const CliRun help = Translate("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Usage: parlumo-translate"), std::string::npos);
+}
+
+// A typed pair that names none is refused, with the pairs there are, and
+// nothing is sent.
+TEST(ParlumoTranslateTest, PairThatNamesNoPairIsAUsageError) {
+  Service service(Reply("200 OK", kResultPage));
+  for (const std::string pair : {"99", "12", "-1", "xx\\|yy", "EN\\|DE", "1x"}) {
+    SCOPED_TRACE(pair);
+    const CliRun run = Translate("--service " + service.Host() + " --pair " + pair + " x");
+    EXPECT_EQ(run.status, 64);
+    EXPECT_NE(run.out.find("names no language pair"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" 0  en|de  English \u00bb German\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("11  es|en  Spanish \u00bb English\n"), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(service.Request(), "") << "nothing may be sent for an unusable pair";
+  EXPECT_EQ(Translate("--service " + service.Host() + " --pair 11 x").status, 0);
+  EXPECT_EQ(Translate("--service " + service.Host() + " --pair es\\|en x").status, 0);
+}
+
+// Without --lang and without a settings file the messages follow the locale:
+// the first of LC_ALL, LC_MESSAGES and LANG that is set decides.
+TEST(ParlumoTranslateTest, MessagesFollowTheLocaleWithoutSettings) {
+  const std::string refused =
+      "--ini /nonexistent/parlumo.ini --service 127.0.0.1:" + std::to_string(ClosedPort()) + " x";
+  const struct {
+    const char* environment;
+    bool german;
+  } cases[] = {
+      {"LANG=de_DE.UTF-8", true},
+      {"LANG=de", true},
+      {"LANG=de_AT@euro", true},
+      {"LANG=en_US.UTF-8", false},
+      {"LANG=fr_FR.UTF-8", false},
+      {"", false},
+      {"LANG=C", false},
+      {"LC_ALL=C LANG=de_DE.UTF-8", false},
+      {"LC_ALL=de_CH.UTF-8 LANG=en_GB.UTF-8", true},
+      {"LC_MESSAGES=de_DE.UTF-8 LANG=en_US.UTF-8", true},
+      {"LC_MESSAGES=en_US.UTF-8 LANG=de_DE.UTF-8", false},
+      {"LC_ALL= LC_MESSAGES= LANG=de_DE.UTF-8", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.environment);
+    const CliRun run = TranslateIn(c.environment, refused);
+    EXPECT_EQ(run.status, 2);
+    const bool german = run.out.find("Keine Verbindung zum Server") != std::string::npos;
+    const bool english = run.out.find("No connection to server") != std::string::npos;
+    EXPECT_EQ(german, c.german) << run.out;
+    EXPECT_EQ(english, !c.german) << run.out;
+  }
+}
+
+// A settings file decides the language over the locale, and --lang over both.
+TEST(ParlumoTranslateTest, SettingsFileAndLangOptionOutrankTheLocale) {
+  const test::TempFolder folder("parlumo-cli");
+  const auto english = folder.Path() / "english.ini";
+  std::ofstream(english) << "[Languages]\nInterfaceLanguage=0\n";
+  const auto unset = folder.Path() / "unset.ini";
+  std::ofstream(unset) << "[Service]\n";
+  const std::string at = " --service 127.0.0.1:" + std::to_string(ClosedPort()) + " x";
+  auto german = [](const CliRun& run) {
+    return run.out.find("Keine Verbindung zum Server") != std::string::npos;
+  };
+  EXPECT_FALSE(german(TranslateIn("LANG=de_DE.UTF-8", "--ini " + english.string() + at)));
+  // A file without the key reads as the desktop program reads it: German.
+  EXPECT_TRUE(german(TranslateIn("LANG=en_US.UTF-8", "--ini " + unset.string() + at)));
+  EXPECT_FALSE(
+      german(TranslateIn("LANG=de_DE.UTF-8", "--ini " + unset.string() + " --lang en" + at)));
+  EXPECT_TRUE(
+      german(TranslateIn("LANG=en_US.UTF-8", "--ini /nonexistent/parlumo.ini --lang de" + at)));
 }
 
 TEST(ParlumoTranslateTest, NotTranslatedAndUnknownFormat) {

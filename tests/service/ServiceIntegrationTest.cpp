@@ -12,8 +12,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
+#include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -248,6 +251,14 @@ TEST_F(ServiceTest, MakersAndProvidersPages) {
   EXPECT_THAT(faq->body, Not(HasSubstr("<td>en|de</td>")));
 }
 
+// A page that would read the service's answers if it could: an inline script and
+// event attributes.
+constexpr const char* kHostilePage =
+    "<html><body onload=\"steal()\"><p onclick=\"steal()\">The house is very big.</p>"
+    "<img src=\"x.png\" onerror=\"steal()\">"
+    "<script>function steal() { fetch('/translate?u=http://10.0.0.1/&langpair=en|es'); }"
+    "</script></body></html>";
+
 // A web server of the test's own, serving the pages to be translated.
 class PageServer {
  public:
@@ -266,6 +277,16 @@ class PageServer {
     });
     server_.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
       res.set_redirect("/dir/page.html?a=1&b=2");
+    });
+    // A redirection to the address in the query value u.
+    server_.Get("/to", [](const httplib::Request& req, httplib::Response& res) {
+      res.status = 302;
+      res.set_header("Location", req.get_param_value("u"));
+    });
+    server_.Get("/loop",
+                [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/loop"); });
+    server_.Get("/hostile.html", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(kHostilePage, "text/html; charset=UTF-8");
     });
     server_.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
       res.status = 404;
@@ -463,6 +484,276 @@ TEST_F(ServiceTest, SilentAndSlowClientsAreDropped) {
   }
   // The service still answers.
   EXPECT_TRUE(ExtractTranslation(PostForm(BuildRequestBody("", 7))->body).Succeeded());
+}
+
+// An answer read off the wire.
+struct RawAnswer {
+  int status = 0;
+  std::multimap<std::string, std::string> headers;  // names in lower case
+  std::string body;
+
+  bool Has(const std::string& name) const { return headers.contains(name); }
+  std::string Header(const std::string& name) const {
+    const auto it = headers.find(name);
+    return it == headers.end() ? std::string() : it->second;
+  }
+};
+
+// Sends a request as it stands (the test writes every header line, Host included)
+// and reads the answer up to the close.
+RawAnswer Exchange(int port, const std::string& request) {
+  RawAnswer answer;
+  const int fd = Connect(port);
+  if (fd < 0) return answer;
+  ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+  std::string raw;
+  char buffer[65536];
+  for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+    raw.append(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  const auto headerEnd = raw.find("\r\n\r\n");
+  if (!raw.starts_with("HTTP/1.") || headerEnd == std::string::npos) return answer;
+  answer.status = std::atoi(raw.c_str() + 9);
+  std::size_t line = raw.find("\r\n") + 2;
+  while (line < headerEnd) {
+    const auto end = raw.find("\r\n", line);
+    const std::string field = raw.substr(line, end - line);
+    const auto colon = field.find(':');
+    std::string name = field.substr(0, colon);
+    for (char& c : name)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    answer.headers.emplace(name, field.substr(field.find_first_not_of(' ', colon + 1)));
+    line = end + 2;
+  }
+  answer.body = raw.substr(headerEnd + 4);
+  return answer;
+}
+
+// A request with the given Host line ("" for none), closed after the answer.
+std::string Request(const std::string& method, const std::string& target, const std::string& host,
+                    const std::string& body = {}) {
+  std::string request = method + " " + target + (host.empty() ? " HTTP/1.0\r\n" : " HTTP/1.1\r\n");
+  if (!host.empty()) request += "Host: " + host + "\r\n";
+  request += "Connection: close\r\n";
+  if (method == "POST") {
+    request += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+               std::to_string(body.size()) + "\r\n";
+  }
+  return request + "\r\n" + body;
+}
+
+// The header fields every answer carries, whatever its content.
+void ExpectCommonHeaders(const RawAnswer& answer) {
+  EXPECT_EQ(answer.Header("x-content-type-options"), "nosniff");
+  EXPECT_EQ(answer.Header("referrer-policy"), "no-referrer");
+  for (const auto& [name, value] : answer.headers)
+    EXPECT_FALSE(name.starts_with("access-control-")) << name << ": " << value;
+}
+
+// The service's own pages: no script may run in them.
+void ExpectServicePagePolicy(const RawAnswer& answer) {
+  ExpectCommonHeaders(answer);
+  const std::string policy = answer.Header("content-security-policy");
+  EXPECT_THAT(policy, HasSubstr("default-src 'none'"));
+  EXPECT_THAT(policy, Not(HasSubstr("script-src")));
+  EXPECT_THAT(policy, Not(HasSubstr("sandbox")));
+}
+
+// Each kind of request of the service, as sent to it under some Host.
+struct Target {
+  std::string method;
+  std::string target;
+  std::string body;
+  int status;  // when served
+};
+
+std::vector<Target> EveryKindOfRequest(const std::string& pageAddress) {
+  return {
+      {"POST", "/translate_t", BuildRequestBody("The house", LanguagePairIndex("en|es")), 200},
+      {"GET", "/translate?u=" + FormUrlEncode(pageAddress) + "&langpair=en%7Ces", "", 200},
+      {"GET", "/", "", 200},
+      {"GET", "/help/faq_translation.html", "", 200},
+      {"GET", "/tools/parlumo/", "", 200},
+      {"GET", "/tools/parlumo/updates/2.5b41.html", "", 200},
+      {"HEAD", "/", "", 200},
+      {"GET", "/no/such/page", "", 404},
+  };
+}
+
+TEST_F(ServiceTest, OnlyRequestsAddressedToTheServicesOwnNamesAreServed) {
+  PageServer pages;
+  const std::string port = std::to_string(service_->Port());
+  const auto targets = EveryKindOfRequest(pages.Url("/dir/page.html?a=seen&b=1"));
+  // A rebound name, a name that starts like ours, our name on another port.
+  const std::vector<std::string> foreign = {"attacker.example:" + port,
+                                            "attacker.example",
+                                            "localhost.attacker.example:" + port,
+                                            "127.0.0.1:1",
+                                            "[::2]:" + port,
+                                            "127.0.0.1:" + port + "x"};
+  for (const std::string& host : foreign) {
+    for (const auto& t : targets) {
+      SCOPED_TRACE(host + " " + t.method + " " + t.target);
+      const auto answer = Exchange(service_->Port(), Request(t.method, t.target, host, t.body));
+      EXPECT_EQ(answer.status, 421);
+      if (t.method != "HEAD") {
+        EXPECT_THAT(answer.body, HasSubstr("421 Misdirected Request"));
+        EXPECT_LT(answer.body.size(), 1000u);
+        EXPECT_THAT(answer.body, Not(HasSubstr(kPageSignature)));
+      }
+      ExpectServicePagePolicy(answer);
+    }
+  }
+  // The page was never asked for.
+  EXPECT_EQ(pages.Query(), "");
+  // The service's own names, as browsers, the program and HTTP/1.0 clients send them.
+  const std::vector<std::string> own = {"127.0.0.1:" + port,
+                                        "127.0.0.1",
+                                        "localhost:" + port,
+                                        "LocalHost",
+                                        "[::1]:" + port,
+                                        "[::1]",
+                                        ""};
+  for (const std::string& host : own) {
+    for (const auto& t : targets) {
+      SCOPED_TRACE("'" + host + "' " + t.method + " " + t.target);
+      const auto answer = Exchange(service_->Port(), Request(t.method, t.target, host, t.body));
+      EXPECT_EQ(answer.status, t.status);
+    }
+  }
+  EXPECT_EQ(pages.Query(), "seen,1");
+}
+
+TEST_F(ServiceTest, TheProgramsExchangeIsServedUnderTheLoopbackNames) {
+  // The program's client sends the host of its setting, without the port.
+  PollEventLoop loop;
+  THttpClient http(loop);
+  http.Timeout = std::chrono::seconds(120);
+  TParser splitter;
+  const std::vector<std::string> hosts = {service_->HostPort(),
+                                          "localhost:" + std::to_string(service_->Port())};
+  for (const std::string& host : hosts) {
+    SCOPED_TRACE(host);
+    const auto outcome =
+        TranslateText(http, splitter, "The dog sleeps.", LanguagePairIndex("en|es"), host, {});
+    ASSERT_TRUE(outcome.Succeeded()) << outcome.Detail();
+    EXPECT_THAT(outcome.Text(), HasSubstr("perro"));
+  }
+}
+
+TEST(ServiceHostTest, AllowedNamesOnANetworkAddress) {
+  // On the wildcard address, as a service that deliberately serves a network runs.
+  ServiceProcess service({"--listen", "0.0.0.0:0", "--allow-host", "Translator.lan", "--allow-host",
+                          "proxy.example:8443", "--dictionary", "/nonexistent/de-en"});
+  const std::string port = std::to_string(service.Port());
+  struct Case {
+    std::string host;
+    int status;
+  };
+  const Case cases[] = {
+      {"translator.lan:" + port, 200},
+      {"TRANSLATOR.LAN", 200},
+      {"proxy.example:8443", 200},
+      {"127.0.0.1:" + port, 200},
+      {"localhost", 200},
+      {"translator.lan:8443", 421},
+      {"proxy.example:9000", 421},
+      {"attacker.example:" + port, 421},
+      {"", 421},  // no Host: only on loopback
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("'" + c.host + "'");
+    const auto answer = Exchange(service.Port(), Request("GET", "/", c.host));
+    EXPECT_EQ(answer.status, c.status);
+    ExpectServicePagePolicy(answer);
+  }
+  // A value that names no host is refused on the command line.
+  for (const char* bad : {"[::1", "a b", "host:99999"}) {
+    EXPECT_THROW(ServiceProcess({"--allow-host", bad}), std::runtime_error) << bad;
+  }
+}
+
+TEST_F(ServiceTest, AHostilePageIsTranslatedIntoASandbox) {
+  PageServer pages;
+  const auto answer =
+      Exchange(service_->Port(),
+               Request("GET", "/translate?u=" + pages.Url("/hostile.html") + "&langpair=en|es",
+                       service_->HostPort()));
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_THAT(answer.body, HasSubstr("La casa es muy grande."));
+  // The page keeps its scripts: the sandbox, not the rewriting, keeps them away from
+  // the service's answers.
+  EXPECT_THAT(answer.body, HasSubstr("<body onload=\"steal()\">"));
+  EXPECT_THAT(answer.body, HasSubstr("<script>function steal()"));
+  EXPECT_EQ(answer.Header("content-security-policy"),
+            "sandbox allow-scripts allow-forms allow-popups allow-popups-to-escape-sandbox");
+  EXPECT_EQ(answer.headers.count("content-security-policy"), 1u);
+  ExpectCommonHeaders(answer);
+}
+
+TEST_F(ServiceTest, TheServicesOwnPagesAllowNoScript) {
+  PageServer pages;
+  const std::string host = service_->HostPort();
+  const Target targets[] = {
+      {"GET", "/", "", 200},
+      {"GET", "/help/faq_translation.html", "", 200},
+      {"GET", "/tools/parlumo/", "", 200},
+      {"GET", "/tools/parlumo/updates/2.5b40.html", "", 200},
+      {"POST", "/translate_t", BuildRequestBody("The house", LanguagePairIndex("en|es")), 200},
+      {"POST", "/translate_t", "text=x&langpair=xx%7Cyy", 200},
+      {"POST", "/translate_t", "text=%zz", 400},
+      {"POST", "/translate_t", "text=" + std::string((std::size_t{1} << 20) + 1, 'a'), 413},
+      {"GET", "/translate_t", "", 405},
+      {"GET", "/translate?u=" + pages.Url("/dir/page.html") + "&langpair=xx|yy", "", 200},
+      {"GET", "/translate?u=" + pages.Url("/missing") + "&langpair=en|es", "", 502},
+      {"GET", "/translate?langpair=en|es", "", 400},
+      {"GET", "/no/such/page", "", 404},
+      {"OPTIONS", "/translate", "", 404},
+  };
+  for (const auto& t : targets) {
+    SCOPED_TRACE(t.method + " " + t.target.substr(0, 80));
+    std::string request = Request(t.method, t.target, host, t.body);
+    // As a browser sends a cross-origin request: no answer may allow it.
+    request.insert(request.find("\r\n") + 2, "Origin: http://attacker.example\r\n");
+    const auto answer = Exchange(service_->Port(), request);
+    EXPECT_EQ(answer.status, t.status);
+    ExpectServicePagePolicy(answer);
+  }
+}
+
+TEST_F(ServiceTest, APageTranslationNeverLeadsBackToTheService) {
+  PageServer pages;
+  const std::string port = std::to_string(service_->Port());
+  const std::string again = "/translate?u=http://example.org/&langpair=en|es";
+  struct Case {
+    std::string address;
+    int status;
+    std::string says;
+  };
+  const Case cases[] = {
+      {"localhost:" + port + again, 400, "its own page translations"},
+      {"http://[::1]:" + port + again, 400, "its own page translations"},
+      {"http://LOCALHOST:" + port + "/%74ranslate?u=x&langpair=en|es", 400,
+       "its own page translations"},
+      // Through a redirection of another server.
+      {pages.Url("/to?u=" + FormUrlEncode("http://127.0.0.1:" + port + again)), 502,
+       "its own page translations"},
+      {pages.Url("/to?u=" +
+                 FormUrlEncode(pages.Url(
+                     "/to?u=" + FormUrlEncode("http://localhost:" + port + "/translate")))),
+       502, "its own page translations"},
+      // A redirection loop of another server ends at the limit.
+      {pages.Url("/loop"), 502, "redirects too often"},
+      // The service's other pages are pages like any other.
+      {"http://127.0.0.1:" + port + "/", 200, "Parlumo"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    const auto res = Get("/translate?u=" + FormUrlEncode(c.address) + "&langpair=en%7Ces");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, c.status);
+    EXPECT_THAT(res->body, HasSubstr(c.says));
+  }
 }
 
 TEST(ServiceProcessTest, AKilledEngineIsRestartedAndTheRequestServed) {

@@ -1,6 +1,6 @@
 // The parts of parlumo-service that need no engine process: form and charset
-// decoding, the dictionary's longest-phrase translation, the page rewriting and the
-// maker's update pages.
+// decoding, the dictionary's longest-phrase translation, the page rewriting, the
+// maker's update pages and the names the service answers to.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "PageFetch.h"
 #include "PageTranslation.h"
 #include "Pages.h"
+#include "RequestPolicy.h"
 
 namespace parlumo::service {
 namespace {
@@ -194,6 +195,8 @@ TEST(PageFetchTest, AddressParsing) {
       {"example.org/x", "example.org", 80, "/x"},
       {"http://[::1]:81/", "::1", 81, "/"},
       {"http://h/\xC3\xBC", "h", 80, "/%C3%BC"},
+      // A "://" in the query of an address typed without a scheme.
+      {"h:81/translate?u=http://x/", "h", 81, "/translate?u=http://x/"},
   };
   for (const auto& c : good) {
     SCOPED_TRACE(c.in);
@@ -242,6 +245,113 @@ TEST(PagesTest, UpdatePageComparesWithTheNewestVersion) {
     EXPECT_THAT(*page, HasSubstr(c.says));
   }
   EXPECT_FALSE(UpdatePage("2.5b41.txt"));
+}
+
+TEST(RequestPolicyTest, HostNames) {
+  struct Case {
+    std::string_view text;
+    std::optional<HostName> name;
+  };
+  const Case cases[] = {
+      {"127.0.0.1", HostName{"127.0.0.1", std::nullopt}},
+      {"127.0.0.1:8085", HostName{"127.0.0.1", 8085}},
+      {"LocalHost:80", HostName{"localhost", 80}},
+      {"example.org:", HostName{"example.org", std::nullopt}},
+      {"[::1]", HostName{"::1", std::nullopt}},
+      {"[0:0:0:0:0:0:0:1]:9000", HostName{"::1", 9000}},
+      {"[FE80::A]:1", HostName{"fe80::a", 1}},
+      {"", std::nullopt},
+      {":8085", std::nullopt},
+      {"::1", std::nullopt},
+      {"[::1", std::nullopt},
+      {"[::1]x", std::nullopt},
+      {"[nonsense]", std::nullopt},
+      {"host:65536", std::nullopt},
+      {"host:-1", std::nullopt},
+      {"host:8x", std::nullopt},
+      {"a b", std::nullopt},
+      {"user@host", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(ParseHostName(c.text), c.name);
+  }
+}
+
+TEST(RequestPolicyTest, LoopbackHosts) {
+  for (std::string_view host :
+       {"127.0.0.1", "127.9.8.7", "localhost", "LOCALHOST", "::1", "[::1]", "::ffff:127.0.0.1"}) {
+    EXPECT_TRUE(IsLoopbackHost(host)) << host;
+  }
+  for (std::string_view host : {"0.0.0.0", "::", "", "128.0.0.1", "10.0.0.1", "localhost.example",
+                                "attacker.example", "::2", "::ffff:10.0.0.1"}) {
+    EXPECT_FALSE(IsLoopbackHost(host)) << host;
+  }
+}
+
+TEST(RequestPolicyTest, HostHeadersTheServiceAnswers) {
+  const std::optional<std::string> none;
+  struct Case {
+    std::string listen;
+    std::vector<std::string> allowed;
+    std::optional<std::string> host;
+    bool served;
+  };
+  const Case cases[] = {
+      // On loopback: the listen host and the loopback names, with the bound port or
+      // none, in any case.
+      {"127.0.0.1", {}, "127.0.0.1:8085", true},
+      {"127.0.0.1", {}, "127.0.0.1", true},
+      {"127.0.0.1", {}, "localhost:8085", true},
+      {"127.0.0.1", {}, "LocalHost", true},
+      {"127.0.0.1", {}, "[::1]:8085", true},
+      {"127.0.0.1", {}, "[0::1]", true},
+      {"127.0.0.2", {}, "127.0.0.2:8085", true},
+      {"localhost", {}, "127.0.0.1:8085", true},
+      {"::1", {}, "[::1]:8085", true},
+      {"127.0.0.1", {}, none, true},
+      {"127.0.0.1", {}, "", true},
+      // Another port, another name, a name that merely starts like ours.
+      {"127.0.0.1", {}, "127.0.0.1:8086", false},
+      {"127.0.0.1", {}, "attacker.example:8085", false},
+      {"127.0.0.1", {}, "attacker.example", false},
+      {"127.0.0.1", {}, "localhost.attacker.example:8085", false},
+      {"127.0.0.1", {}, "127.0.0.2:8085", false},
+      {"127.0.0.1", {}, "127.0.0.1:8085:8085", false},
+      {"127.0.0.1", {}, "::1", false},
+      // --allow-host: the name with the bound port or none, or with the port it names.
+      {"127.0.0.1", {"translator.lan"}, "Translator.LAN:8085", true},
+      {"127.0.0.1", {"translator.lan"}, "translator.lan", true},
+      {"127.0.0.1", {"translator.lan"}, "translator.lan:8443", false},
+      {"127.0.0.1", {"proxy.example:8443"}, "proxy.example:8443", true},
+      {"127.0.0.1", {"proxy.example:8443"}, "proxy.example:8085", true},
+      {"127.0.0.1", {"proxy.example:8443"}, "proxy.example:9000", false},
+      // A network address: its own name, the allowed ones; no request without Host.
+      {"192.168.1.5", {}, "192.168.1.5:8085", true},
+      {"192.168.1.5", {}, "127.0.0.1:8085", false},
+      {"192.168.1.5", {}, none, false},
+      {"192.168.1.5", {"translator.lan"}, "translator.lan:8085", true},
+      // The wildcard address is reached by loopback, but serves a network.
+      {"0.0.0.0", {}, "127.0.0.1:8085", true},
+      {"0.0.0.0", {}, "localhost", true},
+      {"::", {}, "[::1]:8085", true},
+      {"0.0.0.0", {}, "192.168.1.5:8085", false},
+      {"0.0.0.0", {}, none, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.listen + " <- " + c.host.value_or("(no Host)"));
+    EXPECT_EQ(HostPolicy(c.listen, 8085, c.allowed).Accepts(c.host), c.served);
+  }
+}
+
+TEST(RequestPolicyTest, OwnAddresses) {
+  const HostPolicy policy("127.0.0.1", 8085, {"proxy.example:8443"});
+  EXPECT_TRUE(policy.IsOwnAddress("127.0.0.1", 8085));
+  EXPECT_TRUE(policy.IsOwnAddress("LOCALHOST", 8085));
+  EXPECT_TRUE(policy.IsOwnAddress("::1", 8085));
+  EXPECT_TRUE(policy.IsOwnAddress("proxy.example", 8443));
+  EXPECT_FALSE(policy.IsOwnAddress("127.0.0.1", 80));
+  EXPECT_FALSE(policy.IsOwnAddress("example.org", 8085));
 }
 
 }  // namespace

@@ -13,8 +13,9 @@
 #include <QUrl>
 
 #include "desktop/IconHide.h"
+#include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtDesktop.h"
-#include "platform/qt/QtTray.h"
+#include "platform/qt/QtTaskbarWindow.h"
 #include "support/QtWait.h"
 
 namespace parlumo {

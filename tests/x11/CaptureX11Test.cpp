@@ -16,8 +16,8 @@
 
 #include "desktop/Keyboard.h"
 #include "hotkeys/SelectedText.h"
+#include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtClipboardWatch.h"
-#include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/x11/X11Keyboard.h"
 #include "x11/KeyboardX11Support.h"

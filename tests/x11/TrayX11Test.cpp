@@ -18,7 +18,6 @@
 #include <memory>
 
 #include "desktop/TrayIcon.h"
-#include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtTray.h"
 #include "x11/X11TestSupport.h"

@@ -1,52 +1,17 @@
 #include "platform/qt/QtDesktop.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
-#include <QSystemTrayIcon>
 #include <QUrl>
 
 #include "platform/qt/QtText.h"
 
 namespace parlumo {
-
-namespace {
-
-// The application's clipboard; null without a running QGuiApplication.
-QClipboard* ApplicationClipboard() {
-  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
-                                                                      : nullptr;
-}
-
-}  // namespace
-
-// --- clipboard --------------------------------------------------------------
-
-bool QtClipboard::ReadText(std::string& text) {
-  text.clear();
-  QClipboard* clipboard = ApplicationClipboard();
-  if (!clipboard) return false;
-  // A clipboard holding only other formats (a picture) is no failure: the
-  // text is empty.
-  const QMimeData* data = clipboard->mimeData(QClipboard::Clipboard);
-  if (data && data->hasText()) text = clipboard->text(QClipboard::Clipboard).toStdString();
-  return true;
-}
-
-bool QtClipboard::WriteText(const std::string& text) {
-  QClipboard* clipboard = ApplicationClipboard();
-  if (!clipboard) return false;
-  clipboard->setText(FromUtf8(text), QClipboard::Clipboard);
-  return true;
-}
-
-// --- message boxes and shell ------------------------------------------------
 
 TMsgResult QtDesktopShell::MessageBox(const std::string& text, const std::string& caption,
                                       TMsgButtons buttons, TMsgIcon icon, bool owned) {
@@ -145,10 +110,6 @@ bool QtDesktopShell::Open(const std::string& fileOrUrl) {
 bool QtDesktopShell::OpenWith(const std::string& program, const std::string& file) {
   if (program.empty()) return false;
   return QProcess::startDetached(FromUtf8(program), {FromUtf8(file)});
-}
-
-bool TrayMessagesAvailable() {
-  return QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
 }
 
 }  // namespace parlumo

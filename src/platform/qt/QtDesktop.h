@@ -5,17 +5,8 @@
 #include <string>
 
 #include "desktop/DesktopShell.h"
-#include "desktop/Keyboard.h"
 
 namespace parlumo {
-
-// The clipboard's text through QClipboard (the CLIPBOARD selection on X11).
-// Needs a running QGuiApplication; without one the clipboard is not available.
-class QtClipboard final : public ClipboardPlatform {
- public:
-  bool ReadText(std::string& text) override;
-  bool WriteText(const std::string& text) override;
-};
 
 // Message boxes with QMessageBox, "open" with QDesktopServices, programs with a
 // detached process.
@@ -39,9 +30,5 @@ class QtDesktopShell final : public DesktopShell {
 
   QPointer<QWidget> mainForm_;
 };
-
-// Balloon hints can be shown: a notification area is there and it can show
-// messages. Evaluated anew on every call.
-bool TrayMessagesAvailable();
 
 }  // namespace parlumo

@@ -72,27 +72,27 @@ TEST(SocketErrorsTest, SystemErrorsKeepTheirSocketNumbersAndTexts) {
     int error;
     const char* text;
   } cases[] = {
-      {ECONNREFUSED, 10061, "Connection refused"},
-      {ETIMEDOUT, 10060, "Connection timed out"},
-      {ECONNRESET, 10054, "Connection reset by peer"},
-      {EHOSTUNREACH, 10065, "No route to host"},
-      {ENETUNREACH, 10051, "Network is unreachable"},
-      {EWOULDBLOCK, 10035, "Operation would block"},
-      {EINPROGRESS, 10036, "Operation now in progress"},
-      {ENOTCONN, 10057, "Socket is not connected"},
-      {EADDRINUSE, 10048, "Address already in use"},
-      {EPIPE, 10053, "Connection aborted"},
-      {EINVAL, 10022, "Invalid argument"},
+      {ECONNREFUSED, WSAECONNREFUSED, "Connection refused"},
+      {ETIMEDOUT, WSAETIMEDOUT, "Connection timed out"},
+      {ECONNRESET, WSAECONNRESET, "Connection reset by peer"},
+      {EHOSTUNREACH, WSAEHOSTUNREACH, "No route to host"},
+      {ENETUNREACH, WSAENETUNREACH, "Network is unreachable"},
+      {EWOULDBLOCK, WSAEWOULDBLOCK, "Operation would block"},
+      {EINPROGRESS, WSAEINPROGRESS, "Operation now in progress"},
+      {ENOTCONN, WSAENOTCONN, "Socket is not connected"},
+      {EADDRINUSE, WSAEADDRINUSE, "Address already in use"},
+      {EPIPE, WSAECONNABORTED, "Connection aborted"},
+      {EINVAL, WSAEINVAL, "Invalid argument"},
       {0, 0, "No Error"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SocketErrorFromErrno(c.errnoValue), c.error) << c.text;
     EXPECT_EQ(SocketErrorText(c.error), c.text);
   }
-  EXPECT_EQ(SocketErrorText(11001), "Host not found");
-  EXPECT_EQ(SocketErrorText(11004), "No Data");
+  EXPECT_EQ(SocketErrorText(WSAHOST_NOT_FOUND), "Host not found");
+  EXPECT_EQ(SocketErrorText(WSANO_DATA), "No Data");
   EXPECT_EQ(SocketErrorText(12345), "Not a WinSock error");
-  EXPECT_EQ(SocketCallErrorMessage(10057, "Send"),
+  EXPECT_EQ(SocketCallErrorMessage(WSAENOTCONN, "Send"),
             "Error 10057 in function Send\r\nSocket is not connected");
 }
 

@@ -1,0 +1,583 @@
+#include "HttpFront.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <atomic>
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/thread_pool.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/error.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <boost/beast/http/write.hpp>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <list>
+#include <optional>
+#include <thread>
+
+namespace parlumo::service {
+
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+
+// A request target longer than this is refused with 414.
+constexpr std::size_t kMaxTargetBytes = 8192;
+// The whole request header at most; beyond it the request is refused with 431.
+constexpr std::uint32_t kMaxHeaderBytes = 64 * 1024;
+// After a refusal the rest of the request is read and dropped for at most this
+// long, so that the client, still sending, gets the refusal and not a reset.
+constexpr auto kLingerTime = std::chrono::seconds(2);
+// What a refusal for a full queue asks the client to wait.
+constexpr const char* kRetryAfterSeconds = "1";
+// How long to wait before accepting again after accept failed (out of descriptors).
+constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
+
+std::string HttpDate() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  ::gmtime_r(&now, &utc);
+  char text[64];
+  const std::size_t length = std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+  return std::string(text, length);
+}
+
+void Log(const ServiceRequest& request, const ServiceAnswer& answer, Clock::time_point start) {
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  std::fputs(ExchangeLogLine(request, answer, took).c_str(), stderr);
+}
+
+}  // namespace
+
+struct HttpFront::Impl {
+  class Connection;
+
+  Impl(FrontOptions o, FrontHandlers h) : options(std::move(o)), handlers(std::move(h)) {}
+
+  void Accept();
+  void OnAccept(boost::system::error_code ec, tcp::socket socket);
+  // The connection to close to make room for a new one: the one idle the longest,
+  // else the one whose header has been arriving the longest; nullptr when every
+  // connection has a request under way.
+  Connection* Evictable() const;
+  // Called whenever a connection may have become evictable or has gone: accepting
+  // goes on when it waited for room.
+  void RoomMayHaveChanged();
+  void Remove(std::list<std::shared_ptr<Connection>>::iterator where);
+  void StopOnLoop();
+  // The refusal page for status, never throwing.
+  ServiceAnswer Refusal(int status);
+
+  FrontOptions options;
+  FrontHandlers handlers;
+
+  asio::io_context loop{1};
+  tcp::acceptor acceptor{loop};
+  asio::steady_timer acceptRetry{loop};
+  // Keeps Run going while workers hold requests (the loop has nothing of its own
+  // to wait for then); released when the front stops and the last connection goes.
+  std::optional<asio::executor_work_guard<asio::io_context::executor_type>> keepRunning;
+  std::optional<asio::thread_pool> workers;
+  // Requests handed to the workers and not yet taken up by one.
+  std::atomic<std::size_t> waiting{0};
+
+  std::list<std::shared_ptr<Connection>> connections;
+  bool accepting = false;    // an accept is pending
+  bool roomAwaited = false;  // at the cap with nothing to close: accepting waits
+  bool stopping = false;
+  Clock::time_point stopDeadline;  // when reading the requests under way ends
+};
+
+// One client connection, owned by the front's list; every pending operation holds
+// it too, so it lives until its last handler has run.
+class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  enum class Phase {
+    Idle,       // waiting for the first byte of a request (a new or a kept-alive connection)
+    Header,     // part of a request header has arrived; the header deadline runs
+    Body,       // the header is read, the body is arriving
+    Working,    // the request is with the workers (waiting for one or being answered)
+    Writing,    // the answer is being sent
+    Lingering,  // a refusal was sent; the rest of the request is read and dropped
+    Closed,     // closed and gone from the front's list
+  };
+
+  Connection(HttpFront::Impl& front, tcp::socket socket)
+      : front_(front), stream_(std::move(socket)) {}
+
+  void Start(std::list<std::shared_ptr<Connection>>::iterator self) {
+    self_ = self;
+    NextRequest();
+  }
+
+  Phase CurrentPhase() const { return phase_; }
+  // When the connection became idle or its header started, for the eviction order.
+  Clock::time_point Since() const { return since_; }
+
+  // Closes the connection at once; pending operations end with an error.
+  void Close() {
+    if (phase_ == Phase::Closed) return;
+    const auto keep = shared_from_this();
+    SetPhase(Phase::Closed);
+    boost::system::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    stream_.close();
+    front_.Remove(self_);
+  }
+
+ private:
+  void SetPhase(Phase phase) {
+    phase_ = phase;
+    if (phase == Phase::Idle || phase == Phase::Header) {
+      since_ = Clock::now();
+      front_.RoomMayHaveChanged();
+    }
+  }
+
+  int ClientTimeout() const { return front_.options.clientTimeoutSeconds; }
+  Clock::time_point SilenceLimit() const {
+    return Clock::now() + std::chrono::seconds(ClientTimeout());
+  }
+
+  void NextRequest() {
+    parser_.emplace();
+    parser_->header_limit(kMaxHeaderBytes);
+    parser_->body_limit(front_.options.maxBodyBytes);
+    request_.reset();
+    continueSent_ = false;
+    if (front_.stopping) {
+      Close();
+      return;
+    }
+    // Bytes of a pipelined request may already be there.
+    if (buffer_.size() > 0) {
+      SetPhase(Phase::Header);
+      headerStart_ = Clock::now();
+      Parse();
+    } else {
+      SetPhase(Phase::Idle);
+      Read();
+    }
+  }
+
+  void Read() {
+    Clock::time_point limit = SilenceLimit();
+    if (phase_ == Phase::Idle) {
+      limit = std::min(limit, since_ + std::chrono::seconds(front_.options.idleTimeoutSeconds));
+    } else if (phase_ == Phase::Header) {
+      limit =
+          std::min(limit, headerStart_ + std::chrono::seconds(front_.options.headerTimeoutSeconds));
+    }
+    // A body still arriving when the front stops has one client time-out to end.
+    if (front_.stopping) limit = std::min(limit, front_.stopDeadline);
+    stream_.expires_at(limit);
+    // The header must fit the buffer whole; past kMaxHeaderBytes the parser refuses.
+    const auto space = buffer_.prepare(16 * 1024);
+    stream_.async_read_some(
+        space, [self = shared_from_this()](boost::system::error_code ec, std::size_t n) {
+          self->OnRead(ec, n);
+        });
+  }
+
+  void OnRead(boost::system::error_code ec, std::size_t n) {
+    if (phase_ == Phase::Closed) return;
+    buffer_.commit(n);
+    if (ec == asio::error::eof && parser_->is_header_done()) {
+      // The end of a body delimited by the end of the connection, or a cut body.
+      boost::system::error_code eofError;
+      parser_->put_eof(eofError);
+      peerClosed_ = true;
+      if (!eofError && parser_->is_done()) {
+        Dispatch();
+      } else {
+        Refuse(400);
+      }
+      return;
+    }
+    if (ec) {
+      // Timed out, closed by the client, or closed by the front.
+      Close();
+      return;
+    }
+    if (phase_ == Phase::Idle) {
+      SetPhase(Phase::Header);
+      headerStart_ = Clock::now();
+    }
+    Parse();
+  }
+
+  void Parse() {
+    while (buffer_.size() > 0 && !parser_->is_done()) {
+      boost::system::error_code ec;
+      const std::size_t used = parser_->put(buffer_.data(), ec);
+      buffer_.consume(used);
+      if (ec == http::error::need_more) break;
+      if (ec == http::error::body_limit) return Refuse(413);
+      if (ec == http::error::header_limit) return Refuse(431);
+      if (ec) return Refuse(400);
+      if (parser_->is_header_done() && phase_ == Phase::Header) {
+        if (!HeaderAccepted()) return;
+      }
+      if (used == 0) break;
+    }
+    if (parser_->is_header_done() && phase_ == Phase::Header) {
+      if (!HeaderAccepted()) return;
+    }
+    if (parser_->is_done()) {
+      Dispatch();
+    } else if (phase_ == Phase::Body && NeedsContinue()) {
+      SendContinue();
+    } else {
+      Read();
+    }
+  }
+
+  // Called once the header is parsed; false when the request was refused.
+  bool HeaderAccepted() {
+    SetPhase(Phase::Body);
+    requestStart_ = Clock::now();
+    if (parser_->get().target().size() > kMaxTargetBytes) {
+      Refuse(414);
+      return false;
+    }
+    return true;
+  }
+
+  // An HTTP/1.1 client that asked for it waits for "100 Continue" before sending
+  // its body.
+  bool NeedsContinue() const {
+    if (continueSent_) return false;
+    const auto& header = parser_->get();
+    const auto expect = header.find(http::field::expect);
+    return header.version() >= 11 && expect != header.end() &&
+           beast::iequals(expect->value(), "100-continue");
+  }
+
+  void SendContinue() {
+    continueSent_ = true;
+    static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+    stream_.expires_at(SilenceLimit());
+    asio::async_write(stream_, asio::buffer(kContinue.data(), kContinue.size()),
+                      [self = shared_from_this()](boost::system::error_code ec, std::size_t) {
+                        if (self->phase_ == Phase::Closed) return;
+                        if (ec) return self->Close();
+                        self->Read();
+                      });
+  }
+
+  ServiceRequest MadeRequest() {
+    auto& message = parser_->get();
+    std::optional<std::string> host;
+    if (const auto it = message.find(http::field::host); it != message.end()) {
+      host = std::string(it->value());
+    }
+    return ServiceRequest::Make(std::string(message.method_string()), std::string(message.target()),
+                                std::move(host), std::move(message.body()));
+  }
+
+  void Dispatch() {
+    SetPhase(Phase::Working);
+    stream_.expires_never();
+    keepAlive_ = parser_->get().keep_alive() && !peerClosed_;
+    head_ = parser_->get().method() == http::verb::head;
+    request_ = MadeRequest();
+    if (front_.waiting.load() >= front_.options.maxWaitingRequests) {
+      ServiceAnswer busy = front_.Refusal(503);
+      busy.headers.emplace_back("Retry-After", kRetryAfterSeconds);
+      Respond(std::move(busy));
+      return;
+    }
+    ++front_.waiting;
+    asio::post(*front_.workers, [self = shared_from_this()] {
+      --self->front_.waiting;
+      ServiceAnswer answer;
+      try {
+        answer = self->front_.handlers.answer(*self->request_);
+      } catch (...) {
+        answer = self->front_.Refusal(500);
+      }
+      // Only the loop touches the connection's network side.
+      asio::post(self->front_.loop, [self, answer = std::move(answer)]() mutable {
+        self->Respond(std::move(answer));
+      });
+    });
+  }
+
+  // Answers a request that could not be read, then drops the rest of it.
+  void Refuse(int status) {
+    // A header refused for its body's length has its request line parsed.
+    if (parser_->is_header_done() || !parser_->get().method_string().empty()) {
+      request_ = MadeRequest();
+      head_ = parser_->get().method() == http::verb::head;
+    } else {
+      request_ = ServiceRequest::Make("-", "-", std::nullopt, "");
+      head_ = false;
+    }
+    if (phase_ == Phase::Header) requestStart_ = headerStart_;
+    keepAlive_ = false;
+    Respond(front_.Refusal(status));
+  }
+
+  void Respond(ServiceAnswer answer) {
+    if (phase_ == Phase::Closed) {
+      Log(*request_, answer, requestStart_);
+      return;
+    }
+    SetPhase(Phase::Writing);
+    answer_ = std::move(answer);
+    const bool keepAlive = keepAlive_ && !front_.stopping;
+    response_ = {};
+    response_.version(11);
+    response_.result(static_cast<unsigned>(answer_.status));
+    if (!answer_.contentType.empty()) response_.set(http::field::content_type, answer_.contentType);
+    for (const auto& [name, value] : answer_.headers)
+      response_.insert(name, value);
+    response_.set(http::field::content_length, std::to_string(answer_.body.size()));
+    response_.set(http::field::date, HttpDate());
+    if (keepAlive) {
+      const int idle = std::min(front_.options.idleTimeoutSeconds, ClientTimeout());
+      response_.set(http::field::keep_alive, "timeout=" + std::to_string(idle));
+    } else {
+      response_.set(http::field::connection, "close");
+    }
+    // An answer to HEAD carries the length of the body it leaves out.
+    if (!head_) response_.body() = answer_.body;
+    serializer_.emplace(response_);
+    stream_.expires_at(SilenceLimit());
+    http::async_write(
+        stream_, *serializer_,
+        [self = shared_from_this(), keepAlive](boost::system::error_code ec, std::size_t) {
+          self->OnWritten(ec, keepAlive);
+        });
+  }
+
+  void OnWritten(boost::system::error_code ec, bool keepAlive) {
+    Log(*request_, answer_, requestStart_);
+    serializer_.reset();
+    answer_ = {};
+    if (phase_ == Phase::Closed) return;
+    if (ec) return Close();
+    if (keepAlive) return NextRequest();
+    if (parser_->is_done() || peerClosed_) return Close();
+    Linger();
+  }
+
+  // The client may still be sending the request that was refused: read and drop
+  // it for a while, so that closing does not reset the connection before the
+  // client has read the refusal.
+  void Linger() {
+    SetPhase(Phase::Lingering);
+    boost::system::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    lingerEnd_ = Clock::now() + kLingerTime;
+    Drain();
+  }
+
+  void Drain() {
+    buffer_.clear();
+    stream_.expires_at(lingerEnd_);
+    stream_.async_read_some(buffer_.prepare(64 * 1024),
+                            [self = shared_from_this()](boost::system::error_code ec, std::size_t) {
+                              if (self->phase_ == Phase::Closed) return;
+                              if (ec) return self->Close();
+                              self->Drain();
+                            });
+  }
+
+  HttpFront::Impl& front_;
+  std::list<std::shared_ptr<Connection>>::iterator self_;
+  Phase phase_ = Phase::Idle;
+  Clock::time_point since_ = Clock::now();
+  beast::tcp_stream stream_;
+  beast::flat_buffer buffer_{kMaxHeaderBytes + 16 * 1024};
+
+  std::optional<http::request_parser<http::string_body>> parser_;
+  Clock::time_point headerStart_;
+  Clock::time_point requestStart_;
+  bool continueSent_ = false;
+  bool peerClosed_ = false;  // the client ended its side after the request
+  bool keepAlive_ = false;
+  bool head_ = false;
+  std::optional<ServiceRequest> request_;
+
+  ServiceAnswer answer_;
+  http::response<http::string_body> response_;
+  std::optional<http::response_serializer<http::string_body>> serializer_;
+  Clock::time_point lingerEnd_;
+};
+
+void HttpFront::Impl::Accept() {
+  if (stopping || accepting || !acceptor.is_open()) return;
+  if (connections.size() >= options.maxConnections && Evictable() == nullptr) {
+    roomAwaited = true;
+    return;
+  }
+  roomAwaited = false;
+  accepting = true;
+  acceptor.async_accept(loop, [this](boost::system::error_code ec, tcp::socket socket) {
+    OnAccept(ec, std::move(socket));
+  });
+}
+
+void HttpFront::Impl::OnAccept(boost::system::error_code ec, tcp::socket socket) {
+  accepting = false;
+  if (stopping || ec == asio::error::operation_aborted) return;
+  if (ec) {
+    // Out of descriptors, most likely: try again shortly rather than spin.
+    acceptRetry.expires_after(kAcceptRetry);
+    acceptRetry.async_wait([this](boost::system::error_code waitError) {
+      if (!waitError) Accept();
+    });
+    return;
+  }
+  if (connections.size() >= options.maxConnections) {
+    if (Connection* oldest = Evictable()) oldest->Close();
+  }
+  boost::system::error_code ignored;
+  socket.set_option(tcp::no_delay(true), ignored);
+  auto connection = std::make_shared<Connection>(*this, std::move(socket));
+  connections.push_back(connection);
+  connection->Start(std::prev(connections.end()));
+  Accept();
+}
+
+HttpFront::Impl::Connection* HttpFront::Impl::Evictable() const {
+  Connection* idle = nullptr;
+  Connection* header = nullptr;
+  for (const auto& connection : connections) {
+    const auto phase = connection->CurrentPhase();
+    if (phase == Connection::Phase::Idle) {
+      if (idle == nullptr || connection->Since() < idle->Since()) idle = connection.get();
+    } else if (phase == Connection::Phase::Header) {
+      if (header == nullptr || connection->Since() < header->Since()) header = connection.get();
+    }
+  }
+  return idle != nullptr ? idle : header;
+}
+
+void HttpFront::Impl::RoomMayHaveChanged() {
+  if (roomAwaited) Accept();
+}
+
+void HttpFront::Impl::Remove(std::list<std::shared_ptr<Connection>>::iterator where) {
+  // The list's reference may be the last; the connection's handlers hold their own
+  // while they run.
+  auto keep = std::move(*where);
+  connections.erase(where);
+  if (stopping && connections.empty()) keepRunning.reset();
+  RoomMayHaveChanged();
+}
+
+void HttpFront::Impl::StopOnLoop() {
+  if (stopping) return;
+  stopping = true;
+  stopDeadline = Clock::now() + std::chrono::seconds(options.clientTimeoutSeconds);
+  boost::system::error_code ignored;
+  acceptor.close(ignored);
+  acceptRetry.cancel();
+  std::vector<Connection*> waitingForRequests;
+  for (const auto& connection : connections) {
+    const auto phase = connection->CurrentPhase();
+    if (phase == Connection::Phase::Idle || phase == Connection::Phase::Header) {
+      waitingForRequests.push_back(connection.get());
+    }
+  }
+  for (Connection* connection : waitingForRequests)
+    connection->Close();
+  if (connections.empty()) keepRunning.reset();
+}
+
+ServiceAnswer HttpFront::Impl::Refusal(int status) {
+  try {
+    return handlers.refusal(status);
+  } catch (...) {
+    ServiceAnswer answer;
+    answer.status = status;
+    answer.contentType = "text/plain; charset=UTF-8";
+    answer.body = "The request could not be served.\n";
+    return answer;
+  }
+}
+
+HttpFront::HttpFront(FrontOptions options, FrontHandlers handlers)
+    : impl_(std::make_unique<Impl>(std::move(options), std::move(handlers))) {}
+
+HttpFront::~HttpFront() {
+  auto& impl = *impl_;
+  impl.connections.clear();
+  if (impl.workers) impl.workers->join();
+}
+
+int HttpFront::Bind() {
+  auto& impl = *impl_;
+  boost::system::error_code ec;
+  auto address = asio::ip::make_address(impl.options.host, ec);
+  if (ec) {
+    // A name such as "localhost".
+    tcp::resolver resolver(impl.loop);
+    const auto found = resolver.resolve(impl.options.host, "", ec);
+    if (ec || found.empty()) {
+      errno = EADDRNOTAVAIL;
+      return -1;
+    }
+    address = found.begin()->endpoint().address();
+  }
+  const tcp::endpoint endpoint(address, static_cast<unsigned short>(impl.options.port));
+  impl.acceptor.open(endpoint.protocol(), ec);
+  if (!ec) impl.acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+  if (!ec) impl.acceptor.bind(endpoint, ec);
+  if (!ec) impl.acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  if (ec) {
+    boost::system::error_code ignored;
+    impl.acceptor.close(ignored);
+    errno = ec.category() == boost::system::system_category() ? ec.value() : EINVAL;
+    return -1;
+  }
+  return impl.acceptor.local_endpoint().port();
+}
+
+bool HttpFront::Run() {
+  auto& impl = *impl_;
+  if (!impl.acceptor.is_open()) return false;
+  // The handlers mostly wait (on the engine processes, on fetched pages), so the
+  // pool has more threads than cores: enough to keep every core's engines busy.
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  impl.workers.emplace(impl.options.workers > 0 ? static_cast<std::size_t>(impl.options.workers)
+                                                : std::max<std::size_t>(8, 2 * cores));
+  impl.keepRunning.emplace(impl.loop.get_executor());
+  asio::post(impl.loop, [&impl] { impl.Accept(); });
+  // Nothing is meant to throw out of a handler; should something (out of memory)
+  // do so, the one connection it concerned is lost and the others are served on.
+  while (true) {
+    try {
+      impl.loop.run();
+      break;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "parlumo-service: a connection failed: %s\n", e.what());
+    }
+  }
+  // Every request has been answered; nothing is left with the workers.
+  impl.workers->join();
+  return true;
+}
+
+void HttpFront::Stop() {
+  auto& impl = *impl_;
+  asio::post(impl.loop, [&impl] { impl.StopOnLoop(); });
+}
+
+}  // namespace parlumo::service

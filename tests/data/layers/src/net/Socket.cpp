@@ -1,0 +1,3 @@
+#include "runtime/Base.h"
+// Reaches up into the windows: wrong.
+#include "ui/Window.h"

@@ -1,0 +1,3 @@
+#pragma once
+
+// A header of the lowest layer.

@@ -1,0 +1,4 @@
+#pragma once
+
+#include "net/Socket.h"
+#include "runtime/Base.h"
