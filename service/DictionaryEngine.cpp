@@ -1,6 +1,8 @@
 #include "DictionaryEngine.h"
 
+#include <cmath>
 #include <fstream>
+#include <future>
 
 #include "runtime/Ascii.h"
 
@@ -49,11 +51,11 @@ std::string CleanTerm(std::string_view term) {
   int depth = 0;
   for (std::size_t i = 0; i < term.size(); ++i) {
     const char c = term[i];
-    if (c == '{' || c == '[' || c == '(') {
+    if (c == '{' || c == '[' || c == '(' || c == '<') {
       ++depth;
       continue;
     }
-    if (c == '}' || c == ']' || c == ')') {
+    if (c == '}' || c == ']' || c == ')' || c == '>') {
       if (depth > 0) --depth;
       continue;
     }
@@ -116,6 +118,34 @@ std::string ChooseTranslation(const std::vector<std::string_view>& synonyms) {
     start = end + 1;
   }
   return kept.empty() ? first : kept;
+}
+
+// A verb without the words that stand for its objects: "to buy sth." is looked up as
+// "to buy", "etw. kaufen" as "kaufen". Other terms stay as they are.
+std::string WithoutObjects(std::string term) {
+  if (term.starts_with("to ")) {
+    while (true) {
+      const auto space = term.rfind(' ');
+      if (space == std::string::npos || space < 3 ||
+          !IsPlaceholder(std::string_view(term).substr(space + 1))) {
+        break;
+      }
+      term.erase(space);
+    }
+    return term;
+  }
+  std::size_t start = 0;
+  while (true) {
+    const auto space = term.find(' ', start);
+    if (space == std::string::npos ||
+        !IsPlaceholder(std::string_view(term).substr(start, space - start))) {
+      break;
+    }
+    start = space + 1;
+  }
+  // Only a single word is left as a verb's key ("jdm. etw. geben" -> "geben").
+  if (start > 0 && term.find(' ', start) == std::string::npos) return term.substr(start);
+  return term;
 }
 
 int WordCount(std::string_view s) {
@@ -232,6 +262,70 @@ constexpr std::pair<std::string_view, std::string_view> kGermanFunctionWords[] =
     {"wer", "who"},      {"wo", "where"},     {"heute", "today"}, {"hier", "here"},
     {"dort", "there"},   {"kein", "no"},      {"keine", "no"},    {"nach", "after"}};
 
+// Word frequencies of a text, by a hash of the case-folded word (a collision merely
+// adds two counts): an open-addressing table, built in one pass without allocating
+// per word.
+class WordCounts {
+ public:
+  explicit WordCounts(std::string_view text) : slots_(std::size_t{1} << 21) {
+    for (std::size_t i = 0; i < text.size();) {
+      if (!IsLetter(static_cast<unsigned char>(text[i]))) {
+        ++i;
+        continue;
+      }
+      std::uint64_t hash = kOffset;
+      while (i < text.size() && IsLetter(static_cast<unsigned char>(text[i]))) {
+        hash = Mix(hash, text, i);
+      }
+      Slot& slot = SlotOf(hash);
+      slot.hash = hash;
+      ++slot.count;
+    }
+  }
+
+  std::uint32_t Count(std::string_view word) const {
+    std::uint64_t hash = kOffset;
+    for (std::size_t i = 0; i < word.size();)
+      hash = Mix(hash, word, i);
+    const Slot& slot = const_cast<WordCounts*>(this)->SlotOf(hash);
+    return slot.hash == hash ? slot.count : 0;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint32_t count = 0;
+  };
+  static constexpr std::uint64_t kOffset = 14695981039346656037ull;
+
+  static bool IsLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
+  }
+  // Adds the character at i (folded like FoldCase) to the hash and moves past it.
+  static std::uint64_t Mix(std::uint64_t hash, std::string_view text, std::size_t& i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<unsigned char>(c - 'A' + 'a');
+    } else if (c == 0xC3 && i + 1 < text.size()) {
+      auto c1 = static_cast<unsigned char>(text[i + 1]);
+      if (c1 >= 0x80 && c1 <= 0x9E && c1 != 0x97) c1 = static_cast<unsigned char>(c1 + 0x20);
+      hash = (hash ^ c) * 1099511628211ull;
+      c = c1;
+      ++i;
+    }
+    ++i;
+    return (hash ^ c) * 1099511628211ull;
+  }
+  Slot& SlotOf(std::uint64_t hash) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = static_cast<std::size_t>(hash) & mask;; at = (at + 1) & mask) {
+      if (slots_[at].hash == hash || slots_[at].count == 0) return slots_[at];
+    }
+  }
+
+  std::vector<Slot> slots_;
+};
+
 }  // namespace
 
 std::string FoldCase(std::string_view text) {
@@ -249,11 +343,33 @@ std::string FoldCase(std::string_view text) {
   return out;
 }
 
-void Dictionary::Add(Index& index, std::string key, std::string translation, std::int64_t rank) {
+Dictionary::Kind KindOfTags(std::string_view subEntry) {
+  using K = Dictionary::Kind;
+  constexpr std::pair<std::string_view, K> kTags[] = {
+      {"m", K::Masculine},   {"f", K::Feminine}, {"n", K::Neuter},       {"pl", K::Plural},
+      {"vi", K::Verb},       {"vt", K::Verb},    {"vr", K::Verb},        {"v", K::Verb},
+      {"adj", K::Adjective}, {"adv", K::Adverb}, {"prp", K::Preposition}};
+  for (std::size_t open = subEntry.find('{'); open != std::string_view::npos;
+       open = subEntry.find('{', open + 1)) {
+    const auto close = subEntry.find('}', open);
+    if (close == std::string_view::npos) break;
+    // "{prp; +Dat.}", "{vt} {vr}": the first tag of the braces counts.
+    std::string_view tag = subEntry.substr(open + 1, close - open - 1);
+    tag = tag.substr(0, std::min(tag.find(';'), tag.find(',')));
+    for (const auto& [name, kind] : kTags) {
+      if (tag == name) return kind;
+    }
+  }
+  return K::Other;
+}
+
+void Dictionary::Add(Index& index, std::string key, std::string translation, std::int64_t rank,
+                     Kind kind) {
   auto [it, inserted] = index.try_emplace(std::move(key));
   if (inserted || rank < it->second.rank) {
     it->second.translation = std::move(translation);
     it->second.rank = rank;
+    it->second.kind = kind;
   }
 }
 
@@ -270,58 +386,167 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
   Dictionary dictionary;
   dictionary.germanToEnglish_.reserve(std::size_t{1} << 19);
   dictionary.englishToGerman_.reserve(std::size_t{1} << 19);
-  std::vector<std::string_view> sides, german, english, germanTerms, englishTerms;
-  std::int64_t lineNumber = 0;
-  std::string_view rest = content;
-  while (!rest.empty()) {
-    const auto newline = rest.find('\n');
-    const std::string_view line = rest.substr(0, newline);
-    rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
-    ++lineNumber;
-    if ((lineNumber & 0x3FF) == 0 && cancel != nullptr && cancel->load()) return std::nullopt;
-    if (line.empty() || line[0] == '#') continue;
-    Split(line, " :: ", sides);
-    if (sides.size() != 2) continue;
-    Split(sides[0], " | ", german);
-    Split(sides[1], " | ", english);
-    if (german.size() != english.size()) continue;
-    // Ranking: the head word before its forms and examples, the first synonym
-    // before later ones, and of two entries the richer one (common words have
-    // many forms and examples), then the earlier line.
-    const std::int64_t richness = 63 - std::min<std::int64_t>(63, std::ssize(german));
-    for (std::size_t sub = 0; sub < german.size(); ++sub) {
-      Split(german[sub], "; ", germanTerms);
-      Split(english[sub], "; ", englishTerms);
-      const std::string germanFirst = ChooseTranslation(germanTerms);
-      const std::string englishFirst(WithoutTo(ChooseTranslation(englishTerms)));
-      if (germanFirst.empty() || englishFirst.empty()) continue;
-      const auto rankOf = [&](std::size_t synonym) {
-        const auto subRank = static_cast<std::int64_t>(std::min<std::size_t>(sub, 1));
-        return (((subRank * 64 + static_cast<std::int64_t>(std::min<std::size_t>(synonym, 63))) *
-                     64 +
-                 richness)
-                << 24) +
-               lineNumber;
-      };
-      for (std::size_t s = 0; s < germanTerms.size(); ++s) {
-        if (!ShortEnough(germanTerms[s])) continue;
-        const std::string term = CleanTerm(TrimBlanks(germanTerms[s]));
-        if (UsableKey(term)) {
-          dictionary.Add(dictionary.germanToEnglish_, FoldCase(term), englishFirst, rankOf(s));
+  // How often each word occurs in the dictionary (in head words, forms and examples):
+  // of the words a word translates to, the more common one is taken.
+  const WordCounts counts(content);
+  const auto commonness = [&](std::string_view term) -> std::int64_t {
+    // The least common word of a phrase counts ("zu Hause": "Hause").
+    std::uint32_t least = 0;
+    bool first = true;
+    std::size_t start = 0;
+    while (start < term.size()) {
+      const auto end = std::min(term.find(' ', start), term.size());
+      const std::uint32_t count = counts.Count(term.substr(start, end - start));
+      if (first || count < least) least = count;
+      first = false;
+      start = end + 1;
+    }
+    const auto scale = static_cast<std::int64_t>(4 * std::log2(1.0 + least));
+    return 63 - std::min<std::int64_t>(63, scale);
+  };
+  // Each direction's indexes are built by a thread of their own from the same lines.
+  const auto build = [&](bool germanSide) {
+    std::vector<std::string_view> sides, german, english, germanTerms, englishTerms, headTerms;
+    std::int64_t lineNumber = 0;
+    std::string_view rest = content;
+    while (!rest.empty()) {
+      const auto newline = rest.find('\n');
+      const std::string_view line = rest.substr(0, newline);
+      rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
+      ++lineNumber;
+      if ((lineNumber & 0x3FF) == 0 && cancel != nullptr && cancel->load()) return false;
+      if (line.empty() || line[0] == '#') continue;
+      Split(line, " :: ", sides);
+      if (sides.size() != 2) continue;
+      Split(sides[0], " | ", german);
+      Split(sides[1], " | ", english);
+      if (german.size() != english.size()) continue;
+      // Ranking: the head word before its forms and examples, the first synonym
+      // before later ones, then (English to German) the more common German word, then
+      // the earlier line: the dictionary lists a head word's everyday sense in its
+      // first entry.
+      const Kind headKind = KindOfTags(german[0]);
+      Split(german[0], "; ", headTerms);
+      for (std::size_t sub = 0; sub < german.size(); ++sub) {
+        Split(german[sub], "; ", germanTerms);
+        Split(english[sub], "; ", englishTerms);
+        // Each thread needs the translation into its own target language only.
+        const std::string germanFirst = germanSide ? std::string() : ChooseTranslation(germanTerms);
+        const std::string englishFirst =
+            germanSide ? std::string(WithoutTo(ChooseTranslation(englishTerms))) : std::string();
+        if ((germanSide ? englishFirst : germanFirst).empty() ||
+            TrimBlanks(germanSide ? german[sub] : english[sub]).empty()) {
+          continue;
         }
-      }
-      for (std::size_t s = 0; s < englishTerms.size(); ++s) {
-        if (!ShortEnough(englishTerms[s])) continue;
-        const std::string term = CleanTerm(TrimBlanks(englishTerms[s]));
-        if (!UsableKey(term)) continue;
-        dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rankOf(s));
-        if (term.starts_with("to ")) {
-          dictionary.Add(dictionary.englishToGerman_, FoldCase(WithoutTo(term)), germanFirst,
-                         rankOf(s) + (std::int64_t{1} << 40));
+        const Kind kind = KindOfTags(german[sub]);
+        // The plural right after a noun's head word ranks with the head word.
+        const bool headForm = sub == 0 || (sub == 1 && kind == Kind::Plural);
+        // Only a head word's senses are told apart by commonness (examples and forms
+        // rank after them anyway).
+        const std::int64_t commonGerman = headForm && !germanSide ? commonness(germanFirst) : 63;
+        // German to English keeps the dictionary's order: a head word's first entry
+        // is its everyday sense.
+        const std::int64_t commonEnglish = 0;
+        const auto rankOf = [&](std::size_t synonym, std::int64_t common,
+                                std::string_view raw = {}) {
+          const std::int64_t subRank = headForm ? 0 : 1;
+          // A later synonym, one with an explanation ("cup (wind instrument)") or a name
+          // ("Red" for a communist) names a narrower sense.
+          const std::int64_t later = synonym > 0 || raw.find('(') != std::string_view::npos ||
+                                             (sub == 0 && StartsUpper(TrimBlanks(raw)))
+                                         ? 1
+                                         : 0;
+          return (((((subRank * 2 + later) * 64) + common) * 64 +
+                   static_cast<std::int64_t>(std::min<std::size_t>(synonym, 63)))
+                  << 24) +
+                 lineNumber;
+        };
+        for (std::size_t s = 0; germanSide && s < germanTerms.size(); ++s) {
+          if (!ShortEnough(germanTerms[s])) continue;
+          const std::string term = WithoutObjects(CleanTerm(TrimBlanks(germanTerms[s])));
+          if (UsableKey(term)) {
+            dictionary.Add(dictionary.germanToEnglish_,
+                           StartsUpper(term) ? CapitalizeFirst(FoldCase(term)) : FoldCase(term),
+                           englishFirst, rankOf(s, commonEnglish, germanTerms[s]), kind);
+            // A verb's senses are ordered by how common their English verb is ("sprechen"
+            // is "speak" before "enunciate").
+            if (kind == Kind::Verb && sub == 0) {
+              dictionary.Add(dictionary.germanVerbs_, FoldCase(term), englishFirst,
+                             rankOf(s, commonness(englishFirst), germanTerms[s]), kind);
+            }
+          }
+        }
+        for (std::size_t s = 0; !germanSide && s < englishTerms.size(); ++s) {
+          if (!ShortEnough(englishTerms[s])) continue;
+          const std::string term = WithoutObjects(CleanTerm(TrimBlanks(englishTerms[s])));
+          if (!UsableKey(term)) continue;
+          const std::int64_t rank = rankOf(s, commonGerman, englishTerms[s]);
+          dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rank, kind);
+          if (term.starts_with("to ")) {
+            dictionary.Add(dictionary.englishToGerman_, FoldCase(WithoutTo(term)), germanFirst,
+                           rank + (std::int64_t{1} << 50), kind);
+            if (kind == Kind::Verb) {
+              dictionary.Add(dictionary.englishVerbs_, FoldCase(WithoutTo(term)), germanFirst, rank,
+                             kind);
+            }
+          } else if (kind == Kind::Adjective) {
+            dictionary.Add(dictionary.englishAdjectives_, FoldCase(term), germanFirst, rank, kind);
+          }
+          if (sub == 0 && StartsUpper(term) && term.find(' ') == std::string::npos) {
+            dictionary.Add(dictionary.englishNames_, FoldCase(term), germanFirst,
+                           rank - (std::int64_t{1} << 36), kind);
+          }
+        }
+        if (sub == 0 || !germanSide) continue;
+        // The plural of a noun follows its head word ("Haus {n} | Häuser {pl}"); the
+        // forms of a verb with a vowel change follow its infinitive ("du schläfst",
+        // "er/sie schläft").
+        if (sub == 1 && kind == Kind::Plural &&
+            (headKind == Kind::Masculine || headKind == Kind::Feminine ||
+             headKind == Kind::Neuter)) {
+          for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
+            const std::string singular = CleanTerm(TrimBlanks(headTerms[s]));
+            const std::string plural = CleanTerm(TrimBlanks(germanTerms[s]));
+            if (singular.find(' ') != std::string::npos || plural.find(' ') != std::string::npos ||
+                !StartsUpper(singular)) {
+              continue;
+            }
+            const Kind gender = KindOfTags(headTerms[s]);
+            auto& forms = dictionary.nouns_[singular];
+            if (forms.gender == Kind::Other) {
+              forms.gender = gender == Kind::Other ? headKind : gender;
+              forms.plural = plural;
+            }
+          }
+        }
+        if (headKind == Kind::Verb) {
+          const std::string_view raw = TrimBlanks(germanTerms[0]);
+          const bool second = raw.starts_with("du ");
+          const bool third = raw.starts_with("er/sie ");
+          if (!second && !third) continue;
+          for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
+            const std::string infinitive = CleanTerm(TrimBlanks(headTerms[s]));
+            std::string form = CleanTerm(TrimBlanks(germanTerms[s]));
+            if (form.starts_with("du ")) form.erase(0, 3);
+            if (infinitive.find(' ') != std::string::npos || form.find(' ') != std::string::npos ||
+                form.empty()) {
+              continue;
+            }
+            auto& forms = dictionary.strongForms_[infinitive];
+            std::string& slot = second ? forms.second : forms.third;
+            if (slot.empty()) {
+              slot = form;
+              dictionary.strongInfinitives_.try_emplace(FoldCase(form), infinitive);
+            }
+          }
         }
       }
     }
-  }
+    return true;
+  };
+  auto germanBuild = std::async(std::launch::async, build, true);
+  const bool englishBuilt = build(false);
+  if (!germanBuild.get() || !englishBuilt) return std::nullopt;
   if (dictionary.germanToEnglish_.empty()) return std::nullopt;
   for (const auto& [englishWord, germanWord] : kEnglishFunctionWords) {
     dictionary.Add(dictionary.englishToGerman_, FoldCase(englishWord), std::string(germanWord), -1);
@@ -341,18 +566,48 @@ std::optional<Dictionary> Dictionary::LoadFile(const std::string& path,
 
 std::optional<std::string_view> Dictionary::Lookup(std::string_view phrase,
                                                    Direction direction) const {
-  const Index& index = IndexFor(direction);
-  const auto it = index.find(FoldCase(phrase));
-  if (it == index.end()) return std::nullopt;
-  return std::string_view(it->second.translation);
+  const Candidate* found = Find(IndexFor(direction), phrase);
+  if (found == nullptr) return std::nullopt;
+  return std::string_view(found->translation);
 }
 
-std::string Dictionary::Translate(std::string_view text, Direction direction) const {
-  struct Word {
-    std::size_t begin;
-    std::size_t end;
+const Dictionary::Candidate* Dictionary::Find(const Index& index, std::string_view phrase) const {
+  std::string key = FoldCase(phrase);
+  if (&index == &germanToEnglish_) {
+    // German nouns are written with a capital: "Alt" (alto) and "alt" (old) are two
+    // words. The other spelling is the second choice (a sentence's first word).
+    std::string capitalized = CapitalizeFirst(key);
+    if (StartsUpper(phrase)) std::swap(key, capitalized);
+    if (const auto it = index.find(key); it != index.end()) return &it->second;
+    key = std::move(capitalized);
+  }
+  const auto it = index.find(key);
+  return it == index.end() ? nullptr : &it->second;
+}
+
+namespace {
+
+// English contractions that the grammar reads as two words ("don't" is "do not").
+constexpr std::pair<std::string_view, std::string_view> kEnglishContractions[] = {
+    {"don't", "do not"},     {"doesn't", "does not"}, {"didn't", "did not"},
+    {"isn't", "is not"},     {"aren't", "are not"},   {"wasn't", "was not"},
+    {"can't", "can not"},    {"cannot", "can not"},   {"won't", "will not"},
+    {"haven't", "have not"}, {"hasn't", "has not"},   {"i'm", "i am"},
+    {"it's", "it is"},       {"he's", "he is"},       {"she's", "she is"},
+    {"that's", "that is"},   {"you're", "you are"},   {"we're", "we are"},
+    {"they're", "they are"}, {"i'd", "i would"},      {"i've", "i have"},
+    {"we've", "we have"},    {"let's", "let us"},     {"there's", "there is"}};
+
+}  // namespace
+
+std::string Dictionary::Translate(std::string_view text, Direction direction, bool grammar) const {
+  // The words of the text with what stands before each.
+  struct Token {
+    std::string gap;
+    std::string word;
   };
-  std::vector<Word> words;
+  std::vector<Token> tokens;
+  std::size_t copied = 0;
   for (std::size_t i = 0; i < text.size();) {
     if (!IsWordByte(static_cast<unsigned char>(text[i]), text, i)) {
       ++i;
@@ -370,61 +625,140 @@ std::string Dictionary::Translate(std::string_view text, Direction direction) co
         break;
       }
     }
-    words.push_back({begin, i});
+    std::string gap(text.substr(copied, begin - copied));
+    const std::string_view word = text.substr(begin, i - begin);
+    copied = i;
+    if (grammar && direction == Direction::EnglishToGerman) {
+      const std::string folded = FoldCase(word);
+      bool expanded = false;
+      for (const auto& [contraction, words] : kEnglishContractions) {
+        if (folded != contraction) continue;
+        const auto space = words.find(' ');
+        std::string first(words.substr(0, space));
+        if (StartsUpper(word)) first = CapitalizeFirst(first);
+        if (first == "i") first = "I";
+        tokens.push_back({std::move(gap), std::move(first)});
+        tokens.push_back({" ", std::string(words.substr(space + 1))});
+        expanded = true;
+        break;
+      }
+      if (expanded) continue;
+    }
+    tokens.push_back({std::move(gap), std::string(word)});
+  }
+  const std::string tail(text.substr(copied));
+
+  std::vector<Unit> units;
+  units.reserve(tokens.size());
+  const Index& index = IndexFor(direction);
+  std::string phrase;
+  std::vector<std::string_view> phraseWords;
+  for (std::size_t w = 0; w < tokens.size();) {
+    std::size_t taken = 1;
+    const Candidate* found = nullptr;
+    for (std::size_t n = std::min<std::size_t>(kMaxPhraseWords, tokens.size() - w); n >= 1; --n) {
+      phrase.clear();
+      bool oneLine = true;
+      for (std::size_t k = 0; k < n; ++k) {
+        if (k > 0) {
+          const std::string& gap = tokens[w + k].gap;
+          if (gap.empty() || gap.find_first_not_of(" \t") != std::string::npos) {
+            oneLine = false;
+            break;
+          }
+          phrase += ' ';
+        }
+        phrase += tokens[w + k].word;
+      }
+      if (!oneLine) continue;
+      if (grammar && n > 1) {
+        phraseWords.clear();
+        for (std::size_t k = 0; k < n; ++k)
+          phraseWords.push_back(tokens[w + k].word);
+        if (GrammarSplits(phraseWords, direction)) continue;
+      }
+      found = nullptr;
+      // A capitalised word inside a sentence ("German", "English") is a name first.
+      if (grammar && n == 1 && direction == Direction::EnglishToGerman && w > 0 &&
+          StartsUpper(phrase) && tokens[w].gap.find_first_of(".!?:\n") == std::string::npos) {
+        found = Find(englishNames_, phrase);
+      }
+      if (found == nullptr && direction == Direction::GermanToEnglish && StartsUpper(phrase) &&
+          (w == 0 || tokens[w].gap.find_first_of(".!?:\n") != std::string::npos)) {
+        // A sentence's first word: its capital says nothing about it ("Morgen fahre
+        // ich" is "tomorrow"); a noun is found all the same.
+        found = Find(index, FoldCase(phrase));
+      }
+      if (found == nullptr && grammar && direction == Direction::GermanToEnglish && n == 1 &&
+          !StartsUpper(phrase)) {
+        // A small letter inside a sentence: no noun ("kleine" is an adjective's form,
+        // not "Kleine").
+        const auto it = index.find(FoldCase(phrase));
+        found = it == index.end() ? nullptr : &it->second;
+      } else if (found == nullptr) {
+        found = Find(index, phrase);
+      }
+      // A verb phrase ("Kaffee trinken", "drink coffee") is split up: its verb
+      // moves and agrees, and its object takes its article or "kein".
+      if (found && grammar && n > 1 && found->kind == Kind::Verb) {
+        found = nullptr;
+      }
+      if (found) {
+        taken = n;
+        break;
+      }
+    }
+    Unit unit;
+    unit.gap = tokens[w].gap;
+    unit.upper = StartsUpper(tokens[w].word);
+    unit.capital = unit.upper;
+    if (found) {
+      unit.source = FoldCase(phrase);
+      unit.text = found->translation;
+      unit.kind = found->kind;
+      unit.known = true;
+    } else {
+      unit.source = FoldCase(tokens[w].word);
+      unit.text = tokens[w].word;
+    }
+    units.push_back(std::move(unit));
+    w += taken;
+  }
+
+  if (grammar) {
+    if (direction == Direction::EnglishToGerman) {
+      EnglishToGermanGrammar(units);
+    } else {
+      GermanToEnglishGrammar(units, tail);
+    }
   }
 
   std::string out;
-  std::size_t copied = 0;
   bool sentenceStart = true;
   const auto noteSeparator = [&](std::string_view separator) {
     for (const char c : separator) {
       if (c == '.' || c == '!' || c == '?' || c == ':' || c == '\n') sentenceStart = true;
     }
   };
-  for (std::size_t w = 0; w < words.size();) {
-    const std::string_view before = text.substr(copied, words[w].begin - copied);
-    out += before;
-    noteSeparator(before);
-    std::size_t taken = 0;
-    std::optional<std::string_view> translation;
-    std::string phrase;
-    for (std::size_t n = std::min<std::size_t>(kMaxPhraseWords, words.size() - w); n >= 1; --n) {
-      phrase.clear();
-      bool oneLine = true;
-      for (std::size_t k = 0; k < n; ++k) {
-        if (k > 0) {
-          const std::string_view gap =
-              text.substr(words[w + k - 1].end, words[w + k].begin - words[w + k - 1].end);
-          if (gap.empty() || gap.find_first_not_of(" \t") != std::string_view::npos) {
-            oneLine = false;
-            break;
-          }
-          phrase += ' ';
-        }
-        phrase += text.substr(words[w + k].begin, words[w + k].end - words[w + k].begin);
+  for (const Unit& unit : units) {
+    if (unit.text.empty()) {
+      // A word the target language does without: its spaces go with it.
+      if (unit.gap.find_first_not_of(" \t") != std::string::npos) {
+        out += unit.gap;
+        noteSeparator(unit.gap);
       }
-      if (!oneLine) continue;
-      translation = Lookup(phrase, direction);
-      if (translation) {
-        taken = n;
-        break;
-      }
+      continue;
     }
-    const std::string_view source = text.substr(words[w].begin, words[w].end - words[w].begin);
-    if (translation) {
-      std::string replacement(*translation);
-      if (sentenceStart && StartsUpper(source)) replacement = CapitalizeFirst(replacement);
-      out += replacement;
-      copied = words[w + taken - 1].end;
-      w += taken;
+    out += unit.gap;
+    noteSeparator(unit.gap);
+    if (sentenceStart && unit.capital) {
+      out += CapitalizeFirst(unit.text);
     } else {
-      out += source;
-      copied = words[w].end;
-      ++w;
+      out += unit.text;
     }
     sentenceStart = false;
   }
-  out += text.substr(copied);
+  out += tail;
   return out;
 }
 
@@ -441,8 +775,10 @@ std::optional<std::vector<std::string>> DictionaryTranslator::Translate(
 
 std::string DictionaryTranslator::Description() const {
   return direction_ == Dictionary::Direction::GermanToEnglish
-             ? "ding dictionary (German to English, longest phrase first)"
-             : "ding dictionary (English to German, longest phrase first)";
+             ? "ding dictionary with Hunspell inflection (German to English: agreement, word "
+               "order, negation)"
+             : "ding dictionary with Hunspell inflection (English to German: articles, "
+               "adjective endings, verb forms, negation)";
 }
 
 }  // namespace parlumo::service

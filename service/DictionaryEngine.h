@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Engine.h"
+#include "GermanMorphology.h"
 
 namespace parlumo::service {
 
@@ -34,29 +35,105 @@ class Dictionary {
   // without regard to the case of its letters, or nothing.
   std::optional<std::string_view> Lookup(std::string_view phrase, Direction direction) const;
 
-  // Translates text word by word, always taking the longest phrase (up to
-  // kMaxPhraseWords words on one line) that the dictionary knows at each place.
-  // Unknown words, punctuation, white space and line breaks stay as they are; a
-  // translation at the start of the text or of a sentence starts with a capital.
-  std::string Translate(std::string_view text, Direction direction) const;
+  // Translates text, taking the longest phrase (up to kMaxPhraseWords words on one
+  // line) that the dictionary knows at each place. With grammar (the default) the
+  // words of a clause then agree: articles, adjectives and nouns in gender, number
+  // and case, the verb with its subject; negation, modal verbs, measure phrases and
+  // the contractions of preposition and article take their form in the target
+  // language. Without it the text is translated word by word. Unknown words,
+  // punctuation, white space and line breaks stay as they are; a translation at the
+  // start of the text or of a sentence starts with a capital.
+  std::string Translate(std::string_view text, Direction direction, bool grammar = true) const;
+
+  // Inflection rules for German (verb endings, adjective endings, base forms). Without
+  // them the regular endings are used.
+  void SetMorphology(std::shared_ptr<const GermanMorphology> morphology) {
+    morphology_ = std::move(morphology);
+  }
+
+  // What the dictionary says a German word is: the gender of a noun, a plural, a verb,
+  // an adjective and so on (from its {m} {f} {n} {pl} {vi} {vt} {adj} ... tags).
+  enum class Kind : std::uint8_t {
+    Other,
+    Masculine,
+    Feminine,
+    Neuter,
+    Plural,
+    Verb,
+    Adjective,
+    Adverb,
+    Preposition,
+  };
 
   static constexpr int kMaxPhraseWords = 4;
+
+  // One translated piece of a sentence (a word or a phrase) while the grammar works
+  // on it.
+  struct Unit {
+    std::string gap;     // what stands before it in the text (spaces, punctuation)
+    std::string source;  // the source words, case folded
+    std::string text;    // the translation (or the source word when unknown)
+    Kind kind = Kind::Other;
+    bool known = false;    // found in the dictionary
+    bool upper = false;    // the source starts with a capital
+    bool capital = false;  // starts a sentence in the source: a capital there
+  };
 
  private:
   struct Candidate {
     std::string translation;
-    std::int64_t rank = 0;  // smaller is better
+    std::int64_t rank = 0;    // smaller is better
+    Kind kind = Kind::Other;  // of the German side
   };
   using Index = std::unordered_map<std::string, Candidate>;
+  // A German noun's gender and its plural.
+  struct NounForms {
+    Kind gender = Kind::Other;
+    std::string plural;
+  };
+  // The present-tense forms of a verb that changes its vowel ("du schläfst",
+  // "er schläft"), as the dictionary lists them.
+  struct StrongForms {
+    std::string second;
+    std::string third;
+  };
 
-  void Add(Index& index, std::string key, std::string translation, std::int64_t rank);
+  void Add(Index& index, std::string key, std::string translation, std::int64_t rank,
+           Kind kind = Kind::Other);
   const Index& IndexFor(Direction direction) const {
     return direction == Direction::GermanToEnglish ? germanToEnglish_ : englishToGerman_;
   }
+  const Candidate* Find(const Index& index, std::string_view phrase) const;
+
+  // The grammar of each direction over the units of the text (GermanGrammar.cpp).
+  // A phrase the grammar must see word by word (it starts with a pronoun, an
+  // auxiliary or a negation, or ends in an article or a preposition).
+  static bool GrammarSplits(const std::vector<std::string_view>& words, Direction direction);
+  // `tail` is what follows the last unit (the last sentence's punctuation).
+  void EnglishToGermanGrammar(std::vector<Unit>& units) const;
+  void GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const;
+  std::string GermanVerb(const std::string& infinitive, int person) const;
+  std::optional<std::string> GermanInfinitive(const std::string& form) const;
+  // A separable verb's prefix and the verb it is put on ("einkaufen": "ein",
+  // "kaufen"), or two empty strings.
+  std::pair<std::string, std::string> SplitSeparable(const std::string& infinitive) const;
+  const NounForms* Noun(std::string_view german) const;
 
   Index germanToEnglish_;
   Index englishToGerman_;
+  Index englishVerbs_;       // English verb (without "to") -> German infinitive
+  Index englishAdjectives_;  // English adjective -> German adjective
+  Index germanVerbs_;        // German infinitive -> English verb
+  Index englishNames_;       // capitalised English word ("German") -> German
+  std::unordered_map<std::string, NounForms> nouns_;                // German noun as written
+  std::unordered_map<std::string, StrongForms> strongForms_;        // by infinitive
+  std::unordered_map<std::string, std::string> strongInfinitives_;  // form -> infinitive
+  std::shared_ptr<const GermanMorphology> morphology_;
 };
+
+// The kind a sub-entry's tags give (the first of {m} {f} {n} {pl} {vi} {vt} {vr} {v}
+// {adj} {adv} {prp} in it).
+Dictionary::Kind KindOfTags(std::string_view subEntry);
 
 // Lower-cases ASCII letters and the capital letters of Latin-1 (À to Þ) in UTF-8.
 std::string FoldCase(std::string_view text);

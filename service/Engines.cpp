@@ -44,6 +44,13 @@ EngineSet::EngineSet(const EngineOptions& options) {
                    [file, cancel = cancelLoading_]() -> std::shared_ptr<const Dictionary> {
                      auto loaded = Dictionary::LoadFile(file, cancel.get());
                      if (!loaded) return nullptr;
+                     // Without the Hunspell rules the grammar uses the regular endings.
+                     if (auto morphology = GermanMorphology::LoadFiles(
+                             std::string(GermanMorphology::kAffixFile),
+                             std::string(GermanMorphology::kWordFile))) {
+                       loaded->SetMorphology(
+                           std::make_shared<const GermanMorphology>(std::move(*morphology)));
+                     }
                      return std::make_shared<const Dictionary>(std::move(*loaded));
                    })
             .share();

@@ -1,0 +1,183 @@
+#include "GermanMorphology.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace parlumo::service {
+
+namespace {
+
+// The rule groups kept: A inflects adjectives, I and X give the present tense.
+constexpr std::string_view kKeptFlags = "AIX";
+
+std::u32string Decode(std::string_view s) {
+  std::u32string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    int length = 1;
+    char32_t cp = c;
+    if (c >= 0xF0) {
+      length = 4;
+      cp = c & 0x07;
+    } else if (c >= 0xE0) {
+      length = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xC0) {
+      length = 2;
+      cp = c & 0x1F;
+    }
+    for (int k = 1; k < length && i + static_cast<std::size_t>(k) < s.size(); ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0x3F);
+    out += cp;
+    i += static_cast<std::size_t>(length);
+  }
+  return out;
+}
+
+std::vector<std::string_view> Fields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+      ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+      ++i;
+    if (i > start) fields.push_back(line.substr(start, i - start));
+  }
+  return fields;
+}
+
+}  // namespace
+
+std::optional<GermanMorphology> GermanMorphology::Load(std::istream& affix, std::istream& words) {
+  GermanMorphology morphology;
+  std::string line;
+  while (std::getline(affix, line)) {
+    const auto fields = Fields(line);
+    // "SFX <flag> <strip> <add> <condition>"; the group's header has "Y"/"N" and a count.
+    if (fields.size() < 5 || fields[0] != "SFX" || fields[1].size() != 1) continue;
+    if (kKeptFlags.find(fields[1][0]) == std::string_view::npos) continue;
+    Rule rule;
+    rule.flag = fields[1][0];
+    rule.strip = fields[2] == "0" ? std::string() : std::string(fields[2]);
+    rule.add = fields[3] == "0" ? std::string() : std::string(fields[3]);
+    const std::u32string condition = Decode(fields[4]);
+    for (std::size_t i = 0; i < condition.size(); ++i) {
+      Rule::Position position;
+      if (condition[i] == U'[') {
+        const auto close = condition.find(U']', i);
+        if (close == std::u32string::npos) break;
+        std::size_t from = i + 1;
+        if (from < close && condition[from] == U'^') {
+          position.negated = true;
+          ++from;
+        }
+        position.chars = condition.substr(from, close - from);
+        i = close;
+      } else if (condition[i] == U'.') {
+        position.negated = true;  // excludes nothing: any character
+      } else {
+        position.chars = condition.substr(i, 1);
+      }
+      rule.condition.push_back(std::move(position));
+    }
+    morphology.rules_.push_back(std::move(rule));
+  }
+  bool first = true;
+  while (std::getline(words, line)) {
+    if (first) {  // the word count
+      first = false;
+      continue;
+    }
+    if (line.empty() || line[0] == '\t' || line[0] == '#') continue;
+    const auto slash = line.find('/');
+    if (slash == std::string::npos) continue;
+    std::string kept;
+    for (std::size_t i = slash + 1; i < line.size(); ++i) {
+      if (kKeptFlags.find(line[i]) != std::string_view::npos) kept += line[i];
+    }
+    if (kept.empty()) continue;
+    auto& flags = morphology.flags_[line.substr(0, slash)];
+    for (const char flag : kept) {
+      if (flags.find(flag) == std::string::npos) flags += flag;
+    }
+  }
+  if (morphology.rules_.empty() || morphology.flags_.empty()) return std::nullopt;
+  return morphology;
+}
+
+std::optional<GermanMorphology> GermanMorphology::LoadFiles(const std::string& affixPath,
+                                                            const std::string& wordPath) {
+  std::ifstream affix(affixPath);
+  std::ifstream words(wordPath);
+  if (!affix || !words) return std::nullopt;
+  return Load(affix, words);
+}
+
+bool GermanMorphology::Matches(const Rule& rule, std::string_view base) const {
+  if (!base.ends_with(rule.strip)) return false;
+  const std::u32string chars = Decode(base);
+  if (chars.size() < rule.condition.size()) return false;
+  const std::size_t offset = chars.size() - rule.condition.size();
+  for (std::size_t i = 0; i < rule.condition.size(); ++i) {
+    const auto& position = rule.condition[i];
+    const bool listed = position.chars.find(chars[offset + i]) != std::u32string::npos;
+    if (listed == position.negated) return false;
+  }
+  return true;
+}
+
+bool GermanMorphology::HasFlag(std::string_view word, char flag) const {
+  const auto it = flags_.find(std::string(word));
+  return it != flags_.end() && it->second.find(flag) != std::string::npos;
+}
+
+std::string GermanMorphology::Adjective(std::string_view adjective, std::string_view ending) const {
+  if (HasFlag(adjective, 'A')) {
+    for (const auto& rule : rules_) {
+      // The word list's conditions leave one rule for each ending ("dunkel" + "e"
+      // is "dunkle", "teuer" + "e" is "teure").
+      if (rule.flag != 'A' || !rule.add.ends_with(ending)) continue;
+      if (!Matches(rule, adjective)) continue;
+      return std::string(adjective.substr(0, adjective.size() - rule.strip.size())) + rule.add;
+    }
+  }
+  // Adjectives ending in "e" ("leise", "müde") take only the rest of the ending.
+  if (adjective.ends_with('e') && ending.starts_with('e'))
+    return std::string(adjective) + std::string(ending.substr(1));
+  return std::string(adjective) + std::string(ending);
+}
+
+std::optional<std::string> GermanMorphology::VerbForm(std::string_view infinitive,
+                                                      std::string_view ending) const {
+  for (const char flag : {'X', 'I'}) {
+    if (!HasFlag(infinitive, flag)) continue;
+    for (const auto& rule : rules_) {
+      if (rule.flag != flag || !Matches(rule, infinitive)) continue;
+      const std::string form =
+          std::string(infinitive.substr(0, infinitive.size() - rule.strip.size())) + rule.add;
+      // "e" forms end in e, "st" forms in st, "t" forms in t but not st (unless the
+      // stem itself ends in s: "reist").
+      if (!form.ends_with(ending)) continue;
+      if (ending == "t" && form.ends_with("st") && rule.add.ends_with("st")) continue;
+      if (form == infinitive) continue;
+      return form;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> GermanMorphology::BaseForm(std::string_view form, bool verbsOnly) const {
+  for (const auto& rule : rules_) {
+    if (verbsOnly && rule.flag == 'A') continue;
+    if (!form.ends_with(rule.add) || form.size() <= rule.add.size()) continue;
+    const std::string base =
+        std::string(form.substr(0, form.size() - rule.add.size())) + rule.strip;
+    if (base == form || !HasFlag(base, rule.flag) || !Matches(rule, base)) continue;
+    return base;
+  }
+  return std::nullopt;
+}
+
+}  // namespace parlumo::service

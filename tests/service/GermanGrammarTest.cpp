@@ -1,0 +1,215 @@
+// The German engine's grammar on a small dictionary in the ding format and a few
+// Hunspell rules in their own format: agreement, verb forms, negation, measures,
+// contractions and word order in both directions.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "DictionaryEngine.h"
+#include "GermanMorphology.h"
+
+namespace parlumo::service {
+namespace {
+
+constexpr std::string_view kDictionary =
+    "# Version :: test\n"
+    "Haus {n} | Häuser {pl} :: house | houses\n"
+    "Katze {f} | Katzen {pl} :: cat | cats\n"
+    "Hund {m} | Hunde {pl} :: dog | dogs\n"
+    "Tasse {f} | Tassen {pl} :: cup | cups\n"
+    "Kaffee {m} :: coffee\n"
+    "Garten {m} | Gärten {pl} :: garden | gardens\n"
+    "groß {adj} :: big\n"
+    "alt {adj} :: old\n"
+    "dunkel {adj} :: dark\n"
+    "schlafen {vi} | schlafend | du schläfst | er/sie schläft :: to sleep | sleeping | you sleep "
+    "| he/she sleeps\n"
+    "spielen {vi} :: to play\n"
+    "sehen {vt} | sehend | du siehst | er/sie sieht :: to see sth. | seeing | you see | he/she "
+    "sees\n"
+    "einkaufen {vt} :: to buy sth.\n"
+    "kaufen {vt} :: to purchase\n"
+    "in {prp; +Dat.} :: in\n"
+    "mit {prp; +Dat.} :: with\n"
+    "für {prp; +Akk.} :: for\n"
+    "heute {adv} :: today\n"
+    "gut {adj} :: good\n";
+
+constexpr std::string_view kAffixes =
+    "SET UTF-8\n"
+    "SFX A Y 10\n"
+    "SFX A   0       e          [^elr]\n"
+    "SFX A   0       en         [^elr]\n"
+    "SFX A   0       er         [^elr]\n"
+    "SFX A   0       es         [^elr]\n"
+    "SFX A   0       em         [^elr]\n"
+    "SFX A   el      le         [^eil]el\n"
+    "SFX A   el      len        [^eil]el\n"
+    "SFX A   el      ler        [^eil]el\n"
+    "SFX A   el      les        [^eil]el\n"
+    "SFX A   el      lem        [^eil]el\n"
+    "SFX I Y 3\n"
+    "SFX I   n       0          en\n"
+    "SFX I   en      t          [^dimnt]en\n"
+    "SFX I   n       t          [dt]en\n"
+    "SFX X Y 2\n"
+    "SFX X   en      st         [^dimnßstwzx]en\n"
+    "SFX X   en      t          [^ditmnw]en\n"
+    "SFX Z Y 1\n"
+    "SFX Z   0       x          .\n";
+constexpr std::string_view kWords =
+    "7\n"
+    "groß/A\n"
+    "alt/A\n"
+    "dunkel/A\n"
+    "spielen/IXZ\n"
+    "sehen/I\n"
+    "schlafen/I\n"
+    "kaufen/IX\n";
+
+GermanMorphology TestMorphology() {
+  std::istringstream affixes{std::string(kAffixes)};
+  std::istringstream words{std::string(kWords)};
+  auto morphology = GermanMorphology::Load(affixes, words);
+  EXPECT_TRUE(morphology);
+  return std::move(*morphology);
+}
+
+const Dictionary& TestDictionary() {
+  static const std::unique_ptr<Dictionary> dictionary = [] {
+    std::istringstream in{std::string(kDictionary)};
+    auto loaded = Dictionary::Load(in);
+    EXPECT_TRUE(loaded);
+    loaded->SetMorphology(std::make_shared<const GermanMorphology>(TestMorphology()));
+    return std::make_unique<Dictionary>(std::move(*loaded));
+  }();
+  return *dictionary;
+}
+
+TEST(GermanMorphologyTest, FormsFromTheRules) {
+  const GermanMorphology m = TestMorphology();
+  EXPECT_EQ(m.VerbForm("spielen", "e"), "spiele");
+  EXPECT_EQ(m.VerbForm("spielen", "st"), "spielst");
+  EXPECT_EQ(m.VerbForm("spielen", "t"), "spielt");
+  // A verb the word list does not give this flag: no rule, no guess.
+  EXPECT_EQ(m.VerbForm("sehen", "st"), std::nullopt);
+  EXPECT_EQ(m.VerbForm("unbekannt", "e"), std::nullopt);
+  EXPECT_EQ(m.Adjective("groß", "en"), "großen");
+  EXPECT_EQ(m.Adjective("dunkel", "e"), "dunkle");
+  EXPECT_EQ(m.Adjective("dunkel", "es"), "dunkles");
+  EXPECT_EQ(m.Adjective("leise", "en"), "leisen");  // not in the list: the ending alone
+  EXPECT_EQ(m.BaseForm("spielt"), "spielen");
+  EXPECT_EQ(m.BaseForm("großen"), "groß");
+  EXPECT_EQ(m.BaseForm("dunkle"), "dunkel");
+  EXPECT_EQ(m.BaseForm("Haus"), std::nullopt);
+  EXPECT_EQ(m.BaseForm("großen", true), std::nullopt);
+  EXPECT_EQ(m.BaseForm("spiele", true), "spielen");
+}
+
+TEST(GermanMorphologyTest, RejectsFilesWithoutRulesOrWords) {
+  std::istringstream noRules{"SET UTF-8\n"};
+  std::istringstream words{std::string(kWords)};
+  EXPECT_FALSE(GermanMorphology::Load(noRules, words));
+  std::istringstream affixes{std::string(kAffixes)};
+  std::istringstream noWords{"0\n"};
+  EXPECT_FALSE(GermanMorphology::Load(affixes, noWords));
+}
+
+TEST(GermanGrammarTest, EnglishToGerman) {
+  const struct {
+    std::string_view english;
+    std::string_view german;
+  } cases[] = {
+      // Articles and adjectives agree in gender, number and case.
+      {"The big dog sleeps.", "Der große Hund schläft."},
+      {"I see the old dog.", "Ich sehe den alten Hund."},
+      {"I see a big house.", "Ich sehe ein großes Haus."},
+      {"A dark cat sleeps.", "Eine dunkle Katze schläft."},
+      {"We play with the cats.", "Wir spielen mit den Katzen."},
+      {"We play with the old dogs.", "Wir spielen mit den alten Hunden."},
+      {"The houses are big.", "Die Häuser sind groß."},
+      {"My cat sleeps.", "Meine Katze schläft."},
+      {"Our dogs sleep.", "Unsere Hunde schlafen."},
+      // The verb agrees with its subject.
+      {"You sleep.", "Du schläfst."},
+      {"He sees the cat.", "Er sieht die Katze."},
+      {"They play.", "Sie spielen."},
+      {"I play.", "Ich spiele."},
+      // Negation: "kein" for an indefinite object, "nicht" otherwise.
+      {"I do not have a dog.", "Ich habe keinen Hund."},
+      {"She does not see the cat.", "Sie sieht die Katze nicht."},
+      {"The house is not big.", "Das Haus ist nicht groß."},
+      {"I have no cat.", "Ich habe keine Katze."},
+      // Modal verbs send the infinitive to the end; "would like" is "möchte".
+      {"I can see the dog.", "Ich kann den Hund sehen."},
+      {"I would like a cup of coffee.", "Ich möchte eine Tasse Kaffee."},
+      {"We would like to play.", "Wir möchten spielen."},
+      {"I like to play.", "Ich spiele gern."},
+      // Contractions, separable verbs, verb second.
+      {"The cat sleeps in the house.", "Die Katze schläft im Haus."},
+      {"I buy a cat.", "Ich kaufe eine Katze ein."},
+      {"Today I play in the garden.", "Heute spiele ich im Garten."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
+              c.german)
+        << c.english;
+  }
+}
+
+TEST(GermanGrammarTest, GermanToEnglish) {
+  const struct {
+    std::string_view german;
+    std::string_view english;
+  } cases[] = {
+      {"Er schläft.", "He sleeps."},
+      {"Du schläfst.", "You sleep."},
+      {"Die Katzen spielen im Garten.", "The cats play in the garden."},
+      {"Sie spielt.", "She plays."},
+      {"Sie spielen.", "They play."},
+      {"Ich sehe den alten Hund.", "I see the old dog."},
+      {"Ich schlafe nicht.", "I do not sleep."},
+      {"Er spielt nicht.", "He does not play."},
+      {"Das Haus ist nicht groß.", "The house is not big."},
+      {"Ich kann den Hund sehen.", "I can see the dog."},
+      {"Ich möchte spielen.", "I would like to play."},
+      {"Eine Tasse Kaffee, bitte.", "A cup of coffee, please."},
+      {"Ich hätte gern eine Tasse Kaffee.", "I would like a cup of coffee."},
+      {"Ich spiele gern.", "I like to play."},
+      {"Heute spielt er im Garten.", "Today he plays in the garden."},
+      {"Spielst du?", "Do you play?"},
+      {"Ist das Haus groß?", "Is the house big?"},
+      {"Das ist ein altes Haus.", "That is an old house."},
+      {"Er spielt gut.", "He plays well."},
+      {"Das Haus ist gut.", "The house is good."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
+              c.english)
+        << c.german;
+  }
+}
+
+TEST(GermanGrammarTest, WithoutGrammarWordByWord) {
+  // The lookup alone: each word's first sense, no agreement.
+  EXPECT_EQ(
+      TestDictionary().Translate("the cat sleeps", Dictionary::Direction::EnglishToGerman, false),
+      "der Katze schläft");
+  EXPECT_EQ(TestDictionary().Translate("the cat sleeps", Dictionary::Direction::EnglishToGerman),
+            "die Katze schläft");
+}
+
+TEST(GermanGrammarTest, UnknownWordsAndPunctuationStay) {
+  EXPECT_EQ(TestDictionary().Translate("The Zorglub sleeps, the cat plays!\n",
+                                       Dictionary::Direction::EnglishToGerman),
+            "Der Zorglub schläft, die Katze spielt!\n");
+  EXPECT_EQ(TestDictionary().Translate("", Dictionary::Direction::GermanToEnglish), "");
+  EXPECT_EQ(TestDictionary().Translate("...", Dictionary::Direction::GermanToEnglish), "...");
+}
+
+}  // namespace
+}  // namespace parlumo::service
