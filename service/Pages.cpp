@@ -123,7 +123,9 @@ std::string FaqPage(const std::vector<OfferedPair>& pairs) {
       "<h2>Who translates?</h2>\n<p>Machine translation engines on this computer: Apertium "
       "(rule-based, between English, Spanish, French, Portuguese and Italian; pairs "
       "without a direct engine go through Spanish) and the ding German-English dictionary "
-      "(word and phrase lookup, longest phrase first; French goes through English). "
+      "with grammar rules (the everyday sense of a word, articles, adjective endings and "
+      "verb forms that agree, common constructions; German word forms from the Hunspell "
+      "dictionary; French goes through English). "
       "Nothing leaves this computer.</p>\n<h2>Which pairs?</h2>\n" +
           PairTable(pairs) +
           "\n<h2>Why is a word left as it was?</h2>\n<p>The engine does not know it; unknown "
