@@ -70,6 +70,10 @@ struct HttpFront::Impl {
 
   void Accept();
   void OnAccept(boost::system::error_code ec, tcp::socket socket);
+  // Starts serving an accepted connection.
+  void Admit(tcp::socket socket);
+  // Admits the parked connection when there is room, or room can be made.
+  void AdmitParked();
   // The connection to close to make room for a new one: the one idle the longest,
   // else the one whose header has been arriving the longest; nullptr when every
   // connection has a request under way.
@@ -96,6 +100,10 @@ struct HttpFront::Impl {
   std::atomic<std::size_t> waiting{0};
 
   std::list<std::shared_ptr<Connection>> connections;
+  // A connection accepted at the cap when none could be closed; it is admitted as
+  // soon as there is room, and no other is accepted before it.
+  std::optional<tcp::socket> parked;
+  bool admitPosted = false;  // AdmitParked is posted to the loop
   bool accepting = false;    // an accept is pending
   bool roomAwaited = false;  // at the cap with nothing to close: accepting waits
   bool stopping = false;
@@ -125,6 +133,11 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
   }
 
   Phase CurrentPhase() const { return phase_; }
+  // Whether bytes wait unread: an idle connection whose request has arrived.
+  bool HasUnreadBytes() {
+    boost::system::error_code ec;
+    return stream_.socket().available(ec) > 0 && !ec;
+  }
   // When the connection became idle or its header started, for the eviction order.
   Clock::time_point Since() const { return since_; }
 
@@ -181,16 +194,35 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     } else if (phase_ == Phase::Header) {
       limit =
           std::min(limit, headerStart_ + std::chrono::seconds(front_.options.headerTimeoutSeconds));
+    } else if (phase_ == Phase::Body) {
+      limit = std::min(limit, bodyDeadline_);
     }
     // A body still arriving when the front stops has one client time-out to end.
     if (front_.stopping) limit = std::min(limit, front_.stopDeadline);
     stream_.expires_at(limit);
     // The header must fit the buffer whole; past kMaxHeaderBytes the parser refuses.
-    const auto space = buffer_.prepare(16 * 1024);
+    // The parser keeps a chunk-size line or a trailer in the buffer until it ends,
+    // and sets no limit of its own on them: a full buffer is a refusal.
+    const std::size_t room = buffer_.max_size() - buffer_.size();
+    if (room == 0) return Refuse(phase_ == Phase::Body ? 400 : 431);
+    const auto space = buffer_.prepare(std::min<std::size_t>(16 * 1024, room));
     stream_.async_read_some(
         space, [self = shared_from_this()](boost::system::error_code ec, std::size_t n) {
-          self->OnRead(ec, n);
+          self->Guarded([&] { self->OnRead(ec, n); });
         });
+  }
+
+  // Runs a completion handler's work. Nothing may throw out of the loop's dispatch:
+  // a connection whose handler failed (out of memory) is closed, so that none is
+  // left without a pending operation and the others are served on.
+  template <typename Work>
+  void Guarded(Work&& work) {
+    try {
+      work();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "parlumo-service: a connection failed: %s\n", e.what());
+      Close();
+    }
   }
 
   void OnRead(boost::system::error_code ec, std::size_t n) {
@@ -250,6 +282,7 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
   bool HeaderAccepted() {
     SetPhase(Phase::Body);
     requestStart_ = Clock::now();
+    bodyDeadline_ = requestStart_ + std::chrono::seconds(front_.options.bodyTimeoutSeconds);
     if (parser_->get().target().size() > kMaxTargetBytes) {
       Refuse(414);
       return false;
@@ -275,7 +308,7 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
                       [self = shared_from_this()](boost::system::error_code ec, std::size_t) {
                         if (self->phase_ == Phase::Closed) return;
                         if (ec) return self->Close();
-                        self->Read();
+                        self->Guarded([&] { self->Read(); });
                       });
   }
 
@@ -293,6 +326,7 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     SetPhase(Phase::Working);
     stream_.expires_never();
     keepAlive_ = parser_->get().keep_alive() && !peerClosed_;
+    http10_ = parser_->get().version() < 11;
     head_ = parser_->get().method() == http::verb::head;
     request_ = MadeRequest();
     if (front_.waiting.load() >= front_.options.maxWaitingRequests) {
@@ -312,7 +346,7 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
       }
       // Only the loop touches the connection's network side.
       asio::post(self->front_.loop, [self, answer = std::move(answer)]() mutable {
-        self->Respond(std::move(answer));
+        self->Guarded([&] { self->Respond(std::move(answer)); });
       });
     });
   }
@@ -351,6 +385,8 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     if (keepAlive) {
       const int idle = std::min(front_.options.idleTimeoutSeconds, ClientTimeout());
       response_.set(http::field::keep_alive, "timeout=" + std::to_string(idle));
+      // An HTTP/1.0 client keeps the connection only when the answer says so.
+      if (http10_) response_.set(http::field::connection, "keep-alive");
     } else {
       response_.set(http::field::connection, "close");
     }
@@ -361,7 +397,7 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     http::async_write(
         stream_, *serializer_,
         [self = shared_from_this(), keepAlive](boost::system::error_code ec, std::size_t) {
-          self->OnWritten(ec, keepAlive);
+          self->Guarded([&] { self->OnWritten(ec, keepAlive); });
         });
   }
 
@@ -394,7 +430,7 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
                             [self = shared_from_this()](boost::system::error_code ec, std::size_t) {
                               if (self->phase_ == Phase::Closed) return;
                               if (ec) return self->Close();
-                              self->Drain();
+                              self->Guarded([&] { self->Drain(); });
                             });
   }
 
@@ -408,9 +444,11 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
   std::optional<http::request_parser<http::string_body>> parser_;
   Clock::time_point headerStart_;
   Clock::time_point requestStart_;
+  Clock::time_point bodyDeadline_;  // the whole body must have arrived by then
   bool continueSent_ = false;
   bool peerClosed_ = false;  // the client ended its side after the request
   bool keepAlive_ = false;
+  bool http10_ = false;
   bool head_ = false;
   std::optional<ServiceRequest> request_;
 
@@ -421,7 +459,7 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
 };
 
 void HttpFront::Impl::Accept() {
-  if (stopping || accepting || !acceptor.is_open()) return;
+  if (stopping || accepting || parked || !acceptor.is_open()) return;
   if (connections.size() >= options.maxConnections && Evictable() == nullptr) {
     roomAwaited = true;
     return;
@@ -444,33 +482,81 @@ void HttpFront::Impl::OnAccept(boost::system::error_code ec, tcp::socket socket)
     });
     return;
   }
+  // The connections may have taken up their requests since the accept was armed:
+  // without one to close, the new connection waits until there is room.
   if (connections.size() >= options.maxConnections) {
-    if (Connection* oldest = Evictable()) oldest->Close();
+    Connection* oldest = Evictable();
+    if (oldest == nullptr) {
+      parked.emplace(std::move(socket));
+      roomAwaited = true;
+      return;
+    }
+    oldest->Close();
   }
+  Admit(std::move(socket));
+  Accept();
+}
+
+void HttpFront::Impl::Admit(tcp::socket socket) {
   boost::system::error_code ignored;
   socket.set_option(tcp::no_delay(true), ignored);
   auto connection = std::make_shared<Connection>(*this, std::move(socket));
   connections.push_back(connection);
   connection->Start(std::prev(connections.end()));
-  Accept();
 }
 
 HttpFront::Impl::Connection* HttpFront::Impl::Evictable() const {
   Connection* idle = nullptr;
   Connection* header = nullptr;
+  Connection* body = nullptr;
+  const auto older = [](Connection* current, Connection* candidate) {
+    return current == nullptr || candidate->Since() < current->Since() ? candidate : current;
+  };
   for (const auto& connection : connections) {
-    const auto phase = connection->CurrentPhase();
-    if (phase == Connection::Phase::Idle) {
-      if (idle == nullptr || connection->Since() < idle->Since()) idle = connection.get();
-    } else if (phase == Connection::Phase::Header) {
-      if (header == nullptr || connection->Since() < header->Since()) header = connection.get();
+    switch (connection->CurrentPhase()) {
+      case Connection::Phase::Idle:
+        // Its request has arrived and is about to be read: closing would lose it.
+        if (!connection->HasUnreadBytes()) idle = older(idle, connection.get());
+        break;
+      case Connection::Phase::Header:
+        header = older(header, connection.get());
+        break;
+      case Connection::Phase::Body:
+        body = older(body, connection.get());
+        break;
+      default:
+        break;
     }
   }
-  return idle != nullptr ? idle : header;
+  return idle != nullptr ? idle : header != nullptr ? header : body;
 }
 
 void HttpFront::Impl::RoomMayHaveChanged() {
-  if (roomAwaited) Accept();
+  if (!roomAwaited || stopping) return;
+  if (!parked) return Accept();
+  // Called from within a connection's own handlers (a phase change), which must not
+  // see that connection closed under them: the parked one is admitted on a turn of
+  // the loop of its own.
+  if (admitPosted) return;
+  admitPosted = true;
+  asio::post(loop, [this] {
+    admitPosted = false;
+    AdmitParked();
+  });
+}
+
+void HttpFront::Impl::AdmitParked() {
+  if (!parked || stopping) return;
+  if (connections.size() >= options.maxConnections) {
+    Connection* oldest = Evictable();
+    if (oldest == nullptr) return;  // still no room: a later change comes back here
+    oldest->Close();
+  }
+  tcp::socket socket = std::move(*parked);
+  parked.reset();
+  roomAwaited = false;
+  Admit(std::move(socket));
+  Accept();
 }
 
 void HttpFront::Impl::Remove(std::list<std::shared_ptr<Connection>>::iterator where) {
@@ -489,6 +575,7 @@ void HttpFront::Impl::StopOnLoop() {
   boost::system::error_code ignored;
   acceptor.close(ignored);
   acceptRetry.cancel();
+  parked.reset();
   std::vector<Connection*> waitingForRequests;
   for (const auto& connection : connections) {
     const auto phase = connection->CurrentPhase();

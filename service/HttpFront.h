@@ -18,12 +18,16 @@ struct FrontOptions {
   // The whole request header must arrive within this time from its first byte;
   // bytes trickling in do not extend it.
   int headerTimeoutSeconds = 10;
+  // The whole request body must arrive within this time from the end of its header;
+  // bytes trickling in do not extend it.
+  int bodyTimeoutSeconds = 30;
   // A kept-alive connection waiting for its next request (or a new one waiting for
   // its first) is closed after this time.
   int idleTimeoutSeconds = 10;
   // Open connections at most. When a new one comes at the cap, the connection idle
-  // the longest is closed, else the one whose header has been arriving the longest;
-  // when every connection has a request under way, new ones wait to be accepted.
+  // the longest is closed, else the one whose header has been arriving the longest,
+  // else the one whose body has; when every connection has a request with the
+  // workers or an answer under way, new ones wait to be accepted.
   std::size_t maxConnections = 1000;
   // Requests read whole and waiting for a worker at most; beyond that a request is
   // answered 503 with Retry-After.

@@ -203,12 +203,11 @@ ServiceAnswer Service::Impl::TranslateText(const ServiceRequest& request, Handli
 }
 
 std::string Service::Impl::FetchRefusal(const HttpAddress& address) const {
-  // A page translation of a page translation of ... would hold a request thread for
-  // every turn until the pool runs dry. The path is read as the routing reads it.
-  const bool own = hosts && hosts->IsOwnAddress(address.host, address.port);
-  if (own &&
-      ServiceRequest::Make("GET", address.target, std::nullopt, "").path == kPageTranslatePath) {
-    return "The page translation of this service cannot translate its own page translations.";
+  // A page translation of any page of the service holds a worker while its fetch
+  // waits for another one: a handful of them, or a translation of a translation of
+  // ..., would take every worker until the fetches time out.
+  if (hosts && hosts->IsOwnAddress(address.host, address.port)) {
+    return "The page translation of this service cannot translate its own pages.";
   }
   return {};
 }

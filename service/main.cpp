@@ -8,8 +8,10 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -43,11 +45,16 @@ const LimitOption kLimits[] = {
      "header deadline: the whole request header must arrive within this time\n"
      "of its first byte",
      &FrontOptions::headerTimeoutSeconds, 1, 3600},
+    {"--body-timeout", "SECONDS",
+     "body deadline: the whole request body must arrive within this time of the\n"
+     "end of its header",
+     &FrontOptions::bodyTimeoutSeconds, 1, 3600},
     {"--idle-timeout", "SECONDS",
      "idle timeout: a connection waiting this long for its next request is\nclosed",
      &FrontOptions::idleTimeoutSeconds, 1, 3600},
     {"--max-connections", "N",
-     "connection cap: at N open connections the one idle the longest is closed\nfor a new one",
+     "connection cap: at N open connections the one idle the longest (else the\n"
+     "oldest still sending its request) is closed for a new one",
      &FrontOptions::maxConnections, 1, 1000000},
     {"--max-waiting", "N",
      "waiting-request cap: requests waiting for a worker beyond N are answered\n"
@@ -198,16 +205,23 @@ int main(int argc, char** argv) {
   std::printf("parlumo-service listening on http://%s:%d/\n", options.front.host.c_str(), port);
   std::fflush(stdout);
 
+  // The first signal stops the service, which finishes the requests under way; a
+  // second one while it does ends the process at once. Once Run has returned, the
+  // thread is woken with a signal of our own and sees ended.
+  std::atomic<bool> ended{false};
   std::thread signalThread([&] {
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    if (ended) return;
     service.Stop();
+    sigwait(&stopSignals, &signal);
+    if (ended) return;
+    std::fputs("parlumo-service: stopped at once\n", stderr);
+    std::_Exit(1);
   });
   const bool served = service.Run();
-  if (!served) {
-    // Wake the signal thread so that it can be joined.
-    ::kill(::getpid(), SIGTERM);
-  }
+  ended = true;
+  ::kill(::getpid(), SIGTERM);
   signalThread.join();
   std::fprintf(stderr, "parlumo-service: stopped\n");
   return served ? 0 : 1;

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -208,6 +209,16 @@ TEST(ServiceWireTest, HeadPipeliningContinueAndConnectionEnd) {
   EXPECT_TRUE(old.ClosedWithin(10s));
   EXPECT_THAT(old.Received(), HasSubstr("200 OK"));
   EXPECT_EQ(Field(old.Received(), "Connection"), "close");
+
+  // HTTP/1.0 with keep-alive: the answer says it is kept, and the next one follows.
+  RawClient kept(service.Port());
+  ASSERT_TRUE(kept.Send("GET / HTTP/1.0\r\nConnection: keep-alive\r\n\r\n"));
+  const std::string first = kept.ReadAnswer(10s);
+  EXPECT_THAT(first, HasSubstr("200 OK"));
+  EXPECT_EQ(Field(first, "Connection"), "keep-alive");
+  ASSERT_TRUE(kept.Send("GET / HTTP/1.0\r\n\r\n"));
+  EXPECT_TRUE(kept.ClosedWithin(10s));
+  EXPECT_THAT(kept.Received(), HasSubstr("200 OK"));
 }
 
 TEST(ServiceLimitsTest, TimeLimitsCloseSlowAndIdleConnections) {
@@ -233,6 +244,13 @@ TEST(ServiceLimitsTest, TimeLimitsCloseSlowAndIdleConnections) {
        "",
        700ms,
        5000ms},
+      {"body deadline: bytes trickling in do not extend it",
+       {"--body-timeout", "2", "--header-timeout", "60", "--idle-timeout", "60", "--client-timeout",
+        "60"},
+       "POST /translate_t HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1000\r\n\r\n",
+       "text=" + std::string(100, 'a'),
+       1500ms,
+       6000ms},
       {"client time-out in the middle of a body",
        {"--header-timeout", "60", "--idle-timeout", "60", "--client-timeout", "1"},
        "POST /translate_t HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100\r\n\r\ntext=",
@@ -315,6 +333,62 @@ TEST(ServiceLimitsTest, ConnectionCapClosesTheOldestIdleConnectionsFirst) {
   EXPECT_FALSE(third.ClosedWithin(0ms));
   ASSERT_TRUE(fifth.Send(kHome));
   EXPECT_THAT(fifth.ReadAnswer(10s), HasSubstr("200 OK"));
+}
+
+// The sockets the process holds open: its listener and its connections.
+int OpenSockets(pid_t pid) {
+  int sockets = 0;
+  const std::filesystem::path folder = "/proc/" + std::to_string(pid) + "/fd";
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::error_code ec;
+    if (std::filesystem::read_symlink(entry.path(), ec).string().starts_with("socket:")) ++sockets;
+  }
+  return sockets;
+}
+
+TEST(ServiceLimitsTest, TheCapHoldsForClientsThatSendTheirRequestsAtOnce) {
+  // Each client's header arrives with its first read, so the connection is past
+  // its idle phase by the time the next one comes: the cap must hold all the same.
+  ServiceProcess service(Args({"--max-connections", "4", "--header-timeout", "60", "--body-timeout",
+                               "60", "--client-timeout", "60"}));
+  std::vector<std::unique_ptr<RawClient>> clients;
+  for (int i = 0; i < 20; ++i) {
+    clients.push_back(std::make_unique<RawClient>(service.Port()));
+    ASSERT_TRUE(clients.back()->Send(
+        "POST /translate_t HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 1000\r\n\r\nt"));
+    std::this_thread::sleep_for(50ms);
+  }
+  std::this_thread::sleep_for(300ms);
+  EXPECT_LE(OpenSockets(service.Pid()), 1 + 4);
+  // The newest is served once it completes its request.
+  const std::string rest = "&langpair=en%7Ces";
+  ASSERT_TRUE(clients.back()->Send("ext=" + std::string(999 - 4 - rest.size(), 'a') + rest));
+  EXPECT_THAT(clients.back()->ReadAnswer(10s), HasSubstr("HTTP/1.1 200 OK"));
+}
+
+TEST(ServiceLimitsTest, ARequestPartThatNeverEndsIsRefusedAndTheServiceStopsCleanly) {
+  // The parser sets no limit of its own on a chunk-size line or a trailer.
+  const std::string chunked =
+      "POST /translate_t HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string endless[] = {
+      chunked + "1;" + std::string(90000, 'a'),
+      chunked + "0\r\nX-Trailer: " + std::string(90000, 'a'),
+  };
+  for (const auto& request : endless) {
+    SCOPED_TRACE(request.substr(chunked.size(), 16));
+    ServiceProcess service(Args({}));
+    RawClient client(service.Port());
+    ASSERT_TRUE(client.Send(request));
+    EXPECT_THAT(client.ReadAnswer(10s), HasSubstr("HTTP/1.1 400 "));
+    EXPECT_TRUE(client.ClosedWithin(5s));
+    RawClient other(service.Port());
+    ASSERT_TRUE(other.Send(kHome));
+    EXPECT_THAT(other.ReadAnswer(10s), HasSubstr("HTTP/1.1 200 OK"));
+    const auto start = Clock::now();
+    const int status = service.Stop(10);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_LT(Clock::now() - start, 5s);
+  }
 }
 
 TEST(ServiceLimitsTest, AFullWaitingQueueAnswers503WithRetryAfter) {
