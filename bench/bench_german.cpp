@@ -8,7 +8,6 @@
 //   counter heap_MB is the memory the loaded engine holds.
 
 #include <benchmark/benchmark.h>
-#include <httplib.h>
 #include <malloc.h>
 
 #include <fstream>
@@ -19,8 +18,7 @@
 #include "GermanMorphology.h"
 #include "RatioReporter.h"
 #include "ServiceProcess.h"
-#include "translate/LanguagePairs.h"
-#include "translate/TranslationPage.h"
+#include "ServiceTranslations.h"
 
 namespace {
 
@@ -72,21 +70,7 @@ void BM_GermanEnglishWordByWord(benchmark::State& state) {
 
 void BM_ServiceEnglishGerman(benchmark::State& state) {
   static parlumo::testing::ServiceProcess service;
-  const int port = service.Port();
-  const std::string body = parlumo::BuildRequestBody(kEnglish, parlumo::LanguagePairIndex("en|de"));
-  // The first request waits for the dictionary to load; it is not measured.
-  httplib::Client first("127.0.0.1", port);
-  first.set_read_timeout(120, 0);
-  first.Post("/translate_t", body, "application/x-www-form-urlencoded");
-  for (auto _ : state) {
-    httplib::Client client("127.0.0.1", port);
-    client.set_keep_alive(false);
-    const auto res = client.Post("/translate_t", body, "application/x-www-form-urlencoded");
-    if (!res || !parlumo::ExtractTranslation(res->body).Succeeded()) {
-      state.SkipWithError("no translation from the service");
-      break;
-    }
-  }
+  parlumo::bench::MeasureTranslations(state, service.Port(), kEnglish, "en|de");
 }
 
 void BM_IndexBuild(benchmark::State& state) {

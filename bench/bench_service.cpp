@@ -33,6 +33,7 @@
 #include "DictionaryEngine.h"
 #include "RatioReporter.h"
 #include "ServiceProcess.h"
+#include "ServiceTranslations.h"
 #include "translate/LanguagePairs.h"
 #include "translate/TranslationPage.h"
 
@@ -49,21 +50,7 @@ parlumo::testing::ServiceProcess& Service() {
 }
 
 void BM_ServiceEnglishSpanish(benchmark::State& state) {
-  const int port = Service().Port();
-  const std::string body =
-      parlumo::BuildRequestBody(kSentence, parlumo::LanguagePairIndex("en|es"));
-  // The engine starts with its first request; that one is not measured.
-  httplib::Client("127.0.0.1", port)
-      .Post("/translate_t", body, "application/x-www-form-urlencoded");
-  for (auto _ : state) {
-    httplib::Client client("127.0.0.1", port);
-    client.set_keep_alive(false);
-    const auto res = client.Post("/translate_t", body, "application/x-www-form-urlencoded");
-    if (!res || !parlumo::ExtractTranslation(res->body).Succeeded()) {
-      state.SkipWithError("no translation from the service");
-      break;
-    }
-  }
+  parlumo::bench::MeasureTranslations(state, Service().Port(), kSentence, "en|es");
 }
 
 // Runs `apertium -u eng-spa` on the sentence and reads its whole output.

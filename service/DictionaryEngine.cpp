@@ -199,29 +199,6 @@ bool IsWordByte(unsigned char c, std::string_view text, std::size_t i) {
   return false;
 }
 
-std::string CapitalizeFirst(std::string text) {
-  if (text.empty()) return text;
-  const auto c0 = static_cast<unsigned char>(text[0]);
-  if (c0 >= 'a' && c0 <= 'z') {
-    text[0] = static_cast<char>(c0 - 'a' + 'A');
-  } else if (c0 == 0xC3 && text.size() > 1) {
-    const auto c1 = static_cast<unsigned char>(text[1]);
-    if (c1 >= 0xA0 && c1 <= 0xBE && c1 != 0xB7) text[1] = static_cast<char>(c1 - 0x20);
-  }
-  return text;
-}
-
-bool StartsUpper(std::string_view text) {
-  if (text.empty()) return false;
-  const auto c0 = static_cast<unsigned char>(text[0]);
-  if (c0 >= 'A' && c0 <= 'Z') return true;
-  if (c0 == 0xC3 && text.size() > 1) {
-    const auto c1 = static_cast<unsigned char>(text[1]);
-    return c1 >= 0x80 && c1 <= 0x9E && c1 != 0x97;
-  }
-  return false;
-}
-
 // The commonest function words. The dictionary lists them mostly inside phrases and
 // examples, where the ranking above would pick a rare sense; these take precedence.
 constexpr std::pair<std::string_view, std::string_view> kEnglishFunctionWords[] = {
@@ -341,6 +318,29 @@ std::string FoldCase(std::string_view text) {
     }
   }
   return out;
+}
+
+std::string CapitalizeFirst(std::string text) {
+  if (text.empty()) return text;
+  const auto c0 = static_cast<unsigned char>(text[0]);
+  if (c0 >= 'a' && c0 <= 'z') {
+    text[0] = static_cast<char>(c0 - 'a' + 'A');
+  } else if (c0 == 0xC3 && text.size() > 1) {
+    const auto c1 = static_cast<unsigned char>(text[1]);
+    if (c1 >= 0xA0 && c1 <= 0xBE && c1 != 0xB7) text[1] = static_cast<char>(c1 - 0x20);
+  }
+  return text;
+}
+
+bool StartsUpper(std::string_view text) {
+  if (text.empty()) return false;
+  const auto c0 = static_cast<unsigned char>(text[0]);
+  if (c0 >= 'A' && c0 <= 'Z') return true;
+  if (c0 == 0xC3 && text.size() > 1) {
+    const auto c1 = static_cast<unsigned char>(text[1]);
+    return c1 >= 0x80 && c1 <= 0x9E && c1 != 0x97;
+  }
+  return false;
 }
 
 Dictionary::Kind KindOfTags(std::string_view subEntry) {

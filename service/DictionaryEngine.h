@@ -138,6 +138,12 @@ Dictionary::Kind KindOfTags(std::string_view subEntry);
 // Lower-cases ASCII letters and the capital letters of Latin-1 (À to Þ) in UTF-8.
 std::string FoldCase(std::string_view text);
 
+// The text with its first letter (ASCII or Latin-1, in UTF-8) made a capital.
+std::string CapitalizeFirst(std::string text);
+
+// Whether the text starts with a capital letter (ASCII or Latin-1, in UTF-8).
+bool StartsUpper(std::string_view text);
+
 // Translation of one direction with the dictionary, which a background thread may
 // still be loading: the first request waits for it.
 class DictionaryTranslator final : public Translator {

@@ -73,17 +73,6 @@ bool IsClauseBreak(std::string_view gap) {
   return gap.find_first_of(".,;:!?\n()\"") != std::string_view::npos;
 }
 
-bool StartsWithUpper(std::string_view text) {
-  if (text.empty()) return false;
-  const auto c0 = static_cast<unsigned char>(text[0]);
-  if (c0 >= 'A' && c0 <= 'Z') return true;
-  if (c0 == 0xC3 && text.size() > 1) {
-    const auto c1 = static_cast<unsigned char>(text[1]);
-    return c1 >= 0x80 && c1 <= 0x9E && c1 != 0x97;
-  }
-  return false;
-}
-
 template <typename Table>
 const auto* FindIn(const Table& table, std::string_view word) {
   for (const auto& entry : table) {
@@ -854,10 +843,8 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
     const std::string pair = FoldCase(units[u].text) + " " + units[next].text;
     for (const auto& [full, contracted] : kContractions) {
       if (pair != full) continue;
-      units[u].text = StartsWithUpper(units[u].text)
-                          ? std::string(1, static_cast<char>(contracted[0] - 'a' + 'A')) +
-                                std::string(contracted.substr(1))
-                          : std::string(contracted);
+      units[u].text = StartsUpper(units[u].text) ? CapitalizeFirst(std::string(contracted))
+                                                 : std::string(contracted);
       units[next].text.clear();
       break;
     }
