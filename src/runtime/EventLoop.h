@@ -31,6 +31,11 @@ class EventLoop {
   static constexpr unsigned kWrite = 2;
   // Given to the callback only: error or hang-up on the descriptor.
   static constexpr unsigned kError = 4;
+  // Given to the callback only: the loop learnt the descriptor's error state
+  // together with its readiness, so a report without kError means there was no
+  // error. A loop that cannot tell (Qt's socket notifiers) never sets it, and
+  // its callers have to ask the system themselves. kError comes only with it.
+  static constexpr unsigned kErrorChecked = 8;
 
   // Removes its watch when destroyed.
   class Watch {

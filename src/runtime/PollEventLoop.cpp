@@ -197,7 +197,8 @@ void PollEventLoop::ProcessEvents(Duration maxWait) {
       // reader sees end of file and a writer sees the error.
       if (bits & kError) bits |= entry->events;
       bits &= entry->events | kError;
-      if (bits != 0) entry->callback(bits);
+      // poll() reports errors with the readiness, always.
+      if (bits != 0) entry->callback(bits | kErrorChecked);
     }
   }
   DispatchTimers();

@@ -1,12 +1,16 @@
 #include "EventLoopConformance.h"
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 #include <vector>
+
+#include "support/LoopbackPort.h"
 
 namespace parlumo::testing {
 
@@ -159,6 +163,49 @@ TEST_P(EventLoopConformance, PeerHangUpReachesAReadWatch) {
   });
   pair.CloseEnd(1);
   EXPECT_TRUE(RunUntil([&] { return eof; }));
+}
+
+// A loop that says it checked for errors must be right both ways: a refused
+// connect carries kError, a completed one does not. The socket relies on it to
+// skip asking the system for the connect's outcome.
+TEST_P(EventLoopConformance, CheckedErrorBitTellsAConnectsOutcome) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const int openPort = ntohs(address.sin_port);
+  const int refusedPort = test::FreeLoopbackPort();
+
+  const struct {
+    int port;
+    bool refused;
+  } cases[] = {{openPort, false}, {refusedPort, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.refused ? "refused connect" : "accepted connect");
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    address.sin_port = htons(static_cast<std::uint16_t>(c.port));
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    unsigned seen = 0;
+    auto watch = loop_->WatchFd(fd, EventLoop::kWrite, [&](unsigned bits) { seen = bits; });
+    ASSERT_TRUE(RunUntil([&] { return seen != 0; }));
+    watch.reset();
+    int error = 0;
+    socklen_t size = sizeof error;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    ::close(fd);
+    EXPECT_EQ(error != 0, c.refused) << "the system's own answer";
+    EXPECT_TRUE(seen & EventLoop::kWrite);
+    if (seen & EventLoop::kErrorChecked) {
+      EXPECT_EQ((seen & EventLoop::kError) != 0, c.refused);
+    } else {
+      EXPECT_FALSE(seen & EventLoop::kError) << "kError comes only with kErrorChecked";
+    }
+  }
+  ::close(listener);
 }
 
 TEST_P(EventLoopConformance, DestroyedWatchIsNeverCalledEvenInTheSamePass) {
