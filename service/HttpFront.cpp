@@ -66,7 +66,7 @@ void Log(const ServiceRequest& request, const ServiceAnswer& answer, Clock::time
 struct HttpFront::Impl {
   class Connection;
 
-  Impl(FrontOptions o, FrontHandlers h) : options(std::move(o)), handlers(std::move(h)) {}
+  explicit Impl(FrontOptions o) : options(std::move(o)) {}
 
   void Accept();
   void OnAccept(boost::system::error_code ec, tcp::socket socket);
@@ -87,7 +87,7 @@ struct HttpFront::Impl {
   ServiceAnswer Refusal(int status);
 
   FrontOptions options;
-  FrontHandlers handlers;
+  FrontHandlers handlers;  // set by Run
 
   asio::io_context loop{1};
   tcp::acceptor acceptor{loop};
@@ -600,8 +600,7 @@ ServiceAnswer HttpFront::Impl::Refusal(int status) {
   }
 }
 
-HttpFront::HttpFront(FrontOptions options, FrontHandlers handlers)
-    : impl_(std::make_unique<Impl>(std::move(options), std::move(handlers))) {}
+HttpFront::HttpFront(FrontOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
 
 HttpFront::~HttpFront() {
   auto& impl = *impl_;
@@ -637,9 +636,10 @@ int HttpFront::Bind() {
   return impl.acceptor.local_endpoint().port();
 }
 
-bool HttpFront::Run() {
+bool HttpFront::Run(FrontHandlers handlers) {
   auto& impl = *impl_;
   if (!impl.acceptor.is_open()) return false;
+  impl.handlers = std::move(handlers);
   // The handlers mostly wait (on the engine processes, on fetched pages), so the
   // pool has more threads than cores: enough to keep every core's engines busy.
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());

@@ -55,15 +55,15 @@ struct FrontHandlers {
 // made on a pool of workers beside it.
 class HttpFront {
  public:
-  HttpFront(FrontOptions options, FrontHandlers handlers);
+  explicit HttpFront(FrontOptions options);
   ~HttpFront();
   HttpFront(const HttpFront&) = delete;
   HttpFront& operator=(const HttpFront&) = delete;
 
   // Binds the listening socket; gives the port (the chosen one for port 0) or -1.
   int Bind();
-  // Serves until Stop; false when the server could not run.
-  bool Run();
+  // Serves until Stop, with these handlers; false when the server could not run.
+  bool Run(FrontHandlers handlers);
   // Ends Run from any thread (a signal thread): idle connections and those still
   // sending their header are closed, requests under way are finished and answered.
   void Stop();

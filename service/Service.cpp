@@ -145,7 +145,10 @@ struct Handling {
 }  // namespace
 
 struct Service::Impl {
-  explicit Impl(ServiceOptions o) : options(std::move(o)), engines(options.engines) {}
+  Impl(ServiceOptions o, int boundPort)
+      : options(std::move(o)),
+        engines(options.engines),
+        hosts(options.front.host, boundPort, options.allowedHosts) {}
 
   ServiceAnswer Answer(const ServiceRequest& request);
   ServiceAnswer Route(const ServiceRequest& request, Handling& handling);
@@ -154,12 +157,9 @@ struct Service::Impl {
   // Why the page fetch may not ask for address: empty when it may.
   std::string FetchRefusal(const HttpAddress& address) const;
 
-  ServiceOptions options;
+  const ServiceOptions options;
   EngineSet engines;
-  std::unique_ptr<HttpFront> front;
-  int boundPort = -1;
-  // Set by Bind, before the first request; read-only after that.
-  std::optional<HostPolicy> hosts;
+  const HostPolicy hosts;
 };
 
 ServiceAnswer Service::Impl::TranslateText(const ServiceRequest& request, Handling& handling) {
@@ -206,7 +206,7 @@ std::string Service::Impl::FetchRefusal(const HttpAddress& address) const {
   // A page translation of any page of the service holds a worker while its fetch
   // waits for another one: a handful of them, or a translation of a translation of
   // ..., would take every worker until the fetches time out.
-  if (hosts && hosts->IsOwnAddress(address.host, address.port)) {
+  if (hosts.IsOwnAddress(address.host, address.port)) {
     return "The page translation of this service cannot translate its own pages.";
   }
   return {};
@@ -254,7 +254,7 @@ ServiceAnswer Service::Impl::TranslatePage(const ServiceRequest& request, Handli
 ServiceAnswer Service::Impl::Answer(const ServiceRequest& request) {
   Handling handling;
   ServiceAnswer answer =
-      hosts && hosts->Accepts(request.host)
+      hosts.Accepts(request.host)
           ? Route(request, handling)
           : Error(421, "Misdirected Request",
                   "This service answers only requests addressed to it by one of its own names.");
@@ -317,32 +317,16 @@ ServiceAnswer Refusal(int status, std::size_t maxBodyBytes) {
 
 }  // namespace
 
-Service::Service(ServiceOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
-  Impl& impl = *impl_;
-  const std::size_t maxBodyBytes = impl.options.front.maxBodyBytes;
-  impl.front = std::make_unique<HttpFront>(
-      impl.options.front,
-      FrontHandlers{[&impl](const ServiceRequest& request) { return impl.Answer(request); },
-                    [maxBodyBytes](int status) { return Refusal(status, maxBodyBytes); }});
-}
+Service::Service(ServiceOptions options, int boundPort)
+    : impl_(std::make_unique<Impl>(std::move(options), boundPort)) {}
 
 Service::~Service() = default;
 
-int Service::Bind() {
+FrontHandlers Service::Handlers() {
   Impl& impl = *impl_;
-  impl.boundPort = impl.front->Bind();
-  if (impl.boundPort >= 0) {
-    impl.hosts.emplace(impl.options.front.host, impl.boundPort, impl.options.allowedHosts);
-  }
-  return impl.boundPort;
-}
-
-bool Service::Run() {
-  return impl_->front->Run();
-}
-
-void Service::Stop() {
-  impl_->front->Stop();
+  const std::size_t maxBodyBytes = impl.options.front.maxBodyBytes;
+  return FrontHandlers{[&impl](const ServiceRequest& request) { return impl.Answer(request); },
+                       [maxBodyBytes](int status) { return Refusal(status, maxBodyBytes); }};
 }
 
 }  // namespace parlumo::service

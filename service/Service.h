@@ -21,24 +21,22 @@ struct ServiceOptions {
   std::vector<std::string> allowedHosts;
 };
 
-// parlumo-service: the translation protocol (POST /translate_t, GET /translate), the
-// provider's pages ("/", "/help/faq_translation.html") and the maker's pages
-// ("/tools/parlumo/", "/tools/parlumo/updates/<version>b<build>.html") over HTTP.
-// Connections are served by one event-driven thread, the requests answered on a
-// pool of workers. One line per request is logged on standard error.
+// What parlumo-service answers: the translation protocol (POST /translate_t, GET
+// /translate), the provider's pages ("/", "/help/faq_translation.html") and the maker's
+// pages ("/tools/parlumo/", "/tools/parlumo/updates/<version>b<build>.html"), each
+// request only when it names the service by one of its own names. HttpFront carries
+// the requests and answers over HTTP.
 class Service {
  public:
-  explicit Service(ServiceOptions options);
+  // Starts the translation engines. boundPort: the port the front listens on (the one
+  // the system chose when the options ask for port 0); requests may name it.
+  Service(ServiceOptions options, int boundPort);
   ~Service();
   Service(const Service&) = delete;
   Service& operator=(const Service&) = delete;
 
-  // Binds the listening socket; gives the port (the chosen one for port 0) or -1.
-  int Bind();
-  // Serves until Stop; false when the server could not run.
-  bool Run();
-  // Ends Run from any thread (a signal thread); requests under way are finished.
-  void Stop();
+  // What the front calls, on its workers and its own thread; valid while the service is.
+  FrontHandlers Handlers();
 
  private:
   struct Impl;

@@ -195,13 +195,15 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   RaiseDescriptorLimit();
 
-  parlumo::service::Service service(options);
-  const int port = service.Bind();
+  parlumo::service::HttpFront front(options.front);
+  const int port = front.Bind();
   if (port < 0) {
     std::fprintf(stderr, "parlumo-service: cannot listen on %s:%d: %s\n",
                  options.front.host.c_str(), options.front.port, std::strerror(errno));
     return 1;
   }
+  // Connections that come while the engines start wait in the listen queue.
+  parlumo::service::Service service(options, port);
   std::printf("parlumo-service listening on http://%s:%d/\n", options.front.host.c_str(), port);
   std::fflush(stdout);
 
@@ -213,13 +215,13 @@ int main(int argc, char** argv) {
     int signal = 0;
     sigwait(&stopSignals, &signal);
     if (ended) return;
-    service.Stop();
+    front.Stop();
     sigwait(&stopSignals, &signal);
     if (ended) return;
     std::fputs("parlumo-service: stopped at once\n", stderr);
     std::_Exit(1);
   });
-  const bool served = service.Run();
+  const bool served = front.Run(service.Handlers());
   ended = true;
   ::kill(::getpid(), SIGTERM);
   signalThread.join();
