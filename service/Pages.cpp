@@ -107,13 +107,14 @@ std::string ErrorPage(int status, std::string_view title, std::string_view expla
 }
 
 std::string ProviderHomePage(const std::vector<OfferedPair>& pairs) {
-  return Document("Parlumo translation service",
-                  "<h1>Parlumo translation service</h1>\n"
-                  "<p>This local service translates texts (POST /translate_t) and web pages "
-                  "(GET /translate?u=ADDRESS&amp;langpair=PAIR) offline.</p>\n" +
-                      PairTable(pairs) + "\n<p><a href=\"" + std::string(kLanguageToolsPath) +
-                      "\">Questions and answers</a> &middot; <a href=\"/tools/parlumo/\">"
-                      "Parlumo</a></p>");
+  return Document(
+      "Parlumo translation service",
+      "<h1>Parlumo translation service</h1>\n"
+      "<p>This local service translates texts (POST " +
+          std::string(kTranslatePath) + ") and web pages (GET " + std::string(kPageTranslatePath) +
+          "?u=ADDRESS&amp;langpair=PAIR) offline.</p>\n" + PairTable(pairs) + "\n<p><a href=\"" +
+          std::string(kLanguageToolsPath) + "\">Questions and answers</a> &middot; <a href=\"" +
+          std::string(kHomePagePath) + "\">Parlumo</a></p>");
 }
 
 std::string FaqPage(const std::vector<OfferedPair>& pairs) {
@@ -169,7 +170,7 @@ std::optional<std::string> UpdatePage(std::string_view fileName) {
               newest + ".</p>";
     }
   }
-  body += "\n<p><a href=\"/tools/parlumo/\">Parlumo home page</a></p>";
+  body += "\n<p><a href=\"" + std::string(kHomePagePath) + "\">Parlumo home page</a></p>";
   return Document("Parlumo updates", body);
 }
 

@@ -116,7 +116,8 @@ std::optional<PageQuery> ReadPageQuery(std::string_view query, ServiceAnswer& re
   if (!address || address->empty() || pair == form->end()) {
     refusal = Error(400, "Missing field",
                     "A page translation needs the page address (u) and the language pair "
-                    "(langpair), as in /translate?u=http://example.org/&langpair=en|de.");
+                    "(langpair), as in " +
+                        std::string(kPageTranslatePath) + "?u=http://example.org/&langpair=en|de.");
     return std::nullopt;
   }
   return PageQuery{std::move(*address), pair->second};
@@ -276,13 +277,13 @@ ServiceAnswer Service::Impl::Route(const ServiceRequest& request, Handling& hand
   if (get && path == kPageTranslatePath) return TranslatePage(request, handling);
   if (get && path == "/") return Page(200, ProviderHomePage(engines.Pairs()));
   if (get && path == kLanguageToolsPath) return Page(200, FaqPage(engines.Pairs()));
-  if (get && (path == "/tools/parlumo/" || path == "/tools/parlumo")) {
+  // The home page also without its closing slash.
+  if (get && (path == kHomePagePath || path + '/' == kHomePagePath)) {
     return Page(200, VendorHomePage());
   }
-  if (constexpr std::string_view kUpdates = "/tools/parlumo/updates/";
-      get && path.starts_with(kUpdates) && path.size() > kUpdates.size() &&
-      path.find('/', kUpdates.size()) == std::string::npos) {
-    const auto page = UpdatePage(path.substr(kUpdates.size()));
+  if (get && path.starts_with(kUpdatesPath) && path.size() > kUpdatesPath.size() &&
+      path.find('/', kUpdatesPath.size()) == std::string::npos) {
+    const auto page = UpdatePage(path.substr(kUpdatesPath.size()));
     return page ? Page(200, *page) : Error(404, "Not found", "There is no such update page.");
   }
   return Error(404, "Not found", "This service has no page at this address.");

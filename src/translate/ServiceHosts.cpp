@@ -36,12 +36,12 @@ TServiceHosts ReadServiceHosts(const TIniFile& ini) {
 }
 
 std::string HomePageUrl(const TServiceHosts& hosts) {
-  return "http://" + hosts.vendor + "/tools/parlumo/";
+  return "http://" + hosts.vendor + std::string(kHomePagePath);
 }
 
 std::string UpdatePageUrl(const TServiceHosts& hosts, std::string_view versionString,
                           int buildNumber) {
-  return "http://" + hosts.vendor + "/tools/parlumo/updates/" + std::string(versionString) + "b" +
+  return "http://" + hosts.vendor + std::string(kUpdatesPath) + std::string(versionString) + "b" +
          std::to_string(buildNumber) + ".html";
 }
 

@@ -23,6 +23,11 @@ inline constexpr std::string_view kLanguageToolsPath = "/help/faq_translation.ht
 // holds no translation.
 inline constexpr std::string_view kPageSignature = kLanguageToolsPath.substr(5);
 static_assert(kPageSignature == "/faq_translation.html");
+// The program's pages on the maker's site: its home page, and the update page of a
+// version under kUpdatesPath ("<version>b<build>.html").
+inline constexpr std::string_view kHomePagePath = "/tools/parlumo/";
+inline constexpr std::string_view kUpdatesPath = "/tools/parlumo/updates/";
+static_assert(kUpdatesPath.starts_with(kHomePagePath));
 // The translated text stands between the first start marker and the next end marker.
 inline constexpr std::string_view kResultStartMarker = "id=result_box dir=\"ltr\">";
 inline constexpr std::string_view kResultEndMarker = "</div>";
