@@ -172,6 +172,22 @@ std::optional<HttpAddress> ParseHttpAddress(std::string_view text, std::string& 
   return address;
 }
 
+namespace {
+
+// A redirection's Location made absolute against the address that sent it: a
+// scheme-relative, a host-relative or a directory-relative one.
+std::string AbsoluteLocation(const HttpAddress& from, const std::string& location) {
+  const std::string origin = HttpAddress{from.host, from.port, ""}.ToString();
+  if (location.starts_with("//")) return "http:" + location;
+  if (location.starts_with("/")) return origin + location;
+  if (location.find("://") != std::string::npos) return location;
+  std::string directory = from.target.substr(0, from.target.find('?'));
+  directory = directory.substr(0, directory.rfind('/') + 1);
+  return origin + directory + location;
+}
+
+}  // namespace
+
 std::optional<FetchedPage> FetchPage(const HttpAddress& start, const FetchLimits& limits,
                                      const AddressCheck& check, std::string& error) {
   const auto deadline = std::chrono::steady_clock::now() + limits.totalTimeout;
@@ -230,16 +246,7 @@ std::optional<FetchedPage> FetchPage(const HttpAddress& start, const FetchLimits
         error = "The server sent a redirection without a new address.";
         return std::nullopt;
       }
-      if (location.starts_with("//")) {
-        location = "http:" + location;
-      } else if (location.starts_with("/")) {
-        location = HttpAddress{address.host, address.port, ""}.ToString() + location;
-      } else if (location.find("://") == std::string::npos) {
-        std::string directory = address.target.substr(0, address.target.find('?'));
-        directory = directory.substr(0, directory.rfind('/') + 1);
-        location = HttpAddress{address.host, address.port, ""}.ToString() + directory + location;
-      }
-      auto next = ParseHttpAddress(location, error);
+      auto next = ParseHttpAddress(AbsoluteLocation(address, location), error);
       if (!next) return std::nullopt;
       address = std::move(*next);
       continue;
