@@ -85,7 +85,9 @@ bool THttpClient::Raise(const Event& event, Args&&... args) {
 }
 
 void THttpClient::SetRequestVer(const std::string& version) {
-  if (version != "1.0" && version != "1.1") throw EHttpException("Insupported HTTP version", 5);
+  if (version != "1.0" && version != "1.1") {
+    throw EHttpException("Insupported HTTP version", kHttpErrorUnsupportedVersion);
+  }
   requestVer_ = version;
 }
 
@@ -120,11 +122,11 @@ void THttpClient::RunRequest(THttpRequest kind) {
 
 void THttpClient::StartRequest(THttpRequest kind) {
   if (kind != THttpRequest::httpCLOSE && state_ != THttpClientState::hcsIdle) {
-    throw EHttpException("HTTP component is busy", 1);
+    throw EHttpException("HTTP component is busy", kHttpErrorBusy);
   }
   if ((kind == THttpRequest::httpPOST || kind == THttpRequest::httpPUT) &&
       (RequestStream == nullptr || RequestStream->Position() >= RequestStream->Size())) {
-    throw EHttpException("HTTP component has nothing to post or put", 2);
+    throw EHttpException("HTTP component has nothing to post or put", kHttpErrorNothingToSend);
   }
   relocations_ = 0;
   finishPosted_ = false;
@@ -879,7 +881,7 @@ void THttpClient::Abort() {
       socket_->CancelLookup();
     } catch (...) {
     }
-    MarkFailed("Connection aborted on request", 3);
+    MarkFailed("Connection aborted on request", kHttpErrorAborted);
     relocationPending_ = false;
     headerOpen_ = false;
     bodyCount_ = 0;
@@ -1098,7 +1100,8 @@ bool THttpClient::NtlmCheck() {
     case NtlmState::Accepted:
       break;
   }
-  throw EHttpException(server ? "Unexpected AuthNTLMState" : "Unexpected ProxyAuthNTLMState", 6);
+  throw EHttpException(server ? "Unexpected AuthNTLMState" : "Unexpected ProxyAuthNTLMState",
+                       kHttpErrorAuthState);
 }
 
 bool THttpClient::BasicCheck() {
@@ -1126,7 +1129,8 @@ bool THttpClient::BasicCheck() {
     case BasicState::Accepted:
       break;
   }
-  throw EHttpException(server ? "Unexpected AuthBasicState" : "Unexpected ProxyAuthBasicState", 6);
+  throw EHttpException(server ? "Unexpected AuthBasicState" : "Unexpected ProxyAuthBasicState",
+                       kHttpErrorAuthState);
 }
 
 }  // namespace parlumo
