@@ -836,14 +836,18 @@ void THttpClient::MarkFailed(const std::string& reason, int error) {
   if (error != 0) requestDoneError_ = error;
 }
 
-void THttpClient::Fail(const std::string& reason, int error) {
+void THttpClient::AbandonAnswer(const std::string& reason, int error) {
   MarkFailed(reason, error);
   relocationPending_ = false;
   headerOpen_ = false;
   bodyCount_ = 0;
+  closedRoute_ = ClosedRoute::Normal;
+}
+
+void THttpClient::Fail(const std::string& reason, int error) {
+  AbandonAnswer(reason, error);
   allowedToSend_ = false;
   lineHandler_ = LineHandler::None;
-  closedRoute_ = ClosedRoute::Normal;
   const auto alive = lifetime_.Token();
   if (socket_->State() != TSocketState::wsClosed || socket_->LookupPending()) {
     socket_->Abort();
@@ -881,11 +885,7 @@ void THttpClient::Abort() {
       socket_->CancelLookup();
     } catch (...) {
     }
-    MarkFailed("Connection aborted on request", kHttpErrorAborted);
-    relocationPending_ = false;
-    headerOpen_ = false;
-    bodyCount_ = 0;
-    closedRoute_ = ClosedRoute::Normal;
+    AbandonAnswer("Connection aborted on request", kHttpErrorAborted);
     const auto alive = lifetime_.Token();
     if (!lookup && socket_->State() != TSocketState::wsClosed) {
       socket_->Close();  // its closed report is ignored while aborting

@@ -286,7 +286,12 @@ class THttpClient {
   void Reconnect();
   // A local failure: StatusCode 404 with its own reason.
   void MarkFailed(const std::string& reason, int error);
-  // MarkFailed, then drop the connection and finish.
+  // MarkFailed, and forget what the answer under way had begun: a relocation
+  // to follow, an open header, a document, a reconnect on the coming close.
+  // What follows the close is then the end of the request, without
+  // OnHeaderEnd or OnDocEnd. Fail and Abort share it.
+  void AbandonAnswer(const std::string& reason, int error);
+  // AbandonAnswer, then drop the connection and finish.
   void Fail(const std::string& reason, int error);
   void ArmTimer();
   void Progress();
