@@ -969,9 +969,13 @@ void THttpClient::FollowPendingRelocation() {
   // The redirecting answer's body is no part of the document asked for.
   CutBackResponse();
   receiveBuffer_.clear();
+  // Both paths below reset the answer (ResetAnswer in Reconnect, ResetPerRequest
+  // here), but not at once: a new connection may first wait for a posted close,
+  // and both raise OnLocationChange first, whose handler may run the event loop.
+  // Bytes read meanwhile begin a new answer, not more lines of this header.
+  // (The line count starts again with that answer's first line, and the body
+  // count is 0 already: the document is complete, or its header has just ended.)
   headerProgress_ = HeaderProgress::NotBegun;
-  headerLineCount_ = 0;
-  bodyCount_ = 0;
   if (openHost_ != connectHost_ || openPort_ != connectPort_ || openProtocol_ != protocol_ ||
       closeRequested_ || !IsConnected()) {
     closedRoute_ = ClosedRoute::Reconnect;
