@@ -85,7 +85,9 @@ bool THttpClient::Raise(const Event& event, Args&&... args) {
 }
 
 void THttpClient::SetRequestVer(const std::string& version) {
-  if (version != "1.0" && version != "1.1") throw EHttpException("Insupported HTTP version", 5);
+  if (version != "1.0" && version != "1.1") {
+    throw EHttpException("Insupported HTTP version", kHttpErrorUnsupportedVersion);
+  }
   requestVer_ = version;
 }
 
@@ -120,11 +122,11 @@ void THttpClient::RunRequest(THttpRequest kind) {
 
 void THttpClient::StartRequest(THttpRequest kind) {
   if (kind != THttpRequest::httpCLOSE && state_ != THttpClientState::hcsIdle) {
-    throw EHttpException("HTTP component is busy", 1);
+    throw EHttpException("HTTP component is busy", kHttpErrorBusy);
   }
   if ((kind == THttpRequest::httpPOST || kind == THttpRequest::httpPUT) &&
       (RequestStream == nullptr || RequestStream->Position() >= RequestStream->Size())) {
-    throw EHttpException("HTTP component has nothing to post or put", 2);
+    throw EHttpException("HTTP component has nothing to post or put", kHttpErrorNothingToSend);
   }
   relocations_ = 0;
   finishPosted_ = false;
@@ -834,14 +836,18 @@ void THttpClient::MarkFailed(const std::string& reason, int error) {
   if (error != 0) requestDoneError_ = error;
 }
 
-void THttpClient::Fail(const std::string& reason, int error) {
+void THttpClient::AbandonAnswer(const std::string& reason, int error) {
   MarkFailed(reason, error);
   relocationPending_ = false;
   headerOpen_ = false;
   bodyCount_ = 0;
+  closedRoute_ = ClosedRoute::Normal;
+}
+
+void THttpClient::Fail(const std::string& reason, int error) {
+  AbandonAnswer(reason, error);
   allowedToSend_ = false;
   lineHandler_ = LineHandler::None;
-  closedRoute_ = ClosedRoute::Normal;
   const auto alive = lifetime_.Token();
   if (socket_->State() != TSocketState::wsClosed || socket_->LookupPending()) {
     socket_->Abort();
@@ -879,11 +885,7 @@ void THttpClient::Abort() {
       socket_->CancelLookup();
     } catch (...) {
     }
-    MarkFailed("Connection aborted on request", 3);
-    relocationPending_ = false;
-    headerOpen_ = false;
-    bodyCount_ = 0;
-    closedRoute_ = ClosedRoute::Normal;
+    AbandonAnswer("Connection aborted on request", kHttpErrorAborted);
     const auto alive = lifetime_.Token();
     if (!lookup && socket_->State() != TSocketState::wsClosed) {
       socket_->Close();  // its closed report is ignored while aborting
@@ -967,9 +969,13 @@ void THttpClient::FollowPendingRelocation() {
   // The redirecting answer's body is no part of the document asked for.
   CutBackResponse();
   receiveBuffer_.clear();
+  // Both paths below reset the answer (ResetAnswer in Reconnect, ResetPerRequest
+  // here), but not at once: a new connection may first wait for a posted close,
+  // and both raise OnLocationChange first, whose handler may run the event loop.
+  // Bytes read meanwhile begin a new answer, not more lines of this header.
+  // (The line count starts again with that answer's first line, and the body
+  // count is 0 already: the document is complete, or its header has just ended.)
   headerProgress_ = HeaderProgress::NotBegun;
-  headerLineCount_ = 0;
-  bodyCount_ = 0;
   if (openHost_ != connectHost_ || openPort_ != connectPort_ || openProtocol_ != protocol_ ||
       closeRequested_ || !IsConnected()) {
     closedRoute_ = ClosedRoute::Reconnect;
@@ -1098,7 +1104,8 @@ bool THttpClient::NtlmCheck() {
     case NtlmState::Accepted:
       break;
   }
-  throw EHttpException(server ? "Unexpected AuthNTLMState" : "Unexpected ProxyAuthNTLMState", 6);
+  throw EHttpException(server ? "Unexpected AuthNTLMState" : "Unexpected ProxyAuthNTLMState",
+                       kHttpErrorAuthState);
 }
 
 bool THttpClient::BasicCheck() {
@@ -1126,7 +1133,8 @@ bool THttpClient::BasicCheck() {
     case BasicState::Accepted:
       break;
   }
-  throw EHttpException(server ? "Unexpected AuthBasicState" : "Unexpected ProxyAuthBasicState", 6);
+  throw EHttpException(server ? "Unexpected AuthBasicState" : "Unexpected ProxyAuthBasicState",
+                       kHttpErrorAuthState);
 }
 
 }  // namespace parlumo

@@ -44,8 +44,26 @@ struct THttpClientOptions {
   bool httpoNoNTLMAuth = false;   // no automatic NTLM retry
 };
 
+// The client's own error numbers: the codes of EHttpException and the error
+// OnRequestDone reports for an abort (its other errors are socket error
+// numbers, net/SocketErrors.h, or 0). Callers and stored results compare the
+// numbers, so they never change; 4 is not used.
+// Raised by StartRequest (so Post, Get, ...) while a request runs, for any
+// kind but httpCLOSE; nothing changes.
+inline constexpr std::uint16_t kHttpErrorBusy = 1;
+// Raised by StartRequest for httpPOST or httpPUT when RequestStream is not set
+// or has nothing left after its position; nothing is sent.
+inline constexpr std::uint16_t kHttpErrorNothingToSend = 2;
+// Not raised: the request-done error of a request that Abort ended.
+inline constexpr std::uint16_t kHttpErrorAborted = 3;
+// Raised by SetRequestVer for anything but "1.0" or "1.1"; the old value stays.
+inline constexpr std::uint16_t kHttpErrorUnsupportedVersion = 5;
+// Raised when an authentication retry finds its NTLM or Basic state in a
+// step it cannot follow.
+inline constexpr std::uint16_t kHttpErrorAuthState = 6;
+
 // The client's exception: a message and a 16-bit code (after a failed
-// synchronous request, the status code).
+// synchronous request, the status code; else one of the kHttpError numbers).
 class EHttpException : public std::runtime_error {
  public:
   EHttpException(const std::string& message, std::uint16_t code)
@@ -117,7 +135,8 @@ class THttpClient {
   TStream* ResponseStream = nullptr;  // the body is written at its position
 
   const std::string& RequestVer() const { return requestVer_; }
-  // "1.0" or "1.1"; anything else raises "Insupported HTTP version" (code 5).
+  // "1.0" or "1.1"; anything else raises "Insupported HTTP version"
+  // (kHttpErrorUnsupportedVersion).
   void SetRequestVer(const std::string& version);
 
   // Results.
@@ -267,7 +286,12 @@ class THttpClient {
   void Reconnect();
   // A local failure: StatusCode 404 with its own reason.
   void MarkFailed(const std::string& reason, int error);
-  // MarkFailed, then drop the connection and finish.
+  // MarkFailed, and forget what the answer under way had begun: a relocation
+  // to follow, an open header, a document, a reconnect on the coming close.
+  // What follows the close is then the end of the request, without
+  // OnHeaderEnd or OnDocEnd. Fail and Abort share it.
+  void AbandonAnswer(const std::string& reason, int error);
+  // AbandonAnswer, then drop the connection and finish.
   void Fail(const std::string& reason, int error);
   void ArmTimer();
   void Progress();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "net/HttpClient.h"
+
 namespace parlumo::testing {
 
 // One wire-level test case of the HTTP client, read from a data file that holds
@@ -24,13 +26,18 @@ namespace parlumo::testing {
 //                              connection after "keep", else on the next one
 //   --- expect                 one check per line: status N, reason TEXT,
 //                              exception TEXT, no-exception, rcvd N,
-//                              location URL, content-type T, done-error N,
-//                              connections N
+//                              location URL, content-type T, done-error E
+//                              (a Windows Sockets name such as WSAETIMEDOUT,
+//                              or a number), connections N
 //   --- body                   the exact response body the client must keep
 //
 // A key or a section option not listed here fails the case, so that a
-// misspelt check cannot drop out unnoticed. Lines beginning with "#" in the
-// client and expect sections are comments.
+// misspelt check cannot drop out unnoticed; so do a method other than the four,
+// an error name that net/SocketErrors.h does not define, a key given twice in
+// a section, a client, expect or body section given twice, a "--- " line
+// without a section name, and text before the first section. Lines beginning
+// with "#" before the first section and in the client and expect sections are
+// comments.
 // Request, reply and body sections have CRLF line ends unless the header says
 // "lf"; the newline before the next "---" line is not part of a section (so a
 // body ends where its text ends), but an empty last line is: it ends a header
@@ -53,7 +60,16 @@ struct HttpCase {
   std::string body;
 };
 
+// Reads a case file; a file the format cannot mean throws std::runtime_error
+// naming the case and the fault.
 HttpCase LoadHttpCase(const std::filesystem::path& file);
+
+// The request kind of a "method" value; std::invalid_argument for any other.
+THttpRequest CaseMethod(const std::string& name);
+
+// The number of a "done-error" value: a Windows Sockets name or decimal digits;
+// std::invalid_argument for anything else.
+int ErrorNumber(const std::string& value);
 
 // Every *.http file in folder, sorted by name.
 std::vector<std::filesystem::path> HttpCaseFiles(const std::filesystem::path& folder);

@@ -115,10 +115,11 @@ TEST(HttpClientEventsTest, RequestsRefusedBeforeAnythingIsSent) {
   };
   // Nothing to post: no stream, or an empty one.
   EXPECT_EQ(code([&] { client.Post(); }),
-            (std::pair<std::string, int>{"HTTP component has nothing to post or put", 2}));
+            (std::pair<std::string, int>{"HTTP component has nothing to post or put",
+                                         kHttpErrorNothingToSend}));
   TStringStream empty;
   client.RequestStream = &empty;
-  EXPECT_EQ(code([&] { client.Post(); }).second, 2);
+  EXPECT_EQ(code([&] { client.Post(); }).second, kHttpErrorNothingToSend);
 
   // Busy: a second request while one runs.
   TStringStream body("x=1");
@@ -126,14 +127,15 @@ TEST(HttpClientEventsTest, RequestsRefusedBeforeAnythingIsSent) {
   client.Timeout = std::chrono::milliseconds(300);
   client.StartRequest(THttpRequest::httpPOST);
   EXPECT_EQ(code([&] { client.StartRequest(THttpRequest::httpGET); }),
-            (std::pair<std::string, int>{"HTTP component is busy", 1}));
+            (std::pair<std::string, int>{"HTTP component is busy", kHttpErrorBusy}));
   client.Abort();
   EXPECT_EQ(client.State(), THttpClientState::hcsIdle);
   EXPECT_EQ(client.ReasonPhrase(), "Connection aborted on request");
 
   // Only 1.0 and 1.1 are spoken.
-  EXPECT_EQ(code([&] { client.SetRequestVer("2.0"); }),
-            (std::pair<std::string, int>{"Insupported HTTP version", 5}));
+  EXPECT_EQ(
+      code([&] { client.SetRequestVer("2.0"); }),
+      (std::pair<std::string, int>{"Insupported HTTP version", kHttpErrorUnsupportedVersion}));
   EXPECT_EQ(client.RequestVer(), "1.0");
   client.SetRequestVer("1.1");
   EXPECT_EQ(client.RequestVer(), "1.1");

@@ -83,13 +83,6 @@ class Peer {
   ScriptedServer server_;  // last: its thread stops before the rest goes
 };
 
-THttpRequest Method(const std::string& name) {
-  if (name == "GET") return THttpRequest::httpGET;
-  if (name == "HEAD") return THttpRequest::httpHEAD;
-  if (name == "PUT") return THttpRequest::httpPUT;
-  return THttpRequest::httpPOST;
-}
-
 struct Param {
   std::filesystem::path file;
   bool bytewise;
@@ -144,7 +137,7 @@ TEST_P(HttpClientWireTest, RequestAndAnswerAsTheDataFileSays) {
 
   std::string exception;
   try {
-    client.RunRequest(Method(setting("method") ? *setting("method") : "POST"));
+    client.RunRequest(CaseMethod(setting("method") ? *setting("method") : "POST"));
   } catch (const EHttpException& e) {
     exception = e.what();
     EXPECT_EQ(e.ErrorCode(), client.StatusCode());
@@ -176,7 +169,7 @@ TEST_P(HttpClientWireTest, RequestAndAnswerAsTheDataFileSays) {
       EXPECT_EQ(client.ContentType(), value);
     }
     if (key == "done-error") {
-      EXPECT_EQ(doneError, std::stoi(value));
+      EXPECT_EQ(doneError, ErrorNumber(value));
     }
     if (key == "connections") {
       EXPECT_EQ(peer.Accepted() + peer2.Accepted(), std::stoi(value));
@@ -206,6 +199,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, HttpClientWireTest, ::testing::ValuesIn(AllCases
                            return name + (param.param.bytewise ? "_bytewise" : "");
                          });
 
+// What loading text as a case file says: empty when it loads, else the error.
+std::string LoadError(const test::TempFolder& folder, const std::string& text) {
+  const auto file = folder.Path() / "case.http";
+  std::ofstream(file, std::ios::binary) << text;
+  try {
+    LoadHttpCase(file);
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "";
+}
+
 // A case file's checks and settings are spelt right or the case fails: a
 // misspelt expectation must not quietly remove its check.
 TEST(HttpCaseFormatTest, UnknownKeysAndSectionOptionsAreRejected) {
@@ -225,15 +230,52 @@ TEST(HttpCaseFormatTest, UnknownKeysAndSectionOptionsAreRejected) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    const auto file = folder.Path() / "case.http";
-    std::ofstream(file, std::ios::binary) << request << c.text;
-    std::string error;
-    try {
-      LoadHttpCase(file);
-    } catch (const std::runtime_error& e) {
-      error = e.what();
-    }
-    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(LoadError(folder, request + c.text), c.error);
+  }
+}
+
+// Whatever a case file says either counts or fails the case: nothing in it is
+// dropped or overridden unseen. Whole files, each with one fault or none.
+TEST(HttpCaseFormatTest, WhatTheFormatCannotMeanFailsTheCase) {
+  const test::TempFolder folder("http-case");
+  const struct {
+    const char* text;
+    const char* error;  // empty: the file loads
+  } cases[] = {
+      // Methods: the four the client runs, spelt exactly.
+      {"--- client\nmethod HEAD\n", ""},
+      {"--- client\nmethod GETT\n", "case, client: unknown method \"GETT\""},
+      {"--- client\nmethod get\n", "case, client: unknown method \"get\""},
+      {"--- client\nmethod\n", "case, client: unknown method \"\""},
+      // A key given twice: neither value may silently win.
+      {"--- client\nurl http://a/\nurl http://b/\n", "case, client: key \"url\" given twice"},
+      {"--- expect\nstatus 200\nstatus 404\n", "case, expect: key \"status\" given twice"},
+      {"--- client\nnocache\nnocache\n", "case, client: key \"nocache\" given twice"},
+      // A section given twice: the second would replace the first.
+      {"--- client\nurl http://a/\n--- client\nagent A\n", "case: section client given twice"},
+      {"--- expect\nstatus 200\n--- expect\nrcvd 3\n", "case: section expect given twice"},
+      {"--- body\none\n--- body\ntwo\n", "case: section body given twice"},
+      {"--- request\nA\n--- reply keep\nB\n--- request\nC\n--- reply\nD\n", ""},
+      // Section lines without a name, text outside every section.
+      {"--- \nstatus 200\n", "case: \"---\" line without a section"},
+      {"--- expect\nstatus 200\n---   \n", "case: \"---\" line without a section"},
+      {"# what the case shows\n\n--- expect\nstatus 200\n", ""},
+      {"status 200\n--- expect\nno-exception\n",
+       "case: text before the first section: \"status 200\""},
+      {" # indented\n--- expect\nno-exception\n",
+       "case: text before the first section: \" # indented\""},
+      // Error numbers by their Windows Sockets names, or plain numbers.
+      {"--- expect\ndone-error WSAETIMEDOUT\n", ""},
+      {"--- expect\ndone-error 10060\n", ""},
+      {"--- expect\ndone-error WSAETIMEOUT\n", "case, expect: unknown error name \"WSAETIMEOUT\""},
+      {"--- expect\ndone-error wsaetimedout\n",
+       "case, expect: unknown error name \"wsaetimedout\""},
+      {"--- expect\ndone-error 10060x\n", "case, expect: unknown error name \"10060x\""},
+      {"--- expect\ndone-error\n", "case, expect: unknown error name \"\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(LoadError(folder, c.text), c.error);
   }
 }
 
