@@ -1109,11 +1109,19 @@ bool THttpClient::NtlmCheck() {
 }
 
 bool THttpClient::BasicCheck() {
+  // As for NTLM: accepted credentials that meet a challenge again (on a connection
+  // kept open, where no name lookup forgot them) are sent once more.
   if (authBasicState_ == BasicState::CredentialsSent && statusCode_ != 401) {
     authBasicState_ = BasicState::Accepted;
   }
+  if (authBasicState_ == BasicState::Accepted && statusCode_ == 401) {
+    authBasicState_ = BasicState::None;
+  }
   if (proxyAuthBasicState_ == BasicState::CredentialsSent && statusCode_ != 407) {
     proxyAuthBasicState_ = BasicState::Accepted;
+  }
+  if (proxyAuthBasicState_ == BasicState::Accepted && statusCode_ == 407) {
+    proxyAuthBasicState_ = authBasicState_ = BasicState::None;
   }
 
   bool server = false;

@@ -203,5 +203,65 @@ TEST(HttpClientEventsTest, RedirectWhileTheBodyIsSentFollowsWithABodilessGet) {
   EXPECT_EQ(afterFollowUp.size(), 0u) << "bytes after the GET's header";
 }
 
+// Basic credentials that a server or proxy accepted are forgotten when it
+// challenges again on the same connection: the request is answered with them
+// once more, as the first one was, instead of ending in an unexpected-state error.
+TEST(HttpClientEventsTest, BasicChallengeAfterAcceptedCredentialsIsAnsweredAgain) {
+  const struct {
+    bool proxy;
+    const char* refusal;      // status line and challenge
+    const char* credentials;  // the line that answers the challenge
+  } cases[] = {
+      {false, "401 Unauthorized\r\nWWW-Authenticate", "\r\nAuthorization: Basic dXNlcjpzZWNyZXQ="},
+      {true, "407 Proxy Authentication Required\r\nProxy-Authenticate",
+       "\r\nProxy-Authorization: Basic dXNlcjpzZWNyZXQ="},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.proxy ? "proxy" : "server");
+    std::vector<std::string> requests;
+    ScriptedServer server([&](ServerConnection& connection) {
+      while (true) {
+        const std::string request = connection.ReadUntil("\r\n\r\n");
+        if (request.empty()) return;
+        requests.push_back(request);
+        const bool answered = request.find(c.credentials) != std::string::npos;
+        connection.Send(answered ? "HTTP/1.1 200 OK\r\nConnection: keep-alive\r\n"
+                                   "Content-Length: 2\r\n\r\nok"
+                                 : std::string("HTTP/1.1 ") + c.refusal +
+                                       ": Basic realm=\"r\"\r\nConnection: keep-alive\r\n"
+                                       "Content-Length: 0\r\n\r\n");
+      }
+    });
+    PollEventLoop loop;
+    THttpClient client(loop);
+    client.SetRequestVer("1.1");
+    const std::string origin =
+        c.proxy ? "http://origin.example" : "http://127.0.0.1:" + server.PortText();
+    if (c.proxy) {
+      client.Proxy = "127.0.0.1";
+      client.ProxyPort = server.PortText();
+      client.ProxyUsername = "user";
+      client.ProxyPassword = "secret";
+    } else {
+      client.Username = "user";
+      client.Password = "secret";
+    }
+    for (const char* path : {"/first", "/second"}) {
+      SCOPED_TRACE(path);
+      client.URL = origin + path;
+      TStringStream response;
+      client.ResponseStream = &response;
+      EXPECT_NO_THROW(client.Get());
+      EXPECT_EQ(client.StatusCode(), 200);
+      EXPECT_EQ(response.DataString(), "ok");
+    }
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[2].find("Authorization:"), std::string::npos)
+        << "credentials go out only in answer to a challenge";
+    EXPECT_NE(requests[3].find("/second HTTP/1.1"), std::string::npos);
+    EXPECT_NE(requests[3].find(c.credentials), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace parlumo
