@@ -128,9 +128,15 @@ TEST(HttpClientEventsTest, RequestsRefusedBeforeAnythingIsSent) {
   client.StartRequest(THttpRequest::httpPOST);
   EXPECT_EQ(code([&] { client.StartRequest(THttpRequest::httpGET); }),
             (std::pair<std::string, int>{"HTTP component is busy", kHttpErrorBusy}));
+  int doneError = -1;
+  client.OnRequestDone = [&](THttpClient&, THttpRequest, int error) { doneError = error; };
   client.Abort();
   EXPECT_EQ(client.State(), THttpClientState::hcsIdle);
   EXPECT_EQ(client.ReasonPhrase(), "Connection aborted on request");
+  for (int pass = 0; pass < 10 && doneError < 0; ++pass)
+    loop.ProcessEvents(std::chrono::milliseconds(10));
+  EXPECT_EQ(doneError, kHttpErrorAborted) << "the request ends with the abort's error";
+  client.OnRequestDone = nullptr;
 
   // Only 1.0 and 1.1 are spoken.
   EXPECT_EQ(
