@@ -566,22 +566,35 @@ void TAsyncSocket::OnReadiness(unsigned bits) {
 
   bool closed = false;
   int closeError = 0;
-  if (bits & (EventLoop::kRead | EventLoop::kError)) {
+  // While the data handler has not read what it was told of, an error or hang-up
+  // is nothing it can act on: it meets it when it reads (the watch waits for reading
+  // again then), or a send meets it below. Telling it again would repeat for as long
+  // as the hang-up stands.
+  if ((bits & EventLoop::kRead) || ((bits & EventLoop::kError) && !readPaused_)) {
     if (WaitingBytes(fd_) > 0 && !ReceiveLoop(false)) return;
     if (connection != connection_ || state_ != TSocketState::wsConnected) return;
-    if (readPaused_) return;  // data left for the handler: not the end yet
-    // The end of the stream, or a reset, shows as a readable socket with
-    // nothing to read.
-    char probe;
-    const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n == 0) {
+    if (receiveError_) {
+      // The handler's own read met the reset, and with it took the system's only
+      // report of it.
       closed = true;
-    } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-      closed = true;
-      closeError = SocketErrorFromErrno(errno);
+      closeError = lastError_;
+    } else {
+      if (readPaused_) return;  // data left for the handler: not the end yet
+      // The end of the stream, or a reset, shows as a readable socket with
+      // nothing to read.
+      char probe;
+      const ssize_t n = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+      if (n == 0) {
+        closed = true;
+      } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        closed = true;
+        closeError = SocketErrorFromErrno(errno);
+      }
     }
   }
-  if ((bits & EventLoop::kWrite) && !allSent_) {
+  // After a reset, a send could only fail with a broken pipe and report that
+  // instead of the reset.
+  if ((bits & EventLoop::kWrite) && !allSent_ && closeError == 0) {
     if (!TryToSend()) return;
     if (connection != connection_ || state_ != TSocketState::wsConnected) return;
     if (sendQueue_.Empty() && !allSent_) {

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "ScriptedServer.h"
@@ -567,6 +569,81 @@ TEST_F(AsyncSocketTest, RetryFromAFailedConnectKeepsTheNewConnection) {
   EXPECT_EQ(events_, (Events{EventText("SessionConnected", WSAECONNREFUSED), "SessionClosed(0)",
                              "SessionConnected(0)"}));
   socket_->Close();  // lets the server's script end at once
+}
+
+// A reset keeps its number however the socket meets it: in the handler's own
+// read, or while a send is still queued (where a later send would only see a
+// broken pipe).
+TEST_F(AsyncSocketTest, ResetMetByAReadOrAQueuedSendClosesWithWSAECONNRESET) {
+  std::vector<int> reads;
+  {
+    ScriptedServer server([&](ServerConnection& c) {
+      c.Read(1);
+      c.Send("abc");
+      c.Reset();
+    });
+    socket_->OnDataAvailable = [&](TAsyncSocket& s, int) {
+      char buffer[64];
+      for (;;) {
+        const int n = s.Receive(buffer, sizeof buffer);
+        reads.push_back(n < 0 ? -s.LastError() : n);
+        if (n <= 0) break;
+      }
+    };
+    socket_->OnSessionConnected = [&](TAsyncSocket& s, int) { s.Send("x", 1); };
+    ConnectTo(server.Port());
+    ASSERT_TRUE(RunUntil([&] { return Logged("DataSent(0)"); }));
+    std::this_thread::sleep_for(200ms);  // the data and the reset are both in
+    ASSERT_TRUE(RunUntil([&] { return socket_->State() == TSocketState::wsClosed; }));
+    EXPECT_THAT(reads, ::testing::Contains(-WSAECONNRESET)) << "the handler read the reset";
+    EXPECT_EQ(events_.back(), EventText("SessionClosed", WSAECONNRESET));
+  }
+
+  events_.clear();
+  std::atomic<bool> queued = false;
+  ScriptedServer server([&](ServerConnection& c) {
+    while (!queued)
+      std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(50ms);
+    c.Reset();
+  });
+  const std::string big(std::size_t{8} << 20, 'b');
+  socket_->OnDataAvailable = nullptr;
+  socket_->OnSessionConnected = [&](TAsyncSocket& s, int) {
+    s.Send(big.data(), static_cast<int>(big.size()));
+    queued = true;
+  };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(RunUntil([&] { return socket_->State() == TSocketState::wsClosed; }));
+  EXPECT_EQ(events_, (Events{EventText("SessionClosed", WSAECONNRESET)}));
+}
+
+// A handler that leaves the data is not called again when the peer then resets
+// the connection while a send is queued: the hang-up is no news to it, and the
+// send ends the connection with the reset.
+TEST_F(AsyncSocketTest, ResetWhileTheHandlerLeavesDataDoesNotCallItAgain) {
+  std::atomic<bool> queued = false;
+  ScriptedServer server([&](ServerConnection& c) {
+    c.Send("waiting");
+    while (!queued)
+      std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(50ms);
+    c.Reset();
+  });
+  int calls = 0;
+  const std::string big(std::size_t{8} << 20, 'b');
+  socket_->OnDataAvailable = [&](TAsyncSocket&, int) { ++calls; };
+  socket_->OnSessionConnected = [&](TAsyncSocket& s, int) {
+    s.Send(big.data(), static_cast<int>(big.size()));
+  };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(RunUntil([&] { return calls > 0; }));
+  queued = true;
+  ASSERT_TRUE(RunUntil([&] { return socket_->State() == TSocketState::wsClosed; }));
+  for (int i = 0; i < 20; ++i)
+    loop_.ProcessEvents(10ms);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(events_.back(), EventText("SessionClosed", WSAECONNRESET));
 }
 
 }  // namespace
