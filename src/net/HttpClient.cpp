@@ -773,6 +773,15 @@ void THttpClient::SessionClosed(int error) {
     ReadLines(true);
     if (alive.expired() || state_ == THttpClientState::hcsIdle) return;
   }
+  // A connection that ends with an error (a reset, ...) ends no answer
+  // normally: what was still open fails with the error's own reason.
+  const auto failClosed = [this, error](const char* cleanReason) {
+    if (error != 0) {
+      MarkFailed(SocketErrorReason(error), error);
+    } else {
+      MarkFailed(cleanReason, 0);
+    }
+  };
   if (headerOpen_) {
     headerOpen_ = false;
     if (!Raise(OnHeaderEnd)) return;
@@ -780,23 +789,25 @@ void THttpClient::SessionClosed(int error) {
       Reconnect();
       return;
     }
-    if (!failed_) MarkFailed(kCutShort, 0);
+    if (!failed_) failClosed(kCutShort);
     Finish();
     return;
   }
   if (bodyCount_ > 0) {
+    // Without a length the close ends the document, but only a clean close.
     const bool cutShort =
         (transferEncoding_ == "chunked" && chunkState_ != ChunkState::Done) ||
-        (transferEncoding_ != "chunked" && contentLength_ >= 0 && rcvdCount_ < contentLength_);
+        (transferEncoding_ != "chunked" && contentLength_ >= 0 && rcvdCount_ < contentLength_) ||
+        (transferEncoding_ != "chunked" && contentLength_ < 0 && error != 0);
     bodyCount_ = 0;
     if (!Raise(OnDocEnd)) return;
-    if (cutShort && !relocationPending_ && !failed_) MarkFailed(kCutShort, 0);
+    if (cutShort && !relocationPending_ && !failed_) failClosed(kCutShort);
   } else if (!failed_ && !relocationPending_ && state_ == THttpClientState::hcsAwaitingBody &&
-             (contentLength_ > 0 || transferEncoding_ == "chunked")) {
-    MarkFailed(kCutShort, 0);
-  } else if (!failed_ && state_ == THttpClientState::hcsAwaitingHeader && statusCode_ == 0 &&
-             requestDoneError_ == 0) {
-    MarkFailed("Connection closed without an answer", 0);
+             (contentLength_ > 0 || transferEncoding_ == "chunked" ||
+              (contentLength_ < 0 && error != 0))) {
+    failClosed(kCutShort);
+  } else if (!failed_ && state_ == THttpClientState::hcsAwaitingHeader && statusCode_ == 0) {
+    failClosed("Connection closed without an answer");
   }
   if (relocationPending_) {
     Reconnect();

@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ScriptedServer.h"
 #include "net/HttpClient.h"
+#include "net/SocketErrors.h"
 #include "runtime/PollEventLoop.h"
 
 namespace parlumo {
@@ -266,6 +271,49 @@ TEST(HttpClientEventsTest, BasicChallengeAfterAcceptedCredentialsIsAnsweredAgain
         << "credentials go out only in answer to a challenge";
     EXPECT_NE(requests[3].find("/second HTTP/1.1"), std::string::npos);
     EXPECT_NE(requests[3].find(c.credentials), std::string::npos);
+  }
+}
+
+// A connection reset is no normal end of an answer: wherever it strikes (no
+// answer yet, in the header, in a body that runs until the close or has a
+// length), the request fails with the reset's own reason and number.
+TEST(HttpClientEventsTest, AResetConnectionFailsTheRequest) {
+  const struct {
+    const char* name;
+    const char* reply;  // sent before the reset
+  } cases[] = {
+      {"no answer", ""},
+      {"in the header", "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n"},
+      {"body until close", "HTTP/1.0 200 OK\r\n\r\npartial"},
+      {"body cut short", "HTTP/1.0 200 OK\r\nContent-Length: 20\r\n\r\npartial"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server([&](ServerConnection& connection) {
+      connection.ReadUntil("\r\n\r\n");
+      connection.Send(c.reply);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));  // read before the reset
+      connection.Reset();
+    });
+    PollEventLoop loop;
+    THttpClient client(loop);
+    client.URL = "http://127.0.0.1:" + server.PortText() + "/";
+    TStringStream response;
+    client.ResponseStream = &response;
+    int doneError = -1;
+    client.OnRequestDone = [&](THttpClient&, THttpRequest, int error) { doneError = error; };
+    std::string exception;
+    try {
+      client.Get();
+    } catch (const EHttpException& e) {
+      exception = e.what();
+    }
+    for (int pass = 0; pass < 5 && doneError < 0; ++pass)
+      loop.ProcessEvents(std::chrono::milliseconds(20));
+    EXPECT_EQ(doneError, WSAECONNRESET);
+    EXPECT_EQ(exception, SocketErrorReason(WSAECONNRESET))
+        << "StatusCode " << client.StatusCode() << ", body \"" << response.DataString() << "\"";
+    EXPECT_EQ(client.StatusCode(), 404);
   }
 }
 
