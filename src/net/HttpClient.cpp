@@ -145,6 +145,7 @@ void THttpClient::StartRequest(THttpRequest kind) {
   }
   requestType_ = kind;
   ResetPerRequest();
+  ForgetUnfinishedAuthentication();
   WorkOutTargets();
   if (socket_->State() == TSocketState::wsConnected) {
     if (connectHost_ == openHost_ && connectPort_ == openPort_ && protocol_ == openProtocol_) {
@@ -185,6 +186,18 @@ void THttpClient::ResetPerRequest() {
   headerOpen_ = false;
   failed_ = false;
   lineHandler_ = LineHandler::None;
+}
+
+void THttpClient::ForgetUnfinishedAuthentication() {
+  const auto unfinished = [](NtlmState& state) {
+    if (state == NtlmState::NegotiateSent || state == NtlmState::AuthenticateSent) {
+      state = NtlmState::None;
+    }
+  };
+  unfinished(authNtlmState_);
+  unfinished(proxyAuthNtlmState_);
+  if (authBasicState_ == BasicState::CredentialsSent) authBasicState_ = BasicState::None;
+  if (proxyAuthBasicState_ == BasicState::CredentialsSent) proxyAuthBasicState_ = BasicState::None;
 }
 
 void THttpClient::PostBecomesGet() {

@@ -238,6 +238,11 @@ class THttpClient {
   void ResetAnswer();
   // Everything a request starts from, the answer's values included.
   void ResetPerRequest();
+  // An authentication exchange that an earlier request left in mid-step (a
+  // failure, a time-out or an abort ended it) starts again from nothing: its
+  // next message belongs to that request, not to a new one. Accepted states
+  // stay.
+  void ForgetUnfinishedAuthentication();
   // A relocation is followed with GET: a POST's body is not sent again.
   void PostBecomesGet();
   void WorkOutTargets();

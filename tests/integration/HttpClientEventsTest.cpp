@@ -317,5 +317,76 @@ TEST(HttpClientEventsTest, AResetConnectionFailsTheRequest) {
   }
 }
 
+// An NTLM exchange that ends before its authenticate step (here the negotiate
+// request is answered 500) leaves nothing behind, with the server as with the
+// proxy: the next POST carries its body and no negotiate message.
+TEST(HttpClientEventsTest, AnUnfinishedNtlmExchangeDoesNotStripTheNextPost) {
+  const struct {
+    const char* name;
+    bool proxy;
+    const char* challenge;
+    const char* authorization;
+  } cases[] = {
+      {"server", false, "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: NTLM\r\n",
+       "\r\nAuthorization: NTLM "},
+      {"proxy", true, "HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: NTLM\r\n",
+       "\r\nProxy-Authorization: NTLM "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> requests;
+    std::mutex mutex;
+    ScriptedServer server([&](ServerConnection& connection) {
+      const std::string request = connection.ReadRequest();
+      std::size_t count;
+      {
+        std::lock_guard lock(mutex);
+        requests.push_back(request);
+        count = requests.size();
+      }
+      if (count == 1) {
+        connection.Send(std::string(c.challenge) + "Content-Length: 0\r\n\r\n");
+      } else if (count == 2) {
+        connection.Send("HTTP/1.0 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
+      } else {
+        connection.Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+      }
+    });
+    PollEventLoop loop;
+    THttpClient client(loop);
+    if (c.proxy) {
+      client.Proxy = "127.0.0.1";
+      client.ProxyPort = server.PortText();
+      client.ProxyUsername = "user";
+      client.ProxyPassword = "secret";
+      client.URL = "http://origin.example/translate_t";
+    } else {
+      client.Username = "user";
+      client.Password = "secret";
+      client.URL = "http://127.0.0.1:" + server.PortText() + "/translate_t";
+    }
+    std::string exceptions;
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+      TStringStream request("text=hello");
+      TStringStream response;
+      client.RequestStream = &request;
+      client.ResponseStream = &response;
+      try {
+        client.Post();
+      } catch (const EHttpException& e) {
+        exceptions += std::string(e.what()) + ";";
+      }
+    }
+    EXPECT_EQ(exceptions, "Internal Server Error;");
+    EXPECT_EQ(client.StatusCode(), 200);
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_NE(requests[1].find(c.authorization), std::string::npos) << requests[1];
+    EXPECT_EQ(requests[2].find("Authorization:"), std::string::npos) << requests[2];
+    EXPECT_NE(requests[2].find("Content-Length: 10\r\n"), std::string::npos) << requests[2];
+    EXPECT_EQ(requests[2].substr(requests[2].size() - 10), "text=hello") << requests[2];
+  }
+}
+
 }  // namespace
 }  // namespace parlumo
