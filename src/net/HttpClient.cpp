@@ -1001,7 +1001,7 @@ void THttpClient::FollowPendingRelocation() {
   // count is 0 already: the document is complete, or its header has just ended.)
   headerProgress_ = HeaderProgress::NotBegun;
   if (openHost_ != connectHost_ || openPort_ != connectPort_ || openProtocol_ != protocol_ ||
-      closeRequested_ || !IsConnected()) {
+      closeRequested_ || !IsConnected() || BodyUnfinished()) {
     closedRoute_ = ClosedRoute::Reconnect;
     if (socket_->State() == TSocketState::wsClosed) {
       Reconnect();
@@ -1064,13 +1064,28 @@ void THttpClient::PostRestart() {
 // ---------------------------------------------------------------------------
 // Authentication retry
 
-void THttpClient::RewindForRetry() {
+bool THttpClient::BodyUnfinished() const {
+  return allowedToSend_ && RequestStream != nullptr &&
+         RequestStream->Position() < RequestStream->Size();
+}
+
+bool THttpClient::RewindForRetry() {
+  if (BodyUnfinished()) {
+    // The retry goes out on a new connection; the rest of the body stays
+    // behind with the one it was meant for.
+    allowedToSend_ = false;
+    connected_ = false;
+    const auto alive = lifetime_.Token();
+    socket_->Abort();
+    if (alive.expired()) return false;
+  }
   CutBackResponse();
   RewindRequest();
   receiveBuffer_.clear();
   const std::string keep = documentName_;
   ResetPerRequest();
   documentName_ = keep;
+  return true;
 }
 
 // The last challenge of scheme that can be answered: a 401 with server
@@ -1110,14 +1125,14 @@ bool THttpClient::NtlmCheck() {
   switch (state) {
     case NtlmState::None:
       ntlmForServer_ = server;
-      RewindForRetry();
+      if (!RewindForRetry()) return true;
       state = NtlmState::NegotiateSent;
       if (requestVer_ == "1.0") (server ? Connection : ProxyConnection) = "Keep-alive";
       PostRestart();
       return true;
     case NtlmState::NegotiateSent:
       ntlmChallenge_ = DecodeNtlmChallengeValue(*entry);
-      RewindForRetry();
+      if (!RewindForRetry()) return true;
       state = NtlmState::AuthenticateSent;
       PostRestart();
       return true;
@@ -1154,7 +1169,7 @@ bool THttpClient::BasicCheck() {
   switch (state) {
     case BasicState::None:
       basicForServer_ = server;
-      RewindForRetry();
+      if (!RewindForRetry()) return true;
       state = BasicState::CredentialsSent;
       PostRestart();
       return true;

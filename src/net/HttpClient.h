@@ -281,7 +281,13 @@ class THttpClient {
   void EnterIdle();
   bool NtlmCheck();
   bool BasicCheck();
-  void RewindForRetry();
+  // Whether the request body has not all been handed to the socket: the
+  // connection then owes the peer the rest of it, and a request that followed
+  // on it would be read as body bytes. A follow-up opens a new connection.
+  bool BodyUnfinished() const;
+  // Back to the start of the request for an authentication retry; false when
+  // a handler destroyed the client meanwhile.
+  bool RewindForRetry();
   void CutBackResponse();
   void RewindRequest();
   const std::string* ChallengeToAnswer(std::string_view scheme, bool& server) const;

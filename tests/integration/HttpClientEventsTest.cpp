@@ -317,6 +317,68 @@ TEST(HttpClientEventsTest, AResetConnectionFailsTheRequest) {
   }
 }
 
+// Over HTTP/1.1 with a connection the server keeps open, an answer that comes
+// while a POST body is still going out is followed on a new connection: the
+// follow-up does not go out behind half a body, where the server reads it as
+// body bytes. A relocation follows with a GET, a Basic retry with the whole POST.
+TEST(HttpClientEventsTest, FollowUpWhileTheBodyIsSentKeepsNoHalfSentConnection) {
+  constexpr std::size_t kBodySize = std::size_t{32} << 20;
+  const struct {
+    const char* name;
+    const char* answer;     // to the POST, before its body is read
+    const char* firstLine;  // of the follow-up
+    std::size_t bodySize;   // of the follow-up
+  } cases[] = {
+      {"redirect", "HTTP/1.1 302 Found\r\nLocation: /moved\r\nContent-Length: 0\r\n\r\n",
+       "GET /moved HTTP/1.1\r\n", 0},
+      {"Basic retry",
+       "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\"\r\n"
+       "Content-Length: 0\r\n\r\n",
+       "POST /post HTTP/1.1\r\n", kBodySize},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string followUp;
+    int connections = 0;
+    auto server = std::make_unique<ScriptedServer>([&](ServerConnection& connection) {
+      if (connections++ == 0) {
+        connection.ReadUntil("\r\n\r\n");  // the body is left unread: it is still coming
+        connection.Send(c.answer);
+        connection.ReadToEnd(std::chrono::seconds(3));  // all of it is body of the POST
+        return;
+      }
+      followUp = connection.ReadRequest();
+      connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    PollEventLoop loop;
+    THttpClient client(loop);
+    client.SetRequestVer("1.1");
+    client.Timeout = std::chrono::seconds(2);
+    client.Username = "user";
+    client.Password = "secret";
+    client.URL = "http://127.0.0.1:" + server->PortText() + "/post";
+    TStringStream request(std::string(kBodySize, 'b'));
+    TStringStream response;
+    client.RequestStream = &request;
+    client.ResponseStream = &response;
+    std::string exception;
+    try {
+      client.Post();
+    } catch (const EHttpException& e) {
+      exception = e.what();
+    }
+    EXPECT_EQ(exception, "");
+    EXPECT_EQ(client.StatusCode(), 200);
+    EXPECT_EQ(response.DataString(), "ok");
+    server.reset();  // joins: the server's view is complete
+    EXPECT_EQ(connections, 2);
+    EXPECT_EQ(followUp.rfind(c.firstLine, 0), 0u) << followUp.substr(0, 300);
+    const auto headerEnd = followUp.find("\r\n\r\n");
+    ASSERT_NE(headerEnd, std::string::npos) << followUp.substr(0, 300);
+    EXPECT_EQ(followUp.size() - headerEnd - 4, c.bodySize);
+  }
+}
+
 // An NTLM exchange that ends before its authenticate step (here the negotiate
 // request is answered 500) leaves nothing behind, with the server as with the
 // proxy: the next POST carries its body and no negotiate message.
