@@ -78,10 +78,10 @@ THttpClient::~THttpClient() {
 template <typename Event, typename... Args>
 bool THttpClient::Raise(const Event& event, Args&&... args) {
   if (!event) return true;
-  const auto alive = lifetime_.Token();
+  const RequestMark mark = Mark();
   const Event handler = event;
   handler(*this, std::forward<Args>(args)...);
-  return !alive.expired();
+  return Ongoing(mark);
 }
 
 void THttpClient::SetRequestVer(const std::string& version) {
@@ -128,13 +128,14 @@ void THttpClient::StartRequest(THttpRequest kind) {
       (RequestStream == nullptr || RequestStream->Position() >= RequestStream->Size())) {
     throw EHttpException("HTTP component has nothing to post or put", kHttpErrorNothingToSend);
   }
+  ++request_;  // what an earlier request left queued does nothing now
   relocations_ = 0;
   finishPosted_ = false;
   ArmTimer();
   if (kind == THttpRequest::httpCLOSE) {
     statusCode_ = 200;
     reasonPhrase_ = "OK";
-    SetState(THttpClientState::hcsClosing);
+    if (!SetState(THttpClientState::hcsClosing)) return;
     if (socket_->State() == TSocketState::wsClosed) {
       Finish();
     } else {
@@ -155,7 +156,7 @@ void THttpClient::StartRequest(THttpRequest kind) {
     socket_->Abort();
   }
   connected_ = false;
-  SetState(THttpClientState::hcsNotConnected);
+  if (!SetState(THttpClientState::hcsNotConnected)) return;
   Connect();
 }
 
@@ -248,7 +249,7 @@ void THttpClient::Connect() {
     SessionConnected(0);
     return;
   }
-  SetState(THttpClientState::hcsResolving);
+  if (!SetState(THttpClientState::hcsResolving)) return;
   socket_->SetLocalAddr(LocalAddr);
   try {
     socket_->DnsLookup(connectHost_);
@@ -267,7 +268,7 @@ void THttpClient::LookupDone(int error) {
     SessionClosed(error);
     return;
   }
-  SetState(THttpClientState::hcsResolved);
+  if (!SetState(THttpClientState::hcsResolved)) return;
   // Forget finished authentications.
   if (authNtlmState_ == NtlmState::Accepted) authNtlmState_ = NtlmState::None;
   if (proxyAuthNtlmState_ == NtlmState::Accepted) {
@@ -285,9 +286,9 @@ void THttpClient::LookupDone(int error) {
   openHost_ = connectHost_;
   openPort_ = connectPort_;
   openProtocol_ = protocol_;
-  const auto alive = lifetime_.Token();
+  const RequestMark mark = Mark();
   socket_->Connect();
-  if (alive.expired()) return;
+  if (!Ongoing(mark)) return;
   const TSocketState s = socket_->State();
   if (s != TSocketState::wsConnecting && s != TSocketState::wsConnected) {
     // Rejected at once (a bad address or port, a failing system call): the
@@ -295,7 +296,7 @@ void THttpClient::LookupDone(int error) {
     MarkFailed("can't connect: " + socket_->LastErrorMessage(),
                socket_->LastError() != 0 ? socket_->LastError() : WSAEINVAL);
     socket_->Abort();
-    if (alive.expired()) return;
+    if (!Ongoing(mark)) return;
     connected_ = false;
     if (state_ != THttpClientState::hcsIdle) Finish();
   }
@@ -310,7 +311,7 @@ void THttpClient::SessionConnected(int error) {
   }
   relocationPending_ = false;
   connected_ = true;
-  SetState(THttpClientState::hcsConnected);
+  if (!SetState(THttpClientState::hcsConnected)) return;
   if (!Raise(OnSessionConnected, 0)) return;
   lineHandler_ = LineHandler::Header;
   receiveBuffer_.clear();
@@ -319,7 +320,7 @@ void THttpClient::SessionConnected(int error) {
     Fail("https is not supported", 0);
     return;
   }
-  SetState(THttpClientState::hcsAwaitingHeader);
+  if (!SetState(THttpClientState::hcsAwaitingHeader)) return;
   if (!SendRequestHeader(MethodName())) return;
   if ((requestType_ == THttpRequest::httpPOST || requestType_ == THttpRequest::httpPUT) &&
       !NtlmNegotiating()) {
@@ -451,12 +452,12 @@ void THttpClient::DataAvailable() {
   const int n = socket_->Receive(data, sizeof data);
   if (n <= 0) return;
   Progress();
-  const auto alive = lifetime_.Token();
+  const RequestMark mark = Mark();
   if (state_ == THttpClientState::hcsAwaitingBody && lineHandler_ == LineHandler::Body &&
       receiveBuffer_.empty() && requestType_ != THttpRequest::httpHEAD) {
     // The body's usual path: straight to the body handler, no copy on the way.
     BodyData(data, BodyBytesWanted(static_cast<std::size_t>(n)));
-    if (alive.expired()) return;
+    if (!Ongoing(mark)) return;
     if (state_ == THttpClientState::hcsBodyReceived) AfterDocument();
     return;
   }
@@ -473,7 +474,7 @@ void THttpClient::DataAvailable() {
 }
 
 bool THttpClient::ReadLines(bool atClose) {
-  const auto alive = lifetime_.Token();
+  const RequestMark mark = Mark();
   while (state_ != THttpClientState::hcsAwaitingBody && !receiveBuffer_.empty()) {
     auto lf = receiveBuffer_.find('\n');
     if (lf == std::string::npos) {
@@ -508,7 +509,7 @@ bool THttpClient::ReadLines(bool atClose) {
         receiveBuffer_.insert(0, line + terminator);
       }
       HeaderLine(line);
-      if (alive.expired()) return false;
+      if (!Ongoing(mark)) return false;
       // The header's end handed the rest of the buffer to the body.
       if (state_ == THttpClientState::hcsAwaitingBody) return false;
     } else {
@@ -534,9 +535,9 @@ bool THttpClient::HandBodyFromBuffer() {
   const std::size_t n = BodyBytesWanted(receiveBuffer_.size());
   const std::string piece = receiveBuffer_.substr(0, n);
   receiveBuffer_.erase(0, n);
-  const auto alive = lifetime_.Token();
+  const RequestMark mark = Mark();
   BodyData(piece.data(), piece.size());
-  if (alive.expired()) return false;
+  if (!Ongoing(mark)) return false;
   if (state_ == THttpClientState::hcsBodyReceived) {
     receiveBuffer_.clear();  // bytes past the document belong to nobody
     return true;
@@ -572,7 +573,7 @@ void THttpClient::HeaderLine(const std::string& line) {
 // buffer, begins the body.
 void THttpClient::HeaderlessAnswer() {
   if (contentType_.empty()) contentType_ = "text/html";
-  SetState(THttpClientState::hcsAwaitingBody);
+  if (!SetState(THttpClientState::hcsAwaitingBody)) return;
   lineHandler_ = LineHandler::Body;
   headerOpen_ = false;
   if (!Raise(OnHeaderEnd)) return;
@@ -666,10 +667,10 @@ void THttpClient::HeaderEnded() {
     if (closeRequested_) {
       if (requestType_ == THttpRequest::httpHEAD) {
         receiveBuffer_.clear();
-        SetState(THttpClientState::hcsAwaitingBody);
+        if (!SetState(THttpClientState::hcsAwaitingBody)) return;
         lineHandler_ = LineHandler::None;
       }
-      SetState(THttpClientState::hcsBodyReceived);
+      if (!SetState(THttpClientState::hcsBodyReceived)) return;
       socket_->CloseAfterEvent();
     } else {
       Finish();
@@ -683,7 +684,7 @@ void THttpClient::HeaderEnded() {
     documentName_ =
         (dot == std::string::npos ? documentName_ : documentName_.substr(0, dot)) + ".htm";
   }
-  SetState(THttpClientState::hcsAwaitingBody);
+  if (!SetState(THttpClientState::hcsAwaitingBody)) return;
   lineHandler_ = LineHandler::Body;
   if (HandBodyFromBuffer()) AfterDocument();
 }
@@ -706,7 +707,7 @@ void THttpClient::BodyData(const char* data, std::size_t n) {
     if (ResponseStream != nullptr) ResponseStream->Write(bytes, count);
     return Raise(OnDocData, bytes, count);
   };
-  const auto alive = lifetime_.Token();
+  const RequestMark mark = Mark();
   if (transferEncoding_ != "chunked") {
     if (!deliver(data, n)) return;
     if (contentLength_ >= 0 && rcvdCount_ >= contentLength_) DocumentComplete();
@@ -738,8 +739,7 @@ void THttpClient::BodyData(const char* data, std::size_t n) {
       case ChunkState::Data: {
         const std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(
             static_cast<std::int64_t>(n - i), chunkLength_ - chunkReceived_));
-        if (!deliver(data + i, take)) return;
-        if (alive.expired()) return;
+        if (!deliver(data + i, take) || !Ongoing(mark)) return;
         chunkReceived_ += static_cast<std::int64_t>(take);
         i += take;
         if (chunkReceived_ >= chunkLength_) chunkState_ = ChunkState::DataLineEnd;
@@ -761,7 +761,7 @@ void THttpClient::BodyData(const char* data, std::size_t n) {
 void THttpClient::DocumentComplete() {
   bodyCount_ = 0;
   lineHandler_ = LineHandler::None;
-  SetState(THttpClientState::hcsBodyReceived);
+  if (!SetState(THttpClientState::hcsBodyReceived)) return;
   Raise(OnDocEnd);
 }
 
@@ -782,9 +782,9 @@ void THttpClient::SessionClosed(int error) {
   if (state_ == THttpClientState::hcsIdle || state_ == THttpClientState::hcsAborting) return;
   if (state_ == THttpClientState::hcsAwaitingHeader && !receiveBuffer_.empty()) {
     // A last line without a line feed is a line like any other: the close ends it.
-    const auto alive = lifetime_.Token();
+    const RequestMark mark = Mark();
     ReadLines(true);
-    if (alive.expired() || state_ == THttpClientState::hcsIdle) return;
+    if (!Ongoing(mark) || state_ == THttpClientState::hcsIdle) return;
   }
   // A connection that ends with an error (a reset, ...) ends no answer
   // normally: what was still open fails with the error's own reason.
@@ -836,7 +836,8 @@ void THttpClient::SessionClosed(int error) {
 void THttpClient::Finish() {
   if (finishPosted_) return;
   finishPosted_ = true;
-  loop_.Post(lifetime_.Guard([this] {
+  loop_.Post(lifetime_.Guard([this, request = request_] {
+    if (request != request_) return;  // that request has ended already
     finishPosted_ = false;
     EnterIdle();
   }));
@@ -844,8 +845,9 @@ void THttpClient::Finish() {
 
 void THttpClient::EnterIdle() {
   timer_.reset();
+  const auto alive = lifetime_.Token();
   SetState(THttpClientState::hcsIdle);
-  if (state_ != THttpClientState::hcsIdle) return;
+  if (alive.expired() || state_ != THttpClientState::hcsIdle) return;
   if (!Options.httpoNoNTLMAuth && NtlmCheck()) return;
   if (!Options.httpoNoBasicAuth && BasicCheck()) return;
   const THttpRequest kind = requestType_;
@@ -872,10 +874,10 @@ void THttpClient::Fail(const std::string& reason, int error) {
   AbandonAnswer(reason, error);
   allowedToSend_ = false;
   lineHandler_ = LineHandler::None;
-  const auto alive = lifetime_.Token();
+  const RequestMark mark = Mark();
   if (socket_->State() != TSocketState::wsClosed || socket_->LookupPending()) {
     socket_->Abort();
-    if (alive.expired()) return;
+    if (!Ongoing(mark)) return;
   }
   connected_ = false;
   if (state_ != THttpClientState::hcsIdle) Finish();
@@ -902,6 +904,7 @@ void THttpClient::OnTimer() {
 }
 
 void THttpClient::Abort() {
+  ++request_;  // the request's steps under way and its posted tasks end here
   if (state_ != THttpClientState::hcsIdle) {
     const bool lookup = socket_->LookupPending();
     SetState(THttpClientState::hcsAborting);
@@ -1054,8 +1057,8 @@ void THttpClient::RewindRequest() {
 }
 
 void THttpClient::PostRestart() {
-  loop_.Post(lifetime_.Guard([this] {
-    if (state_ == THttpClientState::hcsAborting) return;
+  loop_.Post(lifetime_.Guard([this, request = request_] {
+    if (request != request_ || state_ == THttpClientState::hcsAborting) return;
     ArmTimer();
     Connect();
   }));

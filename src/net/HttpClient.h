@@ -232,7 +232,8 @@ class THttpClient {
   };
 
   // Working state
-  // Raises OnStateChange on a real change; false when a handler destroyed the client.
+  // Raises OnStateChange on a real change; false when a handler destroyed the
+  // client or ended the request.
   bool SetState(THttpClientState state);
   // The values one answer sets, back to "nothing received".
   void ResetAnswer();
@@ -311,6 +312,20 @@ class THttpClient {
   std::string MethodName() const;
   bool IsConnected() const;
 
+  // The request under way, as seen by a step that calls out: Ongoing is false
+  // once the client is destroyed or the request has ended (Abort, or a new
+  // StartRequest from a handler), and the step then goes no further.
+  struct RequestMark {
+    std::weak_ptr<const int> alive;
+    std::uint64_t request;
+  };
+  RequestMark Mark() const { return {lifetime_.Token(), request_}; }
+  bool Ongoing(const RequestMark& mark) const {
+    return !mark.alive.expired() && request_ == mark.request;
+  }
+
+  // Raises an event; false when its handler destroyed the client or ended the
+  // request under way (Abort, StartRequest): the caller then stops.
   template <typename Event, typename... Args>
   bool Raise(const Event& event, Args&&... args);
 
@@ -370,6 +385,9 @@ class THttpClient {
   bool basicForServer_ = true;
   TNtlmChallenge ntlmChallenge_;
   int requestDoneError_ = 0;
+  // Counts the requests: Abort and StartRequest begin a new count, so that
+  // the steps and posted tasks of an ended request do nothing.
+  std::uint64_t request_ = 0;
   std::chrono::steady_clock::time_point lastProgress_;
   std::unique_ptr<EventLoop::Timer> timer_;
   Lifetime lifetime_;  // last member: expires first

@@ -274,6 +274,81 @@ TEST(HttpClientEventsTest, BasicChallengeAfterAcceptedCredentialsIsAnsweredAgain
   }
 }
 
+// Runs the loop until done() holds or the limit passes, so that a client that
+// never gets there fails the test instead of hanging it.
+void PumpUntil(PollEventLoop& loop, const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done() && std::chrono::steady_clock::now() < end)
+    loop.ProcessEvents(std::chrono::milliseconds(20));
+}
+
+// Abort called from an event handler ends the request there: the step that
+// raised the event goes no further, the client stays idle, and OnRequestDone
+// comes once, with the abort's error.
+TEST(HttpClientEventsTest, AbortFromAHandlerEndsTheRequestThere) {
+  const struct {
+    const char* name;
+    const char* reply;
+    std::function<void(THttpClient&, std::function<void()>)> hook;
+  } cases[] = {
+      {"OnHeaderEnd, body to come", "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n12345",
+       [](THttpClient& c, std::function<void()> abort) {
+         c.OnHeaderEnd = [abort](THttpClient&) { abort(); };
+       }},
+      {"OnDocData, whole document", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello",
+       [](THttpClient& c, std::function<void()> abort) {
+         c.OnDocData = [abort](THttpClient&, const char*, std::size_t) { abort(); };
+       }},
+      {"OnDocData, two chunks",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+       "3\r\none\r\n3\r\ntwo\r\n0\r\n\r\n",
+       [](THttpClient& c, std::function<void()> abort) {
+         c.OnDocData = [abort](THttpClient&, const char*, std::size_t) { abort(); };
+       }},
+      {"OnSessionConnected", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello",
+       [](THttpClient& c, std::function<void()> abort) {
+         c.OnSessionConnected = [abort](THttpClient&, int) { abort(); };
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server([&](ServerConnection& connection) {
+      connection.ReadUntil("\r\n\r\n");
+      connection.Send(c.reply);  // all in one piece: one read takes it
+      connection.ReadToEnd(std::chrono::seconds(3));
+    });
+    PollEventLoop loop;
+    THttpClient client(loop);
+    client.URL = "http://127.0.0.1:" + server.PortText() + "/";
+    TStringStream response;
+    client.ResponseStream = &response;
+    std::vector<int> done;
+    std::vector<std::string> afterAbort;
+    bool aborted = false;
+    c.hook(client, [&] {
+      if (aborted) return;
+      aborted = true;
+      client.Abort();
+    });
+    client.OnStateChange = [&](THttpClient& self) {
+      if (aborted && self.State() != THttpClientState::hcsIdle &&
+          self.State() != THttpClientState::hcsAborting)
+        afterAbort.push_back(StateName(self.State()));
+    };
+    client.OnRequestDone = [&](THttpClient&, THttpRequest, int error) { done.push_back(error); };
+    client.StartRequest(THttpRequest::httpGET);
+    PumpUntil(loop, [&] { return !done.empty() && client.State() == THttpClientState::hcsIdle; });
+    for (int pass = 0; pass < 5; ++pass)  // anything still queued
+      loop.ProcessEvents(std::chrono::milliseconds(20));
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(client.State(), THttpClientState::hcsIdle);
+    EXPECT_EQ(done, std::vector<int>{kHttpErrorAborted});
+    EXPECT_EQ(afterAbort, std::vector<std::string>{}) << "state changes after the abort";
+    EXPECT_EQ(client.StatusCode(), 404);
+  }
+}
+
 // A connection reset is no normal end of an answer: wherever it strikes (no
 // answer yet, in the header, in a body that runs until the close or has a
 // length), the request fails with the reset's own reason and number.
@@ -315,6 +390,45 @@ TEST(HttpClientEventsTest, AResetConnectionFailsTheRequest) {
         << "StatusCode " << client.StatusCode() << ", body \"" << response.DataString() << "\"";
     EXPECT_EQ(client.StatusCode(), 404);
   }
+}
+
+// A request aborted in the moment between its end and its return to idle, and
+// a new one started at once: the end of the old request does not end the new one.
+TEST(HttpClientEventsTest, AbortAndRestartBeforeTheEndIsHandledKeepTheNewRequest) {
+  ScriptedServer server([&](ServerConnection& c) {
+    const std::string request = c.ReadUntil("\r\n\r\n");
+    if (request.find("GET /first") == 0) {
+      c.Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    }
+    c.ReadToEnd(std::chrono::seconds(2));  // the second request gets no answer
+  });
+  PollEventLoop loop;
+  THttpClient client(loop);
+  client.SetRequestVer("1.1");
+  client.URL = "http://127.0.0.1:" + server.PortText() + "/first";
+  TStringStream response;
+  client.ResponseStream = &response;
+  std::vector<std::pair<THttpRequest, int>> done;
+  client.OnRequestDone = [&](THttpClient&, THttpRequest kind, int error) {
+    done.emplace_back(kind, error);
+  };
+  std::vector<std::string> states;  // of the second request
+  client.OnDocEnd = [&](THttpClient& self) {
+    // Another event of the caller's, queued before the client's own end.
+    loop.Post([&self, &states] {
+      self.Abort();
+      self.URL = self.URL.substr(0, self.URL.rfind('/')) + "/second";
+      self.StartRequest(THttpRequest::httpHEAD);
+      self.OnStateChange = [&states](THttpClient& c) { states.push_back(StateName(c.State())); };
+    });
+  };
+  client.StartRequest(THttpRequest::httpGET);
+  PumpUntil(
+      loop, [] { return false; }, std::chrono::milliseconds(500));
+  EXPECT_EQ(done.size(), 1u) << "OnRequestDone for the request still running";
+  EXPECT_EQ(client.RequestType(), THttpRequest::httpHEAD);
+  EXPECT_EQ(client.State(), THttpClientState::hcsAwaitingHeader);
+  EXPECT_EQ(states, (std::vector<std::string>{"connected", "awaiting header"}));
 }
 
 // Over HTTP/1.1 with a connection the server keeps open, an answer that comes
