@@ -130,6 +130,7 @@ void THttpClient::StartRequest(THttpRequest kind) {
   }
   ++request_;  // what an earlier request left queued does nothing now
   relocations_ = 0;
+  StartAuthenticationOver();
   finishPosted_ = false;
   ArmTimer();
   if (kind == THttpRequest::httpCLOSE) {
@@ -275,7 +276,9 @@ void THttpClient::LookupDone(int error) {
     proxyAuthNtlmState_ = authNtlmState_ = NtlmState::None;
   }
   if (authBasicState_ == BasicState::Accepted) authBasicState_ = BasicState::None;
-  if (proxyAuthBasicState_ == BasicState::Accepted) {
+  // (Not the proxy's Basic acceptance of this very request: the retry that
+  // answers the server on a new connection carries it.)
+  if (proxyAuthBasicState_ == BasicState::Accepted && !proxyBasicAcceptedHere_) {
     proxyAuthBasicState_ = authBasicState_ = BasicState::None;
   }
 
@@ -386,6 +389,12 @@ bool THttpClient::SendRequestHeader(const std::string& method) {
   } else if (basicForServer_ && authBasicState_ == BasicState::CredentialsSent) {
     lines.push_back("Authorization: Basic " + EncodeBase64(Username + ":" + Password));
   } else if (!basicForServer_ && proxyAuthBasicState_ == BasicState::CredentialsSent) {
+    lines.push_back("Proxy-Authorization: Basic " +
+                    EncodeBase64(ProxyUsername + ":" + ProxyPassword));
+  }
+  if (proxyBasicAcceptedHere_ && proxyAuthBasicState_ == BasicState::Accepted) {
+    // The retry that answers the server passes the proxy too: without the
+    // line the proxy refused it again, and the two took turns for good.
     lines.push_back("Proxy-Authorization: Basic " +
                     EncodeBase64(ProxyUsername + ":" + ProxyPassword));
   }
@@ -1016,6 +1025,7 @@ void THttpClient::FollowPendingRelocation() {
   if (!Raise(OnLocationChange)) return;
   const std::string keep = location_;
   ResetPerRequest();
+  StartAuthenticationOver();
   location_ = keep;
   SetDocumentNameFromPath(SplitUrl(requestUri_).path);
   PostBecomesGet();
@@ -1033,6 +1043,7 @@ void THttpClient::Reconnect() {
   PostBecomesGet();
   if (!Raise(OnLocationChange)) return;
   ResetAnswer();
+  StartAuthenticationOver();
   if (!Proxy.empty()) ConnectThroughProxy();
   CutBackResponse();
   RewindRequest();
@@ -1066,6 +1077,17 @@ void THttpClient::PostRestart() {
 
 // ---------------------------------------------------------------------------
 // Authentication retry
+
+void THttpClient::StartAuthenticationOver() {
+  authRetries_ = 0;
+  proxyBasicAcceptedHere_ = false;
+}
+
+bool THttpClient::RetryAllowed() {
+  if (authRetries_ >= kMaxAuthRetries) return false;
+  ++authRetries_;
+  return true;
+}
 
 bool THttpClient::BodyUnfinished() const {
   return allowedToSend_ && RequestStream != nullptr &&
@@ -1125,6 +1147,11 @@ bool THttpClient::NtlmCheck() {
   const std::string* entry = ChallengeToAnswer("NTLM", server);
   if (entry == nullptr) return false;
   NtlmState& state = server ? authNtlmState_ : proxyAuthNtlmState_;
+  if ((state == NtlmState::None || state == NtlmState::NegotiateSent) && !RetryAllowed()) {
+    challenges_.clear();
+    state = NtlmState::None;
+    return false;  // ends with this answer, as a refused last step does
+  }
   switch (state) {
     case NtlmState::None:
       ntlmForServer_ = server;
@@ -1161,6 +1188,7 @@ bool THttpClient::BasicCheck() {
   }
   if (proxyAuthBasicState_ == BasicState::CredentialsSent && statusCode_ != 407) {
     proxyAuthBasicState_ = BasicState::Accepted;
+    proxyBasicAcceptedHere_ = true;
   }
   if (proxyAuthBasicState_ == BasicState::Accepted && statusCode_ == 407) {
     proxyAuthBasicState_ = authBasicState_ = BasicState::None;
@@ -1169,6 +1197,10 @@ bool THttpClient::BasicCheck() {
   bool server = false;
   if (ChallengeToAnswer("Basic", server) == nullptr) return false;
   BasicState& state = server ? authBasicState_ : proxyAuthBasicState_;
+  if (state == BasicState::None && !RetryAllowed()) {
+    challenges_.clear();
+    return false;  // ends with this answer, as refused credentials do
+  }
   switch (state) {
     case BasicState::None:
       basicForServer_ = server;

@@ -98,6 +98,12 @@ class THttpClient {
   static constexpr std::int64_t kMaxBodySize = std::int64_t{16} << 20;
   static constexpr std::size_t kMaxHeaderSize = 64 << 10;
   static constexpr int kMaxRelocations = 10;
+  // Authentication retries of one request (counted again after each
+  // relocation): a normal exchange needs at most two NTLM steps or one Basic
+  // retry per side, and one more where an accepted side challenges again.
+  // Peers that refuse in turn end with the last 401 or 407 instead of
+  // keeping the client busy for good.
+  static constexpr int kMaxAuthRetries = 6;
 
   explicit THttpClient(EventLoop& loop);
   ~THttpClient();
@@ -289,6 +295,12 @@ class THttpClient {
   // Back to the start of the request for an authentication retry; false when
   // a handler destroyed the client meanwhile.
   bool RewindForRetry();
+  // A new request, or a relocation to follow: no retries counted, and no
+  // proxy acceptance of its own yet.
+  void StartAuthenticationOver();
+  // Counts an authentication retry; false when the request has had its
+  // kMaxAuthRetries.
+  bool RetryAllowed();
   void CutBackResponse();
   void RewindRequest();
   const std::string* ChallengeToAnswer(std::string_view scheme, bool& server) const;
@@ -383,6 +395,11 @@ class THttpClient {
   BasicState proxyAuthBasicState_ = BasicState::None;
   bool ntlmForServer_ = true;
   bool basicForServer_ = true;
+  // The proxy accepted Basic credentials within this request (since its start
+  // or its last relocation): a retry that answers the server sends them again,
+  // and the name lookup of that retry keeps the acceptance.
+  bool proxyBasicAcceptedHere_ = false;
+  int authRetries_ = 0;
   TNtlmChallenge ntlmChallenge_;
   int requestDoneError_ = 0;
   // Counts the requests: Abort and StartRequest begin a new count, so that

@@ -392,6 +392,90 @@ TEST(HttpClientEventsTest, AResetConnectionFailsTheRequest) {
   }
 }
 
+// A proxy and the server behind it that both ask for Basic credentials: the
+// request goes out with both lines in the end (over HTTP/1.0 on a new
+// connection each time, over 1.1 on one kept open). A proxy that refuses that
+// request too does not keep the client going round in circles: the retries
+// end with the last refusal, on their own, long before the time-out.
+TEST(HttpClientEventsTest, BasicProxyAndBasicServerBothGetTheirCredentials) {
+  const char* const proxyLine = "\r\nProxy-Authorization: Basic cHU6cHA=";
+  const char* const serverLine = "\r\nAuthorization: Basic c3U6c3A=";
+  const char* const proxyRefusal =
+      "HTTP/1.1 407 Proxy Authentication Required\r\n"
+      "Proxy-Authenticate: Basic realm=\"proxy\"\r\nContent-Length: 0\r\n\r\n";
+  const struct {
+    const char* version;
+    bool proxyRefusesBoth;  // the request with both lines gets a 407 again
+    int status;
+    const char* body;
+  } cases[] = {
+      {"1.0", false, 200, "ok"},
+      {"1.1", false, 200, "ok"},
+      {"1.0", true, 407, ""},
+      {"1.1", true, 407, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.version) + (c.proxyRefusesBoth ? ", refusing proxy" : ""));
+    std::vector<std::string> requests;
+    std::mutex mutex;
+    ScriptedServer proxy([&](ServerConnection& connection) {
+      for (;;) {
+        const std::string request = connection.ReadUntil("\r\n\r\n");
+        if (request.empty()) return;
+        std::size_t count;
+        {
+          std::lock_guard lock(mutex);
+          requests.push_back(request);
+          count = requests.size();
+        }
+        if (count > 12) {  // the client is going round in circles: let it time out
+          connection.ReadToEnd(std::chrono::seconds(3));
+          return;
+        }
+        if (request.find(proxyLine) == std::string::npos) {
+          connection.Send(proxyRefusal);
+        } else if (request.find(serverLine) == std::string::npos) {
+          connection.Send(
+              "HTTP/1.1 401 Unauthorized\r\n"
+              "WWW-Authenticate: Basic realm=\"server\"\r\nContent-Length: 0\r\n\r\n");
+        } else if (c.proxyRefusesBoth) {
+          connection.Send(proxyRefusal);
+        } else {
+          connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+        }
+      }
+    });
+    PollEventLoop loop;
+    THttpClient client(loop);
+    client.SetRequestVer(c.version);
+    client.Timeout = std::chrono::milliseconds(500);
+    client.Proxy = "127.0.0.1";
+    client.ProxyPort = proxy.PortText();
+    client.ProxyUsername = "pu";
+    client.ProxyPassword = "pp";
+    client.Username = "su";
+    client.Password = "sp";
+    client.URL = "http://origin.example/doc";
+    TStringStream response;
+    client.ResponseStream = &response;
+    std::string exception;
+    try {
+      client.Get();
+    } catch (const EHttpException& e) {
+      exception = e.what();
+    }
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(exception, "");
+    EXPECT_EQ(client.StatusCode(), c.status);
+    EXPECT_EQ(response.DataString(), c.body);
+    if (c.proxyRefusesBoth) {
+      EXPECT_LE(requests.size(), 12u);
+    } else {
+      EXPECT_EQ(requests.size(), 3u);
+    }
+  }
+}
+
 // A request aborted in the moment between its end and its return to idle, and
 // a new one started at once: the end of the old request does not end the new one.
 TEST(HttpClientEventsTest, AbortAndRestartBeforeTheEndIsHandledKeepTheNewRequest) {
