@@ -513,8 +513,9 @@ bool THttpClient::ReadLines(bool atClose) {
         Fail("Response header too large", 0);
         return false;
       }
-      // A header-less answer: its first line is body, with its line end.
-      if (headerProgress_ == HeaderProgress::NotBegun && StartsWithNoCase(line, "<HTML>")) {
+      // A header-less answer: its first line is body, with its line end. (The
+      // first line of the answer after an interim one is such a line too.)
+      if (headerProgress_ != HeaderProgress::Reading && StartsWithNoCase(line, "<HTML>")) {
         receiveBuffer_.insert(0, line + terminator);
       }
       HeaderLine(line);
