@@ -265,7 +265,8 @@ void THttpClient::LookupDone(int error) {
   if (state_ == THttpClientState::hcsAborting || state_ == THttpClientState::hcsIdle) return;
   Progress();
   if (error != 0) {
-    MarkFailed("can't resolve hostname to IP address", error);
+    // A failure that cancelled the lookup (the time-out) keeps its own result.
+    if (!failed_) MarkFailed("can't resolve hostname to IP address", error);
     SessionClosed(error);
     return;
   }
