@@ -1131,19 +1131,30 @@ const std::string* THttpClient::ChallengeToAnswer(std::string_view scheme, bool&
   return entry == challenges_.rend() ? nullptr : &*entry;
 }
 
+namespace {
+
+// The acceptance rules both schemes share, for the server's and the proxy's state:
+// credentials sent and not refused again are accepted; accepted credentials that
+// meet a challenge again (on a connection kept open, where no name lookup forgot
+// them) start over, and a proxy's take the server's with them. True when the
+// proxy's credentials were accepted by this answer.
+template <typename State>
+bool SettleAcceptance(State& server, State& proxy, State sent, int status) {
+  if (server == sent && status != 401) server = State::Accepted;
+  if (server == State::Accepted && status == 401) server = State::None;
+  bool proxyAccepted = false;
+  if (proxy == sent && status != 407) {
+    proxy = State::Accepted;
+    proxyAccepted = true;
+  }
+  if (proxy == State::Accepted && status == 407) proxy = server = State::None;
+  return proxyAccepted;
+}
+
+}  // namespace
+
 bool THttpClient::NtlmCheck() {
-  if (authNtlmState_ == NtlmState::AuthenticateSent && statusCode_ != 401) {
-    authNtlmState_ = NtlmState::Accepted;
-  }
-  if (authNtlmState_ == NtlmState::Accepted && statusCode_ == 401) {
-    authNtlmState_ = NtlmState::None;
-  }
-  if (proxyAuthNtlmState_ == NtlmState::AuthenticateSent && statusCode_ != 407) {
-    proxyAuthNtlmState_ = NtlmState::Accepted;
-  }
-  if (proxyAuthNtlmState_ == NtlmState::Accepted && statusCode_ == 407) {
-    proxyAuthNtlmState_ = authNtlmState_ = NtlmState::None;
-  }
+  SettleAcceptance(authNtlmState_, proxyAuthNtlmState_, NtlmState::AuthenticateSent, statusCode_);
 
   bool server = false;
   const std::string* entry = ChallengeToAnswer("NTLM", server);
@@ -1180,20 +1191,9 @@ bool THttpClient::NtlmCheck() {
 }
 
 bool THttpClient::BasicCheck() {
-  // As for NTLM: accepted credentials that meet a challenge again (on a connection
-  // kept open, where no name lookup forgot them) are sent once more.
-  if (authBasicState_ == BasicState::CredentialsSent && statusCode_ != 401) {
-    authBasicState_ = BasicState::Accepted;
-  }
-  if (authBasicState_ == BasicState::Accepted && statusCode_ == 401) {
-    authBasicState_ = BasicState::None;
-  }
-  if (proxyAuthBasicState_ == BasicState::CredentialsSent && statusCode_ != 407) {
-    proxyAuthBasicState_ = BasicState::Accepted;
+  if (SettleAcceptance(authBasicState_, proxyAuthBasicState_, BasicState::CredentialsSent,
+                       statusCode_)) {
     proxyBasicAcceptedHere_ = true;
-  }
-  if (proxyAuthBasicState_ == BasicState::Accepted && statusCode_ == 407) {
-    proxyAuthBasicState_ = authBasicState_ = BasicState::None;
   }
 
   bool server = false;
