@@ -7,18 +7,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+
+#include "ApertiumStream.h"
 
 extern char** environ;
 
 namespace parlumo::service {
 
 namespace {
-
-constexpr std::string_view kReserved = "\\[]^$/@<>{}*#~";
 
 // The environment of the pipeline: ours, with a UTF-8 character type so that the
 // programs read and write UTF-8 whatever locale the service was started in.
@@ -83,33 +84,6 @@ std::optional<Pipeline> NullFlushPipeline(const std::string& modeFile) {
   endStage();
   if (pipeline.empty()) return std::nullopt;
   return pipeline;
-}
-
-std::string ApertiumEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 8);
-  for (const char c : text) {
-    if (c == '\0') continue;
-    if (kReserved.find(c) != std::string_view::npos) out += '\\';
-    out += c;
-  }
-  return out;
-}
-
-std::string ApertiumUnescape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\\' && i + 1 < text.size()) {
-      out += text[++i];
-    } else if (c == '*' || c == '#' || c == '@') {
-      continue;
-    } else {
-      out += c;
-    }
-  }
-  return out;
 }
 
 ApertiumProcess::ApertiumProcess(const Pipeline& pipeline) {
@@ -207,9 +181,9 @@ bool ApertiumProcess::Intact() {
   return true;
 }
 
-std::nullopt_t ApertiumProcess::GiveUp() {
+ApertiumProcess::Result ApertiumProcess::GiveUp(End end) {
   Stop();
-  return std::nullopt;
+  return {end, {}};
 }
 
 bool ApertiumProcess::WriteSome(std::string_view input, std::size_t& written) {
@@ -229,22 +203,22 @@ bool ApertiumProcess::ReadSome(std::string& current, std::vector<std::string>& a
       current += buffer[i];
       continue;
     }
-    std::string answer = ApertiumUnescape(current);
-    if (!answer.empty() && answer.back() == ' ') answer.pop_back();
-    answers.push_back(std::move(answer));
+    if (!current.empty() && current.back() == ' ') current.pop_back();
+    answers.push_back(std::move(current));
     current.clear();
   }
   return true;
 }
 
-std::optional<std::vector<std::string>> ApertiumProcess::Run(
-    const std::vector<std::string>& segments, std::chrono::milliseconds timeout) {
-  if (pids_.empty() || !Intact()) return GiveUp();
-  // Each segment ends with a blank before its NUL: without one the analyser holds
+ApertiumProcess::Result ApertiumProcess::Run(
+    const std::vector<std::string>& inputs, std::chrono::milliseconds timeout,
+    std::atomic<std::chrono::steady_clock::rep>* progress) {
+  if (pids_.empty() || !Intact()) return GiveUp(End::Ended);
+  // Each input ends with a blank before its NUL: without one the analyser holds
   // back the last token (a final full stop) and the bilingual step never flushes.
   std::string input;
-  for (const auto& segment : segments) {
-    input += ApertiumEscape(segment);
+  for (const auto& text : inputs) {
+    input += text;
     input += " ";
     input += '\0';
   }
@@ -252,35 +226,37 @@ std::optional<std::vector<std::string>> ApertiumProcess::Run(
   std::vector<std::string> answers;
   std::string current;  // the answer being read, up to its NUL
   std::size_t written = 0;
-  while (answers.size() < segments.size()) {
+  while (answers.size() < inputs.size()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return GiveUp();
+    if (left.count() <= 0) return GiveUp(End::TimedOut);
     pollfd fds[2] = {{fromEngine_, POLLIN, 0}, {toEngine_, POLLOUT, 0}};
     const nfds_t count = written < input.size() ? 2 : 1;
     const int ready = ::poll(fds, count, static_cast<int>(left.count()));
     if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) return GiveUp();
+    if (ready < 0) return GiveUp(End::Ended);
     if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0 &&
         !WriteSome(input, written)) {
-      return GiveUp();
+      return GiveUp(End::Ended);
     }
+    const std::size_t before = answers.size();
     if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && !ReadSome(current, answers)) {
-      return GiveUp();
+      return GiveUp(End::Ended);
+    }
+    if (progress != nullptr && answers.size() > before) {
+      progress->store(std::chrono::steady_clock::now().time_since_epoch().count());
     }
   }
   // A program that died during the request may have let the others flush what they
   // held as if it were an answer.
-  if (!Intact()) return GiveUp();
-  return answers;
+  if (!Intact()) return GiveUp(End::Ended);
+  return {End::Answered, std::move(answers)};
 }
 
-ApertiumTranslator::ApertiumTranslator(std::string mode, Pipeline pipeline, int maxProcesses,
-                                       std::chrono::milliseconds timeout, bool startNow)
-    : mode_(std::move(mode)),
-      pipeline_(std::move(pipeline)),
-      maxProcesses_(maxProcesses < 1 ? 1 : maxProcesses),
-      timeout_(timeout) {
+ApertiumTranslator::ApertiumTranslator(std::string mode, Pipeline pipeline, PipelineLimits limits,
+                                       bool startNow)
+    : mode_(std::move(mode)), pipeline_(std::move(pipeline)), limits_(limits) {
+  limits_.maxProcesses = std::max(limits_.maxProcesses, 1);
   if (startNow) {
     idle_.push_back(std::make_unique<ApertiumProcess>(pipeline_));
     total_ = 1;
@@ -289,9 +265,22 @@ ApertiumTranslator::ApertiumTranslator(std::string mode, Pipeline pipeline, int 
 
 ApertiumTranslator::~ApertiumTranslator() = default;
 
-std::unique_ptr<ApertiumProcess> ApertiumTranslator::Acquire() {
+bool ApertiumTranslator::AllStalled() const {
+  const auto since = (Clock::now() - limits_.stallTime).time_since_epoch().count();
+  return std::all_of(inFlight_.begin(), inFlight_.end(),
+                     [since](const InFlight* request) { return request->progress.load() < since; });
+}
+
+std::unique_ptr<ApertiumProcess> ApertiumTranslator::Acquire(InFlight& request) {
+  // How often a waiting request looks whether the pipelines have stalled.
+  constexpr auto kStallCheck = std::chrono::milliseconds(100);
   std::unique_lock lock(mutex_);
-  idleChanged_.wait(lock, [this] { return !idle_.empty() || total_ < maxProcesses_; });
+  while (idle_.empty() && total_ >= limits_.maxProcesses) {
+    if (AllStalled()) return nullptr;
+    idleChanged_.wait_for(lock, kStallCheck);
+  }
+  request.progress.store(Clock::now().time_since_epoch().count());
+  inFlight_.push_back(&request);
   if (!idle_.empty()) {
     auto process = std::move(idle_.back());
     idle_.pop_back();
@@ -302,9 +291,10 @@ std::unique_ptr<ApertiumProcess> ApertiumTranslator::Acquire() {
   return std::make_unique<ApertiumProcess>(pipeline_);
 }
 
-void ApertiumTranslator::Release(std::unique_ptr<ApertiumProcess> process) {
+void ApertiumTranslator::Release(std::unique_ptr<ApertiumProcess> process, InFlight& request) {
   {
     std::lock_guard lock(mutex_);
+    std::erase(inFlight_, &request);
     if (process && process->Running()) {
       idle_.push_back(std::move(process));
     } else {
@@ -314,19 +304,105 @@ void ApertiumTranslator::Release(std::unique_ptr<ApertiumProcess> process) {
   idleChanged_.notify_one();
 }
 
-std::optional<std::vector<std::string>> ApertiumTranslator::Translate(
-    const std::vector<std::string>& segments) {
-  if (segments.empty()) return std::vector<std::string>{};
-  auto process = Acquire();
-  auto result = process->Run(segments, timeout_);
-  if (!result) {
+std::optional<std::vector<std::string>> ApertiumTranslator::RunOnPipeline(
+    const std::vector<std::string>& inputs) {
+  using End = ApertiumProcess::End;
+  InFlight request;
+  auto process = Acquire(request);
+  if (!process) {
+    std::fprintf(stderr,
+                 "parlumo-service: Apertium %s: every pipeline is stuck on a request; "
+                 "a request for it is refused\n",
+                 mode_.c_str());
+    return std::nullopt;
+  }
+  auto run = process->Run(inputs, limits_.timeout, &request.progress);
+  if (run.end == End::Ended) {
     std::fprintf(stderr, "parlumo-service: Apertium %s stopped answering; restarting it\n",
                  mode_.c_str());
     process = std::make_unique<ApertiumProcess>(pipeline_);
-    result = process->Run(segments, timeout_);
+    run = process->Run(inputs, limits_.timeout, &request.progress);
   }
-  Release(std::move(process));
-  return result;
+  if (run.end == End::TimedOut) {
+    // Trying again would keep the request (and a worker of the service) for another
+    // full time-out on input that may hang any pipeline of this mode.
+    std::fprintf(stderr,
+                 "parlumo-service: Apertium %s did not answer within %lld ms; "
+                 "restarting it and failing the request\n",
+                 mode_.c_str(), static_cast<long long>(limits_.timeout.count()));
+  }
+  if (!process->Running()) process = std::make_unique<ApertiumProcess>(pipeline_);
+  Release(std::move(process), request);
+  if (run.end != End::Answered) return std::nullopt;
+  return std::move(run.answers);
+}
+
+namespace {
+
+// Splits text into its leading blanks, its core and its trailing blanks.
+struct Trimmed {
+  std::string_view lead, core, trail;
+};
+Trimmed Trim(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\n";
+  const auto first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {text, {}, {}};
+  const auto last = text.find_last_not_of(kBlanks);
+  return {text.substr(0, first), text.substr(first, last + 1 - first), text.substr(last + 1)};
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ApertiumTranslator::Translate(
+    const std::vector<std::string>& segments) {
+  if (segments.empty()) return std::vector<std::string>{};
+  std::vector<StreamSegment> streams;
+  std::vector<std::string> inputs;
+  streams.reserve(segments.size());
+  for (const auto& segment : segments) {
+    streams.push_back(ToApertiumStream(segment));
+    inputs.push_back(streams.back().input);
+  }
+  auto answers = RunOnPipeline(inputs);
+  if (!answers) return std::nullopt;
+  std::vector<std::string> translations(segments.size());
+  std::vector<std::size_t> lost;  // segments whose answer lost track of a superblank
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    if (auto text = FromApertiumStream((*answers)[i], streams[i].held)) {
+      translations[i] = std::move(*text);
+    } else {
+      lost.push_back(i);
+    }
+  }
+  if (lost.empty()) return translations;
+
+  // Those are translated piece by piece between their held-back runs: the pieces
+  // hold no reserved character, so their answers have no superblank to lose.
+  std::vector<std::string> pieces;
+  for (const std::size_t i : lost) {
+    for (const auto& piece : streams[i].pieces) {
+      if (const auto core = Trim(piece).core; !core.empty()) pieces.emplace_back(core);
+    }
+  }
+  auto pieceAnswers = RunOnPipeline(pieces);
+  if (!pieceAnswers) return std::nullopt;
+  std::size_t next = 0;
+  for (const std::size_t i : lost) {
+    std::string text;
+    const auto& stream = streams[i];
+    for (std::size_t k = 0; k < stream.pieces.size(); ++k) {
+      const auto [lead, core, trail] = Trim(stream.pieces[k]);
+      text += lead;
+      if (!core.empty()) {
+        // A piece holds no held-back run, so its answer has no superblank to lose.
+        text += FromApertiumStream((*pieceAnswers)[next++], {}).value_or(std::string(core));
+      }
+      text += trail;
+      if (k < stream.held.size()) text += stream.held[k];
+    }
+    translations[i] = std::move(text);
+  }
+  return translations;
 }
 
 }  // namespace parlumo::service

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -24,12 +25,6 @@ namespace parlumo::service {
 using Pipeline = std::vector<std::vector<std::string>>;
 std::optional<Pipeline> NullFlushPipeline(const std::string& modeFile);
 
-// Escapes text for the Apertium stream format (a backslash before each of its
-// reserved characters) and undoes it on the engine's output, where unescaped "*",
-// "#" and "@" are the engine's marks for unknown or ungenerated words and go.
-std::string ApertiumEscape(std::string_view text);
-std::string ApertiumUnescape(std::string_view text);
-
 // One running Apertium pipeline (its programs connected by pipes, in a process group
 // of their own; no shell in between, so that a program that dies is seen at once),
 // kept warm between requests. Not thread-safe: one user at a time.
@@ -40,10 +35,23 @@ class ApertiumProcess {
   ApertiumProcess(const ApertiumProcess&) = delete;
   ApertiumProcess& operator=(const ApertiumProcess&) = delete;
 
-  // Sends every segment and reads back as many answers. Nothing when the pipeline
-  // has ended, fails or does not answer within timeout; the process is then stopped.
-  std::optional<std::vector<std::string>> Run(const std::vector<std::string>& segments,
-                                              std::chrono::milliseconds timeout);
+  // How a run ended.
+  enum class End {
+    Answered,  // every input has its answer
+    Ended,     // a program of the pipeline had ended or failed, or a pipe broke
+    TimedOut,  // the answers did not all come within the time-out
+  };
+  struct Result {
+    End end = End::Ended;
+    std::vector<std::string> answers;  // one per input when Answered
+  };
+
+  // Sends every input (stream-format text without NUL) and reads back as many
+  // answers, each without the blank that ends its input. Unless every answer came,
+  // the process is stopped. progress, when given, is set to the time of each
+  // answer as it arrives.
+  Result Run(const std::vector<std::string>& inputs, std::chrono::milliseconds timeout,
+             std::atomic<std::chrono::steady_clock::rep>* progress = nullptr);
   bool Running() const { return !pids_.empty(); }
 
  private:
@@ -52,8 +60,8 @@ class ApertiumProcess {
   void Stop();
   // Whether every program of the pipeline is still alive.
   bool Intact();
-  // Stops the pipeline and gives nothing: how every failure of a request ends.
-  std::nullopt_t GiveUp();
+  // Stops the pipeline and gives the end: how every failure of a request ends.
+  Result GiveUp(End end);
   // Writes what the engine takes of input after the first written bytes; false when
   // the pipe failed.
   bool WriteSome(std::string_view input, std::size_t& written);
@@ -66,15 +74,31 @@ class ApertiumProcess {
   int fromEngine_ = -1;
 };
 
+// What bounds the pipelines of one mode.
+struct PipelineLimits {
+  int maxProcesses = 2;  // pipelines serving requests at the same time
+  // A request's answers must all arrive within this time; a pipeline that takes
+  // longer is replaced and the request fails.
+  std::chrono::milliseconds timeout{30000};
+  // A request waiting for a pipeline of its mode gives up (the translation fails at
+  // once) when every pipeline has been on its request this long without an answer:
+  // then they are stuck or busy with huge texts, and waiting would hold a worker of
+  // the service that other pairs need. Long enough for a cold start of a pipeline
+  // (its first request loads every program's data: seconds on a busy machine).
+  std::chrono::milliseconds stallTime{10000};
+};
+
 // Translation with one Apertium mode. Up to maxProcesses pipelines serve requests at
 // the same time and stay running between them; the first starts at construction
 // when startNow is true, else with the first request (a pipeline holds some 70 MB,
-// so a mode nobody uses costs nothing). A pipeline that dies or hangs is replaced
-// and the request is tried once more on the new one.
+// so a mode nobody uses costs nothing). The text goes in through ToApertiumStream,
+// so no input can reach the engines' reserved characters or over-long words. A
+// pipeline that has ended is replaced and the request tried once more on the new
+// one; a pipeline that does not answer in time is replaced too, but its request
+// fails at once rather than wait a second time-out.
 class ApertiumTranslator final : public Translator {
  public:
-  ApertiumTranslator(std::string mode, Pipeline pipeline, int maxProcesses,
-                     std::chrono::milliseconds timeout, bool startNow);
+  ApertiumTranslator(std::string mode, Pipeline pipeline, PipelineLimits limits, bool startNow);
   ~ApertiumTranslator() override;
 
   std::optional<std::vector<std::string>> Translate(
@@ -82,17 +106,29 @@ class ApertiumTranslator final : public Translator {
   std::string Description() const override { return "Apertium " + mode_; }
 
  private:
-  std::unique_ptr<ApertiumProcess> Acquire();
-  void Release(std::unique_ptr<ApertiumProcess> process);
+  using Clock = std::chrono::steady_clock;
+  // A request on a pipeline: when it last made progress (its start, then each answer).
+  struct InFlight {
+    std::atomic<Clock::rep> progress{Clock::now().time_since_epoch().count()};
+  };
+
+  // Sends the inputs through a pipeline; the answers, or nothing when the pipeline
+  // failed (logged) or none became free in time.
+  std::optional<std::vector<std::string>> RunOnPipeline(const std::vector<std::string>& inputs);
+  // A pipeline for request, or nullptr when every one is stalled (see stallTime).
+  std::unique_ptr<ApertiumProcess> Acquire(InFlight& request);
+  void Release(std::unique_ptr<ApertiumProcess> process, InFlight& request);
+  // Whether every request on a pipeline has gone stallTime without progress.
+  bool AllStalled() const;
 
   std::string mode_;
   Pipeline pipeline_;
-  int maxProcesses_;
-  std::chrono::milliseconds timeout_;
+  PipelineLimits limits_;
   std::mutex mutex_;
   std::condition_variable idleChanged_;
   std::vector<std::unique_ptr<ApertiumProcess>> idle_;
-  int total_ = 0;
+  std::vector<InFlight*> inFlight_;  // the requests that hold a pipeline
+  int total_ = 0;                    // pipelines idle and in use
 };
 
 }  // namespace parlumo::service

@@ -28,14 +28,17 @@ constexpr Chain kChains[] = {{"en|fr", {"en|es", "es|fr"}}, {"en|it", {"en|es", 
 }  // namespace
 
 EngineSet::EngineSet(const EngineOptions& options) {
+  PipelineLimits limits;
+  limits.maxProcesses = options.processesPerEngine;
+  limits.timeout = std::chrono::seconds(options.engineTimeoutSeconds);
+  limits.stallTime = limits.timeout / 3;
   for (const auto& [pair, mode] : kApertiumModes) {
     const auto pipeline =
         NullFlushPipeline(options.apertiumModes + "/" + std::string(mode) + ".mode");
     if (!pipeline) continue;
     translators_.emplace(std::string(pair),
-                         std::make_shared<ApertiumTranslator>(
-                             std::string(mode), *pipeline, options.processesPerEngine,
-                             options.engineTimeout, options.startAtOnce));
+                         std::make_shared<ApertiumTranslator>(std::string(mode), *pipeline, limits,
+                                                              options.startAtOnce));
   }
   if (std::filesystem::exists(options.dictionaryFile)) {
     const std::string file = options.dictionaryFile;

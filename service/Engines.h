@@ -20,7 +20,10 @@ struct EngineOptions {
   std::string dictionaryFile = "/usr/share/trans/de-en";
   int processesPerEngine = 2;
   bool startAtOnce = false;  // start every Apertium pipeline now, not at its first use
-  std::chrono::milliseconds engineTimeout{30000};
+  // A pipeline must answer a request within this time; one that does not is
+  // restarted and the request fails. Requests waiting for a pipeline of a mode
+  // give up after a third of it when every pipeline of the mode is stuck.
+  int engineTimeoutSeconds = 30;
 };
 
 // The translators of every pair the service offers, built from what is installed:

@@ -26,10 +26,12 @@ ServiceAnswer Error(int status, std::string_view title, std::string_view explana
   return Page(status, ErrorPage(status, title, explanation));
 }
 
-// The pair's engine failed, and failed again when started afresh.
+// The pair's engine failed (and again when started afresh), did not answer in time,
+// or was too busy with other requests to take this one.
 ServiceAnswer EngineFailure() {
   return Error(503, "Translation engine unavailable",
-               "The translation engine for this language pair failed twice; please try again.");
+               "The translation engine for this language pair failed or did not answer in "
+               "time; please try again.");
 }
 
 // "\r\n" and a lone "\r" become "\n".

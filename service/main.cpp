@@ -25,18 +25,35 @@
 
 namespace {
 
+using parlumo::service::EngineOptions;
 using parlumo::service::FrontOptions;
+using parlumo::service::ServiceOptions;
 
-// A limit of the front that the command line sets: its option, its name and what it
-// means for the usage text, and its field with the values it may take.
+// A limit that the command line sets: its option, its name and what it means for
+// the usage text, and its field (in the front's or the engines' options) with the
+// values it may take.
 struct LimitOption {
   const char* option;
   const char* unit;     // "SECONDS" or "N"
   const char* meaning;  // lines of at most 72 characters
-  std::variant<int FrontOptions::*, std::size_t FrontOptions::*> field;
+  std::variant<int FrontOptions::*, std::size_t FrontOptions::*, int EngineOptions::*> field;
   std::size_t low;
   std::size_t high;
 };
+
+// The part of the service's options that holds a limit's field.
+FrontOptions& PartOf(ServiceOptions& options, const FrontOptions*) {
+  return options.front;
+}
+EngineOptions& PartOf(ServiceOptions& options, const EngineOptions*) {
+  return options.engines;
+}
+
+// The field a limit names, in options.
+template <typename Value, typename Part>
+Value& FieldOf(ServiceOptions& options, Value Part::*field) {
+  return PartOf(options, static_cast<const Part*>(nullptr)).*field;
+}
 
 const LimitOption kLimits[] = {
     {"--client-timeout", "SECONDS", "client timeout: a client silent this long is dropped",
@@ -61,15 +78,20 @@ const LimitOption kLimits[] = {
      "503 with Retry-After",
      &FrontOptions::maxWaitingRequests, 1, 1000000},
     {"--workers", "N", "threads answering requests", &FrontOptions::workers, 1, 1024},
+    {"--engine-timeout", "SECONDS",
+     "engine time-out: an engine that has not answered a request within this\n"
+     "time is restarted and the request fails; requests waiting for an engine\n"
+     "whose every pipeline is stuck give up after a third of it",
+     &EngineOptions::engineTimeoutSeconds, 1, 3600},
 };
 
-std::size_t ValueOf(const FrontOptions& options, const LimitOption& limit) {
-  return std::visit([&](auto field) { return static_cast<std::size_t>(options.*field); },
+std::size_t ValueOf(ServiceOptions& options, const LimitOption& limit) {
+  return std::visit([&](auto field) { return static_cast<std::size_t>(FieldOf(options, field)); },
                     limit.field);
 }
 
 std::string Usage() {
-  const FrontOptions defaults;
+  ServiceOptions defaults;
   std::string usage =
       "usage: parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]\n"
       "                       [--warm] [--allow-host NAME]... [LIMIT OPTIONS]\n"
@@ -114,12 +136,13 @@ const LimitOption* FindLimit(std::string_view option) {
 }
 
 // Sets the limit from its command-line value; false for a value out of its range.
-bool SetLimit(std::string_view text, const LimitOption& limit, FrontOptions& options) {
+bool SetLimit(std::string_view text, const LimitOption& limit, ServiceOptions& options) {
   std::size_t value = 0;
   if (!ParseCount(text, limit.low, limit.high, value)) return false;
   std::visit(
       [&](auto field) {
-        options.*field = static_cast<std::remove_reference_t<decltype(options.*field)>>(value);
+        auto& target = FieldOf(options, field);
+        target = static_cast<std::remove_reference_t<decltype(target)>>(value);
       },
       limit.field);
   return true;
@@ -174,7 +197,7 @@ int main(int argc, char** argv) {
     } else if (arg == "--warm") {
       options.engines.startAtOnce = true;
     } else if (const LimitOption* limit = FindLimit(arg); limit != nullptr && hasValue) {
-      if (!SetLimit(argv[++i], *limit, options.front)) {
+      if (!SetLimit(argv[++i], *limit, options)) {
         std::fprintf(stderr, "parlumo-service: bad %s value \"%s\"\n", limit->option, argv[i]);
         return 2;
       }

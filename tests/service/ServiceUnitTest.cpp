@@ -1,12 +1,13 @@
-// The parts of parlumo-service that need no engine process: form and charset
-// decoding, the dictionary's longest-phrase translation, the page rewriting, the
-// maker's update pages and the names the service answers to.
+// The parts of parlumo-service that need no engine process: the Apertium stream
+// format, form and charset decoding, the dictionary's longest-phrase translation, the page
+// rewriting, the maker's update pages and the names the service answers to.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
 
+#include "ApertiumStream.h"
 #include "DictionaryEngine.h"
 #include "FormData.h"
 #include "PageFetch.h"
@@ -19,6 +20,67 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
+
+// What the pipeline is sent: reserved characters, control characters and over-long
+// words held back as numbered superblanks, everything else as it is.
+TEST(ApertiumStreamTest, HeldBackRunsStandAsNumberedSuperblanks) {
+  const std::string longWord(kMaxEngineWordBytes + 1, 'x');
+  const std::string longestWord(kMaxEngineWordBytes, 'x');
+  struct Case {
+    std::string text;
+    std::string input;
+    std::vector<std::string> held;
+  };
+  const Case cases[] = {
+      {"the house", "the house", {}},
+      {"house ^", "house [0]", {"^"}},
+      {"a/b <c> $", "a[0]b [1]c[2] [3]", {"/", "<", ">", "$"}},
+      {"x ~*#@\\[]{} y", "x [0] y", {"~*#@\\[]{}"}},
+      {"a\x01\x7F\rb\tc\nd", "a[0]b\tc\nd", {"\x01\x7F\r"}},
+      {"\xC3\xBC ber", "\xC3\xBC ber", {}},
+      {"go " + longWord + " now", "go [0] now", {longWord}},
+      {longestWord, longestWord, {}},
+      // A long word next to reserved characters is held back with them, whole.
+      {"<" + longWord + ">", "[0]", {"<" + longWord + ">"}},
+      {"", "", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto segment = ToApertiumStream(c.text);
+    EXPECT_EQ(segment.input, c.input);
+    EXPECT_EQ(segment.held, c.held);
+    EXPECT_EQ(segment.pieces.size(), c.held.size() + 1);
+  }
+}
+
+// The engine's answer made plain: superblanks put back wherever the words moved,
+// the engines' marks gone; an answer that lost, doubled or reordered a superblank
+// is refused so that the caller can translate the pieces alone.
+TEST(ApertiumStreamTest, AnswersGetTheirHeldBackRunsBack) {
+  const std::vector<std::string> held = {"^", "<b>"};
+  struct Case {
+    std::string output;
+    std::optional<std::string> text;
+  };
+  const Case cases[] = {
+      {"La [0]casa[1] grande", "La ^casa<b> grande"},
+      {"*house #casa @x [0][1]", "house casa x ^<b>"},
+      {"a \\^ b [0] [1]", "a ^ b ^ <b>"},
+      {"[0]\\<prn\\>[1] x\\<n\\>\\<sg\\>", "^<b> x"},
+      {"[0]", std::nullopt},
+      {"[1] [0]", std::nullopt},
+      {"[0] [0] [1]", std::nullopt},
+      {"[0] [1] [2]", std::nullopt},
+      {"[0] [x] [1]", std::nullopt},
+      {"[0] [1", std::nullopt},
+      {"[0] ] [1]", std::nullopt},
+      {"[] [0] [1]", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
+    EXPECT_EQ(FromApertiumStream(c.output, held), c.text);
+  }
+}
 
 TEST(FormDataTest, PercentDecoding) {
   struct Case {

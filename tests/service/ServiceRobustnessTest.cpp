@@ -1,0 +1,193 @@
+// parlumo-service against hostile input: text made to hang or mangle the engines,
+// and engines that hang all the same. A real service process on loopback; the
+// engines are the installed Apertium pipelines, and for the hangs a mode folder of
+// the test's own whose English-Spanish "pipeline" reads and never answers.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ServiceProcess.h"
+#include "support/TempFolder.h"
+#include "translate/TranslationPage.h"
+
+namespace parlumo {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::ServiceProcess;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+const std::vector<std::string> kWithoutDictionary = {"--dictionary", "/nonexistent/de-en"};
+
+httplib::Result Translate(int port, std::string_view text, std::string_view pair,
+                          std::chrono::seconds wait = 120s) {
+  httplib::Client client("127.0.0.1", port);
+  client.set_read_timeout(wait);
+  return client.Post("/translate_t",
+                     "text=" + FormUrlEncode(text) + "&langpair=" + FormUrlEncode(pair),
+                     "application/x-www-form-urlencoded");
+}
+
+// Every reserved character of the engines' stream format, alone, in words, in a
+// run and last in the text (where an escaped "^" used to hang a pipeline for good).
+TEST(ServiceHostileTextTest, EveryCharacterComesBackThroughEveryApertiumPair) {
+  std::vector<std::string> args = {"--engine-timeout", "20"};
+  args.insert(args.end(), kWithoutDictionary.begin(), kWithoutDictionary.end());
+  ServiceProcess service(args);
+  const std::string texts[] = {
+      "house ^",
+      "The big house ~ * # @ [x] {y} <z> /w/ $ \\ end ^",
+      "a~b c*d e#f g@h.org i/j <b>k</b> [l] {m} $5 \\n ^^",
+      "^$@\\/<>[]{}*#~",
+  };
+  for (const std::string_view pair :
+       {"en|es", "es|en", "fr|es", "es|fr", "es|pt", "pt|es", "es|it", "it|es"}) {
+    for (const auto& text : texts) {
+      SCOPED_TRACE(std::string(pair) + ": " + text);
+      const auto res = Translate(service.Port(), text, pair);
+      ASSERT_TRUE(res);
+      ASSERT_EQ(res->status, 200);
+      const auto outcome = ExtractTranslation(res->body);
+      ASSERT_TRUE(outcome.Succeeded());
+      for (const char c : std::string_view("^$@\\/<>[]{}*#~")) {
+        EXPECT_EQ(std::count(outcome.Text().begin(), outcome.Text().end(), c),
+                  std::count(text.begin(), text.end(), c))
+            << "character " << c << " in " << outcome.Text();
+      }
+    }
+  }
+}
+
+// Input that used to keep a pipeline busy past its time-out: a huge word (the
+// analysers take time that grows with its square) and random bytes.
+TEST(ServiceHostileTextTest, HugeWordsAndBinaryTextAreAnsweredWithinTheTimeOut) {
+  std::vector<std::string> args = {"--engine-timeout", "20"};
+  args.insert(args.end(), kWithoutDictionary.begin(), kWithoutDictionary.end());
+  ServiceProcess service(args);
+  const std::string word(300 * 1024, 'x');
+  const auto res = Translate(service.Port(), "the house " + word + " is big", "en|es");
+  ASSERT_TRUE(res);
+  ASSERT_EQ(res->status, 200);
+  const auto outcome = ExtractTranslation(res->body);
+  ASSERT_TRUE(outcome.Succeeded());
+  EXPECT_THAT(outcome.Text(), HasSubstr(" " + word + " "));
+  EXPECT_THAT(outcome.Text(), HasSubstr("casa"));
+
+  std::mt19937 random(7);
+  std::string bytes(100 * 1024, '\0');
+  for (char& c : bytes)
+    c = static_cast<char>(random());
+  const auto binary = Translate(service.Port(), bytes, "en|es");
+  ASSERT_TRUE(binary);
+  EXPECT_EQ(binary->status, 200);
+}
+
+// A mode folder whose English-Spanish pipeline hangs: a script that notes each
+// start and each request it receives, and never answers. Spanish-English is the
+// installed one.
+class HangingModes {
+ public:
+  HangingModes() {
+    const auto script = folder_.Path() / "hang.sh";
+    std::ofstream(script) << "#!/bin/sh\n"
+                          << "echo started >> '" << Log().string() << "'\n"
+                          << "head -c 1 > /dev/null && echo received >> '" << Log().string()
+                          << "'\n"
+                          << "cat > /dev/null\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    std::ofstream(folder_.Path() / "eng-spa.mode") << script.string() << "\n";
+    std::filesystem::copy_file("/usr/share/apertium/modes/spa-eng.mode",
+                               folder_.Path() / "spa-eng.mode");
+  }
+  std::string Folder() const { return folder_.Path().string(); }
+  std::filesystem::path Log() const { return folder_.Path() / "hang.log"; }
+  // How often the log says word.
+  int Count(std::string_view word) const {
+    std::ifstream in(Log());
+    int count = 0;
+    for (std::string line; std::getline(in, line);)
+      count += line == word ? 1 : 0;
+    return count;
+  }
+
+ private:
+  test::TempFolder folder_{"parlumo-hang"};
+};
+
+// A pipeline that does not answer in time is restarted once and its request fails
+// at once: it is not sent to the new pipeline to wait a second time-out.
+TEST(ServiceHungEngineTest, AHungPipelineFailsItsRequestOnceAndIsRestarted) {
+  HangingModes modes;
+  std::vector<std::string> args = {"--engine-timeout", "2", "--apertium-modes", modes.Folder()};
+  args.insert(args.end(), kWithoutDictionary.begin(), kWithoutDictionary.end());
+  ServiceProcess service(args);
+  const auto res = Translate(service.Port(), "the house", "en|es");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 503);
+  EXPECT_THAT(res->body, HasSubstr("try again"));
+  EXPECT_EQ(modes.Count("received"), 1) << "the request went to a second pipeline";
+  EXPECT_EQ(modes.Count("started"), 2) << "the hung pipeline was not replaced";
+  // The other pair is served on.
+  const auto other = Translate(service.Port(), "la casa", "es|en");
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->status, 200);
+}
+
+// Requests that wait for a pair whose pipelines hang give up instead of holding
+// every worker: the other pairs and the service's pages are answered long before
+// the hung requests end.
+TEST(ServiceHungEngineTest, OtherPairsDoNotWaitForAHungPair) {
+  HangingModes modes;
+  // Waiting requests give up after a third of the time-out.
+  std::vector<std::string> args = {"--engine-timeout", "24",          "--workers", "8",
+                                   "--apertium-modes", modes.Folder()};
+  args.insert(args.end(), kWithoutDictionary.begin(), kWithoutDictionary.end());
+  ServiceProcess service(args);
+  std::atomic<int> hungDone{0};
+  std::vector<std::thread> hung;
+  for (int i = 0; i < 8; ++i) {
+    hung.emplace_back([&] {
+      Translate(service.Port(), "the house", "en|es");
+      ++hungDone;
+    });
+  }
+  // Every pipeline of the pair has its request, and the other requests wait.
+  const auto end = Clock::now() + 30s;
+  while (modes.Count("received") < 2 && Clock::now() < end)
+    std::this_thread::sleep_for(20ms);
+  ASSERT_EQ(modes.Count("received"), 2);
+
+  // Less than the hung requests' time-out: without their own way out, the waiting
+  // requests would hold every worker until then.
+  const auto other = Translate(service.Port(), "la casa", "es|en", 20s);
+  httplib::Client client("127.0.0.1", service.Port());
+  client.set_read_timeout(20s);
+  const auto home = client.Get("/");
+  // Both answered while the hung pair's pipelines still hold their requests.
+  EXPECT_LT(hungDone.load(), 8);
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->status, 200);
+  EXPECT_THAT(other->body, HasSubstr("house"));
+  ASSERT_TRUE(home);
+  EXPECT_EQ(home->status, 200);
+  EXPECT_EQ(modes.Count("received"), 2) << "a waiting request reached a hung pipeline";
+  // The hung requests are not waited for.
+  service.Stop(1);
+  for (auto& t : hung)
+    t.join();
+}
+
+}  // namespace
+}  // namespace parlumo
