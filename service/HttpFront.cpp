@@ -16,6 +16,7 @@
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/rfc7230.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
 #include <cerrno>
@@ -23,7 +24,9 @@
 #include <cstdio>
 #include <list>
 #include <optional>
+#include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace parlumo::service {
 
@@ -54,6 +57,30 @@ std::string HttpDate() {
   char text[64];
   const std::size_t length = std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
   return std::string(text, length);
+}
+
+// The status that refuses a request for its header, or 0 when it may be served.
+// The parser reads a body's length from a Transfer-Encoding whose last coding is
+// chunked and takes any other as no body at all, so the body would be read as the
+// next request (a smuggled one): only a lone "chunked" is served, and only from
+// HTTP/1.1, whose requests must also name exactly one Host.
+int HeaderRefusal(const http::request_header<>& header) {
+  std::vector<std::string_view> codings;
+  const auto [first, last] = header.equal_range(http::field::transfer_encoding);
+  for (auto field = first; field != last; ++field) {
+    for (const auto& coding : http::token_list(field->value())) {
+      codings.emplace_back(coding.data(), coding.size());
+    }
+  }
+  const std::size_t hosts = header.count(http::field::host);
+  if (first != last) {
+    if (header.version() < 11 || codings.empty() || !beast::iequals(codings.back(), "chunked")) {
+      return 400;
+    }
+    if (codings.size() > 1) return 501;  // a coding before chunked that we do not decode
+  }
+  if (hosts > 1 || (hosts == 0 && header.version() >= 11)) return 400;
+  return 0;
 }
 
 void Log(const ServiceRequest& request, const ServiceAnswer& answer, Clock::time_point start) {
@@ -255,7 +282,14 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
   void Parse() {
     while (buffer_.size() > 0 && !parser_->is_done()) {
       boost::system::error_code ec;
-      const std::size_t used = parser_->put(buffer_.data(), ec);
+      std::size_t used = 0;
+      try {
+        used = parser_->put(buffer_.data(), ec);
+      } catch (const std::length_error&) {
+        // A chunked body's trailer field longer than the parser's fields can hold
+        // (64 KiB): the header limit does not cover trailers.
+        return Refuse(431);
+      }
       buffer_.consume(used);
       if (ec == http::error::need_more) break;
       if (ec == http::error::body_limit) return Refuse(413);
@@ -285,6 +319,10 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     bodyDeadline_ = requestStart_ + std::chrono::seconds(front_.options.bodyTimeoutSeconds);
     if (parser_->get().target().size() > kMaxTargetBytes) {
       Refuse(414);
+      return false;
+    }
+    if (const int status = HeaderRefusal(parser_->get()); status != 0) {
+      Refuse(status);
       return false;
     }
     return true;

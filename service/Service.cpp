@@ -49,6 +49,28 @@ std::string NormalizeLineBreaks(std::string_view text) {
   return out;
 }
 
+// UTF-8 text without its control characters (C0 but tab and line feed, DEL, C1):
+// they have no place in a translation or its HTML page, and a NUL would end the
+// text early wherever it is read as a C string.
+std::string WithoutControlCharacters(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte < 0x20 && byte != '\t' && byte != '\n') || byte == 0x7F) continue;
+    // U+0080 to U+009F: C2 80 to C2 9F.
+    if (byte == 0xC2 && i + 1 < text.size()) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if (next >= 0x80 && next <= 0x9F) {
+        ++i;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
 bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t\f\v") == std::string_view::npos;
 }
@@ -197,7 +219,8 @@ ServiceAnswer Service::Impl::TranslateText(const ServiceRequest& request, Handli
   if (translator == nullptr) {
     return Page(200, PairNotOfferedPage(*pair, engines.Pairs()), *outCharset);
   }
-  const std::string source = NormalizeLineBreaks(ToUtf8(*text, *inCharset));
+  const std::string source =
+      WithoutControlCharacters(NormalizeLineBreaks(ToUtf8(*text, *inCharset)));
   const auto translation = TranslateLines(*translator, source);
   if (!translation) {
     return EngineFailure();

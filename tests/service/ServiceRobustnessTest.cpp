@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "RawClient.h"
 #include "ServiceProcess.h"
 #include "support/TempFolder.h"
 #include "translate/TranslationPage.h"
@@ -70,6 +71,26 @@ TEST(ServiceHostileTextTest, EveryCharacterComesBackThroughEveryApertiumPair) {
   }
 }
 
+// Control characters go from the text; tab and line breaks stay.
+TEST(ServiceHostileTextTest, ControlCharactersAreDroppedFromTheText) {
+  ServiceProcess service(kWithoutDictionary);
+  httplib::Client client("127.0.0.1", service.Port());
+  client.set_read_timeout(120s);
+  const auto res =
+      client.Post("/translate_t", "text=Hel%00lo%01+big%7F%C2%85+house%0Aline&langpair=en%7Ces",
+                  "application/x-www-form-urlencoded");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  for (const char c : {'\0', '\x01', '\x7F'}) {
+    EXPECT_EQ(res->body.find(c), std::string::npos) << static_cast<int>(c);
+  }
+  EXPECT_EQ(res->body.find("\xC2\x85"), std::string::npos);
+  const auto outcome = ExtractTranslation(res->body);
+  ASSERT_TRUE(outcome.Succeeded());
+  EXPECT_THAT(outcome.Text(), HasSubstr("Hola"));
+  EXPECT_THAT(outcome.Text(), HasSubstr("\nL"));
+}
+
 // Input that used to keep a pipeline busy past its time-out: a huge word (the
 // analysers take time that grows with its square) and random bytes.
 TEST(ServiceHostileTextTest, HugeWordsAndBinaryTextAreAnsweredWithinTheTimeOut) {
@@ -92,6 +113,62 @@ TEST(ServiceHostileTextTest, HugeWordsAndBinaryTextAreAnsweredWithinTheTimeOut) 
   const auto binary = Translate(service.Port(), bytes, "en|es");
   ASSERT_TRUE(binary);
   EXPECT_EQ(binary->status, 200);
+}
+
+// Requests whose framing or host the service cannot trust: each is refused with its
+// status and the connection closed, so that nothing after it on the connection (a
+// smuggled second request) is read as a request.
+TEST(ServiceWireTest, UntrustworthyFramingIsRefusedAndTheConnectionClosed) {
+  ServiceProcess service(kWithoutDictionary);
+  const std::string smuggled = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  const std::string form = "text=house&langpair=en%7Ces";
+  const std::string post = "POST /translate_t HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+  const std::string chunk = "1b\r\n" + form + "\r\n0\r\n";
+  struct Case {
+    std::string_view what;
+    std::string request;
+    int status;
+    bool closed;  // the service ends the connection after its answer
+  };
+  const Case cases[] = {
+      {"unknown coding", post + "Transfer-Encoding: xchunked\r\n\r\n" + smuggled, 400, true},
+      {"gzip alone", post + "Transfer-Encoding: gzip\r\n\r\n" + smuggled, 400, true},
+      {"identity", post + "Transfer-Encoding: identity\r\n\r\n" + smuggled, 400, true},
+      {"chunked not last", post + "Transfer-Encoding: chunked, identity\r\n\r\n" + smuggled, 400,
+       true},
+      {"chunked split over two fields",
+       post + "Transfer-Encoding: chunked\r\nTransfer-Encoding: identity\r\n\r\n" + smuggled, 400,
+       true},
+      {"a coding before chunked",
+       post + "Transfer-Encoding: gzip, chunked\r\n\r\n" + chunk + "\r\n", 501, true},
+      {"chunked from HTTP/1.0",
+       "POST /translate_t HTTP/1.0\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n" +
+           chunk + "\r\n",
+       400, true},
+      {"trailer field over 64 KiB",
+       post + "Transfer-Encoding: chunked\r\n\r\n" + chunk + "X-Long: " + std::string(70000, 'a') +
+           "\r\n\r\n",
+       431, true},
+      {"two Host fields", "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nHost: example.org\r\n\r\n", 400,
+       true},
+      {"HTTP/1.1 without Host", "GET / HTTP/1.1\r\n\r\n", 400, true},
+      // What stays served.
+      {"HTTP/1.0 without Host", "GET / HTTP/1.0\r\n\r\n", 200, true},
+      {"chunked with a trailer",
+       post + "Transfer-Encoding: chunked\r\n\r\n" + chunk + "X-T: 1\r\n\r\n", 200, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RawClient client(service.Port());
+    ASSERT_TRUE(client.Connected());
+    ASSERT_TRUE(client.Send(c.request));
+    const std::string answer = client.ReadAnswer(60s);
+    EXPECT_TRUE(answer.starts_with("HTTP/1.1 " + std::to_string(c.status) + " "))
+        << answer.substr(0, 40);
+    EXPECT_EQ(client.ClosedWithin(c.closed ? 10s : 500ms), c.closed);
+    EXPECT_EQ(client.Received().find("HTTP/1.1 "), std::string::npos)
+        << "a second answer: " << client.Received().substr(0, 40);
+  }
 }
 
 // A mode folder whose English-Spanish pipeline hangs: a script that notes each
