@@ -18,6 +18,7 @@ ServiceRequest ServiceRequest::Make(std::string method, std::string target,
   request.path = PercentDecode(rawPath, false).value_or(std::string(rawPath));
   request.host = std::move(host);
   request.body = std::move(body);
+  request.cancellation = std::make_shared<Cancellation>();
   return request;
 }
 

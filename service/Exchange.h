@@ -1,11 +1,14 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "Cancellation.h"
 
 namespace parlumo::service {
 
@@ -16,6 +19,9 @@ struct ServiceRequest {
   std::string path;                 // the target's path, percent-decoded where it is valid
   std::optional<std::string> host;  // the Host header; nothing when the request has none
   std::string body;
+  // Cancelled by the front when the client goes before its answer (for requests in
+  // the fetch lane); never null in a request made by Make.
+  std::shared_ptr<Cancellation> cancellation;
 
   // A request whose path is taken from target.
   static ServiceRequest Make(std::string method, std::string target,

@@ -1,5 +1,6 @@
 #include "HttpFront.h"
 
+#include <sys/socket.h>
 #include <time.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <list>
 #include <optional>
 #include <stdexcept>
@@ -109,6 +111,10 @@ struct HttpFront::Impl {
   // goes on when it waited for room.
   void RoomMayHaveChanged();
   void Remove(std::list<std::shared_ptr<Connection>>::iterator where);
+  // Takes a fetch worker for a request in the fetch lane; false when all are taken.
+  bool TakeFetchWorker();
+  // Gives a fetch worker back and hands it the request waiting the longest for one.
+  void FetchEnded();
   void StopOnLoop();
   // The refusal page for status, never throwing.
   ServiceAnswer Refusal(int status);
@@ -125,6 +131,11 @@ struct HttpFront::Impl {
   std::optional<asio::thread_pool> workers;
   // Requests handed to the workers and not yet taken up by one.
   std::atomic<std::size_t> waiting{0};
+  // The fetch lane (loop thread only): its share of the workers, how many of them
+  // its requests hold, and its requests waiting for one, oldest first.
+  std::size_t fetchWorkers = 1;
+  std::size_t fetchesRunning = 0;
+  std::deque<std::shared_ptr<Connection>> fetchQueue;
 
   std::list<std::shared_ptr<Connection>> connections;
   // A connection accepted at the cap when none could be closed; it is admitted as
@@ -367,11 +378,25 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     http10_ = parser_->get().version() < 11;
     head_ = parser_->get().method() == http::verb::head;
     request_ = MadeRequest();
+    lane_ = front_.handlers.lane ? front_.handlers.lane(*request_) : Lane::Quick;
+    if (lane_ == Lane::Fetch) {
+      WatchClient();
+      if (!front_.TakeFetchWorker()) {
+        if (front_.fetchQueue.size() >= front_.options.maxWaitingFetches) return RespondBusy();
+        front_.fetchQueue.push_back(shared_from_this());
+        return;
+      }
+    }
+    HandToWorkers();
+  }
+
+ public:
+  // Gives the request read whole to the workers (a request in the fetch lane holds
+  // a fetch worker by now), or refuses it when too many wait for them already.
+  void HandToWorkers() {
     if (front_.waiting.load() >= front_.options.maxWaitingRequests) {
-      ServiceAnswer busy = front_.Refusal(503);
-      busy.headers.emplace_back("Retry-After", kRetryAfterSeconds);
-      Respond(std::move(busy));
-      return;
+      if (lane_ == Lane::Fetch) front_.FetchEnded();
+      return RespondBusy();
     }
     ++front_.waiting;
     asio::post(*front_.workers, [self = shared_from_this()] {
@@ -384,9 +409,47 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
       }
       // Only the loop touches the connection's network side.
       asio::post(self->front_.loop, [self, answer = std::move(answer)]() mutable {
-        self->Guarded([&] { self->Respond(std::move(answer)); });
+        self->Guarded([&] {
+          if (self->lane_ == Lane::Fetch) self->front_.FetchEnded();
+          self->Respond(std::move(answer));
+        });
       });
     });
+  }
+
+ private:
+  // The refusal for a request that would wait beyond the caps.
+  void RespondBusy() {
+    ServiceAnswer busy = front_.Refusal(503);
+    busy.headers.emplace_back("Retry-After", kRetryAfterSeconds);
+    Respond(std::move(busy));
+  }
+
+  // Watches the connection of a request under way for its client's end: nobody
+  // would read the answer, so the work for it is cancelled and the connection
+  // closed at once. Bytes of a next request mean the client is there: the watch
+  // ends. (A client that half-closes its side after the request, which HTTP
+  // allows but browsers and the program do not do, is taken as gone.)
+  void WatchClient() {
+    if (peerClosed_) return;
+    watching_ = true;
+    stream_.socket().async_wait(tcp::socket::wait_read,
+                                [self = shared_from_this()](boost::system::error_code ec) {
+                                  self->Guarded([&] { self->OnClientActivity(ec); });
+                                });
+  }
+
+  void OnClientActivity(boost::system::error_code ec) {
+    watching_ = false;
+    if (ec || phase_ != Phase::Working) return;
+    char byte = 0;
+    const ssize_t n = ::recv(stream_.socket().native_handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) return;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+      return WatchClient();
+    }
+    request_->cancellation->Cancel();
+    Close();
   }
 
   // Answers a request that could not be read, then drops the rest of it.
@@ -410,6 +473,11 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
       return;
     }
     SetPhase(Phase::Writing);
+    if (watching_) {
+      // The client's watch ends with the answer; its wait completes as cancelled.
+      boost::system::error_code ignored;
+      stream_.socket().cancel(ignored);
+    }
     answer_ = std::move(answer);
     const bool keepAlive = keepAlive_ && !front_.stopping;
     response_ = {};
@@ -489,6 +557,8 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
   bool http10_ = false;
   bool head_ = false;
   std::optional<ServiceRequest> request_;
+  Lane lane_ = Lane::Quick;
+  bool watching_ = false;  // WatchClient's wait is pending
 
   ServiceAnswer answer_;
   http::response<http::string_body> response_;
@@ -602,8 +672,25 @@ void HttpFront::Impl::Remove(std::list<std::shared_ptr<Connection>>::iterator wh
   // while they run.
   auto keep = std::move(*where);
   connections.erase(where);
+  std::erase(fetchQueue, keep);
   if (stopping && connections.empty()) keepRunning.reset();
   RoomMayHaveChanged();
+}
+
+bool HttpFront::Impl::TakeFetchWorker() {
+  if (fetchesRunning >= fetchWorkers) return false;
+  ++fetchesRunning;
+  return true;
+}
+
+void HttpFront::Impl::FetchEnded() {
+  --fetchesRunning;
+  if (fetchQueue.empty()) return;
+  // Closed connections have left the queue (Remove).
+  auto next = std::move(fetchQueue.front());
+  fetchQueue.pop_front();
+  ++fetchesRunning;
+  next->HandToWorkers();
 }
 
 void HttpFront::Impl::StopOnLoop() {
@@ -681,8 +768,13 @@ bool HttpFront::Run(FrontHandlers handlers) {
   // The handlers mostly wait (on the engine processes, on fetched pages), so the
   // pool has more threads than cores: enough to keep every core's engines busy.
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  impl.workers.emplace(impl.options.workers > 0 ? static_cast<std::size_t>(impl.options.workers)
-                                                : std::max<std::size_t>(8, 2 * cores));
+  const std::size_t workers = impl.options.workers > 0
+                                  ? static_cast<std::size_t>(impl.options.workers)
+                                  : std::max<std::size_t>(8, 2 * cores);
+  impl.workers.emplace(workers);
+  impl.fetchWorkers = impl.options.fetchWorkers > 0
+                          ? static_cast<std::size_t>(impl.options.fetchWorkers)
+                          : std::max<std::size_t>(1, workers / 2);
   impl.keepRunning.emplace(impl.loop.get_executor());
   asio::post(impl.loop, [&impl] { impl.Accept(); });
   // Nothing is meant to throw out of a handler; should something (out of memory)

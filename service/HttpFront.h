@@ -35,6 +35,20 @@ struct FrontOptions {
   // Threads that run FrontHandlers::answer (the translation engines); 0: twice the
   // processor cores, at least 8.
   int workers = 0;
+  // Requests in the fetch lane (those that wait on another server) run on at most
+  // this many workers at once, so that however many of them wait on slow servers,
+  // the other requests find workers; 0: half the workers, at least 1.
+  int fetchWorkers = 0;
+  // Requests in the fetch lane waiting for one of those workers at most; beyond that
+  // one is answered 503 with Retry-After. They hold no worker while they wait.
+  std::size_t maxWaitingFetches = 16;
+};
+
+// Which share of the workers a request may take.
+enum class Lane {
+  Quick,  // answered from the service's own data and engines: any worker
+  Fetch,  // waits on another server: one of FrontOptions::fetchWorkers, and its
+          // cancellation is cancelled when its client goes before the answer
 };
 
 // What the front asks of the service. answer runs on the worker threads, several at a
@@ -46,6 +60,9 @@ struct FrontHandlers {
   // over maxBodyBytes), 414 (target too long), 431 (header too large), 503 (too many
   // requests waiting for a worker; the front adds Retry-After), ...
   std::function<ServiceAnswer(int status)> refusal;
+  // The lane of a request read whole, on the front's own thread (so it must be
+  // quick); when empty, every request is Quick.
+  std::function<Lane(const ServiceRequest&)> lane;
 };
 
 // The HTTP/1.1 server side of the service: accepts connections, reads requests,

@@ -1,13 +1,23 @@
 #include "PageFetch.h"
 
-#include <httplib.h>
-
 #include <algorithm>
-#include <atomic>
+#include <boost/asio/connect.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/beast/core/error.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/empty_body.hpp>
+#include <boost/beast/http/error.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/read.hpp>
+#include <boost/beast/http/string_body.hpp>
+#include <boost/beast/http/write.hpp>
 #include <charconv>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <stdexcept>
 
 #include "FormData.h"
 #include "runtime/Ascii.h"
@@ -33,62 +43,6 @@ std::string EncodeTarget(std::string_view target) {
   }
   return out;
 }
-
-// Ends a fetch at its deadline, whatever it waits for: the client's own time-outs
-// bound each wait, not their sum, and a server that sends a byte now and then would
-// otherwise hold the request thread for as long as it likes.
-class FetchWatchdog {
- public:
-  explicit FetchWatchdog(std::chrono::steady_clock::time_point deadline)
-      : deadline_(deadline), thread_([this] { Run(); }) {}
-  ~FetchWatchdog() {
-    {
-      const std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-  }
-  FetchWatchdog(const FetchWatchdog&) = delete;
-  FetchWatchdog& operator=(const FetchWatchdog&) = delete;
-
-  bool Expired() const { return expired_; }
-
-  // The client whose request the watchdog stops at the deadline, for the watch's life.
-  class Watch {
-   public:
-    Watch(FetchWatchdog& watchdog, httplib::Client& client) : watchdog_(watchdog) {
-      const std::lock_guard lock(watchdog_.mutex_);
-      watchdog_.client_ = &client;
-    }
-    ~Watch() {
-      const std::lock_guard lock(watchdog_.mutex_);
-      watchdog_.client_ = nullptr;
-    }
-    Watch(const Watch&) = delete;
-    Watch& operator=(const Watch&) = delete;
-
-   private:
-    FetchWatchdog& watchdog_;
-  };
-
- private:
-  void Run() {
-    std::unique_lock lock(mutex_);
-    if (wake_.wait_until(lock, deadline_, [this] { return done_; })) return;
-    expired_ = true;
-    // Shuts the client's socket down, so that the request fails at once.
-    if (client_ != nullptr) client_->stop();
-  }
-
-  const std::chrono::steady_clock::time_point deadline_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool done_ = false;                  // the fetch is over
-  httplib::Client* client_ = nullptr;  // the client of the request under way
-  std::atomic<bool> expired_ = false;
-  std::thread thread_;  // last: it runs on the members above
-};
 
 }  // namespace
 
@@ -188,60 +142,189 @@ std::string AbsoluteLocation(const HttpAddress& from, const std::string& locatio
 
 }  // namespace
 
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+
+// How one request of a fetch ended.
+enum class GetEnd {
+  Answered,        // a whole answer arrived within the limits
+  TooSlow,         // the fetch's total time ran out
+  TooLarge,        // the body is larger than FetchLimits::maxBytes
+  HeaderTooLarge,  // the header is larger than FetchLimits::maxHeaderBytes
+  Cancelled,       // the client of the page translation has gone
+  Failed,          // no such server, refused, reset, a malformed answer: see Failure()
+};
+
+// One GET of a fetch, on an event loop of its own that Run drives on the calling
+// thread: resolve the name, connect (within the connect time-out), send the request,
+// read the answer within the size limits. A timer ends every step at the fetch's
+// deadline, and a cancellation ends them at once, so the request thread is never
+// held longer than the fetch may take.
+class PageGet {
+ public:
+  PageGet(const HttpAddress& address, const FetchLimits& limits, Clock::time_point deadline)
+      : address_(address), limits_(limits), deadline_(deadline) {
+    parser_.header_limit(static_cast<std::uint32_t>(limits.maxHeaderBytes));
+    parser_.body_limit(limits.maxBytes);
+  }
+  PageGet(const PageGet&) = delete;
+  PageGet& operator=(const PageGet&) = delete;
+
+  GetEnd Run(Cancellation* cancellation) {
+    if (cancellation != nullptr) {
+      cancellation->OnCancel([this] { asio::post(io_, [this] { End(GetEnd::Cancelled); }); });
+    }
+    deadlineTimer_.expires_at(deadline_);
+    deadlineTimer_.async_wait([this](boost::system::error_code ec) {
+      if (!ec) End(GetEnd::TooSlow);
+    });
+    resolver_.async_resolve(
+        address_.host, std::to_string(address_.port),
+        [this](boost::system::error_code ec, const tcp::resolver::results_type& found) {
+          OnResolved(ec, found);
+        });
+    while (true) {
+      try {
+        io_.run();
+        break;
+      } catch (const std::length_error&) {
+        // A field of the answer (a trailer: the header limit bounds the header's)
+        // longer than the parser's fields can hold.
+        End(GetEnd::HeaderTooLarge);
+      }
+    }
+    // No cancellation may post to the loop once it is gone.
+    if (cancellation != nullptr) cancellation->OnCancel({});
+    return end_.value_or(GetEnd::Failed);
+  }
+
+  const http::response<http::string_body>& Answer() const { return parser_.get(); }
+  const std::string& Failure() const { return failure_; }
+
+ private:
+  void OnResolved(boost::system::error_code ec, const tcp::resolver::results_type& found) {
+    if (end_) return;
+    if (ec) return End(GetEnd::Failed, "there is no server of that name");
+    stream_.expires_at(std::min(deadline_, Clock::now() + limits_.connectTimeout));
+    stream_.async_connect(found, [this](boost::system::error_code connectError,
+                                        const tcp::endpoint&) { OnConnected(connectError); });
+  }
+
+  void OnConnected(boost::system::error_code ec) {
+    if (end_) return;
+    if (ec == beast::error::timeout) {
+      if (Clock::now() >= deadline_) return End(GetEnd::TooSlow);
+      return End(GetEnd::Failed, "the server did not take the connection in time");
+    }
+    if (ec) return End(GetEnd::Failed, ec.message());
+    // From here the deadline timer alone bounds the exchange.
+    stream_.expires_never();
+    request_.version(11);
+    request_.method(http::verb::get);
+    request_.target(address_.target);
+    const std::string origin = HttpAddress{address_.host, address_.port, ""}.ToString();
+    request_.set(http::field::host, origin.substr(std::string_view("http://").size()));
+    request_.set(http::field::user_agent, "parlumo-service");
+    request_.set(http::field::accept, "text/html");
+    // The service decodes no content coding.
+    request_.set(http::field::accept_encoding, "identity");
+    request_.set(http::field::connection, "close");
+    http::async_write(stream_, request_, [this](boost::system::error_code writeError, std::size_t) {
+      if (end_) return;
+      if (writeError) return End(GetEnd::Failed, writeError.message());
+      http::async_read(
+          stream_, buffer_, parser_,
+          [this](boost::system::error_code readError, std::size_t) { OnRead(readError); });
+    });
+  }
+
+  void OnRead(boost::system::error_code ec) {
+    if (end_) return;
+    if (!ec) return End(GetEnd::Answered);
+    if (ec == http::error::header_limit) return End(GetEnd::HeaderTooLarge);
+    if (ec == http::error::body_limit) return End(GetEnd::TooLarge);
+    if (ec == http::error::end_of_stream) {
+      return End(GetEnd::Failed, "the server closed the connection without an answer");
+    }
+    if (ec == http::error::partial_message) {
+      return End(GetEnd::Failed, "the server's answer was cut short");
+    }
+    End(GetEnd::Failed, ec.message());
+  }
+
+  // Ends the request: whatever is still pending completes with an error and returns.
+  void End(GetEnd end, std::string failure = {}) {
+    if (end_) return;
+    end_ = end;
+    failure_ = std::move(failure);
+    deadlineTimer_.cancel();
+    resolver_.cancel();
+    stream_.close();
+  }
+
+  const HttpAddress& address_;
+  const FetchLimits& limits_;
+  const Clock::time_point deadline_;
+  asio::io_context io_{1};
+  asio::steady_timer deadlineTimer_{io_};
+  tcp::resolver resolver_{io_};
+  beast::tcp_stream stream_{io_};
+  beast::flat_buffer buffer_;
+  http::request<http::empty_body> request_;
+  http::response_parser<http::string_body> parser_;
+  std::optional<GetEnd> end_;
+  std::string failure_;
+};
+
+// The value of a header field of answer, or "".
+std::string FieldOf(const http::response<http::string_body>& answer, http::field name) {
+  const auto it = answer.find(name);
+  return it == answer.end() ? std::string() : std::string(it->value());
+}
+
+}  // namespace
+
 std::optional<FetchedPage> FetchPage(const HttpAddress& start, const FetchLimits& limits,
-                                     const AddressCheck& check, std::string& error) {
-  const auto deadline = std::chrono::steady_clock::now() + limits.totalTimeout;
-  FetchWatchdog watchdog(deadline);
-  const auto tooSlow = [&] {
-    error = "The page took too long to arrive.";
-    return std::nullopt;
-  };
+                                     const AddressCheck& check, std::string& error,
+                                     Cancellation* cancellation) {
+  const auto deadline = Clock::now() + limits.totalTimeout;
   HttpAddress address = start;
   for (int hop = 0; hop <= limits.maxRedirects; ++hop) {
     if (std::string refused = check ? check(address) : std::string(); !refused.empty()) {
       error = std::move(refused);
       return std::nullopt;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return tooSlow();
-    // The client's own time-outs only back the watchdog up, which ends the request at
-    // the deadline; so a time-out is always reported as one.
-    const auto backstop = left + std::chrono::milliseconds(1000);
-    httplib::Client client(address.host, address.port);
-    client.set_connection_timeout(std::min(limits.connectTimeout, backstop));
-    client.set_read_timeout(backstop);
-    client.set_write_timeout(std::min(limits.connectTimeout, backstop));
-    client.set_follow_location(false);
-    std::string body;
-    bool tooLarge = false;
-    const httplib::Headers headers = {{"User-Agent", "parlumo-service"}, {"Accept", "text/html"}};
-    httplib::Result result = [&] {
-      const FetchWatchdog::Watch watch(watchdog, client);
-      return client.Get(
-          address.target.c_str(), headers, [](const httplib::Response&) { return true; },
-          [&](const char* data, std::size_t length) {
-            if (body.size() + length > limits.maxBytes) {
-              tooLarge = true;
-              return false;
-            }
-            body.append(data, length);
-            return !watchdog.Expired();
-          });
-    }();
-    if (tooLarge) {
-      error = "The page is larger than " + SizeText(limits.maxBytes) + ".";
-      return std::nullopt;
+    PageGet get(address, limits, deadline);
+    switch (get.Run(cancellation)) {
+      case GetEnd::Answered:
+        break;
+      case GetEnd::TooSlow:
+        error = "The page took too long to arrive.";
+        return std::nullopt;
+      case GetEnd::TooLarge:
+        error = "The page is larger than " + SizeText(limits.maxBytes) + ".";
+        return std::nullopt;
+      case GetEnd::HeaderTooLarge:
+        error = "The header of the page's answer is larger than " +
+                SizeText(limits.maxHeaderBytes) + ".";
+        return std::nullopt;
+      case GetEnd::Cancelled:
+        error = "The page translation was cancelled: its client has gone.";
+        return std::nullopt;
+      case GetEnd::Failed:
+        error = "The page could not be fetched from " + address.host + ": " + get.Failure() + ".";
+        return std::nullopt;
     }
-    if (watchdog.Expired() || std::chrono::steady_clock::now() > deadline) return tooSlow();
-    if (!result) {
-      error = "The page could not be fetched from " + address.host + ": " +
-              httplib::to_string(result.error()) + ".";
-      return std::nullopt;
-    }
-    const int status = result->status;
+    const auto& answer = get.Answer();
+    const int status = static_cast<int>(answer.result_int());
     if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) {
-      std::string location = result->get_header_value("Location");
+      // The address as the server wrote it: no percent sequence in it is decoded.
+      const std::string location = FieldOf(answer, http::field::location);
       if (location.empty()) {
         error = "The server sent a redirection without a new address.";
         return std::nullopt;
@@ -255,9 +338,15 @@ std::optional<FetchedPage> FetchPage(const HttpAddress& start, const FetchLimits
       error = "The server of the page answered with status " + std::to_string(status) + ".";
       return std::nullopt;
     }
+    if (const std::string coding = FieldOf(answer, http::field::content_encoding);
+        !coding.empty() && !beast::iequals(coding, "identity")) {
+      error = "The page came in the content coding \"" + coding +
+              "\", which the service does not decode.";
+      return std::nullopt;
+    }
     FetchedPage page;
-    page.body = std::move(body);
-    page.contentType = result->get_header_value("Content-Type");
+    page.body = answer.body();
+    page.contentType = FieldOf(answer, http::field::content_type);
     page.address = address;
     return page;
   }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "Cancellation.h"
+
 namespace parlumo::service {
 
 // An http address taken apart. Only http is fetched (see FetchLimits).
@@ -28,7 +30,8 @@ std::optional<HttpAddress> ParseHttpAddress(std::string_view text, std::string& 
 //   user, and the program's pages are plain http; https, ftp, file and the rest are
 //   refused by ParseHttpAddress, for the first address and for every redirection.
 //   Addresses with user information are refused too.
-// - size: a body larger than maxBytes ends the fetch;
+// - size: a body larger than maxBytes ends the fetch, and so does an answer's
+//   header larger than maxHeaderBytes (trailers of a chunked body included);
 // - time: each connection attempt may take connectTimeout, and the whole fetch,
 //   redirections included, totalTimeout; a server that sends slowly (a byte at a
 //   time) is cut off at the total as well;
@@ -38,6 +41,7 @@ std::optional<HttpAddress> ParseHttpAddress(std::string_view text, std::string& 
 //   that would hold a request thread on every turn) is refused, redirections included.
 struct FetchLimits {
   std::size_t maxBytes = std::size_t{2} << 20;
+  std::size_t maxHeaderBytes = 64 * 1024;
   std::chrono::milliseconds connectTimeout{5000};
   std::chrono::milliseconds totalTimeout{15000};
   int maxRedirects = 5;
@@ -54,9 +58,11 @@ struct FetchedPage {
 using AddressCheck = std::function<std::string(const HttpAddress&)>;
 
 // Gets a page, following redirections to other http addresses. Nothing, with a
-// sentence for the user in error, when the page cannot be had within the limits or
-// check refuses an address on the way.
+// sentence for the user in error, when the page cannot be had within the limits,
+// check refuses an address on the way, or cancellation (when given) is cancelled:
+// that ends the fetch at once.
 std::optional<FetchedPage> FetchPage(const HttpAddress& address, const FetchLimits& limits,
-                                     const AddressCheck& check, std::string& error);
+                                     const AddressCheck& check, std::string& error,
+                                     Cancellation* cancellation = nullptr);
 
 }  // namespace parlumo::service

@@ -257,7 +257,7 @@ ServiceAnswer Service::Impl::TranslatePage(const ServiceRequest& request, Handli
   }
   const auto page = FetchPage(
       *target, options.fetch, [this](const HttpAddress& address) { return FetchRefusal(address); },
-      error);
+      error, request.cancellation.get());
   if (!page) {
     return Error(502, "Page not available",
                  "The page " + target->ToString() + " could not be translated. " + error);
@@ -351,8 +351,14 @@ Service::~Service() = default;
 FrontHandlers Service::Handlers() {
   Impl& impl = *impl_;
   const std::size_t maxBodyBytes = impl.options.front.maxBodyBytes;
+  // A page translation waits on the page's server: it takes the fetch lane, so that
+  // slow pages cannot hold every worker from the text translations.
+  const auto lane = [](const ServiceRequest& request) {
+    const bool get = request.method == "GET" || request.method == "HEAD";
+    return get && request.path == kPageTranslatePath ? Lane::Fetch : Lane::Quick;
+  };
   return FrontHandlers{[&impl](const ServiceRequest& request) { return impl.Answer(request); },
-                       [maxBodyBytes](int status) { return Refusal(status, maxBodyBytes); }};
+                       [maxBodyBytes](int status) { return Refusal(status, maxBodyBytes); }, lane};
 }
 
 }  // namespace parlumo::service

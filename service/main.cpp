@@ -36,6 +36,7 @@ struct LimitOption {
   const char* option;
   const char* unit;     // "SECONDS" or "N"
   const char* meaning;  // lines of at most 72 characters
+  const char* zero;     // what the value 0 (a default only) means, or nullptr
   std::variant<int FrontOptions::*, std::size_t FrontOptions::*, int EngineOptions::*> field;
   std::size_t low;
   std::size_t high;
@@ -56,33 +57,42 @@ Value& FieldOf(ServiceOptions& options, Value Part::*field) {
 }
 
 const LimitOption kLimits[] = {
-    {"--client-timeout", "SECONDS", "client timeout: a client silent this long is dropped",
+    {"--client-timeout", "SECONDS", "client timeout: a client silent this long is dropped", nullptr,
      &FrontOptions::clientTimeoutSeconds, 1, 3600},
     {"--header-timeout", "SECONDS",
      "header deadline: the whole request header must arrive within this time\n"
      "of its first byte",
-     &FrontOptions::headerTimeoutSeconds, 1, 3600},
+     nullptr, &FrontOptions::headerTimeoutSeconds, 1, 3600},
     {"--body-timeout", "SECONDS",
      "body deadline: the whole request body must arrive within this time of the\n"
      "end of its header",
-     &FrontOptions::bodyTimeoutSeconds, 1, 3600},
+     nullptr, &FrontOptions::bodyTimeoutSeconds, 1, 3600},
     {"--idle-timeout", "SECONDS",
-     "idle timeout: a connection waiting this long for its next request is\nclosed",
+     "idle timeout: a connection waiting this long for its next request is\nclosed", nullptr,
      &FrontOptions::idleTimeoutSeconds, 1, 3600},
     {"--max-connections", "N",
      "connection cap: at N open connections the one idle the longest (else the\n"
      "oldest still sending its request) is closed for a new one",
-     &FrontOptions::maxConnections, 1, 1000000},
+     nullptr, &FrontOptions::maxConnections, 1, 1000000},
     {"--max-waiting", "N",
      "waiting-request cap: requests waiting for a worker beyond N are answered\n"
      "503 with Retry-After",
-     &FrontOptions::maxWaitingRequests, 1, 1000000},
-    {"--workers", "N", "threads answering requests", &FrontOptions::workers, 1, 1024},
+     nullptr, &FrontOptions::maxWaitingRequests, 1, 1000000},
+    {"--workers", "N", "threads answering requests", "twice the processor cores, at least 8",
+     &FrontOptions::workers, 1, 1024},
+    {"--fetch-workers", "N",
+     "fetch share: page translations (which wait on other servers) run on at\n"
+     "most N workers at once",
+     "half the workers, at least 1", &FrontOptions::fetchWorkers, 1, 1024},
+    {"--max-waiting-fetches", "N",
+     "waiting-fetch cap: page translations waiting for one of those workers\n"
+     "beyond N are answered 503 with Retry-After",
+     nullptr, &FrontOptions::maxWaitingFetches, 1, 1000000},
     {"--engine-timeout", "SECONDS",
      "engine time-out: an engine that has not answered a request within this\n"
      "time is restarted and the request fails; requests waiting for an engine\n"
      "whose every pipeline is stuck give up after a third of it",
-     &EngineOptions::engineTimeoutSeconds, 1, 3600},
+     nullptr, &EngineOptions::engineTimeoutSeconds, 1, 3600},
 };
 
 std::size_t ValueOf(ServiceOptions& options, const LimitOption& limit) {
@@ -109,11 +119,10 @@ std::string Usage() {
     for (auto at = meaning.find('\n'); at != std::string::npos; at = meaning.find('\n', at + 1)) {
       meaning.insert(at + 1, "      ");
     }
-    usage += std::string("  ") + limit.option + " " + limit.unit + "\n      " + meaning +
-             " (default " +
-             (value == 0 ? std::string("twice the processor cores, at least 8")
-                         : std::to_string(value)) +
-             ")\n";
+    usage +=
+        std::string("  ") + limit.option + " " + limit.unit + "\n      " + meaning + " (default " +
+        (value == 0 && limit.zero != nullptr ? std::string(limit.zero) : std::to_string(value)) +
+        ")\n";
   }
   return usage;
 }

@@ -1,5 +1,6 @@
 // The limits of the service's page fetch (FetchLimits) against real servers on
-// loopback: size, time, redirections, schemes and the address check.
+// loopback: size, header size, time, redirections, schemes, the address check and
+// cancellation.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -79,6 +80,108 @@ TEST(PageFetchLimitsTest, SizeUpToTheLimit) {
   EXPECT_EQ(full->body.size(), 1000u);
   EXPECT_FALSE(FetchPage(Loopback(pages.Port(), "/size/1001"), SmallLimits(), {}, error));
   EXPECT_EQ(error, "The page is larger than 1000 bytes.");
+}
+
+// The header of an answer is bounded as its body is: a server that sends headers
+// without end (or a trailer without end after a chunked body) is cut off at the
+// limit, not held in memory.
+TEST(PageFetchLimitsTest, AnswerHeadersUpToTheLimit) {
+  struct Case {
+    const char* name;
+    std::string answer;
+    std::optional<std::string> error;  // nothing: the page arrives
+  };
+  const std::string bigField = "X-Big: " + std::string(70 * 1024, 'h') + "\r\n";
+  const std::string manyFields = [] {
+    std::string fields;
+    for (int i = 0; fields.size() < 100 * 1024; ++i)
+      fields += "X-F" + std::to_string(i) + ": " + std::string(100, 'f') + "\r\n";
+    return fields;
+  }();
+  const std::string chunked =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n"
+      "5\r\n<p/>x\r\n0\r\n";
+  const std::string tooLarge = "The header of the page's answer is larger than 64 KiB.";
+  const Case cases[] = {
+      {"one field over the limit", "HTTP/1.1 200 OK\r\n" + bigField + "\r\n<p/>", tooLarge},
+      {"many fields over the limit", "HTTP/1.1 200 OK\r\n" + manyFields + "\r\n<p/>", tooLarge},
+      {"a trailer field over the limit", chunked + bigField + "\r\n", tooLarge},
+      {"a small trailer", chunked + "X-T: 1\r\n\r\n", std::nullopt},
+  };
+  FetchLimits limits;
+  limits.totalTimeout = 20s;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server([&](ServerConnection& connection) {
+      connection.ReadRequest();
+      connection.Send(c.answer);
+      connection.ShutdownWrite();
+      connection.ReadToEnd(2s);
+    });
+    std::string error;
+    const auto page = FetchPage(Loopback(server.Port(), "/"), limits, {}, error);
+    EXPECT_EQ(page.has_value(), !c.error.has_value()) << error;
+    if (c.error) {
+      EXPECT_EQ(error, *c.error);
+    } else if (page) {
+      EXPECT_EQ(page->body, "<p/>x");
+    }
+  }
+}
+
+// A Location is followed as the server wrote it: a percent sequence in it stays.
+TEST(PageFetchLimitsTest, ARedirectionKeepsItsPercentSequences) {
+  std::string asked;
+  ScriptedServer server([&](ServerConnection& connection) {
+    const std::string request = connection.ReadRequest();
+    if (request.starts_with("GET /start ")) {
+      connection.Send(
+          "HTTP/1.1 302 Found\r\nLocation: /q?a=1%26b%3D2&c=%2F\r\n"
+          "Content-Length: 0\r\nConnection: close\r\n\r\n");
+    } else {
+      asked = request.substr(0, request.find("\r\n"));
+      connection.Send(
+          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 4\r\n"
+          "Connection: close\r\n\r\n<p/>");
+    }
+  });
+  std::string error;
+  const auto page = FetchPage(Loopback(server.Port(), "/start"), SmallLimits(), {}, error);
+  ASSERT_TRUE(page) << error;
+  EXPECT_EQ(asked, "GET /q?a=1%26b%3D2&c=%2F HTTP/1.1");
+}
+
+// A fetch whose page translation has lost its client ends at once, whatever it waits
+// for, and gives its connection back.
+TEST(PageFetchLimitsTest, ACancelledFetchEndsAtOnce) {
+  std::atomic<bool> closed{false};
+  const ScriptedServer* self = nullptr;
+  ScriptedServer server([&](ServerConnection& connection) {
+    connection.ReadRequest();
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome");
+    // The end of the connection is what the server sees of the cancellation.
+    connection.ReadToEnd(30s);
+    closed = !self->StopRequested();
+  });
+  self = &server;
+  FetchLimits limits;
+  limits.totalTimeout = 60s;
+  Cancellation cancellation;
+  std::string error;
+  std::thread fetch([&] {
+    EXPECT_FALSE(FetchPage(Loopback(server.Port(), "/"), limits, {}, error, &cancellation));
+  });
+  while (server.Accepted() == 0)
+    std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(200ms);
+  cancellation.Cancel();
+  fetch.join();
+  EXPECT_EQ(error, "The page translation was cancelled: its client has gone.");
+  // Cancelled before it starts: no request at all.
+  const int accepted = server.Accepted();
+  EXPECT_FALSE(FetchPage(Loopback(server.Port(), "/"), limits, {}, error, &cancellation));
+  EXPECT_THAT(error, HasSubstr("cancelled"));
+  EXPECT_EQ(server.Accepted(), accepted);
 }
 
 TEST(PageFetchLimitsTest, RedirectionsUpToTheLimit) {

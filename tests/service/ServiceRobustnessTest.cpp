@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 
 #include "RawClient.h"
 #include "ServiceProcess.h"
+#include "support/ScriptedServer.h"
 #include "support/TempFolder.h"
 #include "translate/TranslationPage.h"
 
@@ -26,6 +28,8 @@ namespace parlumo {
 namespace {
 
 using ::testing::HasSubstr;
+using testing::ScriptedServer;
+using testing::ServerConnection;
 using testing::ServiceProcess;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -264,6 +268,129 @@ TEST(ServiceHungEngineTest, OtherPairsDoNotWaitForAHungPair) {
   service.Stop(1);
   for (auto& t : hung)
     t.join();
+}
+
+// A page server that takes requests and never answers, until the test ends.
+class SilentPages {
+ public:
+  SilentPages()
+      : server_([this](ServerConnection& connection) {
+          connection.ReadRequest();
+          while (!server_.StopRequested())
+            std::this_thread::sleep_for(10ms);
+        }) {}
+  // The service's target that translates a page of this server.
+  std::string Translation() const {
+    return "/translate?u=http://127.0.0.1:" + server_.PortText() + "/&langpair=en|es";
+  }
+  int Accepted() const { return server_.Accepted(); }
+
+ private:
+  ScriptedServer server_;
+};
+
+int Status(const httplib::Result& res) {
+  return res ? res->status : -1;
+}
+
+// Page translations of pages that never come take at most their share of the
+// workers; the text translations and the service's pages are answered beside them,
+// and page translations beyond the share and its queue are refused at once.
+TEST(ServicePageLaneTest, SlowPagesLeaveWorkersForEverythingElse) {
+  std::vector<std::string> args = {
+      "--workers", "8", "--fetch-workers", "4", "--max-waiting-fetches", "16"};
+  args.insert(args.end(), kWithoutDictionary.begin(), kWithoutDictionary.end());
+  ServiceProcess service(args);
+  // The engine started before the pages come, so that the measured text does not
+  // wait for its start.
+  ASSERT_EQ(Status(Translate(service.Port(), "the dog", "en|es")), 200);
+  std::optional<SilentPages> pages(std::in_place);
+  std::atomic<int> answered{0};  // page translations answered with anything but 503
+  std::atomic<int> refused{0};
+  std::vector<std::thread> clients;
+  for (int i = 0; i < 30; ++i) {
+    clients.emplace_back([&] {
+      httplib::Client client("127.0.0.1", service.Port());
+      client.set_read_timeout(120s);
+      const auto res = client.Get(pages->Translation());
+      if (res && res->status == 503 && res->get_header_value("Retry-After") == "1") {
+        ++refused;
+      } else {
+        ++answered;
+      }
+    });
+  }
+  // The share and the queue are full: the rest has been refused.
+  const auto end = Clock::now() + 60s;
+  while (refused.load() + answered.load() < 10 && Clock::now() < end)
+    std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(refused.load(), 10);
+
+  const auto text = Translate(service.Port(), "the dog sleeps", "en|es", 60s);
+  httplib::Client client("127.0.0.1", service.Port());
+  client.set_read_timeout(60s);
+  const auto home = client.Get("/");
+  // Both answered while every page translation that was taken still waits.
+  EXPECT_EQ(answered.load(), 0);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text->status, 200);
+  EXPECT_THAT(text->body, HasSubstr("perro"));
+  EXPECT_EQ(Status(home), 200);
+
+  pages.reset();  // the pages fail now, and the page translations end
+  for (auto& t : clients)
+    t.join();
+  EXPECT_EQ(answered.load(), 20);
+}
+
+// A page translation whose client has gone is cancelled: its fetch ends at once and
+// gives its connection to the page's server back, and its worker is free again.
+TEST(ServicePageLaneTest, AFetchWhoseClientHasGoneIsCancelled) {
+  std::atomic<bool> fetchEnded{false};
+  ScriptedServer pages([&](ServerConnection& connection) {
+    connection.ReadRequest();
+    // Returns when the service closes the connection (or after the fetch's own
+    // total time-out, 15 s, which the test must not wait for).
+    connection.ReadToEnd(14s);
+    fetchEnded = true;
+  });
+  std::vector<std::string> args = {"--fetch-workers", "1"};
+  args.insert(args.end(), kWithoutDictionary.begin(), kWithoutDictionary.end());
+  ServiceProcess service(args);
+  const std::string target =
+      "/translate?u=http://127.0.0.1:" + pages.PortText() + "/&langpair=en|es";
+  {
+    RawClient client(service.Port());
+    ASSERT_TRUE(client.Send("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    const auto end = Clock::now() + 30s;
+    while (pages.Accepted() == 0 && Clock::now() < end)
+      std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(pages.Accepted(), 1);
+  }  // the client goes
+  const auto end = Clock::now() + 10s;
+  while (!fetchEnded.load() && Clock::now() < end)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(fetchEnded.load()) << "the fetch went on without its client";
+}
+
+// A page server that sends headers without end is cut off at 64 KiB: the page
+// translation fails with a clear page instead of taking the service's memory.
+TEST(ServicePageLaneTest, APageWithAHugeHeaderIsRefused) {
+  ScriptedServer pages([](ServerConnection& connection) {
+    connection.ReadRequest();
+    connection.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n");
+    const std::string field = "X-Filler: " + std::string(1000, 'f') + "\r\n";
+    for (int i = 0; i < 10000; ++i)
+      connection.Send(field);
+  });
+  ServiceProcess service(kWithoutDictionary);
+  httplib::Client client("127.0.0.1", service.Port());
+  client.set_read_timeout(60s);
+  const auto res =
+      client.Get("/translate?u=http://127.0.0.1:" + pages.PortText() + "/&langpair=en|es");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 502);
+  EXPECT_THAT(res->body, HasSubstr("larger than 64 KiB"));
 }
 
 }  // namespace
