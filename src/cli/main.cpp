@@ -33,6 +33,7 @@ constexpr int kExitNoText = 1;
 constexpr int kExitConnectionFailed = 2;
 constexpr int kExitNotTranslated = 3;
 constexpr int kExitUnknownDataFormat = 4;
+constexpr int kExitTextTooLarge = 5;
 constexpr int kExitUsage = 64;
 
 std::string Usage() {
@@ -60,7 +61,8 @@ std::string Usage() {
          "  --help                print this text\n"
          "\n"
          "Exit status: 0 translated, 1 no text, 2 no connection, 3 not translated,\n"
-         "4 unknown data format, 64 usage error.\n";
+         "4 unknown data format, 5 text too large (the service answered 413),\n"
+         "64 usage error.\n";
 }
 
 struct Options {
@@ -185,6 +187,11 @@ void PrintFailure(int language, int textKey, const std::string& detail) {
   if (!detail.empty()) std::cerr << detail << "\n";
 }
 
+int TextTooLarge(int language, const std::string& detail) {
+  PrintFailure(language, 624, detail);
+  return kExitTextTooLarge;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -286,6 +293,8 @@ int main(int argc, char** argv) {
     case TranslateFailure::UnknownDataFormat:
       PrintFailure(language, 606, "");
       return kExitUnknownDataFormat;
+    case TranslateFailure::TextTooLarge:
+      return TextTooLarge(language, outcome.Detail());
   }
   return kExitConnectionFailed;
 }

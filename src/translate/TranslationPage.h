@@ -37,6 +37,7 @@ enum class TranslateFailure {
   ConnectionFailed,   // the HTTP request failed
   NotTranslated,      // the answer is not the service's result page
   UnknownDataFormat,  // a result page, but the text cannot be cut out of it
+  TextTooLarge,       // the request is larger than the service takes (it answered 413)
 };
 
 // The outcome of one exchange: the translated text (possibly empty) or a failure.
