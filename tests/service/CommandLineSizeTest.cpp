@@ -1,10 +1,12 @@
-// parlumo-translate and texts larger than the service takes: refused by the
-// service with 413, the tool says the text is too large and ends with its own
+// parlumo-translate and texts larger than the service takes: refused before they
+// are sent (standard input read no further than that), or refused by the service
+// with 413; either way the tool says the text is too large and ends with its own
 // exit status. The tool runs as a program against real peers on loopback.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -20,6 +22,8 @@
 #include <vector>
 
 #include "ScriptedServer.h"
+#include "ServiceProcess.h"
+#include "translate/TranslationPage.h"
 
 extern char** environ;
 
@@ -30,8 +34,13 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using testing::ScriptedServer;
 using testing::ServerConnection;
+using testing::ServiceProcess;
 
 constexpr int kExitTextTooLarge = 5;
+
+const std::string kResultPage =
+    "<html><a href=\"/help/faq_translation.html\">FAQ</a>"
+    "<div id=result_box dir=\"ltr\">Haus</div></html>";
 
 std::string Reply(const std::string& status, const std::string& body) {
   return "HTTP/1.0 " + status +
@@ -163,6 +172,92 @@ CliRun RunTranslate(const std::vector<std::string>& arguments, const std::string
   return run;
 }
 
+// The bytes of a request body around the text (pair 0): a text of
+// kMaxRequestBodyBytes - BodyFrame() letters makes a body of exactly the limit.
+std::size_t BodyFrame() {
+  return BuildRequestBody("", 0).size();
+}
+
+// Texts whose request would be larger than the service takes are refused before
+// anything is sent, whether they come on standard input or as arguments and
+// whether the raw text or only its form encoding is too large; a text whose
+// request is exactly the limit goes out.
+TEST(ParlumoTranslateSizeTest, TextsOverTheRequestLimitAreRefusedUnsent) {
+  const std::size_t limit = kMaxRequestBodyBytes;
+  std::string twoMiBOfHouse;
+  while (twoMiBOfHouse.size() < 2 * limit)
+    twoMiBOfHouse += "house\n";
+  // 100 KiB each (an argument may not be much longer); '%' is three bytes encoded.
+  const std::string percents(100 << 10, '%');
+
+  const struct {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string input;
+    bool keepInputOpen;
+    bool sent;
+    const char* says;  // on standard error when refused
+  } cases[] = {
+      // Its end never comes while the program runs: reading must stop at the limit.
+      {"2 MiB of standard input, no end",
+       {},
+       twoMiBOfHouse,
+       true,
+       false,
+       "Standard input holds more than 1 MiB"},
+      // 400 KiB of "ä" read whole, but 1.2 MiB form-encoded.
+      {"standard input too large encoded",
+       {},
+       [] {
+         std::string text;
+         while (text.size() < (400 << 10))
+           text += "\xc3\xa4";
+         return text;
+       }(),
+       false,
+       false,
+       "form-encoded as a request, takes more than 1 MiB"},
+      {"arguments too large encoded",
+       {percents, percents, percents, percents},
+       "",
+       false,
+       false,
+       "form-encoded as a request, takes more than 1 MiB"},
+      {"one byte over the limit",
+       {},
+       std::string(limit - BodyFrame() + 1, 'a'),
+       false,
+       false,
+       "form-encoded as a request, takes more than 1 MiB"},
+      // The trailing line break is dropped before the text is sent.
+      {"exactly the limit", {}, std::string(limit - BodyFrame(), 'a') + "\n", false, true, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Service service(Reply("200 OK", kResultPage));
+    std::vector<std::string> arguments = {"--lang", "en", "--service", service.Host()};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    const CliRun run = RunTranslate(arguments, c.input, c.keepInputOpen);
+    EXPECT_TRUE(run.exited) << "no exit of its own (a signal, or no end within a minute): "
+                            << run.err.substr(0, 2000);
+    if (!run.exited) continue;
+    if (c.sent) {
+      EXPECT_EQ(run.status, 0) << run.err.substr(0, 2000);
+      EXPECT_EQ(run.out, "Haus\n");
+      const auto requests = service.Requests();
+      ASSERT_EQ(requests.size(), 1u);
+      EXPECT_THAT(requests[0], HasSubstr("\r\nContent-Length: " + std::to_string(limit) + "\r\n"));
+    } else {
+      EXPECT_EQ(run.status, kExitTextTooLarge) << run.err.substr(0, 2000);
+      EXPECT_EQ(run.out, "");
+      EXPECT_THAT(run.err, HasSubstr("Text too large"));
+      EXPECT_THAT(run.err, HasSubstr(c.says));
+      EXPECT_THAT(run.err, HasSubstr("nothing was sent"));
+      EXPECT_EQ(service.Accepted(), 0) << "a refused text must not be sent";
+    }
+  }
+}
+
 // A text the tool sends but the service refuses with 413 is reported as too
 // large, in the message language, with the service's reason; not as a
 // connection failure.
@@ -188,6 +283,25 @@ TEST(ParlumoTranslateSizeTest, AnswerPayloadTooLargeIsATextTooLarge) {
     EXPECT_THAT(run.err, Not(HasSubstr(c.connectionCaption)));
     EXPECT_EQ(service.Requests().size(), 1u) << "the text was sent once";
   }
+}
+
+// The tool's limit is the real service's: a body of exactly the limit gets past
+// the service's size check (it is refused for its missing pair, not for its
+// size), one byte more is answered 413.
+TEST(ParlumoTranslateSizeTest, TheLimitIsTheRealServicesLimit) {
+  ServiceProcess service({"--dictionary", "/nonexistent/de-en"});
+  httplib::Client client("127.0.0.1", service.Port());
+  client.set_read_timeout(std::chrono::seconds(60));
+  const std::string atTheLimit = "text=" + std::string(kMaxRequestBodyBytes - 5, 'a');
+  ASSERT_EQ(atTheLimit.size(), kMaxRequestBodyBytes);
+  const auto fits = client.Post("/translate_t", atTheLimit, "application/x-www-form-urlencoded");
+  ASSERT_TRUE(fits);
+  EXPECT_NE(fits->status, 413);
+  EXPECT_THAT(fits->body, HasSubstr("langpair"));
+  const auto over =
+      client.Post("/translate_t", atTheLimit + "a", "application/x-www-form-urlencoded");
+  ASSERT_TRUE(over);
+  EXPECT_EQ(over->status, 413);
 }
 
 }  // namespace
