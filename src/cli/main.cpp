@@ -3,12 +3,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@
 #include "text/LanguageText.h"
 #include "translate/LanguagePairs.h"
 #include "translate/TranslateText.h"
+#include "translate/TranslationPage.h"
 
 namespace {
 
@@ -33,12 +35,32 @@ constexpr int kExitNoText = 1;
 constexpr int kExitConnectionFailed = 2;
 constexpr int kExitNotTranslated = 3;
 constexpr int kExitUnknownDataFormat = 4;
+constexpr int kExitTextTooLarge = 5;
 constexpr int kExitUsage = 64;
 
+// A size as a reader takes it in: "1 MiB", "64 KiB", "1000 bytes".
+std::string SizeText(std::size_t bytes) {
+  if (bytes != 0 && bytes % (std::size_t{1} << 20) == 0)
+    return std::to_string(bytes >> 20) + " MiB";
+  if (bytes != 0 && bytes % (std::size_t{1} << 10) == 0)
+    return std::to_string(bytes >> 10) + " KiB";
+  return std::to_string(bytes) + " bytes";
+}
+
 std::string Usage() {
+  const std::string limit = SizeText(kMaxRequestBodyBytes);
   return "Usage: parlumo-translate [options] [TEXT...]\n"
          "Translates TEXT (the arguments joined by blanks, or standard input when there\n"
          "are none) and prints the translation.\n"
+         "\n"
+         "A request to the translation service may hold at most " +
+         limit +
+         ", with the text\n"
+         "form-encoded (a byte other than a letter, digit, blank or one of *-._ takes\n"
+         "three): a longer text is refused before anything is sent (exit status 5), and\n"
+         "standard input is read no further than " +
+         limit +
+         ".\n"
          "\n"
          "Options:\n"
          "  --pair P              language pair: an index 0-11 or a code such as en|de\n"
@@ -60,7 +82,8 @@ std::string Usage() {
          "  --help                print this text\n"
          "\n"
          "Exit status: 0 translated, 1 no text, 2 no connection, 3 not translated,\n"
-         "4 unknown data format, 64 usage error.\n";
+         "4 unknown data format, 5 text too large (refused here or by the service),\n"
+         "64 usage error.\n";
 }
 
 struct Options {
@@ -167,8 +190,21 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
   return std::nullopt;
 }
 
-std::string ReadStandardInput() {
-  std::string text((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+// Standard input without its trailing line breaks; nothing when it holds more
+// than limit bytes. Reading stops at the first byte past the limit, so that an
+// endless input (yes | parlumo-translate) ends too, and the rest is left
+// unread. Trailing line breaks count towards the limit: they are dropped only
+// once the end shows that they are trailing.
+std::optional<std::string> ReadStandardInput(std::size_t limit) {
+  std::string text;
+  char buffer[64 << 10];
+  while (text.size() <= limit) {
+    const std::size_t wanted = std::min(sizeof buffer, limit + 1 - text.size());
+    const std::size_t got = std::fread(buffer, 1, wanted, stdin);
+    if (got == 0) break;  // the end, or a read error: what came is the text
+    text.append(buffer, got);
+  }
+  if (text.size() > limit) return std::nullopt;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
     text.pop_back();
   return text;
@@ -183,6 +219,11 @@ void PrintFailure(int language, int textKey, const std::string& detail) {
   std::cerr << LanguageText(language, textKey + 1) << "\n"
             << LanguageText(language, textKey) << "\n";
   if (!detail.empty()) std::cerr << detail << "\n";
+}
+
+int TextTooLarge(int language, const std::string& detail) {
+  PrintFailure(language, 624, detail);
+  return kExitTextTooLarge;
 }
 
 }  // namespace
@@ -247,9 +288,20 @@ int main(int argc, char** argv) {
           ? *options.proxyPassword
           : UnscramblePassword(ini.ReadString("Proxy", "Password", ""), kPasswordScrambleKey);
 
+  // The limit is the local service's; a service elsewhere is held to it too.
+  // The raw text is read up to the limit itself, since form encoding never
+  // makes a byte shorter: more input can never fit. Whether what was read fits
+  // once it is encoded is checked on the request body, before anything is sent.
+  const std::string limit = SizeText(kMaxRequestBodyBytes);
   std::string text;
   if (options.words.empty()) {
-    text = ReadStandardInput();
+    std::optional<std::string> input = ReadStandardInput(kMaxRequestBodyBytes);
+    if (!input) {
+      return TextTooLarge(language, "Standard input holds more than " + limit +
+                                        ", the most the translation service takes in one "
+                                        "request; nothing was sent.");
+    }
+    text = std::move(*input);
   } else {
     for (const auto& word : options.words) {
       if (!text.empty()) text += ' ';
@@ -259,6 +311,11 @@ int main(int argc, char** argv) {
   if (IsBlank(text)) {
     PrintFailure(language, 602, "");
     return kExitNoText;
+  }
+  if (BuildRequestBody(text, pairIndex).size() > kMaxRequestBodyBytes) {
+    return TextTooLarge(language, "The text, form-encoded as a request, takes more than " + limit +
+                                      ", the most the translation service takes; nothing was "
+                                      "sent.");
   }
 
   PollEventLoop loop;
@@ -286,6 +343,8 @@ int main(int argc, char** argv) {
     case TranslateFailure::UnknownDataFormat:
       PrintFailure(language, 606, "");
       return kExitUnknownDataFormat;
+    case TranslateFailure::TextTooLarge:
+      return TextTooLarge(language, outcome.Detail());
   }
   return kExitConnectionFailed;
 }

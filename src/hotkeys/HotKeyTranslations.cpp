@@ -102,6 +102,9 @@ void THotKeyTranslations::RunQuick(int hotkey, const RunGuard& run) {
       case TranslateFailure::NotTranslated:
         ShowQuickMessage(text(608), text(609), TMsgIcon::miWarning, false, options);
         return;
+      case TranslateFailure::TextTooLarge:
+        ShowQuickMessage(text(624), text(625), TMsgIcon::miWarning, false, options);
+        return;
       case TranslateFailure::UnknownDataFormat:
         ShowUnknownDataFormat(language, hosts);
         return;
@@ -201,6 +204,9 @@ void THotKeyTranslations::RunFile(const RunGuard& run) {
         return;
       case TranslateFailure::NotTranslated:
         ShowFileMessage(608, TMsgIcon::miWarning, language);
+        return;
+      case TranslateFailure::TextTooLarge:
+        ShowFileMessage(624, TMsgIcon::miWarning, language);
         return;
       case TranslateFailure::UnknownDataFormat:
         ShowUnknownDataFormat(language, hosts);

@@ -145,6 +145,12 @@ constexpr TKeyText kKeyTexts[] = {
      "Auf die Datei kann nicht zugegriffen werden. Prüfen Sie den Dateinamen und ob die Datei "
      "eventuell schreibgeschützt ist."},
     {623, "No file access", "Kein Dateizugriff"},
+    {624,
+     "The text is too large for the translation service. Please split it up and translate the "
+     "pieces one after the other.",
+     "Der Text ist zu groß für den Übersetzungsdienst. Bitte teilen Sie ihn auf und übersetzen "
+     "Sie die Teile nacheinander."},
+    {625, "Text too large", "Text zu groß"},
 
     // File dialogs of the translation to file.
     {700, "Save translated file as...", "Übersetzte Datei speichern unter..."},

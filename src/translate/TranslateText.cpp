@@ -30,6 +30,13 @@ TranslateOutcome TranslateText(THttpClient& client, TParser& splitter, std::stri
   } detach{client};
   try {
     client.Post();
+  } catch (const EHttpException& e) {
+    // 413 is the one refusal that is about the text itself: sending it again
+    // will not help, a shorter text will. Only an answer gives 413; the
+    // client's own failures carry its kHttpError numbers or 404.
+    const auto failure =
+        e.ErrorCode() == 413 ? TranslateFailure::TextTooLarge : TranslateFailure::ConnectionFailed;
+    return TranslateOutcome::Failed(failure, e.what());
   } catch (const std::exception& e) {
     return TranslateOutcome::Failed(TranslateFailure::ConnectionFailed, e.what());
   }

@@ -62,9 +62,11 @@ inline constexpr std::string_view kDefaultServiceHost(detail::kDefaultServiceHos
 // One translation exchange: posts text (UTF-8) with the pair of pairIndex (any
 // index outside the table means "en|de") to the service at serviceHost
 // ("host" or "host:port"), waits for the answer on the client's event loop and
-// cuts the translation out of it with splitter. Any failure of the request is
-// ConnectionFailed, with the client's reason as the detail. The caller checks
-// beforehand that the text may be sent and guards against re-entry.
+// cuts the translation out of it with splitter. A 413 answer (the request is
+// larger than the service takes) is TextTooLarge; any other failure of the
+// request is ConnectionFailed. Both carry the client's reason as the detail.
+// The caller checks beforehand that the text may be sent and guards against
+// re-entry.
 TranslateOutcome TranslateText(THttpClient& client, TParser& splitter, std::string_view text,
                                int pairIndex, std::string_view serviceHost,
                                const TProxySettings& proxy);

@@ -252,6 +252,10 @@ void TTranslationWnd::Impl::ShowFailure(const TranslateOutcome& outcome) {
       host.Shell().WindowMessageBox(&wnd, LanguageText(language, 608), LanguageText(language, 609),
                                     TMsgButtons::mbOK, TMsgIcon::miWarning);
       break;
+    case TranslateFailure::TextTooLarge:
+      host.Shell().WindowMessageBox(&wnd, LanguageText(language, 624), LanguageText(language, 625),
+                                    TMsgButtons::mbOK, TMsgIcon::miWarning);
+      break;
     case TranslateFailure::UnknownDataFormat: {
       TWindowHost& windowHost = host;
       const TMsgResult answer = windowHost.Shell().WindowMessageBox(

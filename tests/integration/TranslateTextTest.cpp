@@ -69,6 +69,8 @@ TEST(TranslateTextTest, OutcomesOfTheExchange) {
       {"translated", Reply("200 OK", kResultPage), std::nullopt, "Hallo & \"Welt\"\nzwei", ""},
       {"404", Reply("404 Not Found", "gone"), TranslateFailure::ConnectionFailed, "", "Not Found"},
       {"500", Reply("500 Broken", kResultPage), TranslateFailure::ConnectionFailed, "", "Broken"},
+      {"413", Reply("413 Payload Too Large", "<html>too large</html>"),
+       TranslateFailure::TextTooLarge, "", "Payload Too Large"},
       {"401 page", Reply("401 Unauthorized", "<html>login</html>"), TranslateFailure::NotTranslated,
        "", ""},
       {"signature only", Reply("200 OK", "<a href=\"/faq_translation.html\">x</a>"),
