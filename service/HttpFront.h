@@ -7,13 +7,14 @@
 
 #include "Exchange.h"
 #include "translate/TranslateText.h"
+#include "translate/TranslationPage.h"
 
 namespace parlumo::service {
 
 struct FrontOptions {
   std::string host = std::string(kDefaultServiceHostName);
-  int port = kDefaultServicePort;  // 0: any free port
-  std::size_t maxBodyBytes = std::size_t{1} << 20;
+  int port = kDefaultServicePort;                   // 0: any free port
+  std::size_t maxBodyBytes = kMaxRequestBodyBytes;  // the program's clients keep to it
   int clientTimeoutSeconds = 10;  // a client that sends nothing for this long is dropped
   // The whole request header must arrive within this time from its first byte;
   // bytes trickling in do not extend it.
