@@ -8,7 +8,10 @@
 // The service under attack: the same translation's median and 99th percentile
 // while 500 connections trickle a partial header, one byte a second, and 50
 // kept-alive connections sit idle beside them, against the same requests on the
-// quiet service; and the throughput of eight clients translating at once.
+// quiet service; the same beside eight clients that keep sending text made to hang
+// the engines ("house ^", and a 300 KB word), and beside eight page translations
+// of a page that never comes; and the throughput of eight clients translating at
+// once.
 // Wall-clock time: the work happens in other processes.
 
 #include <arpa/inet.h>
@@ -25,6 +28,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -128,6 +132,8 @@ struct Percentiles {
 };
 Percentiles gQuiet;
 Percentiles gUnderAttack;
+Percentiles gBesideHostileText;
+Percentiles gBesideSlowPages;
 
 // Each iteration is one translation request; its time is the iteration's time.
 // The requests are spread over eleven seconds, longer than the service's header
@@ -288,6 +294,82 @@ void RaiseDescriptorLimit() {
   ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
+// Clients that each keep one request of their own under way, sending the next as
+// soon as the last is answered, until the load ends.
+class Load {
+ public:
+  Load(int clients, std::function<void()> request) {
+    for (int i = 0; i < clients; ++i) {
+      threads_.emplace_back([this, request] {
+        while (!stop_.load())
+          request();
+      });
+    }
+  }
+  ~Load() {
+    stop_ = true;
+    for (auto& t : threads_)
+      t.join();
+  }
+  Load(const Load&) = delete;
+  Load& operator=(const Load&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> threads_;
+};
+
+void BM_ServiceBesideHostileText(benchmark::State& state) {
+  const int port = Service().Port();
+  const std::string caret =
+      parlumo::BuildRequestBody("house ^", parlumo::LanguagePairIndex("en|es"));
+  const std::string word = parlumo::BuildRequestBody("the house " + std::string(300 * 1024, 'x'),
+                                                     parlumo::LanguagePairIndex("en|es"));
+  std::atomic<int> turn{0};
+  Load hostile(8, [&] { TranslateOnce(port, ++turn % 2 == 0 ? caret : word); });
+  MeasureRequests(state, gBesideHostileText);
+}
+
+// A page server that takes connections and never answers: nobody accepts them, the
+// system's listen queue holds them.
+class PageThatNeverComes {
+ public:
+  PageThatNeverComes() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(fd_, 1024);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length);
+    port_ = ntohs(addr.sin_port);
+  }
+  ~PageThatNeverComes() { ::close(fd_); }
+  PageThatNeverComes(const PageThatNeverComes&) = delete;
+  PageThatNeverComes& operator=(const PageThatNeverComes&) = delete;
+
+  std::string Translation() const {
+    return "/translate?u=http://127.0.0.1:" + std::to_string(port_) + "/&langpair=en|es";
+  }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+void BM_ServiceBesideSlowPages(benchmark::State& state) {
+  const int port = Service().Port();
+  const PageThatNeverComes page;
+  Load slow(8, [&] {
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(std::chrono::seconds(60));
+    client.Get(page.Translation());
+  });
+  // Every page translation under way before the first measurement.
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  MeasureRequests(state, gBesideSlowPages);
+}
+
 // Five repetitions each: the console shows their median beside the mean.
 BENCHMARK(BM_ServiceEnglishSpanish)
     ->Unit(benchmark::kMillisecond)
@@ -303,6 +385,14 @@ BENCHMARK(BM_DictionarySentenceEnglishGerman)->Unit(benchmark::kMicrosecond)->Us
 // A fixed number of requests each, enough for a 99th percentile.
 BENCHMARK(BM_ServiceQuiet)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(400);
 BENCHMARK(BM_ServiceUnderAttack)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(400);
+BENCHMARK(BM_ServiceBesideHostileText)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(400);
+BENCHMARK(BM_ServiceBesideSlowPages)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(400);
 BENCHMARK(BM_ServiceConcurrentClients)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
@@ -318,13 +408,19 @@ int main(int argc, char** argv) {
   const int result =
       parlumo::bench::RunWithRatios(argc, argv, RatioReporter::Time::Real,
                                     {{"BM_ServiceEnglishSpanish", "BM_FreshApertiumProcess"},
-                                     {"BM_ServiceUnderAttack", "BM_ServiceQuiet"}});
-  if (gQuiet.median > 0 && gUnderAttack.median > 0) {
+                                     {"BM_ServiceUnderAttack", "BM_ServiceQuiet"},
+                                     {"BM_ServiceBesideHostileText", "BM_ServiceQuiet"},
+                                     {"BM_ServiceBesideSlowPages", "BM_ServiceQuiet"}});
+  const auto compare = [](const char* what, const Percentiles& loaded) {
+    if (gQuiet.median <= 0 || loaded.median <= 0) return;
     std::printf(
-        "  under attack against quiet: median %.2f ms / %.2f ms = %.2fx,"
+        "  %s against quiet: median %.2f ms / %.2f ms = %.2fx,"
         " p99 %.2f ms / %.2f ms = %.2fx\n",
-        gUnderAttack.median, gQuiet.median, gUnderAttack.median / gQuiet.median, gUnderAttack.p99,
-        gQuiet.p99, gUnderAttack.p99 / gQuiet.p99);
-  }
+        what, loaded.median, gQuiet.median, loaded.median / gQuiet.median, loaded.p99, gQuiet.p99,
+        loaded.p99 / gQuiet.p99);
+  };
+  compare("under attack", gUnderAttack);
+  compare("beside hostile text", gBesideHostileText);
+  compare("beside slow pages", gBesideSlowPages);
   return result;
 }

@@ -417,8 +417,8 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     });
   }
 
- private:
-  // The refusal for a request that would wait beyond the caps.
+  // The refusal for a request that would wait beyond the caps, or that waits for a
+  // fetch worker when the front stops.
   void RespondBusy() {
     ServiceAnswer busy = front_.Refusal(503);
     busy.headers.emplace_back("Retry-After", kRetryAfterSeconds);
@@ -452,6 +452,7 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     Close();
   }
 
+ private:
   // Answers a request that could not be read, then drops the rest of it.
   void Refuse(int status) {
     // A header refused for its body's length has its request line parsed.
@@ -710,6 +711,12 @@ void HttpFront::Impl::StopOnLoop() {
   }
   for (Connection* connection : waitingForRequests)
     connection->Close();
+  // Page translations still waiting for a fetch worker would keep the stop waiting
+  // for several fetch time-outs: they are refused as busy instead.
+  auto queued = std::move(fetchQueue);
+  fetchQueue.clear();
+  for (const auto& connection : queued)
+    connection->RespondBusy();
   if (connections.empty()) keepRunning.reset();
 }
 

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <atomic>
@@ -341,6 +343,39 @@ TEST(ServicePageLaneTest, SlowPagesLeaveWorkersForEverythingElse) {
   for (auto& t : clients)
     t.join();
   EXPECT_EQ(answered.load(), 20);
+}
+
+// Stopping the service does not wait for the page translations that wait for a
+// fetch worker (each could take a whole fetch time-out): they are answered busy.
+TEST(ServicePageLaneTest, StoppingRefusesThePageTranslationsStillWaiting) {
+  std::vector<std::string> args = {"--fetch-workers", "1"};
+  args.insert(args.end(), kWithoutDictionary.begin(), kWithoutDictionary.end());
+  ServiceProcess service(args);
+  std::optional<SilentPages> pages(std::in_place);
+  std::atomic<int> busy{0};
+  std::vector<std::thread> clients;
+  for (int i = 0; i < 3; ++i) {
+    clients.emplace_back([&] {
+      httplib::Client client("127.0.0.1", service.Port());
+      client.set_read_timeout(120s);
+      if (Status(client.Get(pages->Translation())) == 503) ++busy;
+    });
+  }
+  const auto end = Clock::now() + 30s;
+  while (pages->Accepted() == 0 && Clock::now() < end)
+    std::this_thread::sleep_for(10ms);
+  std::this_thread::sleep_for(500ms);  // the other two are queued by now
+  ::kill(service.Pid(), SIGTERM);
+  while (busy.load() < 2 && Clock::now() < end)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(busy.load(), 2) << "the queued page translations were not refused at the stop";
+  pages.reset();  // the running one ends, and with it the service
+  for (auto& t : clients)
+    t.join();
+  while (testing::ProcessRunning(service.Pid()) && Clock::now() < end)
+    std::this_thread::sleep_for(10ms);
+  const int status = service.Stop();  // collects the status of the ended process
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // A page translation whose client has gone is cancelled: its fetch ends at once and
