@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -22,12 +23,17 @@ class EIniFileException : public std::runtime_error {
   std::string reason_;
 };
 
-// The text of an INI file held in memory, line by line, with the lookup rules of
-// Windows profile files: sections and keys match without regard to ASCII letter
-// case, blanks around names and values do not count, and a value wrapped in
-// double quotes loses them. The first matching section and key win. Setting a
-// value changes exactly one line (or adds one, or a section header and one), so
+// The text of an INI file held in memory, with the lookup rules of Windows
+// profile files: sections and keys match without regard to ASCII letter case,
+// blanks around names and values do not count, and a value wrapped in double
+// quotes loses them. The first matching section and key win. Setting a value
+// changes exactly one line (or adds one, or a section header and one), so
 // comments, order, blank lines, unknown keys and line endings stay as they were.
+//
+// The text is split into its section and key lines once, when the document is
+// made; the other lines between them (blank lines, comments, anything else) are
+// kept as one piece each, however many there are, and lookups and changes go
+// over the section and key lines only.
 class TIniDocument {
  public:
   TIniDocument() = default;
@@ -43,21 +49,32 @@ class TIniDocument {
   std::string Text() const;
 
  private:
-  struct Line {
-    std::string text;  // without the line ending
-    std::string eol;   // "\n", "\r\n" or empty for a last line without one
-  };
-  enum class Kind { Other, Section, Key };
+  enum class Kind : unsigned char { Other, Section, Key };
   struct Parsed {
     Kind kind = Kind::Other;
     std::string_view name;   // section or key name, trimmed
     std::string_view value;  // key value, trimmed, quotes not yet removed
   };
+  // A section or key line, or a run of the other lines between them; its text
+  // is as in the file, with the line endings (the file's last line may have none).
+  struct Piece {
+    Kind kind = Kind::Other;
+    // Of a section or key line: the length of its line ending (0 to 2).
+    unsigned char eolSize = 0;
+    // Of a run: where its last line that is not blank ends, line ending
+    // included; 0 when every line of it is blank.
+    std::size_t filled = 0;
+    std::string text;
+  };
 
   static Parsed ParseLine(std::string_view text, bool first);
+  // The section or key line pieces_[index] holds.
+  Parsed ParsePiece(std::size_t index) const;
   std::string_view NewLineEnding() const;
+  // Gives the file's last line a line ending when it has none.
+  void TerminateLast(std::string_view eol);
 
-  std::vector<Line> lines_;
+  std::vector<Piece> pieces_;
 };
 
 // The program's settings file. Every read looks at the file as it is on disk now

@@ -112,6 +112,13 @@ TEST(IniDocumentTest, SetChangesOnlyItsLine) {
       {"[A]\n", "A", "k", " pad ", "[A]\nk=\" pad \"\n"},
       {"[A]\n", "A", "k", "\"q\"", "[A]\nk=\"\"q\"\"\n"},
       {"[A]\n", "A", "k", "", "[A]\nk=\n"},
+      // after a comment that ends the section, before the blank lines after it
+      {"[A]\nk=1\n; note\n\n\n[B]\n", "A", "j", "2", "[A]\nk=1\n; note\nj=2\n\n\n[B]\n"},
+      {"[A]\n\n; c\n  \n", "A", "k", "v", "[A]\n\n; c\nk=v\n  \n"},
+      {"[A]\n; c", "A", "k", "v", "[A]\n; c\nk=v\n"},
+      // a new section after a last line that is blank gets no second blank line
+      {"; c\n\n", "A", "k", "v", "; c\n\n[A]\nk=v\n"},
+      {"\xEF\xBB\xBF", "A", "k", "v", "\xEF\xBB\xBF\n\n[A]\nk=v\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.before) + " <- " + c.key);
@@ -119,6 +126,46 @@ TEST(IniDocumentTest, SetChangesOnlyItsLine) {
     document.Set(c.section, c.key, c.value);
     EXPECT_EQ(document.Text(), c.after);
     EXPECT_EQ(document.Get(c.section, c.key).value_or("<missing>"), c.value);
+  }
+}
+
+// Several writes may be made on one document before it is stored: the file must
+// end as it did when every write read the file anew, whatever the file holds.
+TEST(IniDocumentTest, SetsOnOneDocumentGiveWhatSetsOnTheFileReadAnewGive) {
+  const char* const files[] = {
+      "",
+      "; comment\n\n[General]\nUnknown=7\n\n\n; last\n[Proxy]\nServer=a\n",
+      "[General]\r\nA=1\r\n\r\n[Proxy]\r\n",
+      "[General]\nA=1",
+      // cut after a carriage return
+      "[General]\nA=x\r",
+      "[Proxy]\nServer=x\r",
+      "[Proxy]\n; c",
+      "\xEF\xBB\xBF",
+      "\xEF\xBB\xBF[Languages]\n",
+      "[general]\nk=1\n[General]\nk=2\n\n",
+      "junk\r\n\r\n",
+  };
+  const struct {
+    const char* section;
+    const char* key;
+    const char* value;
+  } writes[] = {
+      {"General", "A", "2"},      {"Proxy", "Server", " spaced "}, {"General", "New", "n"},
+      {"Languages", "Pair", "3"}, {"General", "a", "4"},           {"Proxy", "Port", ""},
+      {"Languages", "Pair", "5"},
+  };
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    TIniDocument together(file);
+    std::string oneByOne = file;
+    for (const auto& w : writes) {
+      together.Set(w.section, w.key, w.value);
+      TIniDocument reread(oneByOne);
+      reread.Set(w.section, w.key, w.value);
+      oneByOne = reread.Text();
+      ASSERT_EQ(together.Text(), oneByOne) << "after " << w.section << "/" << w.key;
+    }
   }
 }
 
