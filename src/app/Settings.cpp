@@ -380,6 +380,8 @@ void TSettings::FormCreate() {
   buildNumber_ = GetBuildNumber();
   cTrayIcon_->SetIconVisible(true);
   ini_ = std::make_unique<TIniFile>(platform_.iniPath);
+  // The whole load, with the windows the start-up type opens, reads the file once.
+  const TIniFile::ReadSession load(*ini_);
   SetIconTitleFont(*this);
   LoadFirstSettings();
   // What the program shows at start. Without a notification area the dialog
@@ -546,7 +548,8 @@ void TSettings::BringForward() {
 // --- Settings store -----------------------------------------------------------
 
 void TSettings::SaveSettings() {
-  TIniFile& ini = *ini_;
+  // Every value goes to the file at once, in one write of it.
+  TIniFile::Batch ini(*ini_);
   // 1. As the lists show them.
   ini.WriteInteger(kLanguages, "InterfaceLanguage", ui_->cbProgramLanguage->currentIndex());
   ini.WriteInteger(kGeneral, "StartupType", ui_->cbStartupType->currentIndex());
@@ -584,6 +587,7 @@ void TSettings::SaveSettings() {
   ini.WriteString(kFileTranslate, "Program", cOpenDialog_.fileName);
   ini.WriteBool(kFileTranslate, "UseAssocProg", ui_->rbStartAssocProgram->isChecked());
   ini.WriteBool(kFileTranslate, "OverwriteWoPrompt", ui_->cbOverwritewoPrompt->isChecked());
+  ini.Commit();
 }
 
 bool TSettings::GetAutostart() const {
@@ -655,6 +659,7 @@ void TSettings::btnOKClick() {
 
 void TSettings::AbortSettings() {
   TIniFile& ini = *ini_;
+  const TIniFile::ReadSession reading(ini);
   ui_->cbProgramLanguage->setCurrentIndex(uiLanguage_);
   ui_->cbStartupType->setCurrentIndex(
       InRange(ini.ReadInteger(kGeneral, "StartupType", 3), 0, 3, 3));

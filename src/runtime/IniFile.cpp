@@ -371,16 +371,23 @@ void TIniFile::Store(const TIniDocument& document) const {
   }
 }
 
+std::optional<std::string> TIniFile::Lookup(std::string_view section, std::string_view key) const {
+  if (sessions_ == 0) {
+    const auto document = Load();
+    return document ? document->Get(section, key) : std::nullopt;
+  }
+  if (!held_) held_ = Load();
+  return *held_ ? (*held_)->Get(section, key) : std::nullopt;
+}
+
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view def) const {
-  const auto document = Load();
-  auto value = document ? document->Get(section, key) : std::nullopt;
+  auto value = Lookup(section, key);
   return value ? std::move(*value) : std::string(def);
 }
 
 int TIniFile::ReadInteger(std::string_view section, std::string_view key, int def) const {
-  const auto document = Load();
-  const auto value = document ? document->Get(section, key) : std::nullopt;
+  const auto value = Lookup(section, key);
   if (!value) return def;
   return ParseIniInteger(*value).value_or(def);
 }
@@ -390,16 +397,9 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  // A file that exists but cannot be read is not rewritten: that would throw
-  // away every setting in it.
-  auto document = Load();
-  if (!document) throw EIniFileException(fileName_, "the existing file cannot be read");
-  try {
-    document->Set(section, key, value);
-  } catch (const std::invalid_argument& e) {
-    throw EIniFileException(fileName_, e.what());
-  }
-  Store(*document);
+  Batch batch(*this);
+  batch.WriteString(section, key, value);
+  batch.Commit();
 }
 
 void TIniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -408,6 +408,48 @@ void TIniFile::WriteInteger(std::string_view section, std::string_view key, int 
 
 void TIniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
   WriteString(section, key, value ? "1" : "0");
+}
+
+TIniFile::ReadSession::ReadSession(const TIniFile& file) : file_(file) {
+  ++file_.sessions_;
+}
+
+TIniFile::ReadSession::~ReadSession() {
+  if (--file_.sessions_ == 0) file_.held_.reset();
+}
+
+TIniFile::Batch::Batch(TIniFile& file) : file_(file) {}
+
+void TIniFile::Batch::WriteString(std::string_view section, std::string_view key,
+                                  std::string_view value) {
+  writes_.push_back({std::string(section), std::string(key), std::string(value)});
+}
+
+void TIniFile::Batch::WriteInteger(std::string_view section, std::string_view key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::Batch::WriteBool(std::string_view section, std::string_view key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniFile::Batch::Commit() {
+  if (writes_.empty()) return;
+  // A file that exists but cannot be read is not rewritten: that would throw
+  // away every setting in it.
+  auto document = file_.Load();
+  if (!document) throw EIniFileException(file_.fileName_, "the existing file cannot be read");
+  try {
+    for (const Write& write : writes_) {
+      document->Set(write.section, write.key, write.value);
+    }
+  } catch (const std::invalid_argument& e) {
+    throw EIniFileException(file_.fileName_, e.what());
+  }
+  file_.Store(*document);
+  writes_.clear();
+  // The reads of an open session see the file as it now is.
+  if (file_.sessions_ > 0) file_.held_ = std::move(document);
 }
 
 }  // namespace parlumo

@@ -30,6 +30,7 @@
 #include "fakes/FakeTrayShell.h"
 #include "net/Encryption.h"
 #include "platform/qt/QtEventLoop.h"
+#include "support/FileEvents.h"
 #include "support/TempFolder.h"
 #include "text/LanguageText.h"
 #include "ui/InfoWnd.h"
@@ -321,6 +322,40 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
     c.check(*this);
     settings.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+// However many settings there are, loading reads the file once and each save
+// reads and writes it once.
+TEST_F(SettingsTest, LoadReadsTheFileOnceAndEachSaveWritesItOnce) {
+  // Start-up type 1 opens the text translation window during the load.
+  WriteIni(
+      "[General]\nStartupType=1\n[Languages]\nInterfaceLanguage=0\n[Proxy]\nServer=proxy.example\n"
+      "[FileTranslate]\nSaveAs=/tmp/out.txt\n");
+  test::FileEvents file(iniPath);
+  using Counts = test::FileEvents::Counts;
+  Start();
+  ASSERT_NE(settings->TranslationWindow(), nullptr);
+  EXPECT_EQ(file.Take(), (Counts{1, 0})) << "the load";
+
+  const struct {
+    const char* what;
+    std::function<void()> action;
+    Counts expected;
+  } steps[] = {
+      {"save", [this] { settings->SaveSettings(); }, {1, 1}},
+      {"Apply", [this] { settings->ApplySettings(); }, {1, 1}},
+      {"Cancel", [this] { settings->AbortSettings(); }, {1, 0}},
+      {"opening the website translation window",
+       [this] { settings->ShowWebsiteTranslationWnd(); },
+       {1, 0}},
+      {"closing it", [this] { settings->WebsiteTranslationWindow()->close(); }, {1, 1}},
+      {"the end", [this] { settings.reset(); }, {1, 1}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.action();
+    EXPECT_EQ(file.Take(), step.expected);
   }
 }
 
