@@ -9,6 +9,7 @@
 #include <QHelpEvent>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTimer>
@@ -58,6 +59,15 @@ QString Q(const std::string& text) {
 
 std::string S(const QString& text) {
   return text.toStdString();
+}
+
+// The value a text field stands for: the one it was given while it still shows
+// it, else its text. A field holds Unicode text, so bytes that are not UTF-8 (a
+// file name in another encoding) show as replacement characters; only a value
+// the user changed may take the field's text in their place.
+std::string FieldValue(const QLineEdit& field, const std::string& given) {
+  const QString text = field.text();
+  return text == Q(given) ? given : S(text);
 }
 
 int InRange(int value, int low, int high, int fallback) {
@@ -380,6 +390,8 @@ void TSettings::FormCreate() {
   buildNumber_ = GetBuildNumber();
   cTrayIcon_->SetIconVisible(true);
   ini_ = std::make_unique<TIniFile>(platform_.iniPath);
+  // The whole load, with the windows the start-up type opens, reads the file once.
+  const TIniFile::ReadSession load(*ini_);
   SetIconTitleFont(*this);
   LoadFirstSettings();
   // What the program shows at start. Without a notification area the dialog
@@ -451,10 +463,12 @@ void TSettings::LoadRemainingSettings() {
   select(ui_->cbQuickLang2, quickPair2_);
   select(ui_->cbTransToFileLang, filePair_);
   // 10. The target file and the program, through their fields into the dialogs.
-  ui_->edFileSaveAs->setText(Q(ini.ReadString(kFileTranslate, "SaveAs", "")));
-  cSaveDialog_.fileName = S(ui_->edFileSaveAs->text());
-  ui_->edThisProgram->setText(Q(ini.ReadString(kFileTranslate, "Program", "")));
-  cOpenDialog_.fileName = S(ui_->edThisProgram->text());
+  const std::string saveAs = ini.ReadString(kFileTranslate, "SaveAs", "");
+  ui_->edFileSaveAs->setText(Q(saveAs));
+  cSaveDialog_.fileName = FieldValue(*ui_->edFileSaveAs, saveAs);
+  const std::string program = ini.ReadString(kFileTranslate, "Program", "");
+  ui_->edThisProgram->setText(Q(program));
+  cOpenDialog_.fileName = FieldValue(*ui_->edThisProgram, program);
   // 11. How the file is opened; overwriting.
   if (ini.ReadBool(kFileTranslate, "UseAssocProg", true)) {
     ui_->rbStartAssocProgram->setChecked(true);
@@ -546,7 +560,8 @@ void TSettings::BringForward() {
 // --- Settings store -----------------------------------------------------------
 
 void TSettings::SaveSettings() {
-  TIniFile& ini = *ini_;
+  // Every value goes to the file at once, in one write of it.
+  TIniFile::Batch ini(*ini_);
   // 1. As the lists show them.
   ini.WriteInteger(kLanguages, "InterfaceLanguage", ui_->cbProgramLanguage->currentIndex());
   ini.WriteInteger(kGeneral, "StartupType", ui_->cbStartupType->currentIndex());
@@ -584,6 +599,7 @@ void TSettings::SaveSettings() {
   ini.WriteString(kFileTranslate, "Program", cOpenDialog_.fileName);
   ini.WriteBool(kFileTranslate, "UseAssocProg", ui_->rbStartAssocProgram->isChecked());
   ini.WriteBool(kFileTranslate, "OverwriteWoPrompt", ui_->cbOverwritewoPrompt->isChecked());
+  ini.Commit();
 }
 
 bool TSettings::GetAutostart() const {
@@ -616,10 +632,10 @@ void TSettings::ApplySettings() {
   // 2. The default menu item.
   SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
   // 3. The proxy values.
-  cHttp_->Proxy = S(ui_->edProxyServer->text());
-  cHttp_->ProxyPort = S(ui_->edProxyport->text());
-  cHttp_->ProxyUsername = S(ui_->edProxyUsername->text());
-  cHttp_->ProxyPassword = S(ui_->edProxyPassword->text());
+  cHttp_->Proxy = FieldValue(*ui_->edProxyServer, cHttp_->Proxy);
+  cHttp_->ProxyPort = FieldValue(*ui_->edProxyport, cHttp_->ProxyPort);
+  cHttp_->ProxyUsername = FieldValue(*ui_->edProxyUsername, cHttp_->ProxyUsername);
+  cHttp_->ProxyPassword = FieldValue(*ui_->edProxyPassword, cHttp_->ProxyPassword);
   // 4. and 5. The hotkeys: keys, then enabled.
   cHotKey1_->SetKey(ui_->hkQuickTranslation1->HotKey());
   cHotKey2_->SetKey(ui_->hkQuickTranslation2->HotKey());
@@ -632,8 +648,8 @@ void TSettings::ApplySettings() {
   quickPair2_ = ui_->cbQuickLang2->currentIndex();
   filePair_ = ui_->cbTransToFileLang->currentIndex();
   // 7. The file names.
-  cOpenDialog_.fileName = S(ui_->edThisProgram->text());
-  cSaveDialog_.fileName = S(ui_->edFileSaveAs->text());
+  cOpenDialog_.fileName = FieldValue(*ui_->edThisProgram, cOpenDialog_.fileName);
+  cSaveDialog_.fileName = FieldValue(*ui_->edFileSaveAs, cSaveDialog_.fileName);
   // 8. Save; a failure keeps Apply enabled, the values above stay in force.
   try {
     SaveSettings();
@@ -655,6 +671,7 @@ void TSettings::btnOKClick() {
 
 void TSettings::AbortSettings() {
   TIniFile& ini = *ini_;
+  const TIniFile::ReadSession reading(ini);
   ui_->cbProgramLanguage->setCurrentIndex(uiLanguage_);
   ui_->cbStartupType->setCurrentIndex(
       InRange(ini.ReadInteger(kGeneral, "StartupType", 3), 0, 3, 3));

@@ -246,6 +246,8 @@ int main(int argc, char** argv) {
   std::error_code ec;
   const bool haveSettings = std::filesystem::is_regular_file(iniPath, ec);
   const TIniFile ini(iniPath);
+  // The settings below come from one reading of the file.
+  const TIniFile::ReadSession reading(ini);
 
   // The settings file's language, as the desktop program reads it; without a
   // file, the one the user's locale asks for.

@@ -98,18 +98,21 @@ TIniDocument::TIniDocument(std::string_view text) {
   size_t pos = 0;
   while (pos < text.size()) {
     const auto nl = text.find('\n', pos);
-    Line line;
-    if (nl == std::string_view::npos) {
-      line.text = std::string(text.substr(pos));
-      pos = text.size();
+    const size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
+    size_t end = nl == std::string_view::npos ? text.size() : nl;
+    if (nl != std::string_view::npos && end > pos && text[end - 1] == '\r') --end;
+    const std::string_view line = text.substr(pos, end - pos);
+    const Kind kind = ParseLine(line, pos == 0).kind;
+    if (kind != Kind::Other) {
+      pieces_.push_back(Piece{kind, static_cast<unsigned char>(next - end), 0,
+                              std::string(text.substr(pos, next - pos))});
     } else {
-      size_t end = nl;
-      if (end > pos && text[end - 1] == '\r') --end;
-      line.text = std::string(text.substr(pos, end - pos));
-      line.eol = std::string(text.substr(end, nl + 1 - end));
-      pos = nl + 1;
+      if (pieces_.empty() || pieces_.back().kind != Kind::Other) pieces_.emplace_back();
+      Piece& run = pieces_.back();
+      run.text += text.substr(pos, next - pos);
+      if (!Trim(line).empty()) run.filled = run.text.size();
     }
-    lines_.push_back(std::move(line));
+    pos = next;
   }
 }
 
@@ -134,30 +137,61 @@ TIniDocument::Parsed TIniDocument::ParseLine(std::string_view text, bool first) 
   return parsed;
 }
 
+TIniDocument::Parsed TIniDocument::ParsePiece(size_t index) const {
+  const Piece& piece = pieces_[index];
+  return ParseLine(std::string_view(piece.text).substr(0, piece.text.size() - piece.eolSize),
+                   index == 0);
+}
+
 std::optional<std::string> TIniDocument::Get(std::string_view section, std::string_view key) const {
   section = Trim(section);
   key = Trim(key);
   bool inSection = false;
-  bool sectionSeen = false;
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    const auto parsed = ParseLine(lines_[i].text, i == 0);
-    if (parsed.kind == Kind::Section) {
+  for (size_t i = 0; i < pieces_.size(); ++i) {
+    const Kind kind = pieces_[i].kind;
+    if (kind == Kind::Section) {
       // Only the first section of a name counts, as with the system's own reader.
       if (inSection) return std::nullopt;
-      inSection = !sectionSeen && EqualsNoCase(parsed.name, section);
-      sectionSeen = sectionSeen || inSection;
-    } else if (inSection && parsed.kind == Kind::Key && EqualsNoCase(parsed.name, key)) {
-      return std::string(Unquote(parsed.value));
+      inSection = EqualsNoCase(ParsePiece(i).name, section);
+    } else if (inSection && kind == Kind::Key) {
+      const Parsed parsed = ParsePiece(i);
+      if (EqualsNoCase(parsed.name, key)) return std::string(Unquote(parsed.value));
     }
   }
   return std::nullopt;
 }
 
 std::string_view TIniDocument::NewLineEnding() const {
-  for (const auto& line : lines_) {
-    if (!line.eol.empty()) return line.eol;
+  for (const Piece& piece : pieces_) {
+    if (piece.kind != Kind::Other) {
+      if (piece.eolSize > 0)
+        return std::string_view(piece.text).substr(piece.text.size() - piece.eolSize);
+      continue;
+    }
+    const auto nl = piece.text.find('\n');
+    if (nl == std::string::npos) continue;
+    return nl > 0 && piece.text[nl - 1] == '\r' ? "\r\n" : "\n";
   }
   return "\n";
+}
+
+void TIniDocument::TerminateLast(std::string_view eol) {
+  if (pieces_.empty()) return;
+  Piece& last = pieces_.back();
+  if (last.kind != Kind::Other) {
+    if (last.eolSize > 0) return;
+    // A stray carriage return (a file cut after "\r") and a new "\n" make a
+    // "\r\n" line ending, as the file reads back.
+    const bool strayReturn = eol == "\n" && last.text.ends_with('\r');
+    last.text += eol;
+    last.eolSize = static_cast<unsigned char>(strayReturn ? 2 : eol.size());
+    return;
+  }
+  if (last.text.ends_with('\n')) return;
+  // A last line that is not blank now ends after its line ending.
+  const bool lastFilled = last.filled == last.text.size();
+  last.text += eol;
+  if (lastFilled) last.filled = last.text.size();
 }
 
 void TIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
@@ -171,48 +205,77 @@ void TIniDocument::Set(std::string_view section, std::string_view key, std::stri
   }
   const std::string newText = std::string(key) + "=" + QuoteIfNeeded(value);
   const std::string eol(NewLineEnding());
+  auto linePiece = [&eol](Kind kind, const std::string& line) {
+    return Piece{kind, static_cast<unsigned char>(eol.size()), 0, line + eol};
+  };
 
   // Find the first section of that name and, inside it, the key or the place
-  // after its last non-blank line.
-  std::optional<size_t> sectionLine;
-  size_t insertAt = 0;
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    const auto parsed = ParseLine(lines_[i].text, i == 0);
-    if (parsed.kind == Kind::Section) {
-      if (sectionLine) break;
-      if (EqualsNoCase(parsed.name, section)) {
-        sectionLine = i;
-        insertAt = i + 1;
+  // after its last line that is not blank: after a piece, or inside a run.
+  std::optional<size_t> sectionAt;
+  size_t after = 0;
+  std::optional<size_t> splitAt;
+  for (size_t i = 0; i < pieces_.size(); ++i) {
+    Piece& piece = pieces_[i];
+    if (piece.kind == Kind::Section) {
+      if (sectionAt) break;
+      if (EqualsNoCase(ParsePiece(i).name, section)) {
+        sectionAt = i;
+        after = i;
       }
       continue;
     }
-    if (!sectionLine) continue;
-    if (parsed.kind == Kind::Key && EqualsNoCase(parsed.name, key)) {
-      lines_[i].text = newText;
-      return;
+    if (!sectionAt) continue;
+    if (piece.kind == Kind::Key) {
+      if (EqualsNoCase(ParsePiece(i).name, key)) {
+        piece.text.replace(0, piece.text.size() - piece.eolSize, newText);
+        return;
+      }
+      after = i;
+      splitAt.reset();
+    } else if (piece.filled > 0) {
+      after = i;
+      splitAt = piece.filled;
     }
-    if (!Trim(lines_[i].text).empty()) insertAt = i + 1;
   }
 
-  auto terminateLast = [&] {
-    if (!lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = eol;
-  };
-  if (sectionLine) {
-    if (insertAt == lines_.size()) terminateLast();
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), Line{newText, eol});
+  if (sectionAt) {
+    const auto at = static_cast<std::ptrdiff_t>(after + 1);
+    if (after + 1 == pieces_.size() && (!splitAt || *splitAt == pieces_[after].text.size())) {
+      // At the very end of the file.
+      TerminateLast(eol);
+      pieces_.push_back(linePiece(Kind::Key, newText));
+      return;
+    }
+    if (splitAt && *splitAt < pieces_[after].text.size()) {
+      // Inside a run: its blank lines after the place go after the new line.
+      Piece rest;
+      rest.text = pieces_[after].text.substr(*splitAt);
+      pieces_[after].text.resize(*splitAt);
+      pieces_.insert(pieces_.begin() + at, std::move(rest));
+    }
+    pieces_.insert(pieces_.begin() + at, linePiece(Kind::Key, newText));
     return;
   }
-  terminateLast();
-  if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back(Line{"", eol});
-  lines_.push_back(Line{"[" + std::string(section) + "]", eol});
-  lines_.push_back(Line{newText, eol});
+  const bool lastBlank = !pieces_.empty() && pieces_.back().kind == Kind::Other &&
+                         pieces_.back().filled != pieces_.back().text.size();
+  TerminateLast(eol);
+  if (!pieces_.empty() && !lastBlank) {
+    if (pieces_.back().kind != Kind::Other) pieces_.emplace_back();
+    pieces_.back().text += eol;
+  }
+  pieces_.push_back(linePiece(Kind::Section, "[" + std::string(section) + "]"));
+  pieces_.push_back(linePiece(Kind::Key, newText));
 }
 
 std::string TIniDocument::Text() const {
+  size_t size = 0;
+  for (const Piece& piece : pieces_) {
+    size += piece.text.size();
+  }
   std::string text;
-  for (const auto& line : lines_) {
-    text += line.text;
-    text += line.eol;
+  text.reserve(size);
+  for (const Piece& piece : pieces_) {
+    text += piece.text;
   }
   return text;
 }
@@ -308,16 +371,23 @@ void TIniFile::Store(const TIniDocument& document) const {
   }
 }
 
+std::optional<std::string> TIniFile::Lookup(std::string_view section, std::string_view key) const {
+  if (sessions_ == 0) {
+    const auto document = Load();
+    return document ? document->Get(section, key) : std::nullopt;
+  }
+  if (!held_) held_ = Load();
+  return *held_ ? (*held_)->Get(section, key) : std::nullopt;
+}
+
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  std::string_view def) const {
-  const auto document = Load();
-  auto value = document ? document->Get(section, key) : std::nullopt;
+  auto value = Lookup(section, key);
   return value ? std::move(*value) : std::string(def);
 }
 
 int TIniFile::ReadInteger(std::string_view section, std::string_view key, int def) const {
-  const auto document = Load();
-  const auto value = document ? document->Get(section, key) : std::nullopt;
+  const auto value = Lookup(section, key);
   if (!value) return def;
   return ParseIniInteger(*value).value_or(def);
 }
@@ -327,16 +397,9 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  // A file that exists but cannot be read is not rewritten: that would throw
-  // away every setting in it.
-  auto document = Load();
-  if (!document) throw EIniFileException(fileName_, "the existing file cannot be read");
-  try {
-    document->Set(section, key, value);
-  } catch (const std::invalid_argument& e) {
-    throw EIniFileException(fileName_, e.what());
-  }
-  Store(*document);
+  Batch batch(*this);
+  batch.WriteString(section, key, value);
+  batch.Commit();
 }
 
 void TIniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -345,6 +408,48 @@ void TIniFile::WriteInteger(std::string_view section, std::string_view key, int 
 
 void TIniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
   WriteString(section, key, value ? "1" : "0");
+}
+
+TIniFile::ReadSession::ReadSession(const TIniFile& file) : file_(file) {
+  ++file_.sessions_;
+}
+
+TIniFile::ReadSession::~ReadSession() {
+  if (--file_.sessions_ == 0) file_.held_.reset();
+}
+
+TIniFile::Batch::Batch(TIniFile& file) : file_(file) {}
+
+void TIniFile::Batch::WriteString(std::string_view section, std::string_view key,
+                                  std::string_view value) {
+  writes_.push_back({std::string(section), std::string(key), std::string(value)});
+}
+
+void TIniFile::Batch::WriteInteger(std::string_view section, std::string_view key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::Batch::WriteBool(std::string_view section, std::string_view key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniFile::Batch::Commit() {
+  if (writes_.empty()) return;
+  // A file that exists but cannot be read is not rewritten: that would throw
+  // away every setting in it.
+  auto document = file_.Load();
+  if (!document) throw EIniFileException(file_.fileName_, "the existing file cannot be read");
+  try {
+    for (const Write& write : writes_) {
+      document->Set(write.section, write.key, write.value);
+    }
+  } catch (const std::invalid_argument& e) {
+    throw EIniFileException(file_.fileName_, e.what());
+  }
+  file_.Store(*document);
+  writes_.clear();
+  // The reads of an open session see the file as it now is.
+  if (file_.sessions_ > 0) file_.held_ = std::move(document);
 }
 
 }  // namespace parlumo

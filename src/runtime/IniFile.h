@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -22,12 +23,17 @@ class EIniFileException : public std::runtime_error {
   std::string reason_;
 };
 
-// The text of an INI file held in memory, line by line, with the lookup rules of
-// Windows profile files: sections and keys match without regard to ASCII letter
-// case, blanks around names and values do not count, and a value wrapped in
-// double quotes loses them. The first matching section and key win. Setting a
-// value changes exactly one line (or adds one, or a section header and one), so
+// The text of an INI file held in memory, with the lookup rules of Windows
+// profile files: sections and keys match without regard to ASCII letter case,
+// blanks around names and values do not count, and a value wrapped in double
+// quotes loses them. The first matching section and key win. Setting a value
+// changes exactly one line (or adds one, or a section header and one), so
 // comments, order, blank lines, unknown keys and line endings stay as they were.
+//
+// The text is split into its section and key lines once, when the document is
+// made; the other lines between them (blank lines, comments, anything else) are
+// kept as one piece each, however many there are, and lookups and changes go
+// over the section and key lines only.
 class TIniDocument {
  public:
   TIniDocument() = default;
@@ -43,32 +49,47 @@ class TIniDocument {
   std::string Text() const;
 
  private:
-  struct Line {
-    std::string text;  // without the line ending
-    std::string eol;   // "\n", "\r\n" or empty for a last line without one
-  };
-  enum class Kind { Other, Section, Key };
+  enum class Kind : unsigned char { Other, Section, Key };
   struct Parsed {
     Kind kind = Kind::Other;
     std::string_view name;   // section or key name, trimmed
     std::string_view value;  // key value, trimmed, quotes not yet removed
   };
+  // A section or key line, or a run of the other lines between them; its text
+  // is as in the file, with the line endings (the file's last line may have none).
+  struct Piece {
+    Kind kind = Kind::Other;
+    // Of a section or key line: the length of its line ending (0 to 2).
+    unsigned char eolSize = 0;
+    // Of a run: where its last line that is not blank ends, line ending
+    // included; 0 when every line of it is blank.
+    std::size_t filled = 0;
+    std::string text;
+  };
 
   static Parsed ParseLine(std::string_view text, bool first);
+  // The section or key line pieces_[index] holds.
+  Parsed ParsePiece(std::size_t index) const;
   std::string_view NewLineEnding() const;
+  // Gives the file's last line a line ending when it has none.
+  void TerminateLast(std::string_view eol);
 
-  std::vector<Line> lines_;
+  std::vector<Piece> pieces_;
 };
 
 // The program's settings file. Every read looks at the file as it is on disk now
-// (a missing or unreadable file or key gives the default); every write changes
-// the file at once and atomically: the new text goes to a temporary file in the
-// same folder, which then replaces the old one, so a crash leaves either the old
-// or the new file, never half of one. The first write creates the file (and its
-// folder), readable by the user only, since it holds the proxy password.
+// (a missing or unreadable file or key gives the default), unless a ReadSession
+// holds one reading of it; every write changes the file at once and atomically:
+// the new text goes to a temporary file in the same folder, which then replaces
+// the old one, so a crash leaves either the old or the new file, never half of
+// one. The first write creates the file (and its folder), readable by the user
+// only, since it holds the proxy password.
 class TIniFile {
  public:
   explicit TIniFile(std::filesystem::path fileName);
+  // A session refers to the object: it stays where it is.
+  TIniFile(const TIniFile&) = delete;
+  TIniFile& operator=(const TIniFile&) = delete;
 
   const std::filesystem::path& FileName() const { return fileName_; }
 
@@ -86,13 +107,66 @@ class TIniFile {
   void WriteInteger(std::string_view section, std::string_view key, int value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
 
+  // Holds one reading of the file while it lives, so that a load of many
+  // settings reads and parses the file once: every read of the TIniFile in that
+  // time is answered from the reading, made at the first of them. Writes still
+  // reach the file at once, and the reads after them see what was written; what
+  // another program writes to the file in that time is seen after the session.
+  // Sessions nest; the outermost one holds the reading.
+  class ReadSession {
+   public:
+    explicit ReadSession(const TIniFile& file);
+    ~ReadSession();
+    ReadSession(const ReadSession&) = delete;
+    ReadSession& operator=(const ReadSession&) = delete;
+
+   private:
+    const TIniFile& file_;
+  };
+
+  // The writes of one save, made to the file together: Commit reads the file as
+  // it is then, makes the writes on it in their order and writes it once, so
+  // the file ends as the same writes made one by one would leave it. Nothing
+  // reaches the file before Commit, and nothing without it: a save that an
+  // exception ends halfway changes nothing.
+  class Batch {
+   public:
+    explicit Batch(TIniFile& file);
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, int value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+
+    // Throws EIniFileException when the file cannot be written, or a write
+    // holds what the file cannot (see TIniDocument::Set); the file is then
+    // unchanged and the writes stay in the batch. Nothing to write: the file is
+    // neither read nor written.
+    void Commit();
+
+   private:
+    struct Write {
+      std::string section;
+      std::string key;
+      std::string value;
+    };
+    TIniFile& file_;
+    std::vector<Write> writes_;
+  };
+
  private:
   // The file's text; an empty document when there is no file, nullopt when
   // there is one that cannot be read.
   std::optional<TIniDocument> Load() const;
   void Store(const TIniDocument& document) const;
+  std::optional<std::string> Lookup(std::string_view section, std::string_view key) const;
 
   std::filesystem::path fileName_;
+  // The sessions open on the file, and the reading the outermost one holds once
+  // it is made (its document is nullopt for a file that cannot be read).
+  mutable int sessions_ = 0;
+  mutable std::optional<std::optional<TIniDocument>> held_;
 };
 
 // Parses an integer the way settings values are read; nullopt when it is none.

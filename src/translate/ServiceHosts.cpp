@@ -31,6 +31,7 @@ std::string HostOrDefault(const TIniFile& ini, std::string_view key) {
 }  // namespace
 
 TServiceHosts ReadServiceHosts(const TIniFile& ini) {
+  const TIniFile::ReadSession reading(ini);
   return {HostOrDefault(ini, "Host"), HostOrDefault(ini, "VendorHost"),
           HostOrDefault(ini, "ProviderHost")};
 }

@@ -121,6 +121,7 @@ class TTranslationWnd::Impl {
 
 void TTranslationWnd::Impl::ApplyTexts() {
   TIniFile& ini = host.Ini();
+  const TIniFile::ReadSession reading(ini);
   placeholdersEnabled = !ini.ReadBool("General", "NoTranslationHints", false);
   wnd.setWindowTitle(HostText(host, kCaptionKey));
   ui.laTranslateInfo->setText(HostText(host, 101));

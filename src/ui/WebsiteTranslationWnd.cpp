@@ -47,6 +47,7 @@ class TWebsiteTranslationWnd::Impl {
 
 void TWebsiteTranslationWnd::Impl::ApplyTexts() {
   TIniFile& ini = host.Ini();
+  const TIniFile::ReadSession reading(ini);
   wnd.setWindowTitle(HostText(host, 200));
   ui.laTranslateUrlInfo->setText(HostText(host, 201));
   ui.laTranslateWebsite->setText(HostText(host, 202));
@@ -124,10 +125,11 @@ void TWebsiteTranslationWnd::closeEvent(QCloseEvent* event) {
   if (d.closedReported) return;
   d.closedReported = true;
   try {
-    TIniFile& ini = d.host.Ini();
+    TIniFile::Batch ini(d.host.Ini());
     ini.WriteInteger("Languages", "WebsiteTranslationLanguage", d.ui.cbLanguages->currentIndex());
     ini.WriteBool("General", "CloseWebsiteTranslation",
                   d.ui.cbCloseAutomaticallyAfterTranslation->isChecked());
+    ini.Commit();
   } catch (const std::exception& e) {
     ShowErrorBox(*this, d.host, e.what());
   }

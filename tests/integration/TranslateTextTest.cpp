@@ -11,6 +11,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "FileEvents.h"
 #include "ScriptedServer.h"
 #include "TempFolder.h"
 #include "runtime/PollEventLoop.h"
@@ -229,6 +230,19 @@ TEST(ParlumoTranslateTest, SettingsFileAndLangOptionOutrankTheLocale) {
       german(TranslateIn("LANG=de_DE.UTF-8", "--ini " + unset.string() + " --lang en" + at)));
   EXPECT_TRUE(
       german(TranslateIn("LANG=en_US.UTF-8", "--ini /nonexistent/parlumo.ini --lang de" + at)));
+}
+
+// The program reads its settings from one reading of the file.
+TEST(ParlumoTranslateTest, ReadsTheSettingsFileOnce) {
+  const test::TempFolder folder("parlumo-cli");
+  const auto ini = folder.Path() / "parlumo.ini";
+  std::ofstream(ini) << "[Languages]\nInterfaceLanguage=0\n[Service]\nHost=127.0.0.1:1\n"
+                        "[Proxy]\nServer=\nPort=\nUsername=\nPassword=\n";
+  test::FileEvents file(ini);
+  // Without text it ends after reading every setting it has.
+  const CliRun run = RunShell(PARLUMO_TRANSLATE " --ini " + ini.string() + " 2>&1 </dev/null");
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(file.Take(), (test::FileEvents::Counts{1, 0}));
 }
 
 TEST(ParlumoTranslateTest, NotTranslatedAndUnknownFormat) {

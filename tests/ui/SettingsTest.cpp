@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -30,6 +31,7 @@
 #include "fakes/FakeTrayShell.h"
 #include "net/Encryption.h"
 #include "platform/qt/QtEventLoop.h"
+#include "support/FileEvents.h"
 #include "support/TempFolder.h"
 #include "text/LanguageText.h"
 #include "ui/InfoWnd.h"
@@ -114,6 +116,12 @@ class SettingsTest : public ::testing::Test {
 
   std::string Ini(const char* section, const char* key) const {
     return TIniFile(iniPath).ReadString(section, key, "<missing>");
+  }
+
+  // The settings file's bytes.
+  std::string IniText() const {
+    std::ifstream in(iniPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
   TSettings& Start() {
@@ -321,6 +329,102 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
     c.check(*this);
     settings.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+// However many settings there are, loading reads the file once and each save
+// reads and writes it once.
+TEST_F(SettingsTest, LoadReadsTheFileOnceAndEachSaveWritesItOnce) {
+  // Start-up type 1 opens the text translation window during the load.
+  WriteIni(
+      "[General]\nStartupType=1\n[Languages]\nInterfaceLanguage=0\n[Proxy]\nServer=proxy.example\n"
+      "[FileTranslate]\nSaveAs=/tmp/out.txt\n");
+  test::FileEvents file(iniPath);
+  using Counts = test::FileEvents::Counts;
+  Start();
+  ASSERT_NE(settings->TranslationWindow(), nullptr);
+  EXPECT_EQ(file.Take(), (Counts{1, 0})) << "the load";
+
+  const struct {
+    const char* what;
+    std::function<void()> action;
+    Counts expected;
+  } steps[] = {
+      {"save", [this] { settings->SaveSettings(); }, {1, 1}},
+      {"Apply", [this] { settings->ApplySettings(); }, {1, 1}},
+      {"Cancel", [this] { settings->AbortSettings(); }, {1, 0}},
+      {"opening the website translation window",
+       [this] { settings->ShowWebsiteTranslationWnd(); },
+       {1, 0}},
+      {"closing it", [this] { settings->WebsiteTranslationWindow()->close(); }, {1, 1}},
+      {"the end", [this] { settings.reset(); }, {1, 1}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.action();
+    EXPECT_EQ(file.Take(), step.expected);
+  }
+}
+
+// Values that are not UTF-8 (names in another encoding) keep their bytes through
+// the form's text fields: what the program uses and saves is what the file
+// holds, and only a value the user edits takes the field's text.
+TEST_F(SettingsTest, ValuesThatAreNotUtf8KeepTheirBytes) {
+  const std::string saveAs = "/nonexistent/dir/\xff\xfe.txt";
+  const std::string program = "/opt/\xe4nderung";
+  const std::string user = "m\xfcller";
+  const std::string password = "p\xe4ss";
+  // Every key a save writes, as it writes them; a comment, an unknown section
+  // and Windows line endings besides.
+  const std::string before =
+      "; written by hand\r\n"
+      "[Languages]\r\nInterfaceLanguage=0\r\nQuickTranslation1=2\r\nQuickTranslation2=0\r\n"
+      "FileTranslate=3\r\n"
+      "[General]\r\nStartupType=0\r\nTrayIconType=0\r\n"
+      "[Proxy]\r\nServer=proxy.example\r\nPort=8080\r\nUsername=" +
+      user + "\r\nPassword=" + ScramblePassword(password, kPasswordScrambleKey) +
+      "\r\n"
+      "[QuickTranslate]\r\nHotkey1=49236\r\nHotkey2=0\r\nEnableHotkey1=1\r\nEnableHotkey2=0\r\n"
+      "ShowBalloonHint=1\r\nNotifyBalloonHint=0\r\nDisplayMessage=1\r\nCopyToClipboard=0\r\n"
+      "[FileTranslate]\r\nHotkey=0\r\nEnableHotkey=0\r\nSaveAs=" +
+      saveAs + "\r\nProgram=" + program +
+      "\r\nUseAssocProg=1\r\nOverwriteWoPrompt=0\r\n"
+      "[Service]\r\nHost=127.0.0.1:8085\r\n";
+  std::string edited = before;
+  edited.replace(edited.find(program), program.size(), "gedit");
+
+  WriteIni(before);
+  Start();
+  EXPECT_EQ(settings->FileOptions().saveAs, saveAs) << "where the file hotkey writes";
+  EXPECT_EQ(settings->FileOptions().program, program);
+  EXPECT_EQ(settings->ProxyValues().username, user);
+  EXPECT_EQ(settings->ProxyValues().password, password);
+
+  const struct {
+    const char* what;
+    std::function<void()> action;
+    const std::string& expected;
+  } steps[] = {
+      {"save", [this] { settings->SaveSettings(); }, before},
+      {"Apply", [this] { settings->ApplySettings(); }, before},
+      {"Apply after Cancel",
+       [this] {
+         settings->AbortSettings();
+         settings->ApplySettings();
+       },
+       before},
+      {"Apply after the program was edited",
+       [this] {
+         Form().edThisProgram->setText("gedit");
+         settings->ApplySettings();
+       },
+       edited},
+      {"the end", [this] { settings.reset(); }, edited},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.action();
+    EXPECT_EQ(IniText(), step.expected);
   }
 }
 

@@ -47,6 +47,7 @@ bool GetAutostart(const fs::path& folder) {
   std::error_code ec;
   if (!fs::is_regular_file(entry, ec)) return false;
   const TIniFile ini(entry);
+  const TIniFile::ReadSession reading(ini);
   if (ini.ReadString(kSection, "Hidden", "false") == "true") return false;
   return !ini.ReadString(kSection, "Exec", "").empty();
 }

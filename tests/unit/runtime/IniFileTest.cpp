@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/FileEvents.h"
 #include "support/TempFolder.h"
 
 namespace parlumo {
@@ -112,6 +113,13 @@ TEST(IniDocumentTest, SetChangesOnlyItsLine) {
       {"[A]\n", "A", "k", " pad ", "[A]\nk=\" pad \"\n"},
       {"[A]\n", "A", "k", "\"q\"", "[A]\nk=\"\"q\"\"\n"},
       {"[A]\n", "A", "k", "", "[A]\nk=\n"},
+      // after a comment that ends the section, before the blank lines after it
+      {"[A]\nk=1\n; note\n\n\n[B]\n", "A", "j", "2", "[A]\nk=1\n; note\nj=2\n\n\n[B]\n"},
+      {"[A]\n\n; c\n  \n", "A", "k", "v", "[A]\n\n; c\nk=v\n  \n"},
+      {"[A]\n; c", "A", "k", "v", "[A]\n; c\nk=v\n"},
+      // a new section after a last line that is blank gets no second blank line
+      {"; c\n\n", "A", "k", "v", "; c\n\n[A]\nk=v\n"},
+      {"\xEF\xBB\xBF", "A", "k", "v", "\xEF\xBB\xBF\n\n[A]\nk=v\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.before) + " <- " + c.key);
@@ -119,6 +127,46 @@ TEST(IniDocumentTest, SetChangesOnlyItsLine) {
     document.Set(c.section, c.key, c.value);
     EXPECT_EQ(document.Text(), c.after);
     EXPECT_EQ(document.Get(c.section, c.key).value_or("<missing>"), c.value);
+  }
+}
+
+// Several writes may be made on one document before it is stored: the file must
+// end as it did when every write read the file anew, whatever the file holds.
+TEST(IniDocumentTest, SetsOnOneDocumentGiveWhatSetsOnTheFileReadAnewGive) {
+  const char* const files[] = {
+      "",
+      "; comment\n\n[General]\nUnknown=7\n\n\n; last\n[Proxy]\nServer=a\n",
+      "[General]\r\nA=1\r\n\r\n[Proxy]\r\n",
+      "[General]\nA=1",
+      // cut after a carriage return
+      "[General]\nA=x\r",
+      "[Proxy]\nServer=x\r",
+      "[Proxy]\n; c",
+      "\xEF\xBB\xBF",
+      "\xEF\xBB\xBF[Languages]\n",
+      "[general]\nk=1\n[General]\nk=2\n\n",
+      "junk\r\n\r\n",
+  };
+  const struct {
+    const char* section;
+    const char* key;
+    const char* value;
+  } writes[] = {
+      {"General", "A", "2"},      {"Proxy", "Server", " spaced "}, {"General", "New", "n"},
+      {"Languages", "Pair", "3"}, {"General", "a", "4"},           {"Proxy", "Port", ""},
+      {"Languages", "Pair", "5"},
+  };
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    TIniDocument together(file);
+    std::string oneByOne = file;
+    for (const auto& w : writes) {
+      together.Set(w.section, w.key, w.value);
+      TIniDocument reread(oneByOne);
+      reread.Set(w.section, w.key, w.value);
+      oneByOne = reread.Text();
+      ASSERT_EQ(together.Text(), oneByOne) << "after " << w.section << "/" << w.key;
+    }
   }
 }
 
@@ -261,6 +309,111 @@ TEST_F(IniFileTest, FailedWriteRaisesTheUsersTextAndChangesNothing) {
   EXPECT_THROW(ini.WriteString("A", "k", "2\n[B]\nx=1"), EIniFileException);
   EXPECT_EQ(Get(Path()), "[A]\nk=1\n");
   EXPECT_EQ(EntriesInDir(), 2u);
+}
+
+TEST_F(IniFileTest, ReadSessionReadsTheFileOnceForAllItsReads) {
+  Put(Path(), "[General]\nStartupType=2\nName=old\n[Quick]\nOn=1\n");
+  TIniFile ini(Path());
+  test::FileEvents file(Path());
+  {
+    const TIniFile::ReadSession session(ini);
+    EXPECT_EQ(file.Take(), (test::FileEvents::Counts{0, 0})) << "read at the first read";
+    EXPECT_EQ(ini.ReadInteger("General", "StartupType", 3), 2);
+    EXPECT_EQ(ini.ReadString("General", "Name", ""), "old");
+    EXPECT_TRUE(ini.ReadBool("Quick", "On", false));
+    EXPECT_EQ(ini.ReadString("Quick", "Missing", "dflt"), "dflt");
+    {
+      const TIniFile::ReadSession inner(ini);
+      EXPECT_EQ(ini.ReadInteger("General", "StartupType", 3), 2);
+    }
+    EXPECT_EQ(ini.ReadString("General", "Name", ""), "old");
+    EXPECT_EQ(file.Take(), (test::FileEvents::Counts{1, 0}));
+
+    // A write reads the file as it is on disk and changes it at once; the
+    // session's reads see it.
+    TIniFile(Path()).WriteString("General", "Name", "other copy");
+    ini.WriteInteger("Quick", "On", 0);
+    EXPECT_EQ(file.Take(), (test::FileEvents::Counts{2, 2}));
+    EXPECT_FALSE(ini.ReadBool("Quick", "On", true));
+    EXPECT_EQ(ini.ReadString("General", "Name", ""), "other copy");
+    EXPECT_EQ(file.Take(), (test::FileEvents::Counts{0, 0}));
+
+    Put(Path(), "[General]\nName=changed meanwhile\n");
+    EXPECT_EQ(ini.ReadString("General", "Name", ""), "other copy") << "the session's reading";
+  }
+  // After the session every read looks at the file again.
+  EXPECT_EQ(ini.ReadString("General", "Name", ""), "changed meanwhile");
+  Put(Path(), "[General]\nName=again\n");
+  EXPECT_EQ(ini.ReadString("General", "Name", ""), "again");
+}
+
+TEST_F(IniFileTest, BatchWritesEverythingInOneReadAndOneWrite) {
+  const std::string before =
+      "; kept\r\n[General]\r\nUnknown=7\r\nStartupType=3\r\n\r\n[Proxy]\r\nServer=a\r\n";
+  Put(Path(), before);
+  Put(Path("one-by-one.ini"), before);
+  TIniFile ini(Path());
+  TIniFile oneByOne(Path("one-by-one.ini"));
+  test::FileEvents file(Path());
+
+  TIniFile::Batch batch(ini);
+  batch.WriteInteger("General", "StartupType", 1);
+  batch.WriteString("Proxy", "Server", "proxy.example");
+  batch.WriteBool("Quick", "On", true);
+  batch.WriteInteger("Languages", "FileTranslate", 4);
+  batch.WriteInteger("Languages", "FileTranslate", 5);
+  batch.WriteString("General", "Path", " spaced ");
+  EXPECT_EQ(file.Take(), (test::FileEvents::Counts{0, 0}));
+  EXPECT_EQ(Get(Path()), before) << "nothing before Commit";
+  file.Take();
+  batch.Commit();
+  EXPECT_EQ(file.Take(), (test::FileEvents::Counts{1, 1}));
+
+  oneByOne.WriteInteger("General", "StartupType", 1);
+  oneByOne.WriteString("Proxy", "Server", "proxy.example");
+  oneByOne.WriteBool("Quick", "On", true);
+  oneByOne.WriteInteger("Languages", "FileTranslate", 4);
+  oneByOne.WriteInteger("Languages", "FileTranslate", 5);
+  oneByOne.WriteString("General", "Path", " spaced ");
+  EXPECT_EQ(Get(Path()), Get(Path("one-by-one.ini")));
+  EXPECT_EQ(ini.ReadInteger("Languages", "FileTranslate", 0), 5);
+}
+
+TEST_F(IniFileTest, BatchKeepsWhatAnotherCopyWroteBeforeItsCommit) {
+  Put(Path(), "[General]\nStartupType=3\n");
+  TIniFile ini(Path());
+  TIniFile::Batch batch(ini);
+  batch.WriteInteger("General", "StartupType", 1);
+  TIniFile(Path()).WriteInteger("Languages", "TextTranslationLanguage", 7);
+  batch.Commit();
+  EXPECT_EQ(Get(Path()), "[General]\nStartupType=1\n\n[Languages]\nTextTranslationLanguage=7\n");
+}
+
+TEST_F(IniFileTest, BatchThatCannotBeMadeChangesNothing) {
+  const std::string before = "[A]\nk=1\n";
+  Put(Path(), before);
+  TIniFile ini(Path());
+  test::FileEvents file(Path());
+  {
+    TIniFile::Batch batch(ini);
+    batch.WriteInteger("A", "k", 2);
+    batch.WriteString("A", "j", "2\n[B]\nx=1");
+    batch.WriteInteger("A", "i", 3);
+    EXPECT_THROW(batch.Commit(), EIniFileException);
+  }
+  {
+    TIniFile::Batch batch(ini);
+    batch.WriteInteger("A", "k", 2);
+    // no Commit: an exception left the save
+  }
+  EXPECT_EQ(Get(Path()), before);
+  EXPECT_EQ(EntriesInDir(), 1u);
+  EXPECT_EQ(file.Take().replacements, 0);
+
+  TIniFile missing(Path("missing.ini"));
+  TIniFile::Batch nothing(missing);
+  nothing.Commit();
+  EXPECT_FALSE(fs::exists(Path("missing.ini"))) << "an empty batch creates no file";
 }
 
 TEST_F(IniFileTest, UnreadableFileGivesDefaultsButIsNeverOverwritten) {
