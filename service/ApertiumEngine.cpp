@@ -308,7 +308,19 @@ std::optional<std::vector<std::string>> ApertiumTranslator::RunOnPipeline(
     const std::vector<std::string>& inputs) {
   using End = ApertiumProcess::End;
   InFlight request;
-  auto process = Acquire(request);
+  // Whatever way this ends, the pipeline goes back (or, stopped, is counted out) and
+  // the request leaves the ones in flight.
+  struct Lease {
+    ApertiumTranslator& translator;
+    InFlight& request;
+    std::unique_ptr<ApertiumProcess> process;
+    bool acquired = false;
+    ~Lease() {
+      if (acquired) translator.Release(std::move(process), request);
+    }
+  } lease{*this, request, Acquire(request)};
+  auto& process = lease.process;
+  lease.acquired = process != nullptr;
   if (!process) {
     std::fprintf(stderr,
                  "parlumo-service: Apertium %s: every pipeline is stuck on a request; "
@@ -332,7 +344,6 @@ std::optional<std::vector<std::string>> ApertiumTranslator::RunOnPipeline(
                  mode_.c_str(), static_cast<long long>(limits_.timeout.count()));
   }
   if (!process->Running()) process = std::make_unique<ApertiumProcess>(pipeline_);
-  Release(std::move(process), request);
   if (run.end != End::Answered) return std::nullopt;
   return std::move(run.answers);
 }
@@ -353,6 +364,25 @@ Trimmed Trim(std::string_view text) {
 
 }  // namespace
 
+std::optional<std::vector<std::string>> ApertiumTranslator::RunInParts(
+    const std::vector<std::string>& inputs) {
+  std::vector<std::string> parts;
+  std::vector<std::size_t> counts;  // how many parts each input is sent as
+  for (const auto& input : inputs) {
+    const auto split = SplitEngineInput(input, kMaxEngineInputBytes);
+    parts.insert(parts.end(), split.begin(), split.end());
+    counts.push_back(split.size());
+  }
+  auto partAnswers = RunOnPipeline(parts);
+  if (!partAnswers) return std::nullopt;
+  std::vector<std::string> answers(inputs.size());
+  for (std::size_t i = 0, next = 0; i < inputs.size(); ++i) {
+    for (std::size_t k = 0; k < counts[i]; ++k)
+      answers[i] += (*partAnswers)[next++];
+  }
+  return answers;
+}
+
 std::optional<std::vector<std::string>> ApertiumTranslator::Translate(
     const std::vector<std::string>& segments) {
   if (segments.empty()) return std::vector<std::string>{};
@@ -363,7 +393,7 @@ std::optional<std::vector<std::string>> ApertiumTranslator::Translate(
     streams.push_back(ToApertiumStream(segment));
     inputs.push_back(streams.back().input);
   }
-  auto answers = RunOnPipeline(inputs);
+  auto answers = RunInParts(inputs);
   if (!answers) return std::nullopt;
   std::vector<std::string> translations(segments.size());
   std::vector<std::size_t> lost;  // segments whose answer lost track of a superblank
@@ -384,7 +414,7 @@ std::optional<std::vector<std::string>> ApertiumTranslator::Translate(
       if (const auto core = Trim(piece).core; !core.empty()) pieces.emplace_back(core);
     }
   }
-  auto pieceAnswers = RunOnPipeline(pieces);
+  auto pieceAnswers = RunInParts(pieces);
   if (!pieceAnswers) return std::nullopt;
   std::size_t next = 0;
   for (const std::size_t i : lost) {

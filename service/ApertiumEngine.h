@@ -115,6 +115,9 @@ class ApertiumTranslator final : public Translator {
   // Sends the inputs through a pipeline; the answers, or nothing when the pipeline
   // failed (logged) or none became free in time.
   std::optional<std::vector<std::string>> RunOnPipeline(const std::vector<std::string>& inputs);
+  // RunOnPipeline with each input sent in parts of bounded length (SplitEngineInput)
+  // and its answer joined again.
+  std::optional<std::vector<std::string>> RunInParts(const std::vector<std::string>& inputs);
   // A pipeline for request, or nullptr when every one is stalled (see stallTime).
   std::unique_ptr<ApertiumProcess> Acquire(InFlight& request);
   void Release(std::unique_ptr<ApertiumProcess> process, InFlight& request);

@@ -94,6 +94,44 @@ StreamSegment ToApertiumStream(std::string_view text) {
   return segment;
 }
 
+std::vector<std::string_view> SplitEngineInput(std::string_view input, std::size_t maxBytes) {
+  std::vector<std::string_view> parts;
+  while (input.size() > maxBytes) {
+    const std::string_view window = input.substr(0, maxBytes);
+    // The end of the part: after the last blank that follows a sentence's end, else
+    // after the last blank, else after the first blank beyond the window.
+    std::size_t end = std::string_view::npos;
+    for (std::size_t i = window.size(); i-- > 1;) {
+      if (IsBlank(window[i]) && (window[i - 1] == '.' || window[i - 1] == '!' ||
+                                 window[i - 1] == '?' || window[i - 1] == ';')) {
+        end = i + 1;
+        break;
+      }
+    }
+    if (end == std::string_view::npos) {
+      for (std::size_t i = window.size(); i-- > 0;) {
+        if (IsBlank(window[i])) {
+          end = i + 1;
+          break;
+        }
+      }
+    }
+    if (end == std::string_view::npos) {
+      for (std::size_t i = window.size(); i < input.size(); ++i) {
+        if (IsBlank(input[i])) {
+          end = i + 1;
+          break;
+        }
+      }
+    }
+    if (end == std::string_view::npos || end >= input.size()) break;
+    parts.push_back(input.substr(0, end));
+    input.remove_prefix(end);
+  }
+  parts.push_back(input);
+  return parts;
+}
+
 std::optional<std::string> FromApertiumStream(std::string_view output,
                                               const std::vector<std::string>& held) {
   std::string out;

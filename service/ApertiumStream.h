@@ -45,6 +45,17 @@ bool HeldFromEngine(char c);
 
 StreamSegment ToApertiumStream(std::string_view text);
 
+// A line sent whole to a pipeline is at most about this long: the tagger takes time
+// that grows with the square of a line without a sentence end (100,000 words: over
+// a minute), so longer input goes in parts, each answered on its own.
+inline constexpr std::size_t kMaxEngineInputBytes = 2048;
+
+// Splits stream-format input into parts of at most maxBytes that, joined, are the
+// input again. A part ends after a blank (never inside a superblank), after a
+// sentence's end where the last maxBytes hold one; a part longer than maxBytes
+// comes only from a run without any blank, which then stays whole.
+std::vector<std::string_view> SplitEngineInput(std::string_view input, std::size_t maxBytes);
+
 // The engine's answer made plain: escapes undone, the engines' word marks and
 // stray tags (left by a word translated as nothing) dropped outside superblanks, and each
 // superblank "[N]" replaced by held[N]. Nothing when the answer does not carry every held-back run

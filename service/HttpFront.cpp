@@ -382,7 +382,10 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
     if (lane_ == Lane::Fetch) {
       WatchClient();
       if (!front_.TakeFetchWorker()) {
-        if (front_.fetchQueue.size() >= front_.options.maxWaitingFetches) return RespondBusy();
+        // While the front stops, nothing is queued: the stop would wait for it.
+        if (front_.stopping || front_.fetchQueue.size() >= front_.options.maxWaitingFetches) {
+          return RespondBusy();
+        }
         front_.fetchQueue.push_back(shared_from_this());
         return;
       }
@@ -392,11 +395,13 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
 
  public:
   // Gives the request read whole to the workers (a request in the fetch lane holds
-  // a fetch worker by now), or refuses it when too many wait for them already.
-  void HandToWorkers() {
+  // a fetch worker by now), or refuses it when too many wait for them already:
+  // false then, and the fetch worker it held is free again.
+  bool HandToWorkers() {
     if (front_.waiting.load() >= front_.options.maxWaitingRequests) {
-      if (lane_ == Lane::Fetch) front_.FetchEnded();
-      return RespondBusy();
+      if (lane_ == Lane::Fetch) --front_.fetchesRunning;
+      RespondBusy();
+      return false;
     }
     ++front_.waiting;
     asio::post(*front_.workers, [self = shared_from_this()] {
@@ -415,6 +420,7 @@ class HttpFront::Impl::Connection : public std::enable_shared_from_this<Connecti
         });
       });
     });
+    return true;
   }
 
   // The refusal for a request that would wait beyond the caps, or that waits for a
@@ -686,12 +692,14 @@ bool HttpFront::Impl::TakeFetchWorker() {
 
 void HttpFront::Impl::FetchEnded() {
   --fetchesRunning;
-  if (fetchQueue.empty()) return;
-  // Closed connections have left the queue (Remove).
-  auto next = std::move(fetchQueue.front());
-  fetchQueue.pop_front();
-  ++fetchesRunning;
-  next->HandToWorkers();
+  // Closed connections have left the queue (Remove). One that the full worker
+  // queue refuses gives its fetch worker straight back to the next.
+  while (!fetchQueue.empty()) {
+    auto next = std::move(fetchQueue.front());
+    fetchQueue.pop_front();
+    ++fetchesRunning;
+    if (next->HandToWorkers()) break;
+  }
 }
 
 void HttpFront::Impl::StopOnLoop() {
@@ -779,9 +787,11 @@ bool HttpFront::Run(FrontHandlers handlers) {
                                   ? static_cast<std::size_t>(impl.options.workers)
                                   : std::max<std::size_t>(8, 2 * cores);
   impl.workers.emplace(workers);
-  impl.fetchWorkers = impl.options.fetchWorkers > 0
-                          ? static_cast<std::size_t>(impl.options.fetchWorkers)
-                          : std::max<std::size_t>(1, workers / 2);
+  // With more than one worker, one at least is always left to the other lanes.
+  const std::size_t fetchCap = std::max<std::size_t>(1, workers - 1);
+  impl.fetchWorkers = std::min(fetchCap, impl.options.fetchWorkers > 0
+                                             ? static_cast<std::size_t>(impl.options.fetchWorkers)
+                                             : std::max<std::size_t>(1, workers / 2));
   impl.keepRunning.emplace(impl.loop.get_executor());
   asio::post(impl.loop, [&impl] { impl.Accept(); });
   // Nothing is meant to throw out of a handler; should something (out of memory)

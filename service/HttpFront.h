@@ -38,7 +38,8 @@ struct FrontOptions {
   int workers = 0;
   // Requests in the fetch lane (those that wait on another server) run on at most
   // this many workers at once, so that however many of them wait on slow servers,
-  // the other requests find workers; 0: half the workers, at least 1.
+  // the other requests find workers; 0: half the workers, at least 1. Never more
+  // than all workers but one (with a single worker, that one serves both lanes).
   int fetchWorkers = 0;
   // Requests in the fetch lane waiting for one of those workers at most; beyond that
   // one is answered 503 with Retry-After. They hold no worker while they wait.

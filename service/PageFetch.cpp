@@ -1,5 +1,8 @@
 #include "PageFetch.h"
 
+#include <netdb.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
@@ -17,7 +20,12 @@
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
 #include <charconv>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "FormData.h"
 #include "runtime/Ascii.h"
@@ -160,22 +168,63 @@ enum class GetEnd {
   Failed,          // no such server, refused, reset, a malformed answer: see Failure()
 };
 
+// The addresses of a host name (numeric or looked up); an empty list, with the
+// reason in error, when there are none.
+std::vector<tcp::endpoint> LookUp(const std::string& host, int port, std::string& error) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_ADDRCONFIG;
+  addrinfo* found = nullptr;
+  const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+  std::vector<tcp::endpoint> endpoints;
+  if (rc != 0) {
+    error = rc == EAI_NONAME ? "there is no server of that name" : ::gai_strerror(rc);
+    return endpoints;
+  }
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    if (a->ai_addrlen > sizeof(sockaddr_in6)) continue;
+    tcp::endpoint endpoint;
+    std::memcpy(endpoint.data(), a->ai_addr, a->ai_addrlen);
+    endpoint.resize(a->ai_addrlen);
+    endpoints.push_back(endpoint);
+  }
+  ::freeaddrinfo(found);
+  if (endpoints.empty()) error = "there is no server of that name";
+  return endpoints;
+}
+
 // One GET of a fetch, on an event loop of its own that Run drives on the calling
-// thread: resolve the name, connect (within the connect time-out), send the request,
-// read the answer within the size limits. A timer ends every step at the fetch's
-// deadline, and a cancellation ends them at once, so the request thread is never
-// held longer than the fetch may take.
+// thread: resolve the name, connect (all its addresses within the connect time-out),
+// send the request, read the answer within the size limits. A timer ends every step
+// at the fetch's deadline, and a cancellation ends them at once, so the request
+// thread is never held longer than the fetch may take: a name lookup, which cannot
+// be interrupted, runs on a thread of its own and is left behind when the fetch
+// ends first.
 class PageGet {
  public:
   PageGet(const HttpAddress& address, const FetchLimits& limits, Clock::time_point deadline)
-      : address_(address), limits_(limits), deadline_(deadline) {
+      : address_(address),
+        limits_(limits),
+        deadline_(deadline),
+        // The parser keeps a chunk-size line or the trailer in the buffer until it
+        // ends, and sets no limit of its own on them: a full buffer ends the fetch.
+        buffer_(limits.maxHeaderBytes + 16 * 1024) {
     parser_.header_limit(static_cast<std::uint32_t>(limits.maxHeaderBytes));
     parser_.body_limit(limits.maxBytes);
   }
+  ~PageGet() { LeaveLookup(); }
   PageGet(const PageGet&) = delete;
   PageGet& operator=(const PageGet&) = delete;
 
   GetEnd Run(Cancellation* cancellation) {
+    // No cancellation may post to the loop once Run has returned, whatever way.
+    struct CancelWatch {
+      Cancellation* cancellation;
+      ~CancelWatch() {
+        if (cancellation != nullptr) cancellation->OnCancel({});
+      }
+    } watch{cancellation};
     if (cancellation != nullptr) {
       cancellation->OnCancel([this] { asio::post(io_, [this] { End(GetEnd::Cancelled); }); });
     }
@@ -183,11 +232,7 @@ class PageGet {
     deadlineTimer_.async_wait([this](boost::system::error_code ec) {
       if (!ec) End(GetEnd::TooSlow);
     });
-    resolver_.async_resolve(
-        address_.host, std::to_string(address_.port),
-        [this](boost::system::error_code ec, const tcp::resolver::results_type& found) {
-          OnResolved(ec, found);
-        });
+    StartLookup();
     while (true) {
       try {
         io_.run();
@@ -198,8 +243,7 @@ class PageGet {
         End(GetEnd::HeaderTooLarge);
       }
     }
-    // No cancellation may post to the loop once it is gone.
-    if (cancellation != nullptr) cancellation->OnCancel({});
+    LeaveLookup();
     return end_.value_or(GetEnd::Failed);
   }
 
@@ -207,9 +251,45 @@ class PageGet {
   const std::string& Failure() const { return failure_; }
 
  private:
-  void OnResolved(boost::system::error_code ec, const tcp::resolver::results_type& found) {
+  // A lookup under way, shared with its thread: get is cleared when the fetch no
+  // longer waits for it.
+  struct Lookup {
+    std::mutex mutex;
+    PageGet* get = nullptr;
+  };
+
+  void StartLookup() {
+    boost::system::error_code ec;
+    const auto numeric = asio::ip::make_address(address_.host, ec);
+    if (!ec) {
+      const tcp::endpoint endpoint(numeric, static_cast<unsigned short>(address_.port));
+      asio::post(io_, [this, endpoint] { OnResolved({endpoint}, {}); });
+      return;
+    }
+    lookup_ = std::make_shared<Lookup>();
+    lookup_->get = this;
+    std::thread([lookup = lookup_, host = address_.host, port = address_.port] {
+      std::string error;
+      auto found = LookUp(host, port, error);
+      const std::lock_guard lock(lookup->mutex);
+      if (lookup->get == nullptr) return;
+      PageGet* get = lookup->get;
+      asio::post(get->io_, [get, found = std::move(found), error = std::move(error)] {
+        get->OnResolved(found, error);
+      });
+    }).detach();
+  }
+
+  // The lookup's answer, should it still come, goes nowhere.
+  void LeaveLookup() {
+    if (!lookup_) return;
+    const std::lock_guard lock(lookup_->mutex);
+    lookup_->get = nullptr;
+  }
+
+  void OnResolved(const std::vector<tcp::endpoint>& found, const std::string& error) {
     if (end_) return;
-    if (ec) return End(GetEnd::Failed, "there is no server of that name");
+    if (found.empty()) return End(GetEnd::Failed, error);
     stream_.expires_at(std::min(deadline_, Clock::now() + limits_.connectTimeout));
     stream_.async_connect(found, [this](boost::system::error_code connectError,
                                         const tcp::endpoint&) { OnConnected(connectError); });
@@ -248,6 +328,7 @@ class PageGet {
     if (!ec) return End(GetEnd::Answered);
     if (ec == http::error::header_limit) return End(GetEnd::HeaderTooLarge);
     if (ec == http::error::body_limit) return End(GetEnd::TooLarge);
+    if (ec == http::error::buffer_overflow) return End(GetEnd::HeaderTooLarge);
     if (ec == http::error::end_of_stream) {
       return End(GetEnd::Failed, "the server closed the connection without an answer");
     }
@@ -263,7 +344,6 @@ class PageGet {
     end_ = end;
     failure_ = std::move(failure);
     deadlineTimer_.cancel();
-    resolver_.cancel();
     stream_.close();
   }
 
@@ -272,7 +352,7 @@ class PageGet {
   const Clock::time_point deadline_;
   asio::io_context io_{1};
   asio::steady_timer deadlineTimer_{io_};
-  tcp::resolver resolver_{io_};
+  std::shared_ptr<Lookup> lookup_;
   beast::tcp_stream stream_{io_};
   beast::flat_buffer buffer_;
   http::request<http::empty_body> request_;

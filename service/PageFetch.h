@@ -31,10 +31,12 @@ std::optional<HttpAddress> ParseHttpAddress(std::string_view text, std::string& 
 //   refused by ParseHttpAddress, for the first address and for every redirection.
 //   Addresses with user information are refused too.
 // - size: a body larger than maxBytes ends the fetch, and so does an answer's
-//   header larger than maxHeaderBytes (trailers of a chunked body included);
-// - time: each connection attempt may take connectTimeout, and the whole fetch,
-//   redirections included, totalTimeout; a server that sends slowly (a byte at a
-//   time) is cut off at the total as well;
+//   header larger than maxHeaderBytes, or a chunk-size line or trailer of a chunked
+//   body that does not fit that much (and 16 KiB more) of buffer;
+// - time: each connect (tried on every address of the name in turn) may take
+//   connectTimeout, and the whole fetch, name lookups and redirections included,
+//   totalTimeout; a server that sends slowly (a byte at a time) is cut off at the
+//   total as well;
 // - redirections: at most maxRedirects are followed;
 // - the service itself: FetchPage asks its AddressCheck before every request, so a
 //   page translation that leads back to the service's own page translation (a loop

@@ -34,14 +34,24 @@ ServiceAnswer EngineFailure() {
                "time; please try again.");
 }
 
-// "\r\n" and a lone "\r" become "\n".
+// "\r\n" and every other line break ("\r", vertical tab, form feed, U+0085 NEL,
+// U+2028 and U+2029: some programs put them where a line ends) become "\n".
 std::string NormalizeLineBreaks(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::string_view rest = text.substr(i);
     if (text[i] == '\r') {
       out += '\n';
       if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if (text[i] == '\v' || text[i] == '\f') {
+      out += '\n';
+    } else if (rest.starts_with("\xC2\x85")) {
+      out += '\n';
+      i += 1;
+    } else if (rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9")) {
+      out += '\n';
+      i += 2;
     } else {
       out += text[i];
     }
@@ -72,7 +82,7 @@ std::string WithoutControlCharacters(std::string_view text) {
 }
 
 bool IsBlank(std::string_view line) {
-  return line.find_first_not_of(" \t\f\v") == std::string_view::npos;
+  return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
 // Translates text line by line (blank lines stay as they are); nothing when the
@@ -330,8 +340,8 @@ ServiceAnswer Refusal(int status, std::size_t maxBodyBytes) {
       break;
     case 503:
       answer = Error(503, "Service busy",
-                     "The service has more requests waiting for a translation engine than it "
-                     "takes; please try again in a moment.");
+                     "The service has more requests waiting than it takes (or is stopping); "
+                     "please try again in a moment.");
       break;
     default:
       answer = Error(status, "Bad request", "The request could not be understood.");

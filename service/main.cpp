@@ -82,7 +82,7 @@ const LimitOption kLimits[] = {
      &FrontOptions::workers, 1, 1024},
     {"--fetch-workers", "N",
      "fetch share: page translations (which wait on other servers) run on at\n"
-     "most N workers at once",
+     "most N workers at once (and never on every worker but with --workers 1)",
      "half the workers, at least 1", &FrontOptions::fetchWorkers, 1, 1024},
     {"--max-waiting-fetches", "N",
      "waiting-fetch cap: page translations waiting for one of those workers\n"

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -106,6 +108,11 @@ TEST(PageFetchLimitsTest, AnswerHeadersUpToTheLimit) {
       {"one field over the limit", "HTTP/1.1 200 OK\r\n" + bigField + "\r\n<p/>", tooLarge},
       {"many fields over the limit", "HTTP/1.1 200 OK\r\n" + manyFields + "\r\n<p/>", tooLarge},
       {"a trailer field over the limit", chunked + bigField + "\r\n", tooLarge},
+      {"small trailer fields over the limit", chunked + manyFields + "\r\n", tooLarge},
+      {"a chunk-size line over the limit",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5" + std::string(100 * 1024, ';') +
+           "\r\n<p/>x\r\n0\r\n\r\n",
+       tooLarge},
       {"a small trailer", chunked + "X-T: 1\r\n\r\n", std::nullopt},
   };
   FetchLimits limits;
@@ -155,6 +162,8 @@ TEST(PageFetchLimitsTest, ARedirectionKeepsItsPercentSequences) {
 // for, and gives its connection back.
 TEST(PageFetchLimitsTest, ACancelledFetchEndsAtOnce) {
   std::atomic<bool> closed{false};
+  std::mutex closedMutex;
+  std::condition_variable closedWait;
   const ScriptedServer* self = nullptr;
   ScriptedServer server([&](ServerConnection& connection) {
     connection.ReadRequest();
@@ -162,6 +171,7 @@ TEST(PageFetchLimitsTest, ACancelledFetchEndsAtOnce) {
     // The end of the connection is what the server sees of the cancellation.
     connection.ReadToEnd(30s);
     closed = !self->StopRequested();
+    closedWait.notify_all();
   });
   self = &server;
   FetchLimits limits;
@@ -177,11 +187,31 @@ TEST(PageFetchLimitsTest, ACancelledFetchEndsAtOnce) {
   cancellation.Cancel();
   fetch.join();
   EXPECT_EQ(error, "The page translation was cancelled: its client has gone.");
+  {
+    std::unique_lock lock(closedMutex);
+    closedWait.wait_for(lock, 10s, [&] { return closed.load(); });
+  }
+  EXPECT_TRUE(closed.load()) << "the server still had the connection";
   // Cancelled before it starts: no request at all.
   const int accepted = server.Accepted();
   EXPECT_FALSE(FetchPage(Loopback(server.Port(), "/"), limits, {}, error, &cancellation));
   EXPECT_THAT(error, HasSubstr("cancelled"));
   EXPECT_EQ(server.Accepted(), accepted);
+}
+
+// A host name is looked up (on a thread of its own, which the fetch does not wait
+// for past its end); a name that does not exist is a clear failure.
+TEST(PageFetchLimitsTest, HostNamesAreLookedUp) {
+  Pages pages;
+  std::string error;
+  const auto page =
+      FetchPage(HttpAddress{"localhost", pages.Port(), "/size/10"}, SmallLimits(), {}, error);
+  ASSERT_TRUE(page) << error;
+  EXPECT_EQ(page->body.size(), 10u);
+  EXPECT_FALSE(
+      FetchPage(HttpAddress{"no-such-host.invalid", pages.Port(), "/"}, SmallLimits(), {}, error));
+  EXPECT_THAT(error, ::testing::AnyOf(HasSubstr("could not be fetched from no-such-host.invalid"),
+                                      HasSubstr("took too long")));
 }
 
 TEST(PageFetchLimitsTest, RedirectionsUpToTheLimit) {

@@ -82,6 +82,30 @@ TEST(ApertiumStreamTest, AnswersGetTheirHeldBackRunsBack) {
   }
 }
 
+// Long input goes to a pipeline in parts: after a sentence's end where the window
+// holds one, else after its last blank; a run without blanks stays whole.
+TEST(ApertiumStreamTest, LongInputIsSplitAfterBlanks) {
+  struct Case {
+    std::string input;
+    std::size_t max;
+    std::vector<std::string> parts;
+  };
+  const Case cases[] = {
+      {"short", 10, {"short"}},
+      {"aa bb. cc dd ee", 10, {"aa bb. ", "cc dd ee"}},
+      {"aa bb cc dd ee", 10, {"aa bb cc ", "dd ee"}},
+      {"aaaaaaaaaaaa bb", 10, {"aaaaaaaaaaaa ", "bb"}},
+      {"aaaaaaaaaaaaaa", 10, {"aaaaaaaaaaaaaa"}},
+      {"a [0] [12]b c [3]", 8, {"a [0] ", "[12]b c ", "[3]"}},
+      {"", 10, {""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input);
+    const auto parts = SplitEngineInput(c.input, c.max);
+    EXPECT_EQ(std::vector<std::string>(parts.begin(), parts.end()), c.parts);
+  }
+}
+
 TEST(FormDataTest, PercentDecoding) {
   struct Case {
     std::string_view in;

@@ -2,7 +2,8 @@
 // 1. what goes to the pipeline holds no NUL, no control character and no reserved
 //    character outside the superblanks, and no word longer than the engines' bound;
 // 2. an engine that echoes its input gives back exactly the text, every byte of it;
-// 3. the pieces and the held-back runs, interleaved, are the text.
+// 3. the pieces and the held-back runs, interleaved, are the text;
+// 4. the input's parts for the pipeline join to the input, none splits a superblank.
 // Any failure aborts.
 
 #include <cstddef>
@@ -39,5 +40,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (i < segment.held.size()) joined += segment.held[i];
   }
   if (joined != text) std::abort();
+
+  // The parts the pipeline is sent join to the whole, and none ends inside a
+  // superblank or is longer than the bound without need.
+  constexpr std::size_t kMax = 64;
+  std::string parts;
+  for (const auto part : SplitEngineInput(segment.input, kMax)) {
+    parts += part;
+    if (part.size() > kMax && part.substr(0, kMax).find_first_of(" \t\n") != std::string::npos) {
+      std::abort();
+    }
+    std::size_t open = 0;
+    for (const char c : part) {
+      if (c == '[') ++open;
+      if (c == ']') --open;
+    }
+    if (open != 0) std::abort();
+  }
+  if (parts != segment.input) std::abort();
   return 0;
 }
