@@ -213,7 +213,10 @@ void TIniDocument::Set(std::string_view section, std::string_view key, std::stri
   // after its last line that is not blank: after a piece, or inside a run.
   std::optional<size_t> sectionAt;
   size_t after = 0;
-  std::optional<size_t> splitAt;
+  // Where a run splits, or kNoSplit after a piece. (A plain number, not an optional:
+  // GCC's -O3 warns that the optional's value may be read uninitialized.)
+  constexpr size_t kNoSplit = static_cast<size_t>(-1);
+  size_t splitAt = kNoSplit;
   for (size_t i = 0; i < pieces_.size(); ++i) {
     Piece& piece = pieces_[i];
     if (piece.kind == Kind::Section) {
@@ -231,7 +234,7 @@ void TIniDocument::Set(std::string_view section, std::string_view key, std::stri
         return;
       }
       after = i;
-      splitAt.reset();
+      splitAt = kNoSplit;
     } else if (piece.filled > 0) {
       after = i;
       splitAt = piece.filled;
@@ -240,17 +243,18 @@ void TIniDocument::Set(std::string_view section, std::string_view key, std::stri
 
   if (sectionAt) {
     const auto at = static_cast<std::ptrdiff_t>(after + 1);
-    if (after + 1 == pieces_.size() && (!splitAt || *splitAt == pieces_[after].text.size())) {
+    if (after + 1 == pieces_.size() &&
+        (splitAt == kNoSplit || splitAt == pieces_[after].text.size())) {
       // At the very end of the file.
       TerminateLast(eol);
       pieces_.push_back(linePiece(Kind::Key, newText));
       return;
     }
-    if (splitAt && *splitAt < pieces_[after].text.size()) {
+    if (splitAt != kNoSplit && splitAt < pieces_[after].text.size()) {
       // Inside a run: its blank lines after the place go after the new line.
       Piece rest;
-      rest.text = pieces_[after].text.substr(*splitAt);
-      pieces_[after].text.resize(*splitAt);
+      rest.text = pieces_[after].text.substr(splitAt);
+      pieces_[after].text.resize(splitAt);
       pieces_.insert(pieces_.begin() + at, std::move(rest));
     }
     pieces_.insert(pieces_.begin() + at, linePiece(Kind::Key, newText));
