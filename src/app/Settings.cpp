@@ -560,7 +560,8 @@ void TSettings::BringForward() {
 // --- Settings store -----------------------------------------------------------
 
 void TSettings::SaveSettings() {
-  // Every value goes to the file at once, in one write of it.
+  // The values are collected here and reach the file together at Commit, in
+  // one write of it; a save that fails leaves the file as it was.
   TIniFile::Batch ini(*ini_);
   // 1. As the lists show them.
   ini.WriteInteger(kLanguages, "InterfaceLanguage", ui_->cbProgramLanguage->currentIndex());
@@ -572,34 +573,35 @@ void TSettings::SaveSettings() {
   ini.WriteString(kProxy, "Username", cHttp_->ProxyUsername);
   ini.WriteString(kProxy, "Password",
                   ScramblePassword(cHttp_->ProxyPassword, kPasswordScrambleKey));
-  // 3. Autostart, only when it changed.
-  if (ui_->cbStartupOnWindows->isChecked() != GetAutostart()) {
-    SetAutostart(ui_->cbStartupOnWindows->isChecked());
-  }
-  // 4. Quick translation hotkeys: codes as the fields show them, enabled as applied.
+  // 3. Quick translation hotkeys: codes as the fields show them, enabled as applied.
   ini.WriteInteger(kQuickTranslate, "Hotkey1", ui_->hkQuickTranslation1->HotKey());
   ini.WriteInteger(kQuickTranslate, "Hotkey2", ui_->hkQuickTranslation2->HotKey());
   ini.WriteBool(kQuickTranslate, "EnableHotkey1", cHotKey1_->Enabled());
   ini.WriteBool(kQuickTranslate, "EnableHotkey2", cHotKey2_->Enabled());
-  // 5. The pairs as applied.
+  // 4. The pairs as applied.
   ini.WriteInteger(kLanguages, "QuickTranslation1", quickPair1_);
   ini.WriteInteger(kLanguages, "QuickTranslation2", quickPair2_);
   ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
-  // 6. The quick translation options as the check boxes show them.
+  // 5. The quick translation options as the check boxes show them.
   ini.WriteBool(kQuickTranslate, "ShowBalloonHint", ui_->cbShowBalloonHint->isChecked());
   ini.WriteBool(kQuickTranslate, "NotifyBalloonHint", ui_->cbNotifyBalloonHint->isChecked());
   ini.WriteBool(kQuickTranslate, "DisplayMessage", ui_->cbTranslationMsgBox->isChecked());
   ini.WriteBool(kQuickTranslate, "CopyToClipboard", ui_->cbCopyToClipboard->isChecked());
-  // 7. The file hotkey.
+  // 6. The file hotkey.
   ini.WriteInteger(kFileTranslate, "Hotkey", ui_->hkTransToFile->HotKey());
   ini.WriteBool(kFileTranslate, "EnableHotkey", cHotKeyFile_->Enabled());
   ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
-  // 8. The file options.
+  // 7. The file options.
   ini.WriteString(kFileTranslate, "SaveAs", cSaveDialog_.fileName);
   ini.WriteString(kFileTranslate, "Program", cOpenDialog_.fileName);
   ini.WriteBool(kFileTranslate, "UseAssocProg", ui_->rbStartAssocProgram->isChecked());
   ini.WriteBool(kFileTranslate, "OverwriteWoPrompt", ui_->cbOverwritewoPrompt->isChecked());
   ini.Commit();
+  // 8. Autostart, only when it changed, and only once the settings are saved:
+  // the entry follows the saved settings, so a save that fails leaves it too.
+  if (ui_->cbStartupOnWindows->isChecked() != GetAutostart()) {
+    SetAutostart(ui_->cbStartupOnWindows->isChecked());
+  }
 }
 
 bool TSettings::GetAutostart() const {

@@ -598,9 +598,11 @@ TEST_F(SettingsTest, WriteFailureDuringApplyIsShownAndKeepsTheNewValues) {
   // The settings file's folder is a file: nothing can be written there.
   fs::create_directories(folder_.Path());
   std::ofstream(folder_.Path() / "config") << "not a folder";
+  const fs::path autostartEntry = autostartFolder / "Parlumo2.desktop";
   Start();
   settings->show();
   Form().edProxyServer->setText("proxy.example");
+  Click(Form().cbStartupOnWindows);
   Click(Form().btnOK);
   ASSERT_EQ(shell.boxes.size(), 1u);
   EXPECT_EQ(shell.boxes[0].text, "In " + iniPath.string() + " kann nicht geschrieben werden");
@@ -608,9 +610,11 @@ TEST_F(SettingsTest, WriteFailureDuringApplyIsShownAndKeepsTheNewValues) {
   EXPECT_EQ(settings->Http().Proxy, "proxy.example") << "in force in memory";
   EXPECT_TRUE(Form().btnApply->isEnabled());
   EXPECT_TRUE(settings->isVisible()) << "a failed OK keeps the dialog open";
+  EXPECT_FALSE(fs::exists(autostartEntry)) << "the entry follows only saved settings";
   // The end of the program swallows the same failure.
   settings.reset();
   EXPECT_EQ(shell.boxes.size(), 1u);
+  EXPECT_FALSE(fs::exists(autostartEntry));
 }
 
 TEST_F(SettingsTest, ProgramSetValuesRaiseChangeHandlersOnlyWhereTheUserCouldSeeThem) {
