@@ -46,6 +46,9 @@ class TIniDocument {
   // section, an empty name): storing it would corrupt or inject other keys.
   void Set(std::string_view section, std::string_view key, std::string_view value);
 
+  // Whether Set takes value as a value: any bytes but line breaks and NUL.
+  static bool CanHoldValue(std::string_view value);
+
   std::string Text() const;
 
  private:
