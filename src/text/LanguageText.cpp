@@ -151,6 +151,19 @@ constexpr TKeyText kKeyTexts[] = {
      "Der Text ist zu groß für den Übersetzungsdienst. Bitte teilen Sie ihn auf und übersetzen "
      "Sie die Teile nacheinander."},
     {625, "Text too large", "Text zu groß"},
+    {626,
+     "The settings file cannot hold a value with a line break. The value in the marked field "
+     "was not taken; please correct it. The other settings have been applied and saved.",
+     "Die Einstellungsdatei kann keinen Wert mit einem Zeilenumbruch aufnehmen. Der Wert im "
+     "markierten Feld wurde nicht übernommen; bitte korrigieren Sie ihn. Die übrigen "
+     "Einstellungen wurden übernommen und gespeichert."},
+    {627, "Value not taken", "Wert nicht übernommen"},
+    {628,
+     "The name of the chosen file contains a line break, which the settings file cannot hold. "
+     "Please choose a file whose name has none.",
+     "Der Name der gewählten Datei enthält einen Zeilenumbruch, den die Einstellungsdatei nicht "
+     "aufnehmen kann. Bitte wählen Sie eine Datei, deren Name keinen enthält."},
+    {629, "File name not possible", "Dateiname nicht möglich"},
 
     // File dialogs of the translation to file.
     {700, "Save translated file as...", "Übersetzte Datei speichern unter..."},
