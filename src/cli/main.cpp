@@ -38,6 +38,10 @@ constexpr int kExitUnknownDataFormat = 4;
 constexpr int kExitTextTooLarge = 5;
 constexpr int kExitUsage = 64;
 
+// Text keys of why a text too large was refused before it was sent.
+constexpr int kStandardInputTooLargeKey = 800;
+constexpr int kRequestTooLargeKey = 801;
+
 // A size as a reader takes it in: "1 MiB", "64 KiB", "1000 bytes".
 std::string SizeText(std::size_t bytes) {
   if (bytes != 0 && bytes % (std::size_t{1} << 20) == 0)
@@ -226,6 +230,14 @@ int TextTooLarge(int language, const std::string& detail) {
   return kExitTextTooLarge;
 }
 
+// A text too large refused here: the line of textKey with the limit in it.
+int TextTooLargeUnsent(int language, int textKey) {
+  std::string detail = LanguageText(language, textKey);
+  if (const auto at = detail.find("%1"); at != std::string::npos)
+    detail.replace(at, 2, SizeText(kMaxRequestBodyBytes));
+  return TextTooLarge(language, detail);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -294,15 +306,10 @@ int main(int argc, char** argv) {
   // The raw text is read up to the limit itself, since form encoding never
   // makes a byte shorter: more input can never fit. Whether what was read fits
   // once it is encoded is checked on the request body, before anything is sent.
-  const std::string limit = SizeText(kMaxRequestBodyBytes);
   std::string text;
   if (options.words.empty()) {
     std::optional<std::string> input = ReadStandardInput(kMaxRequestBodyBytes);
-    if (!input) {
-      return TextTooLarge(language, "Standard input holds more than " + limit +
-                                        ", the most the translation service takes in one "
-                                        "request; nothing was sent.");
-    }
+    if (!input) return TextTooLargeUnsent(language, kStandardInputTooLargeKey);
     text = std::move(*input);
   } else {
     for (const auto& word : options.words) {
@@ -314,10 +321,10 @@ int main(int argc, char** argv) {
     PrintFailure(language, 602, "");
     return kExitNoText;
   }
+  // The exchange refuses such a text too, in the client's words; refusing it
+  // here says why in the language of the messages.
   if (BuildRequestBody(text, pairIndex).size() > kMaxRequestBodyBytes) {
-    return TextTooLarge(language, "The text, form-encoded as a request, takes more than " + limit +
-                                      ", the most the translation service takes; nothing was "
-                                      "sent.");
+    return TextTooLargeUnsent(language, kRequestTooLargeKey);
   }
 
   PollEventLoop loop;

@@ -16,6 +16,7 @@ struct TKeyText {
 // Keys by hundreds: 100s text translation window, 200s website translation window,
 // 300s information window, 500-511 pair names, 600s message boxes (text on the even
 // key, caption on the next odd one), 700s file dialogs of the translation to file,
+// 800s lines of parlumo-translate ("%1" stands for a size such as "1 MiB"),
 // 900 the caption of a translation. Key 302 is composed (VersionLine); 303 does not
 // exist. The texts are the program's own, typos included; "&" marks an accelerator.
 constexpr TKeyText kKeyTexts[] = {
@@ -172,6 +173,18 @@ constexpr TKeyText kKeyTexts[] = {
     {702, "Choose program", "Programm auswählen"},
     {703, "Programs|*.exe;*.bat;*.pif;*.cmd;*.com|All files (*.*)|*.*",
      "Programme|*.exe;*.bat;*.pif;*.cmd;*.com|Alle Dateien (*.*)|*.*"},
+
+    // parlumo-translate: why a text too large was refused before it was sent.
+    {800,
+     "Standard input holds more than %1, the most the translation service takes in one "
+     "request; nothing was sent.",
+     "Die Standardeingabe enthält mehr als %1; mehr nimmt der Übersetzungsdienst in einer "
+     "Anfrage nicht an. Es wurde nichts gesendet."},
+    {801,
+     "The text, form-encoded as a request, takes more than %1, the most the translation "
+     "service takes; nothing was sent.",
+     "Der Text belegt als Anfrage formularkodiert mehr als %1; mehr nimmt der "
+     "Übersetzungsdienst nicht an. Es wurde nichts gesendet."},
 
     // Caption of a translation.
     {900, "Translation", "Übersetzung"},

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstddef>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -180,8 +181,9 @@ std::size_t BodyFrame() {
 
 // Texts whose request would be larger than the service takes are refused before
 // anything is sent, whether they come on standard input or as arguments and
-// whether the raw text or only its form encoding is too large; a text whose
-// request is exactly the limit goes out.
+// whether the raw text or only its form encoding is too large, and the tool
+// says why in the language of its messages; a text whose request is exactly
+// the limit goes out.
 TEST(ParlumoTranslateSizeTest, TextsOverTheRequestLimitAreRefusedUnsent) {
   const std::size_t limit = kMaxRequestBodyBytes;
   std::string twoMiBOfHouse;
@@ -190,21 +192,32 @@ TEST(ParlumoTranslateSizeTest, TextsOverTheRequestLimitAreRefusedUnsent) {
   // 100 KiB each (an argument may not be much longer); '%' is three bytes encoded.
   const std::string percents(100 << 10, '%');
 
+  // What standard error says of a refused text, in each message language.
+  enum class Why { StandardInput, Encoded };
+  const struct {
+    const char* lang;
+    const char* caption;
+    const char* standardInput;
+    const char* encoded;
+    const char* unsent;
+    const char* otherLanguage;  // the unsent line in the other language
+  } languages[] = {
+      {"en", "Text too large", "Standard input holds more than 1 MiB",
+       "form-encoded as a request, takes more than 1 MiB", "nothing was sent",
+       "Es wurde nichts gesendet"},
+      {"de", "Text zu gro\u00df", "Die Standardeingabe enth\u00e4lt mehr als 1 MiB",
+       "als Anfrage formularkodiert mehr als 1 MiB", "Es wurde nichts gesendet",
+       "nothing was sent"},
+  };
   const struct {
     const char* name;
     std::vector<std::string> arguments;
     std::string input;
     bool keepInputOpen;
-    bool sent;
-    const char* says;  // on standard error when refused
+    std::optional<Why> refused;  // nothing: sent
   } cases[] = {
       // Its end never comes while the program runs: reading must stop at the limit.
-      {"2 MiB of standard input, no end",
-       {},
-       twoMiBOfHouse,
-       true,
-       false,
-       "Standard input holds more than 1 MiB"},
+      {"2 MiB of standard input, no end", {}, twoMiBOfHouse, true, Why::StandardInput},
       // 400 KiB of "ä" read whole, but 1.2 MiB form-encoded.
       {"standard input too large encoded",
        {},
@@ -215,45 +228,48 @@ TEST(ParlumoTranslateSizeTest, TextsOverTheRequestLimitAreRefusedUnsent) {
          return text;
        }(),
        false,
-       false,
-       "form-encoded as a request, takes more than 1 MiB"},
+       Why::Encoded},
       {"arguments too large encoded",
        {percents, percents, percents, percents},
        "",
        false,
-       false,
-       "form-encoded as a request, takes more than 1 MiB"},
+       Why::Encoded},
       {"one byte over the limit",
        {},
        std::string(limit - BodyFrame() + 1, 'a'),
        false,
-       false,
-       "form-encoded as a request, takes more than 1 MiB"},
+       Why::Encoded},
       // The trailing line break is dropped before the text is sent.
-      {"exactly the limit", {}, std::string(limit - BodyFrame(), 'a') + "\n", false, true, ""},
+      {"exactly the limit", {}, std::string(limit - BodyFrame(), 'a') + "\n", false, std::nullopt},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Service service(Reply("200 OK", kResultPage));
-    std::vector<std::string> arguments = {"--lang", "en", "--service", service.Host()};
-    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-    const CliRun run = RunTranslate(arguments, c.input, c.keepInputOpen);
-    EXPECT_TRUE(run.exited) << "no exit of its own (a signal, or no end within a minute): "
-                            << run.err.substr(0, 2000);
-    if (!run.exited) continue;
-    if (c.sent) {
-      EXPECT_EQ(run.status, 0) << run.err.substr(0, 2000);
-      EXPECT_EQ(run.out, "Haus\n");
-      const auto requests = service.Requests();
-      ASSERT_EQ(requests.size(), 1u);
-      EXPECT_THAT(requests[0], HasSubstr("\r\nContent-Length: " + std::to_string(limit) + "\r\n"));
-    } else {
-      EXPECT_EQ(run.status, kExitTextTooLarge) << run.err.substr(0, 2000);
-      EXPECT_EQ(run.out, "");
-      EXPECT_THAT(run.err, HasSubstr("Text too large"));
-      EXPECT_THAT(run.err, HasSubstr(c.says));
-      EXPECT_THAT(run.err, HasSubstr("nothing was sent"));
-      EXPECT_EQ(service.Accepted(), 0) << "a refused text must not be sent";
+  for (const auto& language : languages) {
+    SCOPED_TRACE(language.lang);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      Service service(Reply("200 OK", kResultPage));
+      std::vector<std::string> arguments = {"--lang", language.lang, "--service", service.Host()};
+      arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+      const CliRun run = RunTranslate(arguments, c.input, c.keepInputOpen);
+      EXPECT_TRUE(run.exited) << "no exit of its own (a signal, or no end within a minute): "
+                              << run.err.substr(0, 2000);
+      if (!run.exited) continue;
+      if (!c.refused) {
+        EXPECT_EQ(run.status, 0) << run.err.substr(0, 2000);
+        EXPECT_EQ(run.out, "Haus\n");
+        const auto requests = service.Requests();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_THAT(requests[0],
+                    HasSubstr("\r\nContent-Length: " + std::to_string(limit) + "\r\n"));
+      } else {
+        EXPECT_EQ(run.status, kExitTextTooLarge) << run.err.substr(0, 2000);
+        EXPECT_EQ(run.out, "");
+        EXPECT_THAT(run.err, HasSubstr(language.caption));
+        EXPECT_THAT(run.err, HasSubstr(*c.refused == Why::StandardInput ? language.standardInput
+                                                                        : language.encoded));
+        EXPECT_THAT(run.err, HasSubstr(language.unsent));
+        EXPECT_THAT(run.err, Not(HasSubstr(language.otherLanguage)));
+        EXPECT_EQ(service.Accepted(), 0) << "a refused text must not be sent";
+      }
     }
   }
 }
