@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -196,17 +196,20 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
 
 // Standard input without its trailing line breaks; nothing when it holds more
 // than limit bytes. Reading stops at the first byte past the limit, so that an
-// endless input (yes | parlumo-translate) ends too, and the rest is left
-// unread. Trailing line breaks count towards the limit: they are dropped only
-// once the end shows that they are trailing.
+// endless input (yes | parlumo-translate) ends too. The descriptor is read
+// directly, not through stdio, whose buffer would read ahead: the input after
+// that byte is left unread for whatever reads it next. Trailing line breaks
+// count towards the limit: they are dropped only once the end shows that they
+// are trailing.
 std::optional<std::string> ReadStandardInput(std::size_t limit) {
   std::string text;
   char buffer[64 << 10];
   while (text.size() <= limit) {
     const std::size_t wanted = std::min(sizeof buffer, limit + 1 - text.size());
-    const std::size_t got = std::fread(buffer, 1, wanted, stdin);
-    if (got == 0) break;  // the end, or a read error: what came is the text
-    text.append(buffer, got);
+    const ssize_t got = ::read(STDIN_FILENO, buffer, wanted);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the end, or a read error: what came is the text
+    text.append(buffer, static_cast<std::size_t>(got));
   }
   if (text.size() > limit) return std::nullopt;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
