@@ -54,13 +54,13 @@ std::string SizeText(std::size_t bytes) {
 std::string Usage() {
   const std::string limit = SizeText(kMaxRequestBodyBytes);
   return "Usage: parlumo-translate [options] [TEXT...]\n"
-         "Translates TEXT (the arguments joined by blanks, or standard input when there\n"
+         "Translates TEXT (the arguments joined by spaces, or standard input when there\n"
          "are none) and prints the translation.\n"
          "\n"
          "A request to the translation service may hold at most " +
          limit +
          ", with the text\n"
-         "form-encoded (a byte other than a letter, digit, blank or one of *-._ takes\n"
+         "form-encoded (a byte other than a letter, digit, space or one of *-._ takes\n"
          "three): a longer text is refused before anything is sent (exit status 5), and\n"
          "standard input is read no further than " +
          limit +
@@ -306,9 +306,12 @@ int main(int argc, char** argv) {
           : UnscramblePassword(ini.ReadString("Proxy", "Password", ""), kPasswordScrambleKey);
 
   // The limit is the local service's; a service elsewhere is held to it too.
-  // The raw text is read up to the limit itself, since form encoding never
-  // makes a byte shorter: more input can never fit. Whether what was read fits
-  // once it is encoded is checked on the request body, before anything is sent.
+  // Standard input is read no further than one byte past the limit: form
+  // encoding never makes a byte shorter, so more input could fit only when the
+  // excess is line breaks at its end, which are not sent. Such input is refused
+  // all the same, since reading must stop somewhere for an endless input.
+  // Whether what was read fits once it is encoded is checked on the request
+  // body, before anything is sent.
   std::string text;
   if (options.words.empty()) {
     std::optional<std::string> input = ReadStandardInput(kMaxRequestBodyBytes);
