@@ -52,6 +52,10 @@ constexpr int kSaveAsTitleKey = 700;
 constexpr int kSaveAsFilterKey = 701;
 constexpr int kProgramTitleKey = 702;
 constexpr int kProgramFilterKey = 703;
+// Text keys (caption on the next key) of the refusals of a value the settings
+// file cannot hold: typed into a field, or the name of the file chosen.
+constexpr int kUnstorableValueKey = 626;
+constexpr int kUnstorableFileNameKey = 628;
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -68,6 +72,15 @@ std::string S(const QString& text) {
 std::string FieldValue(const QLineEdit& field, const std::string& given) {
   const QString text = field.text();
   return text == Q(given) ? given : S(text);
+}
+
+// Writes a text value unless the settings file cannot hold it (a line break):
+// that one write would make the whole save fail, and every save after it. The
+// file then keeps what it had for the key. The dialog refuses such values where
+// the user enters them; one can still come from a file edited by hand.
+void WriteText(TIniFile::Batch& ini, const char* section, const char* key,
+               const std::string& value) {
+  if (TIniDocument::CanHoldValue(value)) ini.WriteString(section, key, value);
 }
 
 int InRange(int value, int low, int high, int fallback) {
@@ -560,46 +573,48 @@ void TSettings::BringForward() {
 // --- Settings store -----------------------------------------------------------
 
 void TSettings::SaveSettings() {
-  // Every value goes to the file at once, in one write of it.
+  // The values are collected here and reach the file together at Commit, in
+  // one write of it; a save that fails leaves the file as it was.
   TIniFile::Batch ini(*ini_);
   // 1. As the lists show them.
   ini.WriteInteger(kLanguages, "InterfaceLanguage", ui_->cbProgramLanguage->currentIndex());
   ini.WriteInteger(kGeneral, "StartupType", ui_->cbStartupType->currentIndex());
   ini.WriteInteger(kGeneral, "TrayIconType", ui_->cbOnTrayIcon->currentIndex());
   // 2. The proxy values in force.
-  ini.WriteString(kProxy, "Server", cHttp_->Proxy);
-  ini.WriteString(kProxy, "Port", cHttp_->ProxyPort);
-  ini.WriteString(kProxy, "Username", cHttp_->ProxyUsername);
+  WriteText(ini, kProxy, "Server", cHttp_->Proxy);
+  WriteText(ini, kProxy, "Port", cHttp_->ProxyPort);
+  WriteText(ini, kProxy, "Username", cHttp_->ProxyUsername);
   ini.WriteString(kProxy, "Password",
                   ScramblePassword(cHttp_->ProxyPassword, kPasswordScrambleKey));
-  // 3. Autostart, only when it changed.
-  if (ui_->cbStartupOnWindows->isChecked() != GetAutostart()) {
-    SetAutostart(ui_->cbStartupOnWindows->isChecked());
-  }
-  // 4. Quick translation hotkeys: codes as the fields show them, enabled as applied.
+  // 3. Quick translation hotkeys: codes as the fields show them, enabled as applied.
   ini.WriteInteger(kQuickTranslate, "Hotkey1", ui_->hkQuickTranslation1->HotKey());
   ini.WriteInteger(kQuickTranslate, "Hotkey2", ui_->hkQuickTranslation2->HotKey());
   ini.WriteBool(kQuickTranslate, "EnableHotkey1", cHotKey1_->Enabled());
   ini.WriteBool(kQuickTranslate, "EnableHotkey2", cHotKey2_->Enabled());
-  // 5. The pairs as applied.
+  // 4. The pairs as applied.
   ini.WriteInteger(kLanguages, "QuickTranslation1", quickPair1_);
   ini.WriteInteger(kLanguages, "QuickTranslation2", quickPair2_);
   ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
-  // 6. The quick translation options as the check boxes show them.
+  // 5. The quick translation options as the check boxes show them.
   ini.WriteBool(kQuickTranslate, "ShowBalloonHint", ui_->cbShowBalloonHint->isChecked());
   ini.WriteBool(kQuickTranslate, "NotifyBalloonHint", ui_->cbNotifyBalloonHint->isChecked());
   ini.WriteBool(kQuickTranslate, "DisplayMessage", ui_->cbTranslationMsgBox->isChecked());
   ini.WriteBool(kQuickTranslate, "CopyToClipboard", ui_->cbCopyToClipboard->isChecked());
-  // 7. The file hotkey.
+  // 6. The file hotkey.
   ini.WriteInteger(kFileTranslate, "Hotkey", ui_->hkTransToFile->HotKey());
   ini.WriteBool(kFileTranslate, "EnableHotkey", cHotKeyFile_->Enabled());
   ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
-  // 8. The file options.
-  ini.WriteString(kFileTranslate, "SaveAs", cSaveDialog_.fileName);
-  ini.WriteString(kFileTranslate, "Program", cOpenDialog_.fileName);
+  // 7. The file options.
+  WriteText(ini, kFileTranslate, "SaveAs", cSaveDialog_.fileName);
+  WriteText(ini, kFileTranslate, "Program", cOpenDialog_.fileName);
   ini.WriteBool(kFileTranslate, "UseAssocProg", ui_->rbStartAssocProgram->isChecked());
   ini.WriteBool(kFileTranslate, "OverwriteWoPrompt", ui_->cbOverwritewoPrompt->isChecked());
   ini.Commit();
+  // 8. Autostart, only when it changed, and only once the settings are saved:
+  // the entry follows the saved settings, so a save that fails leaves it too.
+  if (ui_->cbStartupOnWindows->isChecked() != GetAutostart()) {
+    SetAutostart(ui_->cbStartupOnWindows->isChecked());
+  }
 }
 
 bool TSettings::GetAutostart() const {
@@ -631,10 +646,21 @@ void TSettings::ApplySettings() {
   }
   // 2. The default menu item.
   SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
-  // 3. The proxy values.
-  cHttp_->Proxy = FieldValue(*ui_->edProxyServer, cHttp_->Proxy);
-  cHttp_->ProxyPort = FieldValue(*ui_->edProxyport, cHttp_->ProxyPort);
-  cHttp_->ProxyUsername = FieldValue(*ui_->edProxyUsername, cHttp_->ProxyUsername);
+  // 3. The proxy values. A field whose new value the settings file cannot
+  // hold keeps the value in force, and the first such field is shown after the
+  // save. The password is stored scrambled, which holds any bytes.
+  QLineEdit* refused = nullptr;
+  auto take = [&refused](QLineEdit* field, std::string& inForce) {
+    std::string value = FieldValue(*field, inForce);
+    if (value != inForce && !TIniDocument::CanHoldValue(value)) {
+      if (!refused) refused = field;
+      return;
+    }
+    inForce = std::move(value);
+  };
+  take(ui_->edProxyServer, cHttp_->Proxy);
+  take(ui_->edProxyport, cHttp_->ProxyPort);
+  take(ui_->edProxyUsername, cHttp_->ProxyUsername);
   cHttp_->ProxyPassword = FieldValue(*ui_->edProxyPassword, cHttp_->ProxyPassword);
   // 4. and 5. The hotkeys: keys, then enabled.
   cHotKey1_->SetKey(ui_->hkQuickTranslation1->HotKey());
@@ -648,8 +674,8 @@ void TSettings::ApplySettings() {
   quickPair2_ = ui_->cbQuickLang2->currentIndex();
   filePair_ = ui_->cbTransToFileLang->currentIndex();
   // 7. The file names.
-  cOpenDialog_.fileName = FieldValue(*ui_->edThisProgram, cOpenDialog_.fileName);
-  cSaveDialog_.fileName = FieldValue(*ui_->edFileSaveAs, cSaveDialog_.fileName);
+  take(ui_->edThisProgram, cOpenDialog_.fileName);
+  take(ui_->edFileSaveAs, cSaveDialog_.fileName);
   // 8. Save; a failure keeps Apply enabled, the values above stay in force.
   try {
     SaveSettings();
@@ -658,7 +684,11 @@ void TSettings::ApplySettings() {
     return;
   }
   if (alive.expired()) return;
-  // 9.
+  // 9. A refused value keeps Apply enabled: the field still waits for its value.
+  if (refused) {
+    ShowRefusedField(*refused);
+    return;
+  }
   ui_->btnApply->setEnabled(false);
 }
 
@@ -709,6 +739,15 @@ bool TSettings::RunFileDialog(TFileDialog& dialog) {
   const auto alive = lifetime_.Token();
   const std::optional<std::string> chosen = platform_.runFileDialog(dialog, this);
   if (alive.expired() || !chosen) return false;
+  // Linux allows a line break in a file name, the settings file does not hold
+  // one: such a name is refused here, where the user can choose another, and
+  // the name in force stays.
+  if (!TIniDocument::CanHoldValue(*chosen)) {
+    platform_.shell.MessageBox(LanguageText(uiLanguage_, kUnstorableFileNameKey),
+                               LanguageText(uiLanguage_, kUnstorableFileNameKey + 1),
+                               TMsgButtons::mbOK, TMsgIcon::miWarning, true);
+    return false;
+  }
   dialog.fileName = *chosen;
   return true;
 }
@@ -727,6 +766,21 @@ void TSettings::btnSearchProgClick() {
   if (!RunFileDialog(cOpenDialog_)) return;
   ui_->edThisProgram->setText(Q(cOpenDialog_.fileName));
   ActivateApplyBtn();
+}
+
+void TSettings::ShowRefusedField(QLineEdit& field) {
+  // The field's page, with the field marked for correction.
+  for (QWidget* widget = field.parentWidget(); widget; widget = widget->parentWidget()) {
+    if (const int page = ui_->pcSettings->indexOf(widget); page >= 0) {
+      ui_->pcSettings->setCurrentIndex(page);
+      break;
+    }
+  }
+  field.setFocus();
+  field.selectAll();
+  platform_.shell.MessageBox(LanguageText(uiLanguage_, kUnstorableValueKey),
+                             LanguageText(uiLanguage_, kUnstorableValueKey + 1), TMsgButtons::mbOK,
+                             TMsgIcon::miWarning, true);
 }
 
 void TSettings::ShowFailure(const std::exception& failure) {

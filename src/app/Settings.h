@@ -27,6 +27,7 @@
 #include "ui/WindowHost.h"
 
 class QAction;
+class QLineEdit;
 class QMenu;
 
 namespace Ui {
@@ -211,6 +212,9 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   void cHotKeyFileHotKey(TGlobalHotKey& sender);
   bool RunFileDialog(TFileDialog& dialog);
   void UpdateNoTrayNote();
+  // Shows the page of a field whose value the settings file cannot hold, marks
+  // the field and says so.
+  void ShowRefusedField(QLineEdit& field);
   // The message box the framework shows for a failure that ends a handler.
   void ShowFailure(const std::exception& failure);
   template <typename Wnd>

@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -38,6 +38,10 @@ constexpr int kExitUnknownDataFormat = 4;
 constexpr int kExitTextTooLarge = 5;
 constexpr int kExitUsage = 64;
 
+// Text keys of why a text too large was refused before it was sent.
+constexpr int kStandardInputTooLargeKey = 800;
+constexpr int kRequestTooLargeKey = 801;
+
 // A size as a reader takes it in: "1 MiB", "64 KiB", "1000 bytes".
 std::string SizeText(std::size_t bytes) {
   if (bytes != 0 && bytes % (std::size_t{1} << 20) == 0)
@@ -50,13 +54,13 @@ std::string SizeText(std::size_t bytes) {
 std::string Usage() {
   const std::string limit = SizeText(kMaxRequestBodyBytes);
   return "Usage: parlumo-translate [options] [TEXT...]\n"
-         "Translates TEXT (the arguments joined by blanks, or standard input when there\n"
+         "Translates TEXT (the arguments joined by spaces, or standard input when there\n"
          "are none) and prints the translation.\n"
          "\n"
          "A request to the translation service may hold at most " +
          limit +
          ", with the text\n"
-         "form-encoded (a byte other than a letter, digit, blank or one of *-._ takes\n"
+         "form-encoded (a byte other than a letter, digit, space or one of *-._ takes\n"
          "three): a longer text is refused before anything is sent (exit status 5), and\n"
          "standard input is read no further than " +
          limit +
@@ -192,17 +196,20 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
 
 // Standard input without its trailing line breaks; nothing when it holds more
 // than limit bytes. Reading stops at the first byte past the limit, so that an
-// endless input (yes | parlumo-translate) ends too, and the rest is left
-// unread. Trailing line breaks count towards the limit: they are dropped only
-// once the end shows that they are trailing.
+// endless input (yes | parlumo-translate) ends too. The descriptor is read
+// directly, not through stdio, whose buffer would read ahead: the input after
+// that byte is left unread for whatever reads it next. Trailing line breaks
+// count towards the limit: they are dropped only once the end shows that they
+// are trailing.
 std::optional<std::string> ReadStandardInput(std::size_t limit) {
   std::string text;
   char buffer[64 << 10];
   while (text.size() <= limit) {
     const std::size_t wanted = std::min(sizeof buffer, limit + 1 - text.size());
-    const std::size_t got = std::fread(buffer, 1, wanted, stdin);
-    if (got == 0) break;  // the end, or a read error: what came is the text
-    text.append(buffer, got);
+    const ssize_t got = ::read(STDIN_FILENO, buffer, wanted);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the end, or a read error: what came is the text
+    text.append(buffer, static_cast<std::size_t>(got));
   }
   if (text.size() > limit) return std::nullopt;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
@@ -224,6 +231,14 @@ void PrintFailure(int language, int textKey, const std::string& detail) {
 int TextTooLarge(int language, const std::string& detail) {
   PrintFailure(language, 624, detail);
   return kExitTextTooLarge;
+}
+
+// A text too large refused here: the line of textKey with the limit in it.
+int TextTooLargeUnsent(int language, int textKey) {
+  std::string detail = LanguageText(language, textKey);
+  if (const auto at = detail.find("%1"); at != std::string::npos)
+    detail.replace(at, 2, SizeText(kMaxRequestBodyBytes));
+  return TextTooLarge(language, detail);
 }
 
 }  // namespace
@@ -291,18 +306,16 @@ int main(int argc, char** argv) {
           : UnscramblePassword(ini.ReadString("Proxy", "Password", ""), kPasswordScrambleKey);
 
   // The limit is the local service's; a service elsewhere is held to it too.
-  // The raw text is read up to the limit itself, since form encoding never
-  // makes a byte shorter: more input can never fit. Whether what was read fits
-  // once it is encoded is checked on the request body, before anything is sent.
-  const std::string limit = SizeText(kMaxRequestBodyBytes);
+  // Standard input is read no further than one byte past the limit: form
+  // encoding never makes a byte shorter, so more input could fit only when the
+  // excess is line breaks at its end, which are not sent. Such input is refused
+  // all the same, since reading must stop somewhere for an endless input.
+  // Whether what was read fits once it is encoded is checked on the request
+  // body, before anything is sent.
   std::string text;
   if (options.words.empty()) {
     std::optional<std::string> input = ReadStandardInput(kMaxRequestBodyBytes);
-    if (!input) {
-      return TextTooLarge(language, "Standard input holds more than " + limit +
-                                        ", the most the translation service takes in one "
-                                        "request; nothing was sent.");
-    }
+    if (!input) return TextTooLargeUnsent(language, kStandardInputTooLargeKey);
     text = std::move(*input);
   } else {
     for (const auto& word : options.words) {
@@ -314,10 +327,10 @@ int main(int argc, char** argv) {
     PrintFailure(language, 602, "");
     return kExitNoText;
   }
+  // The exchange refuses such a text too, in the client's words; refusing it
+  // here says why in the language of the messages.
   if (BuildRequestBody(text, pairIndex).size() > kMaxRequestBodyBytes) {
-    return TextTooLarge(language, "The text, form-encoded as a request, takes more than " + limit +
-                                      ", the most the translation service takes; nothing was "
-                                      "sent.");
+    return TextTooLargeUnsent(language, kRequestTooLargeKey);
   }
 
   PollEventLoop loop;

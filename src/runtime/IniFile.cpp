@@ -198,7 +198,7 @@ void TIniDocument::Set(std::string_view section, std::string_view key, std::stri
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty() || HasLineBreakOrNul(section) || HasLineBreakOrNul(key) ||
-      HasLineBreakOrNul(value) || section.find(']') != std::string_view::npos ||
+      !CanHoldValue(value) || section.find(']') != std::string_view::npos ||
       key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';' ||
       key.front() == '#') {
     throw std::invalid_argument("name or value cannot be stored in an INI file");
@@ -269,6 +269,10 @@ void TIniDocument::Set(std::string_view section, std::string_view key, std::stri
   }
   pieces_.push_back(linePiece(Kind::Section, "[" + std::string(section) + "]"));
   pieces_.push_back(linePiece(Kind::Key, newText));
+}
+
+bool TIniDocument::CanHoldValue(std::string_view value) {
+  return !HasLineBreakOrNul(value);
 }
 
 std::string TIniDocument::Text() const {

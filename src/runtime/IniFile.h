@@ -46,6 +46,9 @@ class TIniDocument {
   // section, an empty name): storing it would corrupt or inject other keys.
   void Set(std::string_view section, std::string_view key, std::string_view value);
 
+  // Whether Set takes value as a value: any bytes but line breaks and NUL.
+  static bool CanHoldValue(std::string_view value);
+
   std::string Text() const;
 
  private:
@@ -109,9 +112,12 @@ class TIniFile {
 
   // Holds one reading of the file while it lives, so that a load of many
   // settings reads and parses the file once: every read of the TIniFile in that
-  // time is answered from the reading, made at the first of them. Writes still
-  // reach the file at once, and the reads after them see what was written; what
-  // another program writes to the file in that time is seen after the session.
+  // time is answered from the reading, made at the first of them. What others
+  // write to the file meanwhile (other programs, or another TIniFile object on
+  // the same file) is not seen until the session ends, with one exception: a
+  // write through this TIniFile reaches the file at once by reading it anew,
+  // and that reading, with the write made, becomes the session's, so the reads
+  // after it see the write and also whatever others had written by then.
   // Sessions nest; the outermost one holds the reading.
   class ReadSession {
    public:

@@ -16,6 +16,7 @@ struct TKeyText {
 // Keys by hundreds: 100s text translation window, 200s website translation window,
 // 300s information window, 500-511 pair names, 600s message boxes (text on the even
 // key, caption on the next odd one), 700s file dialogs of the translation to file,
+// 800s lines of parlumo-translate ("%1" stands for a size such as "1 MiB"),
 // 900 the caption of a translation. Key 302 is composed (VersionLine); 303 does not
 // exist. The texts are the program's own, typos included; "&" marks an accelerator.
 constexpr TKeyText kKeyTexts[] = {
@@ -151,6 +152,19 @@ constexpr TKeyText kKeyTexts[] = {
      "Der Text ist zu groß für den Übersetzungsdienst. Bitte teilen Sie ihn auf und übersetzen "
      "Sie die Teile nacheinander."},
     {625, "Text too large", "Text zu groß"},
+    {626,
+     "The settings file cannot hold a value with a line break. The value in the marked field "
+     "was not taken; please correct it. The other settings have been applied and saved.",
+     "Die Einstellungsdatei kann keinen Wert mit einem Zeilenumbruch aufnehmen. Der Wert im "
+     "markierten Feld wurde nicht übernommen; bitte korrigieren Sie ihn. Die übrigen "
+     "Einstellungen wurden übernommen und gespeichert."},
+    {627, "Value not taken", "Wert nicht übernommen"},
+    {628,
+     "The name of the chosen file contains a line break, which the settings file cannot hold. "
+     "Please choose a file whose name has none.",
+     "Der Name der gewählten Datei enthält einen Zeilenumbruch, den die Einstellungsdatei nicht "
+     "aufnehmen kann. Bitte wählen Sie eine Datei, deren Name keinen enthält."},
+    {629, "File name not possible", "Dateiname nicht möglich"},
 
     // File dialogs of the translation to file.
     {700, "Save translated file as...", "Übersetzte Datei speichern unter..."},
@@ -159,6 +173,18 @@ constexpr TKeyText kKeyTexts[] = {
     {702, "Choose program", "Programm auswählen"},
     {703, "Programs|*.exe;*.bat;*.pif;*.cmd;*.com|All files (*.*)|*.*",
      "Programme|*.exe;*.bat;*.pif;*.cmd;*.com|Alle Dateien (*.*)|*.*"},
+
+    // parlumo-translate: why a text too large was refused before it was sent.
+    {800,
+     "Standard input holds more than %1, the most the translation service takes in one "
+     "request; nothing was sent.",
+     "Die Standardeingabe enthält mehr als %1; mehr nimmt der Übersetzungsdienst in einer "
+     "Anfrage nicht an. Es wurde nichts gesendet."},
+    {801,
+     "The text, form-encoded as a request, takes more than %1, the most the translation "
+     "service takes; nothing was sent.",
+     "Der Text belegt als Anfrage formularkodiert mehr als %1; mehr nimmt der "
+     "Übersetzungsdienst nicht an. Es wurde nichts gesendet."},
 
     // Caption of a translation.
     {900, "Translation", "Übersetzung"},

@@ -18,6 +18,7 @@ inline constexpr std::string_view kBuildDate = "08.01.2008";
 // The user-interface text with the given key, UTF-8. Language 1 looks in the German
 // table and falls back to the English text for a key German lacks; any other
 // language looks in the English table. An unknown key gives kNoTranslationResource.
+// The texts of keys 800 and 801 hold "%1" where the caller puts a size.
 // Key 302, the version line of the information window, is composed at each call from
 // the compiled-in version: "Parlumo", a line break, then for example
 // "Version 2.5 (Build 41) builded on 08.01.2008" (German: ") vom " for ") builded on ").

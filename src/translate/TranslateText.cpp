@@ -1,5 +1,7 @@
 #include "translate/TranslateText.h"
 
+#include <utility>
+
 namespace parlumo {
 
 TranslateOutcome TranslateText(THttpClient& client, TParser& splitter, std::string_view text,
@@ -9,6 +11,17 @@ TranslateOutcome TranslateText(THttpClient& client, TParser& splitter, std::stri
   if (client.State() != THttpClientState::hcsIdle) {
     return TranslateOutcome::Failed(TranslateFailure::ConnectionFailed, "HTTP component is busy");
   }
+  // A request larger than the service takes is refused here, before anything
+  // is sent. The service refuses it as soon as it has read the header and
+  // closes the connection, so a client still sending the body may see a reset
+  // and report no connection instead of a text too large.
+  std::string body = BuildRequestBody(text, pairIndex);
+  if (body.size() > kMaxRequestBodyBytes) {
+    return TranslateOutcome::Failed(
+        TranslateFailure::TextTooLarge,
+        "Request body of " + std::to_string(body.size()) + " bytes, the service takes at most " +
+            std::to_string(kMaxRequestBodyBytes) + "; nothing was sent");
+  }
   client.Agent = std::string(kTranslateAgent);
   client.Proxy = proxy.server;
   client.ProxyPort = proxy.port;
@@ -16,7 +29,7 @@ TranslateOutcome TranslateText(THttpClient& client, TParser& splitter, std::stri
   client.ProxyPassword = proxy.password;
   client.URL = "http://" + std::string(serviceHost) + std::string(kTranslatePath);
 
-  TStringStream request(BuildRequestBody(text, pairIndex));
+  TStringStream request(std::move(body));
   TStringStream response;
   client.RequestStream = &request;
   client.ResponseStream = &response;

@@ -62,11 +62,13 @@ inline constexpr std::string_view kDefaultServiceHost(detail::kDefaultServiceHos
 // One translation exchange: posts text (UTF-8) with the pair of pairIndex (any
 // index outside the table means "en|de") to the service at serviceHost
 // ("host" or "host:port"), waits for the answer on the client's event loop and
-// cuts the translation out of it with splitter. A 413 answer (the request is
-// larger than the service takes) is TextTooLarge; any other failure of the
-// request is ConnectionFailed. Both carry the client's reason as the detail.
-// The caller checks beforehand that the text may be sent and guards against
-// re-entry.
+// cuts the translation out of it with splitter. A text whose request body
+// (BuildRequestBody) is larger than kMaxRequestBodyBytes is TextTooLarge at
+// once: nothing is sent and the client is left as it was. A 413 answer (from a
+// service or proxy with a smaller limit) is TextTooLarge too; any other failure
+// of the request is ConnectionFailed. Each carries its reason, in the client's
+// words, as the detail. The caller decides beforehand whether the text is to be
+// sent at all and guards against re-entry.
 TranslateOutcome TranslateText(THttpClient& client, TParser& splitter, std::string_view text,
                                int pairIndex, std::string_view serviceHost,
                                const TProxySettings& proxy);

@@ -33,7 +33,8 @@ static_assert(kUpdatesPath.starts_with(kHomePagePath));
 inline constexpr std::string_view kResultStartMarker = "id=result_box dir=\"ltr\">";
 inline constexpr std::string_view kResultEndMarker = "</div>";
 // The largest request body the local service takes; it answers a larger one with
-// 413 (Payload Too Large) and translates nothing.
+// 413 (Payload Too Large) and translates nothing. The translation exchange
+// sends none larger (see TranslateText).
 inline constexpr std::size_t kMaxRequestBodyBytes = std::size_t{1} << 20;
 
 // Why an exchange gave no translation.
@@ -41,7 +42,7 @@ enum class TranslateFailure {
   ConnectionFailed,   // the HTTP request failed
   NotTranslated,      // the answer is not the service's result page
   UnknownDataFormat,  // a result page, but the text cannot be cut out of it
-  TextTooLarge,       // the request is larger than the service takes (it answered 413)
+  TextTooLarge,       // the request is larger than the service takes (refused unsent, or 413)
 };
 
 // The outcome of one exchange: the translated text (possibly empty) or a failure.

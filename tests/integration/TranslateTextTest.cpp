@@ -41,6 +41,8 @@ class Service {
           c.Send(reply_);
         }) {}
   std::string Host() const { return "127.0.0.1:" + server_.PortText(); }
+  // Connections, whether or not a request came over them.
+  int Accepted() const { return server_.Accepted(); }
   std::string Request() {
     std::lock_guard lock(mutex_);
     return request_;
@@ -92,6 +94,46 @@ TEST(TranslateTextTest, OutcomesOfTheExchange) {
         service.Request().ends_with("\r\n\r\ntext=a%26b&langpair=en%7Cde&ie=UTF-8&oe=UTF-8"))
         << service.Request();
     EXPECT_EQ(client.RequestStream, nullptr) << "the exchange's streams do not outlive it";
+  }
+}
+
+// A text whose request would be larger than the service takes is refused
+// before anything is sent, whether the raw text or only its form encoding is
+// too large: the service must see no connection. A request of exactly the
+// limit goes out.
+TEST(TranslateTextTest, RequestLargerThanTheServiceTakesIsRefusedUnsent) {
+  const std::size_t limit = kMaxRequestBodyBytes;
+  const std::size_t frame = BuildRequestBody("", 0).size();
+  std::string umlauts;  // 400 KiB, six bytes each once encoded
+  while (umlauts.size() < (400 << 10))
+    umlauts += "\xc3\xa4";
+  const struct {
+    const char* name;
+    std::string text;
+    bool sent;
+  } cases[] = {
+      {"exactly the limit", std::string(limit - frame, 'a'), true},
+      {"one byte over the limit", std::string(limit - frame + 1, 'a'), false},
+      {"too large only once encoded", umlauts, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Service service(Reply("200 OK", kResultPage));
+    PollEventLoop loop;
+    THttpClient client(loop);
+    TParser splitter;
+    const auto outcome = TranslateText(client, splitter, c.text, 0, service.Host(), {});
+    if (c.sent) {
+      EXPECT_TRUE(outcome.Succeeded()) << outcome.Detail();
+      EXPECT_NE(service.Request().find("\r\nContent-Length: " + std::to_string(limit) + "\r\n"),
+                std::string::npos);
+    } else {
+      EXPECT_EQ(outcome.Failure(), TranslateFailure::TextTooLarge);
+      EXPECT_NE(outcome.Detail().find("nothing was sent"), std::string::npos) << outcome.Detail();
+      EXPECT_EQ(service.Accepted(), 0) << "a refused text must not be sent";
+      EXPECT_EQ(client.URL, "") << "the client is left as it was";
+    }
+    EXPECT_EQ(client.RequestStream, nullptr);
   }
 }
 

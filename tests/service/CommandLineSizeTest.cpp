@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstddef>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,19 +84,19 @@ struct CliRun {
   std::string err;
 };
 
-// Runs parlumo-translate with arguments and input on its standard input. A
-// thread of its own writes the input, since the program may stop reading
-// early; with keepInputOpen the input has no end while the program runs, so
-// the program must stop reading by itself. A program that has not ended after
-// a minute is killed and reported as not exited.
-CliRun RunTranslate(const std::vector<std::string>& arguments, const std::string& input,
-                    bool keepInputOpen = false) {
-  // A write to a program that stopped reading must fail, not end the test.
-  ::signal(SIGPIPE, SIG_IGN);
-  int in[2], out[2], err[2];
-  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+// parlumo-translate started with its standard input on a descriptor of the
+// caller's, and the reading ends of its standard output and error.
+struct Started {
+  pid_t pid = -1;
+  int out = -1;
+  int err = -1;
+};
+
+std::optional<Started> Start(const std::vector<std::string>& arguments, int input) {
+  int out[2], err[2];
+  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
     ADD_FAILURE() << "pipe2";
-    return {};
+    return std::nullopt;
   }
   std::vector<std::string> words = {PARLUMO_TRANSLATE, "--ini", "/nonexistent/parlumo.ini"};
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -106,7 +107,7 @@ CliRun RunTranslate(const std::vector<std::string>& arguments, const std::string
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   posix_spawnattr_t attributes;
@@ -120,34 +121,28 @@ CliRun RunTranslate(const std::vector<std::string>& arguments, const std::string
   const int spawned = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  ::close(in[0]);
   ::close(out[1]);
   ::close(err[1]);
-  CliRun run;
   if (spawned != 0) {
     ADD_FAILURE() << "posix_spawn: " << spawned;
-    for (int fd : {in[1], out[0], err[0]})
-      ::close(fd);
-    return run;
+    ::close(out[0]);
+    ::close(err[0]);
+    return std::nullopt;
   }
+  return Started{pid, out[0], err[0]};
+}
 
-  std::thread writer([fd = in[1], &input, keepInputOpen] {
-    for (std::size_t at = 0; at < input.size();) {
-      const ssize_t n = ::write(fd, input.data() + at, input.size() - at);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;  // the program stopped reading and ended
-      at += static_cast<std::size_t>(n);
-    }
-    if (!keepInputOpen) ::close(fd);
-  });
-
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+// Collects what the program prints until it ends; one that has not ended
+// after a minute is killed and reported as not exited.
+CliRun Finish(const Started& program) {
+  CliRun run;
+  pollfd fds[2] = {{program.out, POLLIN, 0}, {program.err, POLLIN, 0}};
   std::string* sinks[2] = {&run.out, &run.err};
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   bool killed = false;
   while (fds[0].fd >= 0 || fds[1].fd >= 0) {
     if (!killed && std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
+      ::kill(program.pid, SIGKILL);
       killed = true;
     }
     if (::poll(fds, 2, 1000) < 0 && errno != EINTR) break;
@@ -164,11 +159,43 @@ CliRun RunTranslate(const std::vector<std::string>& arguments, const std::string
     }
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
-  writer.join();
-  if (keepInputOpen) ::close(in[1]);
+  ::waitpid(program.pid, &status, 0);
   run.exited = !killed && WIFEXITED(status);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+// Runs parlumo-translate with arguments and input on its standard input. A
+// thread of its own writes the input, since the program may stop reading
+// early; with keepInputOpen the input has no end while the program runs, so
+// the program must stop reading by itself.
+CliRun RunTranslate(const std::vector<std::string>& arguments, const std::string& input,
+                    bool keepInputOpen = false) {
+  // A write to a program that stopped reading must fail, not end the test.
+  ::signal(SIGPIPE, SIG_IGN);
+  int in[2];
+  if (::pipe2(in, O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "pipe2";
+    return {};
+  }
+  const std::optional<Started> program = Start(arguments, in[0]);
+  ::close(in[0]);
+  if (!program) {
+    ::close(in[1]);
+    return {};
+  }
+  std::thread writer([fd = in[1], &input, keepInputOpen] {
+    for (std::size_t at = 0; at < input.size();) {
+      const ssize_t n = ::write(fd, input.data() + at, input.size() - at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // the program stopped reading and ended
+      at += static_cast<std::size_t>(n);
+    }
+    if (!keepInputOpen) ::close(fd);
+  });
+  const CliRun run = Finish(*program);
+  writer.join();
+  if (keepInputOpen) ::close(in[1]);
   return run;
 }
 
@@ -180,8 +207,9 @@ std::size_t BodyFrame() {
 
 // Texts whose request would be larger than the service takes are refused before
 // anything is sent, whether they come on standard input or as arguments and
-// whether the raw text or only its form encoding is too large; a text whose
-// request is exactly the limit goes out.
+// whether the raw text or only its form encoding is too large, and the tool
+// says why in the language of its messages; a text whose request is exactly
+// the limit goes out.
 TEST(ParlumoTranslateSizeTest, TextsOverTheRequestLimitAreRefusedUnsent) {
   const std::size_t limit = kMaxRequestBodyBytes;
   std::string twoMiBOfHouse;
@@ -190,21 +218,32 @@ TEST(ParlumoTranslateSizeTest, TextsOverTheRequestLimitAreRefusedUnsent) {
   // 100 KiB each (an argument may not be much longer); '%' is three bytes encoded.
   const std::string percents(100 << 10, '%');
 
+  // What standard error says of a refused text, in each message language.
+  enum class Why { StandardInput, Encoded };
+  const struct {
+    const char* lang;
+    const char* caption;
+    const char* standardInput;
+    const char* encoded;
+    const char* unsent;
+    const char* otherLanguage;  // the unsent line in the other language
+  } languages[] = {
+      {"en", "Text too large", "Standard input holds more than 1 MiB",
+       "form-encoded as a request, takes more than 1 MiB", "nothing was sent",
+       "Es wurde nichts gesendet"},
+      {"de", "Text zu gro\u00df", "Die Standardeingabe enth\u00e4lt mehr als 1 MiB",
+       "als Anfrage formularkodiert mehr als 1 MiB", "Es wurde nichts gesendet",
+       "nothing was sent"},
+  };
   const struct {
     const char* name;
     std::vector<std::string> arguments;
     std::string input;
     bool keepInputOpen;
-    bool sent;
-    const char* says;  // on standard error when refused
+    std::optional<Why> refused;  // nothing: sent
   } cases[] = {
       // Its end never comes while the program runs: reading must stop at the limit.
-      {"2 MiB of standard input, no end",
-       {},
-       twoMiBOfHouse,
-       true,
-       false,
-       "Standard input holds more than 1 MiB"},
+      {"2 MiB of standard input, no end", {}, twoMiBOfHouse, true, Why::StandardInput},
       // 400 KiB of "ä" read whole, but 1.2 MiB form-encoded.
       {"standard input too large encoded",
        {},
@@ -215,47 +254,89 @@ TEST(ParlumoTranslateSizeTest, TextsOverTheRequestLimitAreRefusedUnsent) {
          return text;
        }(),
        false,
-       false,
-       "form-encoded as a request, takes more than 1 MiB"},
+       Why::Encoded},
       {"arguments too large encoded",
        {percents, percents, percents, percents},
        "",
        false,
-       false,
-       "form-encoded as a request, takes more than 1 MiB"},
+       Why::Encoded},
       {"one byte over the limit",
        {},
        std::string(limit - BodyFrame() + 1, 'a'),
        false,
-       false,
-       "form-encoded as a request, takes more than 1 MiB"},
+       Why::Encoded},
       // The trailing line break is dropped before the text is sent.
-      {"exactly the limit", {}, std::string(limit - BodyFrame(), 'a') + "\n", false, true, ""},
+      {"exactly the limit", {}, std::string(limit - BodyFrame(), 'a') + "\n", false, std::nullopt},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Service service(Reply("200 OK", kResultPage));
-    std::vector<std::string> arguments = {"--lang", "en", "--service", service.Host()};
-    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-    const CliRun run = RunTranslate(arguments, c.input, c.keepInputOpen);
-    EXPECT_TRUE(run.exited) << "no exit of its own (a signal, or no end within a minute): "
-                            << run.err.substr(0, 2000);
-    if (!run.exited) continue;
-    if (c.sent) {
-      EXPECT_EQ(run.status, 0) << run.err.substr(0, 2000);
-      EXPECT_EQ(run.out, "Haus\n");
-      const auto requests = service.Requests();
-      ASSERT_EQ(requests.size(), 1u);
-      EXPECT_THAT(requests[0], HasSubstr("\r\nContent-Length: " + std::to_string(limit) + "\r\n"));
-    } else {
-      EXPECT_EQ(run.status, kExitTextTooLarge) << run.err.substr(0, 2000);
-      EXPECT_EQ(run.out, "");
-      EXPECT_THAT(run.err, HasSubstr("Text too large"));
-      EXPECT_THAT(run.err, HasSubstr(c.says));
-      EXPECT_THAT(run.err, HasSubstr("nothing was sent"));
-      EXPECT_EQ(service.Accepted(), 0) << "a refused text must not be sent";
+  for (const auto& language : languages) {
+    SCOPED_TRACE(language.lang);
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      Service service(Reply("200 OK", kResultPage));
+      std::vector<std::string> arguments = {"--lang", language.lang, "--service", service.Host()};
+      arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+      const CliRun run = RunTranslate(arguments, c.input, c.keepInputOpen);
+      EXPECT_TRUE(run.exited) << "no exit of its own (a signal, or no end within a minute): "
+                              << run.err.substr(0, 2000);
+      if (!run.exited) continue;
+      if (!c.refused) {
+        EXPECT_EQ(run.status, 0) << run.err.substr(0, 2000);
+        EXPECT_EQ(run.out, "Haus\n");
+        const auto requests = service.Requests();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_THAT(requests[0],
+                    HasSubstr("\r\nContent-Length: " + std::to_string(limit) + "\r\n"));
+      } else {
+        EXPECT_EQ(run.status, kExitTextTooLarge) << run.err.substr(0, 2000);
+        EXPECT_EQ(run.out, "");
+        EXPECT_THAT(run.err, HasSubstr(language.caption));
+        EXPECT_THAT(run.err, HasSubstr(*c.refused == Why::StandardInput ? language.standardInput
+                                                                        : language.encoded));
+        EXPECT_THAT(run.err, HasSubstr(language.unsent));
+        EXPECT_THAT(run.err, Not(HasSubstr(language.otherLanguage)));
+        EXPECT_EQ(service.Accepted(), 0) << "a refused text must not be sent";
+      }
     }
   }
+}
+
+// Reading stops at the first byte past the limit on the descriptor itself:
+// what follows stays in the pipe for whatever reads the input next (here the
+// test, which holds the pipe's reading end too).
+TEST(ParlumoTranslateSizeTest, StandardInputPastTheLimitIsLeftUnread) {
+  ::signal(SIGPIPE, SIG_IGN);
+  const std::size_t limit = kMaxRequestBodyBytes;
+  int in[2];
+  ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
+  const std::string input(2 * limit, 'a');
+  std::thread writer([fd = in[1], &input] {
+    for (std::size_t at = 0; at < input.size();) {
+      const ssize_t n = ::write(fd, input.data() + at, input.size() - at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+  });
+  Service service(Reply("200 OK", kResultPage));
+  const std::optional<Started> program =
+      Start({"--lang", "en", "--service", service.Host()}, in[0]);
+  CliRun run;
+  if (program) run = Finish(*program);
+  // The rest of the input, once the program has ended.
+  std::size_t left = 0;
+  char buffer[64 << 10];
+  for (ssize_t n; (n = ::read(in[0], buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    left += static_cast<std::size_t>(n);
+  }
+  writer.join();
+  ::close(in[0]);
+  ASSERT_TRUE(program);
+  EXPECT_TRUE(run.exited);
+  EXPECT_EQ(run.status, kExitTextTooLarge) << run.err;
+  EXPECT_EQ(input.size() - left, limit + 1) << "bytes the program took from the pipe";
 }
 
 // A text the tool sends but the service refuses with 413 is reported as too

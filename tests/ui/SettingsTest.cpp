@@ -428,6 +428,115 @@ TEST_F(SettingsTest, ValuesThatAreNotUtf8KeepTheirBytes) {
   }
 }
 
+// A value the settings file cannot hold (a line break: Linux allows one in a
+// file name) is refused where the user enters it, in the interface language,
+// and the value in force stays; the other settings are applied and reach the
+// file byte for byte, then and at the end of the program. A value that a save
+// cannot write back (a carriage return put into the file by hand) stays in the
+// file as it is and keeps no other value from being saved.
+TEST_F(SettingsTest, ValueTheFileCannotHoldIsRefusedAndTheOthersAreSaved) {
+  const std::string password = ScramblePassword("geheim", kPasswordScrambleKey);
+  // Every key a save writes, as it writes them.
+  auto file = [&password](int language, const std::string& server) {
+    return "[Languages]\nInterfaceLanguage=" + std::to_string(language) +
+           "\nQuickTranslation1=0\nQuickTranslation2=0\nFileTranslate=0\n"
+           "[General]\nStartupType=0\nTrayIconType=0\n"
+           "[Proxy]\nServer=" +
+           server + "\nPort=8080\nUsername=anna\nPassword=" + password +
+           "\n"
+           "[QuickTranslate]\nHotkey1=0\nHotkey2=0\nEnableHotkey1=0\nEnableHotkey2=0\n"
+           "ShowBalloonHint=1\nNotifyBalloonHint=1\nDisplayMessage=1\nCopyToClipboard=0\n"
+           "[FileTranslate]\nHotkey=0\nEnableHotkey=0\nSaveAs=/tmp/out.txt\nProgram=gedit\n"
+           "UseAssocProg=1\nOverwriteWoPrompt=0\n";
+  };
+  using Step = std::function<void(SettingsTest&)>;
+  auto type = [](QLineEdit* Ui::TSettings::*field, QString text) -> Step {
+    return [field, text](SettingsTest& t) {
+      (t.Form().*field)->setText(text);
+      t.settings->ApplySettings();
+    };
+  };
+  auto choose = [](QPushButton* Ui::TSettings::*button, std::string name) -> Step {
+    return [button, name](SettingsTest& t) {
+      t.fileChoice = name;
+      Click(t.Form().*button);
+      t.settings->ApplySettings();
+    };
+  };
+  const struct {
+    const char* name;
+    int language;
+    std::string server;  // in the file before
+    Step enter;
+    int messageKey;                 // 0: no message
+    QWidget* Ui::TSettings::*page;  // shown with the refused field
+    std::string passwordAfter;
+  } cases[] = {
+      {"save-as file chosen", 0, "proxy.example",
+       choose(&Ui::TSettings::btnSearchFile, "/tmp/two\nlines.txt"), 628, nullptr, password},
+      {"program chosen", 1, "proxy.example",
+       choose(&Ui::TSettings::btnSearchProg, "/opt/bin/ed\nit"), 628, nullptr, password},
+      {"proxy server typed", 1, "proxy.example",
+       type(&Ui::TSettings::edProxyServer, "proxy\n.example"), 626, &Ui::TSettings::tabInternet,
+       password},
+      {"proxy port typed", 0, "proxy.example", type(&Ui::TSettings::edProxyport, "80\r80"), 626,
+       &Ui::TSettings::tabInternet, password},
+      {"user name typed with NUL", 0, "proxy.example",
+       type(&Ui::TSettings::edProxyUsername, QStringLiteral("an") + QChar(0) + "na"), 626,
+       &Ui::TSettings::tabInternet, password},
+      {"save-as file typed", 1, "proxy.example",
+       type(&Ui::TSettings::edFileSaveAs, "/tmp/two\nlines.txt"), 626,
+       &Ui::TSettings::tabTranslateToFile, password},
+      {"program typed", 0, "proxy.example", type(&Ui::TSettings::edThisProgram, "ged\nit"), 626,
+       &Ui::TSettings::tabTranslateToFile, password},
+      // Stored scrambled, a password holds any bytes.
+      {"password typed", 0, "proxy.example", type(&Ui::TSettings::edProxyPassword, "two\nlines"), 0,
+       nullptr, ScramblePassword("two\nlines", kPasswordScrambleKey)},
+      {"server edited by hand", 1, "proxy\r.example",
+       [](SettingsTest& t) { t.settings->ApplySettings(); }, 0, nullptr, password},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string before = file(c.language, c.server);
+    std::string expected = before;
+    expected.replace(expected.find("CopyToClipboard=0"), 17, "CopyToClipboard=1");
+    expected.replace(expected.find(password), password.size(), c.passwordAfter);
+    WriteIni(before);
+    shell.boxes.clear();
+    Start();
+    const std::string server = settings->Http().Proxy;
+    const TFileOptions files = settings->FileOptions();
+    // A value the file can hold, changed beside the refused one.
+    Click(Form().cbCopyToClipboard);
+    c.enter(*this);
+
+    EXPECT_EQ(IniText(), expected);
+    if (c.messageKey != 0) {
+      ASSERT_EQ(shell.boxes.size(), 1u);
+      EXPECT_EQ(shell.boxes[0].text, LanguageText(c.language, c.messageKey));
+      EXPECT_EQ(shell.boxes[0].caption, LanguageText(c.language, c.messageKey + 1));
+    } else {
+      EXPECT_TRUE(shell.boxes.empty());
+    }
+    EXPECT_EQ(settings->Http().Proxy, server) << "in force as before";
+    EXPECT_EQ(settings->Http().ProxyPort, "8080");
+    EXPECT_EQ(settings->Http().ProxyUsername, "anna");
+    EXPECT_EQ(settings->FileOptions().saveAs, files.saveAs);
+    EXPECT_EQ(settings->FileOptions().program, files.program);
+    EXPECT_TRUE(settings->QuickOptions().copyToClipboard);
+    // A refused field waits for its value: Apply stays enabled on its page.
+    EXPECT_EQ(Form().btnApply->isEnabled(), c.page != nullptr);
+    if (c.page) {
+      EXPECT_EQ(Form().pcSettings->currentWidget(), Form().*c.page);
+    }
+
+    settings.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(IniText(), expected) << "the end saves the same";
+    EXPECT_EQ(shell.boxes.size(), c.messageKey != 0 ? 1u : 0u);
+  }
+}
+
 TEST_F(SettingsTest, BalloonsUnavailableDisableTheirCheckBoxesButKeepTheirState) {
   WriteIni("[QuickTranslate]\nShowBalloonHint=0\nNotifyBalloonHint=1\n");
   balloons = false;
@@ -598,9 +707,11 @@ TEST_F(SettingsTest, WriteFailureDuringApplyIsShownAndKeepsTheNewValues) {
   // The settings file's folder is a file: nothing can be written there.
   fs::create_directories(folder_.Path());
   std::ofstream(folder_.Path() / "config") << "not a folder";
+  const fs::path autostartEntry = autostartFolder / "Parlumo2.desktop";
   Start();
   settings->show();
   Form().edProxyServer->setText("proxy.example");
+  Click(Form().cbStartupOnWindows);
   Click(Form().btnOK);
   ASSERT_EQ(shell.boxes.size(), 1u);
   EXPECT_EQ(shell.boxes[0].text, "In " + iniPath.string() + " kann nicht geschrieben werden");
@@ -608,9 +719,11 @@ TEST_F(SettingsTest, WriteFailureDuringApplyIsShownAndKeepsTheNewValues) {
   EXPECT_EQ(settings->Http().Proxy, "proxy.example") << "in force in memory";
   EXPECT_TRUE(Form().btnApply->isEnabled());
   EXPECT_TRUE(settings->isVisible()) << "a failed OK keeps the dialog open";
+  EXPECT_FALSE(fs::exists(autostartEntry)) << "the entry follows only saved settings";
   // The end of the program swallows the same failure.
   settings.reset();
   EXPECT_EQ(shell.boxes.size(), 1u);
+  EXPECT_FALSE(fs::exists(autostartEntry));
 }
 
 TEST_F(SettingsTest, ProgramSetValuesRaiseChangeHandlersOnlyWhereTheUserCouldSeeThem) {

@@ -195,6 +195,40 @@ TEST(IniDocumentTest, RefusesWhatWouldCorruptTheFile) {
   }
 }
 
+// A value may hold any bytes but line breaks and NUL: CanHoldValue says which,
+// Set stores exactly those (Get gives them back as they were) and refuses the rest.
+TEST(IniDocumentTest, ValuesTheFileCanHold) {
+  const struct {
+    std::string value;
+    bool holdable;
+  } cases[] = {
+      {"", true},
+      {"a=b", true},
+      {"[B]", true},
+      {" spaced ", true},
+      {"\"quoted\"", true},
+      {"; not a comment", true},
+      {"a\tb", true},
+      {"\xff\xfe", true},
+      {"a\nb", false},
+      {"a\r\nb", false},
+      {"a\rb", false},
+      {"\n", false},
+      {std::string("a\0b", 3), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.value));
+    EXPECT_EQ(TIniDocument::CanHoldValue(c.value), c.holdable);
+    TIniDocument document("[A]\nk=1\n");
+    if (c.holdable) {
+      document.Set("A", "k", c.value);
+      EXPECT_EQ(document.Get("A", "k"), c.value);
+    } else {
+      EXPECT_THROW(document.Set("A", "k", c.value), std::invalid_argument);
+    }
+  }
+}
+
 TEST(IniIntegerTest, ParsesOnlyWholeIntegers) {
   const struct {
     const char* text;
