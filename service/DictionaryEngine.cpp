@@ -4,6 +4,8 @@
 #include <fstream>
 #include <future>
 
+#include "LearntSenses.h"
+#include "Verbatim.h"
 #include "runtime/Ascii.h"
 
 namespace parlumo::service {
@@ -174,8 +176,27 @@ bool UsableKey(std::string_view term) {
   return true;
 }
 
+// Whether the text between two words ends one sentence and starts the next.
+bool IsSentenceBreak(std::string_view gap) {
+  return gap.find_first_of(".!?:\n") != std::string_view::npos;
+}
+
 std::string_view WithoutTo(std::string_view term) {
   return term.starts_with("to ") ? term.substr(3) : term;
+}
+
+// The synonym of a sub-entry that equals `preferred` once its annotations and object
+// placeholders are gone ("etw. entfernen" offers "entfernen", "to remove sth."
+// offers "remove"), or nothing.
+std::optional<std::string> Offered(const std::vector<std::string_view>& synonyms,
+                                   std::string_view preferred, bool english) {
+  if (preferred.empty()) return std::nullopt;
+  for (const auto raw : synonyms) {
+    std::string term = WithoutObjects(CleanTerm(TrimBlanks(raw)));
+    if (english && term.starts_with("to ")) term.erase(0, 3);
+    if (term == preferred) return term;
+  }
+  return std::nullopt;
 }
 
 bool IsWordByte(unsigned char c, std::string_view text, std::size_t i) {
@@ -198,6 +219,12 @@ bool IsWordByte(unsigned char c, std::string_view text, std::size_t i) {
   }
   return false;
 }
+
+// Rank offsets (smaller ranks are better). Every sense the dictionary's order ranks
+// comes after the senses learnt from real text; an English verb looked up without its
+// "to" ranks after every entry that has the key as written.
+constexpr std::int64_t kDictionaryOrder = std::int64_t{1} << 52;
+constexpr std::int64_t kWithoutTo = std::int64_t{1} << 50;
 
 // The commonest function words. The dictionary lists them mostly inside phrases and
 // examples, where the ranking above would pick a rare sense; these take precedence.
@@ -373,7 +400,8 @@ void Dictionary::Add(Index& index, std::string key, std::string translation, std
   }
 }
 
-std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<bool>* cancel) {
+std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<bool>* cancel,
+                                           const LearntSenses* senses) {
   std::string content;
   in.seekg(0, std::ios::end);
   const auto size = in.tellg();
@@ -447,6 +475,15 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
         // German to English keeps the dictionary's order: a head word's first entry
         // is its everyday sense.
         const std::int64_t commonEnglish = 0;
+        // The sense the manuals prefer for a key, where this sub-entry offers it, ranks
+        // before every sense the dictionary's order gives.
+        const auto learnt = [&](LearntSenses::Side side, const std::string& key,
+                                const std::vector<std::string_view>& targets) {
+          return senses == nullptr ? std::nullopt
+                                   : Offered(targets, senses->Preferred(side, key),
+                                             side == LearntSenses::Side::German);
+        };
+        const std::int64_t learntRank = lineNumber;
         const auto rankOf = [&](std::size_t synonym, std::int64_t common,
                                 std::string_view raw = {}) {
           const std::int64_t subRank = headForm ? 0 : 1;
@@ -459,18 +496,27 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
           return (((((subRank * 2 + later) * 64) + common) * 64 +
                    static_cast<std::int64_t>(std::min<std::size_t>(synonym, 63)))
                   << 24) +
-                 lineNumber;
+                 lineNumber + kDictionaryOrder;
         };
         for (std::size_t s = 0; germanSide && s < germanTerms.size(); ++s) {
           if (!ShortEnough(germanTerms[s])) continue;
           const std::string term = WithoutObjects(CleanTerm(TrimBlanks(germanTerms[s])));
           if (UsableKey(term)) {
-            dictionary.Add(dictionary.germanToEnglish_,
-                           StartsUpper(term) ? CapitalizeFirst(FoldCase(term)) : FoldCase(term),
-                           englishFirst, rankOf(s, commonEnglish, germanTerms[s]), kind);
+            const std::string key =
+                StartsUpper(term) ? CapitalizeFirst(FoldCase(term)) : FoldCase(term);
+            const auto preferred = learnt(LearntSenses::Side::German, FoldCase(term), englishTerms);
+            if (preferred) {
+              dictionary.Add(dictionary.germanToEnglish_, key, *preferred, learntRank, kind);
+            }
+            dictionary.Add(dictionary.germanToEnglish_, key, englishFirst,
+                           rankOf(s, commonEnglish, germanTerms[s]), kind);
             // A verb's senses are ordered by how common their English verb is ("sprechen"
             // is "speak" before "enunciate").
             if (kind == Kind::Verb && sub == 0) {
+              if (preferred) {
+                dictionary.Add(dictionary.germanVerbs_, FoldCase(term), *preferred, learntRank,
+                               kind);
+              }
               dictionary.Add(dictionary.germanVerbs_, FoldCase(term), englishFirst,
                              rankOf(s, commonness(englishFirst), germanTerms[s]), kind);
             }
@@ -481,16 +527,21 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
           const std::string term = WithoutObjects(CleanTerm(TrimBlanks(englishTerms[s])));
           if (!UsableKey(term)) continue;
           const std::int64_t rank = rankOf(s, commonGerman, englishTerms[s]);
-          dictionary.Add(dictionary.englishToGerman_, FoldCase(term), germanFirst, rank, kind);
-          if (term.starts_with("to ")) {
-            dictionary.Add(dictionary.englishToGerman_, FoldCase(WithoutTo(term)), germanFirst,
-                           rank + (std::int64_t{1} << 50), kind);
-            if (kind == Kind::Verb) {
-              dictionary.Add(dictionary.englishVerbs_, FoldCase(WithoutTo(term)), germanFirst, rank,
-                             kind);
+          const std::string key = FoldCase(term);
+          // Each index the key goes into: the learnt sense first, then the dictionary's.
+          const auto add = [&](Index& index, const std::string& indexKey, std::int64_t at) {
+            if (const auto preferred = learnt(LearntSenses::Side::English, indexKey, germanTerms)) {
+              dictionary.Add(index, indexKey, *preferred, learntRank, kind);
             }
+            dictionary.Add(index, indexKey, germanFirst, at, kind);
+          };
+          add(dictionary.englishToGerman_, key, rank);
+          if (term.starts_with("to ")) {
+            const std::string verb = FoldCase(WithoutTo(term));
+            add(dictionary.englishToGerman_, verb, rank + kWithoutTo);
+            if (kind == Kind::Verb) add(dictionary.englishVerbs_, verb, rank);
           } else if (kind == Kind::Adjective) {
-            dictionary.Add(dictionary.englishAdjectives_, FoldCase(term), germanFirst, rank, kind);
+            add(dictionary.englishAdjectives_, key, rank);
           }
           if (sub == 0 && StartsUpper(term) && term.find(' ') == std::string::npos) {
             dictionary.Add(dictionary.englishNames_, FoldCase(term), germanFirst,
@@ -558,10 +609,11 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
 }
 
 std::optional<Dictionary> Dictionary::LoadFile(const std::string& path,
-                                               const std::atomic<bool>* cancel) {
+                                               const std::atomic<bool>* cancel,
+                                               const LearntSenses* senses) {
   std::ifstream in(path);
   if (!in) return std::nullopt;
-  return Load(in, cancel);
+  return Load(in, cancel, senses);
 }
 
 std::optional<std::string_view> Dictionary::Lookup(std::string_view phrase,
@@ -605,10 +657,22 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   struct Token {
     std::string gap;
     std::string word;
+    bool verbatim = false;  // not language: copied unchanged, never part of a phrase
   };
   std::vector<Token> tokens;
   std::size_t copied = 0;
+  const bool acronyms = !MostlyCapitals(text);
   for (std::size_t i = 0; i < text.size();) {
+    if (grammar) {
+      if (const Verbatim verbatim = FindVerbatim(text, i, acronyms);
+          verbatim.kind != VerbatimKind::None) {
+        tokens.push_back({std::string(text.substr(copied, i - copied)),
+                          std::string(text.substr(i, verbatim.length)), true});
+        i += verbatim.length;
+        copied = i;
+        continue;
+      }
+    }
     if (!IsWordByte(static_cast<unsigned char>(text[i]), text, i)) {
       ++i;
       continue;
@@ -648,6 +712,32 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   }
   const std::string tail(text.substr(copied));
 
+  // Capitalised English words inside a sentence are names ("Joey Hess", "GNU General
+  // Public License") unless the dictionary knows them with their capital ("German"),
+  // or the sentence capitalises most of its words (a title).
+  std::vector<bool> inTitle(tokens.size(), false);
+  if (grammar && direction == Direction::EnglishToGerman) {
+    for (std::size_t first = 0; first < tokens.size();) {
+      std::size_t end = first + 1;
+      while (end < tokens.size() && !IsSentenceBreak(tokens[end].gap))
+        ++end;
+      std::size_t words = 0, capitalised = 0;
+      for (std::size_t k = first; k < end; ++k) {
+        if (tokens[k].verbatim) continue;
+        ++words;
+        capitalised += StartsUpper(tokens[k].word) ? 1 : 0;
+      }
+      const bool title = 2 * capitalised >= words;
+      for (std::size_t k = first; k < end; ++k)
+        inTitle[k] = title;
+      first = end;
+    }
+  }
+  const auto isName = [&](std::size_t w) {
+    return !inTitle[w] && w > 0 && !IsSentenceBreak(tokens[w].gap) && StartsUpper(tokens[w].word) &&
+           tokens[w].word != "I";
+  };
+
   std::vector<Unit> units;
   units.reserve(tokens.size());
   const Index& index = IndexFor(direction);
@@ -656,21 +746,28 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   for (std::size_t w = 0; w < tokens.size();) {
     std::size_t taken = 1;
     const Candidate* found = nullptr;
-    for (std::size_t n = std::min<std::size_t>(kMaxPhraseWords, tokens.size() - w); n >= 1; --n) {
+    std::optional<Compound> compound;
+    for (std::size_t n = std::min<std::size_t>(kMaxPhraseWords, tokens.size() - w);
+         n >= 1 && !tokens[w].verbatim; --n) {
       phrase.clear();
-      bool oneLine = true;
+      bool joined = true;
+      bool allNames = grammar && direction == Direction::EnglishToGerman;
       for (std::size_t k = 0; k < n; ++k) {
+        allNames = allNames && isName(w + k);
         if (k > 0) {
           const std::string& gap = tokens[w + k].gap;
-          if (gap.empty() || gap.find_first_not_of(" \t") != std::string::npos) {
-            oneLine = false;
+          if (gap.empty() || gap.find_first_not_of(" \t") != std::string::npos ||
+              tokens[w + k].verbatim) {
+            joined = false;
             break;
           }
           phrase += ' ';
         }
         phrase += tokens[w + k].word;
       }
-      if (!oneLine) continue;
+      if (!joined) continue;
+      // A name of several words stays as it is, word by word.
+      if (allNames && n > 1) continue;
       if (grammar && n > 1) {
         phraseWords.clear();
         for (std::size_t k = 0; k < n; ++k)
@@ -678,13 +775,14 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         if (GrammarSplits(phraseWords, direction)) continue;
       }
       found = nullptr;
-      // A capitalised word inside a sentence ("German", "English") is a name first.
-      if (grammar && n == 1 && direction == Direction::EnglishToGerman && w > 0 &&
-          StartsUpper(phrase) && tokens[w].gap.find_first_of(".!?:\n") == std::string::npos) {
+      // A capitalised word inside a sentence ("German", "English") is a name: the
+      // dictionary's, else its own.
+      if (allNames && n == 1) {
         found = Find(englishNames_, phrase);
+        break;
       }
       if (found == nullptr && direction == Direction::GermanToEnglish && StartsUpper(phrase) &&
-          (w == 0 || tokens[w].gap.find_first_of(".!?:\n") != std::string::npos)) {
+          (w == 0 || IsSentenceBreak(tokens[w].gap))) {
         // A sentence's first word: its capital says nothing about it ("Morgen fahre
         // ich" is "tomorrow"); a noun is found all the same.
         found = Find(index, FoldCase(phrase));
@@ -707,6 +805,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         taken = n;
         break;
       }
+      if (n == 1 && grammar && direction == Direction::GermanToEnglish) {
+        compound = TranslateCompound(phrase);
+      }
     }
     Unit unit;
     unit.gap = tokens[w].gap;
@@ -716,6 +817,11 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       unit.source = FoldCase(phrase);
       unit.text = found->translation;
       unit.kind = found->kind;
+      unit.known = true;
+    } else if (compound) {
+      unit.source = FoldCase(tokens[w].word);
+      unit.text = std::move(compound->english);
+      unit.kind = compound->kind;
       unit.known = true;
     } else {
       unit.source = FoldCase(tokens[w].word);

@@ -16,6 +16,8 @@
 
 namespace parlumo::service {
 
+class LearntSenses;
+
 // The German-English dictionary of the ding project (one entry a line:
 // "German side :: English side", each side a " | "-separated list of sub-entries that
 // correspond one to one, each sub-entry a "; "-separated list of synonyms, with
@@ -25,11 +27,17 @@ class Dictionary {
   enum class Direction { GermanToEnglish, EnglishToGerman };
 
   // Reads the dictionary; nothing when the stream holds no entry or when *cancel
-  // turns true while it reads (the service is stopping).
-  static std::optional<Dictionary> Load(std::istream& in,
-                                        const std::atomic<bool>* cancel = nullptr);
+  // turns true while it reads (the service is stopping). Where `senses` prefers one
+  // of a key's translations, that one is taken; without them (small test
+  // dictionaries) the dictionary's own order decides. The file is read with the
+  // senses compiled into the program.
+  static std::optional<Dictionary> Load(std::istream& in, const std::atomic<bool>* cancel = nullptr,
+                                        const LearntSenses* senses = nullptr);
   static std::optional<Dictionary> LoadFile(const std::string& path,
-                                            const std::atomic<bool>* cancel = nullptr);
+                                            const std::atomic<bool>* cancel = nullptr,
+                                            const LearntSenses* senses = &DefaultSenses());
+  // The senses compiled into the program.
+  static const LearntSenses& DefaultSenses();
 
   // The translation of a phrase (words separated by single spaces), compared
   // without regard to the case of its letters, or nothing.
@@ -118,6 +126,13 @@ class Dictionary {
   // "kaufen"), or two empty strings.
   std::pair<std::string, std::string> SplitSeparable(const std::string& infinitive) const;
   const NounForms* Noun(std::string_view german) const;
+  // A German compound the dictionary does not list, from the parts it does
+  // (german/Compounds.cpp): its English and the kind of its head.
+  struct Compound {
+    std::string english;
+    Kind kind = Kind::Other;
+  };
+  std::optional<Compound> TranslateCompound(std::string_view word) const;
 
   Index germanToEnglish_;
   Index englishToGerman_;

@@ -1,0 +1,107 @@
+// German compounds the dictionary does not list, translated from their parts:
+// "Übersetzungsbereiche" is Übersetzung + s + Bereiche, "translation areas".
+
+#include <array>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DictionaryEngine.h"
+
+namespace parlumo::service {
+
+namespace {
+
+// What may join two parts of a compound ("Übersetzung-s-bereich", "Seite-n-zahl").
+constexpr std::array<std::string_view, 8> kLinkingElements = {"",   "s", "es", "n",
+                                                              "en", "e", "er", "-"};
+// Endings of a compound's head that the dictionary may list only the base form of,
+// and whether they make a plural.
+constexpr std::pair<std::string_view, bool> kHeadEndings[] = {
+    {"", false},  {"e", true}, {"en", true},  {"n", true},
+    {"er", true}, {"s", true}, {"nen", true}, {"es", false}};
+
+constexpr std::size_t kMinModifierBytes = 4;
+constexpr std::size_t kMinHeadBytes = 3;
+constexpr std::size_t kMaxCompoundBytes = 80;
+
+bool CharacterBoundary(std::string_view word, std::size_t at) {
+  return at == word.size() || (static_cast<unsigned char>(word[at]) & 0xC0) != 0x80;
+}
+
+// The English plural of a noun phrase's last word: "area" -> "areas", "entry" ->
+// "entries", "box" -> "boxes".
+std::string EnglishPlural(std::string phrase) {
+  if (phrase.empty() || phrase.ends_with('s')) return phrase;
+  if (phrase.ends_with('y') && phrase.size() > 1 &&
+      std::string_view("aeiou").find(phrase[phrase.size() - 2]) == std::string_view::npos) {
+    phrase.pop_back();
+    return phrase + "ies";
+  }
+  if (phrase.ends_with('x') || phrase.ends_with("ch") || phrase.ends_with("sh"))
+    return phrase + "es";
+  return phrase + "s";
+}
+
+}  // namespace
+
+std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_view word) const {
+  if (word.size() < kMinModifierBytes + kMinHeadBytes || word.size() > kMaxCompoundBytes) {
+    return std::nullopt;
+  }
+  // A part as a noun first ("bereich" is "Bereich"), else as it is written.
+  const auto part = [&](std::string_view text) -> const Candidate* {
+    if (text.empty() || text.find('-') != std::string_view::npos) return nullptr;
+    return Find(germanToEnglish_, CapitalizeFirst(FoldCase(text)));
+  };
+  // best[i]: the fewest modifiers that cover word[0, i), with where the last one
+  // started and its linking element, so that the split can be read back.
+  struct Cover {
+    int parts = std::numeric_limits<int>::max();
+    std::size_t from = 0;
+    std::size_t partEnd = 0;  // end of the part, before its linking element
+  };
+  std::vector<Cover> best(word.size() + 1);
+  best[0].parts = 0;
+  for (std::size_t start = 0; start < word.size(); ++start) {
+    if (best[start].parts == std::numeric_limits<int>::max() || !CharacterBoundary(word, start))
+      continue;
+    for (std::size_t end = start + kMinModifierBytes; end + kMinHeadBytes <= word.size(); ++end) {
+      if (!CharacterBoundary(word, end) || part(word.substr(start, end - start)) == nullptr)
+        continue;
+      for (const std::string_view link : kLinkingElements) {
+        if (word.compare(end, link.size(), link) != 0) continue;
+        const std::size_t next = end + link.size();
+        if (best[start].parts + 1 < best[next].parts)
+          best[next] = {best[start].parts + 1, start, end};
+      }
+    }
+  }
+  // The head: the longest rest after a cover that the dictionary knows, as written or
+  // without an ending.
+  for (std::size_t headStart = 1; headStart + kMinHeadBytes <= word.size(); ++headStart) {
+    if (best[headStart].parts == std::numeric_limits<int>::max()) continue;
+    const std::string_view rest = word.substr(headStart);
+    for (const auto& [ending, plural] : kHeadEndings) {
+      if (!rest.ends_with(ending) || rest.size() - ending.size() < kMinHeadBytes) continue;
+      const Candidate* head = part(rest.substr(0, rest.size() - ending.size()));
+      if (head == nullptr) continue;
+      Compound compound;
+      compound.kind = head->kind;
+      std::string english = plural && head->kind != Kind::Plural ? EnglishPlural(head->translation)
+                                                                 : head->translation;
+      if (plural) compound.kind = Kind::Plural;
+      for (std::size_t at = headStart; at > 0; at = best[at].from) {
+        const Candidate* modifier =
+            part(word.substr(best[at].from, best[at].partEnd - best[at].from));
+        english = modifier->translation + " " + english;
+      }
+      compound.english = std::move(english);
+      return compound;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace parlumo::service

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace parlumo::service {
+
+// The sense each English or German word takes in real text, learnt from parallel
+// manuals by german/build-senses.py (german/senses.tsv, compiled in): for a key, the
+// translation to prefer among those the dictionary lists for it. The dictionary's own
+// order still decides where a key has no row, or where the preferred translation is
+// not among a sub-entry's synonyms.
+class LearntSenses {
+ public:
+  // The language of the key.
+  enum class Side { English, German };
+
+  // The table compiled into the program.
+  static const LearntSenses& Builtin();
+
+  // Reads rows "en|de TAB key TAB translation"; lines starting with '#' and rows
+  // that are not three fields are skipped. Keys are compared case-folded.
+  static LearntSenses Parse(std::string_view table);
+
+  // The preferred translation of the case-folded key, or empty.
+  std::string_view Preferred(Side side, std::string_view key) const;
+
+  bool empty() const { return english_.empty() && german_.empty(); }
+
+ private:
+  std::unordered_map<std::string, std::string> english_;
+  std::unordered_map<std::string, std::string> german_;
+};
+
+}  // namespace parlumo::service

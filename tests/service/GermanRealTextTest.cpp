@@ -1,0 +1,183 @@
+// What the German engine does for real text beyond its grammar: what is not language
+// stays as it is, names stay names, unknown compounds are translated from their parts,
+// and senses learnt from real text take precedence over the dictionary's order. On a
+// small dictionary in the ding format.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "DictionaryEngine.h"
+#include "LearntSenses.h"
+#include "Verbatim.h"
+
+namespace parlumo::service {
+namespace {
+
+constexpr std::string_view kDictionary =
+    "# Version :: test\n"
+    "Reihe {f} [mil.] :: file\n"
+    "Computerdatei {f}; Datei {f} | Computerdateien {pl}; Dateien {pl} :: computer file; file | "
+    "computer files; files\n"
+    "Feile {f} :: file\n"
+    "schon {adv}; bereits {adv} :: already\n"
+    "Übersetzung {f} | Übersetzungen {pl} :: translation | translations\n"
+    "Bereich {m} | Bereiche {pl} :: area | areas\n"
+    "Ausgabe {f} :: output\n"
+    "Format {n} :: format\n"
+    "Name {m} | Namen {pl} :: name | names\n"
+    "junges Känguru {n} :: joey\n"
+    "Deutsch {n} :: German\n"
+    "Bahnhof {m} :: station\n"
+    "Gruppe {f} :: group\n"
+    "und :: and\n"
+    "von :: by\n"
+    "Seite {f} :: page\n"
+    "Webseite {f} :: web page\n";
+
+const Dictionary& TestDictionary(const LearntSenses* senses) {
+  std::istringstream in{std::string(kDictionary)};
+  static std::unique_ptr<Dictionary> cached[2];
+  auto& slot = cached[senses != nullptr ? 1 : 0];
+  if (!slot) {
+    auto loaded = Dictionary::Load(in, nullptr, senses);
+    EXPECT_TRUE(loaded);
+    slot = std::make_unique<Dictionary>(std::move(*loaded));
+  }
+  return *slot;
+}
+
+const LearntSenses& TestSenses() {
+  static const LearntSenses senses = LearntSenses::Parse(
+      "# comment\n"
+      "en\tfile\tDatei\n"
+      "en\talready\tbereits\n"
+      "de\tdatei\tfile\n"
+      "en\tstation\tGleis\n"  // not offered by the dictionary: no effect
+      "broken row\n"
+      "xx\tfile\tFeile\n");  // no such side
+  return senses;
+}
+
+TEST(VerbatimTest, FindsWhatIsNotLanguage) {
+  using K = VerbatimKind;
+  const struct {
+    std::string_view text;
+    std::size_t at;
+    K kind;
+    std::string_view token;
+  } cases[] = {
+      {"see https://example.org/a?b=1.", 4, K::Url, "https://example.org/a?b=1"},
+      {"(www.debian.org)", 1, K::Url, "www.debian.org"},
+      {"mail joey@example.org, please", 5, K::Email, "joey@example.org"},
+      {"in <tt>/etc/group</tt>", 7, K::Path, "/etc/group"},
+      {"edit ~/.config/parlumo.", 5, K::Path, "~/.config/parlumo"},
+      {"run ./configure now", 4, K::Path, "./configure"},
+      {"use --force or -r.", 4, K::Option, "--force"},
+      {"use --force or -r.", 15, K::Option, "-r"},
+      {"the max_time value", 4, K::Identifier, "max_time"},
+      {"in LibreOffice Calc", 3, K::Identifier, "LibreOffice"},
+      {"open file.txt.", 5, K::Identifier, "file.txt"},
+      {"on x86 and UTF-8", 3, K::Identifier, "x86"},
+      {"on x86 and UTF-8", 11, K::Identifier, "UTF-8"},
+      {"version 2.10.34 is out", 8, K::Version, "2.10.34"},
+      {"GNU General Public License", 0, K::Acronym, "GNU"},
+      {"Boston, MA 02110", 8, K::Acronym, "MA"},
+      // Language: words, abbreviations, a dash, a lone slash, numbers, a capital.
+      {"the house", 4, K::None, ""},
+      {"e.g. this", 0, K::None, ""},
+      {"a - b", 2, K::None, ""},
+      {"and/or", 0, K::None, ""},
+      {"I am", 0, K::None, ""},
+      {"in 2001", 3, K::None, ""},
+      {"Häuser", 0, K::None, ""},
+      // Not at a token's start: inside a word.
+      {"abc_def", 2, K::None, ""},
+  };
+  for (const auto& c : cases) {
+    const Verbatim found = FindVerbatim(c.text, c.at);
+    EXPECT_EQ(found.kind, c.kind) << c.text << " at " << c.at;
+    EXPECT_EQ(c.text.substr(c.at, found.length), c.token) << c.text;
+  }
+  // Text in capitals throughout has no acronyms.
+  EXPECT_EQ(FindVerbatim("STOP THE TRAIN", 5, false).kind, VerbatimKind::None);
+  EXPECT_TRUE(MostlyCapitals("STOP THE TRAIN now"));
+  EXPECT_FALSE(MostlyCapitals("The GNU project"));
+}
+
+TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
+  using D = Dictionary::Direction;
+  const Dictionary& dictionary = TestDictionary(nullptr);
+  const struct {
+    std::string_view source;
+    D direction;
+    std::string_view expected;
+  } cases[] = {
+      // A name inside a sentence that the dictionary knows only as a common word.
+      {"a web page by Joey Hess", D::EnglishToGerman, "eine Webseite von Joey Hess"},
+      // The dictionary's capitalised word is still taken.
+      {"in German", D::EnglishToGerman, "in Deutsch"},
+      // A title capitalises every word: those are words, not names.
+      {"The Station And The Group", D::EnglishToGerman, "Der Bahnhof und die Gruppe"},
+      {"the group in /etc/group", D::EnglishToGerman, "die Gruppe in /etc/group"},
+      {"the file_name and --force", D::EnglishToGerman, "der file_name und --force"},
+      {"Name und GNU", D::GermanToEnglish, "Name and GNU"},
+      {"Datei: https://example.org/Datei", D::GermanToEnglish,
+       "Computer file: https://example.org/Datei"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(dictionary.Translate(c.source, c.direction), c.expected) << c.source;
+  }
+}
+
+TEST(GermanRealTextTest, CompoundsFromTheirParts) {
+  const Dictionary& dictionary = TestDictionary(nullptr);
+  const struct {
+    std::string_view source;
+    std::string_view expected;
+  } cases[] = {
+      {"Übersetzungsbereiche", "Translation areas"},          // linking s, plural head
+      {"das Ausgabeformat", "the output format"},             // no linking element
+      {"Dateinamen", "Computer file names"},                  // the head's plural as listed
+      {"Ausgabedateiformat", "Output computer file format"},  // three parts
+      // No split: parts too short or unknown, or the word is listed.
+      {"Ausgabexyz", "Ausgabexyz"},
+      {"Webseite", "Web page"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(dictionary.Translate(c.source, Dictionary::Direction::GermanToEnglish), c.expected)
+        << c.source;
+  }
+}
+
+TEST(GermanRealTextTest, LearntSensesComeBeforeTheDictionaryOrder) {
+  using D = Dictionary::Direction;
+  const struct {
+    std::string_view source;
+    D direction;
+    std::string_view withoutSenses;
+    std::string_view withSenses;
+  } cases[] = {
+      // Another sub-entry ("Reihe" is listed first) and a later synonym in it.
+      {"the file", D::EnglishToGerman, "die Reihe", "die Datei"},
+      {"already", D::EnglishToGerman, "schon", "bereits"},
+      {"Datei", D::GermanToEnglish, "Computer file", "File"},
+      // A preferred translation the dictionary does not offer for the key is ignored.
+      {"the station", D::EnglishToGerman, "der Bahnhof", "der Bahnhof"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TestDictionary(nullptr).Translate(c.source, c.direction), c.withoutSenses)
+        << c.source;
+    EXPECT_EQ(TestDictionary(&TestSenses()).Translate(c.source, c.direction), c.withSenses)
+        << c.source;
+  }
+  EXPECT_EQ(TestSenses().Preferred(LearntSenses::Side::English, "file"), "Datei");
+  EXPECT_EQ(TestSenses().Preferred(LearntSenses::Side::German, "file"), "");
+  EXPECT_FALSE(LearntSenses::Builtin().empty());
+}
+
+}  // namespace
+}  // namespace parlumo::service
