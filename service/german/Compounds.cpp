@@ -1,6 +1,7 @@
 // German compounds the dictionary does not list, translated from their parts:
 // "Übersetzungsbereiche" is Übersetzung + s + Bereiche, "translation areas".
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <string>
@@ -49,6 +50,33 @@ std::string EnglishPlural(std::string phrase) {
 std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_view word) const {
   if (word.size() < kMinModifierBytes + kMinHeadBytes || word.size() > kMaxCompoundBytes) {
     return std::nullopt;
+  }
+  // "Rot-Grün-Blau-Farbsystem": each part on its own, the hyphens kept; a part
+  // nothing is known of stays as it is.
+  if (const auto hyphen = word.find('-'); hyphen != std::string_view::npos) {
+    Compound joined;
+    bool any = false;
+    for (std::size_t start = 0; start <= word.size();) {
+      const std::size_t end = std::min(word.find('-', start), word.size());
+      const std::string_view piece = word.substr(start, end - start);
+      std::string english(piece);
+      if (const Candidate* known = piece.empty() ? nullptr : Find(germanToEnglish_, piece)) {
+        english = known->translation;
+        joined.kind = known->kind;
+        any = true;
+      } else if (auto inner = piece.find('-') == std::string_view::npos && !piece.empty()
+                                  ? TranslateCompound(piece)
+                                  : std::nullopt) {
+        english = std::move(inner->english);
+        joined.kind = inner->kind;
+        any = true;
+      }
+      if (start > 0) joined.english += '-';
+      joined.english += english;
+      start = end + 1;
+    }
+    if (!any) return std::nullopt;
+    return joined;
   }
   // A part as a noun first ("bereich" is "Bereich"), else as it is written.
   const auto part = [&](std::string_view text) -> const Candidate* {

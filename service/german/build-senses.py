@@ -419,8 +419,9 @@ def choose(support, frequency, side):
     least MIN_SUPPORT times and twice as often as the next. Of candidates that share a
     stem ("remove", "removing") the one the dictionary lists first is taken. A later
     synonym does not displace the first one of its sub-entry when real text uses that
-    one too (a fifth as often or more), and a translation spelt as the key itself
-    ("auto") only comes from the dictionary's own order. The table corrects senses
+    one too (a fifth as often or more), and an English translation spelt as the
+    German key itself ("Auto": "auto") only comes from the dictionary's own order (the
+    manuals name their own buttons so); a German one ("pixel": "Pixel") may be learnt. The table corrects senses
     that real text hardly uses; where it also uses the dictionary's own choice
     (MIN_SUPPORT times and a tenth as often as the best), that one stays ("groß" is
     "big" before "large")."""
@@ -441,7 +442,7 @@ def choose(support, frequency, side):
         first = FIRST_SYNONYM.get((side, key, best), best)
         if first != best and counts.get(first, 0) >= 0.2 * score:
             continue
-        if best.lower() == key.lower():
+        if side == "de" and best.lower() == key.lower():
             continue
         default = DEFAULT.get((side, key))
         if default and default != best and counts.get(default, 0) >= max(MIN_SUPPORT, 0.1 * score):

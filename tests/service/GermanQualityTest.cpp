@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,12 +46,21 @@ std::vector<std::pair<std::string, std::string>> ReadSet(const std::string& name
 }
 
 // Translates the sources with the engine of the pair and scores them against the
-// targets; prints the score and the first few translations.
+// targets; prints the score and the first few translations, and writes every one
+// beside its source and reference to tests/artifacts/quality-<name>.txt for reading.
 double Score(Translator& translator, const std::vector<std::string>& sources,
-             const std::vector<std::string>& targets, std::string_view pair) {
+             const std::vector<std::string>& targets, std::string_view pair,
+             std::string_view name) {
   const auto translated = translator.Translate(sources);
   EXPECT_TRUE(translated) << pair;
   if (!translated) return 0;
+  std::filesystem::create_directories(PARLUMO_QUALITY_ARTIFACTS);
+  std::ofstream listing(std::string(PARLUMO_QUALITY_ARTIFACTS) + "/quality-" + std::string(name) +
+                        ".txt");
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    listing << "source:      " << sources[i] << "\ntranslation: " << translated->at(i)
+            << "\nreference:   " << targets[i] << "\n\n";
+  }
   std::vector<std::string_view> hypotheses(translated->begin(), translated->end());
   std::vector<std::string_view> references(targets.begin(), targets.end());
   const double score = CorpusChrF(hypotheses, references);
@@ -82,8 +93,8 @@ TEST(GermanQualityTest, RealTextScoresAtLeastTheFloorBesideApertium) {
   Translator* toEnglish = engines.Find("de|en");
   ASSERT_NE(toGerman, nullptr);
   ASSERT_NE(toEnglish, nullptr);
-  const double enDe = Score(*toGerman, english, deutsch, "en|de");
-  const double deEn = Score(*toEnglish, deutsch, english, "de|en");
+  const double enDe = Score(*toGerman, english, deutsch, "en|de", "en-de");
+  const double deEn = Score(*toEnglish, deutsch, english, "de|en", "de-en");
 
   if (Translator* toSpanish = engines.Find("en|es")) {
     std::vector<std::string> sources, targets;
@@ -91,13 +102,30 @@ TEST(GermanQualityTest, RealTextScoresAtLeastTheFloorBesideApertium) {
       sources.push_back(en);
       targets.push_back(es);
     }
-    Score(*toSpanish, sources, targets, "en|es (Apertium, for comparison)");
+    Score(*toSpanish, sources, targets, "en|es (Apertium, for comparison)", "en-es");
   } else {
     std::cout << "en|es: Apertium's pair is not installed\n";
   }
   // A change that makes real text worse fails here.
   EXPECT_GE(enDe, kEnglishToGermanFloor);
   EXPECT_GE(deEn, kGermanToEnglishFloor);
+
+  // The same engine without the learnt senses: the table must pay its way.
+  auto plain = Dictionary::LoadFile("/usr/share/trans/de-en", nullptr, nullptr);
+  ASSERT_TRUE(plain);
+  auto morphology = GermanMorphology::LoadFiles(std::string(GermanMorphology::kAffixFile),
+                                                std::string(GermanMorphology::kWordFile));
+  ASSERT_TRUE(morphology);
+  plain->SetMorphology(std::make_shared<const GermanMorphology>(std::move(*morphology)));
+  std::promise<std::shared_ptr<const Dictionary>> loaded;
+  loaded.set_value(std::make_shared<const Dictionary>(std::move(*plain)));
+  const auto dictionary = loaded.get_future().share();
+  DictionaryTranslator plainToGerman(dictionary, Dictionary::Direction::EnglishToGerman);
+  DictionaryTranslator plainToEnglish(dictionary, Dictionary::Direction::GermanToEnglish);
+  EXPECT_GT(enDe, Score(plainToGerman, english, deutsch, "en|de without learnt senses",
+                        "en-de-without-senses"));
+  EXPECT_GT(deEn, Score(plainToEnglish, deutsch, english, "de|en without learnt senses",
+                        "de-en-without-senses"));
 }
 
 }  // namespace

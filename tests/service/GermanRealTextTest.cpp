@@ -139,10 +139,12 @@ TEST(GermanRealTextTest, CompoundsFromTheirParts) {
     std::string_view source;
     std::string_view expected;
   } cases[] = {
-      {"Übersetzungsbereiche", "Translation areas"},          // linking s, plural head
-      {"das Ausgabeformat", "the output format"},             // no linking element
-      {"Dateinamen", "Computer file names"},                  // the head's plural as listed
-      {"Ausgabedateiformat", "Output computer file format"},  // three parts
+      {"Übersetzungsbereiche", "Translation areas"},           // linking s, plural head
+      {"das Ausgabeformat", "the output format"},              // no linking element
+      {"Dateinamen", "Computer file names"},                   // the head's plural as listed
+      {"Ausgabedateiformat", "Output computer file format"},   // three parts
+      {"Ausgabe-Dateiformat", "Output-computer file format"},  // hyphenated parts
+      {"XYZ-Format", "XYZ-format"},                            // an unknown part stays
       // No split: parts too short or unknown, or the word is listed.
       {"Ausgabexyz", "Ausgabexyz"},
       {"Webseite", "Web page"},
