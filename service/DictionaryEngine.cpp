@@ -1,5 +1,6 @@
 #include "DictionaryEngine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <future>
@@ -175,6 +176,19 @@ bool UsableKey(std::string_view term) {
   }
   return true;
 }
+
+// Words a title leaves small ("Introduction to the Program").
+bool IsTitleSmallWord(std::string_view word) {
+  constexpr std::string_view kSmall[] = {"a",   "an",   "the",  "and",  "but",  "or",  "nor",
+                                         "for", "so",   "yet",  "as",   "at",   "by",  "in",
+                                         "of",  "off",  "on",   "per",  "to",   "up",  "via",
+                                         "vs",  "with", "from", "into", "over", "than"};
+  return std::find(std::begin(kSmall), std::end(kSmall), word) != std::end(kSmall);
+}
+
+// How often a word must occur in the dictionary's text to count as a common word
+// rather than a name when it is written with a capital inside a sentence.
+constexpr std::uint32_t kCommonWordUses = 5;
 
 // Whether the text between two words ends one sentence and starts the next.
 bool IsSentenceBreak(std::string_view gap) {
@@ -391,8 +405,9 @@ Dictionary::Kind KindOfTags(std::string_view subEntry) {
 }
 
 void Dictionary::Add(Index& index, std::string key, std::string translation, std::int64_t rank,
-                     Kind kind) {
+                     Kind kind, std::uint32_t keyUses) {
   auto [it, inserted] = index.try_emplace(std::move(key));
+  it->second.keyUses = std::max(it->second.keyUses, keyUses);
   if (inserted || rank < it->second.rank) {
     it->second.translation = std::move(translation);
     it->second.rank = rank;
@@ -530,10 +545,12 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
           const std::string key = FoldCase(term);
           // Each index the key goes into: the learnt sense first, then the dictionary's.
           const auto add = [&](Index& index, const std::string& indexKey, std::int64_t at) {
+            const std::uint32_t uses =
+                indexKey.find(' ') == std::string::npos ? counts.Count(indexKey) : 0;
             if (const auto preferred = learnt(LearntSenses::Side::English, indexKey, germanTerms)) {
-              dictionary.Add(index, indexKey, *preferred, learntRank, kind);
+              dictionary.Add(index, indexKey, *preferred, learntRank, kind, uses);
             }
-            dictionary.Add(index, indexKey, germanFirst, at, kind);
+            dictionary.Add(index, indexKey, germanFirst, at, kind, uses);
           };
           add(dictionary.englishToGerman_, key, rank);
           if (term.starts_with("to ")) {
@@ -712,30 +729,43 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   }
   const std::string tail(text.substr(copied));
 
-  // Capitalised English words inside a sentence are names ("Joey Hess", "GNU General
-  // Public License") unless the dictionary knows them with their capital ("German"),
-  // or the sentence capitalises most of its words (a title).
+  // Capitalised English words inside a sentence are names ("GNU General Public
+  // License") unless the sentence is a title, whose every word but the small ones
+  // starts with a capital ("Using the Direct Cursor").
   std::vector<bool> inTitle(tokens.size(), false);
   if (grammar && direction == Direction::EnglishToGerman) {
     for (std::size_t first = 0; first < tokens.size();) {
       std::size_t end = first + 1;
       while (end < tokens.size() && !IsSentenceBreak(tokens[end].gap))
         ++end;
-      std::size_t words = 0, capitalised = 0;
-      for (std::size_t k = first; k < end; ++k) {
-        if (tokens[k].verbatim) continue;
-        ++words;
-        capitalised += StartsUpper(tokens[k].word) ? 1 : 0;
+      bool title = end - first > 1;
+      for (std::size_t k = first; k < end && title; ++k) {
+        const std::string& word = tokens[k].word;
+        title = tokens[k].verbatim || StartsUpper(word) || IsTitleSmallWord(FoldCase(word)) ||
+                (word[0] >= '0' && word[0] <= '9');
       }
-      const bool title = 2 * capitalised >= words;
       for (std::size_t k = first; k < end; ++k)
         inTitle[k] = title;
       first = end;
     }
   }
+  const auto capitalisedInside = [&](std::size_t w) {
+    return w > 0 && w < tokens.size() && !inTitle[w] && !tokens[w].verbatim &&
+           !IsSentenceBreak(tokens[w].gap) && StartsUpper(tokens[w].word) && tokens[w].word != "I";
+  };
+  // One of several capitalised words in a row ("Joey Hess", "New York") is a name.
+  const auto inNameRun = [&](std::size_t w) {
+    const auto joined = [&](std::size_t k) { return tokens[k].gap == " "; };
+    return (joined(w) && capitalisedInside(w - 1)) ||
+           (w + 1 < tokens.size() && joined(w + 1) && capitalisedInside(w + 1));
+  };
   const auto isName = [&](std::size_t w) {
-    return !inTitle[w] && w > 0 && !IsSentenceBreak(tokens[w].gap) && StartsUpper(tokens[w].word) &&
-           tokens[w].word != "I";
+    if (!capitalisedInside(w)) return false;
+    if (inNameRun(w) || Find(englishNames_, tokens[w].word) != nullptr) return true;
+    // A single capitalised word is a name unless the dictionary knows it as a common
+    // word ("Copyright ©" is "Urheberrecht", "Joey" stays).
+    const Candidate* common = Find(englishToGerman_, tokens[w].word);
+    return common == nullptr || common->keyUses < kCommonWordUses;
   };
 
   std::vector<Unit> units;

@@ -92,6 +92,9 @@ class Dictionary {
     std::string translation;
     std::int64_t rank = 0;    // smaller is better
     Kind kind = Kind::Other;  // of the German side
+    // English keys: how often the key's word occurs in the dictionary's text. A word
+    // it hardly knows, written with a capital, is taken for a name ("Joey").
+    std::uint32_t keyUses = 0;
   };
   using Index = std::unordered_map<std::string, Candidate>;
   // A German noun's gender and its plural.
@@ -107,7 +110,7 @@ class Dictionary {
   };
 
   void Add(Index& index, std::string key, std::string translation, std::int64_t rank,
-           Kind kind = Kind::Other);
+           Kind kind = Kind::Other, std::uint32_t keyUses = 0);
   const Index& IndexFor(Direction direction) const {
     return direction == Direction::GermanToEnglish ? germanToEnglish_ : englishToGerman_;
   }

@@ -33,6 +33,10 @@ constexpr std::string_view kDictionary =
     "Deutsch {n} :: German\n"
     "Bahnhof {m} :: station\n"
     "Gruppe {f} :: group\n"
+    "Gruppe {f} (Musik) :: group; band\n"
+    "Gruppe {f} (Leute) :: group\n"
+    "Gruppe {f} (Tiere) :: group\n"
+    "Gruppe {f} (Zahlen) :: group\n"
     "und :: and\n"
     "von :: by\n"
     "Seite {f} :: page\n"
@@ -116,8 +120,12 @@ TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
     D direction;
     std::string_view expected;
   } cases[] = {
-      // A name inside a sentence that the dictionary knows only as a common word.
+      // Capitalised words in a row inside a sentence are a name, even where the
+      // dictionary knows one of them; so is a single one it hardly knows.
       {"a web page by Joey Hess", D::EnglishToGerman, "eine Webseite von Joey Hess"},
+      {"the Station Group knows Joey", D::EnglishToGerman, "der Station Group knows Joey"},
+      // A capitalised word the dictionary's text uses often is a word.
+      {"and Group", D::EnglishToGerman, "und Gruppe"},
       // The dictionary's capitalised word is still taken.
       {"in German", D::EnglishToGerman, "in Deutsch"},
       // A title capitalises every word: those are words, not names.
