@@ -808,7 +808,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       // A capitalised word inside a sentence ("German", "English") is a name: the
       // dictionary's, else its own.
       if (allNames && n == 1) {
-        found = Find(englishNames_, phrase);
+        if (!inNameRun(w)) found = Find(englishNames_, phrase);
         break;
       }
       if (found == nullptr && direction == Direction::GermanToEnglish && StartsUpper(phrase) &&

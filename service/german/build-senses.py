@@ -416,7 +416,7 @@ def count_senses(pairs, dictionary, source_stem, target_stem, target_is_german):
 
 def choose(support, frequency, side):
     """key -> the best-supported candidate, where it is clearly ahead: supported at
-    least MIN_SUPPORT times and twice as often as the next. Of candidates that share a
+    least MIN_SUPPORT times and half as often again as the next. Of candidates that share a
     stem ("remove", "removing") the one the dictionary lists first is taken. A later
     synonym does not displace the first one of its sub-entry when real text uses that
     one too (a fifth as often or more), and an English translation spelt as the
@@ -437,7 +437,7 @@ def choose(support, frequency, side):
                 best = other
         second = max((v for c, v in counts.items() if c != best and not shared_stem(c, best)),
                      default=0)
-        if score < MIN_SUPPORT or score < 2 * second:
+        if score < MIN_SUPPORT or score < 1.5 * second:
             continue
         first = FIRST_SYNONYM.get((side, key, best), best)
         if first != best and counts.get(first, 0) >= 0.2 * score:
@@ -451,7 +451,7 @@ def choose(support, frequency, side):
     return chosen
 
 
-MIN_SUPPORT = 5
+MIN_SUPPORT = 3
 DICTIONARY_ORDER = {}
 
 

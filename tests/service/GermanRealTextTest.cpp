@@ -31,6 +31,7 @@ constexpr std::string_view kDictionary =
     "Name {m} | Namen {pl} :: name | names\n"
     "junges Känguru {n} :: joey\n"
     "Deutsch {n} :: German\n"
+    "Hauptgruppe {f} :: Group\n"
     "Bahnhof {m} :: station\n"
     "Gruppe {f} :: group\n"
     "Gruppe {f} (Musik) :: group; band\n"
@@ -124,6 +125,8 @@ TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
       // dictionary knows one of them; so is a single one it hardly knows.
       {"a web page by Joey Hess", D::EnglishToGerman, "eine Webseite von Joey Hess"},
       {"the Station Group knows Joey", D::EnglishToGerman, "der Station Group knows Joey"},
+      // The dictionary's capitalised word on its own, not in a name.
+      {"the Group, the group", D::EnglishToGerman, "die Hauptgruppe, die Gruppe"},
       // A capitalised word the dictionary's text uses often is a word.
       {"and Group", D::EnglishToGerman, "und Gruppe"},
       // The dictionary's capitalised word is still taken.
