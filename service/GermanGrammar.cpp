@@ -108,35 +108,37 @@ constexpr EnglishDeterminer kEnglishDeterminers[] = {
     {"those", Det::Demonstrative, "dies", true}, {"every", Det::Demonstrative, "jed", false},
     {"each", Det::Demonstrative, "jed", false}};
 
-constexpr std::array<std::array<std::string_view, 4>, 3> kDefiniteArticle = {{
+using EndingTable = std::array<std::array<std::string_view, 4>, 3>;
+
+constexpr EndingTable kDefiniteArticle = {{
     {"der", "die", "das", "die"},
     {"den", "die", "das", "die"},
     {"dem", "der", "dem", "den"},
 }};
 // Endings of dieser/jeder (like the definite article) and of ein/kein/mein.
-constexpr std::array<std::array<std::string_view, 4>, 3> kDemonstrativeEnding = {{
+constexpr EndingTable kDemonstrativeEnding = {{
     {"er", "e", "es", "e"},
     {"en", "e", "es", "e"},
     {"em", "er", "em", "en"},
 }};
-constexpr std::array<std::array<std::string_view, 4>, 3> kIndefiniteEnding = {{
+constexpr EndingTable kIndefiniteEnding = {{
     {"", "e", "", "e"},
     {"en", "e", "", "e"},
     {"em", "er", "em", "en"},
 }};
 // Adjective endings after der/dieser (weak), after ein/kein/mein (mixed) and without
 // an article (strong).
-constexpr std::array<std::array<std::string_view, 4>, 3> kWeakEnding = {{
+constexpr EndingTable kWeakEnding = {{
     {"e", "e", "e", "en"},
     {"en", "e", "e", "en"},
     {"en", "en", "en", "en"},
 }};
-constexpr std::array<std::array<std::string_view, 4>, 3> kMixedEnding = {{
+constexpr EndingTable kMixedEnding = {{
     {"er", "e", "es", "en"},
     {"en", "e", "es", "en"},
     {"en", "en", "en", "en"},
 }};
-constexpr std::array<std::array<std::string_view, 4>, 3> kStrongEnding = {{
+constexpr EndingTable kStrongEnding = {{
     {"er", "e", "es", "e"},
     {"en", "e", "es", "e"},
     {"em", "er", "em", "en"},
@@ -213,6 +215,9 @@ constexpr std::string_view kEnglishPrepositions[] = {
     "in",   "on",     "at",      "to",     "with",   "from",    "for",   "by",
     "into", "under",  "over",    "after",  "before", "without", "about", "through",
     "near", "behind", "between", "during", "around", "against", "of",    "onto"};
+
+// Words that join two clauses; each clause gets its own subject and verb.
+constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
 constexpr std::pair<std::string_view, std::string_view> kContractions[] = {
     {"in dem", "im"},   {"in das", "ins"},   {"an dem", "am"},
@@ -327,525 +332,746 @@ const Dictionary::NounForms* Dictionary::Noun(std::string_view german) const {
   return it == nouns_.end() ? nullptr : &it->second;
 }
 
-void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
-  // Plurals and verb forms the dictionary does not list: through their base form.
-  for (Unit& unit : units) {
-    if (unit.known || unit.source.find(' ') != std::string::npos) continue;
-    for (const std::string& base : EnglishBaseForms(unit.source)) {
-      const Candidate* found = Find(englishToGerman_, base);
-      if (found == nullptr || !IsNoun(found->kind)) continue;
-      const NounForms* forms = Noun(found->translation);
-      unit.text = forms != nullptr && !forms->plural.empty() ? forms->plural : found->translation;
-      unit.kind = Kind::Plural;
-      unit.known = true;
-      break;
-    }
+// The English-to-German grammar over the units of one text: a list of passes run in
+// order, most of them once for each clause. A pass reads and writes the units and the
+// clause's state; it never looks at what a later pass does.
+class Dictionary::EnglishGrammar {
+ public:
+  EnglishGrammar(const Dictionary& dictionary, std::vector<Unit>& units)
+      : dictionary_(dictionary), units_(units) {}
+
+  void Run() {
+    for (const auto pass : kTextPasses)
+      (this->*pass)();
   }
 
-  const auto isNoun = [&](const Unit& unit) {
-    return unit.known && IsNoun(unit.kind) && !FindIn(kEnglishPronouns, unit.source) &&
-           !FindIn(kEnglishAuxiliaries, unit.source);
-  };
-  // An adjective in front of a noun or after "to be": its adjective sense, where the
-  // dictionary has one ("red" is "rot", not "Rot").
-  // The adjective sense of a word, where it ranks with the word's general sense (a
-  // head word, not a narrower sense: "red" is "rot", but "book" stays "Buch").
-  const auto adjectiveSense = [&](const Unit& unit) -> const Candidate* {
-    if (unit.source.find(' ') != std::string::npos) return nullptr;
-    const Candidate* adjective = Find(englishAdjectives_, unit.source);
-    if (adjective == nullptr) return nullptr;
-    const Candidate* general = Find(englishToGerman_, unit.source);
-    if (general != nullptr &&
-        (adjective->rank >> kSenseTierShift) > (general->rank >> kSenseTierShift))
-      return nullptr;
-    return adjective;
-  };
-  // A verb's German infinitive: its verb sense, or the verb phrase the dictionary
-  // lists ("play football": "Fußball spielen").
-  const auto verbSense = [&](const Unit& unit) -> const Candidate* {
-    if (const Candidate* found = Find(englishVerbs_, unit.source)) return found;
-    const auto space = unit.source.find(' ');
-    if (space == std::string::npos || !unit.known) return nullptr;
-    if (Find(englishVerbs_, unit.source.substr(0, space)) == nullptr) return nullptr;
-    const Candidate* phrase = Find(englishToGerman_, unit.source);
-    return phrase != nullptr && phrase->translation.ends_with('n') ? phrase : nullptr;
-  };
-  const auto isAdjective = [&](const Unit& unit) {
-    return unit.known && unit.kind == Kind::Adjective;
-  };
-  const auto makeAdjective = [&](Unit& unit) {
-    if (isAdjective(unit)) return true;
-    const Candidate* found = adjectiveSense(unit);
-    if (found == nullptr) return false;
-    unit.text = found->translation;
-    unit.kind = Kind::Adjective;
-    unit.known = true;
-    return true;
-  };
-  const auto genderOf = [&](const Unit& noun) {
-    if (noun.kind == Kind::Plural) return kPlural;
-    if (const NounForms* forms = Noun(noun.text); forms != nullptr && forms->gender != Kind::Other)
-      return Column(forms->gender);
-    return Column(noun.kind);
-  };
-
-  // Gives a noun phrase starting at `at` its German forms in `grammaticalCase`;
-  // returns the index after it (or `at` when there is none). `negate` turns an
-  // indefinite or missing article into "kein".
+ private:
+  // A noun phrase the grammar has given its German forms.
   struct Phrase {
     std::size_t end = 0;
     int person = kThirdSingular;
     bool definite = false;  // a definite or possessive article, or a pronoun
     bool found = false;
   };
-  const auto nounPhrase = [&](std::size_t at, std::size_t end, int grammaticalCase, bool negate,
-                              bool allowPronoun) {
-    Phrase phrase;
-    phrase.end = at;
-    if (at >= end) return phrase;
-    if (allowPronoun) {
-      if (const auto* pronoun = FindIn(kEnglishPronouns, units[at].source)) {
-        const bool possessive = pronoun->word == "her" && at + 1 < end &&
-                                (isNoun(units[at + 1]) || isAdjective(units[at + 1]));
-        if (!possessive) {
-          if (grammaticalCase == kNominative && pronoun->person >= 0) {
-            units[at].text = std::string(pronoun->nominative);
-            phrase.person = pronoun->person;
-          } else {
-            units[at].text =
-                std::string(grammaticalCase == kDative ? pronoun->dative : pronoun->accusative);
-          }
-          phrase.end = at + 1;
-          phrase.definite = true;
-          phrase.found = true;
-          return phrase;
-        }
-      }
-    }
-    const EnglishDeterminer* determiner = FindIn(kEnglishDeterminers, units[at].source);
-    std::size_t k = determiner != nullptr ? at + 1 : at;
-    std::vector<std::size_t> adjectives;
-    // Adjectives: those the dictionary gives as such, and words with an adjective
-    // sense that stand before another adjective or the noun.
-    const auto adjectiveHere = [&](std::size_t position) {
-      if (isAdjective(units[position])) return true;
-      if (position + 1 >= end || adjectiveSense(units[position]) == nullptr) return false;
-      const Unit& after = units[position + 1];
-      if (!(isNoun(after) || isAdjective(after) || adjectiveSense(after) != nullptr)) return false;
-      return makeAdjective(units[position]);
-    };
-    while (k < end && (units[k].source == "very" || adjectiveHere(k)) &&
-           !IsClauseBreak(units[k].gap)) {
-      if (units[k].source != "very") adjectives.push_back(k);
-      ++k;
-    }
-    if (k >= end || !isNoun(units[k]) || (k > at && IsClauseBreak(units[k].gap))) return phrase;
-    Unit& noun = units[k];
-    int column = genderOf(noun);
-    if (determiner != nullptr && determiner->plural && column != kPlural) {
-      if (const NounForms* forms = Noun(noun.text); forms != nullptr && !forms->plural.empty()) {
-        noun.text = forms->plural;
-        column = kPlural;
-      }
-    }
-    Det det = determiner != nullptr ? determiner->det : Det::Indefinite;
-    bool article = determiner != nullptr;
-    if (negate && (!article || det == Det::Indefinite)) {
-      det = Det::Negative;
-      article = true;
-    }
-    const auto row = static_cast<std::size_t>(grammaticalCase);
-    const auto col = static_cast<std::size_t>(column);
-    std::string articleText;
-    const std::array<std::array<std::string_view, 4>, 3>* endings = &kStrongEnding;
-    if (article) {
-      switch (det) {
-        case Det::Definite:
-          articleText = kDefiniteArticle[row][col];
-          endings = &kWeakEnding;
-          break;
-        case Det::Demonstrative:
-          articleText = std::string(determiner->stem) + std::string(kDemonstrativeEnding[row][col]);
-          endings = &kWeakEnding;
-          break;
-        case Det::Indefinite:
-          // "a" has no plural: the phrase stands without an article.
-          if (column == kPlural) {
-            article = false;
-          } else {
-            articleText = "ein" + std::string(kIndefiniteEnding[row][col]);
-            endings = &kMixedEnding;
-          }
-          break;
-        case Det::Negative:
-        case Det::Possessive: {
-          const std::string stem = det == Det::Negative ? "kein" : std::string(determiner->stem);
-          articleText = stem + std::string(kIndefiniteEnding[row][col]);
-          // "unser" + "e" is written "unsere"; "euer" + "e" would be "eure".
-          endings = &kMixedEnding;
-          break;
-        }
-      }
-    }
-    if (determiner != nullptr) {
-      units[at].text = article ? articleText : std::string();
-    } else if (article) {
-      // "kein" for a phrase that had no article: it stands in the first unit's place.
-      Unit& first = units[at];
-      first.text = articleText + " " + first.text;
-    }
-    for (const std::size_t a : adjectives) {
-      const std::string ending(article ? (*endings)[row][col] : kStrongEnding[row][col]);
-      units[a].text =
-          morphology_ ? morphology_->Adjective(units[a].text, ending) : units[a].text + ending;
-    }
-    // Dative plural: "den Kindern" (not after -n or -s).
-    if (column == kPlural && grammaticalCase == kDative && !noun.text.ends_with('n') &&
-        !noun.text.ends_with('s')) {
-      noun.text += 'n';
-    }
-    phrase.end = k + 1;
-    phrase.person = column == kPlural ? kThirdPlural : kThirdSingular;
-    phrase.definite =
-        article && (det == Det::Definite || det == Det::Possessive || det == Det::Demonstrative);
-    phrase.found = true;
-    return phrase;
-  };
 
-  // Moves the unit at `from` to just before `to` (to > from), keeping the text's
-  // punctuation in place: the moved unit takes a single space before it.
-  const auto moveBefore = [&](std::size_t from, std::size_t to) {
-    Unit moved = std::move(units[from]);
-    if (from + 1 < units.size() &&
-        units[from + 1].gap.find_first_not_of(" \t") == std::string::npos &&
-        moved.gap.find_first_not_of(" \t") != std::string::npos) {
-      units[from + 1].gap = moved.gap;
-    }
-    moved.gap = " ";
-    units.erase(units.begin() + static_cast<std::ptrdiff_t>(from));
-    units.insert(units.begin() + static_cast<std::ptrdiff_t>(to - 1), std::move(moved));
-  };
-
-  std::size_t begin = 0;
-  while (begin < units.size()) {
-    std::size_t end = begin + 1;
-    while (end < units.size() && !IsClauseBreak(units[end].gap) && units[end].source != "and" &&
-           units[end].source != "but" && units[end].source != "or" &&
-           units[end].source != "because")
-      ++end;
-    if (units[begin].source == "and" || units[begin].source == "but" ||
-        units[begin].source == "or" || units[begin].source == "because") {
-      ++begin;
-    }
-    if (begin >= end) {
-      begin = end;
-      continue;
-    }
-
-    // The subject: the first pronoun or noun phrase.
-    std::size_t i = begin;
+  // What the passes learn about one clause, units [begin, end). `end` grows when a
+  // pass inserts a unit.
+  struct Clause {
+    std::size_t begin = 0;
+    std::size_t end = 0;
     Phrase subject;
-    bool there = false;
-    for (; i < end; ++i) {
-      if (units[i].source == "there" && i + 1 < end &&
-          (units[i + 1].source == "is" || units[i + 1].source == "are")) {
-        there = true;
+    bool there = false;       // "there is": "es gibt"
+    std::size_t adverbs = 0;  // where the adverbs before the verb start
+    std::size_t verb = 0;     // the verb group: its first unit
+    std::size_t finite = 0;   // the verb that takes the subject's person
+    std::size_t next = 0;     // the first unit after the verb group
+    int person = kThirdSingular;
+    bool negate = false;             // "not" stands in the clause
+    bool negationPlaced = true;      // "kein" took it, or there is none
+    std::size_t nichtBefore = 0;     // where "nicht" goes when nothing took it
+    bool copula = false;             // the verb is "to be": nominative and plain adjectives
+    bool gern = false;               // "like to": "gern" after the verb
+    std::vector<std::size_t> toEnd;  // infinitives and separated verb parts, in order
+  };
+
+  using TextPass = void (EnglishGrammar::*)();
+  using ClausePass = void (EnglishGrammar::*)(Clause&);
+
+  // Where in the clause a construction is recognised.
+  enum class Place {
+    Subject,  // while the subject is looked for
+    Support,  // at the verb: "do" and "not"
+    Verb,     // at the finite verb
+    Object,   // among the objects
+  };
+  // A construction of a few words whose German form no word-by-word rule gives: its
+  // first word and the word after it ("" for any), and what makes it German.
+  // `apply` may decline (it returns false) when the rest of the clause does not fit;
+  // at an object it moves `at` past what it took.
+  struct Construction {
+    Place place;
+    std::string_view first;
+    std::string_view second;
+    bool (EnglishGrammar::*apply)(Clause&, std::size_t& at);
+  };
+
+  // The passes over the whole text, in order.
+  void Plurals();
+  void Clauses();
+  void Contractions();
+  // The passes over one clause, in order.
+  void Subject(Clause& clause);
+  void Adverbs(Clause& clause);
+  void Support(Clause& clause);
+  void FiniteVerb(Clause& clause);
+  void Objects(Clause& clause);
+  void Negation(Clause& clause);
+  void Gern(Clause& clause);
+  void InfinitivesToEnd(Clause& clause);
+  void VerbSecond(Clause& clause);
+
+  static constexpr TextPass kTextPasses[] = {
+      // Plurals and verb forms the dictionary does not list: through their base form.
+      &EnglishGrammar::Plurals,
+      // Each clause in turn, through kClausePasses.
+      &EnglishGrammar::Clauses,
+      // A preposition and the article after it contract ("in dem" -> "im").
+      &EnglishGrammar::Contractions,
+  };
+  static constexpr ClausePass kClausePasses[] = {
+      // The subject: the first pronoun or noun phrase, in the nominative; a phrase
+      // before it takes its preposition's case.
+      &EnglishGrammar::Subject,
+      // Adverbs between subject and verb ("I often play") follow the verb in German.
+      &EnglishGrammar::Adverbs,
+      // "do not" leaves the negation to the verb after it.
+      &EnglishGrammar::Support,
+      // The finite verb agrees with its subject; a modal's infinitive and a separable
+      // verb's prefix are marked for the end.
+      &EnglishGrammar::FiniteVerb,
+      // The objects in their case; an indefinite object after "not" becomes "kein".
+      &EnglishGrammar::Objects,
+      // "nicht" after the verb and its definite objects, when "kein" did not take it.
+      &EnglishGrammar::Negation,
+      // "gern" right after the verb.
+      &EnglishGrammar::Gern,
+      // Infinitives and separated parts to the end of the clause, in their order.
+      &EnglishGrammar::InfinitivesToEnd,
+      // Something before the subject puts the verb before it.
+      &EnglishGrammar::VerbSecond,
+  };
+
+  // The constructions.
+  bool There(Clause& clause, std::size_t& at);
+  bool DoNot(Clause& clause, std::size_t& at);
+  bool WouldLike(Clause& clause, std::size_t& at);
+  bool LikeTo(Clause& clause, std::size_t& at);
+  bool HaveTo(Clause& clause, std::size_t& at);
+  bool Measure(Clause& clause, std::size_t& at);
+  static constexpr Construction kConstructions[] = {
+      // "There is a cat": "Es gibt eine Katze" (the accusative follows).
+      {Place::Subject, "there", "is", &EnglishGrammar::There},
+      {Place::Subject, "there", "are", &EnglishGrammar::There},
+      // "I do not have": the verb alone carries the negation.
+      {Place::Support, "do", "not", &EnglishGrammar::DoNot},
+      {Place::Support, "does", "not", &EnglishGrammar::DoNot},
+      {Place::Support, "did", "not", &EnglishGrammar::DoNot},
+      // "I would like (to eat)": "Ich möchte (essen)".
+      {Place::Verb, "would", "like", &EnglishGrammar::WouldLike},
+      // "I like to swim": "Ich schwimme gern".
+      {Place::Verb, "like", "to", &EnglishGrammar::LikeTo},
+      {Place::Verb, "likes", "to", &EnglishGrammar::LikeTo},
+      // "I have to go": "Ich muss gehen".
+      {Place::Verb, "have", "to", &EnglishGrammar::HaveTo},
+      {Place::Verb, "has", "to", &EnglishGrammar::HaveTo},
+      // A measure: "a cup of coffee", "eine Tasse Kaffee".
+      {Place::Object, "of", "", &EnglishGrammar::Measure},
+  };
+  // Applies the first construction of `place` that matches at `at` and accepts.
+  bool Construct(Place place, Clause& clause, std::size_t& at);
+
+  // Helpers of the passes.
+  bool IsNoun(const Unit& unit) const;
+  bool IsAdjective(const Unit& unit) const { return unit.known && unit.kind == Kind::Adjective; }
+  const Candidate* AdjectiveSense(const Unit& unit) const;
+  const Candidate* VerbSense(const Unit& unit) const;
+  bool MakeAdjective(Unit& unit) const;
+  int GenderOf(const Unit& noun) const;
+  Phrase NounPhrase(std::size_t at, std::size_t end, int grammaticalCase, bool negate,
+                    bool allowPronoun);
+  bool Pronoun(std::size_t at, std::size_t end, int grammaticalCase, Phrase& phrase);
+  void Inflect(std::size_t at, std::size_t noun, const EnglishDeterminer* determiner,
+               const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
+               Phrase& phrase);
+  void SkipNot(Clause& clause);
+  bool InfinitiveAt(Clause& clause, std::size_t at);
+  void FullVerb(Clause& clause);
+  void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
+  void MoveBefore(std::size_t from, std::size_t to);
+
+  const Dictionary& dictionary_;
+  std::vector<Unit>& units_;
+};
+
+void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
+  EnglishGrammar(*this, units).Run();
+}
+
+bool Dictionary::EnglishGrammar::Construct(Place place, Clause& clause, std::size_t& at) {
+  for (const Construction& construction : kConstructions) {
+    if (construction.place != place || units_[at].source != construction.first) continue;
+    if (!construction.second.empty() &&
+        (at + 1 >= clause.end || units_[at + 1].source != construction.second))
+      continue;
+    if ((this->*construction.apply)(clause, at)) return true;
+  }
+  return false;
+}
+
+bool Dictionary::EnglishGrammar::IsNoun(const Unit& unit) const {
+  return unit.known && service::IsNoun(unit.kind) && !FindIn(kEnglishPronouns, unit.source) &&
+         !FindIn(kEnglishAuxiliaries, unit.source);
+}
+
+// The adjective sense of a word, where it ranks with the word's general sense (a
+// head word, not a narrower sense: "red" is "rot", but "book" stays "Buch").
+const Dictionary::Candidate* Dictionary::EnglishGrammar::AdjectiveSense(const Unit& unit) const {
+  if (unit.source.find(' ') != std::string::npos) return nullptr;
+  const Candidate* adjective = dictionary_.Find(dictionary_.englishAdjectives_, unit.source);
+  if (adjective == nullptr) return nullptr;
+  const Candidate* general = dictionary_.Find(dictionary_.englishToGerman_, unit.source);
+  if (general != nullptr &&
+      (adjective->rank >> kSenseTierShift) > (general->rank >> kSenseTierShift))
+    return nullptr;
+  return adjective;
+}
+
+// A verb's German infinitive: its verb sense, or the verb phrase the dictionary lists
+// ("play football": "Fußball spielen").
+const Dictionary::Candidate* Dictionary::EnglishGrammar::VerbSense(const Unit& unit) const {
+  if (const Candidate* found = dictionary_.Find(dictionary_.englishVerbs_, unit.source))
+    return found;
+  const auto space = unit.source.find(' ');
+  if (space == std::string::npos || !unit.known) return nullptr;
+  if (dictionary_.Find(dictionary_.englishVerbs_, unit.source.substr(0, space)) == nullptr)
+    return nullptr;
+  const Candidate* phrase = dictionary_.Find(dictionary_.englishToGerman_, unit.source);
+  return phrase != nullptr && phrase->translation.ends_with('n') ? phrase : nullptr;
+}
+
+// An adjective in front of a noun or after "to be" takes its adjective sense, where
+// the dictionary has one ("red" is "rot", not "Rot").
+bool Dictionary::EnglishGrammar::MakeAdjective(Unit& unit) const {
+  if (IsAdjective(unit)) return true;
+  const Candidate* found = AdjectiveSense(unit);
+  if (found == nullptr) return false;
+  unit.text = found->translation;
+  unit.kind = Kind::Adjective;
+  unit.known = true;
+  return true;
+}
+
+int Dictionary::EnglishGrammar::GenderOf(const Unit& noun) const {
+  if (noun.kind == Kind::Plural) return kPlural;
+  if (const NounForms* forms = dictionary_.Noun(noun.text);
+      forms != nullptr && forms->gender != Kind::Other)
+    return Column(forms->gender);
+  return Column(noun.kind);
+}
+
+// A personal pronoun at `at` in `grammaticalCase` ("her" before a noun is the
+// possessive, no pronoun).
+bool Dictionary::EnglishGrammar::Pronoun(std::size_t at, std::size_t end, int grammaticalCase,
+                                         Phrase& phrase) {
+  const auto* pronoun = FindIn(kEnglishPronouns, units_[at].source);
+  if (pronoun == nullptr) return false;
+  if (pronoun->word == "her" && at + 1 < end &&
+      (IsNoun(units_[at + 1]) || IsAdjective(units_[at + 1])))
+    return false;
+  if (grammaticalCase == kNominative && pronoun->person >= 0) {
+    units_[at].text = std::string(pronoun->nominative);
+    phrase.person = pronoun->person;
+  } else {
+    units_[at].text =
+        std::string(grammaticalCase == kDative ? pronoun->dative : pronoun->accusative);
+  }
+  phrase.end = at + 1;
+  phrase.definite = true;
+  phrase.found = true;
+  return true;
+}
+
+// Gives a noun phrase starting at `at` its German forms in `grammaticalCase`; its
+// `end` is the index after it (or `at` when there is none). `negate` turns an
+// indefinite or missing article into "kein".
+Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
+    std::size_t at, std::size_t end, int grammaticalCase, bool negate, bool allowPronoun) {
+  Phrase phrase;
+  phrase.end = at;
+  if (at >= end) return phrase;
+  if (allowPronoun && Pronoun(at, end, grammaticalCase, phrase)) return phrase;
+  const EnglishDeterminer* determiner = FindIn(kEnglishDeterminers, units_[at].source);
+  std::size_t k = determiner != nullptr ? at + 1 : at;
+  std::vector<std::size_t> adjectives;
+  // Adjectives: those the dictionary gives as such, and words with an adjective sense
+  // that stand before another adjective or the noun.
+  const auto adjectiveHere = [&](std::size_t position) {
+    if (IsAdjective(units_[position])) return true;
+    if (position + 1 >= end || AdjectiveSense(units_[position]) == nullptr) return false;
+    const Unit& after = units_[position + 1];
+    if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after) != nullptr)) return false;
+    return MakeAdjective(units_[position]);
+  };
+  while (k < end && (units_[k].source == "very" || adjectiveHere(k)) &&
+         !IsClauseBreak(units_[k].gap)) {
+    if (units_[k].source != "very") adjectives.push_back(k);
+    ++k;
+  }
+  if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
+  Inflect(at, k, determiner, adjectives, grammaticalCase, negate, phrase);
+  return phrase;
+}
+
+// The article, adjectives and noun of a phrase (the noun at `noun`) in their forms.
+void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
+                                         const EnglishDeterminer* determiner,
+                                         const std::vector<std::size_t>& adjectives,
+                                         int grammaticalCase, bool negate, Phrase& phrase) {
+  Unit& head = units_[noun];
+  int column = GenderOf(head);
+  if (determiner != nullptr && determiner->plural && column != kPlural) {
+    if (const NounForms* forms = dictionary_.Noun(head.text);
+        forms != nullptr && !forms->plural.empty()) {
+      head.text = forms->plural;
+      column = kPlural;
+    }
+  }
+  Det det = determiner != nullptr ? determiner->det : Det::Indefinite;
+  bool article = determiner != nullptr;
+  if (negate && (!article || det == Det::Indefinite)) {
+    det = Det::Negative;
+    article = true;
+  }
+  const auto row = static_cast<std::size_t>(grammaticalCase);
+  const auto col = static_cast<std::size_t>(column);
+  std::string articleText;
+  const EndingTable* endings = &kStrongEnding;
+  if (article) {
+    switch (det) {
+      case Det::Definite:
+        articleText = kDefiniteArticle[row][col];
+        endings = &kWeakEnding;
+        break;
+      case Det::Demonstrative:
+        articleText = std::string(determiner->stem) + std::string(kDemonstrativeEnding[row][col]);
+        endings = &kWeakEnding;
+        break;
+      case Det::Indefinite:
+        // "a" has no plural: the phrase stands without an article.
+        if (column == kPlural) {
+          article = false;
+        } else {
+          articleText = "ein" + std::string(kIndefiniteEnding[row][col]);
+          endings = &kMixedEnding;
+        }
+        break;
+      case Det::Negative:
+      case Det::Possessive: {
+        const std::string stem = det == Det::Negative ? "kein" : std::string(determiner->stem);
+        articleText = stem + std::string(kIndefiniteEnding[row][col]);
+        endings = &kMixedEnding;
         break;
       }
-      if (FindIn(kEnglishAuxiliaries, units[i].source) && i == begin) break;  // a question
-      subject = nounPhrase(i, end, kNominative, false, true);
-      if (subject.found) break;
-      if (Contains(kEnglishPrepositions, units[i].source)) {
-        // A phrase before the subject ("In the morning"): its own case.
-        const Candidate* preposition = Find(englishToGerman_, units[i].source);
-        const bool dative =
-            preposition == nullptr || Contains(kDativePrepositions, preposition->translation);
-        const Phrase object = nounPhrase(i + 1, end, dative ? kDative : kAccusative, false, true);
-        if (object.found) i = object.end - 1;
-      }
     }
-    std::size_t verb = subject.found ? subject.end : i;
-    int person = subject.found ? subject.person : kThirdSingular;
-    if (there) {
-      units[i].text = "es";
-      units[i + 1].text = "gibt";
-      verb = i + 1;
-    }
-    // Adverbs between subject and verb ("I often play") follow the verb in German.
-    std::size_t adverbs = verb;
-    while (verb + 1 < end && units[verb].known && units[verb].kind == Kind::Adverb &&
-           !FindIn(kEnglishAuxiliaries, units[verb].source) && units[verb].source != "not" &&
-           verbSense(units[verb]) == nullptr)
-      ++verb;
-
-    bool negate = false;
-    bool copula = false;
-    bool gern = false;
-    std::vector<std::size_t> toEnd;  // infinitives and separated verb parts, in order
-    std::size_t finite = verb;
-    if (verb < end) {
-      Unit& v = units[verb];
-      std::size_t next = verb + 1;
-      const auto skipNot = [&] {
-        if (next < end && (units[next].source == "not" || units[next].source == "never")) {
-          if (units[next].source == "not") {
-            units[next].text.clear();
-            negate = true;
-          }
-          ++next;
-        }
-      };
-      const auto infinitiveAt = [&](std::size_t at) {
-        if (at >= end) return false;
-        const Candidate* found = Find(englishVerbs_, units[at].source);
-        if (found == nullptr) return false;
-        units[at].text = found->translation;
-        toEnd.push_back(at);
-        return true;
-      };
-      // do/does/did + not + verb: the verb alone carries the negation.
-      if (there) {
-        // "There is a cat": "Es gibt eine Katze" (the accusative follows).
-      } else if ((v.source == "do" || v.source == "does" || v.source == "did") && next < end &&
-                 units[next].source == "not") {
-        v.text.clear();
-        units[next].text.clear();
-        negate = true;
-        finite = next + 1;
-        next = finite + 1;
-      }
-      if (!there && finite < end) {
-        Unit& f = units[finite];
-        const EnglishAuxiliary* auxiliary = FindIn(kEnglishAuxiliaries, f.source);
-        if (f.source == "would" && next < end && units[next].source == "like") {
-          f.text = GermanVerb("möchten", person);
-          units[next].text.clear();
-          ++next;
-          if (next < end && units[next].source == "to") {
-            units[next].text.clear();
-            infinitiveAt(next + 1);
-          }
-        } else if ((f.source == "like" || f.source == "likes") && next < end &&
-                   units[next].source == "to" && next + 1 < end &&
-                   verbSense(units[next + 1]) != nullptr) {
-          // "I like to swim": "Ich schwimme gern".
-          units[next].text.clear();
-          std::string infinitive = verbSense(units[next + 1])->translation;
-          std::string rest;
-          if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
-            rest = infinitive.substr(0, space);
-            infinitive.erase(0, space + 1);
-          }
-          f.text = GermanVerb(infinitive, person);
-          units[next + 1].text = rest;
-          next += 2;
-          gern = true;
-        } else if ((f.source == "have" || f.source == "has") && next < end &&
-                   units[next].source == "to") {
-          f.text = GermanVerb("müssen", person);
-          units[next].text.clear();
-          infinitiveAt(next + 1);
-          next += 2;
-        } else if (auxiliary != nullptr) {
-          f.text = GermanVerb(std::string(auxiliary->german), person);
-          copula = auxiliary->german == "sein" || auxiliary->german == "war";
-          skipNot();
-          if (next < end && units[next].source == "to" &&
-              (auxiliary->german == "wollen" || auxiliary->german == "mögen")) {
-            units[next].text.clear();
-            ++next;
-            if (infinitiveAt(next)) ++next;
-          } else if (auxiliary->modal) {
-            if (infinitiveAt(next)) ++next;
-          }
-        } else {
-          // A full verb: its German infinitive, conjugated; the parts of a verb of
-          // several words but the last go to the end ("gehe ... spazieren").
-          const Candidate* found = verbSense(f);
-          for (const std::string& base : EnglishBaseForms(f.source)) {
-            if (found != nullptr) break;
-            found = Find(englishVerbs_, base);
-          }
-          if (found != nullptr && (subject.found || units[finite].upper)) {
-            std::string infinitive = found->translation;
-            std::string reflexive;
-            if (infinitive.starts_with("sich ")) {
-              infinitive.erase(0, 5);
-              constexpr std::string_view kReflexive[] = {"mich", "dich", "sich",
-                                                         "uns",  "euch", "sich"};
-              reflexive = kReflexive[static_cast<std::size_t>(person)];
-            }
-            const auto space = infinitive.rfind(' ');
-            std::string rest;
-            if (space != std::string::npos) {
-              rest = infinitive.substr(0, space);
-              infinitive.erase(0, space + 1);
-            }
-            // A separable verb leaves its prefix at the end ("einkaufen": "kaufe ... ein").
-            if (auto [prefix, stem] = SplitSeparable(infinitive); !prefix.empty()) {
-              rest = rest.empty() ? prefix : rest + " " + prefix;
-              infinitive = stem;
-            }
-            f.text = GermanVerb(infinitive, person);
-            if (!reflexive.empty()) f.text += " " + reflexive;
-            if (!rest.empty()) {
-              // The separated part stands in a unit of its own at the end.
-              Unit part;
-              part.gap = " ";
-              part.text = rest;
-              part.known = true;
-              units.insert(units.begin() + static_cast<std::ptrdiff_t>(end), std::move(part));
-              toEnd.push_back(end);
-              ++end;
-            }
-          }
-          skipNot();
-        }
-      }
-      // The objects, and "nicht" or "kein".
-      bool negationPlaced = !negate;
-      std::size_t nichtBefore = end;
-      std::size_t j = next;
-      int prepositionCase = -1;
-      while (j < end) {
-        if (std::find(toEnd.begin(), toEnd.end(), j) != toEnd.end()) {
-          ++j;
-          continue;
-        }
-        if (units[j].source == "not") {
-          units[j].text.clear();
-          if (negationPlaced) negationPlaced = false;
-          negate = true;
-          ++j;
-          continue;
-        }
-        if (units[j].source == "of" && j > 0 && isNoun(units[j - 1]) && j + 1 < end &&
-            !FindIn(kEnglishDeterminers, units[j + 1].source) &&
-            (isNoun(units[j + 1]) || isAdjective(units[j + 1])) && !units[j + 1].upper) {
-          // A measure: "a cup of coffee", "eine Tasse Kaffee".
-          units[j].text.clear();
-          const Phrase measured =
-              nounPhrase(j + 1, end, copula ? kNominative : kAccusative, false, false);
-          j = measured.found ? measured.end : j + 1;
-          continue;
-        }
-        if (copula && prepositionCase < 0 && adjectiveSense(units[j]) != nullptr &&
-            (j + 1 >= end || !isNoun(units[j + 1])) &&
-            !FindIn(kEnglishDeterminers, units[j].source)) {
-          // "The car is red": the adjective sense, uninflected.
-          makeAdjective(units[j]);
-          if (!negationPlaced && nichtBefore == end) nichtBefore = j;
-          ++j;
-          continue;
-        }
-        if (Contains(kEnglishPrepositions, units[j].source)) {
-          if (!negationPlaced && nichtBefore == end) nichtBefore = j;
-          const Candidate* preposition = Find(englishToGerman_, units[j].source);
-          const std::string german = preposition != nullptr ? preposition->translation : "";
-          prepositionCase = Contains(kDativePrepositions, german) ? kDative : kAccusative;
-          if (units[j].source == "into" || units[j].source == "onto") prepositionCase = kAccusative;
-          ++j;
-          continue;
-        }
-        const int grammaticalCase = prepositionCase >= 0 ? prepositionCase
-                                    : copula             ? kNominative
-                                                         : kAccusative;
-        const bool object = prepositionCase < 0;
-        const bool indefinite = !FindIn(kEnglishPronouns, units[j].source) &&
-                                (!FindIn(kEnglishDeterminers, units[j].source) ||
-                                 units[j].source == "a" || units[j].source == "an");
-        const Phrase phrase =
-            nounPhrase(j, end, grammaticalCase, object && !negationPlaced && indefinite, true);
-        prepositionCase = -1;
-        if (phrase.found) {
-          if (object && !negationPlaced) {
-            if (indefinite) {
-              negationPlaced = true;  // became "kein"
-            } else if (!phrase.definite && nichtBefore == end) {
-              nichtBefore = j;
-            }
-          }
-          j = phrase.end;
-          continue;
-        }
-        if (copula && (j + 1 >= end || !isNoun(units[j + 1]))) makeAdjective(units[j]);
-        if (!negationPlaced && nichtBefore == end) nichtBefore = j;
-        ++j;
-      }
-      if (!negationPlaced) {
-        // "nicht" after the verb and its definite objects, before the rest.
-        std::size_t at = nichtBefore;
-        for (const std::size_t moved : toEnd)
-          at = std::min(at, moved);
-        Unit nicht;
-        nicht.gap = " ";
-        nicht.text = "nicht";
-        nicht.known = true;
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(at), std::move(nicht));
-        for (std::size_t& moved : toEnd)
-          moved += moved >= at ? 1 : 0;
-        ++end;
-      }
-      if (gern) {
-        Unit word;
-        word.gap = " ";
-        word.text = "gern";
-        word.known = true;
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(finite + 1), std::move(word));
-        for (std::size_t& moved : toEnd)
-          moved += moved > finite ? 1 : 0;
-        ++end;
-      }
-      // Infinitives and separated parts to the end of the clause, in their order.
-      for (std::size_t n = 0; n < toEnd.size(); ++n) {
-        const std::size_t from = toEnd[n];
-        if (from + 1 >= end) continue;
-        moveBefore(from, end);
-        for (std::size_t m = n + 1; m < toEnd.size(); ++m)
-          toEnd[m] -= toEnd[m] > from ? 1 : 0;
-      }
-    }
-    // Verb second: something before the subject ("Today I play") puts the verb
-    // before it; adverbs between subject and verb come after it.
-    if (!there && subject.found && finite < end && units[finite].text.size() > 0) {
-      const std::size_t subjectStart = [&] {
-        std::size_t s = subject.end - 1;
-        while (s > begin && !IsClauseBreak(units[s].gap) &&
-               (FindIn(kEnglishDeterminers, units[s - 1].source) || isAdjective(units[s - 1]) ||
-                units[s - 1].source == "very"))
-          --s;
-        return s;
-      }();
-      if (adverbs < finite) {
-        Unit moved = std::move(units[finite]);
-        moved.gap = units[adverbs].gap;
-        units[adverbs].gap = " ";
-        units.erase(units.begin() + static_cast<std::ptrdiff_t>(finite));
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(adverbs), std::move(moved));
-      }
-      if (subjectStart > begin && adverbs == finite) {
-        Unit moved = std::move(units[finite]);
-        moved.gap = " ";
-        units.erase(units.begin() + static_cast<std::ptrdiff_t>(finite));
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(subjectStart), std::move(moved));
-      }
-    }
-    begin = end;
   }
+  if (determiner != nullptr) {
+    units_[at].text = article ? articleText : std::string();
+  } else if (article) {
+    // "kein" for a phrase that had no article: it stands in the first unit's place.
+    Unit& first = units_[at];
+    first.text = articleText + " " + first.text;
+  }
+  for (const std::size_t a : adjectives) {
+    const std::string ending(article ? (*endings)[row][col] : kStrongEnding[row][col]);
+    units_[a].text = dictionary_.morphology_
+                         ? dictionary_.morphology_->Adjective(units_[a].text, ending)
+                         : units_[a].text + ending;
+  }
+  // Dative plural: "den Kindern" (not after -n or -s).
+  if (column == kPlural && grammaticalCase == kDative && !head.text.ends_with('n') &&
+      !head.text.ends_with('s')) {
+    head.text += 'n';
+  }
+  phrase.end = noun + 1;
+  phrase.person = column == kPlural ? kThirdPlural : kThirdSingular;
+  phrase.definite =
+      article && (det == Det::Definite || det == Det::Possessive || det == Det::Demonstrative);
+  phrase.found = true;
+}
 
-  // A preposition and the article after it contract ("in dem" -> "im").
-  for (std::size_t u = 0; u + 1 < units.size(); ++u) {
-    if (units[u].text.empty()) continue;
+// Moves the unit at `from` to just before `to` (to > from), keeping the text's
+// punctuation in place: the moved unit takes a single space before it.
+void Dictionary::EnglishGrammar::MoveBefore(std::size_t from, std::size_t to) {
+  Unit moved = std::move(units_[from]);
+  if (from + 1 < units_.size() &&
+      units_[from + 1].gap.find_first_not_of(" \t") == std::string::npos &&
+      moved.gap.find_first_not_of(" \t") != std::string::npos) {
+    units_[from + 1].gap = moved.gap;
+  }
+  moved.gap = " ";
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(to - 1), std::move(moved));
+}
+
+void Dictionary::EnglishGrammar::Plurals() {
+  for (Unit& unit : units_) {
+    if (unit.known || unit.source.find(' ') != std::string::npos) continue;
+    for (const std::string& base : EnglishBaseForms(unit.source)) {
+      const Candidate* found = dictionary_.Find(dictionary_.englishToGerman_, base);
+      if (found == nullptr || !service::IsNoun(found->kind)) continue;
+      const NounForms* forms = dictionary_.Noun(found->translation);
+      unit.text = forms != nullptr && !forms->plural.empty() ? forms->plural : found->translation;
+      unit.kind = Kind::Plural;
+      unit.known = true;
+      break;
+    }
+  }
+}
+
+void Dictionary::EnglishGrammar::Clauses() {
+  std::size_t begin = 0;
+  while (begin < units_.size()) {
+    Clause clause;
+    clause.begin = begin;
+    clause.end = begin + 1;
+    while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
+           !Contains(kEnglishConjunctions, units_[clause.end].source))
+      ++clause.end;
+    if (Contains(kEnglishConjunctions, units_[begin].source)) ++clause.begin;
+    if (clause.begin < clause.end) {
+      for (const auto pass : kClausePasses)
+        (this->*pass)(clause);
+    }
+    begin = clause.end;
+  }
+}
+
+void Dictionary::EnglishGrammar::Subject(Clause& clause) {
+  std::size_t i = clause.begin;
+  for (; i < clause.end; ++i) {
+    if (Construct(Place::Subject, clause, i)) break;
+    if (FindIn(kEnglishAuxiliaries, units_[i].source) && i == clause.begin) break;  // a question
+    clause.subject = NounPhrase(i, clause.end, kNominative, false, true);
+    if (clause.subject.found) break;
+    if (Contains(kEnglishPrepositions, units_[i].source)) {
+      // A phrase before the subject ("In the morning"): its own case.
+      const Candidate* preposition =
+          dictionary_.Find(dictionary_.englishToGerman_, units_[i].source);
+      const bool dative =
+          preposition == nullptr || Contains(kDativePrepositions, preposition->translation);
+      const Phrase object =
+          NounPhrase(i + 1, clause.end, dative ? kDative : kAccusative, false, true);
+      if (object.found) i = object.end - 1;
+    }
+  }
+  clause.verb = clause.subject.found ? clause.subject.end : clause.there ? i + 1 : i;
+  clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
+}
+
+bool Dictionary::EnglishGrammar::There(Clause& clause, std::size_t& at) {
+  units_[at].text = "es";
+  units_[at + 1].text = "gibt";
+  clause.there = true;
+  return true;
+}
+
+void Dictionary::EnglishGrammar::Adverbs(Clause& clause) {
+  clause.adverbs = clause.verb;
+  while (clause.verb + 1 < clause.end && units_[clause.verb].known &&
+         units_[clause.verb].kind == Kind::Adverb &&
+         !FindIn(kEnglishAuxiliaries, units_[clause.verb].source) &&
+         units_[clause.verb].source != "not" && VerbSense(units_[clause.verb]) == nullptr)
+    ++clause.verb;
+  clause.finite = clause.verb;
+  clause.next = clause.verb + 1;
+}
+
+void Dictionary::EnglishGrammar::Support(Clause& clause) {
+  if (clause.there || clause.verb >= clause.end) return;
+  std::size_t at = clause.verb;
+  Construct(Place::Support, clause, at);
+}
+
+bool Dictionary::EnglishGrammar::DoNot(Clause& clause, std::size_t& at) {
+  units_[at].text.clear();
+  units_[at + 1].text.clear();
+  clause.negate = true;
+  clause.finite = at + 2;
+  clause.next = clause.finite + 1;
+  return true;
+}
+
+void Dictionary::EnglishGrammar::SkipNot(Clause& clause) {
+  if (clause.next < clause.end &&
+      (units_[clause.next].source == "not" || units_[clause.next].source == "never")) {
+    if (units_[clause.next].source == "not") {
+      units_[clause.next].text.clear();
+      clause.negate = true;
+    }
+    ++clause.next;
+  }
+}
+
+// An English infinitive at `at` in its German form, marked for the end of the clause.
+bool Dictionary::EnglishGrammar::InfinitiveAt(Clause& clause, std::size_t at) {
+  if (at >= clause.end) return false;
+  const Candidate* found = dictionary_.Find(dictionary_.englishVerbs_, units_[at].source);
+  if (found == nullptr) return false;
+  units_[at].text = found->translation;
+  clause.toEnd.push_back(at);
+  return true;
+}
+
+void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
+  if (clause.there || clause.verb >= clause.end || clause.finite >= clause.end) return;
+  std::size_t at = clause.finite;
+  if (Construct(Place::Verb, clause, at)) return;
+  Unit& f = units_[clause.finite];
+  const EnglishAuxiliary* auxiliary = FindIn(kEnglishAuxiliaries, f.source);
+  if (auxiliary == nullptr) {
+    FullVerb(clause);
+    return;
+  }
+  f.text = dictionary_.GermanVerb(std::string(auxiliary->german), clause.person);
+  clause.copula = auxiliary->german == "sein" || auxiliary->german == "war";
+  SkipNot(clause);
+  if (clause.next < clause.end && units_[clause.next].source == "to" &&
+      (auxiliary->german == "wollen" || auxiliary->german == "mögen")) {
+    units_[clause.next].text.clear();
+    ++clause.next;
+    if (InfinitiveAt(clause, clause.next)) ++clause.next;
+  } else if (auxiliary->modal) {
+    if (InfinitiveAt(clause, clause.next)) ++clause.next;
+  }
+}
+
+bool Dictionary::EnglishGrammar::WouldLike(Clause& clause, std::size_t& at) {
+  units_[at].text = dictionary_.GermanVerb("möchten", clause.person);
+  units_[at + 1].text.clear();
+  clause.next = at + 2;
+  if (clause.next < clause.end && units_[clause.next].source == "to") {
+    units_[clause.next].text.clear();
+    InfinitiveAt(clause, clause.next + 1);
+  }
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::LikeTo(Clause& clause, std::size_t& at) {
+  if (at + 2 >= clause.end) return false;
+  const Candidate* verb = VerbSense(units_[at + 2]);
+  if (verb == nullptr) return false;
+  units_[at + 1].text.clear();
+  std::string infinitive = verb->translation;
+  std::string rest;
+  if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
+    rest = infinitive.substr(0, space);
+    infinitive.erase(0, space + 1);
+  }
+  units_[at].text = dictionary_.GermanVerb(infinitive, clause.person);
+  units_[at + 2].text = rest;
+  clause.next = at + 3;
+  clause.gern = true;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::HaveTo(Clause& clause, std::size_t& at) {
+  units_[at].text = dictionary_.GermanVerb("müssen", clause.person);
+  units_[at + 1].text.clear();
+  InfinitiveAt(clause, at + 2);
+  clause.next = at + 3;
+  return true;
+}
+
+// A full verb: its German infinitive, conjugated; the parts of a verb of several
+// words but the last go to the end ("gehe ... spazieren").
+void Dictionary::EnglishGrammar::FullVerb(Clause& clause) {
+  Unit& f = units_[clause.finite];
+  const Candidate* found = VerbSense(f);
+  for (const std::string& base : EnglishBaseForms(f.source)) {
+    if (found != nullptr) break;
+    found = dictionary_.Find(dictionary_.englishVerbs_, base);
+  }
+  if (found != nullptr && (clause.subject.found || f.upper)) {
+    std::string infinitive = found->translation;
+    std::string reflexive;
+    if (infinitive.starts_with("sich ")) {
+      infinitive.erase(0, 5);
+      constexpr std::string_view kReflexive[] = {"mich", "dich", "sich", "uns", "euch", "sich"};
+      reflexive = kReflexive[static_cast<std::size_t>(clause.person)];
+    }
+    const auto space = infinitive.rfind(' ');
+    std::string rest;
+    if (space != std::string::npos) {
+      rest = infinitive.substr(0, space);
+      infinitive.erase(0, space + 1);
+    }
+    // A separable verb leaves its prefix at the end ("einkaufen": "kaufe ... ein").
+    if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty()) {
+      rest = rest.empty() ? prefix : rest + " " + prefix;
+      infinitive = stem;
+    }
+    f.text = dictionary_.GermanVerb(infinitive, clause.person);
+    if (!reflexive.empty()) f.text += " " + reflexive;
+    if (!rest.empty()) {
+      // The separated part stands in a unit of its own at the end.
+      Unit part;
+      part.gap = " ";
+      part.text = rest;
+      part.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.end), std::move(part));
+      clause.toEnd.push_back(clause.end);
+      ++clause.end;
+    }
+  }
+  SkipNot(clause);
+}
+
+void Dictionary::EnglishGrammar::Objects(Clause& clause) {
+  if (clause.verb >= clause.end) return;
+  clause.negationPlaced = !clause.negate;
+  clause.nichtBefore = clause.end;
+  // "nicht" stands before the first thing that is not a definite object.
+  const auto markNicht = [&](std::size_t at) {
+    if (!clause.negationPlaced && clause.nichtBefore == clause.end) clause.nichtBefore = at;
+  };
+  std::size_t j = clause.next;
+  int prepositionCase = -1;
+  while (j < clause.end) {
+    if (std::find(clause.toEnd.begin(), clause.toEnd.end(), j) != clause.toEnd.end()) {
+      ++j;
+      continue;
+    }
+    if (units_[j].source == "not") {
+      units_[j].text.clear();
+      if (clause.negationPlaced) clause.negationPlaced = false;
+      clause.negate = true;
+      ++j;
+      continue;
+    }
+    if (Construct(Place::Object, clause, j)) continue;
+    if (clause.copula && prepositionCase < 0 && AdjectiveSense(units_[j]) != nullptr &&
+        (j + 1 >= clause.end || !IsNoun(units_[j + 1])) &&
+        !FindIn(kEnglishDeterminers, units_[j].source)) {
+      // "The car is red": the adjective sense, uninflected.
+      MakeAdjective(units_[j]);
+      markNicht(j);
+      ++j;
+      continue;
+    }
+    if (Contains(kEnglishPrepositions, units_[j].source)) {
+      markNicht(j);
+      const Candidate* preposition =
+          dictionary_.Find(dictionary_.englishToGerman_, units_[j].source);
+      const std::string german = preposition != nullptr ? preposition->translation : "";
+      prepositionCase = Contains(kDativePrepositions, german) ? kDative : kAccusative;
+      if (units_[j].source == "into" || units_[j].source == "onto") prepositionCase = kAccusative;
+      ++j;
+      continue;
+    }
+    const int grammaticalCase = prepositionCase >= 0 ? prepositionCase
+                                : clause.copula      ? kNominative
+                                                     : kAccusative;
+    const bool object = prepositionCase < 0;
+    const bool indefinite = !FindIn(kEnglishPronouns, units_[j].source) &&
+                            (!FindIn(kEnglishDeterminers, units_[j].source) ||
+                             units_[j].source == "a" || units_[j].source == "an");
+    const Phrase phrase = NounPhrase(j, clause.end, grammaticalCase,
+                                     object && !clause.negationPlaced && indefinite, true);
+    prepositionCase = -1;
+    if (phrase.found) {
+      if (object && !clause.negationPlaced) {
+        if (indefinite) {
+          clause.negationPlaced = true;  // became "kein"
+        } else if (!phrase.definite) {
+          markNicht(j);
+        }
+      }
+      j = phrase.end;
+      continue;
+    }
+    if (clause.copula && (j + 1 >= clause.end || !IsNoun(units_[j + 1]))) MakeAdjective(units_[j]);
+    markNicht(j);
+    ++j;
+  }
+}
+
+bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
+  const std::size_t j = at;
+  if (!(j > 0 && IsNoun(units_[j - 1]) && j + 1 < clause.end &&
+        !FindIn(kEnglishDeterminers, units_[j + 1].source) &&
+        (IsNoun(units_[j + 1]) || IsAdjective(units_[j + 1])) && !units_[j + 1].upper))
+    return false;
+  units_[j].text.clear();
+  const Phrase measured =
+      NounPhrase(j + 1, clause.end, clause.copula ? kNominative : kAccusative, false, false);
+  at = measured.found ? measured.end : j + 1;
+  return true;
+}
+
+// Inserts a word of its own at `at`, before the infinitives that go to the end.
+void Dictionary::EnglishGrammar::PutAfterVerb(Clause& clause, std::size_t at, std::string text) {
+  Unit word;
+  word.gap = " ";
+  word.text = std::move(text);
+  word.known = true;
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(word));
+  for (std::size_t& moved : clause.toEnd)
+    moved += moved >= at ? 1 : 0;
+  ++clause.end;
+}
+
+void Dictionary::EnglishGrammar::Negation(Clause& clause) {
+  if (clause.negationPlaced) return;
+  std::size_t at = clause.nichtBefore;
+  for (const std::size_t moved : clause.toEnd)
+    at = std::min(at, moved);
+  PutAfterVerb(clause, at, "nicht");
+}
+
+void Dictionary::EnglishGrammar::Gern(Clause& clause) {
+  if (clause.gern) PutAfterVerb(clause, clause.finite + 1, "gern");
+}
+
+void Dictionary::EnglishGrammar::InfinitivesToEnd(Clause& clause) {
+  std::vector<std::size_t>& toEnd = clause.toEnd;
+  for (std::size_t n = 0; n < toEnd.size(); ++n) {
+    const std::size_t from = toEnd[n];
+    if (from + 1 >= clause.end) continue;
+    MoveBefore(from, clause.end);
+    for (std::size_t m = n + 1; m < toEnd.size(); ++m)
+      toEnd[m] -= toEnd[m] > from ? 1 : 0;
+  }
+}
+
+// Verb second: something before the subject ("Today I play") puts the verb before it;
+// adverbs between subject and verb come after it.
+void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
+  const std::size_t finite = clause.finite;
+  if (clause.there || !clause.subject.found || finite >= clause.end || units_[finite].text.empty())
+    return;
+  std::size_t subjectStart = clause.subject.end - 1;
+  while (subjectStart > clause.begin && !IsClauseBreak(units_[subjectStart].gap) &&
+         (FindIn(kEnglishDeterminers, units_[subjectStart - 1].source) ||
+          IsAdjective(units_[subjectStart - 1]) || units_[subjectStart - 1].source == "very"))
+    --subjectStart;
+  if (clause.adverbs < finite) {
+    Unit moved = std::move(units_[finite]);
+    moved.gap = units_[clause.adverbs].gap;
+    units_[clause.adverbs].gap = " ";
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(finite));
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.adverbs), std::move(moved));
+  }
+  if (subjectStart > clause.begin && clause.adverbs == finite) {
+    Unit moved = std::move(units_[finite]);
+    moved.gap = " ";
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(finite));
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(subjectStart), std::move(moved));
+  }
+}
+
+void Dictionary::EnglishGrammar::Contractions() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (units_[u].text.empty()) continue;
     std::size_t next = u + 1;
-    while (next < units.size() && units[next].text.empty() && !IsClauseBreak(units[next].gap))
+    while (next < units_.size() && units_[next].text.empty() && !IsClauseBreak(units_[next].gap))
       ++next;
-    if (next >= units.size() || IsClauseBreak(units[next].gap)) continue;
-    const std::string pair = FoldCase(units[u].text) + " " + units[next].text;
+    if (next >= units_.size() || IsClauseBreak(units_[next].gap)) continue;
+    const std::string pair = FoldCase(units_[u].text) + " " + units_[next].text;
     for (const auto& [full, contracted] : kContractions) {
       if (pair != full) continue;
-      units[u].text = StartsUpper(units[u].text) ? CapitalizeFirst(std::string(contracted))
-                                                 : std::string(contracted);
-      units[next].text.clear();
+      units_[u].text = StartsUpper(units_[u].text) ? CapitalizeFirst(std::string(contracted))
+                                                   : std::string(contracted);
+      units_[next].text.clear();
       break;
     }
   }
