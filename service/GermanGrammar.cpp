@@ -241,6 +241,35 @@ bool Contains(std::span<const std::string_view> list, std::string_view word) {
   return std::find(list.begin(), list.end(), word) != list.end();
 }
 
+// The article of a phrase in the row (case) and column (gender) of the tables, and
+// the adjective endings after it. `article` turns false where the article has no
+// form: "a" has no plural.
+std::string ArticleText(Det det, const EnglishDeterminer* determiner, std::size_t row,
+                        std::size_t col, bool& article, const EndingTable*& endings) {
+  if (!article) return {};
+  switch (det) {
+    case Det::Definite:
+      endings = &kWeakEnding;
+      return std::string(kDefiniteArticle[row][col]);
+    case Det::Demonstrative:
+      endings = &kWeakEnding;
+      return std::string(determiner->stem) + std::string(kDemonstrativeEnding[row][col]);
+    case Det::Indefinite:
+      if (col == kPlural) {
+        article = false;
+        return {};
+      }
+      endings = &kMixedEnding;
+      return "ein" + std::string(kIndefiniteEnding[row][col]);
+    case Det::Negative:
+    case Det::Possessive:
+      endings = &kMixedEnding;
+      return (det == Det::Negative ? std::string("kein") : std::string(determiner->stem)) +
+             std::string(kIndefiniteEnding[row][col]);
+  }
+  return {};
+}
+
 // "sleeps" -> "sleep", "goes" -> "go", "studies" -> "study".
 std::vector<std::string> EnglishBaseForms(const std::string& word) {
   std::vector<std::string> bases;
@@ -483,6 +512,7 @@ class Dictionary::EnglishGrammar {
   void Inflect(std::size_t at, std::size_t noun, const EnglishDeterminer* determiner,
                const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
                Phrase& phrase);
+  int CaseAfter(const std::string& preposition) const;
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
   void FullVerb(Clause& clause);
@@ -634,36 +664,8 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
   }
   const auto row = static_cast<std::size_t>(grammaticalCase);
   const auto col = static_cast<std::size_t>(column);
-  std::string articleText;
   const EndingTable* endings = &kStrongEnding;
-  if (article) {
-    switch (det) {
-      case Det::Definite:
-        articleText = kDefiniteArticle[row][col];
-        endings = &kWeakEnding;
-        break;
-      case Det::Demonstrative:
-        articleText = std::string(determiner->stem) + std::string(kDemonstrativeEnding[row][col]);
-        endings = &kWeakEnding;
-        break;
-      case Det::Indefinite:
-        // "a" has no plural: the phrase stands without an article.
-        if (column == kPlural) {
-          article = false;
-        } else {
-          articleText = "ein" + std::string(kIndefiniteEnding[row][col]);
-          endings = &kMixedEnding;
-        }
-        break;
-      case Det::Negative:
-      case Det::Possessive: {
-        const std::string stem = det == Det::Negative ? "kein" : std::string(determiner->stem);
-        articleText = stem + std::string(kIndefiniteEnding[row][col]);
-        endings = &kMixedEnding;
-        break;
-      }
-    }
-  }
+  const std::string articleText = ArticleText(det, determiner, row, col, article, endings);
   if (determiner != nullptr) {
     units_[at].text = article ? articleText : std::string();
   } else if (article) {
@@ -916,6 +918,15 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause) {
   SkipNot(clause);
 }
 
+// The case after an English preposition: the dative where its German preposition
+// governs it, else the accusative; "into" and "onto" are motion (accusative).
+int Dictionary::EnglishGrammar::CaseAfter(const std::string& preposition) const {
+  if (preposition == "into" || preposition == "onto") return kAccusative;
+  const Candidate* german = dictionary_.Find(dictionary_.englishToGerman_, preposition);
+  return german != nullptr && Contains(kDativePrepositions, german->translation) ? kDative
+                                                                                 : kAccusative;
+}
+
 void Dictionary::EnglishGrammar::Objects(Clause& clause) {
   if (clause.verb >= clause.end) return;
   clause.negationPlaced = !clause.negate;
@@ -950,11 +961,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
     }
     if (Contains(kEnglishPrepositions, units_[j].source)) {
       markNicht(j);
-      const Candidate* preposition =
-          dictionary_.Find(dictionary_.englishToGerman_, units_[j].source);
-      const std::string german = preposition != nullptr ? preposition->translation : "";
-      prepositionCase = Contains(kDativePrepositions, german) ? kDative : kAccusative;
-      if (units_[j].source == "into" || units_[j].source == "onto") prepositionCase = kAccusative;
+      prepositionCase = CaseAfter(units_[j].source);
       ++j;
       continue;
     }
@@ -1104,6 +1111,9 @@ constexpr std::pair<std::string_view, std::string_view> kGermanWords[] = {
     {"zu", "to"},        {"nach", "to"},      {"um", "at"},           {"am", "on the"},
     {"ins", "to the"},   {"vom", "from the"}, {"beim", "at the"},     {"zur", "to the"}};
 
+// Words that join two clauses; each clause gets its own subject and verb.
+constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
+
 struct GermanPronoun {
   std::string_view word;
   std::string_view english;
@@ -1224,10 +1234,221 @@ std::string_view DropTo(std::string_view english) {
 
 }  // namespace
 
+// The German-to-English grammar over the units of one text: a list of passes run in
+// order, one of them once for each clause.
+class Dictionary::GermanGrammar {
+ public:
+  GermanGrammar(const Dictionary& dictionary, std::vector<Unit>& units, std::string_view tail)
+      : dictionary_(dictionary), units_(units), tail_(tail) {}
+
+  void Run() {
+    for (const auto pass : kTextPasses)
+      (this->*pass)();
+  }
+
+ private:
+  // The English base form of a German verb form, with its class.
+  struct Verb {
+    std::string base;
+    VerbClass verbClass = VerbClass::Full;
+    bool plural = false;
+  };
+
+  // What the passes learn about one clause, units [begin, end).
+  struct Clause {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t next = 0;         // where the next clause starts
+    bool question = false;        // it ends in "?"
+    bool startsSentence = false;  // its first unit starts a sentence
+    bool done = false;            // the clause is finished: the passes after skip it
+    std::size_t v = 0;            // the finite verb
+    std::optional<Verb> verb;
+    std::size_t subjectBegin = 0;
+    std::size_t subjectEnd = 0;
+    int person = kThirdSingular;
+    bool inverted = false;  // the subject follows the verb
+    std::size_t nicht = 0;  // "nicht" (end when there is none)
+    std::size_t gern = 0;   // "gern" (end when there is none)
+    VerbClass verbClass = VerbClass::Full;
+    std::string verbText;   // the English verb group
+    std::string afterVerb;  // an infinitive or participle from the end of the clause
+  };
+
+  using TextPass = void (GermanGrammar::*)();
+  using ClausePass = void (GermanGrammar::*)(Clause&);
+
+  // Where in the clause a construction is recognised.
+  enum class Place {
+    Clause,  // once the subject is known: it makes the whole clause
+    Verb,    // when the English verb group is made
+  };
+  // A construction whose English form no word-by-word rule gives: the finite verb
+  // ("" for any) and a word that stands with it in the clause. `apply` may decline
+  // (it returns false) when the rest of the clause does not fit.
+  struct Construction {
+    Place place;
+    std::string_view verb;
+    std::string_view with;
+    bool (GermanGrammar::*apply)(Clause&);
+  };
+
+  // The passes over the whole text, in order.
+  void BaseForms();
+  void Clauses();
+  void Well();
+  void Measures();
+  void Articles();
+  // The passes over one clause, in order.
+  void FiniteVerb(Clause& clause);
+  void Subject(Clause& clause);
+  void Whole(Clause& clause);
+  void VerbGroup(Clause& clause);
+  void Negation(Clause& clause);
+  void FinalVerb(Clause& clause);
+  void WordOrder(Clause& clause);
+  void Capitals(Clause& clause);
+
+  static constexpr TextPass kTextPasses[] = {
+      // Function words from the closed-class table; words the dictionary does not
+      // list in this form through their base form (a verb form, an inflected
+      // adjective, a noun with a case ending).
+      &GermanGrammar::BaseForms,
+      // Each clause in turn, through kClausePasses.
+      &GermanGrammar::Clauses,
+      // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
+      &GermanGrammar::Well,
+      // Measures ("eine Tasse Kaffee": "a cup of coffee").
+      &GermanGrammar::Measures,
+      // "a" before a vowel is "an".
+      &GermanGrammar::Articles,
+  };
+  static constexpr ClausePass kClausePasses[] = {
+      // The finite verb: the first verb of the clause; without one the clause stays.
+      &GermanGrammar::FiniteVerb,
+      // A noun phrase or pronoun as subject, before the verb or just after it.
+      &GermanGrammar::Subject,
+      // Constructions that make the whole clause ("es gibt").
+      &GermanGrammar::Whole,
+      // The English verb in its subject's person, or a construction's verb group.
+      &GermanGrammar::VerbGroup,
+      // "nicht" with a full verb becomes "do not".
+      &GermanGrammar::Negation,
+      // An infinitive (after a modal) or participle (after "haben") at the end joins
+      // the verb.
+      &GermanGrammar::FinalVerb,
+      // The subject before the verb; a question with do-support.
+      &GermanGrammar::WordOrder,
+      // Only the clause's first unit starts the sentence.
+      &GermanGrammar::Capitals,
+  };
+
+  // The constructions.
+  bool There(Clause& clause);
+  bool WouldLike(Clause& clause);
+  bool LikeTo(Clause& clause);
+  static constexpr Construction kConstructions[] = {
+      // "Es gibt eine Katze", "Gibt es ...": "there is".
+      {Place::Clause, "gibt", "es", &GermanGrammar::There},
+      // "Ich hätte gern einen Kaffee": "I would like a coffee".
+      {Place::Verb, "hätte", "gern", &GermanGrammar::WouldLike},
+      {Place::Verb, "hätte", "gerne", &GermanGrammar::WouldLike},
+      {Place::Verb, "hätten", "gern", &GermanGrammar::WouldLike},
+      {Place::Verb, "hätten", "gerne", &GermanGrammar::WouldLike},
+      // "Ich spiele gern": "I like to play".
+      {Place::Verb, "", "gern", &GermanGrammar::LikeTo},
+      {Place::Verb, "", "gerne", &GermanGrammar::LikeTo},
+  };
+  // Applies the first construction of `place` that matches and accepts.
+  bool Construct(Place place, Clause& clause);
+
+  // Helpers of the passes.
+  bool IsNoun(const Unit& unit) const {
+    return unit.known && service::IsNoun(unit.kind) && unit.upper;
+  }
+  static bool IsArticle(const Unit& unit);
+  std::optional<Verb> VerbOf(const Unit& unit, bool clauseStart, bool afterPronoun = false) const;
+  std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
+  void MoveRange(std::size_t from, std::size_t to, std::size_t at);
+
+  const Dictionary& dictionary_;
+  std::vector<Unit>& units_;
+  std::string_view tail_;  // what follows the last unit
+};
+
 void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const {
-  // Words the dictionary does not list in this form: through their base form (a verb
-  // form, an inflected adjective, a noun with a case ending).
-  for (Unit& unit : units) {
+  GermanGrammar(*this, units, tail).Run();
+}
+
+bool Dictionary::GermanGrammar::Construct(Place place, Clause& clause) {
+  for (const Construction& construction : kConstructions) {
+    if (construction.place != place) continue;
+    if (!construction.verb.empty() && units_[clause.v].source != construction.verb) continue;
+    bool with = false;
+    for (std::size_t k = clause.begin; k < clause.end; ++k)
+      with = with || (k != clause.v && units_[k].source == construction.with);
+    if (with && (this->*construction.apply)(clause)) return true;
+  }
+  return false;
+}
+
+bool Dictionary::GermanGrammar::IsArticle(const Unit& unit) {
+  for (std::string_view word : {"der", "die", "das", "den", "dem", "des", "ein", "eine", "einen",
+                                "einem", "einer", "kein", "keine", "keinen", "keinem"}) {
+    if (unit.source == word) return true;
+  }
+  for (std::string_view stem : {"mein", "dein", "sein", "ihr", "unser", "dies", "jed"}) {
+    if (unit.source.starts_with(stem) && unit.source != "ihr") return true;
+  }
+  return false;
+}
+
+// The English base form of a German verb form, with its class; nothing when the unit
+// is no verb.
+std::optional<Dictionary::GermanGrammar::Verb> Dictionary::GermanGrammar::VerbOf(
+    const Unit& unit, bool clauseStart, bool afterPronoun) const {
+  if (unit.source.find(' ') != std::string::npos) return std::nullopt;
+  if (const auto* finite = FindIn(kGermanFinites, unit.source)) {
+    return Verb{std::string(finite->english), finite->verbClass, finite->plural};
+  }
+  if (unit.upper && !clauseStart) return std::nullopt;  // a noun
+  if (FindIn(kGermanPronouns, unit.source) || IsArticle(unit)) return std::nullopt;
+  for (const auto& [german, english] : kGermanWords) {
+    if (unit.source == german) return std::nullopt;
+  }
+  std::optional<std::string> infinitive;
+  if (dictionary_.Find(dictionary_.germanVerbs_, unit.source) != nullptr) {
+    infinitive = unit.source;
+  } else {
+    // A word that is also another word's form ("liebe": "lieb") is a verb after a
+    // subject pronoun only.
+    const auto direct = dictionary_.germanToEnglish_.find(unit.source);
+    if (!afterPronoun && direct != dictionary_.germanToEnglish_.end() &&
+        direct->second.kind != Kind::Verb && direct->second.kind != Kind::Other) {
+      return std::nullopt;
+    }
+    infinitive = dictionary_.GermanInfinitive(unit.source);
+  }
+  if (!infinitive) return std::nullopt;
+  const Candidate* found = dictionary_.Find(dictionary_.germanVerbs_, *infinitive);
+  if (found == nullptr) return std::nullopt;
+  return Verb{std::string(DropTo(found->translation)), VerbClass::Full,
+              unit.source.ends_with("en")};
+}
+
+// Moves units [from, to) to stand before `at` (at <= from).
+void Dictionary::GermanGrammar::MoveRange(std::size_t from, std::size_t to, std::size_t at) {
+  std::vector<Unit> moved(
+      std::make_move_iterator(units_.begin() + static_cast<std::ptrdiff_t>(from)),
+      std::make_move_iterator(units_.begin() + static_cast<std::ptrdiff_t>(to)));
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from),
+               units_.begin() + static_cast<std::ptrdiff_t>(to));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at),
+                std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
+}
+
+void Dictionary::GermanGrammar::BaseForms() {
+  for (Unit& unit : units_) {
     for (const auto& [german, english] : kGermanWords) {
       if (unit.source == german) {
         unit.text = std::string(english);
@@ -1237,16 +1458,17 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
     }
     if (unit.known || unit.source.find(' ') != std::string::npos) continue;
     std::vector<std::string> bases;
-    if (auto base = GermanInfinitive(unit.source)) bases.push_back(FoldCase(*base));
-    if (morphology_) {
-      if (auto base = morphology_->BaseForm(unit.source)) bases.push_back(FoldCase(*base));
+    if (auto base = dictionary_.GermanInfinitive(unit.source)) bases.push_back(FoldCase(*base));
+    if (dictionary_.morphology_) {
+      if (auto base = dictionary_.morphology_->BaseForm(unit.source))
+        bases.push_back(FoldCase(*base));
     }
     for (std::string_view ending : {"n", "en", "s", "es", "e"}) {
       if (unit.source.size() > ending.size() + 2 && unit.source.ends_with(ending))
         bases.push_back(unit.source.substr(0, unit.source.size() - ending.size()));
     }
     for (const std::string& base : bases) {
-      const Candidate* found = Find(germanToEnglish_, base);
+      const Candidate* found = dictionary_.Find(dictionary_.germanToEnglish_, base);
       if (found == nullptr) continue;
       unit.text = found->translation;
       unit.kind = found->kind;
@@ -1254,272 +1476,236 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
       break;
     }
   }
+}
 
-  const auto isNoun = [&](const Unit& unit) {
-    return unit.known && IsNoun(unit.kind) && unit.upper;
-  };
-  const auto isArticle = [&](const Unit& unit) {
-    for (std::string_view word : {"der", "die", "das", "den", "dem", "des", "ein", "eine", "einen",
-                                  "einem", "einer", "kein", "keine", "keinen", "keinem"}) {
-      if (unit.source == word) return true;
-    }
-    for (std::string_view stem : {"mein", "dein", "sein", "ihr", "unser", "dies", "jed"}) {
-      if (unit.source.starts_with(stem) && unit.source != "ihr") return true;
-    }
-    return false;
-  };
-  // The English base form of a German verb form, with its class; nothing when the
-  // unit is no verb.
-  struct Verb {
-    std::string base;
-    VerbClass verbClass = VerbClass::Full;
-    bool plural = false;
-  };
-  const auto verbOf = [&](const Unit& unit, bool clauseStart,
-                          bool afterPronoun = false) -> std::optional<Verb> {
-    if (unit.source.find(' ') != std::string::npos) return std::nullopt;
-    if (const auto* finite = FindIn(kGermanFinites, unit.source)) {
-      return Verb{std::string(finite->english), finite->verbClass, finite->plural};
-    }
-    if (unit.upper && !clauseStart) return std::nullopt;  // a noun
-    if (FindIn(kGermanPronouns, unit.source) || isArticle(unit)) return std::nullopt;
-    for (const auto& [german, english] : kGermanWords) {
-      if (unit.source == german) return std::nullopt;
-    }
-    std::optional<std::string> infinitive;
-    if (Find(germanVerbs_, unit.source) != nullptr) {
-      infinitive = unit.source;
-    } else {
-      // A word that is also another word's form ("liebe": "lieb") is a verb after
-      // a subject pronoun only.
-      const auto direct = germanToEnglish_.find(unit.source);
-      if (!afterPronoun && direct != germanToEnglish_.end() && direct->second.kind != Kind::Verb &&
-          direct->second.kind != Kind::Other) {
-        return std::nullopt;
-      }
-      infinitive = GermanInfinitive(unit.source);
-    }
-    if (!infinitive) return std::nullopt;
-    const Candidate* found = Find(germanVerbs_, *infinitive);
-    if (found == nullptr) return std::nullopt;
-    return Verb{std::string(DropTo(found->translation)), VerbClass::Full,
-                unit.source.ends_with("en")};
-  };
-
-  // Moves units [from, to) to stand before `at` (at <= from).
-  const auto moveRange = [&](std::size_t from, std::size_t to, std::size_t at) {
-    std::vector<Unit> moved(
-        std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(from)),
-        std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(to)));
-    units.erase(units.begin() + static_cast<std::ptrdiff_t>(from),
-                units.begin() + static_cast<std::ptrdiff_t>(to));
-    units.insert(units.begin() + static_cast<std::ptrdiff_t>(at),
-                 std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
-  };
-
+void Dictionary::GermanGrammar::Clauses() {
   std::size_t begin = 0;
-  while (begin < units.size()) {
-    std::size_t end = begin + 1;
-    while (end < units.size() && !IsClauseBreak(units[end].gap) && units[end].source != "und" &&
-           units[end].source != "aber" && units[end].source != "oder" &&
-           units[end].source != "weil" && units[end].source != "denn")
-      ++end;
-    const std::size_t clauseEnd = end;
-    const bool question =
-        (end < units.size() ? std::string_view(units[end].gap) : tail).find('?') !=
+  while (begin < units_.size()) {
+    Clause clause;
+    clause.begin = begin;
+    clause.end = begin + 1;
+    while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
+           !Contains(kGermanConjunctions, units_[clause.end].source))
+      ++clause.end;
+    clause.next = clause.end;
+    clause.question =
+        (clause.end < units_.size() ? std::string_view(units_[clause.end].gap) : tail_).find('?') !=
         std::string_view::npos;
-    const bool startsSentence = units[begin].capital;
-    if (units[begin].source == "und" || units[begin].source == "aber" ||
-        units[begin].source == "oder" || units[begin].source == "weil" ||
-        units[begin].source == "denn") {
-      ++begin;
+    clause.startsSentence = units_[begin].capital;
+    if (Contains(kGermanConjunctions, units_[begin].source)) ++clause.begin;
+    for (const auto pass : kClausePasses) {
+      if (clause.done || clause.begin >= clause.end) break;
+      (this->*pass)(clause);
     }
-    if (begin >= end) {
-      begin = clauseEnd;
-      continue;
-    }
-    // The finite verb: the first verb of the clause.
-    std::size_t v = begin;
-    std::optional<Verb> verb;
-    for (; v < end; ++v) {
-      verb =
-          verbOf(units[v], v == begin, v > begin && FindIn(kGermanPronouns, units[v - 1].source));
-      if (verb) break;
-    }
-    if (!verb) {
-      begin = clauseEnd;
-      continue;
-    }
-    // A noun phrase or pronoun as subject, before the verb or just after it.
-    const auto phraseAt = [&](std::size_t at) -> std::pair<std::size_t, int> {
-      if (at >= end) return {at, -1};
-      if (const auto* pronoun = FindIn(kGermanPronouns, units[at].source)) {
-        int person = pronoun->person;
-        if (pronoun->word == "sie" && units[at].upper && at != begin) {
-          units[at].text = "you";
-          person = kThirdPlural;
-        } else if (pronoun->word == "sie" && verb->plural) {
-          units[at].text = "they";
-          person = kThirdPlural;
-        } else {
-          units[at].text = std::string(pronoun->english);
-        }
-        return {at + 1, person};
-      }
-      // "Das ist ...": an article right before the verb stands for a noun.
-      if (at + 1 == v && (units[at].source == "das" || units[at].source == "dies")) {
-        units[at].text = "that";
-        return {at + 1, kThirdSingular};
-      }
-      std::size_t k = at;
-      if (isArticle(units[k])) ++k;
-      while (k < end && !units[k].upper && units[k].known && units[k].kind == Kind::Adjective)
-        ++k;
-      if (k < end && isNoun(units[k])) {
-        return {k + 1, units[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
-      }
-      return {at, -1};
-    };
-    std::size_t subjectBegin = begin;
-    auto [subjectEnd, person] = phraseAt(begin);
-    bool inverted = false;
-    if (subjectEnd != v || person < 0) {
-      subjectBegin = v + 1;
-      std::tie(subjectEnd, person) = phraseAt(v + 1);
-      inverted = person >= 0;
-      if (!inverted) person = verb->plural ? kThirdPlural : kThirdSingular;
-    }
-    // "es gibt": "there is".
-    if (units[v].source == "gibt" && ((inverted && units[subjectBegin].source == "es") ||
-                                      (v > begin && units[v - 1].source == "es"))) {
-      const std::size_t es = inverted ? subjectBegin : v - 1;
-      units[es].text = "there";
-      units[v].text = "is";
-      if (inverted) moveRange(subjectBegin, subjectEnd, v);
-      begin = clauseEnd;
-      continue;
-    }
-    // "nicht", "gern" and an infinitive or participle at the end of the clause.
-    std::size_t nicht = end;
-    std::size_t gern = end;
-    for (std::size_t k = v + 1; k < end; ++k) {
-      if (units[k].source == "nicht") nicht = k;
-      if (units[k].source == "gern" || units[k].source == "gerne") gern = k;
-    }
-    std::string verbText;
-    std::string afterVerb;  // "not", an infinitive
-    VerbClass verbClass = verb->verbClass;
-    if (gern < end && (units[v].source == "hätte" || units[v].source == "hätten")) {
-      verbText = "would like";
-      verbClass = VerbClass::ModalTo;
-      units[gern].text.clear();
-    } else if (gern < end && verbClass == VerbClass::Full) {
-      verbText = EnglishVerb("like", person) + " to " + verb->base;
-      units[gern].text.clear();
-    } else {
-      verbText = EnglishVerb(verb->base, person);
-    }
-    if (nicht < end) {
-      units[nicht].text.clear();
-      if (verbClass == VerbClass::Full && gern == end) {
-        verbText = std::string(person == kThirdSingular ? "does not " : "do not ") + verb->base;
-      } else if (gern < end && verbClass == VerbClass::Full) {
-        verbText = std::string(person == kThirdSingular ? "does not " : "do not ") + "like to " +
-                   verb->base;
-      } else {
-        verbText += " not";
-      }
-    }
-    // An infinitive (after a modal) or participle (after "haben") at the end.
-    std::size_t last = end - 1;
-    while (last > v && units[last].text.empty())
-      --last;
-    if (last > v && last > subjectEnd - 1 + (inverted ? 0 : 0) && !units[last].upper &&
-        (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
-         verbClass == VerbClass::Have)) {
-      const Unit& final = units[last];
-      std::string english;
-      if (verbClass == VerbClass::Have) {
-        if (final.source.starts_with("ge") && final.known)
-          english = std::string(DropTo(final.text));
-      } else if (auto infinitiveVerb = verbOf(final, false);
-                 infinitiveVerb && final.source.ends_with('n')) {
-        english = infinitiveVerb->base;
-        if (verbClass == VerbClass::ModalTo) english = "to " + english;
-      }
-      if (!english.empty()) {
-        afterVerb = english;
-        units[last].text.clear();
-      }
-    }
-    if (!afterVerb.empty()) verbText += " " + afterVerb;
-
-    if (question && v == begin && inverted) {
-      // "Spielst du Fußball?": "Do you play football?"
-      if (verbClass == VerbClass::Full && gern == end) {
-        units[v].text = std::string(person == kThirdSingular ? "does" : "do");
-        std::string rest = nicht < end ? "not " + verb->base : verb->base;
-        if (!afterVerb.empty()) rest += " " + afterVerb;
-        Unit main;
-        main.gap = " ";
-        main.text = rest;
-        main.known = true;
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(subjectEnd), std::move(main));
-        ++end;
-      } else {
-        units[v].text = verbText;
-      }
-    } else {
-      units[v].text = verbText;
-      if (inverted) {
-        // "Heute gehe ich": "Today I go".
-        const std::string gap = units[v].gap;
-        moveRange(subjectBegin, subjectEnd, v);
-        units[v].gap = gap;
-        units[v + (subjectEnd - subjectBegin)].gap = " ";
-      }
-    }
-    if (startsSentence) {
-      for (std::size_t k = begin; k < end; ++k)
-        units[k].capital = false;
-      units[begin].capital = true;
-    }
-    begin = clauseEnd;
+    begin = clause.next;
   }
+}
 
-  // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
-  for (std::size_t u = 1; u < units.size(); ++u) {
-    if (units[u].source != "gut" || IsClauseBreak(units[u].gap)) continue;
-    const bool beforeNoun = u + 1 < units.size() && isNoun(units[u + 1]);
+void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
+  for (clause.v = clause.begin; clause.v < clause.end; ++clause.v) {
+    const std::size_t v = clause.v;
+    clause.verb = VerbOf(units_[v], v == clause.begin,
+                         v > clause.begin && FindIn(kGermanPronouns, units_[v - 1].source));
+    if (clause.verb) return;
+  }
+  clause.done = true;
+}
+
+// The subject phrase at `at`: the index after it and its person, or `at` and -1.
+std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& clause,
+                                                                std::size_t at) {
+  if (at >= clause.end) return {at, -1};
+  if (const auto* pronoun = FindIn(kGermanPronouns, units_[at].source)) {
+    int person = pronoun->person;
+    if (pronoun->word == "sie" && units_[at].upper && at != clause.begin) {
+      units_[at].text = "you";
+      person = kThirdPlural;
+    } else if (pronoun->word == "sie" && clause.verb->plural) {
+      units_[at].text = "they";
+      person = kThirdPlural;
+    } else {
+      units_[at].text = std::string(pronoun->english);
+    }
+    return {at + 1, person};
+  }
+  // "Das ist ...": an article right before the verb stands for a noun.
+  if (at + 1 == clause.v && (units_[at].source == "das" || units_[at].source == "dies")) {
+    units_[at].text = "that";
+    return {at + 1, kThirdSingular};
+  }
+  std::size_t k = at;
+  if (IsArticle(units_[k])) ++k;
+  while (k < clause.end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
+    ++k;
+  if (k < clause.end && IsNoun(units_[k])) {
+    return {k + 1, units_[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
+  }
+  return {at, -1};
+}
+
+void Dictionary::GermanGrammar::Subject(Clause& clause) {
+  const std::size_t v = clause.v;
+  clause.subjectBegin = clause.begin;
+  std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, clause.begin);
+  if (clause.subjectEnd != v || clause.person < 0) {
+    clause.subjectBegin = v + 1;
+    std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, v + 1);
+    clause.inverted = clause.person >= 0;
+    if (!clause.inverted) clause.person = clause.verb->plural ? kThirdPlural : kThirdSingular;
+  }
+}
+
+void Dictionary::GermanGrammar::Whole(Clause& clause) {
+  clause.done = Construct(Place::Clause, clause);
+}
+
+bool Dictionary::GermanGrammar::There(Clause& clause) {
+  const std::size_t v = clause.v;
+  if (!((clause.inverted && units_[clause.subjectBegin].source == "es") ||
+        (v > clause.begin && units_[v - 1].source == "es")))
+    return false;
+  const std::size_t es = clause.inverted ? clause.subjectBegin : v - 1;
+  units_[es].text = "there";
+  units_[v].text = "is";
+  if (clause.inverted) MoveRange(clause.subjectBegin, clause.subjectEnd, v);
+  return true;
+}
+
+void Dictionary::GermanGrammar::VerbGroup(Clause& clause) {
+  clause.nicht = clause.end;
+  clause.gern = clause.end;
+  for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+    if (units_[k].source == "nicht") clause.nicht = k;
+    if (units_[k].source == "gern" || units_[k].source == "gerne") clause.gern = k;
+  }
+  clause.verbClass = clause.verb->verbClass;
+  if (!Construct(Place::Verb, clause))
+    clause.verbText = EnglishVerb(clause.verb->base, clause.person);
+}
+
+bool Dictionary::GermanGrammar::WouldLike(Clause& clause) {
+  if (clause.gern >= clause.end) return false;
+  clause.verbText = "would like";
+  clause.verbClass = VerbClass::ModalTo;
+  units_[clause.gern].text.clear();
+  return true;
+}
+
+bool Dictionary::GermanGrammar::LikeTo(Clause& clause) {
+  if (clause.gern >= clause.end || clause.verbClass != VerbClass::Full) return false;
+  clause.verbText = EnglishVerb("like", clause.person) + " to " + clause.verb->base;
+  units_[clause.gern].text.clear();
+  return true;
+}
+
+void Dictionary::GermanGrammar::Negation(Clause& clause) {
+  if (clause.nicht >= clause.end) return;
+  units_[clause.nicht].text.clear();
+  const std::string doNot = clause.person == kThirdSingular ? "does not " : "do not ";
+  if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
+    clause.verbText = doNot + clause.verb->base;
+  } else if (clause.gern < clause.end && clause.verbClass == VerbClass::Full) {
+    clause.verbText = doNot + "like to " + clause.verb->base;
+  } else {
+    clause.verbText += " not";
+  }
+}
+
+void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
+  const VerbClass verbClass = clause.verbClass;
+  std::size_t last = clause.end - 1;
+  while (last > clause.v && units_[last].text.empty())
+    --last;
+  if (last > clause.v && last >= clause.subjectEnd && !units_[last].upper &&
+      (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
+       verbClass == VerbClass::Have)) {
+    const Unit& final = units_[last];
+    std::string english;
+    if (verbClass == VerbClass::Have) {
+      if (final.source.starts_with("ge") && final.known) english = std::string(DropTo(final.text));
+    } else if (auto infinitiveVerb = VerbOf(final, false);
+               infinitiveVerb && final.source.ends_with('n')) {
+      english = infinitiveVerb->base;
+      if (verbClass == VerbClass::ModalTo) english = "to " + english;
+    }
+    if (!english.empty()) {
+      clause.afterVerb = english;
+      units_[last].text.clear();
+    }
+  }
+  if (!clause.afterVerb.empty()) clause.verbText += " " + clause.afterVerb;
+}
+
+void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
+  const std::size_t v = clause.v;
+  if (clause.question && v == clause.begin && clause.inverted) {
+    // "Spielst du Fußball?": "Do you play football?"
+    if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
+      units_[v].text = std::string(clause.person == kThirdSingular ? "does" : "do");
+      std::string rest = clause.nicht < clause.end ? "not " + clause.verb->base : clause.verb->base;
+      if (!clause.afterVerb.empty()) rest += " " + clause.afterVerb;
+      Unit main;
+      main.gap = " ";
+      main.text = rest;
+      main.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.subjectEnd),
+                    std::move(main));
+      ++clause.end;
+    } else {
+      units_[v].text = clause.verbText;
+    }
+  } else {
+    units_[v].text = clause.verbText;
+    if (clause.inverted) {
+      // "Heute gehe ich": "Today I go".
+      const std::string gap = units_[v].gap;
+      MoveRange(clause.subjectBegin, clause.subjectEnd, v);
+      units_[v].gap = gap;
+      units_[v + (clause.subjectEnd - clause.subjectBegin)].gap = " ";
+    }
+  }
+}
+
+void Dictionary::GermanGrammar::Capitals(Clause& clause) {
+  if (!clause.startsSentence) return;
+  for (std::size_t k = clause.begin; k < clause.end; ++k)
+    units_[k].capital = false;
+  units_[clause.begin].capital = true;
+}
+
+void Dictionary::GermanGrammar::Well() {
+  for (std::size_t u = 1; u < units_.size(); ++u) {
+    if (units_[u].source != "gut" || IsClauseBreak(units_[u].gap)) continue;
+    const bool beforeNoun = u + 1 < units_.size() && IsNoun(units_[u + 1]);
     bool afterVerb = false;
     for (std::size_t k = u; k-- > 0;) {
-      if (verbOf(units[k], false) && FindIn(kGermanFinites, units[k].source) == nullptr) {
-        afterVerb = true;
-      }
-      if (FindIn(kGermanFinites, units[k].source) != nullptr) {
-        afterVerb =
-            afterVerb || FindIn(kGermanFinites, units[k].source)->verbClass != VerbClass::Be;
-      }
-      if (IsClauseBreak(units[k].gap)) break;
+      const GermanFinite* finite = FindIn(kGermanFinites, units_[k].source);
+      if (VerbOf(units_[k], false) && finite == nullptr) afterVerb = true;
+      if (finite != nullptr) afterVerb = afterVerb || finite->verbClass != VerbClass::Be;
+      if (IsClauseBreak(units_[k].gap)) break;
     }
-    if (afterVerb && !beforeNoun) units[u].text = "well";
+    if (afterVerb && !beforeNoun) units_[u].text = "well";
   }
+}
 
-  // Measures ("eine Tasse Kaffee": "a cup of coffee") and "a" before a vowel.
-  for (std::size_t u = 0; u + 1 < units.size(); ++u) {
-    if (isNoun(units[u]) && isNoun(units[u + 1]) && !IsClauseBreak(units[u + 1].gap) &&
-        units[u].kind != Kind::Plural) {
-      units[u + 1].text = "of " + units[u + 1].text;
+void Dictionary::GermanGrammar::Measures() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (IsNoun(units_[u]) && IsNoun(units_[u + 1]) && !IsClauseBreak(units_[u + 1].gap) &&
+        units_[u].kind != Kind::Plural) {
+      units_[u + 1].text = "of " + units_[u + 1].text;
     }
   }
-  for (std::size_t u = 0; u + 1 < units.size(); ++u) {
-    if (units[u].text != "a" && units[u].text != "A") continue;
+}
+
+void Dictionary::GermanGrammar::Articles() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (units_[u].text != "a" && units_[u].text != "A") continue;
     std::size_t next = u + 1;
-    while (next < units.size() && units[next].text.empty())
+    while (next < units_.size() && units_[next].text.empty())
       ++next;
-    if (next < units.size() &&
-        std::string_view("aeiouAEIOU").find(units[next].text[0]) != std::string_view::npos)
-      units[u].text += 'n';
+    if (next < units_.size() &&
+        std::string_view("aeiouAEIOU").find(units_[next].text[0]) != std::string_view::npos)
+      units_[u].text += 'n';
   }
 }
 
