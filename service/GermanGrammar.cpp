@@ -12,15 +12,18 @@
 // with a full verb becomes "do not"; "möchte", "hätte gern" and "gern" become "would
 // like" and "like to"; "eine Tasse Kaffee" gains its "of".
 //
-// The small closed classes (articles, pronouns, auxiliary and modal verbs) are
-// tables here; every open-class word comes from the dictionary, and the inflection
-// of German verbs and adjectives from the Hunspell rules.
+// The closed classes (auxiliary and modal verbs, pronouns, function words) come from
+// the lexicon (GermanLexicon.h), the English articles and pronouns from the tables
+// below; every open-class word comes from the dictionary, and the inflection of German
+// verbs and adjectives from the Hunspell rules. Each direction is a list of passes
+// (Dictionary::EnglishGrammar, Dictionary::GermanGrammar).
 
 #include <algorithm>
 #include <array>
 #include <span>
 
 #include "DictionaryEngine.h"
+#include "GermanLexicon.h"
 
 namespace parlumo::service {
 
@@ -164,49 +167,6 @@ constexpr EnglishPronoun kEnglishPronouns[] = {{"i", "ich", kFirstSingular, "mic
                                                {"them", "", -1, "sie", "ihnen"},
                                                {"her", "", -1, "sie", "ihr"}};
 
-// German verbs whose present tense no rule gives, by infinitive.
-struct GermanParadigm {
-  std::string_view word;
-  std::array<std::string_view, 6> forms;
-};
-constexpr GermanParadigm kGermanParadigms[] = {
-    {"sein", {"bin", "bist", "ist", "sind", "seid", "sind"}},
-    {"haben", {"habe", "hast", "hat", "haben", "habt", "haben"}},
-    {"werden", {"werde", "wirst", "wird", "werden", "werdet", "werden"}},
-    {"können", {"kann", "kannst", "kann", "können", "könnt", "können"}},
-    {"müssen", {"muss", "musst", "muss", "müssen", "müsst", "müssen"}},
-    {"wollen", {"will", "willst", "will", "wollen", "wollt", "wollen"}},
-    {"sollen", {"soll", "sollst", "soll", "sollen", "sollt", "sollen"}},
-    {"dürfen", {"darf", "darfst", "darf", "dürfen", "dürft", "dürfen"}},
-    {"mögen", {"mag", "magst", "mag", "mögen", "mögt", "mögen"}},
-    {"möchten", {"möchte", "möchtest", "möchte", "möchten", "möchtet", "möchten"}},
-    {"wissen", {"weiß", "weißt", "weiß", "wissen", "wisst", "wissen"}},
-    {"tun", {"tue", "tust", "tut", "tun", "tut", "tun"}},
-    // The past of "sein" and "haben", and the conditional forms used for "would"
-    // and "should".
-    {"war", {"war", "warst", "war", "waren", "wart", "waren"}},
-    {"hatte", {"hatte", "hattest", "hatte", "hatten", "hattet", "hatten"}},
-    {"würde", {"würde", "würdest", "würde", "würden", "würdet", "würden"}},
-    {"sollte", {"sollte", "solltest", "sollte", "sollten", "solltet", "sollten"}},
-    {"könnte", {"könnte", "könntest", "könnte", "könnten", "könntet", "könnten"}}};
-
-// English auxiliaries and modals with the German verb they become; `modal` when an
-// infinitive that follows goes to the end of the clause.
-struct EnglishAuxiliary {
-  std::string_view word;
-  std::string_view german;
-  bool modal;
-};
-constexpr EnglishAuxiliary kEnglishAuxiliaries[] = {
-    {"am", "sein", false},     {"is", "sein", false},      {"are", "sein", false},
-    {"was", "war", false},     {"were", "war", false},     {"have", "haben", false},
-    {"has", "haben", false},   {"had", "hatte", false},    {"can", "können", true},
-    {"could", "könnte", true}, {"must", "müssen", true},   {"will", "werden", true},
-    {"shall", "werden", true}, {"should", "sollte", true}, {"may", "dürfen", true},
-    {"would", "würde", true},  {"want", "wollen", false},  {"wants", "wollen", false},
-    {"know", "wissen", false}, {"knows", "wissen", false}, {"like", "mögen", false},
-    {"likes", "mögen", false}};
-
 // Prepositions that take the dative (the others: the accusative).
 constexpr std::string_view kDativePrepositions[] = {
     "mit", "von",   "zu",   "bei", "aus",    "nach",  "seit",     "in",       "an",
@@ -223,19 +183,6 @@ constexpr std::pair<std::string_view, std::string_view> kContractions[] = {
     {"in dem", "im"},   {"in das", "ins"},   {"an dem", "am"},
     {"an das", "ans"},  {"zu dem", "zum"},   {"zu der", "zur"},
     {"von dem", "vom"}, {"bei dem", "beim"}, {"auf das", "aufs"}};
-
-// German words that never begin or end a phrase the grammar works with.
-constexpr std::string_view kGermanClosedWords[] = {
-    "ich",    "du",     "er",     "sie",    "es",     "wir",      "ihr",     "man",     "bin",
-    "bist",   "ist",    "sind",   "seid",   "habe",   "hast",     "hat",     "haben",   "habt",
-    "kann",   "kannst", "können", "könnt",  "muss",   "musst",    "müssen",  "müsst",   "will",
-    "willst", "wollen", "wollt",  "soll",   "sollst", "sollen",   "sollt",   "darf",    "darfst",
-    "dürfen", "mag",    "magst",  "mögen",  "möchte", "möchtest", "möchten", "möchtet", "werde",
-    "wirst",  "wird",   "werden", "werdet", "nicht",  "gern",     "gerne",   "hätte",   "hätten",
-    "der",    "die",    "das",    "den",    "dem",    "ein",      "eine",    "einen",   "einem",
-    "einer",  "kein",   "keine",  "keinen", "mein",   "meine",    "meinen",  "dein",    "deine",
-    "deinen", "sein",   "seine",  "seinen", "ihre",   "ihren",    "unser",   "unsere",  "unseren",
-    "zwei",   "drei"};
 
 bool Contains(std::span<const std::string_view> list, std::string_view word) {
   return std::find(list.begin(), list.end(), word) != list.end();
@@ -291,23 +238,18 @@ bool Dictionary::GrammarSplits(const std::vector<std::string_view>& words, Direc
       if (first == word || last == word) return true;
     }
     const auto* pronoun = FindIn(kEnglishPronouns, first);
-    if ((pronoun != nullptr && first != "her") || FindIn(kEnglishAuxiliaries, first)) return true;
+    if ((pronoun != nullptr && first != "her") || FindIn(EnglishAuxiliaries(), first)) return true;
     return FindIn(kEnglishDeterminers, first) != nullptr ||
            FindIn(kEnglishDeterminers, last) != nullptr ||
            FindIn(kEnglishPronouns, last) != nullptr || Contains(kEnglishPrepositions, last);
   }
-  for (std::string_view word : kGermanClosedWords) {
-    if (first == word || last == word) return true;
-  }
-  return false;
+  return IsClosedGermanWord(first) || IsClosedGermanWord(last);
 }
 
 std::string Dictionary::GermanVerb(const std::string& infinitive, int person) const {
   if (person < 0 || person > 5) person = kThirdPlural;
-  for (const auto& paradigm : kGermanParadigms) {
-    if (paradigm.word == infinitive)
-      return std::string(paradigm.forms[static_cast<std::size_t>(person)]);
-  }
+  if (const ClosedVerb* closed = FindClosedVerb(infinitive))
+    return std::string(closed->forms[static_cast<std::size_t>(person)]);
   if (person == kFirstPlural || person == kThirdPlural) return infinitive;
   if (person == kSecondSingular || person == kThirdSingular) {
     const auto strong = strongForms_.find(infinitive);
@@ -540,7 +482,7 @@ bool Dictionary::EnglishGrammar::Construct(Place place, Clause& clause, std::siz
 
 bool Dictionary::EnglishGrammar::IsNoun(const Unit& unit) const {
   return unit.known && service::IsNoun(unit.kind) && !FindIn(kEnglishPronouns, unit.source) &&
-         !FindIn(kEnglishAuxiliaries, unit.source);
+         !FindIn(EnglishAuxiliaries(), unit.source);
 }
 
 // The adjective sense of a word, where it ranks with the word's general sense (a
@@ -742,7 +684,7 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
     if (Construct(Place::Subject, clause, i)) break;
-    if (FindIn(kEnglishAuxiliaries, units_[i].source) && i == clause.begin) break;  // a question
+    if (FindIn(EnglishAuxiliaries(), units_[i].source) && i == clause.begin) break;  // a question
     clause.subject = NounPhrase(i, clause.end, kNominative, false, true);
     if (clause.subject.found) break;
     if (Contains(kEnglishPrepositions, units_[i].source)) {
@@ -771,7 +713,7 @@ void Dictionary::EnglishGrammar::Adverbs(Clause& clause) {
   clause.adverbs = clause.verb;
   while (clause.verb + 1 < clause.end && units_[clause.verb].known &&
          units_[clause.verb].kind == Kind::Adverb &&
-         !FindIn(kEnglishAuxiliaries, units_[clause.verb].source) &&
+         !FindIn(EnglishAuxiliaries(), units_[clause.verb].source) &&
          units_[clause.verb].source != "not" && VerbSense(units_[clause.verb]) == nullptr)
     ++clause.verb;
   clause.finite = clause.verb;
@@ -819,7 +761,7 @@ void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
   std::size_t at = clause.finite;
   if (Construct(Place::Verb, clause, at)) return;
   Unit& f = units_[clause.finite];
-  const EnglishAuxiliary* auxiliary = FindIn(kEnglishAuxiliaries, f.source);
+  const EnglishAuxiliary* auxiliary = FindIn(EnglishAuxiliaries(), f.source);
   if (auxiliary == nullptr) {
     FullVerb(clause);
     return;
@@ -1088,145 +1030,16 @@ namespace {
 
 // ---- German to English --------------------------------------------------------------
 
-// German function words with their English word (articles, pronouns, possessives in
-// every form the dictionary does not list one by one).
-constexpr std::pair<std::string_view, std::string_view> kGermanWords[] = {
-    {"der", "the"},      {"die", "the"},      {"das", "the"},         {"den", "the"},
-    {"dem", "the"},      {"ein", "a"},        {"eine", "a"},          {"einen", "a"},
-    {"einem", "a"},      {"einer", "a"},      {"kein", "no"},         {"keine", "no"},
-    {"keinen", "no"},    {"keinem", "no"},    {"keiner", "no"},       {"mein", "my"},
-    {"meine", "my"},     {"meinen", "my"},    {"meinem", "my"},       {"meiner", "my"},
-    {"dein", "your"},    {"deine", "your"},   {"deinen", "your"},     {"deinem", "your"},
-    {"deiner", "your"},  {"sein", "his"},     {"seine", "his"},       {"seinen", "his"},
-    {"seinem", "his"},   {"seiner", "his"},   {"ihre", "her"},        {"ihren", "her"},
-    {"ihrem", "her"},    {"ihrer", "her"},    {"unser", "our"},       {"unsere", "our"},
-    {"unseren", "our"},  {"unserem", "our"},  {"unserer", "our"},     {"euer", "your"},
-    {"eure", "your"},    {"euren", "your"},   {"eurem", "your"},      {"mich", "me"},
-    {"mir", "me"},       {"dich", "you"},     {"dir", "you"},         {"ihn", "him"},
-    {"ihm", "him"},      {"uns", "us"},       {"euch", "you"},        {"ihnen", "them"},
-    {"dieser", "this"},  {"diese", "this"},   {"dieses", "this"},     {"diesen", "this"},
-    {"diesem", "this"},  {"jeden", "every"},  {"jeder", "every"},     {"jedes", "every"},
-    {"jede", "every"},   {"jedem", "every"},  {"nicht", "not"},       {"gern", "gladly"},
-    {"gerne", "gladly"}, {"bitte", "please"}, {"danke", "thank you"}, {"sehr", "very"},
-    {"zu", "to"},        {"nach", "to"},      {"um", "at"},           {"am", "on the"},
-    {"ins", "to the"},   {"vom", "from the"}, {"beim", "at the"},     {"zur", "to the"}};
+// Prepositions that read otherwise before an article: "nach Berlin" goes "to Berlin",
+// "nach dem Essen" is "after the meal".
+constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[] = {
+    {"nach", "after"}};
+// Days, which take "on" for "am".
+constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donnerstag",
+                                      "freitag", "samstag",  "sonntag",  "wochenende"};
 
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
-
-struct GermanPronoun {
-  std::string_view word;
-  std::string_view english;
-  int person;
-};
-constexpr GermanPronoun kGermanPronouns[] = {{"ich", "I", kFirstSingular},
-                                             {"du", "you", kSecondSingular},
-                                             {"er", "he", kThirdSingular},
-                                             {"sie", "she", kThirdSingular},
-                                             {"es", "it", kThirdSingular},
-                                             {"wir", "we", kFirstPlural},
-                                             {"ihr", "you", 4},
-                                             {"man", "one", kThirdSingular}};
-
-// How an English verb behaves beside its subject and an infinitive at the end.
-enum class VerbClass {
-  Full,     // do-support for "not" and questions
-  Be,       // am/is/are, not after it
-  Have,     // has/have, a participle at the end joins it
-  Modal,    // can/must/should/may/will + infinitive
-  ModalTo,  // want/would like + "to" + infinitive
-};
-
-struct GermanFinite {
-  std::string_view word;
-  std::string_view english;  // base form
-  VerbClass verbClass;
-  bool plural;  // a plural form (for "sie": "they")
-};
-constexpr GermanFinite kGermanFinites[] = {{"bin", "be", VerbClass::Be, false},
-                                           {"bist", "be", VerbClass::Be, false},
-                                           {"ist", "be", VerbClass::Be, false},
-                                           {"sind", "be", VerbClass::Be, true},
-                                           {"seid", "be", VerbClass::Be, true},
-                                           {"war", "was", VerbClass::Be, false},
-                                           {"warst", "was", VerbClass::Be, false},
-                                           {"waren", "was", VerbClass::Be, true},
-                                           {"habe", "have", VerbClass::Have, false},
-                                           {"hast", "have", VerbClass::Have, false},
-                                           {"hat", "have", VerbClass::Have, false},
-                                           {"haben", "have", VerbClass::Have, true},
-                                           {"habt", "have", VerbClass::Have, true},
-                                           {"hatte", "had", VerbClass::Have, false},
-                                           {"hatten", "had", VerbClass::Have, true},
-                                           {"kann", "can", VerbClass::Modal, false},
-                                           {"kannst", "can", VerbClass::Modal, false},
-                                           {"können", "can", VerbClass::Modal, true},
-                                           {"könnt", "can", VerbClass::Modal, true},
-                                           {"muss", "must", VerbClass::Modal, false},
-                                           {"musst", "must", VerbClass::Modal, false},
-                                           {"müssen", "must", VerbClass::Modal, true},
-                                           {"müsst", "must", VerbClass::Modal, true},
-                                           {"soll", "should", VerbClass::Modal, false},
-                                           {"sollst", "should", VerbClass::Modal, false},
-                                           {"sollen", "should", VerbClass::Modal, true},
-                                           {"darf", "may", VerbClass::Modal, false},
-                                           {"darfst", "may", VerbClass::Modal, false},
-                                           {"dürfen", "may", VerbClass::Modal, true},
-                                           {"werde", "will", VerbClass::Modal, false},
-                                           {"wirst", "will", VerbClass::Modal, false},
-                                           {"wird", "will", VerbClass::Modal, false},
-                                           {"werden", "will", VerbClass::Modal, true},
-                                           {"will", "want", VerbClass::ModalTo, false},
-                                           {"willst", "want", VerbClass::ModalTo, false},
-                                           {"wollen", "want", VerbClass::ModalTo, true},
-                                           {"wollt", "want", VerbClass::ModalTo, true},
-                                           {"möchte", "would like", VerbClass::ModalTo, false},
-                                           {"möchtest", "would like", VerbClass::ModalTo, false},
-                                           {"möchten", "would like", VerbClass::ModalTo, true},
-                                           {"möchtet", "would like", VerbClass::ModalTo, true},
-                                           {"hätte", "would have", VerbClass::Modal, false},
-                                           {"hätten", "would have", VerbClass::Modal, true},
-                                           {"mag", "like", VerbClass::Full, false},
-                                           {"magst", "like", VerbClass::Full, false},
-                                           {"mögen", "like", VerbClass::Full, true},
-                                           {"weiß", "know", VerbClass::Full, false},
-                                           {"weißt", "know", VerbClass::Full, false},
-                                           {"wissen", "know", VerbClass::Full, true},
-                                           {"gibt", "give", VerbClass::Full, false}};
-
-// The English verb in the form its subject needs ("play" -> "plays").
-std::string EnglishVerb(std::string_view base, int person) {
-  const auto space = base.find(' ');
-  const std::string_view head = base.substr(0, space);
-  const std::string rest = space == std::string_view::npos ? "" : std::string(base.substr(space));
-  if (head == "be") {
-    return std::string(person == kFirstSingular   ? "am"
-                       : person == kThirdSingular ? "is"
-                                                  : "are") +
-           rest;
-  }
-  if (head == "was")
-    return std::string(person == kFirstSingular || person == kThirdSingular ? "was" : "were") +
-           rest;
-  if (person != kThirdSingular) return std::string(base);
-  for (std::string_view unchanged :
-       {"can", "must", "should", "may", "will", "would", "had", "could", "might"}) {
-    if (head == unchanged) return std::string(base);
-  }
-  if (head == "have") return "has" + rest;
-  std::string word(head);
-  if (word.ends_with('y') && word.size() > 1 &&
-      std::string_view("aeiou").find(word[word.size() - 2]) == std::string_view::npos) {
-    word.pop_back();
-    word += "ies";
-  } else if (word.ends_with('s') || word.ends_with('x') || word.ends_with('z') ||
-             word.ends_with("sh") || word.ends_with("ch") || word.ends_with('o')) {
-    word += "es";
-  } else {
-    word += 's';
-  }
-  return word + rest;
-}
 
 std::string_view DropTo(std::string_view english) {
   return english.starts_with("to ") ? english.substr(3) : english;
@@ -1295,6 +1108,7 @@ class Dictionary::GermanGrammar {
 
   // The passes over the whole text, in order.
   void BaseForms();
+  void BeforeArticles();
   void Clauses();
   void Well();
   void Measures();
@@ -1314,6 +1128,9 @@ class Dictionary::GermanGrammar {
       // list in this form through their base form (a verb form, an inflected
       // adjective, a noun with a case ending).
       &GermanGrammar::BaseForms,
+      // A preposition whose reading changes before an article ("nach dem Essen") or
+      // a day ("am Montag").
+      &GermanGrammar::BeforeArticles,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
@@ -1408,14 +1225,12 @@ bool Dictionary::GermanGrammar::IsArticle(const Unit& unit) {
 std::optional<Dictionary::GermanGrammar::Verb> Dictionary::GermanGrammar::VerbOf(
     const Unit& unit, bool clauseStart, bool afterPronoun) const {
   if (unit.source.find(' ') != std::string::npos) return std::nullopt;
-  if (const auto* finite = FindIn(kGermanFinites, unit.source)) {
-    return Verb{std::string(finite->english), finite->verbClass, finite->plural};
+  if (const auto finite = FindClosedFinite(unit.source)) {
+    return Verb{std::string(finite->verb->english), finite->verb->verbClass, finite->Plural()};
   }
   if (unit.upper && !clauseStart) return std::nullopt;  // a noun
-  if (FindIn(kGermanPronouns, unit.source) || IsArticle(unit)) return std::nullopt;
-  for (const auto& [german, english] : kGermanWords) {
-    if (unit.source == german) return std::nullopt;
-  }
+  if (FindIn(GermanPronouns(), unit.source) || IsArticle(unit)) return std::nullopt;
+  if (FunctionWordReading(unit.source)) return std::nullopt;
   std::optional<std::string> infinitive;
   if (dictionary_.Find(dictionary_.germanVerbs_, unit.source) != nullptr) {
     infinitive = unit.source;
@@ -1449,12 +1264,10 @@ void Dictionary::GermanGrammar::MoveRange(std::size_t from, std::size_t to, std:
 
 void Dictionary::GermanGrammar::BaseForms() {
   for (Unit& unit : units_) {
-    for (const auto& [german, english] : kGermanWords) {
-      if (unit.source == german) {
-        unit.text = std::string(english);
-        unit.known = true;
-        unit.kind = Kind::Other;
-      }
+    if (const auto reading = FunctionWordReading(unit.source)) {
+      unit.text = std::string(*reading);
+      unit.known = true;
+      unit.kind = Kind::Other;
     }
     if (unit.known || unit.source.find(' ') != std::string::npos) continue;
     std::vector<std::string> bases;
@@ -1463,9 +1276,13 @@ void Dictionary::GermanGrammar::BaseForms() {
       if (auto base = dictionary_.morphology_->BaseForm(unit.source))
         bases.push_back(FoldCase(*base));
     }
+    // A case ending cut off: a closed-class word lists all its forms, so what is
+    // left is never one ("warten" is no form of "wart", "Mann" none of "man").
     for (std::string_view ending : {"n", "en", "s", "es", "e"}) {
-      if (unit.source.size() > ending.size() + 2 && unit.source.ends_with(ending))
-        bases.push_back(unit.source.substr(0, unit.source.size() - ending.size()));
+      if (unit.source.size() <= ending.size() + 2 || !unit.source.ends_with(ending)) continue;
+      std::string base = unit.source.substr(0, unit.source.size() - ending.size());
+      if (!IsClosedGermanWord(base) && !FunctionWordReading(base) && !FindClosedFinite(base))
+        bases.push_back(std::move(base));
     }
     for (const std::string& base : bases) {
       const Candidate* found = dictionary_.Find(dictionary_.germanToEnglish_, base);
@@ -1475,6 +1292,19 @@ void Dictionary::GermanGrammar::BaseForms() {
       unit.known = true;
       break;
     }
+  }
+}
+
+void Dictionary::GermanGrammar::BeforeArticles() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (IsClauseBreak(units_[u + 1].gap)) continue;
+    if (IsArticle(units_[u + 1])) {
+      for (const auto& [german, english] : kReadingsBeforeArticle) {
+        if (units_[u].source == german) units_[u].text = std::string(english);
+      }
+    }
+    // "am Montag": "on Monday", without the article.
+    if (units_[u].source == "am" && Contains(kDays, units_[u + 1].source)) units_[u].text = "on";
   }
 }
 
@@ -1505,7 +1335,7 @@ void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
   for (clause.v = clause.begin; clause.v < clause.end; ++clause.v) {
     const std::size_t v = clause.v;
     clause.verb = VerbOf(units_[v], v == clause.begin,
-                         v > clause.begin && FindIn(kGermanPronouns, units_[v - 1].source));
+                         v > clause.begin && FindIn(GermanPronouns(), units_[v - 1].source));
     if (clause.verb) return;
   }
   clause.done = true;
@@ -1515,7 +1345,7 @@ void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
 std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& clause,
                                                                 std::size_t at) {
   if (at >= clause.end) return {at, -1};
-  if (const auto* pronoun = FindIn(kGermanPronouns, units_[at].source)) {
+  if (const auto* pronoun = FindIn(GermanPronouns(), units_[at].source)) {
     int person = pronoun->person;
     if (pronoun->word == "sie" && units_[at].upper && at != clause.begin) {
       units_[at].text = "you";
@@ -1679,9 +1509,9 @@ void Dictionary::GermanGrammar::Well() {
     const bool beforeNoun = u + 1 < units_.size() && IsNoun(units_[u + 1]);
     bool afterVerb = false;
     for (std::size_t k = u; k-- > 0;) {
-      const GermanFinite* finite = FindIn(kGermanFinites, units_[k].source);
-      if (VerbOf(units_[k], false) && finite == nullptr) afterVerb = true;
-      if (finite != nullptr) afterVerb = afterVerb || finite->verbClass != VerbClass::Be;
+      const auto finite = FindClosedFinite(units_[k].source);
+      if (VerbOf(units_[k], false) && !finite) afterVerb = true;
+      if (finite) afterVerb = afterVerb || finite->verb->verbClass != VerbClass::Be;
       if (IsClauseBreak(units_[k].gap)) break;
     }
     if (afterVerb && !beforeNoun) units_[u].text = "well";

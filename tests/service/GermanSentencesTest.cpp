@@ -164,6 +164,11 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Er spielt nicht.", {"He does not play"}},
     {"Ich habe den Film gesehen.", {"I have seen the film//I have seen the movie"}},
     {"Wir möchten einen Kaffee trinken.", {"We would like to drink a coffee"}},
+    // "am" is "at the"; before a day "on"; "nach" before an article is "after".
+    {"Er wartet am Bahnhof.", {"at the station//at the railway station"}},
+    {"Am Montag spielen wir.", {"On Monday we play"}},
+    {"Nach dem Frühstück gehe ich zur Schule.", {"After the breakfast//After breakfast"}},
+    {"Ich komme nach der Arbeit.", {"after the work//after work"}},
 };
 
 // The installed dictionary with the Hunspell rules, loaded once for all cases.
