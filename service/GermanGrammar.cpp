@@ -176,6 +176,14 @@ constexpr std::string_view kEnglishPrepositions[] = {
     "into", "under",  "over",    "after",  "before", "without", "about", "through",
     "near", "behind", "between", "during", "around", "against", "of",    "onto"};
 
+// Adverbs of time, which German puts right after the verb.
+constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday", "now",
+                                             "tonight", "soon",     "later"};
+// The hours of the clock in words.
+constexpr std::string_view kEnglishHours[] = {"one",  "two", "three",  "four",
+                                              "five", "six", "seven",  "eight",
+                                              "nine", "ten", "eleven", "twelve"};
+
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -378,6 +386,7 @@ class Dictionary::EnglishGrammar {
   void Objects(Clause& clause);
   void Negation(Clause& clause);
   void Gern(Clause& clause);
+  void TimeAdverbs(Clause& clause);
   void InfinitivesToEnd(Clause& clause);
   void VerbSecond(Clause& clause);
 
@@ -406,6 +415,9 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Negation,
       // "gern" right after the verb.
       &EnglishGrammar::Gern,
+      // An adverb of time right after the verb, before the objects and the
+      // predicate ("Das Wetter ist heute gut").
+      &EnglishGrammar::TimeAdverbs,
       // Infinitives and separated parts to the end of the clause, in their order.
       &EnglishGrammar::InfinitivesToEnd,
       // Something before the subject puts the verb before it.
@@ -419,6 +431,9 @@ class Dictionary::EnglishGrammar {
   bool LikeTo(Clause& clause, std::size_t& at);
   bool HaveTo(Clause& clause, std::size_t& at);
   bool Measure(Clause& clause, std::size_t& at);
+  bool Progressive(Clause& clause, std::size_t& at);
+  bool ToPlace(Clause& clause, std::size_t& at);
+  bool ClockTime(Clause& clause, std::size_t& at);
   static constexpr Construction kConstructions[] = {
       // "There is a cat": "Es gibt eine Katze" (the accusative follows).
       {Place::Subject, "there", "is", &EnglishGrammar::There},
@@ -432,11 +447,19 @@ class Dictionary::EnglishGrammar {
       // "I like to swim": "Ich schwimme gern".
       {Place::Verb, "like", "to", &EnglishGrammar::LikeTo},
       {Place::Verb, "likes", "to", &EnglishGrammar::LikeTo},
+      // "They are playing": the present, "Sie spielen".
+      {Place::Verb, "am", "", &EnglishGrammar::Progressive},
+      {Place::Verb, "is", "", &EnglishGrammar::Progressive},
+      {Place::Verb, "are", "", &EnglishGrammar::Progressive},
       // "I have to go": "Ich muss gehen".
       {Place::Verb, "have", "to", &EnglishGrammar::HaveTo},
       {Place::Verb, "has", "to", &EnglishGrammar::HaveTo},
       // A measure: "a cup of coffee", "eine Tasse Kaffee".
       {Place::Object, "of", "", &EnglishGrammar::Measure},
+      // "to Berlin": "nach Berlin" (a place name takes no article).
+      {Place::Object, "to", "", &EnglishGrammar::ToPlace},
+      // "at eight o'clock": "um acht Uhr".
+      {Place::Object, "at", "", &EnglishGrammar::ClockTime},
   };
   // Applies the first construction of `place` that matches at `at` and accepts.
   bool Construct(Place place, Clause& clause, std::size_t& at);
@@ -457,7 +480,10 @@ class Dictionary::EnglishGrammar {
   int CaseAfter(const std::string& preposition) const;
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
-  void FullVerb(Clause& clause);
+  void FullVerb(Clause& clause, const Candidate* found = nullptr);
+  void MarkNicht(Clause& clause, std::size_t at) const;
+  const Candidate* IngVerb(const std::string& form) const;
+  void MoveBack(Clause& clause, std::size_t from, std::size_t to);
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
   void MoveBefore(std::size_t from, std::size_t to);
 
@@ -818,9 +844,9 @@ bool Dictionary::EnglishGrammar::HaveTo(Clause& clause, std::size_t& at) {
 
 // A full verb: its German infinitive, conjugated; the parts of a verb of several
 // words but the last go to the end ("gehe ... spazieren").
-void Dictionary::EnglishGrammar::FullVerb(Clause& clause) {
+void Dictionary::EnglishGrammar::FullVerb(Clause& clause, const Candidate* found) {
   Unit& f = units_[clause.finite];
-  const Candidate* found = VerbSense(f);
+  if (found == nullptr) found = VerbSense(f);
   for (const std::string& base : EnglishBaseForms(f.source)) {
     if (found != nullptr) break;
     found = dictionary_.Find(dictionary_.englishVerbs_, base);
@@ -869,14 +895,15 @@ int Dictionary::EnglishGrammar::CaseAfter(const std::string& preposition) const 
                                                                                  : kAccusative;
 }
 
+// "nicht" stands before the first thing that is not a definite object.
+void Dictionary::EnglishGrammar::MarkNicht(Clause& clause, std::size_t at) const {
+  if (!clause.negationPlaced && clause.nichtBefore == clause.end) clause.nichtBefore = at;
+}
+
 void Dictionary::EnglishGrammar::Objects(Clause& clause) {
   if (clause.verb >= clause.end) return;
   clause.negationPlaced = !clause.negate;
   clause.nichtBefore = clause.end;
-  // "nicht" stands before the first thing that is not a definite object.
-  const auto markNicht = [&](std::size_t at) {
-    if (!clause.negationPlaced && clause.nichtBefore == clause.end) clause.nichtBefore = at;
-  };
   std::size_t j = clause.next;
   int prepositionCase = -1;
   while (j < clause.end) {
@@ -897,12 +924,12 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
         !FindIn(kEnglishDeterminers, units_[j].source)) {
       // "The car is red": the adjective sense, uninflected.
       MakeAdjective(units_[j]);
-      markNicht(j);
+      MarkNicht(clause, j);
       ++j;
       continue;
     }
     if (Contains(kEnglishPrepositions, units_[j].source)) {
-      markNicht(j);
+      MarkNicht(clause, j);
       prepositionCase = CaseAfter(units_[j].source);
       ++j;
       continue;
@@ -922,14 +949,14 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
         if (indefinite) {
           clause.negationPlaced = true;  // became "kein"
         } else if (!phrase.definite) {
-          markNicht(j);
+          MarkNicht(clause, j);
         }
       }
       j = phrase.end;
       continue;
     }
     if (clause.copula && (j + 1 >= clause.end || !IsNoun(units_[j + 1]))) MakeAdjective(units_[j]);
-    markNicht(j);
+    MarkNicht(clause, j);
     ++j;
   }
 }
@@ -944,6 +971,65 @@ bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
   const Phrase measured =
       NounPhrase(j + 1, clause.end, clause.copula ? kNominative : kAccusative, false, false);
   at = measured.found ? measured.end : j + 1;
+  return true;
+}
+
+// The English verb of an -ing form ("playing", "making", "running"), or nothing.
+const Dictionary::Candidate* Dictionary::EnglishGrammar::IngVerb(const std::string& form) const {
+  if (form.size() < 5 || !form.ends_with("ing")) return nullptr;
+  const std::string stem = form.substr(0, form.size() - 3);
+  std::vector<std::string> bases = {stem};
+  if (stem.size() > 2 && stem[stem.size() - 1] == stem[stem.size() - 2])
+    bases.push_back(stem.substr(0, stem.size() - 1));                                // "running"
+  bases.push_back(stem + "e");                                                       // "making"
+  if (stem.ends_with('y')) bases.push_back(stem.substr(0, stem.size() - 1) + "ie");  // "lying"
+  for (const std::string& base : bases) {
+    if (const Candidate* found = dictionary_.Find(dictionary_.englishVerbs_, base)) return found;
+  }
+  return nullptr;
+}
+
+bool Dictionary::EnglishGrammar::Progressive(Clause& clause, std::size_t& at) {
+  // "is not playing": the negation stays with the clause.
+  const bool negated = at + 1 < clause.end && units_[at + 1].source == "not";
+  const std::size_t ing = negated ? at + 2 : at + 1;
+  if (ing >= clause.end || IsClauseBreak(units_[ing].gap)) return false;
+  const Candidate* verb = IngVerb(units_[ing].source);
+  if (verb == nullptr) return false;
+  units_[at].text.clear();
+  if (negated) {
+    units_[at + 1].text.clear();
+    clause.negate = true;
+  }
+  clause.finite = ing;
+  clause.next = ing + 1;
+  FullVerb(clause, verb);
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::ToPlace(Clause& clause, std::size_t& at) {
+  if (at + 1 >= clause.end) return false;
+  const Unit& name = units_[at + 1];
+  // A name the dictionary knows (so no person's), no noun with its own article.
+  if (!name.upper || !name.known || IsClauseBreak(name.gap) || name.kind == Kind::Masculine ||
+      name.kind == Kind::Feminine || name.kind == Kind::Plural)
+    return false;
+  units_[at].text = "nach";
+  MarkNicht(clause, at);
+  at += 2;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::ClockTime(Clause& clause, std::size_t& at) {
+  if (at + 2 >= clause.end || units_[at + 2].source != "o'clock") return false;
+  const std::string& hour = units_[at + 1].source;
+  const bool number = Contains(kEnglishHours, hour) ||
+                      (!hour.empty() && hour.find_first_not_of("0123456789") == std::string::npos);
+  if (!number) return false;
+  units_[at].text = "um";
+  units_[at + 2].text = "Uhr";
+  MarkNicht(clause, at);
+  at += 3;
   return true;
 }
 
@@ -969,6 +1055,28 @@ void Dictionary::EnglishGrammar::Negation(Clause& clause) {
 
 void Dictionary::EnglishGrammar::Gern(Clause& clause) {
   if (clause.gern) PutAfterVerb(clause, clause.finite + 1, "gern");
+}
+
+void Dictionary::EnglishGrammar::TimeAdverbs(Clause& clause) {
+  if (clause.verb >= clause.end || clause.finite >= clause.end ||
+      units_[clause.finite].text.empty())
+    return;
+  for (std::size_t j = clause.finite + 2; j < clause.end; ++j) {
+    if (!Contains(kTimeAdverbs, units_[j].source) || IsClauseBreak(units_[j].gap)) continue;
+    MoveBack(clause, j, clause.finite + 1);
+    return;
+  }
+}
+
+// Moves the unit at `from` to stand at `to` (to < from) with a single space before
+// it; the units marked for the end move with the rest.
+void Dictionary::EnglishGrammar::MoveBack(Clause& clause, std::size_t from, std::size_t to) {
+  Unit moved = std::move(units_[from]);
+  moved.gap = " ";
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(to), std::move(moved));
+  for (std::size_t& marked : clause.toEnd)
+    marked += marked >= to && marked < from ? 1 : 0;
 }
 
 void Dictionary::EnglishGrammar::InfinitivesToEnd(Clause& clause) {
@@ -1034,6 +1142,9 @@ namespace {
 // "nach dem Essen" is "after the meal".
 constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[] = {
     {"nach", "after"}};
+// The hours of the clock in words (but "ein", which reads "a" elsewhere).
+constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "sechs", "sieben",
+                                             "acht", "neun", "zehn", "elf",  "zwölf"};
 // Days, which take "on" for "am".
 constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donnerstag",
                                       "freitag", "samstag",  "sonntag",  "wochenende"};
@@ -1111,6 +1222,7 @@ class Dictionary::GermanGrammar {
   void BeforeArticles();
   void Clauses();
   void Well();
+  void ClockTimes();
   void Measures();
   void Articles();
   // The passes over one clause, in order.
@@ -1135,6 +1247,8 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
       &GermanGrammar::Well,
+      // "um acht Uhr": "at eight o'clock".
+      &GermanGrammar::ClockTimes,
       // Measures ("eine Tasse Kaffee": "a cup of coffee").
       &GermanGrammar::Measures,
       // "a" before a vowel is "an".
@@ -1515,6 +1629,23 @@ void Dictionary::GermanGrammar::Well() {
       if (IsClauseBreak(units_[k].gap)) break;
     }
     if (afterVerb && !beforeNoun) units_[u].text = "well";
+  }
+}
+
+void Dictionary::GermanGrammar::ClockTimes() {
+  for (std::size_t u = 0; u + 2 < units_.size(); ++u) {
+    if (units_[u].source != "um" || units_[u + 2].source != "uhr" ||
+        IsClauseBreak(units_[u + 1].gap) || IsClauseBreak(units_[u + 2].gap))
+      continue;
+    const std::string& hour = units_[u + 1].source;
+    if (hour == "ein" || hour == "eins") {
+      units_[u + 1].text = "one";
+    } else if (!Contains(kGermanHours, hour) &&
+               (hour.empty() || hour.find_first_not_of("0123456789") != std::string::npos)) {
+      continue;
+    }
+    units_[u + 2].text = "o'clock";
+    units_[u + 2].kind = Kind::Other;  // no measure ("of")
   }
 }
 

@@ -162,8 +162,17 @@ constexpr FunctionWord kFunctionWords[] = {
     {"bitte", "please", W::Interjection, kGermanReading},
     {"danke", "thank you", W::Interjection, kGermanReading},
     // Numerals.
-    {"zwei", "two", W::Numeral, kGermanReading},
-    {"drei", "three", W::Numeral, kGermanReading},
+    {"zwei", "two", W::Numeral, kBoth},
+    {"drei", "three", W::Numeral, kBoth},
+    {"vier", "four", W::Numeral, kBoth},
+    {"fünf", "five", W::Numeral, kBoth},
+    {"sechs", "six", W::Numeral, kBoth},
+    {"sieben", "seven", W::Numeral, kBoth},
+    {"acht", "eight", W::Numeral, kBoth},
+    {"neun", "nine", W::Numeral, kBoth},
+    {"zehn", "ten", W::Numeral, kBoth},
+    {"elf", "eleven", W::Numeral, kBoth},
+    {"zwölf", "twelve", W::Numeral, kBoth},
     // Prepositions, and their contractions with the article. "nach" before a name is
     // "to" ("nach Berlin"); the grammar makes it "after" before an article.
     {"in", "in", W::Preposition, kBoth},
