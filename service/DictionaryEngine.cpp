@@ -5,6 +5,7 @@
 #include <fstream>
 #include <future>
 
+#include "GermanLexicon.h"
 #include "LearntSenses.h"
 #include "Verbatim.h"
 #include "runtime/Ascii.h"
@@ -239,46 +240,6 @@ bool IsWordByte(unsigned char c, std::string_view text, std::size_t i) {
 // "to" ranks after every entry that has the key as written.
 constexpr std::int64_t kDictionaryOrder = std::int64_t{1} << 52;
 constexpr std::int64_t kWithoutTo = std::int64_t{1} << 50;
-
-// The commonest function words. The dictionary lists them mostly inside phrases and
-// examples, where the ranking above would pick a rare sense; these take precedence.
-constexpr std::pair<std::string_view, std::string_view> kEnglishFunctionWords[] = {
-    {"the", "der"},      {"a", "ein"},      {"an", "ein"},      {"is", "ist"},
-    {"are", "sind"},     {"was", "war"},    {"were", "waren"},  {"be", "sein"},
-    {"been", "gewesen"}, {"have", "haben"}, {"has", "hat"},     {"had", "hatte"},
-    {"and", "und"},      {"or", "oder"},    {"but", "aber"},    {"in", "in"},
-    {"on", "auf"},       {"at", "an"},      {"of", "von"},      {"to", "zu"},
-    {"for", "für"},      {"with", "mit"},   {"from", "von"},    {"by", "von"},
-    {"not", "nicht"},    {"no", "nein"},    {"yes", "ja"},      {"i", "ich"},
-    {"you", "du"},       {"he", "er"},      {"she", "sie"},     {"it", "es"},
-    {"we", "wir"},       {"they", "sie"},   {"my", "mein"},     {"your", "dein"},
-    {"his", "sein"},     {"her", "ihr"},    {"our", "unser"},   {"their", "ihr"},
-    {"this", "dies"},    {"that", "das"},   {"these", "diese"}, {"those", "jene"},
-    {"very", "sehr"},    {"there", "dort"}, {"here", "hier"},   {"where", "wo"},
-    {"when", "wann"},    {"what", "was"},   {"who", "wer"},     {"how", "wie"},
-    {"why", "warum"},    {"can", "kann"},   {"will", "wird"},   {"would", "würde"},
-    {"do", "tun"},       {"does", "tut"},   {"did", "tat"},     {"all", "alle"},
-    {"some", "einige"},  {"many", "viele"}, {"much", "viel"},   {"more", "mehr"},
-    {"also", "auch"},    {"only", "nur"},   {"if", "wenn"},     {"because", "weil"},
-    {"than", "als"},     {"into", "in"},    {"out", "aus"},     {"about", "über"},
-    {"after", "nach"},   {"before", "vor"}, {"over", "über"},   {"under", "unter"},
-    {"again", "wieder"}, {"today", "heute"}};
-constexpr std::pair<std::string_view, std::string_view> kGermanFunctionWords[] = {
-    {"der", "the"},      {"die", "the"},      {"das", "the"},     {"den", "the"},
-    {"dem", "the"},      {"des", "of the"},   {"ein", "a"},       {"eine", "a"},
-    {"einen", "a"},      {"einem", "a"},      {"einer", "a"},     {"ist", "is"},
-    {"sind", "are"},     {"war", "was"},      {"waren", "were"},  {"bin", "am"},
-    {"bist", "are"},     {"hat", "has"},      {"haben", "have"},  {"habe", "have"},
-    {"und", "and"},      {"oder", "or"},      {"aber", "but"},    {"im", "in the"},
-    {"in", "in"},        {"auf", "on"},       {"an", "at"},       {"am", "at the"},
-    {"von", "of"},       {"vom", "from the"}, {"zu", "to"},       {"zum", "to the"},
-    {"zur", "to the"},   {"für", "for"},      {"mit", "with"},    {"nicht", "not"},
-    {"ich", "I"},        {"du", "you"},       {"er", "he"},       {"sie", "she"},
-    {"es", "it"},        {"wir", "we"},       {"ihr", "you"},     {"mein", "my"},
-    {"sehr", "very"},    {"auch", "also"},    {"nur", "only"},    {"wenn", "if"},
-    {"weil", "because"}, {"als", "as"},       {"wie", "how"},     {"was", "what"},
-    {"wer", "who"},      {"wo", "where"},     {"heute", "today"}, {"hier", "here"},
-    {"dort", "there"},   {"kein", "no"},      {"keine", "no"},    {"nach", "after"}};
 
 // Word frequencies of a text, by a hash of the case-folded word (a collision merely
 // adds two counts): an open-addressing table, built in one pass without allocating
@@ -616,11 +577,14 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
   const bool englishBuilt = build(false);
   if (!germanBuild.get() || !englishBuilt) return std::nullopt;
   if (dictionary.germanToEnglish_.empty()) return std::nullopt;
-  for (const auto& [englishWord, germanWord] : kEnglishFunctionWords) {
+  // The commonest function words. The dictionary lists them mostly inside phrases and
+  // examples, where its ranking would pick a rare sense; the lexicon's readings take
+  // precedence.
+  for (const auto& [englishWord, germanWord] : EnglishReadings()) {
     dictionary.Add(dictionary.englishToGerman_, FoldCase(englishWord), std::string(germanWord), -1);
   }
-  for (const auto& [germanWord, englishWord] : kGermanFunctionWords) {
-    dictionary.Add(dictionary.germanToEnglish_, FoldCase(germanWord), std::string(englishWord), -1);
+  for (const auto& [germanWord, englishWord] : GermanReadings()) {
+    dictionary.Add(dictionary.germanToEnglish_, FoldCase(germanWord), englishWord, -1);
   }
   return dictionary;
 }

@@ -121,6 +121,9 @@ class Dictionary {
   // auxiliary or a negation, or ends in an article or a preposition).
   static bool GrammarSplits(const std::vector<std::string_view>& words, Direction direction);
   // `tail` is what follows the last unit (the last sentence's punctuation).
+  // Each direction is a list of passes over the units, run by one of these.
+  class EnglishGrammar;
+  class GermanGrammar;
   void EnglishToGermanGrammar(std::vector<Unit>& units) const;
   void GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const;
   std::string GermanVerb(const std::string& infinitive, int person) const;

@@ -12,15 +12,18 @@
 // with a full verb becomes "do not"; "möchte", "hätte gern" and "gern" become "would
 // like" and "like to"; "eine Tasse Kaffee" gains its "of".
 //
-// The small closed classes (articles, pronouns, auxiliary and modal verbs) are
-// tables here; every open-class word comes from the dictionary, and the inflection
-// of German verbs and adjectives from the Hunspell rules.
+// The closed classes (auxiliary and modal verbs, pronouns, function words) come from
+// the lexicon (GermanLexicon.h), the English articles and pronouns from the tables
+// below; every open-class word comes from the dictionary, and the inflection of German
+// verbs and adjectives from the Hunspell rules. Each direction is a list of passes
+// (Dictionary::EnglishGrammar, Dictionary::GermanGrammar).
 
 #include <algorithm>
 #include <array>
 #include <span>
 
 #include "DictionaryEngine.h"
+#include "GermanLexicon.h"
 
 namespace parlumo::service {
 
@@ -108,35 +111,37 @@ constexpr EnglishDeterminer kEnglishDeterminers[] = {
     {"those", Det::Demonstrative, "dies", true}, {"every", Det::Demonstrative, "jed", false},
     {"each", Det::Demonstrative, "jed", false}};
 
-constexpr std::array<std::array<std::string_view, 4>, 3> kDefiniteArticle = {{
+using EndingTable = std::array<std::array<std::string_view, 4>, 3>;
+
+constexpr EndingTable kDefiniteArticle = {{
     {"der", "die", "das", "die"},
     {"den", "die", "das", "die"},
     {"dem", "der", "dem", "den"},
 }};
 // Endings of dieser/jeder (like the definite article) and of ein/kein/mein.
-constexpr std::array<std::array<std::string_view, 4>, 3> kDemonstrativeEnding = {{
+constexpr EndingTable kDemonstrativeEnding = {{
     {"er", "e", "es", "e"},
     {"en", "e", "es", "e"},
     {"em", "er", "em", "en"},
 }};
-constexpr std::array<std::array<std::string_view, 4>, 3> kIndefiniteEnding = {{
+constexpr EndingTable kIndefiniteEnding = {{
     {"", "e", "", "e"},
     {"en", "e", "", "e"},
     {"em", "er", "em", "en"},
 }};
 // Adjective endings after der/dieser (weak), after ein/kein/mein (mixed) and without
 // an article (strong).
-constexpr std::array<std::array<std::string_view, 4>, 3> kWeakEnding = {{
+constexpr EndingTable kWeakEnding = {{
     {"e", "e", "e", "en"},
     {"en", "e", "e", "en"},
     {"en", "en", "en", "en"},
 }};
-constexpr std::array<std::array<std::string_view, 4>, 3> kMixedEnding = {{
+constexpr EndingTable kMixedEnding = {{
     {"er", "e", "es", "en"},
     {"en", "e", "es", "en"},
     {"en", "en", "en", "en"},
 }};
-constexpr std::array<std::array<std::string_view, 4>, 3> kStrongEnding = {{
+constexpr EndingTable kStrongEnding = {{
     {"er", "e", "es", "e"},
     {"en", "e", "es", "e"},
     {"em", "er", "em", "en"},
@@ -162,49 +167,6 @@ constexpr EnglishPronoun kEnglishPronouns[] = {{"i", "ich", kFirstSingular, "mic
                                                {"them", "", -1, "sie", "ihnen"},
                                                {"her", "", -1, "sie", "ihr"}};
 
-// German verbs whose present tense no rule gives, by infinitive.
-struct GermanParadigm {
-  std::string_view word;
-  std::array<std::string_view, 6> forms;
-};
-constexpr GermanParadigm kGermanParadigms[] = {
-    {"sein", {"bin", "bist", "ist", "sind", "seid", "sind"}},
-    {"haben", {"habe", "hast", "hat", "haben", "habt", "haben"}},
-    {"werden", {"werde", "wirst", "wird", "werden", "werdet", "werden"}},
-    {"können", {"kann", "kannst", "kann", "können", "könnt", "können"}},
-    {"müssen", {"muss", "musst", "muss", "müssen", "müsst", "müssen"}},
-    {"wollen", {"will", "willst", "will", "wollen", "wollt", "wollen"}},
-    {"sollen", {"soll", "sollst", "soll", "sollen", "sollt", "sollen"}},
-    {"dürfen", {"darf", "darfst", "darf", "dürfen", "dürft", "dürfen"}},
-    {"mögen", {"mag", "magst", "mag", "mögen", "mögt", "mögen"}},
-    {"möchten", {"möchte", "möchtest", "möchte", "möchten", "möchtet", "möchten"}},
-    {"wissen", {"weiß", "weißt", "weiß", "wissen", "wisst", "wissen"}},
-    {"tun", {"tue", "tust", "tut", "tun", "tut", "tun"}},
-    // The past of "sein" and "haben", and the conditional forms used for "would"
-    // and "should".
-    {"war", {"war", "warst", "war", "waren", "wart", "waren"}},
-    {"hatte", {"hatte", "hattest", "hatte", "hatten", "hattet", "hatten"}},
-    {"würde", {"würde", "würdest", "würde", "würden", "würdet", "würden"}},
-    {"sollte", {"sollte", "solltest", "sollte", "sollten", "solltet", "sollten"}},
-    {"könnte", {"könnte", "könntest", "könnte", "könnten", "könntet", "könnten"}}};
-
-// English auxiliaries and modals with the German verb they become; `modal` when an
-// infinitive that follows goes to the end of the clause.
-struct EnglishAuxiliary {
-  std::string_view word;
-  std::string_view german;
-  bool modal;
-};
-constexpr EnglishAuxiliary kEnglishAuxiliaries[] = {
-    {"am", "sein", false},     {"is", "sein", false},      {"are", "sein", false},
-    {"was", "war", false},     {"were", "war", false},     {"have", "haben", false},
-    {"has", "haben", false},   {"had", "hatte", false},    {"can", "können", true},
-    {"could", "könnte", true}, {"must", "müssen", true},   {"will", "werden", true},
-    {"shall", "werden", true}, {"should", "sollte", true}, {"may", "dürfen", true},
-    {"would", "würde", true},  {"want", "wollen", false},  {"wants", "wollen", false},
-    {"know", "wissen", false}, {"knows", "wissen", false}, {"like", "mögen", false},
-    {"likes", "mögen", false}};
-
 // Prepositions that take the dative (the others: the accusative).
 constexpr std::string_view kDativePrepositions[] = {
     "mit", "von",   "zu",   "bei", "aus",    "nach",  "seit",     "in",       "an",
@@ -214,26 +176,53 @@ constexpr std::string_view kEnglishPrepositions[] = {
     "into", "under",  "over",    "after",  "before", "without", "about", "through",
     "near", "behind", "between", "during", "around", "against", "of",    "onto"};
 
+// Adverbs of time, which German puts right after the verb.
+constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday", "now",
+                                             "tonight", "soon",     "later"};
+// The hours of the clock in words.
+constexpr std::string_view kEnglishHours[] = {"one",  "two", "three",  "four",
+                                              "five", "six", "seven",  "eight",
+                                              "nine", "ten", "eleven", "twelve"};
+
+// Words that join two clauses; each clause gets its own subject and verb.
+constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
+
 constexpr std::pair<std::string_view, std::string_view> kContractions[] = {
     {"in dem", "im"},   {"in das", "ins"},   {"an dem", "am"},
     {"an das", "ans"},  {"zu dem", "zum"},   {"zu der", "zur"},
     {"von dem", "vom"}, {"bei dem", "beim"}, {"auf das", "aufs"}};
 
-// German words that never begin or end a phrase the grammar works with.
-constexpr std::string_view kGermanClosedWords[] = {
-    "ich",    "du",     "er",     "sie",    "es",     "wir",      "ihr",     "man",     "bin",
-    "bist",   "ist",    "sind",   "seid",   "habe",   "hast",     "hat",     "haben",   "habt",
-    "kann",   "kannst", "können", "könnt",  "muss",   "musst",    "müssen",  "müsst",   "will",
-    "willst", "wollen", "wollt",  "soll",   "sollst", "sollen",   "sollt",   "darf",    "darfst",
-    "dürfen", "mag",    "magst",  "mögen",  "möchte", "möchtest", "möchten", "möchtet", "werde",
-    "wirst",  "wird",   "werden", "werdet", "nicht",  "gern",     "gerne",   "hätte",   "hätten",
-    "der",    "die",    "das",    "den",    "dem",    "ein",      "eine",    "einen",   "einem",
-    "einer",  "kein",   "keine",  "keinen", "mein",   "meine",    "meinen",  "dein",    "deine",
-    "deinen", "sein",   "seine",  "seinen", "ihre",   "ihren",    "unser",   "unsere",  "unseren",
-    "zwei",   "drei"};
-
 bool Contains(std::span<const std::string_view> list, std::string_view word) {
   return std::find(list.begin(), list.end(), word) != list.end();
+}
+
+// The article of a phrase in the row (case) and column (gender) of the tables, and
+// the adjective endings after it. `article` turns false where the article has no
+// form: "a" has no plural.
+std::string ArticleText(Det det, const EnglishDeterminer* determiner, std::size_t row,
+                        std::size_t col, bool& article, const EndingTable*& endings) {
+  if (!article) return {};
+  switch (det) {
+    case Det::Definite:
+      endings = &kWeakEnding;
+      return std::string(kDefiniteArticle[row][col]);
+    case Det::Demonstrative:
+      endings = &kWeakEnding;
+      return std::string(determiner->stem) + std::string(kDemonstrativeEnding[row][col]);
+    case Det::Indefinite:
+      if (col == kPlural) {
+        article = false;
+        return {};
+      }
+      endings = &kMixedEnding;
+      return "ein" + std::string(kIndefiniteEnding[row][col]);
+    case Det::Negative:
+    case Det::Possessive:
+      endings = &kMixedEnding;
+      return (det == Det::Negative ? std::string("kein") : std::string(determiner->stem)) +
+             std::string(kIndefiniteEnding[row][col]);
+  }
+  return {};
 }
 
 // "sleeps" -> "sleep", "goes" -> "go", "studies" -> "study".
@@ -257,23 +246,18 @@ bool Dictionary::GrammarSplits(const std::vector<std::string_view>& words, Direc
       if (first == word || last == word) return true;
     }
     const auto* pronoun = FindIn(kEnglishPronouns, first);
-    if ((pronoun != nullptr && first != "her") || FindIn(kEnglishAuxiliaries, first)) return true;
+    if ((pronoun != nullptr && first != "her") || FindIn(EnglishAuxiliaries(), first)) return true;
     return FindIn(kEnglishDeterminers, first) != nullptr ||
            FindIn(kEnglishDeterminers, last) != nullptr ||
            FindIn(kEnglishPronouns, last) != nullptr || Contains(kEnglishPrepositions, last);
   }
-  for (std::string_view word : kGermanClosedWords) {
-    if (first == word || last == word) return true;
-  }
-  return false;
+  return IsClosedGermanWord(first) || IsClosedGermanWord(last);
 }
 
 std::string Dictionary::GermanVerb(const std::string& infinitive, int person) const {
   if (person < 0 || person > 5) person = kThirdPlural;
-  for (const auto& paradigm : kGermanParadigms) {
-    if (paradigm.word == infinitive)
-      return std::string(paradigm.forms[static_cast<std::size_t>(person)]);
-  }
+  if (const ClosedVerb* closed = FindClosedVerb(infinitive))
+    return std::string(closed->forms[static_cast<std::size_t>(person)]);
   if (person == kFirstPlural || person == kThirdPlural) return infinitive;
   if (person == kSecondSingular || person == kThirdSingular) {
     const auto strong = strongForms_.find(infinitive);
@@ -327,525 +311,824 @@ const Dictionary::NounForms* Dictionary::Noun(std::string_view german) const {
   return it == nouns_.end() ? nullptr : &it->second;
 }
 
-void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
-  // Plurals and verb forms the dictionary does not list: through their base form.
-  for (Unit& unit : units) {
-    if (unit.known || unit.source.find(' ') != std::string::npos) continue;
-    for (const std::string& base : EnglishBaseForms(unit.source)) {
-      const Candidate* found = Find(englishToGerman_, base);
-      if (found == nullptr || !IsNoun(found->kind)) continue;
-      const NounForms* forms = Noun(found->translation);
-      unit.text = forms != nullptr && !forms->plural.empty() ? forms->plural : found->translation;
-      unit.kind = Kind::Plural;
-      unit.known = true;
-      break;
-    }
+// The English-to-German grammar over the units of one text: a list of passes run in
+// order, most of them once for each clause. A pass reads and writes the units and the
+// clause's state; it never looks at what a later pass does.
+class Dictionary::EnglishGrammar {
+ public:
+  EnglishGrammar(const Dictionary& dictionary, std::vector<Unit>& units)
+      : dictionary_(dictionary), units_(units) {}
+
+  void Run() {
+    for (const auto pass : kTextPasses)
+      (this->*pass)();
   }
 
-  const auto isNoun = [&](const Unit& unit) {
-    return unit.known && IsNoun(unit.kind) && !FindIn(kEnglishPronouns, unit.source) &&
-           !FindIn(kEnglishAuxiliaries, unit.source);
-  };
-  // An adjective in front of a noun or after "to be": its adjective sense, where the
-  // dictionary has one ("red" is "rot", not "Rot").
-  // The adjective sense of a word, where it ranks with the word's general sense (a
-  // head word, not a narrower sense: "red" is "rot", but "book" stays "Buch").
-  const auto adjectiveSense = [&](const Unit& unit) -> const Candidate* {
-    if (unit.source.find(' ') != std::string::npos) return nullptr;
-    const Candidate* adjective = Find(englishAdjectives_, unit.source);
-    if (adjective == nullptr) return nullptr;
-    const Candidate* general = Find(englishToGerman_, unit.source);
-    if (general != nullptr &&
-        (adjective->rank >> kSenseTierShift) > (general->rank >> kSenseTierShift))
-      return nullptr;
-    return adjective;
-  };
-  // A verb's German infinitive: its verb sense, or the verb phrase the dictionary
-  // lists ("play football": "Fußball spielen").
-  const auto verbSense = [&](const Unit& unit) -> const Candidate* {
-    if (const Candidate* found = Find(englishVerbs_, unit.source)) return found;
-    const auto space = unit.source.find(' ');
-    if (space == std::string::npos || !unit.known) return nullptr;
-    if (Find(englishVerbs_, unit.source.substr(0, space)) == nullptr) return nullptr;
-    const Candidate* phrase = Find(englishToGerman_, unit.source);
-    return phrase != nullptr && phrase->translation.ends_with('n') ? phrase : nullptr;
-  };
-  const auto isAdjective = [&](const Unit& unit) {
-    return unit.known && unit.kind == Kind::Adjective;
-  };
-  const auto makeAdjective = [&](Unit& unit) {
-    if (isAdjective(unit)) return true;
-    const Candidate* found = adjectiveSense(unit);
-    if (found == nullptr) return false;
-    unit.text = found->translation;
-    unit.kind = Kind::Adjective;
-    unit.known = true;
-    return true;
-  };
-  const auto genderOf = [&](const Unit& noun) {
-    if (noun.kind == Kind::Plural) return kPlural;
-    if (const NounForms* forms = Noun(noun.text); forms != nullptr && forms->gender != Kind::Other)
-      return Column(forms->gender);
-    return Column(noun.kind);
-  };
-
-  // Gives a noun phrase starting at `at` its German forms in `grammaticalCase`;
-  // returns the index after it (or `at` when there is none). `negate` turns an
-  // indefinite or missing article into "kein".
+ private:
+  // A noun phrase the grammar has given its German forms.
   struct Phrase {
     std::size_t end = 0;
     int person = kThirdSingular;
     bool definite = false;  // a definite or possessive article, or a pronoun
     bool found = false;
   };
-  const auto nounPhrase = [&](std::size_t at, std::size_t end, int grammaticalCase, bool negate,
-                              bool allowPronoun) {
-    Phrase phrase;
-    phrase.end = at;
-    if (at >= end) return phrase;
-    if (allowPronoun) {
-      if (const auto* pronoun = FindIn(kEnglishPronouns, units[at].source)) {
-        const bool possessive = pronoun->word == "her" && at + 1 < end &&
-                                (isNoun(units[at + 1]) || isAdjective(units[at + 1]));
-        if (!possessive) {
-          if (grammaticalCase == kNominative && pronoun->person >= 0) {
-            units[at].text = std::string(pronoun->nominative);
-            phrase.person = pronoun->person;
-          } else {
-            units[at].text =
-                std::string(grammaticalCase == kDative ? pronoun->dative : pronoun->accusative);
-          }
-          phrase.end = at + 1;
-          phrase.definite = true;
-          phrase.found = true;
-          return phrase;
-        }
-      }
-    }
-    const EnglishDeterminer* determiner = FindIn(kEnglishDeterminers, units[at].source);
-    std::size_t k = determiner != nullptr ? at + 1 : at;
-    std::vector<std::size_t> adjectives;
-    // Adjectives: those the dictionary gives as such, and words with an adjective
-    // sense that stand before another adjective or the noun.
-    const auto adjectiveHere = [&](std::size_t position) {
-      if (isAdjective(units[position])) return true;
-      if (position + 1 >= end || adjectiveSense(units[position]) == nullptr) return false;
-      const Unit& after = units[position + 1];
-      if (!(isNoun(after) || isAdjective(after) || adjectiveSense(after) != nullptr)) return false;
-      return makeAdjective(units[position]);
-    };
-    while (k < end && (units[k].source == "very" || adjectiveHere(k)) &&
-           !IsClauseBreak(units[k].gap)) {
-      if (units[k].source != "very") adjectives.push_back(k);
-      ++k;
-    }
-    if (k >= end || !isNoun(units[k]) || (k > at && IsClauseBreak(units[k].gap))) return phrase;
-    Unit& noun = units[k];
-    int column = genderOf(noun);
-    if (determiner != nullptr && determiner->plural && column != kPlural) {
-      if (const NounForms* forms = Noun(noun.text); forms != nullptr && !forms->plural.empty()) {
-        noun.text = forms->plural;
-        column = kPlural;
-      }
-    }
-    Det det = determiner != nullptr ? determiner->det : Det::Indefinite;
-    bool article = determiner != nullptr;
-    if (negate && (!article || det == Det::Indefinite)) {
-      det = Det::Negative;
-      article = true;
-    }
-    const auto row = static_cast<std::size_t>(grammaticalCase);
-    const auto col = static_cast<std::size_t>(column);
-    std::string articleText;
-    const std::array<std::array<std::string_view, 4>, 3>* endings = &kStrongEnding;
-    if (article) {
-      switch (det) {
-        case Det::Definite:
-          articleText = kDefiniteArticle[row][col];
-          endings = &kWeakEnding;
-          break;
-        case Det::Demonstrative:
-          articleText = std::string(determiner->stem) + std::string(kDemonstrativeEnding[row][col]);
-          endings = &kWeakEnding;
-          break;
-        case Det::Indefinite:
-          // "a" has no plural: the phrase stands without an article.
-          if (column == kPlural) {
-            article = false;
-          } else {
-            articleText = "ein" + std::string(kIndefiniteEnding[row][col]);
-            endings = &kMixedEnding;
-          }
-          break;
-        case Det::Negative:
-        case Det::Possessive: {
-          const std::string stem = det == Det::Negative ? "kein" : std::string(determiner->stem);
-          articleText = stem + std::string(kIndefiniteEnding[row][col]);
-          // "unser" + "e" is written "unsere"; "euer" + "e" would be "eure".
-          endings = &kMixedEnding;
-          break;
-        }
-      }
-    }
-    if (determiner != nullptr) {
-      units[at].text = article ? articleText : std::string();
-    } else if (article) {
-      // "kein" for a phrase that had no article: it stands in the first unit's place.
-      Unit& first = units[at];
-      first.text = articleText + " " + first.text;
-    }
-    for (const std::size_t a : adjectives) {
-      const std::string ending(article ? (*endings)[row][col] : kStrongEnding[row][col]);
-      units[a].text =
-          morphology_ ? morphology_->Adjective(units[a].text, ending) : units[a].text + ending;
-    }
-    // Dative plural: "den Kindern" (not after -n or -s).
-    if (column == kPlural && grammaticalCase == kDative && !noun.text.ends_with('n') &&
-        !noun.text.ends_with('s')) {
-      noun.text += 'n';
-    }
-    phrase.end = k + 1;
-    phrase.person = column == kPlural ? kThirdPlural : kThirdSingular;
-    phrase.definite =
-        article && (det == Det::Definite || det == Det::Possessive || det == Det::Demonstrative);
-    phrase.found = true;
-    return phrase;
+
+  // What the passes learn about one clause, units [begin, end). `end` grows when a
+  // pass inserts a unit.
+  struct Clause {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    Phrase subject;
+    bool there = false;       // "there is": "es gibt"
+    std::size_t adverbs = 0;  // where the adverbs before the verb start
+    std::size_t verb = 0;     // the verb group: its first unit
+    std::size_t finite = 0;   // the verb that takes the subject's person
+    std::size_t next = 0;     // the first unit after the verb group
+    int person = kThirdSingular;
+    bool negate = false;             // "not" stands in the clause
+    bool negationPlaced = true;      // "kein" took it, or there is none
+    std::size_t nichtBefore = 0;     // where "nicht" goes when nothing took it
+    bool copula = false;             // the verb is "to be": nominative and plain adjectives
+    bool gern = false;               // "like to": "gern" after the verb
+    std::vector<std::size_t> toEnd;  // infinitives and separated verb parts, in order
   };
 
-  // Moves the unit at `from` to just before `to` (to > from), keeping the text's
-  // punctuation in place: the moved unit takes a single space before it.
-  const auto moveBefore = [&](std::size_t from, std::size_t to) {
-    Unit moved = std::move(units[from]);
-    if (from + 1 < units.size() &&
-        units[from + 1].gap.find_first_not_of(" \t") == std::string::npos &&
-        moved.gap.find_first_not_of(" \t") != std::string::npos) {
-      units[from + 1].gap = moved.gap;
-    }
-    moved.gap = " ";
-    units.erase(units.begin() + static_cast<std::ptrdiff_t>(from));
-    units.insert(units.begin() + static_cast<std::ptrdiff_t>(to - 1), std::move(moved));
+  using TextPass = void (EnglishGrammar::*)();
+  using ClausePass = void (EnglishGrammar::*)(Clause&);
+
+  // Where in the clause a construction is recognised.
+  enum class Place {
+    Subject,  // while the subject is looked for
+    Support,  // at the verb: "do" and "not"
+    Verb,     // at the finite verb
+    Object,   // among the objects
+  };
+  // A construction of a few words whose German form no word-by-word rule gives: its
+  // first word and the word after it ("" for any), and what makes it German.
+  // `apply` may decline (it returns false) when the rest of the clause does not fit;
+  // at an object it moves `at` past what it took.
+  struct Construction {
+    Place place;
+    std::string_view first;
+    std::string_view second;
+    bool (EnglishGrammar::*apply)(Clause&, std::size_t& at);
   };
 
+  // The passes over the whole text, in order.
+  void Plurals();
+  void Clauses();
+  void Contractions();
+  // The passes over one clause, in order.
+  void Subject(Clause& clause);
+  void Adverbs(Clause& clause);
+  void Support(Clause& clause);
+  void FiniteVerb(Clause& clause);
+  void Objects(Clause& clause);
+  void Negation(Clause& clause);
+  void Gern(Clause& clause);
+  void TimeAdverbs(Clause& clause);
+  void InfinitivesToEnd(Clause& clause);
+  void VerbSecond(Clause& clause);
+
+  static constexpr TextPass kTextPasses[] = {
+      // Plurals and verb forms the dictionary does not list: through their base form.
+      &EnglishGrammar::Plurals,
+      // Each clause in turn, through kClausePasses.
+      &EnglishGrammar::Clauses,
+      // A preposition and the article after it contract ("in dem" -> "im").
+      &EnglishGrammar::Contractions,
+  };
+  static constexpr ClausePass kClausePasses[] = {
+      // The subject: the first pronoun or noun phrase, in the nominative; a phrase
+      // before it takes its preposition's case.
+      &EnglishGrammar::Subject,
+      // Adverbs between subject and verb ("I often play") follow the verb in German.
+      &EnglishGrammar::Adverbs,
+      // "do not" leaves the negation to the verb after it.
+      &EnglishGrammar::Support,
+      // The finite verb agrees with its subject; a modal's infinitive and a separable
+      // verb's prefix are marked for the end.
+      &EnglishGrammar::FiniteVerb,
+      // The objects in their case; an indefinite object after "not" becomes "kein".
+      &EnglishGrammar::Objects,
+      // "nicht" after the verb and its definite objects, when "kein" did not take it.
+      &EnglishGrammar::Negation,
+      // "gern" right after the verb.
+      &EnglishGrammar::Gern,
+      // An adverb of time right after the verb, before the objects and the
+      // predicate ("Das Wetter ist heute gut").
+      &EnglishGrammar::TimeAdverbs,
+      // Infinitives and separated parts to the end of the clause, in their order.
+      &EnglishGrammar::InfinitivesToEnd,
+      // Something before the subject puts the verb before it.
+      &EnglishGrammar::VerbSecond,
+  };
+
+  // The constructions.
+  bool There(Clause& clause, std::size_t& at);
+  bool DoNot(Clause& clause, std::size_t& at);
+  bool WouldLike(Clause& clause, std::size_t& at);
+  bool LikeTo(Clause& clause, std::size_t& at);
+  bool HaveTo(Clause& clause, std::size_t& at);
+  bool Measure(Clause& clause, std::size_t& at);
+  bool Progressive(Clause& clause, std::size_t& at);
+  bool ToPlace(Clause& clause, std::size_t& at);
+  bool ClockTime(Clause& clause, std::size_t& at);
+  static constexpr Construction kConstructions[] = {
+      // "There is a cat": "Es gibt eine Katze" (the accusative follows).
+      {Place::Subject, "there", "is", &EnglishGrammar::There},
+      {Place::Subject, "there", "are", &EnglishGrammar::There},
+      // "I do not have": the verb alone carries the negation.
+      {Place::Support, "do", "not", &EnglishGrammar::DoNot},
+      {Place::Support, "does", "not", &EnglishGrammar::DoNot},
+      {Place::Support, "did", "not", &EnglishGrammar::DoNot},
+      // "I would like (to eat)": "Ich möchte (essen)".
+      {Place::Verb, "would", "like", &EnglishGrammar::WouldLike},
+      // "I like to swim": "Ich schwimme gern".
+      {Place::Verb, "like", "to", &EnglishGrammar::LikeTo},
+      {Place::Verb, "likes", "to", &EnglishGrammar::LikeTo},
+      // "They are playing": the present, "Sie spielen".
+      {Place::Verb, "am", "", &EnglishGrammar::Progressive},
+      {Place::Verb, "is", "", &EnglishGrammar::Progressive},
+      {Place::Verb, "are", "", &EnglishGrammar::Progressive},
+      // "I have to go": "Ich muss gehen".
+      {Place::Verb, "have", "to", &EnglishGrammar::HaveTo},
+      {Place::Verb, "has", "to", &EnglishGrammar::HaveTo},
+      // A measure: "a cup of coffee", "eine Tasse Kaffee".
+      {Place::Object, "of", "", &EnglishGrammar::Measure},
+      // "to Berlin": "nach Berlin" (a place name takes no article).
+      {Place::Object, "to", "", &EnglishGrammar::ToPlace},
+      // "at eight o'clock": "um acht Uhr".
+      {Place::Object, "at", "", &EnglishGrammar::ClockTime},
+  };
+  // Applies the first construction of `place` that matches at `at` and accepts.
+  bool Construct(Place place, Clause& clause, std::size_t& at);
+
+  // Helpers of the passes.
+  bool IsNoun(const Unit& unit) const;
+  bool IsAdjective(const Unit& unit) const { return unit.known && unit.kind == Kind::Adjective; }
+  const Candidate* AdjectiveSense(const Unit& unit) const;
+  const Candidate* VerbSense(const Unit& unit) const;
+  bool MakeAdjective(Unit& unit) const;
+  int GenderOf(const Unit& noun) const;
+  Phrase NounPhrase(std::size_t at, std::size_t end, int grammaticalCase, bool negate,
+                    bool allowPronoun);
+  bool Pronoun(std::size_t at, std::size_t end, int grammaticalCase, Phrase& phrase);
+  void Inflect(std::size_t at, std::size_t noun, const EnglishDeterminer* determiner,
+               const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
+               Phrase& phrase);
+  int CaseAfter(const std::string& preposition) const;
+  void SkipNot(Clause& clause);
+  bool InfinitiveAt(Clause& clause, std::size_t at);
+  void FullVerb(Clause& clause, const Candidate* found = nullptr);
+  void MarkNicht(Clause& clause, std::size_t at) const;
+  const Candidate* IngVerb(const std::string& form) const;
+  void MoveBack(Clause& clause, std::size_t from, std::size_t to);
+  void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
+  void MoveBefore(std::size_t from, std::size_t to);
+
+  const Dictionary& dictionary_;
+  std::vector<Unit>& units_;
+};
+
+void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
+  EnglishGrammar(*this, units).Run();
+}
+
+bool Dictionary::EnglishGrammar::Construct(Place place, Clause& clause, std::size_t& at) {
+  for (const Construction& construction : kConstructions) {
+    if (construction.place != place || units_[at].source != construction.first) continue;
+    if (!construction.second.empty() &&
+        (at + 1 >= clause.end || units_[at + 1].source != construction.second))
+      continue;
+    if ((this->*construction.apply)(clause, at)) return true;
+  }
+  return false;
+}
+
+bool Dictionary::EnglishGrammar::IsNoun(const Unit& unit) const {
+  return unit.known && service::IsNoun(unit.kind) && !FindIn(kEnglishPronouns, unit.source) &&
+         !FindIn(EnglishAuxiliaries(), unit.source);
+}
+
+// The adjective sense of a word, where it ranks with the word's general sense (a
+// head word, not a narrower sense: "red" is "rot", but "book" stays "Buch").
+const Dictionary::Candidate* Dictionary::EnglishGrammar::AdjectiveSense(const Unit& unit) const {
+  if (unit.source.find(' ') != std::string::npos) return nullptr;
+  const Candidate* adjective = dictionary_.Find(dictionary_.englishAdjectives_, unit.source);
+  if (adjective == nullptr) return nullptr;
+  const Candidate* general = dictionary_.Find(dictionary_.englishToGerman_, unit.source);
+  if (general != nullptr &&
+      (adjective->rank >> kSenseTierShift) > (general->rank >> kSenseTierShift))
+    return nullptr;
+  return adjective;
+}
+
+// A verb's German infinitive: its verb sense, or the verb phrase the dictionary lists
+// ("play football": "Fußball spielen").
+const Dictionary::Candidate* Dictionary::EnglishGrammar::VerbSense(const Unit& unit) const {
+  if (const Candidate* found = dictionary_.Find(dictionary_.englishVerbs_, unit.source))
+    return found;
+  const auto space = unit.source.find(' ');
+  if (space == std::string::npos || !unit.known) return nullptr;
+  if (dictionary_.Find(dictionary_.englishVerbs_, unit.source.substr(0, space)) == nullptr)
+    return nullptr;
+  const Candidate* phrase = dictionary_.Find(dictionary_.englishToGerman_, unit.source);
+  return phrase != nullptr && phrase->translation.ends_with('n') ? phrase : nullptr;
+}
+
+// An adjective in front of a noun or after "to be" takes its adjective sense, where
+// the dictionary has one ("red" is "rot", not "Rot").
+bool Dictionary::EnglishGrammar::MakeAdjective(Unit& unit) const {
+  if (IsAdjective(unit)) return true;
+  const Candidate* found = AdjectiveSense(unit);
+  if (found == nullptr) return false;
+  unit.text = found->translation;
+  unit.kind = Kind::Adjective;
+  unit.known = true;
+  return true;
+}
+
+int Dictionary::EnglishGrammar::GenderOf(const Unit& noun) const {
+  if (noun.kind == Kind::Plural) return kPlural;
+  if (const NounForms* forms = dictionary_.Noun(noun.text);
+      forms != nullptr && forms->gender != Kind::Other)
+    return Column(forms->gender);
+  return Column(noun.kind);
+}
+
+// A personal pronoun at `at` in `grammaticalCase` ("her" before a noun is the
+// possessive, no pronoun).
+bool Dictionary::EnglishGrammar::Pronoun(std::size_t at, std::size_t end, int grammaticalCase,
+                                         Phrase& phrase) {
+  const auto* pronoun = FindIn(kEnglishPronouns, units_[at].source);
+  if (pronoun == nullptr) return false;
+  if (pronoun->word == "her" && at + 1 < end &&
+      (IsNoun(units_[at + 1]) || IsAdjective(units_[at + 1])))
+    return false;
+  if (grammaticalCase == kNominative && pronoun->person >= 0) {
+    units_[at].text = std::string(pronoun->nominative);
+    phrase.person = pronoun->person;
+  } else {
+    units_[at].text =
+        std::string(grammaticalCase == kDative ? pronoun->dative : pronoun->accusative);
+  }
+  phrase.end = at + 1;
+  phrase.definite = true;
+  phrase.found = true;
+  return true;
+}
+
+// Gives a noun phrase starting at `at` its German forms in `grammaticalCase`; its
+// `end` is the index after it (or `at` when there is none). `negate` turns an
+// indefinite or missing article into "kein".
+Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
+    std::size_t at, std::size_t end, int grammaticalCase, bool negate, bool allowPronoun) {
+  Phrase phrase;
+  phrase.end = at;
+  if (at >= end) return phrase;
+  if (allowPronoun && Pronoun(at, end, grammaticalCase, phrase)) return phrase;
+  const EnglishDeterminer* determiner = FindIn(kEnglishDeterminers, units_[at].source);
+  std::size_t k = determiner != nullptr ? at + 1 : at;
+  std::vector<std::size_t> adjectives;
+  // Adjectives: those the dictionary gives as such, and words with an adjective sense
+  // that stand before another adjective or the noun.
+  const auto adjectiveHere = [&](std::size_t position) {
+    if (IsAdjective(units_[position])) return true;
+    if (position + 1 >= end || AdjectiveSense(units_[position]) == nullptr) return false;
+    const Unit& after = units_[position + 1];
+    if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after) != nullptr)) return false;
+    return MakeAdjective(units_[position]);
+  };
+  while (k < end && (units_[k].source == "very" || adjectiveHere(k)) &&
+         !IsClauseBreak(units_[k].gap)) {
+    if (units_[k].source != "very") adjectives.push_back(k);
+    ++k;
+  }
+  if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
+  Inflect(at, k, determiner, adjectives, grammaticalCase, negate, phrase);
+  return phrase;
+}
+
+// The article, adjectives and noun of a phrase (the noun at `noun`) in their forms.
+void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
+                                         const EnglishDeterminer* determiner,
+                                         const std::vector<std::size_t>& adjectives,
+                                         int grammaticalCase, bool negate, Phrase& phrase) {
+  Unit& head = units_[noun];
+  int column = GenderOf(head);
+  if (determiner != nullptr && determiner->plural && column != kPlural) {
+    if (const NounForms* forms = dictionary_.Noun(head.text);
+        forms != nullptr && !forms->plural.empty()) {
+      head.text = forms->plural;
+      column = kPlural;
+    }
+  }
+  Det det = determiner != nullptr ? determiner->det : Det::Indefinite;
+  bool article = determiner != nullptr;
+  if (negate && (!article || det == Det::Indefinite)) {
+    det = Det::Negative;
+    article = true;
+  }
+  const auto row = static_cast<std::size_t>(grammaticalCase);
+  const auto col = static_cast<std::size_t>(column);
+  const EndingTable* endings = &kStrongEnding;
+  const std::string articleText = ArticleText(det, determiner, row, col, article, endings);
+  if (determiner != nullptr) {
+    units_[at].text = article ? articleText : std::string();
+  } else if (article) {
+    // "kein" for a phrase that had no article: it stands in the first unit's place.
+    Unit& first = units_[at];
+    first.text = articleText + " " + first.text;
+  }
+  for (const std::size_t a : adjectives) {
+    const std::string ending(article ? (*endings)[row][col] : kStrongEnding[row][col]);
+    units_[a].text = dictionary_.morphology_
+                         ? dictionary_.morphology_->Adjective(units_[a].text, ending)
+                         : units_[a].text + ending;
+  }
+  // Dative plural: "den Kindern" (not after -n or -s).
+  if (column == kPlural && grammaticalCase == kDative && !head.text.ends_with('n') &&
+      !head.text.ends_with('s')) {
+    head.text += 'n';
+  }
+  phrase.end = noun + 1;
+  phrase.person = column == kPlural ? kThirdPlural : kThirdSingular;
+  phrase.definite =
+      article && (det == Det::Definite || det == Det::Possessive || det == Det::Demonstrative);
+  phrase.found = true;
+}
+
+// Moves the unit at `from` to just before `to` (to > from), keeping the text's
+// punctuation in place: the moved unit takes a single space before it.
+void Dictionary::EnglishGrammar::MoveBefore(std::size_t from, std::size_t to) {
+  Unit moved = std::move(units_[from]);
+  if (from + 1 < units_.size() &&
+      units_[from + 1].gap.find_first_not_of(" \t") == std::string::npos &&
+      moved.gap.find_first_not_of(" \t") != std::string::npos) {
+    units_[from + 1].gap = moved.gap;
+  }
+  moved.gap = " ";
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(to - 1), std::move(moved));
+}
+
+void Dictionary::EnglishGrammar::Plurals() {
+  for (Unit& unit : units_) {
+    if (unit.known || unit.source.find(' ') != std::string::npos) continue;
+    for (const std::string& base : EnglishBaseForms(unit.source)) {
+      const Candidate* found = dictionary_.Find(dictionary_.englishToGerman_, base);
+      if (found == nullptr || !service::IsNoun(found->kind)) continue;
+      const NounForms* forms = dictionary_.Noun(found->translation);
+      unit.text = forms != nullptr && !forms->plural.empty() ? forms->plural : found->translation;
+      unit.kind = Kind::Plural;
+      unit.known = true;
+      break;
+    }
+  }
+}
+
+void Dictionary::EnglishGrammar::Clauses() {
   std::size_t begin = 0;
-  while (begin < units.size()) {
-    std::size_t end = begin + 1;
-    while (end < units.size() && !IsClauseBreak(units[end].gap) && units[end].source != "and" &&
-           units[end].source != "but" && units[end].source != "or" &&
-           units[end].source != "because")
-      ++end;
-    if (units[begin].source == "and" || units[begin].source == "but" ||
-        units[begin].source == "or" || units[begin].source == "because") {
-      ++begin;
+  while (begin < units_.size()) {
+    Clause clause;
+    clause.begin = begin;
+    clause.end = begin + 1;
+    while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
+           !Contains(kEnglishConjunctions, units_[clause.end].source))
+      ++clause.end;
+    if (Contains(kEnglishConjunctions, units_[begin].source)) ++clause.begin;
+    if (clause.begin < clause.end) {
+      for (const auto pass : kClausePasses)
+        (this->*pass)(clause);
     }
-    if (begin >= end) {
-      begin = end;
+    begin = clause.end;
+  }
+}
+
+void Dictionary::EnglishGrammar::Subject(Clause& clause) {
+  std::size_t i = clause.begin;
+  for (; i < clause.end; ++i) {
+    if (Construct(Place::Subject, clause, i)) break;
+    if (FindIn(EnglishAuxiliaries(), units_[i].source) && i == clause.begin) break;  // a question
+    clause.subject = NounPhrase(i, clause.end, kNominative, false, true);
+    if (clause.subject.found) break;
+    if (Contains(kEnglishPrepositions, units_[i].source)) {
+      // A phrase before the subject ("In the morning"): its own case.
+      const Candidate* preposition =
+          dictionary_.Find(dictionary_.englishToGerman_, units_[i].source);
+      const bool dative =
+          preposition == nullptr || Contains(kDativePrepositions, preposition->translation);
+      const Phrase object =
+          NounPhrase(i + 1, clause.end, dative ? kDative : kAccusative, false, true);
+      if (object.found) i = object.end - 1;
+    }
+  }
+  clause.verb = clause.subject.found ? clause.subject.end : clause.there ? i + 1 : i;
+  clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
+}
+
+bool Dictionary::EnglishGrammar::There(Clause& clause, std::size_t& at) {
+  units_[at].text = "es";
+  units_[at + 1].text = "gibt";
+  clause.there = true;
+  return true;
+}
+
+void Dictionary::EnglishGrammar::Adverbs(Clause& clause) {
+  clause.adverbs = clause.verb;
+  while (clause.verb + 1 < clause.end && units_[clause.verb].known &&
+         units_[clause.verb].kind == Kind::Adverb &&
+         !FindIn(EnglishAuxiliaries(), units_[clause.verb].source) &&
+         units_[clause.verb].source != "not" && VerbSense(units_[clause.verb]) == nullptr)
+    ++clause.verb;
+  clause.finite = clause.verb;
+  clause.next = clause.verb + 1;
+}
+
+void Dictionary::EnglishGrammar::Support(Clause& clause) {
+  if (clause.there || clause.verb >= clause.end) return;
+  std::size_t at = clause.verb;
+  Construct(Place::Support, clause, at);
+}
+
+bool Dictionary::EnglishGrammar::DoNot(Clause& clause, std::size_t& at) {
+  units_[at].text.clear();
+  units_[at + 1].text.clear();
+  clause.negate = true;
+  clause.finite = at + 2;
+  clause.next = clause.finite + 1;
+  return true;
+}
+
+void Dictionary::EnglishGrammar::SkipNot(Clause& clause) {
+  if (clause.next < clause.end &&
+      (units_[clause.next].source == "not" || units_[clause.next].source == "never")) {
+    if (units_[clause.next].source == "not") {
+      units_[clause.next].text.clear();
+      clause.negate = true;
+    }
+    ++clause.next;
+  }
+}
+
+// An English infinitive at `at` in its German form, marked for the end of the clause.
+bool Dictionary::EnglishGrammar::InfinitiveAt(Clause& clause, std::size_t at) {
+  if (at >= clause.end) return false;
+  const Candidate* found = dictionary_.Find(dictionary_.englishVerbs_, units_[at].source);
+  if (found == nullptr) return false;
+  units_[at].text = found->translation;
+  clause.toEnd.push_back(at);
+  return true;
+}
+
+void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
+  if (clause.there || clause.verb >= clause.end || clause.finite >= clause.end) return;
+  std::size_t at = clause.finite;
+  if (Construct(Place::Verb, clause, at)) return;
+  Unit& f = units_[clause.finite];
+  const EnglishAuxiliary* auxiliary = FindIn(EnglishAuxiliaries(), f.source);
+  if (auxiliary == nullptr) {
+    FullVerb(clause);
+    return;
+  }
+  f.text = dictionary_.GermanVerb(std::string(auxiliary->german), clause.person);
+  clause.copula = auxiliary->german == "sein" || auxiliary->german == "war";
+  SkipNot(clause);
+  if (clause.next < clause.end && units_[clause.next].source == "to" &&
+      (auxiliary->german == "wollen" || auxiliary->german == "mögen")) {
+    units_[clause.next].text.clear();
+    ++clause.next;
+    if (InfinitiveAt(clause, clause.next)) ++clause.next;
+  } else if (auxiliary->modal) {
+    if (InfinitiveAt(clause, clause.next)) ++clause.next;
+  }
+}
+
+bool Dictionary::EnglishGrammar::WouldLike(Clause& clause, std::size_t& at) {
+  units_[at].text = dictionary_.GermanVerb("möchten", clause.person);
+  units_[at + 1].text.clear();
+  clause.next = at + 2;
+  if (clause.next < clause.end && units_[clause.next].source == "to") {
+    units_[clause.next].text.clear();
+    InfinitiveAt(clause, clause.next + 1);
+  }
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::LikeTo(Clause& clause, std::size_t& at) {
+  if (at + 2 >= clause.end) return false;
+  const Candidate* verb = VerbSense(units_[at + 2]);
+  if (verb == nullptr) return false;
+  units_[at + 1].text.clear();
+  std::string infinitive = verb->translation;
+  std::string rest;
+  if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
+    rest = infinitive.substr(0, space);
+    infinitive.erase(0, space + 1);
+  }
+  units_[at].text = dictionary_.GermanVerb(infinitive, clause.person);
+  units_[at + 2].text = rest;
+  clause.next = at + 3;
+  clause.gern = true;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::HaveTo(Clause& clause, std::size_t& at) {
+  units_[at].text = dictionary_.GermanVerb("müssen", clause.person);
+  units_[at + 1].text.clear();
+  InfinitiveAt(clause, at + 2);
+  clause.next = at + 3;
+  return true;
+}
+
+// A full verb: its German infinitive, conjugated; the parts of a verb of several
+// words but the last go to the end ("gehe ... spazieren").
+void Dictionary::EnglishGrammar::FullVerb(Clause& clause, const Candidate* found) {
+  Unit& f = units_[clause.finite];
+  if (found == nullptr) found = VerbSense(f);
+  for (const std::string& base : EnglishBaseForms(f.source)) {
+    if (found != nullptr) break;
+    found = dictionary_.Find(dictionary_.englishVerbs_, base);
+  }
+  if (found != nullptr && (clause.subject.found || f.upper)) {
+    std::string infinitive = found->translation;
+    std::string reflexive;
+    if (infinitive.starts_with("sich ")) {
+      infinitive.erase(0, 5);
+      constexpr std::string_view kReflexive[] = {"mich", "dich", "sich", "uns", "euch", "sich"};
+      reflexive = kReflexive[static_cast<std::size_t>(clause.person)];
+    }
+    const auto space = infinitive.rfind(' ');
+    std::string rest;
+    if (space != std::string::npos) {
+      rest = infinitive.substr(0, space);
+      infinitive.erase(0, space + 1);
+    }
+    // A separable verb leaves its prefix at the end ("einkaufen": "kaufe ... ein").
+    if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty()) {
+      rest = rest.empty() ? prefix : rest + " " + prefix;
+      infinitive = stem;
+    }
+    f.text = dictionary_.GermanVerb(infinitive, clause.person);
+    if (!reflexive.empty()) f.text += " " + reflexive;
+    if (!rest.empty()) {
+      // The separated part stands in a unit of its own at the end.
+      Unit part;
+      part.gap = " ";
+      part.text = rest;
+      part.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.end), std::move(part));
+      clause.toEnd.push_back(clause.end);
+      ++clause.end;
+    }
+  }
+  SkipNot(clause);
+}
+
+// The case after an English preposition: the dative where its German preposition
+// governs it, else the accusative; "into" and "onto" are motion (accusative).
+int Dictionary::EnglishGrammar::CaseAfter(const std::string& preposition) const {
+  if (preposition == "into" || preposition == "onto") return kAccusative;
+  const Candidate* german = dictionary_.Find(dictionary_.englishToGerman_, preposition);
+  return german != nullptr && Contains(kDativePrepositions, german->translation) ? kDative
+                                                                                 : kAccusative;
+}
+
+// "nicht" stands before the first thing that is not a definite object.
+void Dictionary::EnglishGrammar::MarkNicht(Clause& clause, std::size_t at) const {
+  if (!clause.negationPlaced && clause.nichtBefore == clause.end) clause.nichtBefore = at;
+}
+
+void Dictionary::EnglishGrammar::Objects(Clause& clause) {
+  if (clause.verb >= clause.end) return;
+  clause.negationPlaced = !clause.negate;
+  clause.nichtBefore = clause.end;
+  std::size_t j = clause.next;
+  int prepositionCase = -1;
+  while (j < clause.end) {
+    if (std::find(clause.toEnd.begin(), clause.toEnd.end(), j) != clause.toEnd.end()) {
+      ++j;
       continue;
     }
-
-    // The subject: the first pronoun or noun phrase.
-    std::size_t i = begin;
-    Phrase subject;
-    bool there = false;
-    for (; i < end; ++i) {
-      if (units[i].source == "there" && i + 1 < end &&
-          (units[i + 1].source == "is" || units[i + 1].source == "are")) {
-        there = true;
-        break;
-      }
-      if (FindIn(kEnglishAuxiliaries, units[i].source) && i == begin) break;  // a question
-      subject = nounPhrase(i, end, kNominative, false, true);
-      if (subject.found) break;
-      if (Contains(kEnglishPrepositions, units[i].source)) {
-        // A phrase before the subject ("In the morning"): its own case.
-        const Candidate* preposition = Find(englishToGerman_, units[i].source);
-        const bool dative =
-            preposition == nullptr || Contains(kDativePrepositions, preposition->translation);
-        const Phrase object = nounPhrase(i + 1, end, dative ? kDative : kAccusative, false, true);
-        if (object.found) i = object.end - 1;
-      }
+    if (units_[j].source == "not") {
+      units_[j].text.clear();
+      if (clause.negationPlaced) clause.negationPlaced = false;
+      clause.negate = true;
+      ++j;
+      continue;
     }
-    std::size_t verb = subject.found ? subject.end : i;
-    int person = subject.found ? subject.person : kThirdSingular;
-    if (there) {
-      units[i].text = "es";
-      units[i + 1].text = "gibt";
-      verb = i + 1;
+    if (Construct(Place::Object, clause, j)) continue;
+    if (clause.copula && prepositionCase < 0 && AdjectiveSense(units_[j]) != nullptr &&
+        (j + 1 >= clause.end || !IsNoun(units_[j + 1])) &&
+        !FindIn(kEnglishDeterminers, units_[j].source)) {
+      // "The car is red": the adjective sense, uninflected.
+      MakeAdjective(units_[j]);
+      MarkNicht(clause, j);
+      ++j;
+      continue;
     }
-    // Adverbs between subject and verb ("I often play") follow the verb in German.
-    std::size_t adverbs = verb;
-    while (verb + 1 < end && units[verb].known && units[verb].kind == Kind::Adverb &&
-           !FindIn(kEnglishAuxiliaries, units[verb].source) && units[verb].source != "not" &&
-           verbSense(units[verb]) == nullptr)
-      ++verb;
-
-    bool negate = false;
-    bool copula = false;
-    bool gern = false;
-    std::vector<std::size_t> toEnd;  // infinitives and separated verb parts, in order
-    std::size_t finite = verb;
-    if (verb < end) {
-      Unit& v = units[verb];
-      std::size_t next = verb + 1;
-      const auto skipNot = [&] {
-        if (next < end && (units[next].source == "not" || units[next].source == "never")) {
-          if (units[next].source == "not") {
-            units[next].text.clear();
-            negate = true;
-          }
-          ++next;
-        }
-      };
-      const auto infinitiveAt = [&](std::size_t at) {
-        if (at >= end) return false;
-        const Candidate* found = Find(englishVerbs_, units[at].source);
-        if (found == nullptr) return false;
-        units[at].text = found->translation;
-        toEnd.push_back(at);
-        return true;
-      };
-      // do/does/did + not + verb: the verb alone carries the negation.
-      if (there) {
-        // "There is a cat": "Es gibt eine Katze" (the accusative follows).
-      } else if ((v.source == "do" || v.source == "does" || v.source == "did") && next < end &&
-                 units[next].source == "not") {
-        v.text.clear();
-        units[next].text.clear();
-        negate = true;
-        finite = next + 1;
-        next = finite + 1;
-      }
-      if (!there && finite < end) {
-        Unit& f = units[finite];
-        const EnglishAuxiliary* auxiliary = FindIn(kEnglishAuxiliaries, f.source);
-        if (f.source == "would" && next < end && units[next].source == "like") {
-          f.text = GermanVerb("möchten", person);
-          units[next].text.clear();
-          ++next;
-          if (next < end && units[next].source == "to") {
-            units[next].text.clear();
-            infinitiveAt(next + 1);
-          }
-        } else if ((f.source == "like" || f.source == "likes") && next < end &&
-                   units[next].source == "to" && next + 1 < end &&
-                   verbSense(units[next + 1]) != nullptr) {
-          // "I like to swim": "Ich schwimme gern".
-          units[next].text.clear();
-          std::string infinitive = verbSense(units[next + 1])->translation;
-          std::string rest;
-          if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
-            rest = infinitive.substr(0, space);
-            infinitive.erase(0, space + 1);
-          }
-          f.text = GermanVerb(infinitive, person);
-          units[next + 1].text = rest;
-          next += 2;
-          gern = true;
-        } else if ((f.source == "have" || f.source == "has") && next < end &&
-                   units[next].source == "to") {
-          f.text = GermanVerb("müssen", person);
-          units[next].text.clear();
-          infinitiveAt(next + 1);
-          next += 2;
-        } else if (auxiliary != nullptr) {
-          f.text = GermanVerb(std::string(auxiliary->german), person);
-          copula = auxiliary->german == "sein" || auxiliary->german == "war";
-          skipNot();
-          if (next < end && units[next].source == "to" &&
-              (auxiliary->german == "wollen" || auxiliary->german == "mögen")) {
-            units[next].text.clear();
-            ++next;
-            if (infinitiveAt(next)) ++next;
-          } else if (auxiliary->modal) {
-            if (infinitiveAt(next)) ++next;
-          }
-        } else {
-          // A full verb: its German infinitive, conjugated; the parts of a verb of
-          // several words but the last go to the end ("gehe ... spazieren").
-          const Candidate* found = verbSense(f);
-          for (const std::string& base : EnglishBaseForms(f.source)) {
-            if (found != nullptr) break;
-            found = Find(englishVerbs_, base);
-          }
-          if (found != nullptr && (subject.found || units[finite].upper)) {
-            std::string infinitive = found->translation;
-            std::string reflexive;
-            if (infinitive.starts_with("sich ")) {
-              infinitive.erase(0, 5);
-              constexpr std::string_view kReflexive[] = {"mich", "dich", "sich",
-                                                         "uns",  "euch", "sich"};
-              reflexive = kReflexive[static_cast<std::size_t>(person)];
-            }
-            const auto space = infinitive.rfind(' ');
-            std::string rest;
-            if (space != std::string::npos) {
-              rest = infinitive.substr(0, space);
-              infinitive.erase(0, space + 1);
-            }
-            // A separable verb leaves its prefix at the end ("einkaufen": "kaufe ... ein").
-            if (auto [prefix, stem] = SplitSeparable(infinitive); !prefix.empty()) {
-              rest = rest.empty() ? prefix : rest + " " + prefix;
-              infinitive = stem;
-            }
-            f.text = GermanVerb(infinitive, person);
-            if (!reflexive.empty()) f.text += " " + reflexive;
-            if (!rest.empty()) {
-              // The separated part stands in a unit of its own at the end.
-              Unit part;
-              part.gap = " ";
-              part.text = rest;
-              part.known = true;
-              units.insert(units.begin() + static_cast<std::ptrdiff_t>(end), std::move(part));
-              toEnd.push_back(end);
-              ++end;
-            }
-          }
-          skipNot();
-        }
-      }
-      // The objects, and "nicht" or "kein".
-      bool negationPlaced = !negate;
-      std::size_t nichtBefore = end;
-      std::size_t j = next;
-      int prepositionCase = -1;
-      while (j < end) {
-        if (std::find(toEnd.begin(), toEnd.end(), j) != toEnd.end()) {
-          ++j;
-          continue;
-        }
-        if (units[j].source == "not") {
-          units[j].text.clear();
-          if (negationPlaced) negationPlaced = false;
-          negate = true;
-          ++j;
-          continue;
-        }
-        if (units[j].source == "of" && j > 0 && isNoun(units[j - 1]) && j + 1 < end &&
-            !FindIn(kEnglishDeterminers, units[j + 1].source) &&
-            (isNoun(units[j + 1]) || isAdjective(units[j + 1])) && !units[j + 1].upper) {
-          // A measure: "a cup of coffee", "eine Tasse Kaffee".
-          units[j].text.clear();
-          const Phrase measured =
-              nounPhrase(j + 1, end, copula ? kNominative : kAccusative, false, false);
-          j = measured.found ? measured.end : j + 1;
-          continue;
-        }
-        if (copula && prepositionCase < 0 && adjectiveSense(units[j]) != nullptr &&
-            (j + 1 >= end || !isNoun(units[j + 1])) &&
-            !FindIn(kEnglishDeterminers, units[j].source)) {
-          // "The car is red": the adjective sense, uninflected.
-          makeAdjective(units[j]);
-          if (!negationPlaced && nichtBefore == end) nichtBefore = j;
-          ++j;
-          continue;
-        }
-        if (Contains(kEnglishPrepositions, units[j].source)) {
-          if (!negationPlaced && nichtBefore == end) nichtBefore = j;
-          const Candidate* preposition = Find(englishToGerman_, units[j].source);
-          const std::string german = preposition != nullptr ? preposition->translation : "";
-          prepositionCase = Contains(kDativePrepositions, german) ? kDative : kAccusative;
-          if (units[j].source == "into" || units[j].source == "onto") prepositionCase = kAccusative;
-          ++j;
-          continue;
-        }
-        const int grammaticalCase = prepositionCase >= 0 ? prepositionCase
-                                    : copula             ? kNominative
-                                                         : kAccusative;
-        const bool object = prepositionCase < 0;
-        const bool indefinite = !FindIn(kEnglishPronouns, units[j].source) &&
-                                (!FindIn(kEnglishDeterminers, units[j].source) ||
-                                 units[j].source == "a" || units[j].source == "an");
-        const Phrase phrase =
-            nounPhrase(j, end, grammaticalCase, object && !negationPlaced && indefinite, true);
-        prepositionCase = -1;
-        if (phrase.found) {
-          if (object && !negationPlaced) {
-            if (indefinite) {
-              negationPlaced = true;  // became "kein"
-            } else if (!phrase.definite && nichtBefore == end) {
-              nichtBefore = j;
-            }
-          }
-          j = phrase.end;
-          continue;
-        }
-        if (copula && (j + 1 >= end || !isNoun(units[j + 1]))) makeAdjective(units[j]);
-        if (!negationPlaced && nichtBefore == end) nichtBefore = j;
-        ++j;
-      }
-      if (!negationPlaced) {
-        // "nicht" after the verb and its definite objects, before the rest.
-        std::size_t at = nichtBefore;
-        for (const std::size_t moved : toEnd)
-          at = std::min(at, moved);
-        Unit nicht;
-        nicht.gap = " ";
-        nicht.text = "nicht";
-        nicht.known = true;
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(at), std::move(nicht));
-        for (std::size_t& moved : toEnd)
-          moved += moved >= at ? 1 : 0;
-        ++end;
-      }
-      if (gern) {
-        Unit word;
-        word.gap = " ";
-        word.text = "gern";
-        word.known = true;
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(finite + 1), std::move(word));
-        for (std::size_t& moved : toEnd)
-          moved += moved > finite ? 1 : 0;
-        ++end;
-      }
-      // Infinitives and separated parts to the end of the clause, in their order.
-      for (std::size_t n = 0; n < toEnd.size(); ++n) {
-        const std::size_t from = toEnd[n];
-        if (from + 1 >= end) continue;
-        moveBefore(from, end);
-        for (std::size_t m = n + 1; m < toEnd.size(); ++m)
-          toEnd[m] -= toEnd[m] > from ? 1 : 0;
-      }
+    if (Contains(kEnglishPrepositions, units_[j].source)) {
+      MarkNicht(clause, j);
+      prepositionCase = CaseAfter(units_[j].source);
+      ++j;
+      continue;
     }
-    // Verb second: something before the subject ("Today I play") puts the verb
-    // before it; adverbs between subject and verb come after it.
-    if (!there && subject.found && finite < end && units[finite].text.size() > 0) {
-      const std::size_t subjectStart = [&] {
-        std::size_t s = subject.end - 1;
-        while (s > begin && !IsClauseBreak(units[s].gap) &&
-               (FindIn(kEnglishDeterminers, units[s - 1].source) || isAdjective(units[s - 1]) ||
-                units[s - 1].source == "very"))
-          --s;
-        return s;
-      }();
-      if (adverbs < finite) {
-        Unit moved = std::move(units[finite]);
-        moved.gap = units[adverbs].gap;
-        units[adverbs].gap = " ";
-        units.erase(units.begin() + static_cast<std::ptrdiff_t>(finite));
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(adverbs), std::move(moved));
+    const int grammaticalCase = prepositionCase >= 0 ? prepositionCase
+                                : clause.copula      ? kNominative
+                                                     : kAccusative;
+    const bool object = prepositionCase < 0;
+    const bool indefinite = !FindIn(kEnglishPronouns, units_[j].source) &&
+                            (!FindIn(kEnglishDeterminers, units_[j].source) ||
+                             units_[j].source == "a" || units_[j].source == "an");
+    const Phrase phrase = NounPhrase(j, clause.end, grammaticalCase,
+                                     object && !clause.negationPlaced && indefinite, true);
+    prepositionCase = -1;
+    if (phrase.found) {
+      if (object && !clause.negationPlaced) {
+        if (indefinite) {
+          clause.negationPlaced = true;  // became "kein"
+        } else if (!phrase.definite) {
+          MarkNicht(clause, j);
+        }
       }
-      if (subjectStart > begin && adverbs == finite) {
-        Unit moved = std::move(units[finite]);
-        moved.gap = " ";
-        units.erase(units.begin() + static_cast<std::ptrdiff_t>(finite));
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(subjectStart), std::move(moved));
-      }
+      j = phrase.end;
+      continue;
     }
-    begin = end;
+    if (clause.copula && (j + 1 >= clause.end || !IsNoun(units_[j + 1]))) MakeAdjective(units_[j]);
+    MarkNicht(clause, j);
+    ++j;
   }
+}
 
-  // A preposition and the article after it contract ("in dem" -> "im").
-  for (std::size_t u = 0; u + 1 < units.size(); ++u) {
-    if (units[u].text.empty()) continue;
+bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
+  const std::size_t j = at;
+  if (!(j > 0 && IsNoun(units_[j - 1]) && j + 1 < clause.end &&
+        !FindIn(kEnglishDeterminers, units_[j + 1].source) &&
+        (IsNoun(units_[j + 1]) || IsAdjective(units_[j + 1])) && !units_[j + 1].upper))
+    return false;
+  units_[j].text.clear();
+  const Phrase measured =
+      NounPhrase(j + 1, clause.end, clause.copula ? kNominative : kAccusative, false, false);
+  at = measured.found ? measured.end : j + 1;
+  return true;
+}
+
+// The English verb of an -ing form ("playing", "making", "running"), or nothing.
+const Dictionary::Candidate* Dictionary::EnglishGrammar::IngVerb(const std::string& form) const {
+  if (form.size() < 5 || !form.ends_with("ing")) return nullptr;
+  const std::string stem = form.substr(0, form.size() - 3);
+  std::vector<std::string> bases = {stem};
+  if (stem.size() > 2 && stem[stem.size() - 1] == stem[stem.size() - 2])
+    bases.push_back(stem.substr(0, stem.size() - 1));                                // "running"
+  bases.push_back(stem + "e");                                                       // "making"
+  if (stem.ends_with('y')) bases.push_back(stem.substr(0, stem.size() - 1) + "ie");  // "lying"
+  for (const std::string& base : bases) {
+    if (const Candidate* found = dictionary_.Find(dictionary_.englishVerbs_, base)) return found;
+  }
+  return nullptr;
+}
+
+bool Dictionary::EnglishGrammar::Progressive(Clause& clause, std::size_t& at) {
+  // "is not playing": the negation stays with the clause.
+  const bool negated = at + 1 < clause.end && units_[at + 1].source == "not";
+  const std::size_t ing = negated ? at + 2 : at + 1;
+  if (ing >= clause.end || IsClauseBreak(units_[ing].gap)) return false;
+  const Candidate* verb = IngVerb(units_[ing].source);
+  if (verb == nullptr) return false;
+  units_[at].text.clear();
+  if (negated) {
+    units_[at + 1].text.clear();
+    clause.negate = true;
+  }
+  clause.finite = ing;
+  clause.next = ing + 1;
+  FullVerb(clause, verb);
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::ToPlace(Clause& clause, std::size_t& at) {
+  if (at + 1 >= clause.end) return false;
+  const Unit& name = units_[at + 1];
+  // A name the dictionary knows (so no person's), no noun with its own article.
+  if (!name.upper || !name.known || IsClauseBreak(name.gap) || name.kind == Kind::Masculine ||
+      name.kind == Kind::Feminine || name.kind == Kind::Plural)
+    return false;
+  units_[at].text = "nach";
+  MarkNicht(clause, at);
+  at += 2;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::ClockTime(Clause& clause, std::size_t& at) {
+  if (at + 2 >= clause.end || units_[at + 2].source != "o'clock") return false;
+  const std::string& hour = units_[at + 1].source;
+  const bool number = Contains(kEnglishHours, hour) ||
+                      (!hour.empty() && hour.find_first_not_of("0123456789") == std::string::npos);
+  if (!number) return false;
+  units_[at].text = "um";
+  units_[at + 2].text = "Uhr";
+  MarkNicht(clause, at);
+  at += 3;
+  return true;
+}
+
+// Inserts a word of its own at `at`, before the infinitives that go to the end.
+void Dictionary::EnglishGrammar::PutAfterVerb(Clause& clause, std::size_t at, std::string text) {
+  Unit word;
+  word.gap = " ";
+  word.text = std::move(text);
+  word.known = true;
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(word));
+  for (std::size_t& moved : clause.toEnd)
+    moved += moved >= at ? 1 : 0;
+  ++clause.end;
+}
+
+void Dictionary::EnglishGrammar::Negation(Clause& clause) {
+  if (clause.negationPlaced) return;
+  std::size_t at = clause.nichtBefore;
+  for (const std::size_t moved : clause.toEnd)
+    at = std::min(at, moved);
+  PutAfterVerb(clause, at, "nicht");
+}
+
+void Dictionary::EnglishGrammar::Gern(Clause& clause) {
+  if (clause.gern) PutAfterVerb(clause, clause.finite + 1, "gern");
+}
+
+void Dictionary::EnglishGrammar::TimeAdverbs(Clause& clause) {
+  if (clause.verb >= clause.end || clause.finite >= clause.end ||
+      units_[clause.finite].text.empty())
+    return;
+  for (std::size_t j = clause.finite + 2; j < clause.end; ++j) {
+    if (!Contains(kTimeAdverbs, units_[j].source) || IsClauseBreak(units_[j].gap)) continue;
+    MoveBack(clause, j, clause.finite + 1);
+    return;
+  }
+}
+
+// Moves the unit at `from` to stand at `to` (to < from) with a single space before
+// it; the units marked for the end move with the rest.
+void Dictionary::EnglishGrammar::MoveBack(Clause& clause, std::size_t from, std::size_t to) {
+  Unit moved = std::move(units_[from]);
+  moved.gap = " ";
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(to), std::move(moved));
+  for (std::size_t& marked : clause.toEnd)
+    marked += marked >= to && marked < from ? 1 : 0;
+}
+
+void Dictionary::EnglishGrammar::InfinitivesToEnd(Clause& clause) {
+  std::vector<std::size_t>& toEnd = clause.toEnd;
+  for (std::size_t n = 0; n < toEnd.size(); ++n) {
+    const std::size_t from = toEnd[n];
+    if (from + 1 >= clause.end) continue;
+    MoveBefore(from, clause.end);
+    for (std::size_t m = n + 1; m < toEnd.size(); ++m)
+      toEnd[m] -= toEnd[m] > from ? 1 : 0;
+  }
+}
+
+// Verb second: something before the subject ("Today I play") puts the verb before it;
+// adverbs between subject and verb come after it.
+void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
+  const std::size_t finite = clause.finite;
+  if (clause.there || !clause.subject.found || finite >= clause.end || units_[finite].text.empty())
+    return;
+  std::size_t subjectStart = clause.subject.end - 1;
+  while (subjectStart > clause.begin && !IsClauseBreak(units_[subjectStart].gap) &&
+         (FindIn(kEnglishDeterminers, units_[subjectStart - 1].source) ||
+          IsAdjective(units_[subjectStart - 1]) || units_[subjectStart - 1].source == "very"))
+    --subjectStart;
+  if (clause.adverbs < finite) {
+    Unit moved = std::move(units_[finite]);
+    moved.gap = units_[clause.adverbs].gap;
+    units_[clause.adverbs].gap = " ";
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(finite));
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.adverbs), std::move(moved));
+  }
+  if (subjectStart > clause.begin && clause.adverbs == finite) {
+    Unit moved = std::move(units_[finite]);
+    moved.gap = " ";
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(finite));
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(subjectStart), std::move(moved));
+  }
+}
+
+void Dictionary::EnglishGrammar::Contractions() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (units_[u].text.empty()) continue;
     std::size_t next = u + 1;
-    while (next < units.size() && units[next].text.empty() && !IsClauseBreak(units[next].gap))
+    while (next < units_.size() && units_[next].text.empty() && !IsClauseBreak(units_[next].gap))
       ++next;
-    if (next >= units.size() || IsClauseBreak(units[next].gap)) continue;
-    const std::string pair = FoldCase(units[u].text) + " " + units[next].text;
+    if (next >= units_.size() || IsClauseBreak(units_[next].gap)) continue;
+    const std::string pair = FoldCase(units_[u].text) + " " + units_[next].text;
     for (const auto& [full, contracted] : kContractions) {
       if (pair != full) continue;
-      units[u].text = StartsUpper(units[u].text) ? CapitalizeFirst(std::string(contracted))
-                                                 : std::string(contracted);
-      units[next].text.clear();
+      units_[u].text = StartsUpper(units_[u].text) ? CapitalizeFirst(std::string(contracted))
+                                                   : std::string(contracted);
+      units_[next].text.clear();
       break;
     }
   }
@@ -855,142 +1138,19 @@ namespace {
 
 // ---- German to English --------------------------------------------------------------
 
-// German function words with their English word (articles, pronouns, possessives in
-// every form the dictionary does not list one by one).
-constexpr std::pair<std::string_view, std::string_view> kGermanWords[] = {
-    {"der", "the"},      {"die", "the"},      {"das", "the"},         {"den", "the"},
-    {"dem", "the"},      {"ein", "a"},        {"eine", "a"},          {"einen", "a"},
-    {"einem", "a"},      {"einer", "a"},      {"kein", "no"},         {"keine", "no"},
-    {"keinen", "no"},    {"keinem", "no"},    {"keiner", "no"},       {"mein", "my"},
-    {"meine", "my"},     {"meinen", "my"},    {"meinem", "my"},       {"meiner", "my"},
-    {"dein", "your"},    {"deine", "your"},   {"deinen", "your"},     {"deinem", "your"},
-    {"deiner", "your"},  {"sein", "his"},     {"seine", "his"},       {"seinen", "his"},
-    {"seinem", "his"},   {"seiner", "his"},   {"ihre", "her"},        {"ihren", "her"},
-    {"ihrem", "her"},    {"ihrer", "her"},    {"unser", "our"},       {"unsere", "our"},
-    {"unseren", "our"},  {"unserem", "our"},  {"unserer", "our"},     {"euer", "your"},
-    {"eure", "your"},    {"euren", "your"},   {"eurem", "your"},      {"mich", "me"},
-    {"mir", "me"},       {"dich", "you"},     {"dir", "you"},         {"ihn", "him"},
-    {"ihm", "him"},      {"uns", "us"},       {"euch", "you"},        {"ihnen", "them"},
-    {"dieser", "this"},  {"diese", "this"},   {"dieses", "this"},     {"diesen", "this"},
-    {"diesem", "this"},  {"jeden", "every"},  {"jeder", "every"},     {"jedes", "every"},
-    {"jede", "every"},   {"jedem", "every"},  {"nicht", "not"},       {"gern", "gladly"},
-    {"gerne", "gladly"}, {"bitte", "please"}, {"danke", "thank you"}, {"sehr", "very"},
-    {"zu", "to"},        {"nach", "to"},      {"um", "at"},           {"am", "on the"},
-    {"ins", "to the"},   {"vom", "from the"}, {"beim", "at the"},     {"zur", "to the"}};
+// Prepositions that read otherwise before an article: "nach Berlin" goes "to Berlin",
+// "nach dem Essen" is "after the meal".
+constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[] = {
+    {"nach", "after"}};
+// The hours of the clock in words (but "ein", which reads "a" elsewhere).
+constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "sechs", "sieben",
+                                             "acht", "neun", "zehn", "elf",  "zwölf"};
+// Days, which take "on" for "am".
+constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donnerstag",
+                                      "freitag", "samstag",  "sonntag",  "wochenende"};
 
-struct GermanPronoun {
-  std::string_view word;
-  std::string_view english;
-  int person;
-};
-constexpr GermanPronoun kGermanPronouns[] = {{"ich", "I", kFirstSingular},
-                                             {"du", "you", kSecondSingular},
-                                             {"er", "he", kThirdSingular},
-                                             {"sie", "she", kThirdSingular},
-                                             {"es", "it", kThirdSingular},
-                                             {"wir", "we", kFirstPlural},
-                                             {"ihr", "you", 4},
-                                             {"man", "one", kThirdSingular}};
-
-// How an English verb behaves beside its subject and an infinitive at the end.
-enum class VerbClass {
-  Full,     // do-support for "not" and questions
-  Be,       // am/is/are, not after it
-  Have,     // has/have, a participle at the end joins it
-  Modal,    // can/must/should/may/will + infinitive
-  ModalTo,  // want/would like + "to" + infinitive
-};
-
-struct GermanFinite {
-  std::string_view word;
-  std::string_view english;  // base form
-  VerbClass verbClass;
-  bool plural;  // a plural form (for "sie": "they")
-};
-constexpr GermanFinite kGermanFinites[] = {{"bin", "be", VerbClass::Be, false},
-                                           {"bist", "be", VerbClass::Be, false},
-                                           {"ist", "be", VerbClass::Be, false},
-                                           {"sind", "be", VerbClass::Be, true},
-                                           {"seid", "be", VerbClass::Be, true},
-                                           {"war", "was", VerbClass::Be, false},
-                                           {"warst", "was", VerbClass::Be, false},
-                                           {"waren", "was", VerbClass::Be, true},
-                                           {"habe", "have", VerbClass::Have, false},
-                                           {"hast", "have", VerbClass::Have, false},
-                                           {"hat", "have", VerbClass::Have, false},
-                                           {"haben", "have", VerbClass::Have, true},
-                                           {"habt", "have", VerbClass::Have, true},
-                                           {"hatte", "had", VerbClass::Have, false},
-                                           {"hatten", "had", VerbClass::Have, true},
-                                           {"kann", "can", VerbClass::Modal, false},
-                                           {"kannst", "can", VerbClass::Modal, false},
-                                           {"können", "can", VerbClass::Modal, true},
-                                           {"könnt", "can", VerbClass::Modal, true},
-                                           {"muss", "must", VerbClass::Modal, false},
-                                           {"musst", "must", VerbClass::Modal, false},
-                                           {"müssen", "must", VerbClass::Modal, true},
-                                           {"müsst", "must", VerbClass::Modal, true},
-                                           {"soll", "should", VerbClass::Modal, false},
-                                           {"sollst", "should", VerbClass::Modal, false},
-                                           {"sollen", "should", VerbClass::Modal, true},
-                                           {"darf", "may", VerbClass::Modal, false},
-                                           {"darfst", "may", VerbClass::Modal, false},
-                                           {"dürfen", "may", VerbClass::Modal, true},
-                                           {"werde", "will", VerbClass::Modal, false},
-                                           {"wirst", "will", VerbClass::Modal, false},
-                                           {"wird", "will", VerbClass::Modal, false},
-                                           {"werden", "will", VerbClass::Modal, true},
-                                           {"will", "want", VerbClass::ModalTo, false},
-                                           {"willst", "want", VerbClass::ModalTo, false},
-                                           {"wollen", "want", VerbClass::ModalTo, true},
-                                           {"wollt", "want", VerbClass::ModalTo, true},
-                                           {"möchte", "would like", VerbClass::ModalTo, false},
-                                           {"möchtest", "would like", VerbClass::ModalTo, false},
-                                           {"möchten", "would like", VerbClass::ModalTo, true},
-                                           {"möchtet", "would like", VerbClass::ModalTo, true},
-                                           {"hätte", "would have", VerbClass::Modal, false},
-                                           {"hätten", "would have", VerbClass::Modal, true},
-                                           {"mag", "like", VerbClass::Full, false},
-                                           {"magst", "like", VerbClass::Full, false},
-                                           {"mögen", "like", VerbClass::Full, true},
-                                           {"weiß", "know", VerbClass::Full, false},
-                                           {"weißt", "know", VerbClass::Full, false},
-                                           {"wissen", "know", VerbClass::Full, true},
-                                           {"gibt", "give", VerbClass::Full, false}};
-
-// The English verb in the form its subject needs ("play" -> "plays").
-std::string EnglishVerb(std::string_view base, int person) {
-  const auto space = base.find(' ');
-  const std::string_view head = base.substr(0, space);
-  const std::string rest = space == std::string_view::npos ? "" : std::string(base.substr(space));
-  if (head == "be") {
-    return std::string(person == kFirstSingular   ? "am"
-                       : person == kThirdSingular ? "is"
-                                                  : "are") +
-           rest;
-  }
-  if (head == "was")
-    return std::string(person == kFirstSingular || person == kThirdSingular ? "was" : "were") +
-           rest;
-  if (person != kThirdSingular) return std::string(base);
-  for (std::string_view unchanged :
-       {"can", "must", "should", "may", "will", "would", "had", "could", "might"}) {
-    if (head == unchanged) return std::string(base);
-  }
-  if (head == "have") return "has" + rest;
-  std::string word(head);
-  if (word.ends_with('y') && word.size() > 1 &&
-      std::string_view("aeiou").find(word[word.size() - 2]) == std::string_view::npos) {
-    word.pop_back();
-    word += "ies";
-  } else if (word.ends_with('s') || word.ends_with('x') || word.ends_with('z') ||
-             word.ends_with("sh") || word.ends_with("ch") || word.ends_with('o')) {
-    word += "es";
-  } else {
-    word += 's';
-  }
-  return word + rest;
-}
+// Words that join two clauses; each clause gets its own subject and verb.
+constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
 
 std::string_view DropTo(std::string_view english) {
   return english.starts_with("to ") ? english.substr(3) : english;
@@ -998,29 +1158,248 @@ std::string_view DropTo(std::string_view english) {
 
 }  // namespace
 
+// The German-to-English grammar over the units of one text: a list of passes run in
+// order, one of them once for each clause.
+class Dictionary::GermanGrammar {
+ public:
+  GermanGrammar(const Dictionary& dictionary, std::vector<Unit>& units, std::string_view tail)
+      : dictionary_(dictionary), units_(units), tail_(tail) {}
+
+  void Run() {
+    for (const auto pass : kTextPasses)
+      (this->*pass)();
+  }
+
+ private:
+  // The English base form of a German verb form, with its class.
+  struct Verb {
+    std::string base;
+    VerbClass verbClass = VerbClass::Full;
+    bool plural = false;
+  };
+
+  // What the passes learn about one clause, units [begin, end).
+  struct Clause {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t next = 0;         // where the next clause starts
+    bool question = false;        // it ends in "?"
+    bool startsSentence = false;  // its first unit starts a sentence
+    bool done = false;            // the clause is finished: the passes after skip it
+    std::size_t v = 0;            // the finite verb
+    std::optional<Verb> verb;
+    std::size_t subjectBegin = 0;
+    std::size_t subjectEnd = 0;
+    int person = kThirdSingular;
+    bool inverted = false;  // the subject follows the verb
+    std::size_t nicht = 0;  // "nicht" (end when there is none)
+    std::size_t gern = 0;   // "gern" (end when there is none)
+    VerbClass verbClass = VerbClass::Full;
+    std::string verbText;   // the English verb group
+    std::string afterVerb;  // an infinitive or participle from the end of the clause
+  };
+
+  using TextPass = void (GermanGrammar::*)();
+  using ClausePass = void (GermanGrammar::*)(Clause&);
+
+  // Where in the clause a construction is recognised.
+  enum class Place {
+    Clause,  // once the subject is known: it makes the whole clause
+    Verb,    // when the English verb group is made
+  };
+  // A construction whose English form no word-by-word rule gives: the finite verb
+  // ("" for any) and a word that stands with it in the clause. `apply` may decline
+  // (it returns false) when the rest of the clause does not fit.
+  struct Construction {
+    Place place;
+    std::string_view verb;
+    std::string_view with;
+    bool (GermanGrammar::*apply)(Clause&);
+  };
+
+  // The passes over the whole text, in order.
+  void BaseForms();
+  void BeforeArticles();
+  void Clauses();
+  void Well();
+  void ClockTimes();
+  void Measures();
+  void Articles();
+  // The passes over one clause, in order.
+  void FiniteVerb(Clause& clause);
+  void Subject(Clause& clause);
+  void Whole(Clause& clause);
+  void VerbGroup(Clause& clause);
+  void Negation(Clause& clause);
+  void FinalVerb(Clause& clause);
+  void WordOrder(Clause& clause);
+  void Capitals(Clause& clause);
+
+  static constexpr TextPass kTextPasses[] = {
+      // Function words from the closed-class table; words the dictionary does not
+      // list in this form through their base form (a verb form, an inflected
+      // adjective, a noun with a case ending).
+      &GermanGrammar::BaseForms,
+      // A preposition whose reading changes before an article ("nach dem Essen") or
+      // a day ("am Montag").
+      &GermanGrammar::BeforeArticles,
+      // Each clause in turn, through kClausePasses.
+      &GermanGrammar::Clauses,
+      // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
+      &GermanGrammar::Well,
+      // "um acht Uhr": "at eight o'clock".
+      &GermanGrammar::ClockTimes,
+      // Measures ("eine Tasse Kaffee": "a cup of coffee").
+      &GermanGrammar::Measures,
+      // "a" before a vowel is "an".
+      &GermanGrammar::Articles,
+  };
+  static constexpr ClausePass kClausePasses[] = {
+      // The finite verb: the first verb of the clause; without one the clause stays.
+      &GermanGrammar::FiniteVerb,
+      // A noun phrase or pronoun as subject, before the verb or just after it.
+      &GermanGrammar::Subject,
+      // Constructions that make the whole clause ("es gibt").
+      &GermanGrammar::Whole,
+      // The English verb in its subject's person, or a construction's verb group.
+      &GermanGrammar::VerbGroup,
+      // "nicht" with a full verb becomes "do not".
+      &GermanGrammar::Negation,
+      // An infinitive (after a modal) or participle (after "haben") at the end joins
+      // the verb.
+      &GermanGrammar::FinalVerb,
+      // The subject before the verb; a question with do-support.
+      &GermanGrammar::WordOrder,
+      // Only the clause's first unit starts the sentence.
+      &GermanGrammar::Capitals,
+  };
+
+  // The constructions.
+  bool There(Clause& clause);
+  bool WouldLike(Clause& clause);
+  bool LikeTo(Clause& clause);
+  static constexpr Construction kConstructions[] = {
+      // "Es gibt eine Katze", "Gibt es ...": "there is".
+      {Place::Clause, "gibt", "es", &GermanGrammar::There},
+      // "Ich hätte gern einen Kaffee": "I would like a coffee".
+      {Place::Verb, "hätte", "gern", &GermanGrammar::WouldLike},
+      {Place::Verb, "hätte", "gerne", &GermanGrammar::WouldLike},
+      {Place::Verb, "hätten", "gern", &GermanGrammar::WouldLike},
+      {Place::Verb, "hätten", "gerne", &GermanGrammar::WouldLike},
+      // "Ich spiele gern": "I like to play".
+      {Place::Verb, "", "gern", &GermanGrammar::LikeTo},
+      {Place::Verb, "", "gerne", &GermanGrammar::LikeTo},
+  };
+  // Applies the first construction of `place` that matches and accepts.
+  bool Construct(Place place, Clause& clause);
+
+  // Helpers of the passes.
+  bool IsNoun(const Unit& unit) const {
+    return unit.known && service::IsNoun(unit.kind) && unit.upper;
+  }
+  static bool IsArticle(const Unit& unit);
+  std::optional<Verb> VerbOf(const Unit& unit, bool clauseStart, bool afterPronoun = false) const;
+  std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
+  void MoveRange(std::size_t from, std::size_t to, std::size_t at);
+
+  const Dictionary& dictionary_;
+  std::vector<Unit>& units_;
+  std::string_view tail_;  // what follows the last unit
+};
+
 void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const {
-  // Words the dictionary does not list in this form: through their base form (a verb
-  // form, an inflected adjective, a noun with a case ending).
-  for (Unit& unit : units) {
-    for (const auto& [german, english] : kGermanWords) {
-      if (unit.source == german) {
-        unit.text = std::string(english);
-        unit.known = true;
-        unit.kind = Kind::Other;
-      }
+  GermanGrammar(*this, units, tail).Run();
+}
+
+bool Dictionary::GermanGrammar::Construct(Place place, Clause& clause) {
+  for (const Construction& construction : kConstructions) {
+    if (construction.place != place) continue;
+    if (!construction.verb.empty() && units_[clause.v].source != construction.verb) continue;
+    bool with = false;
+    for (std::size_t k = clause.begin; k < clause.end; ++k)
+      with = with || (k != clause.v && units_[k].source == construction.with);
+    if (with && (this->*construction.apply)(clause)) return true;
+  }
+  return false;
+}
+
+bool Dictionary::GermanGrammar::IsArticle(const Unit& unit) {
+  for (std::string_view word : {"der", "die", "das", "den", "dem", "des", "ein", "eine", "einen",
+                                "einem", "einer", "kein", "keine", "keinen", "keinem"}) {
+    if (unit.source == word) return true;
+  }
+  for (std::string_view stem : {"mein", "dein", "sein", "ihr", "unser", "dies", "jed"}) {
+    if (unit.source.starts_with(stem) && unit.source != "ihr") return true;
+  }
+  return false;
+}
+
+// The English base form of a German verb form, with its class; nothing when the unit
+// is no verb.
+std::optional<Dictionary::GermanGrammar::Verb> Dictionary::GermanGrammar::VerbOf(
+    const Unit& unit, bool clauseStart, bool afterPronoun) const {
+  if (unit.source.find(' ') != std::string::npos) return std::nullopt;
+  if (const auto finite = FindClosedFinite(unit.source)) {
+    return Verb{std::string(finite->verb->english), finite->verb->verbClass, finite->Plural()};
+  }
+  if (unit.upper && !clauseStart) return std::nullopt;  // a noun
+  if (FindIn(GermanPronouns(), unit.source) || IsArticle(unit)) return std::nullopt;
+  if (FunctionWordReading(unit.source)) return std::nullopt;
+  std::optional<std::string> infinitive;
+  if (dictionary_.Find(dictionary_.germanVerbs_, unit.source) != nullptr) {
+    infinitive = unit.source;
+  } else {
+    // A word that is also another word's form ("liebe": "lieb") is a verb after a
+    // subject pronoun only.
+    const auto direct = dictionary_.germanToEnglish_.find(unit.source);
+    if (!afterPronoun && direct != dictionary_.germanToEnglish_.end() &&
+        direct->second.kind != Kind::Verb && direct->second.kind != Kind::Other) {
+      return std::nullopt;
+    }
+    infinitive = dictionary_.GermanInfinitive(unit.source);
+  }
+  if (!infinitive) return std::nullopt;
+  const Candidate* found = dictionary_.Find(dictionary_.germanVerbs_, *infinitive);
+  if (found == nullptr) return std::nullopt;
+  return Verb{std::string(DropTo(found->translation)), VerbClass::Full,
+              unit.source.ends_with("en")};
+}
+
+// Moves units [from, to) to stand before `at` (at <= from).
+void Dictionary::GermanGrammar::MoveRange(std::size_t from, std::size_t to, std::size_t at) {
+  std::vector<Unit> moved(
+      std::make_move_iterator(units_.begin() + static_cast<std::ptrdiff_t>(from)),
+      std::make_move_iterator(units_.begin() + static_cast<std::ptrdiff_t>(to)));
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from),
+               units_.begin() + static_cast<std::ptrdiff_t>(to));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at),
+                std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
+}
+
+void Dictionary::GermanGrammar::BaseForms() {
+  for (Unit& unit : units_) {
+    if (const auto reading = FunctionWordReading(unit.source)) {
+      unit.text = std::string(*reading);
+      unit.known = true;
+      unit.kind = Kind::Other;
     }
     if (unit.known || unit.source.find(' ') != std::string::npos) continue;
     std::vector<std::string> bases;
-    if (auto base = GermanInfinitive(unit.source)) bases.push_back(FoldCase(*base));
-    if (morphology_) {
-      if (auto base = morphology_->BaseForm(unit.source)) bases.push_back(FoldCase(*base));
+    if (auto base = dictionary_.GermanInfinitive(unit.source)) bases.push_back(FoldCase(*base));
+    if (dictionary_.morphology_) {
+      if (auto base = dictionary_.morphology_->BaseForm(unit.source))
+        bases.push_back(FoldCase(*base));
     }
+    // A case ending cut off: a closed-class word lists all its forms, so what is
+    // left is never one ("warten" is no form of "wart", "Mann" none of "man").
     for (std::string_view ending : {"n", "en", "s", "es", "e"}) {
-      if (unit.source.size() > ending.size() + 2 && unit.source.ends_with(ending))
-        bases.push_back(unit.source.substr(0, unit.source.size() - ending.size()));
+      if (unit.source.size() <= ending.size() + 2 || !unit.source.ends_with(ending)) continue;
+      std::string base = unit.source.substr(0, unit.source.size() - ending.size());
+      if (!IsClosedGermanWord(base) && !FunctionWordReading(base) && !FindClosedFinite(base))
+        bases.push_back(std::move(base));
     }
     for (const std::string& base : bases) {
-      const Candidate* found = Find(germanToEnglish_, base);
+      const Candidate* found = dictionary_.Find(dictionary_.germanToEnglish_, base);
       if (found == nullptr) continue;
       unit.text = found->translation;
       unit.kind = found->kind;
@@ -1028,272 +1407,266 @@ void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_vi
       break;
     }
   }
+}
 
-  const auto isNoun = [&](const Unit& unit) {
-    return unit.known && IsNoun(unit.kind) && unit.upper;
-  };
-  const auto isArticle = [&](const Unit& unit) {
-    for (std::string_view word : {"der", "die", "das", "den", "dem", "des", "ein", "eine", "einen",
-                                  "einem", "einer", "kein", "keine", "keinen", "keinem"}) {
-      if (unit.source == word) return true;
-    }
-    for (std::string_view stem : {"mein", "dein", "sein", "ihr", "unser", "dies", "jed"}) {
-      if (unit.source.starts_with(stem) && unit.source != "ihr") return true;
-    }
-    return false;
-  };
-  // The English base form of a German verb form, with its class; nothing when the
-  // unit is no verb.
-  struct Verb {
-    std::string base;
-    VerbClass verbClass = VerbClass::Full;
-    bool plural = false;
-  };
-  const auto verbOf = [&](const Unit& unit, bool clauseStart,
-                          bool afterPronoun = false) -> std::optional<Verb> {
-    if (unit.source.find(' ') != std::string::npos) return std::nullopt;
-    if (const auto* finite = FindIn(kGermanFinites, unit.source)) {
-      return Verb{std::string(finite->english), finite->verbClass, finite->plural};
-    }
-    if (unit.upper && !clauseStart) return std::nullopt;  // a noun
-    if (FindIn(kGermanPronouns, unit.source) || isArticle(unit)) return std::nullopt;
-    for (const auto& [german, english] : kGermanWords) {
-      if (unit.source == german) return std::nullopt;
-    }
-    std::optional<std::string> infinitive;
-    if (Find(germanVerbs_, unit.source) != nullptr) {
-      infinitive = unit.source;
-    } else {
-      // A word that is also another word's form ("liebe": "lieb") is a verb after
-      // a subject pronoun only.
-      const auto direct = germanToEnglish_.find(unit.source);
-      if (!afterPronoun && direct != germanToEnglish_.end() && direct->second.kind != Kind::Verb &&
-          direct->second.kind != Kind::Other) {
-        return std::nullopt;
-      }
-      infinitive = GermanInfinitive(unit.source);
-    }
-    if (!infinitive) return std::nullopt;
-    const Candidate* found = Find(germanVerbs_, *infinitive);
-    if (found == nullptr) return std::nullopt;
-    return Verb{std::string(DropTo(found->translation)), VerbClass::Full,
-                unit.source.ends_with("en")};
-  };
-
-  // Moves units [from, to) to stand before `at` (at <= from).
-  const auto moveRange = [&](std::size_t from, std::size_t to, std::size_t at) {
-    std::vector<Unit> moved(
-        std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(from)),
-        std::make_move_iterator(units.begin() + static_cast<std::ptrdiff_t>(to)));
-    units.erase(units.begin() + static_cast<std::ptrdiff_t>(from),
-                units.begin() + static_cast<std::ptrdiff_t>(to));
-    units.insert(units.begin() + static_cast<std::ptrdiff_t>(at),
-                 std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
-  };
-
-  std::size_t begin = 0;
-  while (begin < units.size()) {
-    std::size_t end = begin + 1;
-    while (end < units.size() && !IsClauseBreak(units[end].gap) && units[end].source != "und" &&
-           units[end].source != "aber" && units[end].source != "oder" &&
-           units[end].source != "weil" && units[end].source != "denn")
-      ++end;
-    const std::size_t clauseEnd = end;
-    const bool question =
-        (end < units.size() ? std::string_view(units[end].gap) : tail).find('?') !=
-        std::string_view::npos;
-    const bool startsSentence = units[begin].capital;
-    if (units[begin].source == "und" || units[begin].source == "aber" ||
-        units[begin].source == "oder" || units[begin].source == "weil" ||
-        units[begin].source == "denn") {
-      ++begin;
-    }
-    if (begin >= end) {
-      begin = clauseEnd;
-      continue;
-    }
-    // The finite verb: the first verb of the clause.
-    std::size_t v = begin;
-    std::optional<Verb> verb;
-    for (; v < end; ++v) {
-      verb =
-          verbOf(units[v], v == begin, v > begin && FindIn(kGermanPronouns, units[v - 1].source));
-      if (verb) break;
-    }
-    if (!verb) {
-      begin = clauseEnd;
-      continue;
-    }
-    // A noun phrase or pronoun as subject, before the verb or just after it.
-    const auto phraseAt = [&](std::size_t at) -> std::pair<std::size_t, int> {
-      if (at >= end) return {at, -1};
-      if (const auto* pronoun = FindIn(kGermanPronouns, units[at].source)) {
-        int person = pronoun->person;
-        if (pronoun->word == "sie" && units[at].upper && at != begin) {
-          units[at].text = "you";
-          person = kThirdPlural;
-        } else if (pronoun->word == "sie" && verb->plural) {
-          units[at].text = "they";
-          person = kThirdPlural;
-        } else {
-          units[at].text = std::string(pronoun->english);
-        }
-        return {at + 1, person};
-      }
-      // "Das ist ...": an article right before the verb stands for a noun.
-      if (at + 1 == v && (units[at].source == "das" || units[at].source == "dies")) {
-        units[at].text = "that";
-        return {at + 1, kThirdSingular};
-      }
-      std::size_t k = at;
-      if (isArticle(units[k])) ++k;
-      while (k < end && !units[k].upper && units[k].known && units[k].kind == Kind::Adjective)
-        ++k;
-      if (k < end && isNoun(units[k])) {
-        return {k + 1, units[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
-      }
-      return {at, -1};
-    };
-    std::size_t subjectBegin = begin;
-    auto [subjectEnd, person] = phraseAt(begin);
-    bool inverted = false;
-    if (subjectEnd != v || person < 0) {
-      subjectBegin = v + 1;
-      std::tie(subjectEnd, person) = phraseAt(v + 1);
-      inverted = person >= 0;
-      if (!inverted) person = verb->plural ? kThirdPlural : kThirdSingular;
-    }
-    // "es gibt": "there is".
-    if (units[v].source == "gibt" && ((inverted && units[subjectBegin].source == "es") ||
-                                      (v > begin && units[v - 1].source == "es"))) {
-      const std::size_t es = inverted ? subjectBegin : v - 1;
-      units[es].text = "there";
-      units[v].text = "is";
-      if (inverted) moveRange(subjectBegin, subjectEnd, v);
-      begin = clauseEnd;
-      continue;
-    }
-    // "nicht", "gern" and an infinitive or participle at the end of the clause.
-    std::size_t nicht = end;
-    std::size_t gern = end;
-    for (std::size_t k = v + 1; k < end; ++k) {
-      if (units[k].source == "nicht") nicht = k;
-      if (units[k].source == "gern" || units[k].source == "gerne") gern = k;
-    }
-    std::string verbText;
-    std::string afterVerb;  // "not", an infinitive
-    VerbClass verbClass = verb->verbClass;
-    if (gern < end && (units[v].source == "hätte" || units[v].source == "hätten")) {
-      verbText = "would like";
-      verbClass = VerbClass::ModalTo;
-      units[gern].text.clear();
-    } else if (gern < end && verbClass == VerbClass::Full) {
-      verbText = EnglishVerb("like", person) + " to " + verb->base;
-      units[gern].text.clear();
-    } else {
-      verbText = EnglishVerb(verb->base, person);
-    }
-    if (nicht < end) {
-      units[nicht].text.clear();
-      if (verbClass == VerbClass::Full && gern == end) {
-        verbText = std::string(person == kThirdSingular ? "does not " : "do not ") + verb->base;
-      } else if (gern < end && verbClass == VerbClass::Full) {
-        verbText = std::string(person == kThirdSingular ? "does not " : "do not ") + "like to " +
-                   verb->base;
-      } else {
-        verbText += " not";
+void Dictionary::GermanGrammar::BeforeArticles() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (IsClauseBreak(units_[u + 1].gap)) continue;
+    if (IsArticle(units_[u + 1])) {
+      for (const auto& [german, english] : kReadingsBeforeArticle) {
+        if (units_[u].source == german) units_[u].text = std::string(english);
       }
     }
-    // An infinitive (after a modal) or participle (after "haben") at the end.
-    std::size_t last = end - 1;
-    while (last > v && units[last].text.empty())
-      --last;
-    if (last > v && last > subjectEnd - 1 + (inverted ? 0 : 0) && !units[last].upper &&
-        (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
-         verbClass == VerbClass::Have)) {
-      const Unit& final = units[last];
-      std::string english;
-      if (verbClass == VerbClass::Have) {
-        if (final.source.starts_with("ge") && final.known)
-          english = std::string(DropTo(final.text));
-      } else if (auto infinitiveVerb = verbOf(final, false);
-                 infinitiveVerb && final.source.ends_with('n')) {
-        english = infinitiveVerb->base;
-        if (verbClass == VerbClass::ModalTo) english = "to " + english;
-      }
-      if (!english.empty()) {
-        afterVerb = english;
-        units[last].text.clear();
-      }
-    }
-    if (!afterVerb.empty()) verbText += " " + afterVerb;
-
-    if (question && v == begin && inverted) {
-      // "Spielst du Fußball?": "Do you play football?"
-      if (verbClass == VerbClass::Full && gern == end) {
-        units[v].text = std::string(person == kThirdSingular ? "does" : "do");
-        std::string rest = nicht < end ? "not " + verb->base : verb->base;
-        if (!afterVerb.empty()) rest += " " + afterVerb;
-        Unit main;
-        main.gap = " ";
-        main.text = rest;
-        main.known = true;
-        units.insert(units.begin() + static_cast<std::ptrdiff_t>(subjectEnd), std::move(main));
-        ++end;
-      } else {
-        units[v].text = verbText;
-      }
-    } else {
-      units[v].text = verbText;
-      if (inverted) {
-        // "Heute gehe ich": "Today I go".
-        const std::string gap = units[v].gap;
-        moveRange(subjectBegin, subjectEnd, v);
-        units[v].gap = gap;
-        units[v + (subjectEnd - subjectBegin)].gap = " ";
-      }
-    }
-    if (startsSentence) {
-      for (std::size_t k = begin; k < end; ++k)
-        units[k].capital = false;
-      units[begin].capital = true;
-    }
-    begin = clauseEnd;
+    // "am Montag": "on Monday", without the article.
+    if (units_[u].source == "am" && Contains(kDays, units_[u + 1].source)) units_[u].text = "on";
   }
+}
 
-  // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
-  for (std::size_t u = 1; u < units.size(); ++u) {
-    if (units[u].source != "gut" || IsClauseBreak(units[u].gap)) continue;
-    const bool beforeNoun = u + 1 < units.size() && isNoun(units[u + 1]);
+void Dictionary::GermanGrammar::Clauses() {
+  std::size_t begin = 0;
+  while (begin < units_.size()) {
+    Clause clause;
+    clause.begin = begin;
+    clause.end = begin + 1;
+    while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
+           !Contains(kGermanConjunctions, units_[clause.end].source))
+      ++clause.end;
+    clause.next = clause.end;
+    clause.question =
+        (clause.end < units_.size() ? std::string_view(units_[clause.end].gap) : tail_).find('?') !=
+        std::string_view::npos;
+    clause.startsSentence = units_[begin].capital;
+    if (Contains(kGermanConjunctions, units_[begin].source)) ++clause.begin;
+    for (const auto pass : kClausePasses) {
+      if (clause.done || clause.begin >= clause.end) break;
+      (this->*pass)(clause);
+    }
+    begin = clause.next;
+  }
+}
+
+void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
+  for (clause.v = clause.begin; clause.v < clause.end; ++clause.v) {
+    const std::size_t v = clause.v;
+    clause.verb = VerbOf(units_[v], v == clause.begin,
+                         v > clause.begin && FindIn(GermanPronouns(), units_[v - 1].source));
+    if (clause.verb) return;
+  }
+  clause.done = true;
+}
+
+// The subject phrase at `at`: the index after it and its person, or `at` and -1.
+std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& clause,
+                                                                std::size_t at) {
+  if (at >= clause.end) return {at, -1};
+  if (const auto* pronoun = FindIn(GermanPronouns(), units_[at].source)) {
+    int person = pronoun->person;
+    if (pronoun->word == "sie" && units_[at].upper && at != clause.begin) {
+      units_[at].text = "you";
+      person = kThirdPlural;
+    } else if (pronoun->word == "sie" && clause.verb->plural) {
+      units_[at].text = "they";
+      person = kThirdPlural;
+    } else {
+      units_[at].text = std::string(pronoun->english);
+    }
+    return {at + 1, person};
+  }
+  // "Das ist ...": an article right before the verb stands for a noun.
+  if (at + 1 == clause.v && (units_[at].source == "das" || units_[at].source == "dies")) {
+    units_[at].text = "that";
+    return {at + 1, kThirdSingular};
+  }
+  std::size_t k = at;
+  if (IsArticle(units_[k])) ++k;
+  while (k < clause.end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
+    ++k;
+  if (k < clause.end && IsNoun(units_[k])) {
+    return {k + 1, units_[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
+  }
+  return {at, -1};
+}
+
+void Dictionary::GermanGrammar::Subject(Clause& clause) {
+  const std::size_t v = clause.v;
+  clause.subjectBegin = clause.begin;
+  std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, clause.begin);
+  if (clause.subjectEnd != v || clause.person < 0) {
+    clause.subjectBegin = v + 1;
+    std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, v + 1);
+    clause.inverted = clause.person >= 0;
+    if (!clause.inverted) clause.person = clause.verb->plural ? kThirdPlural : kThirdSingular;
+  }
+}
+
+void Dictionary::GermanGrammar::Whole(Clause& clause) {
+  clause.done = Construct(Place::Clause, clause);
+}
+
+bool Dictionary::GermanGrammar::There(Clause& clause) {
+  const std::size_t v = clause.v;
+  if (!((clause.inverted && units_[clause.subjectBegin].source == "es") ||
+        (v > clause.begin && units_[v - 1].source == "es")))
+    return false;
+  const std::size_t es = clause.inverted ? clause.subjectBegin : v - 1;
+  units_[es].text = "there";
+  units_[v].text = "is";
+  if (clause.inverted) MoveRange(clause.subjectBegin, clause.subjectEnd, v);
+  return true;
+}
+
+void Dictionary::GermanGrammar::VerbGroup(Clause& clause) {
+  clause.nicht = clause.end;
+  clause.gern = clause.end;
+  for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+    if (units_[k].source == "nicht") clause.nicht = k;
+    if (units_[k].source == "gern" || units_[k].source == "gerne") clause.gern = k;
+  }
+  clause.verbClass = clause.verb->verbClass;
+  if (!Construct(Place::Verb, clause))
+    clause.verbText = EnglishVerb(clause.verb->base, clause.person);
+}
+
+bool Dictionary::GermanGrammar::WouldLike(Clause& clause) {
+  if (clause.gern >= clause.end) return false;
+  clause.verbText = "would like";
+  clause.verbClass = VerbClass::ModalTo;
+  units_[clause.gern].text.clear();
+  return true;
+}
+
+bool Dictionary::GermanGrammar::LikeTo(Clause& clause) {
+  if (clause.gern >= clause.end || clause.verbClass != VerbClass::Full) return false;
+  clause.verbText = EnglishVerb("like", clause.person) + " to " + clause.verb->base;
+  units_[clause.gern].text.clear();
+  return true;
+}
+
+void Dictionary::GermanGrammar::Negation(Clause& clause) {
+  if (clause.nicht >= clause.end) return;
+  units_[clause.nicht].text.clear();
+  const std::string doNot = clause.person == kThirdSingular ? "does not " : "do not ";
+  if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
+    clause.verbText = doNot + clause.verb->base;
+  } else if (clause.gern < clause.end && clause.verbClass == VerbClass::Full) {
+    clause.verbText = doNot + "like to " + clause.verb->base;
+  } else {
+    clause.verbText += " not";
+  }
+}
+
+void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
+  const VerbClass verbClass = clause.verbClass;
+  std::size_t last = clause.end - 1;
+  while (last > clause.v && units_[last].text.empty())
+    --last;
+  if (last > clause.v && last >= clause.subjectEnd && !units_[last].upper &&
+      (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
+       verbClass == VerbClass::Have)) {
+    const Unit& final = units_[last];
+    std::string english;
+    if (verbClass == VerbClass::Have) {
+      if (final.source.starts_with("ge") && final.known) english = std::string(DropTo(final.text));
+    } else if (auto infinitiveVerb = VerbOf(final, false);
+               infinitiveVerb && final.source.ends_with('n')) {
+      english = infinitiveVerb->base;
+      if (verbClass == VerbClass::ModalTo) english = "to " + english;
+    }
+    if (!english.empty()) {
+      clause.afterVerb = english;
+      units_[last].text.clear();
+    }
+  }
+  if (!clause.afterVerb.empty()) clause.verbText += " " + clause.afterVerb;
+}
+
+void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
+  const std::size_t v = clause.v;
+  if (clause.question && v == clause.begin && clause.inverted) {
+    // "Spielst du Fußball?": "Do you play football?"
+    if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
+      units_[v].text = std::string(clause.person == kThirdSingular ? "does" : "do");
+      std::string rest = clause.nicht < clause.end ? "not " + clause.verb->base : clause.verb->base;
+      if (!clause.afterVerb.empty()) rest += " " + clause.afterVerb;
+      Unit main;
+      main.gap = " ";
+      main.text = rest;
+      main.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.subjectEnd),
+                    std::move(main));
+      ++clause.end;
+    } else {
+      units_[v].text = clause.verbText;
+    }
+  } else {
+    units_[v].text = clause.verbText;
+    if (clause.inverted) {
+      // "Heute gehe ich": "Today I go".
+      const std::string gap = units_[v].gap;
+      MoveRange(clause.subjectBegin, clause.subjectEnd, v);
+      units_[v].gap = gap;
+      units_[v + (clause.subjectEnd - clause.subjectBegin)].gap = " ";
+    }
+  }
+}
+
+void Dictionary::GermanGrammar::Capitals(Clause& clause) {
+  if (!clause.startsSentence) return;
+  for (std::size_t k = clause.begin; k < clause.end; ++k)
+    units_[k].capital = false;
+  units_[clause.begin].capital = true;
+}
+
+void Dictionary::GermanGrammar::Well() {
+  for (std::size_t u = 1; u < units_.size(); ++u) {
+    if (units_[u].source != "gut" || IsClauseBreak(units_[u].gap)) continue;
+    const bool beforeNoun = u + 1 < units_.size() && IsNoun(units_[u + 1]);
     bool afterVerb = false;
     for (std::size_t k = u; k-- > 0;) {
-      if (verbOf(units[k], false) && FindIn(kGermanFinites, units[k].source) == nullptr) {
-        afterVerb = true;
-      }
-      if (FindIn(kGermanFinites, units[k].source) != nullptr) {
-        afterVerb =
-            afterVerb || FindIn(kGermanFinites, units[k].source)->verbClass != VerbClass::Be;
-      }
-      if (IsClauseBreak(units[k].gap)) break;
+      const auto finite = FindClosedFinite(units_[k].source);
+      if (VerbOf(units_[k], false) && !finite) afterVerb = true;
+      if (finite) afterVerb = afterVerb || finite->verb->verbClass != VerbClass::Be;
+      if (IsClauseBreak(units_[k].gap)) break;
     }
-    if (afterVerb && !beforeNoun) units[u].text = "well";
+    if (afterVerb && !beforeNoun) units_[u].text = "well";
   }
+}
 
-  // Measures ("eine Tasse Kaffee": "a cup of coffee") and "a" before a vowel.
-  for (std::size_t u = 0; u + 1 < units.size(); ++u) {
-    if (isNoun(units[u]) && isNoun(units[u + 1]) && !IsClauseBreak(units[u + 1].gap) &&
-        units[u].kind != Kind::Plural) {
-      units[u + 1].text = "of " + units[u + 1].text;
+void Dictionary::GermanGrammar::ClockTimes() {
+  for (std::size_t u = 0; u + 2 < units_.size(); ++u) {
+    if (units_[u].source != "um" || units_[u + 2].source != "uhr" ||
+        IsClauseBreak(units_[u + 1].gap) || IsClauseBreak(units_[u + 2].gap))
+      continue;
+    const std::string& hour = units_[u + 1].source;
+    if (hour == "ein" || hour == "eins") {
+      units_[u + 1].text = "one";
+    } else if (!Contains(kGermanHours, hour) &&
+               (hour.empty() || hour.find_first_not_of("0123456789") != std::string::npos)) {
+      continue;
+    }
+    units_[u + 2].text = "o'clock";
+    units_[u + 2].kind = Kind::Other;  // no measure ("of")
+  }
+}
+
+void Dictionary::GermanGrammar::Measures() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (IsNoun(units_[u]) && IsNoun(units_[u + 1]) && !IsClauseBreak(units_[u + 1].gap) &&
+        units_[u].kind != Kind::Plural) {
+      units_[u + 1].text = "of " + units_[u + 1].text;
     }
   }
-  for (std::size_t u = 0; u + 1 < units.size(); ++u) {
-    if (units[u].text != "a" && units[u].text != "A") continue;
+}
+
+void Dictionary::GermanGrammar::Articles() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (units_[u].text != "a" && units_[u].text != "A") continue;
     std::size_t next = u + 1;
-    while (next < units.size() && units[next].text.empty())
+    while (next < units_.size() && units_[next].text.empty())
       ++next;
-    if (next < units.size() &&
-        std::string_view("aeiouAEIOU").find(units[next].text[0]) != std::string_view::npos)
-      units[u].text += 'n';
+    if (next < units_.size() &&
+        std::string_view("aeiouAEIOU").find(units_[next].text[0]) != std::string_view::npos)
+      units_[u].text += 'n';
   }
 }
 

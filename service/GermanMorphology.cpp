@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/Utf8.h"
+
 namespace parlumo::service {
 
 namespace {
@@ -10,26 +12,15 @@ namespace {
 // The rule groups kept: A inflects adjectives, I and X give the present tense.
 constexpr std::string_view kKeptFlags = "AIX";
 
+// The code points of UTF-8 text. A byte that starts no valid sequence stands for
+// itself, so that two different stray bytes never match each other.
 std::u32string Decode(std::string_view s) {
   std::u32string out;
   for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    int length = 1;
-    char32_t cp = c;
-    if (c >= 0xF0) {
-      length = 4;
-      cp = c & 0x07;
-    } else if (c >= 0xE0) {
-      length = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xC0) {
-      length = 2;
-      cp = c & 0x1F;
-    }
-    for (int k = 1; k < length && i + static_cast<std::size_t>(k) < s.size(); ++k)
-      cp = (cp << 6) | (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0x3F);
-    out += cp;
-    i += static_cast<std::size_t>(length);
+    char32_t cp = 0;
+    const std::size_t length = DecodeUtf8(s, i, cp);
+    out += length == 0 ? static_cast<char32_t>(static_cast<unsigned char>(s[i])) : cp;
+    i += length == 0 ? 1 : length;
   }
   return out;
 }

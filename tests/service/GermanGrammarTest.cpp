@@ -110,6 +110,22 @@ TEST(GermanMorphologyTest, FormsFromTheRules) {
   EXPECT_EQ(m.BaseForm("spiele", true), "spielen");
 }
 
+// A byte that starts no UTF-8 sequence is one character of its own: it must not
+// swallow the letter after it, or the rule's condition on the word's end fails.
+TEST(GermanMorphologyTest, StrayByteIsOneCharacter) {
+  std::istringstream affixes{std::string(kAffixes)};
+  std::istringstream words{
+      "1\nfunk\xC3"
+      "el/A\n"};
+  const auto m = GermanMorphology::Load(affixes, words);
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->Adjective("funk\xC3"
+                         "el",
+                         "e"),
+            "funk\xC3"
+            "le");
+}
+
 TEST(GermanMorphologyTest, RejectsFilesWithoutRulesOrWords) {
   std::istringstream noRules{"SET UTF-8\n"};
   std::istringstream words{std::string(kWords)};

@@ -37,7 +37,7 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"They eat a piece of cake.", {"Sie essen ein Stück Kuchen"}},
     {"I buy a bottle of wine.", {"Ich kaufe eine Flasche Wein"}},
     {"You are very nice.", {"Du bist sehr nett"}},
-    {"The weather is good today.", {"Das Wetter ist gut"}},
+    {"The weather is good today.", {"Das Wetter ist heute gut"}},
     {"I am tired.", {"Ich bin müde"}},
     {"The city is old and beautiful.", {"Die Stadt ist alt und schön"}},
     {"My father works in the city.", {"Mein Vater arbeitet", "in der Stadt"}},
@@ -93,6 +93,18 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"We wait for the bus.", {"Wir warten auf den Bus"}},
     {"The bird flies.", {"Der Vogel fliegt"}},
     {"My friend lives in Berlin.", {"Mein Freund wohnt in Berlin//Mein Freund lebt in Berlin"}},
+    // The progressive is the German present.
+    {"The children are playing in the garden.", {"Die Kinder spielen im Garten"}},
+    {"She is reading a book.", {"Sie liest ein Buch"}},
+    {"He is not playing.", {"Er spielt nicht"}},
+    // Adverbs of time right after the verb.
+    {"I play football today.", {"Ich spiele heute Fußball"}},
+    {"I can not come today.", {"Ich kann heute nicht kommen"}},
+    // "to" before a place name, clock times.
+    {"I buy two tickets to Berlin.", {"nach Berlin"}},
+    {"We fly to Berlin tomorrow.", {"Wir fliegen morgen nach Berlin"}},
+    {"They travel to Germany.", {"nach Deutschland"}},
+    {"The film starts at ten o'clock.", {"um zehn Uhr"}},
 };
 
 const std::vector<Sentence> kGermanToEnglish = {
@@ -164,6 +176,14 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Er spielt nicht.", {"He does not play"}},
     {"Ich habe den Film gesehen.", {"I have seen the film//I have seen the movie"}},
     {"Wir möchten einen Kaffee trinken.", {"We would like to drink a coffee"}},
+    // "am" is "at the"; before a day "on"; "nach" before an article is "after".
+    {"Er wartet am Bahnhof.", {"at the station//at the railway station"}},
+    {"Am Montag spielen wir.", {"On Monday we play"}},
+    {"Nach dem Frühstück gehe ich zur Schule.", {"After the breakfast//After breakfast"}},
+    {"Ich komme nach der Arbeit.", {"after the work//after work"}},
+    // Clock times.
+    {"Der Film beginnt um zehn Uhr.", {"starts at ten o'clock"}},
+    {"Wir essen um ein Uhr.", {"We eat at one o'clock"}},
 };
 
 // The installed dictionary with the Hunspell rules, loaded once for all cases.
