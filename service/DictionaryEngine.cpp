@@ -235,12 +235,6 @@ bool IsWordByte(unsigned char c, std::string_view text, std::size_t i) {
   return false;
 }
 
-// Rank offsets (smaller ranks are better). Every sense the dictionary's order ranks
-// comes after the senses learnt from real text; an English verb looked up without its
-// "to" ranks after every entry that has the key as written.
-constexpr std::int64_t kDictionaryOrder = std::int64_t{1} << 52;
-constexpr std::int64_t kWithoutTo = std::int64_t{1} << 50;
-
 // Word frequencies of a text, by a hash of the case-folded word (a collision merely
 // adds two counts): an open-addressing table, built in one pass without allocating
 // per word.
@@ -365,8 +359,8 @@ Dictionary::Kind KindOfTags(std::string_view subEntry) {
   return K::Other;
 }
 
-void Dictionary::Add(Index& index, std::string key, std::string translation, std::int64_t rank,
-                     Kind kind, std::uint32_t keyUses) {
+void Dictionary::Add(Index& index, std::string key, std::string translation, Rank rank, Kind kind,
+                     std::uint32_t keyUses) {
   auto [it, inserted] = index.try_emplace(std::move(key));
   it->second.keyUses = std::max(it->second.keyUses, keyUses);
   if (inserted || rank < it->second.rank) {
@@ -459,20 +453,19 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
                                    : Offered(targets, senses->Preferred(side, key),
                                              side == LearntSenses::Side::German);
         };
-        const std::int64_t learntRank = lineNumber;
+        const Rank learntRank{.source = RankSource::Learnt,
+                              .line = static_cast<std::uint32_t>(lineNumber)};
         const auto rankOf = [&](std::size_t synonym, std::int64_t common,
                                 std::string_view raw = {}) {
-          const std::int64_t subRank = headForm ? 0 : 1;
           // A later synonym, one with an explanation ("cup (wind instrument)") or a name
           // ("Red" for a communist) names a narrower sense.
-          const std::int64_t later = synonym > 0 || raw.find('(') != std::string_view::npos ||
-                                             (sub == 0 && StartsUpper(TrimBlanks(raw)))
-                                         ? 1
-                                         : 0;
-          return (((((subRank * 2 + later) * 64) + common) * 64 +
-                   static_cast<std::int64_t>(std::min<std::size_t>(synonym, 63)))
-                  << 24) +
-                 lineNumber + kDictionaryOrder;
+          const bool later = synonym > 0 || raw.find('(') != std::string_view::npos ||
+                             (sub == 0 && StartsUpper(TrimBlanks(raw)));
+          return Rank{.source = RankSource::Dictionary,
+                      .tier = static_cast<std::uint8_t>((headForm ? 0 : 2) + (later ? 1 : 0)),
+                      .commonness = static_cast<std::uint8_t>(common),
+                      .synonym = static_cast<std::uint8_t>(std::min<std::size_t>(synonym, 63)),
+                      .line = static_cast<std::uint32_t>(lineNumber)};
         };
         for (std::size_t s = 0; germanSide && s < germanTerms.size(); ++s) {
           if (!ShortEnough(germanTerms[s])) continue;
@@ -502,10 +495,10 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
           if (!ShortEnough(englishTerms[s])) continue;
           const std::string term = WithoutObjects(CleanTerm(TrimBlanks(englishTerms[s])));
           if (!UsableKey(term)) continue;
-          const std::int64_t rank = rankOf(s, commonGerman, englishTerms[s]);
+          const Rank rank = rankOf(s, commonGerman, englishTerms[s]);
           const std::string key = FoldCase(term);
           // Each index the key goes into: the learnt sense first, then the dictionary's.
-          const auto add = [&](Index& index, const std::string& indexKey, std::int64_t at) {
+          const auto add = [&](Index& index, const std::string& indexKey, Rank at) {
             const std::uint32_t uses =
                 indexKey.find(' ') == std::string::npos ? counts.Count(indexKey) : 0;
             if (const auto preferred = learnt(LearntSenses::Side::English, indexKey, germanTerms)) {
@@ -516,14 +509,16 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
           add(dictionary.englishToGerman_, key, rank);
           if (term.starts_with("to ")) {
             const std::string verb = FoldCase(WithoutTo(term));
-            add(dictionary.englishToGerman_, verb, rank + kWithoutTo);
+            // After every entry that has the key as written.
+            Rank withoutTo = rank;
+            withoutTo.source = RankSource::DictionaryWithoutTo;
+            add(dictionary.englishToGerman_, verb, withoutTo);
             if (kind == Kind::Verb) add(dictionary.englishVerbs_, verb, rank);
           } else if (kind == Kind::Adjective) {
             add(dictionary.englishAdjectives_, key, rank);
           }
           if (sub == 0 && StartsUpper(term) && term.find(' ') == std::string::npos) {
-            dictionary.Add(dictionary.englishNames_, FoldCase(term), germanFirst,
-                           rank - (std::int64_t{1} << 36), kind);
+            dictionary.Add(dictionary.englishNames_, FoldCase(term), germanFirst, rank, kind);
           }
         }
         if (sub == 0 || !germanSide) continue;
@@ -581,10 +576,12 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
   // examples, where its ranking would pick a rare sense; the lexicon's readings take
   // precedence.
   for (const auto& [englishWord, germanWord] : EnglishReadings()) {
-    dictionary.Add(dictionary.englishToGerman_, FoldCase(englishWord), std::string(germanWord), -1);
+    dictionary.Add(dictionary.englishToGerman_, FoldCase(englishWord), std::string(germanWord),
+                   Rank{.source = RankSource::Lexicon});
   }
   for (const auto& [germanWord, englishWord] : GermanReadings()) {
-    dictionary.Add(dictionary.germanToEnglish_, FoldCase(germanWord), englishWord, -1);
+    dictionary.Add(dictionary.germanToEnglish_, FoldCase(germanWord), englishWord,
+                   Rank{.source = RankSource::Lexicon});
   }
   return dictionary;
 }

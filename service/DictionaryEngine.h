@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -88,9 +89,30 @@ class Dictionary {
   };
 
  private:
+  // Where a translation's rank comes from, best first.
+  enum class RankSource : std::uint8_t {
+    Lexicon,              // a closed-class word's reading (the grammar's lexicon)
+    Learnt,               // the sense real text uses (LearntSenses)
+    Dictionary,           // the dictionary's own order
+    DictionaryWithoutTo,  // the same for an English verb looked up without its "to"
+  };
+  // How one translation of a key ranks against another: field by field, smaller first.
+  struct Rank {
+    RankSource source = RankSource::Dictionary;
+    // 0: a head word's first synonym; 1: a later synonym or a narrower sense (an
+    // explanation, a name); 2 and 3: the same for a form or an example.
+    std::uint8_t tier = 0;
+    std::uint8_t commonness = 0;  // 0 (its words are common) to 63 (rare)
+    std::uint8_t synonym = 0;     // position among its synonyms, up to 63
+    std::uint32_t line = 0;       // the dictionary line
+    auto operator<=>(const Rank&) const = default;
+    // The fields that tell senses apart, without what orders one sense's words.
+    auto Sense() const { return std::tuple(source, tier); }
+  };
+
   struct Candidate {
     std::string translation;
-    std::int64_t rank = 0;    // smaller is better
+    Rank rank;
     Kind kind = Kind::Other;  // of the German side
     // English keys: how often the key's word occurs in the dictionary's text. A word
     // it hardly knows, written with a capital, is taken for a name ("Joey").
@@ -109,7 +131,7 @@ class Dictionary {
     std::string third;
   };
 
-  void Add(Index& index, std::string key, std::string translation, std::int64_t rank,
+  void Add(Index& index, std::string key, std::string translation, Rank rank,
            Kind kind = Kind::Other, std::uint32_t keyUses = 0);
   const Index& IndexFor(Direction direction) const {
     return direction == Direction::GermanToEnglish ? germanToEnglish_ : englishToGerman_;

@@ -50,10 +50,6 @@ constexpr int kFeminine = 1;
 constexpr int kNeuter = 2;
 constexpr int kPlural = 3;
 
-// The rank bits below this shift order senses within one tier (commonness, synonym
-// position, line); those above it are the tier (head word or not, first synonym or not).
-constexpr int kSenseTierShift = 36;
-
 bool IsNoun(Kind kind) {
   return kind == Kind::Masculine || kind == Kind::Feminine || kind == Kind::Neuter ||
          kind == Kind::Plural;
@@ -518,9 +514,7 @@ const Dictionary::Candidate* Dictionary::EnglishGrammar::AdjectiveSense(const Un
   const Candidate* adjective = dictionary_.Find(dictionary_.englishAdjectives_, unit.source);
   if (adjective == nullptr) return nullptr;
   const Candidate* general = dictionary_.Find(dictionary_.englishToGerman_, unit.source);
-  if (general != nullptr &&
-      (adjective->rank >> kSenseTierShift) > (general->rank >> kSenseTierShift))
-    return nullptr;
+  if (general != nullptr && adjective->rank.Sense() > general->rank.Sense()) return nullptr;
   return adjective;
 }
 
