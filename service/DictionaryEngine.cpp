@@ -738,6 +738,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     std::size_t taken = 1;
     const Candidate* found = nullptr;
     std::optional<Compound> compound;
+    bool kept = false;  // a name that stays as it is written
     for (std::size_t n = std::min<std::size_t>(kMaxPhraseWords, tokens.size() - w);
          n >= 1 && !tokens[w].verbatim; --n) {
       phrase.clear();
@@ -770,6 +771,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       // dictionary's, else its own.
       if (allNames && n == 1) {
         if (!inNameRun(w)) found = Find(englishNames_, phrase);
+        kept = found == nullptr;
         break;
       }
       if (found == nullptr && direction == Direction::GermanToEnglish && StartsUpper(phrase) &&
@@ -815,7 +817,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       unit.kind = compound->kind;
       unit.known = true;
     } else {
-      unit.source = FoldCase(tokens[w].word);
+      // A name or what is not language has no source words for the grammar to read
+      // ("General" in "GNU General Public License" is no adjective).
+      if (!tokens[w].verbatim && !kept) unit.source = FoldCase(tokens[w].word);
       unit.text = tokens[w].word;
     }
     units.push_back(std::move(unit));

@@ -80,7 +80,8 @@ class Dictionary {
   // on it.
   struct Unit {
     std::string gap;     // what stands before it in the text (spaces, punctuation)
-    std::string source;  // the source words, case folded
+    std::string source;  // the source words, case folded; empty for names and for
+                         // what is not language, which the grammar leaves alone
     std::string text;    // the translation (or the source word when unknown)
     Kind kind = Kind::Other;
     bool known = false;    // found in the dictionary

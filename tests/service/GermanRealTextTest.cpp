@@ -34,6 +34,9 @@ constexpr std::string_view kDictionary =
     "Hauptgruppe {f} :: Group\n"
     "Bahnhof {m} :: station\n"
     "Gruppe {f} :: group\n"
+    "allgemein {adj} :: general\n"
+    "öffentlich {adj} :: public\n"
+    "Lizenz {f} :: license\n"
     "Gruppe {f} (Musik) :: group; band\n"
     "Gruppe {f} (Leute) :: group\n"
     "Gruppe {f} (Tiere) :: group\n"
@@ -124,6 +127,8 @@ TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
       // Capitalised words in a row inside a sentence are a name, even where the
       // dictionary knows one of them; so is a single one it hardly knows.
       {"a web page by Joey Hess", D::EnglishToGerman, "eine Webseite von Joey Hess"},
+      {"a web page by GNU General Public License", D::EnglishToGerman,
+       "eine Webseite von GNU General Public License"},
       {"the Station Group knows Joey", D::EnglishToGerman, "der Station Group knows Joey"},
       // The dictionary's capitalised word on its own, not in a name.
       {"the Group, the group", D::EnglishToGerman, "die Hauptgruppe, die Gruppe"},
