@@ -419,7 +419,7 @@ TEST_F(ServiceTest, PageTranslationErrorsGiveClearPages) {
   };
   const Case cases[] = {
       {"/translate?u=http://127.0.0.1:" + std::to_string(closedPort) + "/&langpair=en|es", 502,
-       "could not be fetched"},
+       "could not be fetched from 127.0.0.1: Connection refused."},
       {"/translate?u=" + pages.Url("/missing") + "&langpair=en|es", 502, "status 404"},
       {"/translate?u=" + pages.Url("/image") + "&langpair=en|es", 502, "not an HTML page"},
       {"/translate?u=" + pages.Url("/huge") + "&langpair=en|es", 502, "larger than 2 MiB"},
