@@ -449,13 +449,10 @@ std::optional<std::string> TranslateHtmlPage(std::string_view html, std::string_
     const std::string_view original = html.substr(run.begin, run.end - run.begin);
     const auto first = original.find_first_not_of(" \t\r\n\f");
     const auto last = original.find_last_not_of(" \t\r\n\f");
-    // A run of nothing but white space has a segment only when the parser decoded
-    // a reference in it: it is then all there is to replace.
-    replacement[runOfSegment[s]] = first == std::string_view::npos
-                                       ? HtmlEscape((*translated)[s])
-                                       : std::string(original.substr(0, first)) +
-                                             HtmlEscape((*translated)[s]) +
-                                             std::string(original.substr(last + 1));
+    if (first == std::string_view::npos) continue;  // white space has no segment
+    replacement[runOfSegment[s]] = std::string(original.substr(0, first)) +
+                                   HtmlEscape((*translated)[s]) +
+                                   std::string(original.substr(last + 1));
     replaced[runOfSegment[s]] = true;
   }
 
