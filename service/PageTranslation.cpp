@@ -257,7 +257,7 @@ std::string CollapseSpace(std::string_view text) {
 // banner go.
 struct PageLayout {
   std::vector<TextRun> runs;  // in page order, none overlapping
-  bool hasBase = false;
+  bool hasBase = false;       // a base element with an address
   std::size_t baseAt = kNoPosition;
   std::size_t bannerAt = kNoPosition;  // kNoPosition: no body (a frameset page)
 };
@@ -297,7 +297,12 @@ PageLayout LayOut(std::string_view html, const GumboNode* document) {
         if (element.tag == GUMBO_TAG_HTML && root == nullptr) root = node;
         if (element.tag == GUMBO_TAG_HEAD && head == nullptr) head = node;
         if (element.tag == GUMBO_TAG_BODY && body == nullptr) body = node;
-        if (element.tag == GUMBO_TAG_BASE) layout.hasBase = true;
+        // Only a base with an address sets the page's (one that names a target only
+        // does not).
+        if (element.tag == GUMBO_TAG_BASE &&
+            gumbo_get_attribute(&element.attributes, "href") != nullptr) {
+          layout.hasBase = true;
+        }
       }
       if (const GumboAttribute* translate = gumbo_get_attribute(&element.attributes, "translate")) {
         const std::string_view value(translate->value);

@@ -18,9 +18,9 @@ namespace parlumo::service {
 // nothing turns it back on inside notranslate or those elements. Character references
 // are decoded first and the translation is escaped again; the white space around each
 // piece of text stays. A base element for baseUrl is added to the head (unless the
-// page has one) so relative links still work, and bannerHtml is put at the start of
-// the body (a frameset page, which has none, gets no banner). Nothing when the engine
-// fails or the page nests too deeply (NestsTooDeeply).
+// page has one with an address) so relative links still work, and bannerHtml is put
+// at the start of the body (a frameset page, which has none, gets no banner). Nothing
+// when the engine fails or the page nests too deeply (NestsTooDeeply).
 std::optional<std::string> TranslateHtmlPage(std::string_view html, std::string_view baseUrl,
                                              std::string_view bannerHtml, Translator& translator);
 

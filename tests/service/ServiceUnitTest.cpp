@@ -342,6 +342,9 @@ TEST(PageTranslationTest, BaseAndBannerFindTheirPlaceInImpliedHeadsAndBodies) {
       {"<html><body>hi</body></html>", "<html><base href=\"/b\"><body>[B][[hi]]</body></html>"},
       {"<!-- c --><p>hi</p>", "<!-- c --><base href=\"/b\">[B]<p>[[hi]]</p>"},
       {"<head><title>t</title></head>", "<head><base href=\"/b\"><title>[[t]]</title></head>[B]"},
+      // A base that names only a target does not set the page's address.
+      {"<head><base target=_top></head>hi",
+       "<head><base href=\"/b\"><base target=_top></head>[B][[hi]]"},
       // A frameset page has no body for the banner.
       {"<frameset><frame src=a></frameset>",
        "<base href=\"/b\"><frameset><frame src=a></frameset>"},
