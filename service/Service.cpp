@@ -274,6 +274,11 @@ ServiceAnswer Service::Impl::TranslatePage(const ServiceRequest& request, Handli
   }
   const auto html = PageHtml(*page, refusal);
   if (!html) return refusal;
+  if (NestsTooDeeply(*html)) {
+    return Error(502, "Page not translated",
+                 "The page " + target->ToString() + " nests its elements more than " +
+                     std::to_string(kMaxPageNesting) + " deep; the service does not translate it.");
+  }
   const std::string base = page->address.ToString();
   const auto translated =
       TranslateHtmlPage(*html, base, TranslationBanner(query->pair, base), *translator);

@@ -262,6 +262,30 @@ constexpr const char* kHostilePage =
     "<script>function steal() { fetch('/translate?u=http://10.0.0.1/&langpair=en|es'); }"
     "</script></body></html>";
 
+// A page with text that is to stay as it is: each of these parts.
+constexpr const char* kKeptParts[] = {
+    "<code>the house is big</code>",
+    "<pre>The dog sleeps in the garden.\n  The house is big.</pre>",
+    "<kbd>the garden</kbd>",
+    "<div translate=\"no\">The garden is <b>very big</b>. ",
+    "<p class=\"foo notranslate\">The dog is in the house.</p>",
+    "<span translate=\"no\">Peter Garden</span>",
+    "<abbr class=\"notranslate\">HOUSE</abbr>",
+    "<address translate=\"no\">The Big House, 12 Garden Street, Dogtown</address>",
+};
+constexpr const char* kMarkedPage =
+    "<!DOCTYPE html><html><head><title>The house</title></head><body>"
+    "<p>The house is very big.</p>"
+    "<p>The dog writes <code>the house is big</code> and <kbd>the garden</kbd>.</p>"
+    "<pre>The dog sleeps in the garden.\n  The house is big.</pre>"
+    "<div translate=\"no\">The garden is <b>very big</b>. "
+    "<span translate=\"yes\">The house is very big.</span></div>"
+    "<p class=\"foo notranslate\">The dog is in the house.</p>"
+    "<p>The dog of <span translate=\"no\">Peter Garden</span> sleeps in the "
+    "<abbr class=\"notranslate\">HOUSE</abbr>.</p>"
+    "<address translate=\"no\">The Big House, 12 Garden Street, Dogtown</address>"
+    "</body></html>";
+
 // A web server of the test's own, serving the pages to be translated.
 class PageServer {
  public:
@@ -274,6 +298,9 @@ class PageServer {
           "<script>var house = \"The house\";</script>"
           "<a href=\"other.html\">The garden &amp; the dog</a><!-- The house --></body></html>",
           "text/html; charset=UTF-8");
+    });
+    server_.Get("/marked.html", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(kMarkedPage, "text/html; charset=UTF-8");
     });
     server_.Get("/latin1.html", [](const httplib::Request&, httplib::Response& res) {
       res.set_content("<p>Zorglub M\xFCller</p>", "text/html; charset=ISO-8859-1");
@@ -344,6 +371,28 @@ TEST_F(ServiceTest, PageTranslationKeepsMarkupAndTranslatesVisibleText) {
   EXPECT_THAT(page, HasSubstr("jard"));
 }
 
+TEST_F(ServiceTest, PageTranslationLeavesCodeAndWhatThePageMarksAlone) {
+  PageServer pages;
+  const auto res = Get("/translate?u=" + pages.Url("/marked.html") + "&langpair=en|es");
+  ASSERT_TRUE(res);
+  ASSERT_EQ(res->status, 200);
+  std::string rest = res->body;
+  for (const char* kept : kKeptParts) {
+    SCOPED_TRACE(kept);
+    const auto at = rest.find(kept);
+    ASSERT_NE(at, std::string::npos) << res->body;
+    rest.erase(at, std::string_view(kept).size());
+  }
+  // Everything else is translated: the words of the page's own English are gone from
+  // its text, and the translate="yes" inside the translate="no" is translated too.
+  EXPECT_THAT(res->body, HasSubstr("<p>La casa es muy grande.</p>"));
+  EXPECT_THAT(res->body, HasSubstr("<span translate=\"yes\">La casa es muy grande.</span>"));
+  EXPECT_THAT(res->body, HasSubstr("<title>La casa</title>"));
+  for (const char* english : {"house", "dog", "sleeps", "writes", "garden"}) {
+    EXPECT_THAT(rest, Not(HasSubstr(english))) << res->body;
+  }
+}
+
 TEST_F(ServiceTest, PageTranslationFollowsRedirectionsAndDecodesCharsets) {
   PageServer pages;
   const auto moved = Get("/translate?u=" + pages.Url("/moved") + "&langpair=en|es");
@@ -370,7 +419,7 @@ TEST_F(ServiceTest, PageTranslationErrorsGiveClearPages) {
   };
   const Case cases[] = {
       {"/translate?u=http://127.0.0.1:" + std::to_string(closedPort) + "/&langpair=en|es", 502,
-       "could not be fetched"},
+       "could not be fetched from 127.0.0.1: Connection refused."},
       {"/translate?u=" + pages.Url("/missing") + "&langpair=en|es", 502, "status 404"},
       {"/translate?u=" + pages.Url("/image") + "&langpair=en|es", 502, "not an HTML page"},
       {"/translate?u=" + pages.Url("/huge") + "&langpair=en|es", 502, "larger than 2 MiB"},

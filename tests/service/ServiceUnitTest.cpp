@@ -262,6 +262,121 @@ TEST(PageTranslationTest, FragmentWithoutHeadOrBodyAndAnExistingBase) {
             "<head><base href=\"/x/\"></head><body>[B]HI</body>");
 }
 
+// Marks what it was given: [[text]].
+class MarkingTranslator final : public Translator {
+ public:
+  std::optional<std::vector<std::string>> Translate(
+      const std::vector<std::string>& segments) override {
+    std::vector<std::string> out;
+    for (const auto& s : segments)
+      out.push_back("[[" + s + "]]");
+    return out;
+  }
+  std::string Description() const override { return "marking"; }
+};
+
+// Which text is translated; the page has its base and a body tag (the banner is
+// empty), so every other byte must come back as it was.
+TEST(PageTranslationTest, WhichTextIsTranslated) {
+  struct Case {
+    const char* name;
+    std::string body;
+    std::string translated;
+  };
+  const Case cases[] = {
+      {"plain text and inline markup", "<p>one <b>two</b></p>", "<p>[[one]] <b>[[two]]</b></p>"},
+      {"code, pre, kbd, samp, tt, var",
+       "<p>a <code>x</code><kbd>k</kbd><samp>s</samp><tt>t</tt><var>v</var></p><pre>p "
+       "<i>q</i></pre>",
+       "<p>[[a]] <code>x</code><kbd>k</kbd><samp>s</samp><tt>t</tt><var>v</var></p><pre>p "
+       "<i>q</i></pre>"},
+      {"script, style, textarea, comment",
+       "<script>a</script><style>b</style><textarea>c</textarea><!-- d -->",
+       "<script>a</script><style>b</style><textarea>c</textarea><!-- d -->"},
+      {"translate=no with its descendants", "<div translate=\"no\">a<p>b<i>c</i></p></div>d",
+       "<div translate=\"no\">a<p>b<i>c</i></p></div>[[d]]"},
+      {"the value in any case", "<p translate=NO>a</p><p translate=\"No\">b</p>",
+       "<p translate=NO>a</p><p translate=\"No\">b</p>"},
+      {"translate=yes inside no",
+       "<div translate=\"no\">a<span translate=\"YES\">b<i>c</i></span>d</div>",
+       "<div translate=\"no\">a<span translate=\"YES\">[[b]]<i>[[c]]</i></span>d</div>"},
+      {"an empty translate value is yes", "<div translate=no><b translate>a</b></div>",
+       "<div translate=no><b translate>[[a]]</b></div>"},
+      {"another translate value inherits", "<div translate=no><b translate=maybe>a</b></div>",
+       "<div translate=no><b translate=maybe>a</b></div>"},
+      {"class notranslate among others",
+       "<p class=\"foo notranslate\">a<b>b</b></p><p class=\"notranslated\">c</p>",
+       "<p class=\"foo notranslate\">a<b>b</b></p><p class=\"notranslated\">[[c]]</p>"},
+      {"nothing turns notranslate back on", "<p class=notranslate>a<b translate=yes>b</b></p>",
+       "<p class=notranslate>a<b translate=yes>b</b></p>"},
+      {"nor code", "<code>a<b translate=yes>b</b></code>", "<code>a<b translate=yes>b</b></code>"},
+      {"a stray end tag inside text stays", "<p>one</x>two</p>", "<p>[[one]]</x>[[two]]</p>"},
+      {"a less-than sign that opens nothing", "<p>1 < 2</p>", "<p>[[1 &lt; 2]]</p>"},
+      {"references decoded, also without a semicolon", "<p>&copy 2024 &amp; &hellip;</p>",
+       "<p>[[\xC2\xA9 2024 &amp; \xE2\x80\xA6]]</p>"},
+      {"text moved out of a table stays in its place", "<table>a<tr><td>b</td></tr></table>",
+       "<table>[[a]]<tr><td>[[b]]</td></tr></table>"},
+      {"svg text, not its style", "<svg><style>s</style><text>t</text></svg>",
+       "<svg><style>s</style><text>[[t]]</text></svg>"},
+      {"an unclosed tag at the end", "<p>a<b class=\"x", "<p>[[a]]<b class=\"x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MarkingTranslator translator;
+    const std::string head = "<!DOCTYPE html><html><head><base href=\"/\"></head><body>";
+    const auto page = TranslateHtmlPage(head + c.body, "http://h/", "", translator);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(*page, head + c.translated);
+  }
+}
+
+TEST(PageTranslationTest, BaseAndBannerFindTheirPlaceInImpliedHeadsAndBodies) {
+  struct Case {
+    std::string html;
+    std::string translated;
+  };
+  const Case cases[] = {
+      // After a doctype, not before it (that would change how the page is laid out).
+      {"<!DOCTYPE html>\n<title>t</title><p>hi",
+       "<!DOCTYPE html>\n<base href=\"/b\"><title>[[t]]</title>[B]<p>[[hi]]"},
+      {"<html><body>hi</body></html>", "<html><base href=\"/b\"><body>[B][[hi]]</body></html>"},
+      {"<!-- c --><p>hi</p>", "<!-- c --><base href=\"/b\">[B]<p>[[hi]]</p>"},
+      {"<head><title>t</title></head>", "<head><base href=\"/b\"><title>[[t]]</title></head>[B]"},
+      // A base that names only a target does not set the page's address.
+      {"<head><base target=_top></head>hi",
+       "<head><base href=\"/b\"><base target=_top></head>[B][[hi]]"},
+      // A frameset page has no body for the banner.
+      {"<frameset><frame src=a></frameset>",
+       "<base href=\"/b\"><frameset><frame src=a></frameset>"},
+      {"", "<base href=\"/b\">[B]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.html);
+    MarkingTranslator translator;
+    EXPECT_EQ(TranslateHtmlPage(c.html, "/b", "[B]", translator), c.translated);
+  }
+}
+
+TEST(PageTranslationTest, PagesNestedTooDeeplyAreNotParsed) {
+  std::string deep;
+  for (std::size_t i = 0; i <= kMaxPageNesting; ++i)
+    deep += "<div>";
+  MarkingTranslator translator;
+  EXPECT_TRUE(NestsTooDeeply(deep));
+  EXPECT_EQ(TranslateHtmlPage(deep, "/", "", translator), std::nullopt);
+  // As deep as that in all, but never nested: paragraphs and list items close their
+  // own kind, inline elements close with their parent.
+  std::string flat;
+  for (std::size_t i = 0; i <= kMaxPageNesting; ++i)
+    flat += "<p>a<li>b<div><span><b>c</div><br><img src=x>";
+  EXPECT_FALSE(NestsTooDeeply(flat));
+  // An end tag does not close what a table keeps from it.
+  std::string tables;
+  for (std::size_t i = 0; i <= kMaxPageNesting; ++i)
+    tables += "<div><table></div>";
+  EXPECT_TRUE(NestsTooDeeply(tables));
+}
+
 TEST(PageTranslationTest, DeclaredCharset) {
   EXPECT_EQ(DeclaredCharset("text/html; charset=ISO-8859-1", ""), "ISO-8859-1");
   EXPECT_EQ(DeclaredCharset("text/html", "<meta charset=\"windows-1252\">"), "windows-1252");
