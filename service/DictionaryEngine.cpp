@@ -192,8 +192,15 @@ bool IsTitleSmallWord(std::string_view word) {
 constexpr std::uint32_t kCommonWordUses = 5;
 
 // Whether the text between two words ends one sentence and starts the next.
+// A period right before a comma or semicolon ends an abbreviation ("Inc., 51
+// Franklin Street"), not a sentence.
 bool IsSentenceBreak(std::string_view gap) {
-  return gap.find_first_of(".!?:\n") != std::string_view::npos;
+  for (std::size_t at = gap.find_first_of(".!?:\n"); at != std::string_view::npos;
+       at = gap.find_first_of(".!?:\n", at + 1)) {
+    if (gap[at] != '.' || at + 1 == gap.size() || (gap[at + 1] != ',' && gap[at + 1] != ';'))
+      return true;
+  }
+  return false;
 }
 
 std::string_view WithoutTo(std::string_view term) {

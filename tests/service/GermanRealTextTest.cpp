@@ -127,6 +127,9 @@ TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
       // Capitalised words in a row inside a sentence are a name, even where the
       // dictionary knows one of them; so is a single one it hardly knows.
       {"a web page by Joey Hess", D::EnglishToGerman, "eine Webseite von Joey Hess"},
+      // An abbreviation's period starts no sentence, so no title either.
+      {"the web page of Joey Inc., Station Group, Boston", D::EnglishToGerman,
+       "die Webseite von Joey Inc., Station Group, Boston"},
       {"a web page by GNU General Public License", D::EnglishToGerman,
        "eine Webseite von GNU General Public License"},
       {"the Station Group knows Joey", D::EnglishToGerman, "der Station Group knows Joey"},
