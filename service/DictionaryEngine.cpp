@@ -593,6 +593,10 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
   return dictionary;
 }
 
+const LearntSenses& Dictionary::DefaultSenses() {
+  return LearntSenses::Builtin();
+}
+
 std::optional<Dictionary> Dictionary::LoadFile(const std::string& path,
                                                const std::atomic<bool>* cancel,
                                                const LearntSenses* senses) {

@@ -1,6 +1,6 @@
 #include "LearntSenses.h"
 
-#include "DictionaryEngine.h"
+#include "DictionaryEngine.h"  // FoldCase
 
 namespace parlumo::service {
 
@@ -40,14 +40,6 @@ std::string_view LearntSenses::Preferred(Side side, std::string_view key) const 
   const auto& map = side == Side::English ? english_ : german_;
   const auto it = map.find(std::string(key));
   return it == map.end() ? std::string_view() : std::string_view(it->second);
-}
-
-}  // namespace parlumo::service
-
-namespace parlumo::service {
-
-const LearntSenses& Dictionary::DefaultSenses() {
-  return LearntSenses::Builtin();
 }
 
 }  // namespace parlumo::service
