@@ -178,6 +178,11 @@ bool UsableKey(std::string_view term) {
   return true;
 }
 
+bool IsNounKind(Dictionary::Kind kind) {
+  using K = Dictionary::Kind;
+  return kind == K::Masculine || kind == K::Feminine || kind == K::Neuter || kind == K::Plural;
+}
+
 // Words a title leaves small ("Introduction to the Program").
 bool IsTitleSmallWord(std::string_view word) {
   constexpr std::string_view kSmall[] = {"a",   "an",   "the",  "and",  "but",  "or",  "nor",
@@ -799,6 +804,11 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         found = it == index.end() ? nullptr : &it->second;
       } else if (found == nullptr) {
         found = Find(index, phrase);
+      }
+      // Two English nouns the dictionary writes as one ("file names": "filenames").
+      if (found == nullptr && grammar && n == 2 && direction == Direction::EnglishToGerman) {
+        const Candidate* oneWord = Find(index, tokens[w].word + tokens[w + 1].word);
+        if (oneWord != nullptr && IsNounKind(oneWord->kind)) found = oneWord;
       }
       // A verb phrase ("Kaffee trinken", "drink coffee") is split up: its verb
       // moves and agrees, and its object takes its article or "kein".

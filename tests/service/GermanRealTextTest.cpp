@@ -29,6 +29,9 @@ constexpr std::string_view kDictionary =
     "Ausgabe {f} :: output\n"
     "Format {n} :: format\n"
     "Name {m} | Namen {pl} :: name | names\n"
+    "Dateiname {m} | Dateinamen {pl} :: filename | filenames\n"
+    "Seitenzahl {f} :: pagenumber\n"
+    "nummerieren {vt} :: to number\n"
     "junges Känguru {n} :: joey\n"
     "Deutsch {n} :: German\n"
     "Hauptgruppe {f} :: Group\n"
@@ -144,6 +147,8 @@ TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
       {"the group in /etc/group", D::EnglishToGerman, "die Gruppe in /etc/group"},
       {"the file_name and --force", D::EnglishToGerman, "der file_name und --force"},
       {"Name und GNU", D::GermanToEnglish, "Name and GNU"},
+      // Two English words the dictionary writes as one noun.
+      {"the file names", D::EnglishToGerman, "die Dateinamen"},
       {"Datei: https://example.org/Datei", D::GermanToEnglish,
        "Computer file: https://example.org/Datei"},
   };
@@ -160,7 +165,7 @@ TEST(GermanRealTextTest, CompoundsFromTheirParts) {
   } cases[] = {
       {"Übersetzungsbereiche", "Translation areas"},           // linking s, plural head
       {"das Ausgabeformat", "the output format"},              // no linking element
-      {"Dateinamen", "Computer file names"},                   // the head's plural as listed
+      {"Dateigruppen", "Computer file groups"},                // the head with a plural ending
       {"Ausgabedateiformat", "Output computer file format"},   // three parts
       {"Ausgabe-Dateiformat", "Output-computer file format"},  // hyphenated parts
       {"XYZ-Format", "XYZ-format"},                            // an unknown part stays
