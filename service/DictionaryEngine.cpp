@@ -656,10 +656,23 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   std::vector<Token> tokens;
   std::size_t copied = 0;
   const bool acronyms = !MostlyCapitals(text);
+  // A verbatim token is looked for at most a few times in one run of text without
+  // blanks: each try reads to the run's end, and a run of opening brackets would
+  // otherwise be read from each of them.
+  constexpr int kVerbatimTriesPerRun = 4;
+  std::size_t runEnd = 0;
+  int tries = 0;
   for (std::size_t i = 0; i < text.size();) {
-    if (grammar) {
-      if (const Verbatim verbatim = FindVerbatim(text, i, acronyms);
-          verbatim.kind != VerbatimKind::None) {
+    if (grammar && i >= runEnd) {
+      runEnd = i;
+      while (runEnd < text.size() && !IsAsciiSpace(text[runEnd]))
+        ++runEnd;
+      tries = 0;
+    }
+    if (grammar && tries < kVerbatimTriesPerRun) {
+      const Verbatim verbatim = FindVerbatim(text, i, acronyms);
+      tries += verbatim.tried ? 1 : 0;
+      if (verbatim.kind != VerbatimKind::None) {
         tokens.push_back({std::string(text.substr(copied, i - copied)),
                           std::string(text.substr(i, verbatim.length)), true});
         i += verbatim.length;

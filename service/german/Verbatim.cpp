@@ -168,7 +168,7 @@ Verbatim FindVerbatim(std::string_view text, std::size_t at, bool acronyms) {
     ++end;
   std::string_view token = text.substr(at, end - at);
   token = token.substr(0, WithoutClosingPunctuation(token));
-  if (token.empty()) return {};
+  if (token.empty()) return {.tried = true};
   VerbatimKind kind = VerbatimKind::None;
   if (IsUrl(token)) {
     kind = VerbatimKind::Url;
@@ -181,8 +181,7 @@ Verbatim FindVerbatim(std::string_view text, std::size_t at, bool acronyms) {
   } else {
     kind = WordKind(token, acronyms);
   }
-  if (kind == VerbatimKind::None) return {};
-  return {kind, token.size()};
+  return {kind, kind == VerbatimKind::None ? 0 : token.size(), true};
 }
 
 bool MostlyCapitals(std::string_view text) {

@@ -20,6 +20,7 @@ enum class VerbatimKind {
 struct Verbatim {
   VerbatimKind kind = VerbatimKind::None;
   std::size_t length = 0;  // bytes from `at`; 0 with None
+  bool tried = false;      // a token starts at `at` and was read to its end
 };
 
 // The verbatim token that starts at text[at], if one does: `at` must start a token
