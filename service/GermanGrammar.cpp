@@ -176,6 +176,10 @@ constexpr std::string_view kEnglishPrepositions[] = {
     "into", "under",  "over",    "after",  "before", "without", "about", "through",
     "near", "behind", "between", "during", "around", "against", "of",    "onto"};
 
+// Adverbs that may stand between an auxiliary and its participle ("is already
+// registered").
+constexpr std::string_view kAdverbsBeforeParticiple[] = {"already", "just",  "also",
+                                                         "never",   "often", "always"};
 // Adverbs of time, which German puts right after the verb.
 constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday", "now",
                                              "tonight", "soon",     "later"};
@@ -481,6 +485,9 @@ class Dictionary::EnglishGrammar {
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
   void FullVerb(Clause& clause, const Candidate* found = nullptr);
+  bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
+  std::optional<std::string> GermanParticiple(const Unit& unit) const;
+  std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
   const Candidate* IngVerb(const std::string& form) const;
   void MoveBack(Clause& clause, std::size_t from, std::size_t to);
@@ -795,6 +802,7 @@ void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
   f.text = dictionary_.GermanVerb(std::string(auxiliary->german), clause.person);
   clause.copula = auxiliary->german == "sein" || auxiliary->german == "war";
   SkipNot(clause);
+  if (!auxiliary->withParticiple.empty() && Participle(clause, *auxiliary)) return;
   if (clause.next < clause.end && units_[clause.next].source == "to" &&
       (auxiliary->german == "wollen" || auxiliary->german == "mögen")) {
     units_[clause.next].text.clear();
@@ -840,6 +848,77 @@ bool Dictionary::EnglishGrammar::HaveTo(Clause& clause, std::size_t& at) {
   InfinitiveAt(clause, at + 2);
   clause.next = at + 3;
   return true;
+}
+
+// A past participle after "be" or "have" ("already" may stand between): it goes to
+// the end, and the auxiliary becomes the German one for a participle ("was removed":
+// "wurde ... entfernt", "has seen": "hat ... gesehen").
+bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxiliary& auxiliary) {
+  std::size_t p = clause.next;
+  while (p + 1 < clause.end && !IsClauseBreak(units_[p + 1].gap) &&
+         (Contains(kAdverbsBeforeParticiple, units_[p].source) ||
+          (units_[p].known && units_[p].kind == Kind::Adverb)))
+    ++p;
+  if (p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
+  // After "be" a word with an adjective sense is that adjective ("I am tired").
+  if (auxiliary.withParticiple == "sein" && AdjectiveSense(units_[p]) != nullptr) return false;
+  const auto german = GermanParticiple(units_[p]);
+  if (!german) return false;
+  units_[p].text = *german;
+  clause.toEnd.push_back(p);
+  clause.copula = false;
+  units_[clause.finite].text =
+      dictionary_.GermanVerb(std::string(auxiliary.withParticiple), clause.person);
+  return true;
+}
+
+// The German participle of an English one, through the verb's German infinitive.
+std::optional<std::string> Dictionary::EnglishGrammar::GermanParticiple(const Unit& unit) const {
+  for (const std::string& base : EnglishParticipleBases(unit.source)) {
+    const Candidate* verb = dictionary_.Find(dictionary_.englishVerbs_, base);
+    if (verb == nullptr) continue;
+    std::string infinitive = verb->translation;
+    if (infinitive.starts_with("sich ")) infinitive.erase(0, 5);
+    std::string rest;
+    if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
+      rest = infinitive.substr(0, space + 1);
+      infinitive.erase(0, space + 1);
+    }
+    return rest + ParticipleOf(infinitive, unit);
+  }
+  return std::nullopt;
+}
+
+// "spielen": "gespielt", "sehen": "gesehen", "entfernen": "entfernt", "registrieren":
+// "registriert", "einkaufen": "eingekauft". Of the weak and the strong form the one
+// the dictionary lists wins; for neither, the dictionary's own reading of the English
+// participle when it looks like one, else the weak form.
+std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infinitive,
+                                                     const Unit& unit) const {
+  if (infinitive.ends_with("ieren")) return infinitive.substr(0, infinitive.size() - 2) + "t";
+  if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty())
+    return prefix + ParticipleOf(stem, Unit{});
+  std::string stem = infinitive;
+  if (stem.ends_with("en")) {
+    stem.resize(stem.size() - 2);
+  } else if (stem.ends_with('n')) {
+    stem.pop_back();
+  }
+  bool inseparable = false;
+  for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"})
+    inseparable =
+        inseparable || (infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3);
+  const std::string ge = inseparable ? "" : "ge";
+  const std::string weak = ge + stem + (stem.ends_with('t') || stem.ends_with('d') ? "et" : "t");
+  const std::string strong = ge + infinitive;
+  if (dictionary_.Find(dictionary_.germanToEnglish_, weak) != nullptr) return weak;
+  if (infinitive.ends_with("en") &&
+      dictionary_.Find(dictionary_.germanToEnglish_, strong) != nullptr)
+    return strong;
+  if (!inseparable && unit.known && unit.text.starts_with("ge") &&
+      unit.text.find(' ') == std::string::npos)
+    return unit.text;
+  return weak;
 }
 
 // A full verb: its German infinitive, conjugated; the parts of a verb of several
@@ -1301,6 +1380,7 @@ class Dictionary::GermanGrammar {
   std::optional<Verb> VerbOf(const Unit& unit, bool clauseStart, bool afterPronoun = false) const;
   std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
   void MoveRange(std::size_t from, std::size_t to, std::size_t at);
+  std::string EnglishParticipleOf(const Unit& unit) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -1566,7 +1646,9 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
     const Unit& final = units_[last];
     std::string english;
     if (verbClass == VerbClass::Have) {
-      if (final.source.starts_with("ge") && final.known) english = std::string(DropTo(final.text));
+      english = EnglishParticipleOf(final);
+      if (english.empty() && final.source.starts_with("ge") && final.known)
+        english = std::string(DropTo(final.text));
     } else if (auto infinitiveVerb = VerbOf(final, false);
                infinitiveVerb && final.source.ends_with('n')) {
       english = infinitiveVerb->base;
@@ -1608,6 +1690,29 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
       units_[v + (clause.subjectEnd - clause.subjectBegin)].gap = " ";
     }
   }
+}
+
+// The English participle of a German one through its infinitive ("gesehen": "sehen",
+// "seen"; "entfernt": "entfernen"; "registriert": "registrieren"), or "".
+std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) const {
+  std::vector<std::string> infinitives;
+  const auto fromStem = [&](const std::string& stem) {
+    if (stem.size() < 3) return;
+    if (stem.ends_with("en")) infinitives.push_back(stem);
+    if (stem.ends_with("et")) infinitives.push_back(stem.substr(0, stem.size() - 2) + "en");
+    if (stem.ends_with('t')) {
+      infinitives.push_back(stem.substr(0, stem.size() - 1) + "en");
+      infinitives.push_back(stem.substr(0, stem.size() - 1) + "n");  // "gefeiert"
+    }
+  };
+  const std::string& word = unit.source;
+  if (word.starts_with("ge") && word.size() > 5) fromStem(word.substr(2));
+  fromStem(word);  // no "ge": "entfernt", "registriert", "vergessen"
+  for (const std::string& infinitive : infinitives) {
+    const Candidate* verb = dictionary_.Find(dictionary_.germanVerbs_, infinitive);
+    if (verb != nullptr) return EnglishParticiple(DropTo(verb->translation));
+  }
+  return {};
 }
 
 void Dictionary::GermanGrammar::Capitals(Clause& clause) {

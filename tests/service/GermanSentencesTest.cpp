@@ -105,6 +105,12 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"We fly to Berlin tomorrow.", {"Wir fliegen morgen nach Berlin"}},
     {"They travel to Germany.", {"nach Deutschland"}},
     {"The film starts at ten o'clock.", {"um zehn Uhr"}},
+    // Participles at the end: the passive with "wurde", the perfect with "haben".
+    {"The door was opened.", {"Die Tür wurde geöffnet"}},
+    {"He has seen the film.", {"Er hat den Film gesehen"}},
+    {"I have read the book.", {"Ich habe das Buch gelesen"}},
+    {"We have played football.", {"Wir haben Fußball gespielt"}},
+    {"The user is already registered.", {"Der Benutzer ist bereits"}},
 };
 
 const std::vector<Sentence> kGermanToEnglish = {
@@ -184,6 +190,10 @@ const std::vector<Sentence> kGermanToEnglish = {
     // Clock times.
     {"Der Film beginnt um zehn Uhr.", {"starts at ten o'clock"}},
     {"Wir essen um ein Uhr.", {"We eat at one o'clock"}},
+    // The passive: "wurde" and the participle make "was" with the English participle.
+    {"Die Tür wurde geöffnet.", {"The door was opened"}},
+    {"Die Tür wurde nicht geöffnet.", {"The door was not opened"}},
+    {"Wir haben Fußball gespielt.", {"We have played"}},
 };
 
 // The installed dictionary with the Hunspell rules, loaded once for all cases.
