@@ -188,6 +188,16 @@ constexpr std::string_view kEnglishHours[] = {"one",  "two", "three",  "four",
                                               "five", "six", "seven",  "eight",
                                               "nine", "ten", "eleven", "twelve"};
 
+// Words that start a subordinate clause, with their German word ("" for "whose",
+// whose form follows its noun).
+struct EnglishSubordinator {
+  std::string_view word;
+  std::string_view german;
+};
+constexpr EnglishSubordinator kEnglishSubordinators[] = {
+    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"}, {"when", "wenn"},
+    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""}};
+
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -355,6 +365,9 @@ class Dictionary::EnglishGrammar {
     bool copula = false;             // the verb is "to be": nominative and plain adjectives
     bool gern = false;               // "like to": "gern" after the verb
     std::vector<std::size_t> toEnd;  // infinitives and separated verb parts, in order
+    // The word that makes it a subordinate clause ("that", "whose"), or npos: its
+    // verb goes last.
+    std::size_t subordinator = std::string::npos;
   };
 
   using TextPass = void (EnglishGrammar::*)();
@@ -393,6 +406,9 @@ class Dictionary::EnglishGrammar {
   void TimeAdverbs(Clause& clause);
   void InfinitivesToEnd(Clause& clause);
   void VerbSecond(Clause& clause);
+  void Subordinator(Clause& clause);
+  void VerbLast(Clause& clause);
+  bool IsSubordinator(std::size_t at) const;
 
   static constexpr TextPass kTextPasses[] = {
       // Plurals and verb forms the dictionary does not list: through their base form.
@@ -403,6 +419,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Contractions,
   };
   static constexpr ClausePass kClausePasses[] = {
+      // The German word of a subordinate clause's first word, after a comma.
+      &EnglishGrammar::Subordinator,
       // The subject: the first pronoun or noun phrase, in the nominative; a phrase
       // before it takes its preposition's case.
       &EnglishGrammar::Subject,
@@ -426,6 +444,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::InfinitivesToEnd,
       // Something before the subject puts the verb before it.
       &EnglishGrammar::VerbSecond,
+      // In a subordinate clause the finite verb goes last ("dass das Haus groß ist").
+      &EnglishGrammar::VerbLast,
   };
 
   // The constructions.
@@ -702,15 +722,59 @@ void Dictionary::EnglishGrammar::Clauses() {
     clause.begin = begin;
     clause.end = begin + 1;
     while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
-           !Contains(kEnglishConjunctions, units_[clause.end].source))
+           !Contains(kEnglishConjunctions, units_[clause.end].source) &&
+           !IsSubordinator(clause.end))
       ++clause.end;
-    if (Contains(kEnglishConjunctions, units_[begin].source)) ++clause.begin;
+    if (IsSubordinator(begin)) {
+      clause.subordinator = begin;
+      ++clause.begin;
+    } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
+      ++clause.begin;
+    }
     if (clause.begin < clause.end) {
       for (const auto pass : kClausePasses)
         (this->*pass)(clause);
     }
     begin = clause.end;
   }
+}
+
+// "that" is a conjunction before a determiner or pronoun only ("that the house", not
+// "that house").
+bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
+  const std::string& word = units_[at].source;
+  if (FindIn(kEnglishSubordinators, word) == nullptr) return false;
+  const bool followed = at + 1 < units_.size() && !IsClauseBreak(units_[at + 1].gap);
+  if (word == "that") {
+    return followed && (FindIn(kEnglishDeterminers, units_[at + 1].source) ||
+                        FindIn(kEnglishPronouns, units_[at + 1].source));
+  }
+  // "When do you come?", "When is it?": a question word.
+  const std::string& next = followed ? units_[at + 1].source : std::string();
+  return !(next == "do" || next == "does" || next == "did" ||
+           FindIn(EnglishAuxiliaries(), next) != nullptr);
+}
+
+void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
+  if (clause.subordinator == std::string::npos) return;
+  Unit& word = units_[clause.subordinator];
+  std::string german(FindIn(kEnglishSubordinators, word.source)->german);
+  if (german.empty()) {
+    // "whose": "deren" after a feminine or plural noun, else "dessen".
+    const std::size_t at = clause.subordinator;
+    const int column = at > 0 && IsNoun(units_[at - 1]) ? GenderOf(units_[at - 1]) : kMasculine;
+    german = column == kFeminine || column == kPlural ? "deren" : "dessen";
+  }
+  word.text = word.capital ? CapitalizeFirst(german) : german;
+  if (clause.subordinator > 0 && word.gap.find_first_not_of(" \t") == std::string::npos)
+    word.gap = ", ";
+}
+
+void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
+  if (clause.subordinator == std::string::npos || clause.there || clause.finite >= clause.end ||
+      units_[clause.finite].text.empty() || clause.finite + 1 >= clause.end)
+    return;
+  MoveBefore(clause.finite, clause.end);
 }
 
 void Dictionary::EnglishGrammar::Subject(Clause& clause) {
@@ -1173,6 +1237,7 @@ void Dictionary::EnglishGrammar::InfinitivesToEnd(Clause& clause) {
 // adverbs between subject and verb come after it.
 void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
   const std::size_t finite = clause.finite;
+  if (clause.subordinator != std::string::npos) return;
   if (clause.there || !clause.subject.found || finite >= clause.end || units_[finite].text.empty())
     return;
   std::size_t subjectStart = clause.subject.end - 1;
@@ -1228,6 +1293,13 @@ constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "s
 constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donnerstag",
                                       "freitag", "samstag",  "sonntag",  "wochenende"};
 
+// Words that start a subordinate clause, whose verb stands last.
+constexpr std::string_view kGermanSubordinators[] = {"dass",  "weil",    "wenn",  "ob",    "obwohl",
+                                                     "bevor", "nachdem", "deren", "dessen"};
+
+// Of those, the ones whose English clause takes no comma before it.
+constexpr std::string_view kWithoutComma[] = {"dass", "wenn", "ob", "deren", "dessen"};
+
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
 
@@ -1274,8 +1346,9 @@ class Dictionary::GermanGrammar {
     std::size_t nicht = 0;  // "nicht" (end when there is none)
     std::size_t gern = 0;   // "gern" (end when there is none)
     VerbClass verbClass = VerbClass::Full;
-    std::string verbText;   // the English verb group
-    std::string afterVerb;  // an infinitive or participle from the end of the clause
+    std::string verbText;      // the English verb group
+    std::string afterVerb;     // an infinitive or participle from the end of the clause
+    bool subordinate = false;  // after "dass", "weil", "deren" ...: its verb stands last
   };
 
   using TextPass = void (GermanGrammar::*)();
@@ -1304,7 +1377,9 @@ class Dictionary::GermanGrammar {
   void ClockTimes();
   void Measures();
   void Articles();
+  void Commas();
   // The passes over one clause, in order.
+  void VerbFromEnd(Clause& clause);
   void FiniteVerb(Clause& clause);
   void Subject(Clause& clause);
   void Whole(Clause& clause);
@@ -1332,8 +1407,14 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::Measures,
       // "a" before a vowel is "an".
       &GermanGrammar::Articles,
+      // No comma before "that", "if" and "whose" ("Ich weiß, dass": "I know that"),
+      // nor after a clause of "whose". Last: the passes before find clauses by them.
+      &GermanGrammar::Commas,
   };
   static constexpr ClausePass kClausePasses[] = {
+      // A subordinate clause's verb from the end to after its subject, the order of
+      // a main clause ("dass das Haus groß ist": "dass das Haus ist groß").
+      &GermanGrammar::VerbFromEnd,
       // The finite verb: the first verb of the clause; without one the clause stays.
       &GermanGrammar::FiniteVerb,
       // A noun phrase or pronoun as subject, before the verb or just after it.
@@ -1380,6 +1461,7 @@ class Dictionary::GermanGrammar {
   std::optional<Verb> VerbOf(const Unit& unit, bool clauseStart, bool afterPronoun = false) const;
   std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
   void MoveRange(std::size_t from, std::size_t to, std::size_t at);
+  std::size_t PhraseEnd(std::size_t at, std::size_t end) const;
   std::string EnglishParticipleOf(const Unit& unit) const;
 
   const Dictionary& dictionary_;
@@ -1516,13 +1598,36 @@ void Dictionary::GermanGrammar::Clauses() {
         (clause.end < units_.size() ? std::string_view(units_[clause.end].gap) : tail_).find('?') !=
         std::string_view::npos;
     clause.startsSentence = units_[begin].capital;
-    if (Contains(kGermanConjunctions, units_[begin].source)) ++clause.begin;
+    clause.subordinate = Contains(kGermanSubordinators, units_[begin].source);
+    if (clause.subordinate || Contains(kGermanConjunctions, units_[begin].source)) ++clause.begin;
     for (const auto pass : kClausePasses) {
       if (clause.done || clause.begin >= clause.end) break;
       (this->*pass)(clause);
     }
     begin = clause.next;
   }
+}
+
+void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {
+  if (!clause.subordinate) return;
+  std::size_t last = clause.end - 1;
+  while (last > clause.begin && units_[last].text.empty())
+    --last;
+  if (last <= clause.begin || !VerbOf(units_[last], false)) return;
+  const std::size_t subjectEnd = PhraseEnd(clause.begin, clause.end);
+  if (subjectEnd >= last) return;
+  MoveRange(last, last + 1, subjectEnd);
+}
+
+// The end of the noun phrase or pronoun at `at`, or `at` when there is none.
+std::size_t Dictionary::GermanGrammar::PhraseEnd(std::size_t at, std::size_t end) const {
+  if (at >= end) return at;
+  if (FindIn(GermanPronouns(), units_[at].source)) return at + 1;
+  std::size_t k = at;
+  if (IsArticle(units_[k])) ++k;
+  while (k < end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
+    ++k;
+  return k < end && IsNoun(units_[k]) ? k + 1 : at;
 }
 
 void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
@@ -1713,6 +1818,18 @@ std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) con
     if (verb != nullptr) return EnglishParticiple(DropTo(verb->translation));
   }
   return {};
+}
+
+void Dictionary::GermanGrammar::Commas() {
+  for (std::size_t u = 1; u < units_.size(); ++u) {
+    if (!Contains(kWithoutComma, units_[u].source) || units_[u].gap != ", ") continue;
+    units_[u].gap = " ";
+    if (units_[u].source != "deren" && units_[u].source != "dessen") continue;
+    std::size_t next = u + 1;
+    while (next < units_.size() && !IsClauseBreak(units_[next].gap))
+      ++next;
+    if (next < units_.size() && units_[next].gap == ", ") units_[next].gap = " ";
+  }
 }
 
 void Dictionary::GermanGrammar::Capitals(Clause& clause) {

@@ -111,6 +111,13 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"I have read the book.", {"Ich habe das Buch gelesen"}},
     {"We have played football.", {"Wir haben Fußball gespielt"}},
     {"The user is already registered.", {"Der Benutzer ist bereits"}},
+    // Subordinate clauses: a comma before them, their verb last.
+    {"I know that the house is big.", {"Ich weiß, dass das Haus groß ist"}},
+    {"I stay at home because I am tired.", {", weil ich müde bin"}},
+    {"We play if the weather is good.", {"Wir spielen, wenn das Wetter gut ist"}},
+    {"She says that she has seen the film.", {"dass sie den Film gesehen hat"}},
+    {"Archive contains file names whose prefixes were removed.",
+     {", deren Präfixe entfernt wurden"}},
 };
 
 const std::vector<Sentence> kGermanToEnglish = {
@@ -194,6 +201,13 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Die Tür wurde geöffnet.", {"The door was opened"}},
     {"Die Tür wurde nicht geöffnet.", {"The door was not opened"}},
     {"Wir haben Fußball gespielt.", {"We have played"}},
+    // Subordinate clauses: the verb after the subject, no comma before "that".
+    {"Ich weiß, dass das Haus groß ist.", {"I know that the house is big"}},
+    {"Ich bleibe zu Hause, weil ich müde bin.", {"because I am tired"}},
+    {"Wir spielen, wenn das Wetter gut ist.", {"We play if the weather is good"}},
+    {"Der Mann, dessen Auto rot ist, schläft.", {"The man whose car is red sleeps"}},
+    {"Archiv enthält Dateinamen, deren Präfixe entfernt wurden.",
+     {"Archive contains", "whose prefixes were"}},
 };
 
 // The installed dictionary with the Hunspell rules, loaded once for all cases.
