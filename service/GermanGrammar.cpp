@@ -458,6 +458,8 @@ class Dictionary::EnglishGrammar {
   bool Progressive(Clause& clause, std::size_t& at);
   bool ToPlace(Clause& clause, std::size_t& at);
   bool ClockTime(Clause& clause, std::size_t& at);
+  bool AtHome(Clause& clause, std::size_t& at);
+  bool GoHome(Clause& clause, std::size_t& at);
   static constexpr Construction kConstructions[] = {
       // "There is a cat": "Es gibt eine Katze" (the accusative follows).
       {Place::Subject, "there", "is", &EnglishGrammar::There},
@@ -484,6 +486,10 @@ class Dictionary::EnglishGrammar {
       {Place::Object, "to", "", &EnglishGrammar::ToPlace},
       // "at eight o'clock": "um acht Uhr".
       {Place::Object, "at", "", &EnglishGrammar::ClockTime},
+      // "at home": "zu Hause"; "go home": "nach Hause".
+      {Place::Object, "at", "home", &EnglishGrammar::AtHome},
+      {Place::Object, "at home", "", &EnglishGrammar::AtHome},  // as the dictionary's phrase
+      {Place::Object, "home", "", &EnglishGrammar::GoHome},
   };
   // Applies the first construction of `place` that matches at `at` and accepts.
   bool Construct(Place place, Clause& clause, std::size_t& at);
@@ -1176,6 +1182,27 @@ bool Dictionary::EnglishGrammar::ClockTime(Clause& clause, std::size_t& at) {
   return true;
 }
 
+bool Dictionary::EnglishGrammar::AtHome(Clause& clause, std::size_t& at) {
+  MarkNicht(clause, at);
+  if (units_[at].source == "at home") {
+    units_[at].text = "zu Hause";
+    at += 1;
+    return true;
+  }
+  units_[at].text = "zu";
+  units_[at + 1].text = "Hause";
+  at += 2;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::GoHome(Clause& clause, std::size_t& at) {
+  if (at != clause.next) return false;  // right after the verb: a direction
+  units_[at].text = "nach Hause";
+  MarkNicht(clause, at);
+  at += 1;
+  return true;
+}
+
 // Inserts a word of its own at `at`, before the infinitives that go to the end.
 void Dictionary::EnglishGrammar::PutAfterVerb(Clause& clause, std::size_t at, std::string text) {
   Unit word;
@@ -1289,6 +1316,8 @@ constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[]
 // The hours of the clock in words (but "ein", which reads "a" elsewhere).
 constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "sechs", "sieben",
                                              "acht", "neun", "zehn", "elf",  "zwölf"};
+// The prepositions of "zu Hause" and "nach Hause" in English ("" for none).
+constexpr std::pair<std::string_view, std::string_view> kHome[] = {{"zu", "at"}, {"nach", ""}};
 // Days, which take "on" for "am".
 constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donnerstag",
                                       "freitag", "samstag",  "sonntag",  "wochenende"};
@@ -1394,8 +1423,8 @@ class Dictionary::GermanGrammar {
       // list in this form through their base form (a verb form, an inflected
       // adjective, a noun with a case ending).
       &GermanGrammar::BaseForms,
-      // A preposition whose reading changes before an article ("nach dem Essen") or
-      // a day ("am Montag").
+      // A preposition whose reading changes before an article ("nach dem Essen"), a
+      // day ("am Montag") or "Hause" ("zu Hause").
       &GermanGrammar::BeforeArticles,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
@@ -1577,6 +1606,14 @@ void Dictionary::GermanGrammar::BeforeArticles() {
     if (IsArticle(units_[u + 1])) {
       for (const auto& [german, english] : kReadingsBeforeArticle) {
         if (units_[u].source == german) units_[u].text = std::string(english);
+      }
+    }
+    // "zu Hause": "at home", "nach Hause": "home".
+    for (const auto& [preposition, english] : kHome) {
+      if (units_[u].source == preposition && units_[u + 1].source == "hause") {
+        units_[u].text = std::string(english);
+        units_[u + 1].text = "home";
+        units_[u + 1].kind = Kind::Other;
       }
     }
     // "am Montag": "on Monday", without the article.

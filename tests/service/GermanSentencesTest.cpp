@@ -118,6 +118,10 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"She says that she has seen the film.", {"dass sie den Film gesehen hat"}},
     {"Archive contains file names whose prefixes were removed.",
      {", deren Präfixe entfernt wurden"}},
+    // "at home" and "home" after a verb of motion.
+    {"He is at home.", {"Er ist zu Hause"}},
+    {"My mother works at home.", {"Meine Mutter arbeitet zu Hause"}},
+    {"We go home.", {"Wir gehen nach Hause"}},
 };
 
 const std::vector<Sentence> kGermanToEnglish = {
@@ -208,6 +212,8 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Der Mann, dessen Auto rot ist, schläft.", {"The man whose car is red sleeps"}},
     {"Archiv enthält Dateinamen, deren Präfixe entfernt wurden.",
      {"Archive contains", "whose prefixes were"}},
+    {"Wir gehen nach Hause.", {"We go home"}},
+    {"Ich bleibe heute zu Hause.", {"at home"}},
 };
 
 // The installed dictionary with the Hunspell rules, loaded once for all cases.
