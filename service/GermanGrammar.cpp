@@ -1318,6 +1318,9 @@ constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "s
                                              "acht", "neun", "zehn", "elf",  "zwölf"};
 // The prepositions of "zu Hause" and "nach Hause" in English ("" for none).
 constexpr std::pair<std::string_view, std::string_view> kHome[] = {{"zu", "at"}, {"nach", ""}};
+// Articles of the singular only.
+constexpr std::string_view kSingularArticles[] = {"das",   "dem",   "des",   "ein",    "eine",
+                                                  "einen", "einem", "eines", "dieses", "diesem"};
 // Days, which take "on" for "am".
 constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donnerstag",
                                       "freitag", "samstag",  "sonntag",  "wochenende"};
@@ -1401,6 +1404,7 @@ class Dictionary::GermanGrammar {
   // The passes over the whole text, in order.
   void BaseForms();
   void BeforeArticles();
+  void SingularNouns();
   void Clauses();
   void Well();
   void ClockTimes();
@@ -1426,6 +1430,9 @@ class Dictionary::GermanGrammar {
       // A preposition whose reading changes before an article ("nach dem Essen"), a
       // day ("am Montag") or "Hause" ("zu Hause").
       &GermanGrammar::BeforeArticles,
+      // A noun whose plural is the same form is singular after a singular article
+      // ("das Mädchen": "the girl").
+      &GermanGrammar::SingularNouns,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
@@ -1618,6 +1625,28 @@ void Dictionary::GermanGrammar::BeforeArticles() {
     }
     // "am Montag": "on Monday", without the article.
     if (units_[u].source == "am" && Contains(kDays, units_[u + 1].source)) units_[u].text = "on";
+  }
+}
+
+void Dictionary::GermanGrammar::SingularNouns() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (!Contains(kSingularArticles, units_[u].source)) continue;
+    std::size_t k = u + 1;
+    while (k < units_.size() && !IsClauseBreak(units_[k].gap) && !units_[k].upper &&
+           units_[k].known && units_[k].kind == Kind::Adjective)
+      ++k;
+    if (k >= units_.size() || IsClauseBreak(units_[k].gap) || !IsNoun(units_[k]) ||
+        units_[k].kind != Kind::Plural)
+      continue;
+    Unit& noun = units_[k];
+    const NounForms* forms = dictionary_.Noun(CapitalizeFirst(noun.source));
+    noun.kind = forms != nullptr && forms->gender != Kind::Other ? forms->gender : Kind::Neuter;
+    std::string& english = noun.text;
+    if (english.ends_with("ies")) {
+      english.replace(english.size() - 3, 3, "y");
+    } else if (english.ends_with('s') && !english.ends_with("ss")) {
+      english.pop_back();
+    }
   }
 }
 

@@ -213,6 +213,9 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Archiv enthält Dateinamen, deren Präfixe entfernt wurden.",
      {"Archive contains", "whose prefixes were"}},
     {"Wir gehen nach Hause.", {"We go home"}},
+    // A noun whose plural is the same form, after an article of the singular.
+    {"Ich sehe das Mädchen.", {"I see the girl."}},
+    {"Ein Lehrer spielt.", {"A teacher plays"}},
     {"Ich bleibe heute zu Hause.", {"at home"}},
 };
 
