@@ -4,13 +4,16 @@
 // English to German: articles, adjectives and nouns take gender, number and case
 // (nominative for the subject and after "to be", dative after the prepositions that
 // govern it, accusative for other objects); the verb agrees with its subject; modal
-// verbs send the infinitive to the end of the clause; "not" becomes "nicht" or
-// "kein"; "a cup of coffee" loses its "of"; a preposition and an article contract.
+// verbs send the infinitive, "be" and "have" the past participle to the end of the
+// clause ("wurde ... entfernt"); a subordinate clause puts its verb last; the
+// progressive is the present; an adverb of time follows the verb; "not" becomes
+// "nicht" or "kein"; "a cup of coffee" loses its "of"; a preposition and an article
+// contract.
 //
-// German to English: the verb agrees with its subject and stands after it; an
-// infinitive or participle at the end of the clause joins its auxiliary; "nicht"
-// with a full verb becomes "do not"; "möchte", "hätte gern" and "gern" become "would
-// like" and "like to"; "eine Tasse Kaffee" gains its "of".
+// German to English: the verb agrees with its subject and stands after it, in a
+// subordinate clause too; an infinitive or participle at the end of the clause joins
+// its auxiliary; "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and
+// "gern" become "would like" and "like to"; "eine Tasse Kaffee" gains its "of".
 //
 // The closed classes (auxiliary and modal verbs, pronouns, function words) come from
 // the lexicon (GermanLexicon.h), the English articles and pronouns from the tables
