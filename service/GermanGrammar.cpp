@@ -1332,6 +1332,10 @@ constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donner
 constexpr std::string_view kGermanSubordinators[] = {"dass",  "weil",    "wenn",  "ob",    "obwohl",
                                                      "bevor", "nachdem", "deren", "dessen"};
 
+// Adverbs of time, which English puts at the end of the clause.
+constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
+                                                   "jetzt", "bald",   "später"};
+
 // Of those, the ones whose English clause takes no comma before it.
 constexpr std::string_view kWithoutComma[] = {"dass", "wenn", "ob", "deren", "dessen"};
 
@@ -1423,6 +1427,7 @@ class Dictionary::GermanGrammar {
   void Negation(Clause& clause);
   void FinalVerb(Clause& clause);
   void WordOrder(Clause& clause);
+  void TimeAdverbs(Clause& clause);
   void Capitals(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
@@ -1469,6 +1474,9 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::FinalVerb,
       // The subject before the verb; a question with do-support.
       &GermanGrammar::WordOrder,
+      // An adverb of time after the verb goes to the end ("ist heute gut": "is good
+      // today").
+      &GermanGrammar::TimeAdverbs,
       // Only the clause's first unit starts the sentence.
       &GermanGrammar::Capitals,
   };
@@ -1898,6 +1906,25 @@ void Dictionary::GermanGrammar::Commas() {
     while (next < units_.size() && !IsClauseBreak(units_[next].gap))
       ++next;
     if (next < units_.size() && units_[next].gap == ", ") units_[next].gap = " ";
+  }
+}
+
+void Dictionary::GermanGrammar::TimeAdverbs(Clause& clause) {
+  std::size_t last = clause.end - 1;
+  while (last > clause.begin && units_[last].text.empty())
+    --last;
+  for (std::size_t k = clause.begin + 1; k < last; ++k) {
+    if (units_[k].upper || !Contains(kGermanTimeAdverbs, units_[k].source)) continue;
+    // Only one that stands after the verb: "Heute spielen wir" keeps its place.
+    bool afterVerb = false;
+    for (std::size_t j = clause.begin; j < k; ++j)
+      afterVerb = afterVerb || VerbOf(units_[j], j == clause.begin).has_value();
+    if (!afterVerb) return;
+    Unit moved = std::move(units_[k]);
+    moved.gap = " ";
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(k));
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(last), std::move(moved));
+    return;
   }
 }
 

@@ -134,7 +134,7 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Er trinkt ein Glas Wasser.", {"He drinks a glass of water"}},
     {"Ich kaufe eine Flasche Wein.", {"I buy a bottle of wine"}},
     {"Du bist sehr nett.", {"You are very nice"}},
-    {"Das Wetter ist heute gut.", {"The weather is", "good"}},
+    {"Das Wetter ist heute gut.", {"The weather is good today"}},
     {"Ich bin müde.", {"I am tired"}},
     {"Die Stadt ist alt und schön.",
      {"The city is old and beautiful//The town is old and beautiful"}},
@@ -213,6 +213,8 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Archiv enthält Dateinamen, deren Präfixe entfernt wurden.",
      {"Archive contains", "whose prefixes were"}},
     {"Wir gehen nach Hause.", {"We go home"}},
+    // An adverb of time at the end.
+    {"Ich spiele heute Fußball.", {"I play football today"}},
     // A noun whose plural is the same form, after an article of the singular.
     {"Ich sehe das Mädchen.", {"I see the girl."}},
     {"Ein Lehrer spielt.", {"A teacher plays"}},
