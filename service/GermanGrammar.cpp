@@ -191,6 +191,9 @@ constexpr std::string_view kEnglishHours[] = {"one",  "two", "three",  "four",
                                               "five", "six", "seven",  "eight",
                                               "nine", "ten", "eleven", "twelve"};
 
+// Words that open a question before its auxiliary ("Where does she live?").
+constexpr std::string_view kEnglishQuestionWords[] = {"when", "where", "why", "how", "what", "who"};
+
 // Words that start a subordinate clause, with their German word ("" for "whose",
 // whose form follows its noun).
 struct EnglishSubordinator {
@@ -371,6 +374,8 @@ class Dictionary::EnglishGrammar {
     // The word that makes it a subordinate clause ("that", "whose"), or npos: its
     // verb goes last.
     std::size_t subordinator = std::string::npos;
+    // A question of the auxiliary's order ("Can you swim?"): where its verb goes.
+    std::size_t question = std::string::npos;
   };
 
   using TextPass = void (EnglishGrammar::*)();
@@ -410,6 +415,8 @@ class Dictionary::EnglishGrammar {
   void InfinitivesToEnd(Clause& clause);
   void VerbSecond(Clause& clause);
   void Subordinator(Clause& clause);
+  void Question(Clause& clause);
+  void QuestionOrder(Clause& clause);
   void VerbLast(Clause& clause);
   bool IsSubordinator(std::size_t at) const;
 
@@ -424,6 +431,10 @@ class Dictionary::EnglishGrammar {
   static constexpr ClausePass kClausePasses[] = {
       // The German word of a subordinate clause's first word, after a comma.
       &EnglishGrammar::Subordinator,
+      // A question in the auxiliary's order ("Can you swim?", "Where does she live?")
+      // takes the order of a statement for the passes after: the auxiliary after the
+      // subject, "do" gone.
+      &EnglishGrammar::Question,
       // The subject: the first pronoun or noun phrase, in the nominative; a phrase
       // before it takes its preposition's case.
       &EnglishGrammar::Subject,
@@ -447,6 +458,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::InfinitivesToEnd,
       // Something before the subject puts the verb before it.
       &EnglishGrammar::VerbSecond,
+      // A question without a question word puts the verb first ("Kannst du ...").
+      &EnglishGrammar::QuestionOrder,
       // In a subordinate clause the finite verb goes last ("dass das Haus groß ist").
       &EnglishGrammar::VerbLast,
   };
@@ -777,6 +790,56 @@ void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
   word.text = word.capital ? CapitalizeFirst(german) : german;
   if (clause.subordinator > 0 && word.gap.find_first_not_of(" \t") == std::string::npos)
     word.gap = ", ";
+}
+
+void Dictionary::EnglishGrammar::Question(Clause& clause) {
+  std::size_t at = clause.begin;
+  if (Contains(kEnglishQuestionWords, units_[at].source)) ++at;
+  if (at + 2 >= clause.end) return;
+  const std::string& first = units_[at].source;
+  const bool support = first == "do" || first == "does" || first == "did";
+  if (!support && FindIn(EnglishAuxiliaries(), first) == nullptr) return;
+  // The subject right after it: a personal pronoun or a phrase with a definite
+  // determiner ("Have a nice day" is no question).
+  const std::string& next = units_[at + 1].source;
+  const auto* pronoun = FindIn(kEnglishPronouns, next);
+  const auto* determiner = FindIn(kEnglishDeterminers, next);
+  std::size_t subjectEnd = at + 2;
+  if (pronoun == nullptr || pronoun->person < 0) {
+    if (determiner == nullptr || determiner->det == Det::Indefinite) return;
+    while (subjectEnd < clause.end && !IsNoun(units_[subjectEnd]))
+      ++subjectEnd;
+    if (subjectEnd + 1 >= clause.end) return;
+    ++subjectEnd;
+  }
+  clause.question = at;
+  Unit verb = std::move(units_[at]);
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(at));
+  // The unit now first takes the verb's place in the text: its gap and capital.
+  units_[at].gap = verb.gap;
+  units_[at].capital = verb.capital;
+  // "do" goes, but before "not" it stays for the negation ("Do you not sleep?").
+  if (support && units_[subjectEnd - 1].source != "not") {
+    --clause.end;
+    return;
+  }
+  verb.gap = " ";
+  verb.capital = false;
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(subjectEnd - 1), std::move(verb));
+}
+
+void Dictionary::EnglishGrammar::QuestionOrder(Clause& clause) {
+  const std::size_t at = clause.question;
+  if (at != clause.begin || clause.finite >= clause.end || clause.finite <= at ||
+      units_[clause.finite].text.empty())
+    return;
+  Unit moved = std::move(units_[clause.finite]);
+  moved.gap = units_[at].gap;
+  moved.capital = units_[at].capital;
+  units_[at].gap = " ";
+  units_[at].capital = false;
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(clause.finite));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(moved));
 }
 
 void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
@@ -1281,12 +1344,14 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
     units_[clause.adverbs].gap = " ";
     units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(finite));
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.adverbs), std::move(moved));
+    clause.finite = clause.adverbs;
   }
   if (subjectStart > clause.begin && clause.adverbs == finite) {
     Unit moved = std::move(units_[finite]);
     moved.gap = " ";
     units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(finite));
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(subjectStart), std::move(moved));
+    clause.finite = subjectStart;
   }
 }
 

@@ -122,6 +122,12 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"He is at home.", {"Er ist zu Hause"}},
     {"My mother works at home.", {"Meine Mutter arbeitet zu Hause"}},
     {"We go home.", {"Wir gehen nach Hause"}},
+    // Questions: the verb first, or after the question word; "do" goes.
+    {"Do you play football?", {"Spielst du Fußball?"}},
+    {"Can you swim?", {"Kannst du schwimmen?"}},
+    {"Is the house big?", {"Ist das Haus groß?"}},
+    {"Where does she live?", {"Wo lebt sie?//Wo wohnt sie?"}},
+    {"Do you not sleep?", {"Schläfst du nicht?"}},
 };
 
 const std::vector<Sentence> kGermanToEnglish = {
