@@ -4,13 +4,16 @@
 // English to German: articles, adjectives and nouns take gender, number and case
 // (nominative for the subject and after "to be", dative after the prepositions that
 // govern it, accusative for other objects); the verb agrees with its subject; modal
-// verbs send the infinitive to the end of the clause; "not" becomes "nicht" or
-// "kein"; "a cup of coffee" loses its "of"; a preposition and an article contract.
+// verbs send the infinitive, "be" and "have" the past participle to the end of the
+// clause ("wurde ... entfernt"); a subordinate clause puts its verb last; the
+// progressive is the present; an adverb of time follows the verb; "not" becomes
+// "nicht" or "kein"; "a cup of coffee" loses its "of"; a preposition and an article
+// contract.
 //
-// German to English: the verb agrees with its subject and stands after it; an
-// infinitive or participle at the end of the clause joins its auxiliary; "nicht"
-// with a full verb becomes "do not"; "möchte", "hätte gern" and "gern" become "would
-// like" and "like to"; "eine Tasse Kaffee" gains its "of".
+// German to English: the verb agrees with its subject and stands after it, in a
+// subordinate clause too; an infinitive or participle at the end of the clause joins
+// its auxiliary; "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and
+// "gern" become "would like" and "like to"; "eine Tasse Kaffee" gains its "of".
 //
 // The closed classes (auxiliary and modal verbs, pronouns, function words) come from
 // the lexicon (GermanLexicon.h), the English articles and pronouns from the tables
@@ -172,6 +175,10 @@ constexpr std::string_view kEnglishPrepositions[] = {
     "into", "under",  "over",    "after",  "before", "without", "about", "through",
     "near", "behind", "between", "during", "around", "against", "of",    "onto"};
 
+// Adverbs that may stand between an auxiliary and its participle ("is already
+// registered").
+constexpr std::string_view kAdverbsBeforeParticiple[] = {"already", "just",  "also",
+                                                         "never",   "often", "always"};
 // Adverbs of time, which German puts right after the verb.
 constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday", "now",
                                              "tonight", "soon",     "later"};
@@ -179,6 +186,19 @@ constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday",
 constexpr std::string_view kEnglishHours[] = {"one",  "two", "three",  "four",
                                               "five", "six", "seven",  "eight",
                                               "nine", "ten", "eleven", "twelve"};
+
+// Words that open a question before its auxiliary ("Where does she live?").
+constexpr std::string_view kEnglishQuestionWords[] = {"when", "where", "why", "how", "what", "who"};
+
+// Words that start a subordinate clause, with their German word ("" for "whose",
+// whose form follows its noun).
+struct EnglishSubordinator {
+  std::string_view word;
+  std::string_view german;
+};
+constexpr EnglishSubordinator kEnglishSubordinators[] = {
+    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"}, {"when", "wenn"},
+    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""}};
 
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
@@ -347,6 +367,11 @@ class Dictionary::EnglishGrammar {
     bool copula = false;             // the verb is "to be": nominative and plain adjectives
     bool gern = false;               // "like to": "gern" after the verb
     std::vector<std::size_t> toEnd;  // infinitives and separated verb parts, in order
+    // The word that makes it a subordinate clause ("that", "whose"), or npos: its
+    // verb goes last.
+    std::size_t subordinator = std::string::npos;
+    // A question of the auxiliary's order ("Can you swim?"): where its verb goes.
+    std::size_t question = std::string::npos;
   };
 
   using TextPass = void (EnglishGrammar::*)();
@@ -385,6 +410,11 @@ class Dictionary::EnglishGrammar {
   void TimeAdverbs(Clause& clause);
   void InfinitivesToEnd(Clause& clause);
   void VerbSecond(Clause& clause);
+  void Subordinator(Clause& clause);
+  void Question(Clause& clause);
+  void QuestionOrder(Clause& clause);
+  void VerbLast(Clause& clause);
+  bool IsSubordinator(std::size_t at) const;
 
   static constexpr TextPass kTextPasses[] = {
       // Plurals and verb forms the dictionary does not list: through their base form.
@@ -395,6 +425,12 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Contractions,
   };
   static constexpr ClausePass kClausePasses[] = {
+      // The German word of a subordinate clause's first word, after a comma.
+      &EnglishGrammar::Subordinator,
+      // A question in the auxiliary's order ("Can you swim?", "Where does she live?")
+      // takes the order of a statement for the passes after: the auxiliary after the
+      // subject, "do" gone.
+      &EnglishGrammar::Question,
       // The subject: the first pronoun or noun phrase, in the nominative; a phrase
       // before it takes its preposition's case.
       &EnglishGrammar::Subject,
@@ -418,6 +454,10 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::InfinitivesToEnd,
       // Something before the subject puts the verb before it.
       &EnglishGrammar::VerbSecond,
+      // A question without a question word puts the verb first ("Kannst du ...").
+      &EnglishGrammar::QuestionOrder,
+      // In a subordinate clause the finite verb goes last ("dass das Haus groß ist").
+      &EnglishGrammar::VerbLast,
   };
 
   // The constructions.
@@ -430,6 +470,8 @@ class Dictionary::EnglishGrammar {
   bool Progressive(Clause& clause, std::size_t& at);
   bool ToPlace(Clause& clause, std::size_t& at);
   bool ClockTime(Clause& clause, std::size_t& at);
+  bool AtHome(Clause& clause, std::size_t& at);
+  bool GoHome(Clause& clause, std::size_t& at);
   static constexpr Construction kConstructions[] = {
       // "There is a cat": "Es gibt eine Katze" (the accusative follows).
       {Place::Subject, "there", "is", &EnglishGrammar::There},
@@ -456,6 +498,10 @@ class Dictionary::EnglishGrammar {
       {Place::Object, "to", "", &EnglishGrammar::ToPlace},
       // "at eight o'clock": "um acht Uhr".
       {Place::Object, "at", "", &EnglishGrammar::ClockTime},
+      // "at home": "zu Hause"; "go home": "nach Hause".
+      {Place::Object, "at", "home", &EnglishGrammar::AtHome},
+      {Place::Object, "at home", "", &EnglishGrammar::AtHome},  // as the dictionary's phrase
+      {Place::Object, "home", "", &EnglishGrammar::GoHome},
   };
   // Applies the first construction of `place` that matches at `at` and accepts.
   bool Construct(Place place, Clause& clause, std::size_t& at);
@@ -477,6 +523,9 @@ class Dictionary::EnglishGrammar {
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
   void FullVerb(Clause& clause, const Candidate* found = nullptr);
+  bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
+  std::optional<std::string> GermanParticiple(const Unit& unit) const;
+  std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
   const Candidate* IngVerb(const std::string& form) const;
   void MoveBack(Clause& clause, std::size_t from, std::size_t to);
@@ -689,15 +738,109 @@ void Dictionary::EnglishGrammar::Clauses() {
     clause.begin = begin;
     clause.end = begin + 1;
     while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
-           !Contains(kEnglishConjunctions, units_[clause.end].source))
+           !Contains(kEnglishConjunctions, units_[clause.end].source) &&
+           !IsSubordinator(clause.end))
       ++clause.end;
-    if (Contains(kEnglishConjunctions, units_[begin].source)) ++clause.begin;
+    if (IsSubordinator(begin)) {
+      clause.subordinator = begin;
+      ++clause.begin;
+    } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
+      ++clause.begin;
+    }
     if (clause.begin < clause.end) {
       for (const auto pass : kClausePasses)
         (this->*pass)(clause);
     }
     begin = clause.end;
   }
+}
+
+// "that" is a conjunction before a determiner or pronoun only ("that the house", not
+// "that house").
+bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
+  const std::string& word = units_[at].source;
+  if (FindIn(kEnglishSubordinators, word) == nullptr) return false;
+  const bool followed = at + 1 < units_.size() && !IsClauseBreak(units_[at + 1].gap);
+  if (word == "that") {
+    return followed && (FindIn(kEnglishDeterminers, units_[at + 1].source) ||
+                        FindIn(kEnglishPronouns, units_[at + 1].source));
+  }
+  // "When do you come?", "When is it?": a question word.
+  const std::string& next = followed ? units_[at + 1].source : std::string();
+  return !(next == "do" || next == "does" || next == "did" ||
+           FindIn(EnglishAuxiliaries(), next) != nullptr);
+}
+
+void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
+  if (clause.subordinator == std::string::npos) return;
+  Unit& word = units_[clause.subordinator];
+  std::string german(FindIn(kEnglishSubordinators, word.source)->german);
+  if (german.empty()) {
+    // "whose": "deren" after a feminine or plural noun, else "dessen".
+    const std::size_t at = clause.subordinator;
+    const int column = at > 0 && IsNoun(units_[at - 1]) ? GenderOf(units_[at - 1]) : kMasculine;
+    german = column == kFeminine || column == kPlural ? "deren" : "dessen";
+  }
+  word.text = word.capital ? CapitalizeFirst(german) : german;
+  if (clause.subordinator > 0 && word.gap.find_first_not_of(" \t") == std::string::npos)
+    word.gap = ", ";
+}
+
+void Dictionary::EnglishGrammar::Question(Clause& clause) {
+  std::size_t at = clause.begin;
+  if (Contains(kEnglishQuestionWords, units_[at].source)) ++at;
+  if (at + 2 >= clause.end) return;
+  const std::string& first = units_[at].source;
+  const bool support = first == "do" || first == "does" || first == "did";
+  if (!support && FindIn(EnglishAuxiliaries(), first) == nullptr) return;
+  // The subject right after it: a personal pronoun or a phrase with a definite
+  // determiner ("Have a nice day" is no question).
+  const std::string& next = units_[at + 1].source;
+  const auto* pronoun = FindIn(kEnglishPronouns, next);
+  const auto* determiner = FindIn(kEnglishDeterminers, next);
+  std::size_t subjectEnd = at + 2;
+  if (pronoun == nullptr || pronoun->person < 0) {
+    if (determiner == nullptr || determiner->det == Det::Indefinite) return;
+    while (subjectEnd < clause.end && !IsNoun(units_[subjectEnd]))
+      ++subjectEnd;
+    if (subjectEnd + 1 >= clause.end) return;
+    ++subjectEnd;
+  }
+  clause.question = at;
+  Unit verb = std::move(units_[at]);
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(at));
+  // The unit now first takes the verb's place in the text: its gap and capital.
+  units_[at].gap = verb.gap;
+  units_[at].capital = verb.capital;
+  // "do" goes, but before "not" it stays for the negation ("Do you not sleep?").
+  if (support && units_[subjectEnd - 1].source != "not") {
+    --clause.end;
+    return;
+  }
+  verb.gap = " ";
+  verb.capital = false;
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(subjectEnd - 1), std::move(verb));
+}
+
+void Dictionary::EnglishGrammar::QuestionOrder(Clause& clause) {
+  const std::size_t at = clause.question;
+  if (at != clause.begin || clause.finite >= clause.end || clause.finite <= at ||
+      units_[clause.finite].text.empty())
+    return;
+  Unit moved = std::move(units_[clause.finite]);
+  moved.gap = units_[at].gap;
+  moved.capital = units_[at].capital;
+  units_[at].gap = " ";
+  units_[at].capital = false;
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(clause.finite));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(moved));
+}
+
+void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
+  if (clause.subordinator == std::string::npos || clause.there || clause.finite >= clause.end ||
+      units_[clause.finite].text.empty() || clause.finite + 1 >= clause.end)
+    return;
+  MoveBefore(clause.finite, clause.end);
 }
 
 void Dictionary::EnglishGrammar::Subject(Clause& clause) {
@@ -789,6 +932,7 @@ void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
   f.text = dictionary_.GermanVerb(std::string(auxiliary->german), clause.person);
   clause.copula = auxiliary->german == "sein" || auxiliary->german == "war";
   SkipNot(clause);
+  if (!auxiliary->withParticiple.empty() && Participle(clause, *auxiliary)) return;
   if (clause.next < clause.end && units_[clause.next].source == "to" &&
       (auxiliary->german == "wollen" || auxiliary->german == "mögen")) {
     units_[clause.next].text.clear();
@@ -834,6 +978,77 @@ bool Dictionary::EnglishGrammar::HaveTo(Clause& clause, std::size_t& at) {
   InfinitiveAt(clause, at + 2);
   clause.next = at + 3;
   return true;
+}
+
+// A past participle after "be" or "have" ("already" may stand between): it goes to
+// the end, and the auxiliary becomes the German one for a participle ("was removed":
+// "wurde ... entfernt", "has seen": "hat ... gesehen").
+bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxiliary& auxiliary) {
+  std::size_t p = clause.next;
+  while (p + 1 < clause.end && !IsClauseBreak(units_[p + 1].gap) &&
+         (Contains(kAdverbsBeforeParticiple, units_[p].source) ||
+          (units_[p].known && units_[p].kind == Kind::Adverb)))
+    ++p;
+  if (p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
+  // After "be" a word with an adjective sense is that adjective ("I am tired").
+  if (auxiliary.withParticiple == "sein" && AdjectiveSense(units_[p]) != nullptr) return false;
+  const auto german = GermanParticiple(units_[p]);
+  if (!german) return false;
+  units_[p].text = *german;
+  clause.toEnd.push_back(p);
+  clause.copula = false;
+  units_[clause.finite].text =
+      dictionary_.GermanVerb(std::string(auxiliary.withParticiple), clause.person);
+  return true;
+}
+
+// The German participle of an English one, through the verb's German infinitive.
+std::optional<std::string> Dictionary::EnglishGrammar::GermanParticiple(const Unit& unit) const {
+  for (const std::string& base : EnglishParticipleBases(unit.source)) {
+    const Candidate* verb = dictionary_.Find(dictionary_.englishVerbs_, base);
+    if (verb == nullptr) continue;
+    std::string infinitive = verb->translation;
+    if (infinitive.starts_with("sich ")) infinitive.erase(0, 5);
+    std::string rest;
+    if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
+      rest = infinitive.substr(0, space + 1);
+      infinitive.erase(0, space + 1);
+    }
+    return rest + ParticipleOf(infinitive, unit);
+  }
+  return std::nullopt;
+}
+
+// "spielen": "gespielt", "sehen": "gesehen", "entfernen": "entfernt", "registrieren":
+// "registriert", "einkaufen": "eingekauft". Of the weak and the strong form the one
+// the dictionary lists wins; for neither, the dictionary's own reading of the English
+// participle when it looks like one, else the weak form.
+std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infinitive,
+                                                     const Unit& unit) const {
+  if (infinitive.ends_with("ieren")) return infinitive.substr(0, infinitive.size() - 2) + "t";
+  if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty())
+    return prefix + ParticipleOf(stem, Unit{});
+  std::string stem = infinitive;
+  if (stem.ends_with("en")) {
+    stem.resize(stem.size() - 2);
+  } else if (stem.ends_with('n')) {
+    stem.pop_back();
+  }
+  bool inseparable = false;
+  for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"})
+    inseparable =
+        inseparable || (infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3);
+  const std::string ge = inseparable ? "" : "ge";
+  const std::string weak = ge + stem + (stem.ends_with('t') || stem.ends_with('d') ? "et" : "t");
+  const std::string strong = ge + infinitive;
+  if (dictionary_.Find(dictionary_.germanToEnglish_, weak) != nullptr) return weak;
+  if (infinitive.ends_with("en") &&
+      dictionary_.Find(dictionary_.germanToEnglish_, strong) != nullptr)
+    return strong;
+  if (!inseparable && unit.known && unit.text.starts_with("ge") &&
+      unit.text.find(' ') == std::string::npos)
+    return unit.text;
+  return weak;
 }
 
 // A full verb: its German infinitive, conjugated; the parts of a verb of several
@@ -1027,6 +1242,27 @@ bool Dictionary::EnglishGrammar::ClockTime(Clause& clause, std::size_t& at) {
   return true;
 }
 
+bool Dictionary::EnglishGrammar::AtHome(Clause& clause, std::size_t& at) {
+  MarkNicht(clause, at);
+  if (units_[at].source == "at home") {
+    units_[at].text = "zu Hause";
+    at += 1;
+    return true;
+  }
+  units_[at].text = "zu";
+  units_[at + 1].text = "Hause";
+  at += 2;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::GoHome(Clause& clause, std::size_t& at) {
+  if (at != clause.next) return false;  // right after the verb: a direction
+  units_[at].text = "nach Hause";
+  MarkNicht(clause, at);
+  at += 1;
+  return true;
+}
+
 // Inserts a word of its own at `at`, before the infinitives that go to the end.
 void Dictionary::EnglishGrammar::PutAfterVerb(Clause& clause, std::size_t at, std::string text) {
   Unit word;
@@ -1088,6 +1324,7 @@ void Dictionary::EnglishGrammar::InfinitivesToEnd(Clause& clause) {
 // adverbs between subject and verb come after it.
 void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
   const std::size_t finite = clause.finite;
+  if (clause.subordinator != std::string::npos) return;
   if (clause.there || !clause.subject.found || finite >= clause.end || units_[finite].text.empty())
     return;
   std::size_t subjectStart = clause.subject.end - 1;
@@ -1101,12 +1338,14 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
     units_[clause.adverbs].gap = " ";
     units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(finite));
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.adverbs), std::move(moved));
+    clause.finite = clause.adverbs;
   }
   if (subjectStart > clause.begin && clause.adverbs == finite) {
     Unit moved = std::move(units_[finite]);
     moved.gap = " ";
     units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(finite));
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(subjectStart), std::move(moved));
+    clause.finite = subjectStart;
   }
 }
 
@@ -1139,9 +1378,25 @@ constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[]
 // The hours of the clock in words (but "ein", which reads "a" elsewhere).
 constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "sechs", "sieben",
                                              "acht", "neun", "zehn", "elf",  "zwölf"};
+// The prepositions of "zu Hause" and "nach Hause" in English ("" for none).
+constexpr std::pair<std::string_view, std::string_view> kHome[] = {{"zu", "at"}, {"nach", ""}};
+// Articles of the singular only.
+constexpr std::string_view kSingularArticles[] = {"das",   "dem",   "des",   "ein",    "eine",
+                                                  "einen", "einem", "eines", "dieses", "diesem"};
 // Days, which take "on" for "am".
 constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donnerstag",
                                       "freitag", "samstag",  "sonntag",  "wochenende"};
+
+// Words that start a subordinate clause, whose verb stands last.
+constexpr std::string_view kGermanSubordinators[] = {"dass",  "weil",    "wenn",  "ob",    "obwohl",
+                                                     "bevor", "nachdem", "deren", "dessen"};
+
+// Adverbs of time, which English puts at the end of the clause.
+constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
+                                                   "jetzt", "bald",   "später"};
+
+// Of those, the ones whose English clause takes no comma before it.
+constexpr std::string_view kWithoutComma[] = {"dass", "wenn", "ob", "deren", "dessen"};
 
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
@@ -1189,8 +1444,9 @@ class Dictionary::GermanGrammar {
     std::size_t nicht = 0;  // "nicht" (end when there is none)
     std::size_t gern = 0;   // "gern" (end when there is none)
     VerbClass verbClass = VerbClass::Full;
-    std::string verbText;   // the English verb group
-    std::string afterVerb;  // an infinitive or participle from the end of the clause
+    std::string verbText;      // the English verb group
+    std::string afterVerb;     // an infinitive or participle from the end of the clause
+    bool subordinate = false;  // after "dass", "weil", "deren" ...: its verb stands last
   };
 
   using TextPass = void (GermanGrammar::*)();
@@ -1214,12 +1470,15 @@ class Dictionary::GermanGrammar {
   // The passes over the whole text, in order.
   void BaseForms();
   void BeforeArticles();
+  void SingularNouns();
   void Clauses();
   void Well();
   void ClockTimes();
   void Measures();
   void Articles();
+  void Commas();
   // The passes over one clause, in order.
+  void VerbFromEnd(Clause& clause);
   void FiniteVerb(Clause& clause);
   void Subject(Clause& clause);
   void Whole(Clause& clause);
@@ -1227,6 +1486,7 @@ class Dictionary::GermanGrammar {
   void Negation(Clause& clause);
   void FinalVerb(Clause& clause);
   void WordOrder(Clause& clause);
+  void TimeAdverbs(Clause& clause);
   void Capitals(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
@@ -1234,9 +1494,12 @@ class Dictionary::GermanGrammar {
       // list in this form through their base form (a verb form, an inflected
       // adjective, a noun with a case ending).
       &GermanGrammar::BaseForms,
-      // A preposition whose reading changes before an article ("nach dem Essen") or
-      // a day ("am Montag").
+      // A preposition whose reading changes before an article ("nach dem Essen"), a
+      // day ("am Montag") or "Hause" ("zu Hause").
       &GermanGrammar::BeforeArticles,
+      // A noun whose plural is the same form is singular after a singular article
+      // ("das Mädchen": "the girl").
+      &GermanGrammar::SingularNouns,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
@@ -1247,8 +1510,14 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::Measures,
       // "a" before a vowel is "an".
       &GermanGrammar::Articles,
+      // No comma before "that", "if" and "whose" ("Ich weiß, dass": "I know that"),
+      // nor after a clause of "whose". Last: the passes before find clauses by them.
+      &GermanGrammar::Commas,
   };
   static constexpr ClausePass kClausePasses[] = {
+      // A subordinate clause's verb from the end to after its subject, the order of
+      // a main clause ("dass das Haus groß ist": "dass das Haus ist groß").
+      &GermanGrammar::VerbFromEnd,
       // The finite verb: the first verb of the clause; without one the clause stays.
       &GermanGrammar::FiniteVerb,
       // A noun phrase or pronoun as subject, before the verb or just after it.
@@ -1264,6 +1533,9 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::FinalVerb,
       // The subject before the verb; a question with do-support.
       &GermanGrammar::WordOrder,
+      // An adverb of time after the verb goes to the end ("ist heute gut": "is good
+      // today").
+      &GermanGrammar::TimeAdverbs,
       // Only the clause's first unit starts the sentence.
       &GermanGrammar::Capitals,
   };
@@ -1295,6 +1567,8 @@ class Dictionary::GermanGrammar {
   std::optional<Verb> VerbOf(const Unit& unit, bool clauseStart, bool afterPronoun = false) const;
   std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
   void MoveRange(std::size_t from, std::size_t to, std::size_t at);
+  std::size_t PhraseEnd(std::size_t at, std::size_t end) const;
+  std::string EnglishParticipleOf(const Unit& unit) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -1411,8 +1685,38 @@ void Dictionary::GermanGrammar::BeforeArticles() {
         if (units_[u].source == german) units_[u].text = std::string(english);
       }
     }
+    // "zu Hause": "at home", "nach Hause": "home".
+    for (const auto& [preposition, english] : kHome) {
+      if (units_[u].source == preposition && units_[u + 1].source == "hause") {
+        units_[u].text = std::string(english);
+        units_[u + 1].text = "home";
+        units_[u + 1].kind = Kind::Other;
+      }
+    }
     // "am Montag": "on Monday", without the article.
     if (units_[u].source == "am" && Contains(kDays, units_[u + 1].source)) units_[u].text = "on";
+  }
+}
+
+void Dictionary::GermanGrammar::SingularNouns() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    if (!Contains(kSingularArticles, units_[u].source)) continue;
+    std::size_t k = u + 1;
+    while (k < units_.size() && !IsClauseBreak(units_[k].gap) && !units_[k].upper &&
+           units_[k].known && units_[k].kind == Kind::Adjective)
+      ++k;
+    if (k >= units_.size() || IsClauseBreak(units_[k].gap) || !IsNoun(units_[k]) ||
+        units_[k].kind != Kind::Plural)
+      continue;
+    Unit& noun = units_[k];
+    const NounForms* forms = dictionary_.Noun(CapitalizeFirst(noun.source));
+    noun.kind = forms != nullptr && forms->gender != Kind::Other ? forms->gender : Kind::Neuter;
+    std::string& english = noun.text;
+    if (english.ends_with("ies")) {
+      english.replace(english.size() - 3, 3, "y");
+    } else if (english.ends_with('s') && !english.ends_with("ss")) {
+      english.pop_back();
+    }
   }
 }
 
@@ -1430,13 +1734,36 @@ void Dictionary::GermanGrammar::Clauses() {
         (clause.end < units_.size() ? std::string_view(units_[clause.end].gap) : tail_).find('?') !=
         std::string_view::npos;
     clause.startsSentence = units_[begin].capital;
-    if (Contains(kGermanConjunctions, units_[begin].source)) ++clause.begin;
+    clause.subordinate = Contains(kGermanSubordinators, units_[begin].source);
+    if (clause.subordinate || Contains(kGermanConjunctions, units_[begin].source)) ++clause.begin;
     for (const auto pass : kClausePasses) {
       if (clause.done || clause.begin >= clause.end) break;
       (this->*pass)(clause);
     }
     begin = clause.next;
   }
+}
+
+void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {
+  if (!clause.subordinate) return;
+  std::size_t last = clause.end - 1;
+  while (last > clause.begin && units_[last].text.empty())
+    --last;
+  if (last <= clause.begin || !VerbOf(units_[last], false)) return;
+  const std::size_t subjectEnd = PhraseEnd(clause.begin, clause.end);
+  if (subjectEnd >= last) return;
+  MoveRange(last, last + 1, subjectEnd);
+}
+
+// The end of the noun phrase or pronoun at `at`, or `at` when there is none.
+std::size_t Dictionary::GermanGrammar::PhraseEnd(std::size_t at, std::size_t end) const {
+  if (at >= end) return at;
+  if (FindIn(GermanPronouns(), units_[at].source)) return at + 1;
+  std::size_t k = at;
+  if (IsArticle(units_[k])) ++k;
+  while (k < end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
+    ++k;
+  return k < end && IsNoun(units_[k]) ? k + 1 : at;
 }
 
 void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
@@ -1560,7 +1887,9 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
     const Unit& final = units_[last];
     std::string english;
     if (verbClass == VerbClass::Have) {
-      if (final.source.starts_with("ge") && final.known) english = std::string(DropTo(final.text));
+      english = EnglishParticipleOf(final);
+      if (english.empty() && final.source.starts_with("ge") && final.known)
+        english = std::string(DropTo(final.text));
     } else if (auto infinitiveVerb = VerbOf(final, false);
                infinitiveVerb && final.source.ends_with('n')) {
       english = infinitiveVerb->base;
@@ -1601,6 +1930,60 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
       units_[v].gap = gap;
       units_[v + (clause.subjectEnd - clause.subjectBegin)].gap = " ";
     }
+  }
+}
+
+// The English participle of a German one through its infinitive ("gesehen": "sehen",
+// "seen"; "entfernt": "entfernen"; "registriert": "registrieren"), or "".
+std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) const {
+  std::vector<std::string> infinitives;
+  const auto fromStem = [&](const std::string& stem) {
+    if (stem.size() < 3) return;
+    if (stem.ends_with("en")) infinitives.push_back(stem);
+    if (stem.ends_with("et")) infinitives.push_back(stem.substr(0, stem.size() - 2) + "en");
+    if (stem.ends_with('t')) {
+      infinitives.push_back(stem.substr(0, stem.size() - 1) + "en");
+      infinitives.push_back(stem.substr(0, stem.size() - 1) + "n");  // "gefeiert"
+    }
+  };
+  const std::string& word = unit.source;
+  if (word.starts_with("ge") && word.size() > 5) fromStem(word.substr(2));
+  fromStem(word);  // no "ge": "entfernt", "registriert", "vergessen"
+  for (const std::string& infinitive : infinitives) {
+    const Candidate* verb = dictionary_.Find(dictionary_.germanVerbs_, infinitive);
+    if (verb != nullptr) return EnglishParticiple(DropTo(verb->translation));
+  }
+  return {};
+}
+
+void Dictionary::GermanGrammar::Commas() {
+  for (std::size_t u = 1; u < units_.size(); ++u) {
+    if (!Contains(kWithoutComma, units_[u].source) || units_[u].gap != ", ") continue;
+    units_[u].gap = " ";
+    if (units_[u].source != "deren" && units_[u].source != "dessen") continue;
+    std::size_t next = u + 1;
+    while (next < units_.size() && !IsClauseBreak(units_[next].gap))
+      ++next;
+    if (next < units_.size() && units_[next].gap == ", ") units_[next].gap = " ";
+  }
+}
+
+void Dictionary::GermanGrammar::TimeAdverbs(Clause& clause) {
+  std::size_t last = clause.end - 1;
+  while (last > clause.begin && units_[last].text.empty())
+    --last;
+  for (std::size_t k = clause.begin + 1; k < last; ++k) {
+    if (units_[k].upper || !Contains(kGermanTimeAdverbs, units_[k].source)) continue;
+    // Only one that stands after the verb: "Heute spielen wir" keeps its place.
+    bool afterVerb = false;
+    for (std::size_t j = clause.begin; j < k; ++j)
+      afterVerb = afterVerb || VerbOf(units_[j], j == clause.begin).has_value();
+    if (!afterVerb) return;
+    Unit moved = std::move(units_[k]);
+    moved.gap = " ";
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(k));
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(last), std::move(moved));
+    return;
   }
 }
 

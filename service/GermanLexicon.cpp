@@ -48,17 +48,23 @@ constexpr ClosedVerb kClosedVerbs[] = {
      {"hätte", "hättest", "hätte", "hätten", "hättet", "hätten"},
      "would have",
      VerbClass::Modal},
+    // The past of "werden", the auxiliary of the passive: "wurde entfernt".
+    {"wurde", {"wurde", "wurdest", "wurde", "wurden", "wurdet", "wurden"}, "was", VerbClass::Have},
 };
 
 constexpr EnglishAuxiliary kEnglishAuxiliaries[] = {
-    {"am", "sein", false},     {"is", "sein", false},      {"are", "sein", false},
-    {"was", "war", false},     {"were", "war", false},     {"have", "haben", false},
-    {"has", "haben", false},   {"had", "hatte", false},    {"can", "können", true},
-    {"could", "könnte", true}, {"must", "müssen", true},   {"will", "werden", true},
-    {"shall", "werden", true}, {"should", "sollte", true}, {"may", "dürfen", true},
-    {"would", "würde", true},  {"want", "wollen", false},  {"wants", "wollen", false},
-    {"know", "wissen", false}, {"knows", "wissen", false}, {"like", "mögen", false},
-    {"likes", "mögen", false}};
+    // "is registered": "ist registriert"; "was removed": "wurde entfernt".
+    {"am", "sein", false, "sein"},    {"is", "sein", false, "sein"},
+    {"are", "sein", false, "sein"},   {"was", "war", false, "wurde"},
+    {"were", "war", false, "wurde"},  {"have", "haben", false, "haben"},
+    {"has", "haben", false, "haben"}, {"had", "hatte", false, "hatte"},
+    {"can", "können", true},          {"could", "könnte", true},
+    {"must", "müssen", true},         {"will", "werden", true},
+    {"shall", "werden", true},        {"should", "sollte", true},
+    {"may", "dürfen", true},          {"would", "würde", true},
+    {"want", "wollen", false},        {"wants", "wollen", false},
+    {"know", "wissen", false},        {"knows", "wissen", false},
+    {"like", "mögen", false},         {"likes", "mögen", false}};
 
 constexpr GermanPronoun kGermanPronouns[] = {
     {"ich", "I", 0}, {"du", "you", 1}, {"er", "he", 2},   {"sie", "she", 2},
@@ -213,6 +219,7 @@ constexpr FunctionWord kFunctionWords[] = {
     {"auch", "also", W::Adverb, kBoth},
     {"nur", "only", W::Adverb, kBoth},
     {"heute", "today", W::Adverb, kBoth},
+    {"bereits", "already", W::Adverb, kBoth},
     {"hier", "here", W::Adverb, kBoth},
     {"dort", "there", W::Adverb, kBoth},
     {"wieder", "again", W::Adverb, kEnglishReading},
@@ -245,6 +252,39 @@ constexpr FunctionWord kFunctionWords[] = {
     {"tut", "does", W::Verb, kEnglishReading},
     {"tat", "did", W::Verb, kEnglishReading},
 };
+
+// English verbs whose past participle takes no "-ed".
+constexpr std::pair<std::string_view, std::string_view> kIrregularParticiples[] = {
+    {"be", "been"},          {"become", "become"},
+    {"begin", "begun"},      {"break", "broken"},
+    {"bring", "brought"},    {"build", "built"},
+    {"buy", "bought"},       {"choose", "chosen"},
+    {"come", "come"},        {"cut", "cut"},
+    {"do", "done"},          {"drink", "drunk"},
+    {"drive", "driven"},     {"eat", "eaten"},
+    {"fall", "fallen"},      {"feel", "felt"},
+    {"find", "found"},       {"fly", "flown"},
+    {"forget", "forgotten"}, {"get", "got"},
+    {"give", "given"},       {"go", "gone"},
+    {"grow", "grown"},       {"have", "had"},
+    {"hear", "heard"},       {"hide", "hidden"},
+    {"hold", "held"},        {"keep", "kept"},
+    {"know", "known"},       {"leave", "left"},
+    {"let", "let"},          {"lose", "lost"},
+    {"make", "made"},        {"meet", "met"},
+    {"pay", "paid"},         {"put", "put"},
+    {"read", "read"},        {"run", "run"},
+    {"say", "said"},         {"see", "seen"},
+    {"sell", "sold"},        {"send", "sent"},
+    {"set", "set"},          {"show", "shown"},
+    {"sing", "sung"},        {"sit", "sat"},
+    {"sleep", "slept"},      {"speak", "spoken"},
+    {"stand", "stood"},      {"steal", "stolen"},
+    {"swim", "swum"},        {"take", "taken"},
+    {"tell", "told"},        {"think", "thought"},
+    {"throw", "thrown"},     {"understand", "understood"},
+    {"wear", "worn"},        {"win", "won"},
+    {"write", "written"}};
 
 // Whether a word class is worked with word by word (see IsClosedGermanWord).
 bool ClosedClass(WordClass wordClass) {
@@ -353,6 +393,51 @@ bool IsClosedGermanWord(std::string_view word) {
     return words;
   }();
   return closed.contains(word);
+}
+
+std::string EnglishParticiple(std::string_view base) {
+  const auto space = base.find(' ');
+  const std::string_view head = base.substr(0, space);
+  const std::string rest = space == std::string_view::npos ? "" : std::string(base.substr(space));
+  for (const auto& [verb, participle] : kIrregularParticiples) {
+    if (verb == head) return std::string(participle) + rest;
+  }
+  std::string word(head);
+  const auto vowel = [](char c) {
+    return std::string_view("aeiou").find(c) != std::string_view::npos;
+  };
+  if (word.ends_with('e')) {
+    word += 'd';
+  } else if (word.size() > 1 && word.ends_with('y') && !vowel(word[word.size() - 2])) {
+    word.back() = 'i';
+    word += "ed";
+  } else {
+    // One syllable ending in consonant, vowel, consonant doubles it ("stopped").
+    const auto vowels = std::count_if(word.begin(), word.end(), vowel);
+    const std::size_t n = word.size();
+    if (vowels == 1 && n >= 3 && !vowel(word[n - 1]) && vowel(word[n - 2]) && !vowel(word[n - 3]) &&
+        std::string_view("wxy").find(word[n - 1]) == std::string_view::npos)
+      word += word.back();
+    word += "ed";
+  }
+  return word + rest;
+}
+
+std::vector<std::string> EnglishParticipleBases(std::string_view participle) {
+  std::vector<std::string> bases;
+  for (const auto& [verb, form] : kIrregularParticiples) {
+    if (form == participle) bases.emplace_back(verb);
+  }
+  const std::string word(participle);
+  if (word.size() > 4 && word.ends_with("ied"))
+    bases.push_back(word.substr(0, word.size() - 3) + "y");
+  if (word.size() > 3 && word.ends_with("ed")) {
+    bases.push_back(word.substr(0, word.size() - 1));  // "removed"
+    bases.push_back(word.substr(0, word.size() - 2));  // "played"
+    if (word.size() > 4 && word[word.size() - 3] == word[word.size() - 4])
+      bases.push_back(word.substr(0, word.size() - 3));  // "stopped"
+  }
+  return bases;
 }
 
 std::string EnglishVerb(std::string_view base, int person) {

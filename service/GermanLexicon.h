@@ -21,7 +21,7 @@ namespace parlumo::service {
 enum class VerbClass {
   Full,     // do-support for "not" and questions
   Be,       // am/is/are, "not" after it
-  Have,     // has/have, a participle at the end joins it
+  Have,     // has/have, and was for the passive: a participle at the end joins it
   Modal,    // can/must/should/may/will + infinitive
   ModalTo,  // want/would like + "to" + infinitive
 };
@@ -61,6 +61,9 @@ struct EnglishAuxiliary {
   std::string_view word;
   std::string_view german;  // a ClosedVerb's infinitive
   bool modal;
+  // The closed German verb it becomes before a past participle, which then goes to
+  // the end ("was removed": "wurde ... entfernt"); empty when it takes none.
+  std::string_view withParticiple = {};
 };
 std::span<const EnglishAuxiliary> EnglishAuxiliaries();
 
@@ -118,6 +121,14 @@ std::optional<std::string_view> FunctionWordReading(std::string_view german);
 // a particle or a numeral. A phrase of the dictionary that starts or ends with one is
 // not looked up as a whole.
 bool IsClosedGermanWord(std::string_view word);
+
+// The past participle of an English verb from its base form ("play": "played",
+// "see": "seen").
+std::string EnglishParticiple(std::string_view base);
+// The base forms a word is the past participle of, best first ("stopped": "stopp",
+// "stop"; "seen": "see"); empty when it can be none. The caller keeps the first that
+// is a verb.
+std::vector<std::string> EnglishParticipleBases(std::string_view participle);
 
 // The English verb in the form its subject needs, from its base form ("play" ->
 // "plays", "be" -> "am"/"is"/"are", "was" -> "was"/"were"); the words after the first

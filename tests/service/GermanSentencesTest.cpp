@@ -105,6 +105,29 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"We fly to Berlin tomorrow.", {"Wir fliegen morgen nach Berlin"}},
     {"They travel to Germany.", {"nach Deutschland"}},
     {"The film starts at ten o'clock.", {"um zehn Uhr"}},
+    // Participles at the end: the passive with "wurde", the perfect with "haben".
+    {"The door was opened.", {"Die Tür wurde geöffnet"}},
+    {"He has seen the film.", {"Er hat den Film gesehen"}},
+    {"I have read the book.", {"Ich habe das Buch gelesen"}},
+    {"We have played football.", {"Wir haben Fußball gespielt"}},
+    {"The user is already registered.", {"Der Benutzer ist bereits"}},
+    // Subordinate clauses: a comma before them, their verb last.
+    {"I know that the house is big.", {"Ich weiß, dass das Haus groß ist"}},
+    {"I stay at home because I am tired.", {", weil ich müde bin"}},
+    {"We play if the weather is good.", {"Wir spielen, wenn das Wetter gut ist"}},
+    {"She says that she has seen the film.", {"dass sie den Film gesehen hat"}},
+    {"Archive contains file names whose prefixes were removed.",
+     {", deren Präfixe entfernt wurden"}},
+    // "at home" and "home" after a verb of motion.
+    {"He is at home.", {"Er ist zu Hause"}},
+    {"My mother works at home.", {"Meine Mutter arbeitet zu Hause"}},
+    {"We go home.", {"Wir gehen nach Hause"}},
+    // Questions: the verb first, or after the question word; "do" goes.
+    {"Do you play football?", {"Spielst du Fußball?"}},
+    {"Can you swim?", {"Kannst du schwimmen?"}},
+    {"Is the house big?", {"Ist das Haus groß?"}},
+    {"Where does she live?", {"Wo lebt sie?//Wo wohnt sie?"}},
+    {"Do you not sleep?", {"Schläfst du nicht?"}},
 };
 
 const std::vector<Sentence> kGermanToEnglish = {
@@ -117,7 +140,7 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Er trinkt ein Glas Wasser.", {"He drinks a glass of water"}},
     {"Ich kaufe eine Flasche Wein.", {"I buy a bottle of wine"}},
     {"Du bist sehr nett.", {"You are very nice"}},
-    {"Das Wetter ist heute gut.", {"The weather is", "good"}},
+    {"Das Wetter ist heute gut.", {"The weather is good today"}},
     {"Ich bin müde.", {"I am tired"}},
     {"Die Stadt ist alt und schön.",
      {"The city is old and beautiful//The town is old and beautiful"}},
@@ -184,6 +207,24 @@ const std::vector<Sentence> kGermanToEnglish = {
     // Clock times.
     {"Der Film beginnt um zehn Uhr.", {"starts at ten o'clock"}},
     {"Wir essen um ein Uhr.", {"We eat at one o'clock"}},
+    // The passive: "wurde" and the participle make "was" with the English participle.
+    {"Die Tür wurde geöffnet.", {"The door was opened"}},
+    {"Die Tür wurde nicht geöffnet.", {"The door was not opened"}},
+    {"Wir haben Fußball gespielt.", {"We have played"}},
+    // Subordinate clauses: the verb after the subject, no comma before "that".
+    {"Ich weiß, dass das Haus groß ist.", {"I know that the house is big"}},
+    {"Ich bleibe zu Hause, weil ich müde bin.", {"because I am tired"}},
+    {"Wir spielen, wenn das Wetter gut ist.", {"We play if the weather is good"}},
+    {"Der Mann, dessen Auto rot ist, schläft.", {"The man whose car is red sleeps"}},
+    {"Archiv enthält Dateinamen, deren Präfixe entfernt wurden.",
+     {"Archive contains", "whose prefixes were"}},
+    {"Wir gehen nach Hause.", {"We go home"}},
+    // An adverb of time at the end.
+    {"Ich spiele heute Fußball.", {"I play football today"}},
+    // A noun whose plural is the same form, after an article of the singular.
+    {"Ich sehe das Mädchen.", {"I see the girl."}},
+    {"Ein Lehrer spielt.", {"A teacher plays"}},
+    {"Ich bleibe heute zu Hause.", {"at home"}},
 };
 
 // The installed dictionary with the Hunspell rules, loaded once for all cases.
