@@ -215,13 +215,17 @@ std::string_view WithoutTo(std::string_view term) {
 // The synonym of a sub-entry that equals `preferred` once its annotations and object
 // placeholders are gone ("etw. entfernen" offers "entfernen", "to remove sth."
 // offers "remove"), or nothing.
-std::optional<std::string> Offered(const std::vector<std::string_view>& synonyms,
+struct OfferedTerm {
+  std::string term;
+  std::string_view raw;  // the synonym with its annotations ("Standard {m}")
+};
+std::optional<OfferedTerm> Offered(const std::vector<std::string_view>& synonyms,
                                    std::string_view preferred, bool english) {
   if (preferred.empty()) return std::nullopt;
   for (const auto raw : synonyms) {
     std::string term = WithoutObjects(CleanTerm(TrimBlanks(raw)));
     if (english && term.starts_with("to ")) term.erase(0, 3);
-    if (term == preferred) return term;
+    if (term == preferred) return OfferedTerm{std::move(term), raw};
   }
   return std::nullopt;
 }
@@ -487,7 +491,7 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
                 StartsUpper(term) ? CapitalizeFirst(FoldCase(term)) : FoldCase(term);
             const auto preferred = learnt(LearntSenses::Side::German, FoldCase(term), englishTerms);
             if (preferred) {
-              dictionary.Add(dictionary.germanToEnglish_, key, *preferred, learntRank, kind);
+              dictionary.Add(dictionary.germanToEnglish_, key, preferred->term, learntRank, kind);
             }
             dictionary.Add(dictionary.germanToEnglish_, key, englishFirst,
                            rankOf(s, commonEnglish, germanTerms[s]), kind);
@@ -495,7 +499,7 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
             // is "speak" before "enunciate").
             if (kind == Kind::Verb && sub == 0) {
               if (preferred) {
-                dictionary.Add(dictionary.germanVerbs_, FoldCase(term), *preferred, learntRank,
+                dictionary.Add(dictionary.germanVerbs_, FoldCase(term), preferred->term, learntRank,
                                kind);
               }
               dictionary.Add(dictionary.germanVerbs_, FoldCase(term), englishFirst,
@@ -514,7 +518,10 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
             const std::uint32_t uses =
                 indexKey.find(' ') == std::string::npos ? counts.Count(indexKey) : 0;
             if (const auto preferred = learnt(LearntSenses::Side::English, indexKey, germanTerms)) {
-              dictionary.Add(index, indexKey, *preferred, learntRank, kind, uses);
+              // A German synonym may have its own gender ("Vorgabe {f}; Standard {m}").
+              const Kind own = KindOfTags(preferred->raw);
+              dictionary.Add(index, indexKey, preferred->term, learntRank,
+                             own == Kind::Other ? kind : own, uses);
             }
             dictionary.Add(index, indexKey, germanFirst, at, kind, uses);
           };

@@ -23,7 +23,7 @@ constexpr std::string_view kDictionary =
     "Computerdatei {f}; Datei {f} | Computerdateien {pl}; Dateien {pl} :: computer file; file | "
     "computer files; files\n"
     "Feile {f} :: file\n"
-    "schon {adv}; bereits {adv} :: already\n"
+    "Vorgabe {f}; Standard {m} :: default\n"
     "Übersetzung {f} | Übersetzungen {pl} :: translation | translations\n"
     "Bereich {m} | Bereiche {pl} :: area | areas\n"
     "Ausgabe {f} :: output\n"
@@ -65,7 +65,7 @@ const LearntSenses& TestSenses() {
   static const LearntSenses senses = LearntSenses::Parse(
       "# comment\n"
       "en\tfile\tDatei\n"
-      "en\talready\tbereits\n"
+      "en\tdefault\tStandard\n"
       "de\tdatei\tfile\n"
       "en\tstation\tGleis\n"  // not offered by the dictionary: no effect
       "broken row\n"
@@ -198,7 +198,7 @@ TEST(GermanRealTextTest, LearntSensesComeBeforeTheDictionaryOrder) {
   } cases[] = {
       // Another sub-entry ("Reihe" is listed first) and a later synonym in it.
       {"the file", D::EnglishToGerman, "die Reihe", "die Datei"},
-      {"already", D::EnglishToGerman, "schon", "bereits"},
+      {"the default", D::EnglishToGerman, "die Vorgabe", "der Standard"},
       {"Datei", D::GermanToEnglish, "Computer file", "File"},
       // A preferred translation the dictionary does not offer for the key is ignored.
       {"the station", D::EnglishToGerman, "der Bahnhof", "der Bahnhof"},
