@@ -183,6 +183,15 @@ bool IsNounKind(Dictionary::Kind kind) {
   return kind == K::Masculine || kind == K::Feminine || kind == K::Neuter || kind == K::Plural;
 }
 
+// Abbreviations before a name, and single letters ("J. Smith"), whose period ends no
+// sentence.
+bool IsAbbreviation(std::string_view word) {
+  constexpr std::string_view kAbbreviations[] = {"mr", "mrs", "ms", "dr",  "prof", "st",
+                                                 "vs", "fig", "ch", "sec", "vol",  "ca"};
+  return word.size() == 1 || std::find(std::begin(kAbbreviations), std::end(kAbbreviations),
+                                       word) != std::end(kAbbreviations);
+}
+
 // Words a title leaves small ("Introduction to the Program").
 bool IsTitleSmallWord(std::string_view word) {
   constexpr std::string_view kSmall[] = {"a",   "an",   "the",  "and",  "but",  "or",  "nor",
@@ -726,16 +735,25 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   }
   const std::string tail(text.substr(copied));
 
+  // Whether a new sentence starts at token k: a period after an abbreviation ("Mr.
+  // Smith", "Dr. Bell") or a single letter starts none.
+  const auto breaksBefore = [&](std::size_t k) {
+    if (!IsSentenceBreak(tokens[k].gap)) return false;
+    return k == 0 || !tokens[k].gap.starts_with(". ") ||
+           !IsAbbreviation(FoldCase(tokens[k - 1].word));
+  };
   // Capitalised English words inside a sentence are names ("GNU General Public
-  // License") unless the sentence is a title, whose every word but the small ones
-  // starts with a capital ("Using the Direct Cursor").
+  // License") unless the sentence is a title: three words or more, every one but the
+  // small ones with a capital, and no period, question or exclamation mark at its end
+  // ("Using the Direct Cursor"; "Thanks to Mark Bell." is a sentence).
   std::vector<bool> inTitle(tokens.size(), false);
   if (grammar && direction == Direction::EnglishToGerman) {
     for (std::size_t first = 0; first < tokens.size();) {
       std::size_t end = first + 1;
-      while (end < tokens.size() && !IsSentenceBreak(tokens[end].gap))
+      while (end < tokens.size() && !breaksBefore(end))
         ++end;
-      bool title = end - first > 1;
+      const std::string_view after = end < tokens.size() ? tokens[end].gap : tail;
+      bool title = end - first >= 3 && after.find_first_of(".!?") == std::string_view::npos;
       for (std::size_t k = first; k < end && title; ++k) {
         const std::string& word = tokens[k].word;
         title = tokens[k].verbatim || StartsUpper(word) || IsTitleSmallWord(FoldCase(word)) ||
@@ -747,8 +765,8 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     }
   }
   const auto capitalisedInside = [&](std::size_t w) {
-    return w > 0 && w < tokens.size() && !inTitle[w] && !tokens[w].verbatim &&
-           !IsSentenceBreak(tokens[w].gap) && StartsUpper(tokens[w].word) && tokens[w].word != "I";
+    return w > 0 && w < tokens.size() && !inTitle[w] && !tokens[w].verbatim && !breaksBefore(w) &&
+           StartsUpper(tokens[w].word) && tokens[w].word != "I";
   };
   // One of several capitalised words in a row ("Joey Hess", "New York") is a name.
   const auto inNameRun = [&](std::size_t w) {
@@ -811,7 +829,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         break;
       }
       if (found == nullptr && direction == Direction::GermanToEnglish && StartsUpper(phrase) &&
-          (w == 0 || IsSentenceBreak(tokens[w].gap))) {
+          (w == 0 || breaksBefore(w))) {
         // A sentence's first word: its capital says nothing about it ("Morgen fahre
         // ich" is "tomorrow"); a noun is found all the same.
         found = Find(index, FoldCase(phrase));

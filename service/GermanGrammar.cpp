@@ -1302,6 +1302,12 @@ void Dictionary::EnglishGrammar::TimeAdverbs(Clause& clause) {
 // it; the units marked for the end move with the rest.
 void Dictionary::EnglishGrammar::MoveBack(Clause& clause, std::size_t from, std::size_t to) {
   Unit moved = std::move(units_[from]);
+  // Punctuation before the unit stays where it was, with the unit after it.
+  if (from + 1 < units_.size() &&
+      units_[from + 1].gap.find_first_not_of(" \t") == std::string::npos &&
+      moved.gap.find_first_not_of(" \t") != std::string::npos) {
+    units_[from + 1].gap = moved.gap;
+  }
   moved.gap = " ";
   units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from));
   units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(to), std::move(moved));

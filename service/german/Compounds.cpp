@@ -78,6 +78,15 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
     if (!any) return std::nullopt;
     return joined;
   }
+  // A compound is a noun: written with a capital. A word the dictionary knows once
+  // a case or plural ending is gone ("Netzwerks") is no compound; the grammar finds
+  // its base form.
+  if (!StartsUpper(word)) return std::nullopt;
+  for (const std::string_view ending : {"s", "es", "n", "en", "e", "er", "ern"}) {
+    if (word.ends_with(ending) &&
+        Find(germanToEnglish_, word.substr(0, word.size() - ending.size())))
+      return std::nullopt;
+  }
   // A part as a noun first ("bereich" is "Bereich"), else as it is written.
   const auto part = [&](std::string_view text) -> const Candidate* {
     if (text.empty() || text.find('-') != std::string_view::npos) return nullptr;
@@ -106,30 +115,41 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
       }
     }
   }
-  // The head: the longest rest after a cover that the dictionary knows, as written or
-  // without an ending.
+  // The head: a rest after a cover that the dictionary knows, as written or without an
+  // ending. Of the splits with the fewest parts, the one with the longest modifiers
+  // ("Datenbank|verbindungen", not "Daten|bankverbindungen").
+  std::size_t chosenStart = 0;
+  const Candidate* head = nullptr;
+  bool plural = false;
   for (std::size_t headStart = 1; headStart + kMinHeadBytes <= word.size(); ++headStart) {
     if (best[headStart].parts == std::numeric_limits<int>::max()) continue;
+    if (head != nullptr && best[headStart].parts > best[chosenStart].parts) continue;
     const std::string_view rest = word.substr(headStart);
-    for (const auto& [ending, plural] : kHeadEndings) {
+    for (const auto& [ending, endingIsPlural] : kHeadEndings) {
       if (!rest.ends_with(ending) || rest.size() - ending.size() < kMinHeadBytes) continue;
-      const Candidate* head = part(rest.substr(0, rest.size() - ending.size()));
-      if (head == nullptr) continue;
-      Compound compound;
-      compound.kind = head->kind;
-      std::string english = plural && head->kind != Kind::Plural ? EnglishPlural(head->translation)
-                                                                 : head->translation;
-      if (plural) compound.kind = Kind::Plural;
-      for (std::size_t at = headStart; at > 0; at = best[at].from) {
-        const Candidate* modifier =
-            part(word.substr(best[at].from, best[at].partEnd - best[at].from));
-        english = modifier->translation + " " + english;
+      const Candidate* found = part(rest.substr(0, rest.size() - ending.size()));
+      if (found == nullptr) continue;
+      if (head == nullptr || best[headStart].parts <= best[chosenStart].parts) {
+        chosenStart = headStart;
+        head = found;
+        plural = endingIsPlural;
       }
-      compound.english = std::move(english);
-      return compound;
+      break;
     }
   }
-  return std::nullopt;
+  if (head == nullptr) return std::nullopt;
+  Compound compound;
+  compound.kind = head->kind;
+  // Only a noun takes the English plural ("Einstellungen": settings).
+  const bool noun =
+      head->kind == Kind::Masculine || head->kind == Kind::Feminine || head->kind == Kind::Neuter;
+  compound.english = plural && noun ? EnglishPlural(head->translation) : head->translation;
+  if (plural && noun) compound.kind = Kind::Plural;
+  for (std::size_t at = chosenStart; at > 0; at = best[at].from) {
+    const Candidate* modifier = part(word.substr(best[at].from, best[at].partEnd - best[at].from));
+    compound.english = modifier->translation + " " + compound.english;
+  }
+  return compound;
 }
 
 }  // namespace parlumo::service

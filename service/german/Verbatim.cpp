@@ -107,8 +107,12 @@ bool IsOption(std::string_view token) {
   // "-r", "--force", "--max-time=5"; "-based" in running text is rarely at a token's
   // start, and a single dash takes one letter or a short cluster ("-rf").
   if (dashes == 1 && token.size() > 4) return false;
-  return std::all_of(token.begin() + static_cast<std::ptrdiff_t>(dashes), token.end(),
-                     [](char c) { return IsAlnum(c) || c == '-' || c == '_' || c == '='; });
+  // "--prefix=/usr": the value after "=" may be anything but a blank.
+  const auto equals = token.find('=');
+  const std::string_view name = token.substr(
+      dashes, equals == std::string_view::npos ? std::string_view::npos : equals - dashes);
+  return std::all_of(name.begin(), name.end(),
+                     [](char c) { return IsAlnum(c) || c == '-' || c == '_'; });
 }
 
 // Only the characters of code and numbers, no letters beyond ASCII.
@@ -130,6 +134,18 @@ VerbatimKind WordKind(std::string_view token, bool acronyms) {
   }
   if (!letter) return VerbatimKind::None;
   if (token.find('_') != std::string_view::npos) return VerbatimKind::Identifier;
+  // A hyphenated word is code only when each part is ("UTF-8", "x86-64"); "24-hour"
+  // and "MP3-Player" have words in them.
+  if (const auto hyphen = token.find('-'); hyphen != std::string_view::npos && hyphen > 0) {
+    for (std::size_t start = 0; start <= token.size();) {
+      const std::size_t end = std::min(token.find('-', start), token.size());
+      const std::string_view piece = token.substr(start, end - start);
+      const bool digits = !piece.empty() && std::all_of(piece.begin(), piece.end(), IsDigit);
+      if (!digits && WordKind(piece, acronyms) == VerbatimKind::None) return VerbatimKind::None;
+      start = end + 1;
+    }
+    return VerbatimKind::Identifier;
+  }
   if (digit) return VerbatimKind::Identifier;
   // dotted.names: two parts or more, one of them longer than a letter ("e.g." is an
   // abbreviation).

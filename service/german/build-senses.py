@@ -237,6 +237,12 @@ def without_objects(term):
     return term
 
 
+def short_enough(raw):
+    """Whether the engine reads a raw synonym at all: it skips one with more than
+    three spaces a phrase word, explanations included, before cleaning it."""
+    return raw.count(" ") <= 3 * MAX_PHRASE_WORDS
+
+
 def usable(term):
     words = term.split()
     return (0 < len(words) <= MAX_PHRASE_WORDS and "." not in term and "…" not in term
@@ -285,6 +291,8 @@ def read_dictionary():
                 g_syn, e_syn = split_outside(g, "; "), split_outside(e, "; ")
                 g_terms, e_terms = target_terms(g_syn, False), target_terms(e_syn, True)
                 for position, raw in enumerate(e_syn):
+                    if not short_enough(raw.strip()):
+                        continue
                     key = without_objects(clean_term(raw))
                     if not usable(key):
                         continue
@@ -297,6 +305,8 @@ def read_dictionary():
                                 en_de[k].append(t)
                                 FIRST_SYNONYM[("en", k, t)] = g_terms[0]
                 for position, raw in enumerate(g_syn):
+                    if not short_enough(raw.strip()):
+                        continue
                     key = without_objects(clean_term(raw))
                     if not usable(key):
                         continue

@@ -34,7 +34,7 @@ constexpr std::string_view kDictionary =
     "nummerieren {vt} :: to number\n"
     "junges Känguru {n} :: joey\n"
     "Deutsch {n} :: German\n"
-    "Hauptgruppe {f} :: Group\n"
+
     "Bahnhof {m} :: station\n"
     "Gruppe {f} :: group\n"
     "allgemein {adj} :: general\n"
@@ -89,11 +89,16 @@ TEST(VerbatimTest, FindsWhatIsNotLanguage) {
       {"run ./configure now", 4, K::Path, "./configure"},
       {"use --force or -r.", 4, K::Option, "--force"},
       {"use --force or -r.", 15, K::Option, "-r"},
+      {"run --prefix=/usr/local.", 4, K::Option, "--prefix=/usr/local"},
       {"the max_time value", 4, K::Identifier, "max_time"},
       {"in LibreOffice Calc", 3, K::Identifier, "LibreOffice"},
       {"open file.txt.", 5, K::Identifier, "file.txt"},
       {"on x86 and UTF-8", 3, K::Identifier, "x86"},
       {"on x86 and UTF-8", 11, K::Identifier, "UTF-8"},
+      {"an x86-64 build", 3, K::Identifier, "x86-64"},
+      // A hyphenated word with a word in it is language.
+      {"the 24-hour clock", 4, K::None, ""},
+      {"ein MP3-Player", 4, K::None, ""},
       {"version 2.10.34 is out", 8, K::Version, "2.10.34"},
       {"GNU General Public License", 0, K::Acronym, "GNU"},
       {"Boston, MA 02110", 8, K::Acronym, "MA"},
@@ -130,14 +135,20 @@ TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
       // Capitalised words in a row inside a sentence are a name, even where the
       // dictionary knows one of them; so is a single one it hardly knows.
       {"a web page by Joey Hess", D::EnglishToGerman, "eine Webseite von Joey Hess"},
+      // A title's period after a name's abbreviation starts no sentence.
+      {"a web page by Dr. Station", D::EnglishToGerman, "eine Webseite von Dr. Station"},
+      // A sentence with a period at its end is no title, however capitalised.
+      {"Ask Station Group.", D::EnglishToGerman, "Ask Station Group."},
+      {"the group and --prefix=/usr/local.", D::EnglishToGerman,
+       "die Gruppe und --prefix=/usr/local."},
       // An abbreviation's period starts no sentence, so no title either.
       {"the web page of Joey Inc., Station Group, Boston", D::EnglishToGerman,
        "die Webseite von Joey Inc., Station Group, Boston"},
       {"a web page by GNU General Public License", D::EnglishToGerman,
        "eine Webseite von GNU General Public License"},
       {"the Station Group knows Joey", D::EnglishToGerman, "der Station Group knows Joey"},
-      // The dictionary's capitalised word on its own, not in a name.
-      {"the Group, the group", D::EnglishToGerman, "die Hauptgruppe, die Gruppe"},
+      // A common word with a capital inside a sentence is still the word.
+      {"the Group, the group", D::EnglishToGerman, "die Gruppe, die Gruppe"},
       // A capitalised word the dictionary's text uses often is a word.
       {"and Group", D::EnglishToGerman, "und Gruppe"},
       // The dictionary's capitalised word is still taken.
@@ -180,6 +191,9 @@ TEST(GermanRealTextTest, CompoundsFromTheirParts) {
       {"XYZ-Format", "XYZ-format"},                            // an unknown part stays
       // No split: parts too short or unknown, or the word is listed.
       {"Ausgabexyz", "Ausgabexyz"},
+      // Not a noun, or a listed word with a case ending: the grammar's base forms.
+      {"ausgabeformat", "ausgabeformat"},
+      {"des Formats", "of the format"},
       {"Webseite", "Web page"},
   };
   for (const auto& c : cases) {
