@@ -27,8 +27,8 @@ namespace parlumo::service {
 namespace {
 
 // Floors a little under the scores this build reaches on the held-out sets.
-constexpr double kEnglishToGermanFloor = 40.5;
-constexpr double kGermanToEnglishFloor = 44.0;
+constexpr double kEnglishToGermanFloor = 40.8;
+constexpr double kGermanToEnglishFloor = 44.9;
 
 // Pairs "English TAB other language", one a line.
 std::vector<std::pair<std::string, std::string>> ReadSet(const std::string& name) {
