@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -21,9 +20,25 @@ namespace parlumo::testing {
 
 namespace {
 
+// A file of /proc/<pid>/, or empty. Read with read(2): a process that ends while it
+// is read makes the read fail with ESRCH, which std::ifstream's buffer throws for.
+std::string ReadProcFile(pid_t pid, const char* name) {
+  const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  std::string content;
+  char buffer[4096];
+  while (true) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got <= 0) break;
+    content.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return content;
+}
+
 pid_t ParentOf(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::string content = ReadProcFile(pid, "stat");
   // pid (comm) state ppid ...; comm may hold spaces, so read after the last ")".
   const auto close = content.rfind(')');
   if (close == std::string::npos) return -1;
@@ -128,8 +143,7 @@ std::vector<pid_t> ServiceProcess::Descendants() const {
 }
 
 std::string ProcessCommandLine(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline");
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string content = ReadProcFile(pid, "cmdline");
   for (char& c : content) {
     if (c == '\0') c = ' ';
   }
@@ -137,8 +151,7 @@ std::string ProcessCommandLine(pid_t pid) {
 }
 
 bool ProcessRunning(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::string content = ReadProcFile(pid, "stat");
   const auto close = content.rfind(')');
   if (close == std::string::npos) return false;
   return content.size() > close + 2 && content[close + 2] != 'Z';
