@@ -524,8 +524,11 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
           const std::string key = FoldCase(term);
           // Each index the key goes into: the learnt sense first, then the dictionary's.
           const auto add = [&](Index& index, const std::string& indexKey, Rank at) {
+            // Only the main index is asked whether a capitalised word is common.
             const std::uint32_t uses =
-                indexKey.find(' ') == std::string::npos ? counts.Count(indexKey) : 0;
+                &index == &dictionary.englishToGerman_ && indexKey.find(' ') == std::string::npos
+                    ? counts.Count(indexKey)
+                    : 0;
             if (const auto preferred = learnt(LearntSenses::Side::English, indexKey, germanTerms)) {
               // A German synonym may have its own gender ("Vorgabe {f}; Standard {m}").
               const Kind own = KindOfTags(preferred->raw);

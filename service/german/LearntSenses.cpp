@@ -38,7 +38,7 @@ LearntSenses LearntSenses::Parse(std::string_view table) {
 
 std::string_view LearntSenses::Preferred(Side side, std::string_view key) const {
   const auto& map = side == Side::English ? english_ : german_;
-  const auto it = map.find(std::string(key));
+  const auto it = map.find(key);
   return it == map.end() ? std::string_view() : std::string_view(it->second);
 }
 

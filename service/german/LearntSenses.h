@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -29,8 +30,16 @@ class LearntSenses {
   bool empty() const { return english_.empty() && german_.empty(); }
 
  private:
-  std::unordered_map<std::string, std::string> english_;
-  std::unordered_map<std::string, std::string> german_;
+  // Looked up by string_view, without a string made for each key the load reads.
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const {
+      return std::hash<std::string_view>{}(key);
+    }
+  };
+  using Map = std::unordered_map<std::string, std::string, Hash, std::equal_to<>>;
+  Map english_;
+  Map german_;
 };
 
 }  // namespace parlumo::service
