@@ -786,6 +786,30 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     return common == nullptr || common->keyUses < kCommonWordUses;
   };
 
+  // A sentence that starts with a verb's plain form before an article, a possessive,
+  // "on" or "to", or something kept as it is, is a command ("Click the button", "Press
+  // Ctrl+C"). A separable German verb is left to the grammar, which splits it.
+  const auto imperative = [&](std::size_t w) -> const Candidate* {
+    if (w + 1 >= tokens.size() || (w > 0 && !breaksBefore(w)) || tokens[w].verbatim ||
+        !StartsUpper(tokens[w].word) || tokens[w + 1].gap != " ") {
+      return nullptr;
+    }
+    constexpr std::string_view kAfterCommand[] = {"the",  "a",   "an",  "this", "these",
+                                                  "your", "all", "any", "each", "every",
+                                                  "on",   "to",  "it",  "them", "both"};
+    const std::string next = FoldCase(tokens[w + 1].word);
+    if (!tokens[w + 1].verbatim && std::find(std::begin(kAfterCommand), std::end(kAfterCommand),
+                                             next) == std::end(kAfterCommand)) {
+      return nullptr;
+    }
+    const Candidate* verb = Find(englishVerbs_, tokens[w].word);
+    if (verb == nullptr || verb->translation.find(' ') != std::string::npos ||
+        !SplitSeparable(verb->translation).first.empty()) {
+      return nullptr;
+    }
+    return verb;
+  };
+
   std::vector<Unit> units;
   units.reserve(tokens.size());
   const Index& index = IndexFor(direction);
@@ -868,7 +892,15 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     unit.gap = tokens[w].gap;
     unit.upper = StartsUpper(tokens[w].word);
     unit.capital = unit.upper;
-    if (found) {
+    if (const Candidate* verb = grammar && direction == Direction::EnglishToGerman && taken == 1
+                                    ? imperative(w)
+                                    : nullptr) {
+      // A command, as manuals give them ("Click the button"): the polite German form,
+      // the infinitive and "Sie" ("Klicken Sie …"), which the grammar leaves alone.
+      unit.text = verb->translation + " Sie";
+      unit.kind = Kind::Verb;
+      unit.known = true;
+    } else if (found) {
       unit.source = FoldCase(phrase);
       unit.text = found->translation;
       unit.kind = found->kind;

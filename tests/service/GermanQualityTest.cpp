@@ -27,7 +27,7 @@ namespace parlumo::service {
 namespace {
 
 // Floors a little under the scores this build reaches on the held-out sets.
-constexpr double kEnglishToGermanFloor = 40.8;
+constexpr double kEnglishToGermanFloor = 41.0;
 constexpr double kGermanToEnglishFloor = 44.9;
 
 // Pairs "English TAB other language", one a line.

@@ -158,6 +158,9 @@ TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
       {"the group in /etc/group", D::EnglishToGerman, "die Gruppe in /etc/group"},
       {"the file_name and --force", D::EnglishToGerman, "der file_name und --force"},
       {"Name und GNU", D::GermanToEnglish, "Name and GNU"},
+      // A command: the polite form; a verb's form before another word is none.
+      {"Number the group.", D::EnglishToGerman, "Nummerieren Sie die Gruppe."},
+      {"Number in the group.", D::EnglishToGerman, "Nummerieren in der Gruppe."},
       // Two English words the dictionary writes as one noun.
       {"the file names", D::EnglishToGerman, "die Dateinamen"},
       {"Datei: https://example.org/Datei", D::GermanToEnglish,
