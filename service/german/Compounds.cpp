@@ -141,8 +141,7 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
   Compound compound;
   compound.kind = head->kind;
   // Only a noun takes the English plural ("Einstellungen": settings).
-  const bool noun =
-      head->kind == Kind::Masculine || head->kind == Kind::Feminine || head->kind == Kind::Neuter;
+  const bool noun = IsNounKind(head->kind) && head->kind != Kind::Plural;
   compound.english = plural && noun ? EnglishPlural(head->translation) : head->translation;
   if (plural && noun) compound.kind = Kind::Plural;
   for (std::size_t at = chosenStart; at > 0; at = best[at].from) {

@@ -178,11 +178,6 @@ bool UsableKey(std::string_view term) {
   return true;
 }
 
-bool IsNounKind(Dictionary::Kind kind) {
-  using K = Dictionary::Kind;
-  return kind == K::Masculine || kind == K::Feminine || kind == K::Neuter || kind == K::Plural;
-}
-
 // Abbreviations before a name, and single letters ("J. Smith"), whose period ends no
 // sentence.
 bool IsAbbreviation(std::string_view word) {
@@ -362,6 +357,11 @@ bool StartsUpper(std::string_view text) {
     return c1 >= 0x80 && c1 <= 0x9E && c1 != 0x97;
   }
   return false;
+}
+
+bool IsNounKind(Dictionary::Kind kind) {
+  using K = Dictionary::Kind;
+  return kind == K::Masculine || kind == K::Feminine || kind == K::Neuter || kind == K::Plural;
 }
 
 Dictionary::Kind KindOfTags(std::string_view subEntry) {

@@ -179,6 +179,9 @@ class Dictionary {
 // {adj} {adv} {prp} in it).
 Dictionary::Kind KindOfTags(std::string_view subEntry);
 
+// Whether the kind is a noun's: a gender or a plural.
+bool IsNounKind(Dictionary::Kind kind);
+
 // Lower-cases ASCII letters and the capital letters of Latin-1 (À to Þ) in UTF-8.
 std::string FoldCase(std::string_view text);
 

@@ -53,11 +53,6 @@ constexpr int kFeminine = 1;
 constexpr int kNeuter = 2;
 constexpr int kPlural = 3;
 
-bool IsNoun(Kind kind) {
-  return kind == Kind::Masculine || kind == Kind::Feminine || kind == Kind::Neuter ||
-         kind == Kind::Plural;
-}
-
 int Column(Kind kind) {
   switch (kind) {
     case Kind::Feminine:
@@ -552,7 +547,7 @@ bool Dictionary::EnglishGrammar::Construct(Place place, Clause& clause, std::siz
 }
 
 bool Dictionary::EnglishGrammar::IsNoun(const Unit& unit) const {
-  return unit.known && service::IsNoun(unit.kind) && !FindIn(kEnglishPronouns, unit.source) &&
+  return unit.known && IsNounKind(unit.kind) && !FindIn(kEnglishPronouns, unit.source) &&
          !FindIn(EnglishAuxiliaries(), unit.source);
 }
 
@@ -721,7 +716,7 @@ void Dictionary::EnglishGrammar::Plurals() {
     if (unit.known || unit.source.find(' ') != std::string::npos) continue;
     for (const std::string& base : EnglishBaseForms(unit.source)) {
       const Candidate* found = dictionary_.Find(dictionary_.englishToGerman_, base);
-      if (found == nullptr || !service::IsNoun(found->kind)) continue;
+      if (found == nullptr || !IsNounKind(found->kind)) continue;
       const NounForms* forms = dictionary_.Noun(found->translation);
       unit.text = forms != nullptr && !forms->plural.empty() ? forms->plural : found->translation;
       unit.kind = Kind::Plural;
@@ -1566,9 +1561,7 @@ class Dictionary::GermanGrammar {
   bool Construct(Place place, Clause& clause);
 
   // Helpers of the passes.
-  bool IsNoun(const Unit& unit) const {
-    return unit.known && service::IsNoun(unit.kind) && unit.upper;
-  }
+  bool IsNoun(const Unit& unit) const { return unit.known && IsNounKind(unit.kind) && unit.upper; }
   static bool IsArticle(const Unit& unit);
   std::optional<Verb> VerbOf(const Unit& unit, bool clauseStart, bool afterPronoun = false) const;
   std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "runtime/Ascii.h"
+
 namespace parlumo::service {
 
 namespace {
@@ -18,15 +20,12 @@ bool IsDigit(char c) {
 bool IsAlnum(char c) {
   return IsLower(c) || IsUpper(c) || IsDigit(c);
 }
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
 
 // Punctuation that may stand right before a token.
 bool OpensToken(std::string_view text, std::size_t at) {
   if (at == 0) return true;
   const char c = text[at - 1];
-  if (IsBlank(c) || c == '(' || c == '[' || c == '{' || c == '"' || c == '\'' || c == '<' ||
+  if (IsAsciiSpace(c) || c == '(' || c == '[' || c == '{' || c == '"' || c == '\'' || c == '<' ||
       c == '>' || c == '=' || c == ',' || c == ';') {
     return true;
   }
@@ -177,10 +176,10 @@ VerbatimKind WordKind(std::string_view token, bool acronyms) {
 }  // namespace
 
 Verbatim FindVerbatim(std::string_view text, std::size_t at, bool acronyms) {
-  if (at >= text.size() || IsBlank(text[at]) || !OpensToken(text, at)) return {};
+  if (at >= text.size() || IsAsciiSpace(text[at]) || !OpensToken(text, at)) return {};
   std::size_t end = at;
   // A tag after it ("/etc/group</tt>") is not part of it.
-  while (end < text.size() && !IsBlank(text[end]) && text[end] != '<')
+  while (end < text.size() && !IsAsciiSpace(text[end]) && text[end] != '<')
     ++end;
   std::string_view token = text.substr(at, end - at);
   token = token.substr(0, WithoutClosingPunctuation(token));
