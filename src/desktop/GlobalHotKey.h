@@ -30,6 +30,11 @@ class HotKeyPlatform {
   // press of the receiver's registration. It is never called after the receiver
   // is destroyed.
   virtual std::unique_ptr<Receiver> CreateReceiver(std::function<void()> onPress) = 0;
+  // False when this session lets the program hold no system-wide shortcut at
+  // all (a Wayland desktop without a shortcuts portal that binds them): the
+  // user then binds the program's commands in the desktop's own settings. It
+  // may change while the program runs (a portal answers late).
+  virtual bool CanGrab() const { return true; }
 };
 
 // One system-wide keyboard shortcut. The registration follows Enabled and Key by
