@@ -1,6 +1,7 @@
 #include "platform/x11/X11Selection.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <poll.h>
 
 #include <string>
@@ -59,7 +60,7 @@ std::unique_ptr<X11PrimarySelection> X11PrimarySelection::Connect() {
   return std::unique_ptr<X11PrimarySelection>(new X11PrimarySelection(display));
 }
 
-X11PrimarySelection::X11PrimarySelection(Display* display)
+X11PrimarySelection::X11PrimarySelection(_XDisplay* display)
     : display_(display),
       window_(XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0)),
       property_(XInternAtom(display, "PARLUMO_SELECTION", False)) {
@@ -86,7 +87,8 @@ bool X11PrimarySelection::WaitForEvent(int type, XEvent& event, Clock::time_poin
   }
 }
 
-std::optional<std::string> X11PrimarySelection::Convert(Atom target, Clock::time_point deadline) {
+std::optional<std::string> X11PrimarySelection::Convert(unsigned long target,
+                                                        Clock::time_point deadline) {
   XDeleteProperty(display_, window_, property_);
   XConvertSelection(display_, XA_PRIMARY, target, property_, window_, CurrentTime);
   XFlush(display_);

@@ -1,13 +1,15 @@
 #pragma once
 
-#include <X11/Xlib.h>
-
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "desktop/MarkedText.h"
+
+// Xlib's types, without its macros (None, Status, ...) in every includer.
+struct _XDisplay;
+union _XEvent;
 
 namespace parlumo {
 
@@ -32,14 +34,15 @@ class X11PrimarySelection final : public MarkedTextPlatform {
   std::optional<std::string> ReadMarkedText() override;
 
  private:
-  explicit X11PrimarySelection(Display* display);
+  explicit X11PrimarySelection(_XDisplay* display);
   // Waits for the next event of the kind for our window, until the deadline.
-  bool WaitForEvent(int type, XEvent& event, std::chrono::steady_clock::time_point deadline);
-  std::optional<std::string> Convert(Atom target, std::chrono::steady_clock::time_point deadline);
+  bool WaitForEvent(int type, ::_XEvent& event, std::chrono::steady_clock::time_point deadline);
+  std::optional<std::string> Convert(unsigned long target,
+                                     std::chrono::steady_clock::time_point deadline);
 
-  Display* display_;
-  Window window_;
-  Atom property_;
+  _XDisplay* display_;
+  unsigned long window_;    // Window
+  unsigned long property_;  // Atom
 };
 
 }  // namespace parlumo
