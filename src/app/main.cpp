@@ -6,6 +6,7 @@
 #include <QSessionManager>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -18,6 +19,7 @@
 #include "platform/linux/HelpPages.h"
 #include "platform/linux/InstanceChannel.h"
 #include "platform/linux/LocalService.h"
+#include "platform/linux/SessionPlatform.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtClipboardWatch.h"
 #include "platform/qt/QtDesktop.h"
@@ -99,6 +101,12 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (const std::string choice =
+          parlumo::QtPlatformChoice(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"),
+                                    std::getenv("QT_QPA_PLATFORM"));
+      !choice.empty()) {
+    ::setenv("QT_QPA_PLATFORM", choice.c_str(), 1);
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("parlumo"));
   QApplication::setApplicationVersion(QStringLiteral(PARLUMO_VERSION));
