@@ -91,16 +91,6 @@ std::string_view CharsetName(Charset charset) {
   return "UTF-8";
 }
 
-bool IsValidUtf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    char32_t cp = 0;
-    const std::size_t length = DecodeUtf8(text, i, cp);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
-}
-
 std::string ToUtf8(std::string_view text, Charset charset) {
   if (charset == Charset::Utf8 && IsValidUtf8(text)) return std::string(text);
   if (charset == Charset::Utf8) charset = Charset::Windows1252;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/Utf8.h"
+
 namespace parlumo::service {
 
 // Decodes one application/x-www-form-urlencoded value: "+" is a space (unless
@@ -42,10 +44,6 @@ std::string ToUtf8(std::string_view text, Charset charset);
 // UTF-8 text to charset. A character the charset cannot hold becomes the HTML
 // character reference "&#N;" when htmlReferences is true, else "?".
 std::string FromUtf8(std::string_view utf8, Charset charset, bool htmlReferences);
-
-// Whether text is well-formed UTF-8 (no overlong forms, surrogates or values past
-// U+10FFFF).
-bool IsValidUtf8(std::string_view text);
 
 // Escapes text for HTML element content and attribute values: & < > " '.
 std::string HtmlEscape(std::string_view text);

@@ -13,31 +13,18 @@
 #include <string>
 #include <vector>
 
-#include "desktop/CommandLine.h"
-#include "desktop/MainInstance.h"
-#include "platform/linux/InstanceChannel.h"
+#include "platform/linux/CommandEntry.h"
 #include "runtime/DesktopProgram.h"
 #include "runtime/SettingsPath.h"
 
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> parameters(argv + 1, argv + argc);
-  const parlumo::TCommandLine commandLine = parlumo::ParseCommandLine(parameters);
-  const std::string programName = fs::path(argv[0]).filename().string();
-  if (const std::optional<int> status =
-          parlumo::AnswerCommandLine(commandLine, programName, PARLUMO_VERSION, stdout, stderr)) {
-    return *status;
-  }
-  if (commandLine.action != parlumo::TStartAction::saNone &&
-      parlumo::LinuxInstancePlatform::TryHandOver(parlumo::kInstanceTitle, parlumo::kInstanceClass,
-                                                  parlumo::JoinParameters(parameters))) {
-    return 0;
-  }
+  const parlumo::TCommandEntry entry = parlumo::EnterCommandLine(argc, argv, PARLUMO_VERSION);
+  if (entry.exitStatus) return *entry.exitStatus;
   const fs::path desktop =
       parlumo::CurrentProgramPath().parent_path() / parlumo::kDesktopProgramName;
   ::execv(desktop.c_str(), argv);
-  std::fprintf(stderr, "%s: cannot start %s: %s\n", programName.c_str(), desktop.c_str(),
-               std::strerror(errno));
+  std::fprintf(stderr, "%s: cannot start %s: %s\n", argv[0], desktop.c_str(), std::strerror(errno));
   return 1;
 }

@@ -17,6 +17,7 @@
 #include "app/Settings.h"
 #include "desktop/CommandLine.h"
 #include "platform/linux/Autostart.h"
+#include "platform/linux/CommandEntry.h"
 #include "platform/linux/HelpPages.h"
 #include "platform/linux/InstanceChannel.h"
 #include "platform/linux/LocalService.h"
@@ -78,20 +79,10 @@ int main(int argc, char** argv) {
   // The command line first: a command bound in the desktop's shortcut
   // settings hands its action to the running copy at once, before anything
   // of the desktop is built.
+  const parlumo::TCommandEntry entry = parlumo::EnterCommandLine(argc, argv, PARLUMO_VERSION);
+  if (entry.exitStatus) return *entry.exitStatus;
+  const parlumo::TStartAction action = entry.action;
   const std::vector<std::string> parameters(argv + 1, argv + argc);
-  const parlumo::TCommandLine commandLine = parlumo::ParseCommandLine(parameters);
-  const std::string programName = fs::path(argv[0]).filename().string();
-  if (const std::optional<int> status =
-          parlumo::AnswerCommandLine(commandLine, programName, PARLUMO_VERSION, stdout, stderr)) {
-    return *status;
-  }
-  const parlumo::TStartAction action = commandLine.action;
-  if (action != parlumo::TStartAction::saNone &&
-      parlumo::LinuxInstancePlatform::TryHandOver(parlumo::TSettings::kApplicationTitle,
-                                                  parlumo::TSettings::kApplicationClass,
-                                                  parlumo::JoinParameters(parameters))) {
-    return 0;
-  }
 
   if (const std::string choice =
           parlumo::QtPlatformChoice(std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"),

@@ -58,4 +58,22 @@ std::string CutUtf8Characters(std::string_view text, std::size_t maxChars) {
   return std::string(text.substr(0, at));
 }
 
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const std::size_t length = DecodeUtf8(text, i, cp);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string Latin1ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (const char c : text)
+    AppendUtf8(out, static_cast<unsigned char>(c));
+  return out;
+}
+
 }  // namespace parlumo

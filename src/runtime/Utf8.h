@@ -15,6 +15,13 @@ void AppendUtf8(std::string& out, char32_t cp);
 // values past U+10FFFF and cut sequences included).
 std::size_t DecodeUtf8(std::string_view text, std::size_t at, char32_t& cp);
 
+// Whether text is well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+// Latin-1 (ISO-8859-1) text in UTF-8: each byte is the code point of its value.
+std::string Latin1ToUtf8(std::string_view text);
+
 // The first maxChars characters of UTF-8 text: length limits count characters,
 // and a cut never splits a sequence. A byte that starts no valid sequence counts
 // as one character.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ext-data-control-v1-client-protocol.h"
+#include "runtime/Utf8.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 namespace parlumo {
@@ -27,58 +28,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::array<std::string_view, 5> kTextFlavours{
     "text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT",
 };
-
-bool IsUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t code = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    if ((c & 0xE0) == 0xC0) {
-      length = 2;
-      code = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      length = 3;
-      code = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      length = 4;
-      code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogates and values beyond Unicode are no UTF-8.
-    constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kLeast[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-      return false;
-    i += length;
-  }
-  return true;
-}
-
-std::string Latin1ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (byte >> 6));
-      out += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return out;
-}
 
 // Writes all of the text to the descriptor of a reader, which may read slowly,
 // until the deadline; then closes it.
@@ -209,7 +158,7 @@ struct WlrProtocol {
 
 std::string SelectionText(std::string data) {
   if (const auto nul = data.find('\0'); nul != std::string::npos) data.resize(nul);
-  if (IsUtf8(data)) return data;
+  if (IsValidUtf8(data)) return data;
   return Latin1ToUtf8(data);
 }
 

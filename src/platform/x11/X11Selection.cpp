@@ -6,25 +6,13 @@
 
 #include <string>
 
+#include "runtime/Utf8.h"
+
 namespace parlumo {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string Latin1ToUtf8(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out += c;
-    } else {
-      out += static_cast<char>(0xC0 | (byte >> 6));
-      out += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return out;
-}
 
 // Reads and deletes the property: its bytes, and its type in `type`.
 std::string TakeProperty(Display* display, Window window, Atom property, Atom& type) {
