@@ -10,9 +10,11 @@
 #include "DBusTestBus.h"
 
 // LeakSanitizer: the D-Bus library under Qt keeps allocations for the life of
-// the process (its session-bus connection). Only sanitizer builds call these.
+// the process (its session-bus connection), and so does the Wayland client
+// library when the tests run on the wayland platform. Only sanitizer builds
+// call these.
 extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libdbus-1.so\n";
+  return "leak:libdbus-1.so\nleak:libwayland-client.so\n";
 }
 extern "C" const char* __lsan_default_options() {
   return "print_suppressions=0";

@@ -180,10 +180,11 @@ bool QtTrayShell::Apply(Entry& entry, const TrayIconData& data, bool withBalloon
   const std::uintptr_t id = data.id;
   const unsigned generation = ++entry.balloonGeneration;
   if (data.info.empty()) {
-    // An empty balloon text removes the balloon being shown. Qt can take
-    // back only the balloon it draws itself at an embedded icon; a desktop
-    // notification (status-notifier trays) stays until it times out, and an
-    // empty message there would be a notification of its own.
+    // An empty balloon text removes the balloon being shown. Our own
+    // notification is closed. On X11 Qt can take back only the balloon it
+    // draws itself at an embedded icon; the desktop notification of Qt's
+    // status-notifier tray (a KDE X11 session) stays until it times out, and
+    // an empty message there would be a notification of its own.
     if (!entry.balloonShown) return true;
     entry.balloonShown = false;
     if (entry.notifier)
