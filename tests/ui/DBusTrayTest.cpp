@@ -59,11 +59,11 @@ QVariant ItemProperty(const QString& item, const QString& name) {
   return reply.arguments().at(0).value<QDBusVariant>().variant();
 }
 
-void CallItem(const QString& item, const QString& method) {
+void CallItem(const QString& item, const QString& method, int x = 10, int y = 10) {
   const qsizetype slash = item.indexOf(QLatin1Char('/'));
   QDBusMessage call = QDBusMessage::createMethodCall(
       item.left(slash), item.mid(slash), QStringLiteral("org.kde.StatusNotifierItem"), method);
-  call << 10 << 10;
+  call << x << y;
   QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, 5000);
 }
 
@@ -279,6 +279,23 @@ TEST_F(DBusTrayTest, AnIconAddedWhileTheTrayHostRunsIsRegisteredAtOnceAndGoesWit
   ASSERT_TRUE(WaitUntil([&] { return Items(*watcher).size() == 1; }));
   const QString item = Items(*watcher).at(0);
   const QString service = item.left(item.indexOf(QLatin1Char('/')));
+
+  // The host's context request: the program's menu goes where the host says
+  // the icon was clicked (a Wayland client does not know the pointer's place).
+  int rightUps = 0;
+  TPoint upAt;
+  tray_->OnMouseUp = [&](TTrayIcon&, TMouseButton button, TShiftState, int x, int y) {
+    if (button != TMouseButton::mbRight) return;
+    ++rightUps;
+    upAt = TPoint{x, y};
+  };
+  CallItem(item, QStringLiteral("ContextMenu"), 1210, 4);
+  ASSERT_TRUE(WaitUntil([&] { return rightUps == 1; }));
+  EXPECT_EQ(upAt, (TPoint{1210, 4}));
+  TPoint at;
+  ASSERT_TRUE(shell_.CursorPos(at));
+  EXPECT_EQ(at, (TPoint{1210, 4}));
+
   EXPECT_TRUE(test::NameOwned(service));
   tray_->DeleteIcon();
   // The item's connection ends with it, which tells the host.

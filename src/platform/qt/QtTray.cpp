@@ -116,7 +116,8 @@ bool QtTrayShell::NotifyIcon(TrayCommand command, const TrayIconData& data) {
           // notifier's own objects, which the handlers may delete: the work
           // is posted.
           created->item = std::make_unique<StatusNotifierItem>(
-              [this, id](QSystemTrayIcon::ActivationReason reason) {
+              [this, id](QSystemTrayIcon::ActivationReason reason, QPoint at) {
+                hostPoint_ = at;
                 QTimer::singleShot(0, this, [this, id, reason] { Activated(id, reason); });
               });
           created->notifier = std::make_unique<BalloonNotifier>(
@@ -288,6 +289,12 @@ void QtTrayShell::Deliver(std::uintptr_t id, std::initializer_list<unsigned> not
 }
 
 bool QtTrayShell::CursorPos(TPoint& at) {
+  // A Wayland client learns the pointer's place only over its own windows;
+  // the tray host says where the icon was clicked.
+  if (hostPoint_ && !hostPoint_->isNull() && UsesDBusTray()) {
+    at = TPoint{hostPoint_->x(), hostPoint_->y()};
+    return true;
+  }
   const QPoint pos = QCursor::pos();
   at = TPoint{pos.x(), pos.y()};
   return true;

@@ -2,11 +2,13 @@
 
 #include <QMenu>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "desktop/TrayIcon.h"
@@ -51,7 +53,8 @@ bool TrayAvailable();
 // host starts, or while it restarts, shows up when it is there; Add succeeds
 // only while a watcher is there, as on X11 while a tray is. The host's
 // activate is the click, its secondary activate the middle click, its context
-// menu request the context click. A balloon there is a desktop notification
+// menu request the context click; the cursor position is then the point the
+// host gave with its last call (where it has one). A balloon there is a desktop notification
 // (org.freedesktop.Notifications), shown whether or not a tray host is:
 // Notify with the balloon's title and text, replacing the icon's previous
 // one; its "default" action (a click on it) -> balloon clicked; closed by its
@@ -88,6 +91,8 @@ class QtTrayShell final : public QObject, public TrayShell {
   void PostBalloonEnded(std::uintptr_t id, unsigned notification);
 
   std::map<std::uintptr_t, std::unique_ptr<Entry>> entries_;
+  // Where the tray host last said an item was clicked (D-Bus tray only).
+  std::optional<QPoint> hostPoint_;
 };
 
 // A QWidget as the tray component's owner or main form. Shown events reach

@@ -172,7 +172,7 @@ bool NotificationServerPresent() {
 // registered structures for anyway).
 class StatusNotifierItem::Object final : public QDBusVirtualObject {
  public:
-  explicit Object(std::function<void(QSystemTrayIcon::ActivationReason)> onActivated)
+  explicit Object(ActivationHandler onActivated)
       : connectionName_(QStringLiteral("parlumo-tray-%1").arg(++instances_)),
         connection_(QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName_)),
         watcher_(kWatcherService, connection_, QDBusServiceWatcher::WatchForRegistration),
@@ -244,7 +244,11 @@ class StatusNotifierItem::Object final : public QDBusVirtualObject {
       return false;
     }
     connection.send(message.createReply());
-    if (reason != QSystemTrayIcon::Unknown && onActivated_) onActivated_(reason);
+    if (reason == QSystemTrayIcon::Unknown || !onActivated_) return true;
+    const QVariantList arguments = message.arguments();
+    QPoint at;
+    if (arguments.size() == 2) at = QPoint(arguments.at(0).toInt(), arguments.at(1).toInt());
+    onActivated_(reason, at);
     return true;
   }
 
@@ -293,13 +297,12 @@ class StatusNotifierItem::Object final : public QDBusVirtualObject {
   QString connectionName_;
   QDBusConnection connection_;
   QDBusServiceWatcher watcher_;
-  std::function<void(QSystemTrayIcon::ActivationReason)> onActivated_;
+  ActivationHandler onActivated_;
   QList<IconPixmap> pixmaps_;
   QString tip_;
 };
 
-StatusNotifierItem::StatusNotifierItem(
-    std::function<void(QSystemTrayIcon::ActivationReason)> onActivated)
+StatusNotifierItem::StatusNotifierItem(ActivationHandler onActivated)
     : object_(std::make_unique<Object>(std::move(onActivated))) {}
 
 StatusNotifierItem::~StatusNotifierItem() = default;

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QIcon>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QSystemTrayIcon>
@@ -36,12 +37,14 @@ bool NotificationServerPresent();
 // bus name of its own). It registers with the StatusNotifierWatcher when it
 // is made and again whenever a watcher appears (the tray host starts later, or
 // is restarted). The host's Activate is a click (Trigger), SecondaryActivate a
-// middle click, ContextMenu the context request; onActivated runs from the
-// bus's dispatch, after the call was answered, and must not destroy the item
-// (post the work instead).
+// middle click, ContextMenu the context request, each with the screen point
+// the host gives (where the pointer was, or (0, 0) from a host that does not
+// know); onActivated runs from the bus's dispatch, after the call was
+// answered, and must not destroy the item (post the work instead).
 class StatusNotifierItem {
  public:
-  explicit StatusNotifierItem(std::function<void(QSystemTrayIcon::ActivationReason)> onActivated);
+  using ActivationHandler = std::function<void(QSystemTrayIcon::ActivationReason, QPoint)>;
+  explicit StatusNotifierItem(ActivationHandler onActivated);
   ~StatusNotifierItem();
   StatusNotifierItem(const StatusNotifierItem&) = delete;
   StatusNotifierItem& operator=(const StatusNotifierItem&) = delete;
