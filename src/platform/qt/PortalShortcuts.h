@@ -41,8 +41,9 @@ std::optional<std::string> PreferredTrigger(const HotKeyChord& chord);
 //   bind but reports no shortcut with a trigger (Plasma 5.27 answers 0 with an
 //   empty list), or the portal leaves the bus. A later round that binds
 //   something makes it true again (one starts by itself when the portal comes
-//   back and registrations are held); so does nothing else. Whenever it changes, OnCanGrabChange
-//   runs (last, from the event dispatch; it may destroy this platform).
+//   back and registrations are held); so does nothing else. Whenever it
+//   changes, the callback of SetOnCanGrabChange runs (last, from the event
+//   dispatch; it may destroy this platform).
 // - A shortcut the portal reports without a trigger does not count as bound;
 //   its receiver stays registered (a later round, or ShortcutsChanged, may
 //   bind it).
