@@ -237,8 +237,7 @@ TSettings::TSettings(const TSettingsPlatform& platform)
                            Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint),
       platform_(platform),
       ui_(std::make_unique<Ui::TSettings>()) {
-  if (!platform_.trayAvailable)
-    platform_.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+  if (!platform_.trayAvailable) platform_.trayAvailable = TrayAvailable;
   if (!platform_.balloonTipsAvailable) platform_.balloonTipsAvailable = TrayMessagesAvailable;
   if (!platform_.runFileDialog) platform_.runFileDialog = RunDesktopFileDialog;
   if (!platform_.terminate) {

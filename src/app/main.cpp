@@ -22,6 +22,7 @@
 #include "platform/linux/InstanceChannel.h"
 #include "platform/linux/LocalService.h"
 #include "platform/linux/SessionPlatform.h"
+#include "platform/qt/PortalShortcuts.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtClipboardWatch.h"
 #include "platform/qt/QtDesktop.h"
@@ -43,6 +44,8 @@ namespace {
 // shortcuts the desktop binds. Each member is null where the session has none.
 struct DesktopSession {
   std::unique_ptr<parlumo::HotKeyPlatform> hotKeys;
+  // The portal among them, kept for its changes of CanGrab.
+  parlumo::PortalShortcuts* portal = nullptr;
   std::unique_ptr<parlumo::KeyboardPlatform> keyboard;
   std::unique_ptr<parlumo::X11Keyboard> x11Keyboard;  // also the key fields' lookup
   // Wayland: the seat's selections, else XWayland's PRIMARY, else nothing.
@@ -56,9 +59,20 @@ struct DesktopSession {
 DesktopSession OpenSession(parlumo::EventLoop& loop) {
   DesktopSession session;
   if (QGuiApplication::platformName() == QLatin1String("wayland")) {
-    // No program can grab keys or send them to another here: the user binds
-    // the commands (--quick-translation ...) in the desktop.
-    session.hotKeys = std::make_unique<parlumo::NoHotKeyPlatform>();
+    // No program can grab keys or send them to another here. The desktop may
+    // bind them for the program (the GlobalShortcuts portal); else the user
+    // binds the commands (--quick-translation ...) in the desktop.
+    std::unique_ptr<parlumo::PortalShortcuts> portal = parlumo::PortalShortcuts::ForSessionBus({
+        {QStringLiteral("quick-translation-1"), QStringLiteral("Quick translation (hotkey 1)")},
+        {QStringLiteral("quick-translation-2"), QStringLiteral("Quick translation (hotkey 2)")},
+        {QStringLiteral("file-translation"), QStringLiteral("Translation to file")},
+    });
+    if (portal) {
+      session.portal = portal.get();
+      session.hotKeys = std::move(portal);
+    } else {
+      session.hotKeys = std::make_unique<parlumo::NoHotKeyPlatform>();
+    }
     session.keyboard = std::make_unique<parlumo::NoKeyboard>();
     session.selections = parlumo::WaylandSelections::Connect(loop);
     if (session.selections) {
@@ -92,6 +106,8 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("parlumo"));
+  // The name the desktop shows for the tray item and the notifications.
+  QApplication::setApplicationDisplayName(QStringLiteral("Parlumo"));
   QApplication::setApplicationVersion(QStringLiteral(PARLUMO_VERSION));
   // The program lives in the tray: closing its last window does not end it.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -18,6 +18,7 @@
 
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtText.h"
+#include "platform/qt/QtTrayDBus.h"
 
 namespace parlumo {
 
@@ -66,7 +67,12 @@ constexpr int kDefaultBalloonMs = 10000;
 }  // namespace
 
 struct QtTrayShell::Entry {
+  // The icon: a QSystemTrayIcon on X11, else a status-notifier item and the
+  // balloons' notifications.
   std::unique_ptr<QSystemTrayIcon, DeleteLater> icon;
+  std::unique_ptr<StatusNotifierItem> item;
+  std::unique_ptr<BalloonNotifier> notifier;
+  std::string itemImage;  // the image the item shows, as the record gave it
   TTrayIconHandler* window = nullptr;
   unsigned callbackMessage = kTrayCallbackMessage;
   std::uint32_t version = 0;
@@ -82,7 +88,13 @@ struct QtTrayShell::Entry {
 };
 
 bool TrayMessagesAvailable() {
+  if (UsesDBusTray()) return NotificationServerPresent();
   return QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
+}
+
+bool TrayAvailable() {
+  if (UsesDBusTray()) return StatusNotifierWatcherPresent();
+  return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 // --- QtTrayShell ------------------------------------------------------------
@@ -98,20 +110,35 @@ bool QtTrayShell::NotifyIcon(TrayCommand command, const TrayIconData& data) {
       Entry* entry = found == entries_.end() ? nullptr : found->second.get();
       if (!entry) {
         auto created = std::make_unique<Entry>();
-        created->icon.reset(new QSystemTrayIcon());
         const std::uintptr_t id = data.id;
-        connect(created->icon.get(), &QSystemTrayIcon::activated, this,
-                [this, id](QSystemTrayIcon::ActivationReason reason) { Activated(id, reason); });
-        connect(created->icon.get(), &QSystemTrayIcon::messageClicked, this,
-                [this, id] { BalloonEnded(id, tray_notification::kBalloonUserClick); });
+        if (UsesDBusTray()) {
+          // The bus calls these from its dispatch of the item's and the
+          // notifier's own objects, which the handlers may delete: the work
+          // is posted.
+          created->item = std::make_unique<StatusNotifierItem>(
+              [this, id](QSystemTrayIcon::ActivationReason reason, QPoint at) {
+                hostPoint_ = at;
+                QTimer::singleShot(0, this, [this, id, reason] { Activated(id, reason); });
+              });
+          created->notifier = std::make_unique<BalloonNotifier>(
+              [this, id] { PostBalloonEnded(id, tray_notification::kBalloonUserClick); },
+              [this, id] { PostBalloonEnded(id, tray_notification::kBalloonTimeout); });
+        } else {
+          created->icon.reset(new QSystemTrayIcon());
+          connect(created->icon.get(), &QSystemTrayIcon::activated, this,
+                  [this, id](QSystemTrayIcon::ActivationReason reason) { Activated(id, reason); });
+          connect(created->icon.get(), &QSystemTrayIcon::messageClicked, this,
+                  [this, id] { BalloonEnded(id, tray_notification::kBalloonUserClick); });
+        }
         entry = created.get();
         entries_[id] = std::move(created);
       }
       const bool applied = Apply(*entry, data, (data.flags & kNifInfo) != 0);
-      entry->icon->show();
+      if (entry->icon) entry->icon->show();
       // Without a notification area the icon waits for one, as the shell's
-      // add would fail; Qt embeds it as soon as a tray host appears.
-      return applied && QSystemTrayIcon::isSystemTrayAvailable();
+      // add would fail; Qt embeds it as soon as a tray host appears, and the
+      // status-notifier item registers with a watcher as soon as one appears.
+      return applied && TrayAvailable();
     }
     case TrayCommand::Modify:
       if (found == entries_.end()) return false;
@@ -131,24 +158,39 @@ bool QtTrayShell::NotifyIcon(TrayCommand command, const TrayIconData& data) {
 bool QtTrayShell::Apply(Entry& entry, const TrayIconData& data, bool withBalloon) {
   entry.window = data.window;
   entry.callbackMessage = data.callbackMessage;
-  QPixmap pixmap;
-  if (!data.icon.data.empty())
-    pixmap.loadFromData(reinterpret_cast<const uchar*>(data.icon.data.data()),
-                        static_cast<uint>(data.icon.data.size()));
-  entry.icon->setIcon(pixmap.isNull() ? FallbackIcon() : QIcon(pixmap));
-  entry.icon->setToolTip(FromUtf8(data.tip));
+  // The item tells its host of every new image: only a changed one is sent.
+  if (!entry.item || entry.itemImage != data.icon.data || entry.itemImage.empty()) {
+    QPixmap pixmap;
+    if (!data.icon.data.empty())
+      pixmap.loadFromData(reinterpret_cast<const uchar*>(data.icon.data.data()),
+                          static_cast<uint>(data.icon.data.size()));
+    const QIcon icon = pixmap.isNull() ? FallbackIcon() : QIcon(pixmap);
+    if (entry.item) {
+      entry.item->SetIcon(icon);
+      entry.itemImage = data.icon.data;
+    } else {
+      entry.icon->setIcon(icon);
+    }
+  }
+  if (entry.item)
+    entry.item->SetToolTip(FromUtf8(data.tip));
+  else
+    entry.icon->setToolTip(FromUtf8(data.tip));
   if (!withBalloon) return true;
 
   const std::uintptr_t id = data.id;
   const unsigned generation = ++entry.balloonGeneration;
   if (data.info.empty()) {
-    // An empty balloon text removes the balloon being shown. Qt can take
-    // back only the balloon it draws itself at an embedded icon; a desktop
-    // notification (status-notifier trays) stays until it times out, and an
-    // empty message there would be a notification of its own.
+    // An empty balloon text removes the balloon being shown. Our own
+    // notification is closed. On X11 Qt can take back only the balloon it
+    // draws itself at an embedded icon; the desktop notification of Qt's
+    // status-notifier tray (a KDE X11 session) stays until it times out, and
+    // an empty message there would be a notification of its own.
     if (!entry.balloonShown) return true;
     entry.balloonShown = false;
-    if (!entry.icon->geometry().isEmpty())
+    if (entry.notifier)
+      entry.notifier->Close();
+    else if (!entry.icon->geometry().isEmpty())
       entry.icon->showMessage(QString(), QString(), QSystemTrayIcon::NoIcon, 1);
     QTimer::singleShot(0, this, [this, id] { Deliver(id, {tray_notification::kBalloonHide}); });
     return true;
@@ -157,8 +199,12 @@ bool QtTrayShell::Apply(Entry& entry, const TrayIconData& data, bool withBalloon
   if (!TrayMessagesAvailable()) return false;
   const int timeout = data.timeout ? static_cast<int>(std::min<std::uint32_t>(data.timeout, 600000))
                                    : kDefaultBalloonMs;
-  entry.icon->showMessage(FromUtf8(data.infoTitle), FromUtf8(data.info),
-                          MessageIconOf(data.infoFlags), timeout);
+  if (entry.notifier)
+    entry.notifier->Show(FromUtf8(data.infoTitle), FromUtf8(data.info),
+                         MessageIconOf(data.infoFlags), timeout);
+  else
+    entry.icon->showMessage(FromUtf8(data.infoTitle), FromUtf8(data.info),
+                            MessageIconOf(data.infoFlags), timeout);
   entry.balloonShown = true;
   // The shell reports the balloon after the call that showed it.
   QTimer::singleShot(0, this, [this, id] { Deliver(id, {tray_notification::kBalloonShow}); });
@@ -176,6 +222,17 @@ void QtTrayShell::BalloonEnded(std::uintptr_t id, unsigned notification) {
   at->second->balloonShown = false;
   ++at->second->balloonGeneration;
   Deliver(id, {notification});
+}
+
+void QtTrayShell::PostBalloonEnded(std::uintptr_t id, unsigned notification) {
+  const auto at = entries_.find(id);
+  if (at == entries_.end() || !at->second->balloonShown) return;
+  const unsigned generation = at->second->balloonGeneration;
+  QTimer::singleShot(0, this, [this, id, notification, generation] {
+    const auto still = entries_.find(id);
+    if (still == entries_.end() || still->second->balloonGeneration != generation) return;
+    BalloonEnded(id, notification);
+  });
 }
 
 void QtTrayShell::Activated(std::uintptr_t id, QSystemTrayIcon::ActivationReason reason) {
@@ -232,6 +289,12 @@ void QtTrayShell::Deliver(std::uintptr_t id, std::initializer_list<unsigned> not
 }
 
 bool QtTrayShell::CursorPos(TPoint& at) {
+  // A Wayland client learns the pointer's place only over its own windows;
+  // the tray host says where the icon was clicked.
+  if (hostPoint_ && !hostPoint_->isNull() && UsesDBusTray()) {
+    at = TPoint{hostPoint_->x(), hostPoint_->y()};
+    return true;
+  }
   const QPoint pos = QCursor::pos();
   at = TPoint{pos.x(), pos.y()};
   return true;

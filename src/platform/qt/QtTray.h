@@ -2,11 +2,13 @@
 
 #include <QMenu>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "desktop/TrayIcon.h"
@@ -16,9 +18,16 @@ class QWidget;
 
 namespace parlumo {
 
-// Balloon hints can be shown: a notification area is there and it can show
-// messages. Evaluated anew on every call.
+// Balloon hints can be shown. On X11 (the xcb platform): a notification area
+// is there and it can show messages. Elsewhere (Wayland) balloons are desktop
+// notifications: a notification server is on the session bus, whether or not
+// a tray host is. Evaluated anew on every call.
 bool TrayMessagesAvailable();
+
+// A notification area is there to show the icon. On X11 Qt's answer
+// (QSystemTrayIcon::isSystemTrayAvailable); elsewhere a StatusNotifierWatcher
+// on the session bus. Evaluated anew on every call.
+bool TrayAvailable();
 
 // The notification area on QSystemTrayIcon: one QSystemTrayIcon per icon id.
 // Qt reports activations, not button presses, so each is passed on as the
@@ -36,6 +45,23 @@ bool TrayMessagesAvailable();
 // Qt reports no pointer movement over the icon, so the
 // enter, exit and move events do not occur. Qt puts the icon back by itself
 // when the tray host is re-created.
+//
+// That is the X11 session (the xcb platform), where the icon is a
+// QSystemTrayIcon. On every other platform (Wayland) the icon is a
+// StatusNotifierItem of our own (QtTrayDBus.h): it is registered with the
+// StatusNotifierWatcher whenever one appears, so an icon added before the tray
+// host starts, or while it restarts, shows up when it is there; Add succeeds
+// only while a watcher is there, as on X11 while a tray is. The host's
+// activate is the click, its secondary activate the middle click, its context
+// menu request the context click; the cursor position is then the point the
+// host gave with its last call (where it has one). A balloon there is a desktop notification
+// (org.freedesktop.Notifications), shown whether or not a tray host is:
+// Notify with the balloon's title and text, replacing the icon's previous
+// one; its "default" action (a click on it) -> balloon clicked; closed by its
+// expiry or by the user -> balloon timeout (as a balloon closed with its close
+// button is on Windows); removed by an empty balloon text -> CloseNotification
+// and balloon hidden. The balloon's own time still ends it for servers that
+// keep notifications.
 class QtTrayShell final : public QObject, public TrayShell {
  public:
   explicit QtTrayShell(QObject* parent = nullptr);
@@ -46,7 +72,8 @@ class QtTrayShell final : public QObject, public TrayShell {
   std::int16_t AsyncKeyState(int virtualKey) override;
   unsigned DoubleClickTime() override;
 
-  // The Qt icon of an icon id; null when the id has none.
+  // The Qt icon of an icon id; null when the id has none (always on the D-Bus
+  // tray).
   QSystemTrayIcon* TrayIconOf(std::uintptr_t id) const;
 
  private:
@@ -60,8 +87,12 @@ class QtTrayShell final : public QObject, public TrayShell {
   // the icon goes away in between.
   void Deliver(std::uintptr_t id, std::initializer_list<unsigned> notifications);
   void BalloonEnded(std::uintptr_t id, unsigned notification);
+  // Calls BalloonEnded from the event loop, for the balloon shown now.
+  void PostBalloonEnded(std::uintptr_t id, unsigned notification);
 
   std::map<std::uintptr_t, std::unique_ptr<Entry>> entries_;
+  // Where the tray host last said an item was clicked (D-Bus tray only).
+  std::optional<QPoint> hostPoint_;
 };
 
 // A QWidget as the tray component's owner or main form. Shown events reach
