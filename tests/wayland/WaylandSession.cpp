@@ -108,16 +108,16 @@ ToolRun RunTool(const QString& program, const QStringList& arguments, const QByt
 
 // wl-copy serves the selection from a child of its own until another client
 // takes the selection over; the command itself returns once the selection is
-// set. Its output goes nowhere, so that the child holds no pipe of ours open.
+// set. The text goes as an argument (wl-copy reads its standard input more
+// slowly), and its output goes nowhere, so that the child holds no pipe of
+// ours open.
 namespace {
-bool WlCopy(const QStringList& arguments, const QString& text) {
+bool WlCopy(const QStringList& options, const QString& text) {
   QProcess process;
   process.setStandardOutputFile(QProcess::nullDevice());
   process.setStandardErrorFile(QProcess::nullDevice());
-  process.start("wl-copy", arguments);
-  if (!process.waitForStarted(10000)) return false;
-  process.write(text.toUtf8());
-  process.closeWriteChannel();
+  process.setStandardInputFile(QProcess::nullDevice());
+  process.start("wl-copy", options + QStringList{"--type", "text/plain;charset=utf-8", "--", text});
   return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
          process.exitCode() == 0;
 }
@@ -131,7 +131,7 @@ std::optional<QString> WlPaste(const QStringList& arguments) {
 }  // namespace
 
 bool SetPrimary(const QString& text) {
-  return WlCopy({"--primary", "--type", "text/plain;charset=utf-8"}, text);
+  return WlCopy({"--primary"}, text);
 }
 
 bool ClearPrimary() {
@@ -139,7 +139,7 @@ bool ClearPrimary() {
 }
 
 bool SetClipboard(const QString& text) {
-  return WlCopy({"--type", "text/plain;charset=utf-8"}, text);
+  return WlCopy({}, text);
 }
 
 std::optional<QString> ClipboardText() {
