@@ -289,6 +289,7 @@ TSettings::TSettings(const TSettingsPlatform& platform)
   hotKeyTranslations_ = std::make_unique<THotKeyTranslations>(
       *this, platform_.loop, *cHttp_, cParser_, platform_.keyboard, platform_.clipboard,
       platform_.clipboardWatch, platform_.shell, *cTrayIcon_);
+  hotKeyTranslations_->SetMarkedText(platform_.markedText);
 
   // The end of loading: each component applies what it was given.
   cTrayIcon_->Loaded();
@@ -990,6 +991,25 @@ void TSettings::cHotKey1HotKey(TGlobalHotKey& sender) {
 
 void TSettings::cHotKeyFileHotKey(TGlobalHotKey& /*sender*/) {
   hotKeyTranslations_->FileTranslation();
+}
+
+void TSettings::RunAction(TStartAction action) {
+  switch (action) {
+    case TStartAction::saNone:
+      break;
+    case TStartAction::saQuickTranslation1:
+      cHotKey1HotKey(*cHotKey1_);
+      break;
+    case TStartAction::saQuickTranslation2:
+      cHotKey1HotKey(*cHotKey2_);
+      break;
+    case TStartAction::saFileTranslation:
+      cHotKeyFileHotKey(*cHotKeyFile_);
+      break;
+    case TStartAction::saShowSettings:
+      miSettingsClick();
+      break;
+  }
 }
 
 }  // namespace parlumo

@@ -12,12 +12,14 @@
 #include "app/HotKeyEdit.h"
 #include "desktop/AltKeyRepaintFix.h"
 #include "desktop/ClipboardWatch.h"
+#include "desktop/CommandLine.h"
 #include "desktop/DesktopShell.h"
 #include "desktop/GlobalHotKey.h"
 #include "desktop/HtmlHelpViewer.h"
 #include "desktop/IconHide.h"
 #include "desktop/Keyboard.h"
 #include "desktop/MainInstance.h"
+#include "desktop/MarkedText.h"
 #include "desktop/TrayIcon.h"
 #include "hotkeys/HotKeyHost.h"
 #include "net/HttpClient.h"
@@ -68,6 +70,9 @@ struct TSettingsPlatform {
   TrayShell& trayShell;
   InstancePlatform& instance;
   HelpEngine& help;
+  // Where the marked text can be read without keystrokes (a Wayland seat's
+  // primary selection); null: the copy keystrokes through the keyboard.
+  MarkedTextPlatform* markedText = nullptr;
   // The settings file; the program uses SettingsFilePath(CurrentProgramPath()).
   std::filesystem::path iniPath;
   // The program file: the autostart entry starts it, the help file is named after it.
@@ -122,6 +127,12 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   void QueryEndSession();
   // Another start of the program asks this copy to come forward.
   void BringForward();
+  // An action from the command line (this start's, or a later copy's handed
+  // over): exactly what its hotkey or tray item runs, with the same guard
+  // against a second translation while one runs. The hotkeys' own settings
+  // (enabled or not, their chords) do not matter: the user bound the command
+  // in the desktop.
+  void RunAction(TStartAction action);
 
   // Settings store.
   void SaveSettings();

@@ -37,6 +37,24 @@ class HotKeyPlatform {
   virtual bool CanGrab() const { return true; }
 };
 
+// A session in which no program can hold a system-wide shortcut (a Wayland
+// desktop without a shortcuts portal): every registration is refused, and the
+// user binds the program's commands in the desktop instead.
+class NoHotKeyPlatform final : public HotKeyPlatform {
+ public:
+  std::unique_ptr<Receiver> CreateReceiver(std::function<void()> /*onPress*/) override {
+    return std::make_unique<Refusing>();
+  }
+  bool CanGrab() const override { return false; }
+
+ private:
+  class Refusing final : public Receiver {
+   public:
+    bool Register(const HotKeyChord& /*chord*/) override { return false; }
+    void Unregister() override {}
+  };
+};
+
 // One system-wide keyboard shortcut. The registration follows Enabled and Key by
 // itself: it is made when both say so and the platform accepts it, and given up
 // when either changes or the component goes. A refused registration is silent;

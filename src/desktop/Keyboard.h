@@ -22,6 +22,15 @@ class KeyboardPlatform {
   virtual std::uint8_t ScanCode(std::uint8_t virtualKey) = 0;
 };
 
+// A session that lets no program send keys to another nor read the keyboard
+// (Wayland): nothing is sent, no key is down, no key has a code.
+class NoKeyboard final : public KeyboardPlatform {
+ public:
+  void SendKey(std::uint8_t /*virtualKey*/, std::uint8_t /*scanCode*/, bool /*keyUp*/) override {}
+  std::int16_t KeyState(std::uint8_t /*virtualKey*/) override { return 0; }
+  std::uint8_t ScanCode(std::uint8_t /*virtualKey*/) override { return 0; }
+};
+
 // The clipboard's text.
 class ClipboardPlatform {
  public:

@@ -60,8 +60,8 @@ void THotKeyTranslations::FileTranslation() {
 }
 
 std::optional<std::string> THotKeyTranslations::Capture(TCaptureVariant variant) {
-  return CaptureSelectedText(
-      variant, TCapturePlatform{keyboard_, clipboard_, clipboardWatch_, loop_, captureWait_});
+  return CaptureSelectedText(variant, TCapturePlatform{keyboard_, clipboard_, clipboardWatch_,
+                                                       loop_, captureWait_, marked_});
 }
 
 namespace {

@@ -53,6 +53,9 @@ class THotKeyTranslations {
   // The longest the capture waits for the copy; kCaptureWait unless a test
   // shortens it.
   void SetCaptureWait(std::chrono::milliseconds wait) { captureWait_ = wait; }
+  // Where the marked text can be read without keystrokes (see
+  // TCapturePlatform::marked); null, the default, sends the copy keystrokes.
+  void SetMarkedText(MarkedTextPlatform* marked) { marked_ = marked; }
 
  private:
   class RunGuard;
@@ -79,6 +82,7 @@ class THotKeyTranslations {
   DesktopShell& shell_;
   TTrayIcon& trayIcon_;
   std::chrono::milliseconds captureWait_ = kCaptureWait;
+  MarkedTextPlatform* marked_ = nullptr;
   bool running_ = false;
   Lifetime lifetime_;
 };

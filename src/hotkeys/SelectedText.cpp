@@ -63,6 +63,13 @@ std::optional<std::string> ReadClipboard(ClipboardPlatform& clipboard) {
 
 std::optional<std::string> CaptureSelectedText(TCaptureVariant variant,
                                                const TCapturePlatform& platform) {
+  if (platform.marked != nullptr) {
+    // Both variants read the same selection: without keystrokes the held
+    // modifiers play no part.
+    std::optional<std::string> marked = platform.marked->ReadMarkedText();
+    if (marked && !marked->empty()) return marked;
+    return ReadClipboard(platform.clipboard);
+  }
   KeyboardPlatform& keyboard = platform.keyboard;
   ArmedWatch watch(platform.watch, platform.loop);
   if (variant == TCaptureVariant::cvQuick) {

@@ -8,6 +8,7 @@
 
 #include "desktop/ClipboardWatch.h"
 #include "desktop/Keyboard.h"
+#include "desktop/MarkedText.h"
 #include "runtime/EventLoop.h"
 
 namespace parlumo {
@@ -28,14 +29,19 @@ struct TCapturePlatform {
   ClipboardChangeWatch& watch;
   EventLoop& loop;
   std::chrono::milliseconds wait = kCaptureWait;
+  // Where the desktop lets the program read the marked text itself (Wayland),
+  // no keystroke is sent: the text comes from here, and when nothing is
+  // marked, from the clipboard. Null: the copy keystrokes.
+  MarkedTextPlatform* marked = nullptr;
 };
 
 // Makes the focused application copy its selection and reads the clipboard's
-// text (UTF-8). The wait after the keystrokes ends as soon as the clipboard gets
-// a new owner, else after platform.wait; the program's events are dispatched
-// meanwhile. Nothing when the clipboard cannot be read in two attempts. A
-// clipboard without text gives an empty text; when the application copied
-// nothing, the text is whatever the clipboard held before.
+// text (UTF-8); with platform.marked, reads the marked text instead, and the
+// clipboard's when nothing is marked or the marked text cannot be read. The wait after the
+// keystrokes ends as soon as the clipboard gets a new owner, else after platform.wait; the
+// program's events are dispatched meanwhile. Nothing when the clipboard cannot be read in two
+// attempts. A clipboard without text gives an empty text; when the application copied nothing, the
+// text is whatever the clipboard held before.
 std::optional<std::string> CaptureSelectedText(TCaptureVariant variant,
                                                const TCapturePlatform& platform);
 

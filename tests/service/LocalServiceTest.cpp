@@ -84,6 +84,14 @@ TEST_F(LocalServiceTest, StartsTheServiceWhereNothingListensAndStopsItAtTheEnd) 
     std::vector<State> seen;
     service.OnStateChange = [&](State state) { seen.push_back(state); };
     service.Start();
+    // A request made at the program's start waits until the service it has
+    // just started answers.
+    bool answered = false;
+    bool listeningWhenAnswered = false;
+    service.WhenAnswering([&] {
+      answered = true;
+      listeningWhenAnswered = test::LoopbackListening(port);
+    });
     // Start never waits: the probe's answer comes from the loop.
     EXPECT_EQ(service.GetState(), State::Probing);
     Settle(service);
@@ -92,9 +100,11 @@ TEST_F(LocalServiceTest, StartsTheServiceWhereNothingListensAndStopsItAtTheEnd) 
     pid = service.Pid();
     ASSERT_GT(pid, 0);
     const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!test::LoopbackListening(port) && std::chrono::steady_clock::now() < deadline) {
+    while (!answered && std::chrono::steady_clock::now() < deadline) {
       loop_.ProcessEvents(50ms);
     }
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(listeningWhenAnswered);
     EXPECT_TRUE(test::LoopbackListening(port));
     EXPECT_NE(testing::ProcessCommandLine(pid).find(PARLUMO_SERVICE_BINARY " --listen 127.0.0.1:" +
                                                     std::to_string(port)),
@@ -142,8 +152,13 @@ TEST_F(LocalServiceTest, OutcomesWithoutAServiceToRun) {
   for (const Case& c : cases) {
     TLocalService service(loop_, c.host, c.candidates, folder_.Path() / "service.log");
     service.Start();
+    bool answered = false;
+    service.WhenAnswering([&] { answered = true; });
     Settle(service);
     EXPECT_EQ(service.GetState(), c.expected) << c.host;
+    // Nothing to wait for: the request goes out and reports its failure.
+    loop_.ProcessEvents(100ms);
+    EXPECT_TRUE(answered) << c.host;
     EXPECT_EQ(service.Pid(), -1) << c.host;
   }
 }
@@ -153,12 +168,16 @@ TEST_F(LocalServiceTest, ReportsAServiceThatEndsByItself) {
   TLocalService service(loop_, "127.0.0.1:" + std::to_string(test::FreeLoopbackPort()),
                         {"/bin/false"}, folder_.Path() / "service.log");
   service.Start();
+  bool answered = false;
+  service.WhenAnswering([&] { answered = true; });
   Settle(service);
   ASSERT_EQ(service.GetState(), State::Started);
   const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (service.GetState() == State::Started && std::chrono::steady_clock::now() < deadline) {
+  while (!answered && std::chrono::steady_clock::now() < deadline) {
     loop_.ProcessEvents(50ms);
   }
+  // The waiting request is not held for the whole wait: the service is gone.
+  EXPECT_TRUE(answered);
   EXPECT_EQ(service.GetState(), State::Exited);
   EXPECT_EQ(service.Pid(), -1);
 }

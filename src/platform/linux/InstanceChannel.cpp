@@ -16,6 +16,8 @@
 #include <cstring>
 #include <thread>
 
+#include "desktop/CommandLine.h"
+
 namespace parlumo {
 
 namespace fs = std::filesystem;
@@ -44,6 +46,12 @@ std::uint64_t Fnv1a(const std::string& text) {
     hash *= 1099511628211ull;
   }
   return hash;
+}
+
+// The name of an identity's lock file or socket in the runtime folder.
+std::string IdentityFileName(const std::string& title, const std::string& className,
+                             const char* suffix) {
+  return "parlumo-" + Hex(Fnv1a(title + "\n" + className)) + suffix;
 }
 
 bool AddressFor(const fs::path& path, sockaddr_un& address) {
@@ -140,7 +148,7 @@ fs::path LinuxInstancePlatform::DefaultFolder() {
 
 fs::path LinuxInstancePlatform::PathFor(const std::string& title, const std::string& className,
                                         const char* suffix) const {
-  return folder_ / ("parlumo-" + Hex(Fnv1a(title + "\n" + className)) + suffix);
+  return folder_ / IdentityFileName(title, className, suffix);
 }
 
 bool LinuxInstancePlatform::ClaimFirstCopy(const std::string& title, const std::string& className) {
@@ -180,15 +188,21 @@ void LinuxInstancePlatform::Accept() {
   }
 }
 
-bool LinuxInstancePlatform::Send(char kind, const std::string& payload) {
+namespace {
+
+// Sends one message to the running copy at the socket and waits until it is
+// taken, until the deadline. patient: a refused connection is tried again
+// until then (the running copy may still be starting); else one attempt.
+bool SendMessage(const fs::path& socketPath, char kind, const std::string& payload,
+                 Clock::time_point deadline, bool patient) {
   sockaddr_un address{};
-  if (!AddressFor(PathFor(title_, className_, ".sock"), address)) return false;
-  const auto deadline = Clock::now() + kHandOverTime;
-  while (Clock::now() < deadline) {
+  if (!AddressFor(socketPath, address)) return false;
+  for (;;) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
       ::close(fd);
+      if (!patient || Clock::now() >= deadline) return false;
       // The running copy may not listen yet: it is still starting.
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       continue;
@@ -210,7 +224,20 @@ bool LinuxInstancePlatform::Send(char kind, const std::string& payload) {
     ::close(fd);
     return ok;
   }
-  return false;
+}
+
+}  // namespace
+
+bool LinuxInstancePlatform::Send(char kind, const std::string& payload) {
+  return SendMessage(PathFor(title_, className_, ".sock"), kind, payload,
+                     Clock::now() + kHandOverTime, true);
+}
+
+bool LinuxInstancePlatform::TryHandOver(const std::string& title, const std::string& className,
+                                        const std::string& text, const fs::path& folder) {
+  if (text.empty()) return false;
+  return SendMessage(folder / IdentityFileName(title, className, ".sock"), kParameters, text,
+                     Clock::now() + kHandOverTime, false);
 }
 
 void LinuxInstancePlatform::HandOverParameters(const std::string& text) {
@@ -218,6 +245,10 @@ void LinuxInstancePlatform::HandOverParameters(const std::string& text) {
 }
 
 void LinuxInstancePlatform::BringRunningCopyForward() {
+  // An action runs in the running copy as its hotkey would: its windows stay
+  // where they are, and a quick translation copies from the application the
+  // user works in, not from one of ours brought to the front.
+  if (ActionOfHandedOverText(JoinParameters(parameters_))) return;
   Send(kForward, {});
 }
 

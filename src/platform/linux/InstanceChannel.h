@@ -33,11 +33,22 @@ class LinuxInstancePlatform final : public InstancePlatform {
   // $XDG_RUNTIME_DIR, else /tmp/parlumo-<uid> (created for the user alone).
   static std::filesystem::path DefaultFolder();
 
+  // Hands the text, as later copies hand over their parameters, to a copy
+  // of the identity that runs and listens already, and waits until it has
+  // taken it. One attempt, made before the program has built anything: false
+  // when no copy listens (none runs, or one is only starting), and then the
+  // ordinary start decides.
+  static bool TryHandOver(const std::string& title, const std::string& className,
+                          const std::string& text,
+                          const std::filesystem::path& folder = DefaultFolder());
+
   std::string ApplicationTitle() const override { return title_; }
   std::string ApplicationClassName() const override { return className_; }
   std::vector<std::string> Parameters() const override { return parameters_; }
   bool ClaimFirstCopy(const std::string& title, const std::string& className) override;
   void HandOverParameters(const std::string& text) override;
+  // Not when the parameters name an action (see CommandLine.h): the action
+  // runs in the running copy without bringing its windows forward.
   void BringRunningCopyForward() override;
   [[noreturn]] void ExitProcess(int code) override;
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -80,6 +81,46 @@ std::string ResolveProgram(const std::string& candidate) {
   return {};
 }
 
+// The socket address of a loopback service address; its length.
+socklen_t LoopbackAddress(const TServiceAddress& address, sockaddr_storage& storage) {
+  storage = {};
+  if (address.host == "::1") {
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(static_cast<std::uint16_t>(address.port));
+    in6->sin6_addr = in6addr_loopback;
+    return sizeof(sockaddr_in6);
+  }
+  auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);
+  in4->sin_family = AF_INET;
+  in4->sin_port = htons(static_cast<std::uint16_t>(address.port));
+  // "localhost" is 127.0.0.1, as the service resolves it when it listens.
+  if (::inet_pton(AF_INET, address.host.c_str(), &in4->sin_addr) != 1) {
+    in4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  }
+  return sizeof(sockaddr_in);
+}
+
+// Whether something accepts connections at the loopback address now. On
+// loopback the handshake's outcome is there at once; the wait is a bound, not
+// a delay.
+bool AcceptsNow(const TServiceAddress& address) {
+  sockaddr_storage storage{};
+  const socklen_t length = LoopbackAddress(address, storage);
+  const int fd = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  bool accepted = ::connect(fd, reinterpret_cast<sockaddr*>(&storage), length) == 0;
+  if (!accepted && errno == EINPROGRESS) {
+    pollfd p{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t size = sizeof error;
+    accepted = ::poll(&p, 1, 100) == 1 &&
+               ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+  }
+  ::close(fd);
+  return accepted;
+}
+
 }  // namespace
 
 TLocalService::TLocalService(EventLoop& loop, std::string serviceHost,
@@ -110,25 +151,9 @@ void TLocalService::Start() {
   }
   // Whether something listens: a connection attempt that does not block. The
   // answer comes from the loop, so the program's start goes on meanwhile.
-  const bool v6 = address_->host == "::1";
   sockaddr_storage storage{};
-  socklen_t length = 0;
-  if (v6) {
-    auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
-    in6->sin6_family = AF_INET6;
-    in6->sin6_port = htons(static_cast<std::uint16_t>(address_->port));
-    in6->sin6_addr = in6addr_loopback;
-    length = sizeof(sockaddr_in6);
-  } else {
-    auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);
-    in4->sin_family = AF_INET;
-    in4->sin_port = htons(static_cast<std::uint16_t>(address_->port));
-    // "localhost" is 127.0.0.1, as the service resolves it when it listens.
-    if (::inet_pton(AF_INET, address_->host.c_str(), &in4->sin_addr) != 1) {
-      in4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    }
-    length = sizeof(sockaddr_in);
-  }
+  const socklen_t length = LoopbackAddress(*address_, storage);
+  const bool v6 = storage.ss_family == AF_INET6;
   probeFd_ = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (probeFd_ < 0) {
     failure_ = std::string("cannot make a socket: ") + std::strerror(errno);
@@ -150,6 +175,29 @@ void TLocalService::Start() {
     if (::getsockopt(probeFd_, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
     ProbeDone(error == 0);
   });
+}
+
+void TLocalService::WhenAnswering(std::function<void()> then) {
+  waiting_.push_back(std::move(then));
+  if (readyTimer_) return;
+  readyDeadline_ = std::chrono::steady_clock::now() + kAnswerWait;
+  readyTimer_ = loop_.StartTimer(std::chrono::milliseconds(25), true,
+                                 lifetime_.Guard([this] { CheckAnswering(); }));
+}
+
+void TLocalService::CheckAnswering() {
+  // Still deciding, or our service on its way up: wait, but not for ever.
+  const bool starting = state_ == State::Idle || state_ == State::Probing ||
+                        (state_ == State::Started && address_ && !AcceptsNow(*address_));
+  if (starting && std::chrono::steady_clock::now() < readyDeadline_) return;
+  readyTimer_.reset();
+  std::vector<std::function<void()>> waiting;
+  waiting.swap(waiting_);
+  const auto alive = lifetime_.Token();
+  for (auto& then : waiting) {
+    then();
+    if (alive.expired()) return;
+  }
 }
 
 void TLocalService::ProbeDone(bool listening) {

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -62,6 +63,15 @@ class TLocalService {
   // Why the state is Failed, in words for a log.
   const std::string& FailureReason() const { return failure_; }
 
+  // Runs then on the loop once a request can reach the service: as soon as
+  // the service this object started accepts connections, or at once where
+  // there is nothing to wait for (a service someone else runs, no local
+  // service, one that failed or ended). A service that does not come up
+  // within kAnswerWait is waited for no longer; the request then reports
+  // the failure as any other would.
+  void WhenAnswering(std::function<void()> then);
+  static constexpr std::chrono::seconds kAnswerWait{30};
+
   // Raised on every change of state, last in the method that changed it.
   std::function<void(State)> OnStateChange;
 
@@ -77,6 +87,7 @@ class TLocalService {
   void ProbeDone(bool listening);
   void Spawn();
   void Stop();
+  void CheckAnswering();
 
   EventLoop& loop_;
   std::string serviceHost_;
@@ -90,6 +101,9 @@ class TLocalService {
   int pidFd_ = -1;  // readable when our service ends
   std::unique_ptr<EventLoop::Watch> exitWatch_;
   std::string failure_;
+  std::vector<std::function<void()>> waiting_;  // WhenAnswering's callbacks
+  std::unique_ptr<EventLoop::Timer> readyTimer_;
+  std::chrono::steady_clock::time_point readyDeadline_;
   Lifetime lifetime_;
 };
 

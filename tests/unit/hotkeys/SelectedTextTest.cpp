@@ -162,6 +162,49 @@ TEST_F(SelectedTextTest, ClipboardOutcomes) {
   }
 }
 
+// A marked text the program reads itself (a Wayland seat): no keystroke at
+// all, in either variant; the clipboard only when nothing is marked or the
+// marked text cannot be read.
+TEST_F(SelectedTextTest, MarkedTextIsReadWithoutKeystrokes) {
+  struct FakeMarked final : MarkedTextPlatform {
+    std::optional<std::string> text;
+    int reads = 0;
+    std::optional<std::string> ReadMarkedText() override {
+      ++reads;
+      return text;
+    }
+  };
+  const struct {
+    const char* name;
+    std::optional<std::string> marked;  // nothing: the selection cannot be read
+    std::optional<std::string> before;  // the clipboard's text
+    std::optional<std::string> expected;
+    int clipboardReads;
+  } cases[] = {
+      {"marked text", "Grüße", "old", "Grüße", 0},
+      {"nothing marked: the clipboard", "", "old", "old", 1},
+      {"selection unreadable: the clipboard", std::nullopt, "old", "old", 1},
+      {"nothing marked, clipboard empty", "", "", "", 1},
+      {"nothing marked, clipboard unavailable", "", std::nullopt, std::nullopt, 2},
+  };
+  for (const TCaptureVariant variant : {TCaptureVariant::cvQuick, TCaptureVariant::cvFile}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      FakeMarked marked;
+      marked.text = c.marked;
+      clipboard.content = c.before;
+      clipboard.failingReads = c.before ? 0 : 2;
+      clipboard.reads = 0;
+      keyboard.events.clear();
+      TCapturePlatform platform{keyboard, clipboard, watch, loop, kCaptureWait, &marked};
+      EXPECT_EQ(CaptureSelectedText(variant, platform), c.expected);
+      EXPECT_EQ(marked.reads, 1);
+      EXPECT_EQ(clipboard.reads, c.clipboardReads);
+      EXPECT_EQ(keyboard.events, Strings{});
+    }
+  }
+}
+
 TEST(LinesTest, SplitAndJoin) {
   const struct {
     std::string text;

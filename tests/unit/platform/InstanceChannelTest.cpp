@@ -108,6 +108,31 @@ TEST_F(InstanceChannelTest, CopiesStartedTogetherLeaveExactlyOne) {
   }
 }
 
+// A command bound in the desktop hands its action over before the program
+// builds anything, and a copy that got that far anyway (it lost the race to
+// claim) still brings no window forward: the action runs where the user works.
+TEST_F(InstanceChannelTest, ActionsAreHandedOverWithoutBringingTheRunningCopyForward) {
+  EXPECT_FALSE(LinuxInstancePlatform::TryHandOver("Parlumo 2.5", "TSettings",
+                                                  "--quick-translation 1 ", folder_))
+      << "no copy runs";
+  RunningCopy first(folder_);
+  ASSERT_TRUE(first.Claimed());
+  EXPECT_TRUE(LinuxInstancePlatform::TryHandOver("Parlumo 2.5", "TSettings",
+                                                 "--quick-translation 1 ", folder_));
+  EXPECT_FALSE(
+      LinuxInstancePlatform::TryHandOver("Parlumo 2.5", "Other", "--file-translation ", folder_))
+      << "another identity";
+
+  PollEventLoop loop;
+  const std::vector<std::string> action = {"--quick-translation", "2"};
+  LinuxInstancePlatform late(loop, "Parlumo 2.5", "TSettings", action, folder_);
+  EXPECT_FALSE(late.ClaimFirstCopy("Parlumo 2.5", "TSettings"));
+  late.HandOverParameters("--quick-translation 2 ");
+  late.BringRunningCopyForward();
+  EXPECT_EQ(first.Received(), (std::vector<std::string>{"parameters: --quick-translation 1 ",
+                                                        "parameters: --quick-translation 2 "}));
+}
+
 TEST_F(InstanceChannelTest, NoRunningCopyMeansTheHandOverGivesUp) {
   PollEventLoop loop;
   LinuxInstancePlatform alone(loop, "Parlumo 2.5", "TSettings", {"a.txt"}, folder_);
