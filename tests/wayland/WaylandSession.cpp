@@ -104,6 +104,13 @@ ToolRun RunTool(const QString& program, const QStringList& arguments, const QByt
   return run;
 }
 
+std::string Backtrace(qint64 pid) {
+  const ToolRun run =
+      RunTool("gdb", {"-p", QString::number(pid), "-batch", "-nx", "-ex", "thread apply all bt"},
+              {}, 60000);
+  return run.output.toStdString();
+}
+
 // --- selections ----------------------------------------------------------------
 
 // wl-copy serves the selection from a child of its own until another client

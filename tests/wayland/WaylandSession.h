@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace parlumo::wltest {
@@ -48,6 +49,10 @@ struct ToolRun {
 // Runs a helper program to its end, with the text on its standard input.
 ToolRun RunTool(const QString& program, const QStringList& arguments, const QByteArray& input = {},
                 int timeoutMs = 10000);
+
+// Every thread's stack of a running process (gdb), for the report of a
+// program that hangs; empty without gdb.
+std::string Backtrace(qint64 pid);
 
 // --- selections (data-control: no focus needed) ------------------------------
 
