@@ -10,7 +10,7 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${errors}")
 endif()
 
-foreach(program parlumo parlumo-translate parlumo-service)
+foreach(program parlumo parlumo-desktop parlumo-translate parlumo-service)
   if(NOT EXISTS ${PREFIX}/bin/${program})
     message(FATAL_ERROR "bin/${program} is not installed")
   endif()

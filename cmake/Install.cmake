@@ -3,7 +3,9 @@
 # <prefix>/bin), a desktop entry and the icon in the hicolor theme.
 include(GNUInstallDirs)
 
-foreach(program parlumo parlumo-translate parlumo-service)
+# parlumo is the desktop program's front; parlumo-desktop, which it starts,
+# lives beside it.
+foreach(program parlumo parlumo-desktop parlumo-translate parlumo-service)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()

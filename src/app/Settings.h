@@ -23,6 +23,7 @@
 #include "desktop/TrayIcon.h"
 #include "hotkeys/HotKeyHost.h"
 #include "net/HttpClient.h"
+#include "runtime/DesktopProgram.h"
 #include "runtime/EventLoop.h"
 #include "runtime/IniFile.h"
 #include "translate/Parser.h"
@@ -108,9 +109,9 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   TSettings& operator=(const TSettings&) = delete;
 
   // The application title that identifies a running copy.
-  static constexpr const char* kApplicationTitle = "Parlumo 2.5";
+  static constexpr const char* kApplicationTitle = kInstanceTitle;
   // The window class of the identity (the main form's class name).
-  static constexpr const char* kApplicationClass = "TSettings";
+  static constexpr const char* kApplicationClass = kInstanceClass;
 
   // Whether the message loop is to show the form when it starts: start-up
   // type 3, or no notification area to reach the program by.

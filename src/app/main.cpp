@@ -1,4 +1,5 @@
-// parlumo: the tray-resident translator. Reads the command line, builds the
+// parlumo-desktop: the tray-resident translator, started through the parlumo
+// front. Reads the command line, builds the
 // desktop adapters (X11, or a Wayland session's), runs the single-instance test
 // and the main form, and turns the end of the session into an orderly close.
 #include <QApplication>
@@ -29,6 +30,7 @@
 #include "platform/x11/X11HotKeys.h"
 #include "platform/x11/X11Keyboard.h"
 #include "platform/x11/X11Selection.h"
+#include "runtime/DesktopProgram.h"
 #include "runtime/SettingsPath.h"
 
 namespace fs = std::filesystem;
@@ -79,19 +81,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> parameters(argv + 1, argv + argc);
   const parlumo::TCommandLine commandLine = parlumo::ParseCommandLine(parameters);
   const std::string programName = fs::path(argv[0]).filename().string();
-  switch (commandLine.outcome) {
-    case parlumo::TCommandLine::Outcome::Help:
-      std::fputs(parlumo::CommandLineUsage(programName).c_str(), stdout);
-      return 0;
-    case parlumo::TCommandLine::Outcome::Version:
-      std::printf("%s %s\n", programName.c_str(), PARLUMO_VERSION);
-      return 0;
-    case parlumo::TCommandLine::Outcome::Misuse:
-      std::fprintf(stderr, "%s: %s\n%s", programName.c_str(), commandLine.error.c_str(),
-                   parlumo::CommandLineUsage(programName).c_str());
-      return parlumo::kUsageExitStatus;
-    case parlumo::TCommandLine::Outcome::Start:
-      break;
+  if (const std::optional<int> status =
+          parlumo::AnswerCommandLine(commandLine, programName, PARLUMO_VERSION, stdout, stderr)) {
+    return *status;
   }
   const parlumo::TStartAction action = commandLine.action;
   if (action != parlumo::TStartAction::saNone &&
@@ -114,7 +106,8 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   parlumo::QtEventLoop loop;
-  const fs::path program = parlumo::CurrentProgramPath();
+  // Started through the front, the program is known by the front's path.
+  const fs::path program = parlumo::FrontProgramPath(parlumo::CurrentProgramPath());
   parlumo::LinuxInstancePlatform instance(loop, parlumo::TSettings::kApplicationTitle,
                                           parlumo::TSettings::kApplicationClass, parameters);
 

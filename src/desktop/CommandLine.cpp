@@ -111,6 +111,26 @@ std::string CommandLineUsage(std::string_view program) {
   return text;
 }
 
+std::optional<int> AnswerCommandLine(const TCommandLine& line, std::string_view program,
+                                     std::string_view version, std::FILE* out, std::FILE* err) {
+  const std::string name(program);
+  switch (line.outcome) {
+    case TCommandLine::Outcome::Help:
+      std::fputs(CommandLineUsage(program).c_str(), out);
+      return 0;
+    case TCommandLine::Outcome::Version:
+      std::fprintf(out, "%s %s\n", name.c_str(), std::string(version).c_str());
+      return 0;
+    case TCommandLine::Outcome::Misuse:
+      std::fprintf(err, "%s: %s\n%s", name.c_str(), line.error.c_str(),
+                   CommandLineUsage(program).c_str());
+      return kUsageExitStatus;
+    case TCommandLine::Outcome::Start:
+      break;
+  }
+  return std::nullopt;
+}
+
 std::vector<std::string> ActionArguments(TStartAction action) {
   const ActionRow* row = RowOf(action);
   if (row == nullptr) return {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& parameters);
 // The usage text for --help and after a misuse, lines ended by '\n'. program
 // is the name to show (argv[0]'s file name).
 std::string CommandLineUsage(std::string_view program);
+
+// Answers what the command line asks of the program itself: the usage for
+// --help and the version for --version on out, an error and the usage on err
+// for a misuse. The exit status then; nothing when the program is to start.
+std::optional<int> AnswerCommandLine(const TCommandLine& line, std::string_view program,
+                                     std::string_view version, std::FILE* out, std::FILE* err);
 
 // The option words of an action, as a command line takes them: {} for saNone,
 // {"--quick-translation", "1"} for saQuickTranslation1, ...

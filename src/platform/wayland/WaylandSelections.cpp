@@ -23,19 +23,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The text flavours a selection is read in, best first, and whether each is
-// UTF-8 by its name.
-struct TextFlavour {
-  std::string_view mime;
-  bool utf8;
+// The text flavours a selection is read in, best first.
+constexpr std::array<std::string_view, 5> kTextFlavours{
+    "text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "STRING", "TEXT",
 };
-constexpr std::array<TextFlavour, 5> kTextFlavours{{
-    {"text/plain;charset=utf-8", true},
-    {"UTF8_STRING", true},
-    {"text/plain", false},
-    {"STRING", false},
-    {"TEXT", false},
-}};
 
 bool IsUtf8(std::string_view text) {
   std::size_t i = 0;
@@ -216,9 +207,9 @@ struct WlrProtocol {
 
 }  // namespace
 
-std::string SelectionText(std::string data, bool declaredUtf8) {
+std::string SelectionText(std::string data) {
   if (const auto nul = data.find('\0'); nul != std::string::npos) data.resize(nul);
-  if (declaredUtf8 || IsUtf8(data)) return data;
+  if (IsUtf8(data)) return data;
   return Latin1ToUtf8(data);
 }
 
@@ -277,13 +268,12 @@ class DataControlClient final : public WaylandSelections::Client {
     if (offer == nullptr) return std::string();
     const auto found = offers_.find(offer);
     if (found == offers_.end()) return std::string();
-    for (const TextFlavour& flavour : kTextFlavours) {
-      if (std::find(found->second.begin(), found->second.end(), flavour.mime) ==
-          found->second.end())
+    for (const std::string_view flavour : kTextFlavours) {
+      if (std::find(found->second.begin(), found->second.end(), flavour) == found->second.end())
         continue;
-      std::optional<std::string> data = Receive(offer, std::string(flavour.mime));
+      std::optional<std::string> data = Receive(offer, std::string(flavour));
       if (!data) return std::nullopt;
-      return SelectionText(std::move(*data), flavour.utf8);
+      return SelectionText(std::move(*data));
     }
     return std::string();  // no text among the offered types
   }
@@ -293,8 +283,8 @@ class DataControlClient final : public WaylandSelections::Client {
     if (source_ != nullptr) P::Destroy(source_);
     source_ = P::CreateSource(manager_);
     P::Listen(source_, &kSourceListener, this);
-    for (const TextFlavour& flavour : kTextFlavours)
-      P::AddType(source_, std::string(flavour.mime).c_str());
+    for (const std::string_view flavour : kTextFlavours)
+      P::AddType(source_, std::string(flavour).c_str());
     ownText_ = text;
     P::SetSelection(device_, source_);
     ownsSelection_ = true;

@@ -17,9 +17,8 @@ namespace parlumo {
 // focus, which a program in the notification area never has. The first seat
 // the compositor announces is used.
 //
-// Only text is read: the UTF-8 flavours first, plain text after them (taken
-// as UTF-8 when it is, else as Latin-1). A selection that offers no text
-// reads as empty.
+// Only text is read: the UTF-8 flavours first, plain text after them. A
+// selection that offers no text reads as empty.
 class WaylandSelections final : public MarkedTextPlatform, public ClipboardPlatform {
  public:
   // Which protocol the compositor offers; both carry the same messages.
@@ -61,8 +60,9 @@ class WaylandSelections final : public MarkedTextPlatform, public ClipboardPlatf
   std::unique_ptr<Client> client_;
 };
 
-// The text of a selection's data in the MIME type it was read as: UTF-8 as it
-// is, plain text that is no valid UTF-8 read as Latin-1. NUL bytes end it.
-std::string SelectionText(std::string data, bool declaredUtf8);
+// The text of a selection's data: UTF-8 as it is; data that is no valid UTF-8
+// read as Latin-1, whatever the type said (programs label Latin-1 text as
+// UTF-8, and the program must never pass on invalid UTF-8). A NUL ends it.
+std::string SelectionText(std::string data);
 
 }  // namespace parlumo

@@ -68,5 +68,40 @@ TEST(CommandLineTest, HandedOverTextAndBoundCommandsReadBackAsTheirAction) {
   EXPECT_EQ(ActionCommand(TStartAction::saNone), "");
 }
 
+// What the program answers itself, and where: the usage on standard output
+// for --help, on standard error with the error for a misuse.
+TEST(CommandLineTest, AnswersHelpVersionAndMisuse) {
+  const struct {
+    std::vector<std::string> parameters;
+    std::optional<int> status;
+    const char* out;  // a piece of what goes to standard output
+    const char* err;  // ... and to standard error
+  } cases[] = {
+      {{"--help"}, 0, "--quick-translation 1", ""},
+      {{"--version"}, 0, "parlumo 2.5.0.41", ""},
+      {{"--bogus"}, kUsageExitStatus, "", "parlumo: unknown option: --bogus\nUsage: parlumo"},
+      {{"--show-settings"}, std::nullopt, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.parameters));
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ASSERT_TRUE(out && err);
+    EXPECT_EQ(AnswerCommandLine(ParseCommandLine(c.parameters), "parlumo", "2.5.0.41", out, err),
+              c.status);
+    for (const auto& [file, expected] : {std::pair{out, c.out}, std::pair{err, c.err}}) {
+      std::string text(4096, '\0');
+      std::rewind(file);
+      text.resize(std::fread(text.data(), 1, text.size(), file));
+      if (expected[0] == '\0') {
+        EXPECT_EQ(text, "");
+      } else {
+        EXPECT_NE(text.find(expected), std::string::npos) << text;
+      }
+      std::fclose(file);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace parlumo

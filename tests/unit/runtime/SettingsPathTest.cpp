@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "runtime/DesktopProgram.h"
 #include "support/TempFolder.h"
 
 namespace parlumo {
@@ -77,6 +78,22 @@ TEST(SettingsPath, UserFileFollowsXdgConfigHome) {
     ScopedEnv home("HOME", c.home);
     EXPECT_EQ(UserSettingsFilePath(), fs::path(c.expected)) << c.xdg.value_or("(unset)");
   }
+}
+
+// The program started through its front is known by the front's path: the
+// portable settings file beside it is parlumo.ini, not parlumo-desktop.ini.
+TEST(SettingsPath, TheDesktopProgramGoesByItsFront) {
+  test::TempFolder folder("front");
+  const fs::path bin = folder.Path() / "bin";
+  fs::create_directories(bin);
+  std::ofstream(bin / "parlumo-desktop") << "";
+  EXPECT_EQ(FrontProgramPath(bin / "parlumo-desktop"), bin / "parlumo-desktop") << "no front";
+  std::ofstream(bin / "parlumo") << "";
+  EXPECT_EQ(FrontProgramPath(bin / "parlumo-desktop"), bin / "parlumo");
+  EXPECT_EQ(FrontProgramPath(bin / "parlumo"), bin / "parlumo");
+  EXPECT_EQ(FrontProgramPath(bin / "other"), bin / "other");
+  std::ofstream(bin / "parlumo.ini") << "[General]\n";
+  EXPECT_EQ(SettingsFilePath(FrontProgramPath(bin / "parlumo-desktop")), bin / "parlumo.ini");
 }
 
 }  // namespace
