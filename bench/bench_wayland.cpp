@@ -4,11 +4,12 @@
 //   `parlumo --quick-translation 1` (the virtual keyboard, wtype) with text
 //   marked in the primary selection, to the translation on the clipboard;
 // - the floor, what no program can avoid: one request of the same text to the
-//   warm service, and its translation put on the clipboard (wl-copy).
+//   warm service, and its translation put on the clipboard (wl-copy);
+// - the desktop's share: the same chord bound to wl-copy of the translation.
 // Both ends are seen the same way, by a data-control watch of the clipboard
 // (wl-paste --watch). Wall-clock time (manual): the work happens in other
 // processes. The medians and their difference are printed at the end.
-// Without a Wayland session both are skipped and say so.
+// Without a Wayland session all are skipped and say so.
 
 #include <benchmark/benchmark.h>
 
@@ -203,7 +204,53 @@ void BM_RequestPlusCopy(benchmark::State& state) {
   }
 }
 
+// The desktop's share: the same chord bound to a command that puts the
+// translation on the clipboard by itself (wl-copy), run the way sway runs the
+// program's command. What the chord to the program takes beyond this is the
+// program's own: the hand-over, the marked text, the request, the clipboard.
+void BM_ChordToWlCopy(benchmark::State& state) {
+  if (!wl::InSession()) {
+    state.SkipWithError("no Wayland session (run under scripts/with-wayland)");
+    return;
+  }
+  parlumo::PollEventLoop loop;
+  parlumo::THttpClient client(loop);
+  parlumo::TParser parser;
+  const auto translation = Translate(client, parser);
+  wl::ClipboardWatch watch;
+  if (!translation || !watch.Running()) {
+    state.SkipWithError("no translation or clipboard watch to measure with");
+    return;
+  }
+  const QString expected = QString::fromStdString(*translation);
+  wl::WaylandProgram copier("/usr/bin/wl-copy", std::nullopt);
+  const auto script = copier.ActionScript("copy", {"--", expected});
+  if (!wl::BindChord(kChord, QString::fromStdString(script.string()))) {
+    state.SkipWithError("the chord could not be bound");
+    return;
+  }
+  int round = 0;
+  auto press = [&] {
+    const auto seconds = Measure(watch, round++, expected, [] { return wl::PressChord(kChord); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return seconds;
+  };
+  for (int i = 0; i < kWarmUps; ++i)
+    press();
+  for (auto _ : state) {
+    const auto seconds = press();
+    if (!seconds) {
+      state.SkipWithError("the text did not reach the clipboard");
+      break;
+    }
+    state.SetIterationTime(*seconds);
+    Samples()["desktop"].push_back(*seconds);
+  }
+  wl::UnbindChord(kChord);
+}
+
 BENCHMARK(BM_RequestPlusCopy)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(kPresses);
+BENCHMARK(BM_ChordToWlCopy)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(kPresses);
 BENCHMARK(BM_ChordToClipboard)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
@@ -219,9 +266,9 @@ int main(int argc, char** argv) {
   } else {
     Service();  // up and warm before the first measurement
   }
-  const int result =
-      parlumo::bench::RunWithRatios(argc, argv, parlumo::bench::RatioReporter::Time::Real,
-                                    {{"BM_ChordToClipboard", "BM_RequestPlusCopy"}});
+  const int result = parlumo::bench::RunWithRatios(
+      argc, argv, parlumo::bench::RatioReporter::Time::Real,
+      {{"BM_ChordToClipboard", "BM_RequestPlusCopy"}, {"BM_ChordToClipboard", "BM_ChordToWlCopy"}});
   const auto& samples = Samples();
   if (samples.contains("chord") && samples.contains("floor")) {
     const double chord = Median(samples.at("chord")) * 1000;
@@ -230,6 +277,14 @@ int main(int argc, char** argv) {
         "Chord to clipboard: median %.1f ms of %zu presses; floor (request + wl-copy) "
         "median %.1f ms of %zu; difference %+.1f ms\n",
         chord, samples.at("chord").size(), floor, samples.at("floor").size(), chord - floor);
+  }
+  if (samples.contains("chord") && samples.contains("desktop")) {
+    const double chord = Median(samples.at("chord")) * 1000;
+    const double desktop = Median(samples.at("desktop")) * 1000;
+    std::printf(
+        "Chord to clipboard beside the chord to wl-copy (the desktop's share): median %.1f ms "
+        "of %zu; the program's own %+.1f ms\n",
+        desktop, samples.at("desktop").size(), chord - desktop);
   }
   return result;
 }
