@@ -157,6 +157,33 @@ TEST_F(HotKeyProgramX11Test, WithoutASelectionTheEarlierClipboardTextIsTranslate
       << keytest::ClipboardText().toStdString();
 }
 
+// The commands a desktop binds instead of the hotkeys do the hotkeys' work in
+// the running copy: the second pair's translation of the marked text, with no
+// window of the program brought forward; an unknown option is refused.
+TEST_F(HotKeyProgramX11Test, TheBoundCommandsRunWhatTheHotKeysRun) {
+  const std::string text = "Good morning";
+  const std::string expected = Expected(text, kEnglishFrench);
+  ProgramRun program(Ini(service_.HostPort(), "CopyToClipboard=1\nShowBalloonHint=1\n"));
+  StartProgram(program);
+  keytest::CopyPeer peer(QString::fromStdString(text));
+  ASSERT_TRUE(peer.WaitReady());
+
+  QProcess command;
+  ASSERT_TRUE(program.StartSecondCopy(command, {"--quick-translation", "2"}));
+  ASSERT_TRUE(command.waitForFinished(10000));
+  EXPECT_EQ(command.exitCode(), 0) << command.readAll().toStdString();
+  EXPECT_TRUE(WaitUntil([&] { return keytest::ClipboardText().toStdString() == expected; }, 15000))
+      << "clipboard: " << keytest::ClipboardText().toStdString()
+      << "\nprogram: " << program.Output().toStdString();
+  EXPECT_TRUE(WindowsNamed("^Einstellungen").empty()) << "no window came forward";
+
+  QProcess wrong;
+  ASSERT_TRUE(program.StartSecondCopy(wrong, {"--quick-translation", "3"}));
+  ASSERT_TRUE(wrong.waitForFinished(10000));
+  EXPECT_EQ(wrong.exitCode(), 64);
+  EXPECT_TRUE(wrong.readAll().contains("Usage:"));
+}
+
 TEST_F(HotKeyProgramX11Test, AStoppedServiceGivesNoConnectionToServer) {
   testing::ServiceProcess ownService;
   ProgramRun program(Ini(ownService.HostPort(), "ShowBalloonHint=0\n"));

@@ -72,10 +72,10 @@ bool ProgramRun::Start(const QStringList& extraEnvironment) {
   return process_.waitForStarted(10000);
 }
 
-bool ProgramRun::StartSecondCopy(QProcess& copy) const {
+bool ProgramRun::StartSecondCopy(QProcess& copy, const QStringList& arguments) const {
   copy.setProcessEnvironment(Environment());
   copy.setProcessChannelMode(QProcess::MergedChannels);
-  copy.start(PARLUMO_PROGRAM, {});
+  copy.start(PARLUMO_PROGRAM, arguments);
   return copy.waitForStarted(10000);
 }
 

@@ -27,8 +27,9 @@ class ProgramRun {
 
   // Starts the program; extra entries NAME=VALUE join its environment.
   bool Start(const QStringList& extraEnvironment = {});
-  // A further copy with the same home (the second start of a user).
-  bool StartSecondCopy(QProcess& copy) const;
+  // A further copy with the same home (the second start of a user), with the
+  // command-line arguments.
+  bool StartSecondCopy(QProcess& copy, const QStringList& arguments = {}) const;
   qint64 Pid() const { return process_.processId(); }
   QProcess& Process() { return process_; }
 
