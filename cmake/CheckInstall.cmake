@@ -1,8 +1,8 @@
 # Installs the build into a fresh prefix and checks what a user's desktop needs
 # of it: the three programs, the help pages where the program looks for them,
 # the icon under the name the desktop entry gives, and a valid entry whose Exec
-# lines start the installed program (tests/unit/resources checks the actions'
-# words).
+# lines start the installed program with words its usage lists
+# (tests/unit/resources checks them against the command line itself).
 #   cmake -DBUILD=<build dir> -DPREFIX=<empty folder> -P CheckInstall.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
@@ -41,9 +41,22 @@ list(LENGTH execs count)
 if(count LESS 2)
   message(FATAL_ERROR "the entry has no actions: ${execs}")
 endif()
+# Each action's words are ones the installed program's usage lists.
+execute_process(COMMAND ${PREFIX}/bin/parlumo --help RESULT_VARIABLE result
+                OUTPUT_VARIABLE programUsage ERROR_VARIABLE programErrors)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "the installed parlumo --help fails (${result}): ${programErrors}")
+endif()
 foreach(exec IN LISTS execs)
   if(NOT exec MATCHES "^Exec=${PREFIX}/bin/parlumo( |$)")
     message(FATAL_ERROR "the entry starts '${exec}', not the installed program")
+  endif()
+  string(REGEX REPLACE "^Exec=${PREFIX}/bin/parlumo ?" "" words "${exec}")
+  if(NOT words STREQUAL "")
+    string(FIND "${programUsage}" "  ${words} " at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "the program's usage does not list the action '${words}':\n${programUsage}")
+    endif()
   endif()
 endforeach()
 string(REPLACE "Icon=" "" icon "${icon}")
