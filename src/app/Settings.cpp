@@ -836,8 +836,8 @@ void TSettings::UpdateNoTrayNote() {
 
 void TSettings::HotKeyAvailabilityChanged() {
   const bool showCommands = !platform_.hotKeys.CanGrab();
-  if (ui_->pnQuickCommands->isHidden() != showCommands &&
-      ui_->pnFileCommand->isHidden() != showCommands)
+  const auto showing = [](const QWidget* panel) { return !panel->isHidden(); };
+  if (showing(ui_->pnQuickCommands) == showCommands && showing(ui_->pnFileCommand) == showCommands)
     return;
   for (QWidget* panel : {ui_->pnQuickCommands, ui_->pnFileCommand}) {
     panel->setVisible(showCommands);
