@@ -1,5 +1,7 @@
 # The help pages: every help context has a page in English and German, each
-# index lists them all, and every relative link leads to a file that exists.
+# index lists them all, every page has its counterpart in the other language
+# and is listed in its index, and every relative link leads to a file that
+# exists.
 set(contexts 1000 100 200 300 400 700 800 502)
 foreach(lang en de)
   set(dir ${ROOT}/help/${lang})
@@ -15,6 +17,16 @@ foreach(lang en de)
   endforeach()
   file(GLOB pages ${dir}/*.html)
   foreach(page IN LISTS pages)
+    get_filename_component(name ${page} NAME)
+    foreach(other en de)
+      if(NOT EXISTS ${ROOT}/help/${other}/${name})
+        message(FATAL_ERROR "${lang}/${name} has no counterpart ${other}/${name}")
+      endif()
+    endforeach()
+    string(FIND "${index}" "href=\"${name}\"" at)
+    if(NOT name STREQUAL "index.html" AND at EQUAL -1)
+      message(FATAL_ERROR "${lang}/index.html does not link to ${name}")
+    endif()
     file(READ ${page} text)
     string(REGEX MATCHALL "href=\"[^\":#]+\"" links "${text}")
     foreach(link IN LISTS links)

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "desktop/CommandLine.h"
 #include "hotkeys/HotKeyTranslations.h"
 #include "net/Encryption.h"
 #include "platform/linux/Autostart.h"
@@ -325,6 +326,11 @@ void TSettings::CreateForm() {
   for (THotKeyEdit* field :
        {ui_->hkQuickTranslation1, ui_->hkQuickTranslation2, ui_->hkTransToFile})
     field->SetKeyLookup(platform_.keyLookup);
+  // The commands a desktop binds where the program can grab no hotkey; they
+  // read the same in every interface language.
+  ui_->laQuickCommand1->setText(Q(ActionCommand(TStartAction::saQuickTranslation1)));
+  ui_->laQuickCommand2->setText(Q(ActionCommand(TStartAction::saQuickTranslation2)));
+  ui_->laFileCommand->setText(Q(ActionCommand(TStartAction::saFileTranslation)));
   ConnectChangeHandlers();
   connect(ui_->btnApply, &QPushButton::clicked, this, [this] { ApplySettings(); });
   connect(ui_->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
@@ -415,6 +421,7 @@ void TSettings::FormCreate() {
   if (startupType == 2) ShowWebsiteTranslationWnd();
   LoadRemainingSettings();
   UpdateNoTrayNote();
+  HotKeyAvailabilityChanged();
 }
 
 void TSettings::LoadFirstSettings() {
@@ -826,8 +833,30 @@ void TSettings::UpdateNoTrayNote() {
   ui_->laNoTrayNote->setVisible(!platform_.trayAvailable());
 }
 
+void TSettings::HotKeyAvailabilityChanged() {
+  const bool showCommands = !platform_.hotKeys.CanGrab();
+  const auto showing = [](const QWidget* panel) { return !panel->isHidden(); };
+  if (showing(ui_->pnQuickCommands) == showCommands && showing(ui_->pnFileCommand) == showCommands)
+    return;
+  for (QWidget* panel : {ui_->pnQuickCommands, ui_->pnFileCommand}) {
+    panel->setVisible(showCommands);
+    // A page that is not the current one passes no change of its size up by
+    // itself (the layouts keep the sizes they knew of its hidden widgets), so
+    // every widget and layout from the panel to the form forgets them: the
+    // form's fixed size then fits the tallest page again.
+    for (QWidget* holder = panel->parentWidget(); holder != this && holder != nullptr;
+         holder = holder->parentWidget()) {
+      holder->updateGeometry();
+      if (holder->layout() != nullptr) holder->layout()->invalidate();
+    }
+  }
+  layout()->invalidate();
+  layout()->activate();
+}
+
 void TSettings::showEvent(QShowEvent* event) {
   UpdateNoTrayNote();
+  HotKeyAvailabilityChanged();
   QWidget::showEvent(event);
 }
 

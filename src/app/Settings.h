@@ -148,6 +148,12 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   void AbortSettings();
   void btnSearchFileClick();
   void btnSearchProgClick();
+  // Asks the hotkey platform again whether the desktop lets the program grab
+  // hotkeys (it may learn so late, or stop): while it does not, the hotkey
+  // pages show the commands to bind in the desktop's keyboard settings. The
+  // dialog asks by itself whenever it is shown; the program calls this when
+  // the platform reports a change.
+  void HotKeyAvailabilityChanged();
 
   // Tray menu.
   void ShowTranslationWnd();

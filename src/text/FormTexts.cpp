@@ -76,6 +76,11 @@ constexpr TFormRow kFixedRows[] = {
      "Quick translation Hotkey 1:", "Schnellübersetzung Hotkey 1:"},
     {"cbQuickTranslation2", kCaptionItem,
      "Quick translation Hotkey 2:", "Schnellübersetzung Hotkey 2:"},
+    // Shown above the commands to bind when the desktop lets no program grab keys.
+    {"laQuickCommandsNote", kCaptionItem,
+     "This desktop lets no program grab hotkeys. Bind these commands in its keyboard settings:",
+     "Diese Arbeitsumgebung lässt Programme keine Tastenkürzel belegen. Legen Sie diese Befehle "
+     "in ihren Tastatureinstellungen auf Tastenkürzel:"},
     {"gbAdditionalSettings", kCaptionItem, " Additional settings ", " Weitere Einstellungen "},
     {"laAdditionalInfo", kCaptionItem,
      "Here you can set up additional settings for the quick translation feature.",
@@ -96,6 +101,10 @@ constexpr TFormRow kFixedRows[] = {
      "Sie können eine Tastenkombination festlegen, mit der der gerade markierte Text übersetzt "
      "wird. Die Übersetzung wird in eine Datei geschrieben, die anschließend geöffnet wird."},
     {"cbTransToFileActive", kCaptionItem, "Hotkey:", "Hotkey:"},
+    {"laFileCommandNote", kCaptionItem,
+     "This desktop lets no program grab hotkeys. Bind this command in its keyboard settings:",
+     "Diese Arbeitsumgebung lässt Programme keine Tastenkürzel belegen. Legen Sie diesen Befehl "
+     "in ihren Tastatureinstellungen auf ein Tastenkürzel:"},
     {"laFilenameToSave", kCaptionItem, "Save file as:", "Datei speichern unter:"},
     {"cbOverwritewoPrompt", kCaptionItem, "Overwrite file without prompt",
      "Datei ohne Rückfrage überschreiben"},

@@ -48,6 +48,8 @@ class FakeHotKeyPlatform : public HotKeyPlatform {
     std::function<void()> onPress_;
   };
 
+  bool CanGrab() const override { return canGrab; }
+
   std::unique_ptr<Receiver> CreateReceiver(std::function<void()> onPress) override {
     auto receiver = std::make_unique<FakeReceiver>(*this, std::move(onPress));
     receivers_.insert(receiver.get());
@@ -88,6 +90,8 @@ class FakeHotKeyPlatform : public HotKeyPlatform {
 
   std::vector<Call> calls;
   bool refuseAll = false;
+  // What CanGrab says: false as on a Wayland desktop without a shortcuts portal.
+  bool canGrab = true;
 
  private:
   static std::pair<unsigned, unsigned> Key(const HotKeyChord& c) {

@@ -25,6 +25,7 @@
 #include "app/HotKeyEdit.h"
 #include "app/QtVirtualKeys.h"
 #include "app/Settings.h"
+#include "desktop/CommandLine.h"
 #include "fakes/FakeHelpEngine.h"
 #include "fakes/FakeHotKeyPlatform.h"
 #include "fakes/FakeInstancePlatform.h"
@@ -1042,6 +1043,99 @@ TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
   EXPECT_FALSE(Form().laNoTrayNote->isVisible());
 }
 
+// --- Commands to bind where no hotkey can be grabbed -------------------------------------
+
+// Where the desktop lets the program grab no hotkey (a Wayland desktop without
+// a shortcuts portal), each hotkey page shows the commands to bind for its
+// hotkeys, selectable for copying, with a note in the interface language;
+// where it can grab, neither page shows anything of it.
+TEST_F(SettingsTest, HotkeyPagesShowTheCommandsOnlyWhereNoHotkeyCanBeGrabbed) {
+  const struct {
+    int language;
+    const char* quickNote;  // a part of each note in that language
+    const char* fileNote;
+  } languages[] = {
+      {kUILanguageEnglish, "Bind these commands in its keyboard settings",
+       "Bind this command in its keyboard settings"},
+      {kUILanguageGerman, "Legen Sie diese Befehle in ihren Tastatureinstellungen",
+       "Legen Sie diesen Befehl in ihren Tastatureinstellungen"},
+  };
+  for (const auto& language : languages) {
+    for (const bool canGrab : {true, false}) {
+      SCOPED_TRACE(std::to_string(language.language) + (canGrab ? " can grab" : " cannot grab"));
+      WriteIni("[Languages]\nInterfaceLanguage=" + std::to_string(language.language) + "\n");
+      hotKeys.canGrab = canGrab;
+      Start();
+      settings->show();
+      Ui::TSettings& f = Form();
+      EXPECT_EQ(f.pnQuickCommands->isVisibleTo(f.tabQuickTranslation), !canGrab);
+      EXPECT_EQ(f.pnFileCommand->isVisibleTo(f.tabTranslateToFile), !canGrab);
+      EXPECT_FALSE(f.btnApply->isEnabled()) << "showing the commands changes no setting";
+      if (!canGrab) {
+        EXPECT_NE(f.laQuickCommandsNote->text().indexOf(QString::fromUtf8(language.quickNote)), -1)
+            << f.laQuickCommandsNote->text().toStdString();
+        EXPECT_NE(f.laFileCommandNote->text().indexOf(QString::fromUtf8(language.fileNote)), -1)
+            << f.laFileCommandNote->text().toStdString();
+        const std::pair<QLabel*, TStartAction> commands[] = {
+            {f.laQuickCommand1, TStartAction::saQuickTranslation1},
+            {f.laQuickCommand2, TStartAction::saQuickTranslation2},
+            {f.laFileCommand, TStartAction::saFileTranslation},
+        };
+        for (const auto& [label, action] : commands) {
+          SCOPED_TRACE(label->objectName().toStdString());
+          EXPECT_EQ(label->text().toStdString(), ActionCommand(action));
+          EXPECT_TRUE(label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+          EXPECT_TRUE(label->textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+        }
+      }
+      settings.reset();
+    }
+  }
+}
+
+// The platform may learn late that it can grab, or stop being able to: the
+// pages follow when told, and ask again whenever the dialog is shown. Without
+// the commands the dialog has its size as before.
+TEST_F(SettingsTest, CommandsFollowThePlatformWhileTheProgramRuns) {
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  Start();
+  settings->show();
+  QCoreApplication::processEvents();
+  Ui::TSettings& f = Form();
+  const QSize grabbing = settings->size();
+  auto shown = [&f] {
+    const bool quick = f.pnQuickCommands->isVisibleTo(f.tabQuickTranslation);
+    EXPECT_EQ(f.pnFileCommand->isVisibleTo(f.tabTranslateToFile), quick);
+    return quick;
+  };
+  ASSERT_FALSE(shown());
+
+  hotKeys.canGrab = false;
+  EXPECT_FALSE(shown()) << "not before the dialog is told or shown again";
+  settings->HotKeyAvailabilityChanged();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(shown());
+  EXPECT_GT(settings->height(), grabbing.height()) << "the dialog makes room for the commands";
+
+  hotKeys.canGrab = true;
+  settings->HotKeyAvailabilityChanged();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(shown());
+  EXPECT_EQ(settings->size(), grabbing);
+
+  // Shown again, the dialog asks by itself.
+  hotKeys.canGrab = false;
+  settings->hide();
+  settings->show();
+  EXPECT_TRUE(shown());
+  // Another interface language relabels the notes, not the commands.
+  Choose(f.cbProgramLanguage, 1);
+  settings->ApplySettings();
+  EXPECT_NE(f.laQuickCommandsNote->text().indexOf(QStringLiteral("Tastatureinstellungen")), -1);
+  EXPECT_EQ(f.laQuickCommand1->text().toStdString(),
+            ActionCommand(TStartAction::saQuickTranslation1));
+}
+
 // --- Browse buttons and help ------------------------------------------------------------------
 
 TEST_F(SettingsTest, BrowseButtonsPutTheChoiceInForceAtOnce) {
@@ -1134,10 +1228,33 @@ std::vector<QWidget*> Controls(QWidget* page) {
   return controls;
 }
 
-// Every page of the dialog and the tray menu in both languages, saved for
-// review; and what can be checked without eyes: no control is narrower than
-// its text needs, no wrapped text is cut off at the bottom, no two controls
+// What can be checked of a page without eyes: no control is narrower than its
+// text needs, no wrapped text is cut off at the bottom, no two controls
 // overlap.
+void ExpectLaidOut(QWidget* shown) {
+  const std::vector<QWidget*> controls = Controls(shown);
+  for (QWidget* control : controls) {
+    SCOPED_TRACE(control->objectName().toStdString());
+    const auto* label = qobject_cast<QLabel*>(control);
+    if (label && label->wordWrap()) {
+      EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+    } else {
+      EXPECT_GE(control->width(), control->minimumSizeHint().width());
+    }
+    EXPECT_GE(control->height(), control->minimumSizeHint().height());
+    for (QWidget* other : controls) {
+      if (other == control || control->isAncestorOf(other) || other->isAncestorOf(control)) {
+        continue;
+      }
+      const QRect a(control->mapTo(shown, QPoint(0, 0)), control->size());
+      const QRect b(other->mapTo(shown, QPoint(0, 0)), other->size());
+      EXPECT_FALSE(a.intersects(b)) << "overlaps " << other->objectName().toStdString();
+    }
+  }
+}
+
+// Every page of the dialog and the tray menu in both languages, saved for
+// review and laid out as ExpectLaidOut checks.
 TEST_F(SettingsTest, PagesAndTrayMenuInBothLanguages) {
   const fs::path artifacts = PARLUMO_UI_ARTIFACTS;
   fs::create_directories(artifacts);
@@ -1158,25 +1275,7 @@ TEST_F(SettingsTest, PagesAndTrayMenuInBothLanguages) {
       pages->setCurrentIndex(page);
       QCoreApplication::processEvents();
       QWidget* shown = pages->widget(page);
-      const std::vector<QWidget*> controls = Controls(shown);
-      for (QWidget* control : controls) {
-        SCOPED_TRACE(control->objectName().toStdString());
-        const auto* label = qobject_cast<QLabel*>(control);
-        if (label && label->wordWrap()) {
-          EXPECT_GE(label->height(), label->heightForWidth(label->width()));
-        } else {
-          EXPECT_GE(control->width(), control->minimumSizeHint().width());
-        }
-        EXPECT_GE(control->height(), control->minimumSizeHint().height());
-        for (QWidget* other : controls) {
-          if (other == control || control->isAncestorOf(other) || other->isAncestorOf(control)) {
-            continue;
-          }
-          const QRect a(control->mapTo(shown, QPoint(0, 0)), control->size());
-          const QRect b(other->mapTo(shown, QPoint(0, 0)), other->size());
-          EXPECT_FALSE(a.intersects(b)) << "overlaps " << other->objectName().toStdString();
-        }
-      }
+      ExpectLaidOut(shown);
       const fs::path file = artifacts / ("settings-" + tag + "-" + std::to_string(page + 1) + "-" +
                                          shown->objectName().toStdString() + ".png");
       EXPECT_TRUE(settings->grab().save(QString::fromStdString(file.string())));
@@ -1197,6 +1296,33 @@ TEST_F(SettingsTest, PagesAndTrayMenuInBothLanguages) {
   QCoreApplication::processEvents();
   EXPECT_TRUE(settings->grab().save(
       QString::fromStdString((artifacts / "settings-de-no-tray.png").string())));
+}
+
+// The two hotkey pages as a desktop that lets the program grab no hotkey shows
+// them, with the commands to bind, in both languages.
+TEST_F(SettingsTest, HotkeyPagesWithTheCommandsInBothLanguages) {
+  const fs::path artifacts = PARLUMO_UI_ARTIFACTS;
+  fs::create_directories(artifacts);
+  hotKeys.canGrab = false;
+  for (int language : {0, 1}) {
+    const std::string tag = language == 0 ? "en" : "de";
+    SCOPED_TRACE(tag);
+    WriteIni("[Languages]\nInterfaceLanguage=" + std::to_string(language) +
+             "\n[QuickTranslate]\nHotkey1=49236\nEnableHotkey1=1\nHotkey2=41044\n");
+    Start();
+    settings->show();
+    for (QWidget* page : {static_cast<QWidget*>(Form().tabQuickTranslation),
+                          static_cast<QWidget*>(Form().tabTranslateToFile)}) {
+      Form().pcSettings->setCurrentWidget(page);
+      QCoreApplication::processEvents();
+      SCOPED_TRACE(page->objectName().toStdString());
+      ExpectLaidOut(page);
+      const fs::path file =
+          artifacts / ("settings-" + tag + "-no-grab-" + page->objectName().toStdString() + ".png");
+      EXPECT_TRUE(settings->grab().save(QString::fromStdString(file.string())));
+    }
+    settings.reset();
+  }
 }
 
 }  // namespace

@@ -76,6 +76,9 @@ std::vector<TExpected> EnglishSettingsTexts() {
        "currently marked text."},
       {"cbQuickTranslation1", kCaption, "Quick translation Hotkey 1:"},
       {"cbQuickTranslation2", kCaption, "Quick translation Hotkey 2:"},
+      {"laQuickCommandsNote", kCaption,
+       "This desktop lets no program grab hotkeys. Bind these commands in its keyboard "
+       "settings:"},
       {"gbAdditionalSettings", kCaption, " Additional settings "},
       {"laAdditionalInfo", kCaption,
        "Here you can set up additional settings for the quick translation feature."},
@@ -89,6 +92,8 @@ std::vector<TExpected> EnglishSettingsTexts() {
        "You can set a shortcut to translate the currently selected text. It will be written to a "
        "file, which will be opened then."},
       {"cbTransToFileActive", kCaption, "Hotkey:"},
+      {"laFileCommandNote", kCaption,
+       "This desktop lets no program grab hotkeys. Bind this command in its keyboard settings:"},
       {"laFilenameToSave", kCaption, "Save file as:"},
       {"cbOverwritewoPrompt", kCaption, "Overwrite file without prompt"},
       {"rbStartAssocProgram", kCaption, "Start associated program"},
@@ -159,6 +164,12 @@ TEST(SettingsFormTextsTest, GivenGermanTexts) {
       {"tabInternet", kCaption, "Internet"},
       {"gbHotkeys", kCaption, " Hotkeys "},
       {"cbTransToFileActive", kCaption, "Hotkey:"},
+      {"laQuickCommandsNote", kCaption,
+       "Diese Arbeitsumgebung lässt Programme keine Tastenkürzel belegen. Legen Sie diese Befehle "
+       "in ihren Tastatureinstellungen auf Tastenkürzel:"},
+      {"laFileCommandNote", kCaption,
+       "Diese Arbeitsumgebung lässt Programme keine Tastenkürzel belegen. Legen Sie diesen Befehl "
+       "in ihren Tastatureinstellungen auf ein Tastenkürzel:"},
   };
   for (const TExpected& text : given) {
     const TFormText* found = Find(texts, text.control, text.item);
@@ -270,12 +281,13 @@ TEST(SettingsFormTextsTest, AcceleratorsPerWindow) {
         "laProxyPassword"}},
       {"page Quick Translation",
        {"gbHotkeys", "laHotkeysInfo", "cbQuickTranslation1", "laLang1Selection",
-        "cbQuickTranslation2", "laLang2Selection", "gbAdditionalSettings", "laAdditionalInfo",
-        "cbTranslationMsgBox", "cbShowBalloonHint", "cbCopyToClipboard", "cbNotifyBalloonHint"}},
+        "cbQuickTranslation2", "laLang2Selection", "laQuickCommandsNote", "gbAdditionalSettings",
+        "laAdditionalInfo", "cbTranslationMsgBox", "cbShowBalloonHint", "cbCopyToClipboard",
+        "cbNotifyBalloonHint"}},
       {"page Translation to File",
        {"gbTranslateToFile", "laTranslateToFileInfo", "cbTransToFileActive", "laLangTransToFile",
-        "laFilenameToSave", "btnSearchFile", "cbOverwritewoPrompt", "rbStartAssocProgram",
-        "rbStartThisProgram", "btnSearchProg"}},
+        "laFileCommandNote", "laFilenameToSave", "btnSearchFile", "cbOverwritewoPrompt",
+        "rbStartAssocProgram", "rbStartThisProgram", "btnSearchProg"}},
       {"tray menu", {"miTranslation", "miWebsiteTranslation", "miHelp", "miSettings", "miClose"}},
       {"help submenu", {"miCallHelp", "miInfo", "miSearchForUpdate"}},
   };
