@@ -88,8 +88,19 @@ int InRange(int value, int low, int high, int fallback) {
   return value < low || value > high ? fallback : value;
 }
 
-// The note shown in the dialog when the desktop has no notification area.
-QString NoTrayNote(int language) {
+// The note shown in the dialog when the desktop has no notification area. Where
+// no hotkey can be grabbed, the commands bound in the desktop are what works.
+QString NoTrayNote(int language, bool hotKeysGrabbed) {
+  if (!hotKeysGrabbed) {
+    return language == kUILanguageGerman
+               ? QStringLiteral(
+                     "Kein Infobereich gefunden: Die in der Arbeitsumgebung belegten Befehle "
+                     "funktionieren trotzdem, und ein erneuter Programmstart holt dieses "
+                     "Fenster hervor.")
+               : QStringLiteral(
+                     "No notification area found: the commands bound in the desktop still "
+                     "work, and starting the program again brings this window back.");
+  }
   return language == kUILanguageGerman
              ? QStringLiteral(
                    "Kein Infobereich gefunden: Die Hotkeys funktionieren trotzdem, "
@@ -825,15 +836,17 @@ void TSettings::ApplyInterfaceLanguage(int language) {
       button->setText(value);
     }
   }
-  ui_->laNoTrayNote->setText(NoTrayNote(language));
   uiLanguage_ = language;
+  UpdateNoTrayNote();
 }
 
 void TSettings::UpdateNoTrayNote() {
+  ui_->laNoTrayNote->setText(NoTrayNote(uiLanguage_, platform_.hotKeys.CanGrab()));
   ui_->laNoTrayNote->setVisible(!platform_.trayAvailable());
 }
 
 void TSettings::HotKeyAvailabilityChanged() {
+  UpdateNoTrayNote();
   const bool showCommands = !platform_.hotKeys.CanGrab();
   const auto showing = [](const QWidget* panel) { return !panel->isHidden(); };
   if (showing(ui_->pnQuickCommands) == showCommands && showing(ui_->pnFileCommand) == showCommands)

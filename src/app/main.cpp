@@ -197,6 +197,10 @@ int main(int argc, char** argv) {
   if (endRequested) loop.Post([&settings] { settings.EndSession(); });
   shell.SetMainForm(&settings);
   instance.OnBringForward = [&settings] { settings.BringForward(); };
+  // The portal answers late (the user may have to agree first): the hotkey
+  // pages show the commands to bind as long as nothing is bound.
+  if (session.portal != nullptr)
+    session.portal->SetOnCanGrabChange([&settings] { settings.HotKeyAvailabilityChanged(); });
   for (const parlumo::TStartAction handed : pendingActions)
     loop.Post([&settings, handed] { settings.RunAction(handed); });
 
@@ -227,6 +231,7 @@ int main(int argc, char** argv) {
 
   if (settings.ShowAtStart()) settings.show();
   const int status = QApplication::exec();
+  if (session.portal != nullptr) session.portal->SetOnCanGrabChange(nullptr);
   mainForm = nullptr;
   return status;
 }

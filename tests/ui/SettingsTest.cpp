@@ -1037,10 +1037,18 @@ TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
   ASSERT_FALSE(settings->isVisible());
   settings->BringForward();
   EXPECT_TRUE(settings->isVisible());
+  // Where no hotkey can be grabbed (Wayland), the note speaks of the commands
+  // bound in the desktop instead.
+  hotKeys.canGrab = false;
+  settings->HotKeyAvailabilityChanged();
+  EXPECT_EQ(Form().laNoTrayNote->text().indexOf("hotkeys still work"), -1);
+  EXPECT_NE(Form().laNoTrayNote->text().indexOf("commands bound in the desktop"), -1);
+  hotKeys.canGrab = true;
   trayHost = true;
   settings->hide();
   settings->show();
   EXPECT_FALSE(Form().laNoTrayNote->isVisible());
+  EXPECT_NE(Form().laNoTrayNote->text().indexOf("hotkeys still work"), -1);
 }
 
 // --- Commands to bind where no hotkey can be grabbed -------------------------------------
