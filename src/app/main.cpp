@@ -106,8 +106,6 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("parlumo"));
-  // The name the desktop shows for the tray item and the notifications.
-  QApplication::setApplicationDisplayName(QStringLiteral("Parlumo"));
   QApplication::setApplicationVersion(QStringLiteral(PARLUMO_VERSION));
   // The program lives in the tray: closing its last window does not end it.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -12,6 +12,11 @@ namespace parlumo {
 inline constexpr const char* kFrontProgramName = "parlumo";
 inline constexpr const char* kDesktopProgramName = "parlumo-desktop";
 
+// The program's name as the desktop shows it beside its tray item and its
+// notifications. (Not Qt's application display name: Qt appends that to every
+// window title, and the windows' titles are the program's own.)
+inline constexpr const char* kProgramDisplayName = "Parlumo";
+
 // The identity of a running copy (the single-instance test): the main form's
 // application title and class name.
 inline constexpr const char* kInstanceTitle = "Parlumo 2.5";

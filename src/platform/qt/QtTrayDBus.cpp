@@ -16,6 +16,8 @@
 #include <QtEndian>
 #include <utility>
 
+#include "runtime/DesktopProgram.h"
+
 namespace parlumo {
 
 namespace tray_detail {
@@ -255,7 +257,7 @@ class StatusNotifierItem::Object final : public QDBusVirtualObject {
  private:
   QVariantMap Properties() const {
     QVariantMap properties;
-    const QString title = QGuiApplication::applicationDisplayName();
+    const QString title = QString::fromLatin1(kProgramDisplayName);
     properties.insert(QStringLiteral("Category"), QStringLiteral("ApplicationStatus"));
     properties.insert(QStringLiteral("Id"), QCoreApplication::applicationName());
     properties.insert(QStringLiteral("Title"), title);
@@ -367,7 +369,7 @@ class BalloonNotifier::Sink final : public QObject {
     hints.insert(QStringLiteral("desktop-entry"), kDesktopEntry);
     QDBusMessage call = QDBusMessage::createMethodCall(kNotifications, kNotificationsPath,
                                                        kNotifications, QStringLiteral("Notify"));
-    const QString application = QGuiApplication::applicationDisplayName();
+    const QString application = QString::fromLatin1(kProgramDisplayName);
     // The new balloon takes the place of the one shown.
     call << application << id_ << iconName << title << text
          << QStringList{kDefaultAction, QStringLiteral("Open")} << hints << timeoutMs;
