@@ -46,8 +46,37 @@ constexpr const char* kOwnVariables[] = {
 
 }  // namespace
 
+std::string ReachableBySessionUser(const std::string& path) {
+  const Command canRead = AsSessionUser("test", {"-r", QString::fromStdString(path)});
+  if (RunTool(canRead.program, canRead.arguments).Succeeded()) return path;
+  // One folder for the life of the test process, removed at its end.
+  static const struct CopyFolder {
+    fs::path path;
+    CopyFolder() {
+      std::string pattern = (fs::temp_directory_path() / "parlumo-wayland-copies-XXXXXX").string();
+      if (::mkdtemp(pattern.data()) != nullptr) path = pattern;
+      std::error_code ec;
+      fs::permissions(path,
+                      fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec,
+                      ec);
+    }
+    ~CopyFolder() {
+      std::error_code ec;
+      fs::remove_all(path, ec);
+    }
+  } folder;
+  const fs::path source = path;
+  std::error_code ec;
+  for (const fs::path& file : {source, source.parent_path() / "parlumo-desktop"}) {
+    if (file != source && (source.filename() != "parlumo" || !fs::exists(file, ec))) continue;
+    fs::copy_file(file, folder.path / file.filename(), fs::copy_options::overwrite_existing, ec);
+  }
+  return (folder.path / source.filename()).string();
+}
+
 WaylandProgram::WaylandProgram(std::string program, const std::optional<std::string>& iniText)
-    : program_(std::move(program)) {
+    : program_(ReachableBySessionUser(program)) {
   std::string pattern = (fs::temp_directory_path() / "parlumo-wayland-home-XXXXXX").string();
   if (::mkdtemp(pattern.data()) != nullptr) home_ = pattern;
   fs::create_directories(home_ / "config" / "parlumo");
@@ -117,8 +146,9 @@ QProcessEnvironment WaylandProgram::Environment() const {
 #ifdef PARLUMO_WAYLAND_LSAN_SUPPRESSIONS
   // Under the sanitizers: libraries below Qt keep allocations for the
   // process's life; those are no leaks of the program.
-  environment.insert("LSAN_OPTIONS",
-                     "suppressions=" PARLUMO_WAYLAND_LSAN_SUPPRESSIONS ":print_suppressions=0");
+  static const std::string suppressions = ReachableBySessionUser(PARLUMO_WAYLAND_LSAN_SUPPRESSIONS);
+  environment.insert("LSAN_OPTIONS", QString::fromStdString("suppressions=" + suppressions +
+                                                            ":print_suppressions=0"));
 #endif
   return environment;
 }
