@@ -115,12 +115,17 @@ void BM_ChordToClipboard(benchmark::State& state) {
   parlumo::THttpClient client(loop);
   parlumo::TParser parser;
   const auto translation = Translate(client, parser);
-  // The program counts a tray as there while a watcher is on the bus.
+  // The program counts a tray as there while a watcher is on the bus, and
+  // balloons while a notification server is: without them its messages would
+  // be boxes that wait for the user.
   wl::BusMock watcher(wl::StatusNotifierWatcherTemplate(), "org.kde.StatusNotifierWatcher",
                       "/StatusNotifierWatcher");
+  wl::BusMock notifications("notification_daemon", "org.freedesktop.Notifications",
+                            "/org/freedesktop/Notifications");
   wl::ClipboardWatch watch;
-  if (!translation || !watcher.WaitReady() || !watch.Running()) {
-    state.SkipWithError("no translation, tray watcher or clipboard watch to measure with");
+  if (!translation || !watcher.WaitReady() || !notifications.WaitReady() || !watch.Running()) {
+    state.SkipWithError(
+        "no translation, tray watcher, notification server or clipboard watch to measure with");
     return;
   }
   const QString expected = QString::fromStdString(*translation);
