@@ -38,6 +38,7 @@
 #include <algorithm>
 
 #include "RatioReporter.h"
+#include "Samples.h"
 #include "ServiceProcess.h"
 #include "TrayProbe.h"
 #include "XKeys.h"
@@ -49,6 +50,9 @@
 extern char** environ;
 
 namespace {
+
+using parlumo::bench::Median;
+using parlumo::bench::Samples;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -186,11 +190,6 @@ constexpr const char* kMarkedText = "The house is very big.";
 constexpr int kEnglishSpanish = 7;
 constexpr int kPresses = 25;
 
-std::map<std::string, std::vector<double>>& Samples() {
-  static std::map<std::string, std::vector<double>> samples;
-  return samples;
-}
-
 // What the service gives for the marked text: the clipboard's goal.
 std::string ExpectedTranslation() {
   parlumo::PollEventLoop loop;
@@ -256,13 +255,6 @@ bool WaitForClipboard(const QString& text) {
   }
   QObject::disconnect(connection);
   return found;
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const std::size_t middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 // One press: Ctrl+Alt+T goes down, stays down while the program copies, and

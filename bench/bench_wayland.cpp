@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "RatioReporter.h"
+#include "Samples.h"
 #include "ServiceProcess.h"
 #include "net/HttpClient.h"
 #include "runtime/PollEventLoop.h"
@@ -34,6 +35,9 @@
 #include "wayland/WaylandSession.h"
 
 namespace {
+
+using parlumo::bench::Median;
+using parlumo::bench::Samples;
 
 namespace wl = parlumo::wltest;
 using Clock = std::chrono::steady_clock;
@@ -48,18 +52,6 @@ constexpr const char* kChord = "Ctrl+Alt+t";
 parlumo::testing::ServiceProcess& Service() {
   static parlumo::testing::ServiceProcess service;
   return service;
-}
-
-std::map<std::string, std::vector<double>>& Samples() {
-  static std::map<std::string, std::vector<double>> samples;
-  return samples;
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const std::size_t middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 std::optional<std::string> Translate(parlumo::THttpClient& client, parlumo::TParser& parser) {

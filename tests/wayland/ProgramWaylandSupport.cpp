@@ -249,28 +249,4 @@ std::vector<qint64> WaylandProgram::ProcessesOfHome() const {
   return pids;
 }
 
-std::string CrLfLines(const std::string& text) {
-  std::string out;
-  std::string line;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      out += line + "\r\n";
-      line.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty()) out += line + "\r\n";
-  return out;
-}
-
-std::string FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 }  // namespace parlumo::wltest

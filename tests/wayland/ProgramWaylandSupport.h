@@ -8,7 +8,12 @@
 #include <optional>
 #include <string>
 
+#include "support/TextFiles.h"
+
 namespace parlumo::wltest {
+
+using test::CrLfLines;
+using test::FileBytes;
 
 // The desktop program of a build as a user of the Wayland session runs it:
 // as the session's user (the one sway's key bindings run commands as), with a
@@ -76,18 +81,11 @@ class WaylandProgram {
   QString output_;
 };
 
-// The lines of a text as a list splits them (CR LF, LF or CR end a line), each
-// written back with CR LF: what a translation written to a file holds.
-std::string CrLfLines(const std::string& text);
-
 // The path under which the session's user can read (and, for a program, run)
 // the file: the path itself when the user can reach it; else a copy in a folder
 // of this test process that everyone can read (a build tree in root's home is
 // out of the user's reach). A program's copy takes the parlumo-desktop beside
 // it along, which the front starts.
 std::string ReachableBySessionUser(const std::string& path);
-
-// A file's bytes.
-std::string FileBytes(const std::filesystem::path& path);
 
 }  // namespace parlumo::wltest

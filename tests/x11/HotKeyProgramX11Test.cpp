@@ -17,6 +17,7 @@
 #include "ServiceProcess.h"
 #include "net/HttpClient.h"
 #include "runtime/PollEventLoop.h"
+#include "support/TextFiles.h"
 #include "translate/Parser.h"
 #include "translate/TranslateText.h"
 #include "x11/KeyboardX11Support.h"
@@ -42,32 +43,6 @@ void PressHotKey(const QString& keys) {
   Xdotool({"keydown", keys});
   Pump(250);
   Xdotool({"keyup", keys});
-}
-
-// The lines of a text as a list splits them (CR LF, LF or CR end a line), each
-// written back with CR LF.
-std::string CrLfLines(const std::string& text) {
-  std::string out;
-  std::string line;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      out += line + "\r\n";
-      line.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty()) out += line + "\r\n";
-  return out;
-}
-
-std::string FileText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 class HotKeyProgramX11Test : public ::testing::Test {
@@ -242,7 +217,7 @@ TEST_F(HotKeyProgramX11Test, TranslationToFileWritesCrLfLinesAndOpensTheChosenPr
   std::ofstream(target) << "old content";
 
   const std::string text = "The house is very big.";
-  const std::string expected = CrLfLines(Expected(text + "\r\n", kEnglishSpanish));
+  const std::string expected = test::CrLfLines(Expected(text + "\r\n", kEnglishSpanish));
   ASSERT_FALSE(expected.empty());
   std::ofstream(program.IniPath())
       << Ini(service_.HostPort(), "") << "[FileTranslate]\nHotkey=" << kFileKey
@@ -255,9 +230,9 @@ TEST_F(HotKeyProgramX11Test, TranslationToFileWritesCrLfLinesAndOpensTheChosenPr
   PressHotKey("ctrl+F8");
   EXPECT_TRUE(WaitUntil([&] { return fs::exists(record); }, 15000))
       << program.Output().toStdString();
-  EXPECT_EQ(FileText(target), expected);
+  EXPECT_EQ(test::FileBytes(target), expected);
   // The program gets the file as its one argument, blanks and all.
-  EXPECT_EQ(FileText(record), "1\n" + target.string() + "\n");
+  EXPECT_EQ(test::FileBytes(record), "1\n" + target.string() + "\n");
 }
 
 }  // namespace
