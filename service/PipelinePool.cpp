@@ -18,6 +18,10 @@ namespace {
 constexpr auto kCloseGrace = std::chrono::milliseconds(500);
 // How often a waiting request looks whether the pipelines it waits for have stalled.
 constexpr auto kStallCheck = std::chrono::milliseconds(100);
+// About what the start of a pipeline costs (its first request, which loads every
+// program's data, takes some 0.5 s): a request that finds its mode's pipelines on
+// requests younger than this waits for one of them rather than start another.
+constexpr auto kStartCost = std::chrono::milliseconds(500);
 // Without its wake-up descriptor the sweeper looks at the idle pipelines this often.
 constexpr auto kSweepWithoutWake = std::chrono::milliseconds(1000);
 
@@ -26,9 +30,10 @@ constexpr auto kSweepWithoutWake = std::chrono::milliseconds(1000);
 struct PipelinePool::Lease::Request {
   // When the request last made progress: its start, then each answer.
   std::atomic<Clock::rep> progress{Clock::now().time_since_epoch().count()};
-  // The request's start when its pipeline had never answered, else 0: until progress
-  // moves past it, the pipeline is starting. Changed under the pool's lock.
-  Clock::rep coldSince = 0;
+  // When it took its pipeline, and whether that had never answered (then it is
+  // starting until progress moves past start). Changed under the pool's lock.
+  Clock::rep start = 0;
+  bool cold = false;
 };
 
 PipelinePool::Lease::Lease(PipelinePool* pool, ModeId mode, std::unique_ptr<Request> request,
@@ -56,7 +61,8 @@ void PipelinePool::Lease::Restart() {
     std::lock_guard lock(pool_->mutex_);
     const auto now = Clock::now().time_since_epoch().count();
     request_->progress.store(now);
-    request_->coldSince = now;
+    request_->start = now;
+    request_->cold = true;
   }
   process_ = std::make_unique<ApertiumProcess>(pool_->modes_[mode_].pipeline);
 }
@@ -112,11 +118,12 @@ bool PipelinePool::StartNow(ModeId id) {
   return started;
 }
 
-bool PipelinePool::Starting(const Mode& mode, Clock::time_point now) const {
-  const auto since = (now - limits_.stallTime / 2).time_since_epoch().count();
-  return std::any_of(mode.inFlight.begin(), mode.inFlight.end(), [since](const auto* request) {
-    return request->coldSince != 0 && request->progress.load() == request->coldSince &&
-           request->coldSince > since;
+bool PipelinePool::FreeSoon(const Mode& mode, Clock::time_point now) const {
+  const auto coldSince = (now - limits_.stallTime / 2).time_since_epoch().count();
+  const auto warmSince = (now - kStartCost).time_since_epoch().count();
+  return std::any_of(mode.inFlight.begin(), mode.inFlight.end(), [&](const auto* request) {
+    const bool starting = request->cold && request->progress.load() == request->start;
+    return request->start > (starting ? coldSince : warmSince);
   });
 }
 
@@ -158,14 +165,15 @@ std::optional<PipelinePool::Lease> PipelinePool::Acquire(ModeId id) {
     if (!mode.idle.empty()) {
       auto process = std::move(mode.idle.back().process);
       mode.idle.pop_back();
-      request->progress.store(now.time_since_epoch().count());
-      if (!process->Answered()) request->coldSince = request->progress.load();
+      request->start = now.time_since_epoch().count();
+      request->progress.store(request->start);
+      request->cold = !process->Answered();
       mode.inFlight.push_back(request.get());
       return Lease(this, id, std::move(request), std::move(process));
     }
     const bool modeFull = static_cast<int>(mode.Count()) >= limits_.maxProcesses;
-    const bool starting = Starting(mode, now);
-    if (!modeFull && !starting) {
+    const bool freeSoon = FreeSoon(mode, now);
+    if (!modeFull && !freeSoon) {
       if (running_ < limits_.maxPipelines) {
         ++running_;
         break;
@@ -176,7 +184,7 @@ std::optional<PipelinePool::Lease> PipelinePool::Acquire(ModeId id) {
     }
     // Waiting: for the mode's own pipelines, or at the cap for any pipeline.
     bool stalled = false;
-    if (modeFull || starting) {
+    if (modeFull || freeSoon) {
       stalled = AllStalled(mode.inFlight, now);
     } else {
       std::vector<Lease::Request*> everyRequest;
@@ -187,8 +195,9 @@ std::optional<PipelinePool::Lease> PipelinePool::Acquire(ModeId id) {
     if (stalled) return std::nullopt;
     changed_.wait_for(lock, kStallCheck);
   }
-  request->progress.store(Clock::now().time_since_epoch().count());
-  request->coldSince = request->progress.load();
+  request->start = Clock::now().time_since_epoch().count();
+  request->progress.store(request->start);
+  request->cold = true;
   mode.inFlight.push_back(request.get());
   lock.unlock();
   // The place is this request's from here on: the pipeline it had is stopped before

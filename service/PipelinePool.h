@@ -43,7 +43,10 @@ struct PipelineLimits {
 //  - while a pipeline of the mode is starting (on its first request, which loads
 //    every program's data), another request of the mode waits for it rather than
 //    start a second one, for at most half the stall time: starting another would take
-//    as long and double the memory, but a start that hangs must not hold the mode;
+//    as long and double the memory, but a start that hangs must not hold the mode.
+//    Likewise while one is on a request younger than a start takes (some 0.5 s): a
+//    burst of short requests is served by one pipeline, and a second starts only
+//    beside a long request;
 //  - when every pipeline is in use and the cap is reached, a request waits for one to
 //    come free, and gives up like any waiting request when every pipeline it waits
 //    for has stalled (see stallTime). A request holds one pipeline at a time and
@@ -120,9 +123,10 @@ class PipelinePool {
   };
 
   void Release(ModeId mode, Lease::Request& request, std::unique_ptr<ApertiumProcess> process);
-  // Whether a request of the mode is on a pipeline that has not answered yet and has
-  // been at it for less than half the stall time.
-  bool Starting(const Mode& mode, Clock::time_point now) const;
+  // Whether a pipeline of the mode in use will likely come free before a new one
+  // could start: one starting (on its first request) for less than half the stall
+  // time, or one on a request younger than a start takes.
+  bool FreeSoon(const Mode& mode, Clock::time_point now) const;
   // Whether every one of the requests has gone stallTime without progress; false
   // when there is none.
   bool AllStalled(const std::vector<Lease::Request*>& requests, Clock::time_point now) const;
