@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "ApertiumStream.h"
+#include "PipelinePool.h"
 
 extern char** environ;
 
@@ -173,6 +174,28 @@ void ApertiumProcess::Stop() {
   pids_.clear();
 }
 
+void ApertiumProcess::Close(std::chrono::milliseconds grace) {
+  if (toEngine_ >= 0) ::close(toEngine_);
+  toEngine_ = -1;
+  const auto deadline = std::chrono::steady_clock::now() + grace;
+  char buffer[4096];
+  while (fromEngine_ >= 0 && !pids_.empty()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd fd{fromEngine_, POLLIN, 0};
+    const int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    const ssize_t n = ::read(fromEngine_, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;  // the last program has closed its output: it has ended
+  }
+  // What has ended is a zombie still in the group, which keeps the group's number
+  // ours for the signal; what has not is killed.
+  Stop();
+}
+
 bool ApertiumProcess::Intact() {
   for (const pid_t pid : pids_) {
     int status = 0;
@@ -250,90 +273,38 @@ ApertiumProcess::Result ApertiumProcess::Run(
   // A program that died during the request may have let the others flush what they
   // held as if it were an answer.
   if (!Intact()) return GiveUp(End::Ended);
+  answered_ = true;
   return {End::Answered, std::move(answers)};
 }
 
-ApertiumTranslator::ApertiumTranslator(std::string mode, Pipeline pipeline, PipelineLimits limits,
-                                       bool startNow)
-    : mode_(std::move(mode)), pipeline_(std::move(pipeline)), limits_(limits) {
-  limits_.maxProcesses = std::max(limits_.maxProcesses, 1);
-  if (startNow) {
-    idle_.push_back(std::make_unique<ApertiumProcess>(pipeline_));
-    total_ = 1;
-  }
-}
+ApertiumTranslator::ApertiumTranslator(std::shared_ptr<PipelinePool> pool, std::size_t mode)
+    : pool_(std::move(pool)), mode_(mode) {}
 
 ApertiumTranslator::~ApertiumTranslator() = default;
 
-bool ApertiumTranslator::AllStalled() const {
-  const auto since = (Clock::now() - limits_.stallTime).time_since_epoch().count();
-  return std::all_of(inFlight_.begin(), inFlight_.end(),
-                     [since](const InFlight* request) { return request->progress.load() < since; });
-}
-
-std::unique_ptr<ApertiumProcess> ApertiumTranslator::Acquire(InFlight& request) {
-  // How often a waiting request looks whether the pipelines have stalled.
-  constexpr auto kStallCheck = std::chrono::milliseconds(100);
-  std::unique_lock lock(mutex_);
-  while (idle_.empty() && total_ >= limits_.maxProcesses) {
-    if (AllStalled()) return nullptr;
-    idleChanged_.wait_for(lock, kStallCheck);
-  }
-  request.progress.store(Clock::now().time_since_epoch().count());
-  inFlight_.push_back(&request);
-  if (!idle_.empty()) {
-    auto process = std::move(idle_.back());
-    idle_.pop_back();
-    return process;
-  }
-  ++total_;
-  lock.unlock();
-  return std::make_unique<ApertiumProcess>(pipeline_);
-}
-
-void ApertiumTranslator::Release(std::unique_ptr<ApertiumProcess> process, InFlight& request) {
-  {
-    std::lock_guard lock(mutex_);
-    std::erase(inFlight_, &request);
-    if (process && process->Running()) {
-      idle_.push_back(std::move(process));
-    } else {
-      --total_;
-    }
-  }
-  idleChanged_.notify_one();
+std::string ApertiumTranslator::Description() const {
+  return "Apertium " + pool_->ModeName(mode_);
 }
 
 std::optional<std::vector<std::string>> ApertiumTranslator::RunOnPipeline(
     const std::vector<std::string>& inputs) {
   using End = ApertiumProcess::End;
-  InFlight request;
-  // Whatever way this ends, the pipeline goes back (or, stopped, is counted out) and
-  // the request leaves the ones in flight.
-  struct Lease {
-    ApertiumTranslator& translator;
-    InFlight& request;
-    std::unique_ptr<ApertiumProcess> process;
-    bool acquired = false;
-    ~Lease() {
-      if (acquired) translator.Release(std::move(process), request);
-    }
-  } lease{*this, request, Acquire(request)};
-  auto& process = lease.process;
-  lease.acquired = process != nullptr;
-  if (!process) {
+  const PipelineLimits& limits = pool_->Limits();
+  const char* mode = pool_->ModeName(mode_).c_str();
+  // Whatever way this ends, the lease gives the pipeline back (or, stopped, its place).
+  auto lease = pool_->Acquire(mode_);
+  if (!lease) {
     std::fprintf(stderr,
-                 "parlumo-service: Apertium %s: every pipeline is stuck on a request; "
-                 "a request for it is refused\n",
-                 mode_.c_str());
+                 "parlumo-service: Apertium %s: every pipeline it could have is stuck on a "
+                 "request; a request for it is refused\n",
+                 mode);
     return std::nullopt;
   }
-  auto run = process->Run(inputs, limits_.timeout, &request.progress);
+  auto run = lease->Process().Run(inputs, limits.timeout, &lease->Progress());
   if (run.end == End::Ended) {
-    std::fprintf(stderr, "parlumo-service: Apertium %s stopped answering; restarting it\n",
-                 mode_.c_str());
-    process = std::make_unique<ApertiumProcess>(pipeline_);
-    run = process->Run(inputs, limits_.timeout, &request.progress);
+    std::fprintf(stderr, "parlumo-service: Apertium %s stopped answering; restarting it\n", mode);
+    lease->Restart();
+    run = lease->Process().Run(inputs, limits.timeout, &lease->Progress());
   }
   if (run.end == End::TimedOut) {
     // Trying again would keep the request (and a worker of the service) for another
@@ -341,9 +312,9 @@ std::optional<std::vector<std::string>> ApertiumTranslator::RunOnPipeline(
     std::fprintf(stderr,
                  "parlumo-service: Apertium %s did not answer within %lld ms; "
                  "restarting it and failing the request\n",
-                 mode_.c_str(), static_cast<long long>(limits_.timeout.count()));
+                 mode, static_cast<long long>(limits.timeout.count()));
   }
-  if (!process->Running()) process = std::make_unique<ApertiumProcess>(pipeline_);
+  if (!lease->Process().Running()) lease->Restart();
   if (run.end != End::Answered) return std::nullopt;
   return std::move(run.answers);
 }

@@ -4,9 +4,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <cstddef>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,7 +26,8 @@ std::optional<Pipeline> NullFlushPipeline(const std::string& modeFile);
 
 // One running Apertium pipeline (its programs connected by pipes, in a process group
 // of their own; no shell in between, so that a program that dies is seen at once),
-// kept warm between requests. Not thread-safe: one user at a time.
+// kept warm between requests. Not thread-safe: one user at a time (Output may be
+// watched by another thread while nobody uses the pipeline).
 class ApertiumProcess {
  public:
   explicit ApertiumProcess(const Pipeline& pipeline);
@@ -53,6 +53,16 @@ class ApertiumProcess {
   Result Run(const std::vector<std::string>& inputs, std::chrono::milliseconds timeout,
              std::atomic<std::chrono::steady_clock::rep>* progress = nullptr);
   bool Running() const { return !pids_.empty(); }
+  // Whether the pipeline has answered a request since it started: before that its
+  // programs are still loading their data.
+  bool Answered() const { return answered_; }
+  // The pipe the pipeline answers on. While no request is on it, it becomes readable
+  // only when the pipeline ends (every program ends when the one before it does).
+  int Output() const { return fromEngine_; }
+  // Stops the pipeline cleanly: closes its input, so that every program ends as at
+  // the end of a file, waits at most grace for the last one to close its output,
+  // then kills what is left and reaps every program.
+  void Close(std::chrono::milliseconds grace);
 
  private:
   // Starts the pipeline's programs; on failure nothing runs (Running is false).
@@ -72,66 +82,36 @@ class ApertiumProcess {
   std::vector<pid_t> pids_;
   int toEngine_ = -1;
   int fromEngine_ = -1;
+  bool answered_ = false;
 };
 
-// What bounds the pipelines of one mode.
-struct PipelineLimits {
-  int maxProcesses = 2;  // pipelines serving requests at the same time
-  // A request's answers must all arrive within this time; a pipeline that takes
-  // longer is replaced and the request fails.
-  std::chrono::milliseconds timeout{30000};
-  // A request waiting for a pipeline of its mode gives up (the translation fails at
-  // once) when every pipeline has been on its request this long without an answer:
-  // then they are stuck or busy with huge texts, and waiting would hold a worker of
-  // the service that other pairs need. Long enough for a cold start of a pipeline
-  // (its first request loads every program's data: seconds on a busy machine).
-  std::chrono::milliseconds stallTime{10000};
-};
+class PipelinePool;
 
-// Translation with one Apertium mode. Up to maxProcesses pipelines serve requests at
-// the same time and stay running between them; the first starts at construction
-// when startNow is true, else with the first request (a pipeline holds some 70 MB,
-// so a mode nobody uses costs nothing). The text goes in through ToApertiumStream,
-// so no input can reach the engines' reserved characters or over-long words. A
-// pipeline that has ended is replaced and the request tried once more on the new
-// one; a pipeline that does not answer in time is replaced too, but its request
-// fails at once rather than wait a second time-out.
+// Translation with one Apertium mode, on the pipelines of the service's pool (which
+// starts them at need, bounds them and stops them when idle; see PipelinePool). The
+// text goes in through ToApertiumStream, so no input can reach the engines' reserved
+// characters or over-long words. A pipeline that has ended is replaced and the
+// request tried once more on the new one; a pipeline that does not answer in time
+// is replaced too, but its request fails at once rather than wait a second time-out.
 class ApertiumTranslator final : public Translator {
  public:
-  ApertiumTranslator(std::string mode, Pipeline pipeline, PipelineLimits limits, bool startNow);
+  ApertiumTranslator(std::shared_ptr<PipelinePool> pool, std::size_t mode);
   ~ApertiumTranslator() override;
 
   std::optional<std::vector<std::string>> Translate(
       const std::vector<std::string>& segments) override;
-  std::string Description() const override { return "Apertium " + mode_; }
+  std::string Description() const override;
 
  private:
-  using Clock = std::chrono::steady_clock;
-  // A request on a pipeline: when it last made progress (its start, then each answer).
-  struct InFlight {
-    std::atomic<Clock::rep> progress{Clock::now().time_since_epoch().count()};
-  };
-
   // Sends the inputs through a pipeline; the answers, or nothing when the pipeline
   // failed (logged) or none became free in time.
   std::optional<std::vector<std::string>> RunOnPipeline(const std::vector<std::string>& inputs);
   // RunOnPipeline with each input sent in parts of bounded length (SplitEngineInput)
   // and its answer joined again.
   std::optional<std::vector<std::string>> RunInParts(const std::vector<std::string>& inputs);
-  // A pipeline for request, or nullptr when every one is stalled (see stallTime).
-  std::unique_ptr<ApertiumProcess> Acquire(InFlight& request);
-  void Release(std::unique_ptr<ApertiumProcess> process, InFlight& request);
-  // Whether every request on a pipeline has gone stallTime without progress.
-  bool AllStalled() const;
 
-  std::string mode_;
-  Pipeline pipeline_;
-  PipelineLimits limits_;
-  std::mutex mutex_;
-  std::condition_variable idleChanged_;
-  std::vector<std::unique_ptr<ApertiumProcess>> idle_;
-  std::vector<InFlight*> inFlight_;  // the requests that hold a pipeline
-  int total_ = 0;                    // pipelines idle and in use
+  std::shared_ptr<PipelinePool> pool_;
+  std::size_t mode_;
 };
 
 }  // namespace parlumo::service

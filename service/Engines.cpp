@@ -1,9 +1,11 @@
 #include "Engines.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 
 #include "ApertiumEngine.h"
+#include "PipelinePool.h"
 #include "translate/LanguagePairs.h"
 
 namespace parlumo::service {
@@ -29,16 +31,18 @@ constexpr Chain kChains[] = {{"en|fr", {"en|es", "es|fr"}}, {"en|it", {"en|es", 
 
 EngineSet::EngineSet(const EngineOptions& options) {
   PipelineLimits limits;
-  limits.maxProcesses = options.processesPerEngine;
+  limits.maxProcesses = std::max(options.processesPerEngine, 1);
+  limits.maxPipelines = std::max(options.maxPipelines, 1);
+  limits.idleTime = std::chrono::seconds(options.engineIdleSeconds);
   limits.timeout = std::chrono::seconds(options.engineTimeoutSeconds);
   limits.stallTime = limits.timeout / 3;
+  pipelines_ = std::make_shared<PipelinePool>(limits);
   for (const auto& [pair, mode] : kApertiumModes) {
-    const auto pipeline =
-        NullFlushPipeline(options.apertiumModes + "/" + std::string(mode) + ".mode");
+    auto pipeline = NullFlushPipeline(options.apertiumModes + "/" + std::string(mode) + ".mode");
     if (!pipeline) continue;
-    translators_.emplace(std::string(pair),
-                         std::make_shared<ApertiumTranslator>(std::string(mode), *pipeline, limits,
-                                                              options.startAtOnce));
+    const auto id = pipelines_->AddMode(std::string(mode), std::move(*pipeline));
+    if (options.startAtOnce) pipelines_->StartNow(id);
+    translators_.emplace(std::string(pair), std::make_shared<ApertiumTranslator>(pipelines_, id));
   }
   if (std::filesystem::exists(options.dictionaryFile)) {
     const std::string file = options.dictionaryFile;
@@ -88,6 +92,10 @@ EngineSet::EngineSet(const EngineOptions& options) {
 
 EngineSet::~EngineSet() {
   cancelLoading_->store(true);
+}
+
+ResidentPipelines EngineSet::Resident() const {
+  return pipelines_->Resident();
 }
 
 Translator* EngineSet::Find(std::string_view pairCode) const {

@@ -12,14 +12,24 @@
 #include "DictionaryEngine.h"
 #include "Engine.h"
 #include "OfferedPair.h"
+#include "ResidentPipelines.h"
 
 namespace parlumo::service {
+
+class PipelinePool;
 
 struct EngineOptions {
   std::string apertiumModes = "/usr/share/apertium/modes";
   std::string dictionaryFile = "/usr/share/trans/de-en";
-  int processesPerEngine = 2;
-  bool startAtOnce = false;  // start every Apertium pipeline now, not at its first use
+  int processesPerEngine = 2;  // Apertium pipelines of one mode serving at the same time
+  // Apertium pipelines running at once over every mode: at the cap, the one unused
+  // the longest is stopped for a new one.
+  int maxPipelines = 4;
+  // An Apertium pipeline unused this long is stopped; its next request starts it again.
+  int engineIdleSeconds = 120;
+  // Start Apertium pipelines now (one a mode, as far as maxPipelines allows), not at
+  // their first use.
+  bool startAtOnce = false;
   // A pipeline must answer a request within this time; one that does not is
   // restarted and the request fails. Requests waiting for a pipeline of a mode
   // give up after a third of it when every pipeline of the mode is stuck.
@@ -28,8 +38,9 @@ struct EngineOptions {
 
 // The translators of every pair the service offers, built from what is installed:
 // Apertium where a mode exists (through Spanish where there is no direct one) and
-// the German-English dictionary (through English for French). Pipelines start and
-// the dictionary starts loading at construction; requests wait for them as needed.
+// the German-English dictionary (through English for French). The dictionary starts
+// loading at construction, the Apertium pipelines at their first use (or at once when
+// the options say so); requests wait for them as needed.
 class EngineSet {
  public:
   explicit EngineSet(const EngineOptions& options);
@@ -41,10 +52,14 @@ class EngineSet {
   // The offered pairs: the program's twelve first, in its order, then the others.
   const std::vector<OfferedPair>& Pairs() const { return pairs_; }
 
+  // The Apertium pipelines running now.
+  ResidentPipelines Resident() const;
+
  private:
   // Set when the set is destroyed, so that a dictionary still loading stops early.
   std::shared_ptr<std::atomic<bool>> cancelLoading_ = std::make_shared<std::atomic<bool>>(false);
   std::shared_future<std::shared_ptr<const Dictionary>> dictionary_;
+  std::shared_ptr<PipelinePool> pipelines_;
   std::map<std::string, std::shared_ptr<Translator>, std::less<>> translators_;
   std::vector<OfferedPair> pairs_;
 };

@@ -32,6 +32,29 @@ std::string PairTable(const std::vector<OfferedPair>& pairs) {
   return table;
 }
 
+// The running pipelines: mode, how many, how many on a request, and how long each
+// idle one has been unused.
+std::string ResidentTable(const ResidentPipelines& resident) {
+  std::string text =
+      "<h2>Engines running now</h2>\n<p>Apertium pipelines start with their first "
+      "request and stop after " +
+      std::to_string(resident.idleTime.count()) + " s unused; at most " +
+      std::to_string(resident.maxPipelines) + " run at once.</p>\n";
+  if (resident.modes.empty()) return text + "<p>None is running.</p>";
+  text += "<table><tr><th>Mode</th><th>Pipelines</th><th>In use</th><th>Idle for</th></tr>\n";
+  for (const auto& mode : resident.modes) {
+    std::string idle;
+    for (const auto& time : mode.idleFor) {
+      if (!idle.empty()) idle += ", ";
+      idle += std::to_string(time.count()) + " s";
+    }
+    text += "<tr><td>" + HtmlEscape(mode.name) + "</td><td>" + std::to_string(mode.running) +
+            "</td><td>" + std::to_string(mode.inUse) + "</td><td>" +
+            (idle.empty() ? std::string("-") : idle) + "</td></tr>\n";
+  }
+  return text + "</table>";
+}
+
 std::string VersionText(int major, int minor, int build) {
   return "Parlumo " + std::to_string(major) + "." + std::to_string(minor) + " (build " +
          std::to_string(build) + ")";
@@ -106,15 +129,17 @@ std::string ErrorPage(int status, std::string_view title, std::string_view expla
                              "<p><a href=\"/\">Parlumo translation service</a></p>");
 }
 
-std::string ProviderHomePage(const std::vector<OfferedPair>& pairs) {
+std::string ProviderHomePage(const std::vector<OfferedPair>& pairs,
+                             const ResidentPipelines& resident) {
   return Document(
       "Parlumo translation service",
       "<h1>Parlumo translation service</h1>\n"
       "<p>This local service translates texts (POST " +
           std::string(kTranslatePath) + ") and web pages (GET " + std::string(kPageTranslatePath) +
-          "?u=ADDRESS&amp;langpair=PAIR) offline.</p>\n" + PairTable(pairs) + "\n<p><a href=\"" +
-          std::string(kLanguageToolsPath) + "\">Questions and answers</a> &middot; <a href=\"" +
-          std::string(kHomePagePath) + "\">Parlumo</a></p>");
+          "?u=ADDRESS&amp;langpair=PAIR) offline.</p>\n" + PairTable(pairs) + "\n" +
+          ResidentTable(resident) + "\n<p><a href=\"" + std::string(kLanguageToolsPath) +
+          "\">Questions and answers</a> &middot; <a href=\"" + std::string(kHomePagePath) +
+          "\">Parlumo</a></p>");
 }
 
 std::string FaqPage(const std::vector<OfferedPair>& pairs) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "OfferedPair.h"
+#include "ResidentPipelines.h"
 
 namespace parlumo::service {
 
@@ -31,8 +32,10 @@ std::string TranslationBanner(std::string_view pairCode, std::string_view origin
 // An error page (400, 404, 413, 502 ...): a title and an explanation, no signature.
 std::string ErrorPage(int status, std::string_view title, std::string_view explanation);
 
-// The provider's pages: the start page and the FAQ page listing pairs and engines.
-std::string ProviderHomePage(const std::vector<OfferedPair>& pairs);
+// The provider's pages: the start page (the pairs, and the engine pipelines running
+// now) and the FAQ page listing pairs and engines.
+std::string ProviderHomePage(const std::vector<OfferedPair>& pairs,
+                             const ResidentPipelines& resident);
 std::string FaqPage(const std::vector<OfferedPair>& pairs);
 
 // The maker's home page ("/tools/parlumo/").

@@ -315,7 +315,9 @@ ServiceAnswer Service::Impl::Route(const ServiceRequest& request, Handling& hand
                        "Texts are sent to " + std::string(kTranslatePath) + " with POST.");
   }
   if (get && path == kPageTranslatePath) return TranslatePage(request, handling);
-  if (get && path == "/") return Page(200, ProviderHomePage(engines.Pairs()));
+  if (get && path == "/") {
+    return Page(200, ProviderHomePage(engines.Pairs(), engines.Resident()));
+  }
   if (get && path == kLanguageToolsPath) return Page(200, FaqPage(engines.Pairs()));
   // The home page also without its closing slash.
   if (get && (path == kHomePagePath || path + '/' == kHomePagePath)) {

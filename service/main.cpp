@@ -93,6 +93,16 @@ const LimitOption kLimits[] = {
      "time is restarted and the request fails; requests waiting for an engine\n"
      "whose every pipeline is stuck give up after a third of it",
      nullptr, &EngineOptions::engineTimeoutSeconds, 1, 3600},
+    {"--engine-idle", "SECONDS",
+     "engine idle time: an engine pipeline unused this long is stopped (its\n"
+     "programs and their data leave memory); its next request starts it again",
+     nullptr, &EngineOptions::engineIdleSeconds, 1, 86400},
+    {"--max-pipelines", "N",
+     "pipeline cap: at most N engine pipelines run at once over every pair; for\n"
+     "a new one the one unused the longest is stopped, and while every one is\n"
+     "on a request, a request waits for one to come free (and gives up like a\n"
+     "request waiting for a stuck engine)",
+     nullptr, &EngineOptions::maxPipelines, 1, 1024},
 };
 
 std::size_t ValueOf(ServiceOptions& options, const LimitOption& limit) {
@@ -108,7 +118,8 @@ std::string Usage() {
       "Serves the translation protocol and the maker's and provider's pages.\n"
       "Answers only requests addressed to its listen address (and on loopback to\n"
       "127.0.0.1, localhost and [::1]) or to a NAME[:PORT] given with --allow-host.\n"
-      "Translation engines start at their first use, or all at once with --warm.\n"
+      "Translation engines start at their first use, or at once with --warm (as\n"
+      "many as --max-pipelines lets run).\n"
       "Default address " +
       std::string(parlumo::kDefaultServiceHost) +
       "; port 0 picks a free port.\n"
