@@ -182,8 +182,17 @@ TEST(ServiceWireTest, UntrustworthyFramingIsRefusedAndTheConnectionClosed) {
     RawClient client(service.Port());
     ASSERT_TRUE(client.Connected());
     ASSERT_TRUE(client.Send(c.request));
-    EXPECT_EQ(client.ClosedWithin(c.closed ? 20s : 1s), c.closed);
-    const std::string answer = client.Received();
+    std::string answer;
+    if (c.closed) {
+      EXPECT_TRUE(client.ClosedWithin(20s));
+      answer = client.Received();
+    } else {
+      // The whole answer first (a pipeline's cold start may take seconds),
+      // then the connection stays open.
+      answer = client.ReadAnswer(20s);
+      EXPECT_FALSE(client.ClosedWithin(1s));
+      answer += client.Received();
+    }
     EXPECT_TRUE(answer.starts_with("HTTP/1.1 " + std::to_string(c.status) + " "))
         << answer.substr(0, 40);
     EXPECT_EQ(answer.find("HTTP/1.1 ", 1), std::string::npos)
