@@ -1,5 +1,6 @@
 #include "hotkeys/SelectedText.h"
 
+#include <array>
 #include <memory>
 
 namespace parlumo {
@@ -47,9 +48,28 @@ class ArmedWatch {
   std::shared_ptr<bool> changed_;
 };
 
-bool Held(KeyboardPlatform& keyboard, std::uint8_t virtualKey) {
-  return keyboard.KeyState(virtualKey) < 0;
-}
+// The modifiers the user still holds (usually the hotkey's): released for the
+// copy keystroke, so that the application sees a plain Ctrl+C and not, say,
+// Ctrl+Alt+C, and pressed again afterwards, so that the keys are as the user
+// holds them. Scan code 0: the platform restores the very keys that were down.
+class ReleasedModifiers {
+ public:
+  explicit ReleasedModifiers(KeyboardPlatform& keyboard) : keyboard_(keyboard) {
+    for (std::size_t i = 0; i < kModifiers.size(); ++i)
+      held_[i] = keyboard_.KeyState(kModifiers[i]) < 0;
+    for (std::size_t i = 0; i < kModifiers.size(); ++i)
+      if (held_[i]) keyboard_.SendKey(kModifiers[i], 0, true);
+  }
+  void Restore() {
+    for (std::size_t i = 0; i < kModifiers.size(); ++i)
+      if (held_[i]) keyboard_.SendKey(kModifiers[i], 0, false);
+  }
+
+ private:
+  static constexpr std::array<std::uint8_t, 3> kModifiers = {kKeyAlt, kKeyCtrl, kKeyShift};
+  KeyboardPlatform& keyboard_;
+  std::array<bool, 3> held_{};
+};
 
 // Two attempts, the second at once: another program may hold the clipboard
 // for a moment.
@@ -72,21 +92,13 @@ std::optional<std::string> CaptureSelectedText(TCaptureVariant variant,
   }
   KeyboardPlatform& keyboard = platform.keyboard;
   ArmedWatch watch(platform.watch, platform.loop);
+  ReleasedModifiers modifiers(keyboard);
   if (variant == TCaptureVariant::cvQuick) {
-    // The user usually still holds the hotkey's modifiers; the application
-    // must see a plain Ctrl+C, and afterwards the keys as the user holds them.
-    constexpr std::uint8_t kModifiers[] = {kKeyAlt, kKeyCtrl, kKeyShift};
-    bool held[3];
-    for (int i = 0; i < 3; ++i)
-      held[i] = Held(keyboard, kModifiers[i]);
-    for (int i = 0; i < 3; ++i)
-      if (held[i]) keyboard.SendKey(kModifiers[i], 0, true);
     keyboard.SendKey(kKeyCtrl, 0, false);
     keyboard.SendKey(kKeyC, 0, false);
     keyboard.SendKey(kKeyC, 0, true);
     keyboard.SendKey(kKeyCtrl, 0, true);
-    for (int i = 0; i < 3; ++i)
-      if (held[i]) keyboard.SendKey(kModifiers[i], 0, false);
+    modifiers.Restore();
     watch.Wait(platform.loop, platform.wait);
   } else {
     const std::uint8_t controlScan = keyboard.ScanCode(kKeyCtrl);
@@ -96,6 +108,7 @@ std::optional<std::string> CaptureSelectedText(TCaptureVariant variant,
     watch.Wait(platform.loop, platform.wait);
     keyboard.SendKey(kKeyC, cScan, true);
     keyboard.SendKey(kKeyCtrl, controlScan, true);
+    modifiers.Restore();
   }
   return ReadClipboard(platform.clipboard);
 }

@@ -18,8 +18,8 @@ inline constexpr std::chrono::milliseconds kCaptureWait{100};
 
 // The two forms of the copy keystroke.
 enum class TCaptureVariant {
-  cvQuick,  // modifiers the user holds are released around Ctrl+C, scan codes 0
-  cvFile,   // Ctrl+C with the keyboard's scan codes; held modifiers stay down
+  cvQuick,  // Ctrl+C with scan codes 0, released before the copy is awaited
+  cvFile,   // Ctrl+C with the keyboard's scan codes, held down while the copy is awaited
 };
 
 // What the capture needs of the platform; every part must outlive the call.

@@ -31,9 +31,11 @@ namespace fs = std::filesystem;
 // Ctrl+Alt+T and Ctrl+Alt+Y as the settings store them.
 constexpr int kQuickKey1 = 0xC054;
 constexpr int kQuickKey2 = 0xC059;
-// Ctrl+F8: the copy keystroke of translation to file leaves the keys the user
-// holds down, so only a Ctrl shortcut still copies while it is held.
-constexpr int kFileKey = 0x4077;
+// The file hotkeys of the test: Ctrl+F8, and Alt+F8, whose Alt the user still
+// holds while the program copies (the copy keystroke must not become
+// Ctrl+Alt+C, which copies nothing).
+constexpr int kFileKeyCtrl = 0x4077;
+constexpr int kFileKeyAlt = 0x8077;
 constexpr int kEnglishSpanish = 7;
 constexpr int kEnglishFrench = 4;
 
@@ -206,33 +208,44 @@ TEST_F(HotKeyProgramX11Test, TwoQuickPressesSendOneRequest) {
 }
 
 TEST_F(HotKeyProgramX11Test, TranslationToFileWritesCrLfLinesAndOpensTheChosenProgram) {
-  ProgramRun program(std::nullopt);  // the folder for the file and the program
-  const fs::path folder = program.IniPath().parent_path().parent_path().parent_path();
-  const fs::path target = folder / "translation out.txt";
-  const fs::path record = folder / "opened.txt";
-  const fs::path opener = folder / "opener.sh";
-  std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" << record.string()
-                        << "'\n";
-  fs::permissions(opener, fs::perms::owner_all);
-  std::ofstream(target) << "old content";
+  const struct {
+    int hotKey;
+    const char* keys;
+    const char* text;
+  } chords[] = {
+      {kFileKeyCtrl, "ctrl+F8", "The house is very big."},
+      {kFileKeyAlt, "alt+F8", "The cat is black."},
+  };
+  for (const auto& chord : chords) {
+    SCOPED_TRACE(chord.keys);
+    ProgramRun program(std::nullopt);  // the folder for the file and the program
+    const fs::path folder = program.IniPath().parent_path().parent_path().parent_path();
+    const fs::path target = folder / "translation out.txt";
+    const fs::path record = folder / "opened.txt";
+    const fs::path opener = folder / "opener.sh";
+    std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" << record.string()
+                          << "'\n";
+    fs::permissions(opener, fs::perms::owner_all);
+    std::ofstream(target) << "old content";
 
-  const std::string text = "The house is very big.";
-  const std::string expected = test::CrLfLines(Expected(text + "\r\n", kEnglishSpanish));
-  ASSERT_FALSE(expected.empty());
-  std::ofstream(program.IniPath())
-      << Ini(service_.HostPort(), "") << "[FileTranslate]\nHotkey=" << kFileKey
-      << "\nEnableHotkey=1\nSaveAs=" << target.string() << "\nProgram=" << opener.string()
-      << "\nUseAssocProg=0\nOverwriteWoPrompt=1\n";
-  StartProgram(program);
-  keytest::CopyPeer peer(QString::fromStdString(text));
-  ASSERT_TRUE(peer.WaitReady());
+    const std::string text = chord.text;
+    const std::string expected = test::CrLfLines(Expected(text + "\r\n", kEnglishSpanish));
+    ASSERT_FALSE(expected.empty());
+    std::ofstream(program.IniPath())
+        << Ini(service_.HostPort(), "") << "[FileTranslate]\nHotkey=" << chord.hotKey
+        << "\nEnableHotkey=1\nSaveAs=" << target.string() << "\nProgram=" << opener.string()
+        << "\nUseAssocProg=0\nOverwriteWoPrompt=1\n";
+    StartProgram(program);
+    keytest::CopyPeer peer(QString::fromStdString(text));
+    ASSERT_TRUE(peer.WaitReady());
 
-  PressHotKey("ctrl+F8");
-  EXPECT_TRUE(WaitUntil([&] { return fs::exists(record); }, 15000))
-      << program.Output().toStdString();
-  EXPECT_EQ(test::FileBytes(target), expected);
-  // The program gets the file as its one argument, blanks and all.
-  EXPECT_EQ(test::FileBytes(record), "1\n" + target.string() + "\n");
+    PressHotKey(chord.keys);
+    EXPECT_TRUE(WaitUntil([&] { return fs::exists(record); }, 15000))
+        << program.Output().toStdString();
+    EXPECT_EQ(test::FileBytes(target), expected);
+    // The program gets the file as its one argument, blanks and all.
+    EXPECT_EQ(test::FileBytes(record), "1\n" + target.string() + "\n");
+  }
 }
 
 }  // namespace
