@@ -98,6 +98,32 @@ std::optional<double> Measure(wl::ClipboardWatch& watch, int round, const QStrin
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// The chord pressed once, measured up to the expected text on the clipboard.
+// The command that handed the press over ends by itself; it is given the time.
+std::optional<double> MeasureChord(wl::ClipboardWatch& watch, int round, const QString& expected) {
+  const auto seconds = Measure(watch, round, expected, [] { return wl::PressChord(kChord); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return seconds;
+}
+
+// kWarmUps unmeasured runs, then one measured run per iteration, its time
+// kept among the samples under the name; the first failed run ends the
+// benchmark with the message.
+template <typename Once>
+void RunMeasured(benchmark::State& state, Once once, const char* name, const char* failure) {
+  for (int i = 0; i < kWarmUps; ++i)
+    once();
+  for (auto _ : state) {
+    const std::optional<double> seconds = once();
+    if (!seconds) {
+      state.SkipWithError(failure);
+      break;
+    }
+    state.SetIterationTime(*seconds);
+    Samples()[name].push_back(*seconds);
+  }
+}
+
 void BM_ChordToClipboard(benchmark::State& state) {
   if (!wl::InSession()) {
     state.SkipWithError("no Wayland session (run under scripts/with-wayland)");
@@ -146,23 +172,9 @@ void BM_ChordToClipboard(benchmark::State& state) {
     return;
   }
   int round = 0;
-  auto press = [&] {
-    const auto seconds = Measure(watch, round++, expected, [] { return wl::PressChord(kChord); });
-    // The command that handed the press over ends by itself; let it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return seconds;
-  };
-  for (int i = 0; i < kWarmUps; ++i)
-    press();
-  for (auto _ : state) {
-    const auto seconds = press();
-    if (!seconds) {
-      state.SkipWithError("the translation did not reach the clipboard");
-      break;
-    }
-    state.SetIterationTime(*seconds);
-    Samples()["chord"].push_back(*seconds);
-  }
+  RunMeasured(
+      state, [&] { return MeasureChord(watch, round++, expected); }, "chord",
+      "the translation did not reach the clipboard");
   wl::UnbindChord(kChord);
 }
 
@@ -182,23 +194,15 @@ void BM_RequestPlusCopy(benchmark::State& state) {
   }
   const QString expected = QString::fromStdString(*translation);
   int round = 0;
-  auto once = [&] {
-    return Measure(watch, round++, expected, [&] {
-      const auto text = Translate(client, parser);
-      return text && wl::SetClipboard(QString::fromStdString(*text));
-    });
-  };
-  for (int i = 0; i < kWarmUps; ++i)
-    once();
-  for (auto _ : state) {
-    const auto seconds = once();
-    if (!seconds) {
-      state.SkipWithError("no translation on the clipboard");
-      break;
-    }
-    state.SetIterationTime(*seconds);
-    Samples()["floor"].push_back(*seconds);
-  }
+  RunMeasured(
+      state,
+      [&] {
+        return Measure(watch, round++, expected, [&] {
+          const auto text = Translate(client, parser);
+          return text && wl::SetClipboard(QString::fromStdString(*text));
+        });
+      },
+      "floor", "no translation on the clipboard");
 }
 
 // The desktop's share: the same chord bound to a command that puts the
@@ -227,22 +231,9 @@ void BM_ChordToWlCopy(benchmark::State& state) {
     return;
   }
   int round = 0;
-  auto press = [&] {
-    const auto seconds = Measure(watch, round++, expected, [] { return wl::PressChord(kChord); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return seconds;
-  };
-  for (int i = 0; i < kWarmUps; ++i)
-    press();
-  for (auto _ : state) {
-    const auto seconds = press();
-    if (!seconds) {
-      state.SkipWithError("the text did not reach the clipboard");
-      break;
-    }
-    state.SetIterationTime(*seconds);
-    Samples()["desktop"].push_back(*seconds);
-  }
+  RunMeasured(
+      state, [&] { return MeasureChord(watch, round++, expected); }, "desktop",
+      "the text did not reach the clipboard");
   wl::UnbindChord(kChord);
 }
 
