@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <filesystem>
 
 #include "ApertiumEngine.h"
@@ -45,26 +46,33 @@ EngineSet::EngineSet(const EngineOptions& options) {
     translators_.emplace(std::string(pair), std::make_shared<ApertiumTranslator>(pipelines_, id));
   }
   if (std::filesystem::exists(options.dictionaryFile)) {
-    const std::string file = options.dictionaryFile;
-    dictionary_ =
-        std::async(std::launch::async,
-                   [file, cancel = cancelLoading_]() -> std::shared_ptr<const Dictionary> {
-                     auto loaded = Dictionary::LoadFile(file, cancel.get());
-                     if (!loaded) return nullptr;
-                     // Without the Hunspell rules the grammar uses the regular endings.
-                     if (auto morphology = GermanMorphology::LoadFiles(
-                             std::string(GermanMorphology::kAffixFile),
-                             std::string(GermanMorphology::kWordFile))) {
-                       loaded->SetMorphology(
-                           std::make_shared<const GermanMorphology>(std::move(*morphology)));
-                     }
-                     return std::make_shared<const Dictionary>(std::move(*loaded));
-                   })
-            .share();
+    GermanSources sources;
+    sources.dictionary = options.dictionaryFile;
+    dictionary_ = std::async(std::launch::async,
+                             [sources, cacheFile = options.germanIndexFile,
+                              cancel = cancelLoading_]() -> std::shared_ptr<const Dictionary> {
+                               auto engine = OpenGermanEngine(sources, cacheFile, cancel.get());
+                               if (!cancel->load()) {
+                                 std::fprintf(stderr, "parlumo-service: German engine: %s\n",
+                                              engine.report.c_str());
+                               }
+                               return std::move(engine.dictionary);
+                             })
+                      .share();
+    // Unused for the engine idle time, the index's pages leave memory like the
+    // Apertium pipelines do; a translation is only ever under way with the
+    // dictionary loaded, so the release never waits for it.
+    auto idle = std::make_shared<IdleRelease>(
+        std::chrono::seconds(options.engineIdleSeconds), [dictionary = dictionary_] {
+          if (const auto loaded = dictionary.get()) {
+            loaded->ReleasePages();
+            std::fprintf(stderr, "parlumo-service: German engine unused; its index left memory\n");
+          }
+        });
     translators_.emplace("de|en", std::make_shared<DictionaryTranslator>(
-                                      dictionary_, Dictionary::Direction::GermanToEnglish));
+                                      dictionary_, Dictionary::Direction::GermanToEnglish, idle));
     translators_.emplace("en|de", std::make_shared<DictionaryTranslator>(
-                                      dictionary_, Dictionary::Direction::EnglishToGerman));
+                                      dictionary_, Dictionary::Direction::EnglishToGerman, idle));
   }
   // Chains in table order: a later chain may use an earlier one (de|fr uses en|fr).
   for (const auto& [pair, steps] : kChains) {

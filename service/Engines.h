@@ -11,6 +11,7 @@
 
 #include "DictionaryEngine.h"
 #include "Engine.h"
+#include "GermanIndex.h"
 #include "OfferedPair.h"
 #include "ResidentPipelines.h"
 
@@ -21,6 +22,9 @@ class PipelinePool;
 struct EngineOptions {
   std::string apertiumModes = "/usr/share/apertium/modes";
   std::string dictionaryFile = "/usr/share/trans/de-en";
+  // The German engine's index is cached here (DefaultGermanIndexPath() for the
+  // program); empty: it is built in memory at every start.
+  std::string germanIndexFile;
   int processesPerEngine = 2;  // Apertium pipelines of one mode serving at the same time
   // Apertium pipelines running at once over every mode: at the cap, the one unused
   // the longest is stopped for a new one.

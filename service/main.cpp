@@ -1,5 +1,5 @@
 // parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]
-//                 [--warm] [--allow-host NAME]... [LIMIT OPTIONS]
+//                 [--index-cache FILE] [--warm] [--allow-host NAME]... [LIMIT OPTIONS]
 // The local translation service. Prints the address it listens on (the chosen port
 // for port 0) on standard output, serves until SIGTERM or SIGINT, then ends its
 // engines and exits 0.
@@ -95,7 +95,8 @@ const LimitOption kLimits[] = {
      nullptr, &EngineOptions::engineTimeoutSeconds, 1, 3600},
     {"--engine-idle", "SECONDS",
      "engine idle time: an engine pipeline unused this long is stopped (its\n"
-     "programs and their data leave memory); its next request starts it again",
+     "programs and their data leave memory); its next request starts it again.\n"
+     "The German engine's index leaves memory likewise",
      nullptr, &EngineOptions::engineIdleSeconds, 1, 86400},
     {"--max-pipelines", "N",
      "pipeline cap: at most N engine pipelines run at once over every pair; for\n"
@@ -114,12 +115,17 @@ std::string Usage() {
   ServiceOptions defaults;
   std::string usage =
       "usage: parlumo-service [--listen HOST:PORT] [--apertium-modes DIR] [--dictionary FILE]\n"
-      "                       [--warm] [--allow-host NAME]... [LIMIT OPTIONS]\n"
+      "                       [--index-cache FILE] [--warm] [--allow-host NAME]...\n"
+      "                       [LIMIT OPTIONS]\n"
       "Serves the translation protocol and the maker's and provider's pages.\n"
       "Answers only requests addressed to its listen address (and on loopback to\n"
       "127.0.0.1, localhost and [::1]) or to a NAME[:PORT] given with --allow-host.\n"
       "Translation engines start at their first use, or at once with --warm (as\n"
       "many as --max-pipelines lets run).\n"
+      "The German engine's index is built from the dictionary and the German\n"
+      "Hunspell files once and kept in --index-cache (default\n"
+      "$XDG_CACHE_HOME/parlumo/german-index, else ~/.cache/parlumo/german-index);\n"
+      "an empty FILE builds it in memory at every start.\n"
       "Default address " +
       std::string(parlumo::kDefaultServiceHost) +
       "; port 0 picks a free port.\n"
@@ -193,6 +199,7 @@ bool ParseListen(std::string_view text, std::string& host, int& port) {
 
 int main(int argc, char** argv) {
   parlumo::service::ServiceOptions options;
+  bool indexCacheGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -208,6 +215,9 @@ int main(int argc, char** argv) {
       options.engines.apertiumModes = argv[++i];
     } else if (arg == "--dictionary" && hasValue) {
       options.engines.dictionaryFile = argv[++i];
+    } else if (arg == "--index-cache" && hasValue) {
+      options.engines.germanIndexFile = argv[++i];
+      indexCacheGiven = true;
     } else if (arg == "--allow-host" && hasValue) {
       if (!parlumo::service::ParseHostName(argv[++i])) {
         std::fprintf(stderr, "parlumo-service: bad --allow-host value \"%s\"\n", argv[i]);
@@ -226,6 +236,9 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+
+  if (!indexCacheGiven)
+    options.engines.germanIndexFile = parlumo::service::DefaultGermanIndexPath();
 
   // SIGTERM and SIGINT are taken by a thread of their own (blocked everywhere else,
   // so every thread started later inherits the mask); a write to a closed connection

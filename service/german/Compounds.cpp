@@ -60,7 +60,8 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
       const std::size_t end = std::min(word.find('-', start), word.size());
       const std::string_view piece = word.substr(start, end - start);
       std::string english(piece);
-      if (const Candidate* known = piece.empty() ? nullptr : Find(germanToEnglish_, piece)) {
+      if (std::optional<Candidate> known =
+              piece.empty() ? std::nullopt : Find(IndexTable::GermanToEnglish, piece)) {
         english = known->translation;
         joined.kind = known->kind;
         any = true;
@@ -84,13 +85,13 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
   if (!StartsUpper(word)) return std::nullopt;
   for (const std::string_view ending : {"s", "es", "n", "en", "e", "er", "ern"}) {
     if (word.ends_with(ending) &&
-        Find(germanToEnglish_, word.substr(0, word.size() - ending.size())))
+        Find(IndexTable::GermanToEnglish, word.substr(0, word.size() - ending.size())))
       return std::nullopt;
   }
   // A part as a noun first ("bereich" is "Bereich"), else as it is written.
-  const auto part = [&](std::string_view text) -> const Candidate* {
-    if (text.empty() || text.find('-') != std::string_view::npos) return nullptr;
-    return Find(germanToEnglish_, CapitalizeFirst(FoldCase(text)));
+  const auto part = [&](std::string_view text) -> std::optional<Candidate> {
+    if (text.empty() || text.find('-') != std::string_view::npos) return std::nullopt;
+    return Find(IndexTable::GermanToEnglish, CapitalizeFirst(FoldCase(text)));
   };
   // best[i]: the fewest modifiers that cover word[0, i), with where the last one
   // started and its linking element, so that the split can be read back.
@@ -105,8 +106,7 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
     if (best[start].parts == std::numeric_limits<int>::max() || !CharacterBoundary(word, start))
       continue;
     for (std::size_t end = start + kMinModifierBytes; end + kMinHeadBytes <= word.size(); ++end) {
-      if (!CharacterBoundary(word, end) || part(word.substr(start, end - start)) == nullptr)
-        continue;
+      if (!CharacterBoundary(word, end) || !part(word.substr(start, end - start))) continue;
       for (const std::string_view link : kLinkingElements) {
         if (word.compare(end, link.size(), link) != 0) continue;
         const std::size_t next = end + link.size();
@@ -119,17 +119,17 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
   // ending. Of the splits with the fewest parts, the one with the longest modifiers
   // ("Datenbank|verbindungen", not "Daten|bankverbindungen").
   std::size_t chosenStart = 0;
-  const Candidate* head = nullptr;
+  std::optional<Candidate> head = std::nullopt;
   bool plural = false;
   for (std::size_t headStart = 1; headStart + kMinHeadBytes <= word.size(); ++headStart) {
     if (best[headStart].parts == std::numeric_limits<int>::max()) continue;
-    if (head != nullptr && best[headStart].parts > best[chosenStart].parts) continue;
+    if (head && best[headStart].parts > best[chosenStart].parts) continue;
     const std::string_view rest = word.substr(headStart);
     for (const auto& [ending, endingIsPlural] : kHeadEndings) {
       if (!rest.ends_with(ending) || rest.size() - ending.size() < kMinHeadBytes) continue;
-      const Candidate* found = part(rest.substr(0, rest.size() - ending.size()));
-      if (found == nullptr) continue;
-      if (head == nullptr || best[headStart].parts <= best[chosenStart].parts) {
+      std::optional<Candidate> found = part(rest.substr(0, rest.size() - ending.size()));
+      if (!found) continue;
+      if (!head || best[headStart].parts <= best[chosenStart].parts) {
         chosenStart = headStart;
         head = found;
         plural = endingIsPlural;
@@ -137,16 +137,18 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
       break;
     }
   }
-  if (head == nullptr) return std::nullopt;
+  if (!head) return std::nullopt;
   Compound compound;
   compound.kind = head->kind;
   // Only a noun takes the English plural ("Einstellungen": settings).
   const bool noun = IsNounKind(head->kind) && head->kind != Kind::Plural;
-  compound.english = plural && noun ? EnglishPlural(head->translation) : head->translation;
+  compound.english = plural && noun ? EnglishPlural(std::string(head->translation))
+                                    : std::string(head->translation);
   if (plural && noun) compound.kind = Kind::Plural;
   for (std::size_t at = chosenStart; at > 0; at = best[at].from) {
-    const Candidate* modifier = part(word.substr(best[at].from, best[at].partEnd - best[at].from));
-    compound.english = modifier->translation + " " + compound.english;
+    std::optional<Candidate> modifier =
+        part(word.substr(best[at].from, best[at].partEnd - best[at].from));
+    compound.english = std::string(modifier->translation) + " " + compound.english;
   }
   return compound;
 }

@@ -384,19 +384,91 @@ Dictionary::Kind KindOfTags(std::string_view subEntry) {
   return K::Other;
 }
 
-void Dictionary::Add(Index& index, std::string key, std::string translation, Rank rank, Kind kind,
-                     std::uint32_t keyUses) {
-  auto [it, inserted] = index.try_emplace(std::move(key));
-  it->second.keyUses = std::max(it->second.keyUses, keyUses);
-  if (inserted || rank < it->second.rank) {
-    it->second.translation = std::move(translation);
-    it->second.rank = rank;
-    it->second.kind = kind;
-  }
-}
+// The tables while Build fills them: a key's best translation so far, by rank.
+struct Dictionary::Builder {
+  struct Built {
+    std::string translation;
+    Rank rank;
+    Kind kind = Kind::Other;
+    std::uint32_t keyUses = 0;
+  };
+  using Index = std::unordered_map<std::string, Built>;
+  struct BuiltNoun {
+    Kind gender = Kind::Other;
+    std::string plural;
+  };
+  struct BuiltStrongForms {
+    std::string second;
+    std::string third;
+  };
 
-std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<bool>* cancel,
-                                           const LearntSenses* senses) {
+  void Add(Index& index, std::string key, std::string translation, Rank rank,
+           Kind kind = Kind::Other, std::uint32_t keyUses = 0) {
+    auto [it, inserted] = index.try_emplace(std::move(key));
+    it->second.keyUses = std::max(it->second.keyUses, keyUses);
+    if (inserted || rank < it->second.rank) {
+      it->second.translation = std::move(translation);
+      it->second.rank = rank;
+      it->second.kind = kind;
+    }
+  }
+
+  void Write(IndexWriter& writer) const {
+    const auto entries = [&](IndexTable table, const Index& index) {
+      std::vector<EntryRow> rows;
+      rows.reserve(index.size());
+      for (const auto& [key, built] : index) {
+        rows.push_back(EntryRow{.key = writer.Text(key),
+                                .translation = writer.Text(built.translation),
+                                .source = static_cast<std::uint8_t>(built.rank.source),
+                                .tier = built.rank.tier,
+                                .commonness = built.rank.commonness,
+                                .synonym = built.rank.synonym,
+                                .line = built.rank.line,
+                                .keyUses = built.keyUses,
+                                .kind = static_cast<std::uint8_t>(built.kind)});
+      }
+      writer.AddTable(table, rows);
+    };
+    entries(IndexTable::GermanToEnglish, germanToEnglish_);
+    entries(IndexTable::EnglishToGerman, englishToGerman_);
+    entries(IndexTable::EnglishVerbs, englishVerbs_);
+    entries(IndexTable::EnglishAdjectives, englishAdjectives_);
+    entries(IndexTable::GermanVerbs, germanVerbs_);
+    entries(IndexTable::EnglishNames, englishNames_);
+    std::vector<NounRow> nouns;
+    for (const auto& [noun, forms] : nouns_) {
+      nouns.push_back(NounRow{.key = writer.Text(noun),
+                              .plural = writer.Text(forms.plural),
+                              .gender = static_cast<std::uint8_t>(forms.gender)});
+    }
+    writer.AddTable(IndexTable::Nouns, nouns);
+    std::vector<StrongFormsRow> strong;
+    for (const auto& [infinitive, forms] : strongForms_) {
+      strong.push_back(StrongFormsRow{.key = writer.Text(infinitive),
+                                      .second = writer.Text(forms.second),
+                                      .third = writer.Text(forms.third)});
+    }
+    writer.AddTable(IndexTable::StrongForms, strong);
+    std::vector<PairRow> infinitives;
+    for (const auto& [form, infinitive] : strongInfinitives_)
+      infinitives.push_back(PairRow{.key = writer.Text(form), .value = writer.Text(infinitive)});
+    writer.AddTable(IndexTable::StrongInfinitives, infinitives);
+  }
+
+  Index germanToEnglish_;
+  Index englishToGerman_;
+  Index englishVerbs_;       // English verb (without "to") -> German infinitive
+  Index englishAdjectives_;  // English adjective -> German adjective
+  Index germanVerbs_;        // German infinitive -> English verb
+  Index englishNames_;       // capitalised English word ("German") -> German
+  std::unordered_map<std::string, BuiltNoun> nouns_;                // German noun as written
+  std::unordered_map<std::string, BuiltStrongForms> strongForms_;   // by infinitive
+  std::unordered_map<std::string, std::string> strongInfinitives_;  // form -> infinitive
+};
+
+bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<bool>* cancel,
+                       const LearntSenses* senses) {
   std::string content;
   in.seekg(0, std::ios::end);
   const auto size = in.tellg();
@@ -406,7 +478,7 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
     in.read(content.data(), size);
     content.resize(static_cast<std::size_t>(in.gcount()));
   }
-  Dictionary dictionary;
+  Builder dictionary;
   dictionary.germanToEnglish_.reserve(std::size_t{1} << 19);
   dictionary.englishToGerman_.reserve(std::size_t{1} << 19);
   // How often each word occurs in the dictionary (in head words, forms and examples):
@@ -523,7 +595,7 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
           const Rank rank = rankOf(s, commonGerman, englishTerms[s]);
           const std::string key = FoldCase(term);
           // Each index the key goes into: the learnt sense first, then the dictionary's.
-          const auto add = [&](Index& index, const std::string& indexKey, Rank at) {
+          const auto add = [&](Builder::Index& index, const std::string& indexKey, Rank at) {
             // Only the main index is asked whether a capitalised word is common.
             const std::uint32_t uses =
                 &index == &dictionary.englishToGerman_ && indexKey.find(' ') == std::string::npos
@@ -601,8 +673,8 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
   };
   auto germanBuild = std::async(std::launch::async, build, true);
   const bool englishBuilt = build(false);
-  if (!germanBuild.get() || !englishBuilt) return std::nullopt;
-  if (dictionary.germanToEnglish_.empty()) return std::nullopt;
+  if (!germanBuild.get() || !englishBuilt) return false;
+  if (dictionary.germanToEnglish_.empty()) return false;
   // The commonest function words. The dictionary lists them mostly inside phrases and
   // examples, where its ranking would pick a rare sense; the lexicon's readings take
   // precedence.
@@ -614,7 +686,17 @@ std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<b
     dictionary.Add(dictionary.germanToEnglish_, FoldCase(germanWord), englishWord,
                    Rank{.source = RankSource::Lexicon});
   }
-  return dictionary;
+  dictionary.Write(writer);
+  return true;
+}
+
+std::optional<Dictionary> Dictionary::Load(std::istream& in, const std::atomic<bool>* cancel,
+                                           const LearntSenses* senses) {
+  IndexWriter writer;
+  if (!Build(in, writer, cancel, senses)) return std::nullopt;
+  auto image = IndexImage::FromBytes(writer.Finish({}));
+  if (!image) return std::nullopt;
+  return Dictionary(std::move(image));
 }
 
 const LearntSenses& Dictionary::DefaultSenses() {
@@ -631,23 +713,37 @@ std::optional<Dictionary> Dictionary::LoadFile(const std::string& path,
 
 std::optional<std::string_view> Dictionary::Lookup(std::string_view phrase,
                                                    Direction direction) const {
-  const Candidate* found = Find(IndexFor(direction), phrase);
-  if (found == nullptr) return std::nullopt;
-  return std::string_view(found->translation);
+  const auto found = Find(TableFor(direction), phrase);
+  if (!found) return std::nullopt;
+  return found->translation;
 }
 
-const Dictionary::Candidate* Dictionary::Find(const Index& index, std::string_view phrase) const {
+std::optional<Dictionary::Candidate> Dictionary::FindExact(IndexTable table,
+                                                           std::string_view key) const {
+  const auto row = image_->Find<EntryRow>(table, key);
+  if (!row) return std::nullopt;
+  return Candidate{.translation = image_->Text(row->translation),
+                   .rank = Rank{.source = static_cast<RankSource>(row->source),
+                                .tier = row->tier,
+                                .commonness = row->commonness,
+                                .synonym = row->synonym,
+                                .line = row->line},
+                   .kind = static_cast<Kind>(row->kind),
+                   .keyUses = row->keyUses};
+}
+
+std::optional<Dictionary::Candidate> Dictionary::Find(IndexTable table,
+                                                      std::string_view phrase) const {
   std::string key = FoldCase(phrase);
-  if (&index == &germanToEnglish_) {
+  if (table == IndexTable::GermanToEnglish) {
     // German nouns are written with a capital: "Alt" (alto) and "alt" (old) are two
     // words. The other spelling is the second choice (a sentence's first word).
     std::string capitalized = CapitalizeFirst(key);
     if (StartsUpper(phrase)) std::swap(key, capitalized);
-    if (const auto it = index.find(key); it != index.end()) return &it->second;
+    if (auto found = FindExact(table, key)) return found;
     key = std::move(capitalized);
   }
-  const auto it = index.find(key);
-  return it == index.end() ? nullptr : &it->second;
+  return FindExact(table, key);
 }
 
 namespace {
@@ -779,20 +875,20 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   };
   const auto isName = [&](std::size_t w) {
     if (!capitalisedInside(w)) return false;
-    if (inNameRun(w) || Find(englishNames_, tokens[w].word) != nullptr) return true;
+    if (inNameRun(w) || Find(IndexTable::EnglishNames, tokens[w].word)) return true;
     // A single capitalised word is a name unless the dictionary knows it as a common
     // word ("Copyright ©" is "Urheberrecht", "Joey" stays).
-    const Candidate* common = Find(englishToGerman_, tokens[w].word);
-    return common == nullptr || common->keyUses < kCommonWordUses;
+    std::optional<Candidate> common = Find(IndexTable::EnglishToGerman, tokens[w].word);
+    return !common || common->keyUses < kCommonWordUses;
   };
 
   // A sentence that starts with a verb's plain form before an article, a possessive,
   // "on" or "to", or something kept as it is, is a command ("Click the button", "Press
   // Ctrl+C"). A separable German verb is left to the grammar, which splits it.
-  const auto imperative = [&](std::size_t w) -> const Candidate* {
+  const auto imperative = [&](std::size_t w) -> std::optional<Candidate> {
     if (w + 1 >= tokens.size() || (w > 0 && !breaksBefore(w)) || tokens[w].verbatim ||
         !StartsUpper(tokens[w].word) || tokens[w + 1].gap != " ") {
-      return nullptr;
+      return std::nullopt;
     }
     constexpr std::string_view kAfterCommand[] = {"the",  "a",   "an",  "this", "these",
                                                   "your", "all", "any", "each", "every",
@@ -800,24 +896,24 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     const std::string next = FoldCase(tokens[w + 1].word);
     if (!tokens[w + 1].verbatim && std::find(std::begin(kAfterCommand), std::end(kAfterCommand),
                                              next) == std::end(kAfterCommand)) {
-      return nullptr;
+      return std::nullopt;
     }
-    const Candidate* verb = Find(englishVerbs_, tokens[w].word);
-    if (verb == nullptr || verb->translation.find(' ') != std::string::npos ||
-        !SplitSeparable(verb->translation).first.empty()) {
-      return nullptr;
+    std::optional<Candidate> verb = Find(IndexTable::EnglishVerbs, tokens[w].word);
+    if (!verb || verb->translation.find(' ') != std::string::npos ||
+        !SplitSeparable(std::string(verb->translation)).first.empty()) {
+      return std::nullopt;
     }
     return verb;
   };
 
   std::vector<Unit> units;
   units.reserve(tokens.size());
-  const Index& index = IndexFor(direction);
+  const IndexTable index = TableFor(direction);
   std::string phrase;
   std::vector<std::string_view> phraseWords;
   for (std::size_t w = 0; w < tokens.size();) {
     std::size_t taken = 1;
-    const Candidate* found = nullptr;
+    std::optional<Candidate> found = std::nullopt;
     std::optional<Compound> compound;
     bool kept = false;  // a name that stays as it is written
     for (std::size_t n = std::min<std::size_t>(kMaxPhraseWords, tokens.size() - w);
@@ -847,38 +943,37 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
           phraseWords.push_back(tokens[w + k].word);
         if (GrammarSplits(phraseWords, direction)) continue;
       }
-      found = nullptr;
+      found = std::nullopt;
       // A capitalised word inside a sentence ("German", "English") is a name: the
       // dictionary's, else its own.
       if (allNames && n == 1) {
-        if (!inNameRun(w)) found = Find(englishNames_, phrase);
-        kept = found == nullptr;
+        if (!inNameRun(w)) found = Find(IndexTable::EnglishNames, phrase);
+        kept = !found;
         break;
       }
-      if (found == nullptr && direction == Direction::GermanToEnglish && StartsUpper(phrase) &&
+      if (!found && direction == Direction::GermanToEnglish && StartsUpper(phrase) &&
           (w == 0 || breaksBefore(w))) {
         // A sentence's first word: its capital says nothing about it ("Morgen fahre
         // ich" is "tomorrow"); a noun is found all the same.
         found = Find(index, FoldCase(phrase));
       }
-      if (found == nullptr && grammar && direction == Direction::GermanToEnglish && n == 1 &&
+      if (!found && grammar && direction == Direction::GermanToEnglish && n == 1 &&
           !StartsUpper(phrase)) {
         // A small letter inside a sentence: no noun ("kleine" is an adjective's form,
         // not "Kleine").
-        const auto it = index.find(FoldCase(phrase));
-        found = it == index.end() ? nullptr : &it->second;
-      } else if (found == nullptr) {
+        found = FindExact(index, FoldCase(phrase));
+      } else if (!found) {
         found = Find(index, phrase);
       }
       // Two English nouns the dictionary writes as one ("file names": "filenames").
-      if (found == nullptr && grammar && n == 2 && direction == Direction::EnglishToGerman) {
-        const Candidate* oneWord = Find(index, tokens[w].word + tokens[w + 1].word);
-        if (oneWord != nullptr && IsNounKind(oneWord->kind)) found = oneWord;
+      if (!found && grammar && n == 2 && direction == Direction::EnglishToGerman) {
+        std::optional<Candidate> oneWord = Find(index, tokens[w].word + tokens[w + 1].word);
+        if (oneWord && IsNounKind(oneWord->kind)) found = oneWord;
       }
       // A verb phrase ("Kaffee trinken", "drink coffee") is split up: its verb
       // moves and agrees, and its object takes its article or "kein".
       if (found && grammar && n > 1 && found->kind == Kind::Verb) {
-        found = nullptr;
+        found = std::nullopt;
       }
       if (found) {
         taken = n;
@@ -892,12 +987,12 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     unit.gap = tokens[w].gap;
     unit.upper = StartsUpper(tokens[w].word);
     unit.capital = unit.upper;
-    if (const Candidate* verb = grammar && direction == Direction::EnglishToGerman && taken == 1
-                                    ? imperative(w)
-                                    : nullptr) {
+    if (std::optional<Candidate> verb =
+            grammar && direction == Direction::EnglishToGerman && taken == 1 ? imperative(w)
+                                                                             : std::nullopt) {
       // A command, as manuals give them ("Click the button"): the polite German form,
       // the infinitive and "Sie" ("Klicken Sie …"), which the grammar leaves alone.
-      unit.text = verb->translation + " Sie";
+      unit.text = std::string(verb->translation) + " Sie";
       unit.kind = Kind::Verb;
       unit.known = true;
     } else if (found) {
@@ -965,6 +1060,7 @@ std::optional<std::vector<std::string>> DictionaryTranslator::Translate(
   out.reserve(segments.size());
   for (const auto& segment : segments)
     out.push_back(dictionary->Translate(segment, direction_));
+  if (idle_) idle_->Touch();
   return out;
 }
 

@@ -14,6 +14,8 @@
 
 #include "Engine.h"
 #include "GermanMorphology.h"
+#include "IdleRelease.h"
+#include "IndexImage.h"
 
 namespace parlumo::service {
 
@@ -22,16 +24,27 @@ class LearntSenses;
 // The German-English dictionary of the ding project (one entry a line:
 // "German side :: English side", each side a " | "-separated list of sub-entries that
 // correspond one to one, each sub-entry a "; "-separated list of synonyms, with
-// annotations in {} [] () and //), loaded once into an index for each direction.
+// annotations in {} [] () and //), read once into the tables of an index image
+// (IndexImage.h): one for each direction and the grammar's own (verbs, adjectives,
+// names, noun plurals, strong verb forms). The dictionary looks words up in place;
+// the image may be a mapped file that many starts share (GermanIndex.h).
 class Dictionary {
  public:
   enum class Direction { GermanToEnglish, EnglishToGerman };
 
-  // Reads the dictionary; nothing when the stream holds no entry or when *cancel
-  // turns true while it reads (the service is stopping). Where `senses` prefers one
-  // of a key's translations, that one is taken; without them (small test
-  // dictionaries) the dictionary's own order decides. The file is read with the
-  // senses compiled into the program.
+  // Reads the dictionary and lays its tables out in `writer`; false when the stream
+  // holds no entry or when *cancel turns true while it reads (the service is
+  // stopping). Where `senses` prefers one of a key's translations, that one is taken;
+  // without them (small test dictionaries) the dictionary's own order decides.
+  static bool Build(std::istream& in, IndexWriter& writer,
+                    const std::atomic<bool>* cancel = nullptr,
+                    const LearntSenses* senses = nullptr);
+
+  // A dictionary over the tables of an image (built by Build, or mapped from a file).
+  explicit Dictionary(std::shared_ptr<const IndexImage> image) : image_(std::move(image)) {}
+
+  // Build into an image of its own in memory: nothing where Build gives nothing. The
+  // file is read with the senses compiled into the program.
   static std::optional<Dictionary> Load(std::istream& in, const std::atomic<bool>* cancel = nullptr,
                                         const LearntSenses* senses = nullptr);
   static std::optional<Dictionary> LoadFile(const std::string& path,
@@ -53,6 +66,10 @@ class Dictionary {
   // punctuation, white space and line breaks stay as they are; a translation at the
   // start of the text or of a sentence starts with a capital.
   std::string Translate(std::string_view text, Direction direction, bool grammar = true) const;
+
+  // Gives the pages of a mapped index back to the system (IndexImage::ReleasePages):
+  // for a dictionary that has been unused for a while.
+  void ReleasePages() const { image_->ReleasePages(); }
 
   // Inflection rules for German (verb endings, adjective endings, base forms). Without
   // them the regular endings are used.
@@ -111,33 +128,38 @@ class Dictionary {
     auto Sense() const { return std::tuple(source, tier); }
   };
 
+  // A translation of a key as the tables hold it.
   struct Candidate {
-    std::string translation;
+    std::string_view translation;
     Rank rank;
     Kind kind = Kind::Other;  // of the German side
     // English keys: how often the key's word occurs in the dictionary's text. A word
     // it hardly knows, written with a capital, is taken for a name ("Joey").
     std::uint32_t keyUses = 0;
   };
-  using Index = std::unordered_map<std::string, Candidate>;
   // A German noun's gender and its plural.
   struct NounForms {
     Kind gender = Kind::Other;
-    std::string plural;
+    std::string_view plural;
   };
   // The present-tense forms of a verb that changes its vowel ("du schläfst",
   // "er schläft"), as the dictionary lists them.
   struct StrongForms {
-    std::string second;
-    std::string third;
+    std::string_view second;
+    std::string_view third;
   };
+  // The tables while Build fills them (DictionaryEngine.cpp).
+  struct Builder;
 
-  void Add(Index& index, std::string key, std::string translation, Rank rank,
-           Kind kind = Kind::Other, std::uint32_t keyUses = 0);
-  const Index& IndexFor(Direction direction) const {
-    return direction == Direction::GermanToEnglish ? germanToEnglish_ : englishToGerman_;
+  static IndexTable TableFor(Direction direction) {
+    return direction == Direction::GermanToEnglish ? IndexTable::GermanToEnglish
+                                                   : IndexTable::EnglishToGerman;
   }
-  const Candidate* Find(const Index& index, std::string_view phrase) const;
+  // The translation of a phrase in a table, compared case-folded (a German word with
+  // its capital first: see DictionaryEngine.cpp), or nothing.
+  std::optional<Candidate> Find(IndexTable table, std::string_view phrase) const;
+  // The translation of a key exactly as written, or nothing.
+  std::optional<Candidate> FindExact(IndexTable table, std::string_view key) const;
 
   // The grammar of each direction over the units of the text (GermanGrammar.cpp).
   // A phrase the grammar must see word by word (it starts with a pronoun, an
@@ -154,7 +176,7 @@ class Dictionary {
   // A separable verb's prefix and the verb it is put on ("einkaufen": "ein",
   // "kaufen"), or two empty strings.
   std::pair<std::string, std::string> SplitSeparable(const std::string& infinitive) const;
-  const NounForms* Noun(std::string_view german) const;
+  std::optional<NounForms> Noun(std::string_view german) const;
   // A German compound the dictionary does not list, from the parts it does
   // (german/Compounds.cpp): its English and the kind of its head.
   struct Compound {
@@ -163,15 +185,7 @@ class Dictionary {
   };
   std::optional<Compound> TranslateCompound(std::string_view word) const;
 
-  Index germanToEnglish_;
-  Index englishToGerman_;
-  Index englishVerbs_;       // English verb (without "to") -> German infinitive
-  Index englishAdjectives_;  // English adjective -> German adjective
-  Index germanVerbs_;        // German infinitive -> English verb
-  Index englishNames_;       // capitalised English word ("German") -> German
-  std::unordered_map<std::string, NounForms> nouns_;                // German noun as written
-  std::unordered_map<std::string, StrongForms> strongForms_;        // by infinitive
-  std::unordered_map<std::string, std::string> strongInfinitives_;  // form -> infinitive
+  std::shared_ptr<const IndexImage> image_;
   std::shared_ptr<const GermanMorphology> morphology_;
 };
 
@@ -195,9 +209,11 @@ bool StartsUpper(std::string_view text);
 // still be loading: the first request waits for it.
 class DictionaryTranslator final : public Translator {
  public:
+  // Each translation touches `idle` (when given), which lets the dictionary's pages
+  // go once it has been unused for a while.
   DictionaryTranslator(std::shared_future<std::shared_ptr<const Dictionary>> dictionary,
-                       Dictionary::Direction direction)
-      : dictionary_(std::move(dictionary)), direction_(direction) {}
+                       Dictionary::Direction direction, std::shared_ptr<IdleRelease> idle = nullptr)
+      : dictionary_(std::move(dictionary)), direction_(direction), idle_(std::move(idle)) {}
 
   std::optional<std::vector<std::string>> Translate(
       const std::vector<std::string>& segments) override;
@@ -206,6 +222,7 @@ class DictionaryTranslator final : public Translator {
  private:
   std::shared_future<std::shared_ptr<const Dictionary>> dictionary_;
   Dictionary::Direction direction_;
+  std::shared_ptr<IdleRelease> idle_;
 };
 
 }  // namespace parlumo::service

@@ -271,11 +271,10 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
     return std::string(closed->forms[static_cast<std::size_t>(person)]);
   if (person == kFirstPlural || person == kThirdPlural) return infinitive;
   if (person == kSecondSingular || person == kThirdSingular) {
-    const auto strong = strongForms_.find(infinitive);
-    if (strong != strongForms_.end()) {
-      const std::string& form =
-          person == kSecondSingular ? strong->second.second : strong->second.third;
-      if (!form.empty()) return form;
+    if (const auto strong = image_->Find<StrongFormsRow>(IndexTable::StrongForms, infinitive)) {
+      const std::string_view form =
+          image_->Text(person == kSecondSingular ? strong->second : strong->third);
+      if (!form.empty()) return std::string(form);
     }
   }
   std::string_view ending = person == kFirstSingular ? "e" : person == kSecondSingular ? "st" : "t";
@@ -305,21 +304,22 @@ std::pair<std::string, std::string> Dictionary::SplitSeparable(
   for (const std::string_view prefix : kPrefixes) {
     if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
     std::string stem = infinitive.substr(prefix.size());
-    if (Find(germanVerbs_, stem) != nullptr) return {std::string(prefix), stem};
+    if (Find(IndexTable::GermanVerbs, stem)) return {std::string(prefix), stem};
   }
   return {};
 }
 
 std::optional<std::string> Dictionary::GermanInfinitive(const std::string& form) const {
-  const auto strong = strongInfinitives_.find(form);
-  if (strong != strongInfinitives_.end()) return strong->second;
+  if (const auto strong = image_->Find<PairRow>(IndexTable::StrongInfinitives, form))
+    return std::string(image_->Text(strong->value));
   if (morphology_) return morphology_->BaseForm(form, true);
   return std::nullopt;
 }
 
-const Dictionary::NounForms* Dictionary::Noun(std::string_view german) const {
-  const auto it = nouns_.find(std::string(german));
-  return it == nouns_.end() ? nullptr : &it->second;
+std::optional<Dictionary::NounForms> Dictionary::Noun(std::string_view german) const {
+  const auto row = image_->Find<NounRow>(IndexTable::Nouns, german);
+  if (!row) return std::nullopt;
+  return NounForms{.gender = static_cast<Kind>(row->gender), .plural = image_->Text(row->plural)};
 }
 
 // The English-to-German grammar over the units of one text: a list of passes run in
@@ -504,8 +504,8 @@ class Dictionary::EnglishGrammar {
   // Helpers of the passes.
   bool IsNoun(const Unit& unit) const;
   bool IsAdjective(const Unit& unit) const { return unit.known && unit.kind == Kind::Adjective; }
-  const Candidate* AdjectiveSense(const Unit& unit) const;
-  const Candidate* VerbSense(const Unit& unit) const;
+  std::optional<Candidate> AdjectiveSense(const Unit& unit) const;
+  std::optional<Candidate> VerbSense(const Unit& unit) const;
   bool MakeAdjective(Unit& unit) const;
   int GenderOf(const Unit& noun) const;
   Phrase NounPhrase(std::size_t at, std::size_t end, int grammaticalCase, bool negate,
@@ -517,12 +517,12 @@ class Dictionary::EnglishGrammar {
   int CaseAfter(const std::string& preposition) const;
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
-  void FullVerb(Clause& clause, const Candidate* found = nullptr);
+  void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
-  const Candidate* IngVerb(const std::string& form) const;
+  std::optional<Candidate> IngVerb(const std::string& form) const;
   void MoveBack(Clause& clause, std::size_t from, std::size_t to);
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
   void MoveBefore(std::size_t from, std::size_t to);
@@ -553,34 +553,35 @@ bool Dictionary::EnglishGrammar::IsNoun(const Unit& unit) const {
 
 // The adjective sense of a word, where it ranks with the word's general sense (a
 // head word, not a narrower sense: "red" is "rot", but "book" stays "Buch").
-const Dictionary::Candidate* Dictionary::EnglishGrammar::AdjectiveSense(const Unit& unit) const {
-  if (unit.source.find(' ') != std::string::npos) return nullptr;
-  const Candidate* adjective = dictionary_.Find(dictionary_.englishAdjectives_, unit.source);
-  if (adjective == nullptr) return nullptr;
-  const Candidate* general = dictionary_.Find(dictionary_.englishToGerman_, unit.source);
-  if (general != nullptr && adjective->rank.Sense() > general->rank.Sense()) return nullptr;
+std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::AdjectiveSense(
+    const Unit& unit) const {
+  if (unit.source.find(' ') != std::string::npos) return std::nullopt;
+  std::optional<Candidate> adjective = dictionary_.Find(IndexTable::EnglishAdjectives, unit.source);
+  if (!adjective) return std::nullopt;
+  std::optional<Candidate> general = dictionary_.Find(IndexTable::EnglishToGerman, unit.source);
+  if (general && adjective->rank.Sense() > general->rank.Sense()) return std::nullopt;
   return adjective;
 }
 
 // A verb's German infinitive: its verb sense, or the verb phrase the dictionary lists
 // ("play football": "Fußball spielen").
-const Dictionary::Candidate* Dictionary::EnglishGrammar::VerbSense(const Unit& unit) const {
-  if (const Candidate* found = dictionary_.Find(dictionary_.englishVerbs_, unit.source))
+std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::VerbSense(const Unit& unit) const {
+  if (std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishVerbs, unit.source))
     return found;
   const auto space = unit.source.find(' ');
-  if (space == std::string::npos || !unit.known) return nullptr;
-  if (dictionary_.Find(dictionary_.englishVerbs_, unit.source.substr(0, space)) == nullptr)
-    return nullptr;
-  const Candidate* phrase = dictionary_.Find(dictionary_.englishToGerman_, unit.source);
-  return phrase != nullptr && phrase->translation.ends_with('n') ? phrase : nullptr;
+  if (space == std::string::npos || !unit.known) return std::nullopt;
+  if (!dictionary_.Find(IndexTable::EnglishVerbs, unit.source.substr(0, space)))
+    return std::nullopt;
+  std::optional<Candidate> phrase = dictionary_.Find(IndexTable::EnglishToGerman, unit.source);
+  return phrase && phrase->translation.ends_with('n') ? phrase : std::nullopt;
 }
 
 // An adjective in front of a noun or after "to be" takes its adjective sense, where
 // the dictionary has one ("red" is "rot", not "Rot").
 bool Dictionary::EnglishGrammar::MakeAdjective(Unit& unit) const {
   if (IsAdjective(unit)) return true;
-  const Candidate* found = AdjectiveSense(unit);
-  if (found == nullptr) return false;
+  std::optional<Candidate> found = AdjectiveSense(unit);
+  if (!found) return false;
   unit.text = found->translation;
   unit.kind = Kind::Adjective;
   unit.known = true;
@@ -589,8 +590,8 @@ bool Dictionary::EnglishGrammar::MakeAdjective(Unit& unit) const {
 
 int Dictionary::EnglishGrammar::GenderOf(const Unit& noun) const {
   if (noun.kind == Kind::Plural) return kPlural;
-  if (const NounForms* forms = dictionary_.Noun(noun.text);
-      forms != nullptr && forms->gender != Kind::Other)
+  if (std::optional<NounForms> forms = dictionary_.Noun(noun.text);
+      forms && forms->gender != Kind::Other)
     return Column(forms->gender);
   return Column(noun.kind);
 }
@@ -633,9 +634,9 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   // that stand before another adjective or the noun.
   const auto adjectiveHere = [&](std::size_t position) {
     if (IsAdjective(units_[position])) return true;
-    if (position + 1 >= end || AdjectiveSense(units_[position]) == nullptr) return false;
+    if (position + 1 >= end || !AdjectiveSense(units_[position])) return false;
     const Unit& after = units_[position + 1];
-    if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after) != nullptr)) return false;
+    if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after))) return false;
     return MakeAdjective(units_[position]);
   };
   while (k < end && (units_[k].source == "very" || adjectiveHere(k)) &&
@@ -656,8 +657,8 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
   Unit& head = units_[noun];
   int column = GenderOf(head);
   if (determiner != nullptr && determiner->plural && column != kPlural) {
-    if (const NounForms* forms = dictionary_.Noun(head.text);
-        forms != nullptr && !forms->plural.empty()) {
+    if (std::optional<NounForms> forms = dictionary_.Noun(head.text);
+        forms && !forms->plural.empty()) {
       head.text = forms->plural;
       column = kPlural;
     }
@@ -715,10 +716,10 @@ void Dictionary::EnglishGrammar::Plurals() {
   for (Unit& unit : units_) {
     if (unit.known || unit.source.find(' ') != std::string::npos) continue;
     for (const std::string& base : EnglishBaseForms(unit.source)) {
-      const Candidate* found = dictionary_.Find(dictionary_.englishToGerman_, base);
-      if (found == nullptr || !IsNounKind(found->kind)) continue;
-      const NounForms* forms = dictionary_.Noun(found->translation);
-      unit.text = forms != nullptr && !forms->plural.empty() ? forms->plural : found->translation;
+      std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishToGerman, base);
+      if (!found || !IsNounKind(found->kind)) continue;
+      std::optional<NounForms> forms = dictionary_.Noun(found->translation);
+      unit.text = forms && !forms->plural.empty() ? forms->plural : found->translation;
       unit.kind = Kind::Plural;
       unit.known = true;
       break;
@@ -847,10 +848,9 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     if (clause.subject.found) break;
     if (Contains(kEnglishPrepositions, units_[i].source)) {
       // A phrase before the subject ("In the morning"): its own case.
-      const Candidate* preposition =
-          dictionary_.Find(dictionary_.englishToGerman_, units_[i].source);
-      const bool dative =
-          preposition == nullptr || Contains(kDativePrepositions, preposition->translation);
+      std::optional<Candidate> preposition =
+          dictionary_.Find(IndexTable::EnglishToGerman, units_[i].source);
+      const bool dative = !preposition || Contains(kDativePrepositions, preposition->translation);
       const Phrase object =
           NounPhrase(i + 1, clause.end, dative ? kDative : kAccusative, false, true);
       if (object.found) i = object.end - 1;
@@ -872,7 +872,7 @@ void Dictionary::EnglishGrammar::Adverbs(Clause& clause) {
   while (clause.verb + 1 < clause.end && units_[clause.verb].known &&
          units_[clause.verb].kind == Kind::Adverb &&
          !FindIn(EnglishAuxiliaries(), units_[clause.verb].source) &&
-         units_[clause.verb].source != "not" && VerbSense(units_[clause.verb]) == nullptr)
+         units_[clause.verb].source != "not" && !VerbSense(units_[clause.verb]))
     ++clause.verb;
   clause.finite = clause.verb;
   clause.next = clause.verb + 1;
@@ -907,8 +907,8 @@ void Dictionary::EnglishGrammar::SkipNot(Clause& clause) {
 // An English infinitive at `at` in its German form, marked for the end of the clause.
 bool Dictionary::EnglishGrammar::InfinitiveAt(Clause& clause, std::size_t at) {
   if (at >= clause.end) return false;
-  const Candidate* found = dictionary_.Find(dictionary_.englishVerbs_, units_[at].source);
-  if (found == nullptr) return false;
+  std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishVerbs, units_[at].source);
+  if (!found) return false;
   units_[at].text = found->translation;
   clause.toEnd.push_back(at);
   return true;
@@ -951,10 +951,10 @@ bool Dictionary::EnglishGrammar::WouldLike(Clause& clause, std::size_t& at) {
 
 bool Dictionary::EnglishGrammar::LikeTo(Clause& clause, std::size_t& at) {
   if (at + 2 >= clause.end) return false;
-  const Candidate* verb = VerbSense(units_[at + 2]);
-  if (verb == nullptr) return false;
+  std::optional<Candidate> verb = VerbSense(units_[at + 2]);
+  if (!verb) return false;
   units_[at + 1].text.clear();
-  std::string infinitive = verb->translation;
+  std::string infinitive(verb->translation);
   std::string rest;
   if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
     rest = infinitive.substr(0, space);
@@ -986,7 +986,7 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
     ++p;
   if (p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
   // After "be" a word with an adjective sense is that adjective ("I am tired").
-  if (auxiliary.withParticiple == "sein" && AdjectiveSense(units_[p]) != nullptr) return false;
+  if (auxiliary.withParticiple == "sein" && AdjectiveSense(units_[p])) return false;
   const auto german = GermanParticiple(units_[p]);
   if (!german) return false;
   units_[p].text = *german;
@@ -1000,9 +1000,9 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
 // The German participle of an English one, through the verb's German infinitive.
 std::optional<std::string> Dictionary::EnglishGrammar::GermanParticiple(const Unit& unit) const {
   for (const std::string& base : EnglishParticipleBases(unit.source)) {
-    const Candidate* verb = dictionary_.Find(dictionary_.englishVerbs_, base);
-    if (verb == nullptr) continue;
-    std::string infinitive = verb->translation;
+    std::optional<Candidate> verb = dictionary_.Find(IndexTable::EnglishVerbs, base);
+    if (!verb) continue;
+    std::string infinitive(verb->translation);
     if (infinitive.starts_with("sich ")) infinitive.erase(0, 5);
     std::string rest;
     if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
@@ -1036,9 +1036,8 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
   const std::string ge = inseparable ? "" : "ge";
   const std::string weak = ge + stem + (stem.ends_with('t') || stem.ends_with('d') ? "et" : "t");
   const std::string strong = ge + infinitive;
-  if (dictionary_.Find(dictionary_.germanToEnglish_, weak) != nullptr) return weak;
-  if (infinitive.ends_with("en") &&
-      dictionary_.Find(dictionary_.germanToEnglish_, strong) != nullptr)
+  if (dictionary_.Find(IndexTable::GermanToEnglish, weak)) return weak;
+  if (infinitive.ends_with("en") && dictionary_.Find(IndexTable::GermanToEnglish, strong))
     return strong;
   if (!inseparable && unit.known && unit.text.starts_with("ge") &&
       unit.text.find(' ') == std::string::npos)
@@ -1048,15 +1047,15 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
 
 // A full verb: its German infinitive, conjugated; the parts of a verb of several
 // words but the last go to the end ("gehe ... spazieren").
-void Dictionary::EnglishGrammar::FullVerb(Clause& clause, const Candidate* found) {
+void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidate> found) {
   Unit& f = units_[clause.finite];
-  if (found == nullptr) found = VerbSense(f);
+  if (!found) found = VerbSense(f);
   for (const std::string& base : EnglishBaseForms(f.source)) {
-    if (found != nullptr) break;
-    found = dictionary_.Find(dictionary_.englishVerbs_, base);
+    if (found) break;
+    found = dictionary_.Find(IndexTable::EnglishVerbs, base);
   }
-  if (found != nullptr && (clause.subject.found || f.upper)) {
-    std::string infinitive = found->translation;
+  if (found && (clause.subject.found || f.upper)) {
+    std::string infinitive(found->translation);
     std::string reflexive;
     if (infinitive.starts_with("sich ")) {
       infinitive.erase(0, 5);
@@ -1094,9 +1093,8 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, const Candidate* found
 // governs it, else the accusative; "into" and "onto" are motion (accusative).
 int Dictionary::EnglishGrammar::CaseAfter(const std::string& preposition) const {
   if (preposition == "into" || preposition == "onto") return kAccusative;
-  const Candidate* german = dictionary_.Find(dictionary_.englishToGerman_, preposition);
-  return german != nullptr && Contains(kDativePrepositions, german->translation) ? kDative
-                                                                                 : kAccusative;
+  std::optional<Candidate> german = dictionary_.Find(IndexTable::EnglishToGerman, preposition);
+  return german && Contains(kDativePrepositions, german->translation) ? kDative : kAccusative;
 }
 
 // "nicht" stands before the first thing that is not a definite object.
@@ -1123,7 +1121,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
       continue;
     }
     if (Construct(Place::Object, clause, j)) continue;
-    if (clause.copula && prepositionCase < 0 && AdjectiveSense(units_[j]) != nullptr &&
+    if (clause.copula && prepositionCase < 0 && AdjectiveSense(units_[j]) &&
         (j + 1 >= clause.end || !IsNoun(units_[j + 1])) &&
         !FindIn(kEnglishDeterminers, units_[j].source)) {
       // "The car is red": the adjective sense, uninflected.
@@ -1179,8 +1177,9 @@ bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
 }
 
 // The English verb of an -ing form ("playing", "making", "running"), or nothing.
-const Dictionary::Candidate* Dictionary::EnglishGrammar::IngVerb(const std::string& form) const {
-  if (form.size() < 5 || !form.ends_with("ing")) return nullptr;
+std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::IngVerb(
+    const std::string& form) const {
+  if (form.size() < 5 || !form.ends_with("ing")) return std::nullopt;
   const std::string stem = form.substr(0, form.size() - 3);
   std::vector<std::string> bases = {stem};
   if (stem.size() > 2 && stem[stem.size() - 1] == stem[stem.size() - 2])
@@ -1188,9 +1187,10 @@ const Dictionary::Candidate* Dictionary::EnglishGrammar::IngVerb(const std::stri
   bases.push_back(stem + "e");                                                       // "making"
   if (stem.ends_with('y')) bases.push_back(stem.substr(0, stem.size() - 1) + "ie");  // "lying"
   for (const std::string& base : bases) {
-    if (const Candidate* found = dictionary_.Find(dictionary_.englishVerbs_, base)) return found;
+    if (std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishVerbs, base))
+      return found;
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 bool Dictionary::EnglishGrammar::Progressive(Clause& clause, std::size_t& at) {
@@ -1198,8 +1198,8 @@ bool Dictionary::EnglishGrammar::Progressive(Clause& clause, std::size_t& at) {
   const bool negated = at + 1 < clause.end && units_[at + 1].source == "not";
   const std::size_t ing = negated ? at + 2 : at + 1;
   if (ing >= clause.end || IsClauseBreak(units_[ing].gap)) return false;
-  const Candidate* verb = IngVerb(units_[ing].source);
-  if (verb == nullptr) return false;
+  std::optional<Candidate> verb = IngVerb(units_[ing].source);
+  if (!verb) return false;
   units_[at].text.clear();
   if (negated) {
     units_[at + 1].text.clear();
@@ -1613,21 +1613,20 @@ std::optional<Dictionary::GermanGrammar::Verb> Dictionary::GermanGrammar::VerbOf
   if (FindIn(GermanPronouns(), unit.source) || IsArticle(unit)) return std::nullopt;
   if (FunctionWordReading(unit.source)) return std::nullopt;
   std::optional<std::string> infinitive;
-  if (dictionary_.Find(dictionary_.germanVerbs_, unit.source) != nullptr) {
+  if (dictionary_.Find(IndexTable::GermanVerbs, unit.source)) {
     infinitive = unit.source;
   } else {
     // A word that is also another word's form ("liebe": "lieb") is a verb after a
     // subject pronoun only.
-    const auto direct = dictionary_.germanToEnglish_.find(unit.source);
-    if (!afterPronoun && direct != dictionary_.germanToEnglish_.end() &&
-        direct->second.kind != Kind::Verb && direct->second.kind != Kind::Other) {
+    const auto direct = dictionary_.FindExact(IndexTable::GermanToEnglish, unit.source);
+    if (!afterPronoun && direct && direct->kind != Kind::Verb && direct->kind != Kind::Other) {
       return std::nullopt;
     }
     infinitive = dictionary_.GermanInfinitive(unit.source);
   }
   if (!infinitive) return std::nullopt;
-  const Candidate* found = dictionary_.Find(dictionary_.germanVerbs_, *infinitive);
-  if (found == nullptr) return std::nullopt;
+  std::optional<Candidate> found = dictionary_.Find(IndexTable::GermanVerbs, *infinitive);
+  if (!found) return std::nullopt;
   return Verb{std::string(DropTo(found->translation)), VerbClass::Full,
               unit.source.ends_with("en")};
 }
@@ -1666,8 +1665,8 @@ void Dictionary::GermanGrammar::BaseForms() {
         bases.push_back(std::move(base));
     }
     for (const std::string& base : bases) {
-      const Candidate* found = dictionary_.Find(dictionary_.germanToEnglish_, base);
-      if (found == nullptr) continue;
+      std::optional<Candidate> found = dictionary_.Find(IndexTable::GermanToEnglish, base);
+      if (!found) continue;
       unit.text = found->translation;
       unit.kind = found->kind;
       unit.known = true;
@@ -1708,8 +1707,8 @@ void Dictionary::GermanGrammar::SingularNouns() {
         units_[k].kind != Kind::Plural)
       continue;
     Unit& noun = units_[k];
-    const NounForms* forms = dictionary_.Noun(CapitalizeFirst(noun.source));
-    noun.kind = forms != nullptr && forms->gender != Kind::Other ? forms->gender : Kind::Neuter;
+    std::optional<NounForms> forms = dictionary_.Noun(CapitalizeFirst(noun.source));
+    noun.kind = forms && forms->gender != Kind::Other ? forms->gender : Kind::Neuter;
     std::string& english = noun.text;
     if (english.ends_with("ies")) {
       english.replace(english.size() - 3, 3, "y");
@@ -1949,8 +1948,8 @@ std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) con
   if (word.starts_with("ge") && word.size() > 5) fromStem(word.substr(2));
   fromStem(word);  // no "ge": "entfernt", "registriert", "vergessen"
   for (const std::string& infinitive : infinitives) {
-    const Candidate* verb = dictionary_.Find(dictionary_.germanVerbs_, infinitive);
-    if (verb != nullptr) return EnglishParticiple(DropTo(verb->translation));
+    std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, infinitive);
+    if (verb) return EnglishParticiple(DropTo(verb->translation));
   }
   return {};
 }

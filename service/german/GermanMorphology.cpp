@@ -41,7 +41,8 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 }  // namespace
 
-std::optional<GermanMorphology> GermanMorphology::Load(std::istream& affix, std::istream& words) {
+std::optional<GermanMorphology> GermanMorphology::WithWords(
+    std::istream& affix, std::shared_ptr<const IndexImage> image) {
   GermanMorphology morphology;
   std::string line;
   while (std::getline(affix, line)) {
@@ -75,6 +76,15 @@ std::optional<GermanMorphology> GermanMorphology::Load(std::istream& affix, std:
     }
     morphology.rules_.push_back(std::move(rule));
   }
+  if (morphology.rules_.empty() || !image || image->Rows(IndexTable::WordFlags) == 0)
+    return std::nullopt;
+  morphology.words_ = std::move(image);
+  return morphology;
+}
+
+bool GermanMorphology::BuildWords(std::istream& words, IndexWriter& writer) {
+  std::string line;
+  std::unordered_map<std::string, std::string> flags;  // word -> its kept flags
   bool first = true;
   while (std::getline(words, line)) {
     if (first) {  // the word count
@@ -89,13 +99,24 @@ std::optional<GermanMorphology> GermanMorphology::Load(std::istream& affix, std:
       if (kKeptFlags.find(line[i]) != std::string_view::npos) kept += line[i];
     }
     if (kept.empty()) continue;
-    auto& flags = morphology.flags_[line.substr(0, slash)];
+    auto& wordFlags = flags[line.substr(0, slash)];
     for (const char flag : kept) {
-      if (flags.find(flag) == std::string::npos) flags += flag;
+      if (wordFlags.find(flag) == std::string::npos) wordFlags += flag;
     }
   }
-  if (morphology.rules_.empty() || morphology.flags_.empty()) return std::nullopt;
-  return morphology;
+  if (flags.empty()) return false;
+  std::vector<PairRow> rows;
+  rows.reserve(flags.size());
+  for (const auto& [word, kept] : flags)
+    rows.push_back(PairRow{.key = writer.Text(word), .value = writer.Text(kept)});
+  writer.AddTable(IndexTable::WordFlags, rows);
+  return true;
+}
+
+std::optional<GermanMorphology> GermanMorphology::Load(std::istream& affix, std::istream& words) {
+  IndexWriter writer;
+  if (!BuildWords(words, writer)) return std::nullopt;
+  return WithWords(affix, IndexImage::FromBytes(writer.Finish({})));
 }
 
 std::optional<GermanMorphology> GermanMorphology::LoadFiles(const std::string& affixPath,
@@ -120,8 +141,8 @@ bool GermanMorphology::Matches(const Rule& rule, std::string_view base) const {
 }
 
 bool GermanMorphology::HasFlag(std::string_view word, char flag) const {
-  const auto it = flags_.find(std::string(word));
-  return it != flags_.end() && it->second.find(flag) != std::string::npos;
+  const auto row = words_->Find<PairRow>(IndexTable::WordFlags, word);
+  return row && words_->Text(row->value).find(flag) != std::string_view::npos;
 }
 
 std::string GermanMorphology::Adjective(std::string_view adjective, std::string_view ending) const {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <istream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "IndexImage.h"
 
 namespace parlumo::service {
 
@@ -19,8 +22,16 @@ class GermanMorphology {
   static constexpr std::string_view kAffixFile = "/usr/share/hunspell/de_DE.aff";
   static constexpr std::string_view kWordFile = "/usr/share/hunspell/de_DE.dic";
 
-  // Reads both files; nothing when either holds no usable rule or word.
+  // Reads both files into an image of its own in memory; nothing when either holds no
+  // usable rule or word.
   static std::optional<GermanMorphology> Load(std::istream& affix, std::istream& words);
+  // The word list's table (each word with the flags of the rules kept) laid out in
+  // `writer`; false when the list holds no word with such a flag.
+  static bool BuildWords(std::istream& words, IndexWriter& writer);
+  // The rules of the affix file over the word table of `image`; nothing when the file
+  // holds no usable rule or the image no word.
+  static std::optional<GermanMorphology> WithWords(std::istream& affix,
+                                                   std::shared_ptr<const IndexImage> image);
   static std::optional<GermanMorphology> LoadFiles(const std::string& affixPath,
                                                    const std::string& wordPath);
 
@@ -57,7 +68,7 @@ class GermanMorphology {
   bool HasFlag(std::string_view word, char flag) const;
 
   std::vector<Rule> rules_;
-  std::unordered_map<std::string, std::string> flags_;  // word -> its kept flags
+  std::shared_ptr<const IndexImage> words_;  // IndexTable::WordFlags: word -> its kept flags
 };
 
 }  // namespace parlumo::service
