@@ -145,7 +145,7 @@ std::optional<ImageFault> IndexImage::Check(const IndexSources* sources) {
     if (entry.rowCount == 0) continue;
     if (entry.rowSize == 0 || entry.rowSize % 8 != 0 || !std::has_single_bit(entry.bucketCount) ||
         !Inside(entry.rowsOffset, entry.rowCount, entry.rowSize, size_) ||
-        !Inside(entry.bucketsOffset, entry.bucketCount, sizeof(std::uint32_t), size_)) {
+        !Inside(entry.bucketsOffset, entry.bucketCount, sizeof(IndexBucket), size_)) {
       return ImageFault::Damaged;
     }
     views_[t] = View{.rows = data_ + entry.rowsOffset,
@@ -246,13 +246,15 @@ void IndexWriter::AddRows(IndexTable table, std::size_t rowSize, std::span<const
   out.rows.assign(rows.begin(), rows.end());
   if (keys.empty()) return;
   // At most half full: a miss ends at an empty bucket after a probe or two.
-  out.buckets.assign(std::bit_ceil(keys.size() * 2), 0);
+  out.buckets.assign(std::bit_ceil(keys.size() * 2), IndexBucket{});
   const std::size_t mask = out.buckets.size() - 1;
   for (std::size_t row = 0; row < keys.size(); ++row) {
-    std::size_t at = IndexKeyHash(keys[row]) & mask;
-    while (out.buckets[at] != 0)
+    const std::uint64_t hash = IndexKeyHash(keys[row]);
+    std::size_t at = hash & mask;
+    while (out.buckets[at].row != 0)
       at = (at + 1) & mask;
-    out.buckets[at] = static_cast<std::uint32_t>(row + 1);
+    out.buckets[at] =
+        IndexBucket{static_cast<std::uint32_t>(row + 1), static_cast<std::uint32_t>(hash >> 32)};
   }
 }
 

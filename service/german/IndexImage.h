@@ -24,8 +24,10 @@ namespace parlumo::service {
 //               file (taken with the digest field zeroed), the stamps of the files it
 //               was built from, and one TableEntry per table
 //   tables      each: its rows (fixed-size structs, 8-byte aligned), then its
-//               buckets: a power-of-two array of row numbers + 1 (0: empty), placed
-//               by the FNV-1a hash of the row's key, linear probing
+//               buckets: a power-of-two array, at most half full, of {row number + 1
+//               (0: empty), the high half of the key's hash}, placed by the FNV-1a
+//               hash of the row's key, linear probing. The hash half in the bucket
+//               lets a miss end without reading any row.
 //   texts       every string the rows refer to, each once (TextRef: offset, size)
 //
 // Every offset and size is checked against the image before the image is used, and
@@ -103,6 +105,12 @@ FileStamp StampOf(const std::string& path);
 // The hash that places keys in buckets (FNV-1a, 64 bits). Part of the format.
 std::uint64_t IndexKeyHash(std::string_view key);
 
+// A bucket of a table.
+struct IndexBucket {
+  std::uint32_t row = 0;  // the row's number + 1; 0: empty
+  std::uint32_t tag = 0;  // the high half of its key's hash
+};
+
 // Why an image file was not used.
 enum class ImageFault {
   Missing,     // no file (or it cannot be opened)
@@ -144,15 +152,17 @@ class IndexImage {
     const View& view = views_[static_cast<std::size_t>(table)];
     if (view.rowSize != sizeof(Row) || view.bucketCount == 0) return std::nullopt;
     const std::uint64_t mask = view.bucketCount - 1;
-    std::uint64_t at = IndexKeyHash(key) & mask;
+    const std::uint64_t hash = IndexKeyHash(key);
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    std::uint64_t at = hash & mask;
     // At most one full round: a damaged table without an empty bucket ends too.
     for (std::uint64_t probes = 0; probes < view.bucketCount; ++probes, at = (at + 1) & mask) {
-      std::uint32_t slot = 0;
-      std::memcpy(&slot, view.buckets + at * sizeof slot, sizeof slot);
-      if (slot == 0) return std::nullopt;
-      if (slot > view.rowCount) continue;
+      IndexBucket bucket;
+      std::memcpy(&bucket, view.buckets + at * sizeof bucket, sizeof bucket);
+      if (bucket.row == 0) return std::nullopt;
+      if (bucket.tag != tag || bucket.row > view.rowCount) continue;
       Row row;
-      std::memcpy(&row, view.rows + std::size_t{slot - 1} * sizeof(Row), sizeof(Row));
+      std::memcpy(&row, view.rows + std::size_t{bucket.row - 1} * sizeof(Row), sizeof(Row));
       if (Text(row.key) == key) return row;
     }
     return std::nullopt;
@@ -223,7 +233,7 @@ class IndexWriter {
     std::uint32_t rowSize = 0;
     std::uint32_t rowCount = 0;
     std::vector<std::byte> rows;
-    std::vector<std::uint32_t> buckets;
+    std::vector<IndexBucket> buckets;
   };
   std::array<std::optional<Table>, kIndexTableCount> tables_;
   std::string text_;
