@@ -590,6 +590,39 @@ TEST_F(SettingsTest, AutostartEntryWrittenOrDeletedOnlyWhenItChanged) {
   EXPECT_FALSE(fs::exists(entry));
 }
 
+// --- Bytes of the settings file -------------------------------------------------------------
+
+// Every fixture of tests/data/settings (NAME.ini; none for "no-file") through a
+// save as loaded (NAME.saved) and through a save after Cancel (NAME.cancelled):
+// the file's bytes, every key and line ending in its place.
+TEST_F(SettingsTest, EveryFixtureSavesToItsBytesAsLoadedAndAfterCancel) {
+  const fs::path data = PARLUMO_SETTINGS_FIXTURES;
+  auto read = [](const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  int fixtures = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(data)) {
+    if (entry.path().extension() != ".saved") continue;
+    const fs::path input = fs::path(entry.path()).replace_extension(".ini");
+    for (const bool cancel : {false, true}) {
+      SCOPED_TRACE(entry.path().stem().string() + (cancel ? " after Cancel" : " as loaded"));
+      std::error_code ec;
+      fs::remove(iniPath, ec);
+      if (fs::exists(input)) WriteIni(read(input));
+      Start();
+      if (cancel) settings->AbortSettings();
+      settings->SaveSettings();
+      EXPECT_EQ(IniText(),
+                read(fs::path(entry.path()).replace_extension(cancel ? ".cancelled" : ".saved")));
+      settings.reset();
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    ++fixtures;
+  }
+  EXPECT_GT(fixtures, 0) << "no fixture in " << data;
+}
+
 // --- Apply, OK and Cancel ------------------------------------------------------------
 
 TEST_F(SettingsTest, CheckBoxActsAtOnceAndCancelRestoresIt) {
