@@ -37,13 +37,6 @@ namespace parlumo {
 
 namespace {
 
-// Settings sections.
-constexpr const char* kGeneral = "General";
-constexpr const char* kLanguages = "Languages";
-constexpr const char* kProxy = "Proxy";
-constexpr const char* kQuickTranslate = "QuickTranslate";
-constexpr const char* kFileTranslate = "FileTranslate";
-
 // Help contexts: the form and its buttons; the pages carry theirs in the form
 // description (property helpContext).
 constexpr int kFormHelpContext = 1000;
@@ -73,19 +66,6 @@ std::string S(const QString& text) {
 std::string FieldValue(const QLineEdit& field, const std::string& given) {
   const QString text = field.text();
   return text == Q(given) ? given : S(text);
-}
-
-// Writes a text value unless the settings file cannot hold it (a line break):
-// that one write would make the whole save fail, and every save after it. The
-// file then keeps what it had for the key. The dialog refuses such values where
-// the user enters them; one can still come from a file edited by hand.
-void WriteText(TIniFile::Batch& ini, const char* section, const char* key,
-               const std::string& value) {
-  if (TIniDocument::CanHoldValue(value)) ini.WriteString(section, key, value);
-}
-
-int InRange(int value, int low, int high, int fallback) {
-  return value < low || value > high ? fallback : value;
 }
 
 // The note shown in the dialog when the desktop has no notification area. Where
@@ -435,89 +415,30 @@ void TSettings::FormCreate() {
   HotKeyAvailabilityChanged();
 }
 
+TSettingsBinding TSettings::Binding() {
+  return {*ui_,
+          {*cHttp_, *cHotKey1_, *cHotKey2_, *cHotKeyFile_, cOpenDialog_, cSaveDialog_, quickPair1_,
+           quickPair2_, filePair_, [this] { return uiLanguage_; },
+           [this](int language) { ApplyInterfaceLanguage(language); }}};
+}
+
 void TSettings::LoadFirstSettings() {
-  TIniFile& ini = *ini_;
-  // 1. The proxy page.
-  if (ini.ReadBool(kGeneral, "NoProxySettings", false)) {
-    ui_->pcSettings->setTabVisible(ui_->pcSettings->indexOf(ui_->tabInternet), false);
-  }
-  // 2. The interface language.
-  ApplyInterfaceLanguage(ini.ReadInteger(kLanguages, "InterfaceLanguage", kUILanguageGerman));
-  ui_->cbProgramLanguage->setCurrentIndex(uiLanguage_);
-  // 3. The start-up type.
-  ui_->cbStartupType->setCurrentIndex(
-      InRange(ini.ReadInteger(kGeneral, "StartupType", 3), 0, 3, 3));
+  // The proxy page, the interface language, the start-up type.
+  TSettingsBinding binding = Binding();
+  LoadSettingRows(*ini_, binding, true);
 }
 
 void TSettings::LoadRemainingSettings() {
-  TIniFile& ini = *ini_;
-  // 4. Proxy values into the client, then into the fields.
-  cHttp_->Proxy = ini.ReadString(kProxy, "Server", "");
-  cHttp_->ProxyPort = ini.ReadString(kProxy, "Port", "");
-  cHttp_->ProxyUsername = ini.ReadString(kProxy, "Username", "");
-  cHttp_->ProxyPassword =
-      UnscramblePassword(ini.ReadString(kProxy, "Password", ""), kPasswordScrambleKey);
-  ui_->edProxyServer->setText(Q(cHttp_->Proxy));
-  ui_->edProxyport->setText(Q(cHttp_->ProxyPort));
-  ui_->edProxyUsername->setText(Q(cHttp_->ProxyUsername));
-  ui_->edProxyPassword->setText(Q(cHttp_->ProxyPassword));
-  // 5. The double-click action and the default menu item.
-  ui_->cbOnTrayIcon->setCurrentIndex(
-      InRange(ini.ReadInteger(kGeneral, "TrayIconType", 0), 0, 2, 0));
+  TSettingsBinding binding = Binding();
+  LoadSettingRows(*ini_, binding, false);
+  // Beside the file: the default menu item, the autostart entry, and the
+  // balloon options only where balloons can be shown.
   SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
-  // 6. Autostart.
   ui_->cbStartupOnWindows->setChecked(GetAutostart());
-  // 7. The quick translation hotkeys: key first, then enabled.
-  ui_->hkQuickTranslation1->SetHotKey(
-      static_cast<TShortCut>(ini.ReadInteger(kQuickTranslate, "Hotkey1", 0) & 0xFFFF));
-  cHotKey1_->SetKey(ui_->hkQuickTranslation1->HotKey());
-  ui_->hkQuickTranslation2->SetHotKey(
-      static_cast<TShortCut>(ini.ReadInteger(kQuickTranslate, "Hotkey2", 0) & 0xFFFF));
-  cHotKey2_->SetKey(ui_->hkQuickTranslation2->HotKey());
-  cHotKey1_->SetEnabled(ini.ReadBool(kQuickTranslate, "EnableHotkey1", false));
-  ui_->cbQuickTranslation1->setChecked(cHotKey1_->Enabled());
-  cHotKey2_->SetEnabled(ini.ReadBool(kQuickTranslate, "EnableHotkey2", false));
-  ui_->cbQuickTranslation2->setChecked(cHotKey2_->Enabled());
-  // 8. The file hotkey: enabled first, then the key.
-  ui_->hkTransToFile->SetHotKey(
-      static_cast<TShortCut>(ini.ReadInteger(kFileTranslate, "Hotkey", 0) & 0xFFFF));
-  cHotKeyFile_->SetEnabled(ini.ReadBool(kFileTranslate, "EnableHotkey", false));
-  cHotKeyFile_->SetKey(ui_->hkTransToFile->HotKey());
-  // 9. The pairs; a value outside the table is kept but selects nothing.
-  quickPair1_ = ini.ReadInteger(kLanguages, "QuickTranslation1", 0);
-  quickPair2_ = ini.ReadInteger(kLanguages, "QuickTranslation2", 0);
-  filePair_ = ini.ReadInteger(kLanguages, "FileTranslate", 0);
-  auto select = [](QComboBox* list, int pair) {
-    list->setCurrentIndex(IsLanguagePairIndex(pair) ? pair : -1);
-  };
-  select(ui_->cbQuickLang1, quickPair1_);
-  select(ui_->cbQuickLang2, quickPair2_);
-  select(ui_->cbTransToFileLang, filePair_);
-  // 10. The target file and the program, through their fields into the dialogs.
-  const std::string saveAs = ini.ReadString(kFileTranslate, "SaveAs", "");
-  ui_->edFileSaveAs->setText(Q(saveAs));
-  cSaveDialog_.fileName = FieldValue(*ui_->edFileSaveAs, saveAs);
-  const std::string program = ini.ReadString(kFileTranslate, "Program", "");
-  ui_->edThisProgram->setText(Q(program));
-  cOpenDialog_.fileName = FieldValue(*ui_->edThisProgram, program);
-  // 11. How the file is opened; overwriting.
-  if (ini.ReadBool(kFileTranslate, "UseAssocProg", true)) {
-    ui_->rbStartAssocProgram->setChecked(true);
-  } else {
-    ui_->rbStartThisProgram->setChecked(true);
-  }
-  ui_->cbOverwritewoPrompt->setChecked(ini.ReadBool(kFileTranslate, "OverwriteWoPrompt", false));
-  // 12. Balloon options only where balloons can be shown.
   const bool balloons = BalloonTipsAvailable();
   ui_->cbShowBalloonHint->setEnabled(balloons);
   ui_->cbNotifyBalloonHint->setEnabled(balloons);
-  // 13. The quick translation options.
-  ui_->cbShowBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "ShowBalloonHint", true));
-  ui_->cbNotifyBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "NotifyBalloonHint", true));
-  ui_->cbTranslationMsgBox->setChecked(ini.ReadBool(kQuickTranslate, "DisplayMessage", true));
-  ui_->cbCopyToClipboard->setChecked(ini.ReadBool(kQuickTranslate, "CopyToClipboard", false));
-  // 14. The file hotkey's check box; loading's changes are no user changes.
-  ui_->cbTransToFileActive->setChecked(cHotKeyFile_->Enabled());
+  // Loading's changes are no user changes.
   ui_->btnApply->setEnabled(false);
 }
 
@@ -594,41 +515,9 @@ void TSettings::SaveSettings() {
   // The values are collected here and reach the file together at Commit, in
   // one write of it; a save that fails leaves the file as it was.
   TIniFile::Batch ini(*ini_);
-  // 1. As the lists show them.
-  ini.WriteInteger(kLanguages, "InterfaceLanguage", ui_->cbProgramLanguage->currentIndex());
-  ini.WriteInteger(kGeneral, "StartupType", ui_->cbStartupType->currentIndex());
-  ini.WriteInteger(kGeneral, "TrayIconType", ui_->cbOnTrayIcon->currentIndex());
-  // 2. The proxy values in force.
-  WriteText(ini, kProxy, "Server", cHttp_->Proxy);
-  WriteText(ini, kProxy, "Port", cHttp_->ProxyPort);
-  WriteText(ini, kProxy, "Username", cHttp_->ProxyUsername);
-  ini.WriteString(kProxy, "Password",
-                  ScramblePassword(cHttp_->ProxyPassword, kPasswordScrambleKey));
-  // 3. Quick translation hotkeys: codes as the fields show them, enabled as applied.
-  ini.WriteInteger(kQuickTranslate, "Hotkey1", ui_->hkQuickTranslation1->HotKey());
-  ini.WriteInteger(kQuickTranslate, "Hotkey2", ui_->hkQuickTranslation2->HotKey());
-  ini.WriteBool(kQuickTranslate, "EnableHotkey1", cHotKey1_->Enabled());
-  ini.WriteBool(kQuickTranslate, "EnableHotkey2", cHotKey2_->Enabled());
-  // 4. The pairs as applied.
-  ini.WriteInteger(kLanguages, "QuickTranslation1", quickPair1_);
-  ini.WriteInteger(kLanguages, "QuickTranslation2", quickPair2_);
-  ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
-  // 5. The quick translation options as the check boxes show them.
-  ini.WriteBool(kQuickTranslate, "ShowBalloonHint", ui_->cbShowBalloonHint->isChecked());
-  ini.WriteBool(kQuickTranslate, "NotifyBalloonHint", ui_->cbNotifyBalloonHint->isChecked());
-  ini.WriteBool(kQuickTranslate, "DisplayMessage", ui_->cbTranslationMsgBox->isChecked());
-  ini.WriteBool(kQuickTranslate, "CopyToClipboard", ui_->cbCopyToClipboard->isChecked());
-  // 6. The file hotkey.
-  ini.WriteInteger(kFileTranslate, "Hotkey", ui_->hkTransToFile->HotKey());
-  ini.WriteBool(kFileTranslate, "EnableHotkey", cHotKeyFile_->Enabled());
-  ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
-  // 7. The file options.
-  WriteText(ini, kFileTranslate, "SaveAs", cSaveDialog_.fileName);
-  WriteText(ini, kFileTranslate, "Program", cOpenDialog_.fileName);
-  ini.WriteBool(kFileTranslate, "UseAssocProg", ui_->rbStartAssocProgram->isChecked());
-  ini.WriteBool(kFileTranslate, "OverwriteWoPrompt", ui_->cbOverwritewoPrompt->isChecked());
+  SaveSettingRows(ini, Binding());
   ini.Commit();
-  // 8. Autostart, only when it changed, and only once the settings are saved:
+  // Autostart, only when it changed, and only once the settings are saved:
   // the entry follows the saved settings, so a save that fails leaves it too.
   if (ui_->cbStartupOnWindows->isChecked() != GetAutostart()) {
     SetAutostart(ui_->cbStartupOnWindows->isChecked());
@@ -718,38 +607,11 @@ void TSettings::btnOKClick() {
 }
 
 void TSettings::AbortSettings() {
-  TIniFile& ini = *ini_;
-  const TIniFile::ReadSession reading(ini);
-  ui_->cbProgramLanguage->setCurrentIndex(uiLanguage_);
-  ui_->cbStartupType->setCurrentIndex(
-      InRange(ini.ReadInteger(kGeneral, "StartupType", 3), 0, 3, 3));
+  const TIniFile::ReadSession reading(*ini_);
+  TSettingsBinding binding = Binding();
+  RevertSettingRows(*ini_, binding);
   ui_->cbStartupOnWindows->setChecked(GetAutostart());
-  ui_->cbOnTrayIcon->setCurrentIndex(
-      InRange(ini.ReadInteger(kGeneral, "TrayIconType", 0), 0, 2, 0));
-  ui_->cbShowBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "ShowBalloonHint", true));
-  ui_->cbNotifyBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "NotifyBalloonHint", true));
-  ui_->cbTranslationMsgBox->setChecked(ini.ReadBool(kQuickTranslate, "DisplayMessage", true));
-  ui_->cbCopyToClipboard->setChecked(ini.ReadBool(kQuickTranslate, "CopyToClipboard", true));
   SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
-  ui_->hkQuickTranslation1->SetHotKey(cHotKey1_->Key());
-  ui_->hkQuickTranslation2->SetHotKey(cHotKey2_->Key());
-  ui_->hkTransToFile->SetHotKey(cHotKeyFile_->Key());
-  ui_->cbQuickTranslation1->setChecked(cHotKey1_->Enabled());
-  ui_->cbQuickTranslation2->setChecked(cHotKey2_->Enabled());
-  ui_->cbTransToFileActive->setChecked(cHotKeyFile_->Enabled());
-  auto select = [](QComboBox* list, int pair) {
-    list->setCurrentIndex(IsLanguagePairIndex(pair) ? pair : -1);
-  };
-  select(ui_->cbQuickLang1, quickPair1_);
-  select(ui_->cbQuickLang2, quickPair2_);
-  select(ui_->cbTransToFileLang, filePair_);
-  ui_->edFileSaveAs->setText(Q(cSaveDialog_.fileName));
-  ui_->edThisProgram->setText(Q(cOpenDialog_.fileName));
-  if (ini.ReadBool(kFileTranslate, "UseAssocProg", true)) {
-    ui_->rbStartAssocProgram->setChecked(true);
-  } else {
-    ui_->rbStartThisProgram->setChecked(true);
-  }
   close();
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/HotKeyEdit.h"
+#include "app/SettingsTable.h"
 #include "desktop/AltKeyRepaintFix.h"
 #include "desktop/ClipboardWatch.h"
 #include "desktop/CommandLine.h"
@@ -46,18 +47,6 @@ class THotKeyTranslations;
 class TTranslationWnd;
 class TWebsiteTranslationWnd;
 class TInfoWnd;
-
-// A file dialog of the main form as the settings keep it: its file name is
-// the setting, the rest describes the dialog the browse button runs.
-struct TFileDialog {
-  enum class Kind { Open, Save };
-  Kind kind = Kind::Open;
-  std::string fileName;
-  std::string title;
-  // Description and pattern alternating, separated by "|" ("Text files|*.txt").
-  std::string filter;
-  std::string defaultExt;  // without the dot; empty for none
-};
 
 // The desktop pieces the main form works over. main() passes the real Qt and
 // X11 adapters; the tests pass fakes. Every reference must outlive the form.
@@ -222,6 +211,8 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   void CreateTrayMenu();
   void ConnectChangeHandlers();
   void FormCreate();
+  // The rows of the settings table over the dialog and the values in force.
+  TSettingsBinding Binding();
   void LoadFirstSettings();
   void LoadRemainingSettings();
   void FormDestroy();
