@@ -31,6 +31,7 @@
 #include "ui/InfoWnd.h"
 #include "ui/TranslationWnd.h"
 #include "ui/WebsiteTranslationWnd.h"
+#include "ui/WindowSupport.h"
 #include "ui_Settings.h"
 
 namespace parlumo {
@@ -108,35 +109,7 @@ TTrayImage TrayImageOf(const QIcon& icon) {
   return TTrayImage{std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))};
 }
 
-// Windows patterns of program files: Linux programs carry no extension, so a
-// filter of these offers every file.
-bool IsProgramPattern(const QString& pattern) {
-  static const QStringList kPrograms = {"*.exe", "*.bat", "*.pif", "*.cmd", "*.com"};
-  return kPrograms.contains(pattern.trimmed(), Qt::CaseInsensitive);
-}
-
 }  // namespace
-
-QStringList FileDialogNameFilters(const std::string& filter) {
-  const QStringList parts = Q(filter).split(QLatin1Char('|'));
-  QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString description = parts[i].trimmed();
-    // Qt reads the patterns from the description's parentheses: they must be ours.
-    if (const qsizetype open = description.lastIndexOf(QLatin1Char('(')); open > 0) {
-      description = description.left(open).trimmed();
-    }
-    QStringList patterns;
-    for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-      if (IsProgramPattern(pattern)) continue;
-      patterns << (pattern.trimmed() == QLatin1String("*.*") ? QStringLiteral("*")
-                                                             : pattern.trimmed());
-    }
-    if (patterns.isEmpty()) patterns << QStringLiteral("*");
-    filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
-  }
-  return filters;
-}
 
 namespace {
 
@@ -149,7 +122,7 @@ std::optional<std::string> RunDesktopFileDialog(const TFileDialog& request, QWid
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
   dialog.setOption(QFileDialog::ReadOnly, false);
-  dialog.setNameFilters(FileDialogNameFilters(request.filter));
+  dialog.setNameFilter(DialogFilter(request.filter));
   if (!request.defaultExt.empty()) dialog.setDefaultSuffix(Q(request.defaultExt));
   if (!request.fileName.empty()) dialog.selectFile(Q(request.fileName));
   dialog.setSizeGripEnabled(true);

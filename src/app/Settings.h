@@ -274,12 +274,6 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   Lifetime lifetime_;
 };
 
-// A filter of the form "description|patterns|..." as Qt's name filters: the
-// patterns in the description's parentheses, "*.*" as "*". Linux programs carry
-// no extension, so the Windows program patterns (*.exe, *.bat, ...) offer every
-// file.
-QStringList FileDialogNameFilters(const std::string& filter);
-
 // The version text of the compiled-in version: the first partCount numbers
 // joined by "." (0 or more than 4 counts as 4); each number after the first is
 // written with at least one digit.

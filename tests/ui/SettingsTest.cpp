@@ -26,9 +26,11 @@
 #include "app/QtVirtualKeys.h"
 #include "app/Settings.h"
 #include "desktop/CommandLine.h"
+#include "fakes/FakeDesktopShell.h"
 #include "fakes/FakeHelpEngine.h"
 #include "fakes/FakeHotKeyPlatform.h"
 #include "fakes/FakeInstancePlatform.h"
+#include "fakes/FakeKeyboard.h"
 #include "fakes/FakeTrayShell.h"
 #include "net/Encryption.h"
 #include "platform/qt/QtEventLoop.h"
@@ -38,63 +40,18 @@
 #include "ui/InfoWnd.h"
 #include "ui/TranslationWnd.h"
 #include "ui/WebsiteTranslationWnd.h"
+#include "ui/WindowSupport.h"
 #include "ui_Settings.h"
 
 namespace parlumo {
 namespace {
 
 namespace fs = std::filesystem;
+using fake::FakeClipboard;
+using fake::FakeClipboardWatch;
+using fake::FakeDesktopShell;
+using fake::FakeKeyboard;
 using test::TempFolder;
-
-// --- Fakes of the desktop pieces the tests do not look at closely ---------------
-
-class FakeClipboard : public ClipboardPlatform {
- public:
-  bool ReadText(std::string& out) override {
-    out = text;
-    return true;
-  }
-  bool WriteText(const std::string& value) override {
-    text = value;
-    return true;
-  }
-  std::string text;
-};
-
-class FakeClipboardWatch : public ClipboardChangeWatch {
- public:
-  void Arm(std::function<void()> onChange) override { armed = std::move(onChange); }
-  void Disarm() override { armed = nullptr; }
-  std::function<void()> armed;
-};
-
-class FakeKeyboard : public KeyboardPlatform {
- public:
-  void SendKey(std::uint8_t, std::uint8_t, bool) override {}
-  std::int16_t KeyState(std::uint8_t) override { return 0; }
-  std::uint8_t ScanCode(std::uint8_t) override { return 0; }
-};
-
-// Records message boxes (answered OK) and what was opened.
-class FakeShell : public DesktopShell {
- public:
-  struct Box {
-    std::string text;
-    std::string caption;
-  };
-  TMsgResult MessageBox(const std::string& text, const std::string& caption, TMsgButtons, TMsgIcon,
-                        bool) override {
-    boxes.push_back({text, caption});
-    return TMsgResult::mrOK;
-  }
-  bool Open(const std::string& what) override {
-    opened.push_back(what);
-    return true;
-  }
-  bool OpenWith(const std::string&, const std::string&) override { return true; }
-  std::vector<Box> boxes;
-  std::vector<std::string> opened;
-};
 
 // --- Fixture -----------------------------------------------------------------------
 
@@ -178,7 +135,7 @@ class SettingsTest : public ::testing::Test {
   FakeClipboard clipboard;
   FakeClipboardWatch clipboardWatch;
   FakeKeyboard keyboard;
-  FakeShell shell;
+  FakeDesktopShell shell;
   fake::FakeTrayShell trayShell;
   test::FakeDesktop desktop;
   test::FakeInstanceCopy instance{desktop, TSettings::kApplicationTitle,
@@ -1204,12 +1161,20 @@ TEST_F(SettingsTest, BrowseButtonsPutTheChoiceInForceAtOnce) {
 }
 
 TEST(FileDialogFiltersTest, WindowsPatternsAsTheDesktopDialogTakesThem) {
-  EXPECT_EQ(FileDialogNameFilters(LanguageText(0, 701)),
-            QStringList({"Text files (*.txt)", "Richtext files (*.rtf)", "All files (*)"}));
-  // Programs here have no extension: both entries offer every file.
-  EXPECT_EQ(FileDialogNameFilters(LanguageText(0, 703)),
-            QStringList({"Programs (*)", "All files (*)"}));
-  EXPECT_EQ(FileDialogNameFilters("Pictures|*.png;*.jpg"), QStringList({"Pictures (*.png *.jpg)"}));
+  const struct {
+    std::string filter;
+    const char* expected;
+  } cases[] = {
+      {LanguageText(0, 701), "Text files (*.txt);;Richtext files (*.rtf);;All files (*)"},
+      // Programs here have no extension: both entries offer every file.
+      {LanguageText(0, 703), "Programs (*);;All files (*)"},
+      {"Pictures|*.png;*.jpg", "Pictures (*.png *.jpg)"},
+      {"Programme|*.EXE; *.bat|Alle|*.*", "Programme (*);;Alle (*)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.filter);
+    EXPECT_EQ(DialogFilter(c.filter), QString::fromUtf8(c.expected));
+  }
 }
 
 TEST_F(SettingsTest, HelpOpensThePageContextOfTheControl) {
