@@ -10,7 +10,9 @@
 #include <string>
 
 #include "app/HotKeyEdit.h"
+#include "app/SettingsDialog.h"
 #include "app/SettingsTable.h"
+#include "app/TrayMenu.h"
 #include "desktop/AltKeyRepaintFix.h"
 #include "desktop/ClipboardWatch.h"
 #include "desktop/CommandLine.h"
@@ -31,17 +33,10 @@
 #include "ui/WindowHost.h"
 
 class QAction;
-class QLineEdit;
-class QMenu;
-
-namespace Ui {
-class TSettings;
-}
 
 namespace parlumo {
 
 class QtTrayApplication;
-class QtTrayMenu;
 class QtTaskbarWindow;
 class THotKeyTranslations;
 class TTranslationWnd;
@@ -85,12 +80,15 @@ struct TSettingsPlatform {
   TKeyLookup keyLookup;
 };
 
-// The program's main form: normally hidden, it is the settings dialog and owns
-// the tray icon with its menu, the three global hotkeys, the HTTP client, the
-// settings file and the secondary windows. Constructing it is the program's
-// start (the single-instance test, then FormCreate); destroying it is the end
-// (FormDestroy saves the settings).
-class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
+// The program's main form: normally hidden, its window is the settings dialog
+// (TSettingsDialog), and it owns the tray icon with its menu (TTrayMenu), the
+// three global hotkeys, the HTTP client, the settings file and the secondary
+// windows. Constructing it is the program's start (the single-instance test,
+// then FormCreate); destroying it is the end (FormDestroy saves the settings).
+class TSettings final : public QWidget,
+                        public TWindowHost,
+                        public THotKeyHost,
+                        public TSettingsDialogHost {
  public:
   explicit TSettings(const TSettingsPlatform& platform);
   ~TSettings() override;
@@ -125,24 +123,14 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   void RunAction(TStartAction action);
 
   // Settings store.
-  void SaveSettings();
-  bool GetAutostart() const;
+  void SaveSettings() override;
+  bool GetAutostart() const override;
   void SetAutostart(bool on);
   bool BalloonTipsAvailable() const override;
 
-  // Settings dialog.
-  void ActivateApplyBtn();
-  void ApplySettings();
-  void btnOKClick();
-  void AbortSettings();
-  void btnSearchFileClick();
-  void btnSearchProgClick();
-  // Asks the hotkey platform again whether the desktop lets the program grab
-  // hotkeys (it may learn so late, or stop): while it does not, the hotkey
-  // pages show the commands to bind in the desktop's keyboard settings. The
-  // dialog asks by itself whenever it is shown; the program calls this when
-  // the platform reports a change.
-  void HotKeyAvailabilityChanged();
+  // The settings dialog on this form's window; the tray menu.
+  TSettingsDialog& Dialog() { return *dialog_; }
+  TTrayMenu& TrayMenu() { return *poTrayMenu_; }
 
   // Tray menu.
   void ShowTranslationWnd();
@@ -151,13 +139,12 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   void miSettingsClick();
   void miCallHelpClick();
   void miSearchForUpdateClick();
-  void SetDefaultTrayItem(int type);
+  void SetDefaultTrayItem(int type) override;
 
   // Interface language: relabels every control and makes it the current one.
-  void ApplyInterfaceLanguage(int language);
+  void ApplyInterfaceLanguage(int language) override;
+  void ApplyWindowTexts() override;
 
-  // The F1 help of a control: its page's help context (1000 outside the pages).
-  int HelpContextOf(const QWidget* control) const;
   void ShowHelpContext(int context) override;
 
   // TWindowHost
@@ -180,10 +167,7 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   int QuickPairListPosition(int hotkey) const override;
   TFileOptions FileOptions() const override;
 
-  // For the tests and the program's wiring: the components and the pieces of
-  // the form.
-  Ui::TSettings& Form() { return *ui_; }
-  QMenu& TrayMenu() { return *poTrayMenu_; }
+  // For the tests and the program's wiring: the components.
   TTrayIcon& TrayIcon() { return *cTrayIcon_; }
   THttpClient& Http() { return *cHttp_; }
   TGlobalHotKey& HotKey1() { return *cHotKey1_; }
@@ -195,13 +179,9 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   TTranslationWnd* TranslationWindow() const;
   TWebsiteTranslationWnd* WebsiteTranslationWindow() const;
   TInfoWnd* InfoWindow() const;
-  QAction* MenuItem(const char* name) const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  bool event(QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
 
  private:
   class FormsAdapter;
@@ -209,36 +189,22 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
 
   void CreateForm();
   void CreateTrayMenu();
-  void ConnectChangeHandlers();
   void FormCreate();
-  // The rows of the settings table over the dialog and the values in force.
-  TSettingsBinding Binding();
-  void LoadFirstSettings();
-  void LoadRemainingSettings();
   void FormDestroy();
   bool FormCloseQuery();
   void cHotKey1HotKey(TGlobalHotKey& sender);
   void cHotKeyFileHotKey(TGlobalHotKey& sender);
-  bool RunFileDialog(TFileDialog& dialog);
-  void UpdateNoTrayNote();
-  // Shows the page of a field whose value the settings file cannot hold, marks
-  // the field and says so.
-  void ShowRefusedField(QLineEdit& field);
-  // The message box the framework shows for a failure that ends a handler.
-  void ShowFailure(const std::exception& failure);
   template <typename Wnd>
   void ShowSecondaryWindow(QPointer<Wnd>& window);
   template <typename Wnd>
   void ReleaseSecondaryWindow(QPointer<Wnd>& window);
 
   TSettingsPlatform platform_;
-  std::unique_ptr<Ui::TSettings> ui_;
 
   // Components, in the order the form creates them.
   std::unique_ptr<QtTrayApplication> trayApplication_;
   std::unique_ptr<TTrayIcon> cTrayIcon_;
-  QMenu* poTrayMenu_ = nullptr;  // owned by the form
-  std::unique_ptr<QtTrayMenu> trayMenu_;
+  TTrayMenu* poTrayMenu_ = nullptr;  // owned by the form
   std::unique_ptr<QtTaskbarWindow> taskbarWindow_;
   std::unique_ptr<IconHideState> iconHideState_;
   std::unique_ptr<TIconHide> cIconHide_;
@@ -255,6 +221,7 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   std::unique_ptr<FormsAdapter> formsPlatform_;
   std::unique_ptr<TAltKeyRepaintFix> altKeyRepaintFix_;
   std::unique_ptr<THotKeyTranslations> hotKeyTranslations_;
+  TSettingsDialog* dialog_ = nullptr;  // owned by the form
 
   std::unique_ptr<TIniFile> ini_;
   int uiLanguage_ = 1;

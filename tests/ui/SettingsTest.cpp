@@ -110,7 +110,7 @@ class SettingsTest : public ::testing::Test {
     return *settings;
   }
 
-  Ui::TSettings& Form() { return settings->Form(); }
+  Ui::TSettings& Form() { return settings->Dialog().Form(); }
 
   // The user picks an item of a drop-down list.
   static void Choose(QComboBox* list, int index) {
@@ -163,7 +163,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
       {"no file", std::nullopt,
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
-         Ui::TSettings& f = s.Form();
+         Ui::TSettings& f = s.Dialog().Form();
          EXPECT_EQ(s.UILanguage(), 1);
          EXPECT_EQ(s.windowTitle(), "Einstellungen");
          EXPECT_EQ(f.cbProgramLanguage->currentIndex(), 1);
@@ -191,7 +191,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
          EXPECT_FALSE(f.laNoTrayNote->isVisibleTo(&s));
          EXPECT_TRUE(s.TrayIcon().IconVisible());
          EXPECT_EQ(s.TrayIcon().Hint(), "Parlumo");
-         EXPECT_EQ(s.TrayMenu().defaultAction(), s.MenuItem("miSettings"));
+         EXPECT_EQ(s.TrayMenu().defaultAction(), s.TrayMenu().MenuItem("miSettings"));
          EXPECT_FALSE(fs::exists(t.iniPath)) << "loading writes nothing";
        }},
       {"start-up 7, tray 3, language 5",
@@ -199,9 +199,9 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
          EXPECT_TRUE(s.ShowAtStart());
-         EXPECT_EQ(s.Form().cbStartupType->currentIndex(), 3);
-         EXPECT_EQ(s.Form().cbOnTrayIcon->currentIndex(), 0);
-         EXPECT_EQ(s.TrayMenu().defaultAction(), s.MenuItem("miSettings"));
+         EXPECT_EQ(s.Dialog().Form().cbStartupType->currentIndex(), 3);
+         EXPECT_EQ(s.Dialog().Form().cbOnTrayIcon->currentIndex(), 0);
+         EXPECT_EQ(s.TrayMenu().defaultAction(), s.TrayMenu().MenuItem("miSettings"));
          EXPECT_EQ(s.UILanguage(), 0);
          EXPECT_EQ(s.windowTitle(), "Settings");
          s.SaveSettings();
@@ -217,9 +217,9 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
          ASSERT_NE(s.TranslationWindow(), nullptr);
          EXPECT_TRUE(s.TranslationWindow()->isVisible());
          EXPECT_EQ(s.WebsiteTranslationWindow(), nullptr);
-         EXPECT_EQ(s.TrayMenu().defaultAction(), s.MenuItem("miWebsiteTranslation"));
+         EXPECT_EQ(s.TrayMenu().defaultAction(), s.TrayMenu().MenuItem("miWebsiteTranslation"));
          EXPECT_TRUE(s.TrayMenu().defaultAction()->font().bold() ||
-                     s.TrayMenu().defaultAction() == s.MenuItem("miWebsiteTranslation"));
+                     s.TrayMenu().defaultAction() == s.TrayMenu().MenuItem("miWebsiteTranslation"));
        }},
       {"no proxy page, values still loaded and saved",
        "[General]\nNoProxySettings=1\nStartupType=0\n[Proxy]\nServer=proxy.example\nPort=3128\n"
@@ -227,7 +227,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
            ScramblePassword("geheim", kPasswordScrambleKey) + "\n",
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
-         Ui::TSettings& f = s.Form();
+         Ui::TSettings& f = s.Dialog().Form();
          EXPECT_FALSE(f.pcSettings->isTabVisible(f.pcSettings->indexOf(f.tabInternet)));
          EXPECT_TRUE(f.pcSettings->isTabVisible(f.pcSettings->indexOf(f.tabCommon)));
          EXPECT_EQ(s.ProxyValues().server, "proxy.example");
@@ -235,7 +235,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
          EXPECT_EQ(s.ProxyValues().username, "anna");
          EXPECT_EQ(s.ProxyValues().password, "geheim");
          EXPECT_FALSE(s.ShowAtStart());
-         s.ApplySettings();
+         s.Dialog().ApplySettings();
          EXPECT_EQ(t.Ini("Proxy", "Server"), "proxy.example");
          EXPECT_EQ(t.Ini("Proxy", "Port"), "3128");
          EXPECT_EQ(t.Ini("Proxy", "Username"), "anna");
@@ -246,9 +246,9 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
          EXPECT_EQ(s.ProxyValues().password, "pä€ß\xc3\xbf");
-         EXPECT_EQ(s.Form().edProxyPassword->text(), QString::fromUtf8("pä€ßÿ"));
-         EXPECT_EQ(s.Form().edProxyPassword->echoMode(), QLineEdit::Password);
-         s.ApplySettings();
+         EXPECT_EQ(s.Dialog().Form().edProxyPassword->text(), QString::fromUtf8("pä€ßÿ"));
+         EXPECT_EQ(s.Dialog().Form().edProxyPassword->echoMode(), QLineEdit::Password);
+         s.Dialog().ApplySettings();
          EXPECT_EQ(UnscramblePassword(t.Ini("Proxy", "Password"), kPasswordScrambleKey),
                    "pä€ß\xc3\xbf");
        }},
@@ -258,7 +258,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
        "UseAssocProg=0\nOverwriteWoPrompt=1\n",
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
-         Ui::TSettings& f = s.Form();
+         Ui::TSettings& f = s.Dialog().Form();
          EXPECT_EQ(s.HotKey1().Key(), 0xC054);
          EXPECT_TRUE(s.HotKey1().Enabled());
          EXPECT_TRUE(f.cbQuickTranslation1->isChecked());
@@ -309,8 +309,8 @@ TEST_F(SettingsTest, LoadReadsTheFileOnceAndEachSaveWritesItOnce) {
     Counts expected;
   } steps[] = {
       {"save", [this] { settings->SaveSettings(); }, {1, 1}},
-      {"Apply", [this] { settings->ApplySettings(); }, {1, 1}},
-      {"Cancel", [this] { settings->AbortSettings(); }, {1, 0}},
+      {"Apply", [this] { settings->Dialog().ApplySettings(); }, {1, 1}},
+      {"Cancel", [this] { settings->Dialog().AbortSettings(); }, {1, 0}},
       {"opening the website translation window",
        [this] { settings->ShowWebsiteTranslationWnd(); },
        {1, 0}},
@@ -364,17 +364,17 @@ TEST_F(SettingsTest, ValuesThatAreNotUtf8KeepTheirBytes) {
     const std::string& expected;
   } steps[] = {
       {"save", [this] { settings->SaveSettings(); }, before},
-      {"Apply", [this] { settings->ApplySettings(); }, before},
+      {"Apply", [this] { settings->Dialog().ApplySettings(); }, before},
       {"Apply after Cancel",
        [this] {
-         settings->AbortSettings();
-         settings->ApplySettings();
+         settings->Dialog().AbortSettings();
+         settings->Dialog().ApplySettings();
        },
        before},
       {"Apply after the program was edited",
        [this] {
          Form().edThisProgram->setText("gedit");
-         settings->ApplySettings();
+         settings->Dialog().ApplySettings();
        },
        edited},
       {"the end", [this] { settings.reset(); }, edited},
@@ -411,14 +411,14 @@ TEST_F(SettingsTest, ValueTheFileCannotHoldIsRefusedAndTheOthersAreSaved) {
   auto type = [](QLineEdit* Ui::TSettings::*field, QString text) -> Step {
     return [field, text](SettingsTest& t) {
       (t.Form().*field)->setText(text);
-      t.settings->ApplySettings();
+      t.settings->Dialog().ApplySettings();
     };
   };
   auto choose = [](QPushButton* Ui::TSettings::*button, std::string name) -> Step {
     return [button, name](SettingsTest& t) {
       t.fileChoice = name;
       Click(t.Form().*button);
-      t.settings->ApplySettings();
+      t.settings->Dialog().ApplySettings();
     };
   };
   const struct {
@@ -451,7 +451,7 @@ TEST_F(SettingsTest, ValueTheFileCannotHoldIsRefusedAndTheOthersAreSaved) {
       {"password typed", 0, "proxy.example", type(&Ui::TSettings::edProxyPassword, "two\nlines"), 0,
        nullptr, ScramblePassword("two\nlines", kPasswordScrambleKey)},
       {"server edited by hand", 1, "proxy\r.example",
-       [](SettingsTest& t) { t.settings->ApplySettings(); }, 0, nullptr, password},
+       [](SettingsTest& t) { t.settings->Dialog().ApplySettings(); }, 0, nullptr, password},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -517,7 +517,7 @@ TEST_F(SettingsTest, OutOfRangePairIsKeptUntilApplied) {
   settings->SaveSettings();
   EXPECT_EQ(Ini("Languages", "QuickTranslation1"), "15");
   EXPECT_EQ(Ini("Languages", "FileTranslate"), "-3");
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(settings->QuickPair(1), -1);
   EXPECT_EQ(Ini("Languages", "QuickTranslation1"), "-1");
   EXPECT_EQ(Ini("Languages", "FileTranslate"), "-1");
@@ -527,23 +527,23 @@ TEST_F(SettingsTest, AutostartEntryWrittenOrDeletedOnlyWhenItChanged) {
   Start();
   const fs::path entry = autostartFolder / "Parlumo2.desktop";
   EXPECT_FALSE(Form().cbStartupOnWindows->isChecked());
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_FALSE(fs::exists(entry)) << "unchanged: no entry written";
 
   Click(Form().cbStartupOnWindows);
   EXPECT_TRUE(Form().btnApply->isEnabled());
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   ASSERT_TRUE(fs::exists(entry));
   EXPECT_NE(TIniFile(entry).ReadString("Desktop Entry", "Exec", "").find(programPath.string()),
             std::string::npos);
 
   // Applying again without a change leaves the entry as it is.
   TIniFile(entry).WriteString("Desktop Entry", "X-Marker", "kept");
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(TIniFile(entry).ReadString("Desktop Entry", "X-Marker", ""), "kept");
 
   Click(Form().cbStartupOnWindows);
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_FALSE(fs::exists(entry));
 }
 
@@ -568,7 +568,7 @@ TEST_F(SettingsTest, EveryFixtureSavesToItsBytesAsLoadedAndAfterCancel) {
       fs::remove(iniPath, ec);
       if (fs::exists(input)) WriteIni(read(input));
       Start();
-      if (cancel) settings->AbortSettings();
+      if (cancel) settings->Dialog().AbortSettings();
       settings->SaveSettings();
       EXPECT_EQ(IniText(),
                 read(fs::path(entry.path()).replace_extension(cancel ? ".cancelled" : ".saved")));
@@ -601,7 +601,7 @@ TEST_F(SettingsTest, CancelReadsTheFileWithItsOwnDefaults) {
   WriteIni("[Languages]\nInterfaceLanguage=0\n");
   Start();
   EXPECT_FALSE(Form().cbCopyToClipboard->isChecked());
-  settings->AbortSettings();
+  settings->Dialog().AbortSettings();
   EXPECT_TRUE(Form().cbCopyToClipboard->isChecked());
 }
 
@@ -621,12 +621,12 @@ TEST_F(SettingsTest, CancelLeavesProxyFieldsAndOverwriteOptionAndRestoresTheRest
   QTest::keyClick(Form().hkQuickTranslation1, Qt::Key_Q, Qt::ControlModifier);
   EXPECT_EQ(Form().hkQuickTranslation1->HotKey(), 0x4051);
 
-  settings->AbortSettings();
+  settings->Dialog().AbortSettings();
   EXPECT_EQ(Form().edProxyServer->text(), "new.example");
   EXPECT_EQ(settings->Http().Proxy, "old.example");
   EXPECT_TRUE(Form().cbOverwritewoPrompt->isChecked());
   EXPECT_EQ(Form().cbOnTrayIcon->currentIndex(), 1);
-  EXPECT_EQ(settings->TrayMenu().defaultAction(), settings->MenuItem("miTranslation"));
+  EXPECT_EQ(settings->TrayMenu().defaultAction(), settings->TrayMenu().MenuItem("miTranslation"));
   EXPECT_EQ(Form().cbQuickLang2->currentIndex(), 4);
   EXPECT_EQ(Form().cbProgramLanguage->currentIndex(), 0);
   EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/a.txt");
@@ -634,7 +634,7 @@ TEST_F(SettingsTest, CancelLeavesProxyFieldsAndOverwriteOptionAndRestoresTheRest
   EXPECT_EQ(Form().hkQuickTranslation1->HotKey(), 0x8041);
 
   // The proxy edit takes effect with the next Apply.
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(settings->Http().Proxy, "new.example");
   EXPECT_EQ(Ini("Proxy", "Server"), "new.example");
 }
@@ -661,7 +661,8 @@ TEST_F(SettingsTest, ApplyPutsEveryValueInForceAndDisablesApply) {
   EXPECT_EQ(settings->Http().Proxy, "proxy.example");
   EXPECT_EQ(settings->Http().ProxyPort, "8080");
   EXPECT_EQ(settings->OpenDialog().fileName, "gedit");
-  EXPECT_EQ(settings->TrayMenu().defaultAction(), settings->MenuItem("miWebsiteTranslation"));
+  EXPECT_EQ(settings->TrayMenu().defaultAction(),
+            settings->TrayMenu().MenuItem("miWebsiteTranslation"));
   EXPECT_EQ(Ini("QuickTranslate", "Hotkey1"), "49236");
   EXPECT_EQ(Ini("QuickTranslate", "EnableHotkey1"), "1");
   EXPECT_EQ(Ini("Languages", "QuickTranslation1"), "5");
@@ -676,7 +677,7 @@ TEST_F(SettingsTest, ClearedShortcutIsAppliedAndSavedAsZero) {
   QTest::keyClick(Form().hkQuickTranslation2, Qt::Key_Backspace);
   EXPECT_EQ(Form().hkQuickTranslation2->HotKey(), 0);
   EXPECT_EQ(Form().hkQuickTranslation2->text(), "");
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(settings->HotKey2().Key(), 0);
   EXPECT_FALSE(hotKeys.IsHeldByUs(SplitShortCut(0x8041)));
   EXPECT_EQ(Ini("QuickTranslate", "Hotkey2"), "0");
@@ -748,7 +749,7 @@ TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
   WriteIni("[Languages]\nInterfaceLanguage=1\n[General]\nStartupType=2\n");
   Start();
   EXPECT_EQ(Form().btnCancel->text(), "Abbrechen");
-  EXPECT_EQ(settings->MenuItem("miClose")->text(), "&Beenden");
+  EXPECT_EQ(settings->TrayMenu().MenuItem("miClose")->text(), "&Beenden");
   EXPECT_EQ(Form().cbStartupType->currentText(), "Webseitenübersetzung anzeigen");
   EXPECT_EQ(Form().cbStartupOnWindows->text(), "Dieses Programm bei der Anmeldung starten");
 
@@ -758,7 +759,7 @@ TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
   EXPECT_EQ(settings->TranslationWindow()->windowTitle().toStdString(), LanguageText(1, 100));
   Choose(Form().cbProgramLanguage, 0);
   EXPECT_EQ(settings->UILanguage(), 1) << "not before Apply";
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(settings->UILanguage(), 0);
   // The open windows take the new language too.
   EXPECT_EQ(settings->TranslationWindow()->windowTitle().toStdString(), LanguageText(0, 100));
@@ -769,8 +770,8 @@ TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
   EXPECT_EQ(Form().cbStartupOnWindows->text(), "Start this program when I log in");
   EXPECT_EQ(Form().pcSettings->tabText(1), "Quick Translation");
   EXPECT_EQ(Form().gbProgramLanguage->title(), " Program Language ");
-  EXPECT_EQ(settings->MenuItem("miClose")->text(), "&Close");
-  EXPECT_EQ(settings->MenuItem("miHelp")->text(), "Help");
+  EXPECT_EQ(settings->TrayMenu().MenuItem("miClose")->text(), "&Close");
+  EXPECT_EQ(settings->TrayMenu().MenuItem("miHelp")->text(), "Help");
   EXPECT_EQ(Form().cbStartupType->currentIndex(), 2);
   EXPECT_EQ(Form().cbStartupType->currentText(), "Show website translation");
   EXPECT_EQ(Form().laLang1Selection->text(), "Language &selection:");
@@ -778,7 +779,7 @@ TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
 
   // Cancel after choosing another language selects the current one again.
   Choose(Form().cbProgramLanguage, 1);
-  settings->AbortSettings();
+  settings->Dialog().AbortSettings();
   EXPECT_EQ(Form().cbProgramLanguage->currentIndex(), 0);
   EXPECT_EQ(settings->windowTitle(), "Settings");
 }
@@ -914,7 +915,7 @@ TEST_F(SettingsTest, TrayMenuItemsAndDefaultItem) {
   const std::vector<QString> expected = {
       "Translate text", "Translate website", "", "Help", "&Settings", "", "&Close"};
   EXPECT_EQ(captions, expected);
-  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miWebsiteTranslation"));
+  EXPECT_EQ(menu.defaultAction(), settings->TrayMenu().MenuItem("miWebsiteTranslation"));
 
   // A double-click on the icon runs the default item.
   DeliverToTray(tray_notification::kLButtonDblClk);
@@ -923,22 +924,22 @@ TEST_F(SettingsTest, TrayMenuItemsAndDefaultItem) {
 
   // Changing the default in the dialog and cancelling restores it.
   Choose(Form().cbOnTrayIcon, 1);
-  settings->ApplySettings();
-  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miTranslation"));
+  settings->Dialog().ApplySettings();
+  EXPECT_EQ(menu.defaultAction(), settings->TrayMenu().MenuItem("miTranslation"));
   Choose(Form().cbOnTrayIcon, 0);
-  settings->AbortSettings();
-  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miTranslation"));
-  settings->SetDefaultTrayItem(7);
-  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miTranslation"));
+  settings->Dialog().AbortSettings();
+  EXPECT_EQ(menu.defaultAction(), settings->TrayMenu().MenuItem("miTranslation"));
+  settings->TrayMenu().SetDefaultTrayItem(7);
+  EXPECT_EQ(menu.defaultAction(), settings->TrayMenu().MenuItem("miTranslation"));
 }
 
 TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
   WriteIni("[General]\nStartupType=0\n");
   Start();
-  settings->MenuItem("miTranslation")->trigger();
+  settings->TrayMenu().MenuItem("miTranslation")->trigger();
   QPointer<TTranslationWnd> first = settings->TranslationWindow();
   ASSERT_NE(first, nullptr);
-  settings->MenuItem("miTranslation")->trigger();
+  settings->TrayMenu().MenuItem("miTranslation")->trigger();
   EXPECT_EQ(settings->TranslationWindow(), first.data()) << "raised, not created again";
 
   // The window tells the main form when it closes.
@@ -948,10 +949,10 @@ TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(first, nullptr);
 
-  settings->MenuItem("miTranslation")->trigger();
+  settings->TrayMenu().MenuItem("miTranslation")->trigger();
   EXPECT_NE(settings->TranslationWindow(), nullptr);
 
-  settings->MenuItem("miInfo")->trigger();
+  settings->TrayMenu().MenuItem("miInfo")->trigger();
   QPointer<TInfoWnd> info = settings->InfoWindow();
   ASSERT_NE(info, nullptr);
   info->close();
@@ -959,7 +960,7 @@ TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
   EXPECT_EQ(info, nullptr);
   EXPECT_EQ(settings->InfoWindow(), nullptr);
 
-  settings->MenuItem("miWebsiteTranslation")->trigger();
+  settings->TrayMenu().MenuItem("miWebsiteTranslation")->trigger();
   QPointer<TWebsiteTranslationWnd> website = settings->WebsiteTranslationWindow();
   ASSERT_NE(website, nullptr);
   website->close();
@@ -970,7 +971,7 @@ TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
 TEST_F(SettingsTest, UpdateCheckOpensThePageOfTheCompiledVersion) {
   WriteIni("[Service]\nVendorHost=vendor.example:8085\n");
   Start();
-  settings->MenuItem("miSearchForUpdate")->trigger();
+  settings->TrayMenu().MenuItem("miSearchForUpdate")->trigger();
   ASSERT_EQ(shell.opened.size(), 1u);
   EXPECT_EQ(shell.opened[0], "http://vendor.example:8085/tools/parlumo/updates/2.5b41.html");
   EXPECT_EQ(GetVersionString(2), "2.5");
@@ -983,7 +984,7 @@ TEST_F(SettingsTest, SettingsItemShowsTheDialogAsItIs) {
   Start();
   EXPECT_FALSE(settings->ShowAtStart());
   Form().edFileSaveAs->setText("/tmp/unsaved.txt");
-  settings->MenuItem("miSettings")->trigger();
+  settings->TrayMenu().MenuItem("miSettings")->trigger();
   EXPECT_TRUE(settings->isVisible());
   EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/unsaved.txt");
 }
@@ -999,7 +1000,7 @@ TEST_F(SettingsTest, ClosingHidesOnlyCloseAndSessionEndEndTheProgram) {
   EXPECT_EQ(terminations, 0);
 
   settings->show();
-  settings->MenuItem("miClose")->trigger();
+  settings->TrayMenu().MenuItem("miClose")->trigger();
   EXPECT_EQ(terminations, 1);
 }
 
@@ -1030,7 +1031,7 @@ TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
   // Where no hotkey can be grabbed (Wayland), the note speaks of the commands
   // bound in the desktop instead.
   hotKeys.canGrab = false;
-  settings->HotKeyAvailabilityChanged();
+  settings->Dialog().HotKeyAvailabilityChanged();
   EXPECT_EQ(Form().laNoTrayNote->text().indexOf("hotkeys still work"), -1);
   EXPECT_NE(Form().laNoTrayNote->text().indexOf("commands bound in the desktop"), -1);
   hotKeys.canGrab = true;
@@ -1110,13 +1111,13 @@ TEST_F(SettingsTest, CommandsFollowThePlatformWhileTheProgramRuns) {
 
   hotKeys.canGrab = false;
   EXPECT_FALSE(shown()) << "not before the dialog is told or shown again";
-  settings->HotKeyAvailabilityChanged();
+  settings->Dialog().HotKeyAvailabilityChanged();
   QCoreApplication::processEvents();
   EXPECT_TRUE(shown());
   EXPECT_GT(settings->height(), grabbing.height()) << "the dialog makes room for the commands";
 
   hotKeys.canGrab = true;
-  settings->HotKeyAvailabilityChanged();
+  settings->Dialog().HotKeyAvailabilityChanged();
   QCoreApplication::processEvents();
   EXPECT_FALSE(shown());
   EXPECT_EQ(settings->size(), grabbing);
@@ -1128,7 +1129,7 @@ TEST_F(SettingsTest, CommandsFollowThePlatformWhileTheProgramRuns) {
   EXPECT_TRUE(shown());
   // Another interface language relabels the notes, not the commands.
   Choose(f.cbProgramLanguage, 1);
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_NE(f.laQuickCommandsNote->text().indexOf(QStringLiteral("Tastatureinstellungen")), -1);
   EXPECT_EQ(f.laQuickCommand1->text().toStdString(),
             ActionCommand(TStartAction::saQuickTranslation1));
@@ -1148,7 +1149,7 @@ TEST_F(SettingsTest, BrowseButtonsPutTheChoiceInForceAtOnce) {
   EXPECT_EQ(dialogsRun[0].fileName, "/tmp/old.txt");
   EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/new.txt");
   EXPECT_EQ(settings->FileOptions().saveAs, "/tmp/new.txt") << "in force before Apply";
-  settings->AbortSettings();
+  settings->Dialog().AbortSettings();
   EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/new.txt") << "Cancel copies it back";
 
   fileChoice = std::nullopt;
@@ -1214,7 +1215,7 @@ TEST_F(SettingsTest, HelpOpensThePageContextOfTheControl) {
   }
 
   help.requests.clear();
-  settings->MenuItem("miCallHelp")->trigger();
+  settings->TrayMenu().MenuItem("miCallHelp")->trigger();
   ASSERT_EQ(help.requests.size(), 1u);
   EXPECT_EQ(help.requests[0].command, HelpCommand::DisplayToc);
 }
