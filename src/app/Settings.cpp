@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -36,6 +37,9 @@
 namespace parlumo {
 
 namespace {
+
+// How often a start without a notification area asks for one.
+constexpr std::chrono::milliseconds kTrayHostPoll{250};
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -265,13 +269,36 @@ void TSettings::FormCreate() {
   SetIconTitleFont(*this);
   dialog_->LoadFirstSettings(*ini_);
   // What the program shows at start. Without a notification area the dialog
-  // is the only way in, whatever the start-up type says.
+  // is the only way in, whatever the start-up type says, once the wait for
+  // one is over.
   const int startupType = dialog_->StartupType();
-  showAtStart_ = startupType == 3 || !platform_.trayAvailable();
+  switch (StartView(startupType, platform_.trayAvailable(), {}, platform_.trayHostWait)) {
+    case TStartView::Dialog:
+      showAtStart_ = true;
+      break;
+    case TStartView::WaitForTray:
+      WaitForTrayHost(startupType);
+      break;
+    case TStartView::TrayIcon:
+      break;
+  }
   if (startupType == 1) ShowTranslationWnd();
   if (startupType == 2) ShowWebsiteTranslationWnd();
   dialog_->LoadRemainingSettings(*ini_);
   dialog_->HotKeyAvailabilityChanged();
+}
+
+void TSettings::WaitForTrayHost(int startupType) {
+  const auto started = std::chrono::steady_clock::now();
+  trayHostWait_ = platform_.loop.StartTimer(kTrayHostPoll, true, [this, startupType, started] {
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    const TStartView view =
+        StartView(startupType, platform_.trayAvailable(), waited, platform_.trayHostWait);
+    if (view == TStartView::WaitForTray) return;
+    trayHostWait_.reset();
+    if (view == TStartView::Dialog && !isVisible()) show();
+  });
 }
 
 void TSettings::FormDestroy() {

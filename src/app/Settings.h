@@ -23,6 +23,7 @@
 #include "desktop/Keyboard.h"
 #include "desktop/MainInstance.h"
 #include "desktop/MarkedText.h"
+#include "desktop/StartView.h"
 #include "desktop/TrayIcon.h"
 #include "hotkeys/HotKeyHost.h"
 #include "net/HttpClient.h"
@@ -69,6 +70,9 @@ struct TSettingsPlatform {
   std::function<bool()> balloonTipsAvailable{};
   // Whether a notification area is there now. Empty: Qt's answer.
   std::function<bool()> trayAvailable{};
+  // How long a start without a notification area waits for one before it
+  // shows the dialog.
+  std::chrono::milliseconds trayHostWait = kTrayHostWait;
   // Runs a file dialog and gives the chosen name, or nothing when the user
   // cancelled. Empty: the desktop's own file dialogs.
   std::function<std::optional<std::string>(const TFileDialog&, QWidget* parent)> runFileDialog{};
@@ -101,7 +105,8 @@ class TSettings final : public QWidget,
   static constexpr const char* kApplicationClass = kInstanceClass;
 
   // Whether the message loop is to show the form when it starts: start-up
-  // type 3, or no notification area to reach the program by.
+  // type 3. Without a notification area the form waits for one (a panel
+  // that comes up after the program) and shows itself when none comes.
   bool ShowAtStart() const { return showAtStart_; }
 
   // Handlers of the lifecycle.
@@ -190,6 +195,9 @@ class TSettings final : public QWidget,
   void CreateForm();
   void CreateTrayMenu();
   void FormCreate();
+  // Asks for a notification area until one is there (the icon takes its
+  // place: nothing to show) or the wait is over (the dialog shows).
+  void WaitForTrayHost(int startupType);
   void FormDestroy();
   bool FormCloseQuery();
   void cHotKey1HotKey(TGlobalHotKey& sender);
@@ -221,6 +229,7 @@ class TSettings final : public QWidget,
   std::unique_ptr<FormsAdapter> formsPlatform_;
   std::unique_ptr<TAltKeyRepaintFix> altKeyRepaintFix_;
   std::unique_ptr<THotKeyTranslations> hotKeyTranslations_;
+  std::unique_ptr<EventLoop::Timer> trayHostWait_;
   TSettingsDialog* dialog_ = nullptr;  // owned by the form
 
   std::unique_ptr<TIniFile> ini_;

@@ -12,6 +12,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,7 @@
 #include "app/QtVirtualKeys.h"
 #include "app/Settings.h"
 #include "desktop/CommandLine.h"
+#include "desktop/StartView.h"
 #include "fakes/FakeDesktopShell.h"
 #include "fakes/FakeHelpEngine.h"
 #include "fakes/FakeHotKeyPlatform.h"
@@ -98,6 +100,7 @@ class SettingsTest : public ::testing::Test {
         .autostartFolder = autostartFolder,
         .balloonTipsAvailable = [this] { return balloons; },
         .trayAvailable = [this] { return trayHost; },
+        .trayHostWait = trayHostWait,
         .runFileDialog =
             [this](const TFileDialog& dialog, QWidget*) {
               dialogsRun.push_back(dialog);
@@ -143,6 +146,7 @@ class SettingsTest : public ::testing::Test {
   test::FakeHelpEngine help;
   bool balloons = true;
   bool trayHost = true;
+  std::chrono::milliseconds trayHostWait = kTrayHostWait;
   std::optional<std::string> fileChoice;
   std::vector<TFileDialog> dialogsRun;
   int terminations = 0;
@@ -1018,6 +1022,7 @@ TEST_F(SettingsTest, SessionEndClosesAndTheEndSavesTheControls) {
 TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
   WriteIni("[Languages]\nInterfaceLanguage=0\n[General]\nStartupType=0\n");
   trayHost = false;
+  trayHostWait = std::chrono::milliseconds(0);  // no wait for a tray host
   Start();
   EXPECT_TRUE(settings->ShowAtStart());
   settings->show();
@@ -1040,6 +1045,55 @@ TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
   settings->show();
   EXPECT_FALSE(Form().laNoTrayNote->isVisible());
   EXPECT_NE(Form().laNoTrayNote->text().indexOf("hotkeys still work"), -1);
+}
+
+// At login the program often starts before the panel that hosts the tray: a
+// start without a notification area shows nothing while one may still come,
+// and the dialog (with its note) only when none came within the wait. The
+// fake tray host appears late, or never; the wait is shortened for the test.
+TEST_F(SettingsTest, WithoutNotificationAreaTheStartWaitsForATrayHost) {
+  const struct {
+    const char* name;
+    int startupType;
+    std::optional<int> trayAfterMs;  // nothing: no tray host comes
+    bool dialogAtLast;
+  } cases[] = {
+      {"the host comes during the wait", 0, 150, false},
+      {"the host comes during the wait, text window at start", 1, 150, false},
+      {"no host comes", 0, std::nullopt, true},
+      {"no host comes, website window at start", 2, std::nullopt, true},
+  };
+  using namespace std::chrono_literals;
+  trayHostWait = 600ms;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteIni("[Languages]\nInterfaceLanguage=0\n[General]\nStartupType=" +
+             std::to_string(c.startupType) + "\n");
+    trayHost = false;
+    Start();
+    EXPECT_FALSE(settings->ShowAtStart()) << "nothing before the wait is over";
+    EXPECT_EQ(settings->TranslationWindow() != nullptr, c.startupType == 1);
+    EXPECT_EQ(settings->WebsiteTranslationWindow() != nullptr, c.startupType == 2);
+    const auto started = std::chrono::steady_clock::now();
+    bool shownEarly = false;
+    while (std::chrono::steady_clock::now() - started < trayHostWait + 400ms) {
+      if (c.trayAfterMs &&
+          std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(*c.trayAfterMs)) {
+        trayHost = true;
+      }
+      if (settings->isVisible() && std::chrono::steady_clock::now() - started < trayHostWait) {
+        shownEarly = true;
+      }
+      QTest::qWait(20);
+    }
+    EXPECT_FALSE(shownEarly) << "shown before the wait was over";
+    EXPECT_EQ(settings->isVisible(), c.dialogAtLast);
+    if (c.dialogAtLast) {
+      EXPECT_TRUE(Form().laNoTrayNote->isVisible());
+    }
+    settings.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 // --- Commands to bind where no hotkey can be grabbed -------------------------------------
