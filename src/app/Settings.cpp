@@ -204,6 +204,7 @@ TSettings::TSettings(const TSettingsPlatform& platform)
   cSaveDialog_.kind = TFileDialog::Kind::Save;
   cSaveDialog_.defaultExt = "txt";
   CreateForm();
+  QCoreApplication::instance()->installEventFilter(this);
   helpHost_ = std::make_unique<HelpHostAdapter>(platform_.programPath);
   helpViewer_ = std::make_unique<THtmlHelpViewer>(platform_.help, *helpHost_);
   hotKeyTranslations_ = std::make_unique<THotKeyTranslations>(
@@ -345,6 +346,21 @@ void TSettings::QueryEndSession() {
   } catch (const std::exception&) {
     // The session ends either way; the settings stay as they were saved last.
   }
+  // The request is answered when control is back in the loop. A session that
+  // ends tells the program so (a quit or a signal, each of which ends it); one
+  // that goes on leaves the dialog to be closed into the tray again.
+  platform_.loop.Post(lifetime_.Guard([this] { sessionEnding_ = false; }));
+}
+
+bool TSettings::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+    // Closing the form ends the program; the dialog would otherwise refuse
+    // and keep it running in the tray.
+    event->accept();
+    EndSession();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TSettings::BringForward() {

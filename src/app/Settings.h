@@ -114,9 +114,12 @@ class TSettings final : public QWidget,
   // The desktop session ends (or the program is told to stop): closing is
   // allowed, the form closes and the program ends.
   void EndSession();
-  // The session manager asks whether the session may end: closing is allowed
-  // from now on, and the settings are saved (a failure is not reported: there
-  // is no one to tell).
+  // The session manager asks whether the session may end (it saves the
+  // session, for a logout or not): closing is allowed while the request is
+  // answered, and the settings are saved (a failure is not reported: there is
+  // no one to tell). Once answered the session goes on, and closing the dialog
+  // hides it again, until the program is told to end: by a signal, or by the
+  // application's quit that follows a logout.
   void QueryEndSession();
   // Another start of the program asks this copy to come forward.
   void BringForward();
@@ -187,6 +190,9 @@ class TSettings final : public QWidget,
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // The application's quit (the session manager ends the program) ends the
+  // session for the form.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class FormsAdapter;

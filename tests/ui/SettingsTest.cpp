@@ -1019,6 +1019,45 @@ TEST_F(SettingsTest, SessionEndClosesAndTheEndSavesTheControls) {
   EXPECT_EQ(Ini("QuickTranslate", "CopyToClipboard"), "1");
 }
 
+// The session manager saves the session, for a logout or not. While it asks,
+// the form may close; once the request is answered and the session goes on,
+// closing the dialog hides it into the tray again. The program still ends when
+// it is told to: the application's quit after a logout, with or without the
+// request before it.
+TEST_F(SettingsTest, SessionThatGoesOnAfterItsSaveLeavesClosingToTheTray) {
+  for (const bool asked : {true, false}) {
+    SCOPED_TRACE(asked ? "after a save of the session" : "without one");
+    WriteIni("[Languages]\nInterfaceLanguage=0\n[General]\nStartupType=0\n");
+    terminations = 0;
+    Start();
+    Click(Form().cbCopyToClipboard);
+    if (asked) {
+      settings->QueryEndSession();
+      EXPECT_EQ(Ini("QuickTranslate", "CopyToClipboard"), "1") << "the save of the session";
+      QTest::qWait(20);
+    }
+    // The session goes on: the user opens and closes the dialog.
+    settings->TrayMenu().MenuItem("miSettings")->trigger();
+    ASSERT_TRUE(settings->isVisible());
+    EXPECT_FALSE(settings->close());
+    EXPECT_FALSE(settings->isVisible());
+    EXPECT_EQ(terminations, 0) << "closing the dialog ended the program";
+    // The session ends after all.
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+    EXPECT_EQ(terminations, 1);
+    settings.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  // While the request is answered, closing is allowed.
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  terminations = 0;
+  Start();
+  settings->QueryEndSession();
+  EXPECT_TRUE(settings->close());
+  EXPECT_EQ(terminations, 1);
+}
+
 TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
   WriteIni("[Languages]\nInterfaceLanguage=0\n[General]\nStartupType=0\n");
   trayHost = false;
