@@ -239,8 +239,8 @@ void TSettings::CreateForm() {
       *this, *this,
       {platform_.shell, platform_.hotKeys, platform_.trayAvailable, platform_.runFileDialog,
        platform_.keyLookup},
-      {*cHttp_, *cHotKey1_, *cHotKey2_, *cHotKeyFile_, cOpenDialog_, cSaveDialog_, quickPair1_,
-       quickPair2_, filePair_, [this] { return uiLanguage_; },
+      {cHttp_.get(), cHotKey1_.get(), cHotKey2_.get(), cHotKeyFile_.get(), &cOpenDialog_,
+       &cSaveDialog_, &quickPair1_, &quickPair2_, &filePair_, [this] { return uiLanguage_; },
        [this](int language) { ApplyInterfaceLanguage(language); }});
 }
 

@@ -198,25 +198,25 @@ void TSettingsDialog::ApplySettings() {
     }
     inForce = std::move(value);
   };
-  THttpClient& http = inForce_.http;
+  THttpClient& http = *inForce_.http;
   take(ui_->edProxyServer, http.Proxy);
   take(ui_->edProxyport, http.ProxyPort);
   take(ui_->edProxyUsername, http.ProxyUsername);
   http.ProxyPassword = FieldValue(*ui_->edProxyPassword, http.ProxyPassword);
   // 4. and 5. The hotkeys: keys, then enabled.
-  inForce_.hotKey1.SetKey(ui_->hkQuickTranslation1->HotKey());
-  inForce_.hotKey2.SetKey(ui_->hkQuickTranslation2->HotKey());
-  inForce_.hotKeyFile.SetKey(ui_->hkTransToFile->HotKey());
-  inForce_.hotKey1.SetEnabled(ui_->cbQuickTranslation1->isChecked());
-  inForce_.hotKey2.SetEnabled(ui_->cbQuickTranslation2->isChecked());
-  inForce_.hotKeyFile.SetEnabled(ui_->cbTransToFileActive->isChecked());
+  inForce_.hotKey1->SetKey(ui_->hkQuickTranslation1->HotKey());
+  inForce_.hotKey2->SetKey(ui_->hkQuickTranslation2->HotKey());
+  inForce_.hotKeyFile->SetKey(ui_->hkTransToFile->HotKey());
+  inForce_.hotKey1->SetEnabled(ui_->cbQuickTranslation1->isChecked());
+  inForce_.hotKey2->SetEnabled(ui_->cbQuickTranslation2->isChecked());
+  inForce_.hotKeyFile->SetEnabled(ui_->cbTransToFileActive->isChecked());
   // 6. The pairs.
-  inForce_.quickPair1 = ui_->cbQuickLang1->currentIndex();
-  inForce_.quickPair2 = ui_->cbQuickLang2->currentIndex();
-  inForce_.filePair = ui_->cbTransToFileLang->currentIndex();
+  *inForce_.quickPair1 = ui_->cbQuickLang1->currentIndex();
+  *inForce_.quickPair2 = ui_->cbQuickLang2->currentIndex();
+  *inForce_.filePair = ui_->cbTransToFileLang->currentIndex();
   // 7. The file names.
-  take(ui_->edThisProgram, inForce_.openDialog.fileName);
-  take(ui_->edFileSaveAs, inForce_.saveDialog.fileName);
+  take(ui_->edThisProgram, inForce_.openDialog->fileName);
+  take(ui_->edFileSaveAs, inForce_.saveDialog->fileName);
   // 8. Save; a failure keeps Apply enabled, the values above stay in force.
   try {
     host_.SaveSettings();
@@ -271,7 +271,7 @@ bool TSettingsDialog::RunFileDialog(TFileDialog& dialog) {
 }
 
 void TSettingsDialog::btnSearchFileClick() {
-  TFileDialog& dialog = inForce_.saveDialog;
+  TFileDialog& dialog = *inForce_.saveDialog;
   dialog.title = LanguageText(host_.UILanguage(), kSaveAsTitleKey);
   dialog.filter = LanguageText(host_.UILanguage(), kSaveAsFilterKey);
   if (!RunFileDialog(dialog)) return;
@@ -280,7 +280,7 @@ void TSettingsDialog::btnSearchFileClick() {
 }
 
 void TSettingsDialog::btnSearchProgClick() {
-  TFileDialog& dialog = inForce_.openDialog;
+  TFileDialog& dialog = *inForce_.openDialog;
   dialog.title = LanguageText(host_.UILanguage(), kProgramTitleKey);
   dialog.filter = LanguageText(host_.UILanguage(), kProgramFilterKey);
   if (!RunFileDialog(dialog)) return;

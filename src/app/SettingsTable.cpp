@@ -86,59 +86,32 @@ constexpr TSettingAccess kHidingPage{nullptr, [](TSettingsBinding& b, const TSet
 
 template <std::string THttpClient::*member>
 constexpr TSettingAccess kProxyValue{
-    [](const TSettingsBinding& b) { return Text(b.inForce.http.*member); },
-    [](TSettingsBinding& b, const TSettingValue& v) { b.inForce.http.*member = v.text; }};
+    [](const TSettingsBinding& b) { return Text(b.inForce.http->*member); },
+    [](TSettingsBinding& b, const TSettingValue& v) { b.inForce.http->*member = v.text; }};
 
-template <TGlobalHotKey& (*hotKey)(const TSettingsInForce&)>
+template <TGlobalHotKey* TSettingsInForce::*hotKey>
 constexpr TSettingAccess kHotKeyCode{
-    [](const TSettingsBinding& b) { return Number(hotKey(b.inForce).Key()); },
+    [](const TSettingsBinding& b) { return Number((b.inForce.*hotKey)->Key()); },
     [](TSettingsBinding& b, const TSettingValue& v) {
-      hotKey(b.inForce).SetKey(static_cast<TShortCut>(v.number));
+      (b.inForce.*hotKey)->SetKey(static_cast<TShortCut>(v.number));
     }};
 
-template <TGlobalHotKey& (*hotKey)(const TSettingsInForce&)>
+template <TGlobalHotKey* TSettingsInForce::*hotKey>
 constexpr TSettingAccess kHotKeyEnabled{
-    [](const TSettingsBinding& b) { return Number(hotKey(b.inForce).Enabled() ? 1 : 0); },
+    [](const TSettingsBinding& b) { return Number((b.inForce.*hotKey)->Enabled() ? 1 : 0); },
     [](TSettingsBinding& b, const TSettingValue& v) {
-      hotKey(b.inForce).SetEnabled(v.number != 0);
+      (b.inForce.*hotKey)->SetEnabled(v.number != 0);
     }};
 
-TGlobalHotKey& HotKey1(const TSettingsInForce& f) {
-  return f.hotKey1;
-}
-TGlobalHotKey& HotKey2(const TSettingsInForce& f) {
-  return f.hotKey2;
-}
-TGlobalHotKey& HotKeyFile(const TSettingsInForce& f) {
-  return f.hotKeyFile;
-}
-
-template <int& (*pair)(const TSettingsInForce&)>
+template <int* TSettingsInForce::*pair>
 constexpr TSettingAccess kPair{
-    [](const TSettingsBinding& b) { return Number(pair(b.inForce)); },
-    [](TSettingsBinding& b, const TSettingValue& v) { pair(b.inForce) = v.number; }};
+    [](const TSettingsBinding& b) { return Number(*(b.inForce.*pair)); },
+    [](TSettingsBinding& b, const TSettingValue& v) { *(b.inForce.*pair) = v.number; }};
 
-int& QuickPair1(const TSettingsInForce& f) {
-  return f.quickPair1;
-}
-int& QuickPair2(const TSettingsInForce& f) {
-  return f.quickPair2;
-}
-int& FilePair(const TSettingsInForce& f) {
-  return f.filePair;
-}
-
-template <TFileDialog& (*dialog)(const TSettingsInForce&)>
+template <TFileDialog* TSettingsInForce::*dialog>
 constexpr TSettingAccess kFileName{
-    [](const TSettingsBinding& b) { return Text(dialog(b.inForce).fileName); },
-    [](TSettingsBinding& b, const TSettingValue& v) { dialog(b.inForce).fileName = v.text; }};
-
-TFileDialog& SaveDialog(const TSettingsInForce& f) {
-  return f.saveDialog;
-}
-TFileDialog& OpenDialog(const TSettingsInForce& f) {
-  return f.openDialog;
-}
+    [](const TSettingsBinding& b) { return Text((b.inForce.*dialog)->fileName); },
+    [](TSettingsBinding& b, const TSettingValue& v) { (b.inForce.*dialog)->fileName = v.text; }};
 
 constexpr TSettingAccess kInterfaceLanguage{
     [](const TSettingsBinding& b) { return Number(b.inForce.uiLanguage()); },
@@ -154,6 +127,7 @@ using TV = TLoadInForce;
 using TF = TSavedFrom;
 using TC = TOnCancel;
 using U = Ui_TSettings;
+using F = TSettingsInForce;
 
 // The main form's keys. Loading goes down the table in two stages (the rows
 // marked "before windows" first, then the windows of the start-up type open,
@@ -228,27 +202,27 @@ const TSettingRow kRows[] = {
     // The codes are saved as the fields show them; the component takes the
     // code as the field keeps it.
     {kQuickTranslate, "Hotkey1", TS::ShortCut, 0, kAny,  //
-     kShortCutField<&U::hkQuickTranslation1>, kHotKeyCode<HotKey1>, TV::ControlValue, TF::Control,
-     TC::FromForce, 0, false},
+     kShortCutField<&U::hkQuickTranslation1>, kHotKeyCode<&F::hotKey1>, TV::ControlValue,
+     TF::Control, TC::FromForce, 0, false},
     {kQuickTranslate, "Hotkey2", TS::ShortCut, 0, kAny,  //
-     kShortCutField<&U::hkQuickTranslation2>, kHotKeyCode<HotKey2>, TV::ControlValue, TF::Control,
-     TC::FromForce, 0, false},
+     kShortCutField<&U::hkQuickTranslation2>, kHotKeyCode<&F::hotKey2>, TV::ControlValue,
+     TF::Control, TC::FromForce, 0, false},
     {kQuickTranslate, "EnableHotkey1", TS::Boolean, 0, kAny,  //
-     kCheckBox<&U::cbQuickTranslation1>, kHotKeyEnabled<HotKey1>, TV::FileValue, TF::InForce,
+     kCheckBox<&U::cbQuickTranslation1>, kHotKeyEnabled<&F::hotKey1>, TV::FileValue, TF::InForce,
      TC::FromForce, 0, false},
     {kQuickTranslate, "EnableHotkey2", TS::Boolean, 0, kAny,  //
-     kCheckBox<&U::cbQuickTranslation2>, kHotKeyEnabled<HotKey2>, TV::FileValue, TF::InForce,
+     kCheckBox<&U::cbQuickTranslation2>, kHotKeyEnabled<&F::hotKey2>, TV::FileValue, TF::InForce,
      TC::FromForce, 0, false},
     // A pair outside the table is kept (and saved) but selects nothing.
     {kLanguages, "QuickTranslation1", TS::Integer, 0, kAny,  //
-     kPairList<&U::cbQuickLang1>, kPair<QuickPair1>, TV::FileValue, TF::InForce, TC::FromForce, 0,
-     false},
-    {kLanguages, "QuickTranslation2", TS::Integer, 0, kAny,  //
-     kPairList<&U::cbQuickLang2>, kPair<QuickPair2>, TV::FileValue, TF::InForce, TC::FromForce, 0,
-     false},
-    {kLanguages, "FileTranslate", TS::Integer, 0, kAny,  //
-     kPairList<&U::cbTransToFileLang>, kPair<FilePair>, TV::FileValue, TF::InForce, TC::FromForce,
+     kPairList<&U::cbQuickLang1>, kPair<&F::quickPair1>, TV::FileValue, TF::InForce, TC::FromForce,
      0, false},
+    {kLanguages, "QuickTranslation2", TS::Integer, 0, kAny,  //
+     kPairList<&U::cbQuickLang2>, kPair<&F::quickPair2>, TV::FileValue, TF::InForce, TC::FromForce,
+     0, false},
+    {kLanguages, "FileTranslate", TS::Integer, 0, kAny,  //
+     kPairList<&U::cbTransToFileLang>, kPair<&F::filePair>, TV::FileValue, TF::InForce,
+     TC::FromForce, 0, false},
     // The quick translation options act at once and are saved as shown; Cancel
     // reads them back with the default true.
     {kQuickTranslate, "ShowBalloonHint", TS::Boolean, 1, kAny,  //
@@ -262,17 +236,17 @@ const TSettingRow kRows[] = {
     {kQuickTranslate, "CopyToClipboard", TS::Boolean, 0, kAny,  //
      kCheckBox<&U::cbCopyToClipboard>, kNone, TV::FileValue, TF::Control, TC::FromFile, 1, false},
     {kFileTranslate, "Hotkey", TS::ShortCut, 0, kAny,  //
-     kShortCutField<&U::hkTransToFile>, kHotKeyCode<HotKeyFile>, TV::ControlValue, TF::Control,
+     kShortCutField<&U::hkTransToFile>, kHotKeyCode<&F::hotKeyFile>, TV::ControlValue, TF::Control,
      TC::FromForce, 0, false},
     {kFileTranslate, "EnableHotkey", TS::Boolean, 0, kAny,  //
-     kCheckBox<&U::cbTransToFileActive>, kHotKeyEnabled<HotKeyFile>, TV::FileValue, TF::InForce,
+     kCheckBox<&U::cbTransToFileActive>, kHotKeyEnabled<&F::hotKeyFile>, TV::FileValue, TF::InForce,
      TC::FromForce, 0, false},
     // A browsed file name is in force at once; Cancel shows it in the field.
     {kFileTranslate, "SaveAs", TS::Text, 0, kAny,  //
-     kTextField<&U::edFileSaveAs>, kFileName<SaveDialog>, TV::FileValue, TF::InForce, TC::FromForce,
-     0, false},
+     kTextField<&U::edFileSaveAs>, kFileName<&F::saveDialog>, TV::FileValue, TF::InForce,
+     TC::FromForce, 0, false},
     {kFileTranslate, "Program", TS::Text, 0, kAny,  //
-     kTextField<&U::edThisProgram>, kFileName<OpenDialog>, TV::FileValue, TF::InForce,
+     kTextField<&U::edThisProgram>, kFileName<&F::openDialog>, TV::FileValue, TF::InForce,
      TC::FromForce, 0, false},
     {kFileTranslate, "UseAssocProg", TS::Boolean, 1, kAny,  //
      kOption<&U::rbStartAssocProgram, &U::rbStartThisProgram>, kNone, TV::FileValue, TF::Control,

@@ -30,15 +30,15 @@ struct TFileDialog {
 // values held apart from the controls, where they live (the components of the
 // main form and its members). Every reference must outlive the use.
 struct TSettingsInForce {
-  THttpClient& http;
-  TGlobalHotKey& hotKey1;
-  TGlobalHotKey& hotKey2;
-  TGlobalHotKey& hotKeyFile;
-  TFileDialog& openDialog;
-  TFileDialog& saveDialog;
-  int& quickPair1;
-  int& quickPair2;
-  int& filePair;
+  THttpClient* http;
+  TGlobalHotKey* hotKey1;
+  TGlobalHotKey* hotKey2;
+  TGlobalHotKey* hotKeyFile;
+  TFileDialog* openDialog;
+  TFileDialog* saveDialog;
+  int* quickPair1;
+  int* quickPair2;
+  int* filePair;
   // The interface language: read, and applied (relabelling everything).
   std::function<int()> uiLanguage;
   std::function<void(int)> applyInterfaceLanguage;
