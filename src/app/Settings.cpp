@@ -1,17 +1,11 @@
 #include "app/Settings.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QHelpEvent>
 #include <QIcon>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QMenu>
-#include <QStackedWidget>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QPointer>
-#include <QStringList>
 #include <QWidget>
 #include <filesystem>
 #include <functional>
@@ -32,8 +31,6 @@
 #include "runtime/IniFile.h"
 #include "translate/Parser.h"
 #include "ui/WindowHost.h"
-
-class QAction;
 
 namespace parlumo {
 
