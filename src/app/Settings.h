@@ -102,8 +102,9 @@ class TSettings final : public QWidget,
   static constexpr const char* kApplicationClass = kInstanceClass;
 
   // Whether the message loop is to show the form when it starts: start-up
-  // type 3. Without a notification area the form waits for one (a panel
-  // that comes up after the program) and shows itself when none comes.
+  // type 3 (or no notification area and no wait for one). Without a
+  // notification area the form waits for one (a panel that comes up after
+  // the program) and shows itself when none comes.
   bool ShowAtStart() const { return showAtStart_; }
 
   // Handlers of the lifecycle.
