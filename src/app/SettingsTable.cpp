@@ -231,8 +231,11 @@ const TSettingRow kRows[] = {
      kCheckBox<&U::cbNotifyBalloonHint>, kNone, TV::FileValue, TF::Control, TC::FromFile, 1, false},
     {kQuickTranslate, "DisplayMessage", TS::Boolean, 1, kAny,  //
      kCheckBox<&U::cbTranslationMsgBox>, kNone, TV::FileValue, TF::Control, TC::FromFile, 1, false},
-    // Deliberately off when loaded but on when Cancel reads a file without the
-    // key: the two defaults differ, and both are kept as they are.
+    // Deliberately two defaults. A first start (no key) leaves the copy off:
+    // the program does not replace what the user has on the clipboard unasked.
+    // Cancel reads the key with the default of the other quick options (on),
+    // which users of the earlier versions know; a file that has the key reads
+    // the same both ways. Making them one changes what Cancel shows.
     {kQuickTranslate, "CopyToClipboard", TS::Boolean, 0, kAny,  //
      kCheckBox<&U::cbCopyToClipboard>, kNone, TV::FileValue, TF::Control, TC::FromFile, 1, false},
     {kFileTranslate, "Hotkey", TS::ShortCut, 0, kAny,  //
