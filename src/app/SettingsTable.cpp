@@ -231,10 +231,10 @@ const TSettingRow kRows[] = {
      kCheckBox<&U::cbNotifyBalloonHint>, kNone, TV::FileValue, TF::Control, TC::FromFile, 1, false},
     {kQuickTranslate, "DisplayMessage", TS::Boolean, 1, kAny,  //
      kCheckBox<&U::cbTranslationMsgBox>, kNone, TV::FileValue, TF::Control, TC::FromFile, 1, false},
-    // Deliberately two defaults. A first start (no key) leaves the copy off:
-    // the program does not replace what the user has on the clipboard unasked.
-    // Cancel reads the key with the default of the other quick options (on),
-    // which users of the earlier versions know; a file that has the key reads
+    // Deliberately two defaults: a file without the key starts with the copy
+    // off (the clipboard is left alone until the user asks for it), while
+    // Cancel reads the key with the default of the other quick options (on).
+    // Both are intended and held by the tests; a file that has the key reads
     // the same both ways. Making them one changes what Cancel shows.
     {kQuickTranslate, "CopyToClipboard", TS::Boolean, 0, kAny,  //
      kCheckBox<&U::cbCopyToClipboard>, kNone, TV::FileValue, TF::Control, TC::FromFile, 1, false},
