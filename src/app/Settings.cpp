@@ -1,18 +1,13 @@
 #include "app/Settings.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QHelpEvent>
 #include <QIcon>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QMenu>
-#include <QStackedWidget>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -31,32 +26,14 @@
 #include "ui/InfoWnd.h"
 #include "ui/TranslationWnd.h"
 #include "ui/WebsiteTranslationWnd.h"
-#include "ui_Settings.h"
+#include "ui/WindowSupport.h"
 
 namespace parlumo {
 
 namespace {
 
-// Settings sections.
-constexpr const char* kGeneral = "General";
-constexpr const char* kLanguages = "Languages";
-constexpr const char* kProxy = "Proxy";
-constexpr const char* kQuickTranslate = "QuickTranslate";
-constexpr const char* kFileTranslate = "FileTranslate";
-
-// Help contexts: the form and its buttons; the pages carry theirs in the form
-// description (property helpContext).
-constexpr int kFormHelpContext = 1000;
-
-// Text keys of the browse buttons' dialogs.
-constexpr int kSaveAsTitleKey = 700;
-constexpr int kSaveAsFilterKey = 701;
-constexpr int kProgramTitleKey = 702;
-constexpr int kProgramFilterKey = 703;
-// Text keys (caption on the next key) of the refusals of a value the settings
-// file cannot hold: typed into a field, or the name of the file chosen.
-constexpr int kUnstorableValueKey = 626;
-constexpr int kUnstorableFileNameKey = 628;
+// How often a start without a notification area asks for one.
+constexpr std::chrono::milliseconds kTrayHostPoll{250};
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -64,50 +41,6 @@ QString Q(const std::string& text) {
 
 std::string S(const QString& text) {
   return text.toStdString();
-}
-
-// The value a text field stands for: the one it was given while it still shows
-// it, else its text. A field holds Unicode text, so bytes that are not UTF-8 (a
-// file name in another encoding) show as replacement characters; only a value
-// the user changed may take the field's text in their place.
-std::string FieldValue(const QLineEdit& field, const std::string& given) {
-  const QString text = field.text();
-  return text == Q(given) ? given : S(text);
-}
-
-// Writes a text value unless the settings file cannot hold it (a line break):
-// that one write would make the whole save fail, and every save after it. The
-// file then keeps what it had for the key. The dialog refuses such values where
-// the user enters them; one can still come from a file edited by hand.
-void WriteText(TIniFile::Batch& ini, const char* section, const char* key,
-               const std::string& value) {
-  if (TIniDocument::CanHoldValue(value)) ini.WriteString(section, key, value);
-}
-
-int InRange(int value, int low, int high, int fallback) {
-  return value < low || value > high ? fallback : value;
-}
-
-// The note shown in the dialog when the desktop has no notification area. Where
-// no hotkey can be grabbed, the commands bound in the desktop are what works.
-QString NoTrayNote(int language, bool hotKeysGrabbed) {
-  if (!hotKeysGrabbed) {
-    return language == kUILanguageGerman
-               ? QStringLiteral(
-                     "Kein Infobereich gefunden: Die in der Arbeitsumgebung belegten Befehle "
-                     "funktionieren trotzdem, und ein erneuter Programmstart holt dieses "
-                     "Fenster hervor.")
-               : QStringLiteral(
-                     "No notification area found: the commands bound in the desktop still "
-                     "work, and starting the program again brings this window back.");
-  }
-  return language == kUILanguageGerman
-             ? QStringLiteral(
-                   "Kein Infobereich gefunden: Die Hotkeys funktionieren trotzdem, "
-                   "und ein erneuter Programmstart holt dieses Fenster hervor.")
-             : QStringLiteral(
-                   "No notification area found: the hotkeys still work, and "
-                   "starting the program again brings this window back.");
 }
 
 // The program's icon: the one built into the program when there is one,
@@ -128,35 +61,7 @@ TTrayImage TrayImageOf(const QIcon& icon) {
   return TTrayImage{std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))};
 }
 
-// Windows patterns of program files: Linux programs carry no extension, so a
-// filter of these offers every file.
-bool IsProgramPattern(const QString& pattern) {
-  static const QStringList kPrograms = {"*.exe", "*.bat", "*.pif", "*.cmd", "*.com"};
-  return kPrograms.contains(pattern.trimmed(), Qt::CaseInsensitive);
-}
-
 }  // namespace
-
-QStringList FileDialogNameFilters(const std::string& filter) {
-  const QStringList parts = Q(filter).split(QLatin1Char('|'));
-  QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    QString description = parts[i].trimmed();
-    // Qt reads the patterns from the description's parentheses: they must be ours.
-    if (const qsizetype open = description.lastIndexOf(QLatin1Char('(')); open > 0) {
-      description = description.left(open).trimmed();
-    }
-    QStringList patterns;
-    for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-      if (IsProgramPattern(pattern)) continue;
-      patterns << (pattern.trimmed() == QLatin1String("*.*") ? QStringLiteral("*")
-                                                             : pattern.trimmed());
-    }
-    if (patterns.isEmpty()) patterns << QStringLiteral("*");
-    filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(QLatin1Char(' ')));
-  }
-  return filters;
-}
 
 namespace {
 
@@ -169,7 +74,7 @@ std::optional<std::string> RunDesktopFileDialog(const TFileDialog& request, QWid
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
   dialog.setOption(QFileDialog::ReadOnly, false);
-  dialog.setNameFilters(FileDialogNameFilters(request.filter));
+  dialog.setNameFilter(DialogFilter(request.filter));
   if (!request.defaultExt.empty()) dialog.setDefaultSuffix(Q(request.defaultExt));
   if (!request.fileName.empty()) dialog.selectFile(Q(request.fileName));
   dialog.setSizeGripEnabled(true);
@@ -247,8 +152,7 @@ class TSettings::HelpHostAdapter final : public HelpHost {
 TSettings::TSettings(const TSettingsPlatform& platform)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint),
-      platform_(platform),
-      ui_(std::make_unique<Ui::TSettings>()) {
+      platform_(platform) {
   if (!platform_.trayAvailable) platform_.trayAvailable = TrayAvailable;
   if (!platform_.balloonTipsAvailable) platform_.balloonTipsAvailable = TrayMessagesAvailable;
   if (!platform_.runFileDialog) platform_.runFileDialog = RunDesktopFileDialog;
@@ -263,8 +167,6 @@ TSettings::TSettings(const TSettingsPlatform& platform)
     };
   }
 
-  CreateForm();
-
   // The components, in the order of the form description: the tray icon and
   // its menu, the taskbar hiding, the single-instance test (a second copy ends
   // here, before any icon, hotkey or settings access), then the rest.
@@ -275,7 +177,7 @@ TSettings::TSettings(const TSettingsPlatform& platform)
   cTrayIcon_->SetHint("Parlumo");
   cTrayIcon_->SetIcon(TrayImageOf(ProgramIcon()));
   CreateTrayMenu();
-  cTrayIcon_->SetPopupMenu(trayMenu_.get());
+  cTrayIcon_->SetPopupMenu(&poTrayMenu_->Adapter());
   taskbarWindow_ = std::make_unique<QtTaskbarWindow>(this);
   iconHideState_ = std::make_unique<IconHideState>(*taskbarWindow_);
   cIconHide_ = std::make_unique<TIconHide>(*iconHideState_);
@@ -295,6 +197,8 @@ TSettings::TSettings(const TSettingsPlatform& platform)
   cOpenDialog_.kind = TFileDialog::Kind::Open;
   cSaveDialog_.kind = TFileDialog::Kind::Save;
   cSaveDialog_.defaultExt = "txt";
+  CreateForm();
+  QCoreApplication::instance()->installEventFilter(this);
   helpHost_ = std::make_unique<HelpHostAdapter>(platform_.programPath);
   helpViewer_ = std::make_unique<THtmlHelpViewer>(platform_.help, *helpHost_);
   hotKeyTranslations_ = std::make_unique<THotKeyTranslations>(
@@ -322,95 +226,30 @@ TSettings::~TSettings() {
 }
 
 void TSettings::CreateForm() {
-  ui_->setupUi(this);
   // Every window of the program, and its message boxes, show the program's icon.
   QApplication::setWindowIcon(ProgramIcon());
   setWindowIcon(ProgramIcon());
-  for (const auto& name : kInterfaceLanguageNames) {
-    ui_->cbProgramLanguage->addItem(QString::fromUtf8(name.data(), name.size()));
-  }
-  for (QComboBox* list : {ui_->cbQuickLang1, ui_->cbQuickLang2, ui_->cbTransToFileLang}) {
-    for (int pair = 0; pair < kLanguagePairCount; ++pair) {
-      list->addItem(Q(LanguageText(kUILanguageEnglish, LanguagePairNameKey(pair))));
-    }
-  }
-  for (THotKeyEdit* field :
-       {ui_->hkQuickTranslation1, ui_->hkQuickTranslation2, ui_->hkTransToFile})
-    field->SetKeyLookup(platform_.keyLookup);
-  // The commands a desktop binds where the program can grab no hotkey; they
-  // read the same in every interface language.
-  ui_->laQuickCommand1->setText(Q(ActionCommand(TStartAction::saQuickTranslation1)));
-  ui_->laQuickCommand2->setText(Q(ActionCommand(TStartAction::saQuickTranslation2)));
-  ui_->laFileCommand->setText(Q(ActionCommand(TStartAction::saFileTranslation)));
-  ConnectChangeHandlers();
-  connect(ui_->btnApply, &QPushButton::clicked, this, [this] { ApplySettings(); });
-  connect(ui_->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });
-  connect(ui_->btnCancel, &QPushButton::clicked, this, [this] { AbortSettings(); });
-  connect(ui_->btnSearchFile, &QPushButton::clicked, this, [this] { btnSearchFileClick(); });
-  connect(ui_->btnSearchProg, &QPushButton::clicked, this, [this] { btnSearchProgClick(); });
-}
-
-void TSettings::ConnectChangeHandlers() {
-  // A drop-down list reports only the user's choice; check boxes, radio buttons
-  // and edit fields report every change, also one the program makes; the
-  // shortcut fields report only the user's input. The overwrite option has no
-  // handler.
-  for (QComboBox* list : findChildren<QComboBox*>()) {
-    connect(list, &QComboBox::activated, this, [this] { ActivateApplyBtn(); });
-  }
-  for (QAbstractButton* box : findChildren<QAbstractButton*>()) {
-    if (box == ui_->cbOverwritewoPrompt || qobject_cast<QPushButton*>(box)) continue;
-    connect(box, &QAbstractButton::toggled, this, [this] { ActivateApplyBtn(); });
-  }
-  for (QLineEdit* field : findChildren<QLineEdit*>()) {
-    if (auto* hotKey = dynamic_cast<THotKeyEdit*>(field)) {
-      hotKey->OnChange = [this] { ActivateApplyBtn(); };
-      continue;
-    }
-    // The combo boxes are not editable; every other line edit is a field.
-    if (qobject_cast<QComboBox*>(field->parentWidget())) continue;
-    connect(field, &QLineEdit::textChanged, this, [this] { ActivateApplyBtn(); });
-  }
+  dialog_ = new TSettingsDialog(
+      *this, *this,
+      {platform_.shell, platform_.hotKeys, platform_.trayAvailable, platform_.runFileDialog,
+       platform_.keyLookup},
+      {cHttp_.get(), cHotKey1_.get(), cHotKey2_.get(), cHotKeyFile_.get(), &cOpenDialog_,
+       &cSaveDialog_, &quickPair1_, &quickPair2_, &filePair_, [this] { return uiLanguage_; },
+       [this](int language) { ApplyInterfaceLanguage(language); }});
 }
 
 void TSettings::CreateTrayMenu() {
-  poTrayMenu_ = new QMenu(this);
-  poTrayMenu_->setObjectName(QStringLiteral("poTrayMenu"));
-  auto item = [this](QMenu* menu, const char* name, void (TSettings::*handler)()) {
-    QAction* action = menu->addAction(QString());
-    action->setObjectName(QLatin1String(name));
-    connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
-    return action;
-  };
-  item(poTrayMenu_, "miTranslation", &TSettings::ShowTranslationWnd);
-  item(poTrayMenu_, "miWebsiteTranslation", &TSettings::ShowWebsiteTranslationWnd);
-  poTrayMenu_->addSeparator();
-  QMenu* help = poTrayMenu_->addMenu(QString());
-  help->setObjectName(QStringLiteral("miHelp"));
-  help->menuAction()->setObjectName(QStringLiteral("miHelpItem"));
-  item(help, "miCallHelp", &TSettings::miCallHelpClick);
-  item(help, "miInfo", &TSettings::miInfoClick);
-  help->addSeparator();
-  item(help, "miSearchForUpdate", &TSettings::miSearchForUpdateClick);
-  item(poTrayMenu_, "miSettings", &TSettings::miSettingsClick);
-  poTrayMenu_->addSeparator();
-  item(poTrayMenu_, "miClose", &TSettings::miCloseClick);
-  trayMenu_ = std::make_unique<QtTrayMenu>(poTrayMenu_);
-  // The captions come with the interface language; English until then.
-  for (const TFormText& text : SettingsFormTexts(kUILanguageEnglish)) {
-    if (text.control.rfind("mi", 0) == 0) {
-      if (QAction* action = MenuItem(text.control.c_str())) action->setText(Q(text.text));
-    }
-  }
-}
-
-QAction* TSettings::MenuItem(const char* name) const {
-  if (!poTrayMenu_) return nullptr;
-  if (qstrcmp(name, "miHelp") == 0) {
-    auto* help = poTrayMenu_->findChild<QMenu*>(QStringLiteral("miHelp"));
-    return help ? help->menuAction() : nullptr;
-  }
-  return poTrayMenu_->findChild<QAction*>(QLatin1String(name));
+  poTrayMenu_ =
+      new TTrayMenu({
+                        .showTranslationWnd = [this] { ShowTranslationWnd(); },
+                        .showWebsiteTranslationWnd = [this] { ShowWebsiteTranslationWnd(); },
+                        .callHelp = [this] { miCallHelpClick(); },
+                        .info = [this] { miInfoClick(); },
+                        .searchForUpdate = [this] { miSearchForUpdateClick(); },
+                        .settings = [this] { miSettingsClick(); },
+                        .close = [this] { miCloseClick(); },
+                    },
+                    this);
 }
 
 void TSettings::FormCreate() {
@@ -423,102 +262,38 @@ void TSettings::FormCreate() {
   // The whole load, with the windows the start-up type opens, reads the file once.
   const TIniFile::ReadSession load(*ini_);
   SetIconTitleFont(*this);
-  LoadFirstSettings();
+  dialog_->LoadFirstSettings(*ini_);
   // What the program shows at start. Without a notification area the dialog
-  // is the only way in, whatever the start-up type says.
-  const int startupType = ui_->cbStartupType->currentIndex();
-  showAtStart_ = startupType == 3 || !platform_.trayAvailable();
+  // is the only way in, whatever the start-up type says, once the wait for
+  // one is over.
+  const int startupType = dialog_->StartupType();
+  switch (StartView(startupType, platform_.trayAvailable(), {}, platform_.trayHostWait)) {
+    case TStartView::Dialog:
+      showAtStart_ = true;
+      break;
+    case TStartView::WaitForTray:
+      WaitForTrayHost(startupType);
+      break;
+    case TStartView::TrayIcon:
+      break;
+  }
   if (startupType == 1) ShowTranslationWnd();
   if (startupType == 2) ShowWebsiteTranslationWnd();
-  LoadRemainingSettings();
-  UpdateNoTrayNote();
-  HotKeyAvailabilityChanged();
+  dialog_->LoadRemainingSettings(*ini_);
+  dialog_->HotKeyAvailabilityChanged();
 }
 
-void TSettings::LoadFirstSettings() {
-  TIniFile& ini = *ini_;
-  // 1. The proxy page.
-  if (ini.ReadBool(kGeneral, "NoProxySettings", false)) {
-    ui_->pcSettings->setTabVisible(ui_->pcSettings->indexOf(ui_->tabInternet), false);
-  }
-  // 2. The interface language.
-  ApplyInterfaceLanguage(ini.ReadInteger(kLanguages, "InterfaceLanguage", kUILanguageGerman));
-  ui_->cbProgramLanguage->setCurrentIndex(uiLanguage_);
-  // 3. The start-up type.
-  ui_->cbStartupType->setCurrentIndex(
-      InRange(ini.ReadInteger(kGeneral, "StartupType", 3), 0, 3, 3));
-}
-
-void TSettings::LoadRemainingSettings() {
-  TIniFile& ini = *ini_;
-  // 4. Proxy values into the client, then into the fields.
-  cHttp_->Proxy = ini.ReadString(kProxy, "Server", "");
-  cHttp_->ProxyPort = ini.ReadString(kProxy, "Port", "");
-  cHttp_->ProxyUsername = ini.ReadString(kProxy, "Username", "");
-  cHttp_->ProxyPassword =
-      UnscramblePassword(ini.ReadString(kProxy, "Password", ""), kPasswordScrambleKey);
-  ui_->edProxyServer->setText(Q(cHttp_->Proxy));
-  ui_->edProxyport->setText(Q(cHttp_->ProxyPort));
-  ui_->edProxyUsername->setText(Q(cHttp_->ProxyUsername));
-  ui_->edProxyPassword->setText(Q(cHttp_->ProxyPassword));
-  // 5. The double-click action and the default menu item.
-  ui_->cbOnTrayIcon->setCurrentIndex(
-      InRange(ini.ReadInteger(kGeneral, "TrayIconType", 0), 0, 2, 0));
-  SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
-  // 6. Autostart.
-  ui_->cbStartupOnWindows->setChecked(GetAutostart());
-  // 7. The quick translation hotkeys: key first, then enabled.
-  ui_->hkQuickTranslation1->SetHotKey(
-      static_cast<TShortCut>(ini.ReadInteger(kQuickTranslate, "Hotkey1", 0) & 0xFFFF));
-  cHotKey1_->SetKey(ui_->hkQuickTranslation1->HotKey());
-  ui_->hkQuickTranslation2->SetHotKey(
-      static_cast<TShortCut>(ini.ReadInteger(kQuickTranslate, "Hotkey2", 0) & 0xFFFF));
-  cHotKey2_->SetKey(ui_->hkQuickTranslation2->HotKey());
-  cHotKey1_->SetEnabled(ini.ReadBool(kQuickTranslate, "EnableHotkey1", false));
-  ui_->cbQuickTranslation1->setChecked(cHotKey1_->Enabled());
-  cHotKey2_->SetEnabled(ini.ReadBool(kQuickTranslate, "EnableHotkey2", false));
-  ui_->cbQuickTranslation2->setChecked(cHotKey2_->Enabled());
-  // 8. The file hotkey: enabled first, then the key.
-  ui_->hkTransToFile->SetHotKey(
-      static_cast<TShortCut>(ini.ReadInteger(kFileTranslate, "Hotkey", 0) & 0xFFFF));
-  cHotKeyFile_->SetEnabled(ini.ReadBool(kFileTranslate, "EnableHotkey", false));
-  cHotKeyFile_->SetKey(ui_->hkTransToFile->HotKey());
-  // 9. The pairs; a value outside the table is kept but selects nothing.
-  quickPair1_ = ini.ReadInteger(kLanguages, "QuickTranslation1", 0);
-  quickPair2_ = ini.ReadInteger(kLanguages, "QuickTranslation2", 0);
-  filePair_ = ini.ReadInteger(kLanguages, "FileTranslate", 0);
-  auto select = [](QComboBox* list, int pair) {
-    list->setCurrentIndex(IsLanguagePairIndex(pair) ? pair : -1);
-  };
-  select(ui_->cbQuickLang1, quickPair1_);
-  select(ui_->cbQuickLang2, quickPair2_);
-  select(ui_->cbTransToFileLang, filePair_);
-  // 10. The target file and the program, through their fields into the dialogs.
-  const std::string saveAs = ini.ReadString(kFileTranslate, "SaveAs", "");
-  ui_->edFileSaveAs->setText(Q(saveAs));
-  cSaveDialog_.fileName = FieldValue(*ui_->edFileSaveAs, saveAs);
-  const std::string program = ini.ReadString(kFileTranslate, "Program", "");
-  ui_->edThisProgram->setText(Q(program));
-  cOpenDialog_.fileName = FieldValue(*ui_->edThisProgram, program);
-  // 11. How the file is opened; overwriting.
-  if (ini.ReadBool(kFileTranslate, "UseAssocProg", true)) {
-    ui_->rbStartAssocProgram->setChecked(true);
-  } else {
-    ui_->rbStartThisProgram->setChecked(true);
-  }
-  ui_->cbOverwritewoPrompt->setChecked(ini.ReadBool(kFileTranslate, "OverwriteWoPrompt", false));
-  // 12. Balloon options only where balloons can be shown.
-  const bool balloons = BalloonTipsAvailable();
-  ui_->cbShowBalloonHint->setEnabled(balloons);
-  ui_->cbNotifyBalloonHint->setEnabled(balloons);
-  // 13. The quick translation options.
-  ui_->cbShowBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "ShowBalloonHint", true));
-  ui_->cbNotifyBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "NotifyBalloonHint", true));
-  ui_->cbTranslationMsgBox->setChecked(ini.ReadBool(kQuickTranslate, "DisplayMessage", true));
-  ui_->cbCopyToClipboard->setChecked(ini.ReadBool(kQuickTranslate, "CopyToClipboard", false));
-  // 14. The file hotkey's check box; loading's changes are no user changes.
-  ui_->cbTransToFileActive->setChecked(cHotKeyFile_->Enabled());
-  ui_->btnApply->setEnabled(false);
+void TSettings::WaitForTrayHost(int startupType) {
+  const auto started = std::chrono::steady_clock::now();
+  trayHostWait_ = platform_.loop.StartTimer(kTrayHostPoll, true, [this, startupType, started] {
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    const TStartView view =
+        StartView(startupType, platform_.trayAvailable(), waited, platform_.trayHostWait);
+    if (view == TStartView::WaitForTray) return;
+    trayHostWait_.reset();
+    if (view == TStartView::Dialog && !isVisible()) show();
+  });
 }
 
 void TSettings::FormDestroy() {
@@ -565,6 +340,21 @@ void TSettings::QueryEndSession() {
   } catch (const std::exception&) {
     // The session ends either way; the settings stay as they were saved last.
   }
+  // The request is answered when control is back in the loop. A session that
+  // ends tells the program so (a quit or a signal, each of which ends it); one
+  // that goes on leaves the dialog to be closed into the tray again.
+  platform_.loop.Post(lifetime_.Guard([this] { sessionEnding_ = false; }));
+}
+
+bool TSettings::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+    // Closing the form ends the program; the dialog would otherwise refuse
+    // and keep it running in the tray.
+    event->accept();
+    EndSession();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TSettings::BringForward() {
@@ -594,45 +384,11 @@ void TSettings::SaveSettings() {
   // The values are collected here and reach the file together at Commit, in
   // one write of it; a save that fails leaves the file as it was.
   TIniFile::Batch ini(*ini_);
-  // 1. As the lists show them.
-  ini.WriteInteger(kLanguages, "InterfaceLanguage", ui_->cbProgramLanguage->currentIndex());
-  ini.WriteInteger(kGeneral, "StartupType", ui_->cbStartupType->currentIndex());
-  ini.WriteInteger(kGeneral, "TrayIconType", ui_->cbOnTrayIcon->currentIndex());
-  // 2. The proxy values in force.
-  WriteText(ini, kProxy, "Server", cHttp_->Proxy);
-  WriteText(ini, kProxy, "Port", cHttp_->ProxyPort);
-  WriteText(ini, kProxy, "Username", cHttp_->ProxyUsername);
-  ini.WriteString(kProxy, "Password",
-                  ScramblePassword(cHttp_->ProxyPassword, kPasswordScrambleKey));
-  // 3. Quick translation hotkeys: codes as the fields show them, enabled as applied.
-  ini.WriteInteger(kQuickTranslate, "Hotkey1", ui_->hkQuickTranslation1->HotKey());
-  ini.WriteInteger(kQuickTranslate, "Hotkey2", ui_->hkQuickTranslation2->HotKey());
-  ini.WriteBool(kQuickTranslate, "EnableHotkey1", cHotKey1_->Enabled());
-  ini.WriteBool(kQuickTranslate, "EnableHotkey2", cHotKey2_->Enabled());
-  // 4. The pairs as applied.
-  ini.WriteInteger(kLanguages, "QuickTranslation1", quickPair1_);
-  ini.WriteInteger(kLanguages, "QuickTranslation2", quickPair2_);
-  ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
-  // 5. The quick translation options as the check boxes show them.
-  ini.WriteBool(kQuickTranslate, "ShowBalloonHint", ui_->cbShowBalloonHint->isChecked());
-  ini.WriteBool(kQuickTranslate, "NotifyBalloonHint", ui_->cbNotifyBalloonHint->isChecked());
-  ini.WriteBool(kQuickTranslate, "DisplayMessage", ui_->cbTranslationMsgBox->isChecked());
-  ini.WriteBool(kQuickTranslate, "CopyToClipboard", ui_->cbCopyToClipboard->isChecked());
-  // 6. The file hotkey.
-  ini.WriteInteger(kFileTranslate, "Hotkey", ui_->hkTransToFile->HotKey());
-  ini.WriteBool(kFileTranslate, "EnableHotkey", cHotKeyFile_->Enabled());
-  ini.WriteInteger(kLanguages, "FileTranslate", filePair_);
-  // 7. The file options.
-  WriteText(ini, kFileTranslate, "SaveAs", cSaveDialog_.fileName);
-  WriteText(ini, kFileTranslate, "Program", cOpenDialog_.fileName);
-  ini.WriteBool(kFileTranslate, "UseAssocProg", ui_->rbStartAssocProgram->isChecked());
-  ini.WriteBool(kFileTranslate, "OverwriteWoPrompt", ui_->cbOverwritewoPrompt->isChecked());
+  dialog_->SaveSettings(ini);
   ini.Commit();
-  // 8. Autostart, only when it changed, and only once the settings are saved:
+  // Autostart, only when it changed, and only once the settings are saved:
   // the entry follows the saved settings, so a save that fails leaves it too.
-  if (ui_->cbStartupOnWindows->isChecked() != GetAutostart()) {
-    SetAutostart(ui_->cbStartupOnWindows->isChecked());
-  }
+  if (dialog_->AutostartChecked() != GetAutostart()) SetAutostart(dialog_->AutostartChecked());
 }
 
 bool TSettings::GetAutostart() const {
@@ -647,238 +403,25 @@ bool TSettings::BalloonTipsAvailable() const {
   return platform_.balloonTipsAvailable();
 }
 
-// --- Settings dialog ------------------------------------------------------------
-
-void TSettings::ActivateApplyBtn() {
-  ui_->btnApply->setEnabled(true);
-}
-
-void TSettings::ApplySettings() {
-  const auto alive = lifetime_.Token();
-  // 1. The interface language, then the open windows' texts.
-  if (ui_->cbProgramLanguage->currentIndex() != uiLanguage_) {
-    ApplyInterfaceLanguage(ui_->cbProgramLanguage->currentIndex());
-    if (websiteTranslationWnd_) websiteTranslationWnd_->ApplyTexts();
-    if (translationWnd_) translationWnd_->ApplyTexts();
-    if (infoWnd_) infoWnd_->ApplyTexts();
-  }
-  // 2. The default menu item.
-  SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
-  // 3. The proxy values. A field whose new value the settings file cannot
-  // hold keeps the value in force, and the first such field is shown after the
-  // save. The password is stored scrambled, which holds any bytes.
-  QLineEdit* refused = nullptr;
-  auto take = [&refused](QLineEdit* field, std::string& inForce) {
-    std::string value = FieldValue(*field, inForce);
-    if (value != inForce && !TIniDocument::CanHoldValue(value)) {
-      if (!refused) refused = field;
-      return;
-    }
-    inForce = std::move(value);
-  };
-  take(ui_->edProxyServer, cHttp_->Proxy);
-  take(ui_->edProxyport, cHttp_->ProxyPort);
-  take(ui_->edProxyUsername, cHttp_->ProxyUsername);
-  cHttp_->ProxyPassword = FieldValue(*ui_->edProxyPassword, cHttp_->ProxyPassword);
-  // 4. and 5. The hotkeys: keys, then enabled.
-  cHotKey1_->SetKey(ui_->hkQuickTranslation1->HotKey());
-  cHotKey2_->SetKey(ui_->hkQuickTranslation2->HotKey());
-  cHotKeyFile_->SetKey(ui_->hkTransToFile->HotKey());
-  cHotKey1_->SetEnabled(ui_->cbQuickTranslation1->isChecked());
-  cHotKey2_->SetEnabled(ui_->cbQuickTranslation2->isChecked());
-  cHotKeyFile_->SetEnabled(ui_->cbTransToFileActive->isChecked());
-  // 6. The pairs.
-  quickPair1_ = ui_->cbQuickLang1->currentIndex();
-  quickPair2_ = ui_->cbQuickLang2->currentIndex();
-  filePair_ = ui_->cbTransToFileLang->currentIndex();
-  // 7. The file names.
-  take(ui_->edThisProgram, cOpenDialog_.fileName);
-  take(ui_->edFileSaveAs, cSaveDialog_.fileName);
-  // 8. Save; a failure keeps Apply enabled, the values above stay in force.
-  try {
-    SaveSettings();
-  } catch (const std::exception& failure) {
-    ShowFailure(failure);
-    return;
-  }
-  if (alive.expired()) return;
-  // 9. A refused value keeps Apply enabled: the field still waits for its value.
-  if (refused) {
-    ShowRefusedField(*refused);
-    return;
-  }
-  ui_->btnApply->setEnabled(false);
-}
-
-void TSettings::btnOKClick() {
-  ApplySettings();
-  // A failed Apply ends the click: the dialog stays open with Apply enabled.
-  if (ui_->btnApply->isEnabled()) return;
-  close();
-}
-
-void TSettings::AbortSettings() {
-  TIniFile& ini = *ini_;
-  const TIniFile::ReadSession reading(ini);
-  ui_->cbProgramLanguage->setCurrentIndex(uiLanguage_);
-  ui_->cbStartupType->setCurrentIndex(
-      InRange(ini.ReadInteger(kGeneral, "StartupType", 3), 0, 3, 3));
-  ui_->cbStartupOnWindows->setChecked(GetAutostart());
-  ui_->cbOnTrayIcon->setCurrentIndex(
-      InRange(ini.ReadInteger(kGeneral, "TrayIconType", 0), 0, 2, 0));
-  ui_->cbShowBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "ShowBalloonHint", true));
-  ui_->cbNotifyBalloonHint->setChecked(ini.ReadBool(kQuickTranslate, "NotifyBalloonHint", true));
-  ui_->cbTranslationMsgBox->setChecked(ini.ReadBool(kQuickTranslate, "DisplayMessage", true));
-  ui_->cbCopyToClipboard->setChecked(ini.ReadBool(kQuickTranslate, "CopyToClipboard", true));
-  SetDefaultTrayItem(ui_->cbOnTrayIcon->currentIndex());
-  ui_->hkQuickTranslation1->SetHotKey(cHotKey1_->Key());
-  ui_->hkQuickTranslation2->SetHotKey(cHotKey2_->Key());
-  ui_->hkTransToFile->SetHotKey(cHotKeyFile_->Key());
-  ui_->cbQuickTranslation1->setChecked(cHotKey1_->Enabled());
-  ui_->cbQuickTranslation2->setChecked(cHotKey2_->Enabled());
-  ui_->cbTransToFileActive->setChecked(cHotKeyFile_->Enabled());
-  auto select = [](QComboBox* list, int pair) {
-    list->setCurrentIndex(IsLanguagePairIndex(pair) ? pair : -1);
-  };
-  select(ui_->cbQuickLang1, quickPair1_);
-  select(ui_->cbQuickLang2, quickPair2_);
-  select(ui_->cbTransToFileLang, filePair_);
-  ui_->edFileSaveAs->setText(Q(cSaveDialog_.fileName));
-  ui_->edThisProgram->setText(Q(cOpenDialog_.fileName));
-  if (ini.ReadBool(kFileTranslate, "UseAssocProg", true)) {
-    ui_->rbStartAssocProgram->setChecked(true);
-  } else {
-    ui_->rbStartThisProgram->setChecked(true);
-  }
-  close();
-}
-
-bool TSettings::RunFileDialog(TFileDialog& dialog) {
-  const auto alive = lifetime_.Token();
-  const std::optional<std::string> chosen = platform_.runFileDialog(dialog, this);
-  if (alive.expired() || !chosen) return false;
-  // Linux allows a line break in a file name, the settings file does not hold
-  // one: such a name is refused here, where the user can choose another, and
-  // the name in force stays.
-  if (!TIniDocument::CanHoldValue(*chosen)) {
-    platform_.shell.MessageBox(LanguageText(uiLanguage_, kUnstorableFileNameKey),
-                               LanguageText(uiLanguage_, kUnstorableFileNameKey + 1),
-                               TMsgButtons::mbOK, TMsgIcon::miWarning, true);
-    return false;
-  }
-  dialog.fileName = *chosen;
-  return true;
-}
-
-void TSettings::btnSearchFileClick() {
-  cSaveDialog_.title = LanguageText(uiLanguage_, kSaveAsTitleKey);
-  cSaveDialog_.filter = LanguageText(uiLanguage_, kSaveAsFilterKey);
-  if (!RunFileDialog(cSaveDialog_)) return;
-  ui_->edFileSaveAs->setText(Q(cSaveDialog_.fileName));
-  ActivateApplyBtn();
-}
-
-void TSettings::btnSearchProgClick() {
-  cOpenDialog_.title = LanguageText(uiLanguage_, kProgramTitleKey);
-  cOpenDialog_.filter = LanguageText(uiLanguage_, kProgramFilterKey);
-  if (!RunFileDialog(cOpenDialog_)) return;
-  ui_->edThisProgram->setText(Q(cOpenDialog_.fileName));
-  ActivateApplyBtn();
-}
-
-void TSettings::ShowRefusedField(QLineEdit& field) {
-  // The field's page, with the field marked for correction.
-  for (QWidget* widget = field.parentWidget(); widget; widget = widget->parentWidget()) {
-    if (const int page = ui_->pcSettings->indexOf(widget); page >= 0) {
-      ui_->pcSettings->setCurrentIndex(page);
-      break;
-    }
-  }
-  field.setFocus();
-  field.selectAll();
-  platform_.shell.MessageBox(LanguageText(uiLanguage_, kUnstorableValueKey),
-                             LanguageText(uiLanguage_, kUnstorableValueKey + 1), TMsgButtons::mbOK,
-                             TMsgIcon::miWarning, true);
-}
-
-void TSettings::ShowFailure(const std::exception& failure) {
-  platform_.shell.MessageBox(failure.what(), kApplicationTitle, TMsgButtons::mbOK,
-                             TMsgIcon::miError, true);
-}
-
 // --- Interface language ------------------------------------------------------------
 
 void TSettings::ApplyInterfaceLanguage(int language) {
   if (language != kUILanguageGerman) language = kUILanguageEnglish;
-  for (const TFormText& text : SettingsFormTexts(language)) {
-    const QString value = Q(text.text);
-    if (text.control == kSettingsFormName) {
-      setWindowTitle(value);
-      continue;
-    }
-    const QString name = Q(text.control);
-    if (text.control.rfind("mi", 0) == 0) {
-      if (QAction* action = MenuItem(text.control.c_str())) action->setText(value);
-      continue;
-    }
-    QWidget* control = findChild<QWidget*>(name);
-    if (!control) continue;
-    if (const int page = ui_->pcSettings->indexOf(control); page >= 0) {
-      ui_->pcSettings->setTabText(page, value);
-    } else if (auto* list = qobject_cast<QComboBox*>(control)) {
-      // Relabelling keeps the selection.
-      if (text.item >= 0 && text.item < list->count()) list->setItemText(text.item, value);
-    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
-      group->setTitle(value);
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-      label->setText(value);
-    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-      button->setText(value);
-    }
-  }
+  poTrayMenu_->ApplyTexts(language);
   uiLanguage_ = language;
-  UpdateNoTrayNote();
+  dialog_->ApplyTexts(language);
 }
 
-void TSettings::UpdateNoTrayNote() {
-  ui_->laNoTrayNote->setText(NoTrayNote(uiLanguage_, platform_.hotKeys.CanGrab()));
-  ui_->laNoTrayNote->setVisible(!platform_.trayAvailable());
-}
-
-void TSettings::HotKeyAvailabilityChanged() {
-  UpdateNoTrayNote();
-  const bool showCommands = !platform_.hotKeys.CanGrab();
-  const auto showing = [](const QWidget* panel) { return !panel->isHidden(); };
-  if (showing(ui_->pnQuickCommands) == showCommands && showing(ui_->pnFileCommand) == showCommands)
-    return;
-  for (QWidget* panel : {ui_->pnQuickCommands, ui_->pnFileCommand}) {
-    panel->setVisible(showCommands);
-    // A page that is not the current one passes no change of its size up by
-    // itself (the layouts keep the sizes they knew of its hidden widgets), so
-    // every widget and layout from the panel to the form forgets them: the
-    // form's fixed size then fits the tallest page again.
-    for (QWidget* holder = panel->parentWidget(); holder != this && holder != nullptr;
-         holder = holder->parentWidget()) {
-      holder->updateGeometry();
-      if (holder->layout() != nullptr) holder->layout()->invalidate();
-    }
-  }
-  layout()->invalidate();
-  layout()->activate();
-}
-
-void TSettings::showEvent(QShowEvent* event) {
-  UpdateNoTrayNote();
-  HotKeyAvailabilityChanged();
-  QWidget::showEvent(event);
+void TSettings::ApplyWindowTexts() {
+  if (websiteTranslationWnd_) websiteTranslationWnd_->ApplyTexts();
+  if (translationWnd_) translationWnd_->ApplyTexts();
+  if (infoWnd_) infoWnd_->ApplyTexts();
 }
 
 // --- Tray menu ----------------------------------------------------------------------
 
 void TSettings::SetDefaultTrayItem(int type) {
-  static constexpr const char* kItems[] = {"miSettings", "miTranslation", "miWebsiteTranslation"};
-  if (type < 0 || type > 2) return;
-  if (QAction* item = MenuItem(kItems[type])) poTrayMenu_->setDefaultAction(item);
+  poTrayMenu_->SetDefaultTrayItem(type);
 }
 
 template <typename Wnd>
@@ -950,45 +493,8 @@ void TSettings::miSearchForUpdateClick() {
 
 // --- Help -----------------------------------------------------------------------------
 
-int TSettings::HelpContextOf(const QWidget* control) const {
-  for (const QWidget* widget = control; widget && widget != this; widget = widget->parentWidget()) {
-    const QVariant context = widget->property("helpContext");
-    if (context.isValid()) return context.toInt();
-    // The page bar and frame stand for the page shown.
-    if (widget == ui_->pcSettings) {
-      const QVariant shown = ui_->pcSettings->currentWidget()->property("helpContext");
-      return shown.isValid() ? shown.toInt() : kFormHelpContext;
-    }
-  }
-  return kFormHelpContext;
-}
-
 void TSettings::ShowHelpContext(int context) {
   helpViewer_->DisplayHelpByContext(context, helpViewer_->CurrentHelpFile());
-}
-
-void TSettings::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_F1 && (event->modifiers() & ~Qt::KeypadModifier) == 0) {
-    event->accept();
-    ShowHelpContext(HelpContextOf(focusWidget()));
-    return;
-  }
-  QWidget::keyPressEvent(event);
-}
-
-bool TSettings::event(QEvent* event) {
-  // The title bar's help button: a click on a control opens its page's help.
-  if (event->type() == QEvent::QueryWhatsThis) {
-    event->accept();
-    return true;
-  }
-  if (event->type() == QEvent::WhatsThis) {
-    const auto* help = static_cast<QHelpEvent*>(event);
-    event->accept();
-    ShowHelpContext(HelpContextOf(childAt(help->pos())));
-    return true;
-  }
-  return QWidget::event(event);
 }
 
 // --- What the windows and the hotkey translations read ----------------------------------
@@ -1002,24 +508,19 @@ TServiceHosts TSettings::Hosts() const {
 }
 
 TQuickOptions TSettings::QuickOptions() const {
-  TQuickOptions options;
-  options.showBalloonHint = ui_->cbShowBalloonHint->isChecked();
-  options.notifyBalloonHint = ui_->cbNotifyBalloonHint->isChecked();
-  options.translationMsgBox = ui_->cbTranslationMsgBox->isChecked();
-  options.copyToClipboard = ui_->cbCopyToClipboard->isChecked();
-  return options;
+  return dialog_->QuickOptions();
 }
 
 int TSettings::QuickPairListPosition(int hotkey) const {
-  return (hotkey == 1 ? ui_->cbQuickLang1 : ui_->cbQuickLang2)->currentIndex();
+  return dialog_->PairListPosition(hotkey);
 }
 
 TFileOptions TSettings::FileOptions() const {
   TFileOptions options;
   options.saveAs = cSaveDialog_.fileName;
   options.program = cOpenDialog_.fileName;
-  options.startAssocProgram = ui_->rbStartAssocProgram->isChecked();
-  options.overwriteWoPrompt = ui_->cbOverwritewoPrompt->isChecked();
+  options.startAssocProgram = dialog_->StartAssocProgram();
+  options.overwriteWoPrompt = dialog_->OverwriteWoPrompt();
   options.filePair = filePair_;
   return options;
 }

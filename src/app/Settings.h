@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QPointer>
-#include <QStringList>
 #include <QWidget>
 #include <filesystem>
 #include <functional>
@@ -10,6 +9,9 @@
 #include <string>
 
 #include "app/HotKeyEdit.h"
+#include "app/SettingsDialog.h"
+#include "app/SettingsTable.h"
+#include "app/TrayMenu.h"
 #include "desktop/AltKeyRepaintFix.h"
 #include "desktop/ClipboardWatch.h"
 #include "desktop/CommandLine.h"
@@ -20,6 +22,7 @@
 #include "desktop/Keyboard.h"
 #include "desktop/MainInstance.h"
 #include "desktop/MarkedText.h"
+#include "desktop/StartView.h"
 #include "desktop/TrayIcon.h"
 #include "hotkeys/HotKeyHost.h"
 #include "net/HttpClient.h"
@@ -29,35 +32,14 @@
 #include "translate/Parser.h"
 #include "ui/WindowHost.h"
 
-class QAction;
-class QLineEdit;
-class QMenu;
-
-namespace Ui {
-class TSettings;
-}
-
 namespace parlumo {
 
 class QtTrayApplication;
-class QtTrayMenu;
 class QtTaskbarWindow;
 class THotKeyTranslations;
 class TTranslationWnd;
 class TWebsiteTranslationWnd;
 class TInfoWnd;
-
-// A file dialog of the main form as the settings keep it: its file name is
-// the setting, the rest describes the dialog the browse button runs.
-struct TFileDialog {
-  enum class Kind { Open, Save };
-  Kind kind = Kind::Open;
-  std::string fileName;
-  std::string title;
-  // Description and pattern alternating, separated by "|" ("Text files|*.txt").
-  std::string filter;
-  std::string defaultExt;  // without the dot; empty for none
-};
 
 // The desktop pieces the main form works over. main() passes the real Qt and
 // X11 adapters; the tests pass fakes. Every reference must outlive the form.
@@ -85,6 +67,9 @@ struct TSettingsPlatform {
   std::function<bool()> balloonTipsAvailable{};
   // Whether a notification area is there now. Empty: Qt's answer.
   std::function<bool()> trayAvailable{};
+  // How long a start without a notification area waits for one before it
+  // shows the dialog.
+  std::chrono::milliseconds trayHostWait = kTrayHostWait;
   // Runs a file dialog and gives the chosen name, or nothing when the user
   // cancelled. Empty: the desktop's own file dialogs.
   std::function<std::optional<std::string>(const TFileDialog&, QWidget* parent)> runFileDialog{};
@@ -96,12 +81,15 @@ struct TSettingsPlatform {
   TKeyLookup keyLookup;
 };
 
-// The program's main form: normally hidden, it is the settings dialog and owns
-// the tray icon with its menu, the three global hotkeys, the HTTP client, the
-// settings file and the secondary windows. Constructing it is the program's
-// start (the single-instance test, then FormCreate); destroying it is the end
-// (FormDestroy saves the settings).
-class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
+// The program's main form: normally hidden, its window is the settings dialog
+// (TSettingsDialog), and it owns the tray icon with its menu (TTrayMenu), the
+// three global hotkeys, the HTTP client, the settings file and the secondary
+// windows. Constructing it is the program's start (the single-instance test,
+// then FormCreate); destroying it is the end (FormDestroy saves the settings).
+class TSettings final : public QWidget,
+                        public TWindowHost,
+                        public THotKeyHost,
+                        public TSettingsDialogHost {
  public:
   explicit TSettings(const TSettingsPlatform& platform);
   ~TSettings() override;
@@ -114,7 +102,9 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   static constexpr const char* kApplicationClass = kInstanceClass;
 
   // Whether the message loop is to show the form when it starts: start-up
-  // type 3, or no notification area to reach the program by.
+  // type 3 (or no notification area and no wait for one). Without a
+  // notification area the form waits for one (a panel that comes up after
+  // the program) and shows itself when none comes.
   bool ShowAtStart() const { return showAtStart_; }
 
   // Handlers of the lifecycle.
@@ -122,9 +112,12 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   // The desktop session ends (or the program is told to stop): closing is
   // allowed, the form closes and the program ends.
   void EndSession();
-  // The session manager asks whether the session may end: closing is allowed
-  // from now on, and the settings are saved (a failure is not reported: there
-  // is no one to tell).
+  // The session manager asks whether the session may end (it saves the
+  // session, for a logout or not): closing is allowed while the request is
+  // answered, and the settings are saved (a failure is not reported: there is
+  // no one to tell). Once answered the session goes on, and closing the dialog
+  // hides it again, until the program is told to end: by a signal, or by the
+  // application's quit that follows a logout.
   void QueryEndSession();
   // Another start of the program asks this copy to come forward.
   void BringForward();
@@ -136,24 +129,14 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   void RunAction(TStartAction action);
 
   // Settings store.
-  void SaveSettings();
-  bool GetAutostart() const;
+  void SaveSettings() override;
+  bool GetAutostart() const override;
   void SetAutostart(bool on);
   bool BalloonTipsAvailable() const override;
 
-  // Settings dialog.
-  void ActivateApplyBtn();
-  void ApplySettings();
-  void btnOKClick();
-  void AbortSettings();
-  void btnSearchFileClick();
-  void btnSearchProgClick();
-  // Asks the hotkey platform again whether the desktop lets the program grab
-  // hotkeys (it may learn so late, or stop): while it does not, the hotkey
-  // pages show the commands to bind in the desktop's keyboard settings. The
-  // dialog asks by itself whenever it is shown; the program calls this when
-  // the platform reports a change.
-  void HotKeyAvailabilityChanged();
+  // The settings dialog on this form's window; the tray menu.
+  TSettingsDialog& Dialog() { return *dialog_; }
+  TTrayMenu& TrayMenu() { return *poTrayMenu_; }
 
   // Tray menu.
   void ShowTranslationWnd();
@@ -162,13 +145,12 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   void miSettingsClick();
   void miCallHelpClick();
   void miSearchForUpdateClick();
-  void SetDefaultTrayItem(int type);
+  void SetDefaultTrayItem(int type) override;
 
   // Interface language: relabels every control and makes it the current one.
-  void ApplyInterfaceLanguage(int language);
+  void ApplyInterfaceLanguage(int language) override;
+  void ApplyWindowTexts() override;
 
-  // The F1 help of a control: its page's help context (1000 outside the pages).
-  int HelpContextOf(const QWidget* control) const;
   void ShowHelpContext(int context) override;
 
   // TWindowHost
@@ -191,10 +173,7 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   int QuickPairListPosition(int hotkey) const override;
   TFileOptions FileOptions() const override;
 
-  // For the tests and the program's wiring: the components and the pieces of
-  // the form.
-  Ui::TSettings& Form() { return *ui_; }
-  QMenu& TrayMenu() { return *poTrayMenu_; }
+  // For the tests and the program's wiring: the components.
   TTrayIcon& TrayIcon() { return *cTrayIcon_; }
   THttpClient& Http() { return *cHttp_; }
   TGlobalHotKey& HotKey1() { return *cHotKey1_; }
@@ -206,13 +185,12 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   TTranslationWnd* TranslationWindow() const;
   TWebsiteTranslationWnd* WebsiteTranslationWindow() const;
   TInfoWnd* InfoWindow() const;
-  QAction* MenuItem(const char* name) const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  bool event(QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  // The application's quit (the session manager ends the program) ends the
+  // session for the form.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class FormsAdapter;
@@ -220,34 +198,25 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
 
   void CreateForm();
   void CreateTrayMenu();
-  void ConnectChangeHandlers();
   void FormCreate();
-  void LoadFirstSettings();
-  void LoadRemainingSettings();
+  // Asks for a notification area until one is there (the icon takes its
+  // place: nothing to show) or the wait is over (the dialog shows).
+  void WaitForTrayHost(int startupType);
   void FormDestroy();
   bool FormCloseQuery();
   void cHotKey1HotKey(TGlobalHotKey& sender);
   void cHotKeyFileHotKey(TGlobalHotKey& sender);
-  bool RunFileDialog(TFileDialog& dialog);
-  void UpdateNoTrayNote();
-  // Shows the page of a field whose value the settings file cannot hold, marks
-  // the field and says so.
-  void ShowRefusedField(QLineEdit& field);
-  // The message box the framework shows for a failure that ends a handler.
-  void ShowFailure(const std::exception& failure);
   template <typename Wnd>
   void ShowSecondaryWindow(QPointer<Wnd>& window);
   template <typename Wnd>
   void ReleaseSecondaryWindow(QPointer<Wnd>& window);
 
   TSettingsPlatform platform_;
-  std::unique_ptr<Ui::TSettings> ui_;
 
   // Components, in the order the form creates them.
   std::unique_ptr<QtTrayApplication> trayApplication_;
   std::unique_ptr<TTrayIcon> cTrayIcon_;
-  QMenu* poTrayMenu_ = nullptr;  // owned by the form
-  std::unique_ptr<QtTrayMenu> trayMenu_;
+  TTrayMenu* poTrayMenu_ = nullptr;  // owned by the form
   std::unique_ptr<QtTaskbarWindow> taskbarWindow_;
   std::unique_ptr<IconHideState> iconHideState_;
   std::unique_ptr<TIconHide> cIconHide_;
@@ -264,6 +233,8 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   std::unique_ptr<FormsAdapter> formsPlatform_;
   std::unique_ptr<TAltKeyRepaintFix> altKeyRepaintFix_;
   std::unique_ptr<THotKeyTranslations> hotKeyTranslations_;
+  std::unique_ptr<EventLoop::Timer> trayHostWait_;
+  TSettingsDialog* dialog_ = nullptr;  // owned by the form
 
   std::unique_ptr<TIniFile> ini_;
   int uiLanguage_ = 1;
@@ -282,12 +253,6 @@ class TSettings final : public QWidget, public TWindowHost, public THotKeyHost {
   QPointer<TInfoWnd> infoWnd_;
   Lifetime lifetime_;
 };
-
-// A filter of the form "description|patterns|..." as Qt's name filters: the
-// patterns in the description's parentheses, "*.*" as "*". Linux programs carry
-// no extension, so the Windows program patterns (*.exe, *.bat, ...) offer every
-// file.
-QStringList FileDialogNameFilters(const std::string& filter);
 
 // The version text of the compiled-in version: the first partCount numbers
 // joined by "." (0 or more than 4 counts as 4); each number after the first is

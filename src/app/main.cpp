@@ -198,7 +198,8 @@ int main(int argc, char** argv) {
   // The portal answers late (the user may have to agree first): the hotkey
   // pages show the commands to bind as long as nothing is bound.
   if (session.portal != nullptr)
-    session.portal->SetOnCanGrabChange([&settings] { settings.HotKeyAvailabilityChanged(); });
+    session.portal->SetOnCanGrabChange(
+        [&settings] { settings.Dialog().HotKeyAvailabilityChanged(); });
   for (const parlumo::TStartAction handed : pendingActions)
     loop.Post([&settings, handed] { settings.RunAction(handed); });
 

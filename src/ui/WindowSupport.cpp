@@ -22,15 +22,31 @@ std::string ToUtf8(const QString& text) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+namespace {
+
+// Windows patterns of program files: Linux programs carry no extension, so a
+// filter of these offers every file.
+bool IsProgramPattern(const QString& pattern) {
+  static const QStringList kPrograms = {QStringLiteral("*.exe"), QStringLiteral("*.bat"),
+                                        QStringLiteral("*.pif"), QStringLiteral("*.cmd"),
+                                        QStringLiteral("*.com")};
+  return kPrograms.contains(pattern, Qt::CaseInsensitive);
+}
+
+}  // namespace
+
 QString DialogFilter(const std::string& filter) {
   const QStringList parts = FromUtf8(filter).split(u'|');
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
     QString description = parts[i].trimmed();
-    QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
-    for (QString& pattern : patterns) {
-      if (pattern.trimmed() == u"*.*") pattern = QStringLiteral("*");
+    QStringList patterns;
+    for (const QString& given : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
+      const QString pattern = given.trimmed();
+      if (IsProgramPattern(pattern)) continue;
+      patterns << (pattern == u"*.*" ? QStringLiteral("*") : pattern);
     }
+    if (patterns.isEmpty()) patterns << QStringLiteral("*");
     // QFileDialog reads the patterns from the parentheses at the end of the
     // description; a description that shows them already has them replaced.
     if (description.endsWith(u')')) {

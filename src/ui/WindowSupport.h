@@ -18,9 +18,11 @@ QString HostText(const TWindowHost& host, int key);
 std::string ToUtf8(const QString& text);
 
 // A file-dialog filter of the text tables ("description|pattern|description|
-// pattern", patterns separated by ";") in the form QFileDialog takes. "*.*" means
-// every file, as on Windows, so it becomes "*" (on Linux "*.*" would leave out
-// every name without a dot).
+// pattern", patterns separated by ";") in the form QFileDialog takes (filters
+// separated by ";;"). "*.*" means every file, as on Windows, so it becomes "*"
+// (on Linux "*.*" would leave out every name without a dot); the Windows
+// program patterns (*.exe, *.bat, ...) offer every file too, since Linux
+// programs carry no extension.
 QString DialogFilter(const std::string& filter);
 
 // Makes form a top-level window of the program with a taskbar entry of its own:

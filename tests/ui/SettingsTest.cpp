@@ -12,6 +12,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -26,9 +27,12 @@
 #include "app/QtVirtualKeys.h"
 #include "app/Settings.h"
 #include "desktop/CommandLine.h"
+#include "desktop/StartView.h"
+#include "fakes/FakeDesktopShell.h"
 #include "fakes/FakeHelpEngine.h"
 #include "fakes/FakeHotKeyPlatform.h"
 #include "fakes/FakeInstancePlatform.h"
+#include "fakes/FakeKeyboard.h"
 #include "fakes/FakeTrayShell.h"
 #include "net/Encryption.h"
 #include "platform/qt/QtEventLoop.h"
@@ -38,63 +42,18 @@
 #include "ui/InfoWnd.h"
 #include "ui/TranslationWnd.h"
 #include "ui/WebsiteTranslationWnd.h"
+#include "ui/WindowSupport.h"
 #include "ui_Settings.h"
 
 namespace parlumo {
 namespace {
 
 namespace fs = std::filesystem;
+using fake::FakeClipboard;
+using fake::FakeClipboardWatch;
+using fake::FakeDesktopShell;
+using fake::FakeKeyboard;
 using test::TempFolder;
-
-// --- Fakes of the desktop pieces the tests do not look at closely ---------------
-
-class FakeClipboard : public ClipboardPlatform {
- public:
-  bool ReadText(std::string& out) override {
-    out = text;
-    return true;
-  }
-  bool WriteText(const std::string& value) override {
-    text = value;
-    return true;
-  }
-  std::string text;
-};
-
-class FakeClipboardWatch : public ClipboardChangeWatch {
- public:
-  void Arm(std::function<void()> onChange) override { armed = std::move(onChange); }
-  void Disarm() override { armed = nullptr; }
-  std::function<void()> armed;
-};
-
-class FakeKeyboard : public KeyboardPlatform {
- public:
-  void SendKey(std::uint8_t, std::uint8_t, bool) override {}
-  std::int16_t KeyState(std::uint8_t) override { return 0; }
-  std::uint8_t ScanCode(std::uint8_t) override { return 0; }
-};
-
-// Records message boxes (answered OK) and what was opened.
-class FakeShell : public DesktopShell {
- public:
-  struct Box {
-    std::string text;
-    std::string caption;
-  };
-  TMsgResult MessageBox(const std::string& text, const std::string& caption, TMsgButtons, TMsgIcon,
-                        bool) override {
-    boxes.push_back({text, caption});
-    return TMsgResult::mrOK;
-  }
-  bool Open(const std::string& what) override {
-    opened.push_back(what);
-    return true;
-  }
-  bool OpenWith(const std::string&, const std::string&) override { return true; }
-  std::vector<Box> boxes;
-  std::vector<std::string> opened;
-};
 
 // --- Fixture -----------------------------------------------------------------------
 
@@ -141,6 +100,7 @@ class SettingsTest : public ::testing::Test {
         .autostartFolder = autostartFolder,
         .balloonTipsAvailable = [this] { return balloons; },
         .trayAvailable = [this] { return trayHost; },
+        .trayHostWait = trayHostWait,
         .runFileDialog =
             [this](const TFileDialog& dialog, QWidget*) {
               dialogsRun.push_back(dialog);
@@ -153,7 +113,7 @@ class SettingsTest : public ::testing::Test {
     return *settings;
   }
 
-  Ui::TSettings& Form() { return settings->Form(); }
+  Ui::TSettings& Form() { return settings->Dialog().Form(); }
 
   // The user picks an item of a drop-down list.
   static void Choose(QComboBox* list, int index) {
@@ -178,7 +138,7 @@ class SettingsTest : public ::testing::Test {
   FakeClipboard clipboard;
   FakeClipboardWatch clipboardWatch;
   FakeKeyboard keyboard;
-  FakeShell shell;
+  FakeDesktopShell shell;
   fake::FakeTrayShell trayShell;
   test::FakeDesktop desktop;
   test::FakeInstanceCopy instance{desktop, TSettings::kApplicationTitle,
@@ -186,6 +146,7 @@ class SettingsTest : public ::testing::Test {
   test::FakeHelpEngine help;
   bool balloons = true;
   bool trayHost = true;
+  std::chrono::milliseconds trayHostWait = kTrayHostWait;
   std::optional<std::string> fileChoice;
   std::vector<TFileDialog> dialogsRun;
   int terminations = 0;
@@ -206,7 +167,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
       {"no file", std::nullopt,
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
-         Ui::TSettings& f = s.Form();
+         Ui::TSettings& f = s.Dialog().Form();
          EXPECT_EQ(s.UILanguage(), 1);
          EXPECT_EQ(s.windowTitle(), "Einstellungen");
          EXPECT_EQ(f.cbProgramLanguage->currentIndex(), 1);
@@ -234,7 +195,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
          EXPECT_FALSE(f.laNoTrayNote->isVisibleTo(&s));
          EXPECT_TRUE(s.TrayIcon().IconVisible());
          EXPECT_EQ(s.TrayIcon().Hint(), "Parlumo");
-         EXPECT_EQ(s.TrayMenu().defaultAction(), s.MenuItem("miSettings"));
+         EXPECT_EQ(s.TrayMenu().defaultAction(), s.TrayMenu().MenuItem("miSettings"));
          EXPECT_FALSE(fs::exists(t.iniPath)) << "loading writes nothing";
        }},
       {"start-up 7, tray 3, language 5",
@@ -242,9 +203,9 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
          EXPECT_TRUE(s.ShowAtStart());
-         EXPECT_EQ(s.Form().cbStartupType->currentIndex(), 3);
-         EXPECT_EQ(s.Form().cbOnTrayIcon->currentIndex(), 0);
-         EXPECT_EQ(s.TrayMenu().defaultAction(), s.MenuItem("miSettings"));
+         EXPECT_EQ(s.Dialog().Form().cbStartupType->currentIndex(), 3);
+         EXPECT_EQ(s.Dialog().Form().cbOnTrayIcon->currentIndex(), 0);
+         EXPECT_EQ(s.TrayMenu().defaultAction(), s.TrayMenu().MenuItem("miSettings"));
          EXPECT_EQ(s.UILanguage(), 0);
          EXPECT_EQ(s.windowTitle(), "Settings");
          s.SaveSettings();
@@ -260,9 +221,9 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
          ASSERT_NE(s.TranslationWindow(), nullptr);
          EXPECT_TRUE(s.TranslationWindow()->isVisible());
          EXPECT_EQ(s.WebsiteTranslationWindow(), nullptr);
-         EXPECT_EQ(s.TrayMenu().defaultAction(), s.MenuItem("miWebsiteTranslation"));
+         EXPECT_EQ(s.TrayMenu().defaultAction(), s.TrayMenu().MenuItem("miWebsiteTranslation"));
          EXPECT_TRUE(s.TrayMenu().defaultAction()->font().bold() ||
-                     s.TrayMenu().defaultAction() == s.MenuItem("miWebsiteTranslation"));
+                     s.TrayMenu().defaultAction() == s.TrayMenu().MenuItem("miWebsiteTranslation"));
        }},
       {"no proxy page, values still loaded and saved",
        "[General]\nNoProxySettings=1\nStartupType=0\n[Proxy]\nServer=proxy.example\nPort=3128\n"
@@ -270,7 +231,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
            ScramblePassword("geheim", kPasswordScrambleKey) + "\n",
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
-         Ui::TSettings& f = s.Form();
+         Ui::TSettings& f = s.Dialog().Form();
          EXPECT_FALSE(f.pcSettings->isTabVisible(f.pcSettings->indexOf(f.tabInternet)));
          EXPECT_TRUE(f.pcSettings->isTabVisible(f.pcSettings->indexOf(f.tabCommon)));
          EXPECT_EQ(s.ProxyValues().server, "proxy.example");
@@ -278,7 +239,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
          EXPECT_EQ(s.ProxyValues().username, "anna");
          EXPECT_EQ(s.ProxyValues().password, "geheim");
          EXPECT_FALSE(s.ShowAtStart());
-         s.ApplySettings();
+         s.Dialog().ApplySettings();
          EXPECT_EQ(t.Ini("Proxy", "Server"), "proxy.example");
          EXPECT_EQ(t.Ini("Proxy", "Port"), "3128");
          EXPECT_EQ(t.Ini("Proxy", "Username"), "anna");
@@ -289,9 +250,9 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
          EXPECT_EQ(s.ProxyValues().password, "pä€ß\xc3\xbf");
-         EXPECT_EQ(s.Form().edProxyPassword->text(), QString::fromUtf8("pä€ßÿ"));
-         EXPECT_EQ(s.Form().edProxyPassword->echoMode(), QLineEdit::Password);
-         s.ApplySettings();
+         EXPECT_EQ(s.Dialog().Form().edProxyPassword->text(), QString::fromUtf8("pä€ßÿ"));
+         EXPECT_EQ(s.Dialog().Form().edProxyPassword->echoMode(), QLineEdit::Password);
+         s.Dialog().ApplySettings();
          EXPECT_EQ(UnscramblePassword(t.Ini("Proxy", "Password"), kPasswordScrambleKey),
                    "pä€ß\xc3\xbf");
        }},
@@ -301,7 +262,7 @@ TEST_F(SettingsTest, LoadsEachFixtureAsTheFormShowsIt) {
        "UseAssocProg=0\nOverwriteWoPrompt=1\n",
        [](SettingsTest& t) {
          TSettings& s = *t.settings;
-         Ui::TSettings& f = s.Form();
+         Ui::TSettings& f = s.Dialog().Form();
          EXPECT_EQ(s.HotKey1().Key(), 0xC054);
          EXPECT_TRUE(s.HotKey1().Enabled());
          EXPECT_TRUE(f.cbQuickTranslation1->isChecked());
@@ -352,8 +313,8 @@ TEST_F(SettingsTest, LoadReadsTheFileOnceAndEachSaveWritesItOnce) {
     Counts expected;
   } steps[] = {
       {"save", [this] { settings->SaveSettings(); }, {1, 1}},
-      {"Apply", [this] { settings->ApplySettings(); }, {1, 1}},
-      {"Cancel", [this] { settings->AbortSettings(); }, {1, 0}},
+      {"Apply", [this] { settings->Dialog().ApplySettings(); }, {1, 1}},
+      {"Cancel", [this] { settings->Dialog().AbortSettings(); }, {1, 0}},
       {"opening the website translation window",
        [this] { settings->ShowWebsiteTranslationWnd(); },
        {1, 0}},
@@ -407,17 +368,17 @@ TEST_F(SettingsTest, ValuesThatAreNotUtf8KeepTheirBytes) {
     const std::string& expected;
   } steps[] = {
       {"save", [this] { settings->SaveSettings(); }, before},
-      {"Apply", [this] { settings->ApplySettings(); }, before},
+      {"Apply", [this] { settings->Dialog().ApplySettings(); }, before},
       {"Apply after Cancel",
        [this] {
-         settings->AbortSettings();
-         settings->ApplySettings();
+         settings->Dialog().AbortSettings();
+         settings->Dialog().ApplySettings();
        },
        before},
       {"Apply after the program was edited",
        [this] {
          Form().edThisProgram->setText("gedit");
-         settings->ApplySettings();
+         settings->Dialog().ApplySettings();
        },
        edited},
       {"the end", [this] { settings.reset(); }, edited},
@@ -454,14 +415,14 @@ TEST_F(SettingsTest, ValueTheFileCannotHoldIsRefusedAndTheOthersAreSaved) {
   auto type = [](QLineEdit* Ui::TSettings::*field, QString text) -> Step {
     return [field, text](SettingsTest& t) {
       (t.Form().*field)->setText(text);
-      t.settings->ApplySettings();
+      t.settings->Dialog().ApplySettings();
     };
   };
   auto choose = [](QPushButton* Ui::TSettings::*button, std::string name) -> Step {
     return [button, name](SettingsTest& t) {
       t.fileChoice = name;
       Click(t.Form().*button);
-      t.settings->ApplySettings();
+      t.settings->Dialog().ApplySettings();
     };
   };
   const struct {
@@ -494,7 +455,7 @@ TEST_F(SettingsTest, ValueTheFileCannotHoldIsRefusedAndTheOthersAreSaved) {
       {"password typed", 0, "proxy.example", type(&Ui::TSettings::edProxyPassword, "two\nlines"), 0,
        nullptr, ScramblePassword("two\nlines", kPasswordScrambleKey)},
       {"server edited by hand", 1, "proxy\r.example",
-       [](SettingsTest& t) { t.settings->ApplySettings(); }, 0, nullptr, password},
+       [](SettingsTest& t) { t.settings->Dialog().ApplySettings(); }, 0, nullptr, password},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -560,7 +521,7 @@ TEST_F(SettingsTest, OutOfRangePairIsKeptUntilApplied) {
   settings->SaveSettings();
   EXPECT_EQ(Ini("Languages", "QuickTranslation1"), "15");
   EXPECT_EQ(Ini("Languages", "FileTranslate"), "-3");
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(settings->QuickPair(1), -1);
   EXPECT_EQ(Ini("Languages", "QuickTranslation1"), "-1");
   EXPECT_EQ(Ini("Languages", "FileTranslate"), "-1");
@@ -570,24 +531,57 @@ TEST_F(SettingsTest, AutostartEntryWrittenOrDeletedOnlyWhenItChanged) {
   Start();
   const fs::path entry = autostartFolder / "Parlumo2.desktop";
   EXPECT_FALSE(Form().cbStartupOnWindows->isChecked());
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_FALSE(fs::exists(entry)) << "unchanged: no entry written";
 
   Click(Form().cbStartupOnWindows);
   EXPECT_TRUE(Form().btnApply->isEnabled());
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   ASSERT_TRUE(fs::exists(entry));
   EXPECT_NE(TIniFile(entry).ReadString("Desktop Entry", "Exec", "").find(programPath.string()),
             std::string::npos);
 
   // Applying again without a change leaves the entry as it is.
   TIniFile(entry).WriteString("Desktop Entry", "X-Marker", "kept");
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(TIniFile(entry).ReadString("Desktop Entry", "X-Marker", ""), "kept");
 
   Click(Form().cbStartupOnWindows);
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_FALSE(fs::exists(entry));
+}
+
+// --- Bytes of the settings file -------------------------------------------------------------
+
+// Every fixture of tests/data/settings (NAME.ini; none for "no-file") through a
+// save as loaded (NAME.saved) and through a save after Cancel (NAME.cancelled):
+// the file's bytes, every key and line ending in its place.
+TEST_F(SettingsTest, EveryFixtureSavesToItsBytesAsLoadedAndAfterCancel) {
+  const fs::path data = PARLUMO_SETTINGS_FIXTURES;
+  auto read = [](const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  int fixtures = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(data)) {
+    if (entry.path().extension() != ".saved") continue;
+    const fs::path input = fs::path(entry.path()).replace_extension(".ini");
+    for (const bool cancel : {false, true}) {
+      SCOPED_TRACE(entry.path().stem().string() + (cancel ? " after Cancel" : " as loaded"));
+      std::error_code ec;
+      fs::remove(iniPath, ec);
+      if (fs::exists(input)) WriteIni(read(input));
+      Start();
+      if (cancel) settings->Dialog().AbortSettings();
+      settings->SaveSettings();
+      EXPECT_EQ(IniText(),
+                read(fs::path(entry.path()).replace_extension(cancel ? ".cancelled" : ".saved")));
+      settings.reset();
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    ++fixtures;
+  }
+  EXPECT_GT(fixtures, 0) << "no fixture in " << data;
 }
 
 // --- Apply, OK and Cancel ------------------------------------------------------------
@@ -611,7 +605,7 @@ TEST_F(SettingsTest, CancelReadsTheFileWithItsOwnDefaults) {
   WriteIni("[Languages]\nInterfaceLanguage=0\n");
   Start();
   EXPECT_FALSE(Form().cbCopyToClipboard->isChecked());
-  settings->AbortSettings();
+  settings->Dialog().AbortSettings();
   EXPECT_TRUE(Form().cbCopyToClipboard->isChecked());
 }
 
@@ -631,12 +625,12 @@ TEST_F(SettingsTest, CancelLeavesProxyFieldsAndOverwriteOptionAndRestoresTheRest
   QTest::keyClick(Form().hkQuickTranslation1, Qt::Key_Q, Qt::ControlModifier);
   EXPECT_EQ(Form().hkQuickTranslation1->HotKey(), 0x4051);
 
-  settings->AbortSettings();
+  settings->Dialog().AbortSettings();
   EXPECT_EQ(Form().edProxyServer->text(), "new.example");
   EXPECT_EQ(settings->Http().Proxy, "old.example");
   EXPECT_TRUE(Form().cbOverwritewoPrompt->isChecked());
   EXPECT_EQ(Form().cbOnTrayIcon->currentIndex(), 1);
-  EXPECT_EQ(settings->TrayMenu().defaultAction(), settings->MenuItem("miTranslation"));
+  EXPECT_EQ(settings->TrayMenu().defaultAction(), settings->TrayMenu().MenuItem("miTranslation"));
   EXPECT_EQ(Form().cbQuickLang2->currentIndex(), 4);
   EXPECT_EQ(Form().cbProgramLanguage->currentIndex(), 0);
   EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/a.txt");
@@ -644,7 +638,7 @@ TEST_F(SettingsTest, CancelLeavesProxyFieldsAndOverwriteOptionAndRestoresTheRest
   EXPECT_EQ(Form().hkQuickTranslation1->HotKey(), 0x8041);
 
   // The proxy edit takes effect with the next Apply.
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(settings->Http().Proxy, "new.example");
   EXPECT_EQ(Ini("Proxy", "Server"), "new.example");
 }
@@ -671,7 +665,8 @@ TEST_F(SettingsTest, ApplyPutsEveryValueInForceAndDisablesApply) {
   EXPECT_EQ(settings->Http().Proxy, "proxy.example");
   EXPECT_EQ(settings->Http().ProxyPort, "8080");
   EXPECT_EQ(settings->OpenDialog().fileName, "gedit");
-  EXPECT_EQ(settings->TrayMenu().defaultAction(), settings->MenuItem("miWebsiteTranslation"));
+  EXPECT_EQ(settings->TrayMenu().defaultAction(),
+            settings->TrayMenu().MenuItem("miWebsiteTranslation"));
   EXPECT_EQ(Ini("QuickTranslate", "Hotkey1"), "49236");
   EXPECT_EQ(Ini("QuickTranslate", "EnableHotkey1"), "1");
   EXPECT_EQ(Ini("Languages", "QuickTranslation1"), "5");
@@ -686,7 +681,7 @@ TEST_F(SettingsTest, ClearedShortcutIsAppliedAndSavedAsZero) {
   QTest::keyClick(Form().hkQuickTranslation2, Qt::Key_Backspace);
   EXPECT_EQ(Form().hkQuickTranslation2->HotKey(), 0);
   EXPECT_EQ(Form().hkQuickTranslation2->text(), "");
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(settings->HotKey2().Key(), 0);
   EXPECT_FALSE(hotKeys.IsHeldByUs(SplitShortCut(0x8041)));
   EXPECT_EQ(Ini("QuickTranslate", "Hotkey2"), "0");
@@ -758,7 +753,7 @@ TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
   WriteIni("[Languages]\nInterfaceLanguage=1\n[General]\nStartupType=2\n");
   Start();
   EXPECT_EQ(Form().btnCancel->text(), "Abbrechen");
-  EXPECT_EQ(settings->MenuItem("miClose")->text(), "&Beenden");
+  EXPECT_EQ(settings->TrayMenu().MenuItem("miClose")->text(), "&Beenden");
   EXPECT_EQ(Form().cbStartupType->currentText(), "Webseitenübersetzung anzeigen");
   EXPECT_EQ(Form().cbStartupOnWindows->text(), "Dieses Programm bei der Anmeldung starten");
 
@@ -768,7 +763,7 @@ TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
   EXPECT_EQ(settings->TranslationWindow()->windowTitle().toStdString(), LanguageText(1, 100));
   Choose(Form().cbProgramLanguage, 0);
   EXPECT_EQ(settings->UILanguage(), 1) << "not before Apply";
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_EQ(settings->UILanguage(), 0);
   // The open windows take the new language too.
   EXPECT_EQ(settings->TranslationWindow()->windowTitle().toStdString(), LanguageText(0, 100));
@@ -779,8 +774,8 @@ TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
   EXPECT_EQ(Form().cbStartupOnWindows->text(), "Start this program when I log in");
   EXPECT_EQ(Form().pcSettings->tabText(1), "Quick Translation");
   EXPECT_EQ(Form().gbProgramLanguage->title(), " Program Language ");
-  EXPECT_EQ(settings->MenuItem("miClose")->text(), "&Close");
-  EXPECT_EQ(settings->MenuItem("miHelp")->text(), "Help");
+  EXPECT_EQ(settings->TrayMenu().MenuItem("miClose")->text(), "&Close");
+  EXPECT_EQ(settings->TrayMenu().MenuItem("miHelp")->text(), "Help");
   EXPECT_EQ(Form().cbStartupType->currentIndex(), 2);
   EXPECT_EQ(Form().cbStartupType->currentText(), "Show website translation");
   EXPECT_EQ(Form().laLang1Selection->text(), "Language &selection:");
@@ -788,7 +783,7 @@ TEST_F(SettingsTest, LanguageSwitchRelabelsAndKeepsSelections) {
 
   // Cancel after choosing another language selects the current one again.
   Choose(Form().cbProgramLanguage, 1);
-  settings->AbortSettings();
+  settings->Dialog().AbortSettings();
   EXPECT_EQ(Form().cbProgramLanguage->currentIndex(), 0);
   EXPECT_EQ(settings->windowTitle(), "Settings");
 }
@@ -924,7 +919,7 @@ TEST_F(SettingsTest, TrayMenuItemsAndDefaultItem) {
   const std::vector<QString> expected = {
       "Translate text", "Translate website", "", "Help", "&Settings", "", "&Close"};
   EXPECT_EQ(captions, expected);
-  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miWebsiteTranslation"));
+  EXPECT_EQ(menu.defaultAction(), settings->TrayMenu().MenuItem("miWebsiteTranslation"));
 
   // A double-click on the icon runs the default item.
   DeliverToTray(tray_notification::kLButtonDblClk);
@@ -933,22 +928,22 @@ TEST_F(SettingsTest, TrayMenuItemsAndDefaultItem) {
 
   // Changing the default in the dialog and cancelling restores it.
   Choose(Form().cbOnTrayIcon, 1);
-  settings->ApplySettings();
-  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miTranslation"));
+  settings->Dialog().ApplySettings();
+  EXPECT_EQ(menu.defaultAction(), settings->TrayMenu().MenuItem("miTranslation"));
   Choose(Form().cbOnTrayIcon, 0);
-  settings->AbortSettings();
-  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miTranslation"));
-  settings->SetDefaultTrayItem(7);
-  EXPECT_EQ(menu.defaultAction(), settings->MenuItem("miTranslation"));
+  settings->Dialog().AbortSettings();
+  EXPECT_EQ(menu.defaultAction(), settings->TrayMenu().MenuItem("miTranslation"));
+  settings->TrayMenu().SetDefaultTrayItem(7);
+  EXPECT_EQ(menu.defaultAction(), settings->TrayMenu().MenuItem("miTranslation"));
 }
 
 TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
   WriteIni("[General]\nStartupType=0\n");
   Start();
-  settings->MenuItem("miTranslation")->trigger();
+  settings->TrayMenu().MenuItem("miTranslation")->trigger();
   QPointer<TTranslationWnd> first = settings->TranslationWindow();
   ASSERT_NE(first, nullptr);
-  settings->MenuItem("miTranslation")->trigger();
+  settings->TrayMenu().MenuItem("miTranslation")->trigger();
   EXPECT_EQ(settings->TranslationWindow(), first.data()) << "raised, not created again";
 
   // The window tells the main form when it closes.
@@ -958,10 +953,10 @@ TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(first, nullptr);
 
-  settings->MenuItem("miTranslation")->trigger();
+  settings->TrayMenu().MenuItem("miTranslation")->trigger();
   EXPECT_NE(settings->TranslationWindow(), nullptr);
 
-  settings->MenuItem("miInfo")->trigger();
+  settings->TrayMenu().MenuItem("miInfo")->trigger();
   QPointer<TInfoWnd> info = settings->InfoWindow();
   ASSERT_NE(info, nullptr);
   info->close();
@@ -969,7 +964,7 @@ TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
   EXPECT_EQ(info, nullptr);
   EXPECT_EQ(settings->InfoWindow(), nullptr);
 
-  settings->MenuItem("miWebsiteTranslation")->trigger();
+  settings->TrayMenu().MenuItem("miWebsiteTranslation")->trigger();
   QPointer<TWebsiteTranslationWnd> website = settings->WebsiteTranslationWindow();
   ASSERT_NE(website, nullptr);
   website->close();
@@ -980,7 +975,7 @@ TEST_F(SettingsTest, SecondaryWindowExistsOnceAndIsReleasedAfterClosing) {
 TEST_F(SettingsTest, UpdateCheckOpensThePageOfTheCompiledVersion) {
   WriteIni("[Service]\nVendorHost=vendor.example:8085\n");
   Start();
-  settings->MenuItem("miSearchForUpdate")->trigger();
+  settings->TrayMenu().MenuItem("miSearchForUpdate")->trigger();
   ASSERT_EQ(shell.opened.size(), 1u);
   EXPECT_EQ(shell.opened[0], "http://vendor.example:8085/tools/parlumo/updates/2.5b41.html");
   EXPECT_EQ(GetVersionString(2), "2.5");
@@ -993,7 +988,7 @@ TEST_F(SettingsTest, SettingsItemShowsTheDialogAsItIs) {
   Start();
   EXPECT_FALSE(settings->ShowAtStart());
   Form().edFileSaveAs->setText("/tmp/unsaved.txt");
-  settings->MenuItem("miSettings")->trigger();
+  settings->TrayMenu().MenuItem("miSettings")->trigger();
   EXPECT_TRUE(settings->isVisible());
   EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/unsaved.txt");
 }
@@ -1009,7 +1004,7 @@ TEST_F(SettingsTest, ClosingHidesOnlyCloseAndSessionEndEndTheProgram) {
   EXPECT_EQ(terminations, 0);
 
   settings->show();
-  settings->MenuItem("miClose")->trigger();
+  settings->TrayMenu().MenuItem("miClose")->trigger();
   EXPECT_EQ(terminations, 1);
 }
 
@@ -1024,9 +1019,49 @@ TEST_F(SettingsTest, SessionEndClosesAndTheEndSavesTheControls) {
   EXPECT_EQ(Ini("QuickTranslate", "CopyToClipboard"), "1");
 }
 
+// The session manager saves the session, for a logout or not. While it asks,
+// the form may close; once the request is answered and the session goes on,
+// closing the dialog hides it into the tray again. The program still ends when
+// it is told to: the application's quit after a logout, with or without the
+// request before it.
+TEST_F(SettingsTest, SessionThatGoesOnAfterItsSaveLeavesClosingToTheTray) {
+  for (const bool asked : {true, false}) {
+    SCOPED_TRACE(asked ? "after a save of the session" : "without one");
+    WriteIni("[Languages]\nInterfaceLanguage=0\n[General]\nStartupType=0\n");
+    terminations = 0;
+    Start();
+    Click(Form().cbCopyToClipboard);
+    if (asked) {
+      settings->QueryEndSession();
+      EXPECT_EQ(Ini("QuickTranslate", "CopyToClipboard"), "1") << "the save of the session";
+      QTest::qWait(20);
+    }
+    // The session goes on: the user opens and closes the dialog.
+    settings->TrayMenu().MenuItem("miSettings")->trigger();
+    ASSERT_TRUE(settings->isVisible());
+    EXPECT_FALSE(settings->close());
+    EXPECT_FALSE(settings->isVisible());
+    EXPECT_EQ(terminations, 0) << "closing the dialog ended the program";
+    // The session ends after all.
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+    EXPECT_EQ(terminations, 1);
+    settings.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  // While the request is answered, closing is allowed.
+  WriteIni("[Languages]\nInterfaceLanguage=0\n");
+  terminations = 0;
+  Start();
+  settings->QueryEndSession();
+  EXPECT_TRUE(settings->close());
+  EXPECT_EQ(terminations, 1);
+}
+
 TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
   WriteIni("[Languages]\nInterfaceLanguage=0\n[General]\nStartupType=0\n");
   trayHost = false;
+  trayHostWait = std::chrono::milliseconds(0);  // no wait for a tray host
   Start();
   EXPECT_TRUE(settings->ShowAtStart());
   settings->show();
@@ -1040,7 +1075,7 @@ TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
   // Where no hotkey can be grabbed (Wayland), the note speaks of the commands
   // bound in the desktop instead.
   hotKeys.canGrab = false;
-  settings->HotKeyAvailabilityChanged();
+  settings->Dialog().HotKeyAvailabilityChanged();
   EXPECT_EQ(Form().laNoTrayNote->text().indexOf("hotkeys still work"), -1);
   EXPECT_NE(Form().laNoTrayNote->text().indexOf("commands bound in the desktop"), -1);
   hotKeys.canGrab = true;
@@ -1049,6 +1084,55 @@ TEST_F(SettingsTest, WithoutNotificationAreaTheDialogShowsWithANote) {
   settings->show();
   EXPECT_FALSE(Form().laNoTrayNote->isVisible());
   EXPECT_NE(Form().laNoTrayNote->text().indexOf("hotkeys still work"), -1);
+}
+
+// At login the program often starts before the panel that hosts the tray: a
+// start without a notification area shows nothing while one may still come,
+// and the dialog (with its note) only when none came within the wait. The
+// fake tray host appears late, or never; the wait is shortened for the test.
+TEST_F(SettingsTest, WithoutNotificationAreaTheStartWaitsForATrayHost) {
+  const struct {
+    const char* name;
+    int startupType;
+    std::optional<int> trayAfterMs;  // nothing: no tray host comes
+    bool dialogAtLast;
+  } cases[] = {
+      {"the host comes during the wait", 0, 150, false},
+      {"the host comes during the wait, text window at start", 1, 150, false},
+      {"no host comes", 0, std::nullopt, true},
+      {"no host comes, website window at start", 2, std::nullopt, true},
+  };
+  using namespace std::chrono_literals;
+  trayHostWait = 600ms;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteIni("[Languages]\nInterfaceLanguage=0\n[General]\nStartupType=" +
+             std::to_string(c.startupType) + "\n");
+    trayHost = false;
+    Start();
+    EXPECT_FALSE(settings->ShowAtStart()) << "nothing before the wait is over";
+    EXPECT_EQ(settings->TranslationWindow() != nullptr, c.startupType == 1);
+    EXPECT_EQ(settings->WebsiteTranslationWindow() != nullptr, c.startupType == 2);
+    const auto started = std::chrono::steady_clock::now();
+    bool shownEarly = false;
+    while (std::chrono::steady_clock::now() - started < trayHostWait + 400ms) {
+      if (c.trayAfterMs &&
+          std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(*c.trayAfterMs)) {
+        trayHost = true;
+      }
+      if (settings->isVisible() && std::chrono::steady_clock::now() - started < trayHostWait) {
+        shownEarly = true;
+      }
+      QTest::qWait(20);
+    }
+    EXPECT_FALSE(shownEarly) << "shown before the wait was over";
+    EXPECT_EQ(settings->isVisible(), c.dialogAtLast);
+    if (c.dialogAtLast) {
+      EXPECT_TRUE(Form().laNoTrayNote->isVisible());
+    }
+    settings.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 // --- Commands to bind where no hotkey can be grabbed -------------------------------------
@@ -1120,13 +1204,13 @@ TEST_F(SettingsTest, CommandsFollowThePlatformWhileTheProgramRuns) {
 
   hotKeys.canGrab = false;
   EXPECT_FALSE(shown()) << "not before the dialog is told or shown again";
-  settings->HotKeyAvailabilityChanged();
+  settings->Dialog().HotKeyAvailabilityChanged();
   QCoreApplication::processEvents();
   EXPECT_TRUE(shown());
   EXPECT_GT(settings->height(), grabbing.height()) << "the dialog makes room for the commands";
 
   hotKeys.canGrab = true;
-  settings->HotKeyAvailabilityChanged();
+  settings->Dialog().HotKeyAvailabilityChanged();
   QCoreApplication::processEvents();
   EXPECT_FALSE(shown());
   EXPECT_EQ(settings->size(), grabbing);
@@ -1138,7 +1222,7 @@ TEST_F(SettingsTest, CommandsFollowThePlatformWhileTheProgramRuns) {
   EXPECT_TRUE(shown());
   // Another interface language relabels the notes, not the commands.
   Choose(f.cbProgramLanguage, 1);
-  settings->ApplySettings();
+  settings->Dialog().ApplySettings();
   EXPECT_NE(f.laQuickCommandsNote->text().indexOf(QStringLiteral("Tastatureinstellungen")), -1);
   EXPECT_EQ(f.laQuickCommand1->text().toStdString(),
             ActionCommand(TStartAction::saQuickTranslation1));
@@ -1158,7 +1242,7 @@ TEST_F(SettingsTest, BrowseButtonsPutTheChoiceInForceAtOnce) {
   EXPECT_EQ(dialogsRun[0].fileName, "/tmp/old.txt");
   EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/new.txt");
   EXPECT_EQ(settings->FileOptions().saveAs, "/tmp/new.txt") << "in force before Apply";
-  settings->AbortSettings();
+  settings->Dialog().AbortSettings();
   EXPECT_EQ(Form().edFileSaveAs->text(), "/tmp/new.txt") << "Cancel copies it back";
 
   fileChoice = std::nullopt;
@@ -1171,12 +1255,20 @@ TEST_F(SettingsTest, BrowseButtonsPutTheChoiceInForceAtOnce) {
 }
 
 TEST(FileDialogFiltersTest, WindowsPatternsAsTheDesktopDialogTakesThem) {
-  EXPECT_EQ(FileDialogNameFilters(LanguageText(0, 701)),
-            QStringList({"Text files (*.txt)", "Richtext files (*.rtf)", "All files (*)"}));
-  // Programs here have no extension: both entries offer every file.
-  EXPECT_EQ(FileDialogNameFilters(LanguageText(0, 703)),
-            QStringList({"Programs (*)", "All files (*)"}));
-  EXPECT_EQ(FileDialogNameFilters("Pictures|*.png;*.jpg"), QStringList({"Pictures (*.png *.jpg)"}));
+  const struct {
+    std::string filter;
+    const char* expected;
+  } cases[] = {
+      {LanguageText(0, 701), "Text files (*.txt);;Richtext files (*.rtf);;All files (*)"},
+      // Programs here have no extension: both entries offer every file.
+      {LanguageText(0, 703), "Programs (*);;All files (*)"},
+      {"Pictures|*.png;*.jpg", "Pictures (*.png *.jpg)"},
+      {"Programme|*.EXE; *.bat|Alle|*.*", "Programme (*);;Alle (*)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.filter);
+    EXPECT_EQ(DialogFilter(c.filter), QString::fromUtf8(c.expected));
+  }
 }
 
 TEST_F(SettingsTest, HelpOpensThePageContextOfTheControl) {
@@ -1216,7 +1308,7 @@ TEST_F(SettingsTest, HelpOpensThePageContextOfTheControl) {
   }
 
   help.requests.clear();
-  settings->MenuItem("miCallHelp")->trigger();
+  settings->TrayMenu().MenuItem("miCallHelp")->trigger();
   ASSERT_EQ(help.requests.size(), 1u);
   EXPECT_EQ(help.requests[0].command, HelpCommand::DisplayToc);
 }
