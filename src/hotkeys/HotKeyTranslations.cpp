@@ -2,6 +2,7 @@
 
 #include "hotkeys/AtomicFile.h"
 #include "text/LanguageText.h"
+#include "translate/FailureMessages.h"
 #include "translate/ServiceHosts.h"
 #include "translate/TranslateText.h"
 
@@ -95,19 +96,12 @@ void THotKeyTranslations::RunQuick(int hotkey, const RunGuard& run) {
       TranslateText(cHttp_, cParser_, *marked, pair, hosts.service, ProxyOf(cHttp_));
   if (!run.Alive()) return;
   if (!outcome.Succeeded()) {
-    switch (*outcome.Failure()) {
-      case TranslateFailure::ConnectionFailed:
-        ShowQuickMessage(text(604), text(605), TMsgIcon::miWarning, false, options);
-        return;
-      case TranslateFailure::NotTranslated:
-        ShowQuickMessage(text(608), text(609), TMsgIcon::miWarning, false, options);
-        return;
-      case TranslateFailure::TextTooLarge:
-        ShowQuickMessage(text(624), text(625), TMsgIcon::miWarning, false, options);
-        return;
-      case TranslateFailure::UnknownDataFormat:
-        ShowUnknownDataFormat(language, hosts);
-        return;
+    const TFailureMessage& message = FailureMessageOf(*outcome.Failure());
+    if (message.offersHomePage) {
+      ShowUnknownDataFormat(language, hosts);
+    } else {
+      ShowQuickMessage(text(message.textKey), text(message.textKey + 1), TMsgIcon::miWarning, false,
+                       options);
     }
     return;
   }
@@ -198,19 +192,11 @@ void THotKeyTranslations::RunFile(const RunGuard& run) {
                                                  options.filePair, hosts.service, ProxyOf(cHttp_));
   if (!run.Alive()) return;
   if (!outcome.Succeeded()) {
-    switch (*outcome.Failure()) {
-      case TranslateFailure::ConnectionFailed:
-        ShowFileMessage(604, TMsgIcon::miWarning, language);
-        return;
-      case TranslateFailure::NotTranslated:
-        ShowFileMessage(608, TMsgIcon::miWarning, language);
-        return;
-      case TranslateFailure::TextTooLarge:
-        ShowFileMessage(624, TMsgIcon::miWarning, language);
-        return;
-      case TranslateFailure::UnknownDataFormat:
-        ShowUnknownDataFormat(language, hosts);
-        return;
+    const TFailureMessage& message = FailureMessageOf(*outcome.Failure());
+    if (message.offersHomePage) {
+      ShowUnknownDataFormat(language, hosts);
+    } else {
+      ShowFileMessage(message.textKey, TMsgIcon::miWarning, language);
     }
     return;
   }

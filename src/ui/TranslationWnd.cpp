@@ -15,6 +15,7 @@
 
 #include "platform/qt/QtText.h"
 #include "text/LanguageText.h"
+#include "translate/FailureMessages.h"
 #include "translate/LanguagePairs.h"
 #include "ui/WindowHost.h"
 #include "ui/WindowSupport.h"
@@ -244,29 +245,22 @@ void TTranslationWnd::Impl::SetControlsEnabled(bool enabled) {
 
 void TTranslationWnd::Impl::ShowFailure(const TranslateOutcome& outcome) {
   const int language = host.UILanguage();
-  switch (*outcome.Failure()) {
-    case TranslateFailure::ConnectionFailed:
-      host.Shell().WindowMessageBox(&wnd, LanguageText(language, 604), LanguageText(language, 605),
-                                    TMsgButtons::mbOK, TMsgIcon::miError);
-      break;
-    case TranslateFailure::NotTranslated:
-      host.Shell().WindowMessageBox(&wnd, LanguageText(language, 608), LanguageText(language, 609),
-                                    TMsgButtons::mbOK, TMsgIcon::miWarning);
-      break;
-    case TranslateFailure::TextTooLarge:
-      host.Shell().WindowMessageBox(&wnd, LanguageText(language, 624), LanguageText(language, 625),
-                                    TMsgButtons::mbOK, TMsgIcon::miWarning);
-      break;
-    case TranslateFailure::UnknownDataFormat: {
-      TWindowHost& windowHost = host;
-      const TMsgResult answer = windowHost.Shell().WindowMessageBox(
-          &wnd, LanguageText(language, 606), LanguageText(language, 607), TMsgButtons::mbYesNo,
-          TMsgIcon::miQuestion);
-      // Whether the browser could be started is not reported.
-      if (answer == TMsgResult::mrYes) windowHost.Shell().Open(HomePageUrl(windowHost.Hosts()));
-      break;
-    }
+  const TFailureMessage& message = FailureMessageOf(*outcome.Failure());
+  const std::string text = LanguageText(language, message.textKey);
+  const std::string caption = LanguageText(language, message.textKey + 1);
+  if (!message.offersHomePage) {
+    // A request that failed is the window's error; an answer it cannot use, a warning.
+    const TMsgIcon icon = *outcome.Failure() == TranslateFailure::ConnectionFailed
+                              ? TMsgIcon::miError
+                              : TMsgIcon::miWarning;
+    host.Shell().WindowMessageBox(&wnd, text, caption, TMsgButtons::mbOK, icon);
+    return;
   }
+  TWindowHost& windowHost = host;
+  const TMsgResult answer = windowHost.Shell().WindowMessageBox(
+      &wnd, text, caption, TMsgButtons::mbYesNo, TMsgIcon::miQuestion);
+  // Whether the browser could be started is not reported.
+  if (answer == TMsgResult::mrYes) windowHost.Shell().Open(HomePageUrl(windowHost.Hosts()));
 }
 
 void TTranslationWnd::Impl::Translate() {
