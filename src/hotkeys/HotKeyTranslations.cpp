@@ -85,7 +85,8 @@ void THotKeyTranslations::RunQuick(int hotkey, const RunGuard& run) {
   auto text = [language](int key) { return LanguageText(language, key); };
 
   const std::optional<std::string> marked = Capture(TCaptureVariant::cvQuick);
-  if (!run.Alive()) return;
+  // A program that ends while the text is copied sends nothing and says nothing.
+  if (!run.Alive() || loop_.Terminating()) return;
   if (!marked) {
     ShowQuickMessage(text(610), text(611), TMsgIcon::miWarning, false, options);
     return;
@@ -96,6 +97,8 @@ void THotKeyTranslations::RunQuick(int hotkey, const RunGuard& run) {
       TranslateText(cHttp_, cParser_, *marked, pair, hosts.service, ProxyOf(cHttp_));
   if (!run.Alive()) return;
   if (!outcome.Succeeded()) {
+    // A program that is ending has aborted the request itself: no message for that.
+    if (loop_.Terminating()) return;
     const TFailureMessage& message = FailureMessageOf(*outcome.Failure());
     if (message.offersHomePage) {
       ShowUnknownDataFormat(language, hosts);
@@ -181,7 +184,7 @@ void THotKeyTranslations::RunFile(const RunGuard& run) {
   }
 
   const std::optional<std::string> marked = Capture(TCaptureVariant::cvFile);
-  if (!run.Alive()) return;
+  if (!run.Alive() || loop_.Terminating()) return;
   if (!marked) {
     ShowFileMessage(610, TMsgIcon::miWarning, language);
     return;
@@ -192,6 +195,8 @@ void THotKeyTranslations::RunFile(const RunGuard& run) {
                                                  options.filePair, hosts.service, ProxyOf(cHttp_));
   if (!run.Alive()) return;
   if (!outcome.Succeeded()) {
+    // A program that is ending has aborted the request itself: no message for that.
+    if (loop_.Terminating()) return;
     const TFailureMessage& message = FailureMessageOf(*outcome.Failure());
     if (message.offersHomePage) {
       ShowUnknownDataFormat(language, hosts);
