@@ -16,6 +16,7 @@
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 
+#include "desktop/VirtualKeyCodes.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/QtTrayDBus.h"
