@@ -1,13 +1,10 @@
 #include "ui/TranslationWnd.h"
 
-#include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QPointer>
 #include <QSaveFile>
-#include <QShortcut>
-#include <QShowEvent>
 #include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
@@ -56,10 +53,9 @@ QString DecodeFileText(const QByteArray& bytes) {
 
 class TTranslationWnd::Impl {
  public:
-  Impl(TTranslationWnd& window, TWindowHost& windowHost, QWidget* ownerForm)
+  Impl(TTranslationWnd& window, TWindowHost& windowHost)
       : wnd(window),
         host(windowHost),
-        owner(ownerForm),
         client(std::make_shared<THttpClient>(windowHost.Loop())),
         splitter(std::make_shared<TParser>()) {
     // The window's own client: every answer fresh from the service, never from a
@@ -104,8 +100,6 @@ class TTranslationWnd::Impl {
 
   TTranslationWnd& wnd;
   TWindowHost& host;
-  // The main form; deliberately not the Qt parent (see PrepareForm).
-  QPointer<QWidget> owner;
   Ui::TTranslationWndForm ui;
   // Shared so that an exchange keeps them alive even if the window is destroyed
   // while it waits.
@@ -113,8 +107,6 @@ class TTranslationWnd::Impl {
   std::shared_ptr<TParser> splitter;
   bool placeholdersEnabled = true;
   bool translating = false;
-  bool shownOnce = false;
-  bool closedReported = false;
   QString openTitle;
   QString saveTitle;
   QString filter;
@@ -309,9 +301,9 @@ void TTranslationWnd::Impl::Translate() {
 }
 
 TTranslationWnd::TTranslationWnd(TWindowHost& host, QWidget* owner)
-    : QWidget(nullptr), impl_(std::make_unique<Impl>(*this, host, owner)) {
+    : TSecondaryWnd(host, owner, &TWindowHost::TranslationWndClosed, kHelpContext),
+      impl_(std::make_unique<Impl>(*this, host)) {
   impl_->ui.setupUi(this);
-  PrepareForm(*this);
   impl_->ui.imgProgramLanguage->setPixmap(windowIcon().pixmap(32, 32));
   impl_->ui.edSource->installEventFilter(this);
   impl_->ui.edDestination->installEventFilter(this);
@@ -323,8 +315,6 @@ TTranslationWnd::TTranslationWnd(TWindowHost& host, QWidget* owner)
   connect(d.ui.btnSaveToFile, &QPushButton::clicked, this, [&d] { d.SaveToFile(); });
   connect(d.ui.btnSaveToClipboard, &QPushButton::clicked, this, [&d] { d.CopyToClipboard(); });
   connect(d.ui.btnClose, &QPushButton::clicked, this, [this] { close(); });
-  auto* help = new QShortcut(QKeySequence::HelpContents, this);
-  connect(help, &QShortcut::activated, this, [&d] { d.host.ShowHelpContext(kHelpContext); });
 }
 
 TTranslationWnd::~TTranslationWnd() {
@@ -336,11 +326,7 @@ void TTranslationWnd::ApplyTexts() {
   impl_->ApplyTexts();
 }
 
-void TTranslationWnd::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (event->spontaneous() || impl_->shownOnce) return;
-  impl_->shownOnce = true;
-  CentreOnScreen(*this);
+void TTranslationWnd::FirstShown() {
   // Without placeholders the user can type at once; with them the focus stays on
   // the first control so that the source placeholder stays visible.
   if (impl_->placeholdersEnabled) {
@@ -372,24 +358,20 @@ bool TTranslationWnd::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TTranslationWnd::closeEvent(QCloseEvent* event) {
+// No closing while an exchange waits: the window and its client must outlive it.
+// When the program ends, the exchange gives up and the window goes.
+bool TTranslationWnd::MayClose() const {
+  return !impl_->translating || impl_->host.Loop().Terminating();
+}
+
+void TTranslationWnd::Closing() {
   Impl& d = *impl_;
-  // No closing while an exchange waits: the window and its client must outlive
-  // it. When the program ends, the exchange gives up and the window goes.
-  if (d.translating && !d.host.Loop().Terminating()) {
-    event->ignore();
-    return;
-  }
-  event->accept();
-  if (d.closedReported) return;
-  d.closedReported = true;
   try {
     d.host.Ini().WriteInteger("Languages", "TextTranslationLanguage",
                               d.ui.cbLanguages->currentIndex());
   } catch (const std::exception& e) {
     ShowErrorBox(*this, d.host, e.what());
   }
-  d.host.TranslationWndClosed();
 }
 
 }  // namespace parlumo
