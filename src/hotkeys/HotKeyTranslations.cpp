@@ -97,15 +97,9 @@ void THotKeyTranslations::RunQuick(int hotkey, const RunGuard& run) {
       TranslateText(cHttp_, cParser_, *marked, pair, hosts.service, ProxyOf(cHttp_));
   if (!run.Alive()) return;
   if (!outcome.Succeeded()) {
-    // A program that is ending has aborted the request itself: no message for that.
-    if (loop_.Terminating()) return;
-    const TFailureMessage& message = FailureMessageOf(*outcome.Failure());
-    if (message.offersHomePage) {
-      ShowUnknownDataFormat(language, hosts);
-    } else {
-      ShowQuickMessage(text(message.textKey), text(message.textKey + 1), TMsgIcon::miWarning, false,
-                       options);
-    }
+    ReportFailure(*outcome.Failure(), language, hosts, [&](int textKey) {
+      ShowQuickMessage(text(textKey), text(textKey + 1), TMsgIcon::miWarning, false, options);
+    });
     return;
   }
 
@@ -169,6 +163,19 @@ void THotKeyTranslations::ShowUnknownDataFormat(int language, const TServiceHost
   shell_.Open(HomePageUrl(hosts));
 }
 
+void THotKeyTranslations::ReportFailure(TranslateFailure failure, int language,
+                                        const TServiceHosts& hosts,
+                                        const std::function<void(int textKey)>& report) {
+  // A program that is ending has aborted the request itself: no message for that.
+  if (loop_.Terminating()) return;
+  const TFailureMessage& message = FailureMessageOf(failure);
+  if (message.offersHomePage) {
+    ShowUnknownDataFormat(language, hosts);
+  } else {
+    report(message.textKey);
+  }
+}
+
 void THotKeyTranslations::RunFile(const RunGuard& run) {
   const TFileOptions options = host_.FileOptions();
   const int language = host_.UILanguage();
@@ -195,14 +202,8 @@ void THotKeyTranslations::RunFile(const RunGuard& run) {
                                                  options.filePair, hosts.service, ProxyOf(cHttp_));
   if (!run.Alive()) return;
   if (!outcome.Succeeded()) {
-    // A program that is ending has aborted the request itself: no message for that.
-    if (loop_.Terminating()) return;
-    const TFailureMessage& message = FailureMessageOf(*outcome.Failure());
-    if (message.offersHomePage) {
-      ShowUnknownDataFormat(language, hosts);
-    } else {
-      ShowFileMessage(message.textKey, TMsgIcon::miWarning, language);
-    }
+    ReportFailure(*outcome.Failure(), language, hosts,
+                  [&](int textKey) { ShowFileMessage(textKey, TMsgIcon::miWarning, language); });
     return;
   }
 

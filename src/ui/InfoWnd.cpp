@@ -10,11 +10,10 @@ namespace parlumo {
 
 namespace {
 
-// The help topic about the information the program sends.
+// The help topic about the information the program sends, which a link opens:
+// the window has no topic of its own.
 constexpr int kSentInformationHelpContext = 502;
-// The design size of the client area.
-constexpr int kDesignWidth = 384;
-constexpr int kDesignHeight = 314;
+const TSecondaryWnd::Frame kFrame{&TWindowHost::InfoWndClosed, 0, QSize(384, 314)};
 
 }  // namespace
 
@@ -27,8 +26,7 @@ class TInfoWnd::Impl {
 };
 
 TInfoWnd::TInfoWnd(TWindowHost& host, QWidget* owner)
-    : TSecondaryWnd(host, owner, &TWindowHost::InfoWndClosed, 0),
-      impl_(std::make_unique<Impl>(host)) {
+    : TSecondaryWnd(host, owner, kFrame), impl_(std::make_unique<Impl>(host)) {
   Impl& d = *impl_;
   d.ui.setupUi(this);
   d.ui.imgProgramLanguage->setPixmap(windowIcon().pixmap(32, 32));
@@ -64,7 +62,7 @@ void TInfoWnd::ApplyTexts() {
   d.ui.laLinkGoogleTrans->MakeLink();
   d.ui.laLinkHomepage->setText(HostText(d.host, 309));
   d.ui.laLinkHomepage->MakeLink();
-  FixFormSize(*this, kDesignWidth, kDesignHeight);
+  FixSize();
 }
 
 void TInfoWnd::FirstShown() {

@@ -9,18 +9,21 @@
 
 namespace parlumo {
 
-TSecondaryWnd::TSecondaryWnd(TWindowHost& host, QWidget* owner, ClosedReport closed,
-                             int helpContext)
-    : QWidget(nullptr), host_(host), owner_(owner), closed_(closed) {
+TSecondaryWnd::TSecondaryWnd(TWindowHost& host, QWidget* owner, const Frame& frame)
+    : QWidget(nullptr), host_(host), owner_(owner), frame_(frame) {
   PrepareForm(*this);
-  if (helpContext != 0) {
+  if (frame_.helpContext != 0) {
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this,
-            [this, helpContext] { host_.ShowHelpContext(helpContext); });
+            [this] { host_.ShowHelpContext(frame_.helpContext); });
   }
 }
 
 TSecondaryWnd::~TSecondaryWnd() = default;
+
+void TSecondaryWnd::FixSize() {
+  FixFormSize(*this, frame_.designSize.width(), frame_.designSize.height());
+}
 
 void TSecondaryWnd::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -40,7 +43,7 @@ void TSecondaryWnd::closeEvent(QCloseEvent* event) {
   if (closedReported_) return;
   closedReported_ = true;
   Closing();
-  (host_.*closed_)();
+  (host_.*frame_.closed)();
 }
 
 }  // namespace parlumo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSize>
 #include <QWidget>
 
 namespace parlumo {
@@ -16,16 +17,23 @@ class TSecondaryWnd : public QWidget {
   Q_OBJECT
 
  public:
-  // The host's method that hears of the close.
-  using ClosedReport = void (TWindowHost::*)();
+  // What sets one secondary window's frame apart.
+  struct Frame {
+    void (TWindowHost::*closed)();  // the host's method that hears of the close
+    int helpContext;                // the topic F1 opens; 0 for none
+    QSize designSize;               // the client area as designed (FixSize)
+  };
 
   ~TSecondaryWnd() override;
 
  protected:
-  // owner: the main form, deliberately not the Qt parent (see PrepareForm).
-  // helpContext: the topic F1 opens; 0 for none. The form is prepared here, before
-  // the window's own form description is set up.
-  TSecondaryWnd(TWindowHost& host, QWidget* owner, ClosedReport closed, int helpContext);
+  // owner: the main form, deliberately not the Qt parent (see PrepareForm). The
+  // form is prepared here, before the window's own form description is set up.
+  TSecondaryWnd(TWindowHost& host, QWidget* owner, const Frame& frame);
+
+  // Fixes the window's size to its design size, or larger where the texts of the
+  // current language need more room (FixFormSize); after every change of texts.
+  void FixSize();
 
   // The program shows the window for the first time; it is centred already. Where
   // the focus goes.
@@ -44,7 +52,7 @@ class TSecondaryWnd : public QWidget {
  private:
   TWindowHost& host_;
   QPointer<QWidget> owner_;
-  ClosedReport closed_;
+  Frame frame_;
   bool shownOnce_ = false;
   bool closedReported_ = false;
 };

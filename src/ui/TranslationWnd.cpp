@@ -29,11 +29,8 @@ constexpr int kDestinationPlaceholderKey = 107;
 constexpr int kOpenTitleKey = 111;
 constexpr int kFilterKey = 112;
 constexpr int kSaveTitleKey = 113;
-// The window's help topic.
-constexpr int kHelpContext = 700;
-// The design size of the client area.
-constexpr int kDesignWidth = 455;
-constexpr int kDesignHeight = 403;
+// The window's help topic 700 and the design size of its client area.
+const TSecondaryWnd::Frame kFrame{&TWindowHost::TranslationWndClosed, 700, QSize(455, 403)};
 
 // A file's bytes as text: UTF-8, the program's encoding; a file that is not valid
 // UTF-8 was written in the Western Windows code page (or Latin-1), byte for byte.
@@ -143,7 +140,7 @@ void TTranslationWnd::Impl::ApplyTexts() {
   const int stored = ini.ReadInteger("Languages", "TextTranslationLanguage", 0);
   ui.cbLanguages->setCurrentIndex(IsLanguagePairIndex(stored) ? stored : -1);
 
-  FixFormSize(wnd, kDesignWidth, kDesignHeight);
+  wnd.FixSize();
 }
 
 void TTranslationWnd::Impl::LoadFromFile() {
@@ -301,8 +298,7 @@ void TTranslationWnd::Impl::Translate() {
 }
 
 TTranslationWnd::TTranslationWnd(TWindowHost& host, QWidget* owner)
-    : TSecondaryWnd(host, owner, &TWindowHost::TranslationWndClosed, kHelpContext),
-      impl_(std::make_unique<Impl>(*this, host)) {
+    : TSecondaryWnd(host, owner, kFrame), impl_(std::make_unique<Impl>(*this, host)) {
   impl_->ui.setupUi(this);
   impl_->ui.imgProgramLanguage->setPixmap(windowIcon().pixmap(32, 32));
   impl_->ui.edSource->installEventFilter(this);

@@ -15,11 +15,8 @@ namespace parlumo {
 
 namespace {
 
-// The window's help topic.
-constexpr int kHelpContext = 800;
-// The design size of the client area.
-constexpr int kDesignWidth = 409;
-constexpr int kDesignHeight = 241;
+// The window's help topic 800 and the design size of its client area.
+const TSecondaryWnd::Frame kFrame{&TWindowHost::WebsiteTranslationWndClosed, 800, QSize(409, 241)};
 
 }  // namespace
 
@@ -55,7 +52,7 @@ void TWebsiteTranslationWnd::Impl::ApplyTexts() {
   ui.cbCloseAutomaticallyAfterTranslation->setChecked(
       ini.ReadBool("General", "CloseWebsiteTranslation", false));
 
-  FixFormSize(wnd, kDesignWidth, kDesignHeight);
+  wnd.FixSize();
 }
 
 void TWebsiteTranslationWnd::Impl::Translate() {
@@ -73,8 +70,7 @@ void TWebsiteTranslationWnd::Impl::Translate() {
 }
 
 TWebsiteTranslationWnd::TWebsiteTranslationWnd(TWindowHost& host, QWidget* owner)
-    : TSecondaryWnd(host, owner, &TWindowHost::WebsiteTranslationWndClosed, kHelpContext),
-      impl_(std::make_unique<Impl>(*this, host)) {
+    : TSecondaryWnd(host, owner, kFrame), impl_(std::make_unique<Impl>(*this, host)) {
   Impl& d = *impl_;
   d.ui.setupUi(this);
   d.ui.imgProgramLanguage->setPixmap(windowIcon().pixmap(32, 32));

@@ -598,7 +598,11 @@ TEST_P(HotKeyEndingTest, ShowsNothing) {
     translations->QuickTranslation(1);
   }
   cHttp.OnSendEnd = nullptr;
-  EXPECT_EQ(service.Requests().size(), c.at == EndingAt::Exchange ? 1u : 0u);
+  // (A request that was sent may or may not have reached the service's thread
+  // before the abort: only the copy case says how many.)
+  if (c.at == EndingAt::Copy) {
+    EXPECT_TRUE(service.Requests().empty());
+  }
   EXPECT_TRUE(shell.boxes.empty());
   EXPECT_TRUE(Balloons().empty());
   EXPECT_TRUE(clipboard.writes.empty());
