@@ -23,9 +23,6 @@ using test::DBusMock;
 using test::Pump;
 using test::WaitUntil;
 
-const QString kNotifications = QStringLiteral("org.freedesktop.Notifications");
-const QString kNotificationsPath = QStringLiteral("/org/freedesktop/Notifications");
-
 // The balloon's text comes from what the user marked: a server that reads markup
 // in the body gets it escaped (a marked link stays text), one that does not gets
 // it as it is.
@@ -52,27 +49,15 @@ TEST(TrayStatusNotifierX11Test, MarkedTextIsNeverMarkupInQtsNotification) {
   Pump(200);
   ASSERT_TRUE(icon->geometry().isEmpty()) << "Qt embedded the icon instead";
 
-  const QString marked = QStringLiteral("<a href=\"http://example.org/\">Haus</a> & <b>groß</b>");
-  const struct {
-    const char* name;
-    QString parameters;  // the server's capabilities
-    QString body;
-  } cases[] = {
-      {"a server that reads markup", QString(),
-       QStringLiteral("&lt;a href=&quot;http://example.org/&quot;&gt;Haus&lt;/a&gt; &amp; "
-                      "&lt;b&gt;groß&lt;/b&gt;")},
-      {"a server that shows plain text", QStringLiteral(R"({"capabilities": "body actions"})"),
-       marked},
-  };
-  for (const auto& c : cases) {
+  const QString marked = test::MarkedTextWithMarkup();
+  for (const auto& c : test::MarkupCases()) {
     SCOPED_TRACE(c.name);
-    DBusMock server(QStringLiteral("notification_daemon"), c.parameters, kNotifications,
-                    kNotificationsPath);
-    ASSERT_TRUE(server.Start());
+    const auto server = test::NotificationServer(c.parametersJson);
+    ASSERT_TRUE(server->Start());
     ASSERT_TRUE(
         tray.ShowBalloon("Übersetzung", marked.toStdString(), TBalloonIconKind::bkInfo, 20));
-    ASSERT_TRUE(WaitUntil([&] { return server.CallsOf(QStringLiteral("Notify")).size() == 1; }));
-    const QVariantList notify = server.CallsOf(QStringLiteral("Notify")).at(0);
+    ASSERT_TRUE(WaitUntil([&] { return server->CallsOf(QStringLiteral("Notify")).size() == 1; }));
+    const QVariantList notify = server->CallsOf(QStringLiteral("Notify")).at(0);
     ASSERT_GE(notify.size(), 5);
     EXPECT_EQ(notify.at(3).toString().toStdString(), "Übersetzung");
     EXPECT_EQ(notify.at(4).toString().toStdString(), c.body.toStdString());
