@@ -44,8 +44,6 @@ class TSecondaryWnd : public QWidget {
   // The window closes for good, before the host hears of it: what it keeps is stored.
   virtual void Closing() {}
 
-  TWindowHost& Host() const { return host_; }
-
   void showEvent(QShowEvent* event) final;
   void closeEvent(QCloseEvent* event) final;
 
