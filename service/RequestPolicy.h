@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "Exchange.h"
+#include "runtime/HostPort.h"
 
 namespace parlumo::service {
 
-// A host name as a Host header or --allow-host gives it: "name", "name:port", "[v6]" or
-// "[v6]:port". The name is lower-cased, an IPv6 literal is without brackets and in its
-// shortest form; an empty port ("name:") is no port.
+// A host name as a Host header or --allow-host gives it (ParseHostPort), with the
+// name as names are compared (CanonicalHostName).
 struct HostName {
   std::string name;
   std::optional<int> port;
@@ -19,13 +19,8 @@ struct HostName {
   bool operator==(const HostName&) const = default;
 };
 
-// Nothing for an empty name, an unbracketed IPv6 literal or a port that is no number
-// from 0 to 65535.
+// Nothing for what ParseHostPort refuses.
 std::optional<HostName> ParseHostName(std::string_view text);
-
-// Whether a host (a name of ParseHostName, or as --listen gives it) is this machine's
-// loopback: 127.0.0.0/8, ::1 (also IPv4-mapped) or "localhost".
-bool IsLoopbackHost(std::string_view host);
 
 // The names the service answers to. A web page can make a browser send a request to
 // the service under a name of the page's own that has been pointed at the service's

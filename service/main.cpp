@@ -21,6 +21,7 @@
 
 #include "RequestPolicy.h"
 #include "Service.h"
+#include "runtime/HostPort.h"
 #include "translate/TranslateText.h"
 
 namespace {
@@ -144,11 +145,6 @@ std::string Usage() {
   return usage;
 }
 
-bool ParseInt(std::string_view text, int low, int high, int& value) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
-}
-
 bool ParseCount(std::string_view text, std::size_t low, std::size_t high, std::size_t& value) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return ec == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
@@ -184,15 +180,13 @@ void RaiseDescriptorLimit() {
   ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
+// HOST:PORT, the port required; an IPv6 host in brackets.
 bool ParseListen(std::string_view text, std::string& host, int& port) {
-  const auto colon = text.rfind(':');
-  if (colon == std::string_view::npos || colon == 0) return false;
-  std::string_view hostPart = text.substr(0, colon);
-  if (hostPart.starts_with("[") && hostPart.ends_with("]")) {
-    hostPart = hostPart.substr(1, hostPart.size() - 2);
-  }
-  host = std::string(hostPart);
-  return ParseInt(text.substr(colon + 1), 0, 65535, port);
+  const auto address = parlumo::ParseHostPort(text);
+  if (!address || !address->port) return false;
+  host = address->host;
+  port = *address->port;
+  return true;
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "runtime/PollEventLoop.h"
 #include "runtime/SettingsPath.h"
 #include "text/LanguageText.h"
+#include "translate/FailureMessages.h"
 #include "translate/LanguagePairs.h"
 #include "translate/TranslateText.h"
 #include "translate/TranslationPage.h"
@@ -228,9 +229,19 @@ void PrintFailure(int language, int textKey, const std::string& detail) {
   if (!detail.empty()) std::cerr << detail << "\n";
 }
 
-int TextTooLarge(int language, const std::string& detail) {
-  PrintFailure(language, 624, detail);
-  return kExitTextTooLarge;
+// The exit status of a failed exchange.
+int ExitStatus(TranslateFailure failure) {
+  switch (failure) {
+    case TranslateFailure::ConnectionFailed:
+      return kExitConnectionFailed;
+    case TranslateFailure::NotTranslated:
+      return kExitNotTranslated;
+    case TranslateFailure::UnknownDataFormat:
+      return kExitUnknownDataFormat;
+    case TranslateFailure::TextTooLarge:
+      return kExitTextTooLarge;
+  }
+  return kExitConnectionFailed;
 }
 
 // A text too large refused here: the line of textKey with the limit in it.
@@ -238,7 +249,8 @@ int TextTooLargeUnsent(int language, int textKey) {
   std::string detail = LanguageText(language, textKey);
   if (const auto at = detail.find("%1"); at != std::string::npos)
     detail.replace(at, 2, SizeText(kMaxRequestBodyBytes));
-  return TextTooLarge(language, detail);
+  PrintFailure(language, FailureMessageOf(TranslateFailure::TextTooLarge).textKey, detail);
+  return kExitTextTooLarge;
 }
 
 }  // namespace
@@ -348,18 +360,6 @@ int main(int argc, char** argv) {
     std::cout << outcome.Text() << "\n";
     return kExitTranslated;
   }
-  switch (*outcome.Failure()) {
-    case TranslateFailure::ConnectionFailed:
-      PrintFailure(language, 604, outcome.Detail());
-      return kExitConnectionFailed;
-    case TranslateFailure::NotTranslated:
-      PrintFailure(language, 608, "");
-      return kExitNotTranslated;
-    case TranslateFailure::UnknownDataFormat:
-      PrintFailure(language, 606, "");
-      return kExitUnknownDataFormat;
-    case TranslateFailure::TextTooLarge:
-      return TextTooLarge(language, outcome.Detail());
-  }
-  return kExitConnectionFailed;
+  PrintFailure(language, FailureMessageOf(*outcome.Failure()).textKey, outcome.Detail());
+  return ExitStatus(*outcome.Failure());
 }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "desktop/VirtualKeyCodes.h"
 #include "runtime/Utf8.h"
 
 namespace parlumo {

@@ -95,11 +95,6 @@ struct TrayIconData {
   std::uint32_t infoFlags = 0;  // TBalloonIconKind value
 };
 
-// Virtual-key codes of the modifier keys whose state goes into a shift state.
-constexpr int kVkShift = 0x10;
-constexpr int kVkControl = 0x11;
-constexpr int kVkMenu = 0x12;
-
 // The notification area and the input state around it.
 class TrayShell {
  public:

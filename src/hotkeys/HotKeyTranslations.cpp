@@ -2,6 +2,7 @@
 
 #include "hotkeys/AtomicFile.h"
 #include "text/LanguageText.h"
+#include "translate/FailureMessages.h"
 #include "translate/ServiceHosts.h"
 #include "translate/TranslateText.h"
 
@@ -84,7 +85,8 @@ void THotKeyTranslations::RunQuick(int hotkey, const RunGuard& run) {
   auto text = [language](int key) { return LanguageText(language, key); };
 
   const std::optional<std::string> marked = Capture(TCaptureVariant::cvQuick);
-  if (!run.Alive()) return;
+  // A program that ends while the text is copied sends nothing and says nothing.
+  if (!run.Alive() || loop_.Terminating()) return;
   if (!marked) {
     ShowQuickMessage(text(610), text(611), TMsgIcon::miWarning, false, options);
     return;
@@ -95,20 +97,9 @@ void THotKeyTranslations::RunQuick(int hotkey, const RunGuard& run) {
       TranslateText(cHttp_, cParser_, *marked, pair, hosts.service, ProxyOf(cHttp_));
   if (!run.Alive()) return;
   if (!outcome.Succeeded()) {
-    switch (*outcome.Failure()) {
-      case TranslateFailure::ConnectionFailed:
-        ShowQuickMessage(text(604), text(605), TMsgIcon::miWarning, false, options);
-        return;
-      case TranslateFailure::NotTranslated:
-        ShowQuickMessage(text(608), text(609), TMsgIcon::miWarning, false, options);
-        return;
-      case TranslateFailure::TextTooLarge:
-        ShowQuickMessage(text(624), text(625), TMsgIcon::miWarning, false, options);
-        return;
-      case TranslateFailure::UnknownDataFormat:
-        ShowUnknownDataFormat(language, hosts);
-        return;
-    }
+    ReportFailure(*outcome.Failure(), language, hosts, [&](int textKey) {
+      ShowQuickMessage(text(textKey), text(textKey + 1), TMsgIcon::miWarning, false, options);
+    });
     return;
   }
 
@@ -172,6 +163,19 @@ void THotKeyTranslations::ShowUnknownDataFormat(int language, const TServiceHost
   shell_.Open(HomePageUrl(hosts));
 }
 
+void THotKeyTranslations::ReportFailure(TranslateFailure failure, int language,
+                                        const TServiceHosts& hosts,
+                                        const std::function<void(int textKey)>& report) {
+  // A program that is ending has aborted the request itself: no message for that.
+  if (loop_.Terminating()) return;
+  const TFailureMessage& message = FailureMessageOf(failure);
+  if (message.offersHomePage) {
+    ShowUnknownDataFormat(language, hosts);
+  } else {
+    report(message.textKey);
+  }
+}
+
 void THotKeyTranslations::RunFile(const RunGuard& run) {
   const TFileOptions options = host_.FileOptions();
   const int language = host_.UILanguage();
@@ -187,7 +191,7 @@ void THotKeyTranslations::RunFile(const RunGuard& run) {
   }
 
   const std::optional<std::string> marked = Capture(TCaptureVariant::cvFile);
-  if (!run.Alive()) return;
+  if (!run.Alive() || loop_.Terminating()) return;
   if (!marked) {
     ShowFileMessage(610, TMsgIcon::miWarning, language);
     return;
@@ -198,20 +202,8 @@ void THotKeyTranslations::RunFile(const RunGuard& run) {
                                                  options.filePair, hosts.service, ProxyOf(cHttp_));
   if (!run.Alive()) return;
   if (!outcome.Succeeded()) {
-    switch (*outcome.Failure()) {
-      case TranslateFailure::ConnectionFailed:
-        ShowFileMessage(604, TMsgIcon::miWarning, language);
-        return;
-      case TranslateFailure::NotTranslated:
-        ShowFileMessage(608, TMsgIcon::miWarning, language);
-        return;
-      case TranslateFailure::TextTooLarge:
-        ShowFileMessage(624, TMsgIcon::miWarning, language);
-        return;
-      case TranslateFailure::UnknownDataFormat:
-        ShowUnknownDataFormat(language, hosts);
-        return;
-    }
+    ReportFailure(*outcome.Failure(), language, hosts,
+                  [&](int textKey) { ShowFileMessage(textKey, TMsgIcon::miWarning, language); });
     return;
   }
 

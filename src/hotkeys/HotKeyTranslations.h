@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "net/HttpClient.h"
 #include "runtime/EventLoop.h"
 #include "translate/Parser.h"
+#include "translate/TranslationPage.h"
 
 namespace parlumo {
 
@@ -70,6 +72,11 @@ class THotKeyTranslations {
   bool ShowFileMessage(int textKey, TMsgIcon icon, int language);
   // The box of UnknownDataFormat, with no owner; Yes opens the home page.
   void ShowUnknownDataFormat(int language, const TServiceHosts& hosts);
+  // Reports a failed exchange: the box of UnknownDataFormat for a failure whose
+  // message offers the home page, else report with the message's text key; nothing
+  // while the program ends.
+  void ReportFailure(TranslateFailure failure, int language, const TServiceHosts& hosts,
+                     const std::function<void(int textKey)>& report);
   std::optional<std::string> Capture(TCaptureVariant variant);
 
   THotKeyHost& host_;

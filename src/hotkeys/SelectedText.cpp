@@ -3,14 +3,10 @@
 #include <array>
 #include <memory>
 
+#include "desktop/VirtualKeyCodes.h"
+
 namespace parlumo {
 namespace {
-
-// The virtual keys the capture synthesises and looks at.
-constexpr std::uint8_t kKeyShift = 0x10;
-constexpr std::uint8_t kKeyCtrl = 0x11;
-constexpr std::uint8_t kKeyAlt = 0x12;
-constexpr std::uint8_t kKeyC = 0x43;
 
 // Disarms the watch on every way out of the capture.
 class ArmedWatch {
@@ -66,7 +62,7 @@ class ReleasedModifiers {
   }
 
  private:
-  static constexpr std::array<std::uint8_t, 3> kModifiers = {kKeyAlt, kKeyCtrl, kKeyShift};
+  static constexpr std::array<std::uint8_t, 3> kModifiers = {kVkMenu, kVkControl, kVkShift};
   KeyboardPlatform& keyboard_;
   std::array<bool, 3> held_{};
 };
@@ -94,20 +90,20 @@ std::optional<std::string> CaptureSelectedText(TCaptureVariant variant,
   ArmedWatch watch(platform.watch, platform.loop);
   ReleasedModifiers modifiers(keyboard);
   if (variant == TCaptureVariant::cvQuick) {
-    keyboard.SendKey(kKeyCtrl, 0, false);
-    keyboard.SendKey(kKeyC, 0, false);
-    keyboard.SendKey(kKeyC, 0, true);
-    keyboard.SendKey(kKeyCtrl, 0, true);
+    keyboard.SendKey(kVkControl, 0, false);
+    keyboard.SendKey(kVkC, 0, false);
+    keyboard.SendKey(kVkC, 0, true);
+    keyboard.SendKey(kVkControl, 0, true);
     modifiers.Restore();
     watch.Wait(platform.loop, platform.wait);
   } else {
-    const std::uint8_t controlScan = keyboard.ScanCode(kKeyCtrl);
-    const std::uint8_t cScan = keyboard.ScanCode(kKeyC);
-    keyboard.SendKey(kKeyCtrl, controlScan, false);
-    keyboard.SendKey(kKeyC, cScan, false);
+    const std::uint8_t controlScan = keyboard.ScanCode(kVkControl);
+    const std::uint8_t cScan = keyboard.ScanCode(kVkC);
+    keyboard.SendKey(kVkControl, controlScan, false);
+    keyboard.SendKey(kVkC, cScan, false);
     watch.Wait(platform.loop, platform.wait);
-    keyboard.SendKey(kKeyC, cScan, true);
-    keyboard.SendKey(kKeyCtrl, controlScan, true);
+    keyboard.SendKey(kVkC, cScan, true);
+    keyboard.SendKey(kVkControl, controlScan, true);
     modifiers.Restore();
   }
   return ReadClipboard(platform.clipboard);

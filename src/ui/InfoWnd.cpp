@@ -1,9 +1,5 @@
 #include "ui/InfoWnd.h"
 
-#include <QCloseEvent>
-#include <QPointer>
-#include <QShowEvent>
-
 #include "translate/ServiceHosts.h"
 #include "ui/LinkLabel.h"
 #include "ui/WindowHost.h"
@@ -14,31 +10,25 @@ namespace parlumo {
 
 namespace {
 
-// The help topic about the information the program sends.
+// The help topic about the information the program sends, which a link opens:
+// the window has no topic of its own.
 constexpr int kSentInformationHelpContext = 502;
-// The design size of the client area.
-constexpr int kDesignWidth = 384;
-constexpr int kDesignHeight = 314;
+const TSecondaryWnd::Frame kFrame{&TWindowHost::InfoWndClosed, 0, QSize(384, 314)};
 
 }  // namespace
 
 class TInfoWnd::Impl {
  public:
-  Impl(TWindowHost& windowHost, QWidget* ownerForm) : host(windowHost), owner(ownerForm) {}
+  explicit Impl(TWindowHost& windowHost) : host(windowHost) {}
 
   TWindowHost& host;
-  // The main form; deliberately not the Qt parent (see PrepareForm).
-  QPointer<QWidget> owner;
   Ui::TInfoWndForm ui;
-  bool shownOnce = false;
-  bool closedReported = false;
 };
 
 TInfoWnd::TInfoWnd(TWindowHost& host, QWidget* owner)
-    : QWidget(nullptr), impl_(std::make_unique<Impl>(host, owner)) {
+    : TSecondaryWnd(host, owner, kFrame), impl_(std::make_unique<Impl>(host)) {
   Impl& d = *impl_;
   d.ui.setupUi(this);
-  PrepareForm(*this);
   d.ui.imgProgramLanguage->setPixmap(windowIcon().pixmap(32, 32));
 
   // Each link asks the desktop to open its page; whether a browser could be
@@ -72,22 +62,11 @@ void TInfoWnd::ApplyTexts() {
   d.ui.laLinkGoogleTrans->MakeLink();
   d.ui.laLinkHomepage->setText(HostText(d.host, 309));
   d.ui.laLinkHomepage->MakeLink();
-  FixFormSize(*this, kDesignWidth, kDesignHeight);
+  FixSize();
 }
 
-void TInfoWnd::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (event->spontaneous() || impl_->shownOnce) return;
-  impl_->shownOnce = true;
-  CentreOnScreen(*this);
+void TInfoWnd::FirstShown() {
   impl_->ui.btnOK->setFocus(Qt::OtherFocusReason);
-}
-
-void TInfoWnd::closeEvent(QCloseEvent* event) {
-  event->accept();
-  if (impl_->closedReported) return;
-  impl_->closedReported = true;
-  impl_->host.InfoWndClosed();
 }
 
 }  // namespace parlumo

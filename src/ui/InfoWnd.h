@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QWidget>
 #include <memory>
+
+#include "ui/SecondaryWnd.h"
 
 namespace parlumo {
 
@@ -9,9 +10,9 @@ class TWindowHost;
 
 // The program information window: the version line, what the program sends and
 // where, and links to the maker's and the provider's pages and to the help. A
-// top-level window with a taskbar entry of its own. It never deletes itself: when
-// it closes it tells the host once (InfoWndClosed), and the host destroys it later.
-class TInfoWnd : public QWidget {
+// secondary window (TSecondaryWnd) without a help topic of its own; its close is
+// reported with InfoWndClosed.
+class TInfoWnd : public TSecondaryWnd {
   Q_OBJECT
 
  public:
@@ -23,8 +24,7 @@ class TInfoWnd : public QWidget {
   void ApplyTexts();
 
  protected:
-  void closeEvent(QCloseEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  void FirstShown() override;
 
  private:
   class Impl;

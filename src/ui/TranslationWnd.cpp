@@ -1,13 +1,10 @@
 #include "ui/TranslationWnd.h"
 
-#include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QPointer>
 #include <QSaveFile>
-#include <QShortcut>
-#include <QShowEvent>
 #include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
@@ -15,6 +12,7 @@
 
 #include "platform/qt/QtText.h"
 #include "text/LanguageText.h"
+#include "translate/FailureMessages.h"
 #include "translate/LanguagePairs.h"
 #include "ui/WindowHost.h"
 #include "ui/WindowSupport.h"
@@ -31,11 +29,8 @@ constexpr int kDestinationPlaceholderKey = 107;
 constexpr int kOpenTitleKey = 111;
 constexpr int kFilterKey = 112;
 constexpr int kSaveTitleKey = 113;
-// The window's help topic.
-constexpr int kHelpContext = 700;
-// The design size of the client area.
-constexpr int kDesignWidth = 455;
-constexpr int kDesignHeight = 403;
+// The window's help topic 700 and the design size of its client area.
+const TSecondaryWnd::Frame kFrame{&TWindowHost::TranslationWndClosed, 700, QSize(455, 403)};
 
 // A file's bytes as text: UTF-8, the program's encoding; a file that is not valid
 // UTF-8 was written in the Western Windows code page (or Latin-1), byte for byte.
@@ -55,10 +50,9 @@ QString DecodeFileText(const QByteArray& bytes) {
 
 class TTranslationWnd::Impl {
  public:
-  Impl(TTranslationWnd& window, TWindowHost& windowHost, QWidget* ownerForm)
+  Impl(TTranslationWnd& window, TWindowHost& windowHost)
       : wnd(window),
         host(windowHost),
-        owner(ownerForm),
         client(std::make_shared<THttpClient>(windowHost.Loop())),
         splitter(std::make_shared<TParser>()) {
     // The window's own client: every answer fresh from the service, never from a
@@ -103,8 +97,6 @@ class TTranslationWnd::Impl {
 
   TTranslationWnd& wnd;
   TWindowHost& host;
-  // The main form; deliberately not the Qt parent (see PrepareForm).
-  QPointer<QWidget> owner;
   Ui::TTranslationWndForm ui;
   // Shared so that an exchange keeps them alive even if the window is destroyed
   // while it waits.
@@ -112,8 +104,6 @@ class TTranslationWnd::Impl {
   std::shared_ptr<TParser> splitter;
   bool placeholdersEnabled = true;
   bool translating = false;
-  bool shownOnce = false;
-  bool closedReported = false;
   QString openTitle;
   QString saveTitle;
   QString filter;
@@ -150,7 +140,7 @@ void TTranslationWnd::Impl::ApplyTexts() {
   const int stored = ini.ReadInteger("Languages", "TextTranslationLanguage", 0);
   ui.cbLanguages->setCurrentIndex(IsLanguagePairIndex(stored) ? stored : -1);
 
-  FixFormSize(wnd, kDesignWidth, kDesignHeight);
+  wnd.FixSize();
 }
 
 void TTranslationWnd::Impl::LoadFromFile() {
@@ -244,29 +234,22 @@ void TTranslationWnd::Impl::SetControlsEnabled(bool enabled) {
 
 void TTranslationWnd::Impl::ShowFailure(const TranslateOutcome& outcome) {
   const int language = host.UILanguage();
-  switch (*outcome.Failure()) {
-    case TranslateFailure::ConnectionFailed:
-      host.Shell().WindowMessageBox(&wnd, LanguageText(language, 604), LanguageText(language, 605),
-                                    TMsgButtons::mbOK, TMsgIcon::miError);
-      break;
-    case TranslateFailure::NotTranslated:
-      host.Shell().WindowMessageBox(&wnd, LanguageText(language, 608), LanguageText(language, 609),
-                                    TMsgButtons::mbOK, TMsgIcon::miWarning);
-      break;
-    case TranslateFailure::TextTooLarge:
-      host.Shell().WindowMessageBox(&wnd, LanguageText(language, 624), LanguageText(language, 625),
-                                    TMsgButtons::mbOK, TMsgIcon::miWarning);
-      break;
-    case TranslateFailure::UnknownDataFormat: {
-      TWindowHost& windowHost = host;
-      const TMsgResult answer = windowHost.Shell().WindowMessageBox(
-          &wnd, LanguageText(language, 606), LanguageText(language, 607), TMsgButtons::mbYesNo,
-          TMsgIcon::miQuestion);
-      // Whether the browser could be started is not reported.
-      if (answer == TMsgResult::mrYes) windowHost.Shell().Open(HomePageUrl(windowHost.Hosts()));
-      break;
-    }
+  const TFailureMessage& message = FailureMessageOf(*outcome.Failure());
+  const std::string text = LanguageText(language, message.textKey);
+  const std::string caption = LanguageText(language, message.textKey + 1);
+  if (!message.offersHomePage) {
+    // A request that failed is the window's error; an answer it cannot use, a warning.
+    const TMsgIcon icon = *outcome.Failure() == TranslateFailure::ConnectionFailed
+                              ? TMsgIcon::miError
+                              : TMsgIcon::miWarning;
+    host.Shell().WindowMessageBox(&wnd, text, caption, TMsgButtons::mbOK, icon);
+    return;
   }
+  TWindowHost& windowHost = host;
+  const TMsgResult answer = windowHost.Shell().WindowMessageBox(
+      &wnd, text, caption, TMsgButtons::mbYesNo, TMsgIcon::miQuestion);
+  // Whether the browser could be started is not reported.
+  if (answer == TMsgResult::mrYes) windowHost.Shell().Open(HomePageUrl(windowHost.Hosts()));
 }
 
 void TTranslationWnd::Impl::Translate() {
@@ -315,9 +298,8 @@ void TTranslationWnd::Impl::Translate() {
 }
 
 TTranslationWnd::TTranslationWnd(TWindowHost& host, QWidget* owner)
-    : QWidget(nullptr), impl_(std::make_unique<Impl>(*this, host, owner)) {
+    : TSecondaryWnd(host, owner, kFrame), impl_(std::make_unique<Impl>(*this, host)) {
   impl_->ui.setupUi(this);
-  PrepareForm(*this);
   impl_->ui.imgProgramLanguage->setPixmap(windowIcon().pixmap(32, 32));
   impl_->ui.edSource->installEventFilter(this);
   impl_->ui.edDestination->installEventFilter(this);
@@ -329,8 +311,6 @@ TTranslationWnd::TTranslationWnd(TWindowHost& host, QWidget* owner)
   connect(d.ui.btnSaveToFile, &QPushButton::clicked, this, [&d] { d.SaveToFile(); });
   connect(d.ui.btnSaveToClipboard, &QPushButton::clicked, this, [&d] { d.CopyToClipboard(); });
   connect(d.ui.btnClose, &QPushButton::clicked, this, [this] { close(); });
-  auto* help = new QShortcut(QKeySequence::HelpContents, this);
-  connect(help, &QShortcut::activated, this, [&d] { d.host.ShowHelpContext(kHelpContext); });
 }
 
 TTranslationWnd::~TTranslationWnd() {
@@ -342,11 +322,7 @@ void TTranslationWnd::ApplyTexts() {
   impl_->ApplyTexts();
 }
 
-void TTranslationWnd::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (event->spontaneous() || impl_->shownOnce) return;
-  impl_->shownOnce = true;
-  CentreOnScreen(*this);
+void TTranslationWnd::FirstShown() {
   // Without placeholders the user can type at once; with them the focus stays on
   // the first control so that the source placeholder stays visible.
   if (impl_->placeholdersEnabled) {
@@ -378,24 +354,20 @@ bool TTranslationWnd::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void TTranslationWnd::closeEvent(QCloseEvent* event) {
+// No closing while an exchange waits: the window and its client must outlive it.
+// When the program ends, the exchange gives up and the window goes.
+bool TTranslationWnd::MayClose() const {
+  return !impl_->translating || impl_->host.Loop().Terminating();
+}
+
+void TTranslationWnd::Closing() {
   Impl& d = *impl_;
-  // No closing while an exchange waits: the window and its client must outlive
-  // it. When the program ends, the exchange gives up and the window goes.
-  if (d.translating && !d.host.Loop().Terminating()) {
-    event->ignore();
-    return;
-  }
-  event->accept();
-  if (d.closedReported) return;
-  d.closedReported = true;
   try {
     d.host.Ini().WriteInteger("Languages", "TextTranslationLanguage",
                               d.ui.cbLanguages->currentIndex());
   } catch (const std::exception& e) {
     ShowErrorBox(*this, d.host, e.what());
   }
-  d.host.TranslationWndClosed();
 }
 
 }  // namespace parlumo

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QWidget>
 #include <memory>
+
+#include "ui/SecondaryWnd.h"
 
 namespace parlumo {
 
@@ -9,10 +10,9 @@ class TWindowHost;
 
 // The text translation window: the user types, pastes or loads a text, picks a
 // language pair and translates it with the window's own HTTP client; the
-// translation can be copied or saved. A top-level window with a taskbar entry of
-// its own. It never deletes itself: when it closes it tells the host once
-// (TranslationWndClosed), and the host destroys it later.
-class TTranslationWnd : public QWidget {
+// translation can be copied or saved. A secondary window (TSecondaryWnd); its
+// close is reported with TranslationWndClosed.
+class TTranslationWnd : public TSecondaryWnd {
   Q_OBJECT
 
  public:
@@ -24,8 +24,9 @@ class TTranslationWnd : public QWidget {
   void ApplyTexts();
 
  protected:
-  void closeEvent(QCloseEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  void FirstShown() override;
+  bool MayClose() const override;
+  void Closing() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

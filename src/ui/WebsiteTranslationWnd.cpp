@@ -1,11 +1,6 @@
 #include "ui/WebsiteTranslationWnd.h"
 
-#include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
-#include <QPointer>
-#include <QShortcut>
-#include <QShowEvent>
 #include <exception>
 
 #include "platform/qt/QtText.h"
@@ -20,29 +15,21 @@ namespace parlumo {
 
 namespace {
 
-// The window's help topic.
-constexpr int kHelpContext = 800;
-// The design size of the client area.
-constexpr int kDesignWidth = 409;
-constexpr int kDesignHeight = 241;
+// The window's help topic 800 and the design size of its client area.
+const TSecondaryWnd::Frame kFrame{&TWindowHost::WebsiteTranslationWndClosed, 800, QSize(409, 241)};
 
 }  // namespace
 
 class TWebsiteTranslationWnd::Impl {
  public:
-  Impl(TWebsiteTranslationWnd& window, TWindowHost& windowHost, QWidget* ownerForm)
-      : wnd(window), host(windowHost), owner(ownerForm) {}
+  Impl(TWebsiteTranslationWnd& window, TWindowHost& windowHost) : wnd(window), host(windowHost) {}
 
   void ApplyTexts();
   void Translate();
 
   TWebsiteTranslationWnd& wnd;
   TWindowHost& host;
-  // The main form; deliberately not the Qt parent (see PrepareForm).
-  QPointer<QWidget> owner;
   Ui::TWebsiteTranslationWndForm ui;
-  bool shownOnce = false;
-  bool closedReported = false;
 };
 
 void TWebsiteTranslationWnd::Impl::ApplyTexts() {
@@ -65,7 +52,7 @@ void TWebsiteTranslationWnd::Impl::ApplyTexts() {
   ui.cbCloseAutomaticallyAfterTranslation->setChecked(
       ini.ReadBool("General", "CloseWebsiteTranslation", false));
 
-  FixFormSize(wnd, kDesignWidth, kDesignHeight);
+  wnd.FixSize();
 }
 
 void TWebsiteTranslationWnd::Impl::Translate() {
@@ -83,10 +70,9 @@ void TWebsiteTranslationWnd::Impl::Translate() {
 }
 
 TWebsiteTranslationWnd::TWebsiteTranslationWnd(TWindowHost& host, QWidget* owner)
-    : QWidget(nullptr), impl_(std::make_unique<Impl>(*this, host, owner)) {
+    : TSecondaryWnd(host, owner, kFrame), impl_(std::make_unique<Impl>(*this, host)) {
   Impl& d = *impl_;
   d.ui.setupUi(this);
-  PrepareForm(*this);
   d.ui.imgProgramLanguage->setPixmap(windowIcon().pixmap(32, 32));
 
   // No mechanism on this desktop tells the address of the page a browser shows:
@@ -99,8 +85,6 @@ TWebsiteTranslationWnd::TWebsiteTranslationWnd(TWindowHost& host, QWidget* owner
   // Enter in the address field translates, as the default button does elsewhere.
   connect(d.ui.cbUrlToTranslate->lineEdit(), &QLineEdit::returnPressed, this,
           [&d] { d.Translate(); });
-  auto* help = new QShortcut(QKeySequence::HelpContents, this);
-  connect(help, &QShortcut::activated, this, [&d] { d.host.ShowHelpContext(kHelpContext); });
 }
 
 TWebsiteTranslationWnd::~TWebsiteTranslationWnd() = default;
@@ -109,21 +93,14 @@ void TWebsiteTranslationWnd::ApplyTexts() {
   impl_->ApplyTexts();
 }
 
-void TWebsiteTranslationWnd::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (event->spontaneous() || impl_->shownOnce) return;
-  impl_->shownOnce = true;
-  CentreOnScreen(*this);
+void TWebsiteTranslationWnd::FirstShown() {
   // Typing replaces the proposed address.
   impl_->ui.cbUrlToTranslate->lineEdit()->selectAll();
   impl_->ui.cbUrlToTranslate->setFocus(Qt::OtherFocusReason);
 }
 
-void TWebsiteTranslationWnd::closeEvent(QCloseEvent* event) {
+void TWebsiteTranslationWnd::Closing() {
   Impl& d = *impl_;
-  event->accept();
-  if (d.closedReported) return;
-  d.closedReported = true;
   try {
     TIniFile::Batch ini(d.host.Ini());
     ini.WriteInteger("Languages", "WebsiteTranslationLanguage", d.ui.cbLanguages->currentIndex());
@@ -133,7 +110,6 @@ void TWebsiteTranslationWnd::closeEvent(QCloseEvent* event) {
   } catch (const std::exception& e) {
     ShowErrorBox(*this, d.host, e.what());
   }
-  d.host.WebsiteTranslationWndClosed();
 }
 
 }  // namespace parlumo

@@ -1,18 +1,17 @@
 #pragma once
 
-#include <QWidget>
 #include <memory>
+
+#include "ui/SecondaryWnd.h"
 
 namespace parlumo {
 
 class TWindowHost;
 
 // The website translation window: builds the service's page-translation address
-// for a page address and a language pair and hands it to the browser. A top-level
-// window with a taskbar entry of its own. It never deletes itself: when it closes
-// it tells the host once (WebsiteTranslationWndClosed), and the host destroys it
-// later.
-class TWebsiteTranslationWnd : public QWidget {
+// for a page address and a language pair and hands it to the browser. A secondary
+// window (TSecondaryWnd); its close is reported with WebsiteTranslationWndClosed.
+class TWebsiteTranslationWnd : public TSecondaryWnd {
   Q_OBJECT
 
  public:
@@ -24,8 +23,8 @@ class TWebsiteTranslationWnd : public QWidget {
   void ApplyTexts();
 
  protected:
-  void closeEvent(QCloseEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  void FirstShown() override;
+  void Closing() override;
 
  private:
   class Impl;

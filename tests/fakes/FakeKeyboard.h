@@ -10,19 +10,20 @@
 
 #include "desktop/ClipboardWatch.h"
 #include "desktop/Keyboard.h"
+#include "desktop/VirtualKeyCodes.h"
 
 namespace parlumo::fake {
 
 // The name a log gives a virtual key.
 inline std::string KeyName(std::uint8_t virtualKey) {
   switch (virtualKey) {
-    case 0x10:
+    case kVkShift:
       return "Shift";
-    case 0x11:
+    case kVkControl:
       return "Ctrl";
-    case 0x12:
+    case kVkMenu:
       return "Alt";
-    case 0x43:
+    case kVkC:
       return "C";
     default:
       return "key " + std::to_string(virtualKey);
@@ -44,7 +45,7 @@ class FakeKeyboard : public KeyboardPlatform {
       down.erase(virtualKey);
     } else {
       down.insert(virtualKey);
-      if (virtualKey == 0x43 && down.count(0x11) && onCopy) onCopy();
+      if (virtualKey == kVkC && down.count(kVkControl) && onCopy) onCopy();
     }
   }
   std::int16_t KeyState(std::uint8_t virtualKey) override {

@@ -33,7 +33,8 @@ TEST(ServiceAddress, Parse) {
       {"example.org:65535", true, "example.org", 65535},
       {"", false, "", 0},
       {":8085", false, "", 0},
-      {"host:", false, "", 0},
+      // No port: HTTP's, as the program's client takes it.
+      {"host:", true, "host", 80},
       {"host:0", false, "", 0},
       {"host:65536", false, "", 0},
       {"host:80x", false, "", 0},
@@ -46,16 +47,6 @@ TEST(ServiceAddress, Parse) {
     if (!address) continue;
     EXPECT_EQ(address->host, c.host) << c.text;
     EXPECT_EQ(address->port, c.port) << c.text;
-  }
-}
-
-TEST(ServiceAddress, Loopback) {
-  for (const char* host : {"127.0.0.1", "127.1.2.3", "localhost", "LocalHost", "::1"}) {
-    EXPECT_TRUE(IsLoopbackHost(host)) << host;
-  }
-  for (const char* host :
-       {"128.0.0.1", "10.0.0.1", "example.org", "localhost.example.org", "::2", "1127.0.0.1"}) {
-    EXPECT_FALSE(IsLoopbackHost(host)) << host;
   }
 }
 
@@ -148,6 +139,11 @@ TEST_F(LocalServiceTest, OutcomesWithoutAServiceToRun) {
       {"127.0.0.1:" + port,
        {"/nonexistent/parlumo-service", "no-such-program-on-path"},
        State::Failed},
+      // Every spelling of a loopback address is one: nothing listens, and the
+      // start is tried.
+      {"LOCALHOST:" + port, {"/nonexistent/parlumo-service"}, State::Failed},
+      {"[0:0:0:0:0:0:0:1]:" + port, {"/nonexistent/parlumo-service"}, State::Failed},
+      {"[::ffff:127.0.0.1]:" + port, {"/nonexistent/parlumo-service"}, State::Failed},
   };
   for (const Case& c : cases) {
     TLocalService service(loop_, c.host, c.candidates, folder_.Path() / "service.log");

@@ -93,6 +93,26 @@ QString DBusTemplate(const char* fileName) {
   return QStringLiteral(PARLUMO_DBUS_TEMPLATE_DIR "/") + QString::fromUtf8(fileName);
 }
 
+std::unique_ptr<DBusMock> NotificationServer(const QString& parametersJson) {
+  return std::make_unique<DBusMock>(QStringLiteral("notification_daemon"), parametersJson,
+                                    QStringLiteral("org.freedesktop.Notifications"),
+                                    QStringLiteral("/org/freedesktop/Notifications"));
+}
+
+QString MarkedTextWithMarkup() {
+  return QStringLiteral("<a href=\"http://example.org/\">Haus</a> & <b>groß</b>");
+}
+
+std::vector<MarkupCase> MarkupCases() {
+  return {
+      {"a server that reads markup", QString(),
+       QStringLiteral("&lt;a href=&quot;http://example.org/&quot;&gt;Haus&lt;/a&gt; &amp; "
+                      "&lt;b&gt;groß&lt;/b&gt;")},
+      {"a server that shows plain text", QStringLiteral(R"({"capabilities": "body actions"})"),
+       MarkedTextWithMarkup()},
+  };
+}
+
 DBusMock::DBusMock(QString templateNameOrPath, QString parametersJson, QString busName,
                    QString mainPath)
     : template_(std::move(templateNameOrPath)),

@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QString>
 #include <QVariantList>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,5 +79,21 @@ bool NameOwned(const QString& name);
 
 // The path of a template file in tests/data/dbus.
 QString DBusTemplate(const char* fileName);
+
+// A desktop notification server (dbusmock's notification_daemon template) with the
+// template's parameters (JSON; none: its own capabilities, body markup among them).
+std::unique_ptr<DBusMock> NotificationServer(const QString& parametersJson = QString());
+
+// A balloon text as a user may mark it, with a link, a tag and an ampersand.
+QString MarkedTextWithMarkup();
+
+// The notification body that text must arrive as, for a server that reads markup
+// in the body and for one that shows it as plain text: the text as it is, shown.
+struct MarkupCase {
+  const char* name;
+  QString parametersJson;  // the server's capabilities (NotificationServer)
+  QString body;
+};
+std::vector<MarkupCase> MarkupCases();
 
 }  // namespace parlumo::test

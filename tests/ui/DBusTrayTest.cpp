@@ -25,17 +25,13 @@ namespace parlumo {
 namespace {
 
 using test::DBusMock;
+using test::NotificationServer;
 using test::Pump;
 using test::WaitUntil;
 
 const QString kNotifications = QStringLiteral("org.freedesktop.Notifications");
 const QString kNotificationsPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-
-std::unique_ptr<DBusMock> NotificationServer() {
-  return std::make_unique<DBusMock>(QStringLiteral("notification_daemon"), QString(),
-                                    kNotifications, kNotificationsPath);
-}
 
 std::unique_ptr<DBusMock> Watcher() {
   return std::make_unique<DBusMock>(test::DBusTemplate("statusnotifierwatcher.py"), QString(),
@@ -147,29 +143,17 @@ TEST_F(DBusTrayTest, WithoutTrayHostABalloonIsADesktopNotification) {
 // markup in the body gets it escaped (a marked link stays text), one that
 // does not gets it as it is.
 TEST_F(DBusTrayTest, MarkedTextIsNeverMarkupInANotification) {
-  const QString marked = QStringLiteral("<a href=\"http://example.org/\">Haus</a> & <b>groß</b>");
-  const struct {
-    const char* name;
-    QString parameters;  // the server's capabilities
-    QString body;
-  } cases[] = {
-      {"a server that reads markup", QString(),
-       QStringLiteral("&lt;a href=&quot;http://example.org/&quot;&gt;Haus&lt;/a&gt; &amp; "
-                      "&lt;b&gt;groß&lt;/b&gt;")},
-      {"a server that shows plain text", QStringLiteral(R"({"capabilities": "body actions"})"),
-       marked},
-  };
-  for (const auto& c : cases) {
+  const QString marked = test::MarkedTextWithMarkup();
+  for (const auto& c : test::MarkupCases()) {
     SCOPED_TRACE(c.name);
-    DBusMock server(QStringLiteral("notification_daemon"), c.parameters, kNotifications,
-                    kNotificationsPath);
-    ASSERT_TRUE(server.Start());
+    const auto server = NotificationServer(c.parametersJson);
+    ASSERT_TRUE(server->Start());
     tray_->AddIcon();  // no tray host: refused, but the icon's balloons go on
     ASSERT_TRUE(
         tray_->ShowBalloon("Übersetzung", marked.toStdString(), TBalloonIconKind::bkInfo, 20));
-    ASSERT_TRUE(WaitUntil([&] { return Notifies(server).size() == 1; }));
-    EXPECT_EQ(Notifies(server).at(0).at(4).toString(), c.body);
-    EXPECT_EQ(Notifies(server).at(0).at(3).toString(), QStringLiteral("Übersetzung"));
+    ASSERT_TRUE(WaitUntil([&] { return Notifies(*server).size() == 1; }));
+    EXPECT_EQ(Notifies(*server).at(0).at(4).toString(), c.body);
+    EXPECT_EQ(Notifies(*server).at(0).at(3).toString(), QStringLiteral("Übersetzung"));
     tray_->ShowBalloon("", "", TBalloonIconKind::bkNone, 0);  // hides it
   }
 }

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "desktop/GlobalHotKey.h"
+#include "desktop/VirtualKeyCodes.h"
 #include "platform/x11/X11HotKeys.h"
 #include "platform/x11/X11Keyboard.h"
 #include "x11/KeyboardX11Support.h"
@@ -26,11 +27,6 @@ using keytest::OtherClient;
 using keytest::Pump;
 using keytest::WaitUntil;
 using keytest::Xdotool;
-
-constexpr std::uint8_t kVkShift = 0x10;
-constexpr std::uint8_t kVkControl = 0x11;
-constexpr std::uint8_t kVkMenu = 0x12;
-constexpr std::uint8_t kVkC = 0x43;
 
 // A text no earlier run left on the clipboard, with letters beyond ASCII.
 QString UniqueText(int round) {
@@ -94,8 +90,8 @@ TEST_F(X11KeyboardTest, LockKeysShowWhetherTheyAreOn) {
     std::uint8_t virtualKey;
     unsigned long keysym;
   } cases[] = {
-      {"Num_Lock", 0x90, XK_Num_Lock},
-      {"Caps_Lock", 0x14, XK_Caps_Lock},
+      {"Num_Lock", kVkNumLock, XK_Num_Lock},
+      {"Caps_Lock", kVkCapital, XK_Caps_Lock},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.key);

@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QScreen>
@@ -153,6 +154,26 @@ TEST_F(TrayX11Test, BalloonClickAndTimeoutAreReported) {
   ASSERT_TRUE(tray_->ShowBalloon("Parlumo", "Gone in a second", TBalloonIconKind::bkError, 1));
   EXPECT_TRUE(WaitUntil([this] { return balloonTimeouts_ == 1; }, 4000));
   EXPECT_EQ(balloonClicks_, 1);
+}
+
+// The balloon's text is what the user marked: the balloon Qt draws at the
+// embedded icon shows it as it is, a marked tag or link included.
+TEST_F(TrayX11Test, MarkedTextInABalloonIsShownAsItIs) {
+  const QString marked = QStringLiteral("<a href=\"http://example.org/\">Haus</a> & <b>groß</b>");
+  ASSERT_TRUE(
+      tray_->ShowBalloon("Übersetzung", marked.toStdString(), TBalloonIconKind::bkInfo, 20));
+  ASSERT_TRUE(WaitUntil([] { return VisibleBalloon() != nullptr; }));
+  const QList<QLabel*> labels = VisibleBalloon()->findChildren<QLabel*>();
+  int shown = 0;
+  for (const QLabel* label : labels) {
+    if (label->text() != marked) continue;
+    ++shown;
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_FALSE(label->openExternalLinks());
+  }
+  EXPECT_EQ(shown, 1) << "no label of the balloon holds the marked text as it is";
+  tray_->HideBalloon();
+  EXPECT_TRUE(WaitUntil([] { return VisibleBalloon() == nullptr; }));
 }
 
 TEST_F(TrayX11Test, DoubleClickRunsTheDefaultItemOnce) {

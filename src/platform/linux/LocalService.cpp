@@ -12,13 +12,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-
-#include "runtime/Ascii.h"
 
 extern char** environ;
 
@@ -27,37 +24,10 @@ namespace parlumo {
 namespace fs = std::filesystem;
 
 std::optional<TServiceAddress> ParseServiceAddress(std::string_view text) {
-  TServiceAddress address;
-  std::string_view rest;
-  if (text.starts_with('[')) {
-    const auto close = text.find(']');
-    if (close == std::string_view::npos) return std::nullopt;
-    address.host = std::string(text.substr(1, close - 1));
-    rest = text.substr(close + 1);
-  } else {
-    const auto colon = text.find(':');
-    address.host = std::string(text.substr(0, colon));
-    rest = colon == std::string_view::npos ? std::string_view() : text.substr(colon);
-  }
-  if (address.host.empty()) return std::nullopt;
-  if (!rest.empty()) {
-    if (rest[0] != ':' || rest.size() == 1) return std::nullopt;
-    const std::string_view digits = rest.substr(1);
-    const auto [end, error] =
-        std::from_chars(digits.data(), digits.data() + digits.size(), address.port);
-    if (error != std::errc() || end != digits.data() + digits.size() || address.port < 1 ||
-        address.port > 65535) {
-      return std::nullopt;
-    }
-  }
-  return address;
-}
-
-bool IsLoopbackHost(std::string_view host) {
-  if (EqualsNoCase(host, "localhost") || host == "::1") return true;
-  in_addr v4{};
-  const std::string text(host);
-  return ::inet_pton(AF_INET, text.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127;
+  const auto parsed = ParseHostPort(text);
+  // Port 0 is no address a client reaches anything at.
+  if (!parsed || parsed->port == 0) return std::nullopt;
+  return TServiceAddress{parsed->host, parsed->port.value_or(80)};
 }
 
 namespace {
@@ -84,11 +54,12 @@ std::string ResolveProgram(const std::string& candidate) {
 // The socket address of a loopback service address; its length.
 socklen_t LoopbackAddress(const TServiceAddress& address, sockaddr_storage& storage) {
   storage = {};
-  if (address.host == "::1") {
+  in6_addr v6{};
+  if (::inet_pton(AF_INET6, address.host.c_str(), &v6) == 1) {
     auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
     in6->sin6_family = AF_INET6;
     in6->sin6_port = htons(static_cast<std::uint16_t>(address.port));
-    in6->sin6_addr = in6addr_loopback;
+    in6->sin6_addr = v6;
     return sizeof(sockaddr_in6);
   }
   auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);

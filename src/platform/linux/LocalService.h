@@ -12,21 +12,19 @@
 #include <vector>
 
 #include "runtime/EventLoop.h"
+#include "runtime/HostPort.h"
 
 namespace parlumo {
 
-// A service address taken apart: "host", "host:port", "[v6]" or "[v6]:port".
+// A service address taken apart (ParseHostPort), with the port HTTP has when none
+// is given.
 struct TServiceAddress {
   std::string host;  // without brackets
   int port = 80;
 };
 
-// Nothing when the text is no address (empty host, a port that is no number
-// from 1 to 65535).
+// Nothing when ParseHostPort refuses the text, or for port 0.
 std::optional<TServiceAddress> ParseServiceAddress(std::string_view text);
-
-// Whether the host is this machine's loopback: 127.0.0.0/8, ::1 or "localhost".
-bool IsLoopbackHost(std::string_view host);
 
 // The local translation service as the desktop program starts it: when the
 // service address is on loopback and nothing listens there, the program starts

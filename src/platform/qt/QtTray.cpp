@@ -16,6 +16,7 @@
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 
+#include "desktop/VirtualKeyCodes.h"
 #include "platform/qt/QtDesktop.h"
 #include "platform/qt/QtText.h"
 #include "platform/qt/QtTrayDBus.h"
@@ -199,12 +200,22 @@ bool QtTrayShell::Apply(Entry& entry, const TrayIconData& data, bool withBalloon
   if (!TrayMessagesAvailable()) return false;
   const int timeout = data.timeout ? static_cast<int>(std::min<std::uint32_t>(data.timeout, 600000))
                                    : kDefaultBalloonMs;
-  if (entry.notifier)
-    entry.notifier->Show(FromUtf8(data.infoTitle), FromUtf8(data.info),
-                         MessageIconOf(data.infoFlags), timeout);
-  else
-    entry.icon->showMessage(FromUtf8(data.infoTitle), FromUtf8(data.info),
-                            MessageIconOf(data.infoFlags), timeout);
+  // The text comes from what the user marked: it is shown as it is, never read as
+  // markup (a marked "<a href=...>" must not become a link).
+  const QString title = FromUtf8(data.infoTitle);
+  const QString text = FromUtf8(data.info);
+  if (entry.notifier) {
+    entry.notifier->Show(title, text, MessageIconOf(data.infoFlags), timeout);
+  } else if (!entry.icon->geometry().isEmpty()) {
+    // At an icon embedded in an XEmbed tray Qt draws the balloon itself, in
+    // labels that show plain text.
+    entry.icon->showMessage(title, text, MessageIconOf(data.infoFlags), timeout);
+  } else {
+    // Qt's own status-notifier tray (a KDE X11 session): Qt sends the desktop
+    // notification itself, with the text as its body.
+    entry.icon->showMessage(title, notificationBody_.Of(text), MessageIconOf(data.infoFlags),
+                            timeout);
+  }
   entry.balloonShown = true;
   // The shell reports the balloon after the call that showed it.
   QTimer::singleShot(0, this, [this, id] { Deliver(id, {tray_notification::kBalloonShow}); });

@@ -13,6 +13,7 @@
 
 #include "desktop/TrayIcon.h"
 #include "desktop/TrayShell.h"
+#include "platform/qt/QtTrayDBus.h"
 
 class QWidget;
 
@@ -91,6 +92,8 @@ class QtTrayShell final : public QObject, public TrayShell {
   void PostBalloonEnded(std::uintptr_t id, unsigned notification);
 
   std::map<std::uintptr_t, std::unique_ptr<Entry>> entries_;
+  // The balloons' texts as Qt's own status-notifier tray sends them.
+  NotificationBody notificationBody_;
   // Where the tray host last said an item was clicked (D-Bus tray only).
   std::optional<QPoint> hostPoint_;
 };

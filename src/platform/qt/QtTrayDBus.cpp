@@ -370,11 +370,9 @@ class BalloonNotifier::Sink final : public QObject {
     QDBusMessage call = QDBusMessage::createMethodCall(kNotifications, kNotificationsPath,
                                                        kNotifications, QStringLiteral("Notify"));
     const QString application = QString::fromLatin1(kProgramDisplayName);
-    // The new balloon takes the place of the one shown.
-    // The text comes from what the user marked: a server that reads markup in
-    // the body must get it escaped, or a marked "<a href=...>" becomes a link.
-    const QString body = ServerReadsMarkup() ? text.toHtmlEscaped() : text;
-    call << application << id_ << iconName << title << body
+    // The new balloon takes the place of the one shown. The text comes from what
+    // the user marked: a marked "<a href=...>" must not become a link.
+    call << application << id_ << iconName << title << body_.Of(text)
          << QStringList{kDefaultAction, QStringLiteral("Open")} << hints << timeoutMs;
     const unsigned round = ++calls_;
     closeWhenKnown_ = false;
@@ -388,24 +386,6 @@ class BalloonNotifier::Sink final : public QObject {
               id_ = reply.value();
               if (closeWhenKnown_) Close();
             });
-  }
-
-  // Whether the notification server reads markup in the body ("body-markup"
-  // among its capabilities), asked once per server. A server that does not
-  // answer is taken to read markup: an escaped text is at worst shown with
-  // its entities, an unescaped one could become a link.
-  bool ServerReadsMarkup() {
-    const QString owner = bus_.interface()->serviceOwner(kNotifications).value();
-    if (owner.isEmpty() || owner == capabilitiesOf_) return readsMarkup_;
-    capabilitiesOf_ = owner;
-    const QDBusMessage reply =
-        bus_.call(QDBusMessage::createMethodCall(kNotifications, kNotificationsPath, kNotifications,
-                                                 QStringLiteral("GetCapabilities")),
-                  QDBus::Block, 1000);
-    readsMarkup_ =
-        reply.type() != QDBusMessage::ReplyMessage ||
-        reply.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
-    return readsMarkup_;
   }
 
   void Close() {
@@ -445,9 +425,26 @@ class BalloonNotifier::Sink final : public QObject {
   uint id_ = 0;  // the notification shown; 0: none, or its id not known yet
   unsigned calls_ = 0;
   bool closeWhenKnown_ = false;
-  QString capabilitiesOf_;  // the server whose capabilities readsMarkup_ gives
-  bool readsMarkup_ = true;
+  NotificationBody body_;
 };
+
+QString NotificationBody::Of(const QString& text) {
+  return ServerReadsMarkup() ? text.toHtmlEscaped() : text;
+}
+
+bool NotificationBody::ServerReadsMarkup() {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  const QString owner = bus.interface()->serviceOwner(kNotifications).value();
+  if (owner.isEmpty() || owner == capabilitiesOf_) return readsMarkup_;
+  capabilitiesOf_ = owner;
+  const QDBusMessage reply =
+      bus.call(QDBusMessage::createMethodCall(kNotifications, kNotificationsPath, kNotifications,
+                                              QStringLiteral("GetCapabilities")),
+               QDBus::Block, 1000);
+  readsMarkup_ = reply.type() != QDBusMessage::ReplyMessage ||
+                 reply.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
+  return readsMarkup_;
+}
 
 BalloonNotifier::BalloonNotifier(std::function<void()> onClicked, std::function<void()> onClosed)
     : sink_(std::make_unique<Sink>(std::move(onClicked), std::move(onClosed))) {}

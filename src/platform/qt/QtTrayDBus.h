@@ -61,6 +61,23 @@ class StatusNotifierItem {
   std::unique_ptr<Object> object_;
 };
 
+// A plain text as the body of a desktop notification, so that it appears as it is:
+// escaped for a notification server that reads markup in the body ("body-markup"
+// among its capabilities), unchanged for one that shows the body as plain text. The
+// capabilities are asked once per server; a server that does not answer is taken to
+// read markup: an escaped text is at worst shown with its entities, an unescaped one
+// could become a link.
+class NotificationBody {
+ public:
+  QString Of(const QString& text);
+
+ private:
+  bool ServerReadsMarkup();
+
+  QString capabilitiesOf_;  // the server whose capabilities readsMarkup_ gives
+  bool readsMarkup_ = true;
+};
+
 // The balloons of one tray icon as desktop notifications
 // (org.freedesktop.Notifications): a balloon is a Notify that replaces the
 // icon's previous one; its "default" action (a click on it) is onClicked; its

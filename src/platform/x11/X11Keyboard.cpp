@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <optional>
 
+#include "desktop/VirtualKeyCodes.h"
 #include "platform/x11/VirtualKeys.h"
 #include "platform/x11/X11KeyMap.h"
 
@@ -14,13 +15,6 @@
 namespace parlumo {
 
 namespace {
-
-constexpr std::uint8_t kVkShift = 0x10;
-constexpr std::uint8_t kVkControl = 0x11;
-constexpr std::uint8_t kVkMenu = 0x12;
-constexpr std::uint8_t kVkCapital = 0x14;
-constexpr std::uint8_t kVkNumLock = 0x90;
-constexpr std::uint8_t kVkScroll = 0x91;
 
 constexpr std::uint16_t kDownBit = 0x8000;
 constexpr std::uint16_t kToggleBit = 0x0001;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "desktop/SimpleTimer.h"
+#include "desktop/VirtualKeyCodes.h"
 #include "fakes/FakeTrayShell.h"
 #include "runtime/PollEventLoop.h"
 

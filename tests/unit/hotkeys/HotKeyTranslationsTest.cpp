@@ -566,6 +566,61 @@ TEST_F(HotKeyTranslationsTest, DestroyedWhileWaiting) {
   EXPECT_TRUE(clipboard.writes.empty());
 }
 
+// A program told to end while a hotkey translation runs aborts its request
+// itself: that is no failure to tell the user of, in a box or a balloon, and a
+// text copied as the program ends is no longer sent.
+enum class EndingAt { Exchange, Copy };
+struct EndingCase {
+  const char* name;
+  bool file;
+  TQuickOptions quick;
+  EndingAt at;
+};
+
+void PrintTo(const EndingCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class HotKeyEndingTest : public HotKeyTranslationsTest,
+                         public ::testing::WithParamInterface<EndingCase> {};
+
+TEST_P(HotKeyEndingTest, ShowsNothing) {
+  const EndingCase& c = GetParam();
+  host.quick = c.quick;
+  if (c.at == EndingAt::Exchange) {
+    cHttp.OnSendEnd = [this](THttpClient&) { loop.SetTerminating(); };
+  } else {
+    whileCopying = [this] { loop.SetTerminating(); };
+  }
+  if (c.file) {
+    translations->FileTranslation();
+  } else {
+    translations->QuickTranslation(1);
+  }
+  cHttp.OnSendEnd = nullptr;
+  // (A request that was sent may or may not have reached the service's thread
+  // before the abort: only the copy case says how many.)
+  if (c.at == EndingAt::Copy) {
+    EXPECT_TRUE(service.Requests().empty());
+  }
+  EXPECT_TRUE(shell.boxes.empty());
+  EXPECT_TRUE(Balloons().empty());
+  EXPECT_TRUE(clipboard.writes.empty());
+  EXPECT_TRUE(shell.opened.empty());
+  EXPECT_FALSE(fs::exists(host.file.saveAs));
+  EXPECT_FALSE(translations->Running());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , HotKeyEndingTest,
+    ::testing::Values(
+        EndingCase{"QuickReportsAsBoxes", false, {false, false, true, true}, EndingAt::Exchange},
+        EndingCase{"QuickReportsAsBalloons", false, {true, false, true, true}, EndingAt::Exchange},
+        EndingCase{"File", true, {}, EndingAt::Exchange},
+        EndingCase{"QuickDuringTheCopy", false, {false, false, true, true}, EndingAt::Copy},
+        EndingCase{"FileDuringTheCopy", true, {}, EndingAt::Copy}),
+    [](const ::testing::TestParamInfo<EndingCase>& param) { return param.param.name; });
+
 // --- translation to file -------------------------------------------------------
 
 TEST_F(HotKeyTranslationsTest, FileSettingsAreCheckedFirst) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "desktop/VirtualKeyCodes.h"
 #include "fakes/FakeKeyboard.h"
 #include "runtime/PollEventLoop.h"
 
@@ -21,17 +22,13 @@ using fake::FakeClipboardWatch;
 using fake::FakeKeyboard;
 using Strings = std::vector<std::string>;
 
-constexpr std::uint8_t kShift = 0x10;
-constexpr std::uint8_t kCtrl = 0x11;
-constexpr std::uint8_t kAlt = 0x12;
-
 class SelectedTextTest : public ::testing::Test {
  protected:
   SelectedTextTest() {
     keyboard.log = &log;
     watch.log = &log;
     clipboard.watch = &watch;
-    keyboard.scanCodes = {{kCtrl, 29}, {0x43, 46}};
+    keyboard.scanCodes = {{kVkControl, 29}, {kVkC, 46}};
     // The focused application copies in its own time: after the keystroke
     // has gone through the system's input.
     keyboard.onCopy = [this] {
@@ -71,17 +68,17 @@ TEST_F(SelectedTextTest, SyntheticEventsOfBothVariants) {
         "watch disarmed"}},
       {"quick, Ctrl+Alt held",
        TCaptureVariant::cvQuick,
-       {kCtrl, kAlt},
+       {kVkControl, kVkMenu},
        {"watch armed", "Alt up", "Ctrl up", "Ctrl down", "C down", "C up", "Ctrl up", "Alt down",
         "Ctrl down", "application copies", "watch disarmed"}},
       {"quick, Shift held",
        TCaptureVariant::cvQuick,
-       {kShift},
+       {kVkShift},
        {"watch armed", "Shift up", "Ctrl down", "C down", "C up", "Ctrl up", "Shift down",
         "application copies", "watch disarmed"}},
       {"quick, all three held",
        TCaptureVariant::cvQuick,
-       {kShift, kCtrl, kAlt},
+       {kVkShift, kVkControl, kVkMenu},
        {"watch armed", "Alt up", "Ctrl up", "Shift up", "Ctrl down", "C down", "C up", "Ctrl up",
         "Alt down", "Ctrl down", "Shift down", "application copies", "watch disarmed"}},
       // The file variant waits between the key-downs and the key-ups; held
@@ -94,12 +91,12 @@ TEST_F(SelectedTextTest, SyntheticEventsOfBothVariants) {
         "watch disarmed"}},
       {"file, Ctrl+Alt held",
        TCaptureVariant::cvFile,
-       {kCtrl, kAlt},
+       {kVkControl, kVkMenu},
        {"watch armed", "Alt up", "Ctrl up", "Ctrl down/29", "C down/46", "application copies",
         "C up/46", "Ctrl up/29", "Alt down", "Ctrl down", "watch disarmed"}},
       {"file, Alt held",
        TCaptureVariant::cvFile,
-       {kAlt},
+       {kVkMenu},
        {"watch armed", "Alt up", "Ctrl down/29", "C down/46", "application copies", "C up/46",
         "Ctrl up/29", "Alt down", "watch disarmed"}},
   };
