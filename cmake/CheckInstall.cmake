@@ -1,8 +1,9 @@
 # Installs the build into a fresh prefix and checks what a user's desktop needs
 # of it: the three programs, the help pages where the program looks for them,
-# the icon under the name the desktop entry gives, and a valid entry whose Exec
+# the icon under the name the desktop entry gives, a valid entry whose Exec
 # lines start the installed program with words its usage lists
-# (tests/unit/resources checks them against the command line itself).
+# (tests/unit/resources checks them against the command line itself), the
+# manual pages in English and German, and valid AppStream metainfo.
 #   cmake -DBUILD=<build dir> -DPREFIX=<empty folder> -P CheckInstall.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
@@ -69,4 +70,47 @@ execute_process(COMMAND ${PREFIX}/bin/parlumo-translate --help RESULT_VARIABLE r
                 OUTPUT_VARIABLE usage)
 if(NOT result EQUAL 0 OR NOT usage MATCHES "--pair")
   message(FATAL_ERROR "the installed parlumo-translate does not run: ${result}")
+endif()
+
+# The manual pages, English and German, each with a NAME line man's index reads.
+find_program(LEXGROG lexgrog)
+if(NOT LEXGROG)
+  message(FATAL_ERROR "lexgrog (man-db) is missing: run scripts/install-deps")
+endif()
+foreach(page parlumo parlumo-translate parlumo-service)
+  foreach(folder man/man1 man/de/man1)
+    set(file ${PREFIX}/share/${folder}/${page}.1)
+    if(NOT EXISTS ${file})
+      message(FATAL_ERROR "manual page ${folder}/${page}.1 is not installed")
+    endif()
+    execute_process(COMMAND ${LEXGROG} ${file} RESULT_VARIABLE result OUTPUT_VARIABLE whatis)
+    if(NOT result EQUAL 0 OR NOT whatis MATCHES "\"${page} - ")
+      message(FATAL_ERROR "man cannot index ${folder}/${page}.1: ${whatis}")
+    endif()
+  endforeach()
+endforeach()
+
+# The metainfo, named after its id, launches the installed desktop entry.
+file(GLOB metainfo ${PREFIX}/share/metainfo/*.metainfo.xml)
+list(LENGTH metainfo count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one metainfo file in share/metainfo, found: ${metainfo}")
+endif()
+file(READ ${metainfo} component)
+get_filename_component(name ${metainfo} NAME)
+string(REPLACE ".metainfo.xml" "" id "${name}")
+if(NOT component MATCHES "<id>${id}</id>")
+  message(FATAL_ERROR "${name} does not hold the component ${id}")
+endif()
+if(NOT component MATCHES "<launchable type=\"desktop-id\">parlumo.desktop</launchable>")
+  message(FATAL_ERROR "${name} does not launch parlumo.desktop")
+endif()
+find_program(APPSTREAMCLI appstreamcli)
+if(NOT APPSTREAMCLI)
+  message(FATAL_ERROR "appstreamcli is missing: run scripts/install-deps")
+endif()
+execute_process(COMMAND ${APPSTREAMCLI} validate --no-net ${metainfo} RESULT_VARIABLE result
+                OUTPUT_VARIABLE complaints ERROR_VARIABLE complaints)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "appstreamcli refuses the installed metainfo: ${complaints}")
 endif()
