@@ -1530,7 +1530,8 @@ class Dictionary::GermanGrammar {
       // "nicht" with a full verb becomes "do not".
       &GermanGrammar::Negation,
       // An infinitive (after a modal) or participle (after "haben") at the end joins
-      // the verb.
+      // the verb; after "werden" a participle makes the passive ("wird verwendet": "is
+      // used"), and so does a modal's "... werden" ("kann geöffnet werden").
       &GermanGrammar::FinalVerb,
       // The subject before the verb; a question with do-support.
       &GermanGrammar::WordOrder,
@@ -1568,6 +1569,7 @@ class Dictionary::GermanGrammar {
   void MoveRange(std::size_t from, std::size_t to, std::size_t at);
   std::size_t PhraseEnd(std::size_t at, std::size_t end) const;
   std::string EnglishParticipleOf(const Unit& unit) const;
+  std::string PassiveParticiple(const Unit& unit) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -1884,7 +1886,18 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
        verbClass == VerbClass::Have)) {
     const Unit& final = units_[last];
     std::string english;
-    if (verbClass == VerbClass::Have) {
+    const auto finite = FindClosedFinite(units_[clause.v].source);
+    if (finite && finite->verb->infinitive == "werden" && verbClass == VerbClass::Modal &&
+        !(english = PassiveParticiple(final)).empty()) {
+      // "wird ... verwendet": the passive, "is used".
+      clause.verbText = EnglishVerb("be", clause.person);
+      if (clause.nicht < clause.end) clause.verbText += " not";
+    } else if (final.source == "werden" && verbClass != VerbClass::Have && last > clause.v + 1 &&
+               !(english = PassiveParticiple(units_[last - 1])).empty()) {
+      // "kann ... geöffnet werden": a modal's passive infinitive, "can be opened".
+      english = (verbClass == VerbClass::ModalTo ? "to be " : "be ") + english;
+      units_[last - 1].text.clear();
+    } else if (verbClass == VerbClass::Have) {
       english = EnglishParticipleOf(final);
       if (english.empty() && final.source.starts_with("ge") && final.known)
         english = std::string(DropTo(final.text));
@@ -1931,6 +1944,15 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
   }
 }
 
+// The English participle of a German past participle that no infinitive shares
+// ("verwendet": "used", "geöffnet": "opened"; not "sehen"), or "".
+std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const {
+  if (unit.upper || unit.source.find(' ') != std::string::npos ||
+      dictionary_.Find(IndexTable::GermanVerbs, unit.source))
+    return {};
+  return EnglishParticipleOf(unit);
+}
+
 // The English participle of a German one through its infinitive ("gesehen": "sehen",
 // "seen"; "entfernt": "entfernen"; "registriert": "registrieren"), or "".
 std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) const {
@@ -1947,6 +1969,10 @@ std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) con
   const std::string& word = unit.source;
   if (word.starts_with("ge") && word.size() > 5) fromStem(word.substr(2));
   fromStem(word);  // no "ge": "entfernt", "registriert", "vergessen"
+  // A separable verb takes "ge" after its prefix: "angepasst", "zusammengesetzt".
+  for (std::size_t ge = word.find("ge", 2); ge != std::string::npos && word.size() - ge > 4;
+       ge = word.find("ge", ge + 1))
+    fromStem(word.substr(0, ge) + word.substr(ge + 2));
   for (const std::string& infinitive : infinitives) {
     std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, infinitive);
     if (verb) return EnglishParticiple(DropTo(verb->translation));

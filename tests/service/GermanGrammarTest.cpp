@@ -33,6 +33,8 @@ constexpr std::string_view kDictionary =
     "sees\n"
     "einkaufen {vt} :: to buy sth.\n"
     "kaufen {vt} :: to purchase\n"
+    "öffnen {vt} :: to open\n"
+    "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
     "für {prp; +Akk.} :: for\n"
@@ -201,6 +203,16 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ist das Haus groß?", "Is the house big?"},
       {"Das ist ein altes Haus.", "That is an old house."},
       {"Er spielt gut.", "He plays well."},
+      // "werden" with a participle is the passive, with an infinitive the future; a
+      // modal's passive infinitive "... werden" is "be ...".
+      {"Die Katze wird gesehen.", "The cat is seen."},
+      {"Die Türen werden im Garten geöffnet.", "The doors are opened in the garden."},
+      {"Die Tür wird nicht geöffnet.", "The door is not opened."},
+      {"Er wird spielen.", "He will play."},
+      {"Der Hund konnte nicht gesehen werden.", "The dog could not be seen."},
+      {"Die Tür kann heute geöffnet werden.", "The door can be opened today."},
+      // A separable verb's participle has its "ge" after the prefix.
+      {"Die Katze wird eingekauft.", "The cat is bought."},
       {"Das Haus ist gut.", "The house is good."},
   };
   for (const auto& c : cases) {
