@@ -1533,7 +1533,8 @@ class Dictionary::GermanGrammar {
       // the verb; after "werden" a participle makes the passive ("wird verwendet": "is
       // used"), and so does a modal's "... werden" ("kann geöffnet werden").
       &GermanGrammar::FinalVerb,
-      // The subject before the verb; a question with do-support.
+      // The subject before the verb; a question with do-support; the polite
+      // imperative ("Klicken Sie": "Click") without its subject.
       &GermanGrammar::WordOrder,
       // An adverb of time after the verb goes to the end ("ist heute gut": "is good
       // today").
@@ -1782,7 +1783,10 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
   if (at >= clause.end) return {at, -1};
   if (const auto* pronoun = FindIn(GermanPronouns(), units_[at].source)) {
     int person = pronoun->person;
-    if (pronoun->word == "sie" && units_[at].upper && at != clause.begin) {
+    // A capital "Sie" inside a sentence is the polite "you" ("wenn Sie klicken").
+    const bool startsSentence =
+        at == 0 || units_[at].gap.find_first_of(".!?\n") != std::string::npos;
+    if (pronoun->word == "sie" && units_[at].upper && (at != clause.begin || !startsSentence)) {
       units_[at].text = "you";
       person = kThirdPlural;
     } else if (pronoun->word == "sie" && clause.verb->plural) {
@@ -1916,6 +1920,15 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
 
 void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
   const std::size_t v = clause.v;
+  if (!clause.question && v == clause.begin && clause.inverted && clause.verb->plural &&
+      clause.subjectEnd == clause.subjectBegin + 1 && units_[clause.subjectBegin].upper &&
+      units_[clause.subjectBegin].source == "sie" && clause.verbClass == VerbClass::Full &&
+      clause.gern == clause.end) {
+    // "Klicken Sie auf ...": the polite imperative, "Click on ...", without a subject.
+    units_[v].text = clause.nicht < clause.end ? "do not " + clause.verb->base : clause.verb->base;
+    units_[clause.subjectBegin].text.clear();
+    return;
+  }
   if (clause.question && v == clause.begin && clause.inverted) {
     // "Spielst du Fußball?": "Do you play football?"
     if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {

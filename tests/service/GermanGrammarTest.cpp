@@ -211,6 +211,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Er wird spielen.", "He will play."},
       {"Der Hund konnte nicht gesehen werden.", "The dog could not be seen."},
       {"Die Tür kann heute geöffnet werden.", "The door can be opened today."},
+      // Verb first with a capital "Sie" and no question mark: the polite imperative.
+      {"Sehen Sie den Hund.", "See the dog."},
+      {"Spielen Sie heute nicht im Garten.", "Do not play in the garden today."},
+      {"Spielen Sie im Garten?", "Do you play in the garden?"},
+      // Inside a sentence a capital "Sie" is "you".
+      {"Ich spiele, wenn Sie spielen.", "I play if you play."},
       // A separable verb's participle has its "ge" after the prefix.
       {"Die Katze wird eingekauft.", "The cat is bought."},
       {"Das Haus ist gut.", "The house is good."},
