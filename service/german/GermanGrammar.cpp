@@ -1406,6 +1406,21 @@ std::string_view DropTo(std::string_view english) {
   return english.starts_with("to ") ? english.substr(3) : english;
 }
 
+// The English -ing form of a base form ("open": "opening", "save": "saving"); the
+// words after the first stay.
+std::string EnglishGerund(std::string_view base) {
+  const auto space = base.find(' ');
+  std::string word(base.substr(0, space));
+  const std::string rest = space == std::string_view::npos ? "" : std::string(base.substr(space));
+  if (word.ends_with("ie")) {
+    word.replace(word.size() - 2, 2, "y");
+  } else if (word.size() > 2 && word.ends_with('e') && !word.ends_with("ee") &&
+             !word.ends_with("ye")) {
+    word.pop_back();
+  }
+  return word + "ing" + rest;
+}
+
 }  // namespace
 
 // The German-to-English grammar over the units of one text: a list of passes run in
@@ -1479,6 +1494,7 @@ class Dictionary::GermanGrammar {
   void Articles();
   void Commas();
   // The passes over one clause, in order.
+  void ZuInfinitive(Clause& clause);
   void VerbFromEnd(Clause& clause);
   void FiniteVerb(Clause& clause);
   void Subject(Clause& clause);
@@ -1516,6 +1532,10 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::Commas,
   };
   static constexpr ClausePass kClausePasses[] = {
+      // A clause of its own whose verb is an infinitive with "zu" at its end ("um
+      // das Bild zu speichern", "ohne ... zu öffnen", "..., die Datei auszugeben"):
+      // "to save the image", "without opening ...", "to output the file".
+      &GermanGrammar::ZuInfinitive,
       // A subordinate clause's verb from the end to after its subject, the order of
       // a main clause ("dass das Haus groß ist": "dass das Haus ist groß").
       &GermanGrammar::VerbFromEnd,
@@ -1571,6 +1591,7 @@ class Dictionary::GermanGrammar {
   std::size_t PhraseEnd(std::size_t at, std::size_t end) const;
   std::string EnglishParticipleOf(const Unit& unit) const;
   std::string PassiveParticiple(const Unit& unit) const;
+  std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -1743,6 +1764,72 @@ void Dictionary::GermanGrammar::Clauses() {
     }
     begin = clause.next;
   }
+}
+
+// The English base form of the infinitive with "zu" that ends at `last`: "zu" and an
+// infinitive, or a separable verb with "zu" after its prefix ("auszugeben":
+// "ausgeben"), or nothing.
+std::optional<std::string> Dictionary::GermanGrammar::ZuInfinitiveAt(std::size_t last) const {
+  const Unit& word = units_[last];
+  if (word.upper || !word.source.ends_with('n')) return std::nullopt;
+  if (last > 0 && units_[last - 1].source == "zu" && !IsClauseBreak(word.gap)) {
+    const std::optional<Verb> verb = VerbOf(word, false);
+    if (!verb || verb->verbClass != VerbClass::Full) return std::nullopt;
+    return verb->base;
+  }
+  for (std::size_t zu = word.source.find("zu", 2); zu != std::string::npos;
+       zu = word.source.find("zu", zu + 1)) {
+    const std::string infinitive = word.source.substr(0, zu) + word.source.substr(zu + 2);
+    if (infinitive.size() < 5) continue;
+    if (std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, infinitive))
+      return std::string(DropTo(verb->translation));
+  }
+  return std::nullopt;
+}
+
+void Dictionary::GermanGrammar::ZuInfinitive(Clause& clause) {
+  std::size_t last = clause.end - 1;
+  while (last > clause.begin && units_[last].text.empty())
+    --last;
+  if (last <= clause.begin) return;
+  const std::optional<std::string> base = ZuInfinitiveAt(last);
+  if (!base) return;
+  const bool separate = units_[last - 1].source == "zu";
+  const std::size_t verbEnd = separate ? last - 1 : last;
+  Unit& first = units_[clause.begin];
+  std::string english;
+  if (first.source == "um") {
+    english = "to " + *base;
+  } else if (first.source == "ohne") {
+    english = "without " + EnglishGerund(*base);
+  } else if (first.source == "statt" || first.source == "anstatt") {
+    english = "instead of " + EnglishGerund(*base);
+  } else {
+    // Without a word to start it, only a clause after a comma with no verb of its
+    // own: "Es ist möglich, die Datei zu öffnen".
+    if (clause.begin == 0 || units_[clause.begin].gap.find(',') == std::string::npos) return;
+    for (std::size_t k = clause.begin; k < verbEnd; ++k) {
+      if (FindClosedFinite(units_[k].source) || VerbOf(units_[k], false)) return;
+    }
+    Unit to;
+    to.gap = first.gap == ", " ? " " : first.gap;
+    to.text = "to " + *base;
+    to.known = true;
+    units_[clause.begin].gap = " ";
+    units_[last].text.clear();
+    if (separate) units_[last - 1].text.clear();
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.begin), std::move(to));
+    ++clause.end;
+    ++clause.next;
+    clause.done = true;
+    return;
+  }
+  // English sets no comma before it.
+  if (first.gap == ", ") first.gap = " ";
+  first.text = english;
+  units_[last].text.clear();
+  if (separate) units_[last - 1].text.clear();
+  clause.done = true;
 }
 
 void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {

@@ -217,6 +217,11 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Spielen Sie im Garten?", "Do you play in the garden?"},
       // Inside a sentence a capital "Sie" is "you".
       {"Ich spiele, wenn Sie spielen.", "I play if you play."},
+      // An infinitive with "zu" at the end of its own clause leads it in English.
+      {"Ich spiele, um den Hund zu sehen.", "I play to see the dog."},
+      {"Er schläft, ohne die Tür zu öffnen.", "He sleeps without opening the door."},
+      {"Es ist gut, heute im Garten zu spielen.", "It is good to play today in the garden."},
+      {"Es ist gut, eine Katze einzukaufen.", "It is good to buy a cat."},
       // A separable verb's participle has its "ge" after the prefix.
       {"Die Katze wird eingekauft.", "The cat is bought."},
       {"Das Haus ist gut.", "The house is good."},
