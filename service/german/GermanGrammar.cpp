@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <span>
 
 #include "DictionaryEngine.h"
@@ -1034,7 +1035,15 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
     inseparable =
         inseparable || (infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3);
   const std::string ge = inseparable ? "" : "ge";
-  const std::string weak = ge + stem + (stem.ends_with('t') || stem.ends_with('d') ? "et" : "t");
+  // "et" after t or d, and after m or n that follow another consonant ("geöffnet",
+  // "gezeichnet"; but "gelernt", "gefilmt", "gewohnt").
+  const std::size_t n = stem.size();
+  const bool et =
+      stem.ends_with('t') || stem.ends_with('d') ||
+      (n >= 2 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem[n - 2] != stem[n - 1] &&
+       std::isalpha(static_cast<unsigned char>(stem[n - 2])) &&
+       std::string_view("aeioulrh").find(stem[n - 2]) == std::string_view::npos);
+  const std::string weak = ge + stem + (et ? "et" : "t");
   const std::string strong = ge + infinitive;
   if (dictionary_.Find(IndexTable::GermanToEnglish, weak)) return weak;
   if (infinitive.ends_with("en") && dictionary_.Find(IndexTable::GermanToEnglish, strong))

@@ -164,6 +164,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I have no cat.", "Ich habe keine Katze."},
       // Modal verbs send the infinitive to the end; "would like" is "möchte".
       {"I can see the dog.", "Ich kann den Hund sehen."},
+      // A weak participle takes "et" after t, d and a consonant's m or n.
+      {"I have opened the door.", "Ich habe die Tür geöffnet."},
       {"I would like a cup of coffee.", "Ich möchte eine Tasse Kaffee."},
       {"We would like to play.", "Wir möchten spielen."},
       {"I like to play.", "Ich spiele gern."},
