@@ -518,6 +518,8 @@ class Dictionary::EnglishGrammar {
   int CaseAfter(const std::string& preposition) const;
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
+  bool IsAdverb(const Unit& unit) const;
+  bool PassiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
@@ -935,8 +937,39 @@ void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
     ++clause.next;
     if (InfinitiveAt(clause, clause.next)) ++clause.next;
   } else if (auxiliary->modal) {
-    if (InfinitiveAt(clause, clause.next)) ++clause.next;
+    // Adverbs between the modal and its infinitive stay after the modal ("can also
+    // see": "kann auch ... sehen").
+    std::size_t verb = clause.next;
+    while (verb + 1 < clause.end && !IsClauseBreak(units_[verb + 1].gap) && IsAdverb(units_[verb]))
+      ++verb;
+    if (PassiveInfinitive(clause, verb)) return;
+    if (InfinitiveAt(clause, verb)) clause.next = verb + 1;
   }
+}
+
+// An adverb that may stand between an auxiliary and its verb.
+bool Dictionary::EnglishGrammar::IsAdverb(const Unit& unit) const {
+  if (Contains(kAdverbsBeforeParticiple, unit.source) || Contains(kTimeAdverbs, unit.source))
+    return true;
+  if (!unit.known) return false;
+  return unit.kind == Kind::Adverb ||
+         (unit.source.ends_with("ly") && unit.source.find(' ') == std::string::npos &&
+          !dictionary_.Find(IndexTable::EnglishVerbs, unit.source));
+}
+
+// A modal's "be" and a participle ("can be opened"): "geöffnet werden" at the end.
+bool Dictionary::EnglishGrammar::PassiveInfinitive(Clause& clause, std::size_t be) {
+  const std::size_t p = be + 1;
+  if (units_[be].source != "be" || p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
+  if (AdjectiveSense(units_[p])) return false;  // "can be useful"
+  const auto german = GermanParticiple(units_[p]);
+  if (!german) return false;
+  units_[p].text = *german;
+  units_[be].text = "werden";
+  clause.toEnd.push_back(p);
+  clause.toEnd.push_back(be);
+  clause.next = p + 1;
+  return true;
 }
 
 bool Dictionary::EnglishGrammar::WouldLike(Clause& clause, std::size_t& at) {

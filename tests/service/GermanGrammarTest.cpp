@@ -166,6 +166,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I can see the dog.", "Ich kann den Hund sehen."},
       // A weak participle takes "et" after t, d and a consonant's m or n.
       {"I have opened the door.", "Ich habe die Tür geöffnet."},
+      // An adverb between the modal and its verb stays with the modal; a modal's
+      // "be" and participle are the passive infinitive, "gesehen werden".
+      {"I can today see the dog.", "Ich kann heute den Hund sehen."},
+      {"The door can be opened.", "Die Tür kann geöffnet werden."},
+      {"The door can not be opened today.", "Die Tür kann heute nicht geöffnet werden."},
       {"I would like a cup of coffee.", "Ich möchte eine Tasse Kaffee."},
       {"We would like to play.", "Wir möchten spielen."},
       {"I like to play.", "Ich spiele gern."},
