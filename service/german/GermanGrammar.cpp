@@ -411,6 +411,8 @@ class Dictionary::EnglishGrammar {
   void QuestionOrder(Clause& clause);
   void VerbLast(Clause& clause);
   bool IsSubordinator(std::size_t at) const;
+  bool IsPurposeTo(std::size_t at) const;
+  void InfinitiveClause(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
       // Plurals and verb forms the dictionary does not list: through their base form.
@@ -732,26 +734,81 @@ void Dictionary::EnglishGrammar::Plurals() {
 
 void Dictionary::EnglishGrammar::Clauses() {
   std::size_t begin = 0;
+  // The clause starts with an infinitive of purpose; told while the units before it
+  // are still as the dictionary gave them.
+  bool purpose = false;
   while (begin < units_.size()) {
     Clause clause;
     clause.begin = begin;
     clause.end = begin + 1;
     while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
            !Contains(kEnglishConjunctions, units_[clause.end].source) &&
-           !IsSubordinator(clause.end))
+           !IsSubordinator(clause.end) && !IsPurposeTo(clause.end))
       ++clause.end;
-    if (IsSubordinator(begin)) {
-      clause.subordinator = begin;
-      ++clause.begin;
-    } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
-      ++clause.begin;
+    const bool nextPurpose = clause.end < units_.size() && IsPurposeTo(clause.end);
+    if (purpose) {
+      InfinitiveClause(clause);
+    } else {
+      if (IsSubordinator(begin)) {
+        clause.subordinator = begin;
+        ++clause.begin;
+      } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
+        ++clause.begin;
+      }
+      if (clause.begin < clause.end) {
+        for (const auto pass : kClausePasses)
+          (this->*pass)(clause);
+      }
     }
-    if (clause.begin < clause.end) {
-      for (const auto pass : kClausePasses)
-        (this->*pass)(clause);
-    }
+    purpose = nextPurpose;
     begin = clause.end;
   }
+}
+
+// "to" and a verb after a noun or a whole clause: the infinitive of purpose ("a
+// method to create brushes": "um Pinsel zu erstellen"). Not after the verbs and
+// words that take "to" themselves ("want to", "due to"), nor after an adjective
+// ("easy to use").
+bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
+  if (at == 0 || at + 1 >= units_.size() || units_[at].source != "to" ||
+      IsClauseBreak(units_[at + 1].gap) || IsClauseBreak(units_[at].gap))
+    return false;
+  const Unit& before = units_[at - 1];
+  const Unit& verb = units_[at + 1];
+  if (!before.known || !IsNoun(before) || before.source.empty()) return false;
+  if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
+      Contains(kEnglishPrepositions, verb.source))
+    return false;
+  return VerbSense(verb).has_value();
+}
+
+// A clause of "to" and an infinitive ("to create a brush"): "um" first, the objects
+// in the accusative and the infinitive with "zu" at the end ("um einen Pinsel zu
+// erstellen"); no subject and no finite verb.
+void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause) {
+  Unit& to = units_[clause.begin];
+  Unit& verb = units_[clause.begin + 1];
+  const std::optional<Candidate> found = VerbSense(verb);
+  to.text = "um";
+  if (to.gap == " ") to.gap = ", ";
+  std::string infinitive(found->translation);
+  std::string rest;
+  if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
+    rest = infinitive.substr(0, space + 1);
+    infinitive.erase(0, space + 1);
+  }
+  if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty()) {
+    verb.text = rest + prefix + "zu" + stem;  // "einzukaufen"
+  } else {
+    verb.text = rest + "zu " + infinitive;
+  }
+  clause.begin += 1;
+  clause.verb = clause.begin;
+  clause.finite = clause.begin;
+  clause.next = clause.begin + 1;
+  clause.toEnd.push_back(clause.begin);
+  Objects(clause);
+  InfinitivesToEnd(clause);
 }
 
 // "that" is a conjunction before a determiner or pronoun only ("that the house", not

@@ -174,6 +174,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I would like a cup of coffee.", "Ich möchte eine Tasse Kaffee."},
       {"We would like to play.", "Wir möchten spielen."},
       {"I like to play.", "Ich spiele gern."},
+      // "to" and a verb after a noun: the infinitive of purpose, "um ... zu".
+      {"I buy a cup to see the garden.", "Ich kaufe eine Tasse ein, um den Garten zu sehen."},
+      {"We play in the garden to buy a dog.", "Wir spielen im Garten, um einen Hund einzukaufen."},
+      {"The dog sleeps in the house to see the cat today.",
+       "Der Hund schläft im Haus, um die Katze heute zu sehen."},
       // Contractions, separable verbs, verb second.
       {"The cat sleeps in the house.", "Die Katze schläft im Haus."},
       {"I buy a cat.", "Ich kaufe eine Katze ein."},
