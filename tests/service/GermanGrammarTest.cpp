@@ -179,6 +179,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play in the garden to buy a dog.", "Wir spielen im Garten, um einen Hund einzukaufen."},
       {"The dog sleeps in the house to see the cat today.",
        "Der Hund schläft im Haus, um die Katze heute zu sehen."},
+      // Commands: the polite form, also after "and" and after a phrase and a comma.
+      {"See the cat and play with the dog.", "Sehen Sie die Katze und spielen Sie mit dem Hund."},
+      {"In the garden, see the cat.", "Im Garten sehen Sie die Katze."},
       // Contractions, separable verbs, verb second.
       {"The cat sleeps in the house.", "Die Katze schläft im Haus."},
       {"I buy a cat.", "Ich kaufe eine Katze ein."},
