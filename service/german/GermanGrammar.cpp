@@ -47,6 +47,7 @@ constexpr int kThirdPlural = 5;
 constexpr int kNominative = 0;
 constexpr int kAccusative = 1;
 constexpr int kDative = 2;
+constexpr int kGenitive = 3;
 
 // Columns of the article and ending tables.
 constexpr int kMasculine = 0;
@@ -106,23 +107,27 @@ constexpr EnglishDeterminer kEnglishDeterminers[] = {
     {"those", Det::Demonstrative, "dies", true}, {"every", Det::Demonstrative, "jed", false},
     {"each", Det::Demonstrative, "jed", false}};
 
-using EndingTable = std::array<std::array<std::string_view, 4>, 3>;
+// Rows: nominative, accusative, dative, genitive.
+using EndingTable = std::array<std::array<std::string_view, 4>, 4>;
 
 constexpr EndingTable kDefiniteArticle = {{
     {"der", "die", "das", "die"},
     {"den", "die", "das", "die"},
     {"dem", "der", "dem", "den"},
+    {"des", "der", "des", "der"},
 }};
 // Endings of dieser/jeder (like the definite article) and of ein/kein/mein.
 constexpr EndingTable kDemonstrativeEnding = {{
     {"er", "e", "es", "e"},
     {"en", "e", "es", "e"},
     {"em", "er", "em", "en"},
+    {"es", "er", "es", "er"},
 }};
 constexpr EndingTable kIndefiniteEnding = {{
     {"", "e", "", "e"},
     {"en", "e", "", "e"},
     {"em", "er", "em", "en"},
+    {"es", "er", "es", "er"},
 }};
 // Adjective endings after der/dieser (weak), after ein/kein/mein (mixed) and without
 // an article (strong).
@@ -130,16 +135,19 @@ constexpr EndingTable kWeakEnding = {{
     {"e", "e", "e", "en"},
     {"en", "e", "e", "en"},
     {"en", "en", "en", "en"},
+    {"en", "en", "en", "en"},
 }};
 constexpr EndingTable kMixedEnding = {{
     {"er", "e", "es", "en"},
     {"en", "e", "es", "en"},
+    {"en", "en", "en", "en"},
     {"en", "en", "en", "en"},
 }};
 constexpr EndingTable kStrongEnding = {{
     {"er", "e", "es", "e"},
     {"en", "e", "es", "e"},
     {"em", "er", "em", "en"},
+    {"en", "er", "en", "er"},
 }};
 
 struct EnglishPronoun {
@@ -518,6 +526,7 @@ class Dictionary::EnglishGrammar {
                const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
                Phrase& phrase);
   int CaseAfter(const std::string& preposition) const;
+  std::size_t Genitive(const Clause& clause, std::size_t at);
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
   bool IsAdverb(const Unit& unit) const;
@@ -690,6 +699,16 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
     units_[a].text = dictionary_.morphology_
                          ? dictionary_.morphology_->Adjective(units_[a].text, ending)
                          : units_[a].text + ending;
+  }
+  // Genitive singular of a masculine or neuter noun: "des Filters", "des Hauses".
+  // A noun in -s takes "es" after "aus" and "ss" only ("des Hauses", "des Status").
+  if (grammaticalCase == kGenitive && (column == kMasculine || column == kNeuter) &&
+      head.text.find(' ') == std::string::npos &&
+      (!head.text.ends_with('s') || head.text.ends_with("aus") || head.text.ends_with("ss"))) {
+    const bool es = head.text.ends_with('s') || head.text.ends_with("ß") ||
+                    head.text.ends_with('x') || head.text.ends_with('z') ||
+                    head.text.ends_with("sch");
+    head.text += es ? "es" : "s";
   }
   // Dative plural: "den Kindern" (not after -n or -s).
   if (column == kPlural && grammaticalCase == kDative && !head.text.ends_with('n') &&
@@ -916,7 +935,14 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
       if (object.found) i = object.end - 1;
     }
   }
-  clause.verb = clause.subject.found ? clause.subject.end : clause.there ? i + 1 : i;
+  // "The end of the line is ...": a genitive after the subject comes before the verb.
+  std::size_t subjectEnd = clause.subject.end;
+  while (clause.subject.found && subjectEnd < clause.end) {
+    const std::size_t end = Genitive(clause, subjectEnd);
+    if (end == subjectEnd) break;
+    subjectEnd = end;
+  }
+  clause.verb = clause.subject.found ? subjectEnd : clause.there ? i + 1 : i;
   clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
 }
 
@@ -1196,6 +1222,19 @@ int Dictionary::EnglishGrammar::CaseAfter(const std::string& preposition) const 
   return german && Contains(kDativePrepositions, german->translation) ? kDative : kAccusative;
 }
 
+// "of" and a noun phrase with an article after a noun: the genitive, without "of"
+// ("the end of the line": "das Ende der Zeile"). The index after it, or `at`.
+std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size_t at) {
+  if (units_[at].source != "of" || at == 0 || at + 1 >= clause.end ||
+      IsClauseBreak(units_[at].gap) || !IsNoun(units_[at - 1]) ||
+      !FindIn(kEnglishDeterminers, units_[at + 1].source))
+    return at;
+  const Phrase phrase = NounPhrase(at + 1, clause.end, kGenitive, false, false);
+  if (!phrase.found) return at;
+  units_[at].text.clear();
+  return phrase.end;
+}
+
 // "nicht" stands before the first thing that is not a definite object.
 void Dictionary::EnglishGrammar::MarkNicht(Clause& clause, std::size_t at) const {
   if (!clause.negationPlaced && clause.nichtBefore == clause.end) clause.nichtBefore = at;
@@ -1220,6 +1259,10 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
       continue;
     }
     if (Construct(Place::Object, clause, j)) continue;
+    if (const std::size_t end = Genitive(clause, j); end != j) {
+      j = end;
+      continue;
+    }
     if (clause.copula && prepositionCase < 0 && AdjectiveSense(units_[j]) &&
         (j + 1 >= clause.end || !IsNoun(units_[j + 1])) &&
         !FindIn(kEnglishDeterminers, units_[j].source)) {

@@ -179,6 +179,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play in the garden to buy a dog.", "Wir spielen im Garten, um einen Hund einzukaufen."},
       {"The dog sleeps in the house to see the cat today.",
        "Der Hund schläft im Haus, um die Katze heute zu sehen."},
+      // "of" and a noun phrase with an article after a noun: the genitive.
+      {"I see the garden of the old house.", "Ich sehe den Garten des alten Hauses."},
+      {"The cat of the dogs sleeps.", "Die Katze der Hunde schläft."},
+      {"We play with the cup of a cat.", "Wir spielen mit der Tasse einer Katze."},
       // Commands: the polite form, also after "and" and after a phrase and a comma.
       {"See the cat and play with the dog.", "Sehen Sie die Katze und spielen Sie mit dem Hund."},
       {"In the garden, see the cat.", "Im Garten sehen Sie die Katze."},
