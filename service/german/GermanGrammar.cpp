@@ -285,6 +285,18 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
           image_->Text(person == kSecondSingular ? strong->second : strong->third);
       if (!form.empty()) return std::string(form);
     }
+    // A verb with an inseparable prefix changes its vowel as the verb under it does
+    // ("enthalten": "enthält" as "halten": "hält").
+    for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"}) {
+      if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
+      const std::string base = infinitive.substr(prefix.size());
+      const auto strong = image_->Find<StrongFormsRow>(IndexTable::StrongForms, base);
+      if (!strong) continue;
+      const std::string_view form =
+          image_->Text(person == kSecondSingular ? strong->second : strong->third);
+      if (!form.empty() && form.find(' ') == std::string_view::npos)
+        return std::string(prefix) + std::string(form);
+    }
   }
   std::string_view ending = person == kFirstSingular ? "e" : person == kSecondSingular ? "st" : "t";
   std::string stem = infinitive;

@@ -34,6 +34,7 @@ constexpr std::string_view kDictionary =
     "einkaufen {vt} :: to buy sth.\n"
     "kaufen {vt} :: to purchase\n"
     "öffnen {vt} :: to open\n"
+    "verschlafen {vt} :: to oversleep\n"
     "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
@@ -157,6 +158,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"He sees the cat.", "Er sieht die Katze."},
       {"They play.", "Sie spielen."},
       {"I play.", "Ich spiele."},
+      // An inseparable prefix keeps the vowel change of the verb under it.
+      {"He oversleeps.", "Er verschläft."},
       // Negation: "kein" for an indefinite object, "nicht" otherwise.
       {"I do not have a dog.", "Ich habe keinen Hund."},
       {"She does not see the cat.", "Sie sieht die Katze nicht."},
