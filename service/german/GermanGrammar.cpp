@@ -105,7 +105,8 @@ constexpr EnglishDeterminer kEnglishDeterminers[] = {
     {"their", Det::Possessive, "ihr", false},    {"this", Det::Demonstrative, "dies", false},
     {"that", Det::Demonstrative, "dies", false}, {"these", Det::Demonstrative, "dies", true},
     {"those", Det::Demonstrative, "dies", true}, {"every", Det::Demonstrative, "jed", false},
-    {"each", Det::Demonstrative, "jed", false}};
+    {"each", Det::Demonstrative, "jed", false},  {"all", Det::Demonstrative, "all", true},
+    {"both", Det::Demonstrative, "beid", true}};
 
 // Rows: nominative, accusative, dative, genitive.
 using EndingTable = std::array<std::array<std::string_view, 4>, 4>;

@@ -151,6 +151,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play with the cats.", "Wir spielen mit den Katzen."},
       {"We play with the old dogs.", "Wir spielen mit den alten Hunden."},
       {"The houses are big.", "Die Häuser sind groß."},
+      {"All big dogs sleep.", "Alle großen Hunde schlafen."},
+      {"I see both old houses.", "Ich sehe beide alten Häuser."},
       {"My cat sleeps.", "Meine Katze schläft."},
       {"Our dogs sleep.", "Unsere Hunde schlafen."},
       // The verb agrees with its subject.
