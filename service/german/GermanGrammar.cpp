@@ -661,8 +661,23 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   // that stand before another adjective or the noun.
   const auto adjectiveHere = [&](std::size_t position) {
     if (IsAdjective(units_[position])) return true;
-    if (position + 1 >= end || !AdjectiveSense(units_[position])) return false;
+    if (position + 1 >= end) return false;
     const Unit& after = units_[position + 1];
+    if (!AdjectiveSense(units_[position])) {
+      // A past participle before the noun is its adjective ("the opened file": "die
+      // geöffnete Datei").
+      Unit& word = units_[position];
+      if (!IsNoun(after) || IsClauseBreak(after.gap) ||
+          word.source.find(' ') != std::string::npos ||
+          !(word.source.ends_with("ed") || word.source.ends_with("en")))
+        return false;
+      const auto german = GermanParticiple(word);
+      if (!german || german->find(' ') != std::string::npos) return false;
+      word.text = *german;
+      word.kind = Kind::Adjective;
+      word.known = true;
+      return true;
+    }
     if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after))) return false;
     return MakeAdjective(units_[position]);
   };

@@ -152,6 +152,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play with the old dogs.", "Wir spielen mit den alten Hunden."},
       {"The houses are big.", "Die Häuser sind groß."},
       {"All big dogs sleep.", "Alle großen Hunde schlafen."},
+      // A past participle before a noun is an adjective.
+      {"I see the opened door.", "Ich sehe die geöffnete Tür."},
+      {"We play with the opened cups.", "Wir spielen mit den geöffneten Tassen."},
       {"I see both old houses.", "Ich sehe beide alten Häuser."},
       {"My cat sleeps.", "Meine Katze schläft."},
       {"Our dogs sleep.", "Unsere Hunde schlafen."},
