@@ -3,16 +3,19 @@
 //
 // English to German: articles, adjectives and nouns take gender, number and case
 // (nominative for the subject and after "to be", dative after the prepositions that
-// govern it, accusative for other objects); the verb agrees with its subject; modal
-// verbs send the infinitive, "be" and "have" the past participle to the end of the
-// clause ("wurde ... entfernt"); a subordinate clause puts its verb last; the
-// progressive is the present; an adverb of time follows the verb; "not" becomes
-// "nicht" or "kein"; "a cup of coffee" loses its "of"; a preposition and an article
-// contract.
+// govern it, genitive for "of the ..." after a noun, accusative for other objects); the
+// verb agrees with its subject; modal verbs send the infinitive ("gesehen werden" for
+// a passive one), "be" and "have" the past participle to the end of the clause
+// ("wurde ... entfernt"); "to" and a verb after a noun is "um ... zu"; a subordinate
+// clause puts its verb last; the progressive is the present; an adverb of time
+// follows the verb; "not" becomes "nicht" or "kein"; "a cup of coffee" loses its
+// "of"; a preposition and an article contract.
 //
 // German to English: the verb agrees with its subject and stands after it, in a
 // subordinate clause too; an infinitive or participle at the end of the clause joins
-// its auxiliary; "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and
+// its auxiliary, "werden" with a participle being the passive; a clause ending in an
+// infinitive with "zu" starts with "to"; verb first with "Sie" is the polite
+// imperative; "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and
 // "gern" become "would like" and "like to"; "eine Tasse Kaffee" gains its "of".
 //
 // The closed classes (auxiliary and modal verbs, pronouns, function words) come from
