@@ -885,17 +885,41 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   // A sentence that starts with a verb's plain form before an article, a possessive,
   // "on" or "to", or something kept as it is, is a command ("Click the button", "Press
   // Ctrl+C"). A separable German verb is left to the grammar, which splits it.
+  // The last command's word, or npos: a verb after "and" or "or" in the same sentence
+  // is one too ("Select the layer and click the button").
+  std::size_t lastCommand = std::string::npos;
+  // Sentence starts that a command may follow after a comma ("In the dialog, click
+  // the button").
+  constexpr std::string_view kBeforeCommand[] = {"in",   "on",  "from", "with",   "for",
+                                                 "then", "now", "next", "finally"};
+  const auto commandPlace = [&](std::size_t w) {
+    if (w == 0 || breaksBefore(w)) return StartsUpper(tokens[w].word);
+    if (StartsUpper(tokens[w].word)) return false;
+    std::size_t start = w;
+    while (start > 0 && !breaksBefore(start))
+      --start;
+    const std::string before = FoldCase(tokens[w - 1].word);
+    if (tokens[w].gap == " " && (before == "and" || before == "or")) {
+      return lastCommand != std::string::npos && lastCommand >= start && lastCommand < w;
+    }
+    const std::string first = FoldCase(tokens[start].word);
+    return tokens[w].gap == ", " && std::find(std::begin(kBeforeCommand), std::end(kBeforeCommand),
+                                              first) != std::end(kBeforeCommand);
+  };
   const auto imperative = [&](std::size_t w) -> std::optional<Candidate> {
-    if (w + 1 >= tokens.size() || (w > 0 && !breaksBefore(w)) || tokens[w].verbatim ||
-        !StartsUpper(tokens[w].word) || tokens[w + 1].gap != " ") {
+    if (w + 1 >= tokens.size() || tokens[w].verbatim || !commandPlace(w) ||
+        tokens[w + 1].gap != " ") {
       return std::nullopt;
     }
     constexpr std::string_view kAfterCommand[] = {"the",  "a",   "an",  "this", "these",
                                                   "your", "all", "any", "each", "every",
                                                   "on",   "to",  "it",  "them", "both"};
     const std::string next = FoldCase(tokens[w + 1].word);
-    if (!tokens[w + 1].verbatim && std::find(std::begin(kAfterCommand), std::end(kAfterCommand),
-                                             next) == std::end(kAfterCommand)) {
+    const bool joined =
+        w > 0 && (FoldCase(tokens[w - 1].word) == "and" || FoldCase(tokens[w - 1].word) == "or");
+    if (!joined && !tokens[w + 1].verbatim &&
+        std::find(std::begin(kAfterCommand), std::end(kAfterCommand), next) ==
+            std::end(kAfterCommand)) {
       return std::nullopt;
     }
     std::optional<Candidate> verb = Find(IndexTable::EnglishVerbs, tokens[w].word);
@@ -995,6 +1019,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       unit.text = std::string(verb->translation) + " Sie";
       unit.kind = Kind::Verb;
       unit.known = true;
+      lastCommand = w;
+      // German sets no comma between a phrase in front and the verb.
+      if (unit.gap == ", " && w > 0 && !breaksBefore(w)) unit.gap = " ";
     } else if (found) {
       unit.source = FoldCase(phrase);
       unit.text = found->translation;

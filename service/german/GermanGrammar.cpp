@@ -3,16 +3,19 @@
 //
 // English to German: articles, adjectives and nouns take gender, number and case
 // (nominative for the subject and after "to be", dative after the prepositions that
-// govern it, accusative for other objects); the verb agrees with its subject; modal
-// verbs send the infinitive, "be" and "have" the past participle to the end of the
-// clause ("wurde ... entfernt"); a subordinate clause puts its verb last; the
-// progressive is the present; an adverb of time follows the verb; "not" becomes
-// "nicht" or "kein"; "a cup of coffee" loses its "of"; a preposition and an article
-// contract.
+// govern it, genitive for "of the ..." after a noun, accusative for other objects); the
+// verb agrees with its subject; modal verbs send the infinitive ("gesehen werden" for
+// a passive one), "be" and "have" the past participle to the end of the clause
+// ("wurde ... entfernt"); "to" and a verb after a noun is "um ... zu"; a subordinate
+// clause puts its verb last; the progressive is the present; an adverb of time
+// follows the verb; "not" becomes "nicht" or "kein"; "a cup of coffee" loses its
+// "of"; a preposition and an article contract.
 //
 // German to English: the verb agrees with its subject and stands after it, in a
 // subordinate clause too; an infinitive or participle at the end of the clause joins
-// its auxiliary; "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and
+// its auxiliary, "werden" with a participle being the passive; a clause ending in an
+// infinitive with "zu" starts with "to"; verb first with "Sie" is the polite
+// imperative; "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and
 // "gern" become "would like" and "like to"; "eine Tasse Kaffee" gains its "of".
 //
 // The closed classes (auxiliary and modal verbs, pronouns, function words) come from
@@ -23,6 +26,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <span>
 
 #include "DictionaryEngine.h"
@@ -46,6 +50,7 @@ constexpr int kThirdPlural = 5;
 constexpr int kNominative = 0;
 constexpr int kAccusative = 1;
 constexpr int kDative = 2;
+constexpr int kGenitive = 3;
 
 // Columns of the article and ending tables.
 constexpr int kMasculine = 0;
@@ -103,25 +108,30 @@ constexpr EnglishDeterminer kEnglishDeterminers[] = {
     {"their", Det::Possessive, "ihr", false},    {"this", Det::Demonstrative, "dies", false},
     {"that", Det::Demonstrative, "dies", false}, {"these", Det::Demonstrative, "dies", true},
     {"those", Det::Demonstrative, "dies", true}, {"every", Det::Demonstrative, "jed", false},
-    {"each", Det::Demonstrative, "jed", false}};
+    {"each", Det::Demonstrative, "jed", false},  {"all", Det::Demonstrative, "all", true},
+    {"both", Det::Demonstrative, "beid", true}};
 
-using EndingTable = std::array<std::array<std::string_view, 4>, 3>;
+// Rows: nominative, accusative, dative, genitive.
+using EndingTable = std::array<std::array<std::string_view, 4>, 4>;
 
 constexpr EndingTable kDefiniteArticle = {{
     {"der", "die", "das", "die"},
     {"den", "die", "das", "die"},
     {"dem", "der", "dem", "den"},
+    {"des", "der", "des", "der"},
 }};
 // Endings of dieser/jeder (like the definite article) and of ein/kein/mein.
 constexpr EndingTable kDemonstrativeEnding = {{
     {"er", "e", "es", "e"},
     {"en", "e", "es", "e"},
     {"em", "er", "em", "en"},
+    {"es", "er", "es", "er"},
 }};
 constexpr EndingTable kIndefiniteEnding = {{
     {"", "e", "", "e"},
     {"en", "e", "", "e"},
     {"em", "er", "em", "en"},
+    {"es", "er", "es", "er"},
 }};
 // Adjective endings after der/dieser (weak), after ein/kein/mein (mixed) and without
 // an article (strong).
@@ -129,16 +139,19 @@ constexpr EndingTable kWeakEnding = {{
     {"e", "e", "e", "en"},
     {"en", "e", "e", "en"},
     {"en", "en", "en", "en"},
+    {"en", "en", "en", "en"},
 }};
 constexpr EndingTable kMixedEnding = {{
     {"er", "e", "es", "en"},
     {"en", "e", "es", "en"},
+    {"en", "en", "en", "en"},
     {"en", "en", "en", "en"},
 }};
 constexpr EndingTable kStrongEnding = {{
     {"er", "e", "es", "e"},
     {"en", "e", "es", "e"},
     {"em", "er", "em", "en"},
+    {"en", "er", "en", "er"},
 }};
 
 struct EnglishPronoun {
@@ -276,6 +289,18 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
           image_->Text(person == kSecondSingular ? strong->second : strong->third);
       if (!form.empty()) return std::string(form);
     }
+    // A verb with an inseparable prefix changes its vowel as the verb under it does
+    // ("enthalten": "enthält" as "halten": "hält").
+    for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"}) {
+      if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
+      const std::string base = infinitive.substr(prefix.size());
+      const auto strong = image_->Find<StrongFormsRow>(IndexTable::StrongForms, base);
+      if (!strong) continue;
+      const std::string_view form =
+          image_->Text(person == kSecondSingular ? strong->second : strong->third);
+      if (!form.empty() && form.find(' ') == std::string_view::npos)
+        return std::string(prefix) + std::string(form);
+    }
   }
   std::string_view ending = person == kFirstSingular ? "e" : person == kSecondSingular ? "st" : "t";
   std::string stem = infinitive;
@@ -410,6 +435,8 @@ class Dictionary::EnglishGrammar {
   void QuestionOrder(Clause& clause);
   void VerbLast(Clause& clause);
   bool IsSubordinator(std::size_t at) const;
+  bool IsPurposeTo(std::size_t at) const;
+  void InfinitiveClause(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
       // Plurals and verb forms the dictionary does not list: through their base form.
@@ -515,8 +542,11 @@ class Dictionary::EnglishGrammar {
                const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
                Phrase& phrase);
   int CaseAfter(const std::string& preposition) const;
+  std::size_t Genitive(const Clause& clause, std::size_t at);
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
+  bool IsAdverb(const Unit& unit) const;
+  bool PassiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
@@ -634,8 +664,23 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   // that stand before another adjective or the noun.
   const auto adjectiveHere = [&](std::size_t position) {
     if (IsAdjective(units_[position])) return true;
-    if (position + 1 >= end || !AdjectiveSense(units_[position])) return false;
+    if (position + 1 >= end) return false;
     const Unit& after = units_[position + 1];
+    if (!AdjectiveSense(units_[position])) {
+      // A past participle before the noun is its adjective ("the opened file": "die
+      // geöffnete Datei").
+      Unit& word = units_[position];
+      if (!IsNoun(after) || IsClauseBreak(after.gap) ||
+          word.source.find(' ') != std::string::npos ||
+          !(word.source.ends_with("ed") || word.source.ends_with("en")))
+        return false;
+      const auto german = GermanParticiple(word);
+      if (!german || german->find(' ') != std::string::npos) return false;
+      word.text = *german;
+      word.kind = Kind::Adjective;
+      word.known = true;
+      return true;
+    }
     if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after))) return false;
     return MakeAdjective(units_[position]);
   };
@@ -686,6 +731,16 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
                          ? dictionary_.morphology_->Adjective(units_[a].text, ending)
                          : units_[a].text + ending;
   }
+  // Genitive singular of a masculine or neuter noun: "des Filters", "des Hauses".
+  // A noun in -s takes "es" after "aus" and "ss" only ("des Hauses", "des Status").
+  if (grammaticalCase == kGenitive && (column == kMasculine || column == kNeuter) &&
+      head.text.find(' ') == std::string::npos &&
+      (!head.text.ends_with('s') || head.text.ends_with("aus") || head.text.ends_with("ss"))) {
+    const bool es = head.text.ends_with('s') || head.text.ends_with("ß") ||
+                    head.text.ends_with('x') || head.text.ends_with('z') ||
+                    head.text.ends_with("sch");
+    head.text += es ? "es" : "s";
+  }
   // Dative plural: "den Kindern" (not after -n or -s).
   if (column == kPlural && grammaticalCase == kDative && !head.text.ends_with('n') &&
       !head.text.ends_with('s')) {
@@ -729,26 +784,81 @@ void Dictionary::EnglishGrammar::Plurals() {
 
 void Dictionary::EnglishGrammar::Clauses() {
   std::size_t begin = 0;
+  // The clause starts with an infinitive of purpose; told while the units before it
+  // are still as the dictionary gave them.
+  bool purpose = false;
   while (begin < units_.size()) {
     Clause clause;
     clause.begin = begin;
     clause.end = begin + 1;
     while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
            !Contains(kEnglishConjunctions, units_[clause.end].source) &&
-           !IsSubordinator(clause.end))
+           !IsSubordinator(clause.end) && !IsPurposeTo(clause.end))
       ++clause.end;
-    if (IsSubordinator(begin)) {
-      clause.subordinator = begin;
-      ++clause.begin;
-    } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
-      ++clause.begin;
+    const bool nextPurpose = clause.end < units_.size() && IsPurposeTo(clause.end);
+    if (purpose) {
+      InfinitiveClause(clause);
+    } else {
+      if (IsSubordinator(begin)) {
+        clause.subordinator = begin;
+        ++clause.begin;
+      } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
+        ++clause.begin;
+      }
+      if (clause.begin < clause.end) {
+        for (const auto pass : kClausePasses)
+          (this->*pass)(clause);
+      }
     }
-    if (clause.begin < clause.end) {
-      for (const auto pass : kClausePasses)
-        (this->*pass)(clause);
-    }
+    purpose = nextPurpose;
     begin = clause.end;
   }
+}
+
+// "to" and a verb after a noun or a whole clause: the infinitive of purpose ("a
+// method to create brushes": "um Pinsel zu erstellen"). Not after the verbs and
+// words that take "to" themselves ("want to", "due to"), nor after an adjective
+// ("easy to use").
+bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
+  if (at == 0 || at + 1 >= units_.size() || units_[at].source != "to" ||
+      IsClauseBreak(units_[at + 1].gap) || IsClauseBreak(units_[at].gap))
+    return false;
+  const Unit& before = units_[at - 1];
+  const Unit& verb = units_[at + 1];
+  if (!before.known || !IsNoun(before) || before.source.empty()) return false;
+  if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
+      Contains(kEnglishPrepositions, verb.source))
+    return false;
+  return VerbSense(verb).has_value();
+}
+
+// A clause of "to" and an infinitive ("to create a brush"): "um" first, the objects
+// in the accusative and the infinitive with "zu" at the end ("um einen Pinsel zu
+// erstellen"); no subject and no finite verb.
+void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause) {
+  Unit& to = units_[clause.begin];
+  Unit& verb = units_[clause.begin + 1];
+  const std::optional<Candidate> found = VerbSense(verb);
+  to.text = "um";
+  if (to.gap == " ") to.gap = ", ";
+  std::string infinitive(found->translation);
+  std::string rest;
+  if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
+    rest = infinitive.substr(0, space + 1);
+    infinitive.erase(0, space + 1);
+  }
+  if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty()) {
+    verb.text = rest + prefix + "zu" + stem;  // "einzukaufen"
+  } else {
+    verb.text = rest + "zu " + infinitive;
+  }
+  clause.begin += 1;
+  clause.verb = clause.begin;
+  clause.finite = clause.begin;
+  clause.next = clause.begin + 1;
+  clause.toEnd.push_back(clause.begin);
+  Objects(clause);
+  InfinitivesToEnd(clause);
 }
 
 // "that" is a conjunction before a determiner or pronoun only ("that the house", not
@@ -856,7 +966,14 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
       if (object.found) i = object.end - 1;
     }
   }
-  clause.verb = clause.subject.found ? clause.subject.end : clause.there ? i + 1 : i;
+  // "The end of the line is ...": a genitive after the subject comes before the verb.
+  std::size_t subjectEnd = clause.subject.end;
+  while (clause.subject.found && subjectEnd < clause.end) {
+    const std::size_t end = Genitive(clause, subjectEnd);
+    if (end == subjectEnd) break;
+    subjectEnd = end;
+  }
+  clause.verb = clause.subject.found ? subjectEnd : clause.there ? i + 1 : i;
   clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
 }
 
@@ -934,8 +1051,39 @@ void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
     ++clause.next;
     if (InfinitiveAt(clause, clause.next)) ++clause.next;
   } else if (auxiliary->modal) {
-    if (InfinitiveAt(clause, clause.next)) ++clause.next;
+    // Adverbs between the modal and its infinitive stay after the modal ("can also
+    // see": "kann auch ... sehen").
+    std::size_t verb = clause.next;
+    while (verb + 1 < clause.end && !IsClauseBreak(units_[verb + 1].gap) && IsAdverb(units_[verb]))
+      ++verb;
+    if (PassiveInfinitive(clause, verb)) return;
+    if (InfinitiveAt(clause, verb)) clause.next = verb + 1;
   }
+}
+
+// An adverb that may stand between an auxiliary and its verb.
+bool Dictionary::EnglishGrammar::IsAdverb(const Unit& unit) const {
+  if (Contains(kAdverbsBeforeParticiple, unit.source) || Contains(kTimeAdverbs, unit.source))
+    return true;
+  if (!unit.known) return false;
+  return unit.kind == Kind::Adverb ||
+         (unit.source.ends_with("ly") && unit.source.find(' ') == std::string::npos &&
+          !dictionary_.Find(IndexTable::EnglishVerbs, unit.source));
+}
+
+// A modal's "be" and a participle ("can be opened"): "geöffnet werden" at the end.
+bool Dictionary::EnglishGrammar::PassiveInfinitive(Clause& clause, std::size_t be) {
+  const std::size_t p = be + 1;
+  if (units_[be].source != "be" || p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
+  if (AdjectiveSense(units_[p])) return false;  // "can be useful"
+  const auto german = GermanParticiple(units_[p]);
+  if (!german) return false;
+  units_[p].text = *german;
+  units_[be].text = "werden";
+  clause.toEnd.push_back(p);
+  clause.toEnd.push_back(be);
+  clause.next = p + 1;
+  return true;
 }
 
 bool Dictionary::EnglishGrammar::WouldLike(Clause& clause, std::size_t& at) {
@@ -1034,7 +1182,15 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
     inseparable =
         inseparable || (infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3);
   const std::string ge = inseparable ? "" : "ge";
-  const std::string weak = ge + stem + (stem.ends_with('t') || stem.ends_with('d') ? "et" : "t");
+  // "et" after t or d, and after m or n that follow another consonant ("geöffnet",
+  // "gezeichnet"; but "gelernt", "gefilmt", "gewohnt").
+  const std::size_t n = stem.size();
+  const bool et =
+      stem.ends_with('t') || stem.ends_with('d') ||
+      (n >= 2 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem[n - 2] != stem[n - 1] &&
+       std::isalpha(static_cast<unsigned char>(stem[n - 2])) &&
+       std::string_view("aeioulrh").find(stem[n - 2]) == std::string_view::npos);
+  const std::string weak = ge + stem + (et ? "et" : "t");
   const std::string strong = ge + infinitive;
   if (dictionary_.Find(IndexTable::GermanToEnglish, weak)) return weak;
   if (infinitive.ends_with("en") && dictionary_.Find(IndexTable::GermanToEnglish, strong))
@@ -1097,6 +1253,19 @@ int Dictionary::EnglishGrammar::CaseAfter(const std::string& preposition) const 
   return german && Contains(kDativePrepositions, german->translation) ? kDative : kAccusative;
 }
 
+// "of" and a noun phrase with an article after a noun: the genitive, without "of"
+// ("the end of the line": "das Ende der Zeile"). The index after it, or `at`.
+std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size_t at) {
+  if (units_[at].source != "of" || at == 0 || at + 1 >= clause.end ||
+      IsClauseBreak(units_[at].gap) || !IsNoun(units_[at - 1]) ||
+      !FindIn(kEnglishDeterminers, units_[at + 1].source))
+    return at;
+  const Phrase phrase = NounPhrase(at + 1, clause.end, kGenitive, false, false);
+  if (!phrase.found) return at;
+  units_[at].text.clear();
+  return phrase.end;
+}
+
 // "nicht" stands before the first thing that is not a definite object.
 void Dictionary::EnglishGrammar::MarkNicht(Clause& clause, std::size_t at) const {
   if (!clause.negationPlaced && clause.nichtBefore == clause.end) clause.nichtBefore = at;
@@ -1121,6 +1290,10 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
       continue;
     }
     if (Construct(Place::Object, clause, j)) continue;
+    if (const std::size_t end = Genitive(clause, j); end != j) {
+      j = end;
+      continue;
+    }
     if (clause.copula && prepositionCase < 0 && AdjectiveSense(units_[j]) &&
         (j + 1 >= clause.end || !IsNoun(units_[j + 1])) &&
         !FindIn(kEnglishDeterminers, units_[j].source)) {
@@ -1406,6 +1579,21 @@ std::string_view DropTo(std::string_view english) {
   return english.starts_with("to ") ? english.substr(3) : english;
 }
 
+// The English -ing form of a base form ("open": "opening", "save": "saving"); the
+// words after the first stay.
+std::string EnglishGerund(std::string_view base) {
+  const auto space = base.find(' ');
+  std::string word(base.substr(0, space));
+  const std::string rest = space == std::string_view::npos ? "" : std::string(base.substr(space));
+  if (word.ends_with("ie")) {
+    word.replace(word.size() - 2, 2, "y");
+  } else if (word.size() > 2 && word.ends_with('e') && !word.ends_with("ee") &&
+             !word.ends_with("ye")) {
+    word.pop_back();
+  }
+  return word + "ing" + rest;
+}
+
 }  // namespace
 
 // The German-to-English grammar over the units of one text: a list of passes run in
@@ -1479,6 +1667,7 @@ class Dictionary::GermanGrammar {
   void Articles();
   void Commas();
   // The passes over one clause, in order.
+  void ZuInfinitive(Clause& clause);
   void VerbFromEnd(Clause& clause);
   void FiniteVerb(Clause& clause);
   void Subject(Clause& clause);
@@ -1516,6 +1705,10 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::Commas,
   };
   static constexpr ClausePass kClausePasses[] = {
+      // A clause of its own whose verb is an infinitive with "zu" at its end ("um
+      // das Bild zu speichern", "ohne ... zu öffnen", "..., die Datei auszugeben"):
+      // "to save the image", "without opening ...", "to output the file".
+      &GermanGrammar::ZuInfinitive,
       // A subordinate clause's verb from the end to after its subject, the order of
       // a main clause ("dass das Haus groß ist": "dass das Haus ist groß").
       &GermanGrammar::VerbFromEnd,
@@ -1530,9 +1723,11 @@ class Dictionary::GermanGrammar {
       // "nicht" with a full verb becomes "do not".
       &GermanGrammar::Negation,
       // An infinitive (after a modal) or participle (after "haben") at the end joins
-      // the verb.
+      // the verb; after "werden" a participle makes the passive ("wird verwendet": "is
+      // used"), and so does a modal's "... werden" ("kann geöffnet werden").
       &GermanGrammar::FinalVerb,
-      // The subject before the verb; a question with do-support.
+      // The subject before the verb; a question with do-support; the polite
+      // imperative ("Klicken Sie": "Click") without its subject.
       &GermanGrammar::WordOrder,
       // An adverb of time after the verb goes to the end ("ist heute gut": "is good
       // today").
@@ -1568,6 +1763,8 @@ class Dictionary::GermanGrammar {
   void MoveRange(std::size_t from, std::size_t to, std::size_t at);
   std::size_t PhraseEnd(std::size_t at, std::size_t end) const;
   std::string EnglishParticipleOf(const Unit& unit) const;
+  std::string PassiveParticiple(const Unit& unit) const;
+  std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -1742,6 +1939,72 @@ void Dictionary::GermanGrammar::Clauses() {
   }
 }
 
+// The English base form of the infinitive with "zu" that ends at `last`: "zu" and an
+// infinitive, or a separable verb with "zu" after its prefix ("auszugeben":
+// "ausgeben"), or nothing.
+std::optional<std::string> Dictionary::GermanGrammar::ZuInfinitiveAt(std::size_t last) const {
+  const Unit& word = units_[last];
+  if (word.upper || !word.source.ends_with('n')) return std::nullopt;
+  if (last > 0 && units_[last - 1].source == "zu" && !IsClauseBreak(word.gap)) {
+    const std::optional<Verb> verb = VerbOf(word, false);
+    if (!verb || verb->verbClass != VerbClass::Full) return std::nullopt;
+    return verb->base;
+  }
+  for (std::size_t zu = word.source.find("zu", 2); zu != std::string::npos;
+       zu = word.source.find("zu", zu + 1)) {
+    const std::string infinitive = word.source.substr(0, zu) + word.source.substr(zu + 2);
+    if (infinitive.size() < 5) continue;
+    if (std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, infinitive))
+      return std::string(DropTo(verb->translation));
+  }
+  return std::nullopt;
+}
+
+void Dictionary::GermanGrammar::ZuInfinitive(Clause& clause) {
+  std::size_t last = clause.end - 1;
+  while (last > clause.begin && units_[last].text.empty())
+    --last;
+  if (last <= clause.begin) return;
+  const std::optional<std::string> base = ZuInfinitiveAt(last);
+  if (!base) return;
+  const bool separate = units_[last - 1].source == "zu";
+  const std::size_t verbEnd = separate ? last - 1 : last;
+  Unit& first = units_[clause.begin];
+  std::string english;
+  if (first.source == "um") {
+    english = "to " + *base;
+  } else if (first.source == "ohne") {
+    english = "without " + EnglishGerund(*base);
+  } else if (first.source == "statt" || first.source == "anstatt") {
+    english = "instead of " + EnglishGerund(*base);
+  } else {
+    // Without a word to start it, only a clause after a comma with no verb of its
+    // own: "Es ist möglich, die Datei zu öffnen".
+    if (clause.begin == 0 || units_[clause.begin].gap.find(',') == std::string::npos) return;
+    for (std::size_t k = clause.begin; k < verbEnd; ++k) {
+      if (FindClosedFinite(units_[k].source) || VerbOf(units_[k], false)) return;
+    }
+    Unit to;
+    to.gap = first.gap == ", " ? " " : first.gap;
+    to.text = "to " + *base;
+    to.known = true;
+    units_[clause.begin].gap = " ";
+    units_[last].text.clear();
+    if (separate) units_[last - 1].text.clear();
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.begin), std::move(to));
+    ++clause.end;
+    ++clause.next;
+    clause.done = true;
+    return;
+  }
+  // English sets no comma before it.
+  if (first.gap == ", ") first.gap = " ";
+  first.text = english;
+  units_[last].text.clear();
+  if (separate) units_[last - 1].text.clear();
+  clause.done = true;
+}
+
 void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {
   if (!clause.subordinate) return;
   std::size_t last = clause.end - 1;
@@ -1780,7 +2043,10 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
   if (at >= clause.end) return {at, -1};
   if (const auto* pronoun = FindIn(GermanPronouns(), units_[at].source)) {
     int person = pronoun->person;
-    if (pronoun->word == "sie" && units_[at].upper && at != clause.begin) {
+    // A capital "Sie" inside a sentence is the polite "you" ("wenn Sie klicken").
+    const bool startsSentence =
+        at == 0 || units_[at].gap.find_first_of(".!?\n") != std::string::npos;
+    if (pronoun->word == "sie" && units_[at].upper && (at != clause.begin || !startsSentence)) {
       units_[at].text = "you";
       person = kThirdPlural;
     } else if (pronoun->word == "sie" && clause.verb->plural) {
@@ -1884,7 +2150,18 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
        verbClass == VerbClass::Have)) {
     const Unit& final = units_[last];
     std::string english;
-    if (verbClass == VerbClass::Have) {
+    const auto finite = FindClosedFinite(units_[clause.v].source);
+    if (finite && finite->verb->infinitive == "werden" && verbClass == VerbClass::Modal &&
+        !(english = PassiveParticiple(final)).empty()) {
+      // "wird ... verwendet": the passive, "is used".
+      clause.verbText = EnglishVerb("be", clause.person);
+      if (clause.nicht < clause.end) clause.verbText += " not";
+    } else if (final.source == "werden" && verbClass != VerbClass::Have && last > clause.v + 1 &&
+               !(english = PassiveParticiple(units_[last - 1])).empty()) {
+      // "kann ... geöffnet werden": a modal's passive infinitive, "can be opened".
+      english = (verbClass == VerbClass::ModalTo ? "to be " : "be ") + english;
+      units_[last - 1].text.clear();
+    } else if (verbClass == VerbClass::Have) {
       english = EnglishParticipleOf(final);
       if (english.empty() && final.source.starts_with("ge") && final.known)
         english = std::string(DropTo(final.text));
@@ -1903,6 +2180,15 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
 
 void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
   const std::size_t v = clause.v;
+  if (!clause.question && v == clause.begin && clause.inverted && clause.verb->plural &&
+      clause.subjectEnd == clause.subjectBegin + 1 && units_[clause.subjectBegin].upper &&
+      units_[clause.subjectBegin].source == "sie" && clause.verbClass == VerbClass::Full &&
+      clause.gern == clause.end) {
+    // "Klicken Sie auf ...": the polite imperative, "Click on ...", without a subject.
+    units_[v].text = clause.nicht < clause.end ? "do not " + clause.verb->base : clause.verb->base;
+    units_[clause.subjectBegin].text.clear();
+    return;
+  }
   if (clause.question && v == clause.begin && clause.inverted) {
     // "Spielst du Fußball?": "Do you play football?"
     if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
@@ -1931,6 +2217,15 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
   }
 }
 
+// The English participle of a German past participle that no infinitive shares
+// ("verwendet": "used", "geöffnet": "opened"; not "sehen"), or "".
+std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const {
+  if (unit.upper || unit.source.find(' ') != std::string::npos ||
+      dictionary_.Find(IndexTable::GermanVerbs, unit.source))
+    return {};
+  return EnglishParticipleOf(unit);
+}
+
 // The English participle of a German one through its infinitive ("gesehen": "sehen",
 // "seen"; "entfernt": "entfernen"; "registriert": "registrieren"), or "".
 std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) const {
@@ -1947,6 +2242,10 @@ std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) con
   const std::string& word = unit.source;
   if (word.starts_with("ge") && word.size() > 5) fromStem(word.substr(2));
   fromStem(word);  // no "ge": "entfernt", "registriert", "vergessen"
+  // A separable verb takes "ge" after its prefix: "angepasst", "zusammengesetzt".
+  for (std::size_t ge = word.find("ge", 2); ge != std::string::npos && word.size() - ge > 4;
+       ge = word.find("ge", ge + 1))
+    fromStem(word.substr(0, ge) + word.substr(ge + 2));
   for (const std::string& infinitive : infinitives) {
     std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, infinitive);
     if (verb) return EnglishParticiple(DropTo(verb->translation));

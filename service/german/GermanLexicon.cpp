@@ -48,6 +48,19 @@ constexpr ClosedVerb kClosedVerbs[] = {
      {"hätte", "hättest", "hätte", "hätten", "hättet", "hätten"},
      "would have",
      VerbClass::Modal},
+    // The past of the modals: "konnte nicht geöffnet werden", "could not be opened".
+    {"konnte",
+     {"konnte", "konntest", "konnte", "konnten", "konntet", "konnten"},
+     "could",
+     VerbClass::Modal},
+    {"musste",
+     {"musste", "musstest", "musste", "mussten", "musstet", "mussten"},
+     "had",
+     VerbClass::ModalTo},
+    {"wollte",
+     {"wollte", "wolltest", "wollte", "wollten", "wolltet", "wollten"},
+     "wanted",
+     VerbClass::ModalTo},
     // The past of "werden", the auxiliary of the passive: "wurde entfernt".
     {"wurde", {"wurde", "wurdest", "wurde", "wurden", "wurdet", "wurden"}, "was", VerbClass::Have},
 };
@@ -455,7 +468,7 @@ std::string EnglishVerb(std::string_view base, int person) {
            rest;
   if (person != kThirdSingular) return std::string(base);
   for (std::string_view unchanged :
-       {"can", "must", "should", "may", "will", "would", "had", "could", "might"}) {
+       {"can", "must", "should", "may", "will", "would", "had", "could", "might", "wanted"}) {
     if (head == unchanged) return std::string(base);
   }
   if (head == "have") return "has" + rest;

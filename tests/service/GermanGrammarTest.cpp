@@ -33,6 +33,9 @@ constexpr std::string_view kDictionary =
     "sees\n"
     "einkaufen {vt} :: to buy sth.\n"
     "kaufen {vt} :: to purchase\n"
+    "öffnen {vt} :: to open\n"
+    "verschlafen {vt} :: to oversleep\n"
+    "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
     "für {prp; +Akk.} :: for\n"
@@ -148,6 +151,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play with the cats.", "Wir spielen mit den Katzen."},
       {"We play with the old dogs.", "Wir spielen mit den alten Hunden."},
       {"The houses are big.", "Die Häuser sind groß."},
+      {"All big dogs sleep.", "Alle großen Hunde schlafen."},
+      // A past participle before a noun is an adjective.
+      {"I see the opened door.", "Ich sehe die geöffnete Tür."},
+      {"We play with the opened cups.", "Wir spielen mit den geöffneten Tassen."},
+      {"I see both old houses.", "Ich sehe beide alten Häuser."},
       {"My cat sleeps.", "Meine Katze schläft."},
       {"Our dogs sleep.", "Unsere Hunde schlafen."},
       // The verb agrees with its subject.
@@ -155,6 +163,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"He sees the cat.", "Er sieht die Katze."},
       {"They play.", "Sie spielen."},
       {"I play.", "Ich spiele."},
+      // An inseparable prefix keeps the vowel change of the verb under it.
+      {"He oversleeps.", "Er verschläft."},
       // Negation: "kein" for an indefinite object, "nicht" otherwise.
       {"I do not have a dog.", "Ich habe keinen Hund."},
       {"She does not see the cat.", "Sie sieht die Katze nicht."},
@@ -162,9 +172,28 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I have no cat.", "Ich habe keine Katze."},
       // Modal verbs send the infinitive to the end; "would like" is "möchte".
       {"I can see the dog.", "Ich kann den Hund sehen."},
+      // A weak participle takes "et" after t, d and a consonant's m or n.
+      {"I have opened the door.", "Ich habe die Tür geöffnet."},
+      // An adverb between the modal and its verb stays with the modal; a modal's
+      // "be" and participle are the passive infinitive, "gesehen werden".
+      {"I can today see the dog.", "Ich kann heute den Hund sehen."},
+      {"The door can be opened.", "Die Tür kann geöffnet werden."},
+      {"The door can not be opened today.", "Die Tür kann heute nicht geöffnet werden."},
       {"I would like a cup of coffee.", "Ich möchte eine Tasse Kaffee."},
       {"We would like to play.", "Wir möchten spielen."},
       {"I like to play.", "Ich spiele gern."},
+      // "to" and a verb after a noun: the infinitive of purpose, "um ... zu".
+      {"I buy a cup to see the garden.", "Ich kaufe eine Tasse ein, um den Garten zu sehen."},
+      {"We play in the garden to buy a dog.", "Wir spielen im Garten, um einen Hund einzukaufen."},
+      {"The dog sleeps in the house to see the cat today.",
+       "Der Hund schläft im Haus, um die Katze heute zu sehen."},
+      // "of" and a noun phrase with an article after a noun: the genitive.
+      {"I see the garden of the old house.", "Ich sehe den Garten des alten Hauses."},
+      {"The cat of the dogs sleeps.", "Die Katze der Hunde schläft."},
+      {"We play with the cup of a cat.", "Wir spielen mit der Tasse einer Katze."},
+      // Commands: the polite form, also after "and" and after a phrase and a comma.
+      {"See the cat and play with the dog.", "Sehen Sie die Katze und spielen Sie mit dem Hund."},
+      {"In the garden, see the cat.", "Im Garten sehen Sie die Katze."},
       // Contractions, separable verbs, verb second.
       {"The cat sleeps in the house.", "Die Katze schläft im Haus."},
       {"I buy a cat.", "Ich kaufe eine Katze ein."},
@@ -201,6 +230,27 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ist das Haus groß?", "Is the house big?"},
       {"Das ist ein altes Haus.", "That is an old house."},
       {"Er spielt gut.", "He plays well."},
+      // "werden" with a participle is the passive, with an infinitive the future; a
+      // modal's passive infinitive "... werden" is "be ...".
+      {"Die Katze wird gesehen.", "The cat is seen."},
+      {"Die Türen werden im Garten geöffnet.", "The doors are opened in the garden."},
+      {"Die Tür wird nicht geöffnet.", "The door is not opened."},
+      {"Er wird spielen.", "He will play."},
+      {"Der Hund konnte nicht gesehen werden.", "The dog could not be seen."},
+      {"Die Tür kann heute geöffnet werden.", "The door can be opened today."},
+      // Verb first with a capital "Sie" and no question mark: the polite imperative.
+      {"Sehen Sie den Hund.", "See the dog."},
+      {"Spielen Sie heute nicht im Garten.", "Do not play in the garden today."},
+      {"Spielen Sie im Garten?", "Do you play in the garden?"},
+      // Inside a sentence a capital "Sie" is "you".
+      {"Ich spiele, wenn Sie spielen.", "I play if you play."},
+      // An infinitive with "zu" at the end of its own clause leads it in English.
+      {"Ich spiele, um den Hund zu sehen.", "I play to see the dog."},
+      {"Er schläft, ohne die Tür zu öffnen.", "He sleeps without opening the door."},
+      {"Es ist gut, heute im Garten zu spielen.", "It is good to play today in the garden."},
+      {"Es ist gut, eine Katze einzukaufen.", "It is good to buy a cat."},
+      // A separable verb's participle has its "ge" after the prefix.
+      {"Die Katze wird eingekauft.", "The cat is bought."},
       {"Das Haus ist gut.", "The house is good."},
   };
   for (const auto& c : cases) {

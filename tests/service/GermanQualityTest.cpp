@@ -27,8 +27,8 @@ namespace parlumo::service {
 namespace {
 
 // Floors a little under the scores this build reaches on the held-out sets.
-constexpr double kEnglishToGermanFloor = 41.0;
-constexpr double kGermanToEnglishFloor = 44.9;
+constexpr double kEnglishToGermanFloor = 42.0;
+constexpr double kGermanToEnglishFloor = 46.0;
 
 // Pairs "English TAB other language", one a line.
 std::vector<std::pair<std::string, std::string>> ReadSet(const std::string& name) {
