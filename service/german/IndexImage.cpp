@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "runtime/ReplaceFile.h"
+
 namespace parlumo::service {
 
 namespace {
@@ -306,32 +308,11 @@ std::optional<std::string> WriteImageFile(const std::string& path,
     if (::mkdir(target.parent_path().c_str(), 0700) != 0 && errno != EEXIST)
       return "cannot create " + target.parent_path().string() + ": " + std::strerror(errno);
   }
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0)
-    return "cannot write in " + target.parent_path().string() + ": " + std::strerror(errno);
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
-  }
-  const int writeError = written == bytes.size() ? 0 : (errno != 0 ? errno : ENOSPC);
-  if (::close(fd) != 0 && writeError == 0) {
-    ::unlink(temporary.c_str());
-    return "cannot write " + temporary + ": " + std::strerror(errno);
-  }
-  if (writeError != 0) {
-    ::unlink(temporary.c_str());
-    return "cannot write " + temporary + ": " + std::strerror(writeError);
-  }
-  // mkstemp makes the file 0600; the index holds nothing private, but nobody else
-  // needs it either.
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int renameError = errno;
-    ::unlink(temporary.c_str());
-    return "cannot replace " + path + ": " + std::strerror(renameError);
+  // The index holds nothing private, but nobody else needs it either.
+  if (const auto failure = ReplaceFile(
+          target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+          S_IRUSR | S_IWUSR)) {
+    return "cannot write " + path + ": " + *failure;
   }
   return std::nullopt;
 }

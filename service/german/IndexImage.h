@@ -240,9 +240,9 @@ class IndexWriter {
   std::unordered_map<std::string, TextRef> stored_;
 };
 
-// Writes an image to `path` through a temporary file in the same folder and a
-// rename, so that a reader sees the old file or the whole new one. Creates the folder
-// (mode 0700) when it is missing. An error message on failure.
+// Writes an image to `path` (ReplaceFile: a reader sees the old file or the whole new
+// one). Creates the folder (mode 0700) when it is missing. An error message on
+// failure.
 std::optional<std::string> WriteImageFile(const std::string& path,
                                           std::span<const std::byte> bytes);
 

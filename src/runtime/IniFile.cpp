@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "runtime/Ascii.h"
+#include "runtime/ReplaceFile.h"
 
 namespace parlumo {
 
@@ -56,34 +57,6 @@ std::string QuoteIfNeeded(std::string_view value) {
 bool HasLineBreakOrNul(std::string_view s) {
   return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
-
-std::string ErrnoText(const char* what) {
-  return std::string(what) + ": " + std::strerror(errno);
-}
-
-// Closes a file descriptor and removes a temporary file unless released.
-class TempFile {
- public:
-  TempFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  int Fd() const { return fd_; }
-  const std::string& Path() const { return path_; }
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-  void Keep() { path_.clear(); }
-
- private:
-  int fd_;
-  std::string path_;
-};
 
 }  // namespace
 
@@ -349,34 +322,8 @@ void TIniFile::Store(const TIniDocument& document) const {
   struct stat st {};
   if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
 
-  std::string tempName = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(tempName.data());
-  if (fd < 0) throw EIniFileException(fileName_, ErrnoText("cannot create temporary file"));
-  TempFile temp(fd, tempName);
-
-  const std::string text = document.Text();
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(temp.Fd(), text.data() + written, text.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw EIniFileException(fileName_, ErrnoText("write"));
-    }
-    written += static_cast<size_t>(n);
-  }
-  if (::fchmod(temp.Fd(), mode) != 0) throw EIniFileException(fileName_, ErrnoText("chmod"));
-  if (::fsync(temp.Fd()) != 0) throw EIniFileException(fileName_, ErrnoText("fsync"));
-  if (!temp.Close()) throw EIniFileException(fileName_, ErrnoText("close"));
-  if (::rename(temp.Path().c_str(), target.c_str()) != 0) {
-    throw EIniFileException(fileName_, ErrnoText("rename"));
-  }
-  temp.Keep();
-  // Make the rename itself durable; a failure here no longer loses data.
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
+  if (const auto error = ReplaceFile(target, document.Text(), mode))
+    throw EIniFileException(fileName_, *error);
 }
 
 std::optional<std::string> TIniFile::Lookup(std::string_view section, std::string_view key) const {

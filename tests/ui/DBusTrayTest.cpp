@@ -20,6 +20,7 @@
 #include "platform/qt/QtTray.h"
 #include "platform/qt/QtTrayDBus.h"
 #include "support/QtWait.h"
+#include "support/TrayImages.h"
 
 namespace parlumo {
 namespace {
@@ -63,23 +64,13 @@ void CallItem(const QString& item, const QString& method, int x = 10, int y = 10
   QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, 5000);
 }
 
-TTrayImage SolidPng(const QColor& colour) {
-  QImage image(22, 22, QImage::Format_ARGB32);
-  image.fill(colour);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return TTrayImage{bytes.toStdString()};
-}
-
 class DBusTrayTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(UsesDBusTray());
     application_.SetMainForm(&mainForm_);
     tray_ = std::make_unique<TTrayIcon>(loop_, shell_, application_, application_.MainForm());
-    tray_->SetIcon(SolidPng(QColor(0, 200, 120)));
+    tray_->SetIcon(test::SolidPng(QColor(0, 200, 120)));
     tray_->SetHint("Parlumo – Übersetzer");
     tray_->OnClick = [this](TTrayIcon&) { ++clicks_; };
     tray_->OnBalloonHintShow = [this](TTrayIcon&) { ++balloonShows_; };

@@ -21,6 +21,7 @@
 #include "desktop/TrayIcon.h"
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtTray.h"
+#include "support/TrayImages.h"
 #include "x11/X11TestSupport.h"
 
 namespace parlumo {
@@ -32,16 +33,6 @@ using x11test::Xdotool;
 
 // A solid colour the screenshot check looks for.
 const QColor kIconColour(0, 200, 120);
-
-TTrayImage SolidPng(const QColor& colour) {
-  QImage image(22, 22, QImage::Format_ARGB32);
-  image.fill(colour);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return TTrayImage{bytes.toStdString()};
-}
 
 QWidget* VisibleBalloon() {
   for (QWidget* widget : QApplication::topLevelWidgets())
@@ -65,7 +56,7 @@ class TrayX11Test : public ::testing::Test {
     QObject::connect(otherAction_, &QAction::triggered, [this] { ++otherRuns_; });
 
     tray_ = std::make_unique<TTrayIcon>(loop_, shell_, application_, application_.MainForm());
-    tray_->SetIcon(SolidPng(kIconColour));
+    tray_->SetIcon(test::SolidPng(kIconColour));
     tray_->SetHint("Parlumo – Übersetzer");
     tray_->SetPopupMenu(&trayMenu_);
     tray_->OnDblClick = [this](TTrayIcon&) { ++doubleClicks_; };
