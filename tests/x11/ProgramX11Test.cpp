@@ -134,8 +134,9 @@ TEST_F(ProgramX11Test, WithoutANotificationAreaTheDialogShowsAndTheIconComesWith
     search.waitForFinished(10000);
     return !search.readAllStandardOutput().trimmed().isEmpty();
   };
-  // StartupType 0 would show nothing: the dialog keeps the program reachable.
-  EXPECT_TRUE(WaitUntil([&] { return windowsOn("^Einstellungen$"); }, 15000))
+  // StartupType 0 would show nothing: the dialog keeps the program reachable. It comes
+  // once the program has waited its 10 s for a tray host in vain.
+  EXPECT_TRUE(WaitUntil([&] { return windowsOn("^Einstellungen$"); }, 30000))
       << program.Output().toStdString();
 
   QProcess trayer;
