@@ -218,6 +218,12 @@ IndexImage::Opened IndexImage::Map(const std::string& path, const IndexSources& 
       digest);
   if (!complete) return {nullptr, ImageFault::Unreadable};
   if (!SameDigest(header, digest)) return {nullptr, ImageFault::Damaged};
+  // The read (and the write of a fresh index) left the file in the page cache in
+  // large folios, and a fault maps the whole folio around the page it needs: a
+  // handful of lookups would map most of the file. Dropped from the cache (the pages
+  // are clean; those another process maps stay), the file comes back one page per
+  // fault, as MADV_RANDOM then reads it.
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
   void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   if (data == MAP_FAILED) return {nullptr, ImageFault::Unreadable};
   // Lookups jump across the file: reading ahead would only fill memory.

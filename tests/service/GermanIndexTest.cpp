@@ -242,5 +242,22 @@ TEST_F(GermanIndexTest, ReleasedPagesLeaveMemoryAndComeBackWithTheNextLookup) {
   EXPECT_GT(MappedKilobytes(cache_.string()), 0);
 }
 
+TEST_F(GermanIndexTest, ALookupMapsOnlyThePagesItReads) {
+  // Enough words that the index spans megabytes, of which a sentence reads a few pages.
+  {
+    std::ofstream dictionary(sources_.dictionary, std::ios::app);
+    for (int i = 0; i < 40000; ++i)
+      dictionary << "Wort" << i << " {n} | Worte" << i << " {pl} :: word" << i << " | words" << i
+                 << "\n";
+  }
+  ASSERT_NE(Open().dictionary, nullptr);
+  const auto fileKilobytes = static_cast<long>(fs::file_size(cache_) / 1024);
+  ASSERT_GT(fileKilobytes, 4096);
+  const GermanEngine engine = Open();
+  ASSERT_THAT(engine.report, StartsWith("index mapped from "));
+  ExpectTranslates(engine);
+  EXPECT_LT(MappedKilobytes(cache_.string()), fileKilobytes / 8) << "of " << fileKilobytes << " kB";
+}
+
 }  // namespace
 }  // namespace parlumo::service
