@@ -21,7 +21,6 @@
 // Wall-clock time: the work happens in other processes.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <httplib.h>
 #include <unistd.h>
 
@@ -38,6 +37,7 @@
 #include "RatioReporter.h"
 #include "ServiceProcess.h"
 #include "ServiceTranslations.h"
+#include "runtime/ProcessMemory.h"
 #include "translate/LanguagePairs.h"
 #include "translate/TranslationPage.h"
 
@@ -92,17 +92,9 @@ Footprint Measure(const ServiceProcess& service) {
   std::vector<pid_t> pids = service.Descendants();
   pids.push_back(service.Pid());
   for (const pid_t pid : pids) {
-    const std::string path = "/proc/" + std::to_string(pid) + "/smaps_rollup";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) continue;  // ended meanwhile
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-      text.append(buffer, static_cast<std::size_t>(n));
-    ::close(fd);
-    const auto at = text.find("\nPss:");
-    if (at == std::string::npos) continue;
-    footprint.megabytes += std::strtod(text.c_str() + at + 5, nullptr) / 1024.0;
+    const auto bytes = parlumo::ProportionalSetSize(pid);
+    if (!bytes) continue;  // ended meanwhile
+    footprint.megabytes += static_cast<double>(*bytes) / (1 << 20);
     ++footprint.processes;
   }
   return footprint;
@@ -222,8 +214,8 @@ void BM_Footprint(benchmark::State& state) {
     state.counters["fresh_apertium_ms"] = fresh;
 
     std::printf(
-        "\nparlumo-service run with --engine-idle %d (default 120) and --max-pipelines 4 "
-        "(default); PSS of the service and its engine processes:\n"
+        "\nparlumo-service run with --engine-idle %d (default 120), --max-pipelines 4 and "
+        "--engine-memory 256 (defaults); PSS of the service and its engine processes:\n"
         "  after start                       %7.1f MB  %3zu processes\n"
         "  after the first en|de answer      %7.1f MB  %3zu processes  (%.0f ms from start; "
         "%.0f ms on the start that built the index)\n"

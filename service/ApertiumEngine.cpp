@@ -15,6 +15,7 @@
 
 #include "ApertiumStream.h"
 #include "PipelinePool.h"
+#include "runtime/ProcessMemory.h"
 
 extern char** environ;
 
@@ -172,6 +173,15 @@ void ApertiumProcess::Stop() {
     }
   }
   pids_.clear();
+}
+
+std::optional<std::size_t> ApertiumProcess::Measure() {
+  measured_ = true;
+  std::optional<std::size_t> total;
+  for (const pid_t pid : pids_) {
+    if (const auto size = ProportionalSetSize(pid)) total = total.value_or(0) + *size;
+  }
+  return total;
 }
 
 void ApertiumProcess::Close(std::chrono::milliseconds grace) {

@@ -59,6 +59,12 @@ class ApertiumProcess {
   // The pipe the pipeline answers on. While no request is on it, it becomes readable
   // only when the pipeline ends (every program ends when the one before it does).
   int Output() const { return fromEngine_; }
+  // The memory its programs take together, in bytes: the sum of their proportional
+  // set sizes (ProportionalSetSize). Nothing when it does not run or none could be
+  // read. Reads /proc for each program: a fraction of a millisecond.
+  std::optional<std::size_t> Measure();
+  // Whether Measure has been called on it.
+  bool Measured() const { return measured_; }
   // Stops the pipeline cleanly: closes its input, so that every program ends as at
   // the end of a file, waits at most grace for the last one to close its output,
   // then kills what is left and reaps every program.
@@ -83,6 +89,7 @@ class ApertiumProcess {
   int toEngine_ = -1;
   int fromEngine_ = -1;
   bool answered_ = false;
+  bool measured_ = false;
 };
 
 class PipelinePool;

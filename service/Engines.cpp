@@ -34,6 +34,7 @@ EngineSet::EngineSet(const EngineOptions& options) {
   PipelineLimits limits;
   limits.maxProcesses = std::max(options.processesPerEngine, 1);
   limits.maxPipelines = std::max(options.maxPipelines, 1);
+  limits.memoryBudget = static_cast<std::size_t>(std::max(options.engineMemoryMegabytes, 0)) << 20;
   limits.idleTime = std::chrono::seconds(options.engineIdleSeconds);
   limits.timeout = std::chrono::seconds(options.engineTimeoutSeconds);
   limits.stallTime = limits.timeout / 3;

@@ -29,6 +29,9 @@ struct EngineOptions {
   // Apertium pipelines running at once over every mode: at the cap, the one unused
   // the longest is stopped for a new one.
   int maxPipelines = 4;
+  // The memory the Apertium pipelines may take together, in MB (0: no bound): for a
+  // new one, those unused the longest are stopped until it fits.
+  int engineMemoryMegabytes = 256;
   // An Apertium pipeline unused this long is stopped; its next request starts it again.
   int engineIdleSeconds = 120;
   // Start Apertium pipelines now (one a mode, as far as maxPipelines allows), not at

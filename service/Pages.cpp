@@ -32,16 +32,26 @@ std::string PairTable(const std::vector<OfferedPair>& pairs) {
   return table;
 }
 
-// The running pipelines: mode, how many, how many on a request, and how long each
-// idle one has been unused.
+// Bytes as whole megabytes, rounded.
+std::string Megabytes(std::size_t bytes) {
+  return std::to_string((bytes + (std::size_t{1} << 19)) >> 20) + " MB";
+}
+
+// The running pipelines: mode, how many, how many on a request, how long each idle
+// one has been unused, and the memory one takes.
 std::string ResidentTable(const ResidentPipelines& resident) {
   std::string text =
       "<h2>Engines running now</h2>\n<p>Apertium pipelines start with their first "
       "request and stop after " +
       std::to_string(resident.idleTime.count()) + " s unused; at most " +
-      std::to_string(resident.maxPipelines) + " run at once.</p>\n";
+      std::to_string(resident.maxPipelines) + " run at once" +
+      (resident.memoryBudget != 0 ? ", in at most " + Megabytes(resident.memoryBudget) + " together"
+                                  : std::string()) +
+      ".</p>\n";
   if (resident.modes.empty()) return text + "<p>None is running.</p>";
-  text += "<table><tr><th>Mode</th><th>Pipelines</th><th>In use</th><th>Idle for</th></tr>\n";
+  text +=
+      "<table><tr><th>Mode</th><th>Pipelines</th><th>In use</th><th>Idle for</th>"
+      "<th>Memory each</th></tr>\n";
   for (const auto& mode : resident.modes) {
     std::string idle;
     for (const auto& time : mode.idleFor) {
@@ -50,7 +60,8 @@ std::string ResidentTable(const ResidentPipelines& resident) {
     }
     text += "<tr><td>" + HtmlEscape(mode.name) + "</td><td>" + std::to_string(mode.running) +
             "</td><td>" + std::to_string(mode.inUse) + "</td><td>" +
-            (idle.empty() ? std::string("-") : idle) + "</td></tr>\n";
+            (idle.empty() ? std::string("-") : idle) + "</td><td>" +
+            (mode.footprint != 0 ? Megabytes(mode.footprint) : std::string("-")) + "</td></tr>\n";
   }
   return text + "</table>";
 }

@@ -98,7 +98,7 @@ bool PipelinePool::StartNow(ModeId id) {
   {
     std::lock_guard lock(mutex_);
     if (running_ >= limits_.maxPipelines ||
-        static_cast<int>(modes_[id].Count()) >= limits_.maxProcesses) {
+        static_cast<int>(modes_[id].Count()) >= limits_.maxProcesses || OverBudget(modes_[id])) {
       return false;
     }
     ++running_;
@@ -135,7 +135,7 @@ bool PipelinePool::AllStalled(const std::vector<Lease::Request*>& requests,
                      [since](const auto* request) { return request->progress.load() < since; });
 }
 
-std::unique_ptr<ApertiumProcess> PipelinePool::TakeLeastRecentlyUsed() {
+std::unique_ptr<ApertiumProcess> PipelinePool::TakeLeastRecentlyUsed(const std::string& why) {
   Mode* oldestMode = nullptr;
   std::vector<Idle>::iterator oldest;
   for (auto& mode : modes_) {
@@ -148,16 +148,30 @@ std::unique_ptr<ApertiumProcess> PipelinePool::TakeLeastRecentlyUsed() {
   }
   if (oldestMode == nullptr) return nullptr;
   auto process = std::move(oldest->process);
-  std::fprintf(stderr,
-               "parlumo-service: Apertium %s stopped to make room (at most %d pipelines run)\n",
-               oldestMode->name.c_str(), limits_.maxPipelines);
+  std::fprintf(stderr, "parlumo-service: Apertium %s stopped to make room (%s)\n",
+               oldestMode->name.c_str(), why.c_str());
   oldestMode->idle.erase(oldest);
   return process;
 }
 
+std::size_t PipelinePool::ExpectedFootprint(const Mode& mode) const {
+  return mode.footprint != 0 ? mode.footprint : largestFootprint_;
+}
+
+bool PipelinePool::OverBudget(const Mode& adding) const {
+  if (limits_.memoryBudget == 0) return false;
+  std::size_t total = ExpectedFootprint(adding);
+  for (const auto& mode : modes_)
+    total += mode.Count() * ExpectedFootprint(mode);
+  return total > limits_.memoryBudget;
+}
+
 std::optional<PipelinePool::Lease> PipelinePool::Acquire(ModeId id) {
   auto request = std::make_unique<Lease::Request>();
-  std::unique_ptr<ApertiumProcess> evicted;
+  // The pipelines stopped for this one: the first may pass its place at the cap on to
+  // it; those stopped for memory give theirs up.
+  std::vector<std::unique_ptr<ApertiumProcess>> evicted;
+  int placesGivenUp = 0;
   std::unique_lock lock(mutex_);
   Mode& mode = modes_[id];
   while (true) {
@@ -174,13 +188,25 @@ std::optional<PipelinePool::Lease> PipelinePool::Acquire(ModeId id) {
     const bool modeFull = static_cast<int>(mode.Count()) >= limits_.maxProcesses;
     const bool freeSoon = FreeSoon(mode, now);
     if (!modeFull && !freeSoon) {
-      if (running_ < limits_.maxPipelines) {
+      bool placed = running_ < limits_.maxPipelines;
+      if (placed) {
         ++running_;
+      } else if (auto oldest = TakeLeastRecentlyUsed(
+                     "at most " + std::to_string(limits_.maxPipelines) + " pipelines run")) {
+        // The evicted pipeline's place passes to this request.
+        evicted.push_back(std::move(oldest));
+        placed = true;
+      }
+      if (placed) {
+        while (OverBudget(mode)) {
+          auto oldest = TakeLeastRecentlyUsed("the engines' memory is bounded to " +
+                                              std::to_string(limits_.memoryBudget >> 20) + " MB");
+          if (!oldest) break;
+          evicted.push_back(std::move(oldest));
+          ++placesGivenUp;
+        }
         break;
       }
-      // The evicted pipeline's place passes to this request.
-      evicted = TakeLeastRecentlyUsed();
-      if (evicted) break;
     }
     // Waiting: for the mode's own pipelines, or at the cap for any pipeline.
     bool stalled = false;
@@ -200,20 +226,37 @@ std::optional<PipelinePool::Lease> PipelinePool::Acquire(ModeId id) {
   request->cold = true;
   mode.inFlight.push_back(request.get());
   lock.unlock();
-  // The place is this request's from here on: the pipeline it had is stopped before
-  // the new one starts, so that no more than the cap ever run.
-  if (evicted) evicted->Close(kCloseGrace);
-  evicted.reset();
+  // The place is this request's from here on: the pipelines stopped for it end
+  // before the new one starts, so that no more than the cap ever run and their
+  // memory is free for it.
+  if (!evicted.empty()) {
+    for (auto& process : evicted)
+      process->Close(kCloseGrace);
+    evicted.clear();
+    if (placesGivenUp > 0) {
+      std::lock_guard relock(mutex_);
+      running_ -= placesGivenUp;
+    }
+    changed_.notify_all();
+  }
   auto process = std::make_unique<ApertiumProcess>(mode.pipeline);
   return Lease(this, id, std::move(request), std::move(process));
 }
 
 void PipelinePool::Release(ModeId id, Lease::Request& request,
                            std::unique_ptr<ApertiumProcess> process) {
+  // Measured after its first answer, when its programs have loaded their data (once
+  // for each pipeline: later requests pay nothing for it).
+  std::optional<std::size_t> measured;
+  if (process && process->Answered() && !process->Measured()) measured = process->Measure();
   {
     std::lock_guard lock(mutex_);
     Mode& mode = modes_[id];
     std::erase(mode.inFlight, &request);
+    if (measured) {
+      mode.footprint = *measured;
+      largestFootprint_ = std::max(largestFootprint_, *measured);
+    }
     if (process && process->Running()) {
       mode.idle.push_back({std::move(process), Clock::now(), nextSerial_++});
     } else {
@@ -228,6 +271,7 @@ void PipelinePool::Release(ModeId id, Lease::Request& request,
 ResidentPipelines PipelinePool::Resident() const {
   ResidentPipelines resident;
   resident.maxPipelines = limits_.maxPipelines;
+  resident.memoryBudget = limits_.memoryBudget;
   resident.idleTime = std::chrono::duration_cast<std::chrono::seconds>(limits_.idleTime);
   std::lock_guard lock(mutex_);
   const auto now = Clock::now();
@@ -237,6 +281,7 @@ ResidentPipelines PipelinePool::Resident() const {
     entry.name = mode.name;
     entry.running = static_cast<int>(mode.Count());
     entry.inUse = static_cast<int>(mode.inFlight.size());
+    entry.footprint = mode.footprint;
     for (const auto& idle : mode.idle) {
       entry.idleFor.push_back(std::chrono::duration_cast<std::chrono::seconds>(now - idle.since));
     }

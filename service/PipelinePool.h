@@ -21,6 +21,11 @@ namespace parlumo::service {
 struct PipelineLimits {
   int maxProcesses = 2;  // pipelines of one mode serving requests at the same time
   int maxPipelines = 4;  // pipelines running at once, over every mode
+  // The memory the pipelines may take together, in bytes (0: no bound). A pipeline's
+  // memory is measured once it has answered (its programs have loaded their data
+  // then); one not measured yet counts as the largest measured so far. Some 40 MB
+  // (Portuguese-Spanish) to 110 MB (English-Spanish) each.
+  std::size_t memoryBudget = std::size_t{256} << 20;
   // A pipeline unused this long is stopped; the next request of its mode starts it
   // again (a pipeline holds some 70 MB while it runs).
   std::chrono::milliseconds idleTime{120000};
@@ -40,6 +45,10 @@ struct PipelineLimits {
 //    one while its mode has fewer than maxProcesses and the service fewer than
 //    maxPipelines; at the cap, the pipeline of any mode that has been idle the
 //    longest is stopped for it;
+//  - before a pipeline starts, idle pipelines of any mode, those unused the longest
+//    first, are stopped while the new one would not fit in memoryBudget beside the
+//    running ones. The budget never makes a request wait: pipelines on a request
+//    stay, and a new one starts even when they alone fill the budget;
 //  - while a pipeline of the mode is starting (on its first request, which loads
 //    every program's data), another request of the mode waits for it rather than
 //    start a second one, for at most half the stall time: starting another would take
@@ -68,7 +77,8 @@ class PipelinePool {
   // A mode's number in the pool; the modes are added before the first request.
   using ModeId = std::size_t;
   ModeId AddMode(std::string name, Pipeline pipeline);
-  // Starts a pipeline of the mode now, while the cap leaves room; false when not.
+  // Starts a pipeline of the mode now, while the cap and the memory bound leave room
+  // (stopping none for it); false when not.
   bool StartNow(ModeId mode);
 
   const PipelineLimits& Limits() const { return limits_; }
@@ -119,6 +129,7 @@ class PipelinePool {
     Pipeline pipeline;
     std::vector<Idle> idle;                 // the last given back last
     std::vector<Lease::Request*> inFlight;  // the requests that hold a pipeline
+    std::size_t footprint = 0;  // bytes one pipeline takes, as last measured; 0: not yet
     std::size_t Count() const { return idle.size() + inFlight.size(); }
   };
 
@@ -131,8 +142,13 @@ class PipelinePool {
   // when there is none.
   bool AllStalled(const std::vector<Lease::Request*>& requests, Clock::time_point now) const;
   // The idle pipeline, of any mode, given back the longest ago: taken out of its
-  // mode, or nullptr when no pipeline is idle.
-  std::unique_ptr<ApertiumProcess> TakeLeastRecentlyUsed();
+  // mode, or nullptr when no pipeline is idle. why says in the log why it stops.
+  std::unique_ptr<ApertiumProcess> TakeLeastRecentlyUsed(const std::string& why);
+  // The memory a pipeline of the mode takes: as measured, else the largest measured.
+  std::size_t ExpectedFootprint(const Mode& mode) const;
+  // Whether a new pipeline of the mode would not fit in the memory budget beside
+  // the running ones.
+  bool OverBudget(const Mode& mode) const;
   // Wakes the sweeper to look at the idle pipelines again.
   void WakeSweeper();
   // The sweeper's thread: stops the pipelines idle for idleTime and those that end
@@ -147,6 +163,7 @@ class PipelinePool {
   std::condition_variable changed_;  // a pipeline came free or a place was given up
   std::vector<Mode> modes_;
   int running_ = 0;  // pipelines started and not yet stopped (idle, in use, stopping)
+  std::size_t largestFootprint_ = 0;  // the largest footprint measured, of any mode
   std::uint64_t nextSerial_ = 0;
   bool ending_ = false;
   int wake_ = -1;  // eventfd that wakes the sweeper

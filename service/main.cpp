@@ -105,6 +105,12 @@ const LimitOption kLimits[] = {
      "on a request, a request waits for one to come free (and gives up like a\n"
      "request waiting for a stuck engine)",
      nullptr, &EngineOptions::maxPipelines, 1, 1024},
+    {"--engine-memory", "MB",
+     "engine memory: the engine pipelines take at most about MB megabytes\n"
+     "together (each is measured once it has answered); for a new one those\n"
+     "unused the longest are stopped until it fits, but pipelines on a request\n"
+     "are never stopped for it; 0 sets no bound",
+     nullptr, &EngineOptions::engineMemoryMegabytes, 0, 1048576},
 };
 
 std::size_t ValueOf(ServiceOptions& options, const LimitOption& limit) {

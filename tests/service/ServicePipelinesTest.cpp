@@ -19,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <latch>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -139,9 +140,11 @@ TEST(ServicePipelinesTest, AnUnusedPipelineIsStoppedAndItsNextRequestStartsItAga
 }
 
 // Four pipelines at most: a fifth mode stops the one unused the longest, which need
-// not be the one started first.
+// not be the one started first. (Without a memory bound, which would stop some of
+// these before the cap does.)
 TEST(ServicePipelinesTest, TheCapStopsThePipelineUnusedTheLongest) {
-  ServiceProcess service(Args({"--max-pipelines", "4", "--engine-idle", "600"}));
+  ServiceProcess service(
+      Args({"--max-pipelines", "4", "--engine-memory", "0", "--engine-idle", "600"}));
   struct Step {
     const char* pair;
     const char* text;
@@ -175,6 +178,71 @@ TEST(ServicePipelinesTest, TheCapStopsThePipelineUnusedTheLongest) {
     const std::string page = StartPage(service);
     for (const auto& mode : step.running)
       EXPECT_THAT(page, HasSubstr("<td>" + mode + "</td>"));
+  }
+}
+
+// The megabytes one pipeline of the mode takes, as the start page shows it; 0 when
+// the page does not show it.
+int ShownMegabytes(const std::string& page, const std::string& mode) {
+  const std::regex row("<td>" + mode + "</td>(?:<td>[^<]*</td>){3}<td>([0-9]+) MB</td>");
+  std::smatch match;
+  return std::regex_search(page, match, row) ? std::stoi(match[1]) : 0;
+}
+
+// The pipelines stay within --engine-memory together: for a new one, the idle ones
+// unused the longest are stopped until it fits, one not measured yet counting as
+// the largest measured so far. A chained pair whose two pipelines do not fit side by
+// side is still answered, one pipeline after the other.
+TEST(ServicePipelinesTest, TheMemoryBoundStopsThePipelinesUnusedTheLongest) {
+  // What the two English-Spanish pipelines take, as a service without a bound
+  // measures them.
+  int larger = 0;
+  {
+    ServiceProcess unbounded(Args({"--engine-memory", "0", "--engine-idle", "600"}));
+    ASSERT_THAT(Translate(unbounded, "The dog sleeps in the house.", "en|es"), HasSubstr("perro"));
+    ASSERT_THAT(Translate(unbounded, "El perro duerme en la casa.", "es|en"), HasSubstr("dog"));
+    const std::string page = StartPage(unbounded);
+    for (const char* mode : {"eng-spa", "spa-eng"}) {
+      const int shown = ShownMegabytes(page, mode);
+      ASSERT_GT(shown, 30) << mode << " in " << page;
+      larger = std::max(larger, shown);
+    }
+  }
+  struct Step {
+    const char* pair;
+    const char* text;
+    const char* says;
+    Modes running;  // after the step
+  };
+  struct Case {
+    std::string bound;  // --engine-memory
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      // Room for two of them (with a margin for what a measure varies by), not three.
+      {std::to_string(2 * larger + 30),
+       {{"en|es", "The dog sleeps in the house.", "perro", {"eng-spa"}},
+        {"es|en", "El perro duerme en la casa.", "dog", {"eng-spa", "spa-eng"}},
+        // A third mode: English-Spanish, unused the longest, goes.
+        {"fr|es", "Le chien dort dans la maison.", "perro", {"spa-eng", "fr-es"}},
+        {"en|es", "The dog sleeps in the house.", "perro", {"fr-es", "eng-spa"}}}},
+      // Room for none beside another: each new pipeline stops every idle one, and a
+      // chained pair runs its two in turn.
+      {"1",
+       {{"en|es", "The dog sleeps in the house.", "perro", {"eng-spa"}},
+        {"en|fr", "The dog sleeps in the house.", "chien", {"es-fr"}},
+        {"es|en", "El perro duerme en la casa.", "dog", {"spa-eng"}}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("--engine-memory " + c.bound);
+    ServiceProcess service(Args({"--engine-memory", c.bound, "--engine-idle", "600"}));
+    for (const auto& step : c.steps) {
+      SCOPED_TRACE(step.pair);
+      EXPECT_THAT(Translate(service, step.text, step.pair), HasSubstr(step.says));
+      EXPECT_EQ(RunningPipelines(service), step.running);
+      EXPECT_THAT(Zombies(service), ::testing::IsEmpty());
+    }
+    EXPECT_THAT(StartPage(service), HasSubstr("in at most " + c.bound + " MB together"));
   }
 }
 
@@ -268,7 +336,7 @@ TEST(ServicePipelinesTest, AtTheCapARequestWaitsForAPipelineToComeFree) {
   EXPECT_EQ(most, 1u);
 }
 
-// Both limits are on the command line, in the usage text with their defaults, and
+// The limits are on the command line, in the usage text with their defaults, and
 // refuse values out of their range.
 TEST(ServicePipelinesTest, TheLimitsAreOptionsWithTheirDefaults) {
   const auto run = [](const std::string& args, int& status) {
@@ -285,14 +353,16 @@ TEST(ServicePipelinesTest, TheLimitsAreOptionsWithTheirDefaults) {
   const std::string usage = run("--help", status);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   for (const auto& [option, fallback] : {std::pair{"--engine-idle SECONDS", "(default 120)"},
-                                         std::pair{"--max-pipelines N", "(default 4)"}}) {
+                                         std::pair{"--max-pipelines N", "(default 4)"},
+                                         std::pair{"--engine-memory MB", "(default 256)"}}) {
     const auto at = usage.find(option);
     ASSERT_NE(at, std::string::npos) << usage;
     const auto next = usage.find("\n  --", at);
     EXPECT_THAT(usage.substr(at, next - at), HasSubstr(fallback));
   }
   for (const char* bad : {"--engine-idle 0", "--engine-idle 86401", "--engine-idle x",
-                          "--max-pipelines 0", "--max-pipelines -1", "--max-pipelines 1025"}) {
+                          "--max-pipelines 0", "--max-pipelines -1", "--max-pipelines 1025",
+                          "--engine-memory -1", "--engine-memory 1048577"}) {
     SCOPED_TRACE(bad);
     const std::string out = run(bad, status);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
