@@ -1557,6 +1557,11 @@ constexpr std::pair<std::string_view, std::string_view> kHome[] = {{"zu", "at"},
 // Articles of the singular only.
 constexpr std::string_view kSingularArticles[] = {"das",   "dem",   "des",   "ein",    "eine",
                                                   "einen", "einem", "eines", "dieses", "diesem"};
+// Articles that are the genitive after a noun ("die Liste der Dateien": "the list of
+// the files"), with their English. Before a masculine singular "der" is a subject or
+// an object ("dann kommt der Zug"), so the genitive needs a noun of another kind.
+constexpr std::pair<std::string_view, std::string_view> kGenitiveArticles[] = {
+    {"der", "of the"}, {"einer", "of a"}, {"dieser", "of this"}, {"aller", "of all"}};
 // Days, which take "on" for "am".
 constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donnerstag",
                                       "freitag", "samstag",  "sonntag",  "wochenende"};
@@ -1660,6 +1665,7 @@ class Dictionary::GermanGrammar {
   void BaseForms();
   void BeforeArticles();
   void SingularNouns();
+  void Genitives();
   void Clauses();
   void Well();
   void ClockTimes();
@@ -1690,6 +1696,9 @@ class Dictionary::GermanGrammar {
       // A noun whose plural is the same form is singular after a singular article
       // ("das Mädchen": "the girl").
       &GermanGrammar::SingularNouns,
+      // An article of the genitive after a noun and before a feminine or plural noun
+      // phrase: "der Inhalt der Datei" is "the content of the file".
+      &GermanGrammar::Genitives,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
@@ -1912,6 +1921,28 @@ void Dictionary::GermanGrammar::SingularNouns() {
     } else if (english.ends_with('s') && !english.ends_with("ss")) {
       english.pop_back();
     }
+  }
+}
+
+void Dictionary::GermanGrammar::Genitives() {
+  for (std::size_t u = 1; u + 1 < units_.size(); ++u) {
+    const auto* row = std::find_if(std::begin(kGenitiveArticles), std::end(kGenitiveArticles),
+                                   [&](const auto& r) { return r.first == units_[u].source; });
+    if (row == std::end(kGenitiveArticles) || IsClauseBreak(units_[u].gap)) continue;
+    const Unit& before = units_[u - 1];
+    // A capital inside a sentence is a noun's, whatever the dictionary made of it.
+    const bool first = u == 1 || before.gap.find_first_of(".!?:\n") != std::string::npos;
+    if (!before.upper || before.source.empty() || (first && !IsNoun(before))) continue;
+    std::size_t k = u + 1;
+    while (k < units_.size() && !IsClauseBreak(units_[k].gap) && !units_[k].upper &&
+           units_[k].known && units_[k].kind == Kind::Adjective)
+      ++k;
+    if (k >= units_.size() || IsClauseBreak(units_[k].gap) || !units_[k].upper ||
+        units_[k].source.empty())
+      continue;
+    const Kind kind = units_[k].kind;
+    if (kind == Kind::Masculine || kind == Kind::Neuter) continue;
+    units_[u].text = std::string(row->second);
   }
 }
 

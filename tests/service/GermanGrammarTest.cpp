@@ -252,6 +252,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // A separable verb's participle has its "ge" after the prefix.
       {"Die Katze wird eingekauft.", "The cat is bought."},
       {"Das Haus ist gut.", "The house is good."},
+      // An article after a noun, before a feminine or plural noun, is the genitive;
+      // before a masculine one it starts the subject or an object.
+      {"Die Tür der Katze ist groß.", "The door of the cat is big."},
+      {"Das Haus der alten Katzen ist groß.", "The house of the old cats is big."},
+      {"Die Tür einer Katze ist alt.", "The door of a cat is old."},
+      {"Im Haus schläft der Hund.", "In the house the dog sleeps."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
