@@ -1570,6 +1570,44 @@ constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donner
 constexpr std::string_view kGermanSubordinators[] = {"dass",  "weil",    "wenn",  "ob",    "obwohl",
                                                      "bevor", "nachdem", "deren", "dessen"};
 
+// Words that start a subordinate clause only when a verb stands last in it ("da der
+// Wert steigt", not "da ist der Wert"), with their reading there.
+constexpr std::pair<std::string_view, std::string_view> kGermanVerbLastSubordinators[] = {
+    {"da", "as"},
+    {"falls", "if"},
+    {"sofern", "if"},
+    {"indem", "as"},
+    {"damit", "so that"},
+    {"sodass", "so that"},
+    {"so dass", "so that"},
+    {"bis", "until"},
+    {"während", "while"},
+    {"nachdem", "after"},
+    {"sobald", "as soon as"},
+    // The question words (kGermanQuestionWords, the last rows): an indirect question,
+    // "Geben Sie an, welche Dateien geöffnet werden sollen".
+    {"welche", "which"},
+    {"welcher", "which"},
+    {"welches", "which"},
+    {"wie", "how"},
+    {"was", "what"},
+    {"wo", "where"},
+    {"warum", "why"},
+    {"wann", "when"}};
+
+constexpr std::ptrdiff_t kGermanQuestionWords = 8;
+
+// Relative pronouns (and the article forms that are one at the start of a clause
+// after a comma when no noun follows: "die Kinder, die spielen").
+constexpr std::string_view kGermanRelatives[] = {"der",     "die",     "das",    "dem",
+                                                 "den",     "denen",   "welche", "welcher",
+                                                 "welches", "welchem", "welchen"};
+
+// Prepositions that lead a relative clause ("in der", "von denen").
+constexpr std::string_view kGermanRelativePrepositions[] = {
+    "in",  "auf", "an",   "von",   "mit",    "für",   "über",     "unter", "aus",
+    "bei", "zu",  "nach", "durch", "hinter", "neben", "zwischen", "gegen", "ohne"};
+
 // Adverbs of time, which English puts at the end of the clause.
 constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
                                                    "jetzt", "bald",   "später"};
@@ -1638,9 +1676,11 @@ class Dictionary::GermanGrammar {
     std::size_t nicht = 0;  // "nicht" (end when there is none)
     std::size_t gern = 0;   // "gern" (end when there is none)
     VerbClass verbClass = VerbClass::Full;
-    std::string verbText;      // the English verb group
-    std::string afterVerb;     // an infinitive or participle from the end of the clause
-    bool subordinate = false;  // after "dass", "weil", "deren" ...: its verb stands last
+    std::string verbText;          // the English verb group
+    std::string afterVerb;         // an infinitive or participle from the end of the clause
+    bool subordinate = false;      // after "dass", "weil", "deren" ...: its verb stands last
+    bool relative = false;         // a relative clause; `begin` is after its pronoun
+    bool relativeSubject = false;  // its pronoun may be the subject ("die", not "denen")
   };
 
   using TextPass = void (GermanGrammar::*)();
@@ -1674,6 +1714,8 @@ class Dictionary::GermanGrammar {
   void Commas();
   // The passes over one clause, in order.
   void ZuInfinitive(Clause& clause);
+  void VerbLast(Clause& clause);
+  void Relative(Clause& clause);
   void VerbFromEnd(Clause& clause);
   void FiniteVerb(Clause& clause);
   void Subject(Clause& clause);
@@ -1718,6 +1760,13 @@ class Dictionary::GermanGrammar {
       // das Bild zu speichern", "ohne ... zu öffnen", "..., die Datei auszugeben"):
       // "to save the image", "without opening ...", "to output the file".
       &GermanGrammar::ZuInfinitive,
+      // A word that starts a subordinate clause when its verb stands last ("da",
+      // "falls", "so dass"), with its reading there.
+      &GermanGrammar::VerbLast,
+      // A relative clause after a comma, its verb last: "die im Garten spielen", "in
+      // der ... steht", "von denen ... kopiert wurde": "that play in the garden", "in
+      // which ... stands", "of which ... was copied".
+      &GermanGrammar::Relative,
       // A subordinate clause's verb from the end to after its subject, the order of
       // a main clause ("dass das Haus groß ist": "dass das Haus ist groß").
       &GermanGrammar::VerbFromEnd,
@@ -1771,9 +1820,12 @@ class Dictionary::GermanGrammar {
   std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
   void MoveRange(std::size_t from, std::size_t to, std::size_t at);
   std::size_t PhraseEnd(std::size_t at, std::size_t end) const;
+  std::size_t GenitiveEnd(std::size_t at, std::size_t end) const;
+  bool RelativeObject(const Clause& clause, std::size_t end, const Verb& verb) const;
   std::string EnglishParticipleOf(const Unit& unit) const;
   std::string PassiveParticiple(const Unit& unit) const;
   std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
+  std::size_t LastWord(const Clause& clause) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -1833,8 +1885,11 @@ std::optional<Dictionary::GermanGrammar::Verb> Dictionary::GermanGrammar::VerbOf
   if (!infinitive) return std::nullopt;
   std::optional<Candidate> found = dictionary_.Find(IndexTable::GermanVerbs, *infinitive);
   if (!found) return std::nullopt;
-  return Verb{std::string(DropTo(found->translation)), VerbClass::Full,
-              unit.source.ends_with("en")};
+  // The plural's ending is the infinitive's: "spielen", "erinnern", "wechseln".
+  const bool plural = unit.source.ends_with("en") ||
+                      (*infinitive == unit.source &&
+                       (unit.source.ends_with("ern") || unit.source.ends_with("eln")));
+  return Verb{std::string(DropTo(found->translation)), VerbClass::Full, plural};
 }
 
 // Moves units [from, to) to stand before `at` (at <= from).
@@ -1932,7 +1987,9 @@ void Dictionary::GermanGrammar::Genitives() {
     const Unit& before = units_[u - 1];
     // A capital inside a sentence is a noun's, whatever the dictionary made of it.
     const bool first = u == 1 || before.gap.find_first_of(".!?:\n") != std::string::npos;
-    if (!before.upper || before.source.empty() || (first && !IsNoun(before))) continue;
+    if (!before.upper || before.source.empty() ||
+        (first && (!IsNoun(before) || VerbOf(before, true))))
+      continue;
     std::size_t k = u + 1;
     while (k < units_.size() && !IsClauseBreak(units_[k].gap) && !units_[k].upper &&
            units_[k].known && units_[k].kind == Kind::Adjective)
@@ -2036,18 +2093,109 @@ void Dictionary::GermanGrammar::ZuInfinitive(Clause& clause) {
   clause.done = true;
 }
 
-void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {
-  if (!clause.subordinate) return;
+// The last unit of the clause that still reads something.
+std::size_t Dictionary::GermanGrammar::LastWord(const Clause& clause) const {
   std::size_t last = clause.end - 1;
   while (last > clause.begin && units_[last].text.empty())
     --last;
-  if (last <= clause.begin || !VerbOf(units_[last], false)) return;
-  const std::size_t subjectEnd = PhraseEnd(clause.begin, clause.end);
-  if (subjectEnd >= last) return;
+  return last;
+}
+
+void Dictionary::GermanGrammar::VerbLast(Clause& clause) {
+  if (clause.subordinate) return;
+  Unit& first = units_[clause.begin];
+  const auto* row =
+      std::find_if(std::begin(kGermanVerbLastSubordinators), std::end(kGermanVerbLastSubordinators),
+                   [&](const auto& r) { return r.first == first.source; });
+  if (row == std::end(kGermanVerbLastSubordinators)) return;
+  // A question word starts an indirect question after a comma only ("Wo ist ...?").
+  const bool question = row >= std::end(kGermanVerbLastSubordinators) - kGermanQuestionWords;
+  if (question && (clause.begin == 0 || first.gap.find(',') == std::string::npos)) return;
+  const std::size_t last = LastWord(clause);
+  if (last <= clause.begin + 1 || !VerbOf(units_[last], false)) return;
+  first.text = std::string(row->second);
+  // English sets no comma before "if" or a question word ("I know which ...").
+  if ((question || row->second == "if") && first.gap == ", ") first.gap = " ";
+  clause.subordinate = true;
+  ++clause.begin;
+  // "wie stark die Farben ...": the question's adjective stays with it.
+  if (first.source == "wie" && units_[clause.begin].known && !units_[clause.begin].upper &&
+      (units_[clause.begin].kind == Kind::Adjective || units_[clause.begin].kind == Kind::Adverb))
+    ++clause.begin;
+}
+
+void Dictionary::GermanGrammar::Relative(Clause& clause) {
+  if (clause.subordinate || clause.begin == 0 ||
+      units_[clause.begin].gap.find(',') == std::string::npos)
+    return;
+  std::size_t pronoun = clause.begin;
+  const bool preposition = Contains(kGermanRelativePrepositions, units_[pronoun].source);
+  if (preposition) ++pronoun;
+  if (pronoun + 1 >= clause.end || !Contains(kGermanRelatives, units_[pronoun].source)) return;
+  // "die Datei wird geöffnet" starts with an article, "welche Datei" a question; after
+  // a preposition the verb at the end makes it a relative ("in dem die Datei steht").
+  if ((!preposition && PhraseEnd(pronoun, clause.end) != pronoun) ||
+      (units_[pronoun].source.starts_with("welch") && units_[pronoun + 1].upper))
+    return;
+  const std::size_t last = LastWord(clause);
+  if (last <= pronoun + 1 || !VerbOf(units_[last], false)) return;
+  units_[pronoun].text = preposition ? "which" : "that";
+  // English sets no comma before a relative clause that tells which one, nor after
+  // one that ends before its main clause's verb ("Die Kinder, die spielen, sind").
+  Unit& first = units_[clause.begin];
+  if (first.gap == ", ") first.gap = " ";
+  if (clause.end < units_.size() && units_[clause.end].gap == ", " &&
+      VerbOf(units_[clause.end], false))
+    units_[clause.end].gap = " ";
+  clause.subordinate = true;
+  clause.relative = true;
+  clause.relativeSubject = !preposition && units_[pronoun].source != "denen" &&
+                           units_[pronoun].source != "dem" && units_[pronoun].source != "den" &&
+                           units_[pronoun].source != "welchem" &&
+                           units_[pronoun].source != "welchen";
+  clause.begin = pronoun + 1;
+}
+
+void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {
+  if (!clause.subordinate) return;
+  const std::size_t last = LastWord(clause);
+  if (last <= clause.begin) return;
+  const std::optional<Verb> verb = VerbOf(units_[last], false);
+  if (!verb) return;
+  std::size_t subjectEnd = PhraseEnd(clause.begin, clause.end);
+  // "wenn das nicht ... ist": "das" alone stands for a noun.
+  if (subjectEnd == clause.begin &&
+      (units_[clause.begin].source == "das" || units_[clause.begin].source == "dies"))
+    subjectEnd = clause.begin + 1;
+  if (clause.relativeSubject && subjectEnd != clause.begin &&
+      !RelativeObject(clause, subjectEnd, *verb))
+    subjectEnd = clause.begin;
+  // Without a subject at its start the verb stays, but a relative clause's subject is
+  // its pronoun ("die im Garten spielen": "that play in the garden").
+  if (subjectEnd >= last || (subjectEnd == clause.begin && !clause.relativeSubject)) return;
   MoveRange(last, last + 1, subjectEnd);
 }
 
-// The end of the noun phrase or pronoun at `at`, or `at` when there is none.
+// Whether the phrase [clause.begin, end) after a relative pronoun is the subject of
+// the clause's last verb (and the pronoun its object: "die ich sehe"); else the
+// pronoun is the subject: "die dieselbe Größe haben" (no agreement), "der den Hund
+// sieht" (an object's article), "der eine Kopie ist" (a predicate).
+bool Dictionary::GermanGrammar::RelativeObject(const Clause& clause, std::size_t end,
+                                               const Verb& verb) const {
+  if (verb.verbClass == VerbClass::Be) return false;
+  const Unit& first = units_[clause.begin];
+  for (std::string_view object : {"den", "dem", "einen", "einem", "diesen", "diesem"}) {
+    if (first.source == object) return false;
+  }
+  const Unit& head = units_[end - 1];
+  const auto* pronoun = FindIn(GermanPronouns(), head.source);
+  if (pronoun && head.source == "sie") return true;
+  const bool plural = pronoun ? pronoun->person >= 3 : head.kind == Kind::Plural;
+  return plural == verb.plural;
+}
+
+// The end of the noun phrase or pronoun at `at`, or `at` when there is none; a
+// genitive after it belongs to it ("die Größe des Bildes").
 std::size_t Dictionary::GermanGrammar::PhraseEnd(std::size_t at, std::size_t end) const {
   if (at >= end) return at;
   if (FindIn(GermanPronouns(), units_[at].source)) return at + 1;
@@ -2055,7 +2203,22 @@ std::size_t Dictionary::GermanGrammar::PhraseEnd(std::size_t at, std::size_t end
   if (IsArticle(units_[k])) ++k;
   while (k < end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
     ++k;
-  return k < end && IsNoun(units_[k]) ? k + 1 : at;
+  // A name or an acronym is a noun too ("wenn LibreOffice ... wird", "die URL").
+  const bool name = k < end && units_[k].source.empty() && StartsUpper(units_[k].text);
+  return k < end && (IsNoun(units_[k]) || name) ? GenitiveEnd(k + 1, end) : at;
+}
+
+// The end of the genitives from `at` on ("der Datei des Ordners"), or `at`.
+std::size_t Dictionary::GermanGrammar::GenitiveEnd(std::size_t at, std::size_t end) const {
+  while (at < end && IsArticle(units_[at]) && units_[at].text.starts_with("of ") &&
+         !IsClauseBreak(units_[at].gap)) {
+    std::size_t k = at + 1;
+    while (k < end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
+      ++k;
+    if (k >= end || !units_[k].upper || units_[k].source.empty()) break;
+    at = k + 1;
+  }
+  return at;
 }
 
 void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
@@ -2098,7 +2261,8 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
   while (k < clause.end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
     ++k;
   if (k < clause.end && IsNoun(units_[k])) {
-    return {k + 1, units_[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
+    return {GenitiveEnd(k + 1, clause.end),
+            units_[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
   }
   return {at, -1};
 }
@@ -2106,6 +2270,12 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
 void Dictionary::GermanGrammar::Subject(Clause& clause) {
   const std::size_t v = clause.v;
   clause.subjectBegin = clause.begin;
+  if (clause.relativeSubject && v == clause.begin) {
+    // The relative pronoun is the subject: "die ... haben" is "that have ...".
+    clause.subjectEnd = v;
+    clause.person = clause.verb->plural ? kThirdPlural : kThirdSingular;
+    return;
+  }
   std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, clause.begin);
   if (clause.subjectEnd != v || clause.person < 0) {
     clause.subjectBegin = v + 1;

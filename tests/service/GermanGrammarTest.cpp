@@ -40,7 +40,8 @@ constexpr std::string_view kDictionary =
     "mit {prp; +Dat.} :: with\n"
     "für {prp; +Akk.} :: for\n"
     "heute {adv} :: today\n"
-    "gut {adj} :: good\n";
+    "gut {adj} :: good\n"
+    "erinnern {vt} :: to remind\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -258,6 +259,19 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Das Haus der alten Katzen ist groß.", "The house of the old cats is big."},
       {"Die Tür einer Katze ist alt.", "The door of a cat is old."},
       {"Im Haus schläft der Hund.", "In the house the dog sleeps."},
+      // A relative clause's verb stands last; its pronoun is the subject unless
+      // another phrase agrees with the verb or it follows a preposition.
+      {"Die Katzen, die im Garten spielen, sind alt.", "The cats that play in the garden are old."},
+      {"Das ist der Hund, den ich sehe.", "That is the dog that I see."},
+      {"Das ist der Hund, der die Katzen sieht.", "That is the dog that sees the cats."},
+      {"Das ist das Haus, in dem der Hund schläft.", "That is the house in which the dog sleeps."},
+      {"Das ist die Tür, die heute geöffnet wurde.", "That is the door that was opened today."},
+      // A subordinator or question word whose verb stands last.
+      {"Ich schlafe, falls die Tür geöffnet wird.", "I sleep if the door is opened."},
+      {"Ich sehe, welche Tür geöffnet wird.", "I see which door is opened."},
+      {"Ich schlafe, wenn die Tür geöffnet werden kann.", "I sleep if the door can be opened."},
+      // The plural of a verb in -ern or -eln is its infinitive.
+      {"Sie erinnern.", "They remind."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
