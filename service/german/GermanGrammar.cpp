@@ -1608,6 +1608,13 @@ constexpr std::string_view kGermanRelativePrepositions[] = {
     "in",  "auf", "an",   "von",   "mit",    "für",   "über",     "unter", "aus",
     "bei", "zu",  "nach", "durch", "hinter", "neben", "zwischen", "gegen", "ohne"};
 
+// The prefixes of separable verbs, which stand at the end of a main clause apart from
+// their verb ("Geben Sie den Namen ein": "eingeben").
+constexpr std::string_view kGermanSeparablePrefixes[] = {
+    "an",    "auf", "aus",   "ein",    "ab",     "vor",      "zu",   "zurück", "fest",
+    "hinzu", "mit", "weg",   "her",    "hin",    "um",       "dar",  "bereit", "fort",
+    "nach",  "los", "durch", "hervor", "heraus", "zusammen", "hoch", "vorbei", "weiter"};
+
 // Adverbs of time, which English puts at the end of the clause.
 constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
                                                    "jetzt", "bald",   "später"};
@@ -1718,6 +1725,7 @@ class Dictionary::GermanGrammar {
   void Relative(Clause& clause);
   void VerbFromEnd(Clause& clause);
   void FiniteVerb(Clause& clause);
+  void SeparablePrefix(Clause& clause);
   void Subject(Clause& clause);
   void Whole(Clause& clause);
   void VerbGroup(Clause& clause);
@@ -1772,6 +1780,9 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::VerbFromEnd,
       // The finite verb: the first verb of the clause; without one the clause stays.
       &GermanGrammar::FiniteVerb,
+      // A separable verb's prefix at the end of a main clause joins its verb ("Geben Sie
+      // den Namen ein": "eingeben", "Enter the name").
+      &GermanGrammar::SeparablePrefix,
       // A noun phrase or pronoun as subject, before the verb or just after it.
       &GermanGrammar::Subject,
       // Constructions that make the whole clause ("es gibt").
@@ -2229,6 +2240,29 @@ void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
     if (clause.verb) return;
   }
   clause.done = true;
+}
+
+void Dictionary::GermanGrammar::SeparablePrefix(Clause& clause) {
+  if (clause.subordinate || clause.verb->verbClass != VerbClass::Full) return;
+  const std::size_t last = LastWord(clause);
+  Unit& prefix = units_[last];
+  if (last <= clause.v || prefix.upper || !Contains(kGermanSeparablePrefixes, prefix.source))
+    return;
+  const Unit& verb = units_[clause.v];
+  std::optional<std::string> infinitive;
+  if (const auto finite = FindClosedFinite(verb.source)) {
+    infinitive = std::string(finite->verb->infinitive);
+  } else if (dictionary_.Find(IndexTable::GermanVerbs, verb.source)) {
+    infinitive = verb.source;
+  } else {
+    infinitive = dictionary_.GermanInfinitive(verb.source);
+  }
+  if (!infinitive) return;
+  const std::optional<Candidate> whole =
+      dictionary_.Find(IndexTable::GermanVerbs, prefix.source + *infinitive);
+  if (!whole) return;
+  clause.verb->base = std::string(DropTo(whole->translation));
+  prefix.text.clear();
 }
 
 // The subject phrase at `at`: the index after it and its person, or `at` and -1.

@@ -272,6 +272,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich schlafe, wenn die Tür geöffnet werden kann.", "I sleep if the door can be opened."},
       // The plural of a verb in -ern or -eln is its infinitive.
       {"Sie erinnern.", "They remind."},
+      // A separable verb's prefix at the end of a main clause joins the verb.
+      {"Er kauft die Katze ein.", "He buys the cat."},
+      {"Kaufen Sie heute eine Katze ein.", "Buy a cat today."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
