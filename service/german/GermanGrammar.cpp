@@ -2315,6 +2315,16 @@ void Dictionary::GermanGrammar::Subject(Clause& clause) {
     clause.subjectBegin = v + 1;
     std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, v + 1);
     clause.inverted = clause.person >= 0;
+    // A statement that starts with its verb and no subject pronoun after it is a
+    // description whose subject is left out ("Zeigt die Liste an": "Displays the
+    // list"); after a clause before it, the verb first is the inverted order.
+    if (clause.inverted && v == clause.begin && !clause.question && !clause.verb->plural &&
+        units_[v].gap.find(',') == std::string::npos &&
+        !FindIn(GermanPronouns(), units_[clause.subjectBegin].source)) {
+      clause.inverted = false;
+      clause.subjectEnd = clause.subjectBegin;
+      clause.person = kThirdSingular;
+    }
     if (!clause.inverted) clause.person = clause.verb->plural ? kThirdPlural : kThirdSingular;
   }
 }

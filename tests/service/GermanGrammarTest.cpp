@@ -275,6 +275,10 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // A separable verb's prefix at the end of a main clause joins the verb.
       {"Er kauft die Katze ein.", "He buys the cat."},
       {"Kaufen Sie heute eine Katze ein.", "Buy a cat today."},
+      // A statement that starts with its verb, no pronoun after it, leaves its subject
+      // out; after a clause, the verb first is the inverted order.
+      {"Sieht die Katze.", "Sees the cat."},
+      {"Wenn der Hund schläft, spielt die Katze.", "If the dog sleeps, the cat plays."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
