@@ -2277,6 +2277,13 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
     if (pronoun->word == "sie" && units_[at].upper && (at != clause.begin || !startsSentence)) {
       units_[at].text = "you";
       person = kThirdPlural;
+    } else if (pronoun->word == "sie" && units_[at].upper && clause.verb->plural &&
+               (clause.verb->verbClass == VerbClass::Modal ||
+                clause.verb->verbClass == VerbClass::ModalTo)) {
+      // "Sie können ...", "Sie müssen ...": text that tells what may or must be done
+      // speaks to its reader.
+      units_[at].text = "you";
+      person = kThirdPlural;
     } else if (pronoun->word == "sie" && clause.verb->plural) {
       units_[at].text = "they";
       person = kThirdPlural;

@@ -279,6 +279,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // out; after a clause, the verb first is the inverted order.
       {"Sieht die Katze.", "Sees the cat."},
       {"Wenn der Hund schläft, spielt die Katze.", "If the dog sleeps, the cat plays."},
+      // "Sie" with a modal in the plural speaks to the reader.
+      {"Sie können den Hund sehen.", "You can see the dog."},
+      {"Sie kann den Hund sehen.", "She can see the dog."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
