@@ -282,6 +282,7 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // "Sie" with a modal in the plural speaks to the reader.
       {"Sie können den Hund sehen.", "You can see the dog."},
       {"Sie kann den Hund sehen.", "She can see the dog."},
+      {"Alle Katzen schlafen.", "All cats sleep."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
