@@ -41,7 +41,9 @@ constexpr std::string_view kDictionary =
     "für {prp; +Akk.} :: for\n"
     "heute {adv} :: today\n"
     "gut {adj} :: good\n"
-    "erinnern {vt} :: to remind\n";
+    "erinnern {vt} :: to remind\n"
+    "wählen {vi} :: to make your choice\n"
+    "wählen {vt} :: to choose\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -283,6 +285,8 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Sie können den Hund sehen.", "You can see the dog."},
       {"Sie kann den Hund sehen.", "She can see the dog."},
       {"Alle Katzen schlafen.", "All cats sleep."},
+      // A verb's paraphrase ranks after a verb of its own.
+      {"Wählen Sie die Katze.", "Choose the cat."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
