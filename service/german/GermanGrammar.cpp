@@ -1727,6 +1727,7 @@ class Dictionary::GermanGrammar {
   void FiniteVerb(Clause& clause);
   void SeparablePrefix(Clause& clause);
   void Subject(Clause& clause);
+  void Reflexive(Clause& clause);
   void Whole(Clause& clause);
   void VerbGroup(Clause& clause);
   void Negation(Clause& clause);
@@ -1785,6 +1786,9 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::SeparablePrefix,
       // A noun phrase or pronoun as subject, before the verb or just after it.
       &GermanGrammar::Subject,
+      // The reflexive "sich" of a verb, which English leaves out ("öffnet sich":
+      // "opens"); after a preposition it stays ("an sich").
+      &GermanGrammar::Reflexive,
       // Constructions that make the whole clause ("es gibt").
       &GermanGrammar::Whole,
       // The English verb in its subject's person, or a construction's verb group.
@@ -1809,6 +1813,7 @@ class Dictionary::GermanGrammar {
   bool There(Clause& clause);
   bool WouldLike(Clause& clause);
   bool LikeTo(Clause& clause);
+  bool CanBe(Clause& clause);
   static constexpr Construction kConstructions[] = {
       // "Es gibt eine Katze", "Gibt es ...": "there is".
       {Place::Clause, "gibt", "es", &GermanGrammar::There},
@@ -1820,6 +1825,9 @@ class Dictionary::GermanGrammar {
       // "Ich spiele gern": "I like to play".
       {Place::Verb, "", "gern", &GermanGrammar::LikeTo},
       {Place::Verb, "", "gerne", &GermanGrammar::LikeTo},
+      // "Das Filter lässt sich über das Menü aufrufen": "can be called".
+      {Place::Verb, "lässt", "sich", &GermanGrammar::CanBe},
+      {Place::Verb, "lassen", "sich", &GermanGrammar::CanBe},
   };
   // Applies the first construction of `place` that matches and accepts.
   bool Construct(Place place, Clause& clause);
@@ -2319,8 +2327,10 @@ void Dictionary::GermanGrammar::Subject(Clause& clause) {
   }
   std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, clause.begin);
   if (clause.subjectEnd != v || clause.person < 0) {
-    clause.subjectBegin = v + 1;
-    std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, v + 1);
+    // "Dann öffnet sich das Fenster": the reflexive pronoun stands before the subject.
+    const std::size_t after = v + 1 < clause.end && units_[v + 1].source == "sich" ? v + 2 : v + 1;
+    clause.subjectBegin = after;
+    std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, after);
     clause.inverted = clause.person >= 0;
     // A statement that starts with its verb and no subject pronoun after it is a
     // description whose subject is left out ("Zeigt die Liste an": "Displays the
@@ -2333,6 +2343,16 @@ void Dictionary::GermanGrammar::Subject(Clause& clause) {
       clause.person = kThirdSingular;
     }
     if (!clause.inverted) clause.person = clause.verb->plural ? kThirdPlural : kThirdSingular;
+  }
+}
+
+void Dictionary::GermanGrammar::Reflexive(Clause& clause) {
+  for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+    if (units_[k].source != "sich") continue;
+    const Unit& before = units_[k - 1];
+    if (before.kind == Kind::Preposition || Contains(kGermanRelativePrepositions, before.source))
+      continue;
+    units_[k].text.clear();
   }
 }
 
@@ -2379,6 +2399,19 @@ bool Dictionary::GermanGrammar::LikeTo(Clause& clause) {
   return true;
 }
 
+bool Dictionary::GermanGrammar::CanBe(Clause& clause) {
+  const std::size_t last = LastWord(clause);
+  Unit& infinitive = units_[last];
+  if (last <= clause.v + 1 || infinitive.upper || !infinitive.source.ends_with('n')) return false;
+  const std::optional<Verb> verb = VerbOf(infinitive, false);
+  if (!verb || verb->verbClass != VerbClass::Full) return false;
+  clause.verbText = "can";
+  clause.verbClass = VerbClass::Modal;
+  clause.afterVerb = "be " + EnglishParticiple(verb->base);
+  infinitive.text.clear();
+  return true;
+}
+
 void Dictionary::GermanGrammar::Negation(Clause& clause) {
   if (clause.nicht >= clause.end) return;
   units_[clause.nicht].text.clear();
@@ -2398,6 +2431,7 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
   while (last > clause.v && units_[last].text.empty())
     --last;
   if (last > clause.v && last >= clause.subjectEnd && !units_[last].upper &&
+      clause.afterVerb.empty() &&
       (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
        verbClass == VerbClass::Have)) {
     const Unit& final = units_[last];

@@ -43,7 +43,9 @@ constexpr std::string_view kDictionary =
     "gut {adj} :: good\n"
     "erinnern {vt} :: to remind\n"
     "wählen {vi} :: to make your choice\n"
-    "wählen {vt} :: to choose\n";
+    "wählen {vt} :: to choose\n"
+    "lassen {vt} | lassend | du lässt | er/sie lässt :: to let | letting | you let | he/she "
+    "lets\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -287,6 +289,11 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Alle Katzen schlafen.", "All cats sleep."},
       // A verb's paraphrase ranks after a verb of its own.
       {"Wählen Sie die Katze.", "Choose the cat."},
+      // "sich" after the verb is left out, and "lässt sich" with an infinitive is "can
+      // be": the subject after it is still found.
+      {"Die Tür lässt sich öffnen.", "The door can be opened."},
+      {"Die Tür lässt sich heute nicht öffnen.", "The door can not be opened today."},
+      {"Heute sieht sich die Katze im Garten.", "Today the cat sees in the garden."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
