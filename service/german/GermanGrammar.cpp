@@ -1615,6 +1615,11 @@ constexpr std::string_view kGermanSeparablePrefixes[] = {
     "hinzu", "mit", "weg",   "her",    "hin",    "um",       "dar",  "bereit", "fort",
     "nach",  "los", "durch", "hervor", "heraus", "zusammen", "hoch", "vorbei", "weiter"};
 
+// The prefixes a verb keeps in its participle, which then takes no "ge" ("verwirbelt",
+// "entfernt").
+constexpr std::string_view kInseparablePrefixes[] = {"be",  "ver", "ent", "er",
+                                                     "zer", "emp", "miss"};
+
 // Adverbs of time, which English puts at the end of the clause.
 constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
                                                    "jetzt", "bald",   "später"};
@@ -2509,7 +2514,20 @@ std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const
   if (unit.upper || unit.source.find(' ') != std::string::npos ||
       dictionary_.Find(IndexTable::GermanVerbs, unit.source))
     return {};
-  return EnglishParticipleOf(unit);
+  std::string english = EnglishParticipleOf(unit);
+  // A participle the dictionary lists as an adjective with an English participle
+  // ("abgeschnitten": "truncated", "verwirbelt": "swirled").
+  const std::string& word = unit.source;
+  const bool participleForm =
+      (word.ends_with('t') || word.ends_with("en")) &&
+      (word.find("ge") != std::string::npos || word.ends_with("iert") ||
+       std::ranges::any_of(kInseparablePrefixes,
+                           [&](std::string_view prefix) { return word.starts_with(prefix); }));
+  if (english.empty() && participleForm && unit.known && !IsNounKind(unit.kind) &&
+      unit.text.find(' ') == std::string::npos &&
+      (unit.text.ends_with("ed") || unit.text.ends_with("en")))
+    english = unit.text;
+  return english;
 }
 
 // The English participle of a German one through its infinitive ("gesehen": "sehen",

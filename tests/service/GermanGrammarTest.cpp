@@ -45,7 +45,8 @@ constexpr std::string_view kDictionary =
     "wählen {vi} :: to make your choice\n"
     "wählen {vt} :: to choose\n"
     "lassen {vt} | lassend | du lässt | er/sie lässt :: to let | letting | you let | he/she "
-    "lets\n";
+    "lets\n"
+    "verschlossen {adj} :: locked\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -294,6 +295,8 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Tür lässt sich öffnen.", "The door can be opened."},
       {"Die Tür lässt sich heute nicht öffnen.", "The door can not be opened today."},
       {"Heute sieht sich die Katze im Garten.", "Today the cat sees in the garden."},
+      // A participle the dictionary lists as an adjective makes the passive too.
+      {"Die Tür wird verschlossen.", "The door is locked."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
