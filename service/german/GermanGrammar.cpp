@@ -1718,6 +1718,7 @@ class Dictionary::GermanGrammar {
   void BeforeArticles();
   void SingularNouns();
   void Genitives();
+  void Polite();
   void Clauses();
   void Well();
   void ClockTimes();
@@ -1755,6 +1756,9 @@ class Dictionary::GermanGrammar {
       // An article of the genitive after a noun and before a feminine or plural noun
       // phrase: "der Inhalt der Datei" is "the content of the file".
       &GermanGrammar::Genitives,
+      // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
+      // "your", "you".
+      &GermanGrammar::Polite,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
@@ -2024,6 +2028,19 @@ void Dictionary::GermanGrammar::Genitives() {
     const Kind kind = units_[k].kind;
     if (kind == Kind::Masculine || kind == Kind::Neuter) continue;
     units_[u].text = std::string(row->second);
+  }
+}
+
+void Dictionary::GermanGrammar::Polite() {
+  constexpr std::pair<std::string_view, std::string_view> kPolite[] = {
+      {"ihr", "your"},   {"ihre", "your"},  {"ihren", "your"}, {"ihrem", "your"},
+      {"ihrer", "your"}, {"ihres", "your"}, {"ihnen", "you"}};
+  for (std::size_t u = 1; u < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    if (!unit.upper || unit.gap.find_first_of(".!?:\n") != std::string::npos) continue;
+    for (const auto& [german, english] : kPolite) {
+      if (unit.source == german) unit.text = std::string(english);
+    }
   }
 }
 

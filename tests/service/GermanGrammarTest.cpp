@@ -297,6 +297,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Heute sieht sich die Katze im Garten.", "Today the cat sees in the garden."},
       // A participle the dictionary lists as an adjective makes the passive too.
       {"Die Tür wird verschlossen.", "The door is locked."},
+      // A capital "Ihre" inside a sentence is "your".
+      {"Ich sehe Ihre Katze.", "I see your cat."},
+      {"Ich sehe ihre Katze.", "I see her cat."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
