@@ -1620,6 +1620,10 @@ constexpr std::string_view kGermanSeparablePrefixes[] = {
 constexpr std::string_view kInseparablePrefixes[] = {"be",  "ver", "ent", "er",
                                                      "zer", "emp", "miss"};
 
+// Question words that start a direct question before its verb ("Wo ist ...?").
+constexpr std::string_view kGermanQuestionWordsFirst[] = {
+    "wo", "wie", "was", "warum", "wann", "wer", "wohin", "woher", "wieso", "weshalb"};
+
 // Adverbs of time, which English puts at the end of the clause.
 constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
                                                    "jetzt", "bald",   "später"};
@@ -2497,7 +2501,10 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
     units_[clause.subjectBegin].text.clear();
     return;
   }
-  if (clause.question && v == clause.begin && clause.inverted) {
+  // "Spielst du?", and after a question word "Wo wohnst du?": the question's order.
+  const bool questionWord =
+      v == clause.begin + 1 && Contains(kGermanQuestionWordsFirst, units_[clause.begin].source);
+  if (clause.question && (v == clause.begin || questionWord) && clause.inverted) {
     // "Spielst du Fußball?": "Do you play football?"
     if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
       units_[v].text = std::string(clause.person == kThirdSingular ? "does" : "do");
@@ -2510,6 +2517,19 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
       units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.subjectEnd),
                     std::move(main));
       ++clause.end;
+      ++clause.next;
+    } else if (const std::string after = " " + clause.afterVerb;
+               !clause.afterVerb.empty() && clause.verbText.ends_with(after)) {
+      // "Kannst du das Haus sehen?": "Can you see the house?"
+      units_[v].text = clause.verbText.substr(0, clause.verbText.size() - after.size());
+      Unit main;
+      main.gap = " ";
+      main.text = clause.afterVerb;
+      main.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.subjectEnd),
+                    std::move(main));
+      ++clause.end;
+      ++clause.next;
     } else {
       units_[v].text = clause.verbText;
     }

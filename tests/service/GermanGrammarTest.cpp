@@ -300,6 +300,11 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // A capital "Ihre" inside a sentence is "your".
       {"Ich sehe Ihre Katze.", "I see your cat."},
       {"Ich sehe ihre Katze.", "I see her cat."},
+      // A question word first keeps the question's order.
+      {"Wo ist der Hund?", "Where is the dog?"},
+      {"Wo spielt die Katze?", "Where does the cat play?"},
+      {"Kann die Katze den Hund sehen?", "Can the cat see the dog?"},
+      {"Wo kann ich den Hund sehen?", "Where can I see the dog?"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
