@@ -1723,6 +1723,7 @@ class Dictionary::GermanGrammar {
   void SingularNouns();
   void Genitives();
   void Polite();
+  void As();
   void Clauses();
   void Well();
   void ClockTimes();
@@ -1763,6 +1764,9 @@ class Dictionary::GermanGrammar {
       // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
       // "your", "you".
       &GermanGrammar::Polite,
+      // "wie" inside a clause compares: "so groß wie das Bild", "wie unten
+      // beschrieben": "as".
+      &GermanGrammar::As,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
@@ -2045,6 +2049,15 @@ void Dictionary::GermanGrammar::Polite() {
     for (const auto& [german, english] : kPolite) {
       if (unit.source == german) unit.text = std::string(english);
     }
+  }
+}
+
+void Dictionary::GermanGrammar::As() {
+  for (std::size_t u = 1; u < units_.size(); ++u) {
+    if (units_[u].source != "wie" || IsClauseBreak(units_[u].gap) ||
+        Contains(kGermanConjunctions, units_[u - 1].source))
+      continue;
+    units_[u].text = "as";
   }
 }
 

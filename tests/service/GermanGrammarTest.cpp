@@ -305,6 +305,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Wo spielt die Katze?", "Where does the cat play?"},
       {"Kann die Katze den Hund sehen?", "Can the cat see the dog?"},
       {"Wo kann ich den Hund sehen?", "Where can I see the dog?"},
+      // "wie" inside a clause compares.
+      {"Das Haus ist so groß wie der Garten.", "The house is so big as the garden."},
+      {"Ich sehe, wie die Katze spielt.", "I see how the cat plays."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
