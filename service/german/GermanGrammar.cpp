@@ -1862,6 +1862,7 @@ class Dictionary::GermanGrammar {
   std::string PassiveParticiple(const Unit& unit) const;
   std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
   std::size_t LastWord(const Clause& clause) const;
+  std::size_t VerbEnd(const Clause& clause) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -2159,6 +2160,21 @@ std::size_t Dictionary::GermanGrammar::LastWord(const Clause& clause) const {
   return last;
 }
 
+// Where the verbs at the end of the clause end: its last word, or the word before a
+// comparison after them ("... größer sein kann als das Bild").
+std::size_t Dictionary::GermanGrammar::VerbEnd(const Clause& clause) const {
+  const std::size_t last = LastWord(clause);
+  for (std::size_t k = last; k > clause.begin + 1; --k) {
+    if (VerbOf(units_[k], false) || !PassiveParticiple(units_[k]).empty()) break;
+    const Unit& before = units_[k - 1];
+    if ((units_[k].source == "als" || units_[k].source == "wie") && !before.text.empty() &&
+        !before.upper &&
+        (before.source == "sein" || VerbOf(before, false) || !PassiveParticiple(before).empty()))
+      return k - 1;
+  }
+  return last;
+}
+
 void Dictionary::GermanGrammar::VerbLast(Clause& clause) {
   if (clause.subordinate) return;
   Unit& first = units_[clause.begin];
@@ -2216,7 +2232,7 @@ void Dictionary::GermanGrammar::Relative(Clause& clause) {
 
 void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {
   if (!clause.subordinate) return;
-  const std::size_t last = LastWord(clause);
+  const std::size_t last = VerbEnd(clause);
   if (last <= clause.begin) return;
   const std::optional<Verb> verb = VerbOf(units_[last], false);
   if (!verb) return;
@@ -2466,9 +2482,7 @@ void Dictionary::GermanGrammar::Negation(Clause& clause) {
 
 void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
   const VerbClass verbClass = clause.verbClass;
-  std::size_t last = clause.end - 1;
-  while (last > clause.v && units_[last].text.empty())
-    --last;
+  const std::size_t last = std::max(VerbEnd(clause), clause.v);
   if (last > clause.v && last >= clause.subjectEnd && !units_[last].upper &&
       clause.afterVerb.empty() &&
       (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
@@ -2486,6 +2500,14 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
       // "kann ... geöffnet werden": a modal's passive infinitive, "can be opened".
       english = (verbClass == VerbClass::ModalTo ? "to be " : "be ") + english;
       units_[last - 1].text.clear();
+    } else if (final.source == "sein" && verbClass != VerbClass::Have) {
+      // "muss erfüllt sein", "kann größer sein": "must be met", "can be greater".
+      english = verbClass == VerbClass::ModalTo ? "to be" : "be";
+      if (const std::string participle = PassiveParticiple(units_[last - 1]);
+          last > clause.v + 1 && !participle.empty()) {
+        english += " " + participle;
+        units_[last - 1].text.clear();
+      }
     } else if (verbClass == VerbClass::Have) {
       english = EnglishParticipleOf(final);
       if (english.empty() && final.source.starts_with("ge") && final.known)

@@ -46,7 +46,8 @@ constexpr std::string_view kDictionary =
     "wählen {vt} :: to choose\n"
     "lassen {vt} | lassend | du lässt | er/sie lässt :: to let | letting | you let | he/she "
     "lets\n"
-    "verschlossen {adj} :: locked\n";
+    "verschlossen {adj} :: locked\n"
+    "Fenster {n} | Fenster {pl} :: window | windows\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -308,6 +309,11 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // "wie" inside a clause compares.
       {"Das Haus ist so groß wie der Garten.", "The house is so big as the garden."},
       {"Ich sehe, wie die Katze spielt.", "I see how the cat plays."},
+      // "sein" after a modal is "be"; a comparison may follow the verbs at the end.
+      {"Die Tür muss geöffnet sein.", "The door must be opened."},
+      {"Die Katze kann heute alt sein.", "The cat can be old today."},
+      {"Die Tür wird heute geöffnet wie ein Fenster.", "The door is opened as a window today."},
+      {"Die Tür wird wie ein Haus geöffnet.", "The door is opened as a house."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
