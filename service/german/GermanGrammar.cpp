@@ -1831,6 +1831,7 @@ class Dictionary::GermanGrammar {
   bool WouldLike(Clause& clause);
   bool LikeTo(Clause& clause);
   bool CanBe(Clause& clause);
+  bool Have(Clause& clause);
   static constexpr Construction kConstructions[] = {
       // "Es gibt eine Katze", "Gibt es ...": "there is".
       {Place::Clause, "gibt", "es", &GermanGrammar::There},
@@ -1845,6 +1846,9 @@ class Dictionary::GermanGrammar {
       // "Das Filter lässt sich über das Menü aufrufen": "can be called".
       {Place::Verb, "lässt", "sich", &GermanGrammar::CanBe},
       {Place::Verb, "lassen", "sich", &GermanGrammar::CanBe},
+      // "Das Werkzeug verfügt über drei Modi": "has three modes".
+      {Place::Verb, "verfügt", "über", &GermanGrammar::Have},
+      {Place::Verb, "verfügen", "über", &GermanGrammar::Have},
   };
   // Applies the first construction of `place` that matches and accepts.
   bool Construct(Place place, Clause& clause);
@@ -2465,6 +2469,17 @@ bool Dictionary::GermanGrammar::CanBe(Clause& clause) {
   clause.afterVerb = "be " + EnglishParticiple(verb->base);
   infinitive.text.clear();
   return true;
+}
+
+bool Dictionary::GermanGrammar::Have(Clause& clause) {
+  for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+    if (units_[k].source != "über") continue;
+    units_[k].text.clear();
+    clause.verb->base = "have";
+    clause.verbText = EnglishVerb("have", clause.person);
+    return true;
+  }
+  return false;
 }
 
 void Dictionary::GermanGrammar::Negation(Clause& clause) {

@@ -47,6 +47,7 @@ constexpr std::string_view kDictionary =
     "lassen {vt} | lassend | du lässt | er/sie lässt :: to let | letting | you let | he/she "
     "lets\n"
     "verschlossen {adj} :: locked\n"
+    "verfügen {vt} :: to decree\n"
     "Fenster {n} | Fenster {pl} :: window | windows\n";
 
 constexpr std::string_view kAffixes =
@@ -314,6 +315,8 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Katze kann heute alt sein.", "The cat can be old today."},
       {"Die Tür wird heute geöffnet wie ein Fenster.", "The door is opened as a window today."},
       {"Die Tür wird wie ein Haus geöffnet.", "The door is opened as a house."},
+      // "verfügen über" is "have".
+      {"Die Häuser verfügen über einen Garten.", "The houses have a garden."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
