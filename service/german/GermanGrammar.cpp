@@ -1692,11 +1692,14 @@ class Dictionary::GermanGrammar {
     std::size_t nicht = 0;  // "nicht" (end when there is none)
     std::size_t gern = 0;   // "gern" (end when there is none)
     VerbClass verbClass = VerbClass::Full;
-    std::string verbText;          // the English verb group
-    std::string afterVerb;         // an infinitive or participle from the end of the clause
-    bool subordinate = false;      // after "dass", "weil", "deren" ...: its verb stands last
-    bool relative = false;         // a relative clause; `begin` is after its pronoun
-    bool relativeSubject = false;  // its pronoun may be the subject ("die", not "denen")
+    std::string verbText;      // the English verb group
+    std::string afterVerb;     // an infinitive or participle from the end of the clause
+    bool subordinate = false;  // after "dass", "weil", "deren" ...: its verb stands last
+    bool relative = false;     // a relative clause; `begin` is after its pronoun
+    // The subject may stand before the clause: its relative pronoun ("die", not
+    // "denen"), or the subject of the subordinate clause it goes on from.
+    bool relativeSubject = false;
+    bool verbLast = false;  // a subordinate clause that ends in its verb
   };
 
   using TextPass = void (GermanGrammar::*)();
@@ -1734,6 +1737,7 @@ class Dictionary::GermanGrammar {
   void ZuInfinitive(Clause& clause);
   void VerbLast(Clause& clause);
   void Relative(Clause& clause);
+  void Continued(Clause& clause);
   void VerbFromEnd(Clause& clause);
   void FiniteVerb(Clause& clause);
   void SeparablePrefix(Clause& clause);
@@ -1793,6 +1797,9 @@ class Dictionary::GermanGrammar {
       // der ... steht", "von denen ... kopiert wurde": "that play in the garden", "in
       // which ... stands", "of which ... was copied".
       &GermanGrammar::Relative,
+      // "und" or "oder" after a subordinate clause, a verb last: the subordinate
+      // clause goes on, with its subject ("wenn Sie ... auswählen und ... klicken").
+      &GermanGrammar::Continued,
       // A subordinate clause's verb from the end to after its subject, the order of
       // a main clause ("dass das Haus groß ist": "dass das Haus ist groß").
       &GermanGrammar::VerbFromEnd,
@@ -1870,7 +1877,8 @@ class Dictionary::GermanGrammar {
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
-  std::string_view tail_;  // what follows the last unit
+  std::string_view tail_;         // what follows the last unit
+  bool lastSubordinate_ = false;  // the clause before was subordinate, its verb last
 };
 
 void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const {
@@ -2086,6 +2094,7 @@ void Dictionary::GermanGrammar::Clauses() {
       if (clause.done || clause.begin >= clause.end) break;
       (this->*pass)(clause);
     }
+    lastSubordinate_ = clause.subordinate && clause.verbLast;
     begin = clause.next;
   }
 }
@@ -2234,12 +2243,24 @@ void Dictionary::GermanGrammar::Relative(Clause& clause) {
   clause.begin = pronoun + 1;
 }
 
+void Dictionary::GermanGrammar::Continued(Clause& clause) {
+  if (clause.subordinate || !lastSubordinate_ || clause.begin == 0) return;
+  const std::string& conjunction = units_[clause.begin - 1].source;
+  if (conjunction != "und" && conjunction != "oder") return;
+  const std::size_t last = VerbEnd(clause);
+  if (last <= clause.begin || !VerbOf(units_[last], false) || VerbOf(units_[clause.begin], false))
+    return;
+  clause.subordinate = true;
+  clause.relativeSubject = true;  // the subject before the conjunction, unless one agrees
+}
+
 void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {
   if (!clause.subordinate) return;
   const std::size_t last = VerbEnd(clause);
   if (last <= clause.begin) return;
   const std::optional<Verb> verb = VerbOf(units_[last], false);
   if (!verb) return;
+  clause.verbLast = true;
   std::size_t subjectEnd = PhraseEnd(clause.begin, clause.end);
   // "wenn das nicht ... ist": "das" alone stands for a noun.
   if (subjectEnd == clause.begin &&

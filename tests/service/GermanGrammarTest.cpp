@@ -315,6 +315,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Katze kann heute alt sein.", "The cat can be old today."},
       {"Die Tür wird heute geöffnet wie ein Fenster.", "The door is opened as a window today."},
       {"Die Tür wird wie ein Haus geöffnet.", "The door is opened as a house."},
+      // "und" after a subordinate clause with a verb last goes on with it.
+      {"Ich schlafe, wenn die Katze den Hund sieht und im Garten spielt.",
+       "I sleep if the cat sees the dog and plays in the garden."},
+      {"Das ist die Katze, die im Garten spielt und den Hund sieht.",
+       "That is the cat that plays in the garden and sees the dog."},
+      {"Ich schlafe, wenn die Katze oder der Hund spielt.", "I sleep if the cat or the dog plays."},
       // "verfügen über" is "have".
       {"Die Häuser verfügen über einen Garten.", "The houses have a garden."},
   };
