@@ -1603,6 +1603,12 @@ constexpr std::string_view kGermanRelatives[] = {"der",     "die",     "das",   
                                                  "den",     "denen",   "welche", "welcher",
                                                  "welches", "welchem", "welchen"};
 
+// Nouns of a measure or a container, which take "of" before the noun they measure.
+constexpr std::string_view kGermanMeasures[] = {
+    "tasse",  "glas",   "flasche", "stück",   "scheibe", "teller", "schüssel", "dose",
+    "kiste",  "becher", "kanne",   "packung", "tüte",    "sack",   "korb",     "eimer",
+    "löffel", "prise",  "portion", "kilo",    "pfund",   "gramm",  "liter",    "meter"};
+
 // Prepositions that lead a relative clause ("in der", "von denen").
 constexpr std::string_view kGermanRelativePrepositions[] = {
     "in",  "auf", "an",   "von",   "mit",    "für",   "über",     "unter", "aus",
@@ -1777,7 +1783,8 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::Well,
       // "um acht Uhr": "at eight o'clock".
       &GermanGrammar::ClockTimes,
-      // Measures ("eine Tasse Kaffee": "a cup of coffee").
+      // Measures ("eine Tasse Kaffee": "a cup of coffee"); another noun before a
+      // noun names it ("das Menü Filter": "the menu Filters").
       &GermanGrammar::Measures,
       // "a" before a vowel is "an".
       &GermanGrammar::Articles,
@@ -2738,7 +2745,7 @@ void Dictionary::GermanGrammar::ClockTimes() {
 void Dictionary::GermanGrammar::Measures() {
   for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
     if (IsNoun(units_[u]) && IsNoun(units_[u + 1]) && !IsClauseBreak(units_[u + 1].gap) &&
-        units_[u].kind != Kind::Plural) {
+        units_[u].kind != Kind::Plural && Contains(kGermanMeasures, units_[u].source)) {
       units_[u + 1].text = "of " + units_[u + 1].text;
     }
   }

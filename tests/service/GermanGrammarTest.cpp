@@ -48,7 +48,9 @@ constexpr std::string_view kDictionary =
     "lets\n"
     "verschlossen {adj} :: locked\n"
     "verfügen {vt} :: to decree\n"
-    "Fenster {n} | Fenster {pl} :: window | windows\n";
+    "Fenster {n} | Fenster {pl} :: window | windows\n"
+    "Dialog {m} | Dialoge {pl} :: dialog | dialogs\n"
+    "Ebene {f} | Ebenen {pl} :: layer | layers\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -323,6 +325,8 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich schlafe, wenn die Katze oder der Hund spielt.", "I sleep if the cat or the dog plays."},
       // "verfügen über" is "have".
       {"Die Häuser verfügen über einen Garten.", "The houses have a garden."},
+      // Only a measure takes "of" before a noun; another noun is named by it.
+      {"Ich sehe den Dialog Ebenen.", "I see the dialog layers."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
