@@ -12,11 +12,16 @@
 // "of"; a preposition and an article contract.
 //
 // German to English: the verb agrees with its subject and stands after it, in a
-// subordinate clause too; an infinitive or participle at the end of the clause joins
-// its auxiliary, "werden" with a participle being the passive; a clause ending in an
-// infinitive with "zu" starts with "to"; verb first with "Sie" is the polite
-// imperative; "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and
-// "gern" become "would like" and "like to"; "eine Tasse Kaffee" gains its "of".
+// subordinate clause too (after "dass", "da", "so dass", a question word, a relative
+// pronoun, and "und" going on with one); an infinitive or participle at the end of
+// the clause joins its auxiliary, "werden" with a participle being the passive, a
+// modal's "sein" being "be"; a separable verb's prefix at the end joins its verb; a
+// clause ending in an infinitive with "zu" starts with "to"; verb first with "Sie" is
+// the polite imperative, verb first with a noun phrase a description without its
+// subject; "sich" after a verb goes, "lässt sich" with an infinitive is "can be";
+// "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and "gern" become
+// "would like" and "like to"; an article after a noun is the genitive "of"; "eine
+// Tasse Kaffee" gains its "of".
 //
 // The closed classes (auxiliary and modal verbs, pronouns, function words) come from
 // the lexicon (GermanLexicon.h), the English articles and pronouns from the tables
