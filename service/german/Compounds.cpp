@@ -93,6 +93,14 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
     if (text.empty() || text.find('-') != std::string_view::npos) return std::nullopt;
     return Find(IndexTable::GermanToEnglish, CapitalizeFirst(FoldCase(text)));
   };
+  // A modifier may also drop its noun's final "e" ("Farbprofil": Farbe + Profil); that
+  // noun comes before a word of another kind ("Sprachdatei": Sprache, not "sprach").
+  const auto modifier = [&](std::string_view text) -> std::optional<Candidate> {
+    std::optional<Candidate> found = part(text);
+    if ((found && IsNounKind(found->kind)) || text.ends_with('e')) return found;
+    std::optional<Candidate> withE = part(std::string(text) + "e");
+    return withE && IsNounKind(withE->kind) ? withE : found;
+  };
   // best[i]: the fewest modifiers that cover word[0, i), with where the last one
   // started and its linking element, so that the split can be read back.
   struct Cover {
@@ -106,7 +114,7 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
     if (best[start].parts == std::numeric_limits<int>::max() || !CharacterBoundary(word, start))
       continue;
     for (std::size_t end = start + kMinModifierBytes; end + kMinHeadBytes <= word.size(); ++end) {
-      if (!CharacterBoundary(word, end) || !part(word.substr(start, end - start))) continue;
+      if (!CharacterBoundary(word, end) || !modifier(word.substr(start, end - start))) continue;
       for (const std::string_view link : kLinkingElements) {
         if (word.compare(end, link.size(), link) != 0) continue;
         const std::size_t next = end + link.size();
@@ -146,9 +154,9 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
                                     : std::string(head->translation);
   if (plural && noun) compound.kind = Kind::Plural;
   for (std::size_t at = chosenStart; at > 0; at = best[at].from) {
-    std::optional<Candidate> modifier =
-        part(word.substr(best[at].from, best[at].partEnd - best[at].from));
-    compound.english = std::string(modifier->translation) + " " + compound.english;
+    std::optional<Candidate> first =
+        modifier(word.substr(best[at].from, best[at].partEnd - best[at].from));
+    compound.english = std::string(first->translation) + " " + compound.english;
   }
   return compound;
 }

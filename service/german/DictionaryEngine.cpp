@@ -577,14 +577,20 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
             dictionary.Add(dictionary.germanToEnglish_, key, englishFirst,
                            rankOf(s, commonEnglish, germanTerms[s]), kind);
             // A verb's senses are ordered by how common their English verb is ("sprechen"
-            // is "speak" before "enunciate").
+            // is "speak" before "enunciate"); a paraphrase longer than a verb and its
+            // particle counts as rarer ("wählen" is "choose" before "make your choice",
+            // "bearbeiten" stays "work on").
             if (kind == Kind::Verb && sub == 0) {
               if (preferred) {
                 dictionary.Add(dictionary.germanVerbs_, FoldCase(term), preferred->term, learntRank,
                                kind);
               }
+              const std::int64_t words = std::count(englishFirst.begin(), englishFirst.end(), ' ') +
+                                         (englishFirst.starts_with("to ") ? 0 : 1);
+              const std::int64_t common = std::min<std::int64_t>(
+                  63, commonness(englishFirst) + 12 * std::max<std::int64_t>(0, words - 2));
               dictionary.Add(dictionary.germanVerbs_, FoldCase(term), englishFirst,
-                             rankOf(s, commonness(englishFirst), germanTerms[s]), kind);
+                             rankOf(s, common, germanTerms[s]), kind);
             }
           }
         }

@@ -12,11 +12,16 @@
 // "of"; a preposition and an article contract.
 //
 // German to English: the verb agrees with its subject and stands after it, in a
-// subordinate clause too; an infinitive or participle at the end of the clause joins
-// its auxiliary, "werden" with a participle being the passive; a clause ending in an
-// infinitive with "zu" starts with "to"; verb first with "Sie" is the polite
-// imperative; "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and
-// "gern" become "would like" and "like to"; "eine Tasse Kaffee" gains its "of".
+// subordinate clause too (after "dass", "da", "so dass", a question word, a relative
+// pronoun, and "und" going on with one); an infinitive or participle at the end of
+// the clause joins its auxiliary, "werden" with a participle being the passive, a
+// modal's "sein" being "be"; a separable verb's prefix at the end joins its verb; a
+// clause ending in an infinitive with "zu" starts with "to"; verb first with "Sie" is
+// the polite imperative, verb first with a noun phrase a description without its
+// subject; "sich" after a verb goes, "lässt sich" with an infinitive is "can be";
+// "nicht" with a full verb becomes "do not"; "möchte", "hätte gern" and "gern" become
+// "would like" and "like to"; an article after a noun is the genitive "of"; "eine
+// Tasse Kaffee" gains its "of".
 //
 // The closed classes (auxiliary and modal verbs, pronouns, function words) come from
 // the lexicon (GermanLexicon.h), the English articles and pronouns from the tables
@@ -1557,6 +1562,11 @@ constexpr std::pair<std::string_view, std::string_view> kHome[] = {{"zu", "at"},
 // Articles of the singular only.
 constexpr std::string_view kSingularArticles[] = {"das",   "dem",   "des",   "ein",    "eine",
                                                   "einen", "einem", "eines", "dieses", "diesem"};
+// Articles that are the genitive after a noun ("die Liste der Dateien": "the list of
+// the files"), with their English. Before a masculine singular "der" is a subject or
+// an object ("dann kommt der Zug"), so the genitive needs a noun of another kind.
+constexpr std::pair<std::string_view, std::string_view> kGenitiveArticles[] = {
+    {"der", "of the"}, {"einer", "of a"}, {"dieser", "of this"}, {"aller", "of all"}};
 // Days, which take "on" for "am".
 constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donnerstag",
                                       "freitag", "samstag",  "sonntag",  "wochenende"};
@@ -1564,6 +1574,66 @@ constexpr std::string_view kDays[] = {"montag",  "dienstag", "mittwoch", "donner
 // Words that start a subordinate clause, whose verb stands last.
 constexpr std::string_view kGermanSubordinators[] = {"dass",  "weil",    "wenn",  "ob",    "obwohl",
                                                      "bevor", "nachdem", "deren", "dessen"};
+
+// Words that start a subordinate clause only when a verb stands last in it ("da der
+// Wert steigt", not "da ist der Wert"), with their reading there.
+constexpr std::pair<std::string_view, std::string_view> kGermanVerbLastSubordinators[] = {
+    {"da", "as"},
+    {"falls", "if"},
+    {"sofern", "if"},
+    {"indem", "as"},
+    {"damit", "so that"},
+    {"sodass", "so that"},
+    {"so dass", "so that"},
+    {"bis", "until"},
+    {"während", "while"},
+    {"nachdem", "after"},
+    {"sobald", "as soon as"},
+    // The question words (kGermanQuestionWords, the last rows): an indirect question,
+    // "Geben Sie an, welche Dateien geöffnet werden sollen".
+    {"welche", "which"},
+    {"welcher", "which"},
+    {"welches", "which"},
+    {"wie", "how"},
+    {"was", "what"},
+    {"wo", "where"},
+    {"warum", "why"},
+    {"wann", "when"}};
+
+constexpr std::ptrdiff_t kGermanQuestionWords = 8;
+
+// Relative pronouns (and the article forms that are one at the start of a clause
+// after a comma when no noun follows: "die Kinder, die spielen").
+constexpr std::string_view kGermanRelatives[] = {"der",     "die",     "das",    "dem",
+                                                 "den",     "denen",   "welche", "welcher",
+                                                 "welches", "welchem", "welchen"};
+
+// Nouns of a measure or a container, which take "of" before the noun they measure.
+constexpr std::string_view kGermanMeasures[] = {
+    "tasse",  "glas",   "flasche", "stück",   "scheibe", "teller", "schüssel", "dose",
+    "kiste",  "becher", "kanne",   "packung", "tüte",    "sack",   "korb",     "eimer",
+    "löffel", "prise",  "portion", "kilo",    "pfund",   "gramm",  "liter",    "meter"};
+
+// Prepositions that lead a relative clause ("in der", "von denen").
+constexpr std::string_view kGermanRelativePrepositions[] = {
+    "in",  "auf", "an",   "von",   "mit",    "für",   "über",     "unter", "aus",
+    "bei", "zu",  "nach", "durch", "hinter", "neben", "zwischen", "gegen", "ohne"};
+
+// The prefixes of separable verbs, which stand at the end of a main clause apart from
+// their verb ("Geben Sie den Namen ein": "eingeben").
+constexpr std::string_view kGermanSeparablePrefixes[] = {
+    "an",    "auf", "aus",   "ein",    "ab",     "vor",      "zu",   "zurück", "fest",
+    "hinzu", "mit", "weg",   "her",    "hin",    "um",       "dar",  "bereit", "fort",
+    "nach",  "los", "durch", "hervor", "heraus", "zusammen", "hoch", "vorbei", "weiter"};
+
+// The prefixes a verb keeps in its participle, which then takes no "ge" ("verwirbelt",
+// "entfernt").
+constexpr std::string_view kInseparablePrefixes[] = {"be",  "ver", "ent", "er",
+                                                     "zer", "emp", "miss"};
+
+// Question words that start a direct question before its verb ("Wo ist ...?").
+constexpr std::string_view kGermanQuestionWordsFirst[] = {
+    "wo", "wie", "was", "warum", "wann", "wer", "wohin", "woher", "wieso", "weshalb"};
 
 // Adverbs of time, which English puts at the end of the clause.
 constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
@@ -1636,6 +1706,11 @@ class Dictionary::GermanGrammar {
     std::string verbText;      // the English verb group
     std::string afterVerb;     // an infinitive or participle from the end of the clause
     bool subordinate = false;  // after "dass", "weil", "deren" ...: its verb stands last
+    bool relative = false;     // a relative clause; `begin` is after its pronoun
+    // The subject may stand before the clause: its relative pronoun ("die", not
+    // "denen"), or the subject of the subordinate clause it goes on from.
+    bool relativeSubject = false;
+    bool verbLast = false;  // a subordinate clause that ends in its verb
   };
 
   using TextPass = void (GermanGrammar::*)();
@@ -1660,6 +1735,9 @@ class Dictionary::GermanGrammar {
   void BaseForms();
   void BeforeArticles();
   void SingularNouns();
+  void Genitives();
+  void Polite();
+  void As();
   void Clauses();
   void Well();
   void ClockTimes();
@@ -1668,9 +1746,14 @@ class Dictionary::GermanGrammar {
   void Commas();
   // The passes over one clause, in order.
   void ZuInfinitive(Clause& clause);
+  void VerbLast(Clause& clause);
+  void Relative(Clause& clause);
+  void Continued(Clause& clause);
   void VerbFromEnd(Clause& clause);
   void FiniteVerb(Clause& clause);
+  void SeparablePrefix(Clause& clause);
   void Subject(Clause& clause);
+  void Reflexive(Clause& clause);
   void Whole(Clause& clause);
   void VerbGroup(Clause& clause);
   void Negation(Clause& clause);
@@ -1690,13 +1773,23 @@ class Dictionary::GermanGrammar {
       // A noun whose plural is the same form is singular after a singular article
       // ("das Mädchen": "the girl").
       &GermanGrammar::SingularNouns,
+      // An article of the genitive after a noun and before a feminine or plural noun
+      // phrase: "der Inhalt der Datei" is "the content of the file".
+      &GermanGrammar::Genitives,
+      // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
+      // "your", "you".
+      &GermanGrammar::Polite,
+      // "wie" inside a clause compares: "so groß wie das Bild", "wie unten
+      // beschrieben": "as".
+      &GermanGrammar::As,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
       &GermanGrammar::Well,
       // "um acht Uhr": "at eight o'clock".
       &GermanGrammar::ClockTimes,
-      // Measures ("eine Tasse Kaffee": "a cup of coffee").
+      // Measures ("eine Tasse Kaffee": "a cup of coffee"); another noun before a
+      // noun names it ("das Menü Filter": "the menu Filters").
       &GermanGrammar::Measures,
       // "a" before a vowel is "an".
       &GermanGrammar::Articles,
@@ -1709,13 +1802,29 @@ class Dictionary::GermanGrammar {
       // das Bild zu speichern", "ohne ... zu öffnen", "..., die Datei auszugeben"):
       // "to save the image", "without opening ...", "to output the file".
       &GermanGrammar::ZuInfinitive,
+      // A word that starts a subordinate clause when its verb stands last ("da",
+      // "falls", "so dass"), with its reading there.
+      &GermanGrammar::VerbLast,
+      // A relative clause after a comma, its verb last: "die im Garten spielen", "in
+      // der ... steht", "von denen ... kopiert wurde": "that play in the garden", "in
+      // which ... stands", "of which ... was copied".
+      &GermanGrammar::Relative,
+      // "und" or "oder" after a subordinate clause, a verb last: the subordinate
+      // clause goes on, with its subject ("wenn Sie ... auswählen und ... klicken").
+      &GermanGrammar::Continued,
       // A subordinate clause's verb from the end to after its subject, the order of
       // a main clause ("dass das Haus groß ist": "dass das Haus ist groß").
       &GermanGrammar::VerbFromEnd,
       // The finite verb: the first verb of the clause; without one the clause stays.
       &GermanGrammar::FiniteVerb,
+      // A separable verb's prefix at the end of a main clause joins its verb ("Geben Sie
+      // den Namen ein": "eingeben", "Enter the name").
+      &GermanGrammar::SeparablePrefix,
       // A noun phrase or pronoun as subject, before the verb or just after it.
       &GermanGrammar::Subject,
+      // The reflexive "sich" of a verb, which English leaves out ("öffnet sich":
+      // "opens"); after a preposition it stays ("an sich").
+      &GermanGrammar::Reflexive,
       // Constructions that make the whole clause ("es gibt").
       &GermanGrammar::Whole,
       // The English verb in its subject's person, or a construction's verb group.
@@ -1740,6 +1849,8 @@ class Dictionary::GermanGrammar {
   bool There(Clause& clause);
   bool WouldLike(Clause& clause);
   bool LikeTo(Clause& clause);
+  bool CanBe(Clause& clause);
+  bool Have(Clause& clause);
   static constexpr Construction kConstructions[] = {
       // "Es gibt eine Katze", "Gibt es ...": "there is".
       {Place::Clause, "gibt", "es", &GermanGrammar::There},
@@ -1751,6 +1862,12 @@ class Dictionary::GermanGrammar {
       // "Ich spiele gern": "I like to play".
       {Place::Verb, "", "gern", &GermanGrammar::LikeTo},
       {Place::Verb, "", "gerne", &GermanGrammar::LikeTo},
+      // "Das Filter lässt sich über das Menü aufrufen": "can be called".
+      {Place::Verb, "lässt", "sich", &GermanGrammar::CanBe},
+      {Place::Verb, "lassen", "sich", &GermanGrammar::CanBe},
+      // "Das Werkzeug verfügt über drei Modi": "has three modes".
+      {Place::Verb, "verfügt", "über", &GermanGrammar::Have},
+      {Place::Verb, "verfügen", "über", &GermanGrammar::Have},
   };
   // Applies the first construction of `place` that matches and accepts.
   bool Construct(Place place, Clause& clause);
@@ -1762,13 +1879,18 @@ class Dictionary::GermanGrammar {
   std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
   void MoveRange(std::size_t from, std::size_t to, std::size_t at);
   std::size_t PhraseEnd(std::size_t at, std::size_t end) const;
+  std::size_t GenitiveEnd(std::size_t at, std::size_t end) const;
+  bool RelativeObject(const Clause& clause, std::size_t end, const Verb& verb) const;
   std::string EnglishParticipleOf(const Unit& unit) const;
   std::string PassiveParticiple(const Unit& unit) const;
   std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
+  std::size_t LastWord(const Clause& clause) const;
+  std::size_t VerbEnd(const Clause& clause) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
-  std::string_view tail_;  // what follows the last unit
+  std::string_view tail_;         // what follows the last unit
+  bool lastSubordinate_ = false;  // the clause before was subordinate, its verb last
 };
 
 void Dictionary::GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const {
@@ -1824,8 +1946,11 @@ std::optional<Dictionary::GermanGrammar::Verb> Dictionary::GermanGrammar::VerbOf
   if (!infinitive) return std::nullopt;
   std::optional<Candidate> found = dictionary_.Find(IndexTable::GermanVerbs, *infinitive);
   if (!found) return std::nullopt;
-  return Verb{std::string(DropTo(found->translation)), VerbClass::Full,
-              unit.source.ends_with("en")};
+  // The plural's ending is the infinitive's: "spielen", "erinnern", "wechseln".
+  const bool plural = unit.source.ends_with("en") ||
+                      (*infinitive == unit.source &&
+                       (unit.source.ends_with("ern") || unit.source.ends_with("eln")));
+  return Verb{std::string(DropTo(found->translation)), VerbClass::Full, plural};
 }
 
 // Moves units [from, to) to stand before `at` (at <= from).
@@ -1915,6 +2040,52 @@ void Dictionary::GermanGrammar::SingularNouns() {
   }
 }
 
+void Dictionary::GermanGrammar::Genitives() {
+  for (std::size_t u = 1; u + 1 < units_.size(); ++u) {
+    const auto* row = std::find_if(std::begin(kGenitiveArticles), std::end(kGenitiveArticles),
+                                   [&](const auto& r) { return r.first == units_[u].source; });
+    if (row == std::end(kGenitiveArticles) || IsClauseBreak(units_[u].gap)) continue;
+    const Unit& before = units_[u - 1];
+    // A capital inside a sentence is a noun's, whatever the dictionary made of it.
+    const bool first = u == 1 || before.gap.find_first_of(".!?:\n") != std::string::npos;
+    if (!before.upper || before.source.empty() ||
+        (first && (!IsNoun(before) || VerbOf(before, true))))
+      continue;
+    std::size_t k = u + 1;
+    while (k < units_.size() && !IsClauseBreak(units_[k].gap) && !units_[k].upper &&
+           units_[k].known && units_[k].kind == Kind::Adjective)
+      ++k;
+    if (k >= units_.size() || IsClauseBreak(units_[k].gap) || !units_[k].upper ||
+        units_[k].source.empty())
+      continue;
+    const Kind kind = units_[k].kind;
+    if (kind == Kind::Masculine || kind == Kind::Neuter) continue;
+    units_[u].text = std::string(row->second);
+  }
+}
+
+void Dictionary::GermanGrammar::Polite() {
+  constexpr std::pair<std::string_view, std::string_view> kPolite[] = {
+      {"ihr", "your"},   {"ihre", "your"},  {"ihren", "your"}, {"ihrem", "your"},
+      {"ihrer", "your"}, {"ihres", "your"}, {"ihnen", "you"}};
+  for (std::size_t u = 1; u < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    if (!unit.upper || unit.gap.find_first_of(".!?:\n") != std::string::npos) continue;
+    for (const auto& [german, english] : kPolite) {
+      if (unit.source == german) unit.text = std::string(english);
+    }
+  }
+}
+
+void Dictionary::GermanGrammar::As() {
+  for (std::size_t u = 1; u < units_.size(); ++u) {
+    if (units_[u].source != "wie" || IsClauseBreak(units_[u].gap) ||
+        Contains(kGermanConjunctions, units_[u - 1].source))
+      continue;
+    units_[u].text = "as";
+  }
+}
+
 void Dictionary::GermanGrammar::Clauses() {
   std::size_t begin = 0;
   while (begin < units_.size()) {
@@ -1935,6 +2106,7 @@ void Dictionary::GermanGrammar::Clauses() {
       if (clause.done || clause.begin >= clause.end) break;
       (this->*pass)(clause);
     }
+    lastSubordinate_ = clause.subordinate && clause.verbLast;
     begin = clause.next;
   }
 }
@@ -2005,18 +2177,136 @@ void Dictionary::GermanGrammar::ZuInfinitive(Clause& clause) {
   clause.done = true;
 }
 
-void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {
-  if (!clause.subordinate) return;
+// The last unit of the clause that still reads something.
+std::size_t Dictionary::GermanGrammar::LastWord(const Clause& clause) const {
   std::size_t last = clause.end - 1;
   while (last > clause.begin && units_[last].text.empty())
     --last;
-  if (last <= clause.begin || !VerbOf(units_[last], false)) return;
-  const std::size_t subjectEnd = PhraseEnd(clause.begin, clause.end);
-  if (subjectEnd >= last) return;
+  return last;
+}
+
+// Where the verbs at the end of the clause end: its last word, or the word before a
+// comparison after them ("... größer sein kann als das Bild").
+std::size_t Dictionary::GermanGrammar::VerbEnd(const Clause& clause) const {
+  const std::size_t last = LastWord(clause);
+  for (std::size_t k = last; k > clause.begin + 1; --k) {
+    if (VerbOf(units_[k], false) || !PassiveParticiple(units_[k]).empty()) break;
+    const Unit& before = units_[k - 1];
+    if ((units_[k].source == "als" || units_[k].source == "wie") && !before.text.empty() &&
+        !before.upper &&
+        (before.source == "sein" || VerbOf(before, false) || !PassiveParticiple(before).empty()))
+      return k - 1;
+  }
+  return last;
+}
+
+void Dictionary::GermanGrammar::VerbLast(Clause& clause) {
+  if (clause.subordinate) return;
+  Unit& first = units_[clause.begin];
+  const auto* row =
+      std::find_if(std::begin(kGermanVerbLastSubordinators), std::end(kGermanVerbLastSubordinators),
+                   [&](const auto& r) { return r.first == first.source; });
+  if (row == std::end(kGermanVerbLastSubordinators)) return;
+  // A question word starts an indirect question after a comma only ("Wo ist ...?").
+  const bool question = row >= std::end(kGermanVerbLastSubordinators) - kGermanQuestionWords;
+  if (question && (clause.begin == 0 || first.gap.find(',') == std::string::npos)) return;
+  const std::size_t last = LastWord(clause);
+  if (last <= clause.begin + 1 || !VerbOf(units_[last], false)) return;
+  first.text = std::string(row->second);
+  // English sets no comma before "if" or a question word ("I know which ...").
+  if ((question || row->second == "if") && first.gap == ", ") first.gap = " ";
+  clause.subordinate = true;
+  ++clause.begin;
+  // "wie stark die Farben ...": the question's adjective stays with it.
+  if (first.source == "wie" && units_[clause.begin].known && !units_[clause.begin].upper &&
+      (units_[clause.begin].kind == Kind::Adjective || units_[clause.begin].kind == Kind::Adverb))
+    ++clause.begin;
+}
+
+void Dictionary::GermanGrammar::Relative(Clause& clause) {
+  if (clause.subordinate || clause.begin == 0 ||
+      units_[clause.begin].gap.find(',') == std::string::npos)
+    return;
+  std::size_t pronoun = clause.begin;
+  const bool preposition = Contains(kGermanRelativePrepositions, units_[pronoun].source);
+  if (preposition) ++pronoun;
+  if (pronoun + 1 >= clause.end || !Contains(kGermanRelatives, units_[pronoun].source)) return;
+  // "die Datei wird geöffnet" starts with an article, "welche Datei" a question; after
+  // a preposition the verb at the end makes it a relative ("in dem die Datei steht").
+  if ((!preposition && PhraseEnd(pronoun, clause.end) != pronoun) ||
+      (units_[pronoun].source.starts_with("welch") && units_[pronoun + 1].upper))
+    return;
+  const std::size_t last = LastWord(clause);
+  if (last <= pronoun + 1 || !VerbOf(units_[last], false)) return;
+  units_[pronoun].text = preposition ? "which" : "that";
+  // English sets no comma before a relative clause that tells which one, nor after
+  // one that ends before its main clause's verb ("Die Kinder, die spielen, sind").
+  Unit& first = units_[clause.begin];
+  if (first.gap == ", ") first.gap = " ";
+  if (clause.end < units_.size() && units_[clause.end].gap == ", " &&
+      VerbOf(units_[clause.end], false))
+    units_[clause.end].gap = " ";
+  clause.subordinate = true;
+  clause.relative = true;
+  clause.relativeSubject = !preposition && units_[pronoun].source != "denen" &&
+                           units_[pronoun].source != "dem" && units_[pronoun].source != "den" &&
+                           units_[pronoun].source != "welchem" &&
+                           units_[pronoun].source != "welchen";
+  clause.begin = pronoun + 1;
+}
+
+void Dictionary::GermanGrammar::Continued(Clause& clause) {
+  if (clause.subordinate || !lastSubordinate_ || clause.begin == 0) return;
+  const std::string& conjunction = units_[clause.begin - 1].source;
+  if (conjunction != "und" && conjunction != "oder") return;
+  const std::size_t last = VerbEnd(clause);
+  if (last <= clause.begin || !VerbOf(units_[last], false) || VerbOf(units_[clause.begin], false))
+    return;
+  clause.subordinate = true;
+  clause.relativeSubject = true;  // the subject before the conjunction, unless one agrees
+}
+
+void Dictionary::GermanGrammar::VerbFromEnd(Clause& clause) {
+  if (!clause.subordinate) return;
+  const std::size_t last = VerbEnd(clause);
+  if (last <= clause.begin) return;
+  const std::optional<Verb> verb = VerbOf(units_[last], false);
+  if (!verb) return;
+  clause.verbLast = true;
+  std::size_t subjectEnd = PhraseEnd(clause.begin, clause.end);
+  // "wenn das nicht ... ist": "das" alone stands for a noun.
+  if (subjectEnd == clause.begin &&
+      (units_[clause.begin].source == "das" || units_[clause.begin].source == "dies"))
+    subjectEnd = clause.begin + 1;
+  if (clause.relativeSubject && subjectEnd != clause.begin &&
+      !RelativeObject(clause, subjectEnd, *verb))
+    subjectEnd = clause.begin;
+  // Without a subject at its start the verb stays, but a relative clause's subject is
+  // its pronoun ("die im Garten spielen": "that play in the garden").
+  if (subjectEnd >= last || (subjectEnd == clause.begin && !clause.relativeSubject)) return;
   MoveRange(last, last + 1, subjectEnd);
 }
 
-// The end of the noun phrase or pronoun at `at`, or `at` when there is none.
+// Whether the phrase [clause.begin, end) after a relative pronoun is the subject of
+// the clause's last verb (and the pronoun its object: "die ich sehe"); else the
+// pronoun is the subject: "die dieselbe Größe haben" (no agreement), "der den Hund
+// sieht" (an object's article), "der eine Kopie ist" (a predicate).
+bool Dictionary::GermanGrammar::RelativeObject(const Clause& clause, std::size_t end,
+                                               const Verb& verb) const {
+  if (verb.verbClass == VerbClass::Be) return false;
+  const Unit& first = units_[clause.begin];
+  for (std::string_view object : {"den", "dem", "einen", "einem", "diesen", "diesem"}) {
+    if (first.source == object) return false;
+  }
+  const Unit& head = units_[end - 1];
+  const auto* pronoun = FindIn(GermanPronouns(), head.source);
+  if (pronoun && head.source == "sie") return true;
+  const bool plural = pronoun ? pronoun->person >= 3 : head.kind == Kind::Plural;
+  return plural == verb.plural;
+}
+
+// The end of the noun phrase or pronoun at `at`, or `at` when there is none; a
+// genitive after it belongs to it ("die Größe des Bildes").
 std::size_t Dictionary::GermanGrammar::PhraseEnd(std::size_t at, std::size_t end) const {
   if (at >= end) return at;
   if (FindIn(GermanPronouns(), units_[at].source)) return at + 1;
@@ -2024,7 +2314,22 @@ std::size_t Dictionary::GermanGrammar::PhraseEnd(std::size_t at, std::size_t end
   if (IsArticle(units_[k])) ++k;
   while (k < end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
     ++k;
-  return k < end && IsNoun(units_[k]) ? k + 1 : at;
+  // A name or an acronym is a noun too ("wenn LibreOffice ... wird", "die URL").
+  const bool name = k < end && units_[k].source.empty() && StartsUpper(units_[k].text);
+  return k < end && (IsNoun(units_[k]) || name) ? GenitiveEnd(k + 1, end) : at;
+}
+
+// The end of the genitives from `at` on ("der Datei des Ordners"), or `at`.
+std::size_t Dictionary::GermanGrammar::GenitiveEnd(std::size_t at, std::size_t end) const {
+  while (at < end && IsArticle(units_[at]) && units_[at].text.starts_with("of ") &&
+         !IsClauseBreak(units_[at].gap)) {
+    std::size_t k = at + 1;
+    while (k < end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
+      ++k;
+    if (k >= end || !units_[k].upper || units_[k].source.empty()) break;
+    at = k + 1;
+  }
+  return at;
 }
 
 void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
@@ -2037,6 +2342,29 @@ void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
   clause.done = true;
 }
 
+void Dictionary::GermanGrammar::SeparablePrefix(Clause& clause) {
+  if (clause.subordinate || clause.verb->verbClass != VerbClass::Full) return;
+  const std::size_t last = LastWord(clause);
+  Unit& prefix = units_[last];
+  if (last <= clause.v || prefix.upper || !Contains(kGermanSeparablePrefixes, prefix.source))
+    return;
+  const Unit& verb = units_[clause.v];
+  std::optional<std::string> infinitive;
+  if (const auto finite = FindClosedFinite(verb.source)) {
+    infinitive = std::string(finite->verb->infinitive);
+  } else if (dictionary_.Find(IndexTable::GermanVerbs, verb.source)) {
+    infinitive = verb.source;
+  } else {
+    infinitive = dictionary_.GermanInfinitive(verb.source);
+  }
+  if (!infinitive) return;
+  const std::optional<Candidate> whole =
+      dictionary_.Find(IndexTable::GermanVerbs, prefix.source + *infinitive);
+  if (!whole) return;
+  clause.verb->base = std::string(DropTo(whole->translation));
+  prefix.text.clear();
+}
+
 // The subject phrase at `at`: the index after it and its person, or `at` and -1.
 std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& clause,
                                                                 std::size_t at) {
@@ -2047,6 +2375,13 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
     const bool startsSentence =
         at == 0 || units_[at].gap.find_first_of(".!?\n") != std::string::npos;
     if (pronoun->word == "sie" && units_[at].upper && (at != clause.begin || !startsSentence)) {
+      units_[at].text = "you";
+      person = kThirdPlural;
+    } else if (pronoun->word == "sie" && units_[at].upper && clause.verb->plural &&
+               (clause.verb->verbClass == VerbClass::Modal ||
+                clause.verb->verbClass == VerbClass::ModalTo)) {
+      // "Sie können ...", "Sie müssen ...": text that tells what may or must be done
+      // speaks to its reader.
       units_[at].text = "you";
       person = kThirdPlural;
     } else if (pronoun->word == "sie" && clause.verb->plural) {
@@ -2067,7 +2402,8 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
   while (k < clause.end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
     ++k;
   if (k < clause.end && IsNoun(units_[k])) {
-    return {k + 1, units_[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
+    return {GenitiveEnd(k + 1, clause.end),
+            units_[k].kind == Kind::Plural ? kThirdPlural : kThirdSingular};
   }
   return {at, -1};
 }
@@ -2075,12 +2411,40 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
 void Dictionary::GermanGrammar::Subject(Clause& clause) {
   const std::size_t v = clause.v;
   clause.subjectBegin = clause.begin;
+  if (clause.relativeSubject && v == clause.begin) {
+    // The relative pronoun is the subject: "die ... haben" is "that have ...".
+    clause.subjectEnd = v;
+    clause.person = clause.verb->plural ? kThirdPlural : kThirdSingular;
+    return;
+  }
   std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, clause.begin);
   if (clause.subjectEnd != v || clause.person < 0) {
-    clause.subjectBegin = v + 1;
-    std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, v + 1);
+    // "Dann öffnet sich das Fenster": the reflexive pronoun stands before the subject.
+    const std::size_t after = v + 1 < clause.end && units_[v + 1].source == "sich" ? v + 2 : v + 1;
+    clause.subjectBegin = after;
+    std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, after);
     clause.inverted = clause.person >= 0;
+    // A statement that starts with its verb and no subject pronoun after it is a
+    // description whose subject is left out ("Zeigt die Liste an": "Displays the
+    // list"); after a clause before it, the verb first is the inverted order.
+    if (clause.inverted && v == clause.begin && !clause.question && !clause.verb->plural &&
+        units_[v].gap.find(',') == std::string::npos &&
+        !FindIn(GermanPronouns(), units_[clause.subjectBegin].source)) {
+      clause.inverted = false;
+      clause.subjectEnd = clause.subjectBegin;
+      clause.person = kThirdSingular;
+    }
     if (!clause.inverted) clause.person = clause.verb->plural ? kThirdPlural : kThirdSingular;
+  }
+}
+
+void Dictionary::GermanGrammar::Reflexive(Clause& clause) {
+  for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+    if (units_[k].source != "sich") continue;
+    const Unit& before = units_[k - 1];
+    if (before.kind == Kind::Preposition || Contains(kGermanRelativePrepositions, before.source))
+      continue;
+    units_[k].text.clear();
   }
 }
 
@@ -2127,6 +2491,30 @@ bool Dictionary::GermanGrammar::LikeTo(Clause& clause) {
   return true;
 }
 
+bool Dictionary::GermanGrammar::CanBe(Clause& clause) {
+  const std::size_t last = LastWord(clause);
+  Unit& infinitive = units_[last];
+  if (last <= clause.v + 1 || infinitive.upper || !infinitive.source.ends_with('n')) return false;
+  const std::optional<Verb> verb = VerbOf(infinitive, false);
+  if (!verb || verb->verbClass != VerbClass::Full) return false;
+  clause.verbText = "can";
+  clause.verbClass = VerbClass::Modal;
+  clause.afterVerb = "be " + EnglishParticiple(verb->base);
+  infinitive.text.clear();
+  return true;
+}
+
+bool Dictionary::GermanGrammar::Have(Clause& clause) {
+  for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+    if (units_[k].source != "über") continue;
+    units_[k].text.clear();
+    clause.verb->base = "have";
+    clause.verbText = EnglishVerb("have", clause.person);
+    return true;
+  }
+  return false;
+}
+
 void Dictionary::GermanGrammar::Negation(Clause& clause) {
   if (clause.nicht >= clause.end) return;
   units_[clause.nicht].text.clear();
@@ -2142,10 +2530,9 @@ void Dictionary::GermanGrammar::Negation(Clause& clause) {
 
 void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
   const VerbClass verbClass = clause.verbClass;
-  std::size_t last = clause.end - 1;
-  while (last > clause.v && units_[last].text.empty())
-    --last;
+  const std::size_t last = std::max(VerbEnd(clause), clause.v);
   if (last > clause.v && last >= clause.subjectEnd && !units_[last].upper &&
+      clause.afterVerb.empty() &&
       (verbClass == VerbClass::Modal || verbClass == VerbClass::ModalTo ||
        verbClass == VerbClass::Have)) {
     const Unit& final = units_[last];
@@ -2161,6 +2548,14 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
       // "kann ... geöffnet werden": a modal's passive infinitive, "can be opened".
       english = (verbClass == VerbClass::ModalTo ? "to be " : "be ") + english;
       units_[last - 1].text.clear();
+    } else if (final.source == "sein" && verbClass != VerbClass::Have) {
+      // "muss erfüllt sein", "kann größer sein": "must be met", "can be greater".
+      english = verbClass == VerbClass::ModalTo ? "to be" : "be";
+      if (const std::string participle = PassiveParticiple(units_[last - 1]);
+          last > clause.v + 1 && !participle.empty()) {
+        english += " " + participle;
+        units_[last - 1].text.clear();
+      }
     } else if (verbClass == VerbClass::Have) {
       english = EnglishParticipleOf(final);
       if (english.empty() && final.source.starts_with("ge") && final.known)
@@ -2189,7 +2584,10 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
     units_[clause.subjectBegin].text.clear();
     return;
   }
-  if (clause.question && v == clause.begin && clause.inverted) {
+  // "Spielst du?", and after a question word "Wo wohnst du?": the question's order.
+  const bool questionWord =
+      v == clause.begin + 1 && Contains(kGermanQuestionWordsFirst, units_[clause.begin].source);
+  if (clause.question && (v == clause.begin || questionWord) && clause.inverted) {
     // "Spielst du Fußball?": "Do you play football?"
     if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
       units_[v].text = std::string(clause.person == kThirdSingular ? "does" : "do");
@@ -2202,6 +2600,19 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
       units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.subjectEnd),
                     std::move(main));
       ++clause.end;
+      ++clause.next;
+    } else if (const std::string after = " " + clause.afterVerb;
+               !clause.afterVerb.empty() && clause.verbText.ends_with(after)) {
+      // "Kannst du das Haus sehen?": "Can you see the house?"
+      units_[v].text = clause.verbText.substr(0, clause.verbText.size() - after.size());
+      Unit main;
+      main.gap = " ";
+      main.text = clause.afterVerb;
+      main.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.subjectEnd),
+                    std::move(main));
+      ++clause.end;
+      ++clause.next;
     } else {
       units_[v].text = clause.verbText;
     }
@@ -2223,7 +2634,20 @@ std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const
   if (unit.upper || unit.source.find(' ') != std::string::npos ||
       dictionary_.Find(IndexTable::GermanVerbs, unit.source))
     return {};
-  return EnglishParticipleOf(unit);
+  std::string english = EnglishParticipleOf(unit);
+  // A participle the dictionary lists as an adjective with an English participle
+  // ("abgeschnitten": "truncated", "verwirbelt": "swirled").
+  const std::string& word = unit.source;
+  const bool participleForm =
+      (word.ends_with('t') || word.ends_with("en")) &&
+      (word.find("ge") != std::string::npos || word.ends_with("iert") ||
+       std::ranges::any_of(kInseparablePrefixes,
+                           [&](std::string_view prefix) { return word.starts_with(prefix); }));
+  if (english.empty() && participleForm && unit.known && !IsNounKind(unit.kind) &&
+      unit.text.find(' ') == std::string::npos &&
+      (unit.text.ends_with("ed") || unit.text.ends_with("en")))
+    english = unit.text;
+  return english;
 }
 
 // The English participle of a German one through its infinitive ("gesehen": "sehen",
@@ -2326,7 +2750,7 @@ void Dictionary::GermanGrammar::ClockTimes() {
 void Dictionary::GermanGrammar::Measures() {
   for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
     if (IsNoun(units_[u]) && IsNoun(units_[u + 1]) && !IsClauseBreak(units_[u + 1].gap) &&
-        units_[u].kind != Kind::Plural) {
+        units_[u].kind != Kind::Plural && Contains(kGermanMeasures, units_[u].source)) {
       units_[u + 1].text = "of " + units_[u + 1].text;
     }
   }

@@ -40,7 +40,17 @@ constexpr std::string_view kDictionary =
     "mit {prp; +Dat.} :: with\n"
     "für {prp; +Akk.} :: for\n"
     "heute {adv} :: today\n"
-    "gut {adj} :: good\n";
+    "gut {adj} :: good\n"
+    "erinnern {vt} :: to remind\n"
+    "wählen {vi} :: to make your choice\n"
+    "wählen {vt} :: to choose\n"
+    "lassen {vt} | lassend | du lässt | er/sie lässt :: to let | letting | you let | he/she "
+    "lets\n"
+    "verschlossen {adj} :: locked\n"
+    "verfügen {vt} :: to decree\n"
+    "Fenster {n} | Fenster {pl} :: window | windows\n"
+    "Dialog {m} | Dialoge {pl} :: dialog | dialogs\n"
+    "Ebene {f} | Ebenen {pl} :: layer | layers\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -252,6 +262,71 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // A separable verb's participle has its "ge" after the prefix.
       {"Die Katze wird eingekauft.", "The cat is bought."},
       {"Das Haus ist gut.", "The house is good."},
+      // An article after a noun, before a feminine or plural noun, is the genitive;
+      // before a masculine one it starts the subject or an object.
+      {"Die Tür der Katze ist groß.", "The door of the cat is big."},
+      {"Das Haus der alten Katzen ist groß.", "The house of the old cats is big."},
+      {"Die Tür einer Katze ist alt.", "The door of a cat is old."},
+      {"Im Haus schläft der Hund.", "In the house the dog sleeps."},
+      // A relative clause's verb stands last; its pronoun is the subject unless
+      // another phrase agrees with the verb or it follows a preposition.
+      {"Die Katzen, die im Garten spielen, sind alt.", "The cats that play in the garden are old."},
+      {"Das ist der Hund, den ich sehe.", "That is the dog that I see."},
+      {"Das ist der Hund, der die Katzen sieht.", "That is the dog that sees the cats."},
+      {"Das ist das Haus, in dem der Hund schläft.", "That is the house in which the dog sleeps."},
+      {"Das ist die Tür, die heute geöffnet wurde.", "That is the door that was opened today."},
+      // A subordinator or question word whose verb stands last.
+      {"Ich schlafe, falls die Tür geöffnet wird.", "I sleep if the door is opened."},
+      {"Ich sehe, welche Tür geöffnet wird.", "I see which door is opened."},
+      {"Ich schlafe, wenn die Tür geöffnet werden kann.", "I sleep if the door can be opened."},
+      // The plural of a verb in -ern or -eln is its infinitive.
+      {"Sie erinnern.", "They remind."},
+      // A separable verb's prefix at the end of a main clause joins the verb.
+      {"Er kauft die Katze ein.", "He buys the cat."},
+      {"Kaufen Sie heute eine Katze ein.", "Buy a cat today."},
+      // A statement that starts with its verb, no pronoun after it, leaves its subject
+      // out; after a clause, the verb first is the inverted order.
+      {"Sieht die Katze.", "Sees the cat."},
+      {"Wenn der Hund schläft, spielt die Katze.", "If the dog sleeps, the cat plays."},
+      // "Sie" with a modal in the plural speaks to the reader.
+      {"Sie können den Hund sehen.", "You can see the dog."},
+      {"Sie kann den Hund sehen.", "She can see the dog."},
+      {"Alle Katzen schlafen.", "All cats sleep."},
+      // A verb's paraphrase ranks after a verb of its own.
+      {"Wählen Sie die Katze.", "Choose the cat."},
+      // "sich" after the verb is left out, and "lässt sich" with an infinitive is "can
+      // be": the subject after it is still found.
+      {"Die Tür lässt sich öffnen.", "The door can be opened."},
+      {"Die Tür lässt sich heute nicht öffnen.", "The door can not be opened today."},
+      {"Heute sieht sich die Katze im Garten.", "Today the cat sees in the garden."},
+      // A participle the dictionary lists as an adjective makes the passive too.
+      {"Die Tür wird verschlossen.", "The door is locked."},
+      // A capital "Ihre" inside a sentence is "your".
+      {"Ich sehe Ihre Katze.", "I see your cat."},
+      {"Ich sehe ihre Katze.", "I see her cat."},
+      // A question word first keeps the question's order.
+      {"Wo ist der Hund?", "Where is the dog?"},
+      {"Wo spielt die Katze?", "Where does the cat play?"},
+      {"Kann die Katze den Hund sehen?", "Can the cat see the dog?"},
+      {"Wo kann ich den Hund sehen?", "Where can I see the dog?"},
+      // "wie" inside a clause compares.
+      {"Das Haus ist so groß wie der Garten.", "The house is so big as the garden."},
+      {"Ich sehe, wie die Katze spielt.", "I see how the cat plays."},
+      // "sein" after a modal is "be"; a comparison may follow the verbs at the end.
+      {"Die Tür muss geöffnet sein.", "The door must be opened."},
+      {"Die Katze kann heute alt sein.", "The cat can be old today."},
+      {"Die Tür wird heute geöffnet wie ein Fenster.", "The door is opened as a window today."},
+      {"Die Tür wird wie ein Haus geöffnet.", "The door is opened as a house."},
+      // "und" after a subordinate clause with a verb last goes on with it.
+      {"Ich schlafe, wenn die Katze den Hund sieht und im Garten spielt.",
+       "I sleep if the cat sees the dog and plays in the garden."},
+      {"Das ist die Katze, die im Garten spielt und den Hund sieht.",
+       "That is the cat that plays in the garden and sees the dog."},
+      {"Ich schlafe, wenn die Katze oder der Hund spielt.", "I sleep if the cat or the dog plays."},
+      // "verfügen über" is "have".
+      {"Die Häuser verfügen über einen Garten.", "The houses have a garden."},
+      // Only a measure takes "of" before a noun; another noun is named by it.
+      {"Ich sehe den Dialog Ebenen.", "I see the dialog layers."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),

@@ -47,7 +47,11 @@ constexpr std::string_view kDictionary =
     "und :: and\n"
     "von :: by\n"
     "Seite {f} :: page\n"
-    "Webseite {f} :: web page\n";
+    "Webseite {f} :: web page\n"
+    "Farbe {f} :: color\n"
+    "Profil {n} :: profile\n"
+    "Sprache {f} :: language\n"
+    "sprach :: quoth\n";
 
 const Dictionary& TestDictionary(const LearntSenses* senses) {
   std::istringstream in{std::string(kDictionary)};
@@ -198,6 +202,9 @@ TEST(GermanRealTextTest, CompoundsFromTheirParts) {
       {"ausgabeformat", "ausgabeformat"},
       {"des Formats", "of the format"},
       {"Webseite", "Web page"},
+      // A modifier without its noun's final "e", before a word of another kind.
+      {"Farbprofil", "Color profile"},
+      {"Sprachformat", "Language format"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(dictionary.Translate(c.source, Dictionary::Direction::GermanToEnglish), c.expected)
