@@ -102,7 +102,7 @@ struct EnglishDeterminer {
 constexpr EnglishDeterminer kEnglishDeterminers[] = {
     {"the", Det::Definite, "", false},           {"a", Det::Indefinite, "ein", false},
     {"an", Det::Indefinite, "ein", false},       {"no", Det::Negative, "kein", false},
-    {"my", Det::Possessive, "mein", false},      {"your", Det::Possessive, "dein", false},
+    {"my", Det::Possessive, "mein", false},      {"your", Det::Possessive, "Ihr", false},
     {"his", Det::Possessive, "sein", false},     {"her", Det::Possessive, "ihr", false},
     {"its", Det::Possessive, "sein", false},     {"our", Det::Possessive, "unser", false},
     {"their", Det::Possessive, "ihr", false},    {"this", Det::Demonstrative, "dies", false},
@@ -161,8 +161,11 @@ struct EnglishPronoun {
   std::string_view accusative;
   std::string_view dative;
 };
+// "you" is the polite "Sie", as the commands are ("Klicken Sie"): the register of
+// the manuals and messages this engine mostly meets, and one register for a whole
+// text rather than "Sie" in its commands and "du" in between.
 constexpr EnglishPronoun kEnglishPronouns[] = {{"i", "ich", kFirstSingular, "mich", "mir"},
-                                               {"you", "du", kSecondSingular, "dich", "dir"},
+                                               {"you", "Sie", kThirdPlural, "Sie", "Ihnen"},
                                                {"he", "er", kThirdSingular, "ihn", "ihm"},
                                                {"she", "sie", kThirdSingular, "sie", "ihr"},
                                                {"it", "es", kThirdSingular, "es", "ihm"},

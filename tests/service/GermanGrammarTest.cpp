@@ -40,7 +40,13 @@ constexpr std::string_view kDictionary =
     "mit {prp; +Dat.} :: with\n"
     "für {prp; +Akk.} :: for\n"
     "heute {adv} :: today\n"
-    "gut {adj} :: good\n";
+    "gut {adj} :: good\n"
+    "warten {vi} :: to wait\n"
+    "treiben {vt} :: to drive\n"
+    "brauchen {vt} :: to need\n"
+    "entfernen {vt} :: to remove\n"
+    "entfernt {adj} :: distant; removed\n"
+    "bereits; schon {adv} :: already\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -159,7 +165,7 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"My cat sleeps.", "Meine Katze schläft."},
       {"Our dogs sleep.", "Unsere Hunde schlafen."},
       // The verb agrees with its subject.
-      {"You sleep.", "Du schläfst."},
+      {"You sleep.", "Sie schlafen."},
       {"He sees the cat.", "Er sieht die Katze."},
       {"They play.", "Sie spielen."},
       {"I play.", "Ich spiele."},
@@ -198,6 +204,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cat sleeps in the house.", "Die Katze schläft im Haus."},
       {"I buy a cat.", "Ich kaufe eine Katze ein."},
       {"Today I play in the garden.", "Heute spiele ich im Garten."},
+      // "you" is the polite "Sie", as the commands are; "your" is "Ihr".
+      {"You see your cat.", "Sie sehen Ihre Katze."},
+      {"The dog sees you.", "Der Hund sieht Sie."},
+      {"Do you play?", "Spielen Sie?"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
