@@ -491,6 +491,7 @@ class Dictionary::EnglishGrammar {
   bool WouldLike(Clause& clause, std::size_t& at);
   bool LikeTo(Clause& clause, std::size_t& at);
   bool HaveTo(Clause& clause, std::size_t& at);
+  bool KnowObject(Clause& clause, std::size_t& at);
   bool Measure(Clause& clause, std::size_t& at);
   bool Progressive(Clause& clause, std::size_t& at);
   bool ToPlace(Clause& clause, std::size_t& at);
@@ -514,9 +515,16 @@ class Dictionary::EnglishGrammar {
       {Place::Verb, "am", "", &EnglishGrammar::Progressive},
       {Place::Verb, "is", "", &EnglishGrammar::Progressive},
       {Place::Verb, "are", "", &EnglishGrammar::Progressive},
-      // "I have to go": "Ich muss gehen".
+      // "I have to go": "Ich muss gehen"; "need to" likewise (but "need a table":
+      // "brauchen").
       {Place::Verb, "have", "to", &EnglishGrammar::HaveTo},
       {Place::Verb, "has", "to", &EnglishGrammar::HaveTo},
+      {Place::Verb, "need", "to", &EnglishGrammar::HaveTo},
+      {Place::Verb, "needs", "to", &EnglishGrammar::HaveTo},
+      // "know" and a noun phrase: "kennen" ("Er kennt den Mann"); with a clause or
+      // "it": "wissen".
+      {Place::Verb, "know", "", &EnglishGrammar::KnowObject},
+      {Place::Verb, "knows", "", &EnglishGrammar::KnowObject},
       // A measure: "a cup of coffee", "eine Tasse Kaffee".
       {Place::Object, "of", "", &EnglishGrammar::Measure},
       // "to Berlin": "nach Berlin" (a place name takes no article).
@@ -1123,6 +1131,21 @@ bool Dictionary::EnglishGrammar::HaveTo(Clause& clause, std::size_t& at) {
   units_[at + 1].text.clear();
   InfinitiveAt(clause, at + 2);
   clause.next = at + 3;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::KnowObject(Clause& clause, std::size_t& at) {
+  const std::size_t object = at + 1;
+  if (object >= clause.end || IsClauseBreak(units_[object].gap)) return false;
+  const std::string& word = units_[object].source;
+  const auto* pronoun = FindIn(kEnglishPronouns, word);
+  const bool phrase = (pronoun != nullptr && word != "it") ||
+                      (FindIn(kEnglishDeterminers, word) != nullptr && word != "that") ||
+                      IsNoun(units_[object]);
+  if (!phrase) return false;
+  Candidate kennen;
+  kennen.translation = "kennen";
+  FullVerb(clause, kennen);
   return true;
 }
 

@@ -208,6 +208,14 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"You see your cat.", "Sie sehen Ihre Katze."},
       {"The dog sees you.", "Der Hund sieht Sie."},
       {"Do you play?", "Spielen Sie?"},
+      // "know" with a noun phrase is "kennen", with "it" or a clause "wissen".
+      {"I know the dog.", "Ich kenne den Hund."},
+      {"She does not know the old cats.", "Sie kennt die alten Katzen nicht."},
+      {"I know it.", "Ich weiß es."},
+      // "need to" is "müssen"; "need" with an object is the verb's own sense.
+      {"We need to play.", "Wir müssen spielen."},
+      {"He needs to see the cat.", "Er muss die Katze sehen."},
+      {"We need a cup.", "Wir brauchen eine Tasse."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),

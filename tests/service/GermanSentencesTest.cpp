@@ -85,7 +85,7 @@ const std::vector<Sentence> kEnglishToGerman = {
     {"She buys a red dress.", {"Sie kauft ein rotes Kleid"}},
     {"We eat fresh bread.", {"Wir essen frisches Brot"}},
     {"The small child sleeps.", {"Das kleine Kind schläft"}},
-    {"I know the answer.", {"Ich weiß die Antwort"}},
+    {"I know the answer.", {"Ich weiß die Antwort//Ich kenne die Antwort"}},
     {"He knows the man.", {"Er kennt den Mann"}},
     {"The teacher asks a question.", {"Der Lehrer stellt eine Frage"}},
     {"I love my family.", {"Ich liebe meine Familie"}},
