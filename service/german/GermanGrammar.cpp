@@ -219,6 +219,28 @@ constexpr std::pair<std::string_view, std::string_view> kContractions[] = {
     {"an das", "ans"},  {"zu dem", "zum"},   {"zu der", "zur"},
     {"von dem", "vom"}, {"bei dem", "beim"}, {"auf das", "aufs"}};
 
+// Everyday senses of verbs that the dictionary lists only inside longer entries ("ein
+// Fahrzeug fahren: to drive"), before the senses it lists on their own ("treiben").
+constexpr std::pair<std::string_view, std::string_view> kEverydayVerbs[] = {
+    {"drive", "fahren"},
+};
+
+// Verbs whose object takes a German preposition other than the English one's
+// ("wait for the bus": "auf den Bus warten"), with its case.
+struct VerbPreposition {
+  std::string_view verb;
+  std::string_view preposition;
+  std::string_view german;
+  int grammaticalCase;
+};
+constexpr VerbPreposition kVerbPrepositions[] = {
+    {"wait", "for", "auf", kAccusative},   {"ask", "for", "um", kAccusative},
+    {"look", "for", "nach", kDative},      {"search", "for", "nach", kDative},
+    {"depend", "on", "von", kDative},      {"consist", "of", "aus", kDative},
+    {"refer", "to", "auf", kAccusative},   {"point", "to", "auf", kAccusative},
+    {"think", "of", "an", kAccusative},    {"think", "about", "an", kAccusative},
+    {"talk", "about", "über", kAccusative}};
+
 bool Contains(std::span<const std::string_view> list, std::string_view word) {
   return std::find(list.begin(), list.end(), word) != list.end();
 }
@@ -261,6 +283,17 @@ std::vector<std::string> EnglishBaseForms(const std::string& word) {
   if (word.size() > 1 && word.ends_with('s') && !word.ends_with("ss"))
     bases.push_back(word.substr(0, word.size() - 1));
   return bases;
+}
+
+// Whether `form` is a form of the English verb `verb` ("waits", "waited", "waiting",
+// "referred").
+bool IsFormOf(std::string_view form, std::string_view verb) {
+  if (!form.starts_with(verb)) return false;
+  std::string_view ending = form.substr(verb.size());
+  if (!ending.empty() && ending.front() == verb.back() && ending.size() > 1)
+    ending.remove_prefix(1);
+  constexpr std::string_view kEndings[] = {"", "s", "es", "ed", "d", "ing"};
+  return Contains(kEndings, ending);
 }
 
 }  // namespace
@@ -541,6 +574,7 @@ class Dictionary::EnglishGrammar {
 
   // Helpers of the passes.
   bool IsNoun(const Unit& unit) const;
+  std::optional<Candidate> InfinitiveOf(std::string_view verb) const;
   bool IsAdjective(const Unit& unit) const { return unit.known && unit.kind == Kind::Adjective; }
   std::optional<Candidate> AdjectiveSense(const Unit& unit) const;
   std::optional<Candidate> VerbSense(const Unit& unit) const;
@@ -553,6 +587,7 @@ class Dictionary::EnglishGrammar {
                const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
                Phrase& phrase);
   int CaseAfter(const std::string& preposition) const;
+  const VerbPreposition* PrepositionOfVerb(std::size_t at) const;
   std::size_t Genitive(const Clause& clause, std::size_t at);
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
@@ -587,6 +622,19 @@ bool Dictionary::EnglishGrammar::Construct(Place place, Clause& clause, std::siz
   return false;
 }
 
+// The German infinitive of an English verb's base form.
+std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::InfinitiveOf(
+    std::string_view verb) const {
+  for (const auto& [english, german] : kEverydayVerbs) {
+    if (english != verb) continue;
+    Candidate everyday;
+    everyday.translation = german;
+    everyday.kind = Kind::Verb;
+    return everyday;
+  }
+  return dictionary_.Find(IndexTable::EnglishVerbs, verb);
+}
+
 bool Dictionary::EnglishGrammar::IsNoun(const Unit& unit) const {
   return unit.known && IsNounKind(unit.kind) && !FindIn(kEnglishPronouns, unit.source) &&
          !FindIn(EnglishAuxiliaries(), unit.source);
@@ -607,12 +655,10 @@ std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::AdjectiveSense(
 // A verb's German infinitive: its verb sense, or the verb phrase the dictionary lists
 // ("play football": "Fußball spielen").
 std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::VerbSense(const Unit& unit) const {
-  if (std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishVerbs, unit.source))
-    return found;
+  if (std::optional<Candidate> found = InfinitiveOf(unit.source)) return found;
   const auto space = unit.source.find(' ');
   if (space == std::string::npos || !unit.known) return std::nullopt;
-  if (!dictionary_.Find(IndexTable::EnglishVerbs, unit.source.substr(0, space)))
-    return std::nullopt;
+  if (!InfinitiveOf(unit.source.substr(0, space))) return std::nullopt;
   std::optional<Candidate> phrase = dictionary_.Find(IndexTable::EnglishToGerman, unit.source);
   return phrase && phrase->translation.ends_with('n') ? phrase : std::nullopt;
 }
@@ -1035,7 +1081,7 @@ void Dictionary::EnglishGrammar::SkipNot(Clause& clause) {
 // An English infinitive at `at` in its German form, marked for the end of the clause.
 bool Dictionary::EnglishGrammar::InfinitiveAt(Clause& clause, std::size_t at) {
   if (at >= clause.end) return false;
-  std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishVerbs, units_[at].source);
+  std::optional<Candidate> found = InfinitiveOf(units_[at].source);
   if (!found) return false;
   units_[at].text = found->translation;
   clause.toEnd.push_back(at);
@@ -1079,7 +1125,7 @@ bool Dictionary::EnglishGrammar::IsAdverb(const Unit& unit) const {
   if (!unit.known) return false;
   return unit.kind == Kind::Adverb ||
          (unit.source.ends_with("ly") && unit.source.find(' ') == std::string::npos &&
-          !dictionary_.Find(IndexTable::EnglishVerbs, unit.source));
+          !InfinitiveOf(unit.source));
 }
 
 // A modal's "be" and a participle ("can be opened"): "geöffnet werden" at the end.
@@ -1174,7 +1220,7 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
 // The German participle of an English one, through the verb's German infinitive.
 std::optional<std::string> Dictionary::EnglishGrammar::GermanParticiple(const Unit& unit) const {
   for (const std::string& base : EnglishParticipleBases(unit.source)) {
-    std::optional<Candidate> verb = dictionary_.Find(IndexTable::EnglishVerbs, base);
+    std::optional<Candidate> verb = InfinitiveOf(base);
     if (!verb) continue;
     std::string infinitive(verb->translation);
     if (infinitive.starts_with("sich ")) infinitive.erase(0, 5);
@@ -1234,7 +1280,7 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
   if (!found) found = VerbSense(f);
   for (const std::string& base : EnglishBaseForms(f.source)) {
     if (found) break;
-    found = dictionary_.Find(IndexTable::EnglishVerbs, base);
+    found = InfinitiveOf(base);
   }
   if (found && (clause.subject.found || f.upper)) {
     std::string infinitive(found->translation);
@@ -1277,6 +1323,16 @@ int Dictionary::EnglishGrammar::CaseAfter(const std::string& preposition) const 
   if (preposition == "into" || preposition == "onto") return kAccusative;
   std::optional<Candidate> german = dictionary_.Find(IndexTable::EnglishToGerman, preposition);
   return german && Contains(kDativePrepositions, german->translation) ? kDative : kAccusative;
+}
+
+// The German preposition of the verb right before the preposition at `at`, or null.
+const VerbPreposition* Dictionary::EnglishGrammar::PrepositionOfVerb(std::size_t at) const {
+  if (at == 0) return nullptr;
+  for (const VerbPreposition& row : kVerbPrepositions) {
+    if (row.preposition == units_[at].source && IsFormOf(units_[at - 1].source, row.verb))
+      return &row;
+  }
+  return nullptr;
 }
 
 // "of" and a noun phrase with an article after a noun: the genitive, without "of"
@@ -1332,6 +1388,10 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
     if (Contains(kEnglishPrepositions, units_[j].source)) {
       MarkNicht(clause, j);
       prepositionCase = CaseAfter(units_[j].source);
+      if (const VerbPreposition* own = PrepositionOfVerb(j)) {
+        units_[j].text = std::string(own->german);
+        prepositionCase = own->grammaticalCase;
+      }
       ++j;
       continue;
     }
@@ -1386,8 +1446,7 @@ std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::IngVerb(
   bases.push_back(stem + "e");                                                       // "making"
   if (stem.ends_with('y')) bases.push_back(stem.substr(0, stem.size() - 1) + "ie");  // "lying"
   for (const std::string& base : bases) {
-    if (std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishVerbs, base))
-      return found;
+    if (std::optional<Candidate> found = InfinitiveOf(base)) return found;
   }
   return std::nullopt;
 }

@@ -216,6 +216,12 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We need to play.", "Wir müssen spielen."},
       {"He needs to see the cat.", "Er muss die Katze sehen."},
       {"We need a cup.", "Wir brauchen eine Tasse."},
+      // A verb's own preposition and its case ("wait for": "warten auf" and the
+      // accusative).
+      {"We wait for the dog.", "Wir warten auf den Hund."},
+      {"The cat is waiting for the old dogs.", "Die Katze wartet auf die alten Hunde."},
+      // An everyday verb sense the dictionary lists only inside a longer entry.
+      {"We drive in the garden.", "Wir fahren im Garten."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
