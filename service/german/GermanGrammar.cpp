@@ -190,6 +190,8 @@ constexpr std::string_view kEnglishPrepositions[] = {
 // registered").
 constexpr std::string_view kAdverbsBeforeParticiple[] = {"already", "just",  "also",
                                                          "never",   "often", "always"};
+// Adverbs after "is" that make its participle a state, not a passive.
+constexpr std::string_view kStateAdverbs[] = {"already", "still"};
 // Adverbs of time, which German puts right after the verb.
 constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday", "now",
                                              "tonight", "soon",     "later"};
@@ -1205,15 +1207,24 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
           (units_[p].known && units_[p].kind == Kind::Adverb)))
     ++p;
   if (p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
-  // After "be" a word with an adjective sense is that adjective ("I am tired").
-  if (auxiliary.withParticiple == "sein" && AdjectiveSense(units_[p])) return false;
   const auto german = GermanParticiple(units_[p]);
   if (!german) return false;
+  // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
+  // the adjective is the participle itself ("removed": "entfernt").
+  if (auxiliary.withParticiple == "sein") {
+    if (const auto adjective = AdjectiveSense(units_[p]);
+        adjective && adjective->translation != *german)
+      return false;
+  }
   units_[p].text = *german;
   clause.toEnd.push_back(p);
   clause.copula = false;
-  units_[clause.finite].text =
-      dictionary_.GermanVerb(std::string(auxiliary.withParticiple), clause.person);
+  // The present's "be" and a participle is the passive of what happens ("is
+  // removed": "wird entfernt"), with "already" the state it left ("ist bereits
+  // registriert").
+  std::string verb(auxiliary.withParticiple);
+  if (verb == "sein" && !Contains(kStateAdverbs, units_[clause.next].source)) verb = "werden";
+  units_[clause.finite].text = dictionary_.GermanVerb(verb, clause.person);
   return true;
 }
 

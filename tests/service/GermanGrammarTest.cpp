@@ -220,6 +220,14 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // accusative).
       {"We wait for the dog.", "Wir warten auf den Hund."},
       {"The cat is waiting for the old dogs.", "Die Katze wartet auf die alten Hunde."},
+      // "be" and a participle: the passive with "werden"; with "already" the state.
+      // A participle the dictionary also lists as an adjective ("removed") is still
+      // the participle.
+      {"The door is opened.", "Die Tür wird geöffnet."},
+      {"The doors are opened in the garden.", "Die Türen werden im Garten geöffnet."},
+      {"The cat is removed.", "Die Katze wird entfernt."},
+      {"The door is already opened.", "Die Tür ist bereits geöffnet."},
+      {"The house is big.", "Das Haus ist groß."},
       // An everyday verb sense the dictionary lists only inside a longer entry.
       {"We drive in the garden.", "Wir fahren im Garten."},
   };
