@@ -1541,10 +1541,9 @@ void Dictionary::EnglishGrammar::PutAfterVerb(Clause& clause, std::size_t at, st
 
 void Dictionary::EnglishGrammar::Negation(Clause& clause) {
   if (clause.negationPlaced) return;
-  std::size_t at = clause.nichtBefore;
-  for (const std::size_t moved : clause.toEnd)
-    at = std::min(at, moved);
-  PutAfterVerb(clause, at, "nicht");
+  // The infinitives and participles go to the end after this pass, behind "nicht"
+  // wherever they stand now ("kann die Katze nicht sehen").
+  PutAfterVerb(clause, clause.nichtBefore, "nicht");
 }
 
 void Dictionary::EnglishGrammar::Gern(Clause& clause) {

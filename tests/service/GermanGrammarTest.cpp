@@ -230,6 +230,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The house is big.", "Das Haus ist groß."},
       // An everyday verb sense the dictionary lists only inside a longer entry.
       {"We drive in the garden.", "Wir fahren im Garten."},
+      // "nicht" after a definite object, before the infinitive that goes to the end.
+      {"You can not see the cat.", "Sie können die Katze nicht sehen."},
+      {"I can not see the old dogs today.", "Ich kann heute die alten Hunde nicht sehen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
