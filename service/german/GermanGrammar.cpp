@@ -430,6 +430,9 @@ class Dictionary::EnglishGrammar {
     std::size_t subordinator = std::string::npos;
     // A question of the auxiliary's order ("Can you swim?"): where its verb goes.
     std::size_t question = std::string::npos;
+    // A main clause after a subordinate clause or a phrase in front: its verb first
+    // ("Wenn ..., können Sie ...").
+    bool verbFirst = false;
   };
 
   using TextPass = void (EnglishGrammar::*)();
@@ -604,6 +607,7 @@ class Dictionary::EnglishGrammar {
   void MoveBack(Clause& clause, std::size_t from, std::size_t to);
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
   void MoveBefore(std::size_t from, std::size_t to);
+  void MoveToFront(Clause& clause, std::size_t at);
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -846,10 +850,18 @@ void Dictionary::EnglishGrammar::Clauses() {
   // The clause starts with an infinitive of purpose; told while the units before it
   // are still as the dictionary gave them.
   bool purpose = false;
+  // A subordinate clause or a phrase with a preposition opened the sentence: the
+  // main clause after its comma starts with the verb. After a phrase German sets no
+  // comma.
+  bool fronted = false;
+  bool frontedPhrase = false;
   while (begin < units_.size()) {
     Clause clause;
     clause.begin = begin;
     clause.end = begin + 1;
+    const std::string_view gap = units_[begin].gap;
+    const bool sentenceStart = begin == 0 || gap.find_first_of(".!?:;\n") != std::string::npos;
+    if (sentenceStart) fronted = false;
     while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
            !Contains(kEnglishConjunctions, units_[clause.end].source) &&
            !IsSubordinator(clause.end) && !IsPurposeTo(clause.end))
@@ -863,11 +875,23 @@ void Dictionary::EnglishGrammar::Clauses() {
         ++clause.begin;
       } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
         ++clause.begin;
+      } else if (fronted && gap.find(',') != std::string::npos) {
+        clause.verbFirst = true;
+        if (frontedPhrase && gap == ", ") units_[begin].gap = " ";
+        fronted = false;
       }
       if (clause.begin < clause.end) {
         for (const auto pass : kClausePasses)
           (this->*pass)(clause);
       }
+      // A phrase: a preposition's, or an adverb alone ("However, ...").
+      frontedPhrase = sentenceStart && clause.subordinator == std::string::npos &&
+                      !clause.subject.found &&
+                      (Contains(kEnglishPrepositions, units_[clause.begin].source) ||
+                       (clause.end == clause.begin + 1 && units_[clause.begin].known &&
+                        units_[clause.begin].kind == Kind::Adverb));
+      if (sentenceStart && (clause.subordinator != std::string::npos || frontedPhrase))
+        fronted = true;
     }
     purpose = nextPurpose;
     begin = clause.end;
@@ -1609,6 +1633,10 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.adverbs), std::move(moved));
     clause.finite = clause.adverbs;
   }
+  if (clause.verbFirst) {
+    MoveToFront(clause, clause.finite);
+    return;
+  }
   if (subjectStart > clause.begin && clause.adverbs == finite) {
     Unit moved = std::move(units_[finite]);
     moved.gap = " ";
@@ -1616,6 +1644,19 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(subjectStart), std::move(moved));
     clause.finite = subjectStart;
   }
+}
+
+// Moves the unit at `at` to the clause's start, where it takes the first unit's gap.
+void Dictionary::EnglishGrammar::MoveToFront(Clause& clause, std::size_t at) {
+  if (at <= clause.begin || at >= clause.end) return;
+  Unit moved = std::move(units_[at]);
+  moved.gap = units_[clause.begin].gap;
+  moved.capital = units_[clause.begin].capital;
+  units_[clause.begin].gap = " ";
+  units_[clause.begin].capital = false;
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(at));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.begin), std::move(moved));
+  clause.finite = clause.begin;
 }
 
 void Dictionary::EnglishGrammar::Contractions() {

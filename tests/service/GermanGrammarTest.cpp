@@ -233,6 +233,14 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // "nicht" after a definite object, before the infinitive that goes to the end.
       {"You can not see the cat.", "Sie können die Katze nicht sehen."},
       {"I can not see the old dogs today.", "Ich kann heute die alten Hunde nicht sehen."},
+      // After a subordinate clause or a phrase in front, the main clause starts with
+      // its verb; after a phrase without a comma.
+      {"When the door is opened, the cat sleeps in the garden.",
+       "Wenn die Tür geöffnet wird, schläft die Katze im Garten."},
+      {"If the house is big, we play in the garden.",
+       "Wenn das Haus groß ist, spielen wir im Garten."},
+      {"In the garden, the old dogs sleep.", "Im Garten schlafen die alten Hunde."},
+      {"The cat sleeps, the dog plays.", "Die Katze schläft, der Hund spielt."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
