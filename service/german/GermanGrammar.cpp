@@ -210,8 +210,9 @@ struct EnglishSubordinator {
   std::string_view german;
 };
 constexpr EnglishSubordinator kEnglishSubordinators[] = {
-    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"}, {"when", "wenn"},
-    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""}};
+    {"that", "dass"}, {"because", "weil"}, {"if", "wenn"},
+    {"when", "wenn"}, {"whether", "ob"},   {"although", "obwohl"},
+    {"whose", ""},    {"which", ""},       {"who", ""}};
 
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
@@ -433,6 +434,21 @@ class Dictionary::EnglishGrammar {
     // A main clause after a subordinate clause or a phrase in front: its verb first
     // ("Wenn ..., können Sie ...").
     bool verbFirst = false;
+    bool afterPhrase = false;  // after a phrase: without the comma
+    std::string prefix;        // a separable verb's prefix, sent to the end
+  };
+
+  // What the clauses before tell about the next one.
+  struct Opening {
+    bool purpose = false;  // it starts with an infinitive of purpose
+    // A subordinate clause or a phrase with a preposition opened the sentence: the
+    // main clause after its comma starts with the verb. After a phrase German sets
+    // no comma.
+    bool fronted = false;
+    bool frontedPhrase = false;
+    // A relative clause ended at the verb of the clause around it: the noun it is
+    // about, that clause's subject.
+    std::size_t antecedent = std::string::npos;
   };
 
   using TextPass = void (EnglishGrammar::*)();
@@ -458,6 +474,7 @@ class Dictionary::EnglishGrammar {
 
   // The passes over the whole text, in order.
   void Plurals();
+  void ContactRelatives();
   void Clauses();
   void Contractions();
   // The passes over one clause, in order.
@@ -476,12 +493,19 @@ class Dictionary::EnglishGrammar {
   void QuestionOrder(Clause& clause);
   void VerbLast(Clause& clause);
   bool IsSubordinator(std::size_t at) const;
+  bool IsRelative(std::size_t at) const;
+  std::size_t ClauseEnd(std::size_t begin) const;
+  bool MainVerbAfterRelative(std::size_t begin, std::size_t at) const;
+  void Open(Clause& clause, Opening& opening);
+  void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
   void InfinitiveClause(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
       // Plurals and verb forms the dictionary does not list: through their base form.
       &EnglishGrammar::Plurals,
+      // A relative clause without its pronoun ("the layer you want") gains one.
+      &EnglishGrammar::ContactRelatives,
       // Each clause in turn, through kClausePasses.
       &EnglishGrammar::Clauses,
       // A preposition and the article after it contract ("in dem" -> "im").
@@ -845,56 +869,124 @@ void Dictionary::EnglishGrammar::Plurals() {
   }
 }
 
+// A noun followed by a subject pronoun and its verb ("the layer you want to move")
+// inside a main clause: a relative clause without "which", which German cannot leave
+// out ("die Ebene, die Sie verschieben möchten"). Inside a subordinate clause the
+// pronoun more likely starts the next clause ("When you open the file you see").
+void Dictionary::EnglishGrammar::ContactRelatives() {
+  std::size_t clauseStart = 0;
+  for (std::size_t at = 1; at + 1 < units_.size(); ++at) {
+    if (IsClauseBreak(units_[at].gap)) clauseStart = at;
+    const auto* pronoun = FindIn(kEnglishPronouns, units_[at].source);
+    if (pronoun == nullptr || pronoun->person < 0 || IsClauseBreak(units_[at].gap) ||
+        !IsNoun(units_[at - 1]) || units_[at - 1].upper ||
+        FindIn(kEnglishSubordinators, units_[clauseStart].source) != nullptr)
+      continue;
+    const Unit& verb = units_[at + 1];
+    // "be" after it is rather the next clause's ("In the case of the filter it is").
+    const EnglishAuxiliary* auxiliary = FindIn(EnglishAuxiliaries(), verb.source);
+    if (auxiliary != nullptr && auxiliary->german == "sein") continue;
+    bool finite = auxiliary != nullptr || VerbSense(verb).has_value();
+    for (const std::string& base : EnglishBaseForms(verb.source))
+      finite = finite || InfinitiveOf(base).has_value();
+    if (!finite || IsClauseBreak(verb.gap)) continue;
+    Unit which;
+    which.gap = " ";
+    which.source = "which";
+    which.known = true;
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(which));
+    ++at;
+  }
+}
+
 void Dictionary::EnglishGrammar::Clauses() {
   std::size_t begin = 0;
-  // The clause starts with an infinitive of purpose; told while the units before it
-  // are still as the dictionary gave them.
-  bool purpose = false;
-  // A subordinate clause or a phrase with a preposition opened the sentence: the
-  // main clause after its comma starts with the verb. After a phrase German sets no
-  // comma.
-  bool fronted = false;
-  bool frontedPhrase = false;
+  Opening opening;
   while (begin < units_.size()) {
     Clause clause;
     clause.begin = begin;
-    clause.end = begin + 1;
+    clause.end = ClauseEnd(begin);
     const std::string_view gap = units_[begin].gap;
     const bool sentenceStart = begin == 0 || gap.find_first_of(".!?:;\n") != std::string::npos;
-    if (sentenceStart) fronted = false;
-    while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
-           !Contains(kEnglishConjunctions, units_[clause.end].source) &&
-           !IsSubordinator(clause.end) && !IsPurposeTo(clause.end))
-      ++clause.end;
+    if (sentenceStart) opening = Opening{};
     const bool nextPurpose = clause.end < units_.size() && IsPurposeTo(clause.end);
-    if (purpose) {
+    if (opening.purpose) {
       InfinitiveClause(clause);
     } else {
-      if (IsSubordinator(begin)) {
-        clause.subordinator = begin;
-        ++clause.begin;
-      } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
-        ++clause.begin;
-      } else if (fronted && gap.find(',') != std::string::npos) {
-        clause.verbFirst = true;
-        if (frontedPhrase && gap == ", ") units_[begin].gap = " ";
-        fronted = false;
-      }
+      Open(clause, opening);
       if (clause.begin < clause.end) {
         for (const auto pass : kClausePasses)
           (this->*pass)(clause);
       }
       // A phrase: a preposition's, or an adverb alone ("However, ...").
-      frontedPhrase = sentenceStart && clause.subordinator == std::string::npos &&
-                      !clause.subject.found &&
-                      (Contains(kEnglishPrepositions, units_[clause.begin].source) ||
-                       (clause.end == clause.begin + 1 && units_[clause.begin].known &&
-                        units_[clause.begin].kind == Kind::Adverb));
-      if (sentenceStart && (clause.subordinator != std::string::npos || frontedPhrase))
-        fronted = true;
+      opening.frontedPhrase = sentenceStart && clause.subordinator == std::string::npos &&
+                              !clause.subject.found &&
+                              (Contains(kEnglishPrepositions, units_[clause.begin].source) ||
+                               (clause.end == clause.begin + 1 && units_[clause.begin].known &&
+                                units_[clause.begin].kind == Kind::Adverb));
+      if (sentenceStart && (clause.subordinator != std::string::npos || opening.frontedPhrase))
+        opening.fronted = true;
     }
-    purpose = nextPurpose;
+    opening.purpose = nextPurpose;
     begin = clause.end;
+  }
+}
+
+// A clause runs to a break in the text, a conjunction, a subordinate clause or an
+// infinitive of purpose; a relative clause also to the verb of the clause around it
+// ("The file which you open is removed").
+std::size_t Dictionary::EnglishGrammar::ClauseEnd(std::size_t begin) const {
+  const bool relative = IsSubordinator(begin) && IsRelative(begin);
+  std::size_t end = begin + 1;
+  while (end < units_.size() && !IsClauseBreak(units_[end].gap) &&
+         !Contains(kEnglishConjunctions, units_[end].source) && !IsSubordinator(end) &&
+         !IsPurposeTo(end) && !(relative && MainVerbAfterRelative(begin, end)))
+    ++end;
+  return end;
+}
+
+// An auxiliary at `at` after the verb of the relative clause from `begin`.
+bool Dictionary::EnglishGrammar::MainVerbAfterRelative(std::size_t begin, std::size_t at) const {
+  const EnglishAuxiliary* auxiliary = FindIn(EnglishAuxiliaries(), units_[at].source);
+  if (auxiliary == nullptr || (!auxiliary->modal && auxiliary->withParticiple.empty()))
+    return false;
+  const std::string& before = units_[at - 1].source;
+  if (before == "to" || before == "not" || FindIn(EnglishAuxiliaries(), before)) return false;
+  for (std::size_t k = begin + 1; k < at; ++k) {
+    const Unit& unit = units_[k];
+    if (FindIn(EnglishAuxiliaries(), unit.source) || VerbSense(unit)) return true;
+    for (const std::string& base : EnglishBaseForms(unit.source)) {
+      if (InfinitiveOf(base)) return true;
+    }
+  }
+  return false;
+}
+
+// What the clause's first word and the clauses before it make of it: a subordinate
+// clause, a clause after "and", a main clause with its verb first, or the rest of a
+// main clause after a relative clause, whose subject stands before that.
+void Dictionary::EnglishGrammar::Open(Clause& clause, Opening& opening) {
+  const std::size_t begin = clause.begin;
+  const std::string_view gap = units_[begin].gap;
+  const std::size_t antecedent = opening.antecedent;
+  opening.antecedent = std::string::npos;
+  if (IsSubordinator(begin)) {
+    clause.subordinator = begin;
+    ++clause.begin;
+    if (IsRelative(begin) && clause.end < units_.size() && MainVerbAfterRelative(begin, clause.end))
+      opening.antecedent = begin - 1;
+  } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
+    ++clause.begin;
+  } else if (antecedent != std::string::npos) {
+    if (gap.find_first_not_of(" \t") == std::string::npos) units_[begin].gap = ", ";
+    clause.subject.end = begin;
+    clause.subject.person = GenderOf(units_[antecedent]) == kPlural ? kThirdPlural : kThirdSingular;
+    clause.subject.definite = true;
+    clause.subject.found = true;
+  } else if (opening.fronted && gap.find(',') != std::string::npos) {
+    clause.verbFirst = true;
+    clause.afterPhrase = opening.frontedPhrase;
+    opening.fronted = false;
   }
 }
 
@@ -950,6 +1042,8 @@ bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
   const std::string& word = units_[at].source;
   if (FindIn(kEnglishSubordinators, word) == nullptr) return false;
   const bool followed = at + 1 < units_.size() && !IsClauseBreak(units_[at + 1].gap);
+  if (IsRelative(at)) return followed;
+  if (word == "which" || word == "who") return false;  // a question word
   if (word == "that") {
     return followed && (FindIn(kEnglishDeterminers, units_[at + 1].source) ||
                         FindIn(kEnglishPronouns, units_[at + 1].source));
@@ -960,8 +1054,39 @@ bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
            FindIn(EnglishAuxiliaries(), next) != nullptr);
 }
 
+// "which", "who" and "that" right after a noun start a relative clause.
+bool Dictionary::EnglishGrammar::IsRelative(std::size_t at) const {
+  const std::string& word = units_[at].source;
+  return (word == "which" || word == "who" || word == "that") && at > 0 && IsNoun(units_[at - 1]) &&
+         units_[at].gap.find_first_of(".;:!?\n") == std::string::npos;
+}
+
+// The relative pronoun of the noun before `at`: "der", "die", "das" as the subject of
+// its clause, "den", "die", "das" as its object (when a subject follows).
+void Dictionary::EnglishGrammar::RelativePronoun(Clause& clause) {
+  const std::size_t at = clause.subordinator;
+  const int column = GenderOf(units_[at - 1]);
+  const std::string& next = clause.begin < clause.end ? units_[clause.begin].source : "";
+  const auto* pronoun = FindIn(kEnglishPronouns, next);
+  const bool object =
+      (pronoun != nullptr && pronoun->person >= 0) || FindIn(kEnglishDeterminers, next) != nullptr;
+  const std::size_t row = static_cast<std::size_t>(object ? kAccusative : kNominative);
+  units_[at].text = std::string(kDefiniteArticle[row][static_cast<std::size_t>(column)]);
+  if (units_[at].gap.find_first_not_of(" \t") == std::string::npos) units_[at].gap = ", ";
+  if (object) return;
+  // The pronoun is the subject: the verb follows it and agrees with the noun.
+  clause.subject.end = clause.begin;
+  clause.subject.person = column == kPlural ? kThirdPlural : kThirdSingular;
+  clause.subject.definite = true;
+  clause.subject.found = true;
+}
+
 void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
   if (clause.subordinator == std::string::npos) return;
+  if (IsRelative(clause.subordinator)) {
+    RelativePronoun(clause);
+    return;
+  }
   Unit& word = units_[clause.subordinator];
   std::string german(FindIn(kEnglishSubordinators, word.source)->german);
   if (german.empty()) {
@@ -976,6 +1101,7 @@ void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
 }
 
 void Dictionary::EnglishGrammar::Question(Clause& clause) {
+  if (clause.subordinator != std::string::npos) return;
   std::size_t at = clause.begin;
   if (Contains(kEnglishQuestionWords, units_[at].source)) ++at;
   if (at + 2 >= clause.end) return;
@@ -1033,6 +1159,11 @@ void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
 }
 
 void Dictionary::EnglishGrammar::Subject(Clause& clause) {
+  if (clause.subject.found) {  // a relative pronoun
+    clause.verb = clause.subject.end;
+    clause.person = clause.subject.person;
+    return;
+  }
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
     if (Construct(Place::Subject, clause, i)) break;
@@ -1635,6 +1766,7 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
   }
   if (clause.verbFirst) {
     MoveToFront(clause, clause.finite);
+    if (clause.afterPhrase && units_[clause.begin].gap == ", ") units_[clause.begin].gap = " ";
     return;
   }
   if (subjectStart > clause.begin && clause.adverbs == finite) {

@@ -241,6 +241,15 @@ TEST(GermanGrammarTest, EnglishToGerman) {
        "Wenn das Haus groß ist, spielen wir im Garten."},
       {"In the garden, the old dogs sleep.", "Im Garten schlafen die alten Hunde."},
       {"The cat sleeps, the dog plays.", "Die Katze schläft, der Hund spielt."},
+      // Relative clauses: the pronoun takes the noun's gender and its case in the
+      // clause, the verb goes last; a main clause's verb after it gets its comma. A
+      // relative clause without "which" ("the house you see") gains its pronoun.
+      {"I see the cat which sleeps in the garden.", "Ich sehe die Katze, die im Garten schläft."},
+      {"The dog which sleeps is old.", "Der Hund, der schläft, ist alt."},
+      {"The cats which play in the garden are big.",
+       "Die Katzen, die im Garten spielen, sind groß."},
+      {"I see the dog that the cat sees.", "Ich sehe den Hund, den die Katze sieht."},
+      {"I see the house you see.", "Ich sehe das Haus, das Sie sehen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
