@@ -1156,6 +1156,20 @@ void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
       units_[clause.finite].text.empty() || clause.finite + 1 >= clause.end)
     return;
   MoveBefore(clause.finite, clause.end);
+  // The verb last joins its separated prefix again ("dass er ... einkauft"), before a
+  // reflexive pronoun ("das sich ... anhäuft").
+  const std::size_t last = clause.end - 1;
+  if (clause.prefix.empty() || last <= clause.begin) return;
+  std::string& part = units_[last - 1].text;
+  if (part != clause.prefix && !part.ends_with(" " + clause.prefix)) return;
+  part.resize(part.size() - clause.prefix.size());
+  while (!part.empty() && part.back() == ' ')
+    part.pop_back();
+  std::string& verb = units_[last].text;
+  const auto space = verb.find(' ');
+  verb = space == std::string::npos
+             ? clause.prefix + verb
+             : verb.substr(space + 1) + " " + clause.prefix + verb.substr(0, space);
 }
 
 void Dictionary::EnglishGrammar::Subject(Clause& clause) {
@@ -1466,6 +1480,7 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
     if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty()) {
       rest = rest.empty() ? prefix : rest + " " + prefix;
       infinitive = stem;
+      clause.prefix = prefix;
     }
     f.text = dictionary_.GermanVerb(infinitive, clause.person);
     if (!reflexive.empty()) f.text += " " + reflexive;

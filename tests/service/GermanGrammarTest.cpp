@@ -250,6 +250,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
        "Die Katzen, die im Garten spielen, sind groß."},
       {"I see the dog that the cat sees.", "Ich sehe den Hund, den die Katze sieht."},
       {"I see the house you see.", "Ich sehe das Haus, das Sie sehen."},
+      {"The cup I buy is big.", "Die Tasse, die ich einkaufe, ist groß."},
+      // A separable verb at the end of a subordinate clause is one word again.
+      {"I play when I buy a cup.", "Ich spiele, wenn ich eine Tasse einkaufe."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
