@@ -632,6 +632,8 @@ class Dictionary::EnglishGrammar {
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
   void MoveBefore(std::size_t from, std::size_t to);
   void MoveToFront(Clause& clause, std::size_t at);
+  std::size_t CompoundHead(std::size_t k, std::size_t end) const;
+  void JoinCompound(std::size_t first, std::size_t head);
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -777,8 +779,58 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
     ++k;
   }
   if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
-  Inflect(at, k, determiner, adjectives, grammaticalCase, negate, phrase);
+  const std::size_t head = CompoundHead(k, end);
+  Inflect(at, head, determiner, adjectives, grammaticalCase, negate, phrase);
+  JoinCompound(k, head);
   return phrase;
+}
+
+// Nouns in a row ("the layer stack") are one German compound whose last noun is the
+// head: the index of that noun. A noun that may be the clause's verb and agrees with
+// the noun before it as one ("the user sets", "users need") ends the row.
+std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t end) const {
+  while (k + 1 < end && IsNoun(units_[k + 1]) && units_[k + 1].gap == " " &&
+         units_[k].source.find(' ') == std::string::npos &&
+         units_[k + 1].text.find(' ') == std::string::npos && !units_[k + 1].upper) {
+    const std::string& next = units_[k + 1].source;
+    const bool plural = units_[k].kind == Kind::Plural;
+    bool verb = false;
+    if (plural) {
+      verb = InfinitiveOf(next).has_value();
+    } else {
+      for (const std::string& base : EnglishBaseForms(next))
+        verb = verb || InfinitiveOf(base).has_value();
+    }
+    if (verb) break;
+    ++k;
+  }
+  return k;
+}
+
+// Writes the nouns from `first` to `head` as one word in the head's unit ("Ebene" and
+// "Stapel": "Ebenenstapel" is beyond us, "Schichtstapel" is not): each noun before
+// the head in its singular, the head as inflected.
+void Dictionary::EnglishGrammar::JoinCompound(std::size_t first, std::size_t head) {
+  if (first == head) return;
+  std::string word;
+  for (std::size_t k = first; k < head; ++k) {
+    std::string part = units_[k].text;
+    if (units_[k].kind == Kind::Plural) {
+      for (const std::string& base : EnglishBaseForms(units_[k].source)) {
+        const auto singular = dictionary_.Find(IndexTable::EnglishToGerman, base);
+        if (singular && IsNounKind(singular->kind) && singular->kind != Kind::Plural) {
+          part = singular->translation;
+          break;
+        }
+      }
+    }
+    if (part.find(' ') != std::string::npos) return;  // no compound of phrases
+    word += word.empty() ? part : FoldCase(part);
+  }
+  Unit& last = units_[head];
+  last.text = word + FoldCase(last.text);
+  for (std::size_t k = first; k < head; ++k)
+    units_[k].text.clear();
 }
 
 // The article, adjectives and noun of a phrase (the noun at `noun`) in their forms.
@@ -1769,6 +1821,7 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
   std::size_t subjectStart = clause.subject.end - 1;
   while (subjectStart > clause.begin && !IsClauseBreak(units_[subjectStart].gap) &&
          (FindIn(kEnglishDeterminers, units_[subjectStart - 1].source) ||
+          units_[subjectStart - 1].text.empty() ||  // a noun joined to the head
           IsAdjective(units_[subjectStart - 1]) || units_[subjectStart - 1].source == "very"))
     --subjectStart;
   if (clause.adverbs < finite) {

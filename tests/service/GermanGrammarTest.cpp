@@ -46,7 +46,8 @@ constexpr std::string_view kDictionary =
     "brauchen {vt} :: to need\n"
     "entfernen {vt} :: to remove\n"
     "entfernt {adj} :: distant; removed\n"
-    "bereits; schon {adv} :: already\n";
+    "bereits; schon {adv} :: already\n"
+    "Spiel {n} | Spiele {pl} :: play | plays\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -253,6 +254,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cup I buy is big.", "Die Tasse, die ich einkaufe, ist groß."},
       // A separable verb at the end of a subordinate clause is one word again.
       {"I play when I buy a cup.", "Ich spiele, wenn ich eine Tasse einkaufe."},
+      // Nouns in a row are one compound, which takes the gender of its last noun; a
+      // noun that can be the verb and agrees with the noun before it is the verb.
+      {"I see the garden door.", "Ich sehe die Gartentür."},
+      {"The house door is big.", "Die Haustür ist groß."},
+      {"We play with the house cats.", "Wir spielen mit den Hauskatzen."},
+      {"The cats play.", "Die Katzen spielen."},
+      {"The cat plays in the garden.", "Die Katze spielt im Garten."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
