@@ -1431,11 +1431,14 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
   const auto german = GermanParticiple(units_[p]);
   if (!german) return false;
   // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
-  // the adjective is the participle itself ("removed": "entfernt").
+  // the adjective is the participle itself ("removed": "entfernt") or an English
+  // participle in "-ed" reads as a German one ("used": "benutzt").
   if (auxiliary.withParticiple == "sein") {
-    if (const auto adjective = AdjectiveSense(units_[p]);
-        adjective && adjective->translation != *german)
-      return false;
+    const auto adjective = AdjectiveSense(units_[p]);
+    const bool participle =
+        adjective && (adjective->translation == *german ||
+                      (units_[p].source.ends_with("ed") && adjective->translation.ends_with('t')));
+    if (adjective && !participle) return false;
   }
   units_[p].text = *german;
   clause.toEnd.push_back(p);
@@ -1502,6 +1505,9 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
   if (!inseparable && unit.known && unit.text.starts_with("ge") &&
       unit.text.find(' ') == std::string::npos)
     return unit.text;
+  // The dictionary's reading without "ge" where the verb has a prefix the list above
+  // does not know ("unterstützen": "unterstützt").
+  if (unit.known && (unit.text == stem + "t" || unit.text == stem + "et")) return unit.text;
   return weak;
 }
 

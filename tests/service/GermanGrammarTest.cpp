@@ -47,7 +47,13 @@ constexpr std::string_view kDictionary =
     "entfernen {vt} :: to remove\n"
     "entfernt {adj} :: distant; removed\n"
     "bereits; schon {adv} :: already\n"
-    "Spiel {n} | Spiele {pl} :: play | plays\n";
+    "Spiel {n} | Spiele {pl} :: play | plays\n"
+    "verwenden {vt} | verwendend | verwendet :: to use | using | used\n"
+    "benutzt {adj} :: used\n"
+    "unterstützen {vt} :: to support\n"
+    "unterstützt {adj} :: supported\n"
+    "ermüden {vt} :: to tire\n"
+    "müde {adj} :: tired\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -261,6 +267,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play with the house cats.", "Wir spielen mit den Hauskatzen."},
       {"The cats play.", "Die Katzen spielen."},
       {"The cat plays in the garden.", "Die Katze spielt im Garten."},
+      // An English participle in "-ed" after "be" that the dictionary also lists as
+      // an adjective reading as a German participle is the passive; one that reads
+      // as another adjective stays that ("tired": "müde"). A verb with a prefix
+      // that takes no "ge" keeps the dictionary's participle ("unterstützt").
+      {"The door is used.", "Die Tür wird verwendet."},
+      {"The cat is supported.", "Die Katze wird unterstützt."},
+      {"The cat is tired.", "Die Katze ist müde."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
