@@ -1230,6 +1230,13 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     clause.person = clause.subject.person;
     return;
   }
+  // A command ("Klicken Sie", made before the grammar: the only unit with a verb's
+  // text and no source words) has its subject in it; what follows is its object.
+  const Unit& first = units_[clause.begin];
+  if (first.known && first.kind == Kind::Verb && first.source.empty()) {
+    clause.verb = clause.begin;
+    return;
+  }
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
     if (Construct(Place::Subject, clause, i)) break;

@@ -274,6 +274,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The door is used.", "Die Tür wird verwendet."},
       {"The cat is supported.", "Die Katze wird unterstützt."},
       {"The cat is tired.", "Die Katze ist müde."},
+      // The object of a command is in the accusative.
+      {"See the dog.", "Sehen Sie den Hund."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
