@@ -214,6 +214,15 @@ constexpr EnglishSubordinator kEnglishSubordinators[] = {
     {"when", "wenn"}, {"whether", "ob"},   {"although", "obwohl"},
     {"whose", ""},    {"which", ""},       {"who", ""}};
 
+// Words that make a subordinate clause of an -ing form ("by using"), with their German
+// word.
+constexpr EnglishSubordinator kGerundSubordinators[] = {{"by", "indem"},
+                                                        {"before", "bevor"},
+                                                        {"after", "nachdem"},
+                                                        {"while", "während"},
+                                                        {"when", "wenn"}};
+constexpr std::string_view kFormsOfBe[] = {"am", "is", "are", "was", "were", "be", "been"};
+
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -475,6 +484,8 @@ class Dictionary::EnglishGrammar {
   // The passes over the whole text, in order.
   void Plurals();
   void ContactRelatives();
+  void Gerunds();
+  std::string SentenceSubject(std::size_t at) const;
   void Clauses();
   void Contractions();
   // The passes over one clause, in order.
@@ -506,6 +517,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Plurals,
       // A relative clause without its pronoun ("the layer you want") gains one.
       &EnglishGrammar::ContactRelatives,
+      // "by using ...": "indem Sie ... verwenden".
+      &EnglishGrammar::Gerunds,
       // Each clause in turn, through kClausePasses.
       &EnglishGrammar::Clauses,
       // A preposition and the article after it contract ("in dem" -> "im").
@@ -625,9 +638,11 @@ class Dictionary::EnglishGrammar {
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
+  bool ReadsAsParticiple(const Unit& unit, const std::string& german) const;
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
   std::optional<Candidate> IngVerb(const std::string& form) const;
+  std::optional<std::string> IngBase(const std::string& form) const;
   void MoveBack(Clause& clause, std::size_t from, std::size_t to);
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
   void MoveBefore(std::size_t from, std::size_t to);
@@ -1092,8 +1107,12 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause) {
 // "that house").
 bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
   const std::string& word = units_[at].source;
-  if (FindIn(kEnglishSubordinators, word) == nullptr) return false;
   const bool followed = at + 1 < units_.size() && !IsClauseBreak(units_[at + 1].gap);
+  // The subject Gerunds gave an -ing form: no text yet.
+  if (FindIn(kGerundSubordinators, word) != nullptr && followed &&
+      FindIn(kEnglishPronouns, units_[at + 1].source) != nullptr && units_[at + 1].text.empty())
+    return true;
+  if (FindIn(kEnglishSubordinators, word) == nullptr) return false;
   if (IsRelative(at)) return followed;
   if (word == "which" || word == "who") return false;  // a question word
   if (word == "that") {
@@ -1140,7 +1159,9 @@ void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
     return;
   }
   Unit& word = units_[clause.subordinator];
-  std::string german(FindIn(kEnglishSubordinators, word.source)->german);
+  const auto* gerund = FindIn(kGerundSubordinators, word.source);
+  const auto* subordinator = FindIn(kEnglishSubordinators, word.source);
+  std::string german(subordinator != nullptr ? subordinator->german : gerund->german);
   if (german.empty()) {
     // "whose": "deren" after a feminine or plural noun, else "dessen".
     const std::size_t at = clause.subordinator;
@@ -1148,7 +1169,9 @@ void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
     german = column == kFeminine || column == kPlural ? "deren" : "dessen";
   }
   word.text = word.capital ? CapitalizeFirst(german) : german;
-  if (clause.subordinator > 0 && word.gap.find_first_not_of(" \t") == std::string::npos)
+  // A comma before it, but not after "and" or "or".
+  if (clause.subordinator > 0 && word.gap.find_first_not_of(" \t") == std::string::npos &&
+      !Contains(kEnglishConjunctions, units_[clause.subordinator - 1].source))
     word.gap = ", ";
 }
 
@@ -1362,9 +1385,8 @@ bool Dictionary::EnglishGrammar::IsAdverb(const Unit& unit) const {
 bool Dictionary::EnglishGrammar::PassiveInfinitive(Clause& clause, std::size_t be) {
   const std::size_t p = be + 1;
   if (units_[be].source != "be" || p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
-  if (AdjectiveSense(units_[p])) return false;  // "can be useful"
   const auto german = GermanParticiple(units_[p]);
-  if (!german) return false;
+  if (!german || !ReadsAsParticiple(units_[p], *german)) return false;  // "can be useful"
   units_[p].text = *german;
   units_[be].text = "werden";
   clause.toEnd.push_back(p);
@@ -1440,13 +1462,7 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
   // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
   // the adjective is the participle itself ("removed": "entfernt") or an English
   // participle in "-ed" reads as a German one ("used": "benutzt").
-  if (auxiliary.withParticiple == "sein") {
-    const auto adjective = AdjectiveSense(units_[p]);
-    const bool participle =
-        adjective && (adjective->translation == *german ||
-                      (units_[p].source.ends_with("ed") && adjective->translation.ends_with('t')));
-    if (adjective && !participle) return false;
-  }
+  if (auxiliary.withParticiple == "sein" && !ReadsAsParticiple(units_[p], *german)) return false;
   units_[p].text = *german;
   clause.toEnd.push_back(p);
   clause.copula = false;
@@ -1457,6 +1473,17 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
   if (verb == "sein" && !Contains(kStateAdverbs, units_[clause.next].source)) verb = "werden";
   units_[clause.finite].text = dictionary_.GermanVerb(verb, clause.person);
   return true;
+}
+
+// Whether a word after "be" is the participle `german` rather than an adjective: it
+// has no adjective sense, or the adjective is the participle itself ("removed":
+// "entfernt"), or an English "-ed" form whose adjective reads as a German participle
+// ("used": "benutzt"). "tired" ("müde") and "useful" are adjectives.
+bool Dictionary::EnglishGrammar::ReadsAsParticiple(const Unit& unit,
+                                                   const std::string& german) const {
+  const auto adjective = AdjectiveSense(unit);
+  return !adjective || adjective->translation == german ||
+         (unit.source.ends_with("ed") && adjective->translation.ends_with('t'));
 }
 
 // The German participle of an English one, through the verb's German infinitive.
@@ -1684,6 +1711,12 @@ bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
 // The English verb of an -ing form ("playing", "making", "running"), or nothing.
 std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::IngVerb(
     const std::string& form) const {
+  const std::optional<std::string> base = IngBase(form);
+  return base ? InfinitiveOf(*base) : std::nullopt;
+}
+
+// The base form of an English -ing form ("playing", "making", "running"), or nothing.
+std::optional<std::string> Dictionary::EnglishGrammar::IngBase(const std::string& form) const {
   if (form.size() < 5 || !form.ends_with("ing")) return std::nullopt;
   const std::string stem = form.substr(0, form.size() - 3);
   std::vector<std::string> bases = {stem};
@@ -1692,9 +1725,58 @@ std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::IngVerb(
   bases.push_back(stem + "e");                                                       // "making"
   if (stem.ends_with('y')) bases.push_back(stem.substr(0, stem.size() - 1) + "ie");  // "lying"
   for (const std::string& base : bases) {
-    if (std::optional<Candidate> found = InfinitiveOf(base)) return found;
+    if (InfinitiveOf(base)) return base;
   }
   return std::nullopt;
+}
+
+// The personal pronoun that is a subject in the sentence around `at` ("We play by
+// opening": "we"), else "you": a manual's reader.
+std::string Dictionary::EnglishGrammar::SentenceSubject(std::size_t at) const {
+  std::size_t begin = at;
+  while (begin > 0 && units_[begin].gap.find_first_of(".!?:\n") == std::string::npos)
+    --begin;
+  for (std::size_t k = begin; k < units_.size(); ++k) {
+    if (k > begin && units_[k].gap.find_first_of(".!?:\n") != std::string::npos) break;
+    const auto* pronoun = FindIn(kEnglishPronouns, units_[k].source);
+    if (pronoun != nullptr && pronoun->person >= 0 && pronoun->word != "it")
+      return units_[k].source;
+  }
+  return "you";
+}
+
+// "by", "before", "after", "while" and "when" with an -ing form ("by using the
+// command") are a subordinate clause whose subject English leaves out: the reader,
+// as everywhere in a manual ("indem Sie den Befehl verwenden"). The -ing form
+// becomes the verb, and a "you" of the grammar's own its subject. "using" before a
+// noun phrase elsewhere is "mit" ("crop it using the menu": "mit dem Menü").
+void Dictionary::EnglishGrammar::Gerunds() {
+  for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
+    Unit& word = units_[at];
+    Unit& next = units_[at + 1];
+    if (IsClauseBreak(next.gap)) continue;
+    const auto* subordinator = FindIn(kGerundSubordinators, word.source);
+    const std::optional<std::string> base =
+        subordinator != nullptr ? IngBase(next.source) : std::nullopt;
+    if (base) {
+      next.source = *base;
+      Unit subject;
+      subject.gap = " ";
+      subject.source = SentenceSubject(at);
+      subject.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at + 1), std::move(subject));
+      ++at;
+      continue;
+    }
+    const bool afterBe = at > 0 && (Contains(kFormsOfBe, units_[at - 1].source) ||
+                                    FindIn(kEnglishPronouns, units_[at - 1].source));
+    if (word.source == "using" && !afterBe &&
+        (FindIn(kEnglishDeterminers, next.source) || IsNoun(next))) {
+      word.source = "with";
+      word.text = "mit";
+      word.kind = Kind::Preposition;
+    }
+  }
 }
 
 bool Dictionary::EnglishGrammar::Progressive(Clause& clause, std::size_t& at) {

@@ -274,6 +274,16 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The door is used.", "Die Tür wird verwendet."},
       {"The cat is supported.", "Die Katze wird unterstützt."},
       {"The cat is tired.", "Die Katze ist müde."},
+      {"The cat can be removed.", "Die Katze kann entfernt werden."},
+      // "by" and an -ing form: "indem" with the sentence's subject, else the reader;
+      // "using" before a noun phrase is "mit".
+      {"We play in the garden by opening the door.",
+       "Wir spielen im Garten, indem wir die Tür öffnen."},
+      {"The door is opened by using the cup.",
+       "Die Tür wird geöffnet, indem Sie die Tasse verwenden."},
+      {"Open the door before playing.", "Öffnen Sie die Tür, bevor Sie spielen."},
+      {"See the garden using the cup.", "Sehen Sie den Garten mit der Tasse."},
+      {"The cats are using the cup.", "Die Katzen verwenden die Tasse."},
       // The object of a command is in the accusative.
       {"See the dog.", "Sehen Sie den Hund."},
   };
