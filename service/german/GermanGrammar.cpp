@@ -286,6 +286,17 @@ std::string ArticleText(Det det, const EnglishDeterminer* determiner, std::size_
   return {};
 }
 
+// Whether a verb stem takes "e" before the ending "t" or "st": after t or d, and
+// after m or n that follow another consonant ("öffnet", "geöffnet", "gezeichnet"; but
+// "lernt", "filmt", "wohnt").
+bool TakesLinkingE(std::string_view stem) {
+  const std::size_t n = stem.size();
+  return stem.ends_with('t') || stem.ends_with('d') ||
+         (n >= 2 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem[n - 2] != stem[n - 1] &&
+          std::isalpha(static_cast<unsigned char>(stem[n - 2])) &&
+          std::string_view("aeioulrh").find(stem[n - 2]) == std::string_view::npos);
+}
+
 // "sleeps" -> "sleep", "goes" -> "go", "studies" -> "study".
 std::vector<std::string> EnglishBaseForms(const std::string& word) {
   std::vector<std::string> bases;
@@ -364,8 +375,7 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
   if (morphology_) {
     if (auto form = morphology_->VerbForm(infinitive, ending)) return *form;
   }
-  if (ending != "e" && (stem.ends_with('t') || stem.ends_with('d')))
-    return stem + "e" + std::string(ending);
+  if (ending != "e" && TakesLinkingE(stem)) return stem + "e" + std::string(ending);
   return stem + std::string(ending);
 }
 
@@ -1523,15 +1533,7 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
     inseparable =
         inseparable || (infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3);
   const std::string ge = inseparable ? "" : "ge";
-  // "et" after t or d, and after m or n that follow another consonant ("geöffnet",
-  // "gezeichnet"; but "gelernt", "gefilmt", "gewohnt").
-  const std::size_t n = stem.size();
-  const bool et =
-      stem.ends_with('t') || stem.ends_with('d') ||
-      (n >= 2 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem[n - 2] != stem[n - 1] &&
-       std::isalpha(static_cast<unsigned char>(stem[n - 2])) &&
-       std::string_view("aeioulrh").find(stem[n - 2]) == std::string_view::npos);
-  const std::string weak = ge + stem + (et ? "et" : "t");
+  const std::string weak = ge + stem + (TakesLinkingE(stem) ? "et" : "t");
   const std::string strong = ge + infinitive;
   if (dictionary_.Find(IndexTable::GermanToEnglish, weak)) return weak;
   if (infinitive.ends_with("en") && dictionary_.Find(IndexTable::GermanToEnglish, strong))

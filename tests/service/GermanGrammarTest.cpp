@@ -178,6 +178,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I play.", "Ich spiele."},
       // An inseparable prefix keeps the vowel change of the verb under it.
       {"He oversleeps.", "Er verschläft."},
+      // "t" after a stem in a consonant and "n" takes an "e" before it ("öffnet").
+      {"He opens the door.", "Er öffnet die Tür."},
       // Negation: "kein" for an indefinite object, "nicht" otherwise.
       {"I do not have a dog.", "Ich habe keinen Hund."},
       {"She does not see the cat.", "Sie sieht die Katze nicht."},
