@@ -496,6 +496,7 @@ class Dictionary::EnglishGrammar {
   void ContactRelatives();
   void Gerunds();
   std::string SentenceSubject(std::size_t at) const;
+  bool DescribesWithoutSubject(const Clause& clause) const;
   void Clauses();
   void Contractions();
   // The passes over one clause, in order.
@@ -1126,8 +1127,16 @@ bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
   if (IsRelative(at)) return followed;
   if (word == "which" || word == "who") return false;  // a question word
   if (word == "that") {
-    return followed && (FindIn(kEnglishDeterminers, units_[at + 1].source) ||
-                        FindIn(kEnglishPronouns, units_[at + 1].source));
+    if (!followed) return false;
+    const Unit& next = units_[at + 1];
+    if (FindIn(kEnglishDeterminers, next.source) || FindIn(kEnglishPronouns, next.source))
+      return true;
+    // After a verb before a noun phrase ("Specifies that printer metrics are used").
+    bool afterVerb = false;
+    for (const std::string& base : EnglishBaseForms(units_[at - 1].source))
+      afterVerb = afterVerb || InfinitiveOf(base).has_value();
+    return at > 0 && (afterVerb || VerbSense(units_[at - 1])) &&
+           (IsNoun(next) || IsAdjective(next));
   }
   // "When do you come?", "When is it?": a question word.
   const std::string& next = followed ? units_[at + 1].source : std::string();
@@ -1257,6 +1266,32 @@ void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
              : verb.substr(space + 1) + " " + clause.prefix + verb.substr(0, space);
 }
 
+// A sentence that starts with a verb in "-s" and its object ("Defines the width of
+// the holes"), as reference manuals describe a command or a field: the verb comes
+// first in German too, in the third person ("Legt die Breite ... fest"). "Lists can
+// contain", "Links are updated" start with a noun.
+bool Dictionary::EnglishGrammar::DescribesWithoutSubject(const Clause& clause) const {
+  const std::size_t at = clause.begin;
+  const Unit& first = units_[at];
+  if (at + 1 >= clause.end || !first.upper || !first.source.ends_with('s') ||
+      units_[at].gap.find_first_not_of(" \t\n") != std::string::npos || at > 0)
+    return false;
+  bool verb = false;
+  for (const std::string& base : EnglishBaseForms(first.source))
+    verb = verb || InfinitiveOf(base).has_value();
+  const std::string& next = units_[at + 1].source;
+  if (!verb) return false;
+  if (FindIn(kEnglishDeterminers, next) != nullptr) return true;
+  // A word that is a noun too is the subject where an auxiliary follows ("Functions
+  // specific to a tool are described").
+  if (IsNoun(first)) {
+    for (std::size_t k = at + 1; k < clause.end; ++k) {
+      if (FindIn(EnglishAuxiliaries(), units_[k].source) != nullptr) return false;
+    }
+  }
+  return IsAdjective(units_[at + 1]) || (IsNoun(units_[at + 1]) && !InfinitiveOf(next));
+}
+
 void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   if (clause.subject.found) {  // a relative pronoun
     clause.verb = clause.subject.end;
@@ -1268,6 +1303,11 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   const Unit& first = units_[clause.begin];
   if (first.known && first.kind == Kind::Verb && first.source.empty()) {
     clause.verb = clause.begin;
+    return;
+  }
+  if (DescribesWithoutSubject(clause)) {
+    clause.verb = clause.begin;
+    clause.person = kThirdSingular;
     return;
   }
   std::size_t i = clause.begin;
@@ -1741,7 +1781,8 @@ std::string Dictionary::EnglishGrammar::SentenceSubject(std::size_t at) const {
   for (std::size_t k = begin; k < units_.size(); ++k) {
     if (k > begin && units_[k].gap.find_first_of(".!?:\n") != std::string::npos) break;
     const auto* pronoun = FindIn(kEnglishPronouns, units_[k].source);
-    if (pronoun != nullptr && pronoun->person >= 0 && pronoun->word != "it")
+    if (pronoun != nullptr && pronoun->person >= 0 && pronoun->word != "it" &&
+        units_[k].gap.find_first_not_of(" ") == std::string::npos)  // not "Ctrl+I"
       return units_[k].source;
   }
   return "you";

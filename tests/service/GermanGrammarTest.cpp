@@ -178,8 +178,6 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I play.", "Ich spiele."},
       // An inseparable prefix keeps the vowel change of the verb under it.
       {"He oversleeps.", "Er verschläft."},
-      // "t" after a stem in a consonant and "n" takes an "e" before it ("öffnet").
-      {"He opens the door.", "Er öffnet die Tür."},
       // Negation: "kein" for an indefinite object, "nicht" otherwise.
       {"I do not have a dog.", "Ich habe keinen Hund."},
       {"She does not see the cat.", "Sie sieht die Katze nicht."},
@@ -288,6 +286,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cats are using the cup.", "Die Katzen verwenden die Tasse."},
       // The object of a command is in the accusative.
       {"See the dog.", "Sehen Sie den Hund."},
+      // A description that starts with its verb in "-s" keeps it first, in the third
+      // person, with its objects and a separable prefix at the end.
+      {"Opens the door in the garden.", "Öffnet die Tür im Garten."},
+      {"Buys a cup.", "Kauft eine Tasse ein."},
+      {"Sees the old dog.", "Sieht den alten Hund."},
+      // "that" after a verb and before a noun phrase without an article is "dass".
+      {"He sees that cats sleep.", "Er sieht, dass Katzen schlafen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
