@@ -210,9 +210,9 @@ struct EnglishSubordinator {
   std::string_view german;
 };
 constexpr EnglishSubordinator kEnglishSubordinators[] = {
-    {"that", "dass"}, {"because", "weil"}, {"if", "wenn"},
-    {"when", "wenn"}, {"whether", "ob"},   {"although", "obwohl"},
-    {"whose", ""},    {"which", ""},       {"who", ""}};
+    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"}, {"when", "wenn"},
+    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""},  {"which", ""},
+    {"who", ""},       {"where", "wo"}};
 
 // Words that make a subordinate clause of an -ing form ("by using"), with their German
 // word.
@@ -521,6 +521,7 @@ class Dictionary::EnglishGrammar {
   void Open(Clause& clause, Opening& opening);
   void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
+  bool GovernsInfinitive(std::size_t at) const;
   void InfinitiveClause(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
@@ -1078,11 +1079,22 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
     return false;
   const Unit& before = units_[at - 1];
   const Unit& verb = units_[at + 1];
-  if (!before.known || !IsNoun(before) || before.source.empty()) return false;
+  const bool governedPronoun =
+      FindIn(kEnglishPronouns, before.source) != nullptr && at >= 2 && GovernsInfinitive(at - 2);
+  if (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()) return false;
   if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
       Contains(kEnglishPrepositions, verb.source))
     return false;
   return VerbSense(verb).has_value();
+}
+
+// Whether the word at `at` is a verb whose object is told to do what an infinitive
+// says ("allow", "ask", "tell" ...).
+bool Dictionary::EnglishGrammar::GovernsInfinitive(std::size_t at) const {
+  constexpr std::string_view kVerbs[] = {"allow", "enable",  "permit", "ask",   "tell",
+                                         "want",  "require", "force",  "cause", "help"};
+  return std::any_of(std::begin(kVerbs), std::end(kVerbs),
+                     [&](std::string_view verb) { return IsFormOf(units_[at].source, verb); });
 }
 
 // A clause of "to" and an infinitive ("to create a brush"): "um" first, the objects
@@ -1092,8 +1104,14 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause) {
   Unit& to = units_[clause.begin];
   Unit& verb = units_[clause.begin + 1];
   const std::optional<Candidate> found = VerbSense(verb);
-  to.text = "um";
-  if (to.gap == " ") to.gap = ", ";
+  // After a verb whose object does it ("allows the user to delete"): no "um".
+  bool governed = false;
+  for (std::size_t k = clause.begin; k > 0 && k + 6 > clause.begin && !governed; --k) {
+    governed = GovernsInfinitive(k - 1);
+    if (IsClauseBreak(units_[k - 1].gap)) break;
+  }
+  to.text = governed ? "" : "um";
+  if (to.gap == " ") to.gap = governed ? "," : ", ";
   std::string infinitive(found->translation);
   std::string rest;
   if (const auto space = infinitive.rfind(' '); space != std::string::npos) {

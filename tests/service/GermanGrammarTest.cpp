@@ -53,7 +53,8 @@ constexpr std::string_view kDictionary =
     "unterstützen {vt} :: to support\n"
     "unterstützt {adj} :: supported\n"
     "ermüden {vt} :: to tire\n"
-    "müde {adj} :: tired\n";
+    "müde {adj} :: tired\n"
+    "bitten {vt} :: to ask\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -293,6 +294,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Sees the old dog.", "Sieht den alten Hund."},
       // "that" after a verb and before a noun phrase without an article is "dass".
       {"He sees that cats sleep.", "Er sieht, dass Katzen schlafen."},
+      // An infinitive that a verb's object is to do takes no "um"; "where" after a
+      // clause is "wo" with the verb last.
+      {"I ask the dog to see the cat.", "Ich bitte den Hund, die Katze zu sehen."},
+      {"I play where the cat sleeps.", "Ich spiele, wo die Katze schläft."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
