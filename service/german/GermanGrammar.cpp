@@ -637,6 +637,7 @@ class Dictionary::EnglishGrammar {
   Phrase NounPhrase(std::size_t at, std::size_t end, int grammaticalCase, bool negate,
                     bool allowPronoun);
   bool Pronoun(std::size_t at, std::size_t end, int grammaticalCase, Phrase& phrase);
+  bool TheFollowing(std::size_t at, std::size_t end, int grammaticalCase);
   void Inflect(std::size_t at, std::size_t noun, const EnglishDeterminer* determiner,
                const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
                Phrase& phrase);
@@ -775,6 +776,8 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   if (allowPronoun && Pronoun(at, end, grammaticalCase, phrase)) return phrase;
   const EnglishDeterminer* determiner = FindIn(kEnglishDeterminers, units_[at].source);
   std::size_t k = determiner != nullptr ? at + 1 : at;
+  if (determiner != nullptr && determiner->word == "the" && TheFollowing(at, end, grammaticalCase))
+    return Phrase{.end = at + 2, .person = kThirdSingular, .definite = true, .found = true};
   std::vector<std::size_t> adjectives;
   // Adjectives: those the dictionary gives as such, and words with an adjective sense
   // that stand before another adjective or the noun.
@@ -858,6 +861,22 @@ void Dictionary::EnglishGrammar::JoinCompound(std::size_t first, std::size_t hea
   last.text = word + FoldCase(last.text);
   for (std::size_t k = first; k < head; ++k)
     units_[k].text.clear();
+}
+
+// "the following" without a noun after it is a noun of its own: "das Folgende" ("im
+// Folgenden", "wie das Folgende").
+bool Dictionary::EnglishGrammar::TheFollowing(std::size_t at, std::size_t end,
+                                              int grammaticalCase) {
+  const std::size_t k = at + 1;
+  if (k >= end || units_[k].source != "following" || IsClauseBreak(units_[k].gap) ||
+      (k + 1 < end && !IsClauseBreak(units_[k + 1].gap) &&
+       (IsNoun(units_[k + 1]) || IsAdjective(units_[k + 1]))))
+    return false;
+  const auto row = static_cast<std::size_t>(grammaticalCase);
+  units_[at].text = std::string(kDefiniteArticle[row][kNeuter]);
+  units_[k].text = std::string("Folgend") + std::string(kWeakEnding[row][kNeuter]);
+  units_[k].kind = Kind::Neuter;
+  return true;
 }
 
 // The article, adjectives and noun of a phrase (the noun at `noun`) in their forms.

@@ -54,7 +54,8 @@ constexpr std::string_view kDictionary =
     "unterstützt {adj} :: supported\n"
     "ermüden {vt} :: to tire\n"
     "müde {adj} :: tired\n"
-    "bitten {vt} :: to ask\n";
+    "bitten {vt} :: to ask\n"
+    "folgend {adj} :: following\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -298,6 +299,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // clause is "wo" with the verb last.
       {"I ask the dog to see the cat.", "Ich bitte den Hund, die Katze zu sehen."},
       {"I play where the cat sleeps.", "Ich spiele, wo die Katze schläft."},
+      // "the following" without its noun is "das Folgende".
+      {"I see the following.", "Ich sehe das Folgende."},
+      {"We play in the following:", "Wir spielen im Folgenden:"},
+      {"I see the following dogs.", "Ich sehe die folgenden Hunde."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
