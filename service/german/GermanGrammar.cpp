@@ -1834,6 +1834,16 @@ void Dictionary::EnglishGrammar::Gerunds() {
   for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
     Unit& word = units_[at];
     Unit& next = units_[at + 1];
+    // A reference: "See Section 9" is "Siehe Abschnitt 9", a command of its own
+    // whose subject German leaves out. ("See the cat" is a command made before.)
+    const bool sentenceStart = at == 0 || word.gap.find_first_of(".!?:\n") != std::string::npos;
+    if (word.source == "see" && word.capital && sentenceStart &&
+        FindIn(kEnglishDeterminers, next.source) == nullptr) {
+      word.source.clear();
+      word.text = "Siehe";
+      word.kind = Kind::Verb;
+      continue;
+    }
     if (IsClauseBreak(next.gap)) continue;
     const auto* subordinator = FindIn(kGerundSubordinators, word.source);
     const std::optional<std::string> base =

@@ -55,7 +55,8 @@ constexpr std::string_view kDictionary =
     "ermüden {vt} :: to tire\n"
     "müde {adj} :: tired\n"
     "bitten {vt} :: to ask\n"
-    "folgend {adj} :: following\n";
+    "folgend {adj} :: following\n"
+    "Bistum {n} :: see\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -303,6 +304,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see the following.", "Ich sehe das Folgende."},
       {"We play in the following:", "Wir spielen im Folgenden:"},
       {"I see the following dogs.", "Ich sehe die folgenden Hunde."},
+      // "See ..." at the start of a sentence is a reference: "Siehe ...".
+      {"See cats.", "Siehe Katzen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
