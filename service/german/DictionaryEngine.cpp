@@ -903,6 +903,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   const auto commandPlace = [&](std::size_t w) {
     if (w == 0 || breaksBefore(w)) return StartsUpper(tokens[w].word);
     if (StartsUpper(tokens[w].word)) return false;
+    // "Please note that ...": "Bitte beachten Sie, dass ...".
+    if ((w == 1 || breaksBefore(w - 1)) && FoldCase(tokens[w - 1].word) == "please")
+      return tokens[w].gap == " ";
     std::size_t start = w;
     while (start > 0 && !breaksBefore(start))
       --start;
@@ -919,9 +922,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         tokens[w + 1].gap != " ") {
       return std::nullopt;
     }
-    constexpr std::string_view kAfterCommand[] = {"the",  "a",   "an",  "this", "these",
-                                                  "your", "all", "any", "each", "every",
-                                                  "on",   "to",  "it",  "them", "both"};
+    constexpr std::string_view kAfterCommand[] = {"the", "a",    "an",   "this",  "these", "your",
+                                                  "all", "any",  "each", "every", "on",    "to",
+                                                  "it",  "them", "both", "that"};
     const std::string next = FoldCase(tokens[w + 1].word);
     const bool joined =
         w > 0 && (FoldCase(tokens[w - 1].word) == "and" || FoldCase(tokens[w - 1].word) == "or");

@@ -56,7 +56,8 @@ constexpr std::string_view kDictionary =
     "müde {adj} :: tired\n"
     "bitten {vt} :: to ask\n"
     "folgend {adj} :: following\n"
-    "Bistum {n} :: see\n";
+    "Bistum {n} :: see\n"
+    "bitte :: please\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -306,6 +307,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see the following dogs.", "Ich sehe die folgenden Hunde."},
       // "See ..." at the start of a sentence is a reference: "Siehe ...".
       {"See cats.", "Siehe Katzen."},
+      // A command after "please", and before "that".
+      {"Please see the cat.", "Bitte sehen Sie die Katze."},
+      {"See that the cat sleeps.", "Sehen Sie, dass die Katze schläft."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
