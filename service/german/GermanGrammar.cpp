@@ -644,6 +644,7 @@ class Dictionary::EnglishGrammar {
   int CaseAfter(const std::string& preposition) const;
   const VerbPreposition* PrepositionOfVerb(std::size_t at) const;
   std::size_t Genitive(const Clause& clause, std::size_t at);
+  std::size_t PhraseBeforeVerb(const Clause& clause, std::size_t at);
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
   bool IsAdverb(const Unit& unit) const;
@@ -1363,15 +1364,47 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
       if (object.found) i = object.end - 1;
     }
   }
-  // "The end of the line is ...": a genitive after the subject comes before the verb.
+  // "The end of the line is ...": a genitive after the subject comes before the verb,
+  // and so does a phrase with a preposition ("A layer in GIMP can be larger").
   std::size_t subjectEnd = clause.subject.end;
   while (clause.subject.found && subjectEnd < clause.end) {
-    const std::size_t end = Genitive(clause, subjectEnd);
+    std::size_t end = Genitive(clause, subjectEnd);
+    if (end == subjectEnd) end = PhraseBeforeVerb(clause, subjectEnd);
     if (end == subjectEnd) break;
     subjectEnd = end;
   }
   clause.verb = clause.subject.found ? subjectEnd : clause.there ? i + 1 : i;
   clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
+}
+
+// A preposition and its noun phrase or name at `at`, followed by the verb: the index
+// after the phrase, or `at`.
+std::size_t Dictionary::EnglishGrammar::PhraseBeforeVerb(const Clause& clause, std::size_t at) {
+  const std::string& preposition = units_[at].source;
+  if (at + 2 >= clause.end || preposition == "to" || !Contains(kEnglishPrepositions, preposition) ||
+      IsClauseBreak(units_[at + 1].gap))
+    return at;
+  std::size_t end = at + 2;
+  const Unit& next = units_[at + 1];
+  // The phrase is given its forms on trial: they are taken back where no verb follows.
+  const std::vector<Unit> before(units_.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                                 units_.begin() + static_cast<std::ptrdiff_t>(clause.end));
+  const auto takeBack = [&] {
+    std::copy(before.begin(), before.end(), units_.begin() + static_cast<std::ptrdiff_t>(at + 1));
+    return at;
+  };
+  if (next.upper && (!next.known || next.source.empty())) {
+    while (end < clause.end && units_[end].upper && !IsClauseBreak(units_[end].gap))
+      ++end;  // a name of several words
+  } else if (const Phrase phrase =
+                 NounPhrase(at + 1, clause.end, CaseAfter(preposition), false, true);
+             phrase.found) {
+    end = phrase.end;
+  } else {
+    return takeBack();
+  }
+  if (end >= clause.end || !FindIn(EnglishAuxiliaries(), units_[end].source)) return takeBack();
+  return end;
 }
 
 bool Dictionary::EnglishGrammar::There(Clause& clause, std::size_t& at) {

@@ -310,6 +310,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // A command after "please", and before "that".
       {"Please see the cat.", "Bitte sehen Sie die Katze."},
       {"See that the cat sleeps.", "Sehen Sie, dass die Katze schläft."},
+      // A phrase with a preposition between the subject and its auxiliary belongs to
+      // the subject.
+      {"The cat in the garden is old.", "Die Katze im Garten ist alt."},
+      {"The dogs in the old house can see the cat.",
+       "Die Hunde im alten Haus können die Katze sehen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
