@@ -454,6 +454,7 @@ class Dictionary::EnglishGrammar {
     // ("Wenn ..., können Sie ...").
     bool verbFirst = false;
     bool afterPhrase = false;  // after a phrase: without the comma
+    int relativeColumn = -1;   // a relative clause: the gender of its noun
     std::string prefix;        // a separable verb's prefix, sent to the end
   };
 
@@ -465,9 +466,13 @@ class Dictionary::EnglishGrammar {
     // no comma.
     bool fronted = false;
     bool frontedPhrase = false;
-    // A relative clause ended at the verb of the clause around it: the noun it is
-    // about, that clause's subject.
-    std::size_t antecedent = std::string::npos;
+    // A relative clause ended at the verb of the clause around it: the gender of the
+    // noun it is about, that clause's subject (-1: none).
+    int antecedentColumn = -1;
+    // The clause starts with a subordinate clause's word; a relative clause's with
+    // the gender of its noun (-1: none).
+    bool subordinator = false;
+    int relativeColumn = -1;
   };
 
   using TextPass = void (EnglishGrammar::*)();
@@ -516,7 +521,8 @@ class Dictionary::EnglishGrammar {
   void VerbLast(Clause& clause);
   bool IsSubordinator(std::size_t at) const;
   bool IsRelative(std::size_t at) const;
-  std::size_t ClauseEnd(std::size_t begin) const;
+  std::size_t ClauseEnd(std::size_t begin, bool relative) const;
+  void NoteStart(std::size_t at, Opening& opening) const;
   bool MainVerbAfterRelative(std::size_t begin, std::size_t at) const;
   void Open(Clause& clause, Opening& opening);
   void RelativePronoun(Clause& clause);
@@ -1004,11 +1010,17 @@ void Dictionary::EnglishGrammar::Clauses() {
   while (begin < units_.size()) {
     Clause clause;
     clause.begin = begin;
-    clause.end = ClauseEnd(begin);
     const std::string_view gap = units_[begin].gap;
     const bool sentenceStart = begin == 0 || gap.find_first_of(".!?:;\n") != std::string::npos;
-    if (sentenceStart) opening = Opening{};
+    if (sentenceStart) {
+      opening = Opening{};
+      NoteStart(begin, opening);
+    }
+    clause.end = ClauseEnd(begin, opening.relativeColumn >= 0);
+    // What starts the next clause, told before this clause's passes move its units.
     const bool nextPurpose = clause.end < units_.size() && IsPurposeTo(clause.end);
+    Opening next;
+    if (clause.end < units_.size()) NoteStart(clause.end, next);
     if (opening.purpose) {
       InfinitiveClause(clause);
     } else {
@@ -1027,15 +1039,23 @@ void Dictionary::EnglishGrammar::Clauses() {
         opening.fronted = true;
     }
     opening.purpose = nextPurpose;
+    opening.subordinator = next.subordinator;
+    opening.relativeColumn = next.relativeColumn;
     begin = clause.end;
   }
+}
+
+// Whether the clause at `at` is a subordinate or a relative clause, and the gender
+// of the noun a relative clause is about.
+void Dictionary::EnglishGrammar::NoteStart(std::size_t at, Opening& opening) const {
+  opening.subordinator = IsSubordinator(at);
+  opening.relativeColumn = opening.subordinator && IsRelative(at) ? GenderOf(units_[at - 1]) : -1;
 }
 
 // A clause runs to a break in the text, a conjunction, a subordinate clause or an
 // infinitive of purpose; a relative clause also to the verb of the clause around it
 // ("The file which you open is removed").
-std::size_t Dictionary::EnglishGrammar::ClauseEnd(std::size_t begin) const {
-  const bool relative = IsSubordinator(begin) && IsRelative(begin);
+std::size_t Dictionary::EnglishGrammar::ClauseEnd(std::size_t begin, bool relative) const {
   std::size_t end = begin + 1;
   while (end < units_.size() && !IsClauseBreak(units_[end].gap) &&
          !Contains(kEnglishConjunctions, units_[end].source) && !IsSubordinator(end) &&
@@ -1067,19 +1087,21 @@ bool Dictionary::EnglishGrammar::MainVerbAfterRelative(std::size_t begin, std::s
 void Dictionary::EnglishGrammar::Open(Clause& clause, Opening& opening) {
   const std::size_t begin = clause.begin;
   const std::string_view gap = units_[begin].gap;
-  const std::size_t antecedent = opening.antecedent;
-  opening.antecedent = std::string::npos;
-  if (IsSubordinator(begin)) {
+  const int antecedent = opening.antecedentColumn;
+  opening.antecedentColumn = -1;
+  if (opening.subordinator) {
     clause.subordinator = begin;
+    clause.relativeColumn = opening.relativeColumn;
     ++clause.begin;
-    if (IsRelative(begin) && clause.end < units_.size() && MainVerbAfterRelative(begin, clause.end))
-      opening.antecedent = begin - 1;
+    if (clause.relativeColumn >= 0 && clause.end < units_.size() &&
+        MainVerbAfterRelative(begin, clause.end))
+      opening.antecedentColumn = clause.relativeColumn;
   } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
     ++clause.begin;
-  } else if (antecedent != std::string::npos) {
+  } else if (antecedent >= 0) {
     if (gap.find_first_not_of(" \t") == std::string::npos) units_[begin].gap = ", ";
     clause.subject.end = begin;
-    clause.subject.person = GenderOf(units_[antecedent]) == kPlural ? kThirdPlural : kThirdSingular;
+    clause.subject.person = antecedent == kPlural ? kThirdPlural : kThirdSingular;
     clause.subject.definite = true;
     clause.subject.found = true;
   } else if (opening.fronted && gap.find(',') != std::string::npos) {
@@ -1193,7 +1215,7 @@ bool Dictionary::EnglishGrammar::IsRelative(std::size_t at) const {
 // its clause, "den", "die", "das" as its object (when a subject follows).
 void Dictionary::EnglishGrammar::RelativePronoun(Clause& clause) {
   const std::size_t at = clause.subordinator;
-  const int column = GenderOf(units_[at - 1]);
+  const int column = clause.relativeColumn;
   const std::string& next = clause.begin < clause.end ? units_[clause.begin].source : "";
   const auto* pronoun = FindIn(kEnglishPronouns, next);
   const bool object =
@@ -1211,7 +1233,7 @@ void Dictionary::EnglishGrammar::RelativePronoun(Clause& clause) {
 
 void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
   if (clause.subordinator == std::string::npos) return;
-  if (IsRelative(clause.subordinator)) {
+  if (clause.relativeColumn >= 0) {
     RelativePronoun(clause);
     return;
   }

@@ -262,6 +262,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see the dog that the cat sees.", "Ich sehe den Hund, den die Katze sieht."},
       {"I see the house you see.", "Ich sehe das Haus, das Sie sehen."},
       {"The cup I buy is big.", "Die Tasse, die ich einkaufe, ist groß."},
+      {"I can see the dogs that sleep.", "Ich kann die Hunde sehen, die schlafen."},
+      {"The cat has opened the door which is old.", "Die Katze hat die Tür geöffnet, die alt ist."},
       // A separable verb at the end of a subordinate clause is one word again.
       {"I play when I buy a cup.", "Ich spiele, wenn ich eine Tasse einkaufe."},
       // Nouns in a row are one compound, which takes the gender of its last noun; a
