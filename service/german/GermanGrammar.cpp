@@ -649,6 +649,7 @@ class Dictionary::EnglishGrammar {
                Phrase& phrase);
   int CaseAfter(const std::string& preposition) const;
   const VerbPreposition* PrepositionOfVerb(std::size_t at) const;
+  int PrepositionCase(std::size_t at);
   std::size_t Genitive(const Clause& clause, std::size_t at);
   std::size_t PhraseBeforeVerb(const Clause& clause, std::size_t at);
   void SkipNot(Clause& clause);
@@ -1732,6 +1733,15 @@ int Dictionary::EnglishGrammar::CaseAfter(const std::string& preposition) const 
   return german && Contains(kDativePrepositions, german->translation) ? kDative : kAccusative;
 }
 
+// The case after the preposition at `at`, which becomes the verb's own where the verb
+// before it has one ("wait for": "auf" and the accusative).
+int Dictionary::EnglishGrammar::PrepositionCase(std::size_t at) {
+  const VerbPreposition* own = PrepositionOfVerb(at);
+  if (own == nullptr) return CaseAfter(units_[at].source);
+  units_[at].text = std::string(own->german);
+  return own->grammaticalCase;
+}
+
 // The German preposition of the verb right before the preposition at `at`, or null.
 const VerbPreposition* Dictionary::EnglishGrammar::PrepositionOfVerb(std::size_t at) const {
   if (at == 0) return nullptr;
@@ -1794,11 +1804,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
     }
     if (Contains(kEnglishPrepositions, units_[j].source)) {
       MarkNicht(clause, j);
-      prepositionCase = CaseAfter(units_[j].source);
-      if (const VerbPreposition* own = PrepositionOfVerb(j)) {
-        units_[j].text = std::string(own->german);
-        prepositionCase = own->grammaticalCase;
-      }
+      prepositionCase = PrepositionCase(j);
       ++j;
       continue;
     }
