@@ -1193,11 +1193,11 @@ bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
     if (FindIn(kEnglishDeterminers, next.source) || FindIn(kEnglishPronouns, next.source))
       return true;
     // After a verb before a noun phrase ("Specifies that printer metrics are used").
-    bool afterVerb = false;
+    if (at == 0) return false;
+    bool afterVerb = VerbSense(units_[at - 1]).has_value();
     for (const std::string& base : EnglishBaseForms(units_[at - 1].source))
       afterVerb = afterVerb || InfinitiveOf(base).has_value();
-    return at > 0 && (afterVerb || VerbSense(units_[at - 1])) &&
-           (IsNoun(next) || IsAdjective(next));
+    return afterVerb && (IsNoun(next) || IsAdjective(next));
   }
   // "When do you come?", "When is it?": a question word.
   const std::string& next = followed ? units_[at + 1].source : std::string();

@@ -299,6 +299,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Sees the old dog.", "Sieht den alten Hund."},
       // "that" after a verb and before a noun phrase without an article is "dass".
       {"He sees that cats sleep.", "Er sieht, dass Katzen schlafen."},
+      // "that" first in the text, before a noun without an article: no word before it
+      // to look at.
+      {"That cats sleep.", "Diese Katzen schlafen."},
       // An infinitive that a verb's object is to do takes no "um"; "where" after a
       // clause is "wo" with the verb last.
       {"I ask the dog to see the cat.", "Ich bitte den Hund, die Katze zu sehen."},
