@@ -1527,7 +1527,7 @@ bool Dictionary::EnglishGrammar::IsAdverb(const Unit& unit) const {
 // A modal's "be" and a participle ("can be opened"): "geöffnet werden" at the end.
 bool Dictionary::EnglishGrammar::PassiveInfinitive(Clause& clause, std::size_t be) {
   const std::size_t p = be + 1;
-  if (units_[be].source != "be" || p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
+  if (p >= clause.end || units_[be].source != "be" || IsClauseBreak(units_[p].gap)) return false;
   const auto german = GermanParticiple(units_[p]);
   if (!german || !ReadsAsParticiple(units_[p], *german)) return false;  // "can be useful"
   units_[p].text = *german;

@@ -302,6 +302,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // "that" first in the text, before a noun without an article: no word before it
       // to look at.
       {"That cats sleep.", "Diese Katzen schlafen."},
+      // A modal that ends the text: nothing after it to look at.
+      {"The cat can", "Die Katze kann"},
+      {"I see the dog which the cat can", "Ich sehe den Hund, den die Katze kann"},
       // An infinitive that a verb's object is to do takes no "um"; "where" after a
       // clause is "wo" with the verb last.
       {"I ask the dog to see the cat.", "Ich bitte den Hund, die Katze zu sehen."},
