@@ -287,7 +287,7 @@ class GermanSentencesTest : public ::testing::Test {
 
 TEST_F(GermanSentencesTest, EnglishToGermanTable) {
   ASSERT_GE(kEnglishToGerman.size(), 60u);
-  EXPECT_GE(Share(kEnglishToGerman, Dictionary::Direction::EnglishToGerman, "en|de"), 0.85);
+  EXPECT_GE(Share(kEnglishToGerman, Dictionary::Direction::EnglishToGerman, "en|de"), 0.9);
 }
 
 TEST_F(GermanSentencesTest, GermanToEnglishTable) {
