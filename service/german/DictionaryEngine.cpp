@@ -601,13 +601,19 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
           const Rank rank = rankOf(s, commonGerman, englishTerms[s]);
           const std::string key = FoldCase(term);
           // Each index the key goes into: the learnt sense first, then the dictionary's.
-          const auto add = [&](Builder::Index& index, const std::string& indexKey, Rank at) {
+          // `senseKey` is the key the learnt senses know it by, where that differs.
+          const auto add = [&](Builder::Index& index, const std::string& indexKey, Rank at,
+                               const std::string& senseKey = {}) {
             // Only the main index is asked whether a capitalised word is common.
             const std::uint32_t uses =
                 &index == &dictionary.englishToGerman_ && indexKey.find(' ') == std::string::npos
                     ? counts.Count(indexKey)
                     : 0;
-            if (const auto preferred = learnt(LearntSenses::Side::English, indexKey, germanTerms)) {
+            auto preferred = senseKey.empty()
+                                 ? std::nullopt
+                                 : learnt(LearntSenses::Side::English, senseKey, germanTerms);
+            if (!preferred) preferred = learnt(LearntSenses::Side::English, indexKey, germanTerms);
+            if (preferred) {
               // A German synonym may have its own gender ("Vorgabe {f}; Standard {m}").
               const Kind own = KindOfTags(preferred->raw);
               dictionary.Add(index, indexKey, preferred->term, learntRank,
@@ -622,7 +628,9 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
             Rank withoutTo = rank;
             withoutTo.source = RankSource::DictionaryWithoutTo;
             add(dictionary.englishToGerman_, verb, withoutTo);
-            if (kind == Kind::Verb) add(dictionary.englishVerbs_, verb, rank);
+            // The verb's own sense ("to drive": "fahren") before the word's, which may
+            // be a noun's ("drive": "Laufwerk").
+            if (kind == Kind::Verb) add(dictionary.englishVerbs_, verb, rank, key);
           } else if (kind == Kind::Adjective) {
             add(dictionary.englishAdjectives_, key, rank);
           }
@@ -901,6 +909,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   const auto commandPlace = [&](std::size_t w) {
     if (w == 0 || breaksBefore(w)) return StartsUpper(tokens[w].word);
     if (StartsUpper(tokens[w].word)) return false;
+    // "Please note that ...": "Bitte beachten Sie, dass ...".
+    if ((w == 1 || breaksBefore(w - 1)) && FoldCase(tokens[w - 1].word) == "please")
+      return tokens[w].gap == " ";
     std::size_t start = w;
     while (start > 0 && !breaksBefore(start))
       --start;
@@ -917,9 +928,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         tokens[w + 1].gap != " ") {
       return std::nullopt;
     }
-    constexpr std::string_view kAfterCommand[] = {"the",  "a",   "an",  "this", "these",
-                                                  "your", "all", "any", "each", "every",
-                                                  "on",   "to",  "it",  "them", "both"};
+    constexpr std::string_view kAfterCommand[] = {"the", "a",    "an",   "this",  "these", "your",
+                                                  "all", "any",  "each", "every", "on",    "to",
+                                                  "it",  "them", "both", "that"};
     const std::string next = FoldCase(tokens[w + 1].word);
     const bool joined =
         w > 0 && (FoldCase(tokens[w - 1].word) == "and" || FoldCase(tokens[w - 1].word) == "or");

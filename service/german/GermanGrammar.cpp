@@ -107,7 +107,7 @@ struct EnglishDeterminer {
 constexpr EnglishDeterminer kEnglishDeterminers[] = {
     {"the", Det::Definite, "", false},           {"a", Det::Indefinite, "ein", false},
     {"an", Det::Indefinite, "ein", false},       {"no", Det::Negative, "kein", false},
-    {"my", Det::Possessive, "mein", false},      {"your", Det::Possessive, "dein", false},
+    {"my", Det::Possessive, "mein", false},      {"your", Det::Possessive, "Ihr", false},
     {"his", Det::Possessive, "sein", false},     {"her", Det::Possessive, "ihr", false},
     {"its", Det::Possessive, "sein", false},     {"our", Det::Possessive, "unser", false},
     {"their", Det::Possessive, "ihr", false},    {"this", Det::Demonstrative, "dies", false},
@@ -166,8 +166,11 @@ struct EnglishPronoun {
   std::string_view accusative;
   std::string_view dative;
 };
+// "you" is the polite "Sie", as the commands are ("Klicken Sie"): the register of
+// the manuals and messages this engine mostly meets, and one register for a whole
+// text rather than "Sie" in its commands and "du" in between.
 constexpr EnglishPronoun kEnglishPronouns[] = {{"i", "ich", kFirstSingular, "mich", "mir"},
-                                               {"you", "du", kSecondSingular, "dich", "dir"},
+                                               {"you", "Sie", kThirdPlural, "Sie", "Ihnen"},
                                                {"he", "er", kThirdSingular, "ihn", "ihm"},
                                                {"she", "sie", kThirdSingular, "sie", "ihr"},
                                                {"it", "es", kThirdSingular, "es", "ihm"},
@@ -192,6 +195,8 @@ constexpr std::string_view kEnglishPrepositions[] = {
 // registered").
 constexpr std::string_view kAdverbsBeforeParticiple[] = {"already", "just",  "also",
                                                          "never",   "often", "always"};
+// Adverbs after "is" that make its participle a state, not a passive.
+constexpr std::string_view kStateAdverbs[] = {"already", "still"};
 // Adverbs of time, which German puts right after the verb.
 constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday", "now",
                                              "tonight", "soon",     "later"};
@@ -211,7 +216,17 @@ struct EnglishSubordinator {
 };
 constexpr EnglishSubordinator kEnglishSubordinators[] = {
     {"that", "dass"},  {"because", "weil"},    {"if", "wenn"}, {"when", "wenn"},
-    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""}};
+    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""},  {"which", ""},
+    {"who", ""},       {"where", "wo"}};
+
+// Words that make a subordinate clause of an -ing form ("by using"), with their German
+// word.
+constexpr EnglishSubordinator kGerundSubordinators[] = {{"by", "indem"},
+                                                        {"before", "bevor"},
+                                                        {"after", "nachdem"},
+                                                        {"while", "während"},
+                                                        {"when", "wenn"}};
+constexpr std::string_view kFormsOfBe[] = {"am", "is", "are", "was", "were", "be", "been"};
 
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
@@ -220,6 +235,28 @@ constexpr std::pair<std::string_view, std::string_view> kContractions[] = {
     {"in dem", "im"},   {"in das", "ins"},   {"an dem", "am"},
     {"an das", "ans"},  {"zu dem", "zum"},   {"zu der", "zur"},
     {"von dem", "vom"}, {"bei dem", "beim"}, {"auf das", "aufs"}};
+
+// Everyday senses of verbs that the dictionary lists only inside longer entries ("ein
+// Fahrzeug fahren: to drive"), before the senses it lists on their own ("treiben").
+constexpr std::pair<std::string_view, std::string_view> kEverydayVerbs[] = {
+    {"drive", "fahren"},
+};
+
+// Verbs whose object takes a German preposition other than the English one's
+// ("wait for the bus": "auf den Bus warten"), with its case.
+struct VerbPreposition {
+  std::string_view verb;
+  std::string_view preposition;
+  std::string_view german;
+  int grammaticalCase;
+};
+constexpr VerbPreposition kVerbPrepositions[] = {
+    {"wait", "for", "auf", kAccusative},   {"ask", "for", "um", kAccusative},
+    {"look", "for", "nach", kDative},      {"search", "for", "nach", kDative},
+    {"depend", "on", "von", kDative},      {"consist", "of", "aus", kDative},
+    {"refer", "to", "auf", kAccusative},   {"point", "to", "auf", kAccusative},
+    {"think", "of", "an", kAccusative},    {"think", "about", "an", kAccusative},
+    {"talk", "about", "über", kAccusative}};
 
 bool Contains(std::span<const std::string_view> list, std::string_view word) {
   return std::find(list.begin(), list.end(), word) != list.end();
@@ -254,6 +291,17 @@ std::string ArticleText(Det det, const EnglishDeterminer* determiner, std::size_
   return {};
 }
 
+// Whether a verb stem takes "e" before the ending "t" or "st": after t or d, and
+// after m or n that follow another consonant ("öffnet", "geöffnet", "gezeichnet"; but
+// "lernt", "filmt", "wohnt").
+bool TakesLinkingE(std::string_view stem) {
+  const std::size_t n = stem.size();
+  return stem.ends_with('t') || stem.ends_with('d') ||
+         (n >= 2 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem[n - 2] != stem[n - 1] &&
+          std::isalpha(static_cast<unsigned char>(stem[n - 2])) &&
+          std::string_view("aeioulrh").find(stem[n - 2]) == std::string_view::npos);
+}
+
 // "sleeps" -> "sleep", "goes" -> "go", "studies" -> "study".
 std::vector<std::string> EnglishBaseForms(const std::string& word) {
   std::vector<std::string> bases;
@@ -263,6 +311,17 @@ std::vector<std::string> EnglishBaseForms(const std::string& word) {
   if (word.size() > 1 && word.ends_with('s') && !word.ends_with("ss"))
     bases.push_back(word.substr(0, word.size() - 1));
   return bases;
+}
+
+// Whether `form` is a form of the English verb `verb` ("waits", "waited", "waiting",
+// "referred").
+bool IsFormOf(std::string_view form, std::string_view verb) {
+  if (!form.starts_with(verb)) return false;
+  std::string_view ending = form.substr(verb.size());
+  if (!ending.empty() && ending.front() == verb.back() && ending.size() > 1)
+    ending.remove_prefix(1);
+  constexpr std::string_view kEndings[] = {"", "s", "es", "ed", "d", "ing"};
+  return Contains(kEndings, ending);
 }
 
 }  // namespace
@@ -321,8 +380,7 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
   if (morphology_) {
     if (auto form = morphology_->VerbForm(infinitive, ending)) return *form;
   }
-  if (ending != "e" && (stem.ends_with('t') || stem.ends_with('d')))
-    return stem + "e" + std::string(ending);
+  if (ending != "e" && TakesLinkingE(stem)) return stem + "e" + std::string(ending);
   return stem + std::string(ending);
 }
 
@@ -397,6 +455,29 @@ class Dictionary::EnglishGrammar {
     std::size_t subordinator = std::string::npos;
     // A question of the auxiliary's order ("Can you swim?"): where its verb goes.
     std::size_t question = std::string::npos;
+    // A main clause after a subordinate clause or a phrase in front: its verb first
+    // ("Wenn ..., können Sie ...").
+    bool verbFirst = false;
+    bool afterPhrase = false;  // after a phrase: without the comma
+    int relativeColumn = -1;   // a relative clause: the gender of its noun
+    std::string prefix;        // a separable verb's prefix, sent to the end
+  };
+
+  // What the clauses before tell about the next one.
+  struct Opening {
+    bool purpose = false;  // it starts with an infinitive of purpose
+    // A subordinate clause or a phrase with a preposition opened the sentence: the
+    // main clause after its comma starts with the verb. After a phrase German sets
+    // no comma.
+    bool fronted = false;
+    bool frontedPhrase = false;
+    // A relative clause ended at the verb of the clause around it: the gender of the
+    // noun it is about, that clause's subject (-1: none).
+    int antecedentColumn = -1;
+    // The clause starts with a subordinate clause's word; a relative clause's with
+    // the gender of its noun (-1: none).
+    bool subordinator = false;
+    int relativeColumn = -1;
   };
 
   using TextPass = void (EnglishGrammar::*)();
@@ -422,6 +503,10 @@ class Dictionary::EnglishGrammar {
 
   // The passes over the whole text, in order.
   void Plurals();
+  void ContactRelatives();
+  void Gerunds();
+  std::string SentenceSubject(std::size_t at) const;
+  bool DescribesWithoutSubject(const Clause& clause) const;
   void Clauses();
   void Contractions();
   // The passes over one clause, in order.
@@ -440,12 +525,23 @@ class Dictionary::EnglishGrammar {
   void QuestionOrder(Clause& clause);
   void VerbLast(Clause& clause);
   bool IsSubordinator(std::size_t at) const;
+  bool IsRelative(std::size_t at) const;
+  std::size_t ClauseEnd(std::size_t begin, bool relative) const;
+  void NoteStart(std::size_t at, Opening& opening) const;
+  bool MainVerbAfterRelative(std::size_t begin, std::size_t at) const;
+  void Open(Clause& clause, Opening& opening);
+  void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
+  bool GovernsInfinitive(std::size_t at) const;
   void InfinitiveClause(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
       // Plurals and verb forms the dictionary does not list: through their base form.
       &EnglishGrammar::Plurals,
+      // A relative clause without its pronoun ("the layer you want") gains one.
+      &EnglishGrammar::ContactRelatives,
+      // "by using ...": "indem Sie ... verwenden".
+      &EnglishGrammar::Gerunds,
       // Each clause in turn, through kClausePasses.
       &EnglishGrammar::Clauses,
       // A preposition and the article after it contract ("in dem" -> "im").
@@ -493,6 +589,7 @@ class Dictionary::EnglishGrammar {
   bool WouldLike(Clause& clause, std::size_t& at);
   bool LikeTo(Clause& clause, std::size_t& at);
   bool HaveTo(Clause& clause, std::size_t& at);
+  bool KnowObject(Clause& clause, std::size_t& at);
   bool Measure(Clause& clause, std::size_t& at);
   bool Progressive(Clause& clause, std::size_t& at);
   bool ToPlace(Clause& clause, std::size_t& at);
@@ -516,9 +613,16 @@ class Dictionary::EnglishGrammar {
       {Place::Verb, "am", "", &EnglishGrammar::Progressive},
       {Place::Verb, "is", "", &EnglishGrammar::Progressive},
       {Place::Verb, "are", "", &EnglishGrammar::Progressive},
-      // "I have to go": "Ich muss gehen".
+      // "I have to go": "Ich muss gehen"; "need to" likewise (but "need a table":
+      // "brauchen").
       {Place::Verb, "have", "to", &EnglishGrammar::HaveTo},
       {Place::Verb, "has", "to", &EnglishGrammar::HaveTo},
+      {Place::Verb, "need", "to", &EnglishGrammar::HaveTo},
+      {Place::Verb, "needs", "to", &EnglishGrammar::HaveTo},
+      // "know" and a noun phrase: "kennen" ("Er kennt den Mann"); with a clause or
+      // "it": "wissen".
+      {Place::Verb, "know", "", &EnglishGrammar::KnowObject},
+      {Place::Verb, "knows", "", &EnglishGrammar::KnowObject},
       // A measure: "a cup of coffee", "eine Tasse Kaffee".
       {Place::Object, "of", "", &EnglishGrammar::Measure},
       // "to Berlin": "nach Berlin" (a place name takes no article).
@@ -535,6 +639,7 @@ class Dictionary::EnglishGrammar {
 
   // Helpers of the passes.
   bool IsNoun(const Unit& unit) const;
+  std::optional<Candidate> InfinitiveOf(std::string_view verb) const;
   bool IsAdjective(const Unit& unit) const { return unit.known && unit.kind == Kind::Adjective; }
   std::optional<Candidate> AdjectiveSense(const Unit& unit) const;
   std::optional<Candidate> VerbSense(const Unit& unit) const;
@@ -543,11 +648,15 @@ class Dictionary::EnglishGrammar {
   Phrase NounPhrase(std::size_t at, std::size_t end, int grammaticalCase, bool negate,
                     bool allowPronoun);
   bool Pronoun(std::size_t at, std::size_t end, int grammaticalCase, Phrase& phrase);
+  bool TheFollowing(std::size_t at, std::size_t end, int grammaticalCase);
   void Inflect(std::size_t at, std::size_t noun, const EnglishDeterminer* determiner,
                const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
                Phrase& phrase);
   int CaseAfter(const std::string& preposition) const;
+  const VerbPreposition* PrepositionOfVerb(std::size_t at) const;
+  int PrepositionCase(std::size_t at);
   std::size_t Genitive(const Clause& clause, std::size_t at);
+  std::size_t PhraseBeforeVerb(const Clause& clause, std::size_t at);
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
   bool IsAdverb(const Unit& unit) const;
@@ -555,12 +664,17 @@ class Dictionary::EnglishGrammar {
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
+  bool ReadsAsParticiple(const Unit& unit, const std::string& german) const;
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
   std::optional<Candidate> IngVerb(const std::string& form) const;
+  std::optional<std::string> IngBase(const std::string& form) const;
   void MoveBack(Clause& clause, std::size_t from, std::size_t to);
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
   void MoveBefore(std::size_t from, std::size_t to);
+  void MoveToFront(Clause& clause, std::size_t at);
+  std::size_t CompoundHead(std::size_t k, std::size_t end) const;
+  void JoinCompound(std::size_t first, std::size_t head);
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -579,6 +693,19 @@ bool Dictionary::EnglishGrammar::Construct(Place place, Clause& clause, std::siz
     if ((this->*construction.apply)(clause, at)) return true;
   }
   return false;
+}
+
+// The German infinitive of an English verb's base form.
+std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::InfinitiveOf(
+    std::string_view verb) const {
+  for (const auto& [english, german] : kEverydayVerbs) {
+    if (english != verb) continue;
+    Candidate everyday;
+    everyday.translation = german;
+    everyday.kind = Kind::Verb;
+    return everyday;
+  }
+  return dictionary_.Find(IndexTable::EnglishVerbs, verb);
 }
 
 bool Dictionary::EnglishGrammar::IsNoun(const Unit& unit) const {
@@ -601,12 +728,10 @@ std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::AdjectiveSense(
 // A verb's German infinitive: its verb sense, or the verb phrase the dictionary lists
 // ("play football": "Fußball spielen").
 std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::VerbSense(const Unit& unit) const {
-  if (std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishVerbs, unit.source))
-    return found;
+  if (std::optional<Candidate> found = InfinitiveOf(unit.source)) return found;
   const auto space = unit.source.find(' ');
   if (space == std::string::npos || !unit.known) return std::nullopt;
-  if (!dictionary_.Find(IndexTable::EnglishVerbs, unit.source.substr(0, space)))
-    return std::nullopt;
+  if (!InfinitiveOf(unit.source.substr(0, space))) return std::nullopt;
   std::optional<Candidate> phrase = dictionary_.Find(IndexTable::EnglishToGerman, unit.source);
   return phrase && phrase->translation.ends_with('n') ? phrase : std::nullopt;
 }
@@ -664,6 +789,8 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   if (allowPronoun && Pronoun(at, end, grammaticalCase, phrase)) return phrase;
   const EnglishDeterminer* determiner = FindIn(kEnglishDeterminers, units_[at].source);
   std::size_t k = determiner != nullptr ? at + 1 : at;
+  if (determiner != nullptr && determiner->word == "the" && TheFollowing(at, end, grammaticalCase))
+    return Phrase{.end = at + 2, .person = kThirdSingular, .definite = true, .found = true};
   std::vector<std::size_t> adjectives;
   // Adjectives: those the dictionary gives as such, and words with an adjective sense
   // that stand before another adjective or the noun.
@@ -695,8 +822,74 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
     ++k;
   }
   if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
-  Inflect(at, k, determiner, adjectives, grammaticalCase, negate, phrase);
+  const std::size_t head = CompoundHead(k, end);
+  Inflect(at, head, determiner, adjectives, grammaticalCase, negate, phrase);
+  JoinCompound(k, head);
   return phrase;
+}
+
+// Nouns in a row ("the layer stack") are one German compound whose last noun is the
+// head: the index of that noun. A noun that may be the clause's verb and agrees with
+// the noun before it as one ("the user sets", "users need") ends the row.
+std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t end) const {
+  while (k + 1 < end && IsNoun(units_[k + 1]) && units_[k + 1].gap == " " &&
+         units_[k].source.find(' ') == std::string::npos &&
+         units_[k + 1].text.find(' ') == std::string::npos && !units_[k + 1].upper) {
+    const std::string& next = units_[k + 1].source;
+    const bool plural = units_[k].kind == Kind::Plural;
+    bool verb = false;
+    if (plural) {
+      verb = InfinitiveOf(next).has_value();
+    } else {
+      for (const std::string& base : EnglishBaseForms(next))
+        verb = verb || InfinitiveOf(base).has_value();
+    }
+    if (verb) break;
+    ++k;
+  }
+  return k;
+}
+
+// Writes the nouns from `first` to `head` as one word in the head's unit ("Ebene" and
+// "Stapel": "Ebenenstapel" is beyond us, "Schichtstapel" is not): each noun before
+// the head in its singular, the head as inflected.
+void Dictionary::EnglishGrammar::JoinCompound(std::size_t first, std::size_t head) {
+  if (first == head) return;
+  std::string word;
+  for (std::size_t k = first; k < head; ++k) {
+    std::string part = units_[k].text;
+    if (units_[k].kind == Kind::Plural) {
+      for (const std::string& base : EnglishBaseForms(units_[k].source)) {
+        const auto singular = dictionary_.Find(IndexTable::EnglishToGerman, base);
+        if (singular && IsNounKind(singular->kind) && singular->kind != Kind::Plural) {
+          part = singular->translation;
+          break;
+        }
+      }
+    }
+    if (part.find(' ') != std::string::npos) return;  // no compound of phrases
+    word += word.empty() ? part : FoldCase(part);
+  }
+  Unit& last = units_[head];
+  last.text = word + FoldCase(last.text);
+  for (std::size_t k = first; k < head; ++k)
+    units_[k].text.clear();
+}
+
+// "the following" without a noun after it is a noun of its own: "das Folgende" ("im
+// Folgenden", "wie das Folgende").
+bool Dictionary::EnglishGrammar::TheFollowing(std::size_t at, std::size_t end,
+                                              int grammaticalCase) {
+  const std::size_t k = at + 1;
+  if (k >= end || units_[k].source != "following" || IsClauseBreak(units_[k].gap) ||
+      (k + 1 < end && !IsClauseBreak(units_[k + 1].gap) &&
+       (IsNoun(units_[k + 1]) || IsAdjective(units_[k + 1]))))
+    return false;
+  const auto row = static_cast<std::size_t>(grammaticalCase);
+  units_[at].text = std::string(kDefiniteArticle[row][kNeuter]);
+  units_[k].text = std::string("Folgend") + std::string(kWeakEnding[row][kNeuter]);
+  units_[k].kind = Kind::Neuter;
+  return true;
 }
 
 // The article, adjectives and noun of a phrase (the noun at `noun`) in their forms.
@@ -787,36 +980,140 @@ void Dictionary::EnglishGrammar::Plurals() {
   }
 }
 
+// A noun followed by a subject pronoun and its verb ("the layer you want to move")
+// inside a main clause: a relative clause without "which", which German cannot leave
+// out ("die Ebene, die Sie verschieben möchten"). Inside a subordinate clause the
+// pronoun more likely starts the next clause ("When you open the file you see").
+void Dictionary::EnglishGrammar::ContactRelatives() {
+  std::size_t clauseStart = 0;
+  for (std::size_t at = 1; at + 1 < units_.size(); ++at) {
+    if (IsClauseBreak(units_[at].gap)) clauseStart = at;
+    const auto* pronoun = FindIn(kEnglishPronouns, units_[at].source);
+    if (pronoun == nullptr || pronoun->person < 0 || IsClauseBreak(units_[at].gap) ||
+        !IsNoun(units_[at - 1]) || units_[at - 1].upper ||
+        FindIn(kEnglishSubordinators, units_[clauseStart].source) != nullptr)
+      continue;
+    const Unit& verb = units_[at + 1];
+    // "be" after it is rather the next clause's ("In the case of the filter it is").
+    const EnglishAuxiliary* auxiliary = FindIn(EnglishAuxiliaries(), verb.source);
+    if (auxiliary != nullptr && auxiliary->german == "sein") continue;
+    bool finite = auxiliary != nullptr || VerbSense(verb).has_value();
+    for (const std::string& base : EnglishBaseForms(verb.source))
+      finite = finite || InfinitiveOf(base).has_value();
+    if (!finite || IsClauseBreak(verb.gap)) continue;
+    Unit which;
+    which.gap = " ";
+    which.source = "which";
+    which.known = true;
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(which));
+    ++at;
+  }
+}
+
 void Dictionary::EnglishGrammar::Clauses() {
   std::size_t begin = 0;
-  // The clause starts with an infinitive of purpose; told while the units before it
-  // are still as the dictionary gave them.
-  bool purpose = false;
+  Opening opening;
   while (begin < units_.size()) {
     Clause clause;
     clause.begin = begin;
-    clause.end = begin + 1;
-    while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
-           !Contains(kEnglishConjunctions, units_[clause.end].source) &&
-           !IsSubordinator(clause.end) && !IsPurposeTo(clause.end))
-      ++clause.end;
+    const std::string_view gap = units_[begin].gap;
+    const bool sentenceStart = begin == 0 || gap.find_first_of(".!?:;\n") != std::string::npos;
+    if (sentenceStart) {
+      opening = Opening{};
+      NoteStart(begin, opening);
+    }
+    clause.end = ClauseEnd(begin, opening.relativeColumn >= 0);
+    // What starts the next clause, told before this clause's passes move its units.
     const bool nextPurpose = clause.end < units_.size() && IsPurposeTo(clause.end);
-    if (purpose) {
+    Opening next;
+    if (clause.end < units_.size()) NoteStart(clause.end, next);
+    if (opening.purpose) {
       InfinitiveClause(clause);
     } else {
-      if (IsSubordinator(begin)) {
-        clause.subordinator = begin;
-        ++clause.begin;
-      } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
-        ++clause.begin;
-      }
+      Open(clause, opening);
       if (clause.begin < clause.end) {
         for (const auto pass : kClausePasses)
           (this->*pass)(clause);
       }
+      // A phrase: a preposition's, or an adverb alone ("However, ...").
+      opening.frontedPhrase = sentenceStart && clause.subordinator == std::string::npos &&
+                              !clause.subject.found &&
+                              (Contains(kEnglishPrepositions, units_[clause.begin].source) ||
+                               (clause.end == clause.begin + 1 && units_[clause.begin].known &&
+                                units_[clause.begin].kind == Kind::Adverb));
+      if (sentenceStart && (clause.subordinator != std::string::npos || opening.frontedPhrase))
+        opening.fronted = true;
     }
-    purpose = nextPurpose;
+    opening.purpose = nextPurpose;
+    opening.subordinator = next.subordinator;
+    opening.relativeColumn = next.relativeColumn;
     begin = clause.end;
+  }
+}
+
+// Whether the clause at `at` is a subordinate or a relative clause, and the gender
+// of the noun a relative clause is about.
+void Dictionary::EnglishGrammar::NoteStart(std::size_t at, Opening& opening) const {
+  opening.subordinator = IsSubordinator(at);
+  opening.relativeColumn = opening.subordinator && IsRelative(at) ? GenderOf(units_[at - 1]) : -1;
+}
+
+// A clause runs to a break in the text, a conjunction, a subordinate clause or an
+// infinitive of purpose; a relative clause also to the verb of the clause around it
+// ("The file which you open is removed").
+std::size_t Dictionary::EnglishGrammar::ClauseEnd(std::size_t begin, bool relative) const {
+  std::size_t end = begin + 1;
+  while (end < units_.size() && !IsClauseBreak(units_[end].gap) &&
+         !Contains(kEnglishConjunctions, units_[end].source) && !IsSubordinator(end) &&
+         !IsPurposeTo(end) && !(relative && MainVerbAfterRelative(begin, end)))
+    ++end;
+  return end;
+}
+
+// An auxiliary at `at` after the verb of the relative clause from `begin`.
+bool Dictionary::EnglishGrammar::MainVerbAfterRelative(std::size_t begin, std::size_t at) const {
+  const EnglishAuxiliary* auxiliary = FindIn(EnglishAuxiliaries(), units_[at].source);
+  if (auxiliary == nullptr || (!auxiliary->modal && auxiliary->withParticiple.empty()))
+    return false;
+  const std::string& before = units_[at - 1].source;
+  if (before == "to" || before == "not" || FindIn(EnglishAuxiliaries(), before)) return false;
+  for (std::size_t k = begin + 1; k < at; ++k) {
+    const Unit& unit = units_[k];
+    if (FindIn(EnglishAuxiliaries(), unit.source) || VerbSense(unit)) return true;
+    for (const std::string& base : EnglishBaseForms(unit.source)) {
+      if (InfinitiveOf(base)) return true;
+    }
+  }
+  return false;
+}
+
+// What the clause's first word and the clauses before it make of it: a subordinate
+// clause, a clause after "and", a main clause with its verb first, or the rest of a
+// main clause after a relative clause, whose subject stands before that.
+void Dictionary::EnglishGrammar::Open(Clause& clause, Opening& opening) {
+  const std::size_t begin = clause.begin;
+  const std::string_view gap = units_[begin].gap;
+  const int antecedent = opening.antecedentColumn;
+  opening.antecedentColumn = -1;
+  if (opening.subordinator) {
+    clause.subordinator = begin;
+    clause.relativeColumn = opening.relativeColumn;
+    ++clause.begin;
+    if (clause.relativeColumn >= 0 && clause.end < units_.size() &&
+        MainVerbAfterRelative(begin, clause.end))
+      opening.antecedentColumn = clause.relativeColumn;
+  } else if (Contains(kEnglishConjunctions, units_[begin].source)) {
+    ++clause.begin;
+  } else if (antecedent >= 0) {
+    if (gap.find_first_not_of(" \t") == std::string::npos) units_[begin].gap = ", ";
+    clause.subject.end = begin;
+    clause.subject.person = antecedent == kPlural ? kThirdPlural : kThirdSingular;
+    clause.subject.definite = true;
+    clause.subject.found = true;
+  } else if (opening.fronted && gap.find(',') != std::string::npos) {
+    clause.verbFirst = true;
+    clause.afterPhrase = opening.frontedPhrase;
+    opening.fronted = false;
   }
 }
 
@@ -830,11 +1127,22 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
     return false;
   const Unit& before = units_[at - 1];
   const Unit& verb = units_[at + 1];
-  if (!before.known || !IsNoun(before) || before.source.empty()) return false;
+  const bool governedPronoun =
+      FindIn(kEnglishPronouns, before.source) != nullptr && at >= 2 && GovernsInfinitive(at - 2);
+  if (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()) return false;
   if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
       Contains(kEnglishPrepositions, verb.source))
     return false;
   return VerbSense(verb).has_value();
+}
+
+// Whether the word at `at` is a verb whose object is told to do what an infinitive
+// says ("allow", "ask", "tell" ...).
+bool Dictionary::EnglishGrammar::GovernsInfinitive(std::size_t at) const {
+  constexpr std::string_view kVerbs[] = {"allow", "enable",  "permit", "ask",   "tell",
+                                         "want",  "require", "force",  "cause", "help"};
+  return std::any_of(std::begin(kVerbs), std::end(kVerbs),
+                     [&](std::string_view verb) { return IsFormOf(units_[at].source, verb); });
 }
 
 // A clause of "to" and an infinitive ("to create a brush"): "um" first, the objects
@@ -844,8 +1152,14 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause) {
   Unit& to = units_[clause.begin];
   Unit& verb = units_[clause.begin + 1];
   const std::optional<Candidate> found = VerbSense(verb);
-  to.text = "um";
-  if (to.gap == " ") to.gap = ", ";
+  // After a verb whose object does it ("allows the user to delete"): no "um".
+  bool governed = false;
+  for (std::size_t k = clause.begin; k > 0 && k + 6 > clause.begin && !governed; --k) {
+    governed = GovernsInfinitive(k - 1);
+    if (IsClauseBreak(units_[k - 1].gap)) break;
+  }
+  to.text = governed ? "" : "um";
+  if (to.gap == " ") to.gap = governed ? "," : ", ";
   std::string infinitive(found->translation);
   std::string rest;
   if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
@@ -870,11 +1184,25 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause) {
 // "that house").
 bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
   const std::string& word = units_[at].source;
-  if (FindIn(kEnglishSubordinators, word) == nullptr) return false;
   const bool followed = at + 1 < units_.size() && !IsClauseBreak(units_[at + 1].gap);
+  // The subject Gerunds gave an -ing form: no text yet.
+  if (FindIn(kGerundSubordinators, word) != nullptr && followed &&
+      FindIn(kEnglishPronouns, units_[at + 1].source) != nullptr && units_[at + 1].text.empty())
+    return true;
+  if (FindIn(kEnglishSubordinators, word) == nullptr) return false;
+  if (IsRelative(at)) return followed;
+  if (word == "which" || word == "who") return false;  // a question word
   if (word == "that") {
-    return followed && (FindIn(kEnglishDeterminers, units_[at + 1].source) ||
-                        FindIn(kEnglishPronouns, units_[at + 1].source));
+    if (!followed) return false;
+    const Unit& next = units_[at + 1];
+    if (FindIn(kEnglishDeterminers, next.source) || FindIn(kEnglishPronouns, next.source))
+      return true;
+    // After a verb before a noun phrase ("Specifies that printer metrics are used").
+    if (at == 0) return false;
+    bool afterVerb = VerbSense(units_[at - 1]).has_value();
+    for (const std::string& base : EnglishBaseForms(units_[at - 1].source))
+      afterVerb = afterVerb || InfinitiveOf(base).has_value();
+    return afterVerb && (IsNoun(next) || IsAdjective(next));
   }
   // "When do you come?", "When is it?": a question word.
   const std::string& next = followed ? units_[at + 1].source : std::string();
@@ -882,10 +1210,43 @@ bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
            FindIn(EnglishAuxiliaries(), next) != nullptr);
 }
 
+// "which", "who" and "that" right after a noun start a relative clause.
+bool Dictionary::EnglishGrammar::IsRelative(std::size_t at) const {
+  const std::string& word = units_[at].source;
+  return (word == "which" || word == "who" || word == "that") && at > 0 && IsNoun(units_[at - 1]) &&
+         units_[at].gap.find_first_of(".;:!?\n") == std::string::npos;
+}
+
+// The relative pronoun of the noun before `at`: "der", "die", "das" as the subject of
+// its clause, "den", "die", "das" as its object (when a subject follows).
+void Dictionary::EnglishGrammar::RelativePronoun(Clause& clause) {
+  const std::size_t at = clause.subordinator;
+  const int column = clause.relativeColumn;
+  const std::string& next = clause.begin < clause.end ? units_[clause.begin].source : "";
+  const auto* pronoun = FindIn(kEnglishPronouns, next);
+  const bool object =
+      (pronoun != nullptr && pronoun->person >= 0) || FindIn(kEnglishDeterminers, next) != nullptr;
+  const std::size_t row = static_cast<std::size_t>(object ? kAccusative : kNominative);
+  units_[at].text = std::string(kDefiniteArticle[row][static_cast<std::size_t>(column)]);
+  if (units_[at].gap.find_first_not_of(" \t") == std::string::npos) units_[at].gap = ", ";
+  if (object) return;
+  // The pronoun is the subject: the verb follows it and agrees with the noun.
+  clause.subject.end = clause.begin;
+  clause.subject.person = column == kPlural ? kThirdPlural : kThirdSingular;
+  clause.subject.definite = true;
+  clause.subject.found = true;
+}
+
 void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
   if (clause.subordinator == std::string::npos) return;
+  if (clause.relativeColumn >= 0) {
+    RelativePronoun(clause);
+    return;
+  }
   Unit& word = units_[clause.subordinator];
-  std::string german(FindIn(kEnglishSubordinators, word.source)->german);
+  const auto* gerund = FindIn(kGerundSubordinators, word.source);
+  const auto* subordinator = FindIn(kEnglishSubordinators, word.source);
+  std::string german(subordinator != nullptr ? subordinator->german : gerund->german);
   if (german.empty()) {
     // "whose": "deren" after a feminine or plural noun, else "dessen".
     const std::size_t at = clause.subordinator;
@@ -893,11 +1254,14 @@ void Dictionary::EnglishGrammar::Subordinator(Clause& clause) {
     german = column == kFeminine || column == kPlural ? "deren" : "dessen";
   }
   word.text = word.capital ? CapitalizeFirst(german) : german;
-  if (clause.subordinator > 0 && word.gap.find_first_not_of(" \t") == std::string::npos)
+  // A comma before it, but not after "and" or "or".
+  if (clause.subordinator > 0 && word.gap.find_first_not_of(" \t") == std::string::npos &&
+      !Contains(kEnglishConjunctions, units_[clause.subordinator - 1].source))
     word.gap = ", ";
 }
 
 void Dictionary::EnglishGrammar::Question(Clause& clause) {
+  if (clause.subordinator != std::string::npos) return;
   std::size_t at = clause.begin;
   if (Contains(kEnglishQuestionWords, units_[at].source)) ++at;
   if (at + 2 >= clause.end) return;
@@ -952,9 +1316,66 @@ void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
       units_[clause.finite].text.empty() || clause.finite + 1 >= clause.end)
     return;
   MoveBefore(clause.finite, clause.end);
+  // The verb last joins its separated prefix again ("dass er ... einkauft"), before a
+  // reflexive pronoun ("das sich ... anhäuft").
+  const std::size_t last = clause.end - 1;
+  if (clause.prefix.empty() || last <= clause.begin) return;
+  std::string& part = units_[last - 1].text;
+  if (part != clause.prefix && !part.ends_with(" " + clause.prefix)) return;
+  part.resize(part.size() - clause.prefix.size());
+  while (!part.empty() && part.back() == ' ')
+    part.pop_back();
+  std::string& verb = units_[last].text;
+  const auto space = verb.find(' ');
+  verb = space == std::string::npos
+             ? clause.prefix + verb
+             : verb.substr(space + 1) + " " + clause.prefix + verb.substr(0, space);
+}
+
+// A sentence that starts with a verb in "-s" and its object ("Defines the width of
+// the holes"), as reference manuals describe a command or a field: the verb comes
+// first in German too, in the third person ("Legt die Breite ... fest"). "Lists can
+// contain", "Links are updated" start with a noun.
+bool Dictionary::EnglishGrammar::DescribesWithoutSubject(const Clause& clause) const {
+  const std::size_t at = clause.begin;
+  const Unit& first = units_[at];
+  if (at + 1 >= clause.end || !first.upper || !first.source.ends_with('s') ||
+      units_[at].gap.find_first_not_of(" \t\n") != std::string::npos || at > 0)
+    return false;
+  bool verb = false;
+  for (const std::string& base : EnglishBaseForms(first.source))
+    verb = verb || InfinitiveOf(base).has_value();
+  const std::string& next = units_[at + 1].source;
+  if (!verb) return false;
+  if (FindIn(kEnglishDeterminers, next) != nullptr) return true;
+  // A word that is a noun too is the subject where an auxiliary follows ("Functions
+  // specific to a tool are described").
+  if (IsNoun(first)) {
+    for (std::size_t k = at + 1; k < clause.end; ++k) {
+      if (FindIn(EnglishAuxiliaries(), units_[k].source) != nullptr) return false;
+    }
+  }
+  return IsAdjective(units_[at + 1]) || (IsNoun(units_[at + 1]) && !InfinitiveOf(next));
 }
 
 void Dictionary::EnglishGrammar::Subject(Clause& clause) {
+  if (clause.subject.found) {  // a relative pronoun
+    clause.verb = clause.subject.end;
+    clause.person = clause.subject.person;
+    return;
+  }
+  // A command ("Klicken Sie", made before the grammar: the only unit with a verb's
+  // text and no source words) has its subject in it; what follows is its object.
+  const Unit& first = units_[clause.begin];
+  if (first.known && first.kind == Kind::Verb && first.source.empty()) {
+    clause.verb = clause.begin;
+    return;
+  }
+  if (DescribesWithoutSubject(clause)) {
+    clause.verb = clause.begin;
+    clause.person = kThirdSingular;
+    return;
+  }
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
     if (Construct(Place::Subject, clause, i)) break;
@@ -971,15 +1392,47 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
       if (object.found) i = object.end - 1;
     }
   }
-  // "The end of the line is ...": a genitive after the subject comes before the verb.
+  // "The end of the line is ...": a genitive after the subject comes before the verb,
+  // and so does a phrase with a preposition ("A layer in GIMP can be larger").
   std::size_t subjectEnd = clause.subject.end;
   while (clause.subject.found && subjectEnd < clause.end) {
-    const std::size_t end = Genitive(clause, subjectEnd);
+    std::size_t end = Genitive(clause, subjectEnd);
+    if (end == subjectEnd) end = PhraseBeforeVerb(clause, subjectEnd);
     if (end == subjectEnd) break;
     subjectEnd = end;
   }
   clause.verb = clause.subject.found ? subjectEnd : clause.there ? i + 1 : i;
   clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
+}
+
+// A preposition and its noun phrase or name at `at`, followed by the verb: the index
+// after the phrase, or `at`.
+std::size_t Dictionary::EnglishGrammar::PhraseBeforeVerb(const Clause& clause, std::size_t at) {
+  const std::string& preposition = units_[at].source;
+  if (at + 2 >= clause.end || preposition == "to" || !Contains(kEnglishPrepositions, preposition) ||
+      IsClauseBreak(units_[at + 1].gap))
+    return at;
+  std::size_t end = at + 2;
+  const Unit& next = units_[at + 1];
+  // The phrase is given its forms on trial: they are taken back where no verb follows.
+  const std::vector<Unit> before(units_.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                                 units_.begin() + static_cast<std::ptrdiff_t>(clause.end));
+  const auto takeBack = [&] {
+    std::copy(before.begin(), before.end(), units_.begin() + static_cast<std::ptrdiff_t>(at + 1));
+    return at;
+  };
+  if (next.upper && (!next.known || next.source.empty())) {
+    while (end < clause.end && units_[end].upper && !IsClauseBreak(units_[end].gap))
+      ++end;  // a name of several words
+  } else if (const Phrase phrase =
+                 NounPhrase(at + 1, clause.end, CaseAfter(preposition), false, true);
+             phrase.found) {
+    end = phrase.end;
+  } else {
+    return takeBack();
+  }
+  if (end >= clause.end || !FindIn(EnglishAuxiliaries(), units_[end].source)) return takeBack();
+  return end;
 }
 
 bool Dictionary::EnglishGrammar::There(Clause& clause, std::size_t& at) {
@@ -1029,7 +1482,7 @@ void Dictionary::EnglishGrammar::SkipNot(Clause& clause) {
 // An English infinitive at `at` in its German form, marked for the end of the clause.
 bool Dictionary::EnglishGrammar::InfinitiveAt(Clause& clause, std::size_t at) {
   if (at >= clause.end) return false;
-  std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishVerbs, units_[at].source);
+  std::optional<Candidate> found = InfinitiveOf(units_[at].source);
   if (!found) return false;
   units_[at].text = found->translation;
   clause.toEnd.push_back(at);
@@ -1073,16 +1526,15 @@ bool Dictionary::EnglishGrammar::IsAdverb(const Unit& unit) const {
   if (!unit.known) return false;
   return unit.kind == Kind::Adverb ||
          (unit.source.ends_with("ly") && unit.source.find(' ') == std::string::npos &&
-          !dictionary_.Find(IndexTable::EnglishVerbs, unit.source));
+          !InfinitiveOf(unit.source));
 }
 
 // A modal's "be" and a participle ("can be opened"): "geöffnet werden" at the end.
 bool Dictionary::EnglishGrammar::PassiveInfinitive(Clause& clause, std::size_t be) {
   const std::size_t p = be + 1;
-  if (units_[be].source != "be" || p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
-  if (AdjectiveSense(units_[p])) return false;  // "can be useful"
+  if (p >= clause.end || units_[be].source != "be" || IsClauseBreak(units_[p].gap)) return false;
   const auto german = GermanParticiple(units_[p]);
-  if (!german) return false;
+  if (!german || !ReadsAsParticiple(units_[p], *german)) return false;  // "can be useful"
   units_[p].text = *german;
   units_[be].text = "werden";
   clause.toEnd.push_back(p);
@@ -1128,6 +1580,21 @@ bool Dictionary::EnglishGrammar::HaveTo(Clause& clause, std::size_t& at) {
   return true;
 }
 
+bool Dictionary::EnglishGrammar::KnowObject(Clause& clause, std::size_t& at) {
+  const std::size_t object = at + 1;
+  if (object >= clause.end || IsClauseBreak(units_[object].gap)) return false;
+  const std::string& word = units_[object].source;
+  const auto* pronoun = FindIn(kEnglishPronouns, word);
+  const bool phrase = (pronoun != nullptr && word != "it") ||
+                      (FindIn(kEnglishDeterminers, word) != nullptr && word != "that") ||
+                      IsNoun(units_[object]);
+  if (!phrase) return false;
+  Candidate kennen;
+  kennen.translation = "kennen";
+  FullVerb(clause, kennen);
+  return true;
+}
+
 // A past participle after "be" or "have" ("already" may stand between): it goes to
 // the end, and the auxiliary becomes the German one for a participle ("was removed":
 // "wurde ... entfernt", "has seen": "hat ... gesehen").
@@ -1138,22 +1605,39 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
           (units_[p].known && units_[p].kind == Kind::Adverb)))
     ++p;
   if (p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
-  // After "be" a word with an adjective sense is that adjective ("I am tired").
-  if (auxiliary.withParticiple == "sein" && AdjectiveSense(units_[p])) return false;
   const auto german = GermanParticiple(units_[p]);
   if (!german) return false;
+  // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
+  // the adjective is the participle itself ("removed": "entfernt") or an English
+  // participle in "-ed" reads as a German one ("used": "benutzt").
+  if (auxiliary.withParticiple == "sein" && !ReadsAsParticiple(units_[p], *german)) return false;
   units_[p].text = *german;
   clause.toEnd.push_back(p);
   clause.copula = false;
-  units_[clause.finite].text =
-      dictionary_.GermanVerb(std::string(auxiliary.withParticiple), clause.person);
+  // The present's "be" and a participle is the passive of what happens ("is
+  // removed": "wird entfernt"), with "already" the state it left ("ist bereits
+  // registriert").
+  std::string verb(auxiliary.withParticiple);
+  if (verb == "sein" && !Contains(kStateAdverbs, units_[clause.next].source)) verb = "werden";
+  units_[clause.finite].text = dictionary_.GermanVerb(verb, clause.person);
   return true;
+}
+
+// Whether a word after "be" is the participle `german` rather than an adjective: it
+// has no adjective sense, or the adjective is the participle itself ("removed":
+// "entfernt"), or an English "-ed" form whose adjective reads as a German participle
+// ("used": "benutzt"). "tired" ("müde") and "useful" are adjectives.
+bool Dictionary::EnglishGrammar::ReadsAsParticiple(const Unit& unit,
+                                                   const std::string& german) const {
+  const auto adjective = AdjectiveSense(unit);
+  return !adjective || adjective->translation == german ||
+         (unit.source.ends_with("ed") && adjective->translation.ends_with('t'));
 }
 
 // The German participle of an English one, through the verb's German infinitive.
 std::optional<std::string> Dictionary::EnglishGrammar::GermanParticiple(const Unit& unit) const {
   for (const std::string& base : EnglishParticipleBases(unit.source)) {
-    std::optional<Candidate> verb = dictionary_.Find(IndexTable::EnglishVerbs, base);
+    std::optional<Candidate> verb = InfinitiveOf(base);
     if (!verb) continue;
     std::string infinitive(verb->translation);
     if (infinitive.starts_with("sich ")) infinitive.erase(0, 5);
@@ -1187,15 +1671,7 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
     inseparable =
         inseparable || (infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3);
   const std::string ge = inseparable ? "" : "ge";
-  // "et" after t or d, and after m or n that follow another consonant ("geöffnet",
-  // "gezeichnet"; but "gelernt", "gefilmt", "gewohnt").
-  const std::size_t n = stem.size();
-  const bool et =
-      stem.ends_with('t') || stem.ends_with('d') ||
-      (n >= 2 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem[n - 2] != stem[n - 1] &&
-       std::isalpha(static_cast<unsigned char>(stem[n - 2])) &&
-       std::string_view("aeioulrh").find(stem[n - 2]) == std::string_view::npos);
-  const std::string weak = ge + stem + (et ? "et" : "t");
+  const std::string weak = ge + stem + (TakesLinkingE(stem) ? "et" : "t");
   const std::string strong = ge + infinitive;
   if (dictionary_.Find(IndexTable::GermanToEnglish, weak)) return weak;
   if (infinitive.ends_with("en") && dictionary_.Find(IndexTable::GermanToEnglish, strong))
@@ -1203,6 +1679,9 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
   if (!inseparable && unit.known && unit.text.starts_with("ge") &&
       unit.text.find(' ') == std::string::npos)
     return unit.text;
+  // The dictionary's reading without "ge" where the verb has a prefix the list above
+  // does not know ("unterstützen": "unterstützt").
+  if (unit.known && (unit.text == stem + "t" || unit.text == stem + "et")) return unit.text;
   return weak;
 }
 
@@ -1213,7 +1692,7 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
   if (!found) found = VerbSense(f);
   for (const std::string& base : EnglishBaseForms(f.source)) {
     if (found) break;
-    found = dictionary_.Find(IndexTable::EnglishVerbs, base);
+    found = InfinitiveOf(base);
   }
   if (found && (clause.subject.found || f.upper)) {
     std::string infinitive(found->translation);
@@ -1233,6 +1712,7 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
     if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty()) {
       rest = rest.empty() ? prefix : rest + " " + prefix;
       infinitive = stem;
+      clause.prefix = prefix;
     }
     f.text = dictionary_.GermanVerb(infinitive, clause.person);
     if (!reflexive.empty()) f.text += " " + reflexive;
@@ -1256,6 +1736,25 @@ int Dictionary::EnglishGrammar::CaseAfter(const std::string& preposition) const 
   if (preposition == "into" || preposition == "onto") return kAccusative;
   std::optional<Candidate> german = dictionary_.Find(IndexTable::EnglishToGerman, preposition);
   return german && Contains(kDativePrepositions, german->translation) ? kDative : kAccusative;
+}
+
+// The case after the preposition at `at`, which becomes the verb's own where the verb
+// before it has one ("wait for": "auf" and the accusative).
+int Dictionary::EnglishGrammar::PrepositionCase(std::size_t at) {
+  const VerbPreposition* own = PrepositionOfVerb(at);
+  if (own == nullptr) return CaseAfter(units_[at].source);
+  units_[at].text = std::string(own->german);
+  return own->grammaticalCase;
+}
+
+// The German preposition of the verb right before the preposition at `at`, or null.
+const VerbPreposition* Dictionary::EnglishGrammar::PrepositionOfVerb(std::size_t at) const {
+  if (at == 0) return nullptr;
+  for (const VerbPreposition& row : kVerbPrepositions) {
+    if (row.preposition == units_[at].source && IsFormOf(units_[at - 1].source, row.verb))
+      return &row;
+  }
+  return nullptr;
 }
 
 // "of" and a noun phrase with an article after a noun: the genitive, without "of"
@@ -1310,7 +1809,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
     }
     if (Contains(kEnglishPrepositions, units_[j].source)) {
       MarkNicht(clause, j);
-      prepositionCase = CaseAfter(units_[j].source);
+      prepositionCase = PrepositionCase(j);
       ++j;
       continue;
     }
@@ -1357,6 +1856,12 @@ bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
 // The English verb of an -ing form ("playing", "making", "running"), or nothing.
 std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::IngVerb(
     const std::string& form) const {
+  const std::optional<std::string> base = IngBase(form);
+  return base ? InfinitiveOf(*base) : std::nullopt;
+}
+
+// The base form of an English -ing form ("playing", "making", "running"), or nothing.
+std::optional<std::string> Dictionary::EnglishGrammar::IngBase(const std::string& form) const {
   if (form.size() < 5 || !form.ends_with("ing")) return std::nullopt;
   const std::string stem = form.substr(0, form.size() - 3);
   std::vector<std::string> bases = {stem};
@@ -1365,10 +1870,69 @@ std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::IngVerb(
   bases.push_back(stem + "e");                                                       // "making"
   if (stem.ends_with('y')) bases.push_back(stem.substr(0, stem.size() - 1) + "ie");  // "lying"
   for (const std::string& base : bases) {
-    if (std::optional<Candidate> found = dictionary_.Find(IndexTable::EnglishVerbs, base))
-      return found;
+    if (InfinitiveOf(base)) return base;
   }
   return std::nullopt;
+}
+
+// The personal pronoun that is a subject in the sentence around `at` ("We play by
+// opening": "we"), else "you": a manual's reader.
+std::string Dictionary::EnglishGrammar::SentenceSubject(std::size_t at) const {
+  std::size_t begin = at;
+  while (begin > 0 && units_[begin].gap.find_first_of(".!?:\n") == std::string::npos)
+    --begin;
+  for (std::size_t k = begin; k < units_.size(); ++k) {
+    if (k > begin && units_[k].gap.find_first_of(".!?:\n") != std::string::npos) break;
+    const auto* pronoun = FindIn(kEnglishPronouns, units_[k].source);
+    if (pronoun != nullptr && pronoun->person >= 0 && pronoun->word != "it" &&
+        units_[k].gap.find_first_not_of(" ") == std::string::npos)  // not "Ctrl+I"
+      return units_[k].source;
+  }
+  return "you";
+}
+
+// "by", "before", "after", "while" and "when" with an -ing form ("by using the
+// command") are a subordinate clause whose subject English leaves out: the reader,
+// as everywhere in a manual ("indem Sie den Befehl verwenden"). The -ing form
+// becomes the verb, and a "you" of the grammar's own its subject. "using" before a
+// noun phrase elsewhere is "mit" ("crop it using the menu": "mit dem Menü").
+void Dictionary::EnglishGrammar::Gerunds() {
+  for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
+    Unit& word = units_[at];
+    Unit& next = units_[at + 1];
+    // A reference: "See Section 9" is "Siehe Abschnitt 9", a command of its own
+    // whose subject German leaves out. ("See the cat" is a command made before.)
+    const bool sentenceStart = at == 0 || word.gap.find_first_of(".!?:\n") != std::string::npos;
+    if (word.source == "see" && word.capital && sentenceStart &&
+        FindIn(kEnglishDeterminers, next.source) == nullptr) {
+      word.source.clear();
+      word.text = "Siehe";
+      word.kind = Kind::Verb;
+      continue;
+    }
+    if (IsClauseBreak(next.gap)) continue;
+    const auto* subordinator = FindIn(kGerundSubordinators, word.source);
+    const std::optional<std::string> base =
+        subordinator != nullptr ? IngBase(next.source) : std::nullopt;
+    if (base) {
+      next.source = *base;
+      Unit subject;
+      subject.gap = " ";
+      subject.source = SentenceSubject(at);
+      subject.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at + 1), std::move(subject));
+      ++at;
+      continue;
+    }
+    const bool afterBe = at > 0 && (Contains(kFormsOfBe, units_[at - 1].source) ||
+                                    FindIn(kEnglishPronouns, units_[at - 1].source));
+    if (word.source == "using" && !afterBe &&
+        (FindIn(kEnglishDeterminers, next.source) || IsNoun(next))) {
+      word.source = "with";
+      word.text = "mit";
+      word.kind = Kind::Preposition;
+    }
+  }
 }
 
 bool Dictionary::EnglishGrammar::Progressive(Clause& clause, std::size_t& at) {
@@ -1450,10 +2014,9 @@ void Dictionary::EnglishGrammar::PutAfterVerb(Clause& clause, std::size_t at, st
 
 void Dictionary::EnglishGrammar::Negation(Clause& clause) {
   if (clause.negationPlaced) return;
-  std::size_t at = clause.nichtBefore;
-  for (const std::size_t moved : clause.toEnd)
-    at = std::min(at, moved);
-  PutAfterVerb(clause, at, "nicht");
+  // The infinitives and participles go to the end after this pass, behind "nicht"
+  // wherever they stand now ("kann die Katze nicht sehen").
+  PutAfterVerb(clause, clause.nichtBefore, "nicht");
 }
 
 void Dictionary::EnglishGrammar::Gern(Clause& clause) {
@@ -1509,6 +2072,7 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
   std::size_t subjectStart = clause.subject.end - 1;
   while (subjectStart > clause.begin && !IsClauseBreak(units_[subjectStart].gap) &&
          (FindIn(kEnglishDeterminers, units_[subjectStart - 1].source) ||
+          units_[subjectStart - 1].text.empty() ||  // a noun joined to the head
           IsAdjective(units_[subjectStart - 1]) || units_[subjectStart - 1].source == "very"))
     --subjectStart;
   if (clause.adverbs < finite) {
@@ -1519,6 +2083,11 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.adverbs), std::move(moved));
     clause.finite = clause.adverbs;
   }
+  if (clause.verbFirst) {
+    MoveToFront(clause, clause.finite);
+    if (clause.afterPhrase && units_[clause.begin].gap == ", ") units_[clause.begin].gap = " ";
+    return;
+  }
   if (subjectStart > clause.begin && clause.adverbs == finite) {
     Unit moved = std::move(units_[finite]);
     moved.gap = " ";
@@ -1526,6 +2095,19 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(subjectStart), std::move(moved));
     clause.finite = subjectStart;
   }
+}
+
+// Moves the unit at `at` to the clause's start, where it takes the first unit's gap.
+void Dictionary::EnglishGrammar::MoveToFront(Clause& clause, std::size_t at) {
+  if (at <= clause.begin || at >= clause.end) return;
+  Unit moved = std::move(units_[at]);
+  moved.gap = units_[clause.begin].gap;
+  moved.capital = units_[clause.begin].capital;
+  units_[clause.begin].gap = " ";
+  units_[clause.begin].capital = false;
+  units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(at));
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.begin), std::move(moved));
+  clause.finite = clause.begin;
 }
 
 void Dictionary::EnglishGrammar::Contractions() {

@@ -473,6 +473,16 @@ def shared_stem(a, b):
     return n >= 4 and n >= min(len(a), len(b)) - 3
 
 
+# Senses of everyday words that the manuals hardly use, so that they cannot teach them:
+# written over what was learnt. A verb's own sense has its key with "to" ("to need":
+# "brauchen"), apart from the word's ("need": "müssen", learnt from "need to").
+EVERYDAY_EN = {
+    "bus": "Bus",
+    "to need": "brauchen",
+    "train": "Zug",
+}
+
+
 def main():
     args = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     args.add_argument("--out", default=os.path.dirname(os.path.abspath(__file__)))
@@ -505,6 +515,7 @@ def main():
                        german_frequency, "en")
     de_choice = choose(count_senses([(de, en) for en, de in train], de_en, stems.of,
                                     english_stems, False), english_frequency, "de")
+    en_choice.update(EVERYDAY_EN)
     versions = package_versions()
     path = os.path.join(opts.out, "senses.tsv")
     with open(path, "w", encoding="utf-8") as f:

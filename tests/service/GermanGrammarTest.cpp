@@ -50,7 +50,24 @@ constexpr std::string_view kDictionary =
     "verfügen {vt} :: to decree\n"
     "Fenster {n} | Fenster {pl} :: window | windows\n"
     "Dialog {m} | Dialoge {pl} :: dialog | dialogs\n"
-    "Ebene {f} | Ebenen {pl} :: layer | layers\n";
+    "Ebene {f} | Ebenen {pl} :: layer | layers\n"
+    "warten {vi} :: to wait\n"
+    "treiben {vt} :: to drive\n"
+    "brauchen {vt} :: to need\n"
+    "entfernen {vt} :: to remove\n"
+    "entfernt {adj} :: distant; removed\n"
+    "bereits; schon {adv} :: already\n"
+    "Spiel {n} | Spiele {pl} :: play | plays\n"
+    "verwenden {vt} | verwendend | verwendet :: to use | using | used\n"
+    "benutzt {adj} :: used\n"
+    "unterstützen {vt} :: to support\n"
+    "unterstützt {adj} :: supported\n"
+    "ermüden {vt} :: to tire\n"
+    "müde {adj} :: tired\n"
+    "bitten {vt} :: to ask\n"
+    "folgend {adj} :: following\n"
+    "Bistum {n} :: see\n"
+    "bitte :: please\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -169,7 +186,7 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"My cat sleeps.", "Meine Katze schläft."},
       {"Our dogs sleep.", "Unsere Hunde schlafen."},
       // The verb agrees with its subject.
-      {"You sleep.", "Du schläfst."},
+      {"You sleep.", "Sie schlafen."},
       {"He sees the cat.", "Er sieht die Katze."},
       {"They play.", "Sie spielen."},
       {"I play.", "Ich spiele."},
@@ -208,6 +225,114 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cat sleeps in the house.", "Die Katze schläft im Haus."},
       {"I buy a cat.", "Ich kaufe eine Katze ein."},
       {"Today I play in the garden.", "Heute spiele ich im Garten."},
+      // "you" is the polite "Sie", as the commands are; "your" is "Ihr".
+      {"You see your cat.", "Sie sehen Ihre Katze."},
+      {"The dog sees you.", "Der Hund sieht Sie."},
+      {"Do you play?", "Spielen Sie?"},
+      // "know" with a noun phrase is "kennen", with "it" or a clause "wissen".
+      {"I know the dog.", "Ich kenne den Hund."},
+      {"She does not know the old cats.", "Sie kennt die alten Katzen nicht."},
+      {"I know it.", "Ich weiß es."},
+      // "need to" is "müssen"; "need" with an object is the verb's own sense.
+      {"We need to play.", "Wir müssen spielen."},
+      {"He needs to see the cat.", "Er muss die Katze sehen."},
+      {"We need a cup.", "Wir brauchen eine Tasse."},
+      // A verb's own preposition and its case ("wait for": "warten auf" and the
+      // accusative).
+      {"We wait for the dog.", "Wir warten auf den Hund."},
+      {"The cat is waiting for the old dogs.", "Die Katze wartet auf die alten Hunde."},
+      // "be" and a participle: the passive with "werden"; with "already" the state.
+      // A participle the dictionary also lists as an adjective ("removed") is still
+      // the participle.
+      {"The door is opened.", "Die Tür wird geöffnet."},
+      {"The doors are opened in the garden.", "Die Türen werden im Garten geöffnet."},
+      {"The cat is removed.", "Die Katze wird entfernt."},
+      {"The door is already opened.", "Die Tür ist bereits geöffnet."},
+      {"The house is big.", "Das Haus ist groß."},
+      // An everyday verb sense the dictionary lists only inside a longer entry.
+      {"We drive in the garden.", "Wir fahren im Garten."},
+      // "nicht" after a definite object, before the infinitive that goes to the end.
+      {"You can not see the cat.", "Sie können die Katze nicht sehen."},
+      {"I can not see the old dogs today.", "Ich kann heute die alten Hunde nicht sehen."},
+      // After a subordinate clause or a phrase in front, the main clause starts with
+      // its verb; after a phrase without a comma.
+      {"When the door is opened, the cat sleeps in the garden.",
+       "Wenn die Tür geöffnet wird, schläft die Katze im Garten."},
+      {"If the house is big, we play in the garden.",
+       "Wenn das Haus groß ist, spielen wir im Garten."},
+      {"In the garden, the old dogs sleep.", "Im Garten schlafen die alten Hunde."},
+      {"The cat sleeps, the dog plays.", "Die Katze schläft, der Hund spielt."},
+      // Relative clauses: the pronoun takes the noun's gender and its case in the
+      // clause, the verb goes last; a main clause's verb after it gets its comma. A
+      // relative clause without "which" ("the house you see") gains its pronoun.
+      {"I see the cat which sleeps in the garden.", "Ich sehe die Katze, die im Garten schläft."},
+      {"The dog which sleeps is old.", "Der Hund, der schläft, ist alt."},
+      {"The cats which play in the garden are big.",
+       "Die Katzen, die im Garten spielen, sind groß."},
+      {"I see the dog that the cat sees.", "Ich sehe den Hund, den die Katze sieht."},
+      {"I see the house you see.", "Ich sehe das Haus, das Sie sehen."},
+      {"The cup I buy is big.", "Die Tasse, die ich einkaufe, ist groß."},
+      {"I can see the dogs that sleep.", "Ich kann die Hunde sehen, die schlafen."},
+      {"The cat has opened the door which is old.", "Die Katze hat die Tür geöffnet, die alt ist."},
+      // A separable verb at the end of a subordinate clause is one word again.
+      {"I play when I buy a cup.", "Ich spiele, wenn ich eine Tasse einkaufe."},
+      // Nouns in a row are one compound, which takes the gender of its last noun; a
+      // noun that can be the verb and agrees with the noun before it is the verb.
+      {"I see the garden door.", "Ich sehe die Gartentür."},
+      {"The house door is big.", "Die Haustür ist groß."},
+      {"We play with the house cats.", "Wir spielen mit den Hauskatzen."},
+      {"The cats play.", "Die Katzen spielen."},
+      {"The cat plays in the garden.", "Die Katze spielt im Garten."},
+      // An English participle in "-ed" after "be" that the dictionary also lists as
+      // an adjective reading as a German participle is the passive; one that reads
+      // as another adjective stays that ("tired": "müde"). A verb with a prefix
+      // that takes no "ge" keeps the dictionary's participle ("unterstützt").
+      {"The door is used.", "Die Tür wird verwendet."},
+      {"The cat is supported.", "Die Katze wird unterstützt."},
+      {"The cat is tired.", "Die Katze ist müde."},
+      {"The cat can be removed.", "Die Katze kann entfernt werden."},
+      // "by" and an -ing form: "indem" with the sentence's subject, else the reader;
+      // "using" before a noun phrase is "mit".
+      {"We play in the garden by opening the door.",
+       "Wir spielen im Garten, indem wir die Tür öffnen."},
+      {"The door is opened by using the cup.",
+       "Die Tür wird geöffnet, indem Sie die Tasse verwenden."},
+      {"Open the door before playing.", "Öffnen Sie die Tür, bevor Sie spielen."},
+      {"See the garden using the cup.", "Sehen Sie den Garten mit der Tasse."},
+      {"The cats are using the cup.", "Die Katzen verwenden die Tasse."},
+      // The object of a command is in the accusative.
+      {"See the dog.", "Sehen Sie den Hund."},
+      // A description that starts with its verb in "-s" keeps it first, in the third
+      // person, with its objects and a separable prefix at the end.
+      {"Opens the door in the garden.", "Öffnet die Tür im Garten."},
+      {"Buys a cup.", "Kauft eine Tasse ein."},
+      {"Sees the old dog.", "Sieht den alten Hund."},
+      // "that" after a verb and before a noun phrase without an article is "dass".
+      {"He sees that cats sleep.", "Er sieht, dass Katzen schlafen."},
+      // "that" first in the text, before a noun without an article: no word before it
+      // to look at.
+      {"That cats sleep.", "Diese Katzen schlafen."},
+      // A modal that ends the text: nothing after it to look at.
+      {"The cat can", "Die Katze kann"},
+      {"I see the dog which the cat can", "Ich sehe den Hund, den die Katze kann"},
+      // An infinitive that a verb's object is to do takes no "um"; "where" after a
+      // clause is "wo" with the verb last.
+      {"I ask the dog to see the cat.", "Ich bitte den Hund, die Katze zu sehen."},
+      {"I play where the cat sleeps.", "Ich spiele, wo die Katze schläft."},
+      // "the following" without its noun is "das Folgende".
+      {"I see the following.", "Ich sehe das Folgende."},
+      {"We play in the following:", "Wir spielen im Folgenden:"},
+      {"I see the following dogs.", "Ich sehe die folgenden Hunde."},
+      // "See ..." at the start of a sentence is a reference: "Siehe ...".
+      {"See cats.", "Siehe Katzen."},
+      // A command after "please", and before "that".
+      {"Please see the cat.", "Bitte sehen Sie die Katze."},
+      {"See that the cat sleeps.", "Sehen Sie, dass die Katze schläft."},
+      // A phrase with a preposition between the subject and its auxiliary belongs to
+      // the subject.
+      {"The cat in the garden is old.", "Die Katze im Garten ist alt."},
+      {"The dogs in the old house can see the cat.",
+       "Die Hunde im alten Haus können die Katze sehen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),

@@ -27,7 +27,7 @@ namespace parlumo::service {
 namespace {
 
 // Floors a little under the scores this build reaches on the held-out sets.
-constexpr double kEnglishToGermanFloor = 42.0;
+constexpr double kEnglishToGermanFloor = 45.2;
 constexpr double kGermanToEnglishFloor = 48.0;
 
 // Pairs "English TAB other language", one a line.

@@ -51,7 +51,11 @@ constexpr std::string_view kDictionary =
     "Farbe {f} :: color\n"
     "Profil {n} :: profile\n"
     "Sprache {f} :: language\n"
-    "sprach :: quoth\n";
+    "sprach :: quoth\n"
+    "müssen {vi} :: to need\n"
+    "brauchen {vt} :: to need\n"
+    "Mangel {m} :: need\n"
+    "Bedarf {m} :: need\n";
 
 const Dictionary& TestDictionary(const LearntSenses* senses) {
   std::istringstream in{std::string(kDictionary)};
@@ -72,6 +76,8 @@ const LearntSenses& TestSenses() {
       "en\tdefault\tStandard\n"
       "de\tdatei\tfile\n"
       "en\tstation\tGleis\n"  // not offered by the dictionary: no effect
+      "en\tneed\tBedarf\n"
+      "en\tto need\tbrauchen\n"  // the verb's own sense, apart from the noun's
       "broken row\n"
       "xx\tfile\tFeile\n");  // no such side
   return senses;
@@ -226,6 +232,10 @@ TEST(GermanRealTextTest, LearntSensesComeBeforeTheDictionaryOrder) {
       {"Datei", D::GermanToEnglish, "Computer file", "File"},
       // A preferred translation the dictionary does not offer for the key is ignored.
       {"the station", D::EnglishToGerman, "der Bahnhof", "der Bahnhof"},
+      // A verb's sense is looked for under its key with "to" first: the word's own
+      // may be a noun's.
+      {"they need a file", D::EnglishToGerman, "sie müssen eine Reihe", "sie brauchen eine Datei"},
+      {"the need", D::EnglishToGerman, "der Mangel", "der Bedarf"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary(nullptr).Translate(c.source, c.direction), c.withoutSenses)
