@@ -78,7 +78,9 @@ std::string CleanTerm(std::string_view term) {
     }
     out += c;
   }
-  while (!out.empty() && out.back() == ' ')
+  // A greeting or a set phrase is a sentence of its own ("Hello!", "How are you?"):
+  // its mark stays with the text, where the source's own mark stands.
+  while (!out.empty() && (out.back() == ' ' || out.back() == '!' || out.back() == '?'))
     out.pop_back();
   // "er/sie schläft", "he/she sleeps": the pronouns of a verb form go.
   const auto space = out.find(' ');

@@ -473,11 +473,13 @@ def shared_stem(a, b):
     return n >= 4 and n >= min(len(a), len(b)) - 3
 
 
-# Senses of everyday words that the manuals hardly use, so that they cannot teach them:
+# Senses of everyday words and greetings that the manuals hardly use, so that they
+# cannot teach them:
 # written over what was learnt. A verb's own sense has its key with "to" ("to need":
 # "brauchen"), apart from the word's ("need": "müssen", learnt from "need to").
 EVERYDAY_EN = {
     "bus": "Bus",
+    "good morning": "Guten Morgen",
     "to need": "brauchen",
     "train": "Zug",
 }

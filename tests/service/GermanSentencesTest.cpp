@@ -310,6 +310,11 @@ TEST_F(GermanSentencesTest, FirstSentences) {
       {"Das Haus ist groß und die Katze schläft.", D::GermanToEnglish,
        "The house is big and the cat sleeps."},
       {"Ich hätte gern eine Tasse Kaffee.", D::GermanToEnglish, "I would like a cup of coffee."},
+      // Greetings are the dictionary's set phrases, written with their own mark.
+      {"Hello world.", D::EnglishToGerman, "Hallo Welt."},
+      {"Good morning!", D::EnglishToGerman, "Guten Morgen!"},
+      {"Guten Morgen! Wie geht es Ihnen?", D::GermanToEnglish, "Good morning! How are you?"},
+      {"Danke schön!", D::GermanToEnglish, "Thank you very much!"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RealDictionary().Translate(c.source, c.direction), c.expected) << c.source;
