@@ -663,6 +663,7 @@ class Dictionary::EnglishGrammar {
   bool PassiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
+  bool PerfectOfBe(Clause& clause, std::size_t been, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
   bool ReadsAsParticiple(const Unit& unit, const std::string& german) const;
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
@@ -1605,6 +1606,7 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
           (units_[p].known && units_[p].kind == Kind::Adverb)))
     ++p;
   if (p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
+  if (units_[p].source == "been") return PerfectOfBe(clause, p, auxiliary);
   const auto german = GermanParticiple(units_[p]);
   if (!german) return false;
   // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
@@ -1620,6 +1622,35 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
   std::string verb(auxiliary.withParticiple);
   if (verb == "sein" && !Contains(kStateAdverbs, units_[clause.next].source)) verb = "werden";
   units_[clause.finite].text = dictionary_.GermanVerb(verb, clause.person);
+  return true;
+}
+
+// "have been": the perfect of "sein", which "be" forms with "sein" itself ("has been
+// ready": "ist ... bereit gewesen"); before a participle the perfect of the passive,
+// "worden" after the participle ("has been removed": "ist ... entfernt worden").
+bool Dictionary::EnglishGrammar::PerfectOfBe(Clause& clause, std::size_t been,
+                                             const EnglishAuxiliary& auxiliary) {
+  const std::string finite = auxiliary.withParticiple == "hatte" ? "war" : "sein";
+  units_[clause.finite].text = dictionary_.GermanVerb(finite, clause.person);
+  const std::size_t p = been + 1;
+  std::optional<std::string> german;
+  if (p < clause.end && !IsClauseBreak(units_[p].gap)) german = GermanParticiple(units_[p]);
+  // A participle the dictionary lists as a phrase of its own ("undone": "rückgängig
+  // gemacht").
+  if (!german && p < clause.end && !IsClauseBreak(units_[p].gap) && units_[p].known &&
+      units_[p].text.find(" ge") != std::string::npos)
+    german = units_[p].text;
+  if (german && ReadsAsParticiple(units_[p], *german)) {
+    units_[p].text = *german;
+    units_[been].text = "worden";
+    clause.toEnd.push_back(p);
+    clause.toEnd.push_back(been);
+    clause.copula = false;
+    return true;
+  }
+  units_[been].text = "gewesen";
+  clause.toEnd.push_back(been);
+  clause.copula = true;
   return true;
 }
 

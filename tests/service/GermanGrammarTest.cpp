@@ -333,6 +333,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cat in the garden is old.", "Die Katze im Garten ist alt."},
       {"The dogs in the old house can see the cat.",
        "Die Hunde im alten Haus können die Katze sehen."},
+      // "have been": the perfect with "sein", before a participle the perfect of the
+      // passive with "worden" last.
+      {"The door has been opened.", "Die Tür ist geöffnet worden."},
+      {"The doors have been removed from the house.", "Die Türen sind vom Haus entfernt worden."},
+      {"I see the door that has been opened.", "Ich sehe die Tür, die geöffnet worden ist."},
+      {"The door had been opened.", "Die Tür war geöffnet worden."},
+      {"The cat has been tired.", "Die Katze ist müde gewesen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
