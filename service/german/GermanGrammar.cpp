@@ -535,6 +535,10 @@ class Dictionary::EnglishGrammar {
   bool GovernsInfinitive(std::size_t at) const;
   void InfinitiveClause(Clause& clause);
 
+  void CommaAfterFrontClause();
+  bool SubjectWithVerb(std::size_t at) const;
+  bool IsVerbForm(const Unit& unit) const;
+
   static constexpr TextPass kTextPasses[] = {
       // Plurals and verb forms the dictionary does not list: through their base form.
       &EnglishGrammar::Plurals,
@@ -542,6 +546,9 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
       &EnglishGrammar::Gerunds,
+      // A clause in front without its comma ("When it opens the window shows") gains
+      // one before the main clause.
+      &EnglishGrammar::CommaAfterFrontClause,
       // Each clause in turn, through kClausePasses.
       &EnglishGrammar::Clauses,
       // A preposition and the article after it contract ("in dem" -> "im").
@@ -1009,6 +1016,67 @@ void Dictionary::EnglishGrammar::ContactRelatives() {
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(which));
     ++at;
   }
+}
+
+// A sentence that opens with a subordinate clause and has no comma before its main
+// clause ("When this tool is selected the pointer changes"): the second subject
+// followed by its verb starts the main clause, and German writes the comma there, so
+// that the main clause puts its verb first ("..., ändert sich der Zeiger").
+void Dictionary::EnglishGrammar::CommaAfterFrontClause() {
+  bool open = false;
+  int subjects = 0;
+  for (std::size_t at = 0; at < units_.size(); ++at) {
+    if (at == 0 || units_[at].gap.find_first_of(".!?:;\n") != std::string::npos) {
+      const EnglishSubordinator* front = FindIn(kEnglishSubordinators, units_[at].source);
+      open = front != nullptr && !front->german.empty() && front->word != "that";
+      subjects = 0;
+      continue;
+    }
+    if (!open) continue;
+    if (IsClauseBreak(units_[at].gap)) {
+      open = false;
+    } else if (SubjectWithVerb(at) && ++subjects == 2) {
+      units_[at].gap = ", ";
+      open = false;
+    }
+  }
+}
+
+// Whether a subject starts at `at` and its verb follows it: a subject pronoun and a
+// verb in its person ("it opens", "you see"), or an article, up to three words and an
+// auxiliary or a verb in "-s" after a noun in the singular ("the pointer changes").
+bool Dictionary::EnglishGrammar::SubjectWithVerb(std::size_t at) const {
+  const auto verbAt = [&](std::size_t k) {
+    return k < units_.size() && !IsClauseBreak(units_[k].gap) ? &units_[k] : nullptr;
+  };
+  if (const auto* pronoun = FindIn(kEnglishPronouns, units_[at].source);
+      pronoun != nullptr && pronoun->person >= 0) {
+    const Unit* verb = verbAt(at + 1);
+    if (verb == nullptr) return false;
+    if (FindIn(EnglishAuxiliaries(), verb->source) != nullptr) return true;
+    const bool third = pronoun->person == kThirdSingular;
+    return verb->source.ends_with('s') == third && IsVerbForm(*verb);
+  }
+  if (FindIn(kEnglishDeterminers, units_[at].source) == nullptr) return false;
+  for (std::size_t k = at + 2; k <= at + 4; ++k) {
+    const Unit* word = verbAt(k);
+    const Unit& before = units_[k - 1];
+    if (word == nullptr || !(IsNoun(before) || IsAdjective(before) || !before.known)) return false;
+    if (FindIn(EnglishAuxiliaries(), word->source) != nullptr) return true;
+    if (word->source.ends_with('s') && IsNoun(before) && !before.source.ends_with('s') &&
+        IsVerbForm(*word))
+      return true;
+  }
+  return false;
+}
+
+// Whether a word is a form of a verb the dictionary knows.
+bool Dictionary::EnglishGrammar::IsVerbForm(const Unit& unit) const {
+  if (VerbSense(unit)) return true;
+  for (const std::string& base : EnglishBaseForms(unit.source)) {
+    if (InfinitiveOf(base)) return true;
+  }
+  return false;
 }
 
 void Dictionary::EnglishGrammar::Clauses() {

@@ -340,6 +340,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see the door that has been opened.", "Ich sehe die Tür, die geöffnet worden ist."},
       {"The door had been opened.", "Die Tür war geöffnet worden."},
       {"The cat has been tired.", "Die Katze ist müde gewesen."},
+      // A clause in front without its comma: the second subject with its verb starts
+      // the main clause, which puts its verb first.
+      {"When the cat sleeps the dog plays.", "Wenn die Katze schläft, spielt der Hund."},
+      {"If you open the door the cat sleeps.", "Wenn Sie die Tür öffnen, schläft die Katze."},
+      {"When the door is opened we see the garden.",
+       "Wenn die Tür geöffnet wird, sehen wir den Garten."},
+      {"If the cat sleeps in the garden.", "Wenn die Katze im Garten schläft."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
