@@ -342,6 +342,13 @@ bool Dictionary::GrammarSplits(const std::vector<std::string_view>& words, Direc
   return IsClosedGermanWord(first) || IsClosedGermanWord(last);
 }
 
+bool Dictionary::GrammarDescribes(const std::vector<std::string_view>& words,
+                                  std::string_view german) {
+  constexpr std::string_view kDescribing[] = {"new", "old", "small", "little", "young"};
+  return words.size() == 2 && Contains(kDescribing, FoldCase(words.front())) &&
+         !StartsUpper(words.back()) && german.find(' ') == std::string_view::npos;
+}
+
 std::string Dictionary::GermanVerb(const std::string& infinitive, int person) const {
   if (person < 0 || person > 5) person = kThirdPlural;
   if (const ClosedVerb* closed = FindClosedVerb(infinitive))

@@ -67,6 +67,9 @@ constexpr std::string_view kDictionary =
     "bitten {vt} :: to ask\n"
     "folgend {adj} :: following\n"
     "Bistum {n} :: see\n"
+    "neu {adj} :: new\n"
+    "Auto {n} | Autos {pl} :: car | cars\n"
+    "Neuwagen {m} :: new car\n"
     "bitte :: please\n";
 
 constexpr std::string_view kAffixes =
@@ -347,6 +350,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"When the door is opened we see the garden.",
        "Wenn die Tür geöffnet wird, sehen wir den Garten."},
       {"If the cat sleeps in the garden.", "Wenn die Katze im Garten schläft."},
+      // An adjective of age and a noun that the dictionary writes as one compound: the
+      // plain description, word by word; other phrases stay whole.
+      {"I see a new car.", "Ich sehe ein neues Auto."},
+      {"I see the new cars.", "Ich sehe die neuen Autos."},
+      {"I see the old dog.", "Ich sehe den alten Hund."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
