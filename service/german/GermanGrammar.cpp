@@ -1271,7 +1271,8 @@ bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
   if (word == "that") {
     if (!followed) return false;
     const Unit& next = units_[at + 1];
-    if (FindIn(kEnglishDeterminers, next.source) || FindIn(kEnglishPronouns, next.source))
+    if (FindIn(kEnglishDeterminers, next.source) || FindIn(kEnglishPronouns, next.source) ||
+        next.source == "there")
       return true;
     // After a verb before a noun phrase ("Specifies that printer metrics are used").
     if (at == 0) return false;
@@ -1388,7 +1389,7 @@ void Dictionary::EnglishGrammar::QuestionOrder(Clause& clause) {
 }
 
 void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
-  if (clause.subordinator == std::string::npos || clause.there || clause.finite >= clause.end ||
+  if (clause.subordinator == std::string::npos || clause.finite >= clause.end ||
       units_[clause.finite].text.empty() || clause.finite + 1 >= clause.end)
     return;
   MoveBefore(clause.finite, clause.end);
@@ -2173,6 +2174,12 @@ void Dictionary::EnglishGrammar::InfinitivesToEnd(Clause& clause) {
 void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
   const std::size_t finite = clause.finite;
   if (clause.subordinator != std::string::npos) return;
+  // "there is" after a clause in front: "..., gibt es".
+  if (clause.there && clause.verbFirst && finite < clause.end && !units_[finite].text.empty()) {
+    MoveToFront(clause, finite);
+    if (clause.afterPhrase && units_[clause.begin].gap == ", ") units_[clause.begin].gap = " ";
+    return;
+  }
   if (clause.there || !clause.subject.found || finite >= clause.end || units_[finite].text.empty())
     return;
   std::size_t subjectStart = clause.subject.end - 1;

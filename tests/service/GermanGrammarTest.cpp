@@ -355,6 +355,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see a new car.", "Ich sehe ein neues Auto."},
       {"I see the new cars.", "Ich sehe die neuen Autos."},
       {"I see the old dog.", "Ich sehe den alten Hund."},
+      // "there is" in a subordinate clause puts "gibt" last, after a clause in front
+      // first.
+      {"If there is a cat, we play.", "Wenn es eine Katze gibt, spielen wir."},
+      {"He sees that there are two dogs.", "Er sieht, dass es zwei Hunde gibt."},
+      {"We play when there are two dogs.", "Wir spielen, wenn es zwei Hunde gibt."},
+      {"When the door is opened, there is a garden.",
+       "Wenn die Tür geöffnet wird, gibt es einen Garten."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
