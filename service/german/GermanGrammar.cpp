@@ -542,6 +542,7 @@ class Dictionary::EnglishGrammar {
   bool GovernsInfinitive(std::size_t at) const;
   void InfinitiveClause(Clause& clause);
 
+  const EnglishDeterminer* ItsOwner(std::size_t at, const EnglishDeterminer* determiner) const;
   void CommaAfterFrontClause();
   bool SubjectWithVerb(std::size_t at) const;
   bool IsVerbForm(const Unit& unit) const;
@@ -912,6 +913,7 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
                                          const EnglishDeterminer* determiner,
                                          const std::vector<std::size_t>& adjectives,
                                          int grammaticalCase, bool negate, Phrase& phrase) {
+  determiner = ItsOwner(at, determiner);
   Unit& head = units_[noun];
   int column = GenderOf(head);
   if (determiner != nullptr && determiner->plural && column != kPlural) {
@@ -964,6 +966,32 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
   phrase.definite =
       article && (det == Det::Definite || det == Det::Possessive || det == Det::Demonstrative);
   phrase.found = true;
+}
+
+// "its" agrees with its owner, the nearest noun before it in the sentence that is no
+// preposition's ("the layer in the image and its mask" is the layer's): "sein" after
+// a masculine or neuter noun, "ihr" after a feminine one ("die Ebene und ihre
+// Maske"); the determiner to use in its place.
+const EnglishDeterminer* Dictionary::EnglishGrammar::ItsOwner(
+    std::size_t at, const EnglishDeterminer* determiner) const {
+  if (determiner == nullptr || determiner->word != "its") return determiner;
+  for (std::size_t k = at; k-- > 0;) {
+    if (units_[k + 1].gap.find_first_of(".!?\n") != std::string::npos) break;
+    if (units_[k].text.empty() || !IsNoun(units_[k]) || units_[k].upper) continue;
+    std::size_t first = k;
+    while (first > 0 && !IsClauseBreak(units_[first].gap) &&
+           (IsNoun(units_[first - 1]) || IsAdjective(units_[first - 1]) ||
+            FindIn(kEnglishDeterminers, units_[first - 1].source) != nullptr))
+      --first;
+    if (first > 0 && Contains(kEnglishPrepositions, units_[first - 1].source)) {
+      k = first;
+      continue;
+    }
+    const int column = GenderOf(units_[k]);
+    return column == kFeminine || column == kPlural ? FindIn(kEnglishDeterminers, "her")
+                                                    : determiner;
+  }
+  return determiner;
 }
 
 // Moves the unit at `from` to just before `to` (to > from), keeping the text's

@@ -362,6 +362,12 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play when there are two dogs.", "Wir spielen, wenn es zwei Hunde gibt."},
       {"When the door is opened, there is a garden.",
        "Wenn die Tür geöffnet wird, gibt es einen Garten."},
+      // "its" agrees with its owner, the nearest noun before it that is no
+      // preposition's.
+      {"The door opens its window.", "Die Tür öffnet ihr Fenster."},
+      {"The dog opens its door.", "Der Hund öffnet seine Tür."},
+      {"The dog sees the cat in the garden with its cup.",
+       "Der Hund sieht die Katze im Garten mit ihrer Tasse."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
