@@ -200,6 +200,11 @@ constexpr std::string_view kStateAdverbs[] = {"already", "still"};
 // Adverbs of time, which German puts right after the verb.
 constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday", "now",
                                              "tonight", "soon",     "later"};
+// Places one goes into rather than up to: "to" before them is "in" and the accusative
+// ("in die Stadt", "ins Kino"), where the dictionary's "zu" reads as "up to".
+constexpr std::string_view kPlacesGoneInto[] = {"city",    "town",   "cinema", "theatre",
+                                                "theater", "office", "church", "mountains"};
+
 // The hours of the clock in words.
 constexpr std::string_view kEnglishHours[] = {"one",  "two", "three",  "four",
                                               "five", "six", "seven",  "eight",
@@ -608,6 +613,7 @@ class Dictionary::EnglishGrammar {
   bool Measure(Clause& clause, std::size_t& at);
   bool Progressive(Clause& clause, std::size_t& at);
   bool ToPlace(Clause& clause, std::size_t& at);
+  bool ToInside(Clause& clause, std::size_t& at);
   bool ClockTime(Clause& clause, std::size_t& at);
   bool AtHome(Clause& clause, std::size_t& at);
   bool GoHome(Clause& clause, std::size_t& at);
@@ -642,6 +648,8 @@ class Dictionary::EnglishGrammar {
       {Place::Object, "of", "", &EnglishGrammar::Measure},
       // "to Berlin": "nach Berlin" (a place name takes no article).
       {Place::Object, "to", "", &EnglishGrammar::ToPlace},
+      // "to the city": "in die Stadt", into a place one enters.
+      {Place::Object, "to", "the", &EnglishGrammar::ToInside},
       // "at eight o'clock": "um acht Uhr".
       {Place::Object, "at", "", &EnglishGrammar::ClockTime},
       // "at home": "zu Hause"; "go home": "nach Hause".
@@ -2098,6 +2106,21 @@ bool Dictionary::EnglishGrammar::ToPlace(Clause& clause, std::size_t& at) {
   units_[at].text = "nach";
   MarkNicht(clause, at);
   at += 2;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::ToInside(Clause& clause, std::size_t& at) {
+  std::size_t place = at + 2;
+  while (place + 1 < clause.end && AdjectiveSense(units_[place]) &&
+         !IsClauseBreak(units_[place + 1].gap))
+    ++place;
+  if (place >= clause.end || !Contains(kPlacesGoneInto, units_[place].source) ||
+      IsClauseBreak(units_[at + 2].gap))
+    return false;
+  units_[at].text = "in";
+  MarkNicht(clause, at);
+  const Phrase phrase = NounPhrase(at + 1, clause.end, kAccusative, false, false);
+  at = phrase.found ? phrase.end : at + 1;
   return true;
 }
 

@@ -70,6 +70,8 @@ constexpr std::string_view kDictionary =
     "neu {adj} :: new\n"
     "Auto {n} | Autos {pl} :: car | cars\n"
     "Neuwagen {m} :: new car\n"
+    "Stadt {f} | Städte {pl} :: city | cities\n"
+    "zu {prp; +Dat.} :: to\n"
     "bitte :: please\n";
 
 constexpr std::string_view kAffixes =
@@ -366,6 +368,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // preposition's.
       {"The door opens its window.", "Die Tür öffnet ihr Fenster."},
       {"The dog opens its door.", "Der Hund öffnet seine Tür."},
+      // "to" a place one enters is "in" and the accusative; other places take "zu".
+      {"We drive to the city.", "Wir fahren in die Stadt."},
+      {"We drive to the old city.", "Wir fahren in die alte Stadt."},
+      {"We drive to the door.", "Wir fahren zur Tür."},
       {"The dog sees the cat in the garden with its cup.",
        "Der Hund sieht die Katze im Garten mit ihrer Tasse."},
   };
