@@ -255,6 +255,18 @@ struct VerbPreposition {
   std::string_view german;
   int grammaticalCase;
 };
+// Verbs that their object chooses ("ask a question": "eine Frage stellen", not
+// "fragen").
+struct VerbObject {
+  std::string_view verb;
+  std::string_view object;
+  std::string_view german;
+};
+constexpr VerbObject kVerbObjects[] = {{"ask", "question", "stellen"},
+                                       {"make", "decision", "treffen"},
+                                       {"take", "photo", "machen"},
+                                       {"take", "picture", "machen"}};
+
 constexpr VerbPreposition kVerbPrepositions[] = {
     {"wait", "for", "auf", kAccusative},   {"ask", "for", "um", kAccusative},
     {"look", "for", "nach", kDative},      {"search", "for", "nach", kDative},
@@ -685,6 +697,7 @@ class Dictionary::EnglishGrammar {
   bool IsAdverb(const Unit& unit) const;
   bool PassiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
+  std::optional<Candidate> VerbOfObject(const Clause& clause) const;
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
   bool PerfectOfBe(Clause& clause, std::size_t been, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
@@ -1832,6 +1845,7 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
 // words but the last go to the end ("gehe ... spazieren").
 void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidate> found) {
   Unit& f = units_[clause.finite];
+  if (!found) found = VerbOfObject(clause);
   if (!found) found = VerbSense(f);
   for (const std::string& base : EnglishBaseForms(f.source)) {
     if (found) break;
@@ -1871,6 +1885,24 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
     }
   }
   SkipNot(clause);
+}
+
+// The verb that the object after it chooses (kVerbObjects), or nothing.
+std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::VerbOfObject(
+    const Clause& clause) const {
+  const std::string& verb = units_[clause.finite].source;
+  for (std::size_t k = clause.next; k < clause.end && k < clause.next + 4; ++k) {
+    if (k > clause.next && IsClauseBreak(units_[k].gap)) break;
+    for (const VerbObject& row : kVerbObjects) {
+      const std::string& object = units_[k].source;
+      if (IsFormOf(verb, row.verb) &&
+          (object == row.object ||
+           (object.starts_with(row.object) && object.size() == row.object.size() + 1 &&
+            object.back() == 's')))
+        return Candidate{.translation = row.german, .rank = {}, .kind = Kind::Verb};
+    }
+  }
+  return std::nullopt;
 }
 
 // The case after an English preposition: the dative where its German preposition

@@ -72,6 +72,8 @@ constexpr std::string_view kDictionary =
     "Neuwagen {m} :: new car\n"
     "Stadt {f} | Städte {pl} :: city | cities\n"
     "zu {prp; +Dat.} :: to\n"
+    "Frage {f} | Fragen {pl} :: question | questions\n"
+    "stellen {vt} :: to put\n"
     "bitte :: please\n";
 
 constexpr std::string_view kAffixes =
@@ -372,6 +374,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We drive to the city.", "Wir fahren in die Stadt."},
       {"We drive to the old city.", "Wir fahren in die alte Stadt."},
       {"We drive to the door.", "Wir fahren zur Tür."},
+      // A verb that its object chooses.
+      {"The cat asks a question.", "Die Katze stellt eine Frage."},
+      {"The dogs ask two questions.", "Die Hunde stellen zwei Fragen."},
+      {"The dog asks the cat.", "Der Hund bittet die Katze."},
       {"The dog sees the cat in the garden with its cup.",
        "Der Hund sieht die Katze im Garten mit ihrer Tasse."},
   };
