@@ -220,9 +220,9 @@ struct EnglishSubordinator {
   std::string_view german;
 };
 constexpr EnglishSubordinator kEnglishSubordinators[] = {
-    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"}, {"when", "wenn"},
-    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""},  {"which", ""},
-    {"who", ""},       {"where", "wo"}};
+    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"},      {"when", "wenn"},
+    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""},       {"which", ""},
+    {"who", ""},       {"where", "wo"},        {"while", "während"}};
 
 // Words that make a subordinate clause of an -ing form ("by using"), with their German
 // word.

@@ -378,6 +378,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cat asks a question.", "Die Katze stellt eine Frage."},
       {"The dogs ask two questions.", "Die Hunde stellen zwei Fragen."},
       {"The dog asks the cat.", "Der Hund bittet die Katze."},
+      // "while" with a clause is "während" with the verb last.
+      {"While the cat sleeps, the dog plays.", "Während die Katze schläft, spielt der Hund."},
+      {"We play while the cat sleeps.", "Wir spielen, während die Katze schläft."},
       {"The dog sees the cat in the garden with its cup.",
        "Der Hund sieht die Katze im Garten mit ihrer Tasse."},
   };
