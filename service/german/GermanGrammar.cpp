@@ -1254,7 +1254,12 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
   const Unit& verb = units_[at + 1];
   const bool governedPronoun =
       FindIn(kEnglishPronouns, before.source) != nullptr && at >= 2 && GovernsInfinitive(at - 2);
-  if (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()) return false;
+  // A passive's participle: "can be used to draw": "..., um ... zu zeichnen" (but "is
+  // used to working" is a habit).
+  const bool passive = at >= 2 && Contains(kFormsOfBe, units_[at - 2].source) &&
+                       before.source.ends_with("ed") && !verb.source.ends_with("ing");
+  if (!passive && (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()))
+    return false;
   if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
       Contains(kEnglishPrepositions, verb.source))
     return false;

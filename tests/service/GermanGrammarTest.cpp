@@ -381,6 +381,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // "while" with a clause is "während" with the verb last.
       {"While the cat sleeps, the dog plays.", "Während die Katze schläft, spielt der Hund."},
       {"We play while the cat sleeps.", "Wir spielen, während die Katze schläft."},
+      // "to" and a verb after a passive's participle: the infinitive of purpose.
+      {"The cup is used to open the door.", "Die Tasse wird verwendet, um die Tür zu öffnen."},
+      {"The cup can be used to open the door.",
+       "Die Tasse kann verwendet werden, um die Tür zu öffnen."},
       {"The dog sees the cat in the garden with its cup.",
        "Der Hund sieht die Katze im Garten mit ihrer Tasse."},
   };
