@@ -1013,6 +1013,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         std::optional<Candidate> oneWord = Find(index, tokens[w].word + tokens[w + 1].word);
         if (oneWord && IsNounKind(oneWord->kind)) found = oneWord;
       }
+      if (found && grammar && n == 2 && direction == Direction::EnglishToGerman &&
+          GrammarDescribes(phraseWords, found->translation))
+        found = std::nullopt;
       // A verb phrase ("Kaffee trinken", "drink coffee") is split up: its verb
       // moves and agrees, and its object takes its article or "kein".
       if (found && grammar && n > 1 && found->kind == Kind::Verb) {

@@ -165,6 +165,10 @@ class Dictionary {
   // A phrase the grammar must see word by word (it starts with a pronoun, an
   // auxiliary or a negation, or ends in an article or a preposition).
   static bool GrammarSplits(const std::vector<std::string_view>& words, Direction direction);
+  // An adjective of size or age and a noun that the dictionary writes as one German
+  // word ("new car": "Neuwagen", "small house": "Häuschen"): a category's name, where
+  // English mostly just describes; the grammar translates the two words instead.
+  static bool GrammarDescribes(const std::vector<std::string_view>& words, std::string_view german);
   // `tail` is what follows the last unit (the last sentence's punctuation).
   // Each direction is a list of passes over the units, run by one of these.
   class EnglishGrammar;

@@ -200,6 +200,11 @@ constexpr std::string_view kStateAdverbs[] = {"already", "still"};
 // Adverbs of time, which German puts right after the verb.
 constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday", "now",
                                              "tonight", "soon",     "later"};
+// Places one goes into rather than up to: "to" before them is "in" and the accusative
+// ("in die Stadt", "ins Kino"), where the dictionary's "zu" reads as "up to".
+constexpr std::string_view kPlacesGoneInto[] = {"city",    "town",   "cinema", "theatre",
+                                                "theater", "office", "church", "mountains"};
+
 // The hours of the clock in words.
 constexpr std::string_view kEnglishHours[] = {"one",  "two", "three",  "four",
                                               "five", "six", "seven",  "eight",
@@ -215,9 +220,9 @@ struct EnglishSubordinator {
   std::string_view german;
 };
 constexpr EnglishSubordinator kEnglishSubordinators[] = {
-    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"}, {"when", "wenn"},
-    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""},  {"which", ""},
-    {"who", ""},       {"where", "wo"}};
+    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"},      {"when", "wenn"},
+    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""},       {"which", ""},
+    {"who", ""},       {"where", "wo"},        {"while", "während"}};
 
 // Words that make a subordinate clause of an -ing form ("by using"), with their German
 // word.
@@ -250,6 +255,18 @@ struct VerbPreposition {
   std::string_view german;
   int grammaticalCase;
 };
+// Verbs that their object chooses ("ask a question": "eine Frage stellen", not
+// "fragen").
+struct VerbObject {
+  std::string_view verb;
+  std::string_view object;
+  std::string_view german;
+};
+constexpr VerbObject kVerbObjects[] = {{"ask", "question", "stellen"},
+                                       {"make", "decision", "treffen"},
+                                       {"take", "photo", "machen"},
+                                       {"take", "picture", "machen"}};
+
 constexpr VerbPreposition kVerbPrepositions[] = {
     {"wait", "for", "auf", kAccusative},   {"ask", "for", "um", kAccusative},
     {"look", "for", "nach", kDative},      {"search", "for", "nach", kDative},
@@ -340,6 +357,13 @@ bool Dictionary::GrammarSplits(const std::vector<std::string_view>& words, Direc
            FindIn(kEnglishPronouns, last) != nullptr || Contains(kEnglishPrepositions, last);
   }
   return IsClosedGermanWord(first) || IsClosedGermanWord(last);
+}
+
+bool Dictionary::GrammarDescribes(const std::vector<std::string_view>& words,
+                                  std::string_view german) {
+  constexpr std::string_view kDescribing[] = {"new", "old", "small", "little", "young"};
+  return words.size() == 2 && Contains(kDescribing, FoldCase(words.front())) &&
+         !StartsUpper(words.back()) && german.find(' ') == std::string_view::npos;
 }
 
 std::string Dictionary::GermanVerb(const std::string& infinitive, int person) const {
@@ -535,6 +559,11 @@ class Dictionary::EnglishGrammar {
   bool GovernsInfinitive(std::size_t at) const;
   void InfinitiveClause(Clause& clause);
 
+  const EnglishDeterminer* ItsOwner(std::size_t at, const EnglishDeterminer* determiner) const;
+  void CommaAfterFrontClause();
+  bool SubjectWithVerb(std::size_t at) const;
+  bool IsVerbForm(const Unit& unit) const;
+
   static constexpr TextPass kTextPasses[] = {
       // Plurals and verb forms the dictionary does not list: through their base form.
       &EnglishGrammar::Plurals,
@@ -542,6 +571,9 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
       &EnglishGrammar::Gerunds,
+      // A clause in front without its comma ("When it opens the window shows") gains
+      // one before the main clause.
+      &EnglishGrammar::CommaAfterFrontClause,
       // Each clause in turn, through kClausePasses.
       &EnglishGrammar::Clauses,
       // A preposition and the article after it contract ("in dem" -> "im").
@@ -593,6 +625,7 @@ class Dictionary::EnglishGrammar {
   bool Measure(Clause& clause, std::size_t& at);
   bool Progressive(Clause& clause, std::size_t& at);
   bool ToPlace(Clause& clause, std::size_t& at);
+  bool ToInside(Clause& clause, std::size_t& at);
   bool ClockTime(Clause& clause, std::size_t& at);
   bool AtHome(Clause& clause, std::size_t& at);
   bool GoHome(Clause& clause, std::size_t& at);
@@ -627,6 +660,8 @@ class Dictionary::EnglishGrammar {
       {Place::Object, "of", "", &EnglishGrammar::Measure},
       // "to Berlin": "nach Berlin" (a place name takes no article).
       {Place::Object, "to", "", &EnglishGrammar::ToPlace},
+      // "to the city": "in die Stadt", into a place one enters.
+      {Place::Object, "to", "the", &EnglishGrammar::ToInside},
       // "at eight o'clock": "um acht Uhr".
       {Place::Object, "at", "", &EnglishGrammar::ClockTime},
       // "at home": "zu Hause"; "go home": "nach Hause".
@@ -662,7 +697,9 @@ class Dictionary::EnglishGrammar {
   bool IsAdverb(const Unit& unit) const;
   bool PassiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
+  std::optional<Candidate> VerbOfObject(const Clause& clause) const;
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
+  bool PerfectOfBe(Clause& clause, std::size_t been, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
   bool ReadsAsParticiple(const Unit& unit, const std::string& german) const;
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
@@ -897,6 +934,7 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
                                          const EnglishDeterminer* determiner,
                                          const std::vector<std::size_t>& adjectives,
                                          int grammaticalCase, bool negate, Phrase& phrase) {
+  determiner = ItsOwner(at, determiner);
   Unit& head = units_[noun];
   int column = GenderOf(head);
   if (determiner != nullptr && determiner->plural && column != kPlural) {
@@ -949,6 +987,32 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
   phrase.definite =
       article && (det == Det::Definite || det == Det::Possessive || det == Det::Demonstrative);
   phrase.found = true;
+}
+
+// "its" agrees with its owner, the nearest noun before it in the sentence that is no
+// preposition's ("the layer in the image and its mask" is the layer's): "sein" after
+// a masculine or neuter noun, "ihr" after a feminine one ("die Ebene und ihre
+// Maske"); the determiner to use in its place.
+const EnglishDeterminer* Dictionary::EnglishGrammar::ItsOwner(
+    std::size_t at, const EnglishDeterminer* determiner) const {
+  if (determiner == nullptr || determiner->word != "its") return determiner;
+  for (std::size_t k = at; k-- > 0;) {
+    if (units_[k + 1].gap.find_first_of(".!?\n") != std::string::npos) break;
+    if (units_[k].text.empty() || !IsNoun(units_[k]) || units_[k].upper) continue;
+    std::size_t first = k;
+    while (first > 0 && !IsClauseBreak(units_[first].gap) &&
+           (IsNoun(units_[first - 1]) || IsAdjective(units_[first - 1]) ||
+            FindIn(kEnglishDeterminers, units_[first - 1].source) != nullptr))
+      --first;
+    if (first > 0 && Contains(kEnglishPrepositions, units_[first - 1].source)) {
+      k = first;
+      continue;
+    }
+    const int column = GenderOf(units_[k]);
+    return column == kFeminine || column == kPlural ? FindIn(kEnglishDeterminers, "her")
+                                                    : determiner;
+  }
+  return determiner;
 }
 
 // Moves the unit at `from` to just before `to` (to > from), keeping the text's
@@ -1008,6 +1072,67 @@ void Dictionary::EnglishGrammar::ContactRelatives() {
     units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(which));
     ++at;
   }
+}
+
+// A sentence that opens with a subordinate clause and has no comma before its main
+// clause ("When this tool is selected the pointer changes"): the second subject
+// followed by its verb starts the main clause, and German writes the comma there, so
+// that the main clause puts its verb first ("..., ändert sich der Zeiger").
+void Dictionary::EnglishGrammar::CommaAfterFrontClause() {
+  bool open = false;
+  int subjects = 0;
+  for (std::size_t at = 0; at < units_.size(); ++at) {
+    if (at == 0 || units_[at].gap.find_first_of(".!?:;\n") != std::string::npos) {
+      const EnglishSubordinator* front = FindIn(kEnglishSubordinators, units_[at].source);
+      open = front != nullptr && !front->german.empty() && front->word != "that";
+      subjects = 0;
+      continue;
+    }
+    if (!open) continue;
+    if (IsClauseBreak(units_[at].gap)) {
+      open = false;
+    } else if (SubjectWithVerb(at) && ++subjects == 2) {
+      units_[at].gap = ", ";
+      open = false;
+    }
+  }
+}
+
+// Whether a subject starts at `at` and its verb follows it: a subject pronoun and a
+// verb in its person ("it opens", "you see"), or an article, up to three words and an
+// auxiliary or a verb in "-s" after a noun in the singular ("the pointer changes").
+bool Dictionary::EnglishGrammar::SubjectWithVerb(std::size_t at) const {
+  const auto verbAt = [&](std::size_t k) {
+    return k < units_.size() && !IsClauseBreak(units_[k].gap) ? &units_[k] : nullptr;
+  };
+  if (const auto* pronoun = FindIn(kEnglishPronouns, units_[at].source);
+      pronoun != nullptr && pronoun->person >= 0) {
+    const Unit* verb = verbAt(at + 1);
+    if (verb == nullptr) return false;
+    if (FindIn(EnglishAuxiliaries(), verb->source) != nullptr) return true;
+    const bool third = pronoun->person == kThirdSingular;
+    return verb->source.ends_with('s') == third && IsVerbForm(*verb);
+  }
+  if (FindIn(kEnglishDeterminers, units_[at].source) == nullptr) return false;
+  for (std::size_t k = at + 2; k <= at + 4; ++k) {
+    const Unit* word = verbAt(k);
+    const Unit& before = units_[k - 1];
+    if (word == nullptr || !(IsNoun(before) || IsAdjective(before) || !before.known)) return false;
+    if (FindIn(EnglishAuxiliaries(), word->source) != nullptr) return true;
+    if (word->source.ends_with('s') && IsNoun(before) && !before.source.ends_with('s') &&
+        IsVerbForm(*word))
+      return true;
+  }
+  return false;
+}
+
+// Whether a word is a form of a verb the dictionary knows.
+bool Dictionary::EnglishGrammar::IsVerbForm(const Unit& unit) const {
+  if (VerbSense(unit)) return true;
+  for (const std::string& base : EnglishBaseForms(unit.source)) {
+    if (InfinitiveOf(base)) return true;
+  }
+  return false;
 }
 
 void Dictionary::EnglishGrammar::Clauses() {
@@ -1129,7 +1254,12 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
   const Unit& verb = units_[at + 1];
   const bool governedPronoun =
       FindIn(kEnglishPronouns, before.source) != nullptr && at >= 2 && GovernsInfinitive(at - 2);
-  if (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()) return false;
+  // A passive's participle: "can be used to draw": "..., um ... zu zeichnen" (but "is
+  // used to working" is a habit).
+  const bool passive = at >= 2 && Contains(kFormsOfBe, units_[at - 2].source) &&
+                       before.source.ends_with("ed") && !verb.source.ends_with("ing");
+  if (!passive && (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()))
+    return false;
   if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
       Contains(kEnglishPrepositions, verb.source))
     return false;
@@ -1195,7 +1325,8 @@ bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
   if (word == "that") {
     if (!followed) return false;
     const Unit& next = units_[at + 1];
-    if (FindIn(kEnglishDeterminers, next.source) || FindIn(kEnglishPronouns, next.source))
+    if (FindIn(kEnglishDeterminers, next.source) || FindIn(kEnglishPronouns, next.source) ||
+        next.source == "there")
       return true;
     // After a verb before a noun phrase ("Specifies that printer metrics are used").
     if (at == 0) return false;
@@ -1312,7 +1443,7 @@ void Dictionary::EnglishGrammar::QuestionOrder(Clause& clause) {
 }
 
 void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
-  if (clause.subordinator == std::string::npos || clause.there || clause.finite >= clause.end ||
+  if (clause.subordinator == std::string::npos || clause.finite >= clause.end ||
       units_[clause.finite].text.empty() || clause.finite + 1 >= clause.end)
     return;
   MoveBefore(clause.finite, clause.end);
@@ -1605,6 +1736,7 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
           (units_[p].known && units_[p].kind == Kind::Adverb)))
     ++p;
   if (p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
+  if (units_[p].source == "been") return PerfectOfBe(clause, p, auxiliary);
   const auto german = GermanParticiple(units_[p]);
   if (!german) return false;
   // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
@@ -1620,6 +1752,35 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
   std::string verb(auxiliary.withParticiple);
   if (verb == "sein" && !Contains(kStateAdverbs, units_[clause.next].source)) verb = "werden";
   units_[clause.finite].text = dictionary_.GermanVerb(verb, clause.person);
+  return true;
+}
+
+// "have been": the perfect of "sein", which "be" forms with "sein" itself ("has been
+// ready": "ist ... bereit gewesen"); before a participle the perfect of the passive,
+// "worden" after the participle ("has been removed": "ist ... entfernt worden").
+bool Dictionary::EnglishGrammar::PerfectOfBe(Clause& clause, std::size_t been,
+                                             const EnglishAuxiliary& auxiliary) {
+  const std::string finite = auxiliary.withParticiple == "hatte" ? "war" : "sein";
+  units_[clause.finite].text = dictionary_.GermanVerb(finite, clause.person);
+  const std::size_t p = been + 1;
+  std::optional<std::string> german;
+  if (p < clause.end && !IsClauseBreak(units_[p].gap)) german = GermanParticiple(units_[p]);
+  // A participle the dictionary lists as a phrase of its own ("undone": "rückgängig
+  // gemacht").
+  if (!german && p < clause.end && !IsClauseBreak(units_[p].gap) && units_[p].known &&
+      units_[p].text.find(" ge") != std::string::npos)
+    german = units_[p].text;
+  if (german && ReadsAsParticiple(units_[p], *german)) {
+    units_[p].text = *german;
+    units_[been].text = "worden";
+    clause.toEnd.push_back(p);
+    clause.toEnd.push_back(been);
+    clause.copula = false;
+    return true;
+  }
+  units_[been].text = "gewesen";
+  clause.toEnd.push_back(been);
+  clause.copula = true;
   return true;
 }
 
@@ -1689,6 +1850,7 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
 // words but the last go to the end ("gehe ... spazieren").
 void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidate> found) {
   Unit& f = units_[clause.finite];
+  if (!found) found = VerbOfObject(clause);
   if (!found) found = VerbSense(f);
   for (const std::string& base : EnglishBaseForms(f.source)) {
     if (found) break;
@@ -1728,6 +1890,24 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
     }
   }
   SkipNot(clause);
+}
+
+// The verb that the object after it chooses (kVerbObjects), or nothing.
+std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::VerbOfObject(
+    const Clause& clause) const {
+  const std::string& verb = units_[clause.finite].source;
+  for (std::size_t k = clause.next; k < clause.end && k < clause.next + 4; ++k) {
+    if (k > clause.next && IsClauseBreak(units_[k].gap)) break;
+    for (const VerbObject& row : kVerbObjects) {
+      const std::string& object = units_[k].source;
+      if (IsFormOf(verb, row.verb) &&
+          (object == row.object ||
+           (object.starts_with(row.object) && object.size() == row.object.size() + 1 &&
+            object.back() == 's')))
+        return Candidate{.translation = row.german, .rank = {}, .kind = Kind::Verb};
+    }
+  }
+  return std::nullopt;
 }
 
 // The case after an English preposition: the dative where its German preposition
@@ -1966,6 +2146,21 @@ bool Dictionary::EnglishGrammar::ToPlace(Clause& clause, std::size_t& at) {
   return true;
 }
 
+bool Dictionary::EnglishGrammar::ToInside(Clause& clause, std::size_t& at) {
+  std::size_t place = at + 2;
+  while (place + 1 < clause.end && AdjectiveSense(units_[place]) &&
+         !IsClauseBreak(units_[place + 1].gap))
+    ++place;
+  if (place >= clause.end || !Contains(kPlacesGoneInto, units_[place].source) ||
+      IsClauseBreak(units_[at + 2].gap))
+    return false;
+  units_[at].text = "in";
+  MarkNicht(clause, at);
+  const Phrase phrase = NounPhrase(at + 1, clause.end, kAccusative, false, false);
+  at = phrase.found ? phrase.end : at + 1;
+  return true;
+}
+
 bool Dictionary::EnglishGrammar::ClockTime(Clause& clause, std::size_t& at) {
   if (at + 2 >= clause.end || units_[at + 2].source != "o'clock") return false;
   const std::string& hour = units_[at + 1].source;
@@ -2067,6 +2262,12 @@ void Dictionary::EnglishGrammar::InfinitivesToEnd(Clause& clause) {
 void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
   const std::size_t finite = clause.finite;
   if (clause.subordinator != std::string::npos) return;
+  // "there is" after a clause in front: "..., gibt es".
+  if (clause.there && clause.verbFirst && finite < clause.end && !units_[finite].text.empty()) {
+    MoveToFront(clause, finite);
+    if (clause.afterPhrase && units_[clause.begin].gap == ", ") units_[clause.begin].gap = " ";
+    return;
+  }
   if (clause.there || !clause.subject.found || finite >= clause.end || units_[finite].text.empty())
     return;
   std::size_t subjectStart = clause.subject.end - 1;

@@ -67,6 +67,13 @@ constexpr std::string_view kDictionary =
     "bitten {vt} :: to ask\n"
     "folgend {adj} :: following\n"
     "Bistum {n} :: see\n"
+    "neu {adj} :: new\n"
+    "Auto {n} | Autos {pl} :: car | cars\n"
+    "Neuwagen {m} :: new car\n"
+    "Stadt {f} | Städte {pl} :: city | cities\n"
+    "zu {prp; +Dat.} :: to\n"
+    "Frage {f} | Fragen {pl} :: question | questions\n"
+    "stellen {vt} :: to put\n"
     "bitte :: please\n";
 
 constexpr std::string_view kAffixes =
@@ -333,6 +340,53 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cat in the garden is old.", "Die Katze im Garten ist alt."},
       {"The dogs in the old house can see the cat.",
        "Die Hunde im alten Haus können die Katze sehen."},
+      // "have been": the perfect with "sein", before a participle the perfect of the
+      // passive with "worden" last.
+      {"The door has been opened.", "Die Tür ist geöffnet worden."},
+      {"The doors have been removed from the house.", "Die Türen sind vom Haus entfernt worden."},
+      {"I see the door that has been opened.", "Ich sehe die Tür, die geöffnet worden ist."},
+      {"The door had been opened.", "Die Tür war geöffnet worden."},
+      {"The cat has been tired.", "Die Katze ist müde gewesen."},
+      // A clause in front without its comma: the second subject with its verb starts
+      // the main clause, which puts its verb first.
+      {"When the cat sleeps the dog plays.", "Wenn die Katze schläft, spielt der Hund."},
+      {"If you open the door the cat sleeps.", "Wenn Sie die Tür öffnen, schläft die Katze."},
+      {"When the door is opened we see the garden.",
+       "Wenn die Tür geöffnet wird, sehen wir den Garten."},
+      {"If the cat sleeps in the garden.", "Wenn die Katze im Garten schläft."},
+      // An adjective of age and a noun that the dictionary writes as one compound: the
+      // plain description, word by word; other phrases stay whole.
+      {"I see a new car.", "Ich sehe ein neues Auto."},
+      {"I see the new cars.", "Ich sehe die neuen Autos."},
+      {"I see the old dog.", "Ich sehe den alten Hund."},
+      // "there is" in a subordinate clause puts "gibt" last, after a clause in front
+      // first.
+      {"If there is a cat, we play.", "Wenn es eine Katze gibt, spielen wir."},
+      {"He sees that there are two dogs.", "Er sieht, dass es zwei Hunde gibt."},
+      {"We play when there are two dogs.", "Wir spielen, wenn es zwei Hunde gibt."},
+      {"When the door is opened, there is a garden.",
+       "Wenn die Tür geöffnet wird, gibt es einen Garten."},
+      // "its" agrees with its owner, the nearest noun before it that is no
+      // preposition's.
+      {"The door opens its window.", "Die Tür öffnet ihr Fenster."},
+      {"The dog opens its door.", "Der Hund öffnet seine Tür."},
+      // "to" a place one enters is "in" and the accusative; other places take "zu".
+      {"We drive to the city.", "Wir fahren in die Stadt."},
+      {"We drive to the old city.", "Wir fahren in die alte Stadt."},
+      {"We drive to the door.", "Wir fahren zur Tür."},
+      // A verb that its object chooses.
+      {"The cat asks a question.", "Die Katze stellt eine Frage."},
+      {"The dogs ask two questions.", "Die Hunde stellen zwei Fragen."},
+      {"The dog asks the cat.", "Der Hund bittet die Katze."},
+      // "while" with a clause is "während" with the verb last.
+      {"While the cat sleeps, the dog plays.", "Während die Katze schläft, spielt der Hund."},
+      {"We play while the cat sleeps.", "Wir spielen, während die Katze schläft."},
+      // "to" and a verb after a passive's participle: the infinitive of purpose.
+      {"The cup is used to open the door.", "Die Tasse wird verwendet, um die Tür zu öffnen."},
+      {"The cup can be used to open the door.",
+       "Die Tasse kann verwendet werden, um die Tür zu öffnen."},
+      {"The dog sees the cat in the garden with its cup.",
+       "Der Hund sieht die Katze im Garten mit ihrer Tasse."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
