@@ -1079,17 +1079,33 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       if (c == '.' || c == '!' || c == '?' || c == ':' || c == '\n') sentenceStart = true;
     }
   };
+  // The spaces before the first of the words left out since the last one written:
+  // the next word stands where that one stood, so it takes them over ("Haus Tür"
+  // written as one word at the start of a text starts with no space).
+  std::optional<std::string> carried;
   for (const Unit& unit : units) {
+    const bool blank = unit.gap.find_first_not_of(" \t") == std::string::npos;
     if (unit.text.empty()) {
-      // A word the target language does without: its spaces go with it.
-      if (unit.gap.find_first_not_of(" \t") != std::string::npos) {
+      // A word the target language does without: its spaces go with it, and
+      // punctuation before it stays.
+      if (!blank) {
         out += unit.gap;
         noteSeparator(unit.gap);
+        // Spaces after that punctuation are written already.
+        if (IsSpace(unit.gap.back())) {
+          carried = std::string();
+        } else {
+          carried.reset();
+        }
+      } else if (!carried) {
+        carried = unit.gap;
       }
       continue;
     }
-    out += unit.gap;
-    noteSeparator(unit.gap);
+    const std::string& gap = carried && blank ? *carried : unit.gap;
+    out += gap;
+    noteSeparator(gap);
+    carried.reset();
     if (sentenceStart && unit.capital) {
       out += CapitalizeFirst(unit.text);
     } else {

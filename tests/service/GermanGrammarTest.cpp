@@ -287,6 +287,7 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // noun that can be the verb and agrees with the noun before it is the verb.
       {"I see the garden door.", "Ich sehe die Gartentür."},
       {"The house door is big.", "Die Haustür ist groß."},
+      {"House doors are big.", "Haustüren sind groß."},
       {"We play with the house cats.", "Wir spielen mit den Hauskatzen."},
       {"The cats play.", "Die Katzen spielen."},
       {"The cat plays in the garden.", "Die Katze spielt im Garten."},
