@@ -2136,6 +2136,27 @@ namespace {
 // "nach dem Essen" is "after the meal".
 constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[] = {
     {"nach", "after"}};
+// Prepositions whose sense comes from what stands beside them: after a word of telling
+// or knowing the topic ("Informationen über das Menü": "information about the menu"),
+// before the accusative or a bare name the way ("über das Menü", "über Ansicht":
+// "via"). Before the dative the place stays the dictionary's ("über dem Bild":
+// "above").
+struct PrepositionSense {
+  std::string_view german;
+  std::string_view afterTopic;
+  std::string_view beforeAccusative;
+};
+constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "via"}};
+// Words that take a topic (case-folded): the nouns and verbs of telling and knowing.
+constexpr std::string_view kTopicWords[] = {
+    "informationen", "information", "hinweise",    "hinweis",     "details", "einzelheiten",
+    "mehr",          "überblick",   "übersicht",   "vorstellung", "dinge",   "auskunft",
+    "wissen",        "weiß",        "erfahren",    "lesen",       "fragen",  "sprechen",
+    "reden",         "nachdenken",  "informieren", "diskussion",  "artikel", "buch"};
+constexpr std::string_view kAccusativeArticles[] = {"das",    "den",   "die",   "ein",
+                                                    "eine",   "einen", "diese", "diesen",
+                                                    "dieses", "ihre",  "ihren", "alle"};
+constexpr std::string_view kDativeArticles[] = {"dem", "der", "einem", "einer", "diesem"};
 // The hours of the clock in words (but "ein", which reads "a" elsewhere).
 constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "sechs", "sieben",
                                              "acht", "neun", "zehn", "elf",  "zwölf"};
@@ -2316,6 +2337,7 @@ class Dictionary::GermanGrammar {
   // The passes over the whole text, in order.
   void BaseForms();
   void BeforeArticles();
+  void PrepositionSenses();
   void SingularNouns();
   void Genitives();
   void Polite();
@@ -2352,6 +2374,10 @@ class Dictionary::GermanGrammar {
       // A preposition whose reading changes before an article ("nach dem Essen"), a
       // day ("am Montag") or "Hause" ("zu Hause").
       &GermanGrammar::BeforeArticles,
+      // A preposition's sense from the word before it or the case after it
+      // ("Informationen über das Menü": "information about the menu"; "über das
+      // Menü": "via the menu").
+      &GermanGrammar::PrepositionSenses,
       // A noun whose plural is the same form is singular after a singular article
       // ("das Mädchen": "the girl").
       &GermanGrammar::SingularNouns,
@@ -2597,6 +2623,22 @@ void Dictionary::GermanGrammar::BeforeArticles() {
     }
     // "am Montag": "on Monday", without the article.
     if (units_[u].source == "am" && Contains(kDays, units_[u + 1].source)) units_[u].text = "on";
+  }
+}
+
+void Dictionary::GermanGrammar::PrepositionSenses() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    const auto sense =
+        std::find_if(std::begin(kPrepositionSenses), std::end(kPrepositionSenses),
+                     [&](const PrepositionSense& row) { return row.german == units_[u].source; });
+    if (sense == std::end(kPrepositionSenses) || IsClauseBreak(units_[u + 1].gap)) continue;
+    const Unit& next = units_[u + 1];
+    if (Contains(kDativeArticles, next.source)) continue;
+    if (u > 0 && !IsClauseBreak(units_[u].gap) && Contains(kTopicWords, units_[u - 1].source)) {
+      units_[u].text = std::string(sense->afterTopic);
+    } else if (Contains(kAccusativeArticles, next.source) || (next.upper && !IsArticle(next))) {
+      units_[u].text = std::string(sense->beforeAccusative);
+    }
   }
 }
 

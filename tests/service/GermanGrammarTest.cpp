@@ -67,7 +67,10 @@ constexpr std::string_view kDictionary =
     "bitten {vt} :: to ask\n"
     "folgend {adj} :: following\n"
     "Bistum {n} :: see\n"
-    "bitte :: please\n";
+    "bitte :: please\n"
+    "über {prp} :: above; over; about\n"
+    "Menü {n} | Menüs {pl} :: menu | menus\n"
+    "Informationen {pl} :: information\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -452,6 +455,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Häuser verfügen über einen Garten.", "The houses have a garden."},
       // Only a measure takes "of" before a noun; another noun is named by it.
       {"Ich sehe den Dialog Ebenen.", "I see the dialog layers."},
+      // "über" after a noun is its topic, before the accusative or a name the way,
+      // before the dative the place.
+      {"Er sieht Informationen über das Menü.", "He sees information about the menu."},
+      {"Er sieht die Tür über das Menü.", "He sees the door via the menu."},
+      {"Er sieht die Tür über Fenster.", "He sees the door via windows."},
+      {"Die Katze schläft über dem Hund.", "The cat sleeps above the dog."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
