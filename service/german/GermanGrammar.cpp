@@ -228,6 +228,14 @@ constexpr EnglishSubordinator kGerundSubordinators[] = {{"by", "indem"},
                                                         {"when", "wenn"}};
 constexpr std::string_view kFormsOfBe[] = {"am", "is", "are", "was", "were", "be", "been"};
 
+// Verbs whose perfect takes "sein" ("ist aufgetreten": "has occurred"); "ist" with
+// another participle is a state ("ist geöffnet": "is opened").
+constexpr std::string_view kPerfectWithSein[] = {
+    "abstürzen", "ankommen",     "aufstehen",    "auftreten", "aufwachen",  "ausfallen",
+    "bleiben",   "einschlafen",  "eintreten",    "entstehen", "erscheinen", "fahren",
+    "fallen",    "fehlschlagen", "fliegen",      "gehen",     "gelingen",   "geschehen",
+    "kommen",    "laufen",       "misslingen",   "passieren", "reisen",     "sein",
+    "sterben",   "umziehen",     "verschwinden", "wachsen",   "werden",     "zurückkehren"};
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -2439,7 +2447,8 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::VerbGroup,
       // "nicht" with a full verb becomes "do not".
       &GermanGrammar::Negation,
-      // An infinitive (after a modal) or participle (after "haben") at the end joins
+      // An infinitive (after a modal) or participle (after "haben", or "sein" for a
+      // verb of motion or change: "ist aufgetreten", "has occurred") at the end joins
       // the verb; after "werden" a participle makes the passive ("wird verwendet": "is
       // used"), and so does a modal's "... werden" ("kann geöffnet werden").
       &GermanGrammar::FinalVerb,
@@ -2490,6 +2499,8 @@ class Dictionary::GermanGrammar {
   std::size_t GenitiveEnd(std::size_t at, std::size_t end) const;
   bool RelativeObject(const Clause& clause, std::size_t end, const Verb& verb) const;
   std::string EnglishParticipleOf(const Unit& unit) const;
+  static std::vector<std::string> ParticipleInfinitives(const std::string& word);
+  bool PerfectWithSein(Clause& clause);
   std::string PassiveParticiple(const Unit& unit) const;
   std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
   std::size_t LastWord(const Clause& clause) const;
@@ -3153,6 +3164,7 @@ void Dictionary::GermanGrammar::Negation(Clause& clause) {
 }
 
 void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
+  PerfectWithSein(clause);
   const VerbClass verbClass = clause.verbClass;
   const std::size_t last = std::max(VerbEnd(clause), clause.v);
   if (last > clause.v && last >= clause.subjectEnd && !units_[last].upper &&
@@ -3277,6 +3289,19 @@ std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const
 // The English participle of a German one through its infinitive ("gesehen": "sehen",
 // "seen"; "entfernt": "entfernen"; "registriert": "registrieren"), or "".
 std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) const {
+  std::vector<std::string> infinitives = ParticipleInfinitives(unit.source);
+  // A strong verb's participle changes its vowel ("verschwunden", "geblieben").
+  if (auto infinitive = dictionary_.GermanInfinitive(unit.source))
+    infinitives.push_back(std::move(*infinitive));
+  for (const std::string& infinitive : infinitives) {
+    std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, infinitive);
+    if (verb) return EnglishParticiple(DropTo(verb->translation));
+  }
+  return {};
+}
+
+// The infinitives a German past participle may come from, likeliest first.
+std::vector<std::string> Dictionary::GermanGrammar::ParticipleInfinitives(const std::string& word) {
   std::vector<std::string> infinitives;
   const auto fromStem = [&](const std::string& stem) {
     if (stem.size() < 3) return;
@@ -3287,18 +3312,38 @@ std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) con
       infinitives.push_back(stem.substr(0, stem.size() - 1) + "n");  // "gefeiert"
     }
   };
-  const std::string& word = unit.source;
   if (word.starts_with("ge") && word.size() > 5) fromStem(word.substr(2));
   fromStem(word);  // no "ge": "entfernt", "registriert", "vergessen"
   // A separable verb takes "ge" after its prefix: "angepasst", "zusammengesetzt".
   for (std::size_t ge = word.find("ge", 2); ge != std::string::npos && word.size() - ge > 4;
        ge = word.find("ge", ge + 1))
     fromStem(word.substr(0, ge) + word.substr(ge + 2));
-  for (const std::string& infinitive : infinitives) {
-    std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, infinitive);
-    if (verb) return EnglishParticiple(DropTo(verb->translation));
+  return infinitives;
+}
+
+bool Dictionary::GermanGrammar::PerfectWithSein(Clause& clause) {
+  const std::size_t last = std::max(VerbEnd(clause), clause.v);
+  if (clause.verbClass != VerbClass::Be || last <= clause.v || last < clause.subjectEnd ||
+      units_[last].upper || !clause.afterVerb.empty()) {
+    return false;
   }
-  return {};
+  std::vector<std::string> infinitives = ParticipleInfinitives(units_[last].source);
+  // A strong verb's participle changes its vowel ("verschwunden", "geblieben").
+  if (auto infinitive = dictionary_.GermanInfinitive(units_[last].source))
+    infinitives.push_back(std::move(*infinitive));
+  if (std::none_of(infinitives.begin(), infinitives.end(), [](const std::string& infinitive) {
+        return Contains(kPerfectWithSein, infinitive);
+      })) {
+    return false;
+  }
+  const std::string english = EnglishParticipleOf(units_[last]);
+  if (english.empty()) return false;
+  clause.verbClass = VerbClass::Have;
+  clause.verbText = EnglishVerb("have", clause.person);
+  if (clause.nicht < clause.end) clause.verbText += " not";
+  clause.afterVerb = english;
+  units_[last].text.clear();
+  return true;
 }
 
 void Dictionary::GermanGrammar::Commas() {

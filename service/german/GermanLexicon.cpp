@@ -286,6 +286,8 @@ constexpr std::pair<std::string_view, std::string_view> kIrregularParticiples[] 
     {"know", "known"},       {"leave", "left"},
     {"let", "let"},          {"lose", "lost"},
     {"make", "made"},        {"meet", "met"},
+    {"occur", "occurred"},   {"prefer", "preferred"},
+    {"refer", "referred"},   {"transfer", "transferred"},
     {"pay", "paid"},         {"put", "put"},
     {"read", "read"},        {"run", "run"},
     {"say", "said"},         {"see", "seen"},

@@ -70,7 +70,9 @@ constexpr std::string_view kDictionary =
     "bitte :: please\n"
     "über {prp} :: above; over; about\n"
     "Menü {n} | Menüs {pl} :: menu | menus\n"
-    "Informationen {pl} :: information\n";
+    "Informationen {pl} :: information\n"
+    "auftreten {vi} :: to occur\n"
+    "Fehler {m} | Fehler {pl} :: error | errors\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -461,6 +463,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Er sieht die Tür über das Menü.", "He sees the door via the menu."},
       {"Er sieht die Tür über Fenster.", "He sees the door via windows."},
       {"Die Katze schläft über dem Hund.", "The cat sleeps above the dog."},
+      // A verb of motion or change makes its perfect with "sein": "has occurred"; a
+      // participle of another verb after "sein" is a state.
+      {"Ein Fehler ist aufgetreten.", "An error has occurred."},
+      {"Ist ein Fehler heute aufgetreten?", "Has an error occurred today?"},
+      {"Ein Fehler ist nicht aufgetreten.", "An error has not occurred."},
+      {"Die Tür ist verschlossen.", "The door is locked."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
