@@ -228,6 +228,19 @@ constexpr EnglishSubordinator kGerundSubordinators[] = {{"by", "indem"},
                                                         {"when", "wenn"}};
 constexpr std::string_view kFormsOfBe[] = {"am", "is", "are", "was", "were", "be", "been"};
 
+// Abbreviations with their English: the source words of their parts, each but the
+// first after a dot ("z. B.": "z", "b"). Their dots end no clause.
+struct GermanAbbreviation {
+  std::string_view first;
+  std::string_view second;  // "" for one word
+  std::string_view english;
+};
+constexpr GermanAbbreviation kGermanAbbreviations[] = {
+    {"z", "b", "e.g."},          {"d", "h", "i.e."},       {"u", "a", "among others"},
+    {"bzw", "", "or"},           {"usw", "", "etc."},      {"etc", "", "etc."},
+    {"ggf", "", "if necessary"}, {"evtl", "", "possibly"}, {"ca", "", "approx."},
+    {"vgl", "", "cf."},          {"inkl", "", "incl."},    {"bspw", "", "for example"},
+    {"sog", "", "so-called"}};
 // Verbs whose perfect takes "sein" ("ist aufgetreten": "has occurred"); "ist" with
 // another participle is a state ("ist geöffnet": "is opened").
 constexpr std::string_view kPerfectWithSein[] = {
@@ -2344,6 +2357,7 @@ class Dictionary::GermanGrammar {
 
   // The passes over the whole text, in order.
   void BaseForms();
+  void Abbreviations();
   void BeforeArticles();
   void PrepositionSenses();
   void SingularNouns();
@@ -2379,6 +2393,9 @@ class Dictionary::GermanGrammar {
       // list in this form through their base form (a verb form, an inflected
       // adjective, a noun with a case ending).
       &GermanGrammar::BaseForms,
+      // Abbreviations ("z. B.", "bzw."): their English, and their dots no clause's end,
+      // so that a verb after them still finds its clause.
+      &GermanGrammar::Abbreviations,
       // A preposition whose reading changes before an article ("nach dem Essen"), a
       // day ("am Montag") or "Hause" ("zu Hause").
       &GermanGrammar::BeforeArticles,
@@ -2611,6 +2628,40 @@ void Dictionary::GermanGrammar::BaseForms() {
       unit.text = found->translation;
       unit.kind = found->kind;
       unit.known = true;
+      break;
+    }
+  }
+}
+
+void Dictionary::GermanGrammar::Abbreviations() {
+  // Whether the gap is a dot and spaces only.
+  const auto isDot = [](std::string_view gap) {
+    return gap.starts_with('.') && gap.find_first_not_of(" ", 1) == std::string_view::npos;
+  };
+  for (std::size_t u = 0; u < units_.size(); ++u) {
+    for (const GermanAbbreviation& row : kGermanAbbreviations) {
+      if (units_[u].source != row.first) continue;
+      std::size_t last = u;
+      if (!row.second.empty()) {
+        if (u + 1 >= units_.size() || units_[u + 1].source != row.second ||
+            !isDot(units_[u + 1].gap))
+          continue;
+        last = u + 1;
+        units_[last].text.clear();
+        units_[last].gap.clear();
+      }
+      // The closing dot: in the next unit's gap, or the text's end.
+      const bool atEnd = last + 1 >= units_.size();
+      if (atEnd ? !tail_.starts_with('.') : !isDot(units_[last + 1].gap)) {
+        if (last != u) units_[last].gap = ". ";  // not this abbreviation after all
+        continue;
+      }
+      std::string english(row.english);
+      if (atEnd && english.ends_with('.')) english.pop_back();  // the text's own dot
+      if (!atEnd) units_[last + 1].gap.erase(0, 1);
+      units_[u].text = std::move(english);
+      units_[u].kind = Kind::Other;
+      units_[u].known = true;
       break;
     }
   }

@@ -469,6 +469,10 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ist ein Fehler heute aufgetreten?", "Has an error occurred today?"},
       {"Ein Fehler ist nicht aufgetreten.", "An error has not occurred."},
       {"Die Tür ist verschlossen.", "The door is locked."},
+      // An abbreviation's dots end no clause: the verb after it still joins its own.
+      {"Ich kann z. B. die Katze sehen.", "I can see e.g. the cat."},
+      {"Ich kann die Katze bzw. den Hund sehen.", "I can see the cat or the dog."},
+      {"Ich sehe Katzen, Hunde usw.", "I see cats, dogs etc."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
