@@ -228,6 +228,13 @@ std::optional<OfferedTerm> Offered(const std::vector<std::string_view>& synonyms
   if (preferred.empty()) return std::nullopt;
   for (const auto raw : synonyms) {
     std::string term = WithoutObjects(CleanTerm(TrimBlanks(raw)));
+    // A noun's sense with its complement ("selection of sth.") offers the noun alone.
+    for (std::string_view tail : {" of sth.", " of sb.", " of sth./sb."}) {
+      if (english && !term.starts_with("to ") && term.ends_with(tail)) {
+        term.erase(term.size() - tail.size());
+        break;
+      }
+    }
     if (english && term.starts_with("to ")) term.erase(0, 3);
     if (term == preferred) return OfferedTerm{std::move(term), raw};
   }
