@@ -2601,7 +2601,8 @@ void Dictionary::GermanGrammar::MoveRange(std::size_t from, std::size_t to, std:
 }
 
 void Dictionary::GermanGrammar::BaseForms() {
-  for (Unit& unit : units_) {
+  for (std::size_t u = 0; u < units_.size(); ++u) {
+    Unit& unit = units_[u];
     if (const auto reading = FunctionWordReading(unit.source)) {
       unit.text = std::string(*reading);
       unit.known = true;
@@ -2622,13 +2623,24 @@ void Dictionary::GermanGrammar::BaseForms() {
       if (!IsClosedGermanWord(base) && !FunctionWordReading(base) && !FindClosedFinite(base))
         bases.push_back(std::move(base));
     }
+    // A small word before a noun is no noun itself: of its bases one that is not a
+    // noun comes first ("der oberen Ebene": "ober", not the noun "Ober").
+    const bool beforeNoun = !unit.upper && u + 1 < units_.size() && units_[u + 1].upper &&
+                            !units_[u + 1].source.empty() && !IsClauseBreak(units_[u + 1].gap);
+    std::optional<Candidate> chosen;
     for (const std::string& base : bases) {
       std::optional<Candidate> found = dictionary_.Find(IndexTable::GermanToEnglish, base);
       if (!found) continue;
-      unit.text = found->translation;
-      unit.kind = found->kind;
+      if (!chosen) chosen = found;
+      if (!beforeNoun || !IsNounKind(found->kind)) {
+        chosen = found;
+        break;
+      }
+    }
+    if (chosen) {
+      unit.text = chosen->translation;
+      unit.kind = chosen->kind;
       unit.known = true;
-      break;
     }
   }
 }

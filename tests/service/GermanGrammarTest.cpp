@@ -72,7 +72,9 @@ constexpr std::string_view kDictionary =
     "Menü {n} | Menüs {pl} :: menu | menus\n"
     "Informationen {pl} :: information\n"
     "auftreten {vi} :: to occur\n"
-    "Fehler {m} | Fehler {pl} :: error | errors\n";
+    "Fehler {m} | Fehler {pl} :: error | errors\n"
+    "Link {m} | Links {pl} :: link | links\n"
+    "linke {adj} :: left\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -97,14 +99,15 @@ constexpr std::string_view kAffixes =
     "SFX Z Y 1\n"
     "SFX Z   0       x          .\n";
 constexpr std::string_view kWords =
-    "7\n"
+    "8\n"
     "groß/A\n"
     "alt/A\n"
     "dunkel/A\n"
     "spielen/IXZ\n"
     "sehen/I\n"
     "schlafen/I\n"
-    "kaufen/IX\n";
+    "kaufen/IX\n"
+    "link/A\n";
 
 GermanMorphology TestMorphology() {
   std::istringstream affixes{std::string(kAffixes)};
@@ -473,6 +476,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich kann z. B. die Katze sehen.", "I can see e.g. the cat."},
       {"Ich kann die Katze bzw. den Hund sehen.", "I can see the cat or the dog."},
       {"Ich sehe Katzen, Hunde usw.", "I see cats, dogs etc."},
+      // A small word before a noun is no noun: "linken" is "linke", not "Link".
+      {"Ich sehe die linken Häuser.", "I see the left houses."},
+      {"Ich sehe den Link.", "I see the link."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
