@@ -219,6 +219,7 @@ constexpr FunctionWord kFunctionWords[] = {
     {"zum", "to the", W::Preposition, kGermanReading},
     {"zur", "to the", W::Preposition, kGermanReading},
     {"beim", "at the", W::Preposition, kGermanReading},
+    {"bei", "with", W::Preposition, kGermanReading},
     // Conjunctions.
     {"und", "and", W::Conjunction, kBoth},
     {"oder", "or", W::Conjunction, kBoth},

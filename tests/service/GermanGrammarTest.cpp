@@ -479,6 +479,8 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // A small word before a noun is no noun: "linken" is "linke", not "Link".
       {"Ich sehe die linken Häuser.", "I see the left houses."},
       {"Ich sehe den Link.", "I see the link."},
+      // "bei" is "with" (the dictionary's first sense, "near", manuals hardly mean).
+      {"Die Katze schläft bei dem Hund.", "The cat sleeps with the dog."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
