@@ -280,6 +280,8 @@ FIRST_SYNONYM = {}
 # (side, key) -> the translation the dictionary's order gives the key (near enough:
 # the first synonym of the first head entry that lists the key first).
 DEFAULT = {}
+# German keys whose DEFAULT comes from a verb's entry.
+VERB_DEFAULT = set()
 
 
 def read_dictionary():
@@ -323,7 +325,9 @@ def read_dictionary():
                     if not usable(key):
                         continue
                     if sub == 0 and position == 0 and e_terms:
-                        DEFAULT.setdefault(("de", key.lower()), e_terms[0])
+                        if DEFAULT.setdefault(("de", key.lower()), e_terms[0]) == e_terms[0] \
+                                and "{v" in g:
+                            VERB_DEFAULT.add(key.lower())
                     for t in e_terms:
                         if t not in de_en[key.lower()]:
                             de_en[key.lower()].append(t)
@@ -481,6 +485,12 @@ def choose(support, frequency, side):
                 and FIRST_SYNONYM.get((side, key, best)) != default):
             continue
         if default and default != best and counts.get(default, 0) >= max(MIN_SUPPORT, 0.1 * score):
+            # The engine orders a German verb's senses by how common the English verb
+            # is, not by the dictionary's order, which therefore does not stay: the
+            # sense real text uses most is written before a rare one ("aktivieren":
+            # "enable", not "beef up").
+            if side == "de" and key in VERB_DEFAULT:
+                chosen[key] = best
             continue
         chosen[key] = best
     return chosen
