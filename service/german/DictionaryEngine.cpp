@@ -230,6 +230,13 @@ std::optional<OfferedTerm> Offered(const std::vector<std::string_view>& synonyms
   if (preferred.empty()) return std::nullopt;
   for (const auto raw : synonyms) {
     std::string term = WithoutObjects(CleanTerm(TrimBlanks(raw)));
+    // A noun's sense with its complement ("selection of sth.") offers the noun alone.
+    for (std::string_view tail : {" of sth.", " of sb.", " of sth./sb."}) {
+      if (english && !term.starts_with("to ") && term.ends_with(tail)) {
+        term.erase(term.size() - tail.size());
+        break;
+      }
+    }
     if (english && term.starts_with("to ")) term.erase(0, 3);
     if (term == preferred) return OfferedTerm{std::move(term), raw};
   }
@@ -1079,33 +1086,26 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       if (c == '.' || c == '!' || c == '?' || c == ':' || c == '\n') sentenceStart = true;
     }
   };
-  // The spaces before the first of the words left out since the last one written:
-  // the next word stands where that one stood, so it takes them over ("Haus Tür"
-  // written as one word at the start of a text starts with no space).
-  std::optional<std::string> carried;
+  // The spaces before the words left out at the start of the text: the first word
+  // written stands where they stood, so it takes them over (nouns in a row written
+  // as one word in the last one's place start a text with no space before them).
+  std::optional<std::string> leading;
   for (const Unit& unit : units) {
     const bool blank = unit.gap.find_first_not_of(" \t") == std::string::npos;
     if (unit.text.empty()) {
-      // A word the target language does without: its spaces go with it, and
-      // punctuation before it stays.
+      // A word the target language does without: its spaces go with it.
       if (!blank) {
         out += unit.gap;
         noteSeparator(unit.gap);
-        // Spaces after that punctuation are written already.
-        if (IsSpace(unit.gap.back())) {
-          carried = std::string();
-        } else {
-          carried.reset();
-        }
-      } else if (!carried) {
-        carried = unit.gap;
+      } else if (out.empty() && !leading) {
+        leading = unit.gap;
       }
       continue;
     }
-    const std::string& gap = carried && blank ? *carried : unit.gap;
+    const std::string& gap = out.empty() && leading && blank ? *leading : unit.gap;
     out += gap;
     noteSeparator(gap);
-    carried.reset();
+    leading.reset();
     if (sentenceStart && unit.capital) {
       out += CapitalizeFirst(unit.text);
     } else {

@@ -233,6 +233,27 @@ constexpr EnglishSubordinator kGerundSubordinators[] = {{"by", "indem"},
                                                         {"when", "wenn"}};
 constexpr std::string_view kFormsOfBe[] = {"am", "is", "are", "was", "were", "be", "been"};
 
+// Abbreviations with their English: the source words of their parts, each but the
+// first after a dot ("z. B.": "z", "b"). Their dots end no clause.
+struct GermanAbbreviation {
+  std::string_view first;
+  std::string_view second;  // "" for one word
+  std::string_view english;
+};
+constexpr GermanAbbreviation kGermanAbbreviations[] = {
+    {"z", "b", "e.g."},          {"d", "h", "i.e."},       {"u", "a", "among others"},
+    {"bzw", "", "or"},           {"usw", "", "etc."},      {"etc", "", "etc."},
+    {"ggf", "", "if necessary"}, {"evtl", "", "possibly"}, {"ca", "", "approx."},
+    {"vgl", "", "cf."},          {"inkl", "", "incl."},    {"bspw", "", "for example"},
+    {"sog", "", "so-called"}};
+// Verbs whose perfect takes "sein" ("ist aufgetreten": "has occurred"); "ist" with
+// another participle is a state ("ist geöffnet": "is opened").
+constexpr std::string_view kPerfectWithSein[] = {
+    "abstürzen", "ankommen",     "aufstehen",    "auftreten", "aufwachen",  "ausfallen",
+    "bleiben",   "einschlafen",  "eintreten",    "entstehen", "erscheinen", "fahren",
+    "fallen",    "fehlschlagen", "fliegen",      "gehen",     "gelingen",   "geschehen",
+    "kommen",    "laufen",       "misslingen",   "passieren", "reisen",     "sein",
+    "sterben",   "umziehen",     "verschwinden", "wachsen",   "werden",     "zurückkehren"};
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -2337,6 +2358,27 @@ namespace {
 // "nach dem Essen" is "after the meal".
 constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[] = {
     {"nach", "after"}};
+// Prepositions whose sense comes from what stands beside them: after a word of telling
+// or knowing the topic ("Informationen über das Menü": "information about the menu"),
+// before the accusative or a bare name the way ("über das Menü", "über Ansicht":
+// "via"). Before the dative the place stays the dictionary's ("über dem Bild":
+// "above").
+struct PrepositionSense {
+  std::string_view german;
+  std::string_view afterTopic;
+  std::string_view beforeAccusative;
+};
+constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "via"}};
+// Words that take a topic (case-folded): the nouns and verbs of telling and knowing.
+constexpr std::string_view kTopicWords[] = {
+    "informationen", "information", "hinweise",    "hinweis",     "details", "einzelheiten",
+    "mehr",          "überblick",   "übersicht",   "vorstellung", "dinge",   "auskunft",
+    "wissen",        "weiß",        "erfahren",    "lesen",       "fragen",  "sprechen",
+    "reden",         "nachdenken",  "informieren", "diskussion",  "artikel", "buch"};
+constexpr std::string_view kAccusativeArticles[] = {"das",    "den",   "die",   "ein",
+                                                    "eine",   "einen", "diese", "diesen",
+                                                    "dieses", "ihre",  "ihren", "alle"};
+constexpr std::string_view kDativeArticles[] = {"dem", "der", "einem", "einer", "diesem"};
 // The hours of the clock in words (but "ein", which reads "a" elsewhere).
 constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "sechs", "sieben",
                                              "acht", "neun", "zehn", "elf",  "zwölf"};
@@ -2516,7 +2558,9 @@ class Dictionary::GermanGrammar {
 
   // The passes over the whole text, in order.
   void BaseForms();
+  void Abbreviations();
   void BeforeArticles();
+  void PrepositionSenses();
   void SingularNouns();
   void Genitives();
   void Polite();
@@ -2550,9 +2594,16 @@ class Dictionary::GermanGrammar {
       // list in this form through their base form (a verb form, an inflected
       // adjective, a noun with a case ending).
       &GermanGrammar::BaseForms,
+      // Abbreviations ("z. B.", "bzw."): their English, and their dots no clause's end,
+      // so that a verb after them still finds its clause.
+      &GermanGrammar::Abbreviations,
       // A preposition whose reading changes before an article ("nach dem Essen"), a
       // day ("am Montag") or "Hause" ("zu Hause").
       &GermanGrammar::BeforeArticles,
+      // A preposition's sense from the word before it or the case after it
+      // ("Informationen über das Menü": "information about the menu"; "über das
+      // Menü": "via the menu").
+      &GermanGrammar::PrepositionSenses,
       // A noun whose plural is the same form is singular after a singular article
       // ("das Mädchen": "the girl").
       &GermanGrammar::SingularNouns,
@@ -2614,7 +2665,8 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::VerbGroup,
       // "nicht" with a full verb becomes "do not".
       &GermanGrammar::Negation,
-      // An infinitive (after a modal) or participle (after "haben") at the end joins
+      // An infinitive (after a modal) or participle (after "haben", or "sein" for a
+      // verb of motion or change: "ist aufgetreten", "has occurred") at the end joins
       // the verb; after "werden" a participle makes the passive ("wird verwendet": "is
       // used"), and so does a modal's "... werden" ("kann geöffnet werden").
       &GermanGrammar::FinalVerb,
@@ -2665,6 +2717,8 @@ class Dictionary::GermanGrammar {
   std::size_t GenitiveEnd(std::size_t at, std::size_t end) const;
   bool RelativeObject(const Clause& clause, std::size_t end, const Verb& verb) const;
   std::string EnglishParticipleOf(const Unit& unit) const;
+  static std::vector<std::string> ParticipleInfinitives(const std::string& word);
+  bool PerfectWithSein(Clause& clause);
   std::string PassiveParticiple(const Unit& unit) const;
   std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
   std::size_t LastWord(const Clause& clause) const;
@@ -2748,7 +2802,8 @@ void Dictionary::GermanGrammar::MoveRange(std::size_t from, std::size_t to, std:
 }
 
 void Dictionary::GermanGrammar::BaseForms() {
-  for (Unit& unit : units_) {
+  for (std::size_t u = 0; u < units_.size(); ++u) {
+    Unit& unit = units_[u];
     if (const auto reading = FunctionWordReading(unit.source)) {
       unit.text = std::string(*reading);
       unit.known = true;
@@ -2769,12 +2824,57 @@ void Dictionary::GermanGrammar::BaseForms() {
       if (!IsClosedGermanWord(base) && !FunctionWordReading(base) && !FindClosedFinite(base))
         bases.push_back(std::move(base));
     }
+    // A small word before a noun is no noun itself: of its bases one that is not a
+    // noun comes first ("der oberen Ebene": "ober", not the noun "Ober").
+    const bool beforeNoun = !unit.upper && u + 1 < units_.size() && units_[u + 1].upper &&
+                            !units_[u + 1].source.empty() && !IsClauseBreak(units_[u + 1].gap);
+    std::optional<Candidate> chosen;
     for (const std::string& base : bases) {
       std::optional<Candidate> found = dictionary_.Find(IndexTable::GermanToEnglish, base);
       if (!found) continue;
-      unit.text = found->translation;
-      unit.kind = found->kind;
+      if (!chosen) chosen = found;
+      if (!beforeNoun || !IsNounKind(found->kind)) {
+        chosen = found;
+        break;
+      }
+    }
+    if (chosen) {
+      unit.text = chosen->translation;
+      unit.kind = chosen->kind;
       unit.known = true;
+    }
+  }
+}
+
+void Dictionary::GermanGrammar::Abbreviations() {
+  // Whether the gap is a dot and spaces only.
+  const auto isDot = [](std::string_view gap) {
+    return gap.starts_with('.') && gap.find_first_not_of(" ", 1) == std::string_view::npos;
+  };
+  for (std::size_t u = 0; u < units_.size(); ++u) {
+    for (const GermanAbbreviation& row : kGermanAbbreviations) {
+      if (units_[u].source != row.first) continue;
+      std::size_t last = u;
+      if (!row.second.empty()) {
+        if (u + 1 >= units_.size() || units_[u + 1].source != row.second ||
+            !isDot(units_[u + 1].gap))
+          continue;
+        last = u + 1;
+        units_[last].text.clear();
+        units_[last].gap.clear();
+      }
+      // The closing dot: in the next unit's gap, or the text's end.
+      const bool atEnd = last + 1 >= units_.size();
+      if (atEnd ? !tail_.starts_with('.') : !isDot(units_[last + 1].gap)) {
+        if (last != u) units_[last].gap = ". ";  // not this abbreviation after all
+        continue;
+      }
+      std::string english(row.english);
+      if (atEnd && english.ends_with('.')) english.pop_back();  // the text's own dot
+      if (!atEnd) units_[last + 1].gap.erase(0, 1);
+      units_[u].text = std::move(english);
+      units_[u].kind = Kind::Other;
+      units_[u].known = true;
       break;
     }
   }
@@ -2798,6 +2898,22 @@ void Dictionary::GermanGrammar::BeforeArticles() {
     }
     // "am Montag": "on Monday", without the article.
     if (units_[u].source == "am" && Contains(kDays, units_[u + 1].source)) units_[u].text = "on";
+  }
+}
+
+void Dictionary::GermanGrammar::PrepositionSenses() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    const auto sense =
+        std::find_if(std::begin(kPrepositionSenses), std::end(kPrepositionSenses),
+                     [&](const PrepositionSense& row) { return row.german == units_[u].source; });
+    if (sense == std::end(kPrepositionSenses) || IsClauseBreak(units_[u + 1].gap)) continue;
+    const Unit& next = units_[u + 1];
+    if (Contains(kDativeArticles, next.source)) continue;
+    if (u > 0 && !IsClauseBreak(units_[u].gap) && Contains(kTopicWords, units_[u - 1].source)) {
+      units_[u].text = std::string(sense->afterTopic);
+    } else if (Contains(kAccusativeArticles, next.source) || (next.upper && !IsArticle(next))) {
+      units_[u].text = std::string(sense->beforeAccusative);
+    }
   }
 }
 
@@ -3312,6 +3428,7 @@ void Dictionary::GermanGrammar::Negation(Clause& clause) {
 }
 
 void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
+  PerfectWithSein(clause);
   const VerbClass verbClass = clause.verbClass;
   const std::size_t last = std::max(VerbEnd(clause), clause.v);
   if (last > clause.v && last >= clause.subjectEnd && !units_[last].upper &&
@@ -3436,6 +3553,19 @@ std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const
 // The English participle of a German one through its infinitive ("gesehen": "sehen",
 // "seen"; "entfernt": "entfernen"; "registriert": "registrieren"), or "".
 std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) const {
+  std::vector<std::string> infinitives = ParticipleInfinitives(unit.source);
+  // A strong verb's participle changes its vowel ("verschwunden", "geblieben").
+  if (auto infinitive = dictionary_.GermanInfinitive(unit.source))
+    infinitives.push_back(std::move(*infinitive));
+  for (const std::string& infinitive : infinitives) {
+    std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, infinitive);
+    if (verb) return EnglishParticiple(DropTo(verb->translation));
+  }
+  return {};
+}
+
+// The infinitives a German past participle may come from, likeliest first.
+std::vector<std::string> Dictionary::GermanGrammar::ParticipleInfinitives(const std::string& word) {
   std::vector<std::string> infinitives;
   const auto fromStem = [&](const std::string& stem) {
     if (stem.size() < 3) return;
@@ -3446,18 +3576,38 @@ std::string Dictionary::GermanGrammar::EnglishParticipleOf(const Unit& unit) con
       infinitives.push_back(stem.substr(0, stem.size() - 1) + "n");  // "gefeiert"
     }
   };
-  const std::string& word = unit.source;
   if (word.starts_with("ge") && word.size() > 5) fromStem(word.substr(2));
   fromStem(word);  // no "ge": "entfernt", "registriert", "vergessen"
   // A separable verb takes "ge" after its prefix: "angepasst", "zusammengesetzt".
   for (std::size_t ge = word.find("ge", 2); ge != std::string::npos && word.size() - ge > 4;
        ge = word.find("ge", ge + 1))
     fromStem(word.substr(0, ge) + word.substr(ge + 2));
-  for (const std::string& infinitive : infinitives) {
-    std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, infinitive);
-    if (verb) return EnglishParticiple(DropTo(verb->translation));
+  return infinitives;
+}
+
+bool Dictionary::GermanGrammar::PerfectWithSein(Clause& clause) {
+  const std::size_t last = std::max(VerbEnd(clause), clause.v);
+  if (clause.verbClass != VerbClass::Be || last <= clause.v || last < clause.subjectEnd ||
+      units_[last].upper || !clause.afterVerb.empty()) {
+    return false;
   }
-  return {};
+  std::vector<std::string> infinitives = ParticipleInfinitives(units_[last].source);
+  // A strong verb's participle changes its vowel ("verschwunden", "geblieben").
+  if (auto infinitive = dictionary_.GermanInfinitive(units_[last].source))
+    infinitives.push_back(std::move(*infinitive));
+  if (std::none_of(infinitives.begin(), infinitives.end(), [](const std::string& infinitive) {
+        return Contains(kPerfectWithSein, infinitive);
+      })) {
+    return false;
+  }
+  const std::string english = EnglishParticipleOf(units_[last]);
+  if (english.empty()) return false;
+  clause.verbClass = VerbClass::Have;
+  clause.verbText = EnglishVerb("have", clause.person);
+  if (clause.nicht < clause.end) clause.verbText += " not";
+  clause.afterVerb = english;
+  units_[last].text.clear();
+  return true;
 }
 
 void Dictionary::GermanGrammar::Commas() {

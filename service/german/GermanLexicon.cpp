@@ -219,6 +219,7 @@ constexpr FunctionWord kFunctionWords[] = {
     {"zum", "to the", W::Preposition, kGermanReading},
     {"zur", "to the", W::Preposition, kGermanReading},
     {"beim", "at the", W::Preposition, kGermanReading},
+    {"bei", "with", W::Preposition, kGermanReading},
     // Conjunctions.
     {"und", "and", W::Conjunction, kBoth},
     {"oder", "or", W::Conjunction, kBoth},
@@ -286,6 +287,8 @@ constexpr std::pair<std::string_view, std::string_view> kIrregularParticiples[] 
     {"know", "known"},       {"leave", "left"},
     {"let", "let"},          {"lose", "lost"},
     {"make", "made"},        {"meet", "met"},
+    {"occur", "occurred"},   {"prefer", "preferred"},
+    {"refer", "referred"},   {"transfer", "transferred"},
     {"pay", "paid"},         {"put", "put"},
     {"read", "read"},        {"run", "run"},
     {"say", "said"},         {"see", "seen"},

@@ -237,6 +237,18 @@ def without_objects(term):
     return term
 
 
+# The complement a noun's sense names after it ("selection of sth."): the noun alone is
+# the translation ("Auswahl": "selection"). The engine drops it the same way.
+COMPLEMENTS = (" of sth.", " of sb.", " of sth./sb.")
+
+
+def without_complement(term):
+    for tail in COMPLEMENTS:
+        if term.endswith(tail) and not term.startswith("to "):
+            return term[: -len(tail)]
+    return term
+
+
 def short_enough(raw):
     """Whether the engine reads a raw synonym at all: it skips one with more than
     three spaces a phrase word, explanations included, before cleaning it."""
@@ -255,7 +267,7 @@ def target_terms(synonyms, english):
     placeholders gone ("etw. entfernen" is "entfernen", "to remove sth." is "remove")."""
     terms = []
     for raw in synonyms:
-        term = without_objects(clean_term(raw))
+        term = without_complement(without_objects(clean_term(raw)))
         if english and term.startswith("to "):
             term = term[3:]
         if term and not any(is_placeholder(w) for w in term.split()) and term not in terms:
@@ -268,6 +280,8 @@ FIRST_SYNONYM = {}
 # (side, key) -> the translation the dictionary's order gives the key (near enough:
 # the first synonym of the first head entry that lists the key first).
 DEFAULT = {}
+# German keys whose DEFAULT comes from a verb's entry.
+VERB_DEFAULT = set()
 
 
 def read_dictionary():
@@ -311,7 +325,9 @@ def read_dictionary():
                     if not usable(key):
                         continue
                     if sub == 0 and position == 0 and e_terms:
-                        DEFAULT.setdefault(("de", key.lower()), e_terms[0])
+                        if DEFAULT.setdefault(("de", key.lower()), e_terms[0]) == e_terms[0] \
+                                and "{v" in g:
+                            VERB_DEFAULT.add(key.lower())
                     for t in e_terms:
                         if t not in de_en[key.lower()]:
                             de_en[key.lower()].append(t)
@@ -431,7 +447,8 @@ def choose(support, frequency, side):
     synonym does not displace the first one of its sub-entry when real text uses that
     one too (a fifth as often or more), and an English translation spelt as the
     German key itself ("Auto": "auto") only comes from the dictionary's own order (the
-    manuals name their own buttons so); a German one ("pixel": "Pixel") may be learnt. The table corrects senses
+    manuals name their own buttons so), or as a spelling of the dictionary's first sense
+    ("Dialog": "dialogue; dialog"); a German one ("pixel": "Pixel") may be learnt. The table corrects senses
     that real text hardly uses; where it also uses the dictionary's own choice
     (MIN_SUPPORT times and a tenth as often as the best), that one stays ("groß" is
     "big" before "large")."""
@@ -445,6 +462,15 @@ def choose(support, frequency, side):
             if (other_score >= 0.9 * score and shared_stem(best, other)
                     and order.get(other, 1e9) < order.get(best, 1e9)):
                 best = other
+        # A German infinitive takes the English verb rather than its -ing noun when
+        # real text supports both alike ("bearbeiten": "edit", not "editing"); the
+        # noun ("das Bearbeiten") has a sense of its own in the dictionary.
+        if side == "de" and key.endswith("n") and best.endswith("ing"):
+            for other, other_score in ranked:
+                if (other_score >= 0.9 * score and shared_stem(best, other)
+                        and not other.endswith("ing") and " " not in other):
+                    best = other
+                    break
         second = max((v for c, v in counts.items() if c != best and not shared_stem(c, best)),
                      default=0)
         if score < MIN_SUPPORT or score < 1.5 * second:
@@ -452,10 +478,19 @@ def choose(support, frequency, side):
         first = FIRST_SYNONYM.get((side, key, best), best)
         if first != best and counts.get(first, 0) >= 0.2 * score:
             continue
-        if side == "de" and best.lower() == key.lower():
-            continue
         default = DEFAULT.get((side, key))
+        # A spelling of the dictionary's own sense ("Dialog": "dialogue; dialog") may
+        # be learnt as it is written in the German key.
+        if (side == "de" and best.lower() == key.lower()
+                and FIRST_SYNONYM.get((side, key, best)) != default):
+            continue
         if default and default != best and counts.get(default, 0) >= max(MIN_SUPPORT, 0.1 * score):
+            # The engine orders a German verb's senses by how common the English verb
+            # is, not by the dictionary's order, which therefore does not stay: the
+            # sense real text uses most is written before a rare one ("aktivieren":
+            # "enable", not "beef up").
+            if side == "de" and key in VERB_DEFAULT:
+                chosen[key] = best
             continue
         chosen[key] = best
     return chosen
@@ -482,6 +517,12 @@ EVERYDAY_EN = {
     "good morning": "Guten Morgen",
     "to need": "brauchen",
     "train": "Zug",
+}
+EVERYDAY_DE = {
+    "fliegen": "fly",
+    "film": "film",
+    "wohnen": "live",
+    "zug": "train",
 }
 
 
@@ -518,6 +559,7 @@ def main():
     de_choice = choose(count_senses([(de, en) for en, de in train], de_en, stems.of,
                                     english_stems, False), english_frequency, "de")
     en_choice.update(EVERYDAY_EN)
+    de_choice.update(EVERYDAY_DE)
     versions = package_versions()
     path = os.path.join(opts.out, "senses.tsv")
     with open(path, "w", encoding="utf-8") as f:

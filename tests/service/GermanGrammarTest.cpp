@@ -74,7 +74,14 @@ constexpr std::string_view kDictionary =
     "zu {prp; +Dat.} :: to\n"
     "Frage {f} | Fragen {pl} :: question | questions\n"
     "stellen {vt} :: to put\n"
-    "bitte :: please\n";
+    "bitte :: please\n"
+    "über {prp} :: above; over; about\n"
+    "Menü {n} | Menüs {pl} :: menu | menus\n"
+    "Informationen {pl} :: information\n"
+    "auftreten {vi} :: to occur\n"
+    "Fehler {m} | Fehler {pl} :: error | errors\n"
+    "Link {m} | Links {pl} :: link | links\n"
+    "linke {adj} :: left\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -99,14 +106,15 @@ constexpr std::string_view kAffixes =
     "SFX Z Y 1\n"
     "SFX Z   0       x          .\n";
 constexpr std::string_view kWords =
-    "7\n"
+    "8\n"
     "groß/A\n"
     "alt/A\n"
     "dunkel/A\n"
     "spielen/IXZ\n"
     "sehen/I\n"
     "schlafen/I\n"
-    "kaufen/IX\n";
+    "kaufen/IX\n"
+    "link/A\n";
 
 GermanMorphology TestMorphology() {
   std::istringstream affixes{std::string(kAffixes)};
@@ -507,6 +515,27 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Häuser verfügen über einen Garten.", "The houses have a garden."},
       // Only a measure takes "of" before a noun; another noun is named by it.
       {"Ich sehe den Dialog Ebenen.", "I see the dialog layers."},
+      // "über" after a noun is its topic, before the accusative or a name the way,
+      // before the dative the place.
+      {"Er sieht Informationen über das Menü.", "He sees information about the menu."},
+      {"Er sieht die Tür über das Menü.", "He sees the door via the menu."},
+      {"Er sieht die Tür über Fenster.", "He sees the door via windows."},
+      {"Die Katze schläft über dem Hund.", "The cat sleeps above the dog."},
+      // A verb of motion or change makes its perfect with "sein": "has occurred"; a
+      // participle of another verb after "sein" is a state.
+      {"Ein Fehler ist aufgetreten.", "An error has occurred."},
+      {"Ist ein Fehler heute aufgetreten?", "Has an error occurred today?"},
+      {"Ein Fehler ist nicht aufgetreten.", "An error has not occurred."},
+      {"Die Tür ist verschlossen.", "The door is locked."},
+      // An abbreviation's dots end no clause: the verb after it still joins its own.
+      {"Ich kann z. B. die Katze sehen.", "I can see e.g. the cat."},
+      {"Ich kann die Katze bzw. den Hund sehen.", "I can see the cat or the dog."},
+      {"Ich sehe Katzen, Hunde usw.", "I see cats, dogs etc."},
+      // A small word before a noun is no noun: "linken" is "linke", not "Link".
+      {"Ich sehe die linken Häuser.", "I see the left houses."},
+      {"Ich sehe den Link.", "I see the link."},
+      // "bei" is "with" (the dictionary's first sense, "near", manuals hardly mean).
+      {"Die Katze schläft bei dem Hund.", "The cat sleeps with the dog."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),

@@ -55,7 +55,9 @@ constexpr std::string_view kDictionary =
     "müssen {vi} :: to need\n"
     "brauchen {vt} :: to need\n"
     "Mangel {m} :: need\n"
-    "Bedarf {m} :: need\n";
+    "Bedarf {m} :: need\n"
+    "Auswahl {f} :: choice\n"
+    "Auswahl {f}; Angebot {n} an etw. :: selection of sth. (range of things)\n";
 
 const Dictionary& TestDictionary(const LearntSenses* senses) {
   std::istringstream in{std::string(kDictionary)};
@@ -77,7 +79,8 @@ const LearntSenses& TestSenses() {
       "de\tdatei\tfile\n"
       "en\tstation\tGleis\n"  // not offered by the dictionary: no effect
       "en\tneed\tBedarf\n"
-      "en\tto need\tbrauchen\n"  // the verb's own sense, apart from the noun's
+      "en\tto need\tbrauchen\n"   // the verb's own sense, apart from the noun's
+      "de\tauswahl\tselection\n"  // offered as "selection of sth."
       "broken row\n"
       "xx\tfile\tFeile\n");  // no such side
   return senses;
@@ -236,6 +239,8 @@ TEST(GermanRealTextTest, LearntSensesComeBeforeTheDictionaryOrder) {
       // may be a noun's.
       {"they need a file", D::EnglishToGerman, "sie müssen eine Reihe", "sie brauchen eine Datei"},
       {"the need", D::EnglishToGerman, "der Mangel", "der Bedarf"},
+      // A noun's sense with its complement ("selection of sth.") offers the noun.
+      {"Auswahl", D::GermanToEnglish, "Choice", "Selection"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary(nullptr).Translate(c.source, c.direction), c.withoutSenses)

@@ -225,6 +225,14 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Ich sehe das Mädchen.", {"I see the girl."}},
     {"Ein Lehrer spielt.", {"A teacher plays"}},
     {"Ich bleibe heute zu Hause.", {"at home"}},
+    // A verb's sense is the one real text uses, not the commonest English verb.
+    {"Sie können das Werkzeug aktivieren.", {"enable the tool//activate the tool"}},
+    {"Die Datei fehlt.", {"The file is missing"}},
+    // The perfect with "sein"; "über" by its neighbours; abbreviations.
+    {"Der Zug ist gekommen.", {"The train has come"}},
+    {"Öffnen Sie den Dialog über das Menü.", {"via the menu"}},
+    {"Lesen Sie mehr über das Programm.", {"more about the program"}},
+    {"Sie können z. B. das Bild speichern.", {"e.g. the image"}},
 };
 
 // The installed dictionary with the Hunspell rules, loaded once for all cases.
