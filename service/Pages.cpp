@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "FormData.h"
+#include "runtime/ProcessMemory.h"
 #include "runtime/Version.h"
 #include "translate/TranslationPage.h"
 
@@ -32,11 +33,6 @@ std::string PairTable(const std::vector<OfferedPair>& pairs) {
   return table;
 }
 
-// Bytes as whole megabytes, rounded.
-std::string Megabytes(std::size_t bytes) {
-  return std::to_string((bytes + (std::size_t{1} << 19)) >> 20) + " MB";
-}
-
 // The running pipelines: mode, how many, how many on a request, how long each idle
 // one has been unused, and the memory one takes.
 std::string ResidentTable(const ResidentPipelines& resident) {
@@ -45,8 +41,9 @@ std::string ResidentTable(const ResidentPipelines& resident) {
       "request and stop after " +
       std::to_string(resident.idleTime.count()) + " s unused; at most " +
       std::to_string(resident.maxPipelines) + " run at once" +
-      (resident.memoryBudget != 0 ? ", in at most " + Megabytes(resident.memoryBudget) + " together"
-                                  : std::string()) +
+      (resident.memoryBudget != 0
+           ? ", in at most " + MegabytesText(resident.memoryBudget) + " together"
+           : std::string()) +
       ".</p>\n";
   if (resident.modes.empty()) return text + "<p>None is running.</p>";
   text +=
@@ -61,7 +58,8 @@ std::string ResidentTable(const ResidentPipelines& resident) {
     text += "<tr><td>" + HtmlEscape(mode.name) + "</td><td>" + std::to_string(mode.running) +
             "</td><td>" + std::to_string(mode.inUse) + "</td><td>" +
             (idle.empty() ? std::string("-") : idle) + "</td><td>" +
-            (mode.footprint != 0 ? Megabytes(mode.footprint) : std::string("-")) + "</td></tr>\n";
+            (mode.footprint != 0 ? MegabytesText(mode.footprint) : std::string("-")) +
+            "</td></tr>\n";
   }
   return text + "</table>";
 }

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "runtime/ProcessMemory.h"
+
 namespace parlumo::service {
 
 namespace {
@@ -15,10 +17,6 @@ namespace {
 IndexSources StampsOf(const GermanSources& sources) {
   return {StampOf(sources.dictionary), StampOf(sources.affixes), StampOf(sources.words),
           StampOf("/proc/self/exe")};
-}
-
-std::string Megabytes(std::size_t bytes) {
-  return std::to_string((bytes + (1 << 19)) >> 20) + " MB";
 }
 
 // The image of a freshly built index: mapped from the cache file once it is written
@@ -60,7 +58,7 @@ GermanEngine OpenGermanEngine(const GermanSources& sources, const std::string& c
     auto opened = IndexImage::Map(cacheFile, stamps);
     if (opened.image) {
       image = std::move(opened.image);
-      engine.report = "index mapped from " + cacheFile + " (" + Megabytes(image->Size()) + ")";
+      engine.report = "index mapped from " + cacheFile + " (" + MegabytesText(image->Size()) + ")";
     } else if (opened.fault != ImageFault::Missing) {
       engine.report =
           "index in " + cacheFile + " " + std::string(ImageFaultName(*opened.fault)) + "; ";
@@ -84,8 +82,8 @@ GermanEngine OpenGermanEngine(const GermanSources& sources, const std::string& c
     ::malloc_trim(0);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    engine.report +=
-        "index built in " + std::to_string(took.count()) + " ms (" + Megabytes(bytes.size()) + ")";
+    engine.report += "index built in " + std::to_string(took.count()) + " ms (" +
+                     MegabytesText(bytes.size()) + ")";
     image = Keep(std::move(bytes), cacheFile, stamps, engine.report);
     if (!image) {
       engine.report += "; the index built does not check out";

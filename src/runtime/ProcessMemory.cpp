@@ -29,4 +29,8 @@ std::optional<std::size_t> ProportionalSetSize(pid_t pid) {
   return static_cast<std::size_t>(kilobytes) * 1024;
 }
 
+std::string MegabytesText(std::size_t bytes) {
+  return std::to_string((bytes + (std::size_t{1} << 19)) >> 20) + " MB";
+}
+
 }  // namespace parlumo

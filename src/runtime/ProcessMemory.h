@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 
 namespace parlumo {
 
@@ -12,5 +13,8 @@ namespace parlumo {
 // /proc/PID/smaps_rollup), so that the sizes of processes add up to the memory they
 // take together. Nothing when the process is gone or its memory cannot be read.
 std::optional<std::size_t> ProportionalSetSize(pid_t pid);
+
+// Bytes as whole megabytes (MiB), rounded, for messages and pages: "60 MB".
+std::string MegabytesText(std::size_t bytes);
 
 }  // namespace parlumo
