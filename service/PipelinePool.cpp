@@ -30,8 +30,8 @@ constexpr auto kSweepWithoutWake = std::chrono::milliseconds(1000);
 struct PipelinePool::Lease::Request {
   // When the request last made progress: its start, then each answer.
   std::atomic<Clock::rep> progress{Clock::now().time_since_epoch().count()};
-  // When it took its pipeline, and whether that had never answered (then it is
-  // starting until progress moves past start). Changed under the pool's lock.
+  // When it took its pipeline, and whether that had never answered (then this is
+  // the pipeline's first request). Changed under the pool's lock.
   Clock::rep start = 0;
   bool cold = false;
 };
@@ -121,9 +121,11 @@ bool PipelinePool::StartNow(ModeId id) {
 bool PipelinePool::FreeSoon(const Mode& mode, Clock::time_point now) const {
   const auto coldSince = (now - limits_.stallTime / 2).time_since_epoch().count();
   const auto warmSince = (now - kStartCost).time_since_epoch().count();
+  // A pipeline's first request counts as starting until the request ends, not only
+  // until its first answer: once answered it comes back within moments (after its
+  // measure), and by then its start is older than kStartCost.
   return std::any_of(mode.inFlight.begin(), mode.inFlight.end(), [&](const auto* request) {
-    const bool starting = request->cold && request->progress.load() == request->start;
-    return request->start > (starting ? coldSince : warmSince);
+    return request->start > (request->cold ? coldSince : warmSince);
   });
 }
 

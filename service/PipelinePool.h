@@ -49,8 +49,8 @@ struct PipelineLimits {
 //    first, are stopped while the new one would not fit in memoryBudget beside the
 //    running ones. The budget never makes a request wait: pipelines on a request
 //    stay, and a new one starts even when they alone fill the budget;
-//  - while a pipeline of the mode is starting (on its first request, which loads
-//    every program's data), another request of the mode waits for it rather than
+//  - while a pipeline of the mode is on its first request (which loads every
+//    program's data), another request of the mode waits for it rather than
 //    start a second one, for at most half the stall time: starting another would take
 //    as long and double the memory, but a start that hangs must not hold the mode.
 //    Likewise while one is on a request younger than a start takes (some 0.5 s): a
@@ -135,8 +135,8 @@ class PipelinePool {
 
   void Release(ModeId mode, Lease::Request& request, std::unique_ptr<ApertiumProcess> process);
   // Whether a pipeline of the mode in use will likely come free before a new one
-  // could start: one starting (on its first request) for less than half the stall
-  // time, or one on a request younger than a start takes.
+  // could start: one on its first request (starting, then answering) for less than
+  // half the stall time, or one on a later request younger than a start takes.
   bool FreeSoon(const Mode& mode, Clock::time_point now) const;
   // Whether every one of the requests has gone stallTime without progress; false
   // when there is none.
