@@ -115,13 +115,24 @@ TEST_F(ProgramX11Test, EndOfTheSessionSavesTheSettingsAndEndsWithStatusZero) {
 }
 
 TEST_F(ProgramX11Test, WithoutANotificationAreaTheDialogShowsAndTheIconComesWithTheTray) {
-  // A second X server of our own, without trayer at first.
+  // A second X server of our own, without trayer at first. Without -noreset it
+  // would reset whenever its last client leaves: the xdotool searches below come
+  // and go while the program is still starting, and a program that connects during
+  // a reset is refused ("could not connect to display").
   QProcess xvfb;
   xvfb.setProcessChannelMode(QProcess::SeparateChannels);
-  xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+  xvfb.start("Xvfb",
+             {"-displayfd", "1", "-noreset", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
   ASSERT_TRUE(xvfb.waitForStarted());
   ASSERT_TRUE(WaitUntil([&] { return xvfb.canReadLine(); }, 10000));
   const QString display = ":" + QString::fromUtf8(xvfb.readLine()).trimmed();
+  // The server takes a client of ours before the program starts: a program that
+  // cannot connect then fails on its own account, and a server that never takes one
+  // says why here rather than as the program's failure.
+  ASSERT_TRUE(
+      WaitUntil([&] { return test::TrayProbe(display.toUtf8().constData()).Connected(); }, 10000))
+      << "Xvfb " << display.toStdString()
+      << " takes no client: " << xvfb.readAllStandardError().toStdString();
 
   ProgramRun program(Ini());
   ASSERT_TRUE(program.Start({"DISPLAY=" + display}));
