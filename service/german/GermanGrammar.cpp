@@ -2470,6 +2470,11 @@ constexpr std::string_view kWithoutComma[] = {"dass", "wenn", "ob", "deren", "de
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
 
+// The names of keys on a German keyboard that the dictionary does not list, with the
+// English ones ("Strg+C": "Ctrl+C").
+constexpr std::pair<std::string_view, std::string_view> kGermanKeyNames[] = {
+    {"strg", "Ctrl"}, {"umschalt", "Shift"}, {"entf", "Del"}, {"einfg", "Ins"}, {"pos1", "Home"}};
+
 std::string_view DropTo(std::string_view english) {
   return english.starts_with("to ") ? english.substr(3) : english;
 }
@@ -2557,12 +2562,16 @@ class Dictionary::GermanGrammar {
   };
 
   // The passes over the whole text, in order.
+  void DecimalCommas();
   void BaseForms();
+  void KeyNames();
+  void AdjectivesBeforeNouns();
   void Abbreviations();
   void BeforeArticles();
   void PrepositionSenses();
   void SingularNouns();
   void Genitives();
+  void One();
   void Polite();
   void As();
   void Clauses();
@@ -2580,6 +2589,7 @@ class Dictionary::GermanGrammar {
   void FiniteVerb(Clause& clause);
   void SeparablePrefix(Clause& clause);
   void Subject(Clause& clause);
+  void ObjectPronouns(Clause& clause);
   void Reflexive(Clause& clause);
   void Whole(Clause& clause);
   void VerbGroup(Clause& clause);
@@ -2590,10 +2600,17 @@ class Dictionary::GermanGrammar {
   void Capitals(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
+      // A comma between digits is the decimal point ("0,5": "0.5"), no clause's end.
+      &GermanGrammar::DecimalCommas,
       // Function words from the closed-class table; words the dictionary does not
       // list in this form through their base form (a verb form, an inflected
       // adjective, a noun with a case ending).
       &GermanGrammar::BaseForms,
+      // The keys of a German keyboard by their English names ("Strg": "Ctrl").
+      &GermanGrammar::KeyNames,
+      // A word between an article or a preposition and a noun is an adjective, even
+      // where it is also a verb's form ("die grünen Kanäle": "grün", not "grünen").
+      &GermanGrammar::AdjectivesBeforeNouns,
       // Abbreviations ("z. B.", "bzw."): their English, and their dots no clause's end,
       // so that a verb after them still finds its clause.
       &GermanGrammar::Abbreviations,
@@ -2610,6 +2627,10 @@ class Dictionary::GermanGrammar {
       // An article of the genitive after a noun and before a feminine or plural noun
       // phrase: "der Inhalt der Datei" is "the content of the file".
       &GermanGrammar::Genitives,
+      // "eine", "eines" ... without a noun of its own is "one", and the article after
+      // it the genitive ("eines der Bilder", "eines oder mehrere": "one of the
+      // images", "one or more").
+      &GermanGrammar::One,
       // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
       // "your", "you".
       &GermanGrammar::Polite,
@@ -2656,6 +2677,9 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::SeparablePrefix,
       // A noun phrase or pronoun as subject, before the verb or just after it.
       &GermanGrammar::Subject,
+      // "sie" beside its subject is an object: "it", or "them" after a plural noun
+      // ("Sie erhalten sie zurück": "You get it back").
+      &GermanGrammar::ObjectPronouns,
       // The reflexive "sich" of a verb, which English leaves out ("öffnet sich":
       // "opens"); after a preposition it stays ("an sich").
       &GermanGrammar::Reflexive,
@@ -2710,6 +2734,7 @@ class Dictionary::GermanGrammar {
   // Helpers of the passes.
   bool IsNoun(const Unit& unit) const { return unit.known && IsNounKind(unit.kind) && unit.upper; }
   static bool IsArticle(const Unit& unit);
+  bool BetweenArticleAndNoun(std::size_t at) const;
   std::optional<Verb> VerbOf(const Unit& unit, bool clauseStart, bool afterPronoun = false) const;
   std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
   void MoveRange(std::size_t from, std::size_t to, std::size_t at);
@@ -2748,7 +2773,7 @@ bool Dictionary::GermanGrammar::Construct(Place place, Clause& clause) {
 
 bool Dictionary::GermanGrammar::IsArticle(const Unit& unit) {
   for (std::string_view word : {"der", "die", "das", "den", "dem", "des", "ein", "eine", "einen",
-                                "einem", "einer", "kein", "keine", "keinen", "keinem"}) {
+                                "einem", "einer", "eines", "kein", "keine", "keinen", "keinem"}) {
     if (unit.source == word) return true;
   }
   for (std::string_view stem : {"mein", "dein", "sein", "ihr", "unser", "dies", "jed"}) {
@@ -2801,6 +2826,19 @@ void Dictionary::GermanGrammar::MoveRange(std::size_t from, std::size_t to, std:
                 std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
 }
 
+void Dictionary::GermanGrammar::DecimalCommas() {
+  const auto digits = [](std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    const Unit& fraction = units_[u + 1];
+    if (fraction.gap != "," || !digits(units_[u].text) || !digits(fraction.text)) continue;
+    units_[u].text += "." + fraction.text;
+    units_[u].source += "," + fraction.source;
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(u) + 1);
+  }
+}
+
 void Dictionary::GermanGrammar::BaseForms() {
   for (std::size_t u = 0; u < units_.size(); ++u) {
     Unit& unit = units_[u];
@@ -2842,6 +2880,55 @@ void Dictionary::GermanGrammar::BaseForms() {
       unit.text = chosen->translation;
       unit.kind = chosen->kind;
       unit.known = true;
+    }
+  }
+}
+
+void Dictionary::GermanGrammar::KeyNames() {
+  for (Unit& unit : units_) {
+    if (!unit.upper) continue;
+    for (const auto& [german, english] : kGermanKeyNames) {
+      if (unit.source != german) continue;
+      unit.text = std::string(english);
+      unit.kind = Kind::Other;
+      unit.known = true;
+    }
+  }
+}
+
+// Whether the word at `at` stands in a noun phrase before its noun: after an article,
+// a preposition, an adjective or a verb ("den grünen Kanal", "sieht grüne Kanäle"),
+// or after "und" in a list of them. After a noun or a pronoun, or first in its clause,
+// it is the verb ("Kinder spielen Fußball", "Sie leeren Kanäle").
+bool Dictionary::GermanGrammar::BetweenArticleAndNoun(std::size_t at) const {
+  if (at == 0 || at + 1 >= units_.size() || units_[at].upper || IsClauseBreak(units_[at].gap) ||
+      IsClauseBreak(units_[at + 1].gap) || !IsNoun(units_[at + 1]))
+    return false;
+  const auto opens = [&](std::size_t k) {
+    const Unit& unit = units_[k];
+    if (IsArticle(unit)) return true;  // "Die grünen Kanäle" first in a sentence too
+    return !unit.upper && unit.known && !unit.source.empty() &&
+           !FindIn(GermanPronouns(), unit.source);
+  };
+  // "den roten und grünen Kanal": a word of the list before "und" leaves its case.
+  if (units_[at - 1].source == "und" || units_[at - 1].source == "oder")
+    return at >= 2 && units_[at - 2].known && !units_[at - 2].upper;
+  return opens(at - 1);
+}
+
+void Dictionary::GermanGrammar::AdjectivesBeforeNouns() {
+  for (std::size_t u = 1; u + 1 < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    if (unit.kind == Kind::Adjective || !BetweenArticleAndNoun(u) || !VerbOf(unit, false)) continue;
+    for (std::string_view ending : {"en", "em", "er", "es", "e"}) {
+      if (!unit.source.ends_with(ending) || unit.source.size() < ending.size() + 3) continue;
+      const std::string base = unit.source.substr(0, unit.source.size() - ending.size());
+      const std::optional<Candidate> found = dictionary_.Find(IndexTable::GermanToEnglish, base);
+      if (!found || found->kind != Kind::Adjective) continue;
+      unit.text = found->translation;
+      unit.kind = Kind::Adjective;
+      unit.known = true;
+      break;
     }
   }
 }
@@ -2960,6 +3047,25 @@ void Dictionary::GermanGrammar::Genitives() {
     const Kind kind = units_[k].kind;
     if (kind == Kind::Masculine || kind == Kind::Neuter) continue;
     units_[u].text = std::string(row->second);
+  }
+}
+
+void Dictionary::GermanGrammar::One() {
+  constexpr std::string_view kOne[] = {"eine", "einer", "eines", "einen", "einem"};
+  constexpr std::pair<std::string_view, std::string_view> kOfThem[] = {
+      {"der", "of the"}, {"des", "of the"}, {"dieser", "of these"}, {"deren", "of which"}};
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    Unit& next = units_[u + 1];
+    if (!Contains(kOne, units_[u].source) || IsClauseBreak(next.gap)) continue;
+    const auto* row = std::find_if(std::begin(kOfThem), std::end(kOfThem),
+                                   [&](const auto& r) { return r.first == next.source; });
+    if (row != std::end(kOfThem)) {
+      next.text = std::string(row->second);
+    } else if (next.source != "oder" && next.source != "und") {
+      continue;
+    }
+    units_[u].text = "one";
+    units_[u].kind = Kind::Other;
   }
 }
 
@@ -3234,6 +3340,7 @@ std::size_t Dictionary::GermanGrammar::GenitiveEnd(std::size_t at, std::size_t e
 void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
   for (clause.v = clause.begin; clause.v < clause.end; ++clause.v) {
     const std::size_t v = clause.v;
+    if (units_[v].kind == Kind::Adjective && BetweenArticleAndNoun(v)) continue;
     clause.verb = VerbOf(units_[v], v == clause.begin,
                          v > clause.begin && FindIn(GermanPronouns(), units_[v - 1].source));
     if (clause.verb) return;
@@ -3337,6 +3444,18 @@ void Dictionary::GermanGrammar::Subject(Clause& clause) {
   }
 }
 
+void Dictionary::GermanGrammar::ObjectPronouns(Clause& clause) {
+  for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+    if (units_[k].source != "sie" || units_[k].upper ||
+        (k >= clause.subjectBegin && k < clause.subjectEnd))
+      continue;
+    std::size_t noun = k;
+    while (noun > 0 && !IsNoun(units_[noun - 1]))
+      --noun;
+    units_[k].text = noun > 0 && units_[noun - 1].kind == Kind::Plural ? "them" : "it";
+  }
+}
+
 void Dictionary::GermanGrammar::Reflexive(Clause& clause) {
   for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
     if (units_[k].source != "sich") continue;
@@ -3357,9 +3476,23 @@ bool Dictionary::GermanGrammar::There(Clause& clause) {
         (v > clause.begin && units_[v - 1].source == "es")))
     return false;
   const std::size_t es = clause.inverted ? clause.subjectBegin : v - 1;
+  // What there is: the first noun after the verb ("viele Dateien": "are").
+  std::size_t noun = v + 1;
+  while (noun < clause.end && (noun == es || !IsNoun(units_[noun])))
+    ++noun;
   units_[es].text = "there";
-  units_[v].text = "is";
-  if (clause.inverted) MoveRange(clause.subjectBegin, clause.subjectEnd, v);
+  units_[v].text = noun < clause.end && units_[noun].kind == Kind::Plural ? "are" : "is";
+  // A question keeps its order ("Gibt es ...?": "Is there ...?").
+  if (clause.inverted && !clause.question) {
+    // "Heute gibt es ...": "Today there is ...", the verb's gap before "there".
+    const std::string gap = units_[v].gap;
+    const bool capital = units_[v].capital;
+    MoveRange(clause.subjectBegin, clause.subjectEnd, v);
+    units_[v].gap = gap;
+    units_[v].capital = capital;
+    units_[v + 1].gap = " ";
+    units_[v + 1].capital = false;
+  }
   return true;
 }
 
@@ -3691,7 +3824,8 @@ void Dictionary::GermanGrammar::Measures() {
 
 void Dictionary::GermanGrammar::Articles() {
   for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
-    if (units_[u].text != "a" && units_[u].text != "A") continue;
+    const std::string& text = units_[u].text;
+    if (text != "a" && text != "A" && !text.ends_with(" a")) continue;
     std::size_t next = u + 1;
     while (next < units_.size() && units_[next].text.empty())
       ++next;

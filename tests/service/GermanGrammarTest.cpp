@@ -81,7 +81,11 @@ constexpr std::string_view kDictionary =
     "auftreten {vi} :: to occur\n"
     "Fehler {m} | Fehler {pl} :: error | errors\n"
     "Link {m} | Links {pl} :: link | links\n"
-    "linke {adj} :: left\n";
+    "linke {adj} :: left\n"
+    "grün {adj} :: green\n"
+    "grünen {vi} :: to vegetate\n"
+    "geben {vt} | gebend | du gibst | er/sie gibt :: to give | giving | you give | he/she "
+    "gives\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -536,6 +540,35 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich sehe den Link.", "I see the link."},
       // "bei" is "with" (the dictionary's first sense, "near", manuals hardly mean).
       {"Die Katze schläft bei dem Hund.", "The cat sleeps with the dog."},
+      // A comma between digits is a decimal point, which ends no clause.
+      {"Ich sehe 2,5 Katzen.", "I see 2.5 cats."},
+      {"Um den Hund 1,5 zu sehen.", "To see the dog 1.5."},
+      // German key names are the English ones.
+      {"Ich sehe Strg und Umschalt.", "I see Ctrl and Shift."},
+      // A word before a noun after an article, a verb or "und" in a list is an
+      // adjective, even where it is a verb's form too; after a noun it is the verb.
+      {"Ich sehe den grünen Garten.", "I see the green garden."},
+      {"Die grünen Katzen schlafen.", "The green cats sleep."},
+      {"Ich sehe grüne Katzen.", "I see green cats."},
+      {"Ich sehe den alten und grünen Garten.", "I see the old and green garden."},
+      {"Die Gärten grünen.", "The gardens vegetate."},
+      // "es gibt" is "there is" or "there are" by what follows; a question keeps its
+      // order.
+      {"Es gibt Katzen im Garten.", "There are cats in the garden."},
+      {"Es gibt einen Hund.", "There is a dog."},
+      {"Gibt es Katzen im Garten?", "Are there cats in the garden?"},
+      {"Heute gibt es einen Hund.", "Today there is a dog."},
+      // "eine", "eines" without a noun of its own is "one"; "eines" before one the
+      // genitive.
+      {"Ich sehe eines der Häuser.", "I see one of the houses."},
+      {"Ich sehe eine oder zwei Katzen.", "I see one or two cats."},
+      {"Die Tür eines Hauses ist alt.", "The door of a house is old."},
+      {"Die Tür eines alten Hauses ist alt.", "The door of an old house is old."},
+      // "sie" after its verb and subject is an object: "them" after a plural noun,
+      // else "it"; as the subject it stays.
+      {"Die Katzen schlafen, und ich sehe sie.", "The cats sleep, and I see them."},
+      {"Der Hund sieht sie.", "The dog sees it."},
+      {"Ich schlafe, wenn sie schläft.", "I sleep if she sleeps."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
