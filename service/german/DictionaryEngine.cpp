@@ -583,6 +583,16 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
             if (preferred) {
               dictionary.Add(dictionary.germanToEnglish_, key, preferred->term, learntRank, kind);
             }
+            // A noun's sense that no entry lists ("Ebene": "layer") goes with its head
+            // word and its plural, of the noun's gender.
+            if (const std::string_view unlisted =
+                    senses == nullptr || !headForm || !IsNounKind(kind)
+                        ? std::string_view()
+                        : senses->Unlisted(LearntSenses::Side::German, FoldCase(term));
+                !unlisted.empty()) {
+              dictionary.Add(dictionary.germanToEnglish_, key, std::string(unlisted), learntRank,
+                             kind);
+            }
             dictionary.Add(dictionary.germanToEnglish_, key, englishFirst,
                            rankOf(s, commonEnglish, germanTerms[s]), kind);
             // A verb's senses are ordered by how common their English verb is ("sprechen"
