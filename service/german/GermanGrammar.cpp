@@ -2747,6 +2747,7 @@ class Dictionary::GermanGrammar {
   std::string PassiveParticiple(const Unit& unit) const;
   std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
   std::size_t LastWord(const Clause& clause) const;
+  bool StartsClause(std::size_t at) const;
   std::size_t VerbEnd(const Clause& clause) const;
 
   const Dictionary& dictionary_;
@@ -3091,6 +3092,25 @@ void Dictionary::GermanGrammar::As() {
   }
 }
 
+// Whether the conjunction at `at` starts a clause of its own. "und" and "oder" do so
+// after a verb or a participle, or before one of their own: else they join two
+// phrases of one clause, whose verb's parts may stand after them ("Geben Sie den
+// Ordner oder die Datei an").
+bool Dictionary::GermanGrammar::StartsClause(std::size_t at) const {
+  if (!Contains(kGermanConjunctions, units_[at].source)) return false;
+  if (units_[at].source != "und" && units_[at].source != "oder") return true;
+  const auto verbal = [&](std::size_t k, bool first) {
+    const bool afterPronoun = k > 0 && FindIn(GermanPronouns(), units_[k - 1].source) != nullptr;
+    return VerbOf(units_[k], first, afterPronoun).has_value() ||
+           !PassiveParticiple(units_[k]).empty();
+  };
+  if (at > 0 && verbal(at - 1, false)) return true;
+  for (std::size_t k = at + 1; k < units_.size() && !IsClauseBreak(units_[k].gap); ++k) {
+    if (verbal(k, k == at + 1)) return true;
+  }
+  return false;
+}
+
 void Dictionary::GermanGrammar::Clauses() {
   std::size_t begin = 0;
   while (begin < units_.size()) {
@@ -3098,7 +3118,7 @@ void Dictionary::GermanGrammar::Clauses() {
     clause.begin = begin;
     clause.end = begin + 1;
     while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
-           !Contains(kGermanConjunctions, units_[clause.end].source))
+           !StartsClause(clause.end))
       ++clause.end;
     clause.next = clause.end;
     clause.question =

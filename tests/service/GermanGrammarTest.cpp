@@ -569,6 +569,13 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Katzen schlafen, und ich sehe sie.", "The cats sleep, and I see them."},
       {"Der Hund sieht sie.", "The dog sees it."},
       {"Ich schlafe, wenn sie schläft.", "I sleep if she sleeps."},
+      // "und" and "oder" between two noun phrases start no clause: the separable
+      // verb's prefix after them still finds its verb. After a verb, or before one of
+      // their own, they do.
+      {"Ich kaufe den Hund und die Katze ein.", "I buy the dog and the cat."},
+      {"Ich kaufe den Hund oder die Katze ein.", "I buy the dog or the cat."},
+      {"Ich schlafe und die Katze spielt.", "I sleep and the cat plays."},
+      {"Die Tür wird geöffnet und die Katze spielt.", "The door is opened and the cat plays."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
