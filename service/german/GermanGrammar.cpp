@@ -2572,6 +2572,7 @@ class Dictionary::GermanGrammar {
   void SingularNouns();
   void Genitives();
   void One();
+  void VerbalNouns();
   void Polite();
   void As();
   void Clauses();
@@ -2631,6 +2632,10 @@ class Dictionary::GermanGrammar {
       // it the genitive ("eines der Bilder", "eines oder mehrere": "one of the
       // images", "one or more").
       &GermanGrammar::One,
+      // A verb's infinitive as a noun after "beim" or "zum" is an -ing form ("beim
+      // Klicken auf", "zum Öffnen der Datei": "when clicking on", "for opening the
+      // file").
+      &GermanGrammar::VerbalNouns,
       // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
       // "your", "you".
       &GermanGrammar::Polite,
@@ -3067,6 +3072,29 @@ void Dictionary::GermanGrammar::One() {
     }
     units_[u].text = "one";
     units_[u].kind = Kind::Other;
+  }
+}
+
+void Dictionary::GermanGrammar::VerbalNouns() {
+  constexpr std::pair<std::string_view, std::string_view> kBefore[] = {{"beim", "when"},
+                                                                       {"zum", "for"}};
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    const auto* row = std::find_if(std::begin(kBefore), std::end(kBefore),
+                                   [&](const auto& r) { return r.first == units_[u].source; });
+    Unit& noun = units_[u + 1];
+    if (row == std::end(kBefore) || !noun.upper || IsClauseBreak(noun.gap) ||
+        !noun.source.ends_with('n'))
+      continue;
+    const std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, noun.source);
+    if (!verb) continue;
+    units_[u].text = std::string(row->second);
+    noun.text = EnglishGerund(DropTo(verb->translation));
+    noun.kind = Kind::Other;
+    noun.known = true;
+    // Its object in the genitive is a plain object: "zum Öffnen der Datei".
+    if (u + 2 < units_.size() && !IsClauseBreak(units_[u + 2].gap) &&
+        units_[u + 2].text.starts_with("of ") && IsArticle(units_[u + 2]))
+      units_[u + 2].text.erase(0, 3);
   }
 }
 

@@ -576,6 +576,10 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich kaufe den Hund oder die Katze ein.", "I buy the dog or the cat."},
       {"Ich schlafe und die Katze spielt.", "I sleep and the cat plays."},
       {"Die Tür wird geöffnet und die Katze spielt.", "The door is opened and the cat plays."},
+      // An infinitive as a noun after "beim" or "zum" is an -ing form, its genitive a
+      // plain object.
+      {"Die Katze schläft beim Spielen.", "The cat sleeps when playing."},
+      {"Ich sehe den Hund zum Öffnen der Tür.", "I see the dog for opening the door."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
