@@ -2470,6 +2470,21 @@ constexpr std::string_view kWithoutComma[] = {"dass", "wenn", "ob", "deren", "de
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
 
+// Pairs of words that frame two parts of a sentence ("sowohl ... als auch": "both ...
+// and"): the first word, the second (one or two words) and their English ("" for
+// none: "zwar ... aber" is "... but").
+struct Correlative {
+  std::string_view first;
+  std::string_view firstEnglish;
+  std::string_view second;
+  std::string_view secondNext;
+  std::string_view secondEnglish;
+};
+constexpr Correlative kCorrelatives[] = {{"sowohl", "both", "als", "auch", "and"},
+                                         {"weder", "neither", "noch", "", "nor"},
+                                         {"entweder", "either", "oder", "", "or"},
+                                         {"zwar", "", "aber", "", "but"}};
+
 // The names of keys on a German keyboard that the dictionary does not list, with the
 // English ones ("Strg+C": "Ctrl+C").
 constexpr std::pair<std::string_view, std::string_view> kGermanKeyNames[] = {
@@ -2573,6 +2588,7 @@ class Dictionary::GermanGrammar {
   void Genitives();
   void One();
   void VerbalNouns();
+  void Correlatives();
   void Polite();
   void As();
   void Clauses();
@@ -2636,6 +2652,8 @@ class Dictionary::GermanGrammar {
       // Klicken auf", "zum Öffnen der Datei": "when clicking on", "for opening the
       // file").
       &GermanGrammar::VerbalNouns,
+      // "sowohl ... als auch", "weder ... noch", "zwar ... aber" (kCorrelatives).
+      &GermanGrammar::Correlatives,
       // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
       // "your", "you".
       &GermanGrammar::Polite,
@@ -2753,6 +2771,7 @@ class Dictionary::GermanGrammar {
   std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
   std::size_t LastWord(const Clause& clause) const;
   bool StartsClause(std::size_t at) const;
+  std::optional<std::string> SeparableVerb(std::size_t at, const std::string& prefix) const;
   std::size_t VerbEnd(const Clause& clause) const;
 
   const Dictionary& dictionary_;
@@ -3098,6 +3117,25 @@ void Dictionary::GermanGrammar::VerbalNouns() {
   }
 }
 
+void Dictionary::GermanGrammar::Correlatives() {
+  for (std::size_t u = 0; u < units_.size(); ++u) {
+    for (const Correlative& row : kCorrelatives) {
+      if (units_[u].source != row.first) continue;
+      // The second word in the same sentence, after at least one word.
+      for (std::size_t k = u + 2; k < units_.size(); ++k) {
+        if (units_[k].gap.find_first_of(".!?:;\n") != std::string::npos) break;
+        const bool next = row.secondNext.empty() ||
+                          (k + 1 < units_.size() && units_[k + 1].source == row.secondNext);
+        if (units_[k].source != row.second || !next) continue;
+        units_[u].text = std::string(row.firstEnglish);
+        units_[k].text = std::string(row.secondEnglish);
+        if (!row.secondNext.empty()) units_[k + 1].text.clear();
+        break;
+      }
+    }
+  }
+}
+
 void Dictionary::GermanGrammar::Polite() {
   constexpr std::pair<std::string_view, std::string_view> kPolite[] = {
       {"ihr", "your"},   {"ihre", "your"},  {"ihren", "your"}, {"ihrem", "your"},
@@ -3129,8 +3167,11 @@ bool Dictionary::GermanGrammar::StartsClause(std::size_t at) const {
   if (units_[at].source != "und" && units_[at].source != "oder") return true;
   const auto verbal = [&](std::size_t k, bool first) {
     const bool afterPronoun = k > 0 && FindIn(GermanPronouns(), units_[k - 1].source) != nullptr;
-    return VerbOf(units_[k], first, afterPronoun).has_value() ||
-           !PassiveParticiple(units_[k]).empty();
+    const Unit& unit = units_[k];
+    const bool participleForm = (unit.source.ends_with('t') || unit.source.ends_with("en")) &&
+                                !IsArticle(unit) && !FunctionWordReading(unit.source);
+    return VerbOf(unit, first, afterPronoun).has_value() ||
+           (participleForm && !PassiveParticiple(unit).empty());
   };
   if (at > 0 && verbal(at - 1, false)) return true;
   for (std::size_t k = at + 1; k < units_.size() && !IsClauseBreak(units_[k].gap); ++k) {
@@ -3392,6 +3433,16 @@ void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
     clause.verb = VerbOf(units_[v], v == clause.begin,
                          v > clause.begin && FindIn(GermanPronouns(), units_[v - 1].source));
     if (clause.verb) return;
+    // A main clause's first word that the dictionary knows only as a noun is its verb
+    // when a prefix at the end makes a verb of it ("Fügen Sie ... hinzu": "add").
+    const std::size_t last = LastWord(clause);
+    if (v == clause.begin && !clause.subordinate && units_[v].upper && last > v &&
+        !units_[last].upper && Contains(kGermanSeparablePrefixes, units_[last].source)) {
+      if (const auto whole = SeparableVerb(v, units_[last].source)) {
+        clause.verb = Verb{*whole, VerbClass::Full, units_[v].source.ends_with("en")};
+        return;
+      }
+    }
   }
   clause.done = true;
 }
@@ -3402,21 +3453,36 @@ void Dictionary::GermanGrammar::SeparablePrefix(Clause& clause) {
   Unit& prefix = units_[last];
   if (last <= clause.v || prefix.upper || !Contains(kGermanSeparablePrefixes, prefix.source))
     return;
-  const Unit& verb = units_[clause.v];
-  std::optional<std::string> infinitive;
-  if (const auto finite = FindClosedFinite(verb.source)) {
-    infinitive = std::string(finite->verb->infinitive);
-  } else if (dictionary_.Find(IndexTable::GermanVerbs, verb.source)) {
-    infinitive = verb.source;
-  } else {
-    infinitive = dictionary_.GermanInfinitive(verb.source);
-  }
-  if (!infinitive) return;
-  const std::optional<Candidate> whole =
-      dictionary_.Find(IndexTable::GermanVerbs, prefix.source + *infinitive);
+  const std::optional<std::string> whole = SeparableVerb(clause.v, prefix.source);
   if (!whole) return;
-  clause.verb->base = std::string(DropTo(whole->translation));
+  clause.verb->base = *whole;
   prefix.text.clear();
+}
+
+// The English base form of the separable verb that `prefix` makes of the verb form at
+// `at` ("gibt" ... "ein": "enter"), or nothing. A verb the dictionary lists only
+// with a prefix ("hinzufügen") is found through the form's own ending: "fügen",
+// "fügt".
+std::optional<std::string> Dictionary::GermanGrammar::SeparableVerb(
+    std::size_t at, const std::string& prefix) const {
+  const std::string& form = units_[at].source;
+  std::vector<std::string> infinitives;
+  if (const auto finite = FindClosedFinite(form)) {
+    infinitives.emplace_back(finite->verb->infinitive);
+  } else {
+    if (auto infinitive = dictionary_.GermanInfinitive(form)) infinitives.push_back(*infinitive);
+    if (form.ends_with("en")) infinitives.push_back(form);
+    if (form.ends_with('t') && form.size() > 3) {
+      infinitives.push_back(form.substr(0, form.size() - 1) + "en");
+      if (form.ends_with("et")) infinitives.push_back(form.substr(0, form.size() - 2) + "en");
+    }
+  }
+  for (const std::string& infinitive : infinitives) {
+    if (const std::optional<Candidate> whole =
+            dictionary_.Find(IndexTable::GermanVerbs, prefix + infinitive))
+      return std::string(DropTo(whole->translation));
+  }
+  return std::nullopt;
 }
 
 // The subject phrase at `at`: the index after it and its person, or `at` and -1.

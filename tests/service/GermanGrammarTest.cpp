@@ -85,7 +85,11 @@ constexpr std::string_view kDictionary =
     "grün {adj} :: green\n"
     "grünen {vi} :: to vegetate\n"
     "geben {vt} | gebend | du gibst | er/sie gibt :: to give | giving | you give | he/she "
-    "gives\n";
+    "gives\n"
+    "hinzufügen {vt} :: to add\n"
+    "Fügen {n} :: joining\n"
+    "auch {adv} :: also\n"
+    "als :: as\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -580,6 +584,14 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // plain object.
       {"Die Katze schläft beim Spielen.", "The cat sleeps when playing."},
       {"Ich sehe den Hund zum Öffnen der Tür.", "I see the dog for opening the door."},
+      // A first word the dictionary knows only as a noun is the verb when the prefix
+      // at the end makes a verb of it.
+      {"Fügen Sie eine Katze hinzu.", "Add a cat."},
+      {"Fügt eine Tür hinzu.", "Adds a door."},
+      {"Fügen Sie eine oder zwei Katzen hinzu.", "Add one or two cats."},
+      // Words that frame two parts: "sowohl ... als auch", "zwar ... aber".
+      {"Ich sehe sowohl den Hund als auch die Katze.", "I see both the dog and the cat."},
+      {"Der Hund ist zwar alt, aber er spielt.", "The dog is old, but he plays."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
