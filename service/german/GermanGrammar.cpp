@@ -2579,6 +2579,7 @@ class Dictionary::GermanGrammar {
   // The passes over the whole text, in order.
   void DecimalCommas();
   void BaseForms();
+  void Asides();
   void KeyNames();
   void AdjectivesBeforeNouns();
   void Abbreviations();
@@ -2660,6 +2661,10 @@ class Dictionary::GermanGrammar {
       // "wie" inside a clause compares: "so groß wie das Bild", "wie unten
       // beschrieben": "as".
       &GermanGrammar::As,
+      // Words in brackets or quotes inside a clause ("legen (kacheln) möchten", "die
+      // Datei "a.txt" öffnen") become one aside that no clause pass reads or moves, so
+      // that the clause goes on after them.
+      &GermanGrammar::Asides,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
@@ -2757,6 +2762,7 @@ class Dictionary::GermanGrammar {
   // Helpers of the passes.
   bool IsNoun(const Unit& unit) const { return unit.known && IsNounKind(unit.kind) && unit.upper; }
   static bool IsArticle(const Unit& unit);
+  static bool IsAside(const Unit& unit);
   bool BetweenArticleAndNoun(std::size_t at) const;
   std::optional<Verb> VerbOf(const Unit& unit, bool clauseStart, bool afterPronoun = false) const;
   std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
@@ -2794,6 +2800,13 @@ bool Dictionary::GermanGrammar::Construct(Place place, Clause& clause) {
     if (with && (this->*construction.apply)(clause)) return true;
   }
   return false;
+}
+
+// An aside made by the Asides pass: no source, its text in brackets or quotes.
+bool Dictionary::GermanGrammar::IsAside(const Unit& unit) {
+  return unit.source.empty() && unit.text.size() >= 2 &&
+         ((unit.text.front() == '(' && unit.text.back() == ')') ||
+          (unit.text.front() == '"' && unit.text.back() == '"'));
 }
 
 bool Dictionary::GermanGrammar::IsArticle(const Unit& unit) {
@@ -3180,6 +3193,48 @@ bool Dictionary::GermanGrammar::StartsClause(std::size_t at) const {
   return false;
 }
 
+void Dictionary::GermanGrammar::Asides() {
+  constexpr std::size_t kMostWords = 12;
+  // Whether a gap is an opening mark after blanks (" ("), or a closing one before
+  // blanks (") ").
+  const auto only = [](std::string_view gap, char mark, bool opens) {
+    const auto at = gap.find(mark);
+    if (at == std::string_view::npos || gap.find(mark, at + 1) != std::string_view::npos)
+      return false;
+    const std::string_view before = gap.substr(0, at);
+    const std::string_view after = gap.substr(at + 1);
+    return opens ? after.empty() && before.find_first_not_of(' ') == std::string_view::npos
+                 : before.empty() && after.find_first_not_of(' ') == std::string_view::npos;
+  };
+  for (std::size_t open = 1; open < units_.size(); ++open) {
+    for (const auto& [opening, closing] : {std::pair{'(', ')'}, std::pair{'"', '"'}}) {
+      if (!only(units_[open].gap, opening, true)) continue;
+      // The closing mark in the gap of a word after it: the aside goes on from there.
+      std::size_t close = open + 1;
+      while (close < units_.size() && close - open <= kMostWords &&
+             units_[close].gap.find_first_of(".!?:;\n()\"") == std::string::npos)
+        ++close;
+      if (close >= units_.size() || close - open > kMostWords ||
+          !only(units_[close].gap, closing, false))
+        continue;
+      Unit aside;
+      aside.gap = units_[open].gap.substr(0, units_[open].gap.find(opening));
+      aside.text = std::string(1, opening);
+      for (std::size_t k = open; k < close; ++k) {
+        if (k > open) aside.text += units_[k].gap;
+        aside.text += units_[k].text;
+      }
+      aside.text += closing;
+      aside.known = true;
+      units_[close].gap = " ";
+      units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(open),
+                   units_.begin() + static_cast<std::ptrdiff_t>(close));
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(open), std::move(aside));
+      break;
+    }
+  }
+}
+
 void Dictionary::GermanGrammar::Clauses() {
   std::size_t begin = 0;
   while (begin < units_.size()) {
@@ -3227,9 +3282,7 @@ std::optional<std::string> Dictionary::GermanGrammar::ZuInfinitiveAt(std::size_t
 }
 
 void Dictionary::GermanGrammar::ZuInfinitive(Clause& clause) {
-  std::size_t last = clause.end - 1;
-  while (last > clause.begin && units_[last].text.empty())
-    --last;
+  const std::size_t last = LastWord(clause);
   if (last <= clause.begin) return;
   const std::optional<std::string> base = ZuInfinitiveAt(last);
   if (!base) return;
@@ -3274,7 +3327,7 @@ void Dictionary::GermanGrammar::ZuInfinitive(Clause& clause) {
 // The last unit of the clause that still reads something.
 std::size_t Dictionary::GermanGrammar::LastWord(const Clause& clause) const {
   std::size_t last = clause.end - 1;
-  while (last > clause.begin && units_[last].text.empty())
+  while (last > clause.begin && (units_[last].text.empty() || IsAside(units_[last])))
     --last;
   return last;
 }
@@ -3423,6 +3476,9 @@ std::size_t Dictionary::GermanGrammar::GenitiveEnd(std::size_t at, std::size_t e
     if (k >= end || !units_[k].upper || units_[k].source.empty()) break;
     at = k + 1;
   }
+  // An aside after the phrase belongs to it: "die Auflösung (hostname) wird".
+  while (at < end && IsAside(units_[at]))
+    ++at;
   return at;
 }
 
@@ -3870,9 +3926,7 @@ void Dictionary::GermanGrammar::Commas() {
 }
 
 void Dictionary::GermanGrammar::TimeAdverbs(Clause& clause) {
-  std::size_t last = clause.end - 1;
-  while (last > clause.begin && units_[last].text.empty())
-    --last;
+  const std::size_t last = LastWord(clause);
   for (std::size_t k = clause.begin + 1; k < last; ++k) {
     if (units_[k].upper || !Contains(kGermanTimeAdverbs, units_[k].source)) continue;
     // Only one that stands after the verb: "Heute spielen wir" keeps its place.

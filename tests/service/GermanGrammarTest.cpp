@@ -592,6 +592,10 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // Words that frame two parts: "sowohl ... als auch", "zwar ... aber".
       {"Ich sehe sowohl den Hund als auch die Katze.", "I see both the dog and the cat."},
       {"Der Hund ist zwar alt, aber er spielt.", "The dog is old, but he plays."},
+      // Words in brackets or quotes inside a clause hide none of its verbs.
+      {"Ich kann den Hund (die Katze) sehen.", "I can see the dog (the cat)."},
+      {"Ich schlafe, wenn der Hund (alt) schläft.", "I sleep if the dog (old) sleeps."},
+      {"Ich kann das Haus \"Garten\" sehen.", "I can see the house \"garden\"."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
