@@ -3203,12 +3203,17 @@ void Dictionary::GermanGrammar::Asides() {
       return false;
     const std::string_view before = gap.substr(0, at);
     const std::string_view after = gap.substr(at + 1);
-    return opens ? after.empty() && before.find_first_not_of(' ') == std::string_view::npos
-                 : before.empty() && after.find_first_not_of(' ') == std::string_view::npos;
+    // Quotes may stand inside the brackets: "(»marschierende Ameisen«)".
+    const auto quotes = [](std::string_view part) {
+      return part.find_first_of(".,;:!?()\"' \t\n") == std::string_view::npos;
+    };
+    return opens ? quotes(after) && before.find_first_not_of(' ') == std::string_view::npos
+                 : quotes(before) && after.find_first_not_of(' ') == std::string_view::npos;
   };
   for (std::size_t open = 1; open < units_.size(); ++open) {
     for (const auto& [opening, closing] : {std::pair{'(', ')'}, std::pair{'"', '"'}}) {
       if (!only(units_[open].gap, opening, true)) continue;
+      const std::size_t mark = units_[open].gap.find(opening);
       // The closing mark in the gap of a word after it: the aside goes on from there.
       std::size_t close = open + 1;
       while (close < units_.size() && close - open <= kMostWords &&
@@ -3218,15 +3223,16 @@ void Dictionary::GermanGrammar::Asides() {
           !only(units_[close].gap, closing, false))
         continue;
       Unit aside;
-      aside.gap = units_[open].gap.substr(0, units_[open].gap.find(opening));
-      aside.text = std::string(1, opening);
+      aside.gap = units_[open].gap.substr(0, mark);
+      aside.text = units_[open].gap.substr(mark);
       for (std::size_t k = open; k < close; ++k) {
         if (k > open) aside.text += units_[k].gap;
         aside.text += units_[k].text;
       }
-      aside.text += closing;
+      const std::size_t closed = units_[close].gap.find(closing) + 1;
+      aside.text += units_[close].gap.substr(0, closed);
       aside.known = true;
-      units_[close].gap = " ";
+      units_[close].gap.erase(0, closed);
       units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(open),
                    units_.begin() + static_cast<std::ptrdiff_t>(close));
       units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(open), std::move(aside));

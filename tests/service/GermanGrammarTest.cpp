@@ -596,6 +596,11 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich kann den Hund (die Katze) sehen.", "I can see the dog (the cat)."},
       {"Ich schlafe, wenn der Hund (alt) schläft.", "I sleep if the dog (old) sleeps."},
       {"Ich kann das Haus \"Garten\" sehen.", "I can see the house \"garden\"."},
+      // Guillemets are no part of the word they enclose; a word left out after one
+      // takes no blank before what follows.
+      {"Der Hund ist »alt«.", "The dog is »old«."},
+      {"Ich kann den Hund »Garten« sehen.", "I can see the dog »garden«."},
+      {"Ich kann den Hund (»Garten«) sehen.", "I can see the dog (»garden«)."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
