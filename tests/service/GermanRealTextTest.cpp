@@ -107,6 +107,7 @@ TEST(VerbatimTest, FindsWhatIsNotLanguage) {
       {"(www.debian.org)", 1, K::Url, "www.debian.org"},
       {"mail joey@example.org, please", 5, K::Email, "joey@example.org"},
       {"in <tt>/etc/group</tt>", 7, K::Path, "/etc/group"},
+      {"die \"/etc/hosts\"-Datei", 5, K::Path, "/etc/hosts"},
       {"edit ~/.config/parlumo.", 5, K::Path, "~/.config/parlumo"},
       {"run ./configure now", 4, K::Path, "./configure"},
       {"use --force or -r.", 4, K::Option, "--force"},
