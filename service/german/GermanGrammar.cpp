@@ -2894,7 +2894,7 @@ void Dictionary::GermanGrammar::BaseForms() {
     }
     // A case ending cut off: a closed-class word lists all its forms, so what is
     // left is never one ("warten" is no form of "wart", "Mann" none of "man").
-    for (std::string_view ending : {"n", "en", "s", "es", "e"}) {
+    for (std::string_view ending : {"n", "en", "s", "es", "e", "em"}) {
       if (unit.source.size() <= ending.size() + 2 || !unit.source.ends_with(ending)) continue;
       std::string base = unit.source.substr(0, unit.source.size() - ending.size());
       if (!IsClosedGermanWord(base) && !FunctionWordReading(base) && !FindClosedFinite(base))

@@ -601,6 +601,8 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Der Hund ist »alt«.", "The dog is »old«."},
       {"Ich kann den Hund »Garten« sehen.", "I can see the dog »garden«."},
       {"Ich kann den Hund (»Garten«) sehen.", "I can see the dog (»garden«)."},
+      // The dative ending "-em" of an adjective the rules do not know.
+      {"Ich spiele mit folgendem Hund.", "I play with following dog."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
