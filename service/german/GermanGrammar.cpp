@@ -2590,6 +2590,7 @@ class Dictionary::GermanGrammar {
   void One();
   void VerbalNouns();
   void Correlatives();
+  void Adverbs();
   void Polite();
   void As();
   void Clauses();
@@ -2655,6 +2656,9 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::VerbalNouns,
       // "sowohl ... als auch", "weder ... noch", "zwar ... aber" (kCorrelatives).
       &GermanGrammar::Correlatives,
+      // An adjective right before a verb or a participle tells how: "automatisch
+      // eingefügt" is "automatically inserted".
+      &GermanGrammar::Adverbs,
       // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
       // "your", "you".
       &GermanGrammar::Polite,
@@ -3146,6 +3150,49 @@ void Dictionary::GermanGrammar::Correlatives() {
         break;
       }
     }
+  }
+}
+
+// The English adverb of an adjective ("automatic": "automatically", "simple":
+// "simply", "easy": "easily"), or "" where it has no regular one.
+std::string EnglishAdverb(std::string_view adjective) {
+  constexpr std::string_view kIrregular[] = {"good", "fast", "hard", "late", "early", "long",
+                                             "high", "low",  "well", "only", "more",  "most",
+                                             "less", "down", "much", "same", "own",   "public"};
+  if (adjective.size() < 4 || adjective.find(' ') != std::string_view::npos ||
+      Contains(kIrregular, adjective) || adjective.ends_with("ly") || adjective.ends_with("er") ||
+      adjective.ends_with("est") || adjective.ends_with("ed") || adjective.ends_with("ing"))
+    return {};
+  std::string adverb(adjective);
+  if (adverb.ends_with("ic")) return adverb + "ally";
+  if (adverb.ends_with("le")) return adverb.substr(0, adverb.size() - 1) + "y";
+  if (adverb.ends_with('y')) return adverb.substr(0, adverb.size() - 1) + "ily";
+  if (adverb.ends_with("ll")) return adverb + "y";
+  return adverb + "ly";
+}
+
+void Dictionary::GermanGrammar::Adverbs() {
+  for (std::size_t u = 1; u + 1 < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    const Unit& next = units_[u + 1];
+    // Only an adjective without an ending ("automatisch", not "einige"), and no
+    // participle ("gedrückt halten": "hold down").
+    const std::string& word = unit.source;
+    if (unit.upper || !unit.known || unit.kind != Kind::Adjective || IsClauseBreak(next.gap) ||
+        next.upper || IsArticle(units_[u - 1]) || units_[u - 1].kind == Kind::Adjective ||
+        word.ends_with('e') || word.ends_with("en") || word.ends_with("er") ||
+        word.ends_with("es") || word.ends_with("em") ||
+        (word.starts_with("ge") && word.ends_with('t')))
+      continue;
+    // Before "sein" or "werden" it is what something is ("größer sein").
+    const auto finite = FindClosedFinite(next.source);
+    if (next.source == "sein" || next.source == "werden" ||
+        (finite && finite->verb->verbClass == VerbClass::Be))
+      continue;
+    const bool participle = (next.source.ends_with('t') || next.source.ends_with("en")) &&
+                            !PassiveParticiple(next).empty();
+    if (!participle && !(VerbOf(next, false) && next.source.ends_with("en"))) continue;
+    if (std::string adverb = EnglishAdverb(unit.text); !adverb.empty()) unit.text = adverb;
   }
 }
 

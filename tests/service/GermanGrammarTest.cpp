@@ -89,7 +89,9 @@ constexpr std::string_view kDictionary =
     "hinzufügen {vt} :: to add\n"
     "Fügen {n} :: joining\n"
     "auch {adv} :: also\n"
-    "als :: as\n";
+    "als :: as\n"
+    "automatisch {adj} :: automatic\n"
+    "einfach {adj} :: simple\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -603,6 +605,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich kann den Hund (»Garten«) sehen.", "I can see the dog (»garden«)."},
       // The dative ending "-em" of an adjective the rules do not know.
       {"Ich spiele mit folgendem Hund.", "I play with following dog."},
+      // An adjective without an ending before a verb or a participle tells how; before
+      // "sein" or a noun it stays.
+      {"Die Tür wird automatisch geöffnet.", "The door is opened automatically."},
+      {"Die Katze kann einfach spielen.", "The cat can play simply."},
+      {"Die Katze kann einfach sein.", "The cat can be simple."},
+      {"Ich sehe einfache Katzen.", "I see simple cats."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
