@@ -33,9 +33,14 @@ LearntSenses LearntSenses::Parse(std::string_view table) {
     const std::string_view translation =
         line.substr(tab2 + 1, tab3 == std::string_view::npos ? tab3 : tab3 - tab2 - 1);
     if (key.empty() || translation.empty()) continue;
-    auto* map = side == "en" ? &senses.english_ : side == "de" ? &senses.german_ : nullptr;
-    if (map != nullptr)
-      map->insert_or_assign(FoldCase(key), Sense{std::string(translation), !mark.empty()});
+    const bool english = side == "en";
+    if (!english && side != "de") continue;
+    (english ? senses.english_ : senses.german_)
+        .insert_or_assign(FoldCase(key), std::string(translation));
+    if (!mark.empty()) {
+      (english ? senses.englishUnlisted_ : senses.germanUnlisted_)
+          .insert_or_assign(FoldCase(key), std::string(translation));
+    }
   }
   return senses;
 }
@@ -43,14 +48,13 @@ LearntSenses LearntSenses::Parse(std::string_view table) {
 std::string_view LearntSenses::Preferred(Side side, std::string_view key) const {
   const auto& map = side == Side::English ? english_ : german_;
   const auto it = map.find(key);
-  return it == map.end() ? std::string_view() : std::string_view(it->second.translation);
+  return it == map.end() ? std::string_view() : std::string_view(it->second);
 }
 
 std::string_view LearntSenses::Unlisted(Side side, std::string_view key) const {
-  const auto& map = side == Side::English ? english_ : german_;
+  const auto& map = side == Side::English ? englishUnlisted_ : germanUnlisted_;
   const auto it = map.find(key);
-  return it == map.end() || !it->second.unlisted ? std::string_view()
-                                                 : std::string_view(it->second.translation);
+  return it == map.end() ? std::string_view() : std::string_view(it->second);
 }
 
 }  // namespace parlumo::service

@@ -42,13 +42,12 @@ class LearntSenses {
       return std::hash<std::string_view>{}(key);
     }
   };
-  struct Sense {
-    std::string translation;
-    bool unlisted = false;
-  };
-  using Map = std::unordered_map<std::string, Sense, Hash, std::equal_to<>>;
+  using Map = std::unordered_map<std::string, std::string, Hash, std::equal_to<>>;
   Map english_;
   Map german_;
+  // The few unlisted rows once more, apart: the large maps stay plain strings.
+  Map englishUnlisted_;
+  Map germanUnlisted_;
 };
 
 }  // namespace parlumo::service
