@@ -2361,14 +2361,14 @@ constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[]
 // Prepositions whose sense comes from what stands beside them: after a word of telling
 // or knowing the topic ("Informationen über das Menü": "information about the menu"),
 // before the accusative or a bare name the way ("über das Menü", "über Ansicht":
-// "via"). Before the dative the place stays the dictionary's ("über dem Bild":
-// "above").
+// "through", which the manuals' English uses three times as often as "via" there).
+// Before the dative the place stays the dictionary's ("über dem Bild": "above").
 struct PrepositionSense {
   std::string_view german;
   std::string_view afterTopic;
   std::string_view beforeAccusative;
 };
-constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "via"}};
+constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "through"}};
 // Words that take a topic (case-folded): the nouns and verbs of telling and knowing.
 constexpr std::string_view kTopicWords[] = {
     "informationen", "information", "hinweise",    "hinweis",     "details", "einzelheiten",
@@ -2638,7 +2638,7 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::BeforeArticles,
       // A preposition's sense from the word before it or the case after it
       // ("Informationen über das Menü": "information about the menu"; "über das
-      // Menü": "via the menu").
+      // Menü": "through the menu").
       &GermanGrammar::PrepositionSenses,
       // A noun whose plural is the same form is singular after a singular article
       // ("das Mädchen": "the girl").

@@ -528,8 +528,8 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // "über" after a noun is its topic, before the accusative or a name the way,
       // before the dative the place.
       {"Er sieht Informationen über das Menü.", "He sees information about the menu."},
-      {"Er sieht die Tür über das Menü.", "He sees the door via the menu."},
-      {"Er sieht die Tür über Fenster.", "He sees the door via windows."},
+      {"Er sieht die Tür über das Menü.", "He sees the door through the menu."},
+      {"Er sieht die Tür über Fenster.", "He sees the door through windows."},
       {"Die Katze schläft über dem Hund.", "The cat sleeps above the dog."},
       // A verb of motion or change makes its perfect with "sein": "has occurred"; a
       // participle of another verb after "sein" is a state.
