@@ -246,19 +246,19 @@ std::optional<OfferedTerm> Offered(const std::vector<std::string_view>& synonyms
 bool IsWordByte(unsigned char c, std::string_view text, std::size_t i) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
   if (c >= 0x80) {
-    // General punctuation (U+2000 to U+206F: dashes, typographic quotes) is not part
-    // of a word; every other non-ASCII character is taken as a letter.
+    // General punctuation (U+2000 to U+206F: dashes, typographic quotes) and the
+    // guillemets « » (U+00AB, U+00BB: "»Weich«") are not part of a word; every other
+    // non-ASCII character is taken as a letter.
     const std::size_t start = [&] {
       std::size_t s = i;
       while (s > 0 && (static_cast<unsigned char>(text[s]) & 0xC0) == 0x80)
         --s;
       return s;
     }();
-    if (static_cast<unsigned char>(text[start]) == 0xE2 && start + 1 < text.size() &&
-        (static_cast<unsigned char>(text[start + 1]) == 0x80 ||
-         static_cast<unsigned char>(text[start + 1]) == 0x81)) {
-      return false;
-    }
+    const auto lead = static_cast<unsigned char>(text[start]);
+    const auto second = start + 1 < text.size() ? static_cast<unsigned char>(text[start + 1]) : 0;
+    if (lead == 0xE2 && (second == 0x80 || second == 0x81)) return false;
+    if (lead == 0xC2 && (second == 0xAB || second == 0xBB)) return false;
     return true;
   }
   return false;
@@ -582,6 +582,16 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
             const auto preferred = learnt(LearntSenses::Side::German, FoldCase(term), englishTerms);
             if (preferred) {
               dictionary.Add(dictionary.germanToEnglish_, key, preferred->term, learntRank, kind);
+            }
+            // A noun's sense that no entry lists ("Ebene": "layer") goes with its head
+            // word and its plural, of the noun's gender.
+            if (const std::string_view unlisted =
+                    senses == nullptr || !headForm || !IsNounKind(kind)
+                        ? std::string_view()
+                        : senses->Unlisted(LearntSenses::Side::German, FoldCase(term));
+                !unlisted.empty()) {
+              dictionary.Add(dictionary.germanToEnglish_, key, std::string(unlisted), learntRank,
+                             kind);
             }
             dictionary.Add(dictionary.germanToEnglish_, key, englishFirst,
                            rankOf(s, commonEnglish, germanTerms[s]), kind);
@@ -1093,9 +1103,12 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   for (const Unit& unit : units) {
     const bool blank = unit.gap.find_first_not_of(" \t") == std::string::npos;
     if (unit.text.empty()) {
-      // A word the target language does without: its spaces go with it.
+      // A word the target language does without: its spaces go with it, and the
+      // blanks after the punctuation before it (the next word brings its own: "auf
+      // »Weich« gestellt." is "on »soft«.").
       if (!blank) {
-        out += unit.gap;
+        const std::string_view gap = unit.gap;
+        out += gap.substr(0, gap.find_last_not_of(" \t") + 1);
         noteSeparator(unit.gap);
       } else if (out.empty() && !leading) {
         leading = unit.gap;

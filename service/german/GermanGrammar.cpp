@@ -2361,14 +2361,14 @@ constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[]
 // Prepositions whose sense comes from what stands beside them: after a word of telling
 // or knowing the topic ("Informationen über das Menü": "information about the menu"),
 // before the accusative or a bare name the way ("über das Menü", "über Ansicht":
-// "via"). Before the dative the place stays the dictionary's ("über dem Bild":
-// "above").
+// "through", which the manuals' English uses three times as often as "via" there).
+// Before the dative the place stays the dictionary's ("über dem Bild": "above").
 struct PrepositionSense {
   std::string_view german;
   std::string_view afterTopic;
   std::string_view beforeAccusative;
 };
-constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "via"}};
+constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "through"}};
 // Words that take a topic (case-folded): the nouns and verbs of telling and knowing.
 constexpr std::string_view kTopicWords[] = {
     "informationen", "information", "hinweise",    "hinweis",     "details", "einzelheiten",
@@ -2470,6 +2470,26 @@ constexpr std::string_view kWithoutComma[] = {"dass", "wenn", "ob", "deren", "de
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
 
+// Pairs of words that frame two parts of a sentence ("sowohl ... als auch": "both ...
+// and"): the first word, the second (one or two words) and their English ("" for
+// none: "zwar ... aber" is "... but").
+struct Correlative {
+  std::string_view first;
+  std::string_view firstEnglish;
+  std::string_view second;
+  std::string_view secondNext;
+  std::string_view secondEnglish;
+};
+constexpr Correlative kCorrelatives[] = {{"sowohl", "both", "als", "auch", "and"},
+                                         {"weder", "neither", "noch", "", "nor"},
+                                         {"entweder", "either", "oder", "", "or"},
+                                         {"zwar", "", "aber", "", "but"}};
+
+// The names of keys on a German keyboard that the dictionary does not list, with the
+// English ones ("Strg+C": "Ctrl+C").
+constexpr std::pair<std::string_view, std::string_view> kGermanKeyNames[] = {
+    {"strg", "Ctrl"}, {"umschalt", "Shift"}, {"entf", "Del"}, {"einfg", "Ins"}, {"pos1", "Home"}};
+
 std::string_view DropTo(std::string_view english) {
   return english.starts_with("to ") ? english.substr(3) : english;
 }
@@ -2557,12 +2577,20 @@ class Dictionary::GermanGrammar {
   };
 
   // The passes over the whole text, in order.
+  void DecimalCommas();
   void BaseForms();
+  void Asides();
+  void KeyNames();
+  void AdjectivesBeforeNouns();
   void Abbreviations();
   void BeforeArticles();
   void PrepositionSenses();
   void SingularNouns();
   void Genitives();
+  void One();
+  void VerbalNouns();
+  void Correlatives();
+  void Adverbs();
   void Polite();
   void As();
   void Clauses();
@@ -2580,6 +2608,7 @@ class Dictionary::GermanGrammar {
   void FiniteVerb(Clause& clause);
   void SeparablePrefix(Clause& clause);
   void Subject(Clause& clause);
+  void ObjectPronouns(Clause& clause);
   void Reflexive(Clause& clause);
   void Whole(Clause& clause);
   void VerbGroup(Clause& clause);
@@ -2590,10 +2619,17 @@ class Dictionary::GermanGrammar {
   void Capitals(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
+      // A comma between digits is the decimal point ("0,5": "0.5"), no clause's end.
+      &GermanGrammar::DecimalCommas,
       // Function words from the closed-class table; words the dictionary does not
       // list in this form through their base form (a verb form, an inflected
       // adjective, a noun with a case ending).
       &GermanGrammar::BaseForms,
+      // The keys of a German keyboard by their English names ("Strg": "Ctrl").
+      &GermanGrammar::KeyNames,
+      // A word between an article or a preposition and a noun is an adjective, even
+      // where it is also a verb's form ("die grünen Kanäle": "grün", not "grünen").
+      &GermanGrammar::AdjectivesBeforeNouns,
       // Abbreviations ("z. B.", "bzw."): their English, and their dots no clause's end,
       // so that a verb after them still finds its clause.
       &GermanGrammar::Abbreviations,
@@ -2602,7 +2638,7 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::BeforeArticles,
       // A preposition's sense from the word before it or the case after it
       // ("Informationen über das Menü": "information about the menu"; "über das
-      // Menü": "via the menu").
+      // Menü": "through the menu").
       &GermanGrammar::PrepositionSenses,
       // A noun whose plural is the same form is singular after a singular article
       // ("das Mädchen": "the girl").
@@ -2610,12 +2646,29 @@ class Dictionary::GermanGrammar {
       // An article of the genitive after a noun and before a feminine or plural noun
       // phrase: "der Inhalt der Datei" is "the content of the file".
       &GermanGrammar::Genitives,
+      // "eine", "eines" ... without a noun of its own is "one", and the article after
+      // it the genitive ("eines der Bilder", "eines oder mehrere": "one of the
+      // images", "one or more").
+      &GermanGrammar::One,
+      // A verb's infinitive as a noun after "beim" or "zum" is an -ing form ("beim
+      // Klicken auf", "zum Öffnen der Datei": "when clicking on", "for opening the
+      // file").
+      &GermanGrammar::VerbalNouns,
+      // "sowohl ... als auch", "weder ... noch", "zwar ... aber" (kCorrelatives).
+      &GermanGrammar::Correlatives,
+      // An adjective right before a verb or a participle tells how: "automatisch
+      // eingefügt" is "automatically inserted".
+      &GermanGrammar::Adverbs,
       // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
       // "your", "you".
       &GermanGrammar::Polite,
       // "wie" inside a clause compares: "so groß wie das Bild", "wie unten
       // beschrieben": "as".
       &GermanGrammar::As,
+      // Words in brackets or quotes inside a clause ("legen (kacheln) möchten", "die
+      // Datei "a.txt" öffnen") become one aside that no clause pass reads or moves, so
+      // that the clause goes on after them.
+      &GermanGrammar::Asides,
       // Each clause in turn, through kClausePasses.
       &GermanGrammar::Clauses,
       // "gut" with a verb, not before a noun, is "well" ("Ich kann gut schwimmen").
@@ -2656,6 +2709,9 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::SeparablePrefix,
       // A noun phrase or pronoun as subject, before the verb or just after it.
       &GermanGrammar::Subject,
+      // "sie" beside its subject is an object: "it", or "them" after a plural noun
+      // ("Sie erhalten sie zurück": "You get it back").
+      &GermanGrammar::ObjectPronouns,
       // The reflexive "sich" of a verb, which English leaves out ("öffnet sich":
       // "opens"); after a preposition it stays ("an sich").
       &GermanGrammar::Reflexive,
@@ -2710,6 +2766,8 @@ class Dictionary::GermanGrammar {
   // Helpers of the passes.
   bool IsNoun(const Unit& unit) const { return unit.known && IsNounKind(unit.kind) && unit.upper; }
   static bool IsArticle(const Unit& unit);
+  static bool IsAside(const Unit& unit);
+  bool BetweenArticleAndNoun(std::size_t at) const;
   std::optional<Verb> VerbOf(const Unit& unit, bool clauseStart, bool afterPronoun = false) const;
   std::pair<std::size_t, int> PhraseAt(const Clause& clause, std::size_t at);
   void MoveRange(std::size_t from, std::size_t to, std::size_t at);
@@ -2722,6 +2780,8 @@ class Dictionary::GermanGrammar {
   std::string PassiveParticiple(const Unit& unit) const;
   std::optional<std::string> ZuInfinitiveAt(std::size_t last) const;
   std::size_t LastWord(const Clause& clause) const;
+  bool StartsClause(std::size_t at) const;
+  std::optional<std::string> SeparableVerb(std::size_t at, const std::string& prefix) const;
   std::size_t VerbEnd(const Clause& clause) const;
 
   const Dictionary& dictionary_;
@@ -2746,9 +2806,16 @@ bool Dictionary::GermanGrammar::Construct(Place place, Clause& clause) {
   return false;
 }
 
+// An aside made by the Asides pass: no source, its text in brackets or quotes.
+bool Dictionary::GermanGrammar::IsAside(const Unit& unit) {
+  return unit.source.empty() && unit.text.size() >= 2 &&
+         ((unit.text.front() == '(' && unit.text.back() == ')') ||
+          (unit.text.front() == '"' && unit.text.back() == '"'));
+}
+
 bool Dictionary::GermanGrammar::IsArticle(const Unit& unit) {
   for (std::string_view word : {"der", "die", "das", "den", "dem", "des", "ein", "eine", "einen",
-                                "einem", "einer", "kein", "keine", "keinen", "keinem"}) {
+                                "einem", "einer", "eines", "kein", "keine", "keinen", "keinem"}) {
     if (unit.source == word) return true;
   }
   for (std::string_view stem : {"mein", "dein", "sein", "ihr", "unser", "dies", "jed"}) {
@@ -2801,6 +2868,19 @@ void Dictionary::GermanGrammar::MoveRange(std::size_t from, std::size_t to, std:
                 std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
 }
 
+void Dictionary::GermanGrammar::DecimalCommas() {
+  const auto digits = [](std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    const Unit& fraction = units_[u + 1];
+    if (fraction.gap != "," || !digits(units_[u].text) || !digits(fraction.text)) continue;
+    units_[u].text += "." + fraction.text;
+    units_[u].source += "," + fraction.source;
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(u) + 1);
+  }
+}
+
 void Dictionary::GermanGrammar::BaseForms() {
   for (std::size_t u = 0; u < units_.size(); ++u) {
     Unit& unit = units_[u];
@@ -2818,7 +2898,7 @@ void Dictionary::GermanGrammar::BaseForms() {
     }
     // A case ending cut off: a closed-class word lists all its forms, so what is
     // left is never one ("warten" is no form of "wart", "Mann" none of "man").
-    for (std::string_view ending : {"n", "en", "s", "es", "e"}) {
+    for (std::string_view ending : {"n", "en", "s", "es", "e", "em"}) {
       if (unit.source.size() <= ending.size() + 2 || !unit.source.ends_with(ending)) continue;
       std::string base = unit.source.substr(0, unit.source.size() - ending.size());
       if (!IsClosedGermanWord(base) && !FunctionWordReading(base) && !FindClosedFinite(base))
@@ -2842,6 +2922,55 @@ void Dictionary::GermanGrammar::BaseForms() {
       unit.text = chosen->translation;
       unit.kind = chosen->kind;
       unit.known = true;
+    }
+  }
+}
+
+void Dictionary::GermanGrammar::KeyNames() {
+  for (Unit& unit : units_) {
+    if (!unit.upper) continue;
+    for (const auto& [german, english] : kGermanKeyNames) {
+      if (unit.source != german) continue;
+      unit.text = std::string(english);
+      unit.kind = Kind::Other;
+      unit.known = true;
+    }
+  }
+}
+
+// Whether the word at `at` stands in a noun phrase before its noun: after an article,
+// a preposition, an adjective or a verb ("den grünen Kanal", "sieht grüne Kanäle"),
+// or after "und" in a list of them. After a noun or a pronoun, or first in its clause,
+// it is the verb ("Kinder spielen Fußball", "Sie leeren Kanäle").
+bool Dictionary::GermanGrammar::BetweenArticleAndNoun(std::size_t at) const {
+  if (at == 0 || at + 1 >= units_.size() || units_[at].upper || IsClauseBreak(units_[at].gap) ||
+      IsClauseBreak(units_[at + 1].gap) || !IsNoun(units_[at + 1]))
+    return false;
+  const auto opens = [&](std::size_t k) {
+    const Unit& unit = units_[k];
+    if (IsArticle(unit)) return true;  // "Die grünen Kanäle" first in a sentence too
+    return !unit.upper && unit.known && !unit.source.empty() &&
+           !FindIn(GermanPronouns(), unit.source);
+  };
+  // "den roten und grünen Kanal": a word of the list before "und" leaves its case.
+  if (units_[at - 1].source == "und" || units_[at - 1].source == "oder")
+    return at >= 2 && units_[at - 2].known && !units_[at - 2].upper;
+  return opens(at - 1);
+}
+
+void Dictionary::GermanGrammar::AdjectivesBeforeNouns() {
+  for (std::size_t u = 1; u + 1 < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    if (unit.kind == Kind::Adjective || !BetweenArticleAndNoun(u) || !VerbOf(unit, false)) continue;
+    for (std::string_view ending : {"en", "em", "er", "es", "e"}) {
+      if (!unit.source.ends_with(ending) || unit.source.size() < ending.size() + 3) continue;
+      const std::string base = unit.source.substr(0, unit.source.size() - ending.size());
+      const std::optional<Candidate> found = dictionary_.Find(IndexTable::GermanToEnglish, base);
+      if (!found || found->kind != Kind::Adjective) continue;
+      unit.text = found->translation;
+      unit.kind = Kind::Adjective;
+      unit.known = true;
+      break;
     }
   }
 }
@@ -2963,6 +3092,110 @@ void Dictionary::GermanGrammar::Genitives() {
   }
 }
 
+void Dictionary::GermanGrammar::One() {
+  constexpr std::string_view kOne[] = {"eine", "einer", "eines", "einen", "einem"};
+  constexpr std::pair<std::string_view, std::string_view> kOfThem[] = {
+      {"der", "of the"}, {"des", "of the"}, {"dieser", "of these"}, {"deren", "of which"}};
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    Unit& next = units_[u + 1];
+    if (!Contains(kOne, units_[u].source) || IsClauseBreak(next.gap)) continue;
+    const auto* row = std::find_if(std::begin(kOfThem), std::end(kOfThem),
+                                   [&](const auto& r) { return r.first == next.source; });
+    if (row != std::end(kOfThem)) {
+      next.text = std::string(row->second);
+    } else if (next.source != "oder" && next.source != "und") {
+      continue;
+    }
+    units_[u].text = "one";
+    units_[u].kind = Kind::Other;
+  }
+}
+
+void Dictionary::GermanGrammar::VerbalNouns() {
+  constexpr std::pair<std::string_view, std::string_view> kBefore[] = {{"beim", "when"},
+                                                                       {"zum", "for"}};
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    const auto* row = std::find_if(std::begin(kBefore), std::end(kBefore),
+                                   [&](const auto& r) { return r.first == units_[u].source; });
+    Unit& noun = units_[u + 1];
+    if (row == std::end(kBefore) || !noun.upper || IsClauseBreak(noun.gap) ||
+        !noun.source.ends_with('n'))
+      continue;
+    const std::optional<Candidate> verb = dictionary_.Find(IndexTable::GermanVerbs, noun.source);
+    if (!verb) continue;
+    units_[u].text = std::string(row->second);
+    noun.text = EnglishGerund(DropTo(verb->translation));
+    noun.kind = Kind::Other;
+    noun.known = true;
+    // Its object in the genitive is a plain object: "zum Öffnen der Datei".
+    if (u + 2 < units_.size() && !IsClauseBreak(units_[u + 2].gap) &&
+        units_[u + 2].text.starts_with("of ") && IsArticle(units_[u + 2]))
+      units_[u + 2].text.erase(0, 3);
+  }
+}
+
+void Dictionary::GermanGrammar::Correlatives() {
+  for (std::size_t u = 0; u < units_.size(); ++u) {
+    for (const Correlative& row : kCorrelatives) {
+      if (units_[u].source != row.first) continue;
+      // The second word in the same sentence, after at least one word.
+      for (std::size_t k = u + 2; k < units_.size(); ++k) {
+        if (units_[k].gap.find_first_of(".!?:;\n") != std::string::npos) break;
+        const bool next = row.secondNext.empty() ||
+                          (k + 1 < units_.size() && units_[k + 1].source == row.secondNext);
+        if (units_[k].source != row.second || !next) continue;
+        units_[u].text = std::string(row.firstEnglish);
+        units_[k].text = std::string(row.secondEnglish);
+        if (!row.secondNext.empty()) units_[k + 1].text.clear();
+        break;
+      }
+    }
+  }
+}
+
+// The English adverb of an adjective ("automatic": "automatically", "simple":
+// "simply", "easy": "easily"), or "" where it has no regular one.
+std::string EnglishAdverb(std::string_view adjective) {
+  constexpr std::string_view kIrregular[] = {"good", "fast", "hard", "late", "early", "long",
+                                             "high", "low",  "well", "only", "more",  "most",
+                                             "less", "down", "much", "same", "own",   "public"};
+  if (adjective.size() < 4 || adjective.find(' ') != std::string_view::npos ||
+      Contains(kIrregular, adjective) || adjective.ends_with("ly") || adjective.ends_with("er") ||
+      adjective.ends_with("est") || adjective.ends_with("ed") || adjective.ends_with("ing"))
+    return {};
+  std::string adverb(adjective);
+  if (adverb.ends_with("ic")) return adverb + "ally";
+  if (adverb.ends_with("le")) return adverb.substr(0, adverb.size() - 1) + "y";
+  if (adverb.ends_with('y')) return adverb.substr(0, adverb.size() - 1) + "ily";
+  if (adverb.ends_with("ll")) return adverb + "y";
+  return adverb + "ly";
+}
+
+void Dictionary::GermanGrammar::Adverbs() {
+  for (std::size_t u = 1; u + 1 < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    const Unit& next = units_[u + 1];
+    // Only an adjective without an ending ("automatisch", not "einige"), and no
+    // participle ("gedrückt halten": "hold down").
+    const std::string& word = unit.source;
+    if (unit.upper || !unit.known || unit.kind != Kind::Adjective || IsClauseBreak(next.gap) ||
+        next.upper || IsArticle(units_[u - 1]) || units_[u - 1].kind == Kind::Adjective ||
+        word.ends_with('e') || word.ends_with("en") || word.ends_with("er") ||
+        word.ends_with("es") || word.ends_with("em") ||
+        (word.starts_with("ge") && word.ends_with('t')))
+      continue;
+    // Before "sein" or "werden" it is what something is ("größer sein").
+    const auto finite = FindClosedFinite(next.source);
+    if (next.source == "sein" || next.source == "werden" ||
+        (finite && finite->verb->verbClass == VerbClass::Be))
+      continue;
+    const bool participle = (next.source.ends_with('t') || next.source.ends_with("en")) &&
+                            !PassiveParticiple(next).empty();
+    if (!participle && !(VerbOf(next, false) && next.source.ends_with("en"))) continue;
+    if (std::string adverb = EnglishAdverb(unit.text); !adverb.empty()) unit.text = adverb;
+  }
+}
+
 void Dictionary::GermanGrammar::Polite() {
   constexpr std::pair<std::string_view, std::string_view> kPolite[] = {
       {"ihr", "your"},   {"ihre", "your"},  {"ihren", "your"}, {"ihrem", "your"},
@@ -2985,6 +3218,76 @@ void Dictionary::GermanGrammar::As() {
   }
 }
 
+// Whether the conjunction at `at` starts a clause of its own. "und" and "oder" do so
+// after a verb or a participle, or before one of their own: else they join two
+// phrases of one clause, whose verb's parts may stand after them ("Geben Sie den
+// Ordner oder die Datei an").
+bool Dictionary::GermanGrammar::StartsClause(std::size_t at) const {
+  if (!Contains(kGermanConjunctions, units_[at].source)) return false;
+  if (units_[at].source != "und" && units_[at].source != "oder") return true;
+  const auto verbal = [&](std::size_t k, bool first) {
+    const bool afterPronoun = k > 0 && FindIn(GermanPronouns(), units_[k - 1].source) != nullptr;
+    const Unit& unit = units_[k];
+    const bool participleForm = (unit.source.ends_with('t') || unit.source.ends_with("en")) &&
+                                !IsArticle(unit) && !FunctionWordReading(unit.source);
+    return VerbOf(unit, first, afterPronoun).has_value() ||
+           (participleForm && !PassiveParticiple(unit).empty());
+  };
+  if (at > 0 && verbal(at - 1, false)) return true;
+  for (std::size_t k = at + 1; k < units_.size() && !IsClauseBreak(units_[k].gap); ++k) {
+    if (verbal(k, k == at + 1)) return true;
+  }
+  return false;
+}
+
+void Dictionary::GermanGrammar::Asides() {
+  constexpr std::size_t kMostWords = 12;
+  // Whether a gap is an opening mark after blanks (" ("), or a closing one before
+  // blanks (") ").
+  const auto only = [](std::string_view gap, char mark, bool opens) {
+    const auto at = gap.find(mark);
+    if (at == std::string_view::npos || gap.find(mark, at + 1) != std::string_view::npos)
+      return false;
+    const std::string_view before = gap.substr(0, at);
+    const std::string_view after = gap.substr(at + 1);
+    // Quotes may stand inside the brackets: "(»marschierende Ameisen«)".
+    const auto quotes = [](std::string_view part) {
+      return part.find_first_of(".,;:!?()\"' \t\n") == std::string_view::npos;
+    };
+    return opens ? quotes(after) && before.find_first_not_of(' ') == std::string_view::npos
+                 : quotes(before) && after.find_first_not_of(' ') == std::string_view::npos;
+  };
+  for (std::size_t open = 1; open < units_.size(); ++open) {
+    for (const auto& [opening, closing] : {std::pair{'(', ')'}, std::pair{'"', '"'}}) {
+      if (!only(units_[open].gap, opening, true)) continue;
+      const std::size_t mark = units_[open].gap.find(opening);
+      // The closing mark in the gap of a word after it: the aside goes on from there.
+      std::size_t close = open + 1;
+      while (close < units_.size() && close - open <= kMostWords &&
+             units_[close].gap.find_first_of(".!?:;\n()\"") == std::string::npos)
+        ++close;
+      if (close >= units_.size() || close - open > kMostWords ||
+          !only(units_[close].gap, closing, false))
+        continue;
+      Unit aside;
+      aside.gap = units_[open].gap.substr(0, mark);
+      aside.text = units_[open].gap.substr(mark);
+      for (std::size_t k = open; k < close; ++k) {
+        if (k > open) aside.text += units_[k].gap;
+        aside.text += units_[k].text;
+      }
+      const std::size_t closed = units_[close].gap.find(closing) + 1;
+      aside.text += units_[close].gap.substr(0, closed);
+      aside.known = true;
+      units_[close].gap.erase(0, closed);
+      units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(open),
+                   units_.begin() + static_cast<std::ptrdiff_t>(close));
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(open), std::move(aside));
+      break;
+    }
+  }
+}
+
 void Dictionary::GermanGrammar::Clauses() {
   std::size_t begin = 0;
   while (begin < units_.size()) {
@@ -2992,7 +3295,7 @@ void Dictionary::GermanGrammar::Clauses() {
     clause.begin = begin;
     clause.end = begin + 1;
     while (clause.end < units_.size() && !IsClauseBreak(units_[clause.end].gap) &&
-           !Contains(kGermanConjunctions, units_[clause.end].source))
+           !StartsClause(clause.end))
       ++clause.end;
     clause.next = clause.end;
     clause.question =
@@ -3032,9 +3335,7 @@ std::optional<std::string> Dictionary::GermanGrammar::ZuInfinitiveAt(std::size_t
 }
 
 void Dictionary::GermanGrammar::ZuInfinitive(Clause& clause) {
-  std::size_t last = clause.end - 1;
-  while (last > clause.begin && units_[last].text.empty())
-    --last;
+  const std::size_t last = LastWord(clause);
   if (last <= clause.begin) return;
   const std::optional<std::string> base = ZuInfinitiveAt(last);
   if (!base) return;
@@ -3079,7 +3380,7 @@ void Dictionary::GermanGrammar::ZuInfinitive(Clause& clause) {
 // The last unit of the clause that still reads something.
 std::size_t Dictionary::GermanGrammar::LastWord(const Clause& clause) const {
   std::size_t last = clause.end - 1;
-  while (last > clause.begin && units_[last].text.empty())
+  while (last > clause.begin && (units_[last].text.empty() || IsAside(units_[last])))
     --last;
   return last;
 }
@@ -3228,15 +3529,29 @@ std::size_t Dictionary::GermanGrammar::GenitiveEnd(std::size_t at, std::size_t e
     if (k >= end || !units_[k].upper || units_[k].source.empty()) break;
     at = k + 1;
   }
+  // An aside after the phrase belongs to it: "die Auflösung (hostname) wird".
+  while (at < end && IsAside(units_[at]))
+    ++at;
   return at;
 }
 
 void Dictionary::GermanGrammar::FiniteVerb(Clause& clause) {
   for (clause.v = clause.begin; clause.v < clause.end; ++clause.v) {
     const std::size_t v = clause.v;
+    if (units_[v].kind == Kind::Adjective && BetweenArticleAndNoun(v)) continue;
     clause.verb = VerbOf(units_[v], v == clause.begin,
                          v > clause.begin && FindIn(GermanPronouns(), units_[v - 1].source));
     if (clause.verb) return;
+    // A main clause's first word that the dictionary knows only as a noun is its verb
+    // when a prefix at the end makes a verb of it ("Fügen Sie ... hinzu": "add").
+    const std::size_t last = LastWord(clause);
+    if (v == clause.begin && !clause.subordinate && units_[v].upper && last > v &&
+        !units_[last].upper && Contains(kGermanSeparablePrefixes, units_[last].source)) {
+      if (const auto whole = SeparableVerb(v, units_[last].source)) {
+        clause.verb = Verb{*whole, VerbClass::Full, units_[v].source.ends_with("en")};
+        return;
+      }
+    }
   }
   clause.done = true;
 }
@@ -3247,21 +3562,36 @@ void Dictionary::GermanGrammar::SeparablePrefix(Clause& clause) {
   Unit& prefix = units_[last];
   if (last <= clause.v || prefix.upper || !Contains(kGermanSeparablePrefixes, prefix.source))
     return;
-  const Unit& verb = units_[clause.v];
-  std::optional<std::string> infinitive;
-  if (const auto finite = FindClosedFinite(verb.source)) {
-    infinitive = std::string(finite->verb->infinitive);
-  } else if (dictionary_.Find(IndexTable::GermanVerbs, verb.source)) {
-    infinitive = verb.source;
-  } else {
-    infinitive = dictionary_.GermanInfinitive(verb.source);
-  }
-  if (!infinitive) return;
-  const std::optional<Candidate> whole =
-      dictionary_.Find(IndexTable::GermanVerbs, prefix.source + *infinitive);
+  const std::optional<std::string> whole = SeparableVerb(clause.v, prefix.source);
   if (!whole) return;
-  clause.verb->base = std::string(DropTo(whole->translation));
+  clause.verb->base = *whole;
   prefix.text.clear();
+}
+
+// The English base form of the separable verb that `prefix` makes of the verb form at
+// `at` ("gibt" ... "ein": "enter"), or nothing. A verb the dictionary lists only
+// with a prefix ("hinzufügen") is found through the form's own ending: "fügen",
+// "fügt".
+std::optional<std::string> Dictionary::GermanGrammar::SeparableVerb(
+    std::size_t at, const std::string& prefix) const {
+  const std::string& form = units_[at].source;
+  std::vector<std::string> infinitives;
+  if (const auto finite = FindClosedFinite(form)) {
+    infinitives.emplace_back(finite->verb->infinitive);
+  } else {
+    if (auto infinitive = dictionary_.GermanInfinitive(form)) infinitives.push_back(*infinitive);
+    if (form.ends_with("en")) infinitives.push_back(form);
+    if (form.ends_with('t') && form.size() > 3) {
+      infinitives.push_back(form.substr(0, form.size() - 1) + "en");
+      if (form.ends_with("et")) infinitives.push_back(form.substr(0, form.size() - 2) + "en");
+    }
+  }
+  for (const std::string& infinitive : infinitives) {
+    if (const std::optional<Candidate> whole =
+            dictionary_.Find(IndexTable::GermanVerbs, prefix + infinitive))
+      return std::string(DropTo(whole->translation));
+  }
+  return std::nullopt;
 }
 
 // The subject phrase at `at`: the index after it and its person, or `at` and -1.
@@ -3337,6 +3667,18 @@ void Dictionary::GermanGrammar::Subject(Clause& clause) {
   }
 }
 
+void Dictionary::GermanGrammar::ObjectPronouns(Clause& clause) {
+  for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+    if (units_[k].source != "sie" || units_[k].upper ||
+        (k >= clause.subjectBegin && k < clause.subjectEnd))
+      continue;
+    std::size_t noun = k;
+    while (noun > 0 && !IsNoun(units_[noun - 1]))
+      --noun;
+    units_[k].text = noun > 0 && units_[noun - 1].kind == Kind::Plural ? "them" : "it";
+  }
+}
+
 void Dictionary::GermanGrammar::Reflexive(Clause& clause) {
   for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
     if (units_[k].source != "sich") continue;
@@ -3357,9 +3699,23 @@ bool Dictionary::GermanGrammar::There(Clause& clause) {
         (v > clause.begin && units_[v - 1].source == "es")))
     return false;
   const std::size_t es = clause.inverted ? clause.subjectBegin : v - 1;
+  // What there is: the first noun after the verb ("viele Dateien": "are").
+  std::size_t noun = v + 1;
+  while (noun < clause.end && (noun == es || !IsNoun(units_[noun])))
+    ++noun;
   units_[es].text = "there";
-  units_[v].text = "is";
-  if (clause.inverted) MoveRange(clause.subjectBegin, clause.subjectEnd, v);
+  units_[v].text = noun < clause.end && units_[noun].kind == Kind::Plural ? "are" : "is";
+  // A question keeps its order ("Gibt es ...?": "Is there ...?").
+  if (clause.inverted && !clause.question) {
+    // "Heute gibt es ...": "Today there is ...", the verb's gap before "there".
+    const std::string gap = units_[v].gap;
+    const bool capital = units_[v].capital;
+    MoveRange(clause.subjectBegin, clause.subjectEnd, v);
+    units_[v].gap = gap;
+    units_[v].capital = capital;
+    units_[v + 1].gap = " ";
+    units_[v + 1].capital = false;
+  }
   return true;
 }
 
@@ -3623,9 +3979,7 @@ void Dictionary::GermanGrammar::Commas() {
 }
 
 void Dictionary::GermanGrammar::TimeAdverbs(Clause& clause) {
-  std::size_t last = clause.end - 1;
-  while (last > clause.begin && units_[last].text.empty())
-    --last;
+  const std::size_t last = LastWord(clause);
   for (std::size_t k = clause.begin + 1; k < last; ++k) {
     if (units_[k].upper || !Contains(kGermanTimeAdverbs, units_[k].source)) continue;
     // Only one that stands after the verb: "Heute spielen wir" keeps its place.
@@ -3691,7 +4045,8 @@ void Dictionary::GermanGrammar::Measures() {
 
 void Dictionary::GermanGrammar::Articles() {
   for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
-    if (units_[u].text != "a" && units_[u].text != "A") continue;
+    const std::string& text = units_[u].text;
+    if (text != "a" && text != "A" && !text.ends_with(" a")) continue;
     std::size_t next = u + 1;
     while (next < units_.size() && units_[next].text.empty())
       ++next;

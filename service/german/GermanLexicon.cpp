@@ -101,6 +101,7 @@ constexpr FunctionWord kFunctionWords[] = {
     {"einen", "a", W::Article, kGermanReading},
     {"einem", "a", W::Article, kGermanReading},
     {"einer", "a", W::Article, kGermanReading},
+    {"eines", "of a", W::Article, kGermanReading},
     {"kein", "no", W::Article, kGermanReading},
     {"keine", "no", W::Article, kGermanReading},
     {"keinen", "no", W::Article, kGermanReading},

@@ -23,21 +23,36 @@ LearntSenses LearntSenses::Parse(std::string_view table) {
     if (line.empty() || line[0] == '#') continue;
     const auto tab1 = line.find('\t');
     const auto tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
-    if (tab2 == std::string_view::npos || line.find('\t', tab2 + 1) != std::string_view::npos) {
-      continue;
-    }
+    if (tab2 == std::string_view::npos) continue;
+    const auto tab3 = line.find('\t', tab2 + 1);
+    const std::string_view mark =
+        tab3 == std::string_view::npos ? std::string_view() : line.substr(tab3 + 1);
+    if (tab3 != std::string_view::npos && mark != "unlisted") continue;
     const std::string_view side = line.substr(0, tab1);
     const std::string_view key = line.substr(tab1 + 1, tab2 - tab1 - 1);
-    const std::string_view translation = line.substr(tab2 + 1);
+    const std::string_view translation =
+        line.substr(tab2 + 1, tab3 == std::string_view::npos ? tab3 : tab3 - tab2 - 1);
     if (key.empty() || translation.empty()) continue;
-    auto* map = side == "en" ? &senses.english_ : side == "de" ? &senses.german_ : nullptr;
-    if (map != nullptr) map->insert_or_assign(FoldCase(key), std::string(translation));
+    const bool english = side == "en";
+    if (!english && side != "de") continue;
+    (english ? senses.english_ : senses.german_)
+        .insert_or_assign(FoldCase(key), std::string(translation));
+    if (!mark.empty()) {
+      (english ? senses.englishUnlisted_ : senses.germanUnlisted_)
+          .insert_or_assign(FoldCase(key), std::string(translation));
+    }
   }
   return senses;
 }
 
 std::string_view LearntSenses::Preferred(Side side, std::string_view key) const {
   const auto& map = side == Side::English ? english_ : german_;
+  const auto it = map.find(key);
+  return it == map.end() ? std::string_view() : std::string_view(it->second);
+}
+
+std::string_view LearntSenses::Unlisted(Side side, std::string_view key) const {
+  const auto& map = side == Side::English ? englishUnlisted_ : germanUnlisted_;
   const auto it = map.find(key);
   return it == map.end() ? std::string_view() : std::string_view(it->second);
 }

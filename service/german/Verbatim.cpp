@@ -178,8 +178,9 @@ VerbatimKind WordKind(std::string_view token, bool acronyms) {
 Verbatim FindVerbatim(std::string_view text, std::size_t at, bool acronyms) {
   if (at >= text.size() || IsAsciiSpace(text[at]) || !OpensToken(text, at)) return {};
   std::size_t end = at;
-  // A tag after it ("/etc/group</tt>") is not part of it.
-  while (end < text.size() && !IsAsciiSpace(text[end]) && text[end] != '<')
+  // A tag after it ("/etc/group</tt>") is not part of it, nor a closing quote and what
+  // follows it ("/etc/hosts"-Datei).
+  while (end < text.size() && !IsAsciiSpace(text[end]) && text[end] != '<' && text[end] != '"')
     ++end;
   std::string_view token = text.substr(at, end - at);
   token = token.substr(0, WithoutClosingPunctuation(token));

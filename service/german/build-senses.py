@@ -15,7 +15,9 @@ The sense table: for each English word or dictionary phrase of a training senten
 each of its dictionary translations that appears on the German side (matched through
 Hunspell stems, or as a part of a compound) counts once; the best-supported one is
 written when it is clearly ahead. The same the other way round. A German or English
-word frequency over the same text breaks ties.
+word frequency over the same text breaks ties. A German noun that the text translates
+with a word its dictionary entry does not offer at all takes that word, marked
+"unlisted" (learn_unlisted).
 
 Usage: build-senses.py [--out DIR] [--tests DIR] [--dev FILE]
 Needs: the packages listed in PACKAGES, and the hunspell program (Hunspell stems).
@@ -500,6 +502,108 @@ MIN_SUPPORT = 3
 DICTIONARY_ORDER = {}
 
 
+# ---- senses the dictionary does not list -----------------------------------------
+
+# A German noun that real text translates with an English word its dictionary entry
+# does not offer ("Ebene": "layer", "Symbol": "icon", "Folie": "slide"): at least
+# UNLISTED_MIN_PAIRS sentence pairs of its own with that word, in at least half of the
+# pairs with the noun, where no other German word of the pair translates it, and far
+# more often than any translation the dictionary offers.
+UNLISTED_MIN_NOUN = 20
+UNLISTED_MIN_PAIRS = 30
+UNLISTED_MIN_SHARE = 0.5
+UNLISTED_MIN_LIFT = 20  # times as often with the noun as in the English text at large
+
+
+def german_nouns():
+    """The case-folded German words the dictionary tags as nouns."""
+    nouns = set()
+    noun = re.compile(r"([A-ZÄÖÜ][\wäöüß-]*) \{(?:m|f|n|pl)\}")
+    with open(DICTIONARY, encoding="utf-8") as f:
+        for line in f:
+            if not line.startswith("#"):
+                nouns.update(m.group(1).lower() for m in noun.finditer(line.split(" :: ")[0]))
+    return nouns
+
+
+def learn_unlisted(train, en_de, de_en):
+    """German noun -> the English term real text uses for it where the dictionary
+    offers none like it. A term of two words when the word mostly stands in one whose
+    other word the noun also explains ("spin button"). Repeated sentences count once,
+    so that a boilerplate line teaches nothing."""
+    seen, pairs = set(), []
+    for en, de in train:
+        if en not in seen and de not in seen:
+            seen.update((en, de))
+            pairs.append((en, de))
+    german_of = {w: {t.lower() for t in ts if " " not in t and len(t) >= 4}
+                 for w, ts in en_de.items()}
+
+    def capitalised(de):
+        return {w.lower() for w in WORD.findall(de) if w[:1].isupper()}
+
+    def content(en):
+        return {w.lower() for w in WORD.findall(en)} - ENGLISH_FUNCTION
+
+    noun_pairs, upper, lower = collections.Counter(), collections.Counter(), collections.Counter()
+    for _, de in pairs:
+        noun_pairs.update(capitalised(de))
+        for i, w in enumerate(WORD.findall(de)):
+            if i:  # a sentence's first word has its capital anyway
+                (upper if w[:1].isupper() else lower)[w.lower()] += 1
+    dictionary_nouns = german_nouns()
+    keys = {k for k, n in noun_pairs.items()
+            if n >= UNLISTED_MIN_NOUN and k in de_en and k in dictionary_nouns
+            and lower[k] <= 0.1 * upper[k]}
+    listed = {k: {x.lower() for t in de_en[k] for x in [t] + t.replace("-", " ").split()}
+              for k in keys}
+    english = collections.Counter()
+    together = collections.defaultdict(collections.Counter)  # not explained otherwise
+    listed_support = collections.Counter()
+    bigrams = collections.defaultdict(collections.Counter)
+    for en, de in pairs:
+        words = content(en)
+        english.update(words)
+        present = capitalised(de) & keys
+        if not present:
+            continue
+        german_tokens = [t.lower() for t in WORD.findall(de)]
+        english_tokens = [w.lower() for w in WORD.findall(en)]
+        for k in present:
+            if any(english_stems(w) & listed[k] for w in words):
+                listed_support[k] += 1
+            bigrams[k].update(zip(english_tokens, english_tokens[1:]))
+        for w in words:
+            forms = set().union(*(german_of.get(f, set()) for f in english_stems(w)))
+            if any(g in t for g in forms for t in german_tokens):
+                continue  # another word of the pair (or a part of the noun) means it
+            for k in present:
+                together[k][w] += 1
+    chosen = {}
+    for k in sorted(keys):
+        if not together[k]:
+            continue
+        word, n = max(together[k].items(),
+                      key=lambda kv: (2 * kv[1] / (noun_pairs[k] + english[kv[0]]), kv[0]))
+        share = n / noun_pairs[k]
+        if (n < UNLISTED_MIN_PAIRS or share < UNLISTED_MIN_SHARE or len(word) < 3 or word == k
+                or share / (english[word] / len(pairs)) < UNLISTED_MIN_LIFT
+                or listed_support[k] >= n / 3):
+            continue
+        term = word
+        runs = [(count, bigram) for bigram, count in bigrams[k].items()
+                if word in bigram and not set(bigram) & ENGLISH_FUNCTION]
+        if runs:
+            count, bigram = max(runs)
+            other = [x for x in bigram if x != word]
+            if count >= 0.6 * n and other and together[k][other[0]] >= 0.6 * n:
+                term = " ".join(bigram)
+        if term in listed[k] or any(shared_stem(term, x) for x in listed[k]):
+            continue
+        chosen[k] = term
+    return chosen
+
+
 def shared_stem(a, b):
     a, b = a.lower(), b.lower()
     n = 0
@@ -558,6 +662,8 @@ def main():
                        german_frequency, "en")
     de_choice = choose(count_senses([(de, en) for en, de in train], de_en, stems.of,
                                     english_stems, False), english_frequency, "de")
+    unlisted = learn_unlisted(train, en_de, de_en)
+    de_choice.update(unlisted)
     en_choice.update(EVERYDAY_EN)
     de_choice.update(EVERYDAY_DE)
     versions = package_versions()
@@ -565,12 +671,14 @@ def main():
     with open(path, "w", encoding="utf-8") as f:
         f.write("# The dictionary sense each word takes, learnt from parallel manuals by\n")
         f.write("# build-senses.py. Rows: direction (en = English key, de = German key),\n")
-        f.write("# the key (case-folded), the translation the engine prefers.\n")
+        f.write("# the key (case-folded), the translation the engine prefers; a fourth field\n")
+        f.write("# \"unlisted\" for a German noun's sense that its dictionary entry lacks.\n")
         f.write("# Built from: " + ", ".join(versions) + "\n")
         for key in sorted(en_choice):
             f.write("en\t%s\t%s\n" % (key, en_choice[key]))
         for key in sorted(de_choice):
-            f.write("de\t%s\t%s\n" % (key, de_choice[key]))
+            mark = "\tunlisted" if unlisted.get(key) == de_choice[key] else ""
+            f.write("de\t%s\t%s%s\n" % (key, de_choice[key], mark))
     print("wrote %s: %d English and %d German keys" % (path, len(en_choice), len(de_choice)),
           file=sys.stderr)
 

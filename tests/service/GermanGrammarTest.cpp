@@ -81,7 +81,17 @@ constexpr std::string_view kDictionary =
     "auftreten {vi} :: to occur\n"
     "Fehler {m} | Fehler {pl} :: error | errors\n"
     "Link {m} | Links {pl} :: link | links\n"
-    "linke {adj} :: left\n";
+    "linke {adj} :: left\n"
+    "grün {adj} :: green\n"
+    "grünen {vi} :: to vegetate\n"
+    "geben {vt} | gebend | du gibst | er/sie gibt :: to give | giving | you give | he/she "
+    "gives\n"
+    "hinzufügen {vt} :: to add\n"
+    "Fügen {n} :: joining\n"
+    "auch {adv} :: also\n"
+    "als :: as\n"
+    "automatisch {adj} :: automatic\n"
+    "einfach {adj} :: simple\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -518,8 +528,8 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // "über" after a noun is its topic, before the accusative or a name the way,
       // before the dative the place.
       {"Er sieht Informationen über das Menü.", "He sees information about the menu."},
-      {"Er sieht die Tür über das Menü.", "He sees the door via the menu."},
-      {"Er sieht die Tür über Fenster.", "He sees the door via windows."},
+      {"Er sieht die Tür über das Menü.", "He sees the door through the menu."},
+      {"Er sieht die Tür über Fenster.", "He sees the door through windows."},
       {"Die Katze schläft über dem Hund.", "The cat sleeps above the dog."},
       // A verb of motion or change makes its perfect with "sein": "has occurred"; a
       // participle of another verb after "sein" is a state.
@@ -536,6 +546,71 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich sehe den Link.", "I see the link."},
       // "bei" is "with" (the dictionary's first sense, "near", manuals hardly mean).
       {"Die Katze schläft bei dem Hund.", "The cat sleeps with the dog."},
+      // A comma between digits is a decimal point, which ends no clause.
+      {"Ich sehe 2,5 Katzen.", "I see 2.5 cats."},
+      {"Um den Hund 1,5 zu sehen.", "To see the dog 1.5."},
+      // German key names are the English ones.
+      {"Ich sehe Strg und Umschalt.", "I see Ctrl and Shift."},
+      // A word before a noun after an article, a verb or "und" in a list is an
+      // adjective, even where it is a verb's form too; after a noun it is the verb.
+      {"Ich sehe den grünen Garten.", "I see the green garden."},
+      {"Die grünen Katzen schlafen.", "The green cats sleep."},
+      {"Ich sehe grüne Katzen.", "I see green cats."},
+      {"Ich sehe den alten und grünen Garten.", "I see the old and green garden."},
+      {"Die Gärten grünen.", "The gardens vegetate."},
+      // "es gibt" is "there is" or "there are" by what follows; a question keeps its
+      // order.
+      {"Es gibt Katzen im Garten.", "There are cats in the garden."},
+      {"Es gibt einen Hund.", "There is a dog."},
+      {"Gibt es Katzen im Garten?", "Are there cats in the garden?"},
+      {"Heute gibt es einen Hund.", "Today there is a dog."},
+      // "eine", "eines" without a noun of its own is "one"; "eines" before one the
+      // genitive.
+      {"Ich sehe eines der Häuser.", "I see one of the houses."},
+      {"Ich sehe eine oder zwei Katzen.", "I see one or two cats."},
+      {"Die Tür eines Hauses ist alt.", "The door of a house is old."},
+      {"Die Tür eines alten Hauses ist alt.", "The door of an old house is old."},
+      // "sie" after its verb and subject is an object: "them" after a plural noun,
+      // else "it"; as the subject it stays.
+      {"Die Katzen schlafen, und ich sehe sie.", "The cats sleep, and I see them."},
+      {"Der Hund sieht sie.", "The dog sees it."},
+      {"Ich schlafe, wenn sie schläft.", "I sleep if she sleeps."},
+      // "und" and "oder" between two noun phrases start no clause: the separable
+      // verb's prefix after them still finds its verb. After a verb, or before one of
+      // their own, they do.
+      {"Ich kaufe den Hund und die Katze ein.", "I buy the dog and the cat."},
+      {"Ich kaufe den Hund oder die Katze ein.", "I buy the dog or the cat."},
+      {"Ich schlafe und die Katze spielt.", "I sleep and the cat plays."},
+      {"Die Tür wird geöffnet und die Katze spielt.", "The door is opened and the cat plays."},
+      // An infinitive as a noun after "beim" or "zum" is an -ing form, its genitive a
+      // plain object.
+      {"Die Katze schläft beim Spielen.", "The cat sleeps when playing."},
+      {"Ich sehe den Hund zum Öffnen der Tür.", "I see the dog for opening the door."},
+      // A first word the dictionary knows only as a noun is the verb when the prefix
+      // at the end makes a verb of it.
+      {"Fügen Sie eine Katze hinzu.", "Add a cat."},
+      {"Fügt eine Tür hinzu.", "Adds a door."},
+      {"Fügen Sie eine oder zwei Katzen hinzu.", "Add one or two cats."},
+      // Words that frame two parts: "sowohl ... als auch", "zwar ... aber".
+      {"Ich sehe sowohl den Hund als auch die Katze.", "I see both the dog and the cat."},
+      {"Der Hund ist zwar alt, aber er spielt.", "The dog is old, but he plays."},
+      // Words in brackets or quotes inside a clause hide none of its verbs.
+      {"Ich kann den Hund (die Katze) sehen.", "I can see the dog (the cat)."},
+      {"Ich schlafe, wenn der Hund (alt) schläft.", "I sleep if the dog (old) sleeps."},
+      {"Ich kann das Haus \"Garten\" sehen.", "I can see the house \"garden\"."},
+      // Guillemets are no part of the word they enclose; a word left out after one
+      // takes no blank before what follows.
+      {"Der Hund ist »alt«.", "The dog is »old«."},
+      {"Ich kann den Hund »Garten« sehen.", "I can see the dog »garden«."},
+      {"Ich kann den Hund (»Garten«) sehen.", "I can see the dog (»garden«)."},
+      // The dative ending "-em" of an adjective the rules do not know.
+      {"Ich spiele mit folgendem Hund.", "I play with following dog."},
+      // An adjective without an ending before a verb or a participle tells how; before
+      // "sein" or a noun it stays.
+      {"Die Tür wird automatisch geöffnet.", "The door is opened automatically."},
+      {"Die Katze kann einfach spielen.", "The cat can play simply."},
+      {"Die Katze kann einfach sein.", "The cat can be simple."},
+      {"Ich sehe einfache Katzen.", "I see simple cats."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),

@@ -28,7 +28,7 @@ namespace {
 
 // Floors a little under the scores this build reaches on the held-out sets.
 constexpr double kEnglishToGermanFloor = 45.2;
-constexpr double kGermanToEnglishFloor = 48.9;
+constexpr double kGermanToEnglishFloor = 50.0;
 
 // Pairs "English TAB other language", one a line.
 std::vector<std::pair<std::string, std::string>> ReadSet(const std::string& name) {

@@ -57,7 +57,11 @@ constexpr std::string_view kDictionary =
     "Mangel {m} :: need\n"
     "Bedarf {m} :: need\n"
     "Auswahl {f} :: choice\n"
-    "Auswahl {f}; Angebot {n} an etw. :: selection of sth. (range of things)\n";
+    "Auswahl {f}; Angebot {n} an etw. :: selection of sth. (range of things)\n"
+    "Ebene {f}; Niveau {n} | Ebenen {pl}; Niveaus {pl} :: level | levels\n"
+    "Ebene {f} [math.] :: plane\n"
+    "Symbol {n} | Symbole {pl} :: symbol | symbols\n"
+    "eben {adj} :: flat\n";
 
 const Dictionary& TestDictionary(const LearntSenses* senses) {
   std::istringstream in{std::string(kDictionary)};
@@ -82,7 +86,12 @@ const LearntSenses& TestSenses() {
       "en\tto need\tbrauchen\n"   // the verb's own sense, apart from the noun's
       "de\tauswahl\tselection\n"  // offered as "selection of sth."
       "broken row\n"
-      "xx\tfile\tFeile\n");  // no such side
+      "xx\tfile\tFeile\n"  // no such side
+      "de\tebene\tlayer\tunlisted\n"
+      "de\tebenen\tlayers\tunlisted\n"
+      "de\tniveau\tlayer\n"          // not unlisted: the dictionary does not offer it
+      "de\teben\tlevel\tunlisted\n"  // no noun: stays
+      "de\tsymbol\ticon\tmaybe\n");  // an unknown mark: the row is skipped
   return senses;
 }
 
@@ -98,6 +107,7 @@ TEST(VerbatimTest, FindsWhatIsNotLanguage) {
       {"(www.debian.org)", 1, K::Url, "www.debian.org"},
       {"mail joey@example.org, please", 5, K::Email, "joey@example.org"},
       {"in <tt>/etc/group</tt>", 7, K::Path, "/etc/group"},
+      {"die \"/etc/hosts\"-Datei", 5, K::Path, "/etc/hosts"},
       {"edit ~/.config/parlumo.", 5, K::Path, "~/.config/parlumo"},
       {"run ./configure now", 4, K::Path, "./configure"},
       {"use --force or -r.", 4, K::Option, "--force"},
@@ -241,6 +251,13 @@ TEST(GermanRealTextTest, LearntSensesComeBeforeTheDictionaryOrder) {
       {"the need", D::EnglishToGerman, "der Mangel", "der Bedarf"},
       // A noun's sense with its complement ("selection of sth.") offers the noun.
       {"Auswahl", D::GermanToEnglish, "Choice", "Selection"},
+      // A noun's sense that the dictionary does not list at all, in the singular and
+      // the plural; only where the row says so, and only for a noun.
+      {"Ebene", D::GermanToEnglish, "Level", "Layer"},
+      {"die Ebenen", D::GermanToEnglish, "the levels", "the layers"},
+      {"Niveau", D::GermanToEnglish, "Level", "Level"},
+      {"eben", D::GermanToEnglish, "flat", "flat"},
+      {"Symbol", D::GermanToEnglish, "Symbol", "Symbol"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary(nullptr).Translate(c.source, c.direction), c.withoutSenses)
@@ -250,6 +267,8 @@ TEST(GermanRealTextTest, LearntSensesComeBeforeTheDictionaryOrder) {
   }
   EXPECT_EQ(TestSenses().Preferred(LearntSenses::Side::English, "file"), "Datei");
   EXPECT_EQ(TestSenses().Preferred(LearntSenses::Side::German, "file"), "");
+  EXPECT_EQ(TestSenses().Unlisted(LearntSenses::Side::German, "ebene"), "layer");
+  EXPECT_EQ(TestSenses().Unlisted(LearntSenses::Side::German, "niveau"), "");
   EXPECT_FALSE(LearntSenses::Builtin().empty());
 }
 

@@ -230,7 +230,7 @@ const std::vector<Sentence> kGermanToEnglish = {
     {"Die Datei fehlt.", {"The file is missing"}},
     // The perfect with "sein"; "über" by its neighbours; abbreviations.
     {"Der Zug ist gekommen.", {"The train has come"}},
-    {"Öffnen Sie den Dialog über das Menü.", {"via the menu"}},
+    {"Öffnen Sie den Dialog über das Menü.", {"through the menu//via the menu"}},
     {"Lesen Sie mehr über das Programm.", {"more about the program"}},
     {"Sie können z. B. das Bild speichern.", {"e.g. the image"}},
 };
