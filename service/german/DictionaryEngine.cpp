@@ -9,6 +9,7 @@
 #include "LearntSenses.h"
 #include "Verbatim.h"
 #include "runtime/Ascii.h"
+#include "runtime/Utf8.h"
 
 namespace parlumo::service {
 
@@ -243,25 +244,24 @@ std::optional<OfferedTerm> Offered(const std::vector<std::string_view>& synonyms
   return std::nullopt;
 }
 
+// Blocks of non-ASCII characters that are punctuation or symbols, never part of a
+// word: Latin-1's signs (U+00A0 to U+00BF: "©", "°", "«", "»"), general punctuation
+// (dashes, typographic quotes), arrows ("Datei → Öffnen"), mathematical operators,
+// box drawing and geometric shapes. Every other non-ASCII character is taken as a
+// letter.
+constexpr std::pair<char32_t, char32_t> kSymbolBlocks[] = {
+    {0x00A0, 0x00BF}, {0x2000, 0x206F}, {0x2190, 0x22FF}, {0x2500, 0x25FF}};
+
 bool IsWordByte(unsigned char c, std::string_view text, std::size_t i) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  if (c >= 0x80) {
-    // General punctuation (U+2000 to U+206F: dashes, typographic quotes) and the
-    // guillemets « » (U+00AB, U+00BB: "»Weich«") are not part of a word; every other
-    // non-ASCII character is taken as a letter.
-    const std::size_t start = [&] {
-      std::size_t s = i;
-      while (s > 0 && (static_cast<unsigned char>(text[s]) & 0xC0) == 0x80)
-        --s;
-      return s;
-    }();
-    const auto lead = static_cast<unsigned char>(text[start]);
-    const auto second = start + 1 < text.size() ? static_cast<unsigned char>(text[start + 1]) : 0;
-    if (lead == 0xE2 && (second == 0x80 || second == 0x81)) return false;
-    if (lead == 0xC2 && (second == 0xAB || second == 0xBB)) return false;
-    return true;
-  }
-  return false;
+  if (c < 0x80) return false;
+  std::size_t start = i;
+  while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+    --start;
+  char32_t cp = 0;
+  if (DecodeUtf8(text, start, cp) == 0) return true;  // as before: a letter
+  return std::none_of(std::begin(kSymbolBlocks), std::end(kSymbolBlocks),
+                      [cp](const auto& block) { return cp >= block.first && cp <= block.second; });
 }
 
 // Word frequencies of a text, by a hash of the case-folded word (a collision merely

@@ -2589,6 +2589,7 @@ class Dictionary::GermanGrammar {
   void Genitives();
   void One();
   void VerbalNouns();
+  void MenuPaths();
   void Correlatives();
   void Adverbs();
   void Polite();
@@ -2654,6 +2655,9 @@ class Dictionary::GermanGrammar {
       // Klicken auf", "zum Öffnen der Datei": "when clicking on", "for opening the
       // file").
       &GermanGrammar::VerbalNouns,
+      // The items of a menu path ("Datei → Öffnen") are names, with a capital: a verb
+      // in its base form ("Open", not "opening" nor a clause's verb), a noun as it is.
+      &GermanGrammar::MenuPaths,
       // "sowohl ... als auch", "weder ... noch", "zwar ... aber" (kCorrelatives).
       &GermanGrammar::Correlatives,
       // An adjective right before a verb or a participle tells how: "automatisch
@@ -2927,14 +2931,37 @@ void Dictionary::GermanGrammar::BaseForms() {
 }
 
 void Dictionary::GermanGrammar::KeyNames() {
-  for (Unit& unit : units_) {
-    if (!unit.upper) continue;
+  const auto keyName = [](const Unit& unit) -> std::optional<std::string_view> {
+    if (!unit.upper) return std::nullopt;
     for (const auto& [german, english] : kGermanKeyNames) {
-      if (unit.source != german) continue;
-      unit.text = std::string(english);
+      if (unit.source == german) return english;
+    }
+    return std::nullopt;
+  };
+  // A combination ("Strg+Alt+Entf", "Strg+O") is keys throughout: words joined by "+"
+  // to a German key name keep their own spelling, not a translation ("Alt" is no
+  // "old", "O" no "oh"); German key names become the English ones.
+  for (std::size_t first = 0; first < units_.size();) {
+    std::size_t end = first + 1;
+    while (end < units_.size() && units_[end].gap == "+")
+      ++end;
+    const bool combination = end - first > 1;
+    bool named = false;
+    for (std::size_t k = first; k < end; ++k)
+      named = named || keyName(units_[k]).has_value();
+    for (std::size_t k = first; named && k < end; ++k) {
+      Unit& unit = units_[k];
+      if (const auto english = keyName(unit)) {
+        unit.text = std::string(*english);
+      } else if (combination && !unit.source.empty()) {
+        unit.text = unit.upper ? CapitalizeFirst(unit.source) : unit.source;
+      } else {
+        continue;  // a name or code, left as it stands
+      }
       unit.kind = Kind::Other;
       unit.known = true;
     }
+    first = end;
   }
 }
 
@@ -3131,6 +3158,24 @@ void Dictionary::GermanGrammar::VerbalNouns() {
     if (u + 2 < units_.size() && !IsClauseBreak(units_[u + 2].gap) &&
         units_[u + 2].text.starts_with("of ") && IsArticle(units_[u + 2]))
       units_[u + 2].text.erase(0, 3);
+  }
+}
+
+void Dictionary::GermanGrammar::MenuPaths() {
+  const auto arrow = [&](std::size_t at) {
+    return at < units_.size() && units_[at].gap.find("→") != std::string::npos;
+  };
+  for (std::size_t u = 0; u < units_.size(); ++u) {
+    // An item's first word comes after an arrow; the first item's last word before one.
+    Unit& item = units_[u];
+    if (!arrow(u) && !arrow(u + 1)) continue;
+    if (!item.upper || !item.known || item.source.empty()) continue;
+    if (const auto verb = dictionary_.Find(IndexTable::GermanVerbs, item.source);
+        verb && item.source.ends_with('n')) {
+      item.text = std::string(DropTo(verb->translation));
+    }
+    item.text = CapitalizeFirst(item.text);
+    item.kind = Kind::Other;
   }
 }
 

@@ -25,6 +25,7 @@ constexpr std::string_view kDictionary =
     "Garten {m} | Gärten {pl} :: garden | gardens\n"
     "groß {adj} :: big\n"
     "alt {adj} :: old\n"
+    "O {interj} :: oh\n"
     "dunkel {adj} :: dark\n"
     "schlafen {vi} | schlafend | du schläfst | er/sie schläft :: to sleep | sleeping | you sleep "
     "| he/she sleeps\n"
@@ -551,6 +552,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Um den Hund 1,5 zu sehen.", "To see the dog 1.5."},
       // German key names are the English ones.
       {"Ich sehe Strg und Umschalt.", "I see Ctrl and Shift."},
+      // In a combination every key keeps its name: "Alt" is no "old", "O" no "oh".
+      {"Ich sehe Strg+O und Strg+Alt+Entf.", "I see Ctrl+O and Ctrl+Alt+Del."},
+      {"Ich sehe Alt und O.", "I see old and oh."},
+      // The items of a menu path are names: verbs in their base form, with capitals.
+      {"Ich sehe Ebene → Öffnen.", "I see Layer → Open."},
+      {"Öffnen Sie Haus → Ebene → Öffnen.", "Open House → Layer → Open."},
       // A word before a noun after an article, a verb or "und" in a list is an
       // adjective, even where it is a verb's form too; after a noun it is the verb.
       {"Ich sehe den grünen Garten.", "I see the green garden."},
