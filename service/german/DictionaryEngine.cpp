@@ -202,6 +202,32 @@ bool IsTitleSmallWord(std::string_view word) {
 // rather than a name when it is written with a capital inside a sentence.
 constexpr std::uint32_t kCommonWordUses = 5;
 
+// Senses of the words that software manuals use most, where the dictionary lists
+// that sense under another English word or not at all, so that no learnt sense can
+// choose it: "layer" is a geologist's "Schicht" there, never the "Ebene" of an image
+// editor; "selection" an "Auslese", "line" a "Falte". They rank before every learnt
+// and dictionary sense; a plural the dictionary lists with the wrong sense has a row
+// of its own.
+struct ManualSense {
+  std::string_view english;
+  std::string_view german;
+  Dictionary::Kind kind;
+};
+constexpr ManualSense kManualSenses[] = {
+    {"layer", "Ebene", Dictionary::Kind::Feminine},
+    {"layers", "Ebenen", Dictionary::Kind::Plural},
+    {"selection", "Auswahl", Dictionary::Kind::Feminine},
+    {"line", "Zeile", Dictionary::Kind::Feminine},
+    {"lines", "Zeilen", Dictionary::Kind::Plural},
+    {"gradient", "Farbverlauf", Dictionary::Kind::Masculine},
+    {"gradients", "Farbverläufe", Dictionary::Kind::Plural},
+    {"icon", "Symbol", Dictionary::Kind::Neuter},
+    {"icons", "Symbole", Dictionary::Kind::Plural},
+    {"data", "Daten", Dictionary::Kind::Plural},
+    {"host", "Rechner", Dictionary::Kind::Masculine},
+    {"hosts", "Rechner", Dictionary::Kind::Plural},
+};
+
 // Whether the text between two words ends one sentence and starts the next.
 // A period right before a comma or semicolon ends an abbreviation ("Inc., 51
 // Franklin Street"), not a sentence.
@@ -704,6 +730,10 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
   for (const auto& [englishWord, germanWord] : EnglishReadings()) {
     dictionary.Add(dictionary.englishToGerman_, FoldCase(englishWord), std::string(germanWord),
                    Rank{.source = RankSource::Lexicon});
+  }
+  for (const ManualSense& sense : kManualSenses) {
+    dictionary.Add(dictionary.englishToGerman_, std::string(sense.english),
+                   std::string(sense.german), Rank{.source = RankSource::Learnt}, sense.kind);
   }
   for (const auto& [germanWord, englishWord] : GermanReadings()) {
     dictionary.Add(dictionary.germanToEnglish_, FoldCase(germanWord), englishWord,

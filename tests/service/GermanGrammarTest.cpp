@@ -81,7 +81,9 @@ constexpr std::string_view kDictionary =
     "auftreten {vi} :: to occur\n"
     "Fehler {m} | Fehler {pl} :: error | errors\n"
     "Link {m} | Links {pl} :: link | links\n"
-    "linke {adj} :: left\n";
+    "linke {adj} :: left\n"
+    "Auslese {f} | Auslesen {pl} :: selection | selections\n"
+    "Falte {f} | Falten {pl} :: line | lines\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -396,6 +398,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
        "Die Tasse kann verwendet werden, um die Tür zu öffnen."},
       {"The dog sees the cat in the garden with its cup.",
        "Der Hund sieht die Katze im Garten mit ihrer Tasse."},
+      // A manual's sense before the dictionary's, where the dictionary lists it under
+      // another word or not at all.
+      {"The selection is big.", "Die Auswahl ist groß."},
+      {"I see the old line.", "Ich sehe die alte Zeile."},
+      {"We see two lines.", "Wir sehen zwei Zeilen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
