@@ -498,6 +498,8 @@ class Dictionary::EnglishGrammar {
     // The word that makes it a subordinate clause ("that", "whose"), or npos: its
     // verb goes last.
     std::size_t subordinator = std::string::npos;
+    // Where a subject of several phrases ("the cat and the dog") starts, or npos.
+    std::size_t subjectStart = std::string::npos;
     // A question of the auxiliary's order ("Can you swim?"): where its verb goes.
     std::size_t question = std::string::npos;
     // A main clause after a subordinate clause or a phrase in front: its verb first
@@ -584,6 +586,9 @@ class Dictionary::EnglishGrammar {
   void CommaAfterFrontClause();
   bool SubjectWithVerb(std::size_t at) const;
   bool IsVerbForm(const Unit& unit) const;
+  bool JoinsSubjects(std::size_t begin, std::size_t at) const;
+  bool ContinuesPhrase(Clause& clause);
+  void CoordinatedSubject(Clause& clause, std::size_t start);
 
   static constexpr TextPass kTextPasses[] = {
       // Plurals and verb forms the dictionary does not list: through their base form.
@@ -736,6 +741,10 @@ class Dictionary::EnglishGrammar {
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
+  // The noun phrase given its forms last: the index after it and its case. A phrase
+  // after "and" goes on in that case ("mit der Katze und dem Hund").
+  std::size_t lastPhraseEnd_ = std::string::npos;
+  int lastPhraseCase_ = kNominative;
 };
 
 void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
@@ -833,6 +842,8 @@ bool Dictionary::EnglishGrammar::Pronoun(std::size_t at, std::size_t end, int gr
   phrase.end = at + 1;
   phrase.definite = true;
   phrase.found = true;
+  lastPhraseEnd_ = phrase.end;
+  lastPhraseCase_ = grammaticalCase;
   return true;
 }
 
@@ -1008,6 +1019,8 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
   phrase.definite =
       article && (det == Det::Definite || det == Det::Possessive || det == Det::Demonstrative);
   phrase.found = true;
+  lastPhraseEnd_ = phrase.end;
+  lastPhraseCase_ = grammaticalCase;
 }
 
 // "its" agrees with its owner, the nearest noun before it in the sentence that is no
@@ -1210,10 +1223,53 @@ void Dictionary::EnglishGrammar::NoteStart(std::size_t at, Opening& opening) con
 std::size_t Dictionary::EnglishGrammar::ClauseEnd(std::size_t begin, bool relative) const {
   std::size_t end = begin + 1;
   while (end < units_.size() && !IsClauseBreak(units_[end].gap) &&
-         !Contains(kEnglishConjunctions, units_[end].source) && !IsSubordinator(end) &&
-         !IsPurposeTo(end) && !(relative && MainVerbAfterRelative(begin, end)))
+         (!Contains(kEnglishConjunctions, units_[end].source) || JoinsSubjects(begin, end)) &&
+         !IsSubordinator(end) && !IsPurposeTo(end) &&
+         !(relative && MainVerbAfterRelative(begin, end)))
     ++end;
   return end;
+}
+
+// Whether the "and" at `at` joins two noun phrases into the subject of one clause
+// ("The cat and the dog are playing"), not two clauses: only a noun phrase or a
+// pronoun stands before it since `begin`, and a noun phrase or a pronoun with its verb
+// after it.
+bool Dictionary::EnglishGrammar::JoinsSubjects(std::size_t begin, std::size_t at) const {
+  if (units_[at].source != "and" || at + 2 >= units_.size()) return false;
+  if (Contains(kEnglishConjunctions, units_[begin].source) || IsSubordinator(begin)) ++begin;
+  if (begin >= at) return false;
+  const auto inPhrase = [&](const Unit& unit) {
+    const auto* pronoun = FindIn(kEnglishPronouns, unit.source);
+    return (pronoun != nullptr && pronoun->person >= 0) ||
+           FindIn(kEnglishDeterminers, unit.source) != nullptr || IsNoun(unit) || IsAdjective(unit);
+  };
+  for (std::size_t k = begin; k < at; ++k) {
+    if (!inPhrase(units_[k]) || (k > begin && IsClauseBreak(units_[k].gap))) return false;
+  }
+  std::size_t k = at + 1;
+  const auto* pronoun = FindIn(kEnglishPronouns, units_[k].source);
+  if (pronoun != nullptr && pronoun->person >= 0) {
+    ++k;
+  } else {
+    if (FindIn(kEnglishDeterminers, units_[k].source) != nullptr) ++k;
+    const std::size_t first = k;
+    while (k < units_.size() && k < first + 4 && !IsClauseBreak(units_[k].gap) &&
+           (IsNoun(units_[k]) || IsAdjective(units_[k])) &&
+           !FindIn(EnglishAuxiliaries(), units_[k].source))
+      ++k;
+    if (k == first) return false;
+    // The noun that ends the phrase may be its plural verb ("the dog play in"); at
+    // the end of the clause it is rather the head of a compound ("the Path tool").
+    const Unit& last = units_[k - 1];
+    if (k > first + 1 && k < units_.size() && !IsClauseBreak(units_[k].gap) &&
+        !FindIn(EnglishAuxiliaries(), units_[k].source) && !last.source.ends_with('s') &&
+        IsVerbForm(last))
+      return true;
+  }
+  // Then an auxiliary or a verb in its plural form.
+  if (k >= units_.size() || IsClauseBreak(units_[k].gap)) return false;
+  return FindIn(EnglishAuxiliaries(), units_[k].source) != nullptr ||
+         (!units_[k].source.ends_with('s') && IsVerbForm(units_[k]));
 }
 
 // An auxiliary at `at` after the verb of the relative clause from `begin`.
@@ -1528,12 +1584,16 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     clause.person = kThirdSingular;
     return;
   }
+  if (ContinuesPhrase(clause)) return;
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
     if (Construct(Place::Subject, clause, i)) break;
     if (FindIn(EnglishAuxiliaries(), units_[i].source) && i == clause.begin) break;  // a question
     clause.subject = NounPhrase(i, clause.end, kNominative, false, true);
-    if (clause.subject.found) break;
+    if (clause.subject.found) {
+      CoordinatedSubject(clause, i);
+      break;
+    }
     if (Contains(kEnglishPrepositions, units_[i].source)) {
       // A phrase before the subject ("In the morning"): its own case.
       std::optional<Candidate> preposition =
@@ -1555,6 +1615,51 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   }
   clause.verb = clause.subject.found ? subjectEnd : clause.there ? i + 1 : i;
   clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
+}
+
+// "The cat and the dog": a second subject after "and" makes the verb plural ("wir"
+// where one of them is "I" or "we").
+void Dictionary::EnglishGrammar::CoordinatedSubject(Clause& clause, std::size_t start) {
+  Phrase& subject = clause.subject;
+  if (subject.end + 1 >= clause.end || units_[subject.end].source != "and") return;
+  // The second phrase ends at the verb: an auxiliary, or a noun's plural verb after
+  // a noun ("the cat and the dog play"), which is no compound.
+  std::size_t verb = subject.end + 2;
+  for (; verb < clause.end; ++verb) {
+    if (FindIn(EnglishAuxiliaries(), units_[verb].source)) break;
+    const Unit& word = units_[verb];
+    if (IsNoun(units_[verb - 1]) && !word.source.ends_with('s') && IsVerbForm(word) &&
+        verb + 1 < clause.end && !FindIn(EnglishAuxiliaries(), units_[verb + 1].source))
+      break;
+  }
+  const Phrase second = NounPhrase(subject.end + 1, verb, kNominative, false, true);
+  if (!second.found) return;
+  const auto first = [](int person) { return person == kFirstSingular || person == kFirstPlural; };
+  subject.person = first(subject.person) || first(second.person) ? kFirstPlural : kThirdPlural;
+  subject.end = second.end;
+  clause.subjectStart = start;
+}
+
+// A clause after "and" or "or" that is a noun phrase alone goes on with the phrase
+// before the conjunction, in its case ("Öffnen Sie die Datei und den Ordner"); it has
+// no verb of its own.
+bool Dictionary::EnglishGrammar::ContinuesPhrase(Clause& clause) {
+  const std::size_t at = clause.begin;
+  // A genitive's phrase ("between the edge of a page and the area") rather goes on
+  // with the phrase it belongs to.
+  if (at == 0 || lastPhraseEnd_ != at - 1 || lastPhraseCase_ == kNominative ||
+      lastPhraseCase_ == kGenitive ||
+      (units_[at - 1].source != "and" && units_[at - 1].source != "or"))
+    return false;
+  const std::vector<Unit> before(units_.begin() + static_cast<std::ptrdiff_t>(at),
+                                 units_.begin() + static_cast<std::ptrdiff_t>(clause.end));
+  const Phrase phrase = NounPhrase(at, clause.end, lastPhraseCase_, false, true);
+  if (!phrase.found || phrase.end != clause.end) {
+    std::copy(before.begin(), before.end(), units_.begin() + static_cast<std::ptrdiff_t>(at));
+    return false;
+  }
+  clause.verb = clause.end;
+  return true;
 }
 
 // A preposition and its noun phrase or name at `at`, followed by the verb: the index
@@ -2297,6 +2402,7 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
           units_[subjectStart - 1].text.empty() ||  // a noun joined to the head
           IsAdjective(units_[subjectStart - 1]) || units_[subjectStart - 1].source == "very"))
     --subjectStart;
+  if (clause.subjectStart != std::string::npos) subjectStart = clause.subjectStart;
   if (clause.adverbs < finite) {
     Unit moved = std::move(units_[finite]);
     moved.gap = units_[clause.adverbs].gap;

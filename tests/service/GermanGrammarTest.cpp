@@ -403,6 +403,15 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The selection is big.", "Die Auswahl ist groß."},
       {"I see the old line.", "Ich sehe die alte Zeile."},
       {"We see two lines.", "Wir sehen zwei Zeilen."},
+      // Two subjects joined by "and" take a plural verb; a phrase after "and" with no
+      // verb of its own takes the case of the phrase before it.
+      {"The cat and the dog play in the garden.", "Die Katze und der Hund spielen im Garten."},
+      {"The old cat and the big dog sleep.", "Die alte Katze und der große Hund schlafen."},
+      {"The cat and the dog are playing.", "Die Katze und der Hund spielen."},
+      {"The cat and I see the house.", "Die Katze und ich sehen das Haus."},
+      {"We play with the cat and the dog.", "Wir spielen mit der Katze und dem Hund."},
+      {"I see the cat and the old dog.", "Ich sehe die Katze und den alten Hund."},
+      {"The cat sleeps and the dog plays.", "Die Katze schläft und der Hund spielt."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
