@@ -920,8 +920,8 @@ std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t 
 }
 
 // Writes the nouns from `first` to `head` as one word in the head's unit ("Ebene" and
-// "Stapel": "Ebenenstapel" is beyond us, "Schichtstapel" is not): each noun before
-// the head in its singular, the head as inflected.
+// "Stapel": "Ebenenstapel"): each noun before the head in its singular with its
+// linking element, the head as inflected.
 void Dictionary::EnglishGrammar::JoinCompound(std::size_t first, std::size_t head) {
   if (first == head) return;
   std::string word;
@@ -937,6 +937,7 @@ void Dictionary::EnglishGrammar::JoinCompound(std::size_t first, std::size_t hea
       }
     }
     if (part.find(' ') != std::string::npos) return;  // no compound of phrases
+    if (dictionary_.morphology_) part = dictionary_.morphology_->CompoundModifier(part);
     word += word.empty() ? part : FoldCase(part);
   }
   Unit& last = units_[head];

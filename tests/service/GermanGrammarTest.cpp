@@ -83,7 +83,9 @@ constexpr std::string_view kDictionary =
     "Link {m} | Links {pl} :: link | links\n"
     "linke {adj} :: left\n"
     "Auslese {f} | Auslesen {pl} :: selection | selections\n"
-    "Falte {f} | Falten {pl} :: line | lines\n";
+    "Falte {f} | Falten {pl} :: line | lines\n"
+    "Farbe {f} | Farben {pl} :: colour | colours\n"
+    "Option {f} | Optionen {pl} :: option | options\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -108,7 +110,7 @@ constexpr std::string_view kAffixes =
     "SFX Z Y 1\n"
     "SFX Z   0       x          .\n";
 constexpr std::string_view kWords =
-    "8\n"
+    "11\n"
     "groß/A\n"
     "alt/A\n"
     "dunkel/A\n"
@@ -116,7 +118,10 @@ constexpr std::string_view kWords =
     "sehen/I\n"
     "schlafen/I\n"
     "kaufen/IX\n"
-    "link/A\n";
+    "link/A\n"
+    "Farb/hij\n"
+    "Abschnitts/hij\n"
+    "Bild/RTMSmij\n";
 
 GermanMorphology TestMorphology() {
   std::istringstream affixes{std::string(kAffixes)};
@@ -155,6 +160,26 @@ TEST(GermanMorphologyTest, FormsFromTheRules) {
   EXPECT_EQ(m.BaseForm("Haus"), std::nullopt);
   EXPECT_EQ(m.BaseForm("großen", true), std::nullopt);
   EXPECT_EQ(m.BaseForm("spiele", true), "spielen");
+}
+
+TEST(GermanMorphologyTest, CompoundModifiers) {
+  const GermanMorphology m = TestMorphology();
+  const struct {
+    std::string_view noun;
+    std::string_view modifier;
+  } cases[] = {
+      // A form the word list lets begin a compound.
+      {"Farbe", "Farb"},
+      {"Abschnitt", "Abschnitts"},
+      {"Bild", "Bild"},
+      // Else the usual linking element.
+      {"Ebene", "Ebenen"},
+      {"Einstellung", "Einstellungs"},
+      {"Option", "Options"},
+      {"Fenster", "Fenster"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(m.CompoundModifier(c.noun), c.modifier) << c.noun;
 }
 
 // A byte that starts no UTF-8 sequence is one character of its own: it must not
@@ -412,6 +437,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play with the cat and the dog.", "Wir spielen mit der Katze und dem Hund."},
       {"I see the cat and the old dog.", "Ich sehe die Katze und den alten Hund."},
       {"The cat sleeps and the dog plays.", "Die Katze schläft und der Hund spielt."},
+      // Nouns in a row are one compound with its linking elements.
+      {"I see the layer dialog.", "Ich sehe den Ebenendialog."},
+      {"I open the colour dialog.", "Ich öffne den Farbdialog."},
+      {"The option window is big.", "Das Optionsfenster ist groß."},
+      {"I see the house door.", "Ich sehe die Haustür."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
