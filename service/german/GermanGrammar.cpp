@@ -549,6 +549,8 @@ class Dictionary::EnglishGrammar {
   };
 
   // The passes over the whole text, in order.
+  void Greetings();
+  bool HowIs(std::size_t at);
   void Plurals();
   void ContactRelatives();
   void Gerunds();
@@ -591,6 +593,9 @@ class Dictionary::EnglishGrammar {
   void CoordinatedSubject(Clause& clause, std::size_t start);
 
   static constexpr TextPass kTextPasses[] = {
+      // Set phrases of greeting and thanks, which German says in words of its own
+      // ("Thank you": "Danke", "How are you?": "Wie geht es Ihnen?").
+      &EnglishGrammar::Greetings,
       // Plurals and verb forms the dictionary does not list: through their base form.
       &EnglishGrammar::Plurals,
       // A relative clause without its pronoun ("the layer you want") gains one.
@@ -1062,6 +1067,50 @@ void Dictionary::EnglishGrammar::MoveBefore(std::size_t from, std::size_t to) {
   moved.gap = " ";
   units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from));
   units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(to - 1), std::move(moved));
+}
+
+// A greeting's words at the start of a clause take their German text and lose their
+// source words, so that the passes after leave them alone.
+void Dictionary::EnglishGrammar::Greetings() {
+  const auto take = [&](std::size_t at, std::string_view german) {
+    units_[at].text = std::string(german);
+    units_[at].source.clear();
+    units_[at].kind = Kind::Other;
+  };
+  for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
+    // At the start of a clause, or after "and" ("And how are you?").
+    const bool clauseStart = at == 0 || IsClauseBreak(units_[at].gap) ||
+                             units_[at - 1].source == "and" || units_[at - 1].source == "but";
+    if (!clauseStart || IsClauseBreak(units_[at + 1].gap)) continue;
+    // "Thank you (for ...)": "Danke (für ...)"; "I thank you" keeps its verb.
+    if (units_[at].source == "thank" && units_[at + 1].source == "you") {
+      take(at, units_[at].capital ? "Danke" : "danke");
+      take(at + 1, "");
+    } else if (HowIs(at)) {
+      at += 2;
+    }
+  }
+}
+
+// "How are you?", "How is she?": one asks how it goes with someone, "Wie geht es
+// Ihnen?", "Wie geht es ihr?"; only as a whole clause ("How are you going to ..."
+// asks something else).
+bool Dictionary::EnglishGrammar::HowIs(std::size_t at) {
+  if (at + 2 >= units_.size() || units_[at].source != "how" || IsClauseBreak(units_[at + 2].gap) ||
+      (at + 3 < units_.size() && !IsClauseBreak(units_[at + 3].gap)))
+    return false;
+  const std::string& be = units_[at + 1].source;
+  const auto* pronoun = FindIn(kEnglishPronouns, units_[at + 2].source);
+  if ((be != "am" && be != "is" && be != "are") || pronoun == nullptr || pronoun->person < 0 ||
+      pronoun->word == "it")
+    return false;
+  units_[at + 1].text = "geht es";
+  units_[at + 2].text = std::string(pronoun->dative);
+  for (std::size_t k = at + 1; k < at + 3; ++k) {
+    units_[k].source.clear();
+    units_[k].kind = Kind::Other;
+  }
+  return true;
 }
 
 void Dictionary::EnglishGrammar::Plurals() {

@@ -85,7 +85,8 @@ constexpr std::string_view kDictionary =
     "Auslese {f} | Auslesen {pl} :: selection | selections\n"
     "Falte {f} | Falten {pl} :: line | lines\n"
     "Farbe {f} | Farben {pl} :: colour | colours\n"
-    "Option {f} | Optionen {pl} :: option | options\n";
+    "Option {f} | Optionen {pl} :: option | options\n"
+    "danken {vi} :: to thank\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -442,6 +443,12 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I open the colour dialog.", "Ich öffne den Farbdialog."},
       {"The option window is big.", "Das Optionsfenster ist groß."},
       {"I see the house door.", "Ich sehe die Haustür."},
+      // Greetings and thanks in German's own words, as a whole clause.
+      {"Thank you!", "Danke!"},
+      {"Thank you for the cup.", "Danke für die Tasse."},
+      {"How are you?", "Wie geht es Ihnen?"},
+      {"The dog sleeps, how is she?", "Der Hund schläft, wie geht es ihr?"},
+      {"How is the dog?", "Wie ist der Hund?"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
