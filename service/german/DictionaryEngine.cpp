@@ -969,7 +969,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     }
     constexpr std::string_view kAfterCommand[] = {"the", "a",    "an",   "this",  "these", "your",
                                                   "all", "any",  "each", "every", "on",    "to",
-                                                  "it",  "them", "both", "that"};
+                                                  "it",  "them", "both", "that",  "one",   "some"};
     const std::string next = FoldCase(tokens[w + 1].word);
     const bool joined =
         w > 0 && (FoldCase(tokens[w - 1].word) == "and" || FoldCase(tokens[w - 1].word) == "or");

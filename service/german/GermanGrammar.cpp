@@ -106,15 +106,15 @@ struct EnglishDeterminer {
 };
 constexpr EnglishDeterminer kEnglishDeterminers[] = {
     {"the", Det::Definite, "", false},           {"a", Det::Indefinite, "ein", false},
-    {"an", Det::Indefinite, "ein", false},       {"no", Det::Negative, "kein", false},
-    {"my", Det::Possessive, "mein", false},      {"your", Det::Possessive, "Ihr", false},
-    {"his", Det::Possessive, "sein", false},     {"her", Det::Possessive, "ihr", false},
-    {"its", Det::Possessive, "sein", false},     {"our", Det::Possessive, "unser", false},
-    {"their", Det::Possessive, "ihr", false},    {"this", Det::Demonstrative, "dies", false},
-    {"that", Det::Demonstrative, "dies", false}, {"these", Det::Demonstrative, "dies", true},
-    {"those", Det::Demonstrative, "dies", true}, {"every", Det::Demonstrative, "jed", false},
-    {"each", Det::Demonstrative, "jed", false},  {"all", Det::Demonstrative, "all", true},
-    {"both", Det::Demonstrative, "beid", true}};
+    {"an", Det::Indefinite, "ein", false},       {"one", Det::Indefinite, "ein", false},
+    {"no", Det::Negative, "kein", false},        {"my", Det::Possessive, "mein", false},
+    {"your", Det::Possessive, "Ihr", false},     {"his", Det::Possessive, "sein", false},
+    {"her", Det::Possessive, "ihr", false},      {"its", Det::Possessive, "sein", false},
+    {"our", Det::Possessive, "unser", false},    {"their", Det::Possessive, "ihr", false},
+    {"this", Det::Demonstrative, "dies", false}, {"that", Det::Demonstrative, "dies", false},
+    {"these", Det::Demonstrative, "dies", true}, {"those", Det::Demonstrative, "dies", true},
+    {"every", Det::Demonstrative, "jed", false}, {"each", Det::Demonstrative, "jed", false},
+    {"all", Det::Demonstrative, "all", true},    {"both", Det::Demonstrative, "beid", true}};
 
 // Rows: nominative, accusative, dative, genitive.
 using EndingTable = std::array<std::array<std::string_view, 4>, 4>;
@@ -254,6 +254,9 @@ constexpr std::string_view kPerfectWithSein[] = {
     "fallen",    "fehlschlagen", "fliegen",      "gehen",     "gelingen",   "geschehen",
     "kommen",    "laufen",       "misslingen",   "passieren", "reisen",     "sein",
     "sterben",   "umziehen",     "verschwinden", "wachsen",   "werden",     "zurückkehren"};
+// Words of a number that take the genitive of what they are part of ("some of the
+// layers": "einige der Ebenen").
+constexpr std::string_view kPartOf[] = {"some", "many", "several", "few"};
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -1644,6 +1647,14 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
       CoordinatedSubject(clause, i);
       break;
     }
+    // "Some of the layers": the number is the subject, what it is part of its genitive.
+    if (i > clause.begin && Contains(kPartOf, units_[i - 1].source)) {
+      if (const std::size_t end = Genitive(clause, i); end != i) {
+        clause.subject = Phrase{.end = end, .person = kThirdPlural, .found = true};
+        clause.subjectStart = i - 1;
+        break;
+      }
+    }
     if (Contains(kEnglishPrepositions, units_[i].source)) {
       // A phrase before the subject ("In the morning"): its own case.
       std::optional<Candidate> preposition =
@@ -2117,7 +2128,8 @@ const VerbPreposition* Dictionary::EnglishGrammar::PrepositionOfVerb(std::size_t
 // ("the end of the line": "das Ende der Zeile"). The index after it, or `at`.
 std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size_t at) {
   if (units_[at].source != "of" || at == 0 || at + 1 >= clause.end ||
-      IsClauseBreak(units_[at].gap) || !IsNoun(units_[at - 1]) ||
+      IsClauseBreak(units_[at].gap) ||
+      !(IsNoun(units_[at - 1]) || Contains(kPartOf, units_[at - 1].source)) ||
       !FindIn(kEnglishDeterminers, units_[at + 1].source))
     return at;
   const Phrase phrase = NounPhrase(at + 1, clause.end, kGenitive, false, false);

@@ -449,6 +449,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"How are you?", "Wie geht es Ihnen?"},
       {"The dog sleeps, how is she?", "Der Hund schläft, wie geht es ihr?"},
       {"How is the dog?", "Wie ist der Hund?"},
+      // "one" before a noun is the article; "some of the" the genitive.
+      {"I see one dog.", "Ich sehe einen Hund."},
+      {"One cat sleeps.", "Eine Katze schläft."},
+      {"Some of the dogs sleep.", "Einige der Hunde schlafen."},
+      {"I see some of the old houses.", "Ich sehe einige der alten Häuser."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
