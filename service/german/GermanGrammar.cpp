@@ -515,7 +515,8 @@ class Dictionary::EnglishGrammar {
 
   // What the clauses before tell about the next one.
   struct Opening {
-    bool purpose = false;  // it starts with an infinitive of purpose
+    bool purpose = false;      // it starts with an infinitive of purpose
+    bool ofAdjective = false;  // that infinitive completes an adjective before it
     // A subordinate clause or a phrase with a preposition opened the sentence: the
     // main clause after its comma starts with the verb. After a phrase German sets
     // no comma.
@@ -585,7 +586,8 @@ class Dictionary::EnglishGrammar {
   void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
   bool GovernsInfinitive(std::size_t at) const;
-  void InfinitiveClause(Clause& clause);
+  bool AdjectiveWithInfinitive(std::size_t at) const;
+  void InfinitiveClause(Clause& clause, bool ofAdjective);
 
   const EnglishDeterminer* ItsOwner(std::size_t at, const EnglishDeterminer* determiner) const;
   void CommaAfterFrontClause();
@@ -1237,10 +1239,11 @@ void Dictionary::EnglishGrammar::Clauses() {
     clause.end = ClauseEnd(begin, opening.relativeColumn >= 0);
     // What starts the next clause, told before this clause's passes move its units.
     const bool nextPurpose = clause.end < units_.size() && IsPurposeTo(clause.end);
+    const bool nextOfAdjective = nextPurpose && AdjectiveWithInfinitive(clause.end);
     Opening next;
     if (clause.end < units_.size()) NoteStart(clause.end, next);
     if (opening.purpose) {
-      InfinitiveClause(clause);
+      InfinitiveClause(clause, opening.ofAdjective);
     } else {
       Open(clause, opening);
       if (clause.begin < clause.end) {
@@ -1257,6 +1260,7 @@ void Dictionary::EnglishGrammar::Clauses() {
         opening.fronted = true;
     }
     opening.purpose = nextPurpose;
+    opening.ofAdjective = nextOfAdjective;
     opening.subordinator = next.subordinator;
     opening.relativeColumn = next.relativeColumn;
     begin = clause.end;
@@ -1388,12 +1392,32 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
   // used to working" is a habit).
   const bool passive = at >= 2 && Contains(kFormsOfBe, units_[at - 2].source) &&
                        before.source.ends_with("ed") && !verb.source.ends_with("ing");
-  if (!passive && (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()))
+  if (!passive && !AdjectiveWithInfinitive(at) &&
+      (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()))
     return false;
   if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
       Contains(kEnglishPrepositions, verb.source))
     return false;
   return VerbSense(verb).has_value();
+}
+
+// Whether the "to" at `at` follows an adjective after "to be" ("it is possible to
+// open"): the infinitive completes the adjective, "es ist möglich, ... zu öffnen".
+bool Dictionary::EnglishGrammar::AdjectiveWithInfinitive(std::size_t at) const {
+  if (at < 2) return false;
+  // A participle is a passive's ("is used to open": "um ... zu öffnen").
+  const Unit& adjective = units_[at - 1];
+  if ((!IsAdjective(adjective) && !AdjectiveSense(adjective)) || adjective.source.ends_with("ed"))
+    return false;
+  // Between: a negation or an adverb, or "nicht" where the clause's passes put it.
+  for (std::size_t k = at - 1; k-- > 0 && k + 4 > at;) {
+    if (Contains(kFormsOfBe, units_[k].source)) return true;
+    const std::string& between = units_[k].source;
+    if (!between.empty() && between != "not" && between != "very" && between != "also" &&
+        between != "often")
+      return false;
+  }
+  return false;
 }
 
 // Whether the word at `at` is a verb whose object is told to do what an infinitive
@@ -1407,19 +1431,23 @@ bool Dictionary::EnglishGrammar::GovernsInfinitive(std::size_t at) const {
 
 // A clause of "to" and an infinitive ("to create a brush"): "um" first, the objects
 // in the accusative and the infinitive with "zu" at the end ("um einen Pinsel zu
-// erstellen"); no subject and no finite verb.
-void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause) {
+// erstellen"); no subject and no finite verb. After an adjective it completes
+// (`ofAdjective`: "möglich, ... zu öffnen") it has no "um".
+void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool ofAdjective) {
   Unit& to = units_[clause.begin];
   Unit& verb = units_[clause.begin + 1];
   const std::optional<Candidate> found = VerbSense(verb);
   // After a verb whose object does it ("allows the user to delete"): no "um".
-  bool governed = false;
+  bool governed = ofAdjective;
   for (std::size_t k = clause.begin; k > 0 && k + 6 > clause.begin && !governed; --k) {
     governed = GovernsInfinitive(k - 1);
     if (IsClauseBreak(units_[k - 1].gap)) break;
   }
   to.text = governed ? "" : "um";
   if (to.gap == " ") to.gap = governed ? "," : ", ";
+  // An adjective's infinitive alone takes no comma ("leicht zu verwenden").
+  if (ofAdjective && clause.begin + 2 == clause.end && verb.source.find(' ') == std::string::npos)
+    to.gap.clear();
   std::string infinitive(found->translation);
   std::string rest;
   if (const auto space = infinitive.rfind(' '); space != std::string::npos) {

@@ -86,7 +86,9 @@ constexpr std::string_view kDictionary =
     "Falte {f} | Falten {pl} :: line | lines\n"
     "Farbe {f} | Farben {pl} :: colour | colours\n"
     "Option {f} | Optionen {pl} :: option | options\n"
-    "danken {vi} :: to thank\n";
+    "danken {vi} :: to thank\n"
+    "möglich {adj} :: possible\n"
+    "leicht {adj} :: easy\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -454,6 +456,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"One cat sleeps.", "Eine Katze schläft."},
       {"Some of the dogs sleep.", "Einige der Hunde schlafen."},
       {"I see some of the old houses.", "Ich sehe einige der alten Häuser."},
+      // An infinitive that completes an adjective after "to be" has no "um"; alone it
+      // has no comma either.
+      {"It is possible to open the door.", "Es ist möglich, die Tür zu öffnen."},
+      {"It is not possible to see the cat.", "Es ist nicht möglich, die Katze zu sehen."},
+      {"The door is easy to open.", "Die Tür ist leicht zu öffnen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
