@@ -228,6 +228,10 @@ constexpr ManualSense kManualSenses[] = {
     {"hosts", "Rechner", Dictionary::Kind::Plural},
 };
 
+// Commands whose English object German gives a preposition, with it.
+constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
+    {"click", "auf"}, {"double-click", "auf"}, {"right-click", "auf"}};
+
 // Whether the text between two words ends one sentence and starts the next.
 // A period right before a comma or semicolon ends an abbreviation ("Inc., 51
 // Franklin Street"), not a sentence.
@@ -942,9 +946,19 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   // is one too ("Select the layer and click the button").
   std::size_t lastCommand = std::string::npos;
   // Sentence starts that a command may follow after a comma ("In the dialog, click
-  // the button").
+  // the button"), the phrases' and the subordinate clauses' ("If you want to use it,
+  // click the button").
   constexpr std::string_view kBeforeCommand[] = {"in",   "on",  "from", "with",   "for",
                                                  "then", "now", "next", "finally"};
+  constexpr std::string_view kClauseBeforeCommand[] = {"if", "when", "once", "after", "before"};
+  // Whether the sentence of the word at `w` starts with a subordinate clause's word.
+  const auto afterClause = [&](std::size_t w) {
+    std::size_t start = w;
+    while (start > 0 && !breaksBefore(start))
+      --start;
+    return std::find(std::begin(kClauseBeforeCommand), std::end(kClauseBeforeCommand),
+                     FoldCase(tokens[start].word)) != std::end(kClauseBeforeCommand);
+  };
   const auto commandPlace = [&](std::size_t w) {
     if (w == 0 || breaksBefore(w)) return StartsUpper(tokens[w].word);
     if (StartsUpper(tokens[w].word)) return false;
@@ -959,8 +973,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       return lastCommand != std::string::npos && lastCommand >= start && lastCommand < w;
     }
     const std::string first = FoldCase(tokens[start].word);
-    return tokens[w].gap == ", " && std::find(std::begin(kBeforeCommand), std::end(kBeforeCommand),
-                                              first) != std::end(kBeforeCommand);
+    return tokens[w].gap == ", " && (std::find(std::begin(kBeforeCommand), std::end(kBeforeCommand),
+                                               first) != std::end(kBeforeCommand) ||
+                                     afterClause(w));
   };
   const auto imperative = [&](std::size_t w) -> std::optional<Candidate> {
     if (w + 1 >= tokens.size() || tokens[w].verbatim || !commandPlace(w) ||
@@ -1053,6 +1068,10 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       if (found && grammar && n == 2 && direction == Direction::EnglishToGerman &&
           GrammarDescribes(phraseWords, found->translation))
         found = std::nullopt;
+      // "on the button" after "click" is where one clicks, not the idiom ("genau").
+      if (found && grammar && n > 1 && w > 0 && direction == Direction::EnglishToGerman &&
+          FoldCase(tokens[w].word) == "on" && FoldCase(tokens[w - 1].word).ends_with("click"))
+        found = std::nullopt;
       // A verb phrase ("Kaffee trinken", "drink coffee") is split up: its verb
       // moves and agrees, and its object takes its article or "kein".
       if (found && grammar && n > 1 && found->kind == Kind::Verb) {
@@ -1076,11 +1095,21 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       // A command, as manuals give them ("Click the button"): the polite German form,
       // the infinitive and "Sie" ("Klicken Sie …"), which the grammar leaves alone.
       unit.text = std::string(verb->translation) + " Sie";
+      // A verb whose object German gives a preposition ("Click (on) the button":
+      // "Klicken Sie auf den Knopf"); the English one goes into it, and what follows
+      // is the verb's object, in its case.
+      const std::string next = w + 1 < tokens.size() ? FoldCase(tokens[w + 1].word) : "";
+      for (const auto& [english, preposition] : kCommandPrepositions) {
+        if (FoldCase(tokens[w].word) != english || next == "it" || next == "them") continue;
+        unit.text += " " + std::string(preposition);
+        if (next == "on" && w + 2 < tokens.size() && !tokens[w + 1].verbatim) taken = 2;
+      }
       unit.kind = Kind::Verb;
       unit.known = true;
       lastCommand = w;
-      // German sets no comma between a phrase in front and the verb.
-      if (unit.gap == ", " && w > 0 && !breaksBefore(w)) unit.gap = " ";
+      // German sets no comma between a phrase in front and the verb; a clause in
+      // front keeps it.
+      if (unit.gap == ", " && w > 0 && !breaksBefore(w) && !afterClause(w)) unit.gap = " ";
     } else if (found) {
       unit.source = FoldCase(phrase);
       unit.text = found->translation;

@@ -1668,6 +1668,12 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   if (ContinuesPhrase(clause)) return;
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
+    // A command after a phrase in front ("Im Dialog klicken Sie ..."), likewise.
+    if (i > clause.begin && units_[i].known && units_[i].kind == Kind::Verb &&
+        units_[i].source.empty()) {
+      clause.verb = i;
+      return;
+    }
     if (Construct(Place::Subject, clause, i)) break;
     if (FindIn(EnglishAuxiliaries(), units_[i].source) && i == clause.begin) break;  // a question
     clause.subject = NounPhrase(i, clause.end, kNominative, false, true);
@@ -1850,7 +1856,7 @@ void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
   SkipNot(clause);
   if (!auxiliary->withParticiple.empty() && Participle(clause, *auxiliary)) return;
   if (clause.next < clause.end && units_[clause.next].source == "to" &&
-      (auxiliary->german == "wollen" || auxiliary->german == "mögen")) {
+      (auxiliary->german == "möchten" || auxiliary->german == "mögen")) {
     units_[clause.next].text.clear();
     ++clause.next;
     if (InfinitiveAt(clause, clause.next)) ++clause.next;

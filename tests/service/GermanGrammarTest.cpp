@@ -88,7 +88,10 @@ constexpr std::string_view kDictionary =
     "Option {f} | Optionen {pl} :: option | options\n"
     "danken {vi} :: to thank\n"
     "möglich {adj} :: possible\n"
-    "leicht {adj} :: easy\n";
+    "leicht {adj} :: easy\n"
+    "klicken {vi} :: to click\n"
+    "Knopf {m} | Knöpfe {pl} :: button | buttons\n"
+    "auf {prp} :: on\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -461,6 +464,14 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"It is possible to open the door.", "Es ist möglich, die Tür zu öffnen."},
       {"It is not possible to see the cat.", "Es ist nicht möglich, die Katze zu sehen."},
       {"The door is easy to open.", "Die Tür ist leicht zu öffnen."},
+      // Commands: after a phrase or a clause in front too; "click" takes "auf".
+      {"Click the button.", "Klicken Sie auf den Knopf."},
+      {"Click on the button.", "Klicken Sie auf den Knopf."},
+      {"In the garden, click the button.", "Im Garten klicken Sie auf den Knopf."},
+      {"If the dog sleeps, open the door.", "Wenn der Hund schläft, öffnen Sie die Tür."},
+      // "want" is the polite "möchten".
+      {"The cat wants to play.", "Die Katze möchte spielen."},
+      {"Open the door that you want.", "Öffnen Sie die Tür, die Sie möchten."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
