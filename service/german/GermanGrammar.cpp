@@ -365,6 +365,18 @@ bool IsFormOf(std::string_view form, std::string_view verb) {
   return Contains(kEndings, ending);
 }
 
+// Verbs whose infinitive with "to" is their object, not a purpose ("start to make":
+// "anfangen, ... zu machen", without "um").
+bool TakesInfinitive(std::string_view form) {
+  constexpr std::string_view kVerbs[] = {"start",  "begin",    "try",      "attempt", "decide",
+                                         "forget", "remember", "continue", "manage",  "fail",
+                                         "plan",   "hope",     "prefer",   "refuse",  "seem"};
+  constexpr std::string_view kIrregular[] = {"tries", "tried", "began", "forgot", "seemed"};
+  return Contains(kIrregular, form) ||
+         std::any_of(std::begin(kVerbs), std::end(kVerbs),
+                     [&](std::string_view verb) { return IsFormOf(form, verb); });
+}
+
 }  // namespace
 
 bool Dictionary::GrammarSplits(const std::vector<std::string_view>& words, Direction direction) {
@@ -515,8 +527,8 @@ class Dictionary::EnglishGrammar {
 
   // What the clauses before tell about the next one.
   struct Opening {
-    bool purpose = false;      // it starts with an infinitive of purpose
-    bool ofAdjective = false;  // that infinitive completes an adjective before it
+    bool purpose = false;    // it starts with an infinitive of purpose
+    bool completes = false;  // that infinitive completes the word before it
     // A subordinate clause or a phrase with a preposition opened the sentence: the
     // main clause after its comma starts with the verb. After a phrase German sets
     // no comma.
@@ -587,7 +599,8 @@ class Dictionary::EnglishGrammar {
   bool IsPurposeTo(std::size_t at) const;
   bool GovernsInfinitive(std::size_t at) const;
   bool AdjectiveWithInfinitive(std::size_t at) const;
-  void InfinitiveClause(Clause& clause, bool ofAdjective);
+  bool CompletesWord(std::size_t at) const;
+  void InfinitiveClause(Clause& clause, bool completes);
 
   const EnglishDeterminer* ItsOwner(std::size_t at, const EnglishDeterminer* determiner) const;
   void CommaAfterFrontClause();
@@ -1239,11 +1252,11 @@ void Dictionary::EnglishGrammar::Clauses() {
     clause.end = ClauseEnd(begin, opening.relativeColumn >= 0);
     // What starts the next clause, told before this clause's passes move its units.
     const bool nextPurpose = clause.end < units_.size() && IsPurposeTo(clause.end);
-    const bool nextOfAdjective = nextPurpose && AdjectiveWithInfinitive(clause.end);
+    const bool nextCompletes = nextPurpose && CompletesWord(clause.end);
     Opening next;
     if (clause.end < units_.size()) NoteStart(clause.end, next);
     if (opening.purpose) {
-      InfinitiveClause(clause, opening.ofAdjective);
+      InfinitiveClause(clause, opening.completes);
     } else {
       Open(clause, opening);
       if (clause.begin < clause.end) {
@@ -1260,7 +1273,7 @@ void Dictionary::EnglishGrammar::Clauses() {
         opening.fronted = true;
     }
     opening.purpose = nextPurpose;
-    opening.ofAdjective = nextOfAdjective;
+    opening.completes = nextCompletes;
     opening.subordinator = next.subordinator;
     opening.relativeColumn = next.relativeColumn;
     begin = clause.end;
@@ -1392,7 +1405,7 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
   // used to working" is a habit).
   const bool passive = at >= 2 && Contains(kFormsOfBe, units_[at - 2].source) &&
                        before.source.ends_with("ed") && !verb.source.ends_with("ing");
-  if (!passive && !AdjectiveWithInfinitive(at) &&
+  if (!passive && !CompletesWord(at) &&
       (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()))
     return false;
   if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
@@ -1401,8 +1414,19 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
   return VerbSense(verb).has_value();
 }
 
+// Whether the infinitive at the "to" at `at` completes the word before it, and so has
+// no "um": an adjective after "to be" ("it is possible to open": "es ist möglich, ...
+// zu öffnen"), or a verb whose object it is ("decides to open": "entscheidet, ... zu
+// öffnen"; but "the start to open" is a purpose).
+bool Dictionary::EnglishGrammar::CompletesWord(std::size_t at) const {
+  if (at >= 2 && TakesInfinitive(units_[at - 1].source) &&
+      !FindIn(kEnglishDeterminers, units_[at - 2].source) && !IsAdjective(units_[at - 2]))
+    return true;
+  return AdjectiveWithInfinitive(at);
+}
+
 // Whether the "to" at `at` follows an adjective after "to be" ("it is possible to
-// open"): the infinitive completes the adjective, "es ist möglich, ... zu öffnen".
+// open").
 bool Dictionary::EnglishGrammar::AdjectiveWithInfinitive(std::size_t at) const {
   if (at < 2) return false;
   // A participle is a passive's ("is used to open": "um ... zu öffnen").
@@ -1431,14 +1455,14 @@ bool Dictionary::EnglishGrammar::GovernsInfinitive(std::size_t at) const {
 
 // A clause of "to" and an infinitive ("to create a brush"): "um" first, the objects
 // in the accusative and the infinitive with "zu" at the end ("um einen Pinsel zu
-// erstellen"); no subject and no finite verb. After an adjective it completes
-// (`ofAdjective`: "möglich, ... zu öffnen") it has no "um".
-void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool ofAdjective) {
+// erstellen"); no subject and no finite verb. After a word it completes (`completes`:
+// "möglich, ... zu öffnen") it has no "um".
+void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes) {
   Unit& to = units_[clause.begin];
   Unit& verb = units_[clause.begin + 1];
   const std::optional<Candidate> found = VerbSense(verb);
   // After a verb whose object does it ("allows the user to delete"): no "um".
-  bool governed = ofAdjective;
+  bool governed = completes;
   for (std::size_t k = clause.begin; k > 0 && k + 6 > clause.begin && !governed; --k) {
     governed = GovernsInfinitive(k - 1);
     if (IsClauseBreak(units_[k - 1].gap)) break;
@@ -1446,7 +1470,8 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool ofAdjecti
   to.text = governed ? "" : "um";
   if (to.gap == " ") to.gap = governed ? "," : ", ";
   // An adjective's infinitive alone takes no comma ("leicht zu verwenden").
-  if (ofAdjective && clause.begin + 2 == clause.end && verb.source.find(' ') == std::string::npos)
+  if (completes && AdjectiveWithInfinitive(clause.begin) && clause.begin + 2 == clause.end &&
+      verb.source.find(' ') == std::string::npos)
     to.gap.clear();
   std::string infinitive(found->translation);
   std::string rest;

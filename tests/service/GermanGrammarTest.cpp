@@ -91,7 +91,8 @@ constexpr std::string_view kDictionary =
     "leicht {adj} :: easy\n"
     "klicken {vi} :: to click\n"
     "Knopf {m} | Knöpfe {pl} :: button | buttons\n"
-    "auf {prp} :: on\n";
+    "auf {prp} :: on\n"
+    "versuchen {vt} :: to try\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -464,6 +465,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"It is possible to open the door.", "Es ist möglich, die Tür zu öffnen."},
       {"It is not possible to see the cat.", "Es ist nicht möglich, die Katze zu sehen."},
       {"The door is easy to open.", "Die Tür ist leicht zu öffnen."},
+      {"The dog tries to open the door.", "Der Hund versucht, die Tür zu öffnen."},
+      {"The cats try to see the dog.", "Die Katzen versuchen, den Hund zu sehen."},
       // Commands: after a phrase or a clause in front too; "click" takes "auf".
       {"Click the button.", "Klicken Sie auf den Knopf."},
       {"Click on the button.", "Klicken Sie auf den Knopf."},
