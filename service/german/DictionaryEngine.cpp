@@ -227,6 +227,13 @@ constexpr ManualSense kManualSenses[] = {
     {"host", "Rechner", Dictionary::Kind::Masculine},
     {"hosts", "Rechner", Dictionary::Kind::Plural},
 };
+// The same for verbs, in the verb index only: "enter" a value is "eingeben", not
+// "betreten", while the key "Enter" stays a key; one "closes" a window with
+// "schließen".
+constexpr std::pair<std::string_view, std::string_view> kManualVerbs[] = {
+    {"enter", "eingeben"},
+    {"close", "schließen"},
+};
 
 // Commands whose English object German gives a preposition, with it.
 constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
@@ -739,6 +746,10 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
     dictionary.Add(dictionary.englishToGerman_, std::string(sense.english),
                    std::string(sense.german), Rank{.source = RankSource::Learnt}, sense.kind);
   }
+  for (const auto& [englishVerb, germanVerb] : kManualVerbs) {
+    dictionary.Add(dictionary.englishVerbs_, std::string(englishVerb), std::string(germanVerb),
+                   Rank{.source = RankSource::Learnt}, Kind::Verb);
+  }
   for (const auto& [germanWord, englishWord] : GermanReadings()) {
     dictionary.Add(dictionary.germanToEnglish_, FoldCase(germanWord), englishWord,
                    Rank{.source = RankSource::Lexicon});
@@ -994,10 +1005,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       return std::nullopt;
     }
     std::optional<Candidate> verb = Find(IndexTable::EnglishVerbs, tokens[w].word);
-    if (!verb || verb->translation.find(' ') != std::string::npos ||
-        !SplitSeparable(std::string(verb->translation)).first.empty()) {
-      return std::nullopt;
-    }
+    if (!verb || verb->translation.find(' ') != std::string::npos) return std::nullopt;
     return verb;
   };
 
@@ -1077,6 +1085,17 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       if (found && grammar && n > 1 && found->kind == Kind::Verb) {
         found = std::nullopt;
       }
+      // Likewise an example of a verb's entry that the dictionary gives untagged ("to
+      // close the window": "das Fenster zumachen"): a verb first, a German verb last
+      // ("see below": "siehe unten" stays).
+      if (found && grammar && n > 1 && direction == Direction::EnglishToGerman &&
+          Find(IndexTable::EnglishVerbs, tokens[w].word)) {
+        const std::string_view german = found->translation;
+        const std::string_view last = german.substr(german.rfind(' ') + 1);
+        if (german.find(' ') != std::string_view::npos && !StartsUpper(last) &&
+            !IsClosedGermanWord(last) && Find(IndexTable::GermanVerbs, last))
+          found = std::nullopt;
+      }
       if (found) {
         taken = n;
         break;
@@ -1095,6 +1114,11 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       // A command, as manuals give them ("Click the button"): the polite German form,
       // the infinitive and "Sie" ("Klicken Sie …"), which the grammar leaves alone.
       unit.text = std::string(verb->translation) + " Sie";
+      // A separable verb's prefix goes to the end of the clause ("Geben Sie ... ein").
+      if (auto [prefix, stem] = SplitSeparable(std::string(verb->translation)); !prefix.empty()) {
+        unit.text = stem + " Sie";
+        unit.separated = prefix;
+      }
       // A verb whose object German gives a preposition ("Click (on) the button":
       // "Klicken Sie auf den Knopf"); the English one goes into it, and what follows
       // is the verb's object, in its case.

@@ -609,6 +609,7 @@ class Dictionary::EnglishGrammar {
   bool JoinsSubjects(std::size_t begin, std::size_t at) const;
   bool ContinuesPhrase(Clause& clause);
   void CoordinatedSubject(Clause& clause, std::size_t start);
+  void SeparatedPrefix(Clause& clause, std::size_t command);
 
   static constexpr TextPass kTextPasses[] = {
       // Set phrases of greeting and thanks, which German says in words of its own
@@ -1683,6 +1684,7 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   const Unit& first = units_[clause.begin];
   if (first.known && first.kind == Kind::Verb && first.source.empty()) {
     clause.verb = clause.begin;
+    SeparatedPrefix(clause, clause.begin);
     return;
   }
   if (DescribesWithoutSubject(clause)) {
@@ -1697,6 +1699,7 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     if (i > clause.begin && units_[i].known && units_[i].kind == Kind::Verb &&
         units_[i].source.empty()) {
       clause.verb = i;
+      SeparatedPrefix(clause, i);
       return;
     }
     if (Construct(Place::Subject, clause, i)) break;
@@ -1735,6 +1738,19 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   }
   clause.verb = clause.subject.found ? subjectEnd : clause.there ? i + 1 : i;
   clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
+}
+
+// A command's separable prefix in a unit of its own at the end of the clause.
+void Dictionary::EnglishGrammar::SeparatedPrefix(Clause& clause, std::size_t command) {
+  if (units_[command].separated.empty()) return;
+  Unit part;
+  part.gap = " ";
+  part.text = std::move(units_[command].separated);
+  part.known = true;
+  units_[command].separated.clear();
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.end), std::move(part));
+  clause.toEnd.push_back(clause.end);
+  ++clause.end;
 }
 
 // "The cat and the dog": a second subject after "and" makes the verb plural ("wir"

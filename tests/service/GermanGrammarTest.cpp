@@ -92,7 +92,10 @@ constexpr std::string_view kDictionary =
     "klicken {vi} :: to click\n"
     "Knopf {m} | Knöpfe {pl} :: button | buttons\n"
     "auf {prp} :: on\n"
-    "versuchen {vt} :: to try\n";
+    "versuchen {vt} :: to try\n"
+    "geben {vt} :: to give\n"
+    "betreten {vt} :: to enter\n"
+    "zumachen {vt} | das Fenster zumachen :: to close | to close the window\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -472,6 +475,12 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Click on the button.", "Klicken Sie auf den Knopf."},
       {"In the garden, click the button.", "Im Garten klicken Sie auf den Knopf."},
       {"If the dog sleeps, open the door.", "Wenn der Hund schläft, öffnen Sie die Tür."},
+      // A separable verb's command leaves its prefix at the end; "enter" a value is
+      // "eingeben"; a verb's example is split into its verb and object.
+      {"Buy a cup.", "Kaufen Sie eine Tasse ein."},
+      {"Enter a question and click the button.",
+       "Geben Sie eine Frage ein und klicken Sie auf den Knopf."},
+      {"Close the window.", "Schließen Sie das Fenster."},
       // "want" is the polite "möchten".
       {"The cat wants to play.", "Die Katze möchte spielen."},
       {"Open the door that you want.", "Öffnen Sie die Tür, die Sie möchten."},
