@@ -224,6 +224,7 @@ constexpr ManualSense kManualSenses[] = {
     {"icon", "Symbol", Dictionary::Kind::Neuter},
     {"icons", "Symbole", Dictionary::Kind::Plural},
     {"data", "Daten", Dictionary::Kind::Plural},
+    {"menubar", "Menüleiste", Dictionary::Kind::Feminine},
     {"host", "Rechner", Dictionary::Kind::Masculine},
     {"hosts", "Rechner", Dictionary::Kind::Plural},
 };

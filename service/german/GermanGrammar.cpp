@@ -2345,11 +2345,17 @@ void Dictionary::EnglishGrammar::Gerunds() {
     Unit& next = units_[at + 1];
     // A reference: "See Section 9" is "Siehe Abschnitt 9", a command of its own
     // whose subject German leaves out. ("See the cat" is a command made before.)
+    // Inside a sentence likewise before a title ("For details see Section 4.4", ",
+    // see Moving selections"), where no subject or auxiliary stands before it.
     const bool sentenceStart = at == 0 || word.gap.find_first_of(".!?:\n") != std::string::npos;
-    if (word.source == "see" && word.capital && sentenceStart &&
+    const bool beforeTitle = next.upper && !IsClauseBreak(next.gap) && at > 0 &&
+                             !FindIn(kEnglishPronouns, units_[at - 1].source) &&
+                             !FindIn(EnglishAuxiliaries(), units_[at - 1].source) &&
+                             units_[at - 1].source != "to";
+    if (word.source == "see" && ((word.capital && sentenceStart) || beforeTitle) &&
         FindIn(kEnglishDeterminers, next.source) == nullptr) {
       word.source.clear();
-      word.text = "Siehe";
+      word.text = word.capital ? "Siehe" : "siehe";
       word.kind = Kind::Verb;
       continue;
     }

@@ -481,6 +481,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Enter a question and click the button.",
        "Geben Sie eine Frage ein und klicken Sie auf den Knopf."},
       {"Close the window.", "Schließen Sie das Fenster."},
+      // "see" before a title is a reference, inside a sentence too; "you see" stays.
+      {"For the cats, see Gardens.", "Für die Katzen, siehe Gardens."},
+      {"You see Gardens.", "Sie sehen Gardens."},
       // "want" is the polite "möchten".
       {"The cat wants to play.", "Die Katze möchte spielen."},
       {"Open the door that you want.", "Öffnen Sie die Tür, die Sie möchten."},
