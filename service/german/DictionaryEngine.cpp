@@ -234,6 +234,8 @@ constexpr ManualSense kManualSenses[] = {
 constexpr std::pair<std::string_view, std::string_view> kManualVerbs[] = {
     {"enter", "eingeben"},
     {"close", "schließen"},
+    // The dictionary's first "to provide" is a body part's blood supply.
+    {"provide", "liefern"},
 };
 
 // Commands whose English object German gives a preposition, with it.

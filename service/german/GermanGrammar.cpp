@@ -220,9 +220,14 @@ struct EnglishSubordinator {
   std::string_view german;
 };
 constexpr EnglishSubordinator kEnglishSubordinators[] = {
-    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"},      {"when", "wenn"},
-    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""},       {"which", ""},
-    {"who", ""},       {"where", "wo"},        {"while", "während"}};
+    {"that", "dass"},    {"because", "weil"},    {"if", "wenn"},       {"when", "wenn"},
+    {"whether", "ob"},   {"although", "obwohl"}, {"whose", ""},        {"which", ""},
+    {"who", ""},         {"where", "wo"},        {"while", "während"}, {"once", "sobald"},
+    {"before", "bevor"}, {"after", "nachdem"},   {"until", "bis"}};
+// Of these, the words that are a preposition or an adverb too: a subordinate clause's
+// only where a subject and its verb follow ("before you start", not "before the
+// dialog").
+constexpr std::string_view kSubordinatorsWithSubject[] = {"once", "before", "after", "until"};
 
 // Words that make a subordinate clause of an -ing form ("by using"), with their German
 // word.
@@ -610,6 +615,7 @@ class Dictionary::EnglishGrammar {
   bool ContinuesPhrase(Clause& clause);
   void CoordinatedSubject(Clause& clause, std::size_t start);
   void SeparatedPrefix(Clause& clause, std::size_t command);
+  std::size_t NameWithVerb(const Clause& clause, std::size_t at) const;
 
   static constexpr TextPass kTextPasses[] = {
       // Set phrases of greeting and thanks, which German says in words of its own
@@ -1504,6 +1510,7 @@ bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
       FindIn(kEnglishPronouns, units_[at + 1].source) != nullptr && units_[at + 1].text.empty())
     return true;
   if (FindIn(kEnglishSubordinators, word) == nullptr) return false;
+  if (Contains(kSubordinatorsWithSubject, word)) return followed && SubjectWithVerb(at + 1);
   if (IsRelative(at)) return followed;
   if (word == "which" || word == "who") return false;  // a question word
   if (word == "that") {
@@ -1704,6 +1711,12 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     }
     if (Construct(Place::Subject, clause, i)) break;
     if (FindIn(EnglishAuxiliaries(), units_[i].source) && i == clause.begin) break;  // a question
+    // A name first ("GIMP creates ..."), where a verb follows it: the subject.
+    if (const std::size_t end = NameWithVerb(clause, i); end != i) {
+      clause.subject = Phrase{.end = end, .person = kThirdSingular, .found = true};
+      clause.subjectStart = i;
+      break;
+    }
     clause.subject = NounPhrase(i, clause.end, kNominative, false, true);
     if (clause.subject.found) {
       CoordinatedSubject(clause, i);
@@ -1738,6 +1751,21 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   }
   clause.verb = clause.subject.found ? subjectEnd : clause.there ? i + 1 : i;
   clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
+}
+
+// The end of a name at the start of the clause that a verb in the third person or an
+// auxiliary follows ("GIMP creates", "Joey Hess wrote"), or `at`.
+std::size_t Dictionary::EnglishGrammar::NameWithVerb(const Clause& clause, std::size_t at) const {
+  if (at != clause.begin) return at;
+  std::size_t end = at;
+  while (end < clause.end && units_[end].source.empty() && units_[end].upper &&
+         !(units_[end].known && units_[end].kind == Kind::Verb) &&
+         (end == at || !IsClauseBreak(units_[end].gap)))
+    ++end;
+  if (end == at || end >= clause.end || IsClauseBreak(units_[end].gap)) return at;
+  const Unit& verb = units_[end];
+  if (FindIn(EnglishAuxiliaries(), verb.source) != nullptr) return end;
+  return verb.source.ends_with('s') && !IsNoun(verb) && IsVerbForm(verb) ? end : at;
 }
 
 // A command's separable prefix in a unit of its own at the end of the clause.

@@ -484,6 +484,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // "see" before a title is a reference, inside a sentence too; "you see" stays.
       {"For the cats, see Gardens.", "Für die Katzen, siehe Gardens."},
       {"You see Gardens.", "Sie sehen Gardens."},
+      // "before", "after", "once" and "until" with a subject and its verb start a
+      // subordinate clause; a name may be the subject.
+      {"Before the dog sleeps, open the door.", "Bevor der Hund schläft, öffnen Sie die Tür."},
+      {"We play until the cat sleeps.", "Wir spielen, bis die Katze schläft."},
+      {"If the dog sleeps, Tom opens the door.", "Wenn der Hund schläft, öffnet Tom die Tür."},
       // "want" is the polite "möchten".
       {"The cat wants to play.", "Die Katze möchte spielen."},
       {"Open the door that you want.", "Öffnen Sie die Tür, die Sie möchten."},
