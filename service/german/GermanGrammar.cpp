@@ -520,6 +520,9 @@ class Dictionary::EnglishGrammar {
     std::size_t subordinator = std::string::npos;
     // Where a subject of several phrases ("the cat and the dog") starts, or npos.
     std::size_t subjectStart = std::string::npos;
+    // The clause goes on after "and" with the subject of the one before ("you select
+    // it and click"): its verb agrees with that.
+    bool sharedSubject = false;
     // A question of the auxiliary's order ("Can you swim?"): where its verb goes.
     std::size_t question = std::string::npos;
     // A main clause after a subordinate clause or a phrase in front: its verb first
@@ -613,6 +616,7 @@ class Dictionary::EnglishGrammar {
   bool IsVerbForm(const Unit& unit) const;
   bool JoinsSubjects(std::size_t begin, std::size_t at) const;
   bool ContinuesPhrase(Clause& clause);
+  bool SharesSubject(Clause& clause);
   void CoordinatedSubject(Clause& clause, std::size_t start);
   void SeparatedPrefix(Clause& clause, std::size_t command);
   std::size_t NameWithVerb(const Clause& clause, std::size_t at) const;
@@ -775,6 +779,11 @@ class Dictionary::EnglishGrammar {
   // after "and" goes on in that case ("mit der Katze und dem Hund").
   std::size_t lastPhraseEnd_ = std::string::npos;
   int lastPhraseCase_ = kNominative;
+  // The person of the subject of the clause before, and the index after that clause
+  // (npos: it had none).
+  int lastSubjectPerson_ = kThirdSingular;
+  std::size_t lastSubjectClauseEnd_ = std::string::npos;
+  bool lastSubjectSubordinate_ = false;  // that clause was a subordinate one
 };
 
 void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
@@ -1700,6 +1709,7 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     return;
   }
   if (ContinuesPhrase(clause)) return;
+  if (SharesSubject(clause)) return;
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
     // A command after a phrase in front ("Im Dialog klicken Sie ..."), likewise.
@@ -1751,6 +1761,37 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   }
   clause.verb = clause.subject.found ? subjectEnd : clause.there ? i + 1 : i;
   clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
+  if (clause.subject.found) {
+    lastSubjectPerson_ = clause.person;
+    lastSubjectClauseEnd_ = clause.end;
+    lastSubjectSubordinate_ = clause.subordinator != std::string::npos;
+  }
+}
+
+// A clause after "and" or "or" that starts with a verb ("you select an object and
+// click the button") has the subject of the clause before it, and after a
+// subordinate clause its verb last as well ("wenn Sie ... wählen und ... klicken").
+bool Dictionary::EnglishGrammar::SharesSubject(Clause& clause) {
+  const std::size_t at = clause.begin;
+  if (at == 0 || lastSubjectClauseEnd_ != at - 1 || at + 1 >= clause.end ||
+      (units_[at - 1].source != "and" && units_[at - 1].source != "or"))
+    return false;
+  // A verb without "-s": the subject before is no "he" or "it", and what follows the
+  // verb is its object, a phrase or a name ("select and move functions" is a noun's).
+  const Unit& verb = units_[at];
+  const Unit& next = units_[at + 1];
+  if (lastSubjectPerson_ == kThirdSingular || FindIn(kEnglishDeterminers, verb.source) ||
+      FindIn(kEnglishPronouns, verb.source) || verb.source.ends_with('s') || !IsVerbForm(verb) ||
+      IsAdjective(verb) || AdjectiveSense(verb) || IsClauseBreak(next.gap))
+    return false;
+  if (!FindIn(kEnglishDeterminers, next.source) && !FindIn(kEnglishPronouns, next.source) &&
+      !Contains(kEnglishPrepositions, next.source) && !(next.source.empty() && next.upper))
+    return false;
+  clause.verb = at;
+  clause.person = lastSubjectPerson_;
+  clause.sharedSubject = true;
+  if (lastSubjectSubordinate_) clause.subordinator = at - 1;
+  return true;
 }
 
 // The end of a name at the start of the clause that a verb in the third person or an
@@ -2146,7 +2187,7 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
     if (found) break;
     found = InfinitiveOf(base);
   }
-  if (found && (clause.subject.found || f.upper)) {
+  if (found && (clause.subject.found || clause.sharedSubject || f.upper)) {
     std::string infinitive(found->translation);
     std::string reflexive;
     if (infinitive.starts_with("sich ")) {

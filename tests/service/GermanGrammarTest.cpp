@@ -489,6 +489,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Before the dog sleeps, open the door.", "Bevor der Hund schläft, öffnen Sie die Tür."},
       {"We play until the cat sleeps.", "Wir spielen, bis die Katze schläft."},
       {"If the dog sleeps, Tom opens the door.", "Wenn der Hund schläft, öffnet Tom die Tür."},
+      // A verb after "and" shares the subject before it, and its clause's order.
+      {"We see the cat and open the door.", "Wir sehen die Katze und öffnen die Tür."},
+      {"If you see the cat and open the door, the dog sleeps.",
+       "Wenn Sie die Katze sehen und die Tür öffnen, schläft der Hund."},
       // "want" is the polite "möchten".
       {"The cat wants to play.", "Die Katze möchte spielen."},
       {"Open the door that you want.", "Öffnen Sie die Tür, die Sie möchten."},
