@@ -205,9 +205,9 @@ constexpr std::uint32_t kCommonWordUses = 5;
 // Senses of the words that software manuals use most, where the dictionary lists
 // that sense under another English word or not at all, so that no learnt sense can
 // choose it: "layer" is a geologist's "Schicht" there, never the "Ebene" of an image
-// editor; "selection" an "Auslese", "line" a "Falte". They rank before every learnt
-// and dictionary sense; a plural the dictionary lists with the wrong sense has a row
-// of its own.
+// editor; "selection" an "Auslese", "line" a "Falte", "styles" "Ausdrucksweisen".
+// They rank before every learnt and dictionary sense; a plural the dictionary lists
+// with the wrong sense has a row of its own.
 struct ManualSense {
   std::string_view english;
   std::string_view german;
@@ -225,6 +225,7 @@ constexpr ManualSense kManualSenses[] = {
     {"icons", "Symbole", Dictionary::Kind::Plural},
     {"data", "Daten", Dictionary::Kind::Plural},
     {"menubar", "Menüleiste", Dictionary::Kind::Feminine},
+    {"styles", "Stile", Dictionary::Kind::Plural},
     {"host", "Rechner", Dictionary::Kind::Masculine},
     {"hosts", "Rechner", Dictionary::Kind::Plural},
 };
