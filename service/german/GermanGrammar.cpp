@@ -9,7 +9,9 @@
 // ("wurde ... entfernt"); "to" and a verb after a noun is "um ... zu"; a subordinate
 // clause puts its verb last; the progressive is the present; an adverb of time
 // follows the verb; "not" becomes "nicht" or "kein"; "a cup of coffee" loses its
-// "of"; a preposition and an article contract.
+// "of"; a preposition and an article contract; subjects joined by "and" take a
+// plural verb, a phrase after "and" the case of the one before, a verb after "and"
+// the subject before; greetings and thanks are German's own ("Wie geht es Ihnen?").
 //
 // German to English: the verb agrees with its subject and stands after it, in a
 // subordinate clause too (after "dass", "da", "so dass", a question word, a relative
