@@ -237,6 +237,9 @@ constexpr std::pair<std::string_view, std::string_view> kManualVerbs[] = {
     {"close", "schließen"},
     // The dictionary's first "to provide" is a body part's blood supply.
     {"provide", "liefern"},
+    // Its first "to make" is "unternehmen", its first "to display" "zeigen".
+    {"make", "machen"},
+    {"display", "anzeigen"},
 };
 
 // Commands whose English object German gives a preposition, with it.

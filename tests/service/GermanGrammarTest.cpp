@@ -95,7 +95,8 @@ constexpr std::string_view kDictionary =
     "versuchen {vt} :: to try\n"
     "geben {vt} :: to give\n"
     "betreten {vt} :: to enter\n"
-    "zumachen {vt} | das Fenster zumachen :: to close | to close the window\n";
+    "zumachen {vt} | das Fenster zumachen :: to close | to close the window\n"
+    "unternehmen {vt} :: to make\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -481,6 +482,7 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Enter a question and click the button.",
        "Geben Sie eine Frage ein und klicken Sie auf den Knopf."},
       {"Close the window.", "Schließen Sie das Fenster."},
+      {"We make a cup.", "Wir machen eine Tasse."},
       // "see" before a title is a reference, inside a sentence too; "you see" stays.
       {"For the cats, see Gardens.", "Für die Katzen, siehe Gardens."},
       {"You see Gardens.", "Sie sehen Gardens."},
