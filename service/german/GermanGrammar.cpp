@@ -613,6 +613,7 @@ class Dictionary::EnglishGrammar {
   void InfinitiveClause(Clause& clause, bool completes);
 
   const EnglishDeterminer* ItsOwner(std::size_t at, const EnglishDeterminer* determiner) const;
+  int OwnerColumn(std::size_t at, bool notPrepositions) const;
   void CommaAfterFrontClause();
   bool SubjectWithVerb(std::size_t at) const;
   bool IsVerbForm(const Unit& unit) const;
@@ -879,6 +880,23 @@ bool Dictionary::EnglishGrammar::Pronoun(std::size_t at, std::size_t end, int gr
   } else {
     units_[at].text =
         std::string(grammaticalCase == kDative ? pronoun->dative : pronoun->accusative);
+    // An object "it" takes the gender of the noun it stands for ("the brush ... use
+    // it": "ihn"); a subject "it" may be the empty one ("it is possible") and stays.
+    // Before its own verb ("once it is", "what it returns") it is a subject that the
+    // clause's passes did not find, and stays.
+    const bool beforeVerb = at + 1 < units_.size() && !IsClauseBreak(units_[at + 1].gap) &&
+                            (FindIn(EnglishAuxiliaries(), units_[at + 1].source) ||
+                             (units_[at + 1].source.ends_with('s') && IsVerbForm(units_[at + 1])));
+    if (pronoun->word == "it" && !beforeVerb) {
+      const int column = OwnerColumn(at, false);
+      constexpr std::string_view kAccusative[] = {"ihn", "sie", "es"};
+      constexpr std::string_view kDativeForms[] = {"ihm", "ihr", "ihm"};
+      if (column >= kMasculine && column <= kNeuter) {
+        const auto col = static_cast<std::size_t>(column);
+        units_[at].text =
+            std::string(grammaticalCase == kDative ? kDativeForms[col] : kAccusative[col]);
+      }
+    }
   }
   phrase.end = at + 1;
   phrase.definite = true;
@@ -1072,23 +1090,32 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
 const EnglishDeterminer* Dictionary::EnglishGrammar::ItsOwner(
     std::size_t at, const EnglishDeterminer* determiner) const {
   if (determiner == nullptr || determiner->word != "its") return determiner;
+  const int column = OwnerColumn(at, true);
+  return column == kFeminine || column == kPlural ? FindIn(kEnglishDeterminers, "her") : determiner;
+}
+
+// The gender column of the noun that "its" or "it" at `at` stands for: the nearest
+// noun before it in the sentence, with `notPrepositions` one that is no
+// preposition's; -1 for none.
+int Dictionary::EnglishGrammar::OwnerColumn(std::size_t at, bool notPrepositions) const {
   for (std::size_t k = at; k-- > 0;) {
     if (units_[k + 1].gap.find_first_of(".!?\n") != std::string::npos) break;
-    if (units_[k].text.empty() || !IsNoun(units_[k]) || units_[k].upper) continue;
+    // A German noun is written with a capital: a word the grammar made a verb is none.
+    if (units_[k].text.empty() || !IsNoun(units_[k]) || units_[k].upper ||
+        !StartsUpper(units_[k].text))
+      continue;
     std::size_t first = k;
     while (first > 0 && !IsClauseBreak(units_[first].gap) &&
            (IsNoun(units_[first - 1]) || IsAdjective(units_[first - 1]) ||
             FindIn(kEnglishDeterminers, units_[first - 1].source) != nullptr))
       --first;
-    if (first > 0 && Contains(kEnglishPrepositions, units_[first - 1].source)) {
+    if (notPrepositions && first > 0 && Contains(kEnglishPrepositions, units_[first - 1].source)) {
       k = first;
       continue;
     }
-    const int column = GenderOf(units_[k]);
-    return column == kFeminine || column == kPlural ? FindIn(kEnglishDeterminers, "her")
-                                                    : determiner;
+    return GenderOf(units_[k]);
   }
-  return determiner;
+  return -1;
 }
 
 // Moves the unit at `from` to just before `to` (to > from), keeping the text's
@@ -1334,6 +1361,8 @@ bool Dictionary::EnglishGrammar::JoinsSubjects(std::size_t begin, std::size_t at
   for (std::size_t k = begin; k < at; ++k) {
     if (!inPhrase(units_[k]) || (k > begin && IsClauseBreak(units_[k].gap))) return false;
   }
+  // A pronoun is a phrase alone ("I see the dog" is a clause).
+  if (at > begin + 1 && FindIn(kEnglishPronouns, units_[begin].source)) return false;
   std::size_t k = at + 1;
   const auto* pronoun = FindIn(kEnglishPronouns, units_[k].source);
   if (pronoun != nullptr && pronoun->person >= 0) {

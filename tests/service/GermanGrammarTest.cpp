@@ -483,6 +483,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
        "Geben Sie eine Frage ein und klicken Sie auf den Knopf."},
       {"Close the window.", "Schließen Sie das Fenster."},
       {"We make a cup.", "Wir machen eine Tasse."},
+      // An object "it" takes the gender of the noun it stands for.
+      {"I see the old dog and I see it.", "Ich sehe den alten Hund und ich sehe ihn."},
+      {"I see the cat and play with it.", "Ich sehe die Katze und spiele mit ihr."},
+      {"Open the door and see it.", "Öffnen Sie die Tür und sehen Sie sie."},
       // "see" before a title is a reference, inside a sentence too; "you see" stays.
       {"For the cats, see Gardens.", "Für die Katzen, siehe Gardens."},
       {"You see Gardens.", "Sie sehen Gardens."},
