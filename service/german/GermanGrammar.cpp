@@ -584,6 +584,7 @@ class Dictionary::EnglishGrammar {
   bool DescribesWithoutSubject(const Clause& clause) const;
   void Clauses();
   void Contractions();
+  void MenuPaths();
   // The passes over one clause, in order.
   void Subject(Clause& clause);
   void Adverbs(Clause& clause);
@@ -641,6 +642,9 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Clauses,
       // A preposition and the article after it contract ("in dem" -> "im").
       &EnglishGrammar::Contractions,
+      // A menu path ("Edit → Paste") names menu entries: each written with a capital,
+      // and "through" it is "über".
+      &EnglishGrammar::MenuPaths,
   };
   static constexpr ClausePass kClausePasses[] = {
       // The German word of a subordinate clause's first word, after a comma.
@@ -1130,6 +1134,30 @@ void Dictionary::EnglishGrammar::MoveBefore(std::size_t from, std::size_t to) {
   moved.gap = " ";
   units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from));
   units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(to - 1), std::move(moved));
+}
+
+void Dictionary::EnglishGrammar::MenuPaths() {
+  constexpr std::string_view kArrow = "\u2192";
+  // The arrow stands in a gap or as a unit of its own.
+  const auto arrow = [&](std::size_t at) {
+    return at < units_.size() && units_[at].text.find(kArrow) != std::string::npos;
+  };
+  const auto inPath = [&](std::size_t at) {
+    if (arrow(at)) return false;
+    return units_[at].gap.find(kArrow) != std::string::npos || (at > 0 && arrow(at - 1)) ||
+           arrow(at + 1) ||
+           (at + 1 < units_.size() && units_[at + 1].gap.find(kArrow) != std::string::npos);
+  };
+  for (std::size_t at = 0; at < units_.size(); ++at) {
+    if (!inPath(at)) continue;
+    if (!units_[at].text.empty()) units_[at].text = CapitalizeFirst(units_[at].text);
+    // The words of an entry before the arrow ("Paste Into" of "Edit → Paste Into").
+    std::size_t first = at;
+    while (first > 0 && units_[first].gap == " " && units_[first - 1].upper && !inPath(first - 1))
+      --first;
+    if (first > 0 && (units_[first - 1].source == "through" || units_[first - 1].source == "via"))
+      units_[first - 1].text = "über";
+  }
 }
 
 // A greeting's words at the start of a clause take their German text and lose their

@@ -96,7 +96,8 @@ constexpr std::string_view kDictionary =
     "geben {vt} :: to give\n"
     "betreten {vt} :: to enter\n"
     "zumachen {vt} | das Fenster zumachen :: to close | to close the window\n"
-    "unternehmen {vt} :: to make\n";
+    "unternehmen {vt} :: to make\n"
+    "durch {prp} :: through\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -487,6 +488,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see the old dog and I see it.", "Ich sehe den alten Hund und ich sehe ihn."},
       {"I see the cat and play with it.", "Ich sehe die Katze und spiele mit ihr."},
       {"Open the door and see it.", "Öffnen Sie die Tür und sehen Sie sie."},
+      // "through" a menu path is "über".
+      {"We see the cat through Open → Cups.", "Wir sehen die Katze über Open → Cups."},
+      {"We see the cat through the door.", "Wir sehen die Katze durch die Tür."},
       // "see" before a title is a reference, inside a sentence too; "you see" stays.
       {"For the cats, see Gardens.", "Für die Katzen, siehe Gardens."},
       {"You see Gardens.", "Sie sehen Gardens."},
