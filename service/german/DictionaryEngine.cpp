@@ -240,6 +240,9 @@ constexpr std::pair<std::string_view, std::string_view> kManualVerbs[] = {
     // Its first "to make" is "unternehmen", its first "to display" "zeigen".
     {"make", "machen"},
     {"display", "anzeigen"},
+    // "auf etw. zugreifen" keeps its "auf" apart from the object; a command or a
+    // menu is "aufgerufen".
+    {"access", "aufrufen"},
 };
 
 // Commands whose English object German gives a preposition, with it.
