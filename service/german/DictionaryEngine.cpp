@@ -226,6 +226,9 @@ constexpr ManualSense kManualSenses[] = {
     {"data", "Daten", Dictionary::Kind::Plural},
     {"menubar", "Menüleiste", Dictionary::Kind::Feminine},
     {"styles", "Stile", Dictionary::Kind::Plural},
+    // A ticket to travel, or a system's ticket, rather than a fine ("Strafmandat").
+    {"ticket", "Ticket", Dictionary::Kind::Neuter},
+    {"tickets", "Tickets", Dictionary::Kind::Plural},
     {"host", "Rechner", Dictionary::Kind::Masculine},
     {"hosts", "Rechner", Dictionary::Kind::Plural},
 };

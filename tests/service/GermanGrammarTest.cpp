@@ -97,7 +97,8 @@ constexpr std::string_view kDictionary =
     "betreten {vt} :: to enter\n"
     "zumachen {vt} | das Fenster zumachen :: to close | to close the window\n"
     "unternehmen {vt} :: to make\n"
-    "durch {prp} :: through\n";
+    "durch {prp} :: through\n"
+    "Strafmandat {n} | Strafmandate {pl} :: ticket | tickets\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -440,6 +441,7 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The selection is big.", "Die Auswahl ist groß."},
       {"I see the old line.", "Ich sehe die alte Zeile."},
       {"We see two lines.", "Wir sehen zwei Zeilen."},
+      {"We see two tickets.", "Wir sehen zwei Tickets."},
       // Two subjects joined by "and" take a plural verb; a phrase after "and" with no
       // verb of its own takes the case of the phrase before it.
       {"The cat and the dog play in the garden.", "Die Katze und der Hund spielen im Garten."},
