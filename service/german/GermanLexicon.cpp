@@ -66,30 +66,19 @@ constexpr ClosedVerb kClosedVerbs[] = {
 };
 
 constexpr EnglishAuxiliary kEnglishAuxiliaries[] = {
-    // "is registered": "ist registriert"; "was removed": "wurde entfernt".
-    {"am", "sein", false, "sein"},
-    {"is", "sein", false, "sein"},
-    {"are", "sein", false, "sein"},
-    {"was", "war", false, "wurde"},
-    {"were", "war", false, "wurde"},
-    {"have", "haben", false, "haben"},
-    {"has", "haben", false, "haben"},
-    {"had", "hatte", false, "hatte"},
-    {"can", "können", true},
-    {"could", "könnte", true},
-    {"must", "müssen", true},
-    {"will", "werden", true},
-    {"shall", "werden", true},
-    {"should", "sollte", true},
-    {"may", "dürfen", true},
-    {"would", "würde", true},
-    // "want" is the polite "möchten" of the manuals ("wenn Sie ... ändern möchten").
-    {"want", "möchten", false},
-    {"wants", "möchten", false},
-    {"know", "wissen", false},
-    {"knows", "wissen", false},
-    {"like", "mögen", false},
-    {"likes", "mögen", false}};
+    // "is registered": "ist registriert"; "was removed": "wurde entfernt". "want" is
+    // the polite "möchten" of the manuals ("wenn Sie ... ändern möchten").
+    {"am", "sein", false, "sein"},    {"is", "sein", false, "sein"},
+    {"are", "sein", false, "sein"},   {"was", "war", false, "wurde"},
+    {"were", "war", false, "wurde"},  {"have", "haben", false, "haben"},
+    {"has", "haben", false, "haben"}, {"had", "hatte", false, "hatte"},
+    {"can", "können", true},          {"could", "könnte", true},
+    {"must", "müssen", true},         {"will", "werden", true},
+    {"shall", "werden", true},        {"should", "sollte", true},
+    {"may", "dürfen", true},          {"would", "würde", true},
+    {"want", "möchten", false},       {"wants", "möchten", false},
+    {"know", "wissen", false},        {"knows", "wissen", false},
+    {"like", "mögen", false},         {"likes", "mögen", false}};
 
 constexpr GermanPronoun kGermanPronouns[] = {
     {"ich", "I", 0}, {"du", "you", 1}, {"er", "he", 2},   {"sie", "she", 2},
