@@ -203,6 +203,56 @@ bool IsTitleSmallWord(std::string_view word) {
 // rather than a name when it is written with a capital inside a sentence.
 constexpr std::uint32_t kCommonWordUses = 5;
 
+// Senses of the words that software manuals use most, where the dictionary lists
+// that sense under another English word or not at all, so that no learnt sense can
+// choose it: "layer" is a geologist's "Schicht" there, never the "Ebene" of an image
+// editor; "selection" an "Auslese", "line" a "Falte", "styles" "Ausdrucksweisen".
+// They rank before every learnt and dictionary sense; a plural the dictionary lists
+// with the wrong sense has a row of its own.
+struct ManualSense {
+  std::string_view english;
+  std::string_view german;
+  Dictionary::Kind kind;
+};
+constexpr ManualSense kManualSenses[] = {
+    {"layer", "Ebene", Dictionary::Kind::Feminine},
+    {"layers", "Ebenen", Dictionary::Kind::Plural},
+    {"selection", "Auswahl", Dictionary::Kind::Feminine},
+    {"line", "Zeile", Dictionary::Kind::Feminine},
+    {"lines", "Zeilen", Dictionary::Kind::Plural},
+    {"gradient", "Farbverlauf", Dictionary::Kind::Masculine},
+    {"gradients", "Farbverläufe", Dictionary::Kind::Plural},
+    {"icon", "Symbol", Dictionary::Kind::Neuter},
+    {"icons", "Symbole", Dictionary::Kind::Plural},
+    {"data", "Daten", Dictionary::Kind::Plural},
+    {"menubar", "Menüleiste", Dictionary::Kind::Feminine},
+    {"styles", "Stile", Dictionary::Kind::Plural},
+    // A ticket to travel, or a system's ticket, rather than a fine ("Strafmandat").
+    {"ticket", "Ticket", Dictionary::Kind::Neuter},
+    {"tickets", "Tickets", Dictionary::Kind::Plural},
+    {"host", "Rechner", Dictionary::Kind::Masculine},
+    {"hosts", "Rechner", Dictionary::Kind::Plural},
+};
+// The same for verbs, in the verb index only: "enter" a value is "eingeben", not
+// "betreten", while the key "Enter" stays a key; one "closes" a window with
+// "schließen".
+constexpr std::pair<std::string_view, std::string_view> kManualVerbs[] = {
+    {"enter", "eingeben"},
+    {"close", "schließen"},
+    // The dictionary's first "to provide" is a body part's blood supply.
+    {"provide", "liefern"},
+    // Its first "to make" is "unternehmen", its first "to display" "zeigen".
+    {"make", "machen"},
+    {"display", "anzeigen"},
+    // "auf etw. zugreifen" keeps its "auf" apart from the object; a command or a
+    // menu is "aufgerufen".
+    {"access", "aufrufen"},
+};
+
+// Commands whose English object German gives a preposition, with it.
+constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
+    {"click", "auf"}, {"double-click", "auf"}, {"right-click", "auf"}};
+
 // Whether the text between two words ends one sentence and starts the next.
 // A period right before a comma or semicolon ends an abbreviation ("Inc., 51
 // Franklin Street"), not a sentence.
@@ -715,6 +765,14 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
     dictionary.Add(dictionary.englishToGerman_, FoldCase(englishWord), std::string(germanWord),
                    Rank{.source = RankSource::Lexicon});
   }
+  for (const ManualSense& sense : kManualSenses) {
+    dictionary.Add(dictionary.englishToGerman_, std::string(sense.english),
+                   std::string(sense.german), Rank{.source = RankSource::Learnt}, sense.kind);
+  }
+  for (const auto& [englishVerb, germanVerb] : kManualVerbs) {
+    dictionary.Add(dictionary.englishVerbs_, std::string(englishVerb), std::string(germanVerb),
+                   Rank{.source = RankSource::Learnt}, Kind::Verb);
+  }
   for (const auto& [germanWord, englishWord] : GermanReadings()) {
     dictionary.Add(dictionary.germanToEnglish_, FoldCase(germanWord), englishWord,
                    Rank{.source = RankSource::Lexicon});
@@ -922,9 +980,19 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   // is one too ("Select the layer and click the button").
   std::size_t lastCommand = std::string::npos;
   // Sentence starts that a command may follow after a comma ("In the dialog, click
-  // the button").
+  // the button"), the phrases' and the subordinate clauses' ("If you want to use it,
+  // click the button").
   constexpr std::string_view kBeforeCommand[] = {"in",   "on",  "from", "with",   "for",
                                                  "then", "now", "next", "finally"};
+  constexpr std::string_view kClauseBeforeCommand[] = {"if", "when", "once", "after", "before"};
+  // Whether the sentence of the word at `w` starts with a subordinate clause's word.
+  const auto afterClause = [&](std::size_t w) {
+    std::size_t start = w;
+    while (start > 0 && !breaksBefore(start))
+      --start;
+    return std::find(std::begin(kClauseBeforeCommand), std::end(kClauseBeforeCommand),
+                     FoldCase(tokens[start].word)) != std::end(kClauseBeforeCommand);
+  };
   const auto commandPlace = [&](std::size_t w) {
     if (w == 0 || breaksBefore(w)) return StartsUpper(tokens[w].word);
     if (StartsUpper(tokens[w].word)) return false;
@@ -939,8 +1007,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       return lastCommand != std::string::npos && lastCommand >= start && lastCommand < w;
     }
     const std::string first = FoldCase(tokens[start].word);
-    return tokens[w].gap == ", " && std::find(std::begin(kBeforeCommand), std::end(kBeforeCommand),
-                                              first) != std::end(kBeforeCommand);
+    return tokens[w].gap == ", " && (std::find(std::begin(kBeforeCommand), std::end(kBeforeCommand),
+                                               first) != std::end(kBeforeCommand) ||
+                                     afterClause(w));
   };
   const auto imperative = [&](std::size_t w) -> std::optional<Candidate> {
     if (w + 1 >= tokens.size() || tokens[w].verbatim || !commandPlace(w) ||
@@ -949,7 +1018,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     }
     constexpr std::string_view kAfterCommand[] = {"the", "a",    "an",   "this",  "these", "your",
                                                   "all", "any",  "each", "every", "on",    "to",
-                                                  "it",  "them", "both", "that"};
+                                                  "it",  "them", "both", "that",  "one",   "some"};
     const std::string next = FoldCase(tokens[w + 1].word);
     const bool joined =
         w > 0 && (FoldCase(tokens[w - 1].word) == "and" || FoldCase(tokens[w - 1].word) == "or");
@@ -959,10 +1028,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       return std::nullopt;
     }
     std::optional<Candidate> verb = Find(IndexTable::EnglishVerbs, tokens[w].word);
-    if (!verb || verb->translation.find(' ') != std::string::npos ||
-        !SplitSeparable(std::string(verb->translation)).first.empty()) {
-      return std::nullopt;
-    }
+    if (!verb || verb->translation.find(' ') != std::string::npos) return std::nullopt;
     return verb;
   };
 
@@ -1033,10 +1099,25 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       if (found && grammar && n == 2 && direction == Direction::EnglishToGerman &&
           GrammarDescribes(phraseWords, found->translation))
         found = std::nullopt;
+      // "on the button" after "click" is where one clicks, not the idiom ("genau").
+      if (found && grammar && n > 1 && w > 0 && direction == Direction::EnglishToGerman &&
+          FoldCase(tokens[w].word) == "on" && FoldCase(tokens[w - 1].word).ends_with("click"))
+        found = std::nullopt;
       // A verb phrase ("Kaffee trinken", "drink coffee") is split up: its verb
       // moves and agrees, and its object takes its article or "kein".
       if (found && grammar && n > 1 && found->kind == Kind::Verb) {
         found = std::nullopt;
+      }
+      // Likewise an example of a verb's entry that the dictionary gives untagged ("to
+      // close the window": "das Fenster zumachen"): a verb first, a German verb last
+      // ("see below": "siehe unten" stays).
+      if (found && grammar && n > 1 && direction == Direction::EnglishToGerman &&
+          Find(IndexTable::EnglishVerbs, tokens[w].word)) {
+        const std::string_view german = found->translation;
+        const std::string_view last = german.substr(german.rfind(' ') + 1);
+        if (german.find(' ') != std::string_view::npos && !StartsUpper(last) &&
+            !IsClosedGermanWord(last) && Find(IndexTable::GermanVerbs, last))
+          found = std::nullopt;
       }
       if (found) {
         taken = n;
@@ -1056,11 +1137,26 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       // A command, as manuals give them ("Click the button"): the polite German form,
       // the infinitive and "Sie" ("Klicken Sie …"), which the grammar leaves alone.
       unit.text = std::string(verb->translation) + " Sie";
+      // A separable verb's prefix goes to the end of the clause ("Geben Sie ... ein").
+      if (auto [prefix, stem] = SplitSeparable(std::string(verb->translation)); !prefix.empty()) {
+        unit.text = stem + " Sie";
+        unit.separated = prefix;
+      }
+      // A verb whose object German gives a preposition ("Click (on) the button":
+      // "Klicken Sie auf den Knopf"); the English one goes into it, and what follows
+      // is the verb's object, in its case.
+      const std::string next = w + 1 < tokens.size() ? FoldCase(tokens[w + 1].word) : "";
+      for (const auto& [english, preposition] : kCommandPrepositions) {
+        if (FoldCase(tokens[w].word) != english || next == "it" || next == "them") continue;
+        unit.text += " " + std::string(preposition);
+        if (next == "on" && w + 2 < tokens.size() && !tokens[w + 1].verbatim) taken = 2;
+      }
       unit.kind = Kind::Verb;
       unit.known = true;
       lastCommand = w;
-      // German sets no comma between a phrase in front and the verb.
-      if (unit.gap == ", " && w > 0 && !breaksBefore(w)) unit.gap = " ";
+      // German sets no comma between a phrase in front and the verb; a clause in
+      // front keeps it.
+      if (unit.gap == ", " && w > 0 && !breaksBefore(w) && !afterClause(w)) unit.gap = " ";
     } else if (found) {
       unit.source = FoldCase(phrase);
       unit.text = found->translation;

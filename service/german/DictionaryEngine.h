@@ -104,6 +104,8 @@ class Dictionary {
     bool known = false;    // found in the dictionary
     bool upper = false;    // the source starts with a capital
     bool capital = false;  // starts a sentence in the source: a capital there
+    // A command's separable prefix, for the end of its clause ("Geben Sie ... ein").
+    std::string separated;
   };
 
  private:

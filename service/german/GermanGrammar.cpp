@@ -9,7 +9,9 @@
 // ("wurde ... entfernt"); "to" and a verb after a noun is "um ... zu"; a subordinate
 // clause puts its verb last; the progressive is the present; an adverb of time
 // follows the verb; "not" becomes "nicht" or "kein"; "a cup of coffee" loses its
-// "of"; a preposition and an article contract.
+// "of"; a preposition and an article contract; subjects joined by "and" take a
+// plural verb, a phrase after "and" the case of the one before, a verb after "and"
+// the subject before; greetings and thanks are German's own ("Wie geht es Ihnen?").
 //
 // German to English: the verb agrees with its subject and stands after it, in a
 // subordinate clause too (after "dass", "da", "so dass", a question word, a relative
@@ -106,15 +108,15 @@ struct EnglishDeterminer {
 };
 constexpr EnglishDeterminer kEnglishDeterminers[] = {
     {"the", Det::Definite, "", false},           {"a", Det::Indefinite, "ein", false},
-    {"an", Det::Indefinite, "ein", false},       {"no", Det::Negative, "kein", false},
-    {"my", Det::Possessive, "mein", false},      {"your", Det::Possessive, "Ihr", false},
-    {"his", Det::Possessive, "sein", false},     {"her", Det::Possessive, "ihr", false},
-    {"its", Det::Possessive, "sein", false},     {"our", Det::Possessive, "unser", false},
-    {"their", Det::Possessive, "ihr", false},    {"this", Det::Demonstrative, "dies", false},
-    {"that", Det::Demonstrative, "dies", false}, {"these", Det::Demonstrative, "dies", true},
-    {"those", Det::Demonstrative, "dies", true}, {"every", Det::Demonstrative, "jed", false},
-    {"each", Det::Demonstrative, "jed", false},  {"all", Det::Demonstrative, "all", true},
-    {"both", Det::Demonstrative, "beid", true}};
+    {"an", Det::Indefinite, "ein", false},       {"one", Det::Indefinite, "ein", false},
+    {"no", Det::Negative, "kein", false},        {"my", Det::Possessive, "mein", false},
+    {"your", Det::Possessive, "Ihr", false},     {"his", Det::Possessive, "sein", false},
+    {"her", Det::Possessive, "ihr", false},      {"its", Det::Possessive, "sein", false},
+    {"our", Det::Possessive, "unser", false},    {"their", Det::Possessive, "ihr", false},
+    {"this", Det::Demonstrative, "dies", false}, {"that", Det::Demonstrative, "dies", false},
+    {"these", Det::Demonstrative, "dies", true}, {"those", Det::Demonstrative, "dies", true},
+    {"every", Det::Demonstrative, "jed", false}, {"each", Det::Demonstrative, "jed", false},
+    {"all", Det::Demonstrative, "all", true},    {"both", Det::Demonstrative, "beid", true}};
 
 // Rows: nominative, accusative, dative, genitive.
 using EndingTable = std::array<std::array<std::string_view, 4>, 4>;
@@ -220,9 +222,14 @@ struct EnglishSubordinator {
   std::string_view german;
 };
 constexpr EnglishSubordinator kEnglishSubordinators[] = {
-    {"that", "dass"},  {"because", "weil"},    {"if", "wenn"},      {"when", "wenn"},
-    {"whether", "ob"}, {"although", "obwohl"}, {"whose", ""},       {"which", ""},
-    {"who", ""},       {"where", "wo"},        {"while", "während"}};
+    {"that", "dass"},    {"because", "weil"},    {"if", "wenn"},       {"when", "wenn"},
+    {"whether", "ob"},   {"although", "obwohl"}, {"whose", ""},        {"which", ""},
+    {"who", ""},         {"where", "wo"},        {"while", "während"}, {"once", "sobald"},
+    {"before", "bevor"}, {"after", "nachdem"},   {"until", "bis"}};
+// Of these, the words that are a preposition or an adverb too: a subordinate clause's
+// only where a subject and its verb follow ("before you start", not "before the
+// dialog").
+constexpr std::string_view kSubordinatorsWithSubject[] = {"once", "before", "after", "until"};
 
 // Words that make a subordinate clause of an -ing form ("by using"), with their German
 // word.
@@ -254,6 +261,9 @@ constexpr std::string_view kPerfectWithSein[] = {
     "fallen",    "fehlschlagen", "fliegen",      "gehen",     "gelingen",   "geschehen",
     "kommen",    "laufen",       "misslingen",   "passieren", "reisen",     "sein",
     "sterben",   "umziehen",     "verschwinden", "wachsen",   "werden",     "zurückkehren"};
+// Words of a number that take the genitive of what they are part of ("some of the
+// layers": "einige der Ebenen").
+constexpr std::string_view kPartOf[] = {"some", "many", "several", "few"};
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -360,6 +370,18 @@ bool IsFormOf(std::string_view form, std::string_view verb) {
     ending.remove_prefix(1);
   constexpr std::string_view kEndings[] = {"", "s", "es", "ed", "d", "ing"};
   return Contains(kEndings, ending);
+}
+
+// Verbs whose infinitive with "to" is their object, not a purpose ("start to make":
+// "anfangen, ... zu machen", without "um").
+bool TakesInfinitive(std::string_view form) {
+  constexpr std::string_view kVerbs[] = {"start",  "begin",    "try",      "attempt", "decide",
+                                         "forget", "remember", "continue", "manage",  "fail",
+                                         "plan",   "hope",     "prefer",   "refuse",  "seem"};
+  constexpr std::string_view kIrregular[] = {"tries", "tried", "began", "forgot", "seemed"};
+  return Contains(kIrregular, form) ||
+         std::any_of(std::begin(kVerbs), std::end(kVerbs),
+                     [&](std::string_view verb) { return IsFormOf(form, verb); });
 }
 
 }  // namespace
@@ -498,6 +520,11 @@ class Dictionary::EnglishGrammar {
     // The word that makes it a subordinate clause ("that", "whose"), or npos: its
     // verb goes last.
     std::size_t subordinator = std::string::npos;
+    // Where a subject of several phrases ("the cat and the dog") starts, or npos.
+    std::size_t subjectStart = std::string::npos;
+    // The clause goes on after "and" with the subject of the one before ("you select
+    // it and click"): its verb agrees with that.
+    bool sharedSubject = false;
     // A question of the auxiliary's order ("Can you swim?"): where its verb goes.
     std::size_t question = std::string::npos;
     // A main clause after a subordinate clause or a phrase in front: its verb first
@@ -510,7 +537,8 @@ class Dictionary::EnglishGrammar {
 
   // What the clauses before tell about the next one.
   struct Opening {
-    bool purpose = false;  // it starts with an infinitive of purpose
+    bool purpose = false;    // it starts with an infinitive of purpose
+    bool completes = false;  // that infinitive completes the word before it
     // A subordinate clause or a phrase with a preposition opened the sentence: the
     // main clause after its comma starts with the verb. After a phrase German sets
     // no comma.
@@ -547,6 +575,8 @@ class Dictionary::EnglishGrammar {
   };
 
   // The passes over the whole text, in order.
+  void Greetings();
+  bool HowIs(std::size_t at);
   void Plurals();
   void ContactRelatives();
   void Gerunds();
@@ -554,6 +584,7 @@ class Dictionary::EnglishGrammar {
   bool DescribesWithoutSubject(const Clause& clause) const;
   void Clauses();
   void Contractions();
+  void MenuPaths();
   // The passes over one clause, in order.
   void Subject(Clause& clause);
   void Adverbs(Clause& clause);
@@ -578,14 +609,26 @@ class Dictionary::EnglishGrammar {
   void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
   bool GovernsInfinitive(std::size_t at) const;
-  void InfinitiveClause(Clause& clause);
+  bool AdjectiveWithInfinitive(std::size_t at) const;
+  bool CompletesWord(std::size_t at) const;
+  void InfinitiveClause(Clause& clause, bool completes);
 
   const EnglishDeterminer* ItsOwner(std::size_t at, const EnglishDeterminer* determiner) const;
+  int OwnerColumn(std::size_t at, bool notPrepositions) const;
   void CommaAfterFrontClause();
   bool SubjectWithVerb(std::size_t at) const;
   bool IsVerbForm(const Unit& unit) const;
+  bool JoinsSubjects(std::size_t begin, std::size_t at) const;
+  bool ContinuesPhrase(Clause& clause);
+  bool SharesSubject(Clause& clause);
+  void CoordinatedSubject(Clause& clause, std::size_t start);
+  void SeparatedPrefix(Clause& clause, std::size_t command);
+  std::size_t NameWithVerb(const Clause& clause, std::size_t at) const;
 
   static constexpr TextPass kTextPasses[] = {
+      // Set phrases of greeting and thanks, which German says in words of its own
+      // ("Thank you": "Danke", "How are you?": "Wie geht es Ihnen?").
+      &EnglishGrammar::Greetings,
       // Plurals and verb forms the dictionary does not list: through their base form.
       &EnglishGrammar::Plurals,
       // A relative clause without its pronoun ("the layer you want") gains one.
@@ -599,6 +642,9 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Clauses,
       // A preposition and the article after it contract ("in dem" -> "im").
       &EnglishGrammar::Contractions,
+      // A menu path ("Edit → Paste") names menu entries: each written with a capital,
+      // and "through" it is "über".
+      &EnglishGrammar::MenuPaths,
   };
   static constexpr ClausePass kClausePasses[] = {
       // The German word of a subordinate clause's first word, after a comma.
@@ -736,6 +782,15 @@ class Dictionary::EnglishGrammar {
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
+  // The noun phrase given its forms last: the index after it and its case. A phrase
+  // after "and" goes on in that case ("mit der Katze und dem Hund").
+  std::size_t lastPhraseEnd_ = std::string::npos;
+  int lastPhraseCase_ = kNominative;
+  // The person of the subject of the clause before, and the index after that clause
+  // (npos: it had none).
+  int lastSubjectPerson_ = kThirdSingular;
+  std::size_t lastSubjectClauseEnd_ = std::string::npos;
+  bool lastSubjectSubordinate_ = false;  // that clause was a subordinate one
 };
 
 void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
@@ -829,10 +884,29 @@ bool Dictionary::EnglishGrammar::Pronoun(std::size_t at, std::size_t end, int gr
   } else {
     units_[at].text =
         std::string(grammaticalCase == kDative ? pronoun->dative : pronoun->accusative);
+    // An object "it" takes the gender of the noun it stands for ("the brush ... use
+    // it": "ihn"); a subject "it" may be the empty one ("it is possible") and stays.
+    // Before its own verb ("once it is", "what it returns") it is a subject that the
+    // clause's passes did not find, and stays.
+    const bool beforeVerb = at + 1 < units_.size() && !IsClauseBreak(units_[at + 1].gap) &&
+                            (FindIn(EnglishAuxiliaries(), units_[at + 1].source) ||
+                             (units_[at + 1].source.ends_with('s') && IsVerbForm(units_[at + 1])));
+    if (pronoun->word == "it" && !beforeVerb) {
+      const int column = OwnerColumn(at, false);
+      constexpr std::string_view kAccusative[] = {"ihn", "sie", "es"};
+      constexpr std::string_view kDativeForms[] = {"ihm", "ihr", "ihm"};
+      if (column >= kMasculine && column <= kNeuter) {
+        const auto col = static_cast<std::size_t>(column);
+        units_[at].text =
+            std::string(grammaticalCase == kDative ? kDativeForms[col] : kAccusative[col]);
+      }
+    }
   }
   phrase.end = at + 1;
   phrase.definite = true;
   phrase.found = true;
+  lastPhraseEnd_ = phrase.end;
+  lastPhraseCase_ = grammaticalCase;
   return true;
 }
 
@@ -909,8 +983,8 @@ std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t 
 }
 
 // Writes the nouns from `first` to `head` as one word in the head's unit ("Ebene" and
-// "Stapel": "Ebenenstapel" is beyond us, "Schichtstapel" is not): each noun before
-// the head in its singular, the head as inflected.
+// "Stapel": "Ebenenstapel"): each noun before the head in its singular with its
+// linking element, the head as inflected.
 void Dictionary::EnglishGrammar::JoinCompound(std::size_t first, std::size_t head) {
   if (first == head) return;
   std::string word;
@@ -926,6 +1000,7 @@ void Dictionary::EnglishGrammar::JoinCompound(std::size_t first, std::size_t hea
       }
     }
     if (part.find(' ') != std::string::npos) return;  // no compound of phrases
+    if (dictionary_.morphology_) part = dictionary_.morphology_->CompoundModifier(part);
     word += word.empty() ? part : FoldCase(part);
   }
   Unit& last = units_[head];
@@ -1008,6 +1083,8 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
   phrase.definite =
       article && (det == Det::Definite || det == Det::Possessive || det == Det::Demonstrative);
   phrase.found = true;
+  lastPhraseEnd_ = phrase.end;
+  lastPhraseCase_ = grammaticalCase;
 }
 
 // "its" agrees with its owner, the nearest noun before it in the sentence that is no
@@ -1017,23 +1094,32 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
 const EnglishDeterminer* Dictionary::EnglishGrammar::ItsOwner(
     std::size_t at, const EnglishDeterminer* determiner) const {
   if (determiner == nullptr || determiner->word != "its") return determiner;
+  const int column = OwnerColumn(at, true);
+  return column == kFeminine || column == kPlural ? FindIn(kEnglishDeterminers, "her") : determiner;
+}
+
+// The gender column of the noun that "its" or "it" at `at` stands for: the nearest
+// noun before it in the sentence, with `notPrepositions` one that is no
+// preposition's; -1 for none.
+int Dictionary::EnglishGrammar::OwnerColumn(std::size_t at, bool notPrepositions) const {
   for (std::size_t k = at; k-- > 0;) {
     if (units_[k + 1].gap.find_first_of(".!?\n") != std::string::npos) break;
-    if (units_[k].text.empty() || !IsNoun(units_[k]) || units_[k].upper) continue;
+    // A German noun is written with a capital: a word the grammar made a verb is none.
+    if (units_[k].text.empty() || !IsNoun(units_[k]) || units_[k].upper ||
+        !StartsUpper(units_[k].text))
+      continue;
     std::size_t first = k;
     while (first > 0 && !IsClauseBreak(units_[first].gap) &&
            (IsNoun(units_[first - 1]) || IsAdjective(units_[first - 1]) ||
             FindIn(kEnglishDeterminers, units_[first - 1].source) != nullptr))
       --first;
-    if (first > 0 && Contains(kEnglishPrepositions, units_[first - 1].source)) {
+    if (notPrepositions && first > 0 && Contains(kEnglishPrepositions, units_[first - 1].source)) {
       k = first;
       continue;
     }
-    const int column = GenderOf(units_[k]);
-    return column == kFeminine || column == kPlural ? FindIn(kEnglishDeterminers, "her")
-                                                    : determiner;
+    return GenderOf(units_[k]);
   }
-  return determiner;
+  return -1;
 }
 
 // Moves the unit at `from` to just before `to` (to > from), keeping the text's
@@ -1048,6 +1134,74 @@ void Dictionary::EnglishGrammar::MoveBefore(std::size_t from, std::size_t to) {
   moved.gap = " ";
   units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(from));
   units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(to - 1), std::move(moved));
+}
+
+void Dictionary::EnglishGrammar::MenuPaths() {
+  constexpr std::string_view kArrow = "\u2192";
+  // The arrow stands in a gap or as a unit of its own.
+  const auto arrow = [&](std::size_t at) {
+    return at < units_.size() && units_[at].text.find(kArrow) != std::string::npos;
+  };
+  const auto inPath = [&](std::size_t at) {
+    if (arrow(at)) return false;
+    return units_[at].gap.find(kArrow) != std::string::npos || (at > 0 && arrow(at - 1)) ||
+           arrow(at + 1) ||
+           (at + 1 < units_.size() && units_[at + 1].gap.find(kArrow) != std::string::npos);
+  };
+  for (std::size_t at = 0; at < units_.size(); ++at) {
+    if (!inPath(at)) continue;
+    if (!units_[at].text.empty()) units_[at].text = CapitalizeFirst(units_[at].text);
+    // The words of an entry before the arrow ("Paste Into" of "Edit → Paste Into").
+    std::size_t first = at;
+    while (first > 0 && units_[first].gap == " " && units_[first - 1].upper && !inPath(first - 1))
+      --first;
+    if (first > 0 && (units_[first - 1].source == "through" || units_[first - 1].source == "via"))
+      units_[first - 1].text = "über";
+  }
+}
+
+// A greeting's words at the start of a clause take their German text and lose their
+// source words, so that the passes after leave them alone.
+void Dictionary::EnglishGrammar::Greetings() {
+  const auto take = [&](std::size_t at, std::string_view german) {
+    units_[at].text = std::string(german);
+    units_[at].source.clear();
+    units_[at].kind = Kind::Other;
+  };
+  for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
+    // At the start of a clause, or after "and" ("And how are you?").
+    const bool clauseStart = at == 0 || IsClauseBreak(units_[at].gap) ||
+                             units_[at - 1].source == "and" || units_[at - 1].source == "but";
+    if (!clauseStart || IsClauseBreak(units_[at + 1].gap)) continue;
+    // "Thank you (for ...)": "Danke (für ...)"; "I thank you" keeps its verb.
+    if (units_[at].source == "thank" && units_[at + 1].source == "you") {
+      take(at, units_[at].capital ? "Danke" : "danke");
+      take(at + 1, "");
+    } else if (HowIs(at)) {
+      at += 2;
+    }
+  }
+}
+
+// "How are you?", "How is she?": one asks how it goes with someone, "Wie geht es
+// Ihnen?", "Wie geht es ihr?"; only as a whole clause ("How are you going to ..."
+// asks something else).
+bool Dictionary::EnglishGrammar::HowIs(std::size_t at) {
+  if (at + 2 >= units_.size() || units_[at].source != "how" || IsClauseBreak(units_[at + 2].gap) ||
+      (at + 3 < units_.size() && !IsClauseBreak(units_[at + 3].gap)))
+    return false;
+  const std::string& be = units_[at + 1].source;
+  const auto* pronoun = FindIn(kEnglishPronouns, units_[at + 2].source);
+  if ((be != "am" && be != "is" && be != "are") || pronoun == nullptr || pronoun->person < 0 ||
+      pronoun->word == "it")
+    return false;
+  units_[at + 1].text = "geht es";
+  units_[at + 2].text = std::string(pronoun->dative);
+  for (std::size_t k = at + 1; k < at + 3; ++k) {
+    units_[k].source.clear();
+    units_[k].kind = Kind::Other;
+  }
+  return true;
 }
 
 void Dictionary::EnglishGrammar::Plurals() {
@@ -1171,10 +1325,11 @@ void Dictionary::EnglishGrammar::Clauses() {
     clause.end = ClauseEnd(begin, opening.relativeColumn >= 0);
     // What starts the next clause, told before this clause's passes move its units.
     const bool nextPurpose = clause.end < units_.size() && IsPurposeTo(clause.end);
+    const bool nextCompletes = nextPurpose && CompletesWord(clause.end);
     Opening next;
     if (clause.end < units_.size()) NoteStart(clause.end, next);
     if (opening.purpose) {
-      InfinitiveClause(clause);
+      InfinitiveClause(clause, opening.completes);
     } else {
       Open(clause, opening);
       if (clause.begin < clause.end) {
@@ -1191,6 +1346,7 @@ void Dictionary::EnglishGrammar::Clauses() {
         opening.fronted = true;
     }
     opening.purpose = nextPurpose;
+    opening.completes = nextCompletes;
     opening.subordinator = next.subordinator;
     opening.relativeColumn = next.relativeColumn;
     begin = clause.end;
@@ -1210,10 +1366,55 @@ void Dictionary::EnglishGrammar::NoteStart(std::size_t at, Opening& opening) con
 std::size_t Dictionary::EnglishGrammar::ClauseEnd(std::size_t begin, bool relative) const {
   std::size_t end = begin + 1;
   while (end < units_.size() && !IsClauseBreak(units_[end].gap) &&
-         !Contains(kEnglishConjunctions, units_[end].source) && !IsSubordinator(end) &&
-         !IsPurposeTo(end) && !(relative && MainVerbAfterRelative(begin, end)))
+         (!Contains(kEnglishConjunctions, units_[end].source) || JoinsSubjects(begin, end)) &&
+         !IsSubordinator(end) && !IsPurposeTo(end) &&
+         !(relative && MainVerbAfterRelative(begin, end)))
     ++end;
   return end;
+}
+
+// Whether the "and" at `at` joins two noun phrases into the subject of one clause
+// ("The cat and the dog are playing"), not two clauses: only a noun phrase or a
+// pronoun stands before it since `begin`, and a noun phrase or a pronoun with its verb
+// after it.
+bool Dictionary::EnglishGrammar::JoinsSubjects(std::size_t begin, std::size_t at) const {
+  if (units_[at].source != "and" || at + 2 >= units_.size()) return false;
+  if (Contains(kEnglishConjunctions, units_[begin].source) || IsSubordinator(begin)) ++begin;
+  if (begin >= at) return false;
+  const auto inPhrase = [&](const Unit& unit) {
+    const auto* pronoun = FindIn(kEnglishPronouns, unit.source);
+    return (pronoun != nullptr && pronoun->person >= 0) ||
+           FindIn(kEnglishDeterminers, unit.source) != nullptr || IsNoun(unit) || IsAdjective(unit);
+  };
+  for (std::size_t k = begin; k < at; ++k) {
+    if (!inPhrase(units_[k]) || (k > begin && IsClauseBreak(units_[k].gap))) return false;
+  }
+  // A pronoun is a phrase alone ("I see the dog" is a clause).
+  if (at > begin + 1 && FindIn(kEnglishPronouns, units_[begin].source)) return false;
+  std::size_t k = at + 1;
+  const auto* pronoun = FindIn(kEnglishPronouns, units_[k].source);
+  if (pronoun != nullptr && pronoun->person >= 0) {
+    ++k;
+  } else {
+    if (FindIn(kEnglishDeterminers, units_[k].source) != nullptr) ++k;
+    const std::size_t first = k;
+    while (k < units_.size() && k < first + 4 && !IsClauseBreak(units_[k].gap) &&
+           (IsNoun(units_[k]) || IsAdjective(units_[k])) &&
+           !FindIn(EnglishAuxiliaries(), units_[k].source))
+      ++k;
+    if (k == first) return false;
+    // The noun that ends the phrase may be its plural verb ("the dog play in"); at
+    // the end of the clause it is rather the head of a compound ("the Path tool").
+    const Unit& last = units_[k - 1];
+    if (k > first + 1 && k < units_.size() && !IsClauseBreak(units_[k].gap) &&
+        !FindIn(EnglishAuxiliaries(), units_[k].source) && !last.source.ends_with('s') &&
+        IsVerbForm(last))
+      return true;
+  }
+  // Then an auxiliary or a verb in its plural form.
+  if (k >= units_.size() || IsClauseBreak(units_[k].gap)) return false;
+  return FindIn(EnglishAuxiliaries(), units_[k].source) != nullptr ||
+         (!units_[k].source.ends_with('s') && IsVerbForm(units_[k]));
 }
 
 // An auxiliary at `at` after the verb of the relative clause from `begin`.
@@ -1279,12 +1480,43 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
   // used to working" is a habit).
   const bool passive = at >= 2 && Contains(kFormsOfBe, units_[at - 2].source) &&
                        before.source.ends_with("ed") && !verb.source.ends_with("ing");
-  if (!passive && (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()))
+  if (!passive && !CompletesWord(at) &&
+      (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()))
     return false;
   if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
       Contains(kEnglishPrepositions, verb.source))
     return false;
   return VerbSense(verb).has_value();
+}
+
+// Whether the infinitive at the "to" at `at` completes the word before it, and so has
+// no "um": an adjective after "to be" ("it is possible to open": "es ist möglich, ...
+// zu öffnen"), or a verb whose object it is ("decides to open": "entscheidet, ... zu
+// öffnen"; but "the start to open" is a purpose).
+bool Dictionary::EnglishGrammar::CompletesWord(std::size_t at) const {
+  if (at >= 2 && TakesInfinitive(units_[at - 1].source) &&
+      !FindIn(kEnglishDeterminers, units_[at - 2].source) && !IsAdjective(units_[at - 2]))
+    return true;
+  return AdjectiveWithInfinitive(at);
+}
+
+// Whether the "to" at `at` follows an adjective after "to be" ("it is possible to
+// open").
+bool Dictionary::EnglishGrammar::AdjectiveWithInfinitive(std::size_t at) const {
+  if (at < 2) return false;
+  // A participle is a passive's ("is used to open": "um ... zu öffnen").
+  const Unit& adjective = units_[at - 1];
+  if ((!IsAdjective(adjective) && !AdjectiveSense(adjective)) || adjective.source.ends_with("ed"))
+    return false;
+  // Between: a negation or an adverb, or "nicht" where the clause's passes put it.
+  for (std::size_t k = at - 1; k-- > 0 && k + 4 > at;) {
+    if (Contains(kFormsOfBe, units_[k].source)) return true;
+    const std::string& between = units_[k].source;
+    if (!between.empty() && between != "not" && between != "very" && between != "also" &&
+        between != "often")
+      return false;
+  }
+  return false;
 }
 
 // Whether the word at `at` is a verb whose object is told to do what an infinitive
@@ -1298,19 +1530,24 @@ bool Dictionary::EnglishGrammar::GovernsInfinitive(std::size_t at) const {
 
 // A clause of "to" and an infinitive ("to create a brush"): "um" first, the objects
 // in the accusative and the infinitive with "zu" at the end ("um einen Pinsel zu
-// erstellen"); no subject and no finite verb.
-void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause) {
+// erstellen"); no subject and no finite verb. After a word it completes (`completes`:
+// "möglich, ... zu öffnen") it has no "um".
+void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes) {
   Unit& to = units_[clause.begin];
   Unit& verb = units_[clause.begin + 1];
   const std::optional<Candidate> found = VerbSense(verb);
   // After a verb whose object does it ("allows the user to delete"): no "um".
-  bool governed = false;
+  bool governed = completes;
   for (std::size_t k = clause.begin; k > 0 && k + 6 > clause.begin && !governed; --k) {
     governed = GovernsInfinitive(k - 1);
     if (IsClauseBreak(units_[k - 1].gap)) break;
   }
   to.text = governed ? "" : "um";
   if (to.gap == " ") to.gap = governed ? "," : ", ";
+  // An adjective's infinitive alone takes no comma ("leicht zu verwenden").
+  if (completes && AdjectiveWithInfinitive(clause.begin) && clause.begin + 2 == clause.end &&
+      verb.source.find(' ') == std::string::npos)
+    to.gap.clear();
   std::string infinitive(found->translation);
   std::string rest;
   if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
@@ -1341,6 +1578,7 @@ bool Dictionary::EnglishGrammar::IsSubordinator(std::size_t at) const {
       FindIn(kEnglishPronouns, units_[at + 1].source) != nullptr && units_[at + 1].text.empty())
     return true;
   if (FindIn(kEnglishSubordinators, word) == nullptr) return false;
+  if (Contains(kSubordinatorsWithSubject, word)) return followed && SubjectWithVerb(at + 1);
   if (IsRelative(at)) return followed;
   if (word == "which" || word == "who") return false;  // a question word
   if (word == "that") {
@@ -1521,6 +1759,7 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   const Unit& first = units_[clause.begin];
   if (first.known && first.kind == Kind::Verb && first.source.empty()) {
     clause.verb = clause.begin;
+    SeparatedPrefix(clause, clause.begin);
     return;
   }
   if (DescribesWithoutSubject(clause)) {
@@ -1528,12 +1767,38 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     clause.person = kThirdSingular;
     return;
   }
+  if (ContinuesPhrase(clause)) return;
+  if (SharesSubject(clause)) return;
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
+    // A command after a phrase in front ("Im Dialog klicken Sie ..."), likewise.
+    if (i > clause.begin && units_[i].known && units_[i].kind == Kind::Verb &&
+        units_[i].source.empty()) {
+      clause.verb = i;
+      SeparatedPrefix(clause, i);
+      return;
+    }
     if (Construct(Place::Subject, clause, i)) break;
     if (FindIn(EnglishAuxiliaries(), units_[i].source) && i == clause.begin) break;  // a question
+    // A name first ("GIMP creates ..."), where a verb follows it: the subject.
+    if (const std::size_t end = NameWithVerb(clause, i); end != i) {
+      clause.subject = Phrase{.end = end, .person = kThirdSingular, .found = true};
+      clause.subjectStart = i;
+      break;
+    }
     clause.subject = NounPhrase(i, clause.end, kNominative, false, true);
-    if (clause.subject.found) break;
+    if (clause.subject.found) {
+      CoordinatedSubject(clause, i);
+      break;
+    }
+    // "Some of the layers": the number is the subject, what it is part of its genitive.
+    if (i > clause.begin && Contains(kPartOf, units_[i - 1].source)) {
+      if (const std::size_t end = Genitive(clause, i); end != i) {
+        clause.subject = Phrase{.end = end, .person = kThirdPlural, .found = true};
+        clause.subjectStart = i - 1;
+        break;
+      }
+    }
     if (Contains(kEnglishPrepositions, units_[i].source)) {
       // A phrase before the subject ("In the morning"): its own case.
       std::optional<Candidate> preposition =
@@ -1555,6 +1820,110 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   }
   clause.verb = clause.subject.found ? subjectEnd : clause.there ? i + 1 : i;
   clause.person = clause.subject.found ? clause.subject.person : kThirdSingular;
+  if (clause.subject.found) {
+    lastSubjectPerson_ = clause.person;
+    lastSubjectClauseEnd_ = clause.end;
+    lastSubjectSubordinate_ = clause.subordinator != std::string::npos;
+  }
+}
+
+// A clause after "and" or "or" that starts with a verb ("you select an object and
+// click the button") has the subject of the clause before it, and after a
+// subordinate clause its verb last as well ("wenn Sie ... wählen und ... klicken").
+bool Dictionary::EnglishGrammar::SharesSubject(Clause& clause) {
+  const std::size_t at = clause.begin;
+  if (at == 0 || lastSubjectClauseEnd_ != at - 1 || at + 1 >= clause.end ||
+      (units_[at - 1].source != "and" && units_[at - 1].source != "or"))
+    return false;
+  // A verb without "-s": the subject before is no "he" or "it", and what follows the
+  // verb is its object, a phrase or a name ("select and move functions" is a noun's).
+  const Unit& verb = units_[at];
+  const Unit& next = units_[at + 1];
+  if (lastSubjectPerson_ == kThirdSingular || FindIn(kEnglishDeterminers, verb.source) ||
+      FindIn(kEnglishPronouns, verb.source) || verb.source.ends_with('s') || !IsVerbForm(verb) ||
+      IsAdjective(verb) || AdjectiveSense(verb) || IsClauseBreak(next.gap))
+    return false;
+  if (!FindIn(kEnglishDeterminers, next.source) && !FindIn(kEnglishPronouns, next.source) &&
+      !Contains(kEnglishPrepositions, next.source) && !(next.source.empty() && next.upper))
+    return false;
+  clause.verb = at;
+  clause.person = lastSubjectPerson_;
+  clause.sharedSubject = true;
+  if (lastSubjectSubordinate_) clause.subordinator = at - 1;
+  return true;
+}
+
+// The end of a name at the start of the clause that a verb in the third person or an
+// auxiliary follows ("GIMP creates", "Joey Hess wrote"), or `at`.
+std::size_t Dictionary::EnglishGrammar::NameWithVerb(const Clause& clause, std::size_t at) const {
+  if (at != clause.begin) return at;
+  std::size_t end = at;
+  while (end < clause.end && units_[end].source.empty() && units_[end].upper &&
+         !(units_[end].known && units_[end].kind == Kind::Verb) &&
+         (end == at || !IsClauseBreak(units_[end].gap)))
+    ++end;
+  if (end == at || end >= clause.end || IsClauseBreak(units_[end].gap)) return at;
+  const Unit& verb = units_[end];
+  if (FindIn(EnglishAuxiliaries(), verb.source) != nullptr) return end;
+  return verb.source.ends_with('s') && !IsNoun(verb) && IsVerbForm(verb) ? end : at;
+}
+
+// A command's separable prefix in a unit of its own at the end of the clause.
+void Dictionary::EnglishGrammar::SeparatedPrefix(Clause& clause, std::size_t command) {
+  if (units_[command].separated.empty()) return;
+  Unit part;
+  part.gap = " ";
+  part.text = std::move(units_[command].separated);
+  part.known = true;
+  units_[command].separated.clear();
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.end), std::move(part));
+  clause.toEnd.push_back(clause.end);
+  ++clause.end;
+}
+
+// "The cat and the dog": a second subject after "and" makes the verb plural ("wir"
+// where one of them is "I" or "we").
+void Dictionary::EnglishGrammar::CoordinatedSubject(Clause& clause, std::size_t start) {
+  Phrase& subject = clause.subject;
+  if (subject.end + 1 >= clause.end || units_[subject.end].source != "and") return;
+  // The second phrase ends at the verb: an auxiliary, or a noun's plural verb after
+  // a noun ("the cat and the dog play"), which is no compound.
+  std::size_t verb = subject.end + 2;
+  for (; verb < clause.end; ++verb) {
+    if (FindIn(EnglishAuxiliaries(), units_[verb].source)) break;
+    const Unit& word = units_[verb];
+    if (IsNoun(units_[verb - 1]) && !word.source.ends_with('s') && IsVerbForm(word) &&
+        verb + 1 < clause.end && !FindIn(EnglishAuxiliaries(), units_[verb + 1].source))
+      break;
+  }
+  const Phrase second = NounPhrase(subject.end + 1, verb, kNominative, false, true);
+  if (!second.found) return;
+  const auto first = [](int person) { return person == kFirstSingular || person == kFirstPlural; };
+  subject.person = first(subject.person) || first(second.person) ? kFirstPlural : kThirdPlural;
+  subject.end = second.end;
+  clause.subjectStart = start;
+}
+
+// A clause after "and" or "or" that is a noun phrase alone goes on with the phrase
+// before the conjunction, in its case ("Öffnen Sie die Datei und den Ordner"); it has
+// no verb of its own.
+bool Dictionary::EnglishGrammar::ContinuesPhrase(Clause& clause) {
+  const std::size_t at = clause.begin;
+  // A genitive's phrase ("between the edge of a page and the area") rather goes on
+  // with the phrase it belongs to.
+  if (at == 0 || lastPhraseEnd_ != at - 1 || lastPhraseCase_ == kNominative ||
+      lastPhraseCase_ == kGenitive ||
+      (units_[at - 1].source != "and" && units_[at - 1].source != "or"))
+    return false;
+  const std::vector<Unit> before(units_.begin() + static_cast<std::ptrdiff_t>(at),
+                                 units_.begin() + static_cast<std::ptrdiff_t>(clause.end));
+  const Phrase phrase = NounPhrase(at, clause.end, lastPhraseCase_, false, true);
+  if (!phrase.found || phrase.end != clause.end) {
+    std::copy(before.begin(), before.end(), units_.begin() + static_cast<std::ptrdiff_t>(at));
+    return false;
+  }
+  clause.verb = clause.end;
+  return true;
 }
 
 // A preposition and its noun phrase or name at `at`, followed by the verb: the index
@@ -1656,7 +2025,7 @@ void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
   SkipNot(clause);
   if (!auxiliary->withParticiple.empty() && Participle(clause, *auxiliary)) return;
   if (clause.next < clause.end && units_[clause.next].source == "to" &&
-      (auxiliary->german == "wollen" || auxiliary->german == "mögen")) {
+      (auxiliary->german == "möchten" || auxiliary->german == "mögen")) {
     units_[clause.next].text.clear();
     ++clause.next;
     if (InfinitiveAt(clause, clause.next)) ++clause.next;
@@ -1877,7 +2246,7 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
     if (found) break;
     found = InfinitiveOf(base);
   }
-  if (found && (clause.subject.found || f.upper)) {
+  if (found && (clause.subject.found || clause.sharedSubject || f.upper)) {
     std::string infinitive(found->translation);
     std::string reflexive;
     if (infinitive.starts_with("sich ")) {
@@ -1962,7 +2331,8 @@ const VerbPreposition* Dictionary::EnglishGrammar::PrepositionOfVerb(std::size_t
 // ("the end of the line": "das Ende der Zeile"). The index after it, or `at`.
 std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size_t at) {
   if (units_[at].source != "of" || at == 0 || at + 1 >= clause.end ||
-      IsClauseBreak(units_[at].gap) || !IsNoun(units_[at - 1]) ||
+      IsClauseBreak(units_[at].gap) ||
+      !(IsNoun(units_[at - 1]) || Contains(kPartOf, units_[at - 1].source)) ||
       !FindIn(kEnglishDeterminers, units_[at + 1].source))
     return at;
   const Phrase phrase = NounPhrase(at + 1, clause.end, kGenitive, false, false);
@@ -2103,11 +2473,17 @@ void Dictionary::EnglishGrammar::Gerunds() {
     Unit& next = units_[at + 1];
     // A reference: "See Section 9" is "Siehe Abschnitt 9", a command of its own
     // whose subject German leaves out. ("See the cat" is a command made before.)
+    // Inside a sentence likewise before a title ("For details see Section 4.4", ",
+    // see Moving selections"), where no subject or auxiliary stands before it.
     const bool sentenceStart = at == 0 || word.gap.find_first_of(".!?:\n") != std::string::npos;
-    if (word.source == "see" && word.capital && sentenceStart &&
+    const bool beforeTitle = next.upper && !IsClauseBreak(next.gap) && at > 0 &&
+                             !FindIn(kEnglishPronouns, units_[at - 1].source) &&
+                             !FindIn(EnglishAuxiliaries(), units_[at - 1].source) &&
+                             units_[at - 1].source != "to";
+    if (word.source == "see" && ((word.capital && sentenceStart) || beforeTitle) &&
         FindIn(kEnglishDeterminers, next.source) == nullptr) {
       word.source.clear();
-      word.text = "Siehe";
+      word.text = word.capital ? "Siehe" : "siehe";
       word.kind = Kind::Verb;
       continue;
     }
@@ -2297,6 +2673,7 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
           units_[subjectStart - 1].text.empty() ||  // a noun joined to the head
           IsAdjective(units_[subjectStart - 1]) || units_[subjectStart - 1].source == "very"))
     --subjectStart;
+  if (clause.subjectStart != std::string::npos) subjectStart = clause.subjectStart;
   if (clause.adverbs < finite) {
     Unit moved = std::move(units_[finite]);
     moved.gap = units_[clause.adverbs].gap;

@@ -66,7 +66,8 @@ constexpr ClosedVerb kClosedVerbs[] = {
 };
 
 constexpr EnglishAuxiliary kEnglishAuxiliaries[] = {
-    // "is registered": "ist registriert"; "was removed": "wurde entfernt".
+    // "is registered": "ist registriert"; "was removed": "wurde entfernt". "want" is
+    // the polite "möchten" of the manuals ("wenn Sie ... ändern möchten").
     {"am", "sein", false, "sein"},    {"is", "sein", false, "sein"},
     {"are", "sein", false, "sein"},   {"was", "war", false, "wurde"},
     {"were", "war", false, "wurde"},  {"have", "haben", false, "haben"},
@@ -75,7 +76,7 @@ constexpr EnglishAuxiliary kEnglishAuxiliaries[] = {
     {"must", "müssen", true},         {"will", "werden", true},
     {"shall", "werden", true},        {"should", "sollte", true},
     {"may", "dürfen", true},          {"would", "würde", true},
-    {"want", "wollen", false},        {"wants", "wollen", false},
+    {"want", "möchten", false},       {"wants", "möchten", false},
     {"know", "wissen", false},        {"knows", "wissen", false},
     {"like", "mögen", false},         {"likes", "mögen", false}};
 

@@ -11,6 +11,9 @@ namespace {
 
 // The rule groups kept: A inflects adjectives, I and X give the present tense.
 constexpr std::string_view kKeptFlags = "AIX";
+// The flag of a word that may begin a compound ("Seiten", "Farb", "Abschnitts"): its
+// group only marks the word, so the word list keeps it and the rules do not.
+constexpr char kCompoundBegin = 'j';
 
 // The code points of UTF-8 text. A byte that starts no valid sequence stands for
 // itself, so that two different stray bytes never match each other.
@@ -96,7 +99,8 @@ bool GermanMorphology::BuildWords(std::istream& words, IndexWriter& writer) {
     if (slash == std::string::npos) continue;
     std::string kept;
     for (std::size_t i = slash + 1; i < line.size(); ++i) {
-      if (kKeptFlags.find(line[i]) != std::string_view::npos) kept += line[i];
+      if (kKeptFlags.find(line[i]) != std::string_view::npos || line[i] == kCompoundBegin)
+        kept += line[i];
     }
     if (kept.empty()) continue;
     auto& wordFlags = flags[line.substr(0, slash)];
@@ -190,6 +194,21 @@ std::optional<std::string> GermanMorphology::BaseForm(std::string_view form, boo
     return base;
   }
   return std::nullopt;
+}
+
+std::string GermanMorphology::CompoundModifier(std::string_view noun) const {
+  const std::string word(noun);
+  const bool finalE = word.ends_with('e');
+  const std::string withoutE = finalE ? word.substr(0, word.size() - 1) : std::string();
+  for (const std::string& form :
+       {word, word + "s", word + "n", word + "en", word + "es", withoutE, withoutE + "s"}) {
+    if (!form.empty() && HasFlag(form, kCompoundBegin)) return form;
+  }
+  if (finalE) return word + "n";
+  for (std::string_view ending : {"ung", "heit", "keit", "schaft", "ion", "tät"}) {
+    if (word.ends_with(ending)) return word + "s";
+  }
+  return word;
 }
 
 }  // namespace parlumo::service

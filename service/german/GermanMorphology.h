@@ -50,6 +50,13 @@ class GermanMorphology {
   // `verbsOnly` an infinitive only ("liebe" gives "lieben", not "lieb").
   std::optional<std::string> BaseForm(std::string_view form, bool verbsOnly = false) const;
 
+  // The form a noun takes before another in a compound, its linking element included
+  // ("Seite": "Seiten", "Farbe": "Farb", "Abschnitt": "Abschnitts"): a form of it that
+  // the word list lets begin a compound; else the usual rule, "n" after a final "e"
+  // ("Ebenen") and "s" after -ung, -heit, -keit, -schaft, -ion and -tät
+  // ("Löschungs"); else the noun as it is.
+  std::string CompoundModifier(std::string_view noun) const;
+
  private:
   struct Rule {
     char flag = 0;

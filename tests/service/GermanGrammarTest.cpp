@@ -92,7 +92,23 @@ constexpr std::string_view kDictionary =
     "auch {adv} :: also\n"
     "als :: as\n"
     "automatisch {adj} :: automatic\n"
-    "einfach {adj} :: simple\n";
+    "einfach {adj} :: simple\n"
+    "Auslese {f} | Auslesen {pl} :: selection | selections\n"
+    "Falte {f} | Falten {pl} :: line | lines\n"
+    "Farbe {f} | Farben {pl} :: colour | colours\n"
+    "Option {f} | Optionen {pl} :: option | options\n"
+    "danken {vi} :: to thank\n"
+    "möglich {adj} :: possible\n"
+    "leicht {adj} :: easy\n"
+    "klicken {vi} :: to click\n"
+    "Knopf {m} | Knöpfe {pl} :: button | buttons\n"
+    "auf {prp} :: on\n"
+    "versuchen {vt} :: to try\n"
+    "betreten {vt} :: to enter\n"
+    "zumachen {vt} | das Fenster zumachen :: to close | to close the window\n"
+    "unternehmen {vt} :: to make\n"
+    "durch {prp} :: through\n"
+    "Strafmandat {n} | Strafmandate {pl} :: ticket | tickets\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -117,7 +133,7 @@ constexpr std::string_view kAffixes =
     "SFX Z Y 1\n"
     "SFX Z   0       x          .\n";
 constexpr std::string_view kWords =
-    "8\n"
+    "11\n"
     "groß/A\n"
     "alt/A\n"
     "dunkel/A\n"
@@ -125,7 +141,10 @@ constexpr std::string_view kWords =
     "sehen/I\n"
     "schlafen/I\n"
     "kaufen/IX\n"
-    "link/A\n";
+    "link/A\n"
+    "Farb/hij\n"
+    "Abschnitts/hij\n"
+    "Bild/RTMSmij\n";
 
 GermanMorphology TestMorphology() {
   std::istringstream affixes{std::string(kAffixes)};
@@ -164,6 +183,26 @@ TEST(GermanMorphologyTest, FormsFromTheRules) {
   EXPECT_EQ(m.BaseForm("Haus"), std::nullopt);
   EXPECT_EQ(m.BaseForm("großen", true), std::nullopt);
   EXPECT_EQ(m.BaseForm("spiele", true), "spielen");
+}
+
+TEST(GermanMorphologyTest, CompoundModifiers) {
+  const GermanMorphology m = TestMorphology();
+  const struct {
+    std::string_view noun;
+    std::string_view modifier;
+  } cases[] = {
+      // A form the word list lets begin a compound.
+      {"Farbe", "Farb"},
+      {"Abschnitt", "Abschnitts"},
+      {"Bild", "Bild"},
+      // Else the usual linking element.
+      {"Ebene", "Ebenen"},
+      {"Einstellung", "Einstellungs"},
+      {"Option", "Options"},
+      {"Fenster", "Fenster"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(m.CompoundModifier(c.noun), c.modifier) << c.noun;
 }
 
 // A byte that starts no UTF-8 sequence is one character of its own: it must not
@@ -407,6 +446,78 @@ TEST(GermanGrammarTest, EnglishToGerman) {
        "Die Tasse kann verwendet werden, um die Tür zu öffnen."},
       {"The dog sees the cat in the garden with its cup.",
        "Der Hund sieht die Katze im Garten mit ihrer Tasse."},
+      // A manual's sense before the dictionary's, where the dictionary lists it under
+      // another word or not at all.
+      {"The selection is big.", "Die Auswahl ist groß."},
+      {"I see the old line.", "Ich sehe die alte Zeile."},
+      {"We see two lines.", "Wir sehen zwei Zeilen."},
+      {"We see two tickets.", "Wir sehen zwei Tickets."},
+      // Two subjects joined by "and" take a plural verb; a phrase after "and" with no
+      // verb of its own takes the case of the phrase before it.
+      {"The cat and the dog play in the garden.", "Die Katze und der Hund spielen im Garten."},
+      {"The old cat and the big dog sleep.", "Die alte Katze und der große Hund schlafen."},
+      {"The cat and the dog are playing.", "Die Katze und der Hund spielen."},
+      {"The cat and I see the house.", "Die Katze und ich sehen das Haus."},
+      {"We play with the cat and the dog.", "Wir spielen mit der Katze und dem Hund."},
+      {"I see the cat and the old dog.", "Ich sehe die Katze und den alten Hund."},
+      {"The cat sleeps and the dog plays.", "Die Katze schläft und der Hund spielt."},
+      // Nouns in a row are one compound with its linking elements.
+      {"I see the layer dialog.", "Ich sehe den Ebenendialog."},
+      {"I open the colour dialog.", "Ich öffne den Farbdialog."},
+      {"The option window is big.", "Das Optionsfenster ist groß."},
+      {"I see the house door.", "Ich sehe die Haustür."},
+      // Greetings and thanks in German's own words, as a whole clause.
+      {"Thank you!", "Danke!"},
+      {"Thank you for the cup.", "Danke für die Tasse."},
+      {"How are you?", "Wie geht es Ihnen?"},
+      {"The dog sleeps, how is she?", "Der Hund schläft, wie geht es ihr?"},
+      {"How is the dog?", "Wie ist der Hund?"},
+      // "one" before a noun is the article; "some of the" the genitive.
+      {"I see one dog.", "Ich sehe einen Hund."},
+      {"One cat sleeps.", "Eine Katze schläft."},
+      {"Some of the dogs sleep.", "Einige der Hunde schlafen."},
+      {"I see some of the old houses.", "Ich sehe einige der alten Häuser."},
+      // An infinitive that completes an adjective after "to be" has no "um"; alone it
+      // has no comma either.
+      {"It is possible to open the door.", "Es ist möglich, die Tür zu öffnen."},
+      {"It is not possible to see the cat.", "Es ist nicht möglich, die Katze zu sehen."},
+      {"The door is easy to open.", "Die Tür ist leicht zu öffnen."},
+      {"The dog tries to open the door.", "Der Hund versucht, die Tür zu öffnen."},
+      {"The cats try to see the dog.", "Die Katzen versuchen, den Hund zu sehen."},
+      // Commands: after a phrase or a clause in front too; "click" takes "auf".
+      {"Click the button.", "Klicken Sie auf den Knopf."},
+      {"Click on the button.", "Klicken Sie auf den Knopf."},
+      {"In the garden, click the button.", "Im Garten klicken Sie auf den Knopf."},
+      {"If the dog sleeps, open the door.", "Wenn der Hund schläft, öffnen Sie die Tür."},
+      // A separable verb's command leaves its prefix at the end; "enter" a value is
+      // "eingeben"; a verb's example is split into its verb and object.
+      {"Buy a cup.", "Kaufen Sie eine Tasse ein."},
+      {"Enter a question and click the button.",
+       "Geben Sie eine Frage ein und klicken Sie auf den Knopf."},
+      {"Close the window.", "Schließen Sie das Fenster."},
+      {"We make a cup.", "Wir machen eine Tasse."},
+      // An object "it" takes the gender of the noun it stands for.
+      {"I see the old dog and I see it.", "Ich sehe den alten Hund und ich sehe ihn."},
+      {"I see the cat and play with it.", "Ich sehe die Katze und spiele mit ihr."},
+      {"Open the door and see it.", "Öffnen Sie die Tür und sehen Sie sie."},
+      // "through" a menu path is "über".
+      {"We see the cat through Open → Cups.", "Wir sehen die Katze über Open → Cups."},
+      {"We see the cat through the door.", "Wir sehen die Katze durch die Tür."},
+      // "see" before a title is a reference, inside a sentence too; "you see" stays.
+      {"For the cats, see Gardens.", "Für die Katzen, siehe Gardens."},
+      {"You see Gardens.", "Sie sehen Gardens."},
+      // "before", "after", "once" and "until" with a subject and its verb start a
+      // subordinate clause; a name may be the subject.
+      {"Before the dog sleeps, open the door.", "Bevor der Hund schläft, öffnen Sie die Tür."},
+      {"We play until the cat sleeps.", "Wir spielen, bis die Katze schläft."},
+      {"If the dog sleeps, Tom opens the door.", "Wenn der Hund schläft, öffnet Tom die Tür."},
+      // A verb after "and" shares the subject before it, and its clause's order.
+      {"We see the cat and open the door.", "Wir sehen die Katze und öffnen die Tür."},
+      {"If you see the cat and open the door, the dog sleeps.",
+       "Wenn Sie die Katze sehen und die Tür öffnen, schläft der Hund."},
+      // "want" is the polite "möchten".
+      {"The cat wants to play.", "Die Katze möchte spielen."},
+      {"Open the door that you want.", "Öffnen Sie die Tür, die Sie möchten."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
