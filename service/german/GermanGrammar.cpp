@@ -762,6 +762,7 @@ class Dictionary::EnglishGrammar {
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
   bool IsAdverb(const Unit& unit) const;
+  bool AdverbBeforeVerb(const Unit& unit) const;
   bool PassiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   std::optional<Candidate> VerbOfObject(const Clause& clause) const;
@@ -1863,9 +1864,19 @@ std::size_t Dictionary::EnglishGrammar::NameWithVerb(const Clause& clause, std::
          (end == at || !IsClauseBreak(units_[end].gap)))
     ++end;
   if (end == at || end >= clause.end || IsClauseBreak(units_[end].gap)) return at;
-  const Unit& verb = units_[end];
+  // Adverbs may stand between the name and its verb ("GIMP now uses").
+  std::size_t v = end;
+  while (v + 1 < clause.end && !IsClauseBreak(units_[v + 1].gap) && AdverbBeforeVerb(units_[v]))
+    ++v;
+  const Unit& verb = units_[v];
   if (FindIn(EnglishAuxiliaries(), verb.source) != nullptr) return end;
-  return verb.source.ends_with('s') && !IsNoun(verb) && IsVerbForm(verb) ? end : at;
+  // After an adverb, or before an article, a word in "-s" is the verb even where it
+  // may be a noun too ("GIMP removes the ...").
+  const bool article = v + 1 < clause.end && !IsClauseBreak(units_[v + 1].gap) &&
+                       FindIn(kEnglishDeterminers, units_[v + 1].source) != nullptr;
+  return verb.source.ends_with('s') && (v > end || article || !IsNoun(verb)) && IsVerbForm(verb)
+             ? end
+             : at;
 }
 
 // A command's separable prefix in a unit of its own at the end of the clause.
@@ -1965,10 +1976,8 @@ bool Dictionary::EnglishGrammar::There(Clause& clause, std::size_t& at) {
 
 void Dictionary::EnglishGrammar::Adverbs(Clause& clause) {
   clause.adverbs = clause.verb;
-  while (clause.verb + 1 < clause.end && units_[clause.verb].known &&
-         units_[clause.verb].kind == Kind::Adverb &&
-         !FindIn(EnglishAuxiliaries(), units_[clause.verb].source) &&
-         units_[clause.verb].source != "not" && !VerbSense(units_[clause.verb]))
+  while (clause.verb + 1 < clause.end && !IsClauseBreak(units_[clause.verb + 1].gap) &&
+         AdverbBeforeVerb(units_[clause.verb]))
     ++clause.verb;
   clause.finite = clause.verb;
   clause.next = clause.verb + 1;
@@ -2048,6 +2057,15 @@ bool Dictionary::EnglishGrammar::IsAdverb(const Unit& unit) const {
   return unit.kind == Kind::Adverb ||
          (unit.source.ends_with("ly") && unit.source.find(' ') == std::string::npos &&
           !InfinitiveOf(unit.source));
+}
+
+// An adverb between a subject and its verb ("it also opens", "the tool only
+// changes"): one the dictionary calls an adverb and that is no verb, or one of the
+// adverbs that stand before a verb or participle ("only" being an adjective too).
+bool Dictionary::EnglishGrammar::AdverbBeforeVerb(const Unit& unit) const {
+  if (FindIn(EnglishAuxiliaries(), unit.source) || unit.source == "not") return false;
+  if (Contains(kAdverbsBeforeParticiple, unit.source) || unit.source == "only") return true;
+  return unit.known && unit.kind == Kind::Adverb && !VerbSense(unit);
 }
 
 // A modal's "be" and a participle ("can be opened"): "geöffnet werden" at the end.

@@ -518,6 +518,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // "want" is the polite "möchten".
       {"The cat wants to play.", "Die Katze möchte spielen."},
       {"Open the door that you want.", "Öffnen Sie die Tür, die Sie möchten."},
+      // An adverb between the subject and its verb follows the verb; after a name it
+      // shows a word that may be a noun ("plays") to be the verb, and so does an
+      // article after it.
+      {"The dog also sees the cat.", "Der Hund sieht auch die Katze."},
+      {"The dog only sees the cat.", "Der Hund sieht nur die Katze."},
+      {"GIMP also plays with the cat.", "GIMP spielt auch mit der Katze."},
+      {"GIMP plays the dog.", "GIMP spielt den Hund."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
