@@ -530,9 +530,10 @@ class Dictionary::EnglishGrammar {
     // A main clause after a subordinate clause or a phrase in front: its verb first
     // ("Wenn ..., können Sie ...").
     bool verbFirst = false;
-    bool afterPhrase = false;  // after a phrase: without the comma
-    int relativeColumn = -1;   // a relative clause: the gender of its noun
-    std::string prefix;        // a separable verb's prefix, sent to the end
+    bool afterPhrase = false;     // after a phrase: without the comma
+    int relativeColumn = -1;      // a relative clause: the gender of its noun
+    bool relativeObject = false;  // its pronoun is the object ("die Sie öffnen")
+    std::string prefix;           // a separable verb's prefix, sent to the end
   };
 
   // What the clauses before tell about the next one.
@@ -763,6 +764,9 @@ class Dictionary::EnglishGrammar {
   bool InfinitiveAt(Clause& clause, std::size_t at);
   bool IsAdverb(const Unit& unit) const;
   bool AdverbBeforeVerb(const Unit& unit) const;
+  bool HasObject(const Clause& clause, std::size_t verb) const;
+  std::string_view Transitive(const Clause& clause, std::size_t verb,
+                              std::string_view infinitive) const;
   bool PassiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   std::optional<Candidate> VerbOfObject(const Clause& clause) const;
@@ -1620,6 +1624,7 @@ void Dictionary::EnglishGrammar::RelativePronoun(Clause& clause) {
   const std::size_t row = static_cast<std::size_t>(object ? kAccusative : kNominative);
   units_[at].text = std::string(kDefiniteArticle[row][static_cast<std::size_t>(column)]);
   if (units_[at].gap.find_first_not_of(" \t") == std::string::npos) units_[at].gap = ", ";
+  clause.relativeObject = object;
   if (object) return;
   // The pronoun is the subject: the verb follows it and agrees with the noun.
   clause.subject.end = clause.begin;
@@ -2014,7 +2019,7 @@ bool Dictionary::EnglishGrammar::InfinitiveAt(Clause& clause, std::size_t at) {
   if (at >= clause.end) return false;
   std::optional<Candidate> found = InfinitiveOf(units_[at].source);
   if (!found) return false;
-  units_[at].text = found->translation;
+  units_[at].text = Transitive(clause, at, found->translation);
   clause.toEnd.push_back(at);
   return true;
 }
@@ -2066,6 +2071,31 @@ bool Dictionary::EnglishGrammar::AdverbBeforeVerb(const Unit& unit) const {
   if (FindIn(EnglishAuxiliaries(), unit.source) || unit.source == "not") return false;
   if (Contains(kAdverbsBeforeParticiple, unit.source) || unit.source == "only") return true;
   return unit.known && unit.kind == Kind::Adverb && !VerbSense(unit);
+}
+
+// Whether the verb at `verb` has a direct object: a noun phrase or a pronoun right
+// after it (adverbs between), or the relative pronoun of its clause.
+bool Dictionary::EnglishGrammar::HasObject(const Clause& clause, std::size_t verb) const {
+  if (clause.relativeObject) return true;
+  std::size_t k = verb + 1;
+  while (k < clause.end && !IsClauseBreak(units_[k].gap) && IsAdverb(units_[k]))
+    ++k;
+  if (k >= clause.end || IsClauseBreak(units_[k].gap)) return false;
+  const Unit& next = units_[k];
+  return FindIn(kEnglishDeterminers, next.source) != nullptr ||
+         FindIn(kEnglishPronouns, next.source) != nullptr || IsNoun(next);
+}
+
+// A reflexive verb ("sich ändern") with a direct object is the transitive one without
+// "sich" ("ändert die Farben", not "ändert sich die Farben"); one with a preposition of
+// its own ("sich erinnern an") stays.
+std::string_view Dictionary::EnglishGrammar::Transitive(const Clause& clause, std::size_t verb,
+                                                        std::string_view infinitive) const {
+  constexpr std::string_view kSich = "sich ";
+  if (!infinitive.starts_with(kSich) || infinitive.find(' ', kSich.size()) != std::string::npos ||
+      !HasObject(clause, verb))
+    return infinitive;
+  return infinitive.substr(kSich.size());
 }
 
 // A modal's "be" and a participle ("can be opened"): "geöffnet werden" at the end.
@@ -2265,7 +2295,7 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
     found = InfinitiveOf(base);
   }
   if (found && (clause.subject.found || clause.sharedSubject || f.upper)) {
-    std::string infinitive(found->translation);
+    std::string infinitive(Transitive(clause, clause.finite, found->translation));
     std::string reflexive;
     if (infinitive.starts_with("sich ")) {
       infinitive.erase(0, 5);

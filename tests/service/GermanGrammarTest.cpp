@@ -108,7 +108,8 @@ constexpr std::string_view kDictionary =
     "zumachen {vt} | das Fenster zumachen :: to close | to close the window\n"
     "unternehmen {vt} :: to make\n"
     "durch {prp} :: through\n"
-    "Strafmandat {n} | Strafmandate {pl} :: ticket | tickets\n";
+    "Strafmandat {n} | Strafmandate {pl} :: ticket | tickets\n"
+    "sich drehen {vr} :: to turn\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -525,6 +526,12 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The dog only sees the cat.", "Der Hund sieht nur die Katze."},
       {"GIMP also plays with the cat.", "GIMP spielt auch mit der Katze."},
       {"GIMP plays the dog.", "GIMP spielt den Hund."},
+      // A reflexive verb with a direct object is the transitive one, without "sich".
+      {"The dog turns.", "Der Hund dreht sich."},
+      {"The dog turns the cup.", "Der Hund dreht die Tasse."},
+      {"The dog also turns the cup.", "Der Hund dreht auch die Tasse."},
+      {"You can turn the cup.", "Sie können die Tasse drehen."},
+      {"The cup you want to turn is old.", "Die Tasse, die Sie drehen möchten, ist alt."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
