@@ -601,6 +601,7 @@ class Dictionary::EnglishGrammar {
   void Question(Clause& clause);
   void QuestionOrder(Clause& clause);
   void VerbLast(Clause& clause);
+  void ReflexiveAfterSubject(Clause& clause);
   bool IsSubordinator(std::size_t at) const;
   bool IsRelative(std::size_t at) const;
   std::size_t ClauseEnd(std::size_t begin, bool relative) const;
@@ -1709,9 +1710,10 @@ void Dictionary::EnglishGrammar::QuestionOrder(Clause& clause) {
 
 void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
   if (clause.subordinator == std::string::npos || clause.finite >= clause.end ||
-      units_[clause.finite].text.empty() || clause.finite + 1 >= clause.end)
+      units_[clause.finite].text.empty())
     return;
-  MoveBefore(clause.finite, clause.end);
+  if (clause.finite + 1 < clause.end) MoveBefore(clause.finite, clause.end);
+  ReflexiveAfterSubject(clause);
   // The verb last joins its separated prefix again ("dass er ... einkauft"), before a
   // reflexive pronoun ("das sich ... anhäuft").
   const std::size_t last = clause.end - 1;
@@ -1726,6 +1728,27 @@ void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
   verb = space == std::string::npos
              ? clause.prefix + verb
              : verb.substr(space + 1) + " " + clause.prefix + verb.substr(0, space);
+}
+
+// The verb last leaves its reflexive pronoun right after the subject ("wenn der Zeiger
+// sich ändert", "die sich bewegen"), not after itself.
+void Dictionary::EnglishGrammar::ReflexiveAfterSubject(Clause& clause) {
+  const std::size_t last = clause.end - 1;
+  const std::size_t at = clause.subject.end;
+  if (!clause.subject.found || at > last) return;
+  std::string& verb = units_[last].text;
+  const auto space = verb.rfind(' ');
+  if (space == std::string::npos) return;
+  constexpr std::string_view kReflexive[] = {"mich", "dich", "sich", "uns", "euch"};
+  const std::string_view pronoun = std::string_view(verb).substr(space + 1);
+  if (!Contains(kReflexive, pronoun)) return;
+  Unit reflexive;
+  reflexive.gap = " ";
+  reflexive.text = pronoun;
+  reflexive.known = true;
+  verb.resize(space);
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(reflexive));
+  ++clause.end;
 }
 
 // A sentence that starts with a verb in "-s" and its object ("Defines the width of

@@ -532,6 +532,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The dog also turns the cup.", "Der Hund dreht auch die Tasse."},
       {"You can turn the cup.", "Sie können die Tasse drehen."},
       {"The cup you want to turn is old.", "Die Tasse, die Sie drehen möchten, ist alt."},
+      // A verb last leaves its "sich" after the subject.
+      {"When the dog turns, open the door.", "Wenn der Hund sich dreht, öffnen Sie die Tür."},
+      {"The cat sees the dogs which turn.", "Die Katze sieht die Hunde, die sich drehen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
