@@ -2488,6 +2488,16 @@ bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
         !FindIn(kEnglishDeterminers, units_[j + 1].source) &&
         (IsNoun(units_[j + 1]) || IsAdjective(units_[j + 1])) && !units_[j + 1].upper))
     return false;
+  // A measure is counted: "a cup", "two cups"; "the size of images" is "die Größe von
+  // Bildern".
+  std::size_t counted = j - 1;
+  while (counted > clause.begin && IsAdjective(units_[counted - 1]))
+    --counted;
+  if (counted == clause.begin) return false;
+  const std::string& count = units_[counted - 1].source;
+  if (count != "a" && count != "an" && !Contains(kEnglishHours, count) &&
+      count.find_first_not_of("0123456789") != std::string::npos)
+    return false;
   units_[j].text.clear();
   const Phrase measured =
       NounPhrase(j + 1, clause.end, clause.copula ? kNominative : kAccusative, false, false);

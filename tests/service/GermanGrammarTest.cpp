@@ -535,6 +535,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // A verb last leaves its "sich" after the subject.
       {"When the dog turns, open the door.", "Wenn der Hund sich dreht, öffnen Sie die Tür."},
       {"The cat sees the dogs which turn.", "Die Katze sieht die Hunde, die sich drehen."},
+      // Only a counted measure loses its "of"; another noun keeps "von".
+      {"I see the garden of old houses.", "Ich sehe den Garten von alten Häusern."},
+      {"We see two cups of coffee.", "Wir sehen zwei Tassen Kaffee."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
