@@ -207,6 +207,37 @@ constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday",
 constexpr std::string_view kPlacesGoneInto[] = {"city",    "town",   "cinema", "theatre",
                                                 "theater", "office", "church", "mountains"};
 
+// Masculine nouns of the weak declension, as the last part of a compound ("Name",
+// "Dateiname"): their ending outside the nominative singular, and in the genitive
+// ("den Namen", "des Namens"; "den Assistenten", "des Assistenten").
+struct WeakNoun {
+  std::string_view tail;
+  std::string_view ending;
+  std::string_view genitive;
+};
+constexpr WeakNoun kWeakNouns[] = {
+    {"name", "n", "ns"},       {"buchstabe", "n", "ns"},  {"gedanke", "n", "ns"},
+    {"wille", "n", "ns"},      {"glaube", "n", "ns"},     {"kunde", "n", "n"},
+    {"junge", "n", "n"},       {"kollege", "n", "n"},     {"experte", "n", "n"},
+    {"nachbar", "n", "n"},     {"herr", "n", "n"},        {"assistent", "en", "en"},
+    {"student", "en", "en"},   {"präsident", "en", "en"}, {"graph", "en", "en"},
+    {"paragraph", "en", "en"}, {"automat", "en", "en"},   {"planet", "en", "en"},
+    {"mensch", "en", "en"},    {"held", "en", "en"}};
+
+// The weak declension of a masculine noun, or nothing.
+const WeakNoun* WeakDeclension(std::string_view noun) {
+  for (const WeakNoun& weak : kWeakNouns) {
+    if (noun.size() < weak.tail.size()) continue;
+    const std::string_view tail = noun.substr(noun.size() - weak.tail.size());
+    bool same = true;
+    for (std::size_t i = 0; i < tail.size() && same; ++i)
+      same = std::tolower(static_cast<unsigned char>(tail[i])) ==
+             static_cast<unsigned char>(weak.tail[i]);
+    if (same) return &weak;
+  }
+  return nullptr;
+}
+
 // The hours of the clock in words.
 constexpr std::string_view kEnglishHours[] = {"one",  "two", "three",  "four",
                                               "five", "six", "seven",  "eight",
@@ -1069,11 +1100,18 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
                          ? dictionary_.morphology_->Adjective(units_[a].text, ending)
                          : units_[a].text + ending;
   }
-  // Genitive singular of a masculine or neuter noun: "des Filters", "des Hauses".
-  // A noun in -s takes "es" after "aus" and "ss" only ("des Hauses", "des Status").
-  if (grammaticalCase == kGenitive && (column == kMasculine || column == kNeuter) &&
-      head.text.find(' ') == std::string::npos &&
-      (!head.text.ends_with('s') || head.text.ends_with("aus") || head.text.ends_with("ss"))) {
+  // A weak masculine noun ends in "-n" outside the nominative: "den Namen", "des
+  // Namens". The genitive singular of another masculine or neuter noun: "des
+  // Filters", "des Hauses"; a noun in -s takes "es" after "aus" and "ss" only ("des
+  // Hauses", "des Status").
+  const bool oneWord = head.text.find(' ') == std::string::npos;
+  const WeakNoun* weak = column == kMasculine && oneWord ? WeakDeclension(head.text) : nullptr;
+  if (weak != nullptr && grammaticalCase != kNominative) {
+    head.text += grammaticalCase == kGenitive ? weak->genitive : weak->ending;
+  } else if (grammaticalCase == kGenitive && (column == kMasculine || column == kNeuter) &&
+             oneWord &&
+             (!head.text.ends_with('s') || head.text.ends_with("aus") ||
+              head.text.ends_with("ss"))) {
     const bool es = head.text.ends_with('s') || head.text.ends_with("ß") ||
                     head.text.ends_with('x') || head.text.ends_with('z') ||
                     head.text.ends_with("sch");

@@ -109,7 +109,8 @@ constexpr std::string_view kDictionary =
     "unternehmen {vt} :: to make\n"
     "durch {prp} :: through\n"
     "Strafmandat {n} | Strafmandate {pl} :: ticket | tickets\n"
-    "sich drehen {vr} :: to turn\n";
+    "sich drehen {vr} :: to turn\n"
+    "Name {m} | Namen {pl} :: name | names\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -538,6 +539,12 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // Only a counted measure loses its "of"; another noun keeps "von".
       {"I see the garden of old houses.", "Ich sehe den Garten von alten Häusern."},
       {"We see two cups of coffee.", "Wir sehen zwei Tassen Kaffee."},
+      // A weak masculine noun ends in "-n" outside the nominative, alone and as the
+      // last part of a compound.
+      {"The name is old.", "Der Name ist alt."},
+      {"I see the name of the cat.", "Ich sehe den Namen der Katze."},
+      {"We play with a name.", "Wir spielen mit einem Namen."},
+      {"The door of the cat name is big.", "Die Tür des Katzennamens ist groß."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
