@@ -657,6 +657,8 @@ class Dictionary::EnglishGrammar {
   void CoordinatedSubject(Clause& clause, std::size_t start);
   void SeparatedPrefix(Clause& clause, std::size_t command);
   std::size_t NameWithVerb(const Clause& clause, std::size_t at) const;
+  bool VerbAfterSubject(const Clause& clause, std::size_t end) const;
+  std::size_t DemonstrativeWithVerb(const Clause& clause, std::size_t at);
 
   static constexpr TextPass kTextPasses[] = {
       // Set phrases of greeting and thanks, which German says in words of its own
@@ -1847,9 +1849,12 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     }
     if (Construct(Place::Subject, clause, i)) break;
     if (FindIn(EnglishAuxiliaries(), units_[i].source) && i == clause.begin) break;  // a question
-    // A name first ("GIMP creates ..."), where a verb follows it: the subject.
-    if (const std::size_t end = NameWithVerb(clause, i); end != i) {
-      clause.subject = Phrase{.end = end, .person = kThirdSingular, .found = true};
+    // A name first ("GIMP creates ..."), or "this", where a verb follows it: the
+    // subject.
+    std::size_t named = NameWithVerb(clause, i);
+    if (named == i) named = DemonstrativeWithVerb(clause, i);
+    if (named != i) {
+      clause.subject = Phrase{.end = named, .person = kThirdSingular, .found = true};
       clause.subjectStart = i;
       break;
     }
@@ -1929,20 +1934,37 @@ std::size_t Dictionary::EnglishGrammar::NameWithVerb(const Clause& clause, std::
          !(units_[end].known && units_[end].kind == Kind::Verb) &&
          (end == at || !IsClauseBreak(units_[end].gap)))
     ++end;
-  if (end == at || end >= clause.end || IsClauseBreak(units_[end].gap)) return at;
-  // Adverbs may stand between the name and its verb ("GIMP now uses").
+  return end != at && VerbAfterSubject(clause, end) ? end : at;
+}
+
+// Whether a verb of the third person singular follows a subject that ends at `end`:
+// an auxiliary or a verb in "-s", adverbs before it ("GIMP now uses"). After an
+// adverb, or before an article, a word in "-s" is the verb even where it may be a
+// noun too ("GIMP removes the ...").
+bool Dictionary::EnglishGrammar::VerbAfterSubject(const Clause& clause, std::size_t end) const {
+  if (end >= clause.end || IsClauseBreak(units_[end].gap)) return false;
   std::size_t v = end;
   while (v + 1 < clause.end && !IsClauseBreak(units_[v + 1].gap) && AdverbBeforeVerb(units_[v]))
     ++v;
   const Unit& verb = units_[v];
-  if (FindIn(EnglishAuxiliaries(), verb.source) != nullptr) return end;
-  // After an adverb, or before an article, a word in "-s" is the verb even where it
-  // may be a noun too ("GIMP removes the ...").
+  if (FindIn(EnglishAuxiliaries(), verb.source) != nullptr) return true;
   const bool article = v + 1 < clause.end && !IsClauseBreak(units_[v + 1].gap) &&
                        FindIn(kEnglishDeterminers, units_[v + 1].source) != nullptr;
-  return verb.source.ends_with('s') && (v > end || article || !IsNoun(verb)) && IsVerbForm(verb)
-             ? end
-             : at;
+  return verb.source.ends_with('s') && (v > end || article || !IsNoun(verb)) && IsVerbForm(verb);
+}
+
+// "This" or "that" first in a clause with its verb after it ("This opens the file",
+// "That changes the size") is the subject, "dies" or "das"; before a noun it is the
+// article. The index after it, or `at`.
+std::size_t Dictionary::EnglishGrammar::DemonstrativeWithVerb(const Clause& clause,
+                                                              std::size_t at) {
+  Unit& word = units_[at];
+  if (at != clause.begin || (word.source != "this" && word.source != "that") ||
+      !VerbAfterSubject(clause, at + 1))
+    return at;
+  const std::string german = word.source == "this" ? "dies" : "das";
+  word.text = word.capital ? CapitalizeFirst(german) : german;
+  return at + 1;
 }
 
 // A command's separable prefix in a unit of its own at the end of the clause.

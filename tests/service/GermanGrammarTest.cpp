@@ -545,6 +545,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see the name of the cat.", "Ich sehe den Namen der Katze."},
       {"We play with a name.", "Wir spielen mit einem Namen."},
       {"The door of the cat name is big.", "Die Tür des Katzennamens ist groß."},
+      // "this" or "that" with a verb after it is the subject; before a noun the article.
+      {"This opens the name of the cat.", "Dies öffnet den Namen der Katze."},
+      {"That also sees the dog.", "Das sieht auch den Hund."},
+      {"This cat sees the dog.", "Diese Katze sieht den Hund."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
