@@ -786,6 +786,7 @@ class Dictionary::EnglishGrammar {
                     bool allowPronoun);
   bool Pronoun(std::size_t at, std::size_t end, int grammaticalCase, Phrase& phrase);
   bool TheFollowing(std::size_t at, std::size_t end, int grammaticalCase);
+  std::size_t TheName(std::size_t at, std::size_t end);
   void Inflect(std::size_t at, std::size_t noun, const EnglishDeterminer* determiner,
                const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
                Phrase& phrase);
@@ -962,6 +963,10 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   std::size_t k = determiner != nullptr ? at + 1 : at;
   if (determiner != nullptr && determiner->word == "the" && TheFollowing(at, end, grammaticalCase))
     return Phrase{.end = at + 2, .person = kThirdSingular, .definite = true, .found = true};
+  if (determiner != nullptr && determiner->word == "the") {
+    if (const std::size_t named = TheName(at, end); named != at)
+      return Phrase{.end = named, .person = kThirdSingular, .definite = true, .found = true};
+  }
   std::vector<std::size_t> adjectives;
   // Adjectives: those the dictionary gives as such, and words with an adjective sense
   // that stand before another adjective or the noun.
@@ -1062,6 +1067,25 @@ bool Dictionary::EnglishGrammar::TheFollowing(std::size_t at, std::size_t end,
   units_[k].text = std::string("Folgend") + std::string(kWeakEnding[row][kNeuter]);
   units_[k].kind = Kind::Neuter;
   return true;
+}
+
+// "the" before a program's name in capitals that the phrase ends with ("The GIMP",
+// "of the GIMP 2.0"): German names a program without an article ("GIMP", "von
+// GIMP"); the article goes. The index after the name, or `at`. A name before a noun
+// ("the GIMP toolbox") and a word in capitals only at its start ("the Toolbox") keep
+// the article.
+std::size_t Dictionary::EnglishGrammar::TheName(std::size_t at, std::size_t end) {
+  std::size_t k = at + 1;
+  if (k >= end) return at;
+  const std::string_view name = units_[k].text;
+  if (name.size() < 2 || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos)
+    return at;
+  while (k < end && units_[k].source.empty() && units_[k].upper && !units_[k].known &&
+         !IsClauseBreak(units_[k].gap))
+    ++k;
+  if (k == at + 1 || (k < end && !IsClauseBreak(units_[k].gap) && IsNoun(units_[k]))) return at;
+  units_[at].text.clear();
+  return k;
 }
 
 // The article, adjectives and noun of a phrase (the noun at `noun`) in their forms.
@@ -2468,7 +2492,8 @@ std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size
     return at;
   const Phrase phrase = NounPhrase(at + 1, clause.end, kGenitive, false, false);
   if (!phrase.found) return at;
-  units_[at].text.clear();
+  // A name without its article keeps "von" ("die Version von GIMP").
+  if (!units_[at + 1].text.empty()) units_[at].text.clear();
   return phrase.end;
 }
 

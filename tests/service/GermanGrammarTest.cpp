@@ -549,6 +549,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"This opens the name of the cat.", "Dies öffnet den Namen der Katze."},
       {"That also sees the dog.", "Das sieht auch den Hund."},
       {"This cat sees the dog.", "Diese Katze sieht den Hund."},
+      // A program's name in capitals takes no article; "of" before it is "von".
+      {"The GIMP opens the door.", "GIMP öffnet die Tür."},
+      {"The cat of the GIMP sleeps.", "Die Katze von GIMP schläft."},
+      {"I see the GIMP 2.", "Ich sehe GIMP 2."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
