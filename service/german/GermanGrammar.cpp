@@ -1406,12 +1406,14 @@ void Dictionary::EnglishGrammar::Clauses() {
         for (const auto pass : kClausePasses)
           (this->*pass)(clause);
       }
-      // A phrase: a preposition's, or an adverb alone ("However, ...").
-      opening.frontedPhrase = sentenceStart && clause.subordinator == std::string::npos &&
-                              !clause.subject.found &&
-                              (Contains(kEnglishPrepositions, units_[clause.begin].source) ||
-                               (clause.end == clause.begin + 1 && units_[clause.begin].known &&
-                                units_[clause.begin].kind == Kind::Adverb));
+      // A phrase: a preposition's, or an adverb alone ("However, ...", "Here, ...";
+      // "here" and "there" are the lexicon's readings, which carry no kind).
+      const Unit& first = units_[clause.begin];
+      opening.frontedPhrase =
+          sentenceStart && clause.subordinator == std::string::npos && !clause.subject.found &&
+          (Contains(kEnglishPrepositions, first.source) ||
+           (clause.end == clause.begin + 1 && ((first.known && first.kind == Kind::Adverb) ||
+                                               first.source == "here" || first.source == "there")));
       if (sentenceStart && (clause.subordinator != std::string::npos || opening.frontedPhrase))
         opening.fronted = true;
     }

@@ -110,7 +110,9 @@ constexpr std::string_view kDictionary =
     "durch {prp} :: through\n"
     "Strafmandat {n} | Strafmandate {pl} :: ticket | tickets\n"
     "sich drehen {vr} :: to turn\n"
-    "Name {m} | Namen {pl} :: name | names\n";
+    "Name {m} | Namen {pl} :: name | names\n"
+    "hier {adv} :: here\n"
+    "dort {adv} :: there\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -553,6 +555,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The GIMP opens the door.", "GIMP öffnet die Tür."},
       {"The cat of the GIMP sleeps.", "Die Katze von GIMP schläft."},
       {"I see the GIMP 2.", "Ich sehe GIMP 2."},
+      // "here" or "there" alone in front puts the verb before the subject.
+      {"Here, the dog sleeps.", "Hier schläft der Hund."},
+      {"There, we see the cat.", "Dort sehen wir die Katze."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
