@@ -641,6 +641,7 @@ class Dictionary::EnglishGrammar {
   void Open(Clause& clause, Opening& opening);
   void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
+  bool PurposeFirst(std::size_t at) const;
   bool GovernsInfinitive(std::size_t at) const;
   bool AdjectiveWithInfinitive(std::size_t at) const;
   bool CompletesWord(std::size_t at) const;
@@ -1391,6 +1392,7 @@ void Dictionary::EnglishGrammar::Clauses() {
     if (sentenceStart) {
       opening = Opening{};
       NoteStart(begin, opening);
+      opening.purpose = PurposeFirst(begin);
     }
     clause.end = ClauseEnd(begin, opening.relativeColumn >= 0);
     // What starts the next clause, told before this clause's passes move its units.
@@ -1400,6 +1402,8 @@ void Dictionary::EnglishGrammar::Clauses() {
     if (clause.end < units_.size()) NoteStart(clause.end, next);
     if (opening.purpose) {
       InfinitiveClause(clause, opening.completes);
+      // In front of the sentence, the main clause after its comma starts with the verb.
+      opening.fronted = sentenceStart;
     } else {
       Open(clause, opening);
       if (clause.begin < clause.end) {
@@ -1614,13 +1618,13 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes
     governed = GovernsInfinitive(k - 1);
     if (IsClauseBreak(units_[k - 1].gap)) break;
   }
-  to.text = governed ? "" : "um";
+  to.text = governed ? "" : to.capital ? "Um" : "um";
   if (to.gap == " ") to.gap = governed ? "," : ", ";
   // An adjective's infinitive alone takes no comma ("leicht zu verwenden").
   if (completes && AdjectiveWithInfinitive(clause.begin) && clause.begin + 2 == clause.end &&
       verb.source.find(' ') == std::string::npos)
     to.gap.clear();
-  std::string infinitive(found->translation);
+  std::string infinitive(Transitive(clause, clause.begin + 1, found->translation));
   std::string rest;
   if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
     rest = infinitive.substr(0, space + 1);
@@ -1638,6 +1642,14 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes
   clause.toEnd.push_back(clause.begin);
   Objects(clause);
   InfinitivesToEnd(clause);
+}
+
+// "To" and a verb first in a sentence: the infinitive of purpose in front ("To open
+// the file, click ...": "Um die Datei zu öffnen, klicken Sie ..."), or alone as a
+// heading ("To set the radius.": "Um den Radius festzulegen.").
+bool Dictionary::EnglishGrammar::PurposeFirst(std::size_t at) const {
+  return units_[at].source == "to" && at + 1 < units_.size() &&
+         !IsClauseBreak(units_[at + 1].gap) && VerbSense(units_[at + 1]).has_value();
 }
 
 // "that" is a conjunction before a determiner or pronoun only ("that the house", not

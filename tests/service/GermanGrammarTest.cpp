@@ -558,6 +558,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // "here" or "there" alone in front puts the verb before the subject.
       {"Here, the dog sleeps.", "Hier schläft der Hund."},
       {"There, we see the cat.", "Dort sehen wir die Katze."},
+      // "To" and a verb first in a sentence: the infinitive of purpose in front, or
+      // alone; the main clause after it starts with its verb.
+      {"To open the door, click the button.", "Um die Tür zu öffnen, klicken Sie auf den Knopf."},
+      {"To turn the cup, we play.", "Um die Tasse zu drehen, spielen wir."},
+      {"To see the cat.", "Um die Katze zu sehen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
