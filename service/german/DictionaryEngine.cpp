@@ -247,6 +247,9 @@ constexpr std::pair<std::string_view, std::string_view> kManualVerbs[] = {
     // "auf etw. zugreifen" keeps its "auf" apart from the object; a command or a
     // menu is "aufgerufen".
     {"access", "aufrufen"},
+    // Its first "to set" is what concrete does, "fest werden"; a value or an option
+    // is "festgelegt".
+    {"set", "festlegen"},
 };
 
 // Commands whose English object German gives a preposition, with it.
