@@ -252,11 +252,26 @@ struct EnglishSubordinator {
   std::string_view word;
   std::string_view german;
 };
-constexpr EnglishSubordinator kEnglishSubordinators[] = {
-    {"that", "dass"},    {"because", "weil"},    {"if", "wenn"},       {"when", "wenn"},
-    {"whether", "ob"},   {"although", "obwohl"}, {"whose", ""},        {"which", ""},
-    {"who", ""},         {"where", "wo"},        {"while", "während"}, {"once", "sobald"},
-    {"before", "bevor"}, {"after", "nachdem"},   {"until", "bis"}};
+constexpr EnglishSubordinator kEnglishSubordinators[] = {{"that", "dass"},
+                                                         {"because", "weil"},
+                                                         {"if", "wenn"},
+                                                         {"when", "wenn"},
+                                                         {"whether", "ob"},
+                                                         {"although", "obwohl"},
+                                                         {"whose", ""},
+                                                         {"which", ""},
+                                                         {"who", ""},
+                                                         {"where", "wo"},
+                                                         {"while", "während"},
+                                                         {"once", "sobald"},
+                                                         {"before", "bevor"},
+                                                         {"after", "nachdem"},
+                                                         {"until", "bis"},
+                                                         // The dictionary's phrases.
+                                                         {"as soon as", "sobald"},
+                                                         {"as long as", "solange"},
+                                                         {"even if", "auch wenn"},
+                                                         {"even though", "obwohl"}};
 // Of these, the words that are a preposition or an adverb too: a subordinate clause's
 // only where a subject and its verb follow ("before you start", not "before the
 // dialog").

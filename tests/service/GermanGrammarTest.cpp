@@ -112,7 +112,9 @@ constexpr std::string_view kDictionary =
     "sich drehen {vr} :: to turn\n"
     "Name {m} | Namen {pl} :: name | names\n"
     "hier {adv} :: here\n"
-    "dort {adv} :: there\n";
+    "dort {adv} :: there\n"
+    "sobald {conj} :: as soon as\n"
+    "auch wenn {conj} :: even if\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -563,6 +565,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"To open the door, click the button.", "Um die Tür zu öffnen, klicken Sie auf den Knopf."},
       {"To turn the cup, we play.", "Um die Tasse zu drehen, spielen wir."},
       {"To see the cat.", "Um die Katze zu sehen."},
+      // Subordinators of several words start a subordinate clause too.
+      {"As soon as the dog sleeps, we play.", "Sobald der Hund schläft, spielen wir."},
+      {"We play even if the cat sleeps.", "Wir spielen, auch wenn die Katze schläft."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
