@@ -2696,12 +2696,24 @@ void Dictionary::EnglishGrammar::Gerunds() {
       ++at;
       continue;
     }
-    const bool afterBe = at > 0 && (Contains(kFormsOfBe, units_[at - 1].source) ||
-                                    FindIn(kEnglishPronouns, units_[at - 1].source));
-    if (word.source == "using" && !afterBe &&
-        (FindIn(kEnglishDeterminers, next.source) || IsNoun(next))) {
+    // An object pronoun before it ("copy it using ...") is no subject.
+    const bool afterBe =
+        at > 0 && (Contains(kFormsOfBe, units_[at - 1].source) ||
+                   (FindIn(kEnglishPronouns, units_[at - 1].source) &&
+                    units_[at - 1].source != "it" && units_[at - 1].source != "them"));
+    // "using" a noun phrase, a key or a name ("using Ctrl-C"), or a number of things
+    // ("using only two calls") is "mit"; first in a sentence only as a phrase before
+    // a comma ("Using Ctrl, you can ..."), not as the subject ("Using GIMP is easy").
+    bool phrase = !word.capital;
+    for (std::size_t k = at + 1; word.source == "using" && !phrase && k < units_.size(); ++k) {
+      if (units_[k].gap.find_first_of(".!?:;\n") != std::string::npos) break;
+      phrase = units_[k].gap.find(',') != std::string::npos;
+    }
+    if (word.source == "using" && !afterBe && phrase &&
+        (FindIn(kEnglishDeterminers, next.source) || IsNoun(next) || next.source.empty() ||
+         IsAdjective(next) || next.source == "only")) {
       word.source = "with";
-      word.text = "mit";
+      word.text = word.capital ? "Mit" : "mit";
       word.kind = Kind::Preposition;
     }
   }

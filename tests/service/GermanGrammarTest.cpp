@@ -568,6 +568,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // Subordinators of several words start a subordinate clause too.
       {"As soon as the dog sleeps, we play.", "Sobald der Hund schläft, spielen wir."},
       {"We play even if the cat sleeps.", "Wir spielen, auch wenn die Katze schläft."},
+      // "using" before a name or a number of things is "mit"; first in a sentence only
+      // before a comma.
+      {"We see it using Ctrl.", "Wir sehen es mit Ctrl."},
+      {"Using GIMP, we see the cat.", "Mit GIMP sehen wir die Katze."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
