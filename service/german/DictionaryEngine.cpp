@@ -235,18 +235,25 @@ constexpr ManualSense kManualSenses[] = {
 };
 // The same for verbs, in the verb index only: "enter" a value is "eingeben", not
 // "betreten", while the key "Enter" stays a key; one "closes" a window with
-// "schließen".
-constexpr std::pair<std::string_view, std::string_view> kManualVerbs[] = {
-    {"enter", "eingeben"},
-    {"close", "schließen"},
+// "schließen". A row marked both ways is also the German verb's English sense: the
+// dictionary offers "eingeben" only as "input" or "type in", while the manuals
+// "enter" what the German ones "eingeben".
+struct ManualVerb {
+  std::string_view english;
+  std::string_view german;
+  bool bothWays;
+};
+constexpr ManualVerb kManualVerbs[] = {
+    {"enter", "eingeben", true},
+    {"close", "schließen", false},
     // The dictionary's first "to provide" is a body part's blood supply.
-    {"provide", "liefern"},
+    {"provide", "liefern", false},
     // Its first "to make" is "unternehmen", its first "to display" "zeigen".
-    {"make", "machen"},
-    {"display", "anzeigen"},
+    {"make", "machen", false},
+    {"display", "anzeigen", false},
     // "auf etw. zugreifen" keeps its "auf" apart from the object; a command or a
     // menu is "aufgerufen".
-    {"access", "aufrufen"},
+    {"access", "aufrufen", false},
 };
 
 // Commands whose English object German gives a preposition, with it.
@@ -769,8 +776,13 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
     dictionary.Add(dictionary.englishToGerman_, std::string(sense.english),
                    std::string(sense.german), Rank{.source = RankSource::Learnt}, sense.kind);
   }
-  for (const auto& [englishVerb, germanVerb] : kManualVerbs) {
-    dictionary.Add(dictionary.englishVerbs_, std::string(englishVerb), std::string(germanVerb),
+  for (const ManualVerb& verb : kManualVerbs) {
+    dictionary.Add(dictionary.englishVerbs_, std::string(verb.english), std::string(verb.german),
+                   Rank{.source = RankSource::Learnt}, Kind::Verb);
+    if (!verb.bothWays) continue;
+    dictionary.Add(dictionary.germanVerbs_, std::string(verb.german), std::string(verb.english),
+                   Rank{.source = RankSource::Learnt}, Kind::Verb);
+    dictionary.Add(dictionary.germanToEnglish_, std::string(verb.german), std::string(verb.english),
                    Rank{.source = RankSource::Learnt}, Kind::Verb);
   }
   for (const auto& [germanWord, englishWord] : GermanReadings()) {

@@ -88,6 +88,7 @@ constexpr std::string_view kDictionary =
     "geben {vt} | gebend | du gibst | er/sie gibt :: to give | giving | you give | he/she "
     "gives\n"
     "hinzufügen {vt} :: to add\n"
+    "eingeben {vt} | eingebend | eingegeben :: to type in | typing in | typed in\n"
     "Fügen {n} :: joining\n"
     "auch {adv} :: also\n"
     "als :: as\n"
@@ -729,6 +730,10 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Katze kann einfach spielen.", "The cat can play simply."},
       {"Die Katze kann einfach sein.", "The cat can be simple."},
       {"Ich sehe einfache Katzen.", "I see simple cats."},
+      // What a manual's German "gibt ein" its English "enters", though the dictionary
+      // offers only "type in".
+      {"Geben Sie eine Frage ein.", "Enter a question."},
+      {"Die Katze gibt eine Frage ein.", "The cat enters a question."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
