@@ -23,6 +23,16 @@ constexpr std::pair<std::string_view, bool> kHeadEndings[] = {
     {"", false},  {"e", true}, {"en", true},  {"n", true},
     {"er", true}, {"s", true}, {"nen", true}, {"es", false}};
 
+// Whether `link` may follow the modifier `part`: "n" only after a final "e" ("Seite-n"),
+// "e", "en" and "er" only after another letter ("Hund-e", "Frau-en", "Kind-er"). A
+// head the dictionary knows then keeps its first letter ("Rechner|namen", not
+// "Rechner-n-amen").
+bool Links(std::string_view part, std::string_view link) {
+  if (link == "n") return part.ends_with('e');
+  if (link == "e" || link == "en" || link == "er") return !part.ends_with('e');
+  return true;
+}
+
 constexpr std::size_t kMinModifierBytes = 4;
 constexpr std::size_t kMinHeadBytes = 3;
 constexpr std::size_t kMaxCompoundBytes = 80;
@@ -116,7 +126,9 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
     for (std::size_t end = start + kMinModifierBytes; end + kMinHeadBytes <= word.size(); ++end) {
       if (!CharacterBoundary(word, end) || !modifier(word.substr(start, end - start))) continue;
       for (const std::string_view link : kLinkingElements) {
-        if (word.compare(end, link.size(), link) != 0) continue;
+        if (word.compare(end, link.size(), link) != 0 ||
+            !Links(word.substr(start, end - start), link))
+          continue;
         const std::size_t next = end + link.size();
         if (best[start].parts + 1 < best[next].parts)
           best[next] = {best[start].parts + 1, start, end};
@@ -136,7 +148,9 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
     for (const auto& [ending, endingIsPlural] : kHeadEndings) {
       if (!rest.ends_with(ending) || rest.size() - ending.size() < kMinHeadBytes) continue;
       std::optional<Candidate> found = part(rest.substr(0, rest.size() - ending.size()));
-      if (!found) continue;
+      // An adverb or a preposition ends no compound noun ("Rechnernamens" is no
+      // "Rechner" + "namens").
+      if (!found || found->kind == Kind::Adverb || found->kind == Kind::Preposition) continue;
       if (!head || best[headStart].parts <= best[chosenStart].parts) {
         chosenStart = headStart;
         head = found;
