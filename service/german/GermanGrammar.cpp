@@ -2844,6 +2844,17 @@ constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
 // Of those, the ones whose English clause takes no comma before it.
 constexpr std::string_view kWithoutComma[] = {"dass", "wenn", "ob", "deren", "dessen"};
 
+// Verbs with which a capital "Sie" first in a sentence speaks to the reader, as a
+// manual does, rather than of a group ("Sie finden die Datei unter ...", "Sie haben
+// zwei Möglichkeiten"): the verb's form, and a noun that must stand in its clause
+// ("" for any).
+constexpr std::pair<std::string_view, std::string_view> kReaderVerbs[] = {
+    {"finden", ""},
+    {"haben", "möglichkeit"},
+    {"haben", "möglichkeiten"},
+    {"haben", "wahl"},
+};
+
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
 
@@ -3164,6 +3175,7 @@ class Dictionary::GermanGrammar {
   bool StartsClause(std::size_t at) const;
   std::optional<std::string> SeparableVerb(std::size_t at, const std::string& prefix) const;
   std::size_t VerbEnd(const Clause& clause) const;
+  bool AddressesReader(const Clause& clause) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -4016,6 +4028,20 @@ std::optional<std::string> Dictionary::GermanGrammar::SeparableVerb(
   return std::nullopt;
 }
 
+// Whether the clause's verb and what stands in it make a "Sie" before the verb the
+// reader (kReaderVerbs).
+bool Dictionary::GermanGrammar::AddressesReader(const Clause& clause) const {
+  const std::string verb = FoldCase(units_[clause.v].source);
+  for (const auto& [form, noun] : kReaderVerbs) {
+    if (form != verb) continue;
+    if (noun.empty()) return true;
+    for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+      if (units_[k].upper && FoldCase(units_[k].source) == noun) return true;
+    }
+  }
+  return false;
+}
+
 // The subject phrase at `at`: the index after it and its person, or `at` and -1.
 std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& clause,
                                                                 std::size_t at) {
@@ -4033,6 +4059,10 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
                 clause.verb->verbClass == VerbClass::ModalTo)) {
       // "Sie können ...", "Sie müssen ...": text that tells what may or must be done
       // speaks to its reader.
+      units_[at].text = "you";
+      person = kThirdPlural;
+    } else if (pronoun->word == "sie" && units_[at].upper && clause.verb->plural &&
+               AddressesReader(clause)) {
       units_[at].text = "you";
       person = kThirdPlural;
     } else if (pronoun->word == "sie" && clause.verb->plural) {

@@ -89,6 +89,8 @@ constexpr std::string_view kDictionary =
     "gives\n"
     "hinzufügen {vt} :: to add\n"
     "eingeben {vt} | eingebend | eingegeben :: to type in | typing in | typed in\n"
+    "finden {vt} :: to find\n"
+    "Möglichkeit {f} | Möglichkeiten {pl} :: possibility | possibilities\n"
     "Fügen {n} :: joining\n"
     "auch {adv} :: also\n"
     "als :: as\n"
@@ -734,6 +736,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // offers only "type in".
       {"Geben Sie eine Frage ein.", "Enter a question."},
       {"Die Katze gibt eine Frage ein.", "The cat enters a question."},
+      // A capital "Sie" first in a sentence is the reader where the verb and its
+      // object speak to one; else a group.
+      {"Sie finden den Hund im Garten.", "You find the dog in the garden."},
+      {"Sie haben zwei Möglichkeiten.", "You have two possibilities."},
+      {"Sie haben zwei Katzen.", "They have two cats."},
+      {"Sie sehen den Hund im Garten.", "They see the dog in the garden."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
