@@ -740,13 +740,22 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
           const std::string_view raw = TrimBlanks(germanTerms[0]);
           const bool second = raw.starts_with("du ");
           const bool third = raw.starts_with("er/sie ");
-          if (!second && !third) continue;
+          // A verb of things lists "es gilt | es galt": the first of them is the
+          // present, which is only read, not made ("gilt": "gelten").
+          const bool impersonal =
+              raw.starts_with("es ") && !TrimBlanks(german[sub - 1]).starts_with("es ");
+          if (!second && !third && !impersonal) continue;
           for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
             const std::string infinitive = CleanTerm(TrimBlanks(headTerms[s]));
             std::string form = CleanTerm(TrimBlanks(germanTerms[s]));
             if (form.starts_with("du ")) form.erase(0, 3);
+            if (form.starts_with("es ")) form.erase(0, 3);
             if (infinitive.find(' ') != std::string::npos || form.find(' ') != std::string::npos ||
                 form.empty()) {
+              continue;
+            }
+            if (impersonal) {
+              dictionary.strongInfinitives_.try_emplace(FoldCase(form), infinitive);
               continue;
             }
             auto& forms = dictionary.strongForms_[infinitive];

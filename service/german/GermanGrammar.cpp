@@ -467,7 +467,20 @@ std::pair<std::string, std::string> Dictionary::SplitSeparable(
 std::optional<std::string> Dictionary::GermanInfinitive(const std::string& form) const {
   if (const auto strong = image_->Find<PairRow>(IndexTable::StrongInfinitives, form))
     return std::string(image_->Text(strong->value));
-  if (morphology_) return morphology_->BaseForm(form, true);
+  if (morphology_) {
+    if (auto base = morphology_->BaseForm(form, true)) return base;
+  }
+  // A strong verb with a prefix, whose forms the dictionary lists only without it
+  // ("ergibt": "er" + "gibt", "ergeben"; "verhält": "verhalten"), when it knows the
+  // verb with the prefix.
+  const std::string folded = FoldCase(form);
+  for (std::size_t cut = 2; cut + 3 <= folded.size(); ++cut) {
+    const auto strong =
+        image_->Find<PairRow>(IndexTable::StrongInfinitives, std::string_view(folded).substr(cut));
+    if (!strong) continue;
+    std::string infinitive = folded.substr(0, cut) + std::string(image_->Text(strong->value));
+    if (FindExact(IndexTable::GermanVerbs, infinitive)) return infinitive;
+  }
   return std::nullopt;
 }
 

@@ -90,6 +90,9 @@ constexpr std::string_view kDictionary =
     "hinzufügen {vt} :: to add\n"
     "eingeben {vt} | eingebend | eingegeben :: to type in | typing in | typed in\n"
     "finden {vt} :: to find\n"
+    "gelten {vi} | geltend | gegolten | es gilt | es galt :: to apply | applying | applied | it "
+    "applies | it applied\n"
+    "ergeben {vt} :: to result in\n"
     "Möglichkeit {f} | Möglichkeiten {pl} :: possibility | possibilities\n"
     "Fügen {n} :: joining\n"
     "auch {adv} :: also\n"
@@ -742,6 +745,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Sie haben zwei Möglichkeiten.", "You have two possibilities."},
       {"Sie haben zwei Katzen.", "They have two cats."},
       {"Sie sehen den Hund im Garten.", "They see the dog in the garden."},
+      // A strong verb's present that the dictionary lists as "es gilt", or only
+      // without the prefix ("gibt": "ergibt").
+      {"Das gilt für die Katze.", "That applies for the cat."},
+      {"Das ergibt eine Katze.", "That results in a cat."},
+      {"Ergibt eine Katze.", "Results in a cat."},
+      {"Ich schlafe, wenn das eine Katze ergibt.", "I sleep if that results in a cat."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
