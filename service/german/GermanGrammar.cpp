@@ -2752,13 +2752,18 @@ constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[]
 // or knowing the topic ("Informationen über das Menü": "information about the menu"),
 // before the accusative or a bare name the way ("über das Menü", "über Ansicht":
 // "through", which the manuals' English uses three times as often as "via" there).
-// Before the dative the place stays the dictionary's ("über dem Bild": "above").
+// Before the dative the place stays the dictionary's ("über dem Bild": "above"); "den"
+// before a plural is the dative ("an den Kanten": "at the edges"). "an" before the
+// accusative is where something goes or is fitted ("an den See", "an die Größe
+// angepasst": "to"). "" for no other sense.
 struct PrepositionSense {
   std::string_view german;
   std::string_view afterTopic;
   std::string_view beforeAccusative;
+  std::string_view beforeName;
 };
-constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "through"}};
+constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "through", "through"},
+                                                   {"an", "", "to", ""}};
 // Words that take a topic (case-folded): the nouns and verbs of telling and knowing.
 constexpr std::string_view kTopicWords[] = {
     "informationen", "information", "hinweise",    "hinweis",     "details", "einzelheiten",
@@ -3467,10 +3472,19 @@ void Dictionary::GermanGrammar::PrepositionSenses() {
     if (sense == std::end(kPrepositionSenses) || IsClauseBreak(units_[u + 1].gap)) continue;
     const Unit& next = units_[u + 1];
     if (Contains(kDativeArticles, next.source)) continue;
+    if (next.source == "den") {
+      // The noun after the article and its adjectives.
+      std::size_t noun = u + 2;
+      while (noun < units_.size() && !units_[noun].upper && !IsClauseBreak(units_[noun].gap))
+        ++noun;
+      if (noun < units_.size() && units_[noun].kind == Kind::Plural) continue;
+    }
     if (u > 0 && !IsClauseBreak(units_[u].gap) && Contains(kTopicWords, units_[u - 1].source)) {
-      units_[u].text = std::string(sense->afterTopic);
-    } else if (Contains(kAccusativeArticles, next.source) || (next.upper && !IsArticle(next))) {
+      if (!sense->afterTopic.empty()) units_[u].text = std::string(sense->afterTopic);
+    } else if (Contains(kAccusativeArticles, next.source)) {
       units_[u].text = std::string(sense->beforeAccusative);
+    } else if (next.upper && !IsArticle(next) && !sense->beforeName.empty()) {
+      units_[u].text = std::string(sense->beforeName);
     }
   }
 }

@@ -93,6 +93,7 @@ constexpr std::string_view kDictionary =
     "gelten {vi} | geltend | gegolten | es gilt | es galt :: to apply | applying | applied | it "
     "applies | it applied\n"
     "ergeben {vt} :: to result in\n"
+    "schicken {vt} :: to send\n"
     "Möglichkeit {f} | Möglichkeiten {pl} :: possibility | possibilities\n"
     "Fügen {n} :: joining\n"
     "auch {adv} :: also\n"
@@ -139,7 +140,7 @@ constexpr std::string_view kAffixes =
     "SFX Z Y 1\n"
     "SFX Z   0       x          .\n";
 constexpr std::string_view kWords =
-    "11\n"
+    "12\n"
     "groß/A\n"
     "alt/A\n"
     "dunkel/A\n"
@@ -147,6 +148,7 @@ constexpr std::string_view kWords =
     "sehen/I\n"
     "schlafen/I\n"
     "kaufen/IX\n"
+    "schicken/IX\n"
     "link/A\n"
     "Farb/hij\n"
     "Abschnitts/hij\n"
@@ -750,6 +752,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Das gilt für die Katze.", "That applies for the cat."},
       {"Das ergibt eine Katze.", "That results in a cat."},
       {"Ergibt eine Katze.", "Results in a cat."},
+      // "an" before the accusative is where something goes; before the dative, and
+      // "den" before a plural, where something is.
+      {"Die Katze schickt den Hund an die Tür.", "The cat sends the dog to the door."},
+      {"Ich schicke die Katze an den Garten.", "I send the cat to the garden."},
+      {"Die Katze spielt an der Tür.", "The cat plays at the door."},
+      {"Die Katze spielt an den Türen.", "The cat plays at the doors."},
       {"Ich schlafe, wenn das eine Katze ergibt.", "I sleep if that results in a cat."},
   };
   for (const auto& c : cases) {
