@@ -2862,6 +2862,11 @@ constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
 // Of those, the ones whose English clause takes no comma before it.
 constexpr std::string_view kWithoutComma[] = {"dass", "wenn", "ob", "deren", "dessen"};
 
+// Words of quantity that stand before a noun phrase as an article does ("alle
+// Adressen werden ausgegeben").
+constexpr std::string_view kGermanQuantifiers[] = {"alle",  "viele",  "einige", "mehrere",
+                                                   "beide", "manche", "wenige"};
+
 // Verbs with which a capital "Sie" first in a sentence speaks to the reader, as a
 // manual does, rather than of a group ("Sie finden die Datei unter ...", "Sie haben
 // zwei Möglichkeiten"): the verb's form, and a noun that must stand in its clause
@@ -4106,7 +4111,7 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
     return {at + 1, kThirdSingular};
   }
   std::size_t k = at;
-  if (IsArticle(units_[k])) ++k;
+  if (IsArticle(units_[k]) || Contains(kGermanQuantifiers, units_[k].source)) ++k;
   while (k < clause.end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
     ++k;
   if (k < clause.end && IsNoun(units_[k])) {
@@ -4370,8 +4375,9 @@ std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const
       dictionary_.Find(IndexTable::GermanVerbs, unit.source))
     return {};
   std::string english = EnglishParticipleOf(unit);
-  // A participle the dictionary lists as an adjective with an English participle
-  // ("abgeschnitten": "truncated", "verwirbelt": "swirled").
+  // A participle the dictionary lists as an adjective or a verb's form with an English
+  // participle ("abgeschnitten": "truncated", "verwirbelt": "swirled", "gefunden":
+  // "found").
   const std::string& word = unit.source;
   const bool participleForm =
       (word.ends_with('t') || word.ends_with("en")) &&
@@ -4380,7 +4386,8 @@ std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const
                            [&](std::string_view prefix) { return word.starts_with(prefix); }));
   if (english.empty() && participleForm && unit.known && !IsNounKind(unit.kind) &&
       unit.text.find(' ') == std::string::npos &&
-      (unit.text.ends_with("ed") || unit.text.ends_with("en")))
+      (unit.text.ends_with("ed") || unit.text.ends_with("en") ||
+       !EnglishParticipleBases(unit.text).empty()))
     english = unit.text;
   return english;
 }

@@ -89,7 +89,7 @@ constexpr std::string_view kDictionary =
     "gives\n"
     "hinzufügen {vt} :: to add\n"
     "eingeben {vt} | eingebend | eingegeben :: to type in | typing in | typed in\n"
-    "finden {vt} :: to find\n"
+    "finden {vt} | findend | gefunden :: to find | finding | found\n"
     "gelten {vi} | geltend | gegolten | es gilt | es galt :: to apply | applying | applied | it "
     "applies | it applied\n"
     "ergeben {vt} :: to result in\n"
@@ -758,6 +758,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich schicke die Katze an den Garten.", "I send the cat to the garden."},
       {"Die Katze spielt an der Tür.", "The cat plays at the door."},
       {"Die Katze spielt an den Türen.", "The cat plays at the doors."},
+      // A strong verb's participle that the dictionary lists with its English one.
+      {"Ich schlafe, wenn der Hund gefunden wird.", "I sleep if the dog is found."},
+      // A word of quantity starts a subject as an article does.
+      {"Wenn der Hund schläft, werden alle Katzen gesehen.",
+       "If the dog sleeps, all cats are seen."},
+      {"Im Garten spielen alle Katzen.", "In the garden all cats play."},
       {"Ich schlafe, wenn das eine Katze ergibt.", "I sleep if that results in a cat."},
   };
   for (const auto& c : cases) {
