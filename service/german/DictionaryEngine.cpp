@@ -238,6 +238,22 @@ constexpr ManualSense kManualSenses[] = {
 // "schließen". A row marked both ways is also the German verb's English sense: the
 // dictionary offers "eingeben" only as "input" or "type in", while the manuals
 // "enter" what the German ones "eingeben".
+// The present of the commonest strong verbs whose vowel changes ("gibt": "geben"),
+// which the dictionary lists for few of them; with them the grammar also reads the
+// verbs they form with a prefix ("ergibt": "ergeben", "enthält": "enthalten").
+constexpr std::pair<std::string_view, std::string_view> kStrongPresents[] = {
+    {"gibt", "geben"},        {"gilt", "gelten"},        {"nimmt", "nehmen"},
+    {"hilft", "helfen"},      {"spricht", "sprechen"},   {"trifft", "treffen"},
+    {"wirft", "werfen"},      {"bricht", "brechen"},     {"sieht", "sehen"},
+    {"liest", "lesen"},       {"hält", "halten"},        {"lässt", "lassen"},
+    {"fällt", "fallen"},      {"trägt", "tragen"},       {"schlägt", "schlagen"},
+    {"fährt", "fahren"},      {"läuft", "laufen"},       {"wächst", "wachsen"},
+    {"misst", "messen"},      {"vergisst", "vergessen"}, {"isst", "essen"},
+    {"stirbt", "sterben"},    {"schläft", "schlafen"},   {"empfiehlt", "empfehlen"},
+    {"befiehlt", "befehlen"}, {"stößt", "stoßen"},       {"lädt", "laden"},
+    {"gräbt", "graben"},      {"tritt", "treten"},       {"stiehlt", "stehlen"},
+};
+
 struct ManualVerb {
   std::string_view english;
   std::string_view german;
@@ -774,6 +790,8 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
   const bool englishBuilt = build(false);
   if (!germanBuild.get() || !englishBuilt) return false;
   if (dictionary.germanToEnglish_.empty()) return false;
+  for (const auto& [form, infinitive] : kStrongPresents)
+    dictionary.strongInfinitives_.try_emplace(std::string(form), std::string(infinitive));
   // The commonest function words. The dictionary lists them mostly inside phrases and
   // examples, where its ranking would pick a rare sense; the lexicon's readings take
   // precedence.

@@ -94,6 +94,8 @@ constexpr std::string_view kDictionary =
     "applies | it applied\n"
     "ergeben {vt} :: to result in\n"
     "schicken {vt} :: to send\n"
+    "nehmen {vt} :: to take\n"
+    "übernehmen {vt} :: to take over\n"
     "Möglichkeit {f} | Möglichkeiten {pl} :: possibility | possibilities\n"
     "Fügen {n} :: joining\n"
     "auch {adv} :: also\n"
@@ -752,6 +754,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Das gilt für die Katze.", "That applies for the cat."},
       {"Das ergibt eine Katze.", "That results in a cat."},
       {"Ergibt eine Katze.", "Results in a cat."},
+      // A common strong verb's present whose entry lists no forms, and with a prefix.
+      {"Die Katze nimmt den Hund.", "The cat takes the dog."},
+      {"Die Katze übernimmt den Garten.", "The cat takes over the garden."},
       // "an" before the accusative is where something goes; before the dative, and
       // "den" before a plural, where something is.
       {"Die Katze schickt den Hund an die Tür.", "The cat sends the dog to the door."},
