@@ -70,9 +70,27 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
       const std::size_t end = std::min(word.find('-', start), word.size());
       const std::string_view piece = word.substr(start, end - start);
       std::string english(piece);
-      if (std::optional<Candidate> known =
-              piece.empty() ? std::nullopt : Find(IndexTable::GermanToEnglish, piece)) {
-        english = known->translation;
+      // A part with a case ending the dictionary does not list: the dative plural's
+      // "n" ("Debian-Systemen": "Systeme"), the genitive's "s" or "es".
+      // A singular found without the "n" was a plural ("Routinen": "routines").
+      bool plural = false;
+      const auto lookUp = [&]() -> std::optional<Candidate> {
+        if (piece.empty()) return std::nullopt;
+        if (auto found = Find(IndexTable::GermanToEnglish, piece)) return found;
+        for (const std::string_view ending : {"n", "s", "es"}) {
+          if (piece.size() > ending.size() + 3 && piece.ends_with(ending)) {
+            if (auto found = Find(IndexTable::GermanToEnglish,
+                                  piece.substr(0, piece.size() - ending.size()))) {
+              plural = ending == "n" && IsNounKind(found->kind) && found->kind != Kind::Plural;
+              return found;
+            }
+          }
+        }
+        return std::nullopt;
+      };
+      if (std::optional<Candidate> known = lookUp()) {
+        english = plural ? EnglishPlural(std::string(known->translation))
+                         : std::string(known->translation);
         joined.kind = known->kind;
         any = true;
       } else if (auto inner = piece.find('-') == std::string_view::npos && !piece.empty()

@@ -31,6 +31,8 @@ constexpr std::string_view kDictionary =
     "Name {m} | Namen {pl} :: name | names\n"
     "Dateiname {m} | Dateinamen {pl} :: filename | filenames\n"
     "Rechner {m} :: computer\n"
+    "System {n} | Systeme {pl} :: system | systems\n"
+    "Routine {f} :: routine\n"
     "Amen {n} :: amen\n"
     "namens {adv} :: by the name of\n"
     "Seitenzahl {f} :: pagenumber\n"
@@ -231,6 +233,10 @@ TEST(GermanRealTextTest, CompoundsFromTheirParts) {
       // letter ("Rechner-n-amen"), and an adverb is no head ("namens").
       {"Rechnernamen", "Computer names"},
       {"Rechnernamens", "Computer names"},
+      // A hyphenated part with a case ending: the dative plural, the genitive.
+      {"auf Debian-Systemen", "on Debian-systems"},
+      {"des XYZ-Formats", "of the XYZ-format"},
+      {"die XYZ-Routinen", "the XYZ-routines"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(dictionary.Translate(c.source, Dictionary::Direction::GermanToEnglish), c.expected)
