@@ -3003,6 +3003,7 @@ class Dictionary::GermanGrammar {
   void MenuPaths();
   void Correlatives();
   void Adverbs();
+  void FirstAdverbs();
   void Polite();
   void As();
   void Clauses();
@@ -3074,6 +3075,9 @@ class Dictionary::GermanGrammar {
       // An adjective right before a verb or a participle tells how: "automatisch
       // eingefügt" is "automatically inserted".
       &GermanGrammar::Adverbs,
+      // So is one first in a sentence before its finite verb ("Alternativ können Sie":
+      // "Alternatively you can").
+      &GermanGrammar::FirstAdverbs,
       // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
       // "your", "you".
       &GermanGrammar::Polite,
@@ -3659,6 +3663,24 @@ void Dictionary::GermanGrammar::Adverbs() {
                             !PassiveParticiple(next).empty();
     if (!participle && !(VerbOf(next, false) && next.source.ends_with("en"))) continue;
     if (std::string adverb = EnglishAdverb(unit.text); !adverb.empty()) unit.text = adverb;
+  }
+}
+
+void Dictionary::GermanGrammar::FirstAdverbs() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    const Unit& next = units_[u + 1];
+    const bool first = u == 0 || unit.gap.find_first_of(".!?:\n") != std::string::npos;
+    if (!first || !unit.known || unit.kind != Kind::Adjective || IsClauseBreak(next.gap) ||
+        next.upper || unit.source.ends_with('e'))
+      continue;
+    // Before "sein" or "werden" it is what something is ("Groß ist der Hund").
+    const auto finite = FindClosedFinite(next.source);
+    if (finite ? finite->verb->verbClass == VerbClass::Be || finite->verb->infinitive == "werden"
+               : !VerbOf(next, false))
+      continue;
+    const std::string word = FoldCase(unit.text);
+    if (std::string adverb = EnglishAdverb(word); !adverb.empty()) unit.text = adverb;
   }
 }
 

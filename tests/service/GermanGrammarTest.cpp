@@ -739,6 +739,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Katze kann einfach spielen.", "The cat can play simply."},
       {"Die Katze kann einfach sein.", "The cat can be simple."},
       {"Ich sehe einfache Katzen.", "I see simple cats."},
+      // First in the sentence before its finite verb too.
+      {"Einfach kann die Katze spielen.", "Simply the cat can play."},
+      {"Einfach spielt die Katze.", "Simply the cat plays."},
       // What a manual's German "gibt ein" its English "enters", though the dictionary
       // offers only "type in".
       {"Geben Sie eine Frage ein.", "Enter a question."},
