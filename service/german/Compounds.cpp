@@ -23,6 +23,16 @@ constexpr std::pair<std::string_view, bool> kHeadEndings[] = {
     {"", false},  {"e", true}, {"en", true},  {"n", true},
     {"er", true}, {"s", true}, {"nen", true}, {"es", false}};
 
+// Whether `link` may follow the modifier `part`: "n" only after a final "e" ("Seite-n"),
+// "e", "en" and "er" only after another letter ("Hund-e", "Frau-en", "Kind-er"). A
+// head the dictionary knows then keeps its first letter ("Rechner|namen", not
+// "Rechner-n-amen").
+bool Links(std::string_view part, std::string_view link) {
+  if (link == "n") return part.ends_with('e');
+  if (link == "e" || link == "en" || link == "er") return !part.ends_with('e');
+  return true;
+}
+
 constexpr std::size_t kMinModifierBytes = 4;
 constexpr std::size_t kMinHeadBytes = 3;
 constexpr std::size_t kMaxCompoundBytes = 80;
@@ -60,9 +70,27 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
       const std::size_t end = std::min(word.find('-', start), word.size());
       const std::string_view piece = word.substr(start, end - start);
       std::string english(piece);
-      if (std::optional<Candidate> known =
-              piece.empty() ? std::nullopt : Find(IndexTable::GermanToEnglish, piece)) {
-        english = known->translation;
+      // A part with a case ending the dictionary does not list: the dative plural's
+      // "n" ("Debian-Systemen": "Systeme"), the genitive's "s" or "es".
+      // A singular found without the "n" was a plural ("Routinen": "routines").
+      bool plural = false;
+      const auto lookUp = [&]() -> std::optional<Candidate> {
+        if (piece.empty()) return std::nullopt;
+        if (auto found = Find(IndexTable::GermanToEnglish, piece)) return found;
+        for (const std::string_view ending : {"n", "s", "es"}) {
+          if (piece.size() > ending.size() + 3 && piece.ends_with(ending)) {
+            if (auto found = Find(IndexTable::GermanToEnglish,
+                                  piece.substr(0, piece.size() - ending.size()))) {
+              plural = ending == "n" && IsNounKind(found->kind) && found->kind != Kind::Plural;
+              return found;
+            }
+          }
+        }
+        return std::nullopt;
+      };
+      if (std::optional<Candidate> known = lookUp()) {
+        english = plural ? EnglishPlural(std::string(known->translation))
+                         : std::string(known->translation);
         joined.kind = known->kind;
         any = true;
       } else if (auto inner = piece.find('-') == std::string_view::npos && !piece.empty()
@@ -116,7 +144,9 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
     for (std::size_t end = start + kMinModifierBytes; end + kMinHeadBytes <= word.size(); ++end) {
       if (!CharacterBoundary(word, end) || !modifier(word.substr(start, end - start))) continue;
       for (const std::string_view link : kLinkingElements) {
-        if (word.compare(end, link.size(), link) != 0) continue;
+        if (word.compare(end, link.size(), link) != 0 ||
+            !Links(word.substr(start, end - start), link))
+          continue;
         const std::size_t next = end + link.size();
         if (best[start].parts + 1 < best[next].parts)
           best[next] = {best[start].parts + 1, start, end};
@@ -136,7 +166,9 @@ std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_vi
     for (const auto& [ending, endingIsPlural] : kHeadEndings) {
       if (!rest.ends_with(ending) || rest.size() - ending.size() < kMinHeadBytes) continue;
       std::optional<Candidate> found = part(rest.substr(0, rest.size() - ending.size()));
-      if (!found) continue;
+      // An adverb or a preposition ends no compound noun ("Rechnernamens" is no
+      // "Rechner" + "namens").
+      if (!found || found->kind == Kind::Adverb || found->kind == Kind::Preposition) continue;
       if (!head || best[headStart].parts <= best[chosenStart].parts) {
         chosenStart = headStart;
         head = found;

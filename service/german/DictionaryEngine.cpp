@@ -235,21 +235,44 @@ constexpr ManualSense kManualSenses[] = {
 };
 // The same for verbs, in the verb index only: "enter" a value is "eingeben", not
 // "betreten", while the key "Enter" stays a key; one "closes" a window with
-// "schließen".
-constexpr std::pair<std::string_view, std::string_view> kManualVerbs[] = {
-    {"enter", "eingeben"},
-    {"close", "schließen"},
+// "schließen". A row marked both ways is also the German verb's English sense: the
+// dictionary offers "eingeben" only as "input" or "type in", while the manuals
+// "enter" what the German ones "eingeben".
+// The present of the commonest strong verbs whose vowel changes ("gibt": "geben"),
+// which the dictionary lists for few of them; with them the grammar also reads the
+// verbs they form with a prefix ("ergibt": "ergeben", "enthält": "enthalten").
+constexpr std::pair<std::string_view, std::string_view> kStrongPresents[] = {
+    {"gibt", "geben"},        {"gilt", "gelten"},        {"nimmt", "nehmen"},
+    {"hilft", "helfen"},      {"spricht", "sprechen"},   {"trifft", "treffen"},
+    {"wirft", "werfen"},      {"bricht", "brechen"},     {"sieht", "sehen"},
+    {"liest", "lesen"},       {"hält", "halten"},        {"lässt", "lassen"},
+    {"fällt", "fallen"},      {"trägt", "tragen"},       {"schlägt", "schlagen"},
+    {"fährt", "fahren"},      {"läuft", "laufen"},       {"wächst", "wachsen"},
+    {"misst", "messen"},      {"vergisst", "vergessen"}, {"isst", "essen"},
+    {"stirbt", "sterben"},    {"schläft", "schlafen"},   {"empfiehlt", "empfehlen"},
+    {"befiehlt", "befehlen"}, {"stößt", "stoßen"},       {"lädt", "laden"},
+    {"gräbt", "graben"},      {"tritt", "treten"},       {"stiehlt", "stehlen"},
+};
+
+struct ManualVerb {
+  std::string_view english;
+  std::string_view german;
+  bool bothWays;
+};
+constexpr ManualVerb kManualVerbs[] = {
+    {"enter", "eingeben", true},
+    {"close", "schließen", false},
     // The dictionary's first "to provide" is a body part's blood supply.
-    {"provide", "liefern"},
+    {"provide", "liefern", false},
     // Its first "to make" is "unternehmen", its first "to display" "zeigen".
-    {"make", "machen"},
-    {"display", "anzeigen"},
+    {"make", "machen", false},
+    {"display", "anzeigen", false},
     // "auf etw. zugreifen" keeps its "auf" apart from the object; a command or a
     // menu is "aufgerufen".
-    {"access", "aufrufen"},
+    {"access", "aufrufen", false},
     // Its first "to set" is what concrete does, "fest werden"; a value or an option
     // is "festgelegt".
-    {"set", "festlegen"},
+    {"set", "festlegen", false},
 };
 
 // Commands whose English object German gives a preposition, with it.
@@ -736,13 +759,22 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
           const std::string_view raw = TrimBlanks(germanTerms[0]);
           const bool second = raw.starts_with("du ");
           const bool third = raw.starts_with("er/sie ");
-          if (!second && !third) continue;
+          // A verb of things lists "es gilt | es galt": the first of them is the
+          // present, which is only read, not made ("gilt": "gelten").
+          const bool impersonal =
+              raw.starts_with("es ") && !TrimBlanks(german[sub - 1]).starts_with("es ");
+          if (!second && !third && !impersonal) continue;
           for (std::size_t s = 0; s < headTerms.size() && s < germanTerms.size(); ++s) {
             const std::string infinitive = CleanTerm(TrimBlanks(headTerms[s]));
             std::string form = CleanTerm(TrimBlanks(germanTerms[s]));
             if (form.starts_with("du ")) form.erase(0, 3);
+            if (form.starts_with("es ")) form.erase(0, 3);
             if (infinitive.find(' ') != std::string::npos || form.find(' ') != std::string::npos ||
                 form.empty()) {
+              continue;
+            }
+            if (impersonal) {
+              dictionary.strongInfinitives_.try_emplace(FoldCase(form), infinitive);
               continue;
             }
             auto& forms = dictionary.strongForms_[infinitive];
@@ -761,6 +793,8 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
   const bool englishBuilt = build(false);
   if (!germanBuild.get() || !englishBuilt) return false;
   if (dictionary.germanToEnglish_.empty()) return false;
+  for (const auto& [form, infinitive] : kStrongPresents)
+    dictionary.strongInfinitives_.try_emplace(std::string(form), std::string(infinitive));
   // The commonest function words. The dictionary lists them mostly inside phrases and
   // examples, where its ranking would pick a rare sense; the lexicon's readings take
   // precedence.
@@ -772,8 +806,13 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
     dictionary.Add(dictionary.englishToGerman_, std::string(sense.english),
                    std::string(sense.german), Rank{.source = RankSource::Learnt}, sense.kind);
   }
-  for (const auto& [englishVerb, germanVerb] : kManualVerbs) {
-    dictionary.Add(dictionary.englishVerbs_, std::string(englishVerb), std::string(germanVerb),
+  for (const ManualVerb& verb : kManualVerbs) {
+    dictionary.Add(dictionary.englishVerbs_, std::string(verb.english), std::string(verb.german),
+                   Rank{.source = RankSource::Learnt}, Kind::Verb);
+    if (!verb.bothWays) continue;
+    dictionary.Add(dictionary.germanVerbs_, std::string(verb.german), std::string(verb.english),
+                   Rank{.source = RankSource::Learnt}, Kind::Verb);
+    dictionary.Add(dictionary.germanToEnglish_, std::string(verb.german), std::string(verb.english),
                    Rank{.source = RankSource::Learnt}, Kind::Verb);
   }
   for (const auto& [germanWord, englishWord] : GermanReadings()) {

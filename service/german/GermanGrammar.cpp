@@ -513,7 +513,20 @@ std::pair<std::string, std::string> Dictionary::SplitSeparable(
 std::optional<std::string> Dictionary::GermanInfinitive(const std::string& form) const {
   if (const auto strong = image_->Find<PairRow>(IndexTable::StrongInfinitives, form))
     return std::string(image_->Text(strong->value));
-  if (morphology_) return morphology_->BaseForm(form, true);
+  if (morphology_) {
+    if (auto base = morphology_->BaseForm(form, true)) return base;
+  }
+  // A strong verb with a prefix, whose forms the dictionary lists only without it
+  // ("ergibt": "er" + "gibt", "ergeben"; "verhält": "verhalten"), when it knows the
+  // verb with the prefix.
+  const std::string folded = FoldCase(form);
+  for (std::size_t cut = 2; cut + 3 <= folded.size(); ++cut) {
+    const auto strong =
+        image_->Find<PairRow>(IndexTable::StrongInfinitives, std::string_view(folded).substr(cut));
+    if (!strong) continue;
+    std::string infinitive = folded.substr(0, cut) + std::string(image_->Text(strong->value));
+    if (FindExact(IndexTable::GermanVerbs, infinitive)) return infinitive;
+  }
   return std::nullopt;
 }
 
@@ -2946,13 +2959,18 @@ constexpr std::pair<std::string_view, std::string_view> kReadingsBeforeArticle[]
 // or knowing the topic ("Informationen über das Menü": "information about the menu"),
 // before the accusative or a bare name the way ("über das Menü", "über Ansicht":
 // "through", which the manuals' English uses three times as often as "via" there).
-// Before the dative the place stays the dictionary's ("über dem Bild": "above").
+// Before the dative the place stays the dictionary's ("über dem Bild": "above"); "den"
+// before a plural is the dative ("an den Kanten": "at the edges"). "an" before the
+// accusative is where something goes or is fitted ("an den See", "an die Größe
+// angepasst": "to"). "" for no other sense.
 struct PrepositionSense {
   std::string_view german;
   std::string_view afterTopic;
   std::string_view beforeAccusative;
+  std::string_view beforeName;
 };
-constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "through"}};
+constexpr PrepositionSense kPrepositionSenses[] = {{"über", "about", "through", "through"},
+                                                   {"an", "", "to", ""}};
 // Words that take a topic (case-folded): the nouns and verbs of telling and knowing.
 constexpr std::string_view kTopicWords[] = {
     "informationen", "information", "hinweise",    "hinweis",     "details", "einzelheiten",
@@ -3050,6 +3068,22 @@ constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
 
 // Of those, the ones whose English clause takes no comma before it.
 constexpr std::string_view kWithoutComma[] = {"dass", "wenn", "ob", "deren", "dessen"};
+
+// Words of quantity that stand before a noun phrase as an article does ("alle
+// Adressen werden ausgegeben").
+constexpr std::string_view kGermanQuantifiers[] = {"alle",  "viele",  "einige", "mehrere",
+                                                   "beide", "manche", "wenige"};
+
+// Verbs with which a capital "Sie" first in a sentence speaks to the reader, as a
+// manual does, rather than of a group ("Sie finden die Datei unter ...", "Sie haben
+// zwei Möglichkeiten"): the verb's form, and a noun that must stand in its clause
+// ("" for any).
+constexpr std::pair<std::string_view, std::string_view> kReaderVerbs[] = {
+    {"finden", ""},
+    {"haben", "möglichkeit"},
+    {"haben", "möglichkeiten"},
+    {"haben", "wahl"},
+};
 
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kGermanConjunctions[] = {"und", "aber", "oder", "weil", "denn"};
@@ -3176,6 +3210,7 @@ class Dictionary::GermanGrammar {
   void MenuPaths();
   void Correlatives();
   void Adverbs();
+  void FirstAdverbs();
   void Polite();
   void As();
   void Clauses();
@@ -3247,6 +3282,9 @@ class Dictionary::GermanGrammar {
       // An adjective right before a verb or a participle tells how: "automatisch
       // eingefügt" is "automatically inserted".
       &GermanGrammar::Adverbs,
+      // So is one first in a sentence before its finite verb ("Alternativ können Sie":
+      // "Alternatively you can").
+      &GermanGrammar::FirstAdverbs,
       // "Ihr", "Ihre", "Ihnen" with a capital inside a sentence address the reader:
       // "your", "you".
       &GermanGrammar::Polite,
@@ -3371,6 +3409,7 @@ class Dictionary::GermanGrammar {
   bool StartsClause(std::size_t at) const;
   std::optional<std::string> SeparableVerb(std::size_t at, const std::string& prefix) const;
   std::size_t VerbEnd(const Clause& clause) const;
+  bool AddressesReader(const Clause& clause) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -3649,10 +3688,19 @@ void Dictionary::GermanGrammar::PrepositionSenses() {
     if (sense == std::end(kPrepositionSenses) || IsClauseBreak(units_[u + 1].gap)) continue;
     const Unit& next = units_[u + 1];
     if (Contains(kDativeArticles, next.source)) continue;
+    if (next.source == "den") {
+      // The noun after the article and its adjectives.
+      std::size_t noun = u + 2;
+      while (noun < units_.size() && !units_[noun].upper && !IsClauseBreak(units_[noun].gap))
+        ++noun;
+      if (noun < units_.size() && units_[noun].kind == Kind::Plural) continue;
+    }
     if (u > 0 && !IsClauseBreak(units_[u].gap) && Contains(kTopicWords, units_[u - 1].source)) {
-      units_[u].text = std::string(sense->afterTopic);
-    } else if (Contains(kAccusativeArticles, next.source) || (next.upper && !IsArticle(next))) {
+      if (!sense->afterTopic.empty()) units_[u].text = std::string(sense->afterTopic);
+    } else if (Contains(kAccusativeArticles, next.source)) {
       units_[u].text = std::string(sense->beforeAccusative);
+    } else if (next.upper && !IsArticle(next) && !sense->beforeName.empty()) {
+      units_[u].text = std::string(sense->beforeName);
     }
   }
 }
@@ -3822,6 +3870,24 @@ void Dictionary::GermanGrammar::Adverbs() {
                             !PassiveParticiple(next).empty();
     if (!participle && !(VerbOf(next, false) && next.source.ends_with("en"))) continue;
     if (std::string adverb = EnglishAdverb(unit.text); !adverb.empty()) unit.text = adverb;
+  }
+}
+
+void Dictionary::GermanGrammar::FirstAdverbs() {
+  for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    const Unit& next = units_[u + 1];
+    const bool first = u == 0 || unit.gap.find_first_of(".!?:\n") != std::string::npos;
+    if (!first || !unit.known || unit.kind != Kind::Adjective || IsClauseBreak(next.gap) ||
+        next.upper || unit.source.ends_with('e'))
+      continue;
+    // Before "sein" or "werden" it is what something is ("Groß ist der Hund").
+    const auto finite = FindClosedFinite(next.source);
+    if (finite ? finite->verb->verbClass == VerbClass::Be || finite->verb->infinitive == "werden"
+               : !VerbOf(next, false))
+      continue;
+    const std::string word = FoldCase(unit.text);
+    if (std::string adverb = EnglishAdverb(word); !adverb.empty()) unit.text = adverb;
   }
 }
 
@@ -4223,6 +4289,20 @@ std::optional<std::string> Dictionary::GermanGrammar::SeparableVerb(
   return std::nullopt;
 }
 
+// Whether the clause's verb and what stands in it make a "Sie" before the verb the
+// reader (kReaderVerbs).
+bool Dictionary::GermanGrammar::AddressesReader(const Clause& clause) const {
+  const std::string verb = FoldCase(units_[clause.v].source);
+  for (const auto& [form, noun] : kReaderVerbs) {
+    if (form != verb) continue;
+    if (noun.empty()) return true;
+    for (std::size_t k = clause.v + 1; k < clause.end; ++k) {
+      if (units_[k].upper && FoldCase(units_[k].source) == noun) return true;
+    }
+  }
+  return false;
+}
+
 // The subject phrase at `at`: the index after it and its person, or `at` and -1.
 std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& clause,
                                                                 std::size_t at) {
@@ -4242,6 +4322,10 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
       // speaks to its reader.
       units_[at].text = "you";
       person = kThirdPlural;
+    } else if (pronoun->word == "sie" && units_[at].upper && clause.verb->plural &&
+               AddressesReader(clause)) {
+      units_[at].text = "you";
+      person = kThirdPlural;
     } else if (pronoun->word == "sie" && clause.verb->plural) {
       units_[at].text = "they";
       person = kThirdPlural;
@@ -4256,7 +4340,7 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
     return {at + 1, kThirdSingular};
   }
   std::size_t k = at;
-  if (IsArticle(units_[k])) ++k;
+  if (IsArticle(units_[k]) || Contains(kGermanQuantifiers, units_[k].source)) ++k;
   while (k < clause.end && !units_[k].upper && units_[k].known && units_[k].kind == Kind::Adjective)
     ++k;
   if (k < clause.end && IsNoun(units_[k])) {
@@ -4520,8 +4604,9 @@ std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const
       dictionary_.Find(IndexTable::GermanVerbs, unit.source))
     return {};
   std::string english = EnglishParticipleOf(unit);
-  // A participle the dictionary lists as an adjective with an English participle
-  // ("abgeschnitten": "truncated", "verwirbelt": "swirled").
+  // A participle the dictionary lists as an adjective or a verb's form with an English
+  // participle ("abgeschnitten": "truncated", "verwirbelt": "swirled", "gefunden":
+  // "found").
   const std::string& word = unit.source;
   const bool participleForm =
       (word.ends_with('t') || word.ends_with("en")) &&
@@ -4530,7 +4615,8 @@ std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const
                            [&](std::string_view prefix) { return word.starts_with(prefix); }));
   if (english.empty() && participleForm && unit.known && !IsNounKind(unit.kind) &&
       unit.text.find(' ') == std::string::npos &&
-      (unit.text.ends_with("ed") || unit.text.ends_with("en")))
+      (unit.text.ends_with("ed") || unit.text.ends_with("en") ||
+       !EnglishParticipleBases(unit.text).empty()))
     english = unit.text;
   return english;
 }

@@ -88,6 +88,15 @@ constexpr std::string_view kDictionary =
     "geben {vt} | gebend | du gibst | er/sie gibt :: to give | giving | you give | he/she "
     "gives\n"
     "hinzufügen {vt} :: to add\n"
+    "eingeben {vt} | eingebend | eingegeben :: to type in | typing in | typed in\n"
+    "finden {vt} | findend | gefunden :: to find | finding | found\n"
+    "gelten {vi} | geltend | gegolten | es gilt | es galt :: to apply | applying | applied | it "
+    "applies | it applied\n"
+    "ergeben {vt} :: to result in\n"
+    "schicken {vt} :: to send\n"
+    "nehmen {vt} :: to take\n"
+    "übernehmen {vt} :: to take over\n"
+    "Möglichkeit {f} | Möglichkeiten {pl} :: possibility | possibilities\n"
     "Fügen {n} :: joining\n"
     "auch {adv} :: also\n"
     "als :: as\n"
@@ -139,7 +148,7 @@ constexpr std::string_view kAffixes =
     "SFX Z Y 1\n"
     "SFX Z   0       x          .\n";
 constexpr std::string_view kWords =
-    "11\n"
+    "12\n"
     "groß/A\n"
     "alt/A\n"
     "dunkel/A\n"
@@ -147,6 +156,7 @@ constexpr std::string_view kWords =
     "sehen/I\n"
     "schlafen/I\n"
     "kaufen/IX\n"
+    "schicken/IX\n"
     "link/A\n"
     "Farb/hij\n"
     "Abschnitts/hij\n"
@@ -783,6 +793,40 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Katze kann einfach spielen.", "The cat can play simply."},
       {"Die Katze kann einfach sein.", "The cat can be simple."},
       {"Ich sehe einfache Katzen.", "I see simple cats."},
+      // First in the sentence before its finite verb too.
+      {"Einfach kann die Katze spielen.", "Simply the cat can play."},
+      {"Einfach spielt die Katze.", "Simply the cat plays."},
+      // What a manual's German "gibt ein" its English "enters", though the dictionary
+      // offers only "type in".
+      {"Geben Sie eine Frage ein.", "Enter a question."},
+      {"Die Katze gibt eine Frage ein.", "The cat enters a question."},
+      // A capital "Sie" first in a sentence is the reader where the verb and its
+      // object speak to one; else a group.
+      {"Sie finden den Hund im Garten.", "You find the dog in the garden."},
+      {"Sie haben zwei Möglichkeiten.", "You have two possibilities."},
+      {"Sie haben zwei Katzen.", "They have two cats."},
+      {"Sie sehen den Hund im Garten.", "They see the dog in the garden."},
+      // A strong verb's present that the dictionary lists as "es gilt", or only
+      // without the prefix ("gibt": "ergibt").
+      {"Das gilt für die Katze.", "That applies for the cat."},
+      {"Das ergibt eine Katze.", "That results in a cat."},
+      {"Ergibt eine Katze.", "Results in a cat."},
+      // A common strong verb's present whose entry lists no forms, and with a prefix.
+      {"Die Katze nimmt den Hund.", "The cat takes the dog."},
+      {"Die Katze übernimmt den Garten.", "The cat takes over the garden."},
+      // "an" before the accusative is where something goes; before the dative, and
+      // "den" before a plural, where something is.
+      {"Die Katze schickt den Hund an die Tür.", "The cat sends the dog to the door."},
+      {"Ich schicke die Katze an den Garten.", "I send the cat to the garden."},
+      {"Die Katze spielt an der Tür.", "The cat plays at the door."},
+      {"Die Katze spielt an den Türen.", "The cat plays at the doors."},
+      // A strong verb's participle that the dictionary lists with its English one.
+      {"Ich schlafe, wenn der Hund gefunden wird.", "I sleep if the dog is found."},
+      // A word of quantity starts a subject as an article does.
+      {"Wenn der Hund schläft, werden alle Katzen gesehen.",
+       "If the dog sleeps, all cats are seen."},
+      {"Im Garten spielen alle Katzen.", "In the garden all cats play."},
+      {"Ich schlafe, wenn das eine Katze ergibt.", "I sleep if that results in a cat."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),

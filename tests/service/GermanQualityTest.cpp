@@ -28,7 +28,7 @@ namespace {
 
 // Floors a little under the scores this build reaches on the held-out sets.
 constexpr double kEnglishToGermanFloor = 46.9;
-constexpr double kGermanToEnglishFloor = 50.0;
+constexpr double kGermanToEnglishFloor = 50.3;
 
 // Pairs "English TAB other language", one a line.
 std::vector<std::pair<std::string, std::string>> ReadSet(const std::string& name) {

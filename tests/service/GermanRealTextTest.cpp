@@ -30,6 +30,11 @@ constexpr std::string_view kDictionary =
     "Format {n} :: format\n"
     "Name {m} | Namen {pl} :: name | names\n"
     "Dateiname {m} | Dateinamen {pl} :: filename | filenames\n"
+    "Rechner {m} :: computer\n"
+    "System {n} | Systeme {pl} :: system | systems\n"
+    "Routine {f} :: routine\n"
+    "Amen {n} :: amen\n"
+    "namens {adv} :: by the name of\n"
     "Seitenzahl {f} :: pagenumber\n"
     "nummerieren {vt} :: to number\n"
     "junges Känguru {n} :: joey\n"
@@ -224,6 +229,14 @@ TEST(GermanRealTextTest, CompoundsFromTheirParts) {
       // A modifier without its noun's final "e", before a word of another kind.
       {"Farbprofil", "Color profile"},
       {"Sprachformat", "Language format"},
+      // A head the dictionary knows is not cut to make a linking element of its first
+      // letter ("Rechner-n-amen"), and an adverb is no head ("namens").
+      {"Rechnernamen", "Computer names"},
+      {"Rechnernamens", "Computer names"},
+      // A hyphenated part with a case ending: the dative plural, the genitive.
+      {"auf Debian-Systemen", "on Debian-systems"},
+      {"des XYZ-Formats", "of the XYZ-format"},
+      {"die XYZ-Routinen", "the XYZ-routines"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(dictionary.Translate(c.source, Dictionary::Direction::GermanToEnglish), c.expected)
