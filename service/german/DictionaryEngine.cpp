@@ -270,6 +270,9 @@ constexpr ManualVerb kManualVerbs[] = {
     // "auf etw. zugreifen" keeps its "auf" apart from the object; a command or a
     // menu is "aufgerufen".
     {"access", "aufrufen", false},
+    // Its first "to set" is what concrete does, "fest werden"; a value or an option
+    // is "festgelegt".
+    {"set", "festlegen", false},
 };
 
 // Commands whose English object German gives a preposition, with it.
@@ -1020,10 +1023,11 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   std::size_t lastCommand = std::string::npos;
   // Sentence starts that a command may follow after a comma ("In the dialog, click
   // the button"), the phrases' and the subordinate clauses' ("If you want to use it,
-  // click the button").
+  // click the button"), an infinitive of purpose's too ("To open it, click ...").
   constexpr std::string_view kBeforeCommand[] = {"in",   "on",  "from", "with",   "for",
                                                  "then", "now", "next", "finally"};
-  constexpr std::string_view kClauseBeforeCommand[] = {"if", "when", "once", "after", "before"};
+  constexpr std::string_view kClauseBeforeCommand[] = {"if",    "when",   "once",
+                                                       "after", "before", "to"};
   // Whether the sentence of the word at `w` starts with a subordinate clause's word.
   const auto afterClause = [&](std::size_t w) {
     std::size_t start = w;

@@ -207,6 +207,37 @@ constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday",
 constexpr std::string_view kPlacesGoneInto[] = {"city",    "town",   "cinema", "theatre",
                                                 "theater", "office", "church", "mountains"};
 
+// Masculine nouns of the weak declension, as the last part of a compound ("Name",
+// "Dateiname"): their ending outside the nominative singular, and in the genitive
+// ("den Namen", "des Namens"; "den Assistenten", "des Assistenten").
+struct WeakNoun {
+  std::string_view tail;
+  std::string_view ending;
+  std::string_view genitive;
+};
+constexpr WeakNoun kWeakNouns[] = {
+    {"name", "n", "ns"},       {"buchstabe", "n", "ns"},  {"gedanke", "n", "ns"},
+    {"wille", "n", "ns"},      {"glaube", "n", "ns"},     {"kunde", "n", "n"},
+    {"junge", "n", "n"},       {"kollege", "n", "n"},     {"experte", "n", "n"},
+    {"nachbar", "n", "n"},     {"herr", "n", "n"},        {"assistent", "en", "en"},
+    {"student", "en", "en"},   {"präsident", "en", "en"}, {"graph", "en", "en"},
+    {"paragraph", "en", "en"}, {"automat", "en", "en"},   {"planet", "en", "en"},
+    {"mensch", "en", "en"},    {"held", "en", "en"}};
+
+// The weak declension of a masculine noun, or nothing.
+const WeakNoun* WeakDeclension(std::string_view noun) {
+  for (const WeakNoun& weak : kWeakNouns) {
+    if (noun.size() < weak.tail.size()) continue;
+    const std::string_view tail = noun.substr(noun.size() - weak.tail.size());
+    bool same = true;
+    for (std::size_t i = 0; i < tail.size() && same; ++i)
+      same = std::tolower(static_cast<unsigned char>(tail[i])) ==
+             static_cast<unsigned char>(weak.tail[i]);
+    if (same) return &weak;
+  }
+  return nullptr;
+}
+
 // The hours of the clock in words.
 constexpr std::string_view kEnglishHours[] = {"one",  "two", "three",  "four",
                                               "five", "six", "seven",  "eight",
@@ -221,11 +252,26 @@ struct EnglishSubordinator {
   std::string_view word;
   std::string_view german;
 };
-constexpr EnglishSubordinator kEnglishSubordinators[] = {
-    {"that", "dass"},    {"because", "weil"},    {"if", "wenn"},       {"when", "wenn"},
-    {"whether", "ob"},   {"although", "obwohl"}, {"whose", ""},        {"which", ""},
-    {"who", ""},         {"where", "wo"},        {"while", "während"}, {"once", "sobald"},
-    {"before", "bevor"}, {"after", "nachdem"},   {"until", "bis"}};
+constexpr EnglishSubordinator kEnglishSubordinators[] = {{"that", "dass"},
+                                                         {"because", "weil"},
+                                                         {"if", "wenn"},
+                                                         {"when", "wenn"},
+                                                         {"whether", "ob"},
+                                                         {"although", "obwohl"},
+                                                         {"whose", ""},
+                                                         {"which", ""},
+                                                         {"who", ""},
+                                                         {"where", "wo"},
+                                                         {"while", "während"},
+                                                         {"once", "sobald"},
+                                                         {"before", "bevor"},
+                                                         {"after", "nachdem"},
+                                                         {"until", "bis"},
+                                                         // The dictionary's phrases.
+                                                         {"as soon as", "sobald"},
+                                                         {"as long as", "solange"},
+                                                         {"even if", "auch wenn"},
+                                                         {"even though", "obwohl"}};
 // Of these, the words that are a preposition or an adverb too: a subordinate clause's
 // only where a subject and its verb follow ("before you start", not "before the
 // dialog").
@@ -543,9 +589,10 @@ class Dictionary::EnglishGrammar {
     // A main clause after a subordinate clause or a phrase in front: its verb first
     // ("Wenn ..., können Sie ...").
     bool verbFirst = false;
-    bool afterPhrase = false;  // after a phrase: without the comma
-    int relativeColumn = -1;   // a relative clause: the gender of its noun
-    std::string prefix;        // a separable verb's prefix, sent to the end
+    bool afterPhrase = false;     // after a phrase: without the comma
+    int relativeColumn = -1;      // a relative clause: the gender of its noun
+    bool relativeObject = false;  // its pronoun is the object ("die Sie öffnen")
+    std::string prefix;           // a separable verb's prefix, sent to the end
   };
 
   // What the clauses before tell about the next one.
@@ -613,6 +660,7 @@ class Dictionary::EnglishGrammar {
   void Question(Clause& clause);
   void QuestionOrder(Clause& clause);
   void VerbLast(Clause& clause);
+  void ReflexiveAfterSubject(Clause& clause);
   bool IsSubordinator(std::size_t at) const;
   bool IsRelative(std::size_t at) const;
   std::size_t ClauseEnd(std::size_t begin, bool relative) const;
@@ -621,6 +669,7 @@ class Dictionary::EnglishGrammar {
   void Open(Clause& clause, Opening& opening);
   void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
+  bool PurposeFirst(std::size_t at) const;
   bool GovernsInfinitive(std::size_t at) const;
   bool AdjectiveWithInfinitive(std::size_t at) const;
   bool CompletesWord(std::size_t at) const;
@@ -637,6 +686,8 @@ class Dictionary::EnglishGrammar {
   void CoordinatedSubject(Clause& clause, std::size_t start);
   void SeparatedPrefix(Clause& clause, std::size_t command);
   std::size_t NameWithVerb(const Clause& clause, std::size_t at) const;
+  bool VerbAfterSubject(const Clause& clause, std::size_t end) const;
+  std::size_t DemonstrativeWithVerb(const Clause& clause, std::size_t at);
 
   static constexpr TextPass kTextPasses[] = {
       // Set phrases of greeting and thanks, which German says in words of its own
@@ -764,6 +815,7 @@ class Dictionary::EnglishGrammar {
                     bool allowPronoun);
   bool Pronoun(std::size_t at, std::size_t end, int grammaticalCase, Phrase& phrase);
   bool TheFollowing(std::size_t at, std::size_t end, int grammaticalCase);
+  std::size_t TheName(std::size_t at, std::size_t end);
   void Inflect(std::size_t at, std::size_t noun, const EnglishDeterminer* determiner,
                const std::vector<std::size_t>& adjectives, int grammaticalCase, bool negate,
                Phrase& phrase);
@@ -775,6 +827,10 @@ class Dictionary::EnglishGrammar {
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
   bool IsAdverb(const Unit& unit) const;
+  bool AdverbBeforeVerb(const Unit& unit) const;
+  bool HasObject(const Clause& clause, std::size_t verb) const;
+  std::string_view Transitive(const Clause& clause, std::size_t verb,
+                              std::string_view infinitive) const;
   bool PassiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   std::optional<Candidate> VerbOfObject(const Clause& clause) const;
@@ -936,6 +992,10 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   std::size_t k = determiner != nullptr ? at + 1 : at;
   if (determiner != nullptr && determiner->word == "the" && TheFollowing(at, end, grammaticalCase))
     return Phrase{.end = at + 2, .person = kThirdSingular, .definite = true, .found = true};
+  if (determiner != nullptr && determiner->word == "the") {
+    if (const std::size_t named = TheName(at, end); named != at)
+      return Phrase{.end = named, .person = kThirdSingular, .definite = true, .found = true};
+  }
   std::vector<std::size_t> adjectives;
   // Adjectives: those the dictionary gives as such, and words with an adjective sense
   // that stand before another adjective or the noun.
@@ -1038,6 +1098,25 @@ bool Dictionary::EnglishGrammar::TheFollowing(std::size_t at, std::size_t end,
   return true;
 }
 
+// "the" before a program's name in capitals that the phrase ends with ("The GIMP",
+// "of the GIMP 2.0"): German names a program without an article ("GIMP", "von
+// GIMP"); the article goes. The index after the name, or `at`. A name before a noun
+// ("the GIMP toolbox") and a word in capitals only at its start ("the Toolbox") keep
+// the article.
+std::size_t Dictionary::EnglishGrammar::TheName(std::size_t at, std::size_t end) {
+  std::size_t k = at + 1;
+  if (k >= end) return at;
+  const std::string_view name = units_[k].text;
+  if (name.size() < 2 || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos)
+    return at;
+  while (k < end && units_[k].source.empty() && units_[k].upper && !units_[k].known &&
+         !IsClauseBreak(units_[k].gap))
+    ++k;
+  if (k == at + 1 || (k < end && !IsClauseBreak(units_[k].gap) && IsNoun(units_[k]))) return at;
+  units_[at].text.clear();
+  return k;
+}
+
 // The article, adjectives and noun of a phrase (the noun at `noun`) in their forms.
 void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
                                          const EnglishDeterminer* determiner,
@@ -1076,11 +1155,18 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
                          ? dictionary_.morphology_->Adjective(units_[a].text, ending)
                          : units_[a].text + ending;
   }
-  // Genitive singular of a masculine or neuter noun: "des Filters", "des Hauses".
-  // A noun in -s takes "es" after "aus" and "ss" only ("des Hauses", "des Status").
-  if (grammaticalCase == kGenitive && (column == kMasculine || column == kNeuter) &&
-      head.text.find(' ') == std::string::npos &&
-      (!head.text.ends_with('s') || head.text.ends_with("aus") || head.text.ends_with("ss"))) {
+  // A weak masculine noun ends in "-n" outside the nominative: "den Namen", "des
+  // Namens". The genitive singular of another masculine or neuter noun: "des
+  // Filters", "des Hauses"; a noun in -s takes "es" after "aus" and "ss" only ("des
+  // Hauses", "des Status").
+  const bool oneWord = head.text.find(' ') == std::string::npos;
+  const WeakNoun* weak = column == kMasculine && oneWord ? WeakDeclension(head.text) : nullptr;
+  if (weak != nullptr && grammaticalCase != kNominative) {
+    head.text += grammaticalCase == kGenitive ? weak->genitive : weak->ending;
+  } else if (grammaticalCase == kGenitive && (column == kMasculine || column == kNeuter) &&
+             oneWord &&
+             (!head.text.ends_with('s') || head.text.ends_with("aus") ||
+              head.text.ends_with("ss"))) {
     const bool es = head.text.ends_with('s') || head.text.ends_with("ß") ||
                     head.text.ends_with('x') || head.text.ends_with('z') ||
                     head.text.ends_with("sch");
@@ -1334,6 +1420,7 @@ void Dictionary::EnglishGrammar::Clauses() {
     if (sentenceStart) {
       opening = Opening{};
       NoteStart(begin, opening);
+      opening.purpose = PurposeFirst(begin);
     }
     clause.end = ClauseEnd(begin, opening.relativeColumn >= 0);
     // What starts the next clause, told before this clause's passes move its units.
@@ -1343,18 +1430,22 @@ void Dictionary::EnglishGrammar::Clauses() {
     if (clause.end < units_.size()) NoteStart(clause.end, next);
     if (opening.purpose) {
       InfinitiveClause(clause, opening.completes);
+      // In front of the sentence, the main clause after its comma starts with the verb.
+      opening.fronted = sentenceStart;
     } else {
       Open(clause, opening);
       if (clause.begin < clause.end) {
         for (const auto pass : kClausePasses)
           (this->*pass)(clause);
       }
-      // A phrase: a preposition's, or an adverb alone ("However, ...").
-      opening.frontedPhrase = sentenceStart && clause.subordinator == std::string::npos &&
-                              !clause.subject.found &&
-                              (Contains(kEnglishPrepositions, units_[clause.begin].source) ||
-                               (clause.end == clause.begin + 1 && units_[clause.begin].known &&
-                                units_[clause.begin].kind == Kind::Adverb));
+      // A phrase: a preposition's, or an adverb alone ("However, ...", "Here, ...";
+      // "here" and "there" are the lexicon's readings, which carry no kind).
+      const Unit& first = units_[clause.begin];
+      opening.frontedPhrase =
+          sentenceStart && clause.subordinator == std::string::npos && !clause.subject.found &&
+          (Contains(kEnglishPrepositions, first.source) ||
+           (clause.end == clause.begin + 1 && ((first.known && first.kind == Kind::Adverb) ||
+                                               first.source == "here" || first.source == "there")));
       if (sentenceStart && (clause.subordinator != std::string::npos || opening.frontedPhrase))
         opening.fronted = true;
     }
@@ -1555,13 +1646,13 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes
     governed = GovernsInfinitive(k - 1);
     if (IsClauseBreak(units_[k - 1].gap)) break;
   }
-  to.text = governed ? "" : "um";
+  to.text = governed ? "" : to.capital ? "Um" : "um";
   if (to.gap == " ") to.gap = governed ? "," : ", ";
   // An adjective's infinitive alone takes no comma ("leicht zu verwenden").
   if (completes && AdjectiveWithInfinitive(clause.begin) && clause.begin + 2 == clause.end &&
       verb.source.find(' ') == std::string::npos)
     to.gap.clear();
-  std::string infinitive(found->translation);
+  std::string infinitive(Transitive(clause, clause.begin + 1, found->translation));
   std::string rest;
   if (const auto space = infinitive.rfind(' '); space != std::string::npos) {
     rest = infinitive.substr(0, space + 1);
@@ -1579,6 +1670,14 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes
   clause.toEnd.push_back(clause.begin);
   Objects(clause);
   InfinitivesToEnd(clause);
+}
+
+// "To" and a verb first in a sentence: the infinitive of purpose in front ("To open
+// the file, click ...": "Um die Datei zu öffnen, klicken Sie ..."), or alone as a
+// heading ("To set the radius.": "Um den Radius festzulegen.").
+bool Dictionary::EnglishGrammar::PurposeFirst(std::size_t at) const {
+  return units_[at].source == "to" && at + 1 < units_.size() &&
+         !IsClauseBreak(units_[at + 1].gap) && VerbSense(units_[at + 1]).has_value();
 }
 
 // "that" is a conjunction before a determiner or pronoun only ("that the house", not
@@ -1632,6 +1731,7 @@ void Dictionary::EnglishGrammar::RelativePronoun(Clause& clause) {
   const std::size_t row = static_cast<std::size_t>(object ? kAccusative : kNominative);
   units_[at].text = std::string(kDefiniteArticle[row][static_cast<std::size_t>(column)]);
   if (units_[at].gap.find_first_not_of(" \t") == std::string::npos) units_[at].gap = ", ";
+  clause.relativeObject = object;
   if (object) return;
   // The pronoun is the subject: the verb follows it and agrees with the noun.
   clause.subject.end = clause.begin;
@@ -1716,9 +1816,10 @@ void Dictionary::EnglishGrammar::QuestionOrder(Clause& clause) {
 
 void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
   if (clause.subordinator == std::string::npos || clause.finite >= clause.end ||
-      units_[clause.finite].text.empty() || clause.finite + 1 >= clause.end)
+      units_[clause.finite].text.empty())
     return;
-  MoveBefore(clause.finite, clause.end);
+  if (clause.finite + 1 < clause.end) MoveBefore(clause.finite, clause.end);
+  ReflexiveAfterSubject(clause);
   // The verb last joins its separated prefix again ("dass er ... einkauft"), before a
   // reflexive pronoun ("das sich ... anhäuft").
   const std::size_t last = clause.end - 1;
@@ -1733,6 +1834,27 @@ void Dictionary::EnglishGrammar::VerbLast(Clause& clause) {
   verb = space == std::string::npos
              ? clause.prefix + verb
              : verb.substr(space + 1) + " " + clause.prefix + verb.substr(0, space);
+}
+
+// The verb last leaves its reflexive pronoun right after the subject ("wenn der Zeiger
+// sich ändert", "die sich bewegen"), not after itself.
+void Dictionary::EnglishGrammar::ReflexiveAfterSubject(Clause& clause) {
+  const std::size_t last = clause.end - 1;
+  const std::size_t at = clause.subject.end;
+  if (!clause.subject.found || at > last) return;
+  std::string& verb = units_[last].text;
+  const auto space = verb.rfind(' ');
+  if (space == std::string::npos) return;
+  constexpr std::string_view kReflexive[] = {"mich", "dich", "sich", "uns", "euch"};
+  const std::string_view pronoun = std::string_view(verb).substr(space + 1);
+  if (!Contains(kReflexive, pronoun)) return;
+  Unit reflexive;
+  reflexive.gap = " ";
+  reflexive.text = pronoun;
+  reflexive.known = true;
+  verb.resize(space);
+  units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(reflexive));
+  ++clause.end;
 }
 
 // A sentence that starts with a verb in "-s" and its object ("Defines the width of
@@ -1793,9 +1915,12 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     }
     if (Construct(Place::Subject, clause, i)) break;
     if (FindIn(EnglishAuxiliaries(), units_[i].source) && i == clause.begin) break;  // a question
-    // A name first ("GIMP creates ..."), where a verb follows it: the subject.
-    if (const std::size_t end = NameWithVerb(clause, i); end != i) {
-      clause.subject = Phrase{.end = end, .person = kThirdSingular, .found = true};
+    // A name first ("GIMP creates ..."), or "this", where a verb follows it: the
+    // subject.
+    std::size_t named = NameWithVerb(clause, i);
+    if (named == i) named = DemonstrativeWithVerb(clause, i);
+    if (named != i) {
+      clause.subject = Phrase{.end = named, .person = kThirdSingular, .found = true};
       clause.subjectStart = i;
       break;
     }
@@ -1875,10 +2000,37 @@ std::size_t Dictionary::EnglishGrammar::NameWithVerb(const Clause& clause, std::
          !(units_[end].known && units_[end].kind == Kind::Verb) &&
          (end == at || !IsClauseBreak(units_[end].gap)))
     ++end;
-  if (end == at || end >= clause.end || IsClauseBreak(units_[end].gap)) return at;
-  const Unit& verb = units_[end];
-  if (FindIn(EnglishAuxiliaries(), verb.source) != nullptr) return end;
-  return verb.source.ends_with('s') && !IsNoun(verb) && IsVerbForm(verb) ? end : at;
+  return end != at && VerbAfterSubject(clause, end) ? end : at;
+}
+
+// Whether a verb of the third person singular follows a subject that ends at `end`:
+// an auxiliary or a verb in "-s", adverbs before it ("GIMP now uses"). After an
+// adverb, or before an article, a word in "-s" is the verb even where it may be a
+// noun too ("GIMP removes the ...").
+bool Dictionary::EnglishGrammar::VerbAfterSubject(const Clause& clause, std::size_t end) const {
+  if (end >= clause.end || IsClauseBreak(units_[end].gap)) return false;
+  std::size_t v = end;
+  while (v + 1 < clause.end && !IsClauseBreak(units_[v + 1].gap) && AdverbBeforeVerb(units_[v]))
+    ++v;
+  const Unit& verb = units_[v];
+  if (FindIn(EnglishAuxiliaries(), verb.source) != nullptr) return true;
+  const bool article = v + 1 < clause.end && !IsClauseBreak(units_[v + 1].gap) &&
+                       FindIn(kEnglishDeterminers, units_[v + 1].source) != nullptr;
+  return verb.source.ends_with('s') && (v > end || article || !IsNoun(verb)) && IsVerbForm(verb);
+}
+
+// "This" or "that" first in a clause with its verb after it ("This opens the file",
+// "That changes the size") is the subject, "dies" or "das"; before a noun it is the
+// article. The index after it, or `at`.
+std::size_t Dictionary::EnglishGrammar::DemonstrativeWithVerb(const Clause& clause,
+                                                              std::size_t at) {
+  Unit& word = units_[at];
+  if (at != clause.begin || (word.source != "this" && word.source != "that") ||
+      !VerbAfterSubject(clause, at + 1))
+    return at;
+  const std::string german = word.source == "this" ? "dies" : "das";
+  word.text = word.capital ? CapitalizeFirst(german) : german;
+  return at + 1;
 }
 
 // A command's separable prefix in a unit of its own at the end of the clause.
@@ -1978,10 +2130,8 @@ bool Dictionary::EnglishGrammar::There(Clause& clause, std::size_t& at) {
 
 void Dictionary::EnglishGrammar::Adverbs(Clause& clause) {
   clause.adverbs = clause.verb;
-  while (clause.verb + 1 < clause.end && units_[clause.verb].known &&
-         units_[clause.verb].kind == Kind::Adverb &&
-         !FindIn(EnglishAuxiliaries(), units_[clause.verb].source) &&
-         units_[clause.verb].source != "not" && !VerbSense(units_[clause.verb]))
+  while (clause.verb + 1 < clause.end && !IsClauseBreak(units_[clause.verb + 1].gap) &&
+         AdverbBeforeVerb(units_[clause.verb]))
     ++clause.verb;
   clause.finite = clause.verb;
   clause.next = clause.verb + 1;
@@ -2018,7 +2168,7 @@ bool Dictionary::EnglishGrammar::InfinitiveAt(Clause& clause, std::size_t at) {
   if (at >= clause.end) return false;
   std::optional<Candidate> found = InfinitiveOf(units_[at].source);
   if (!found) return false;
-  units_[at].text = found->translation;
+  units_[at].text = Transitive(clause, at, found->translation);
   clause.toEnd.push_back(at);
   return true;
 }
@@ -2061,6 +2211,40 @@ bool Dictionary::EnglishGrammar::IsAdverb(const Unit& unit) const {
   return unit.kind == Kind::Adverb ||
          (unit.source.ends_with("ly") && unit.source.find(' ') == std::string::npos &&
           !InfinitiveOf(unit.source));
+}
+
+// An adverb between a subject and its verb ("it also opens", "the tool only
+// changes"): one the dictionary calls an adverb and that is no verb, or one of the
+// adverbs that stand before a verb or participle ("only" being an adjective too).
+bool Dictionary::EnglishGrammar::AdverbBeforeVerb(const Unit& unit) const {
+  if (FindIn(EnglishAuxiliaries(), unit.source) || unit.source == "not") return false;
+  if (Contains(kAdverbsBeforeParticiple, unit.source) || unit.source == "only") return true;
+  return unit.known && unit.kind == Kind::Adverb && !VerbSense(unit);
+}
+
+// Whether the verb at `verb` has a direct object: a noun phrase or a pronoun right
+// after it (adverbs between), or the relative pronoun of its clause.
+bool Dictionary::EnglishGrammar::HasObject(const Clause& clause, std::size_t verb) const {
+  if (clause.relativeObject) return true;
+  std::size_t k = verb + 1;
+  while (k < clause.end && !IsClauseBreak(units_[k].gap) && IsAdverb(units_[k]))
+    ++k;
+  if (k >= clause.end || IsClauseBreak(units_[k].gap)) return false;
+  const Unit& next = units_[k];
+  return FindIn(kEnglishDeterminers, next.source) != nullptr ||
+         FindIn(kEnglishPronouns, next.source) != nullptr || IsNoun(next);
+}
+
+// A reflexive verb ("sich ändern") with a direct object is the transitive one without
+// "sich" ("ändert die Farben", not "ändert sich die Farben"); one with a preposition of
+// its own ("sich erinnern an") stays.
+std::string_view Dictionary::EnglishGrammar::Transitive(const Clause& clause, std::size_t verb,
+                                                        std::string_view infinitive) const {
+  constexpr std::string_view kSich = "sich ";
+  if (!infinitive.starts_with(kSich) || infinitive.find(' ', kSich.size()) != std::string::npos ||
+      !HasObject(clause, verb))
+    return infinitive;
+  return infinitive.substr(kSich.size());
 }
 
 // A modal's "be" and a participle ("can be opened"): "geöffnet werden" at the end.
@@ -2260,7 +2444,7 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
     found = InfinitiveOf(base);
   }
   if (found && (clause.subject.found || clause.sharedSubject || f.upper)) {
-    std::string infinitive(found->translation);
+    std::string infinitive(Transitive(clause, clause.finite, found->translation));
     std::string reflexive;
     if (infinitive.starts_with("sich ")) {
       infinitive.erase(0, 5);
@@ -2350,7 +2534,8 @@ std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size
     return at;
   const Phrase phrase = NounPhrase(at + 1, clause.end, kGenitive, false, false);
   if (!phrase.found) return at;
-  units_[at].text.clear();
+  // A name without its article keeps "von" ("die Version von GIMP").
+  if (!units_[at + 1].text.empty()) units_[at].text.clear();
   return phrase.end;
 }
 
@@ -2429,6 +2614,16 @@ bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
   if (!(j > 0 && IsNoun(units_[j - 1]) && j + 1 < clause.end &&
         !FindIn(kEnglishDeterminers, units_[j + 1].source) &&
         (IsNoun(units_[j + 1]) || IsAdjective(units_[j + 1])) && !units_[j + 1].upper))
+    return false;
+  // A measure is counted: "a cup", "two cups"; "the size of images" is "die Größe von
+  // Bildern".
+  std::size_t counted = j - 1;
+  while (counted > clause.begin && IsAdjective(units_[counted - 1]))
+    --counted;
+  if (counted == clause.begin) return false;
+  const std::string& count = units_[counted - 1].source;
+  if (count != "a" && count != "an" && !Contains(kEnglishHours, count) &&
+      count.find_first_not_of("0123456789") != std::string::npos)
     return false;
   units_[j].text.clear();
   const Phrase measured =
@@ -2514,12 +2709,24 @@ void Dictionary::EnglishGrammar::Gerunds() {
       ++at;
       continue;
     }
-    const bool afterBe = at > 0 && (Contains(kFormsOfBe, units_[at - 1].source) ||
-                                    FindIn(kEnglishPronouns, units_[at - 1].source));
-    if (word.source == "using" && !afterBe &&
-        (FindIn(kEnglishDeterminers, next.source) || IsNoun(next))) {
+    // An object pronoun before it ("copy it using ...") is no subject.
+    const bool afterBe =
+        at > 0 && (Contains(kFormsOfBe, units_[at - 1].source) ||
+                   (FindIn(kEnglishPronouns, units_[at - 1].source) &&
+                    units_[at - 1].source != "it" && units_[at - 1].source != "them"));
+    // "using" a noun phrase, a key or a name ("using Ctrl-C"), or a number of things
+    // ("using only two calls") is "mit"; first in a sentence only as a phrase before
+    // a comma ("Using Ctrl, you can ..."), not as the subject ("Using GIMP is easy").
+    bool phrase = !word.capital;
+    for (std::size_t k = at + 1; word.source == "using" && !phrase && k < units_.size(); ++k) {
+      if (units_[k].gap.find_first_of(".!?:;\n") != std::string::npos) break;
+      phrase = units_[k].gap.find(',') != std::string::npos;
+    }
+    if (word.source == "using" && !afterBe && phrase &&
+        (FindIn(kEnglishDeterminers, next.source) || IsNoun(next) || next.source.empty() ||
+         IsAdjective(next) || next.source == "only")) {
       word.source = "with";
-      word.text = "mit";
+      word.text = word.capital ? "Mit" : "mit";
       word.kind = Kind::Preposition;
     }
   }

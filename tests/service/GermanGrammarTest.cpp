@@ -117,7 +117,13 @@ constexpr std::string_view kDictionary =
     "zumachen {vt} | das Fenster zumachen :: to close | to close the window\n"
     "unternehmen {vt} :: to make\n"
     "durch {prp} :: through\n"
-    "Strafmandat {n} | Strafmandate {pl} :: ticket | tickets\n";
+    "Strafmandat {n} | Strafmandate {pl} :: ticket | tickets\n"
+    "sich drehen {vr} :: to turn\n"
+    "Name {m} | Namen {pl} :: name | names\n"
+    "hier {adv} :: here\n"
+    "dort {adv} :: there\n"
+    "sobald {conj} :: as soon as\n"
+    "auch wenn {conj} :: even if\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -528,6 +534,54 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // "want" is the polite "möchten".
       {"The cat wants to play.", "Die Katze möchte spielen."},
       {"Open the door that you want.", "Öffnen Sie die Tür, die Sie möchten."},
+      // An adverb between the subject and its verb follows the verb; after a name it
+      // shows a word that may be a noun ("plays") to be the verb, and so does an
+      // article after it.
+      {"The dog also sees the cat.", "Der Hund sieht auch die Katze."},
+      {"The dog only sees the cat.", "Der Hund sieht nur die Katze."},
+      {"GIMP also plays with the cat.", "GIMP spielt auch mit der Katze."},
+      {"GIMP plays the dog.", "GIMP spielt den Hund."},
+      // A reflexive verb with a direct object is the transitive one, without "sich".
+      {"The dog turns.", "Der Hund dreht sich."},
+      {"The dog turns the cup.", "Der Hund dreht die Tasse."},
+      {"The dog also turns the cup.", "Der Hund dreht auch die Tasse."},
+      {"You can turn the cup.", "Sie können die Tasse drehen."},
+      {"The cup you want to turn is old.", "Die Tasse, die Sie drehen möchten, ist alt."},
+      // A verb last leaves its "sich" after the subject.
+      {"When the dog turns, open the door.", "Wenn der Hund sich dreht, öffnen Sie die Tür."},
+      {"The cat sees the dogs which turn.", "Die Katze sieht die Hunde, die sich drehen."},
+      // Only a counted measure loses its "of"; another noun keeps "von".
+      {"I see the garden of old houses.", "Ich sehe den Garten von alten Häusern."},
+      {"We see two cups of coffee.", "Wir sehen zwei Tassen Kaffee."},
+      // A weak masculine noun ends in "-n" outside the nominative, alone and as the
+      // last part of a compound.
+      {"The name is old.", "Der Name ist alt."},
+      {"I see the name of the cat.", "Ich sehe den Namen der Katze."},
+      {"We play with a name.", "Wir spielen mit einem Namen."},
+      {"The door of the cat name is big.", "Die Tür des Katzennamens ist groß."},
+      // "this" or "that" with a verb after it is the subject; before a noun the article.
+      {"This opens the name of the cat.", "Dies öffnet den Namen der Katze."},
+      {"That also sees the dog.", "Das sieht auch den Hund."},
+      {"This cat sees the dog.", "Diese Katze sieht den Hund."},
+      // A program's name in capitals takes no article; "of" before it is "von".
+      {"The GIMP opens the door.", "GIMP öffnet die Tür."},
+      {"The cat of the GIMP sleeps.", "Die Katze von GIMP schläft."},
+      {"I see the GIMP 2.", "Ich sehe GIMP 2."},
+      // "here" or "there" alone in front puts the verb before the subject.
+      {"Here, the dog sleeps.", "Hier schläft der Hund."},
+      {"There, we see the cat.", "Dort sehen wir die Katze."},
+      // "To" and a verb first in a sentence: the infinitive of purpose in front, or
+      // alone; the main clause after it starts with its verb.
+      {"To open the door, click the button.", "Um die Tür zu öffnen, klicken Sie auf den Knopf."},
+      {"To turn the cup, we play.", "Um die Tasse zu drehen, spielen wir."},
+      {"To see the cat.", "Um die Katze zu sehen."},
+      // Subordinators of several words start a subordinate clause too.
+      {"As soon as the dog sleeps, we play.", "Sobald der Hund schläft, spielen wir."},
+      {"We play even if the cat sleeps.", "Wir spielen, auch wenn die Katze schläft."},
+      // "using" before a name or a number of things is "mit"; first in a sentence only
+      // before a comma.
+      {"We see it using Ctrl.", "Wir sehen es mit Ctrl."},
+      {"Using GIMP, we see the cat.", "Mit GIMP sehen wir die Katze."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),

@@ -323,6 +323,10 @@ TEST_F(GermanSentencesTest, FirstSentences) {
       {"Good morning!", D::EnglishToGerman, "Guten Morgen!"},
       {"Guten Morgen! Wie geht es Ihnen?", D::GermanToEnglish, "Good morning! How are you?"},
       {"Danke schön!", D::GermanToEnglish, "Thank you very much!"},
+      // A manual's heading: "set" a value is "festlegen", not what concrete does.
+      {"To set the radius of the brush.", D::EnglishToGerman,
+       "Um den Radius des Pinsels festzulegen."},
+      {"You set the value.", D::EnglishToGerman, "Sie legen den Wert fest."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RealDictionary().Translate(c.source, c.direction), c.expected) << c.source;
