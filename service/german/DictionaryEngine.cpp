@@ -273,6 +273,8 @@ constexpr ManualVerb kManualVerbs[] = {
     // Its first "to set" is what concrete does, "fest werden"; a value or an option
     // is "festgelegt".
     {"set", "festlegen", false},
+    // A file or a setting is "saved"; the dictionary's first "speichern" is "to store".
+    {"save", "speichern", true},
 };
 
 // Commands whose English object German gives a preposition, with it.

@@ -327,6 +327,10 @@ TEST_F(GermanSentencesTest, FirstSentences) {
       {"To set the radius of the brush.", D::EnglishToGerman,
        "Um den Radius des Pinsels festzulegen."},
       {"You set the value.", D::EnglishToGerman, "Sie legen den Wert fest."},
+      // A file is "saved", not "stored"; the English "save" stays "speichern".
+      {"Sie können die Datei speichern.", D::GermanToEnglish, "You can save the file."},
+      {"Speichern Sie das Bild.", D::GermanToEnglish, "Save the image."},
+      {"Save the image.", D::EnglishToGerman, "Speichern Sie das Bild."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RealDictionary().Translate(c.source, c.direction), c.expected) << c.source;
