@@ -238,22 +238,6 @@ constexpr ManualSense kManualSenses[] = {
 // "schließen". A row marked both ways is also the German verb's English sense: the
 // dictionary offers "eingeben" only as "input" or "type in", while the manuals
 // "enter" what the German ones "eingeben".
-// The present of the commonest strong verbs whose vowel changes ("gibt": "geben"),
-// which the dictionary lists for few of them; with them the grammar also reads the
-// verbs they form with a prefix ("ergibt": "ergeben", "enthält": "enthalten").
-constexpr std::pair<std::string_view, std::string_view> kStrongPresents[] = {
-    {"gibt", "geben"},        {"gilt", "gelten"},        {"nimmt", "nehmen"},
-    {"hilft", "helfen"},      {"spricht", "sprechen"},   {"trifft", "treffen"},
-    {"wirft", "werfen"},      {"bricht", "brechen"},     {"sieht", "sehen"},
-    {"liest", "lesen"},       {"hält", "halten"},        {"lässt", "lassen"},
-    {"fällt", "fallen"},      {"trägt", "tragen"},       {"schlägt", "schlagen"},
-    {"fährt", "fahren"},      {"läuft", "laufen"},       {"wächst", "wachsen"},
-    {"misst", "messen"},      {"vergisst", "vergessen"}, {"isst", "essen"},
-    {"stirbt", "sterben"},    {"schläft", "schlafen"},   {"empfiehlt", "empfehlen"},
-    {"befiehlt", "befehlen"}, {"stößt", "stoßen"},       {"lädt", "laden"},
-    {"gräbt", "graben"},      {"tritt", "treten"},       {"stiehlt", "stehlen"},
-};
-
 struct ManualVerb {
   std::string_view english;
   std::string_view german;
@@ -280,6 +264,22 @@ constexpr ManualVerb kManualVerbs[] = {
 // Commands whose English object German gives a preposition, with it.
 constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
     {"click", "auf"}, {"double-click", "auf"}, {"right-click", "auf"}};
+
+// The present of the commonest strong verbs whose vowel changes ("gibt": "geben"),
+// which the dictionary lists for few of them; with them the grammar also reads the
+// verbs they form with a prefix ("ergibt": "ergeben", "enthält": "enthalten").
+constexpr std::pair<std::string_view, std::string_view> kStrongPresents[] = {
+    {"gibt", "geben"},        {"gilt", "gelten"},        {"nimmt", "nehmen"},
+    {"hilft", "helfen"},      {"spricht", "sprechen"},   {"trifft", "treffen"},
+    {"wirft", "werfen"},      {"bricht", "brechen"},     {"sieht", "sehen"},
+    {"liest", "lesen"},       {"hält", "halten"},        {"lässt", "lassen"},
+    {"fällt", "fallen"},      {"trägt", "tragen"},       {"schlägt", "schlagen"},
+    {"fährt", "fahren"},      {"läuft", "laufen"},       {"wächst", "wachsen"},
+    {"misst", "messen"},      {"vergisst", "vergessen"}, {"isst", "essen"},
+    {"stirbt", "sterben"},    {"schläft", "schlafen"},   {"empfiehlt", "empfehlen"},
+    {"befiehlt", "befehlen"}, {"stößt", "stoßen"},       {"lädt", "laden"},
+    {"gräbt", "graben"},      {"tritt", "treten"},       {"stiehlt", "stehlen"},
+};
 
 // Whether the text between two words ends one sentence and starts the next.
 // A period right before a comma or semicolon ends an abbreviation ("Inc., 51
