@@ -41,8 +41,8 @@ bool CharacterBoundary(std::string_view word, std::size_t at) {
   return at == word.size() || (static_cast<unsigned char>(word[at]) & 0xC0) != 0x80;
 }
 
-// The English plural of a noun phrase's last word: "area" -> "areas", "entry" ->
-// "entries", "box" -> "boxes".
+}  // namespace
+
 std::string EnglishPlural(std::string phrase) {
   if (phrase.empty() || phrase.ends_with('s')) return phrase;
   if (phrase.ends_with('y') && phrase.size() > 1 &&
@@ -54,8 +54,6 @@ std::string EnglishPlural(std::string phrase) {
     return phrase + "es";
   return phrase + "s";
 }
-
-}  // namespace
 
 std::optional<Dictionary::Compound> Dictionary::TranslateCompound(std::string_view word) const {
   if (word.size() < kMinModifierBytes + kMinHeadBytes || word.size() > kMaxCompoundBytes) {

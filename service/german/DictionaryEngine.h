@@ -211,6 +211,10 @@ std::string CapitalizeFirst(std::string text);
 // Whether the text starts with a capital letter (ASCII or Latin-1, in UTF-8).
 bool StartsUpper(std::string_view text);
 
+// The English plural of a noun phrase's last word: "area" -> "areas", "entry" ->
+// "entries", "box" -> "boxes".
+std::string EnglishPlural(std::string phrase);
+
 // Translation of one direction with the dictionary, which a background thread may
 // still be loading: the first request waits for it.
 class DictionaryTranslator final : public Translator {

@@ -2987,8 +2987,11 @@ constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "s
 // The prepositions of "zu Hause" and "nach Hause" in English ("" for none).
 constexpr std::pair<std::string_view, std::string_view> kHome[] = {{"zu", "at"}, {"nach", ""}};
 // Articles of the singular only.
-constexpr std::string_view kSingularArticles[] = {"das",   "dem",   "des",   "ein",    "eine",
-                                                  "einen", "einem", "eines", "dieses", "diesem"};
+constexpr std::string_view kSingularArticles[] = {
+    "das",    "dem",    "des",     "ein",     "eine",   "einen",  "einem",  "eines",
+    "dieses", "diesem", "kein",    "keinem",  "keines", "mein",   "meinem", "meines",
+    "dein",   "deinem", "deines",  "sein",    "seinem", "seines", "ihr",    "ihrem",
+    "ihres",  "unser",  "unserem", "unseres", "jedes",  "jedem"};
 // Articles that are the genitive after a noun ("die Liste der Dateien": "the list of
 // the files"), with their English. Before a masculine singular "der" is a subject or
 // an object ("dann kommt der Zug"), so the genitive needs a noun of another kind.
@@ -3218,6 +3221,7 @@ class Dictionary::GermanGrammar {
   void ClockTimes();
   void Measures();
   void Articles();
+  void Referents();
   void Commas();
   // The passes over one clause, in order.
   void ZuInfinitive(Clause& clause);
@@ -3306,6 +3310,9 @@ class Dictionary::GermanGrammar {
       &GermanGrammar::Measures,
       // "a" before a vowel is "an".
       &GermanGrammar::Articles,
+      // "er", "sie" and their possessives for a thing are "it" and "its" ("Wenn die
+      // Datei fehlt, wird sie erstellt": "it is created"); "ihr" for a plural is "their".
+      &GermanGrammar::Referents,
       // No comma before "that", "if" and "whose" ("Ich weiß, dass": "I know that"),
       // nor after a clause of "whose". Last: the passes before find clauses by them.
       &GermanGrammar::Commas,
@@ -3410,6 +3417,7 @@ class Dictionary::GermanGrammar {
   std::optional<std::string> SeparableVerb(std::size_t at, const std::string& prefix) const;
   std::size_t VerbEnd(const Clause& clause) const;
   bool AddressesReader(const Clause& clause) const;
+  bool IsPerson(const Unit& noun) const;
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -3707,7 +3715,11 @@ void Dictionary::GermanGrammar::PrepositionSenses() {
 
 void Dictionary::GermanGrammar::SingularNouns() {
   for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
-    if (!Contains(kSingularArticles, units_[u].source)) continue;
+    // "der" is singular too first in a clause or after a preposition, where it is no
+    // genitive ("Der Fehler tritt auf", "mit der Maus"; but "die Liste der Fehler").
+    const bool singularDer = units_[u].source == "der" && (u == 0 || IsClauseBreak(units_[u].gap) ||
+                                                           units_[u - 1].kind == Kind::Preposition);
+    if (!singularDer && !Contains(kSingularArticles, units_[u].source)) continue;
     std::size_t k = u + 1;
     while (k < units_.size() && !IsClauseBreak(units_[k].gap) && !units_[k].upper &&
            units_[k].known && units_[k].kind == Kind::Adjective)
@@ -3745,8 +3757,18 @@ void Dictionary::GermanGrammar::Genitives() {
     if (k >= units_.size() || IsClauseBreak(units_[k].gap) || !units_[k].upper ||
         units_[k].source.empty())
       continue;
-    const Kind kind = units_[k].kind;
-    if (kind == Kind::Masculine || kind == Kind::Neuter) continue;
+    Unit& noun = units_[k];
+    if (noun.kind == Kind::Masculine && row->first == "der") {
+      // A masculine noun whose plural is the same form, right after a noun, is that
+      // plural ("die Liste der Fehler": "the list of the errors").
+      const std::optional<NounForms> forms = dictionary_.Noun(CapitalizeFirst(noun.source));
+      if (k != u + 1 || !IsNoun(before) || !forms || FoldCase(forms->plural) != noun.source)
+        continue;
+      noun.kind = Kind::Plural;
+      noun.text = EnglishPlural(std::move(noun.text));
+    } else if (noun.kind == Kind::Masculine || noun.kind == Kind::Neuter) {
+      continue;
+    }
     units_[u].text = std::string(row->second);
   }
 }
@@ -4679,6 +4701,90 @@ bool Dictionary::GermanGrammar::PerfectWithSein(Clause& clause) {
   clause.afterVerb = english;
   units_[last].text.clear();
   return true;
+}
+
+// Nouns for people that have no feminine form with "-in" beside them in the
+// dictionary ("Lehrer": "Lehrerin"), and feminine ones without the ending.
+constexpr std::string_view kPersonNouns[] = {
+    "mann",  "frau",    "vater", "mutter", "sohn",  "tochter", "bruder", "schwester",
+    "herr",  "dame",    "junge", "onkel",  "tante", "opa",     "oma",    "mensch",
+    "kunde", "kollege", "chef",  "arzt",   "koch",  "gott",    "kind",   "mädchen"};
+
+// Whether a noun names a person: a listed one, a masculine one whose feminine adds
+// "-in", or a feminine one in "-in" whose masculine is a noun ("Benutzerin").
+bool Dictionary::GermanGrammar::IsPerson(const Unit& noun) const {
+  if (Contains(kPersonNouns, noun.source)) return true;
+  const auto gender = [&](const std::string& word) {
+    const std::optional<NounForms> forms = dictionary_.Noun(CapitalizeFirst(word));
+    return forms ? forms->gender : Kind::Other;
+  };
+  if (noun.kind == Kind::Masculine) return gender(noun.source + "in") == Kind::Feminine;
+  if (noun.kind == Kind::Feminine && noun.source.size() > 4 && noun.source.ends_with("in"))
+    return gender(noun.source.substr(0, noun.source.size() - 2)) == Kind::Masculine;
+  return false;
+}
+
+void Dictionary::GermanGrammar::Referents() {
+  // The English a pronoun or possessive has for a person, what it is for a thing,
+  // and the genders of the nouns it may stand for.
+  struct Referent {
+    std::string_view person;
+    std::string_view thing;
+    std::array<Kind, 2> genders;
+  };
+  constexpr Referent kReferents[] = {
+      {"he", "it", {Kind::Masculine, Kind::Masculine}},
+      {"him", "it", {Kind::Masculine, Kind::Neuter}},
+      {"she", "it", {Kind::Feminine, Kind::Feminine}},
+      {"his", "its", {Kind::Masculine, Kind::Neuter}},
+      {"her", "its", {Kind::Feminine, Kind::Plural}},
+  };
+  // How far back the noun may stand: the sentence before, as a rule.
+  constexpr std::size_t kReach = 40;
+  for (std::size_t u = 0; u < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    if (unit.upper && !unit.capital) continue;  // "Sie", "Ihre": the reader
+    std::string english = unit.text;
+    if (!english.empty()) english[0] = static_cast<char>(std::tolower(english[0]));
+    const bool beforeNoun =
+        u + 1 < units_.size() && (IsNoun(units_[u + 1]) || units_[u + 1].kind == Kind::Adjective);
+    // A small "ihr" before a noun owns it ("die Auswahl ändert ihr Aussehen"); alone it
+    // is the plural "you".
+    if (unit.source == "ihr" && beforeNoun) english = "her";
+    const auto referent = std::find_if(std::begin(kReferents), std::end(kReferents),
+                                       [&](const Referent& r) { return english == r.person; });
+    if (referent == std::end(kReferents)) continue;
+    // "ihr" before no noun is the dative "her", which no plural takes.
+    const bool pluralToo = referent->genders[1] == Kind::Plural && beforeNoun;
+    // The nearest noun it may stand for decides between "its" and "their"; any person
+    // among those nouns keeps the person's pronoun ("Der Mann kauft einen Hut. Er ...").
+    const Unit* nearest = nullptr;
+    bool person = false;
+    for (std::size_t k = u; k-- > 0 && u - k <= kReach && !person;) {
+      const Unit& noun = units_[k];
+      // A plural subject pronoun before it owns it too ("Sie haben ihre eigenen").
+      if (pluralToo && (noun.text == "they" || noun.text == "They")) {
+        nearest = &noun;
+        break;
+      }
+      if (!IsNoun(noun) || (noun.kind == Kind::Plural && !pluralToo) ||
+          std::find(referent->genders.begin(), referent->genders.end(), noun.kind) ==
+              referent->genders.end())
+        continue;
+      if (nearest == nullptr) nearest = &noun;
+      person = noun.kind != Kind::Plural && IsPerson(noun);
+    }
+    if (nearest == nullptr && unit.capital && unit.source.starts_with("ihr") && beforeNoun) {
+      // First in a sentence with nothing before it to own: the reader's ("Ihre Datei").
+      english = "your";
+    } else if (nearest != nullptr && !person) {
+      english = nearest->kind == Kind::Plural || nearest->source == "sie"
+                    ? "their"
+                    : std::string(referent->thing);
+    }
+    if (unit.capital) english[0] = static_cast<char>(std::toupper(english[0]));
+    unit.text = std::move(english);
+  }
 }
 
 void Dictionary::GermanGrammar::Commas() {

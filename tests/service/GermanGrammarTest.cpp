@@ -123,7 +123,11 @@ constexpr std::string_view kDictionary =
     "hier {adv} :: here\n"
     "dort {adv} :: there\n"
     "sobald {conj} :: as soon as\n"
-    "auch wenn {conj} :: even if\n";
+    "auch wenn {conj} :: even if\n"
+    "Freund {m}; Freundin {f} | Freunde {pl}; Freundinnen {pl} :: friend | friends\n"
+    "Lehrer {m}; Lehrerin {f} | Lehrer {pl}; Lehrerinnen {pl} :: teacher | teachers\n"
+    "Frau {f} | Frauen {pl} :: woman | women\n"
+    "Liste {f} | Listen {pl} :: list | lists\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -775,7 +779,7 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Fügen Sie eine oder zwei Katzen hinzu.", "Add one or two cats."},
       // Words that frame two parts: "sowohl ... als auch", "zwar ... aber".
       {"Ich sehe sowohl den Hund als auch die Katze.", "I see both the dog and the cat."},
-      {"Der Hund ist zwar alt, aber er spielt.", "The dog is old, but he plays."},
+      {"Der Hund ist zwar alt, aber er spielt.", "The dog is old, but it plays."},
       // Words in brackets or quotes inside a clause hide none of its verbs.
       {"Ich kann den Hund (die Katze) sehen.", "I can see the dog (the cat)."},
       {"Ich schlafe, wenn der Hund (alt) schläft.", "I sleep if the dog (old) sleeps."},
@@ -827,6 +831,25 @@ TEST(GermanGrammarTest, GermanToEnglish) {
        "If the dog sleeps, all cats are seen."},
       {"Im Garten spielen alle Katzen.", "In the garden all cats play."},
       {"Ich schlafe, wenn das eine Katze ergibt.", "I sleep if that results in a cat."},
+      // "er", "sie" and their possessives for a thing are "it", "its"; "ihr" for a
+      // plural is "their", first in a sentence with no owner before it the reader's.
+      // A person in reach keeps the person's pronoun.
+      {"Wenn die Katze schläft, wird sie gesehen.", "If the cat sleeps, it is seen."},
+      {"Der Dialog ist neu. Er ist groß.", "The dialog is new. It is big."},
+      {"Der Freund sieht den Dialog. Er ist müde.", "The friend sees the dialog. He is tired."},
+      {"Das Fenster sieht sein Menü.", "The window sees its menu."},
+      {"Die Ebene sieht ihr Menü.", "The layer sees its menu."},
+      {"Die Frau sieht ihr Fenster.", "The woman sees her window."},
+      // A noun whose plural is the same form is singular after "der" with no noun
+      // before it, and after a singular possessive.
+      {"Der Lehrer sieht den Dialog.", "The teacher sees the dialog."},
+      {"Ich sehe die Menüs der Fenster.", "I see the menus of the windows."},
+      // A masculine noun with the same plural right after a noun is that plural's
+      // genitive.
+      {"Ich sehe die Liste der Fehler.", "I see the list of the errors."},
+      {"Die Liste der Fehler sieht den Hund.", "The list of the errors sees the dog."},
+      {"Die Katzen sehen ihre Häuser.", "The cats see their houses."},
+      {"Ihr Fenster ist groß.", "Your window is big."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
