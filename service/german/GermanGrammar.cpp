@@ -2984,8 +2984,18 @@ constexpr std::string_view kDativeArticles[] = {"dem", "der", "einem", "einer", 
 // The hours of the clock in words (but "ein", which reads "a" elsewhere).
 constexpr std::string_view kGermanHours[] = {"zwei", "drei", "vier", "fünf", "sechs", "sieben",
                                              "acht", "neun", "zehn", "elf",  "zwölf"};
-// The prepositions of "zu Hause" and "nach Hause" in English ("" for none).
-constexpr std::pair<std::string_view, std::string_view> kHome[] = {{"zu", "at"}, {"nach", ""}};
+// Pairs of words read together, and their English ("" for none): "zu Hause" is "at
+// home", "ein paar Effekte" "a few effects".
+struct WordPair {
+  std::string_view first;
+  std::string_view second;
+  std::string_view firstEnglish;
+  std::string_view secondEnglish;
+};
+constexpr WordPair kWordPairs[] = {
+    {"zu", "hause", "at", "home"},   {"nach", "hause", "", "home"},   {"ein", "paar", "a", "few"},
+    {"ein", "bisschen", "a", "bit"}, {"ein", "wenig", "a", "little"},
+};
 // Articles of the singular only.
 constexpr std::string_view kSingularArticles[] = {
     "das",    "dem",    "des",     "ein",     "eine",   "einen",  "einem",  "eines",
@@ -3257,8 +3267,8 @@ class Dictionary::GermanGrammar {
       // Abbreviations ("z. B.", "bzw."): their English, and their dots no clause's end,
       // so that a verb after them still finds its clause.
       &GermanGrammar::Abbreviations,
-      // A preposition whose reading changes before an article ("nach dem Essen"), a
-      // day ("am Montag") or "Hause" ("zu Hause").
+      // A preposition whose reading changes before an article ("nach dem Essen") or a
+      // day ("am Montag"); pairs of words read together ("zu Hause", "ein paar").
       &GermanGrammar::BeforeArticles,
       // A preposition's sense from the word before it or the case after it
       // ("Informationen über das Menü": "information about the menu"; "über das
@@ -3675,11 +3685,11 @@ void Dictionary::GermanGrammar::BeforeArticles() {
         if (units_[u].source == german) units_[u].text = std::string(english);
       }
     }
-    // "zu Hause": "at home", "nach Hause": "home".
-    for (const auto& [preposition, english] : kHome) {
-      if (units_[u].source == preposition && units_[u + 1].source == "hause") {
-        units_[u].text = std::string(english);
-        units_[u + 1].text = "home";
+    for (const WordPair& pair : kWordPairs) {
+      if (units_[u].source == pair.first && units_[u + 1].source == pair.second) {
+        units_[u].text = std::string(pair.firstEnglish);
+        units_[u].kind = Kind::Other;
+        units_[u + 1].text = std::string(pair.secondEnglish);
         units_[u + 1].kind = Kind::Other;
       }
     }
@@ -4508,6 +4518,34 @@ bool Dictionary::GermanGrammar::Have(Clause& clause) {
 void Dictionary::GermanGrammar::Negation(Clause& clause) {
   if (clause.nicht >= clause.end) return;
   units_[clause.nicht].text.clear();
+  // "nicht mehr", but not "nicht mehr als": "no longer" ("existiert nicht mehr": "no
+  // longer exists", "kann nicht mehr geöffnet werden": "can no longer be opened").
+  const std::size_t mehr = clause.nicht + 1;
+  const bool noLonger =
+      mehr < clause.end && units_[mehr].source == "mehr" && !IsClauseBreak(units_[mehr].gap) &&
+      (mehr + 1 >= units_.size() || units_[mehr + 1].source != "als") && clause.gern == clause.end;
+  if (noLonger) units_[mehr].text.clear();
+  // "müssen" with "nicht" is no duty, not a ban: "muss nicht" is "does not have to".
+  const std::string_view finite = units_[clause.v].source;
+  if ((finite.starts_with("mus") || finite.starts_with("müs")) &&
+      (clause.verbClass == VerbClass::Modal || clause.verbClass == VerbClass::ModalTo)) {
+    clause.verbClass = VerbClass::Modal;  // its "to" is in the verb group already
+    const bool past = finite.starts_with("musste");
+    const bool third = clause.person == kThirdSingular;
+    if (noLonger) {
+      clause.verbText = past    ? "no longer had to"
+                        : third ? "no longer has to"
+                                : "no longer have to";
+    } else {
+      clause.verbText = past ? "did not have to" : third ? "does not have to" : "do not have to";
+    }
+    return;
+  }
+  if (noLonger) {
+    clause.verbText = clause.verbClass == VerbClass::Full ? "no longer " + clause.verbText
+                                                          : clause.verbText + " no longer";
+    return;
+  }
   const std::string doNot = clause.person == kThirdSingular ? "does not " : "do not ";
   if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
     clause.verbText = doNot + clause.verb->base;

@@ -850,6 +850,14 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Liste der Fehler sieht den Hund.", "The list of the errors sees the dog."},
       {"Die Katzen sehen ihre Häuser.", "The cats see their houses."},
       {"Ihr Fenster ist groß.", "Your window is big."},
+      // "nicht mehr" is "no longer"; "müssen" with "nicht" is no duty, not a ban.
+      {"Ich spiele nicht mehr.", "I no longer play."},
+      {"Ich kann den Hund nicht mehr sehen.", "I can no longer see the dog."},
+      {"Ich muss den Hund nicht sehen.", "I do not have to see the dog."},
+      {"Die Katze muss nicht mehr spielen.", "The cat no longer has to play."},
+      {"Die Katze muss spielen.", "The cat must play."},
+      // Pairs of words read together.
+      {"Ich sehe ein paar Katzen.", "I see a few cats."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
