@@ -3226,6 +3226,7 @@ class Dictionary::GermanGrammar {
   void FirstAdverbs();
   void Polite();
   void As();
+  void Than();
   void Clauses();
   void Well();
   void ClockTimes();
@@ -3305,6 +3306,9 @@ class Dictionary::GermanGrammar {
       // "wie" inside a clause compares: "so groß wie das Bild", "wie unten
       // beschrieben": "as".
       &GermanGrammar::As,
+      // "als" after a comparative, with verbs between them too, compares: "größer sein
+      // kann als das Bild": "than".
+      &GermanGrammar::Than,
       // Words in brackets or quotes inside a clause ("legen (kacheln) möchten", "die
       // Datei "a.txt" öffnen") become one aside that no clause pass reads or moves, so
       // that the clause goes on after them.
@@ -3949,6 +3953,30 @@ void Dictionary::GermanGrammar::As() {
 // after a verb or a participle, or before one of their own: else they join two
 // phrases of one clause, whose verb's parts may stand after them ("Geben Sie den
 // Ordner oder die Datei an").
+void Dictionary::GermanGrammar::Than() {
+  constexpr std::string_view kComparatives[] = {"more", "less", "fewer", "rather", "other"};
+  for (std::size_t u = 1; u < units_.size(); ++u) {
+    if (units_[u].source != "als" || IsClauseBreak(units_[u].gap)) continue;
+    // The comparative stands right before it or before the verbs that end the clause.
+    std::size_t k = u - 1;
+    while (k > 0 && !IsClauseBreak(units_[k].gap) &&
+           (units_[k].source == "sein" || units_[k].source == "werden" ||
+            FindClosedFinite(units_[k].source) || !PassiveParticiple(units_[k]).empty()))
+      --k;
+    const Unit& before = units_[k];
+    // A comparative the morphology found ("älter": "older") has no kind of its own.
+    if (before.upper || before.text.empty() ||
+        (before.kind != Kind::Adjective && before.kind != Kind::Adverb &&
+         before.kind != Kind::Other))
+      continue;
+    const std::string_view english = before.text;
+    const std::string_view first = english.substr(0, english.find(' '));
+    if ((english.ends_with("er") && before.source.ends_with("er")) ||
+        Contains(kComparatives, first))
+      units_[u].text = "than";
+  }
+}
+
 bool Dictionary::GermanGrammar::StartsClause(std::size_t at) const {
   if (!Contains(kGermanConjunctions, units_[at].source)) return false;
   if (units_[at].source != "und" && units_[at].source != "oder") return true;
@@ -4841,6 +4869,8 @@ void Dictionary::GermanGrammar::TimeAdverbs(Clause& clause) {
   const std::size_t last = LastWord(clause);
   for (std::size_t k = clause.begin + 1; k < last; ++k) {
     if (units_[k].upper || !Contains(kGermanTimeAdverbs, units_[k].source)) continue;
+    // One that compares stays with what it compares ("später als heute").
+    if (units_[k + 1].text == "than") return;
     // Only one that stands after the verb: "Heute spielen wir" keeps its place.
     bool afterVerb = false;
     for (std::size_t j = clause.begin; j < k; ++j)

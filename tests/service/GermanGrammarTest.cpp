@@ -127,7 +127,9 @@ constexpr std::string_view kDictionary =
     "Freund {m}; Freundin {f} | Freunde {pl}; Freundinnen {pl} :: friend | friends\n"
     "Lehrer {m}; Lehrerin {f} | Lehrer {pl}; Lehrerinnen {pl} :: teacher | teachers\n"
     "Frau {f} | Frauen {pl} :: woman | women\n"
-    "Liste {f} | Listen {pl} :: list | lists\n";
+    "Liste {f} | Listen {pl} :: list | lists\n"
+    "älter {adj} :: older\n"
+    "später {adv} :: later\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -856,6 +858,13 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich muss den Hund nicht sehen.", "I do not have to see the dog."},
       {"Die Katze muss nicht mehr spielen.", "The cat no longer has to play."},
       {"Die Katze muss spielen.", "The cat must play."},
+      // "als" after a comparative compares, with the verbs that end the clause between
+      // them too; a time adverb that compares stays.
+      {"Der Hund ist älter als die Katze.", "The dog is older than the cat."},
+      {"Ich schlafe, wenn der Hund älter sein kann als die Katze.",
+       "I sleep if the dog can be older than the cat."},
+      {"Der Hund muss später als heute spielen.", "The dog must play later than today."},
+      {"Ich sehe den Hund als Katze.", "I see the dog as cat."},
       // Pairs of words read together.
       {"Ich sehe ein paar Katzen.", "I see a few cats."},
   };
