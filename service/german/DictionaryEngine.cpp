@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 #include <future>
+#include <span>
 
 #include "GermanLexicon.h"
 #include "LearntSenses.h"
@@ -898,6 +899,69 @@ constexpr std::pair<std::string_view, std::string_view> kEnglishContractions[] =
 
 }  // namespace
 
+namespace {
+
+// The quotation marks of the target language: English “…” and ‘…’ are German „…“
+// and ‚…‘; German „…“, »…« (and the Swiss «…») and ‚…‘ are English “…” and ‘…’.
+// A closing mark that may also be something else (the apostrophe ’, German's “ that
+// opens in English) changes only after its opening one; English ” is never anything
+// else and changes on its own too (a page's run may hold only the end of a quote).
+std::string TargetQuotes(std::string_view text, Dictionary::Direction direction) {
+  struct Pair {
+    char32_t open;
+    char32_t close;
+    char32_t targetOpen;
+    char32_t targetClose;
+    bool closeAlone;  // the closing mark changes without its opening one
+  };
+  constexpr Pair kToGerman[] = {{U'\u201C', U'\u201D', U'\u201E', U'\u201C', true},
+                                {U'\u2018', U'\u2019', U'\u201A', U'\u2018', false}};
+  constexpr Pair kToEnglish[] = {{U'\u201E', U'\u201C', U'\u201C', U'\u201D', false},
+                                 {U'\u00BB', U'\u00AB', U'\u201C', U'\u201D', false},
+                                 {U'\u00AB', U'\u00BB', U'\u201C', U'\u201D', false},
+                                 {U'\u201A', U'\u2018', U'\u2018', U'\u2019', false}};
+  const std::span<const Pair> pairs = direction == Dictionary::Direction::EnglishToGerman
+                                          ? std::span<const Pair>(kToGerman)
+                                          : std::span<const Pair>(kToEnglish);
+  std::string out;
+  out.reserve(text.size() + 8);
+  const Pair* open = nullptr;  // the double or single pair now open, innermost only
+  const Pair* outer = nullptr;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t code = 0;
+    std::size_t length = DecodeUtf8(text, i, code);
+    if (length == 0) {
+      out += text[i++];
+      continue;
+    }
+    char32_t written = code;
+    const auto alone = std::find_if(pairs.begin(), pairs.end(),
+                                    [&](const Pair& p) { return p.closeAlone && p.close == code; });
+    if (open == nullptr && alone != pairs.end()) {
+      written = alone->targetClose;
+    } else if (open != nullptr && code == open->close) {
+      written = open->targetClose;
+      open = outer;
+      outer = nullptr;
+    } else if (const auto pair = std::find_if(pairs.begin(), pairs.end(),
+                                              [&](const Pair& p) { return p.open == code; });
+               pair != pairs.end() && outer == nullptr) {
+      written = pair->targetOpen;
+      outer = open;
+      open = &*pair;
+    }
+    if (written == code) {
+      out.append(text.substr(i, length));
+    } else {
+      AppendUtf8(out, written);
+    }
+    i += length;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string Dictionary::Translate(std::string_view text, Direction direction, bool grammar) const {
   // The words of the text with what stands before each.
   struct Token {
@@ -1270,7 +1334,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     sentenceStart = false;
   }
   out += tail;
-  return out;
+  return TargetQuotes(out, direction);
 }
 
 std::optional<std::vector<std::string>> DictionaryTranslator::Translate(

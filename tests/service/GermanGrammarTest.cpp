@@ -788,9 +788,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Ich kann das Haus \"Garten\" sehen.", "I can see the house \"garden\"."},
       // Guillemets are no part of the word they enclose; a word left out after one
       // takes no blank before what follows.
-      {"Der Hund ist »alt«.", "The dog is »old«."},
-      {"Ich kann den Hund »Garten« sehen.", "I can see the dog »garden«."},
-      {"Ich kann den Hund (»Garten«) sehen.", "I can see the dog (»garden«)."},
+      {"Der Hund ist »alt«.", "The dog is “old”."},
+      {"Ich kann den Hund »Garten« sehen.", "I can see the dog “garden”."},
+      {"Ich kann den Hund (»Garten«) sehen.", "I can see the dog (“garden”)."},
       // The dative ending "-em" of an adjective the rules do not know.
       {"Ich spiele mit folgendem Hund.", "I play with following dog."},
       // An adjective without an ending before a verb or a participle tells how; before
@@ -872,6 +872,31 @@ TEST(GermanGrammarTest, GermanToEnglish) {
     EXPECT_EQ(TestDictionary().Translate(c.german, Dictionary::Direction::GermanToEnglish),
               c.english)
         << c.german;
+  }
+}
+
+// Quotation marks become the target language's; an apostrophe and straight quotes
+// stay, and a closing mark that could be something else changes only after its
+// opening one.
+TEST(GermanGrammarTest, QuotationMarksOfTheTargetLanguage) {
+  using Direction = Dictionary::Direction;
+  const struct {
+    Direction direction;
+    std::string_view source;
+    std::string_view expected;
+  } cases[] = {
+      {Direction::EnglishToGerman, "The “house” is big.", "Das „Haus“ ist groß."},
+      {Direction::EnglishToGerman, "The ‘house’ is big.", "Das ‚Haus‘ ist groß."},
+      {Direction::EnglishToGerman, "The house” is big.", "Das Haus“ ist groß."},
+      {Direction::EnglishToGerman, "The house’ is \"big\".", "Das Haus’ ist \"groß\"."},
+      {Direction::GermanToEnglish, "Das „Haus“ ist groß.", "The “house” is big."},
+      {Direction::GermanToEnglish, "Das »Haus« ist groß.", "The “house” is big."},
+      {Direction::GermanToEnglish, "Das «Haus» ist groß.", "The “house” is big."},
+      {Direction::GermanToEnglish, "Das ‚Haus‘ ist groß.", "The ‘house’ is big."},
+      {Direction::GermanToEnglish, "Das “Haus” ist groß.", "The “house” is big."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TestDictionary().Translate(c.source, c.direction), c.expected) << c.source;
   }
 }
 
