@@ -3111,10 +3111,10 @@ struct Correlative {
   std::string_view secondNext;
   std::string_view secondEnglish;
 };
-constexpr Correlative kCorrelatives[] = {{"sowohl", "both", "als", "auch", "and"},
-                                         {"weder", "neither", "noch", "", "nor"},
-                                         {"entweder", "either", "oder", "", "or"},
-                                         {"zwar", "", "aber", "", "but"}};
+constexpr Correlative kCorrelatives[] = {
+    {"sowohl", "both", "als", "auch", "and"}, {"weder", "neither", "noch", "", "nor"},
+    {"entweder", "either", "oder", "", "or"}, {"zwar", "", "aber", "", "but"},
+    {"je", "the", "umso", "", "the"},         {"je", "the", "desto", "", "the"}};
 
 // The names of keys on a German keyboard that the dictionary does not list, with the
 // English ones ("Strg+C": "Ctrl+C").
@@ -3289,8 +3289,9 @@ class Dictionary::GermanGrammar {
       // Klicken auf", "zum Öffnen der Datei": "when clicking on", "for opening the
       // file").
       &GermanGrammar::VerbalNouns,
-      // The items of a menu path ("Datei → Öffnen") are names, with a capital: a verb
-      // in its base form ("Open", not "opening" nor a clause's verb), a noun as it is.
+      // The items of a menu path ("Datei → Öffnen", "Extras – Optionen – Laden") are
+      // names, with a capital: a verb in its base form ("Open", not "opening" nor a
+      // clause's verb), a noun as it is.
       &GermanGrammar::MenuPaths,
       // "sowohl ... als auch", "weder ... noch", "zwar ... aber" (kCorrelatives).
       &GermanGrammar::Correlatives,
@@ -3830,9 +3831,28 @@ void Dictionary::GermanGrammar::VerbalNouns() {
 }
 
 void Dictionary::GermanGrammar::MenuPaths() {
-  const auto arrow = [&](std::size_t at) {
-    return at < units_.size() && units_[at].gap.find("→") != std::string::npos;
-  };
+  // Items are parted by arrows, or by dashes where a sentence has two or more between
+  // capitalised words ("Extras – Optionen – Laden/Speichern"); a single dash between
+  // words is prose's ("die Datei – falls vorhanden – wird").
+  std::vector<bool> parted(units_.size() + 1, false);
+  for (std::size_t start = 0; start < units_.size();) {
+    std::size_t end = start + 1;
+    while (end < units_.size() && units_[end].gap.find_first_of(".!?:\n") == std::string::npos)
+      ++end;
+    std::vector<std::size_t> dashes;
+    for (std::size_t k = start; k < end; ++k) {
+      if (units_[k].gap.find("→") != std::string::npos) parted[k] = true;
+      if (k > start && units_[k].gap.find(" – ") != std::string::npos && units_[k].upper &&
+          units_[k - 1].upper)
+        dashes.push_back(k);
+    }
+    if (dashes.size() >= 2) {
+      for (const std::size_t k : dashes)
+        parted[k] = true;
+    }
+    start = end;
+  }
+  const auto arrow = [&](std::size_t at) { return at < units_.size() && parted[at]; };
   for (std::size_t u = 0; u < units_.size(); ++u) {
     // An item's first word comes after an arrow; the first item's last word before one.
     Unit& item = units_[u];

@@ -865,6 +865,12 @@ TEST(GermanGrammarTest, GermanToEnglish) {
        "I sleep if the dog can be older than the cat."},
       {"Der Hund muss später als heute spielen.", "The dog must play later than today."},
       {"Ich sehe den Hund als Katze.", "I see the dog as cat."},
+      // Dashes between capitalised words part a menu path where a sentence has two
+      // or more; one dash is prose's.
+      {"Wählen Sie Menü – Haus – Öffnen.", "Choose Menu – House – Open."},
+      {"Die Katze – der Hund – spielt.", "The cat – the dog – plays."},
+      // "je ... umso", "je ... desto": "the ... the".
+      {"Je älter der Hund, umso älter die Katze.", "The older the dog, the older the cat."},
       // Pairs of words read together.
       {"Ich sehe ein paar Katzen.", "I see a few cats."},
   };
