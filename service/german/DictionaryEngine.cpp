@@ -901,6 +901,71 @@ constexpr std::pair<std::string_view, std::string_view> kEnglishContractions[] =
 
 namespace {
 
+// A menu path ("Choose File - New - Labels", "Edit → Paste Into", "the Grid - Display
+// Grid command"): an arrow, or a spaced hyphen, between two capitalised words parts
+// two entries, and an entry is the capitalised words around it, the first word of a
+// sentence (the command) not included. Its tokens become one, not language to the
+// grammar, so that no pass moves its entries; its German (`menu`) has each entry
+// translated with a capital, and the hyphens as the dashes German manuals write.
+template <typename Tokens, typename BreaksBefore, typename TranslateEntry>
+void MergeMenuPaths(Tokens& tokens, const BreaksBefore& breaksBefore,
+                    const TranslateEntry& translateEntry) {
+  // A capitalised word; one kept as it is may be a product's name ("LibreOffice").
+  const auto word = [&](std::size_t k) { return StartsUpper(tokens[k].word); };
+  const auto arrow = [&](std::string_view gap) {
+    const std::size_t first = gap.find_first_not_of(' ');
+    return first != std::string_view::npos &&
+           gap.substr(first, gap.find_last_not_of(' ') + 1 - first) == "\u2192";
+  };
+  const auto parts = [&](std::size_t k) {
+    return k > 0 && k < tokens.size() && (tokens[k].gap == " - " || arrow(tokens[k].gap)) &&
+           word(k) && word(k - 1);
+  };
+  // Whether token k continues the entry before it.
+  const auto continues = [&](std::size_t k) {
+    return k < tokens.size() && tokens[k].gap == " " && word(k) && !breaksBefore(k);
+  };
+  Tokens merged;
+  merged.reserve(tokens.size());
+  for (std::size_t k = 0; k < tokens.size();) {
+    std::size_t separator = k + 1;
+    while (separator < tokens.size() && continues(separator))
+      ++separator;
+    if (!word(k) || !parts(separator)) {
+      merged.push_back(std::move(tokens[k]));
+      ++k;
+      continue;
+    }
+    // The command first in a sentence is no entry.
+    std::size_t begin = k;
+    if ((begin == 0 || breaksBefore(begin)) && begin + 1 < separator) ++begin;
+    for (std::size_t c = k; c < begin; ++c)
+      merged.push_back(std::move(tokens[c]));
+    typename Tokens::value_type path;
+    path.gap = tokens[begin].gap;
+    path.verbatim = true;
+    for (std::size_t entry = begin, end = begin;; entry = end = end + 1) {
+      while (end + 1 < tokens.size() && continues(end + 1))
+        ++end;
+      std::string english;
+      for (std::size_t c = entry; c <= end; ++c)
+        english += (c > entry ? " " : "") + tokens[c].word;
+      if (entry > begin) {
+        path.word += tokens[entry].gap;
+        path.menu += tokens[entry].gap == " - " ? " \u2013 " : tokens[entry].gap;
+      }
+      path.word += english;
+      path.menu += CapitalizeFirst(translateEntry(english));
+      if (!parts(end + 1)) {
+        k = end + 1;
+        break;
+      }
+    }
+    merged.push_back(std::move(path));
+  }
+  tokens = std::move(merged);
+}
+
 // The quotation marks of the target language: English “…” and ‘…’ are German „…“
 // and ‚…‘; German „…“, »…« (and the Swiss «…») and ‚…‘ are English “…” and ‘…’.
 // A closing mark that may also be something else (the apostrophe ’, German's “ that
@@ -968,6 +1033,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     std::string gap;
     std::string word;
     bool verbatim = false;  // not language: copied unchanged, never part of a phrase
+    std::string menu;       // a menu path's German (MergeMenuPaths): one verbatim token
   };
   std::vector<Token> tokens;
   std::size_t copied = 0;
@@ -990,7 +1056,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       tries += verbatim.tried ? 1 : 0;
       if (verbatim.kind != VerbatimKind::None) {
         tokens.push_back({std::string(text.substr(copied, i - copied)),
-                          std::string(text.substr(i, verbatim.length)), true});
+                          std::string(text.substr(i, verbatim.length)),
+                          true,
+                          {}});
         i += verbatim.length;
         copied = i;
         continue;
@@ -1024,14 +1092,14 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         std::string first(words.substr(0, space));
         if (StartsUpper(word)) first = CapitalizeFirst(first);
         if (first == "i") first = "I";
-        tokens.push_back({std::move(gap), std::move(first)});
-        tokens.push_back({" ", std::string(words.substr(space + 1))});
+        tokens.push_back({std::move(gap), std::move(first), false, {}});
+        tokens.push_back({" ", std::string(words.substr(space + 1)), false, {}});
         expanded = true;
         break;
       }
       if (expanded) continue;
     }
-    tokens.push_back({std::move(gap), std::string(word)});
+    tokens.push_back({std::move(gap), std::string(word), false, {}});
   }
   const std::string tail(text.substr(copied));
 
@@ -1042,6 +1110,23 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     return k == 0 || !tokens[k].gap.starts_with(". ") ||
            !IsAbbreviation(FoldCase(tokens[k - 1].word));
   };
+  if (grammar && direction == Direction::EnglishToGerman) {
+    MergeMenuPaths(tokens, breaksBefore, [&](const std::string& entry) {
+      // The entry as a whole ("Page Design"), else word by word; a word the
+      // dictionary does not know is a name ("LibreOffice Calc").
+      if (const auto whole = Find(IndexTable::EnglishToGerman, entry))
+        return std::string(whole->translation);
+      std::string german;
+      for (std::size_t start = 0; start < entry.size();) {
+        const std::size_t space = std::min(entry.find(' ', start), entry.size());
+        const std::string_view one = std::string_view(entry).substr(start, space - start);
+        const auto found = Find(IndexTable::EnglishToGerman, one);
+        german += (german.empty() ? "" : " ") + std::string(found ? found->translation : one);
+        start = space + 1;
+      }
+      return german;
+    });
+  }
   // Capitalised English words inside a sentence are names ("GNU General Public
   // License") unless the sentence is a title: three words or more, every one but the
   // small ones with a capital, and no period, question or exclamation mark at its end
@@ -1282,7 +1367,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       // A name or what is not language has no source words for the grammar to read
       // ("General" in "GNU General Public License" is no adjective).
       if (!tokens[w].verbatim && !kept) unit.source = FoldCase(tokens[w].word);
-      unit.text = tokens[w].word;
+      unit.text = tokens[w].menu.empty() ? tokens[w].word : tokens[w].menu;
     }
     units.push_back(std::move(unit));
     w += taken;

@@ -706,8 +706,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Clauses,
       // A preposition and the article after it contract ("in dem" -> "im").
       &EnglishGrammar::Contractions,
-      // A menu path ("Edit → Paste") names menu entries: each written with a capital,
-      // and "through" it is "über".
+      // "through" a menu path ("through Edit → Paste", one unit of its own) is
+      // "über".
       &EnglishGrammar::MenuPaths,
   };
   static constexpr ClausePass kClausePasses[] = {
@@ -1236,26 +1236,15 @@ void Dictionary::EnglishGrammar::MoveBefore(std::size_t from, std::size_t to) {
 }
 
 void Dictionary::EnglishGrammar::MenuPaths() {
-  constexpr std::string_view kArrow = "\u2192";
-  // The arrow stands in a gap or as a unit of its own.
-  const auto arrow = [&](std::size_t at) {
-    return at < units_.size() && units_[at].text.find(kArrow) != std::string::npos;
+  // A menu path is one unit, with no source, that holds an arrow or a dash.
+  const auto path = [&](const Unit& unit) {
+    return unit.source.empty() && (unit.text.find("\u2192") != std::string::npos ||
+                                   unit.text.find(" \u2013 ") != std::string::npos);
   };
-  const auto inPath = [&](std::size_t at) {
-    if (arrow(at)) return false;
-    return units_[at].gap.find(kArrow) != std::string::npos || (at > 0 && arrow(at - 1)) ||
-           arrow(at + 1) ||
-           (at + 1 < units_.size() && units_[at + 1].gap.find(kArrow) != std::string::npos);
-  };
-  for (std::size_t at = 0; at < units_.size(); ++at) {
-    if (!inPath(at)) continue;
-    if (!units_[at].text.empty()) units_[at].text = CapitalizeFirst(units_[at].text);
-    // The words of an entry before the arrow ("Paste Into" of "Edit → Paste Into").
-    std::size_t first = at;
-    while (first > 0 && units_[first].gap == " " && units_[first - 1].upper && !inPath(first - 1))
-      --first;
-    if (first > 0 && (units_[first - 1].source == "through" || units_[first - 1].source == "via"))
-      units_[first - 1].text = "über";
+  for (std::size_t at = 1; at < units_.size(); ++at) {
+    Unit& before = units_[at - 1];
+    if (path(units_[at]) && (before.source == "through" || before.source == "via"))
+      before.text = "über";
   }
 }
 

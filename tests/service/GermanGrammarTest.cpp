@@ -522,8 +522,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see the old dog and I see it.", "Ich sehe den alten Hund und ich sehe ihn."},
       {"I see the cat and play with it.", "Ich sehe die Katze und spiele mit ihr."},
       {"Open the door and see it.", "Öffnen Sie die Tür und sehen Sie sie."},
-      // "through" a menu path is "über".
-      {"We see the cat through Open → Cups.", "Wir sehen die Katze über Open → Cups."},
+      // "through" a menu path is "über"; its entries are translated, each with a
+      // capital, and stay in their place.
+      {"We see the cat through Open → Cups.", "Wir sehen die Katze über Öffnen → Tassen."},
+      // A spaced hyphen between capitalised words parts a menu path too, written
+      // with German's dash; the command first in the sentence keeps its "Sie".
+      {"Open Cups - Dogs - Door.", "Öffnen Sie Tassen – Hunde – Tür."},
+      {"The cat - the dog - sleeps.", "Die Katze - der Hund - schläft."},
       {"We see the cat through the door.", "Wir sehen die Katze durch die Tür."},
       // "see" before a title is a reference, inside a sentence too; "you see" stays.
       {"For the cats, see Gardens.", "Für die Katzen, siehe Gardens."},
