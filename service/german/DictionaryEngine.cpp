@@ -906,9 +906,10 @@ namespace {
 // two entries, and an entry is the capitalised words around it, the first word of a
 // sentence (the command) not included. Its tokens become one, not language to the
 // grammar, so that no pass moves its entries; its German (`menu`) has each entry
-// translated with a capital, and the hyphens as the dashes German manuals write.
+// translated with a capital, and the hyphens as the dashes German manuals write. The
+// dots after the last entry go with it.
 template <typename Tokens, typename BreaksBefore, typename TranslateEntry>
-void MergeMenuPaths(Tokens& tokens, const BreaksBefore& breaksBefore,
+void MergeMenuPaths(Tokens& tokens, std::string& tail, const BreaksBefore& breaksBefore,
                     const TranslateEntry& translateEntry) {
   // A capitalised word; one kept as it is may be a product's name ("LibreOffice").
   const auto word = [&](std::size_t k) { return StartsUpper(tokens[k].word); };
@@ -958,6 +959,15 @@ void MergeMenuPaths(Tokens& tokens, const BreaksBefore& breaksBefore,
       path.menu += CapitalizeFirst(translateEntry(english));
       if (!parts(end + 1)) {
         k = end + 1;
+        // The last entry's dots ("Border…", "Save As...") are its own.
+        std::string& after = k < tokens.size() ? tokens[k].gap : tail;
+        for (const std::string_view dots : {"\u2026", "..."}) {
+          if (!after.starts_with(dots)) continue;
+          path.word += dots;
+          path.menu += dots;
+          after.erase(0, dots.size());
+          break;
+        }
         break;
       }
     }
@@ -1101,7 +1111,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     }
     tokens.push_back({std::move(gap), std::string(word), false, {}});
   }
-  const std::string tail(text.substr(copied));
+  std::string tail(text.substr(copied));
 
   // Whether a new sentence starts at token k: a period after an abbreviation ("Mr.
   // Smith", "Dr. Bell") or a single letter starts none.
@@ -1111,7 +1121,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
            !IsAbbreviation(FoldCase(tokens[k - 1].word));
   };
   if (grammar && direction == Direction::EnglishToGerman) {
-    MergeMenuPaths(tokens, breaksBefore, [&](const std::string& entry) {
+    MergeMenuPaths(tokens, tail, breaksBefore, [&](const std::string& entry) {
       // The entry as a whole ("Page Design"), else word by word; a word the
       // dictionary does not know is a name ("LibreOffice Calc").
       if (const auto whole = Find(IndexTable::EnglishToGerman, entry))

@@ -528,6 +528,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // A spaced hyphen between capitalised words parts a menu path too, written
       // with German's dash; the command first in the sentence keeps its "Sie".
       {"Open Cups - Dogs - Door.", "Öffnen Sie Tassen – Hunde – Tür."},
+      // The dots after the last entry are the entry's, where the verb cannot come.
+      {"We can see the cat through Open → Cups….",
+       "Wir können die Katze über Öffnen → Tassen… sehen."},
       {"The cat - the dog - sleeps.", "Die Katze - der Hund - schläft."},
       {"We see the cat through the door.", "Wir sehen die Katze durch die Tür."},
       // "see" before a title is a reference, inside a sentence too; "you see" stays.
