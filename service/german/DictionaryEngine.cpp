@@ -1385,7 +1385,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
 
   if (grammar) {
     if (direction == Direction::EnglishToGerman) {
-      EnglishToGermanGrammar(units);
+      EnglishToGermanGrammar(units, tail);
     } else {
       GermanToEnglishGrammar(units, tail);
     }

@@ -175,7 +175,7 @@ class Dictionary {
   // Each direction is a list of passes over the units, run by one of these.
   class EnglishGrammar;
   class GermanGrammar;
-  void EnglishToGermanGrammar(std::vector<Unit>& units) const;
+  void EnglishToGermanGrammar(std::vector<Unit>& units, std::string_view tail) const;
   void GermanToEnglishGrammar(std::vector<Unit>& units, std::string_view tail) const;
   std::string GermanVerb(const std::string& infinitive, int person) const;
   std::optional<std::string> GermanInfinitive(const std::string& form) const;

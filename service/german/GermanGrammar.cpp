@@ -286,19 +286,66 @@ constexpr EnglishSubordinator kGerundSubordinators[] = {{"by", "indem"},
                                                         {"when", "wenn"}};
 constexpr std::string_view kFormsOfBe[] = {"am", "is", "are", "was", "were", "be", "been"};
 
-// Abbreviations with their English: the source words of their parts, each but the
-// first after a dot ("z. B.": "z", "b"). Their dots end no clause.
-struct GermanAbbreviation {
+// Abbreviations with their reading in the other language: the source words of their
+// parts, each but the first after a dot ("z. B.": "z", "b"). Their dots end no clause.
+struct Abbreviation {
   std::string_view first;
   std::string_view second;  // "" for one word
-  std::string_view english;
+  std::string_view reading;
 };
-constexpr GermanAbbreviation kGermanAbbreviations[] = {
+constexpr Abbreviation kEnglishAbbreviations[] = {
+    {"e", "g", "z. B."},   {"i", "e", "d. h."},   {"etc", "", "usw."}, {"cf", "", "vgl."},
+    {"approx", "", "ca."}, {"incl", "", "inkl."}, {"resp", "", "bzw."}};
+constexpr Abbreviation kGermanAbbreviations[] = {
     {"z", "b", "e.g."},          {"d", "h", "i.e."},       {"u", "a", "among others"},
     {"bzw", "", "or"},           {"usw", "", "etc."},      {"etc", "", "etc."},
     {"ggf", "", "if necessary"}, {"evtl", "", "possibly"}, {"ca", "", "approx."},
     {"vgl", "", "cf."},          {"inkl", "", "incl."},    {"bspw", "", "for example"},
     {"sog", "", "so-called"}};
+// Reads the abbreviations of `table` in `units` as one unit each, its reading
+// with its dots; the dot that closes one is no longer a gap's.
+void ReadAbbreviations(std::vector<Dictionary::Unit>& units, std::string_view tail,
+                       std::span<const Abbreviation> table) {
+  // Whether the gap inside is a dot and spaces only ("z. B.", "z.B.").
+  const auto inside = [](std::string_view gap) {
+    return gap.starts_with('.') && gap.find_first_not_of(" ", 1) == std::string_view::npos;
+  };
+  // Whether the gap after starts with one dot, which the abbreviation takes ("usw.)").
+  const auto isDot = [](std::string_view gap) {
+    return gap.starts_with('.') && !gap.starts_with("..");
+  };
+  for (std::size_t u = 0; u < units.size(); ++u) {
+    for (const Abbreviation& row : table) {
+      if (units[u].source != row.first) continue;
+      std::size_t last = u;
+      if (!row.second.empty()) {
+        if (u + 1 >= units.size() || units[u + 1].source != row.second || !inside(units[u + 1].gap))
+          continue;
+        last = u + 1;
+      }
+      // The closing dot: in the next unit's gap, or the text's end.
+      const bool atEnd = last + 1 >= units.size();
+      if (atEnd ? !isDot(tail) : !isDot(units[last + 1].gap)) continue;
+      if (last != u) {
+        // The second part is gone, for the passes too.
+        units[last].text.clear();
+        units[last].gap.clear();
+        units[last].source.clear();
+        units[last].kind = Dictionary::Kind::Other;
+      }
+      std::string reading(row.reading);
+      if (atEnd && reading.ends_with('.')) reading.pop_back();  // the text's own dot
+      if (!atEnd) units[last + 1].gap.erase(0, 1);
+      units[u].text = std::move(reading);
+      // No pass reads its first part as a word of its own ("i" of "i.e." is no "I").
+      units[u].source.clear();
+      units[u].kind = Dictionary::Kind::Other;
+      units[u].known = true;
+      break;
+    }
+  }
+}
+
 // Verbs whose perfect takes "sein" ("ist aufgetreten": "has occurred"); "ist" with
 // another participle is a state ("ist geöffnet": "is opened").
 constexpr std::string_view kPerfectWithSein[] = {
@@ -541,8 +588,8 @@ std::optional<Dictionary::NounForms> Dictionary::Noun(std::string_view german) c
 // clause's state; it never looks at what a later pass does.
 class Dictionary::EnglishGrammar {
  public:
-  EnglishGrammar(const Dictionary& dictionary, std::vector<Unit>& units)
-      : dictionary_(dictionary), units_(units) {}
+  EnglishGrammar(const Dictionary& dictionary, std::vector<Unit>& units, std::string_view tail)
+      : dictionary_(dictionary), units_(units), tail_(tail) {}
 
   void Run() {
     for (const auto pass : kTextPasses)
@@ -645,6 +692,7 @@ class Dictionary::EnglishGrammar {
   void Clauses();
   void Contractions();
   void MenuPaths();
+  void Abbreviations();
   // The passes over one clause, in order.
   void Subject(Clause& clause);
   void Adverbs(Clause& clause);
@@ -690,6 +738,9 @@ class Dictionary::EnglishGrammar {
   std::size_t DemonstrativeWithVerb(const Clause& clause, std::size_t at);
 
   static constexpr TextPass kTextPasses[] = {
+      // Abbreviations ("e.g.", "etc.") as one unit each, their German with its dots
+      // ("z. B.", "usw."), so that their dots end no clause.
+      &EnglishGrammar::Abbreviations,
       // Set phrases of greeting and thanks, which German says in words of its own
       // ("Thank you": "Danke", "How are you?": "Wie geht es Ihnen?").
       &EnglishGrammar::Greetings,
@@ -851,6 +902,7 @@ class Dictionary::EnglishGrammar {
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
+  std::string_view tail_;  // what follows the last unit
   // The noun phrase given its forms last: the index after it and its case. A phrase
   // after "and" goes on in that case ("mit der Katze und dem Hund").
   std::size_t lastPhraseEnd_ = std::string::npos;
@@ -862,8 +914,12 @@ class Dictionary::EnglishGrammar {
   bool lastSubjectSubordinate_ = false;  // that clause was a subordinate one
 };
 
-void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
-  EnglishGrammar(*this, units).Run();
+void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units, std::string_view tail) const {
+  EnglishGrammar(*this, units, tail).Run();
+}
+
+void Dictionary::EnglishGrammar::Abbreviations() {
+  ReadAbbreviations(units_, tail_, kEnglishAbbreviations);
 }
 
 bool Dictionary::EnglishGrammar::Construct(Place place, Clause& clause, std::size_t& at) {
@@ -3638,37 +3694,7 @@ void Dictionary::GermanGrammar::AdjectivesBeforeNouns() {
 }
 
 void Dictionary::GermanGrammar::Abbreviations() {
-  // Whether the gap is a dot and spaces only.
-  const auto isDot = [](std::string_view gap) {
-    return gap.starts_with('.') && gap.find_first_not_of(" ", 1) == std::string_view::npos;
-  };
-  for (std::size_t u = 0; u < units_.size(); ++u) {
-    for (const GermanAbbreviation& row : kGermanAbbreviations) {
-      if (units_[u].source != row.first) continue;
-      std::size_t last = u;
-      if (!row.second.empty()) {
-        if (u + 1 >= units_.size() || units_[u + 1].source != row.second ||
-            !isDot(units_[u + 1].gap))
-          continue;
-        last = u + 1;
-        units_[last].text.clear();
-        units_[last].gap.clear();
-      }
-      // The closing dot: in the next unit's gap, or the text's end.
-      const bool atEnd = last + 1 >= units_.size();
-      if (atEnd ? !tail_.starts_with('.') : !isDot(units_[last + 1].gap)) {
-        if (last != u) units_[last].gap = ". ";  // not this abbreviation after all
-        continue;
-      }
-      std::string english(row.english);
-      if (atEnd && english.ends_with('.')) english.pop_back();  // the text's own dot
-      if (!atEnd) units_[last + 1].gap.erase(0, 1);
-      units_[u].text = std::move(english);
-      units_[u].kind = Kind::Other;
-      units_[u].known = true;
-      break;
-    }
-  }
+  ReadAbbreviations(units_, tail_, kGermanAbbreviations);
 }
 
 void Dictionary::GermanGrammar::BeforeArticles() {

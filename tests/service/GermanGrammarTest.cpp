@@ -528,6 +528,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // A spaced hyphen between capitalised words parts a menu path too, written
       // with German's dash; the command first in the sentence keeps its "Sie".
       {"Open Cups - Dogs - Door.", "Öffnen Sie Tassen – Hunde – Tür."},
+      // Abbreviations are German's, their dots no clause's end.
+      {"I see the cat, e.g. the house.", "Ich sehe die Katze, z. B. das Haus."},
+      {"I see the cat, i.e. the house.", "Ich sehe die Katze, d. h. das Haus."},
+      {"I see cats, dogs etc.", "Ich sehe Katzen, Hunde usw."},
       // The dots after the last entry are the entry's, where the verb cannot come.
       {"We can see the cat through Open → Cups….",
        "Wir können die Katze über Öffnen → Tassen… sehen."},
@@ -879,6 +883,8 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Katze – der Hund – spielt.", "The cat – the dog – plays."},
       // "je ... umso", "je ... desto": "the ... the".
       {"Je älter der Hund, umso älter die Katze.", "The older the dog, the older the cat."},
+      // An abbreviation's dot before a bracket is its own.
+      {"Ich sehe die Katze (den Hund usw.).", "I see the cat (the dog etc.)."},
       // Pairs of words read together.
       {"Ich sehe ein paar Katzen.", "I see a few cats."},
   };
