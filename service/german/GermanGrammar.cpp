@@ -3107,9 +3107,9 @@ constexpr std::string_view kGermanRelativePrepositions[] = {
 // The prefixes of separable verbs, which stand at the end of a main clause apart from
 // their verb ("Geben Sie den Namen ein": "eingeben").
 constexpr std::string_view kGermanSeparablePrefixes[] = {
-    "an",    "auf", "aus",   "ein",    "ab",     "vor",      "zu",   "zurück", "fest",
-    "hinzu", "mit", "weg",   "her",    "hin",    "um",       "dar",  "bereit", "fort",
-    "nach",  "los", "durch", "hervor", "heraus", "zusammen", "hoch", "vorbei", "weiter"};
+    "an",    "auf",    "aus",    "ein",      "ab",   "vor",    "zu",     "zurück", "fest", "hinzu",
+    "mit",   "weg",    "her",    "hin",      "um",   "dar",    "bereit", "fort",   "nach", "los",
+    "durch", "hervor", "heraus", "zusammen", "hoch", "vorbei", "weiter", "statt"};
 
 // The prefixes a verb keeps in its participle, which then takes no "ge" ("verwirbelt",
 // "entfernt").
@@ -3939,7 +3939,19 @@ void Dictionary::GermanGrammar::Adverbs() {
       continue;
     const bool participle = (next.source.ends_with('t') || next.source.ends_with("en")) &&
                             !PassiveParticiple(next).empty();
-    if (!participle && !(VerbOf(next, false) && next.source.ends_with("en"))) continue;
+    // Before an article or a preposition it tells how the verb does it ("zeichnet
+    // automatisch eine Kontur", "einfach auf die Zeile klicken"), unless a form of
+    // "sein" makes it what something is ("ist einfach auf diese Weise").
+    const auto before = FindClosedFinite(units_[u - 1].source);
+    const auto functionWords = FunctionWords();
+    const bool preposition =
+        std::any_of(functionWords.begin(), functionWords.end(), [&](const FunctionWord& w) {
+          return w.german == next.source && w.wordClass == WordClass::Preposition;
+        });
+    const bool phrase = (IsArticle(next) || preposition) &&
+                        !(before && before->verb->verbClass == VerbClass::Be) &&
+                        units_[u - 1].source != "sein";
+    if (!participle && !phrase && !(VerbOf(next, false) && next.source.ends_with("en"))) continue;
     if (std::string adverb = EnglishAdverb(unit.text); !adverb.empty()) unit.text = adverb;
   }
 }
@@ -4350,6 +4362,19 @@ void Dictionary::GermanGrammar::SeparablePrefix(Clause& clause) {
   if (clause.subordinate || clause.verb->verbClass != VerbClass::Full) return;
   const std::size_t last = LastWord(clause);
   Unit& prefix = units_[last];
+  // A preposition and a noun at the end that make a verb with it ("stellt ... zur
+  // Verfügung": "zur Verfügung stellen", "provides").
+  if (last > clause.v + 1 && prefix.upper && !IsClauseBreak(prefix.gap)) {
+    Unit& preposition = units_[last - 1];
+    if (const std::optional<std::string> whole =
+            SeparableVerb(clause.v, preposition.source + " " + prefix.source + " ");
+        whole) {
+      clause.verb->base = *whole;
+      preposition.text.clear();
+      prefix.text.clear();
+      return;
+    }
+  }
   if (last <= clause.v || prefix.upper || !Contains(kGermanSeparablePrefixes, prefix.source))
     return;
   const std::optional<std::string> whole = SeparableVerb(clause.v, prefix.source);

@@ -129,7 +129,9 @@ constexpr std::string_view kDictionary =
     "Frau {f} | Frauen {pl} :: woman | women\n"
     "Liste {f} | Listen {pl} :: list | lists\n"
     "älter {adj} :: older\n"
-    "später {adv} :: later\n";
+    "später {adv} :: later\n"
+    "stattgeben {vi} :: to grant\n"
+    "in Anspruch nehmen {vt} :: to claim\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -883,6 +885,14 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Die Katze – der Hund – spielt.", "The cat – the dog – plays."},
       // "je ... umso", "je ... desto": "the ... the".
       {"Je älter der Hund, umso älter die Katze.", "The older the dog, the older the cat."},
+      // An adjective before an article or a preposition tells how ("spielt automatisch
+      // im Garten"); after "sein" it stays what something is.
+      {"Der Hund spielt automatisch im Garten.", "The dog plays automatically in the garden."},
+      {"Der Hund ist alt im Garten.", "The dog is old in the garden."},
+      // "statt" at the end is a separable prefix; a preposition and a noun at the end
+      // may make a verb with it as well.
+      {"Die Katze gibt dem Hund statt.", "The cat grants the dog."},
+      {"Die Katze nimmt den Hund in Anspruch.", "The cat claims the dog."},
       // An abbreviation's dot before a bracket is its own.
       {"Ich sehe die Katze (den Hund usw.).", "I see the cat (the dog etc.)."},
       // Pairs of words read together.
