@@ -1012,7 +1012,7 @@ std::string TargetQuotes(std::string_view text, Dictionary::Direction direction)
     char32_t written = code;
     const auto alone = std::find_if(pairs.begin(), pairs.end(),
                                     [&](const Pair& p) { return p.closeAlone && p.close == code; });
-    if (open == nullptr && alone != pairs.end()) {
+    if (alone != pairs.end() && (open == nullptr || open->close != code)) {
       written = alone->targetClose;
     } else if (open != nullptr && code == open->close) {
       written = open->targetClose;
