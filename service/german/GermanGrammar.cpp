@@ -4480,6 +4480,11 @@ void Dictionary::GermanGrammar::Subject(Clause& clause) {
     return;
   }
   std::tie(clause.subjectEnd, clause.person) = PhraseAt(clause, clause.begin);
+  // A singular noun before a plural verb is the last of subjects joined by "und" ("Der
+  // Hund und die Katze spielen"): the verb agrees with them all.
+  if (clause.subjectEnd == v && clause.person == kThirdSingular && clause.verb->plural &&
+      clause.begin > 0 && units_[clause.begin - 1].source == "und")
+    clause.person = kThirdPlural;
   if (clause.subjectEnd != v || clause.person < 0) {
     // "Dann öffnet sich das Fenster": the reflexive pronoun stands before the subject.
     const std::size_t after = v + 1 < clause.end && units_[v + 1].source == "sich" ? v + 2 : v + 1;

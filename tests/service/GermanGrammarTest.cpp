@@ -893,6 +893,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // may make a verb with it as well.
       {"Die Katze gibt dem Hund statt.", "The cat grants the dog."},
       {"Die Katze nimmt den Hund in Anspruch.", "The cat claims the dog."},
+      // Subjects joined by "und" take a plural verb.
+      {"Der Hund und die Katze spielen im Garten.", "The dog and the cat play in the garden."},
+      {"Der Hund und die Katze sind alt.", "The dog and the cat are old."},
       // An abbreviation's dot before a bracket is its own.
       {"Ich sehe die Katze (den Hund usw.).", "I see the cat (the dog etc.)."},
       // Pairs of words read together.
