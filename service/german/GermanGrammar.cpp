@@ -3118,7 +3118,8 @@ constexpr std::string_view kInseparablePrefixes[] = {"be",  "ver", "ent", "er",
 
 // Question words that start a direct question before its verb ("Wo ist ...?").
 constexpr std::string_view kGermanQuestionWordsFirst[] = {
-    "wo", "wie", "was", "warum", "wann", "wer", "wohin", "woher", "wieso", "weshalb"};
+    "wo",    "wie",   "was",   "warum",   "wann",     "wer",
+    "wohin", "woher", "wieso", "weshalb", "wie viel", "wie viele"};
 
 // Adverbs of time, which English puts at the end of the clause.
 constexpr std::string_view kGermanTimeAdverbs[] = {"heute", "morgen", "gestern",
@@ -3368,7 +3369,7 @@ class Dictionary::GermanGrammar {
       // Measures ("eine Tasse Kaffee": "a cup of coffee"); another noun before a
       // noun names it ("das Menü Filter": "the menu Filters").
       &GermanGrammar::Measures,
-      // "a" before a vowel is "an".
+      // "a" before a vowel is "an"; "das" last in a clause is "that".
       &GermanGrammar::Articles,
       // "er", "sie" and their possessives for a thing are "it" and "its" ("Wenn die
       // Datei fehlt, wird sie erstellt": "it is created"); "ihr" for a plural is "their".
@@ -4454,9 +4455,11 @@ std::pair<std::size_t, int> Dictionary::GermanGrammar::PhraseAt(const Clause& cl
     }
     return {at + 1, person};
   }
-  // "Das ist ...": an article right before the verb stands for a noun.
-  if (at + 1 == clause.v && (units_[at].source == "das" || units_[at].source == "dies")) {
-    units_[at].text = "that";
+  // "Das ist ...", "Was kostet das?", "Warum geht das nicht?": an article with no noun
+  // after it stands for one.
+  if ((units_[at].source == "das" || units_[at].source == "dies") &&
+      (at + 1 == clause.v || at + 1 == clause.end || units_[at + 1].source == "nicht")) {
+    units_[at].text = units_[at].source == "dies" ? "this" : "that";
     return {at + 1, kThirdSingular};
   }
   std::size_t k = at;
@@ -4697,7 +4700,10 @@ void Dictionary::GermanGrammar::FinalVerb(Clause& clause) {
 
 void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
   const std::size_t v = clause.v;
-  if (!clause.question && v == clause.begin && clause.inverted && clause.verb->plural &&
+  // "Bitte" may stand before the polite imperative ("Bitte speichern Sie ...").
+  const bool commandFirst =
+      v == clause.begin || (v == clause.begin + 1 && units_[clause.begin].source == "bitte");
+  if (!clause.question && commandFirst && clause.inverted && clause.verb->plural &&
       clause.subjectEnd == clause.subjectBegin + 1 && units_[clause.subjectBegin].upper &&
       units_[clause.subjectBegin].source == "sie" && clause.verbClass == VerbClass::Full &&
       clause.gern == clause.end) {
@@ -4707,8 +4713,11 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
     return;
   }
   // "Spielst du?", and after a question word "Wo wohnst du?": the question's order.
+  // "Wie" takes the word it asks about along ("Wie spät ist es?").
   const bool questionWord =
-      v == clause.begin + 1 && Contains(kGermanQuestionWordsFirst, units_[clause.begin].source);
+      (v == clause.begin + 1 && Contains(kGermanQuestionWordsFirst, units_[clause.begin].source)) ||
+      (v == clause.begin + 2 && units_[clause.begin].source == "wie" &&
+       !units_[clause.begin + 1].upper && !IsClauseBreak(units_[clause.begin + 1].gap));
   if (clause.question && (v == clause.begin || questionWord) && clause.inverted) {
     // "Spielst du Fußball?": "Do you play football?"
     if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
@@ -4998,6 +5007,13 @@ void Dictionary::GermanGrammar::Measures() {
 }
 
 void Dictionary::GermanGrammar::Articles() {
+  // "das" last in its clause stands for a noun: "Ich sehe das": "I see that".
+  for (std::size_t u = 0; u < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    if (unit.source != "das" || (unit.text != "the" && unit.text != "The")) continue;
+    if (u + 1 == units_.size() || IsClauseBreak(units_[u + 1].gap))
+      unit.text = unit.text == "the" ? "that" : "That";
+  }
   for (std::size_t u = 0; u + 1 < units_.size(); ++u) {
     const std::string& text = units_[u].text;
     if (text != "a" && text != "A" && !text.ends_with(" a")) continue;

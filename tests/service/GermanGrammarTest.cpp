@@ -896,6 +896,13 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // Subjects joined by "und" take a plural verb.
       {"Der Hund und die Katze spielen im Garten.", "The dog and the cat play in the garden."},
       {"Der Hund und die Katze sind alt.", "The dog and the cat are old."},
+      // "Bitte" before the polite imperative; "wie" with the word it asks about; "das"
+      // with no noun after it is "that".
+      {"Bitte sehen Sie den Hund.", "Please see the dog."},
+      {"Wie alt ist der Hund?", "How old is the dog?"},
+      {"Wo spielt das nicht?", "Where does that not play?"},
+      {"Ich sehe das.", "I see that."},
+      {"Das Haus ist alt.", "The house is old."},
       // An abbreviation's dot before a bracket is its own.
       {"Ich sehe die Katze (den Hund usw.).", "I see the cat (the dog etc.)."},
       // Pairs of words read together.
