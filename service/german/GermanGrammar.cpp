@@ -783,6 +783,7 @@ class Dictionary::EnglishGrammar {
       {Place::Verb, "has", "to", &EnglishGrammar::HaveTo},
       {Place::Verb, "need", "to", &EnglishGrammar::HaveTo},
       {Place::Verb, "needs", "to", &EnglishGrammar::HaveTo},
+      {Place::Verb, "had", "to", &EnglishGrammar::HaveTo},
       // "know" and a noun phrase: "kennen" ("Er kennt den Mann"); with a clause or
       // "it": "wissen".
       {Place::Verb, "know", "", &EnglishGrammar::KnowObject},
@@ -2290,9 +2291,13 @@ bool Dictionary::EnglishGrammar::LikeTo(Clause& clause, std::size_t& at) {
   return true;
 }
 
+// "had to" is the past "musste"; a passive after it ("had to be done") is "erledigt
+// werden" at the end, as after a modal.
 bool Dictionary::EnglishGrammar::HaveTo(Clause& clause, std::size_t& at) {
-  units_[at].text = dictionary_.GermanVerb("müssen", clause.person);
+  const bool past = units_[at].source == "had";
+  units_[at].text = dictionary_.GermanVerb(past ? "musste" : "müssen", clause.person);
   units_[at + 1].text.clear();
+  if (PassiveInfinitive(clause, at + 2)) return true;
   InfinitiveAt(clause, at + 2);
   clause.next = at + 3;
   return true;

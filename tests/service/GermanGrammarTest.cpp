@@ -582,6 +582,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // before a comma.
       {"We see it using Ctrl.", "Wir sehen es mit Ctrl."},
       {"Using GIMP, we see the cat.", "Mit GIMP sehen wir die Katze."},
+      // "had to" is the past of "müssen"; a passive after "have to" or "need to" is
+      // the participle and "werden" at the end.
+      {"I had to open the door.", "Ich musste die Tür öffnen."},
+      {"The door had to be removed.", "Die Tür musste entfernt werden."},
+      {"The doors need to be removed today.", "Die Türen müssen heute entfernt werden."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
