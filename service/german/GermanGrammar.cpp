@@ -833,6 +833,7 @@ class Dictionary::EnglishGrammar {
   std::string_view Transitive(const Clause& clause, std::size_t verb,
                               std::string_view infinitive) const;
   bool PassiveInfinitive(Clause& clause, std::size_t be);
+  bool ProgressiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   std::optional<Candidate> VerbOfObject(const Clause& clause) const;
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
@@ -842,6 +843,7 @@ class Dictionary::EnglishGrammar {
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
   std::optional<Candidate> IngVerb(const std::string& form) const;
+  std::optional<Candidate> BeIngVerb(const std::string& form) const;
   std::optional<std::string> IngBase(const std::string& form) const;
   void MoveBack(Clause& clause, std::size_t from, std::size_t to);
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
@@ -2199,9 +2201,28 @@ void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
     std::size_t verb = clause.next;
     while (verb + 1 < clause.end && !IsClauseBreak(units_[verb + 1].gap) && IsAdverb(units_[verb]))
       ++verb;
-    if (PassiveInfinitive(clause, verb)) return;
+    // "may be" tells what is possible, not what is allowed: "können" ("may be missing":
+    // "können fehlen", "may be changed": "können geändert werden").
+    if (auxiliary->german == "dürfen" && verb < clause.end && units_[verb].source == "be")
+      f.text = dictionary_.GermanVerb("können", clause.person);
+    if (PassiveInfinitive(clause, verb) || ProgressiveInfinitive(clause, verb)) return;
     if (InfinitiveAt(clause, verb)) clause.next = verb + 1;
   }
+}
+
+// A modal's "be" and an -ing form ("may be missing", "will be running"): the verb's
+// infinitive at the end, as without "be".
+bool Dictionary::EnglishGrammar::ProgressiveInfinitive(Clause& clause, std::size_t be) {
+  const std::size_t ing = be + 1;
+  if (ing >= clause.end || units_[be].source != "be" || IsClauseBreak(units_[ing].gap))
+    return false;
+  const std::optional<Candidate> verb = BeIngVerb(units_[ing].source);
+  if (!verb) return false;
+  units_[be].text.clear();
+  units_[ing].text = Transitive(clause, ing, verb->translation);
+  clause.toEnd.push_back(ing);
+  clause.next = ing + 1;
+  return true;
 }
 
 // An adverb that may stand between an auxiliary and its verb.
@@ -2644,6 +2665,21 @@ std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::IngVerb(
   return base ? InfinitiveOf(*base) : std::nullopt;
 }
 
+// The German verb of an -ing form after "be": a few mean a state there that their
+// verb alone does not ("is missing": "fehlt", not "verfehlt").
+std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::BeIngVerb(
+    const std::string& form) const {
+  constexpr std::pair<std::string_view, std::string_view> kStates[] = {{"missing", "fehlen"}};
+  for (const auto& [english, german] : kStates) {
+    if (english != form) continue;
+    Candidate state;
+    state.translation = german;
+    state.kind = Kind::Verb;
+    return state;
+  }
+  return IngVerb(form);
+}
+
 // The base form of an English -ing form ("playing", "making", "running"), or nothing.
 std::optional<std::string> Dictionary::EnglishGrammar::IngBase(const std::string& form) const {
   if (form.size() < 5 || !form.ends_with("ing")) return std::nullopt;
@@ -2742,7 +2778,7 @@ bool Dictionary::EnglishGrammar::Progressive(Clause& clause, std::size_t& at) {
   const bool negated = at + 1 < clause.end && units_[at + 1].source == "not";
   const std::size_t ing = negated ? at + 2 : at + 1;
   if (ing >= clause.end || IsClauseBreak(units_[ing].gap)) return false;
-  std::optional<Candidate> verb = IngVerb(units_[ing].source);
+  std::optional<Candidate> verb = BeIngVerb(units_[ing].source);
   if (!verb) return false;
   units_[at].text.clear();
   if (negated) {

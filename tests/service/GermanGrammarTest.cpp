@@ -36,6 +36,7 @@ constexpr std::string_view kDictionary =
     "kaufen {vt} :: to purchase\n"
     "öffnen {vt} :: to open\n"
     "verschlafen {vt} :: to oversleep\n"
+    "verfehlen {vt} :: to miss\n"
     "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
@@ -587,6 +588,14 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I had to open the door.", "Ich musste die Tür öffnen."},
       {"The door had to be removed.", "Die Tür musste entfernt werden."},
       {"The doors need to be removed today.", "Die Türen müssen heute entfernt werden."},
+      // "may be" is what is possible ("können"); "be" and an -ing form after a modal is
+      // the verb's infinitive; "be missing" is "fehlen".
+      {"The door may be removed.", "Die Tür kann entfernt werden."},
+      {"The dogs may be sleeping.", "Die Hunde können schlafen."},
+      {"The cat will be playing.", "Die Katze wird spielen."},
+      {"You may open the door.", "Sie dürfen die Tür öffnen."},
+      {"The cups may be missing.", "Die Tassen können fehlen."},
+      {"The cup is missing.", "Die Tasse fehlt."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
