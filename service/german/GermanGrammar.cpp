@@ -678,6 +678,7 @@ class Dictionary::EnglishGrammar {
   const EnglishDeterminer* ItsOwner(std::size_t at, const EnglishDeterminer* determiner) const;
   int OwnerColumn(std::size_t at, bool notPrepositions) const;
   void CommaAfterFrontClause();
+  void ThatBeforeFrontClause();
   bool SubjectWithVerb(std::size_t at) const;
   bool IsVerbForm(const Unit& unit) const;
   bool JoinsSubjects(std::size_t begin, std::size_t at) const;
@@ -699,6 +700,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
       &EnglishGrammar::Gerunds,
+      // "Note that if ...": "Beachten Sie: Wenn ...", the clause in front of its own.
+      &EnglishGrammar::ThatBeforeFrontClause,
       // A clause in front without its comma ("When it opens the window shows") gains
       // one before the main clause.
       &EnglishGrammar::CommaAfterFrontClause,
@@ -1375,6 +1378,25 @@ void Dictionary::EnglishGrammar::CommaAfterFrontClause() {
   }
 }
 
+// "that" after a verb and before a clause of condition or time ("Note that if you
+// press Shift, the selection grows"): German puts a colon there and lets that clause
+// start a sentence, so that the main clause after it takes its verb first ("Beachten
+// Sie: Wenn Sie ... drücken, wird die Auswahl ..."), where "dass, wenn" would put two
+// subordinate clauses in a row.
+void Dictionary::EnglishGrammar::ThatBeforeFrontClause() {
+  constexpr std::string_view kFront[] = {"if", "when", "once", "while"};
+  for (std::size_t at = 1; at + 1 < units_.size(); ++at) {
+    const Unit& verb = units_[at - 1];
+    Unit& next = units_[at + 1];
+    if (units_[at].source != "that" || IsClauseBreak(units_[at].gap) || IsClauseBreak(next.gap) ||
+        !Contains(kFront, next.source) || !verb.known || verb.kind != Kind::Verb)
+      continue;
+    next.gap = ": ";
+    next.capital = true;
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+}
+
 // Whether a subject starts at `at` and its verb follows it: a subject pronoun and a
 // verb in its person ("it opens", "you see"), or an article, up to three words and an
 // auxiliary or a verb in "-s" after a noun in the singular ("the pointer changes").
@@ -1433,8 +1455,10 @@ void Dictionary::EnglishGrammar::Clauses() {
     if (clause.end < units_.size()) NoteStart(clause.end, next);
     if (opening.purpose) {
       InfinitiveClause(clause, opening.completes);
-      // In front of the sentence, the main clause after its comma starts with the verb.
-      opening.fronted = sentenceStart;
+      // In front of the sentence, the main clause after its comma starts with the verb;
+      // so it does after a clause in front that this infinitive completes ("Before
+      // you start to draw, the tool ...").
+      opening.fronted = sentenceStart || opening.fronted;
     } else {
       Open(clause, opening);
       if (clause.begin < clause.end) {

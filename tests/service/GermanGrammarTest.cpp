@@ -37,6 +37,7 @@ constexpr std::string_view kDictionary =
     "öffnen {vt} :: to open\n"
     "verschlafen {vt} :: to oversleep\n"
     "verfehlen {vt} :: to miss\n"
+    "beachten {vt} :: to note\n"
     "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
@@ -596,6 +597,15 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"You may open the door.", "Sie dürfen die Tür öffnen."},
       {"The cups may be missing.", "Die Tassen können fehlen."},
       {"The cup is missing.", "Die Tasse fehlt."},
+      // "Note that if ...": a colon, and the clause in front of the main clause, which
+      // puts its verb first; "that" alone stays "dass".
+      {"Note that if the dog sleeps, the cat plays.",
+       "Beachten Sie: Wenn der Hund schläft, spielt die Katze."},
+      {"Note that the dog sleeps.", "Beachten Sie, dass der Hund schläft."},
+      // An infinitive that completes a clause in front leaves the main clause's verb
+      // first.
+      {"Because you try to play, the cat sleeps.",
+       "Weil Sie versuchen, zu spielen, schläft die Katze."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
