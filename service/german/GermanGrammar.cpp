@@ -679,6 +679,7 @@ class Dictionary::EnglishGrammar {
   int OwnerColumn(std::size_t at, bool notPrepositions) const;
   void CommaAfterFrontClause();
   void ThatBeforeFrontClause();
+  void IngRelatives();
   bool SubjectWithVerb(std::size_t at) const;
   bool IsVerbForm(const Unit& unit) const;
   bool JoinsSubjects(std::size_t begin, std::size_t at) const;
@@ -700,6 +701,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
       &EnglishGrammar::Gerunds,
+      // "a string representing a date": "eine Zeichenfolge, die ein Datum darstellt".
+      &EnglishGrammar::IngRelatives,
       // "Note that if ...": "Beachten Sie: Wenn ...", the clause in front of its own.
       &EnglishGrammar::ThatBeforeFrontClause,
       // A clause in front without its comma ("When it opens the window shows") gains
@@ -1345,6 +1348,51 @@ void Dictionary::EnglishGrammar::ContactRelatives() {
     for (const std::string& base : EnglishBaseForms(verb.source))
       finite = finite || InfinitiveOf(base).has_value();
     if (!finite || IsClauseBreak(verb.gap)) continue;
+    Unit which;
+    which.gap = " ";
+    which.source = "which";
+    which.known = true;
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(which));
+    ++at;
+  }
+}
+
+// An -ing form after a noun, with an object or a phrase of its own after it ("a
+// string representing a date", "changes occurring in this layer"), tells what the
+// noun does: German says it in a relative clause ("eine Zeichenfolge, die ein Datum
+// darstellt"), for which the -ing form becomes the verb after "which". One at the end
+// of its clause ("oil painting") is a noun.
+void Dictionary::EnglishGrammar::IngRelatives() {
+  for (std::size_t at = 1; at + 1 < units_.size(); ++at) {
+    Unit& ing = units_[at];
+    const Unit& noun = units_[at - 1];
+    const Unit& next = units_[at + 1];
+    if (IsClauseBreak(ing.gap) || IsClauseBreak(next.gap) || !IsNoun(noun) ||
+        Contains(kPartOf, noun.source))
+      continue;
+    const std::optional<std::string> base = IngBase(ing.source);
+    if (!base) continue;
+    // The noun ends a noun phrase: an article, an adjective or a noun before it, or a
+    // plural ("Try typing", "by double clicking" are no noun and its -ing form).
+    const Unit* before = at >= 2 && !IsClauseBreak(noun.gap) ? &units_[at - 2] : nullptr;
+    const bool phraseEnd =
+        noun.kind == Kind::Plural ||
+        (before != nullptr && (FindIn(kEnglishDeterminers, before->source) != nullptr ||
+                               IsNoun(*before) || IsAdjective(*before)));
+    const bool article = FindIn(kEnglishDeterminers, next.source) != nullptr;
+    const bool object = article || IsNoun(next) || IsAdjective(next) ||
+                        (!next.upper && !next.known && next.source.empty());
+    const bool phrase = Contains(kEnglishPrepositions, next.source);
+    // An -ing form that is a noun itself ("painting tools", "ending with") is rather
+    // part of a compound.
+    if (!phraseEnd || (!object && !phrase) || (IsNoun(ing) && !article)) continue;
+    // Without an object, a verb the dictionary gives only in words about its object
+    // ("end": "einer Sache ein Ende setzen") would read wrong.
+    const std::optional<Candidate> verb = InfinitiveOf(*base);
+    if (!object && (!verb || verb->translation.find(' ') != std::string::npos)) continue;
+    // The verb's base form: the clause's verb pass finds it and gives it the
+    // relative pronoun's person.
+    ing.source = *base;
     Unit which;
     which.gap = " ";
     which.source = "which";

@@ -606,6 +606,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // first.
       {"Because you try to play, the cat sleeps.",
        "Weil Sie versuchen, zu spielen, schläft die Katze."},
+      // An -ing form with an object or a phrase after a noun: a relative clause.
+      {"We see a dog playing with the cat.", "Wir sehen einen Hund, der mit der Katze spielt."},
+      {"The dog seeing the cats is old.", "Der Hund, der die Katzen sieht, ist alt."},
+      {"The cats seeing the dog can sleep.", "Die Katzen, die den Hund sehen, können schlafen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
