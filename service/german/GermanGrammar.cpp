@@ -386,10 +386,12 @@ std::string ArticleText(Det det, const EnglishDeterminer* determiner, std::size_
 }
 
 // Whether a verb stem takes "e" before the ending "t" or "st": after t or d, and
-// after m or n that follow another consonant ("öffnet", "geöffnet", "gezeichnet"; but
-// "lernt", "filmt", "wohnt").
+// after m or n that follow another consonant ("öffnet", "geöffnet", "gezeichnet",
+// "berechnet": "ch" is one; but "lernt", "filmt", "wohnt").
 bool TakesLinkingE(std::string_view stem) {
   const std::size_t n = stem.size();
+  if (n >= 3 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem.substr(n - 3, 2) == "ch")
+    return true;
   return stem.ends_with('t') || stem.ends_with('d') ||
          (n >= 2 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem[n - 2] != stem[n - 1] &&
           std::isalpha(static_cast<unsigned char>(stem[n - 2])) &&
@@ -2512,11 +2514,21 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
   } else if (stem.ends_with('n')) {
     stem.pop_back();
   }
-  bool inseparable = false;
-  for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"})
-    inseparable =
-        inseparable || (infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3);
-  const std::string ge = inseparable ? "" : "ge";
+  std::size_t inseparable = 0;  // the length of an inseparable prefix
+  for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"}) {
+    if (inseparable == 0 && infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3)
+      inseparable = prefix.size();
+  }
+  // A strong verb with such a prefix changes its vowel ("beschreiben": "beschrieben"),
+  // and its weak guess may be its third person ("beschreibt"), which the dictionary
+  // lists too: the dictionary's participle of the English word, where it is one of
+  // this verb's (its prefix and the stem's first letter).
+  if (inseparable != 0 && unit.known && unit.text != infinitive &&
+      unit.text.find(' ') == std::string::npos &&
+      unit.text.starts_with(std::string_view(infinitive).substr(0, inseparable + 1)) &&
+      unit.text.ends_with("en"))
+    return unit.text;
+  const std::string ge = inseparable != 0 ? "" : "ge";
   const std::string weak = ge + stem + (TakesLinkingE(stem) ? "et" : "t");
   const std::string strong = ge + infinitive;
   if (dictionary_.Find(IndexTable::GermanToEnglish, weak)) return weak;

@@ -38,6 +38,10 @@ constexpr std::string_view kDictionary =
     "verschlafen {vt} :: to oversleep\n"
     "verfehlen {vt} :: to miss\n"
     "beachten {vt} :: to note\n"
+    "beschreiben {vt} | beschreibend | beschrieben | er/sie beschreibt :: to describe | "
+    "describing | described | he/she describes\n"
+    "berechnen {vt} :: to calculate\n"
+    "berechnet {adj} :: calculated\n"
     "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
@@ -610,6 +614,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We see a dog playing with the cat.", "Wir sehen einen Hund, der mit der Katze spielt."},
       {"The dog seeing the cats is old.", "Der Hund, der die Katzen sieht, ist alt."},
       {"The cats seeing the dog can sleep.", "Die Katzen, die den Hund sehen, können schlafen."},
+      // Participles of verbs with an inseparable prefix: a strong one as the dictionary
+      // gives it, not the third person; a weak one with "-et" after "chn".
+      {"The cats are described.", "Die Katzen werden beschrieben."},
+      {"The cups are calculated.", "Die Tassen werden berechnet."},
+      {"The dog calculates the cups.", "Der Hund berechnet die Tassen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
