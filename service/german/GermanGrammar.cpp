@@ -2429,7 +2429,12 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
   // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
   // the adjective is the participle itself ("removed": "entfernt") or an English
   // participle in "-ed" reads as a German one ("used": "benutzt").
-  if (auxiliary.withParticiple == "sein" && !ReadsAsParticiple(units_[p], *german)) return false;
+  // An agent or an instrument after it ("marked with an icon", "limited by") makes it
+  // the passive too.
+  const bool agent = p + 1 < clause.end && !IsClauseBreak(units_[p + 1].gap) &&
+                     (units_[p + 1].source == "by" || units_[p + 1].source == "with");
+  if (auxiliary.withParticiple == "sein" && !agent && !ReadsAsParticiple(units_[p], *german))
+    return false;
   units_[p].text = *german;
   clause.toEnd.push_back(p);
   clause.copula = false;

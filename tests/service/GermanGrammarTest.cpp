@@ -42,6 +42,8 @@ constexpr std::string_view kDictionary =
     "describing | described | he/she describes\n"
     "berechnen {vt} :: to calculate\n"
     "berechnet {adj} :: calculated\n"
+    "markieren {vt} :: to mark\n"
+    "merklich {adj} :: marked\n"
     "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
@@ -619,6 +621,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cats are described.", "Die Katzen werden beschrieben."},
       {"The cups are calculated.", "Die Tassen werden berechnet."},
       {"The dog calculates the cups.", "Der Hund berechnet die Tassen."},
+      // After "be", a word with an adjective sense of its own is that adjective, but
+      // with an agent or an instrument after it the passive.
+      {"The door is marked.", "Die Tür ist merklich."},
+      {"The door is marked with a cup.", "Die Tür wird mit einer Tasse markiert."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
