@@ -1038,6 +1038,13 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     return std::find(std::begin(kClauseBeforeCommand), std::end(kClauseBeforeCommand),
                      FoldCase(tokens[start].word)) != std::end(kClauseBeforeCommand);
   };
+  // Whether a command stands before the word at `w` in its sentence.
+  const auto commandBefore = [&](std::size_t w) {
+    std::size_t start = w;
+    while (start > 0 && !breaksBefore(start))
+      --start;
+    return lastCommand != std::string::npos && lastCommand >= start && lastCommand < w;
+  };
   const auto commandPlace = [&](std::size_t w) {
     if (w == 0 || breaksBefore(w)) return StartsUpper(tokens[w].word);
     if (StartsUpper(tokens[w].word)) return false;
@@ -1048,9 +1055,11 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     while (start > 0 && !breaksBefore(start))
       --start;
     const std::string before = FoldCase(tokens[w - 1].word);
-    if (tokens[w].gap == " " && (before == "and" || before == "or")) {
-      return lastCommand != std::string::npos && lastCommand >= start && lastCommand < w;
-    }
+    // After a command of the same sentence: one more after "and", "or" or "then", or
+    // after a comma ("Chain the layers, activate the tool, then move the layer").
+    if (tokens[w].gap == " " && (before == "and" || before == "or" || before == "then"))
+      return commandBefore(w);
+    if (tokens[w].gap == ", " && commandBefore(w)) return true;
     const std::string first = FoldCase(tokens[start].word);
     return tokens[w].gap == ", " && (std::find(std::begin(kBeforeCommand), std::end(kBeforeCommand),
                                                first) != std::end(kBeforeCommand) ||
@@ -1198,10 +1207,11 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       }
       unit.kind = Kind::Verb;
       unit.known = true;
-      lastCommand = w;
       // German sets no comma between a phrase in front and the verb; a clause in
-      // front keeps it.
-      if (unit.gap == ", " && w > 0 && !breaksBefore(w) && !afterClause(w)) unit.gap = " ";
+      // front keeps it, and so does a command before it.
+      if (unit.gap == ", " && w > 0 && !breaksBefore(w) && !afterClause(w) && !commandBefore(w))
+        unit.gap = " ";
+      lastCommand = w;
     } else if (found) {
       unit.source = FoldCase(phrase);
       unit.text = found->translation;

@@ -44,6 +44,7 @@ constexpr std::string_view kDictionary =
     "berechnet {adj} :: calculated\n"
     "markieren {vt} :: to mark\n"
     "merklich {adj} :: marked\n"
+    "dann {adv} :: then\n"
     "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
@@ -625,6 +626,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // with an agent or an instrument after it the passive.
       {"The door is marked.", "Die Tür ist merklich."},
       {"The door is marked with a cup.", "Die Tür wird mit einer Tasse markiert."},
+      // Commands in a row, after a comma or "then", each with its "Sie".
+      {"Open the door, then click the button.",
+       "Öffnen Sie die Tür, dann klicken Sie auf den Knopf."},
+      {"Open the door, and then click the button.",
+       "Öffnen Sie die Tür, und dann klicken Sie auf den Knopf."},
+      {"Open the door, see the cat and click the button.",
+       "Öffnen Sie die Tür, sehen Sie die Katze und klicken Sie auf den Knopf."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
