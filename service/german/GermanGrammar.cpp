@@ -507,7 +507,9 @@ std::pair<std::string, std::string> Dictionary::SplitSeparable(
   for (const std::string_view prefix : kPrefixes) {
     if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
     std::string stem = infinitive.substr(prefix.size());
-    if (Find(IndexTable::GermanVerbs, stem)) return {std::string(prefix), stem};
+    // The stem may be a verb only with "sich" ("einfügen": "sich fügen").
+    if (Find(IndexTable::GermanVerbs, stem) || Find(IndexTable::GermanVerbs, "sich " + stem))
+      return {std::string(prefix), stem};
   }
   return {};
 }

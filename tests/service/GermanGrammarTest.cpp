@@ -45,6 +45,8 @@ constexpr std::string_view kDictionary =
     "markieren {vt} :: to mark\n"
     "merklich {adj} :: marked\n"
     "dann {adv} :: then\n"
+    "einfügen {vt} :: to insert\n"
+    "sich fügen {vr} :: to comply\n"
     "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
@@ -633,6 +635,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
        "Öffnen Sie die Tür, und dann klicken Sie auf den Knopf."},
       {"Open the door, see the cat and click the button.",
        "Öffnen Sie die Tür, sehen Sie die Katze und klicken Sie auf den Knopf."},
+      // A separable verb whose stem the dictionary has only with "sich".
+      {"The dog inserts the cup.", "Der Hund fügt die Tasse ein."},
+      {"Insert the cup.", "Fügen Sie die Tasse ein."},
+      {"We want to insert the cup.", "Wir möchten die Tasse einfügen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
