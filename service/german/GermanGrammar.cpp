@@ -873,6 +873,7 @@ class Dictionary::EnglishGrammar {
   int lastSubjectPerson_ = kThirdSingular;
   std::size_t lastSubjectClauseEnd_ = std::string::npos;
   bool lastSubjectSubordinate_ = false;  // that clause was a subordinate one
+  bool lastDescribed_ = false;           // that clause was a description without one
 };
 
 void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units) const {
@@ -1513,10 +1514,14 @@ void Dictionary::EnglishGrammar::Clauses() {
       opening.fronted = sentenceStart || opening.fronted;
     } else {
       Open(clause, opening);
+      const std::size_t end = clause.end;
       if (clause.begin < clause.end) {
         for (const auto pass : kClausePasses)
           (this->*pass)(clause);
       }
+      // A separated prefix put in at the end moves the clause's end; the next clause
+      // still follows this one's subject.
+      if (lastSubjectClauseEnd_ == end) lastSubjectClauseEnd_ = clause.end;
       // A phrase: a preposition's, or an adverb alone ("However, ...", "Here, ...";
       // "here" and "there" are the lexicon's readings, which carry no kind).
       const Unit& first = units_[clause.begin];
@@ -1979,10 +1984,15 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   if (DescribesWithoutSubject(clause)) {
     clause.verb = clause.begin;
     clause.person = kThirdSingular;
+    lastSubjectPerson_ = kThirdSingular;
+    lastSubjectClauseEnd_ = clause.end;
+    lastSubjectSubordinate_ = false;
+    lastDescribed_ = true;
     return;
   }
   if (ContinuesPhrase(clause)) return;
   if (SharesSubject(clause)) return;
+  lastDescribed_ = false;
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
     // A command after a phrase in front ("Im Dialog klicken Sie ..."), likewise.
@@ -2056,6 +2066,15 @@ bool Dictionary::EnglishGrammar::SharesSubject(Clause& clause) {
   // verb is its object, a phrase or a name ("select and move functions" is a noun's).
   const Unit& verb = units_[at];
   const Unit& next = units_[at + 1];
+  // After a description without a subject ("Closes the dialog and discards the
+  // changes"), a verb in "-s" is the next thing it does.
+  if (lastDescribed_ && verb.source.ends_with('s') && IsVerbForm(verb) &&
+      !FindIn(EnglishAuxiliaries(), verb.source) && !IsClauseBreak(next.gap)) {
+    clause.verb = at;
+    clause.person = kThirdSingular;
+    clause.sharedSubject = true;
+    return true;
+  }
   if (lastSubjectPerson_ == kThirdSingular || FindIn(kEnglishDeterminers, verb.source) ||
       FindIn(kEnglishPronouns, verb.source) || verb.source.ends_with('s') || !IsVerbForm(verb) ||
       IsAdjective(verb) || AdjectiveSense(verb) || IsClauseBreak(next.gap))

@@ -639,6 +639,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The dog inserts the cup.", "Der Hund fügt die Tasse ein."},
       {"Insert the cup.", "Fügen Sie die Tasse ein."},
       {"We want to insert the cup.", "Wir möchten die Tasse einfügen."},
+      // A description without a subject goes on after "and" or "or" with its next verb.
+      {"Opens the door and sees the cat.", "Öffnet die Tür und sieht die Katze."},
+      {"Inserts a cup or opens the doors.", "Fügt eine Tasse ein oder öffnet die Türen."},
+      {"We insert a cup and open the doors.", "Wir fügen eine Tasse ein und öffnen die Türen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
