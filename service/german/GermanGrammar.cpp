@@ -1964,7 +1964,9 @@ bool Dictionary::EnglishGrammar::DescribesWithoutSubject(const Clause& clause) c
       if (FindIn(EnglishAuxiliaries(), units_[k].source) != nullptr) return false;
     }
   }
-  return IsAdjective(units_[at + 1]) || (IsNoun(units_[at + 1]) && !InfinitiveOf(next));
+  // A name, a number or a value kept as it is ("Returns TRUE", "Returns 3").
+  const bool kept = next.empty() && !IsClauseBreak(units_[at + 1].gap);
+  return kept || IsAdjective(units_[at + 1]) || (IsNoun(units_[at + 1]) && !InfinitiveOf(next));
 }
 
 void Dictionary::EnglishGrammar::Subject(Clause& clause) {

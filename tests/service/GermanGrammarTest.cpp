@@ -643,6 +643,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Opens the door and sees the cat.", "Öffnet die Tür und sieht die Katze."},
       {"Inserts a cup or opens the doors.", "Fügt eine Tasse ein oder öffnet die Türen."},
       {"We insert a cup and open the doors.", "Wir fügen eine Tasse ein und öffnen die Türen."},
+      // A description's verb before a name or a value kept as it is.
+      {"Plays GIMP with the cat.", "Spielt GIMP mit der Katze."},
+      {"Plays TRUE if the dog sleeps.", "Spielt TRUE, wenn der Hund schläft."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
