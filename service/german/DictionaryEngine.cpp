@@ -265,6 +265,17 @@ constexpr ManualVerb kManualVerbs[] = {
 constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
     {"click", "auf"}, {"double-click", "auf"}, {"right-click", "auf"}};
 
+}  // namespace
+
+std::string_view Dictionary::CommandPreposition(std::string_view verb) {
+  for (const auto& [english, preposition] : kCommandPrepositions) {
+    if (english == verb) return preposition;
+  }
+  return {};
+}
+
+namespace {
+
 // The present of the commonest strong verbs whose vowel changes ("gibt": "geben"),
 // which the dictionary lists for few of them; with them the grammar also reads the
 // verbs they form with a prefix ("ergibt": "ergeben", "enthält": "enthalten").

@@ -683,6 +683,7 @@ class Dictionary::EnglishGrammar {
   int OwnerColumn(std::size_t at, bool notPrepositions) const;
   void CommaAfterFrontClause();
   void ThatBeforeFrontClause();
+  void NegatedCommands();
   void IngRelatives();
   bool SubjectWithVerb(std::size_t at) const;
   bool IsVerbForm(const Unit& unit) const;
@@ -709,6 +710,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::IngRelatives,
       // "Note that if ...": "Beachten Sie: Wenn ...", the clause in front of its own.
       &EnglishGrammar::ThatBeforeFrontClause,
+      // "Do not open the file": "Öffnen Sie die Datei nicht".
+      &EnglishGrammar::NegatedCommands,
       // A clause in front without its comma ("When it opens the window shows") gains
       // one before the main clause.
       &EnglishGrammar::CommaAfterFrontClause,
@@ -1447,6 +1450,56 @@ void Dictionary::EnglishGrammar::ThatBeforeFrontClause() {
     next.gap = ": ";
     next.capital = true;
     units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+}
+
+// "Do not" and a verb first in a sentence is a command: the polite command of that
+// verb, and "nicht" at the end of its clause, before a separated prefix ("Do not
+// open the door": "Öffnen Sie die Tür nicht").
+void Dictionary::EnglishGrammar::NegatedCommands() {
+  for (std::size_t at = 0; at + 2 < units_.size(); ++at) {
+    Unit& command = units_[at];
+    const Unit& verb = units_[at + 2];
+    if (command.source != "do" || !command.capital || units_[at + 1].source != "not" ||
+        IsClauseBreak(units_[at + 1].gap) || IsClauseBreak(verb.gap))
+      continue;
+    const std::optional<Candidate> german = InfinitiveOf(verb.source);
+    if (!german || german->translation.find(' ') != std::string::npos) continue;
+    std::size_t end = at + 3;
+    while (end < units_.size() && !IsClauseBreak(units_[end].gap) &&
+           !FindIn(kEnglishSubordinators, units_[end].source) &&
+           !Contains(kEnglishConjunctions, units_[end].source))
+      ++end;
+    // Before a relative clause "nicht" would part it from its noun.
+    constexpr std::string_view kRelatives[] = {"which", "who", "whose", "that"};
+    if (end < units_.size() && Contains(kRelatives, units_[end].source)) continue;
+    std::string infinitive(german->translation);
+    if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty()) {
+      infinitive = stem;
+      command.separated = prefix;
+    }
+    command.text = CapitalizeFirst(infinitive) + " Sie";
+    command.source.clear();
+    command.kind = Kind::Verb;
+    command.known = true;
+    // "nicht" before the preposition German gives the object ("Klicken Sie nicht auf
+    // den Knopf"), else at the end.
+    const std::string_view preposition = CommandPreposition(verb.source);
+    const bool before = !preposition.empty() && at + 3 < units_.size() &&
+                        units_[at + 3].source != "it" && units_[at + 3].source != "them";
+    std::size_t gone = at + 3;  // "not", the verb, and an English "on" before the object
+    if (before) {
+      command.text += " nicht " + std::string(preposition);
+      if (at + 3 < end && units_[at + 3].source == "on") ++gone;
+    } else {
+      Unit nicht;
+      nicht.gap = " ";
+      nicht.text = "nicht";
+      nicht.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(end), std::move(nicht));
+    }
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                 units_.begin() + static_cast<std::ptrdiff_t>(gone));
   }
 }
 

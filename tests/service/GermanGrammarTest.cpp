@@ -646,6 +646,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // A description's verb before a name or a value kept as it is.
       {"Plays GIMP with the cat.", "Spielt GIMP mit der Katze."},
       {"Plays TRUE if the dog sleeps.", "Spielt TRUE, wenn der Hund schläft."},
+      // "Do not" and a verb: the command with "nicht" at the end of its clause, before
+      // a separated prefix, or before the preposition German gives the object.
+      {"Do not open the door.", "Öffnen Sie die Tür nicht."},
+      {"Do not insert the cup.", "Fügen Sie die Tasse nicht ein."},
+      {"Do not click on the button.", "Klicken Sie nicht auf den Knopf."},
+      {"Do not open the door if the dog sleeps.",
+       "Öffnen Sie die Tür nicht, wenn der Hund schläft."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
