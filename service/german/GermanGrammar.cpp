@@ -344,6 +344,13 @@ constexpr VerbObject kVerbObjects[] = {{"ask", "question", "stellen"},
                                        {"take", "photo", "machen"},
                                        {"take", "picture", "machen"}};
 
+// Verbs whose object German gives in the dative ("helps the man": "hilft dem Mann"),
+// and those whose person object is dative before an infinitive ("allows the user to
+// delete": "erlaubt dem Benutzer, ... zu löschen"; but "erlaubt die Konfiguration").
+constexpr std::string_view kDativeVerbs[] = {"helfen",  "danken",   "antworten",
+                                             "gehören", "gefallen", "folgen"};
+constexpr std::string_view kDativeBeforeInfinitive[] = {"erlauben", "ermöglichen"};
+
 constexpr VerbPreposition kVerbPrepositions[] = {
     {"wait", "for", "auf", kAccusative},   {"ask", "for", "um", kAccusative},
     {"look", "for", "nach", kDative},      {"search", "for", "nach", kDative},
@@ -597,6 +604,7 @@ class Dictionary::EnglishGrammar {
     int relativeColumn = -1;      // a relative clause: the gender of its noun
     bool relativeObject = false;  // its pronoun is the object ("die Sie öffnen")
     std::string prefix;           // a separable verb's prefix, sent to the end
+    bool dativeObject = false;    // its full verb takes its object in the dative
   };
 
   // What the clauses before tell about the next one.
@@ -2655,6 +2663,10 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
       clause.prefix = prefix;
     }
     f.text = dictionary_.GermanVerb(infinitive, clause.person);
+    const bool infinitiveAfter = clause.end < units_.size() && units_[clause.end].source == "to";
+    clause.dativeObject = reflexive.empty() && rest.empty() &&
+                          (Contains(kDativeVerbs, infinitive) ||
+                           (infinitiveAfter && Contains(kDativeBeforeInfinitive, infinitive)));
     if (!reflexive.empty()) f.text += " " + reflexive;
     if (!rest.empty()) {
       // The separated part stands in a unit of its own at the end.
@@ -2773,9 +2785,10 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
       ++j;
       continue;
     }
-    const int grammaticalCase = prepositionCase >= 0 ? prepositionCase
-                                : clause.copula      ? kNominative
-                                                     : kAccusative;
+    const int grammaticalCase = prepositionCase >= 0                      ? prepositionCase
+                                : clause.copula                           ? kNominative
+                                : clause.dativeObject && j == clause.next ? kDative
+                                                                          : kAccusative;
     const bool object = prepositionCase < 0;
     const bool indefinite = !FindIn(kEnglishPronouns, units_[j].source) &&
                             (!FindIn(kEnglishDeterminers, units_[j].source) ||

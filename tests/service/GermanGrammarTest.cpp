@@ -47,6 +47,9 @@ constexpr std::string_view kDictionary =
     "dann {adv} :: then\n"
     "einfügen {vt} :: to insert\n"
     "sich fügen {vr} :: to comply\n"
+    "erlauben {vt} :: to allow\n"
+    "helfen {vi} | helfend | geholfen | er/sie hilft :: to help | helping | helped | he/she "
+    "helps\n"
     "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
@@ -653,6 +656,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Do not click on the button.", "Klicken Sie nicht auf den Knopf."},
       {"Do not open the door if the dog sleeps.",
        "Öffnen Sie die Tür nicht, wenn der Hund schläft."},
+      // A verb whose person object German gives in the dative.
+      {"The cat allows the dog to play.", "Die Katze erlaubt dem Hund, zu spielen."},
+      {"The cat helps the dogs.", "Die Katze hilft den Hunden."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
