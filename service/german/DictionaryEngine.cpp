@@ -268,6 +268,17 @@ constexpr ManualVerb kManualVerbs[] = {
 constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
     {"click", "auf"}, {"double-click", "auf"}, {"right-click", "auf"}};
 
+}  // namespace
+
+std::string_view Dictionary::CommandPreposition(std::string_view verb) {
+  for (const auto& [english, preposition] : kCommandPrepositions) {
+    if (english == verb) return preposition;
+  }
+  return {};
+}
+
+namespace {
+
 // The present of the commonest strong verbs whose vowel changes ("gibt": "geben"),
 // which the dictionary lists for few of them; with them the grammar also reads the
 // verbs they form with a prefix ("ergibt": "ergeben", "enthält": "enthalten").
@@ -1199,6 +1210,13 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     return std::find(std::begin(kClauseBeforeCommand), std::end(kClauseBeforeCommand),
                      FoldCase(tokens[start].word)) != std::end(kClauseBeforeCommand);
   };
+  // Whether a command stands before the word at `w` in its sentence.
+  const auto commandBefore = [&](std::size_t w) {
+    std::size_t start = w;
+    while (start > 0 && !breaksBefore(start))
+      --start;
+    return lastCommand != std::string::npos && lastCommand >= start && lastCommand < w;
+  };
   const auto commandPlace = [&](std::size_t w) {
     if (w == 0 || breaksBefore(w)) return StartsUpper(tokens[w].word);
     if (StartsUpper(tokens[w].word)) return false;
@@ -1209,9 +1227,11 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     while (start > 0 && !breaksBefore(start))
       --start;
     const std::string before = FoldCase(tokens[w - 1].word);
-    if (tokens[w].gap == " " && (before == "and" || before == "or")) {
-      return lastCommand != std::string::npos && lastCommand >= start && lastCommand < w;
-    }
+    // After a command of the same sentence: one more after "and", "or" or "then", or
+    // after a comma ("Chain the layers, activate the tool, then move the layer").
+    if (tokens[w].gap == " " && (before == "and" || before == "or" || before == "then"))
+      return commandBefore(w);
+    if (tokens[w].gap == ", " && commandBefore(w)) return true;
     const std::string first = FoldCase(tokens[start].word);
     return tokens[w].gap == ", " && (std::find(std::begin(kBeforeCommand), std::end(kBeforeCommand),
                                                first) != std::end(kBeforeCommand) ||
@@ -1359,10 +1379,11 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       }
       unit.kind = Kind::Verb;
       unit.known = true;
-      lastCommand = w;
       // German sets no comma between a phrase in front and the verb; a clause in
-      // front keeps it.
-      if (unit.gap == ", " && w > 0 && !breaksBefore(w) && !afterClause(w)) unit.gap = " ";
+      // front keeps it, and so does a command before it.
+      if (unit.gap == ", " && w > 0 && !breaksBefore(w) && !afterClause(w) && !commandBefore(w))
+        unit.gap = " ";
+      lastCommand = w;
     } else if (found) {
       unit.source = FoldCase(phrase);
       unit.text = found->translation;

@@ -182,6 +182,8 @@ class Dictionary {
   // A separable verb's prefix and the verb it is put on ("einkaufen": "ein",
   // "kaufen"), or two empty strings.
   std::pair<std::string, std::string> SplitSeparable(const std::string& infinitive) const;
+  // The German preposition of an English command's object ("click": "auf"), or empty.
+  static std::string_view CommandPreposition(std::string_view verb);
   std::optional<NounForms> Noun(std::string_view german) const;
   // A German compound the dictionary does not list, from the parts it does
   // (german/Compounds.cpp): its English and the kind of its head.

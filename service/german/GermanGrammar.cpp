@@ -391,6 +391,13 @@ constexpr VerbObject kVerbObjects[] = {{"ask", "question", "stellen"},
                                        {"take", "photo", "machen"},
                                        {"take", "picture", "machen"}};
 
+// Verbs whose object German gives in the dative ("helps the man": "hilft dem Mann"),
+// and those whose person object is dative before an infinitive ("allows the user to
+// delete": "erlaubt dem Benutzer, ... zu löschen"; but "erlaubt die Konfiguration").
+constexpr std::string_view kDativeVerbs[] = {"helfen",  "danken",   "antworten",
+                                             "gehören", "gefallen", "folgen"};
+constexpr std::string_view kDativeBeforeInfinitive[] = {"erlauben", "ermöglichen"};
+
 constexpr VerbPreposition kVerbPrepositions[] = {
     {"wait", "for", "auf", kAccusative},   {"ask", "for", "um", kAccusative},
     {"look", "for", "nach", kDative},      {"search", "for", "nach", kDative},
@@ -433,10 +440,12 @@ std::string ArticleText(Det det, const EnglishDeterminer* determiner, std::size_
 }
 
 // Whether a verb stem takes "e" before the ending "t" or "st": after t or d, and
-// after m or n that follow another consonant ("öffnet", "geöffnet", "gezeichnet"; but
-// "lernt", "filmt", "wohnt").
+// after m or n that follow another consonant ("öffnet", "geöffnet", "gezeichnet",
+// "berechnet": "ch" is one; but "lernt", "filmt", "wohnt").
 bool TakesLinkingE(std::string_view stem) {
   const std::size_t n = stem.size();
+  if (n >= 3 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem.substr(n - 3, 2) == "ch")
+    return true;
   return stem.ends_with('t') || stem.ends_with('d') ||
          (n >= 2 && (stem[n - 1] == 'm' || stem[n - 1] == 'n') && stem[n - 2] != stem[n - 1] &&
           std::isalpha(static_cast<unsigned char>(stem[n - 2])) &&
@@ -552,7 +561,9 @@ std::pair<std::string, std::string> Dictionary::SplitSeparable(
   for (const std::string_view prefix : kPrefixes) {
     if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
     std::string stem = infinitive.substr(prefix.size());
-    if (Find(IndexTable::GermanVerbs, stem)) return {std::string(prefix), stem};
+    // The stem may be a verb only with "sich" ("einfügen": "sich fügen").
+    if (Find(IndexTable::GermanVerbs, stem) || Find(IndexTable::GermanVerbs, "sich " + stem))
+      return {std::string(prefix), stem};
   }
   return {};
 }
@@ -640,6 +651,7 @@ class Dictionary::EnglishGrammar {
     int relativeColumn = -1;      // a relative clause: the gender of its noun
     bool relativeObject = false;  // its pronoun is the object ("die Sie öffnen")
     std::string prefix;           // a separable verb's prefix, sent to the end
+    bool dativeObject = false;    // its full verb takes its object in the dative
   };
 
   // What the clauses before tell about the next one.
@@ -726,6 +738,9 @@ class Dictionary::EnglishGrammar {
   const EnglishDeterminer* ItsOwner(std::size_t at, const EnglishDeterminer* determiner) const;
   int OwnerColumn(std::size_t at, bool notPrepositions) const;
   void CommaAfterFrontClause();
+  void ThatBeforeFrontClause();
+  void NegatedCommands();
+  void IngRelatives();
   bool SubjectWithVerb(std::size_t at) const;
   bool IsVerbForm(const Unit& unit) const;
   bool JoinsSubjects(std::size_t begin, std::size_t at) const;
@@ -750,6 +765,12 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
       &EnglishGrammar::Gerunds,
+      // "a string representing a date": "eine Zeichenfolge, die ein Datum darstellt".
+      &EnglishGrammar::IngRelatives,
+      // "Note that if ...": "Beachten Sie: Wenn ...", the clause in front of its own.
+      &EnglishGrammar::ThatBeforeFrontClause,
+      // "Do not open the file": "Öffnen Sie die Datei nicht".
+      &EnglishGrammar::NegatedCommands,
       // A clause in front without its comma ("When it opens the window shows") gains
       // one before the main clause.
       &EnglishGrammar::CommaAfterFrontClause,
@@ -834,6 +855,7 @@ class Dictionary::EnglishGrammar {
       {Place::Verb, "has", "to", &EnglishGrammar::HaveTo},
       {Place::Verb, "need", "to", &EnglishGrammar::HaveTo},
       {Place::Verb, "needs", "to", &EnglishGrammar::HaveTo},
+      {Place::Verb, "had", "to", &EnglishGrammar::HaveTo},
       // "know" and a noun phrase: "kennen" ("Er kennt den Mann"); with a clause or
       // "it": "wissen".
       {Place::Verb, "know", "", &EnglishGrammar::KnowObject},
@@ -883,6 +905,7 @@ class Dictionary::EnglishGrammar {
   std::string_view Transitive(const Clause& clause, std::size_t verb,
                               std::string_view infinitive) const;
   bool PassiveInfinitive(Clause& clause, std::size_t be);
+  bool ProgressiveInfinitive(Clause& clause, std::size_t be);
   void FullVerb(Clause& clause, std::optional<Candidate> found = std::nullopt);
   std::optional<Candidate> VerbOfObject(const Clause& clause) const;
   bool Participle(Clause& clause, const EnglishAuxiliary& auxiliary);
@@ -892,6 +915,7 @@ class Dictionary::EnglishGrammar {
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
   std::optional<Candidate> IngVerb(const std::string& form) const;
+  std::optional<Candidate> BeIngVerb(const std::string& form) const;
   std::optional<std::string> IngBase(const std::string& form) const;
   void MoveBack(Clause& clause, std::size_t from, std::size_t to);
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
@@ -912,6 +936,7 @@ class Dictionary::EnglishGrammar {
   int lastSubjectPerson_ = kThirdSingular;
   std::size_t lastSubjectClauseEnd_ = std::string::npos;
   bool lastSubjectSubordinate_ = false;  // that clause was a subordinate one
+  bool lastDescribed_ = false;           // that clause was a description without one
 };
 
 void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units, std::string_view tail) const {
@@ -1393,6 +1418,51 @@ void Dictionary::EnglishGrammar::ContactRelatives() {
   }
 }
 
+// An -ing form after a noun, with an object or a phrase of its own after it ("a
+// string representing a date", "changes occurring in this layer"), tells what the
+// noun does: German says it in a relative clause ("eine Zeichenfolge, die ein Datum
+// darstellt"), for which the -ing form becomes the verb after "which". One at the end
+// of its clause ("oil painting") is a noun.
+void Dictionary::EnglishGrammar::IngRelatives() {
+  for (std::size_t at = 1; at + 1 < units_.size(); ++at) {
+    Unit& ing = units_[at];
+    const Unit& noun = units_[at - 1];
+    const Unit& next = units_[at + 1];
+    if (IsClauseBreak(ing.gap) || IsClauseBreak(next.gap) || !IsNoun(noun) ||
+        Contains(kPartOf, noun.source))
+      continue;
+    const std::optional<std::string> base = IngBase(ing.source);
+    if (!base) continue;
+    // The noun ends a noun phrase: an article, an adjective or a noun before it, or a
+    // plural ("Try typing", "by double clicking" are no noun and its -ing form).
+    const Unit* before = at >= 2 && !IsClauseBreak(noun.gap) ? &units_[at - 2] : nullptr;
+    const bool phraseEnd =
+        noun.kind == Kind::Plural ||
+        (before != nullptr && (FindIn(kEnglishDeterminers, before->source) != nullptr ||
+                               IsNoun(*before) || IsAdjective(*before)));
+    const bool article = FindIn(kEnglishDeterminers, next.source) != nullptr;
+    const bool object = article || IsNoun(next) || IsAdjective(next) ||
+                        (!next.upper && !next.known && next.source.empty());
+    const bool phrase = Contains(kEnglishPrepositions, next.source);
+    // An -ing form that is a noun itself ("painting tools", "ending with") is rather
+    // part of a compound.
+    if (!phraseEnd || (!object && !phrase) || (IsNoun(ing) && !article)) continue;
+    // Without an object, a verb the dictionary gives only in words about its object
+    // ("end": "einer Sache ein Ende setzen") would read wrong.
+    const std::optional<Candidate> verb = InfinitiveOf(*base);
+    if (!object && (!verb || verb->translation.find(' ') != std::string::npos)) continue;
+    // The verb's base form: the clause's verb pass finds it and gives it the
+    // relative pronoun's person.
+    ing.source = *base;
+    Unit which;
+    which.gap = " ";
+    which.source = "which";
+    which.known = true;
+    units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at), std::move(which));
+    ++at;
+  }
+}
+
 // A sentence that opens with a subordinate clause and has no comma before its main
 // clause ("When this tool is selected the pointer changes"): the second subject
 // followed by its verb starts the main clause, and German writes the comma there, so
@@ -1414,6 +1484,75 @@ void Dictionary::EnglishGrammar::CommaAfterFrontClause() {
       units_[at].gap = ", ";
       open = false;
     }
+  }
+}
+
+// "that" after a verb and before a clause of condition or time ("Note that if you
+// press Shift, the selection grows"): German puts a colon there and lets that clause
+// start a sentence, so that the main clause after it takes its verb first ("Beachten
+// Sie: Wenn Sie ... drücken, wird die Auswahl ..."), where "dass, wenn" would put two
+// subordinate clauses in a row.
+void Dictionary::EnglishGrammar::ThatBeforeFrontClause() {
+  constexpr std::string_view kFront[] = {"if", "when", "once", "while"};
+  for (std::size_t at = 1; at + 1 < units_.size(); ++at) {
+    const Unit& verb = units_[at - 1];
+    Unit& next = units_[at + 1];
+    if (units_[at].source != "that" || IsClauseBreak(units_[at].gap) || IsClauseBreak(next.gap) ||
+        !Contains(kFront, next.source) || !verb.known || verb.kind != Kind::Verb)
+      continue;
+    next.gap = ": ";
+    next.capital = true;
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+}
+
+// "Do not" and a verb first in a sentence is a command: the polite command of that
+// verb, and "nicht" at the end of its clause, before a separated prefix ("Do not
+// open the door": "Öffnen Sie die Tür nicht").
+void Dictionary::EnglishGrammar::NegatedCommands() {
+  for (std::size_t at = 0; at + 2 < units_.size(); ++at) {
+    Unit& command = units_[at];
+    const Unit& verb = units_[at + 2];
+    if (command.source != "do" || !command.capital || units_[at + 1].source != "not" ||
+        IsClauseBreak(units_[at + 1].gap) || IsClauseBreak(verb.gap))
+      continue;
+    const std::optional<Candidate> german = InfinitiveOf(verb.source);
+    if (!german || german->translation.find(' ') != std::string::npos) continue;
+    std::size_t end = at + 3;
+    while (end < units_.size() && !IsClauseBreak(units_[end].gap) &&
+           !FindIn(kEnglishSubordinators, units_[end].source) &&
+           !Contains(kEnglishConjunctions, units_[end].source))
+      ++end;
+    // Before a relative clause "nicht" would part it from its noun.
+    constexpr std::string_view kRelatives[] = {"which", "who", "whose", "that"};
+    if (end < units_.size() && Contains(kRelatives, units_[end].source)) continue;
+    std::string infinitive(german->translation);
+    if (auto [prefix, stem] = dictionary_.SplitSeparable(infinitive); !prefix.empty()) {
+      infinitive = stem;
+      command.separated = prefix;
+    }
+    command.text = CapitalizeFirst(infinitive) + " Sie";
+    command.source.clear();
+    command.kind = Kind::Verb;
+    command.known = true;
+    // "nicht" before the preposition German gives the object ("Klicken Sie nicht auf
+    // den Knopf"), else at the end.
+    const std::string_view preposition = CommandPreposition(verb.source);
+    const bool before = !preposition.empty() && at + 3 < units_.size() &&
+                        units_[at + 3].source != "it" && units_[at + 3].source != "them";
+    std::size_t gone = at + 3;  // "not", the verb, and an English "on" before the object
+    if (before) {
+      command.text += " nicht " + std::string(preposition);
+      if (at + 3 < end && units_[at + 3].source == "on") ++gone;
+    } else {
+      Unit nicht;
+      nicht.gap = " ";
+      nicht.text = "nicht";
+      nicht.known = true;
+      units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(end), std::move(nicht));
+    }
+    units_.erase(units_.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                 units_.begin() + static_cast<std::ptrdiff_t>(gone));
   }
 }
 
@@ -1475,14 +1614,20 @@ void Dictionary::EnglishGrammar::Clauses() {
     if (clause.end < units_.size()) NoteStart(clause.end, next);
     if (opening.purpose) {
       InfinitiveClause(clause, opening.completes);
-      // In front of the sentence, the main clause after its comma starts with the verb.
-      opening.fronted = sentenceStart;
+      // In front of the sentence, the main clause after its comma starts with the verb;
+      // so it does after a clause in front that this infinitive completes ("Before
+      // you start to draw, the tool ...").
+      opening.fronted = sentenceStart || opening.fronted;
     } else {
       Open(clause, opening);
+      const std::size_t end = clause.end;
       if (clause.begin < clause.end) {
         for (const auto pass : kClausePasses)
           (this->*pass)(clause);
       }
+      // A separated prefix put in at the end moves the clause's end; the next clause
+      // still follows this one's subject.
+      if (lastSubjectClauseEnd_ == end) lastSubjectClauseEnd_ = clause.end;
       // A phrase: a preposition's, or an adverb alone ("However, ...", "Here, ...";
       // "here" and "there" are the lexicon's readings, which carry no kind).
       const Unit& first = units_[clause.begin];
@@ -1925,7 +2070,9 @@ bool Dictionary::EnglishGrammar::DescribesWithoutSubject(const Clause& clause) c
       if (FindIn(EnglishAuxiliaries(), units_[k].source) != nullptr) return false;
     }
   }
-  return IsAdjective(units_[at + 1]) || (IsNoun(units_[at + 1]) && !InfinitiveOf(next));
+  // A name, a number or a value kept as it is ("Returns TRUE", "Returns 3").
+  const bool kept = next.empty() && !IsClauseBreak(units_[at + 1].gap);
+  return kept || IsAdjective(units_[at + 1]) || (IsNoun(units_[at + 1]) && !InfinitiveOf(next));
 }
 
 void Dictionary::EnglishGrammar::Subject(Clause& clause) {
@@ -1945,10 +2092,15 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
   if (DescribesWithoutSubject(clause)) {
     clause.verb = clause.begin;
     clause.person = kThirdSingular;
+    lastSubjectPerson_ = kThirdSingular;
+    lastSubjectClauseEnd_ = clause.end;
+    lastSubjectSubordinate_ = false;
+    lastDescribed_ = true;
     return;
   }
   if (ContinuesPhrase(clause)) return;
   if (SharesSubject(clause)) return;
+  lastDescribed_ = false;
   std::size_t i = clause.begin;
   for (; i < clause.end; ++i) {
     // A command after a phrase in front ("Im Dialog klicken Sie ..."), likewise.
@@ -2022,6 +2174,15 @@ bool Dictionary::EnglishGrammar::SharesSubject(Clause& clause) {
   // verb is its object, a phrase or a name ("select and move functions" is a noun's).
   const Unit& verb = units_[at];
   const Unit& next = units_[at + 1];
+  // After a description without a subject ("Closes the dialog and discards the
+  // changes"), a verb in "-s" is the next thing it does.
+  if (lastDescribed_ && verb.source.ends_with('s') && IsVerbForm(verb) &&
+      !FindIn(EnglishAuxiliaries(), verb.source) && !IsClauseBreak(next.gap)) {
+    clause.verb = at;
+    clause.person = kThirdSingular;
+    clause.sharedSubject = true;
+    return true;
+  }
   if (lastSubjectPerson_ == kThirdSingular || FindIn(kEnglishDeterminers, verb.source) ||
       FindIn(kEnglishPronouns, verb.source) || verb.source.ends_with('s') || !IsVerbForm(verb) ||
       IsAdjective(verb) || AdjectiveSense(verb) || IsClauseBreak(next.gap))
@@ -2243,9 +2404,28 @@ void Dictionary::EnglishGrammar::FiniteVerb(Clause& clause) {
     std::size_t verb = clause.next;
     while (verb + 1 < clause.end && !IsClauseBreak(units_[verb + 1].gap) && IsAdverb(units_[verb]))
       ++verb;
-    if (PassiveInfinitive(clause, verb)) return;
+    // "may be" tells what is possible, not what is allowed: "können" ("may be missing":
+    // "können fehlen", "may be changed": "können geändert werden").
+    if (auxiliary->german == "dürfen" && verb < clause.end && units_[verb].source == "be")
+      f.text = dictionary_.GermanVerb("können", clause.person);
+    if (PassiveInfinitive(clause, verb) || ProgressiveInfinitive(clause, verb)) return;
     if (InfinitiveAt(clause, verb)) clause.next = verb + 1;
   }
+}
+
+// A modal's "be" and an -ing form ("may be missing", "will be running"): the verb's
+// infinitive at the end, as without "be".
+bool Dictionary::EnglishGrammar::ProgressiveInfinitive(Clause& clause, std::size_t be) {
+  const std::size_t ing = be + 1;
+  if (ing >= clause.end || units_[be].source != "be" || IsClauseBreak(units_[ing].gap))
+    return false;
+  const std::optional<Candidate> verb = BeIngVerb(units_[ing].source);
+  if (!verb) return false;
+  units_[be].text.clear();
+  units_[ing].text = Transitive(clause, ing, verb->translation);
+  clause.toEnd.push_back(ing);
+  clause.next = ing + 1;
+  return true;
 }
 
 // An adverb that may stand between an auxiliary and its verb.
@@ -2335,9 +2515,13 @@ bool Dictionary::EnglishGrammar::LikeTo(Clause& clause, std::size_t& at) {
   return true;
 }
 
+// "had to" is the past "musste"; a passive after it ("had to be done") is "erledigt
+// werden" at the end, as after a modal.
 bool Dictionary::EnglishGrammar::HaveTo(Clause& clause, std::size_t& at) {
-  units_[at].text = dictionary_.GermanVerb("müssen", clause.person);
+  const bool past = units_[at].source == "had";
+  units_[at].text = dictionary_.GermanVerb(past ? "musste" : "müssen", clause.person);
   units_[at + 1].text.clear();
+  if (PassiveInfinitive(clause, at + 2)) return true;
   InfinitiveAt(clause, at + 2);
   clause.next = at + 3;
   return true;
@@ -2374,7 +2558,12 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
   // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
   // the adjective is the participle itself ("removed": "entfernt") or an English
   // participle in "-ed" reads as a German one ("used": "benutzt").
-  if (auxiliary.withParticiple == "sein" && !ReadsAsParticiple(units_[p], *german)) return false;
+  // An agent or an instrument after it ("marked with an icon", "limited by") makes it
+  // the passive too.
+  const bool agent = p + 1 < clause.end && !IsClauseBreak(units_[p + 1].gap) &&
+                     (units_[p + 1].source == "by" || units_[p + 1].source == "with");
+  if (auxiliary.withParticiple == "sein" && !agent && !ReadsAsParticiple(units_[p], *german))
+    return false;
   units_[p].text = *german;
   clause.toEnd.push_back(p);
   clause.copula = false;
@@ -2459,11 +2648,21 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
   } else if (stem.ends_with('n')) {
     stem.pop_back();
   }
-  bool inseparable = false;
-  for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"})
-    inseparable =
-        inseparable || (infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3);
-  const std::string ge = inseparable ? "" : "ge";
+  std::size_t inseparable = 0;  // the length of an inseparable prefix
+  for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"}) {
+    if (inseparable == 0 && infinitive.starts_with(prefix) && infinitive.size() > prefix.size() + 3)
+      inseparable = prefix.size();
+  }
+  // A strong verb with such a prefix changes its vowel ("beschreiben": "beschrieben"),
+  // and its weak guess may be its third person ("beschreibt"), which the dictionary
+  // lists too: the dictionary's participle of the English word, where it is one of
+  // this verb's (its prefix and the stem's first letter).
+  if (inseparable != 0 && unit.known && unit.text != infinitive &&
+      unit.text.find(' ') == std::string::npos &&
+      unit.text.starts_with(std::string_view(infinitive).substr(0, inseparable + 1)) &&
+      unit.text.ends_with("en"))
+    return unit.text;
+  const std::string ge = inseparable != 0 ? "" : "ge";
   const std::string weak = ge + stem + (TakesLinkingE(stem) ? "et" : "t");
   const std::string strong = ge + infinitive;
   if (dictionary_.Find(IndexTable::GermanToEnglish, weak)) return weak;
@@ -2509,6 +2708,10 @@ void Dictionary::EnglishGrammar::FullVerb(Clause& clause, std::optional<Candidat
       clause.prefix = prefix;
     }
     f.text = dictionary_.GermanVerb(infinitive, clause.person);
+    const bool infinitiveAfter = clause.end < units_.size() && units_[clause.end].source == "to";
+    clause.dativeObject = reflexive.empty() && rest.empty() &&
+                          (Contains(kDativeVerbs, infinitive) ||
+                           (infinitiveAfter && Contains(kDativeBeforeInfinitive, infinitive)));
     if (!reflexive.empty()) f.text += " " + reflexive;
     if (!rest.empty()) {
       // The separated part stands in a unit of its own at the end.
@@ -2627,9 +2830,10 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
       ++j;
       continue;
     }
-    const int grammaticalCase = prepositionCase >= 0 ? prepositionCase
-                                : clause.copula      ? kNominative
-                                                     : kAccusative;
+    const int grammaticalCase = prepositionCase >= 0                      ? prepositionCase
+                                : clause.copula                           ? kNominative
+                                : clause.dativeObject && j == clause.next ? kDative
+                                                                          : kAccusative;
     const bool object = prepositionCase < 0;
     const bool indefinite = !FindIn(kEnglishPronouns, units_[j].source) &&
                             (!FindIn(kEnglishDeterminers, units_[j].source) ||
@@ -2682,6 +2886,21 @@ std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::IngVerb(
     const std::string& form) const {
   const std::optional<std::string> base = IngBase(form);
   return base ? InfinitiveOf(*base) : std::nullopt;
+}
+
+// The German verb of an -ing form after "be": a few mean a state there that their
+// verb alone does not ("is missing": "fehlt", not "verfehlt").
+std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::BeIngVerb(
+    const std::string& form) const {
+  constexpr std::pair<std::string_view, std::string_view> kStates[] = {{"missing", "fehlen"}};
+  for (const auto& [english, german] : kStates) {
+    if (english != form) continue;
+    Candidate state;
+    state.translation = german;
+    state.kind = Kind::Verb;
+    return state;
+  }
+  return IngVerb(form);
 }
 
 // The base form of an English -ing form ("playing", "making", "running"), or nothing.
@@ -2782,7 +3001,7 @@ bool Dictionary::EnglishGrammar::Progressive(Clause& clause, std::size_t& at) {
   const bool negated = at + 1 < clause.end && units_[at + 1].source == "not";
   const std::size_t ing = negated ? at + 2 : at + 1;
   if (ing >= clause.end || IsClauseBreak(units_[ing].gap)) return false;
-  std::optional<Candidate> verb = IngVerb(units_[ing].source);
+  std::optional<Candidate> verb = BeIngVerb(units_[ing].source);
   if (!verb) return false;
   units_[at].text.clear();
   if (negated) {

@@ -36,6 +36,20 @@ constexpr std::string_view kDictionary =
     "kaufen {vt} :: to purchase\n"
     "öffnen {vt} :: to open\n"
     "verschlafen {vt} :: to oversleep\n"
+    "verfehlen {vt} :: to miss\n"
+    "beachten {vt} :: to note\n"
+    "beschreiben {vt} | beschreibend | beschrieben | er/sie beschreibt :: to describe | "
+    "describing | described | he/she describes\n"
+    "berechnen {vt} :: to calculate\n"
+    "berechnet {adj} :: calculated\n"
+    "markieren {vt} :: to mark\n"
+    "merklich {adj} :: marked\n"
+    "dann {adv} :: then\n"
+    "einfügen {vt} :: to insert\n"
+    "sich fügen {vr} :: to comply\n"
+    "erlauben {vt} :: to allow\n"
+    "helfen {vi} | helfend | geholfen | er/sie hilft :: to help | helping | helped | he/she "
+    "helps\n"
     "Tür {f} | Türen {pl} :: door | doors\n"
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
@@ -602,6 +616,69 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // before a comma.
       {"We see it using Ctrl.", "Wir sehen es mit Ctrl."},
       {"Using GIMP, we see the cat.", "Mit GIMP sehen wir die Katze."},
+      // "had to" is the past of "müssen"; a passive after "have to" or "need to" is
+      // the participle and "werden" at the end.
+      {"I had to open the door.", "Ich musste die Tür öffnen."},
+      {"The door had to be removed.", "Die Tür musste entfernt werden."},
+      {"The doors need to be removed today.", "Die Türen müssen heute entfernt werden."},
+      // "may be" is what is possible ("können"); "be" and an -ing form after a modal is
+      // the verb's infinitive; "be missing" is "fehlen".
+      {"The door may be removed.", "Die Tür kann entfernt werden."},
+      {"The dogs may be sleeping.", "Die Hunde können schlafen."},
+      {"The cat will be playing.", "Die Katze wird spielen."},
+      {"You may open the door.", "Sie dürfen die Tür öffnen."},
+      {"The cups may be missing.", "Die Tassen können fehlen."},
+      {"The cup is missing.", "Die Tasse fehlt."},
+      // "Note that if ...": a colon, and the clause in front of the main clause, which
+      // puts its verb first; "that" alone stays "dass".
+      {"Note that if the dog sleeps, the cat plays.",
+       "Beachten Sie: Wenn der Hund schläft, spielt die Katze."},
+      {"Note that the dog sleeps.", "Beachten Sie, dass der Hund schläft."},
+      // An infinitive that completes a clause in front leaves the main clause's verb
+      // first.
+      {"Because you try to play, the cat sleeps.",
+       "Weil Sie versuchen, zu spielen, schläft die Katze."},
+      // An -ing form with an object or a phrase after a noun: a relative clause.
+      {"We see a dog playing with the cat.", "Wir sehen einen Hund, der mit der Katze spielt."},
+      {"The dog seeing the cats is old.", "Der Hund, der die Katzen sieht, ist alt."},
+      {"The cats seeing the dog can sleep.", "Die Katzen, die den Hund sehen, können schlafen."},
+      // Participles of verbs with an inseparable prefix: a strong one as the dictionary
+      // gives it, not the third person; a weak one with "-et" after "chn".
+      {"The cats are described.", "Die Katzen werden beschrieben."},
+      {"The cups are calculated.", "Die Tassen werden berechnet."},
+      {"The dog calculates the cups.", "Der Hund berechnet die Tassen."},
+      // After "be", a word with an adjective sense of its own is that adjective, but
+      // with an agent or an instrument after it the passive.
+      {"The door is marked.", "Die Tür ist merklich."},
+      {"The door is marked with a cup.", "Die Tür wird mit einer Tasse markiert."},
+      // Commands in a row, after a comma or "then", each with its "Sie".
+      {"Open the door, then click the button.",
+       "Öffnen Sie die Tür, dann klicken Sie auf den Knopf."},
+      {"Open the door, and then click the button.",
+       "Öffnen Sie die Tür, und dann klicken Sie auf den Knopf."},
+      {"Open the door, see the cat and click the button.",
+       "Öffnen Sie die Tür, sehen Sie die Katze und klicken Sie auf den Knopf."},
+      // A separable verb whose stem the dictionary has only with "sich".
+      {"The dog inserts the cup.", "Der Hund fügt die Tasse ein."},
+      {"Insert the cup.", "Fügen Sie die Tasse ein."},
+      {"We want to insert the cup.", "Wir möchten die Tasse einfügen."},
+      // A description without a subject goes on after "and" or "or" with its next verb.
+      {"Opens the door and sees the cat.", "Öffnet die Tür und sieht die Katze."},
+      {"Inserts a cup or opens the doors.", "Fügt eine Tasse ein oder öffnet die Türen."},
+      {"We insert a cup and open the doors.", "Wir fügen eine Tasse ein und öffnen die Türen."},
+      // A description's verb before a name or a value kept as it is.
+      {"Plays GIMP with the cat.", "Spielt GIMP mit der Katze."},
+      {"Plays TRUE if the dog sleeps.", "Spielt TRUE, wenn der Hund schläft."},
+      // "Do not" and a verb: the command with "nicht" at the end of its clause, before
+      // a separated prefix, or before the preposition German gives the object.
+      {"Do not open the door.", "Öffnen Sie die Tür nicht."},
+      {"Do not insert the cup.", "Fügen Sie die Tasse nicht ein."},
+      {"Do not click on the button.", "Klicken Sie nicht auf den Knopf."},
+      {"Do not open the door if the dog sleeps.",
+       "Öffnen Sie die Tür nicht, wenn der Hund schläft."},
+      // A verb whose person object German gives in the dative.
+      {"The cat allows the dog to play.", "Die Katze erlaubt dem Hund, zu spielen."},
+      {"The cat helps the dogs.", "Die Katze hilft den Hunden."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
