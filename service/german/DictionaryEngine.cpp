@@ -260,8 +260,10 @@ constexpr ManualVerb kManualVerbs[] = {
     {"set", "festlegen", false},
     // A file or a setting is "saved"; the dictionary's first "speichern" is "to store".
     {"save", "speichern", true},
-    // The dictionary's first "warten" is a telephone's "to hold".
+    // The dictionary's first "warten" is a telephone's "to hold", its first
+    // "installieren" "to mount".
     {"wait", "warten", true},
+    {"install", "installieren", true},
 };
 
 // Commands whose English object German gives a preposition, with it.

@@ -4325,6 +4325,16 @@ void Dictionary::GermanGrammar::Clauses() {
         std::string_view::npos;
     clause.startsSentence = units_[begin].capital;
     clause.subordinate = Contains(kGermanSubordinators, units_[begin].source);
+    // A sentence's first clause asks what its sentence asks, a clause after it
+    // ("Sind Sie sicher, dass ...?") or not.
+    if (!clause.question && clause.startsSentence && !clause.subordinate) {
+      std::size_t end = clause.end;
+      while (end < units_.size() && units_[end].gap.find_first_of(".!?:\n") == std::string::npos)
+        ++end;
+      clause.question =
+          (end < units_.size() ? std::string_view(units_[end].gap) : tail_).find('?') !=
+          std::string_view::npos;
+    }
     if (clause.subordinate || Contains(kGermanConjunctions, units_[begin].source)) ++clause.begin;
     for (const auto pass : kClausePasses) {
       if (clause.done || clause.begin >= clause.end) break;
@@ -4981,14 +4991,15 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
 // The English participle of a German past participle that no infinitive shares
 // ("verwendet": "used", "geöffnet": "opened"; not "sehen"), or "".
 std::string Dictionary::GermanGrammar::PassiveParticiple(const Unit& unit) const {
-  if (unit.upper || unit.source.find(' ') != std::string::npos ||
-      dictionary_.Find(IndexTable::GermanVerbs, unit.source))
-    return {};
-  std::string english = EnglishParticipleOf(unit);
+  // A phrase of the dictionary that ends in a participle is one too ("neu gestartet":
+  // "restarted").
+  const bool phrase = unit.source.find(' ') != std::string::npos;
+  if (unit.upper || dictionary_.Find(IndexTable::GermanVerbs, unit.source)) return {};
+  std::string english = phrase ? std::string() : EnglishParticipleOf(unit);
   // A participle the dictionary lists as an adjective or a verb's form with an English
   // participle ("abgeschnitten": "truncated", "verwirbelt": "swirled", "gefunden":
   // "found").
-  const std::string& word = unit.source;
+  const std::string_view word = std::string_view(unit.source).substr(unit.source.rfind(' ') + 1);
   const bool participleForm =
       (word.ends_with('t') || word.ends_with("en")) &&
       (word.find("ge") != std::string::npos || word.ends_with("iert") ||

@@ -145,7 +145,8 @@ constexpr std::string_view kDictionary =
     "älter {adj} :: older\n"
     "später {adv} :: later\n"
     "stattgeben {vi} :: to grant\n"
-    "in Anspruch nehmen {vt} :: to claim\n";
+    "in Anspruch nehmen {vt} :: to claim\n"
+    "neu geladen {adj} :: reloaded\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -980,6 +981,10 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Wo spielt das nicht?", "Where does that not play?"},
       {"Ich sehe das.", "I see that."},
       {"Das Haus ist alt.", "The house is old."},
+      // A sentence's first clause asks what the sentence asks, a clause after it or
+      // not; a dictionary phrase that ends in a participle is one.
+      {"Sehen Sie den Hund, wenn die Katze spielt?", "Do you see the dog if the cat plays?"},
+      {"Das Haus wird neu geladen.", "The house is reloaded."},
       // An abbreviation's dot before a bracket is its own.
       {"Ich sehe die Katze (den Hund usw.).", "I see the cat (the dog etc.)."},
       // Pairs of words read together.
