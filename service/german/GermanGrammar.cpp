@@ -90,6 +90,12 @@ const auto* FindIn(const Table& table, std::string_view word) {
   return static_cast<decltype(&table[0])>(nullptr);
 }
 
+// The names of keys on a German keyboard that the dictionary does not list, with the
+// English ones ("Strg+C": "Ctrl+C"), for both directions: German manuals write the
+// German names ("Umschalt+Strg+O").
+constexpr std::pair<std::string_view, std::string_view> kKeyNames[] = {
+    {"strg", "Ctrl"}, {"umschalt", "Shift"}, {"entf", "Del"}, {"einfg", "Ins"}, {"pos1", "Home"}};
+
 // ---- English to German -------------------------------------------------------------
 
 enum class Det {
@@ -645,6 +651,7 @@ class Dictionary::EnglishGrammar {
   void Clauses();
   void Contractions();
   void MenuPaths();
+  void KeyNames();
   // The passes over one clause, in order.
   void Subject(Clause& clause);
   void Adverbs(Clause& clause);
@@ -699,6 +706,9 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
       &EnglishGrammar::Gerunds,
+      // Keys by their German names ("Shift+Ctrl+O": "Umschalt+Strg+O"), each a name
+      // for the passes after ("the Ctrl key": "die Strg-Taste").
+      &EnglishGrammar::KeyNames,
       // A clause in front without its comma ("When it opens the window shows") gains
       // one before the main clause.
       &EnglishGrammar::CommaAfterFrontClause,
@@ -848,6 +858,11 @@ class Dictionary::EnglishGrammar {
   void MoveToFront(Clause& clause, std::size_t at);
   std::size_t CompoundHead(std::size_t k, std::size_t end) const;
   void JoinCompound(std::size_t first, std::size_t head);
+  bool IsNameUnit(const Unit& unit) const;
+  std::size_t NameEnd(std::size_t k, std::size_t end) const;
+  bool NamedNoun(std::size_t at, std::size_t k, std::size_t end,
+                 const EnglishDeterminer* determiner, const std::vector<std::size_t>& adjectives,
+                 int grammaticalCase, Phrase& phrase);
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -1018,7 +1033,9 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
       word.known = true;
       return true;
     }
-    if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after))) return false;
+    if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after) ||
+          NameEnd(position + 1, end) != position + 1))
+      return false;
     return MakeAdjective(units_[position]);
   };
   while (k < end && (units_[k].source == "very" || adjectiveHere(k)) &&
@@ -1026,10 +1043,18 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
     if (units_[k].source != "very") adjectives.push_back(k);
     ++k;
   }
+  if (k < end && (k > at || determiner == nullptr) &&
+      NamedNoun(at, k, end, determiner, adjectives, grammaticalCase, phrase))
+    return phrase;
   if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
   const std::size_t head = CompoundHead(k, end);
   Inflect(at, head, determiner, adjectives, grammaticalCase, negate, phrase);
   JoinCompound(k, head);
+  // A name after the noun belongs to it ("the command Select All", as NamedNoun writes
+  // "the Select All command").
+  while (determiner != nullptr && phrase.end < end && units_[phrase.end].gap == " " &&
+         units_[phrase.end].source.empty() && IsNameUnit(units_[phrase.end]))
+    lastPhraseEnd_ = ++phrase.end;
   return phrase;
 }
 
@@ -2888,6 +2913,10 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
   if (clause.there || !clause.subject.found || finite >= clause.end || units_[finite].text.empty())
     return;
   std::size_t subjectStart = clause.subject.end - 1;
+  // A name after its noun ("der Befehl Select All").
+  while (subjectStart > clause.begin && !IsClauseBreak(units_[subjectStart].gap) &&
+         units_[subjectStart].source.empty() && IsNameUnit(units_[subjectStart]))
+    --subjectStart;
   while (subjectStart > clause.begin && !IsClauseBreak(units_[subjectStart].gap) &&
          (FindIn(kEnglishDeterminers, units_[subjectStart - 1].source) ||
           units_[subjectStart - 1].text.empty() ||  // a noun joined to the head
@@ -2944,6 +2973,135 @@ void Dictionary::EnglishGrammar::Contractions() {
       units_[next].text.clear();
       break;
     }
+  }
+}
+
+// A name the grammar leaves as written (a name, a key, code), or a tool's or a
+// command's name inside a sentence that the dictionary reads as a verb ("the Smudge
+// tool").
+bool Dictionary::EnglishGrammar::IsNameUnit(const Unit& unit) const {
+  if (unit.text.empty()) return false;
+  if (unit.source.empty()) return !unit.known;
+  return unit.upper && unit.known && unit.kind == Kind::Verb &&
+         unit.source.find(' ') == std::string::npos;
+}
+
+// The end of the names from `k` that a noun follows ("the Select All command", "the
+// Debian system"), or `k`.
+std::size_t Dictionary::EnglishGrammar::NameEnd(std::size_t k, std::size_t end) const {
+  std::size_t n = k;
+  while (n < end && IsNameUnit(units_[n]) && (n == k || units_[n].gap == " "))
+    ++n;
+  if (n == k || n >= end || units_[n].gap != " " || !IsNoun(units_[n]) || units_[n].upper) return k;
+  return n;
+}
+
+// A noun phrase whose noun a name stands before: German puts the noun first and the
+// name after it, where the article agrees with the noun ("the Select All command": "der
+// Befehl Select All", "the Smudge tool": "das Werkzeug Verschmieren"); a name of one
+// word becomes the first part of a compound ("the Debian system": "das Debian-System",
+// "the Ctrl key": "die Strg-Taste"). Without an article only after a preposition ("in
+// JPEG files"). The nouns in a row after the name are one compound, as elsewhere.
+bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::size_t end,
+                                           const EnglishDeterminer* determiner,
+                                           const std::vector<std::size_t>& adjectives,
+                                           int grammaticalCase, Phrase& phrase) {
+  const std::size_t n = NameEnd(k, end);
+  if (n == k) return false;
+  if (determiner == nullptr &&
+      (!adjectives.empty() || k == 0 || !Contains(kEnglishPrepositions, units_[k - 1].source)))
+    return false;
+  const std::size_t head = CompoundHead(n, end);
+  const std::string& name = units_[k].text;
+  const bool word =
+      n == k + 1 && units_[k].source.empty() && name.find_first_of("/.:_\\") == std::string::npos;
+  if (word) {
+    Inflect(at, head, determiner, adjectives, grammaticalCase, false, phrase);
+    JoinCompound(n, head);
+    units_[head].text = name + "-" + units_[head].text;
+    units_[k].text.clear();
+    return true;
+  }
+  for (std::size_t u = k; u < n; ++u) {
+    Unit& unit = units_[u];
+    if (!unit.source.empty()) unit.text = CapitalizeFirst(unit.text);
+    unit.source.clear();
+    unit.known = false;
+    unit.kind = Kind::Other;
+  }
+  const std::string gap = units_[k].gap;
+  std::rotate(units_.begin() + static_cast<std::ptrdiff_t>(k),
+              units_.begin() + static_cast<std::ptrdiff_t>(n),
+              units_.begin() + static_cast<std::ptrdiff_t>(head + 1));
+  for (std::size_t u = k; u <= head; ++u)
+    units_[u].gap = u == k ? gap : " ";
+  const std::size_t noun = k + (head - n);
+  Inflect(at, noun, determiner, adjectives, grammaticalCase, false, phrase);
+  JoinCompound(k, noun);
+  phrase.end = head + 1;
+  lastPhraseEnd_ = phrase.end;
+  return true;
+}
+
+// The German name of the key a unit names ("Ctrl": "Strg"), or nothing.
+std::optional<std::string> GermanKeyName(const Unit& unit) {
+  if (!unit.upper) return std::nullopt;
+  const std::string word = unit.source.empty() ? FoldCase(unit.text) : unit.source;
+  for (const auto& [german, english] : kKeyNames) {
+    if (word == FoldCase(english)) return CapitalizeFirst(std::string(german));
+  }
+  return std::nullopt;
+}
+
+// A key's name becomes the German one in a combination ("Shift+Ctrl+O"), before "key"
+// ("the Shift key"), with its capital inside a sentence ("holding Shift") and where it
+// is no English word ("Ctrl"); the other keys of a combination keep their spelling
+// ("O" is no "oh"). Each is a name for the grammar, as the keys of a combination
+// written as one word ("Ctrl-C") are.
+void Dictionary::EnglishGrammar::KeyNames() {
+  for (std::size_t first = 0; first < units_.size();) {
+    std::size_t end = first + 1;
+    while (end < units_.size() && units_[end].gap == "+")
+      ++end;
+    const bool combination = end - first > 1;
+    bool named = false;
+    for (std::size_t k = first; k < end; ++k)
+      named = named || GermanKeyName(units_[k]).has_value();
+    for (std::size_t k = first; named && k < end; ++k) {
+      Unit& unit = units_[k];
+      const bool beforeKey = k + 1 < units_.size() && units_[k + 1].gap == " " &&
+                             (units_[k + 1].source == "key" || units_[k + 1].source == "keys");
+      const bool inside = k > 0 && unit.gap.find_first_of(".!?:\n") == std::string::npos;
+      if (const auto german = GermanKeyName(unit);
+          german && (combination || beforeKey || inside || !unit.known)) {
+        unit.text = *german;
+      } else if (combination && !unit.source.empty()) {
+        unit.text = unit.upper ? CapitalizeFirst(unit.source) : unit.source;
+      } else {
+        continue;
+      }
+      unit.source.clear();
+      unit.kind = Kind::Other;
+      unit.known = false;
+    }
+    first = end;
+  }
+  for (Unit& unit : units_) {
+    if (!unit.source.empty() || unit.text.find_first_of("+-") == std::string::npos) continue;
+    std::string text;
+    bool named = false;
+    for (std::size_t start = 0; start <= unit.text.size();) {
+      const std::size_t stop = std::min(unit.text.find_first_of("+-", start), unit.text.size());
+      Unit part;
+      part.text = unit.text.substr(start, stop - start);
+      part.upper = StartsUpper(part.text);
+      const auto german = GermanKeyName(part);
+      named = named || german.has_value();
+      text += german ? *german : part.text;
+      if (stop < unit.text.size()) text += unit.text[stop];
+      start = stop + 1;
+    }
+    if (named) unit.text = std::move(text);
   }
 }
 
@@ -3102,11 +3260,6 @@ constexpr Correlative kCorrelatives[] = {{"sowohl", "both", "als", "auch", "and"
                                          {"weder", "neither", "noch", "", "nor"},
                                          {"entweder", "either", "oder", "", "or"},
                                          {"zwar", "", "aber", "", "but"}};
-
-// The names of keys on a German keyboard that the dictionary does not list, with the
-// English ones ("Strg+C": "Ctrl+C").
-constexpr std::pair<std::string_view, std::string_view> kGermanKeyNames[] = {
-    {"strg", "Ctrl"}, {"umschalt", "Shift"}, {"entf", "Del"}, {"einfg", "Ins"}, {"pos1", "Home"}};
 
 std::string_view DropTo(std::string_view english) {
   return english.starts_with("to ") ? english.substr(3) : english;
@@ -3556,7 +3709,7 @@ void Dictionary::GermanGrammar::BaseForms() {
 void Dictionary::GermanGrammar::KeyNames() {
   const auto keyName = [](const Unit& unit) -> std::optional<std::string_view> {
     if (!unit.upper) return std::nullopt;
-    for (const auto& [german, english] : kGermanKeyNames) {
+    for (const auto& [german, english] : kKeyNames) {
       if (unit.source == german) return english;
     }
     return std::nullopt;

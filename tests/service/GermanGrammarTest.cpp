@@ -123,7 +123,9 @@ constexpr std::string_view kDictionary =
     "hier {adv} :: here\n"
     "dort {adv} :: there\n"
     "sobald {conj} :: as soon as\n"
-    "auch wenn {conj} :: even if\n";
+    "auch wenn {conj} :: even if\n"
+    "Taste {f} | Tasten {pl} :: key | keys\n"
+    "Umschaltung {f} :: shift\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -580,8 +582,25 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play even if the cat sleeps.", "Wir spielen, auch wenn die Katze schläft."},
       // "using" before a name or a number of things is "mit"; first in a sentence only
       // before a comma.
-      {"We see it using Ctrl.", "Wir sehen es mit Ctrl."},
+      {"We see it using Ctrl.", "Wir sehen es mit Strg."},
       {"Using GIMP, we see the cat.", "Mit GIMP sehen wir die Katze."},
+      // Keys by their German names: in a combination (whose other keys keep their
+      // spelling), before "key", written with a capital inside a sentence, or where the
+      // name is no English word.
+      {"We see Shift+Ctrl+O.", "Wir sehen Umschalt+Strg+O."},
+      {"We see Ctrl-O and Shift.", "Wir sehen Strg-O und Umschalt."},
+      {"We see the shift.", "Wir sehen die Umschaltung."},
+      {"Shift opens the door.", "Umschaltung öffnet die Tür."},
+      // A name before a noun: the noun first with the article, the name after it; a
+      // name of one word is the first part of a compound.
+      {"I see the Ctrl key.", "Ich sehe die Strg-Taste."},
+      {"The Select All dialog opens the door.", "Der Dialog Select All öffnet die Tür."},
+      {"I see the Select All dialog.", "Ich sehe den Dialog Select All."},
+      {"The cat of the Select All dialog sleeps.", "Die Katze des Dialogs Select All schläft."},
+      {"We play with the old Debian dialog.", "Wir spielen mit dem alten Debian-Dialog."},
+      {"We play in Debian windows.", "Wir spielen in Debian-Fenstern."},
+      {"The Debian window opens the door.", "Das Debian-Fenster öffnet die Tür."},
+      {"I see the /etc/hosts window.", "Ich sehe das Fenster /etc/hosts."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),

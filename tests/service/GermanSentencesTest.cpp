@@ -331,6 +331,11 @@ TEST_F(GermanSentencesTest, FirstSentences) {
       {"Sie können die Datei speichern.", D::GermanToEnglish, "You can save the file."},
       {"Speichern Sie das Bild.", D::GermanToEnglish, "Save the image."},
       {"Save the image.", D::EnglishToGerman, "Speichern Sie das Bild."},
+      // A name before its noun: the noun first; a tool named by a verb likewise.
+      {"The Select All command creates a new selection.", D::EnglishToGerman,
+       "Der Befehl Select All erstellt eine neue Auswahl."},
+      {"Select the Smudge tool.", D::EnglishToGerman, "Wählen Sie das Werkzeug Verschmieren."},
+      {"Press the Ctrl key.", D::EnglishToGerman, "Drücken Sie die Strg-Taste."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RealDictionary().Translate(c.source, c.direction), c.expected) << c.source;
