@@ -858,6 +858,7 @@ class Dictionary::EnglishGrammar {
   void MoveToFront(Clause& clause, std::size_t at);
   std::size_t CompoundHead(std::size_t k, std::size_t end) const;
   void JoinCompound(std::size_t first, std::size_t head);
+  bool PresentParticiple(Unit& unit) const;
   bool IsNameUnit(const Unit& unit) const;
   std::size_t NameEnd(std::size_t k, std::size_t end) const;
   bool NamedNoun(std::size_t at, std::size_t k, std::size_t end,
@@ -1019,9 +1020,14 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
     if (position + 1 >= end) return false;
     const Unit& after = units_[position + 1];
     if (!AdjectiveSense(units_[position])) {
+      Unit& word = units_[position];
+      // After an article only: elsewhere an -ing form before a noun may be a verb with
+      // its object ("Using daily rates", "ranges containing labels").
+      if (determiner != nullptr && (IsNoun(after) || IsAdjective(after)) &&
+          !IsClauseBreak(after.gap) && PresentParticiple(word))
+        return true;
       // A past participle before the noun is its adjective ("the opened file": "die
       // geöffnete Datei").
-      Unit& word = units_[position];
       if (!IsNoun(after) || IsClauseBreak(after.gap) ||
           word.source.find(' ') != std::string::npos ||
           !(word.source.ends_with("ed") || word.source.ends_with("en")))
@@ -2974,6 +2980,18 @@ void Dictionary::EnglishGrammar::Contractions() {
       break;
     }
   }
+}
+
+// An English -ing form that the dictionary gives as the German present participle
+// ("floating": "schwebend") is an adjective before a noun ("a floating selection": "eine
+// schwebende Auswahl"); it takes that kind.
+bool Dictionary::EnglishGrammar::PresentParticiple(Unit& unit) const {
+  if (!unit.known || !unit.source.ends_with("ing") || unit.source.find(' ') != std::string::npos ||
+      !unit.text.ends_with("end") || unit.text.find(' ') != std::string::npos ||
+      StartsUpper(unit.text))
+    return false;
+  unit.kind = Kind::Adjective;
+  return true;
 }
 
 // A name the grammar leaves as written (a name, a key, code), or a tool's or a

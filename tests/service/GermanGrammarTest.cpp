@@ -601,6 +601,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play in Debian windows.", "Wir spielen in Debian-Fenstern."},
       {"The Debian window opens the door.", "Das Debian-Fenster öffnet die Tür."},
       {"I see the /etc/hosts window.", "Ich sehe das Fenster /etc/hosts."},
+      // An -ing form that German gives as its present participle is an adjective
+      // before a noun.
+      {"I see a sleeping cat.", "Ich sehe eine schlafende Katze."},
+      {"We play with the sleeping old dogs.", "Wir spielen mit den schlafenden alten Hunden."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
