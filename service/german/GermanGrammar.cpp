@@ -1113,8 +1113,8 @@ void Dictionary::EnglishGrammar::JoinCompound(std::size_t first, std::size_t hea
     units_[k].text.clear();
 }
 
-// "the following" without a noun after it is a noun of its own: "das Folgende" ("im
-// Folgenden", "wie das Folgende").
+// "the following" without a noun after it is a noun of its own: "Folgendes" ("im
+// Folgenden", "wie folgt").
 bool Dictionary::EnglishGrammar::TheFollowing(std::size_t at, std::size_t end,
                                               int grammaticalCase) {
   const std::size_t k = at + 1;
@@ -1122,10 +1122,22 @@ bool Dictionary::EnglishGrammar::TheFollowing(std::size_t at, std::size_t end,
       (k + 1 < end && !IsClauseBreak(units_[k + 1].gap) &&
        (IsNoun(units_[k + 1]) || IsAdjective(units_[k + 1]))))
     return false;
+  units_[k].kind = Kind::Neuter;
+  // As the subject or the object German says it without the article ("Sie sollten
+  // Folgendes wissen"), after "to be" and "like" "wie folgt" ("ist wie folgt"), after
+  // "all" as a plural ("alle Folgenden").
+  if (grammaticalCase == kNominative || grammaticalCase == kAccusative) {
+    const std::string_view before = at > 0 ? std::string_view(units_[at - 1].source) : "";
+    const bool afterBe = Contains(kFormsOfBe, before);
+    units_[at].text = afterBe ? "wie" : "";
+    units_[k].text = afterBe || before == "like" ? "folgt"
+                     : before == "all"           ? "Folgenden"
+                                                 : "Folgendes";
+    return true;
+  }
   const auto row = static_cast<std::size_t>(grammaticalCase);
   units_[at].text = std::string(kDefiniteArticle[row][kNeuter]);
   units_[k].text = std::string("Folgend") + std::string(kWeakEnding[row][kNeuter]);
-  units_[k].kind = Kind::Neuter;
   return true;
 }
 

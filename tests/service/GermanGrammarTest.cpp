@@ -403,9 +403,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // clause is "wo" with the verb last.
       {"I ask the dog to see the cat.", "Ich bitte den Hund, die Katze zu sehen."},
       {"I play where the cat sleeps.", "Ich spiele, wo die Katze schläft."},
-      // "the following" without its noun is "das Folgende".
-      {"I see the following.", "Ich sehe das Folgende."},
+      // "the following" without its noun is "Folgendes", after "to be" "wie folgt".
+      {"I see the following.", "Ich sehe Folgendes."},
       {"We play in the following:", "Wir spielen im Folgenden:"},
+      {"The following opens the door.", "Folgendes öffnet die Tür."},
+      {"The cat is the following:", "Die Katze ist wie folgt:"},
       {"I see the following dogs.", "Ich sehe die folgenden Hunde."},
       // "See ..." at the start of a sentence is a reference: "Siehe ...".
       {"See cats.", "Siehe Katzen."},
