@@ -316,6 +316,15 @@ constexpr std::string_view kPerfectWithSein[] = {
 // Words of a number that take the genitive of what they are part of ("some of the
 // layers": "einige der Ebenen").
 constexpr std::string_view kPartOf[] = {"some", "many", "several", "few"};
+// Words of a number that stand for one thing of what they are part of, with the stem
+// that agrees with its gender ("one of the layers": "eine der Ebenen", "each of the
+// tools": "jedes der Werkzeuge").
+struct OneOf {
+  std::string_view word;
+  std::string_view stem;
+};
+constexpr OneOf kOneOf[] = {
+    {"one", "ein"}, {"each", "jed"}, {"any", "irgendein"}, {"none", "kein"}};
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -832,7 +841,9 @@ class Dictionary::EnglishGrammar {
   int CaseAfter(const std::string& preposition) const;
   const VerbPreposition* PrepositionOfVerb(std::size_t at) const;
   int PrepositionCase(std::size_t at);
-  std::size_t Genitive(const Clause& clause, std::size_t at);
+  std::size_t Genitive(const Clause& clause, std::size_t at, int partCase = kNominative);
+  bool IsPartOf(std::string_view word) const;
+  void OneOfWhole(std::size_t word, std::size_t wholeEnd, int grammaticalCase);
   std::size_t PhraseBeforeVerb(const Clause& clause, std::size_t at);
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
@@ -1973,9 +1984,11 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
       break;
     }
     // "Some of the layers": the number is the subject, what it is part of its genitive.
-    if (i > clause.begin && Contains(kPartOf, units_[i - 1].source)) {
+    if (i > clause.begin && IsPartOf(units_[i - 1].source)) {
       if (const std::size_t end = Genitive(clause, i); end != i) {
-        clause.subject = Phrase{.end = end, .person = kThirdPlural, .found = true};
+        const bool one = FindIn(kOneOf, units_[i - 1].source) != nullptr;
+        clause.subject =
+            Phrase{.end = end, .person = one ? kThirdSingular : kThirdPlural, .found = true};
         clause.subjectStart = i - 1;
         break;
       }
@@ -2569,17 +2582,58 @@ const VerbPreposition* Dictionary::EnglishGrammar::PrepositionOfVerb(std::size_t
 
 // "of" and a noun phrase with an article after a noun: the genitive, without "of"
 // ("the end of the line": "das Ende der Zeile"). The index after it, or `at`.
-std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size_t at) {
+// A number's word before it takes `partCase`, its own ("one of the layers").
+std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size_t at,
+                                                 int partCase) {
   if (units_[at].source != "of" || at == 0 || at + 1 >= clause.end ||
-      IsClauseBreak(units_[at].gap) ||
-      !(IsNoun(units_[at - 1]) || Contains(kPartOf, units_[at - 1].source)) ||
-      !FindIn(kEnglishDeterminers, units_[at + 1].source))
+      IsClauseBreak(units_[at].gap) || !(IsNoun(units_[at - 1]) || IsPartOf(units_[at - 1].source)))
     return at;
+  if (!FindIn(kEnglishDeterminers, units_[at + 1].source)) {
+    // "one of them": "einer von ihnen".
+    if (FindIn(kEnglishPronouns, units_[at + 1].source)) OneOfWhole(at - 1, at, partCase);
+    return at;
+  }
   const Phrase phrase = NounPhrase(at + 1, clause.end, kGenitive, false, false);
   if (!phrase.found) return at;
   // A name without its article keeps "von" ("die Version von GIMP").
   if (!units_[at + 1].text.empty()) units_[at].text.clear();
+  OneOfWhole(at - 1, phrase.end, partCase);
   return phrase.end;
+}
+
+// Whether a word is a number that what it is part of may follow with "of".
+bool Dictionary::EnglishGrammar::IsPartOf(std::string_view word) const {
+  return Contains(kPartOf, word) || Contains(kEnglishHours, word) || FindIn(kOneOf, word);
+}
+
+// "one" or "each" at `word` agrees in `grammaticalCase` with the gender of the noun
+// that ends the phrase before `wholeEnd`, in its singular ("eines der Werkzeuge", "jede
+// der Ebenen"); before a pronoun, or where that noun has no gender, it is masculine
+// ("einer von ihnen").
+void Dictionary::EnglishGrammar::OneOfWhole(std::size_t word, std::size_t wholeEnd,
+                                            int grammaticalCase) {
+  const OneOf* one = FindIn(kOneOf, units_[word].source);
+  if (one == nullptr) return;
+  int column = kMasculine;
+  for (std::size_t k = wholeEnd; k-- > word + 1;) {
+    if (!IsNoun(units_[k])) continue;
+    for (const std::string& base : EnglishBaseForms(units_[k].source)) {
+      const auto singular = dictionary_.Find(IndexTable::EnglishToGerman, base);
+      if (singular && IsNounKind(singular->kind) && singular->kind != Kind::Plural) {
+        Unit noun;
+        noun.text = singular->translation;
+        noun.kind = singular->kind;
+        column = GenderOf(noun);
+        break;
+      }
+    }
+    break;
+  }
+  const auto row = static_cast<std::size_t>(grammaticalCase);
+  std::string text = std::string(one->stem) +
+                     std::string(kDemonstrativeEnding[row][static_cast<std::size_t>(column)]);
+  units_[word].text = units_[word].capital ? CapitalizeFirst(text) : text;
+  units_[word].kind = Kind::Other;
 }
 
 // "nicht" stands before the first thing that is not a definite object.
@@ -2593,6 +2647,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
   clause.nichtBefore = clause.end;
   std::size_t j = clause.next;
   int prepositionCase = -1;
+  int partCase = kAccusative;  // the case of the word before "of"
   while (j < clause.end) {
     if (std::find(clause.toEnd.begin(), clause.toEnd.end(), j) != clause.toEnd.end()) {
       ++j;
@@ -2606,7 +2661,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
       continue;
     }
     if (Construct(Place::Object, clause, j)) continue;
-    if (const std::size_t end = Genitive(clause, j); end != j) {
+    if (const std::size_t end = Genitive(clause, j, partCase); end != j) {
       j = end;
       continue;
     }
@@ -2628,6 +2683,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
     const int grammaticalCase = prepositionCase >= 0 ? prepositionCase
                                 : clause.copula      ? kNominative
                                                      : kAccusative;
+    partCase = grammaticalCase;
     const bool object = prepositionCase < 0;
     const bool indefinite = !FindIn(kEnglishPronouns, units_[j].source) &&
                             (!FindIn(kEnglishDeterminers, units_[j].source) ||

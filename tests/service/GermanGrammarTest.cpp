@@ -607,6 +607,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // before a noun.
       {"I see a sleeping cat.", "Ich sehe eine schlafende Katze."},
       {"We play with the sleeping old dogs.", "Wir spielen mit den schlafenden alten Hunden."},
+      // A number before "of the": the genitive; "one" and "each" agree with the noun's
+      // gender and take their own case.
+      {"Two of the dogs sleep.", "Zwei der Hunde schlafen."},
+      {"One of the houses is big.", "Eines der Häuser ist groß."},
+      {"I see one of the dogs.", "Ich sehe einen der Hunde."},
+      {"We play with each of the cats.", "Wir spielen mit jeder der Katzen."},
+      {"I see one of them.", "Ich sehe einen von ihnen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
