@@ -232,6 +232,10 @@ constexpr ManualSense kManualSenses[] = {
     {"tickets", "Tickets", Dictionary::Kind::Plural},
     {"host", "Rechner", Dictionary::Kind::Masculine},
     {"hosts", "Rechner", Dictionary::Kind::Plural},
+    // An image editor's command and tool, not a harvest ("Ernte") or a goitre ("Kropf").
+    {"crop", "Zuschneiden", Dictionary::Kind::Neuter},
+    // The dictionary lists only "brand" and "new" ("eine Marke neu").
+    {"brand new", "brandneu", Dictionary::Kind::Adjective},
 };
 // The same for verbs, in the verb index only: "enter" a value is "eingeben", not
 // "betreten", while the key "Enter" stays a key; one "closes" a window with
@@ -259,6 +263,9 @@ constexpr ManualVerb kManualVerbs[] = {
     {"set", "festlegen", false},
     // A file or a setting is "saved"; the dictionary's first "speichern" is "to store".
     {"save", "speichern", true},
+    // An image is "cropped" and "clipped" to a size, not harvested or struck.
+    {"crop", "zuschneiden", false},
+    {"clip", "beschneiden", false},
 };
 
 // Commands whose English object German gives a preposition, with it.

@@ -3064,12 +3064,14 @@ bool Dictionary::EnglishGrammar::PresentParticiple(Unit& unit) const {
 
 // A name the grammar leaves as written (a name, a key, code), or a tool's or a
 // command's name inside a sentence that the dictionary reads as a verb ("the Smudge
-// tool").
+// tool") or as a verb made a noun ("the Crop tool": "Zuschneiden").
 bool Dictionary::EnglishGrammar::IsNameUnit(const Unit& unit) const {
   if (unit.text.empty()) return false;
   if (unit.source.empty()) return !unit.known;
-  return unit.upper && unit.known && unit.kind == Kind::Verb &&
-         unit.source.find(' ') == std::string::npos;
+  if (!unit.upper || !unit.known || unit.source.find(' ') != std::string::npos) return false;
+  return unit.kind == Kind::Verb ||
+         (unit.kind == Kind::Neuter && unit.text.ends_with("en") &&
+          dictionary_.Find(IndexTable::GermanVerbs, FoldCase(unit.text)).has_value());
 }
 
 // The end of the names from `k` that a noun follows ("the Select All command", "the

@@ -336,6 +336,12 @@ TEST_F(GermanSentencesTest, FirstSentences) {
        "Der Befehl Select All erstellt eine neue Auswahl."},
       {"Select the Smudge tool.", D::EnglishToGerman, "Wählen Sie das Werkzeug Verschmieren."},
       {"Press the Ctrl key.", D::EnglishToGerman, "Drücken Sie die Strg-Taste."},
+      // The senses of an image editor's manual.
+      {"Crop the image.", D::EnglishToGerman, "Schneiden Sie das Bild zu."},
+      {"Use the Crop tool.", D::EnglishToGerman, "Verwenden Sie das Werkzeug Zuschneiden."},
+      {"Clip the layer.", D::EnglishToGerman, "Beschneiden Sie die Ebene."},
+      {"GIMP provides a brand new filter.", D::EnglishToGerman,
+       "GIMP liefert einen brandneuen Filter."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RealDictionary().Translate(c.source, c.direction), c.expected) << c.source;
