@@ -1,6 +1,7 @@
 #include "DictionaryEngine.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <future>
@@ -487,9 +488,27 @@ struct Dictionary::Builder {
     std::uint32_t keyUses = 0;
   };
   using Index = std::unordered_map<std::string, Built>;
+  // A noun's gender is the one most of its entries give (the first on a tie): one
+  // entry's slip ("Ordner {f}" beside three "Ordner {m}") does not decide it.
   struct BuiltNoun {
     Kind gender = Kind::Other;
     std::string plural;
+    std::array<std::uint32_t, 3> votes{};  // masculine, feminine, neuter
+
+    void Vote(Kind kind) {
+      if (kind == Kind::Masculine || kind == Kind::Feminine || kind == Kind::Neuter)
+        ++votes[static_cast<std::size_t>(kind) - static_cast<std::size_t>(Kind::Masculine)];
+    }
+    Kind Gender() const {
+      if (gender != Kind::Masculine && gender != Kind::Feminine && gender != Kind::Neuter)
+        return gender;
+      std::size_t best =
+          static_cast<std::size_t>(gender) - static_cast<std::size_t>(Kind::Masculine);
+      for (std::size_t g = 0; g < votes.size(); ++g) {
+        if (votes[g] > votes[best]) best = g;
+      }
+      return static_cast<Kind>(static_cast<std::size_t>(Kind::Masculine) + best);
+    }
   };
   struct BuiltStrongForms {
     std::string second;
@@ -534,7 +553,7 @@ struct Dictionary::Builder {
     for (const auto& [noun, forms] : nouns_) {
       nouns.push_back(NounRow{.key = writer.Text(noun),
                               .plural = writer.Text(forms.plural),
-                              .gender = static_cast<std::uint8_t>(forms.gender)});
+                              .gender = static_cast<std::uint8_t>(forms.Gender())});
     }
     writer.AddTable(IndexTable::Nouns, nouns);
     std::vector<StrongFormsRow> strong;
@@ -758,6 +777,7 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
             }
             const Kind gender = KindOfTags(headTerms[s]);
             auto& forms = dictionary.nouns_[singular];
+            forms.Vote(gender == Kind::Other ? headKind : gender);
             if (forms.gender == Kind::Other) {
               forms.gender = gender == Kind::Other ? headKind : gender;
               forms.plural = plural;

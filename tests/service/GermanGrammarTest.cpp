@@ -125,7 +125,10 @@ constexpr std::string_view kDictionary =
     "sobald {conj} :: as soon as\n"
     "auch wenn {conj} :: even if\n"
     "Taste {f} | Tasten {pl} :: key | keys\n"
-    "Umschaltung {f} :: shift\n";
+    "Umschaltung {f} :: shift\n"
+    "Ordner {f} | Ordner {pl} :: paper folder | paper folders\n"
+    "Ordner {m} | Ordner {pl} :: folder | folders\n"
+    "Ordner {m} | Ordner {pl} :: steward | stewards\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -614,6 +617,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see one of the dogs.", "Ich sehe einen der Hunde."},
       {"We play with each of the cats.", "Wir spielen mit jeder der Katzen."},
       {"I see one of them.", "Ich sehe einen von ihnen."},
+      // A noun's gender is the one most of its entries give.
+      {"I see the folder.", "Ich sehe den Ordner."},
+      {"We play with the paper folder.", "Wir spielen mit dem Ordner."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
