@@ -237,6 +237,13 @@ constexpr ManualSense kManualSenses[] = {
     {"crop", "Zuschneiden", Dictionary::Kind::Neuter},
     // The dictionary lists only "brand" and "new" ("eine Marke neu").
     {"brand new", "brandneu", Dictionary::Kind::Adjective},
+    // Adjectives whose first reading is an inflected form ("nächster", "bester") or
+    // a narrower word ("erstgenannt", "anders"), which take their endings from the
+    // stem ("die nächste Seite", "das erste Element", "andere Größen").
+    {"first", "erst", Dictionary::Kind::Adjective},
+    {"next", "nächst", Dictionary::Kind::Adjective},
+    {"best", "best", Dictionary::Kind::Adjective},
+    {"different", "unterschiedlich", Dictionary::Kind::Adjective},
 };
 // The same for verbs, in the verb index only: "enter" a value is "eingeben", not
 // "betreten", while the key "Enter" stays a key; one "closes" a window with

@@ -342,6 +342,11 @@ TEST_F(GermanSentencesTest, FirstSentences) {
       {"Clip the layer.", D::EnglishToGerman, "Beschneiden Sie die Ebene."},
       {"GIMP provides a brand new filter.", D::EnglishToGerman,
        "GIMP liefert einen brandneuen Filter."},
+      // Adjectives whose dictionary reading is an inflected form take their endings.
+      {"Go to the next page.", D::EnglishToGerman, "Gehen Sie zur nächsten Seite."},
+      {"This is the best option.", D::EnglishToGerman, "Dies ist die beste Option."},
+      {"The first element has different sizes.", D::EnglishToGerman,
+       "Das erste Element hat unterschiedliche Größen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RealDictionary().Translate(c.source, c.direction), c.expected) << c.source;
