@@ -872,6 +872,7 @@ class Dictionary::EnglishGrammar {
   bool PresentParticiple(Unit& unit) const;
   bool IsNameUnit(const Unit& unit) const;
   std::size_t NameEnd(std::size_t k, std::size_t end) const;
+  std::size_t QuotedNameEnd(std::size_t k, std::size_t end) const;
   bool NamedNoun(std::size_t at, std::size_t k, std::size_t end,
                  const EnglishDeterminer* determiner, const std::vector<std::size_t>& adjectives,
                  int grammaticalCase, Phrase& phrase);
@@ -3084,6 +3085,27 @@ std::size_t Dictionary::EnglishGrammar::NameEnd(std::size_t k, std::size_t end) 
   return n;
 }
 
+// The end of a name in quotation marks from `k` that a noun follows ("the “Default”
+// style", "the "/etc/hosts" file"), or `k`: up to four words, and a space after the
+// closing mark.
+std::size_t Dictionary::EnglishGrammar::QuotedNameEnd(std::size_t k, std::size_t end) const {
+  constexpr std::string_view kOpening[] = {"\u201C", "\u201E", "\"", "\u00BB", "\u00AB"};
+  constexpr std::string_view kClosing[] = {"\u201D", "\u201C", "\"", "\u00AB", "\u00BB"};
+  const std::string& gap = units_[k].gap;
+  const std::size_t blank = gap.find_last_of(' ');
+  if (blank == std::string::npos) return k;
+  const std::string_view mark = std::string_view(gap).substr(blank + 1);
+  const auto* open = std::find(std::begin(kOpening), std::end(kOpening), mark);
+  if (open == std::end(kOpening)) return k;
+  const std::string closing =
+      std::string(kClosing[static_cast<std::size_t>(open - std::begin(kOpening))]) + " ";
+  for (std::size_t n = k + 1; n < end && n <= k + 4; ++n) {
+    if (units_[n].gap == closing) return IsNoun(units_[n]) && !units_[n].upper ? n : k;
+    if (units_[n].gap != " ") return k;
+  }
+  return k;
+}
+
 // A noun phrase whose noun a name stands before: German puts the noun first and the
 // name after it, where the article agrees with the noun ("the Select All command": "der
 // Befehl Select All", "the Smudge tool": "das Werkzeug Verschmieren"); a name of one
@@ -3094,15 +3116,17 @@ bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::s
                                            const EnglishDeterminer* determiner,
                                            const std::vector<std::size_t>& adjectives,
                                            int grammaticalCase, Phrase& phrase) {
-  const std::size_t n = NameEnd(k, end);
+  std::size_t n = NameEnd(k, end);
+  const std::size_t quoted = n == k ? QuotedNameEnd(k, end) : k;
+  if (quoted != k) n = quoted;
   if (n == k) return false;
   if (determiner == nullptr &&
       (!adjectives.empty() || k == 0 || !Contains(kEnglishPrepositions, units_[k - 1].source)))
     return false;
   const std::size_t head = CompoundHead(n, end);
   const std::string& name = units_[k].text;
-  const bool word =
-      n == k + 1 && units_[k].source.empty() && name.find_first_of("/.:_\\") == std::string::npos;
+  const bool word = quoted == k && n == k + 1 && units_[k].source.empty() &&
+                    name.find_first_of("/.:_\\") == std::string::npos;
   if (word) {
     Inflect(at, head, determiner, adjectives, grammaticalCase, false, phrase);
     JoinCompound(n, head);
@@ -3112,18 +3136,32 @@ bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::s
   }
   for (std::size_t u = k; u < n; ++u) {
     Unit& unit = units_[u];
-    if (!unit.source.empty()) unit.text = CapitalizeFirst(unit.text);
+    // A tool's name in words is written with a capital; in quotation marks the first
+    // word only ("„Farbbereich von Bild“").
+    if (!unit.source.empty() && (quoted == k || u == k)) unit.text = CapitalizeFirst(unit.text);
     unit.source.clear();
     unit.known = false;
     unit.kind = Kind::Other;
   }
-  const std::string gap = units_[k].gap;
+  // Quotation marks stay around the name: the opening one before its first word, the
+  // closing one after its last ("der Stil „First Page“").
+  std::string gap = units_[k].gap;
+  std::string opening;
+  std::string closing;
+  if (quoted != k) {
+    const std::size_t blank = gap.find_last_of(' ') + 1;
+    opening = gap.substr(blank);
+    gap.erase(blank);
+    closing = units_[n].gap.substr(0, units_[n].gap.find(' '));
+    units_[n - 1].text += closing;
+  }
   std::rotate(units_.begin() + static_cast<std::ptrdiff_t>(k),
               units_.begin() + static_cast<std::ptrdiff_t>(n),
               units_.begin() + static_cast<std::ptrdiff_t>(head + 1));
   for (std::size_t u = k; u <= head; ++u)
     units_[u].gap = u == k ? gap : " ";
   const std::size_t noun = k + (head - n);
+  units_[noun + 1].gap += opening;
   Inflect(at, noun, determiner, adjectives, grammaticalCase, false, phrase);
   JoinCompound(k, noun);
   phrase.end = head + 1;

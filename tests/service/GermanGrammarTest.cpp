@@ -606,6 +606,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play in Debian windows.", "Wir spielen in Debian-Fenstern."},
       {"The Debian window opens the door.", "Das Debian-Fenster öffnet die Tür."},
       {"I see the /etc/hosts window.", "Ich sehe das Fenster /etc/hosts."},
+      // A name in quotation marks keeps them, after its noun.
+      {"I see the \u201cSelect All\u201d dialog.", "Ich sehe den Dialog \u201cSelect All\u201d."},
+      {"The \u201cDebian\u201d window opens the door.",
+       "Das Fenster \u201cDebian\u201d öffnet die Tür."},
+      {"I see the \u201cold\u201d dog.", "Ich sehe den \u201calten\u201d Hund."},
       // An -ing form that German gives as its present participle is an adjective
       // before a noun.
       {"I see a sleeping cat.", "Ich sehe eine schlafende Katze."},
