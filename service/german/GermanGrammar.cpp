@@ -929,7 +929,9 @@ std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::AdjectiveSense(
     const Unit& unit) const {
   if (unit.source.find(' ') != std::string::npos) return std::nullopt;
   std::optional<Candidate> adjective = dictionary_.Find(IndexTable::EnglishAdjectives, unit.source);
-  if (!adjective) return std::nullopt;
+  // A reading cut short ("Vorgänger…") is no word to inflect.
+  if (!adjective || adjective->translation.find("\u2026") != std::string_view::npos)
+    return std::nullopt;
   std::optional<Candidate> general = dictionary_.Find(IndexTable::EnglishToGerman, unit.source);
   if (general && adjective->rank.Sense() > general->rank.Sense()) return std::nullopt;
   return adjective;
@@ -3081,6 +3083,13 @@ std::size_t Dictionary::EnglishGrammar::NameEnd(std::size_t k, std::size_t end) 
   std::size_t n = k;
   while (n < end && IsNameUnit(units_[n]) && (n == k || units_[n].gap == " "))
     ++n;
+  // A word the dictionary does not know, alone before a noun, names a program or a
+  // package ("the winbind package"); not a number ("15 degrees") or an English word
+  // of parts ("pop-up").
+  const std::string& word = k < end ? units_[k].source : std::string();
+  if (n == k && !word.empty() && !units_[k].known &&
+      word.find_first_of(" -0123456789") == std::string::npos)
+    n = k + 1;
   if (n == k || n >= end || units_[n].gap != " " || !IsNoun(units_[n]) || units_[n].upper) return k;
   return n;
 }
@@ -3125,7 +3134,7 @@ bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::s
     return false;
   const std::size_t head = CompoundHead(n, end);
   const std::string& name = units_[k].text;
-  const bool word = quoted == k && n == k + 1 && units_[k].source.empty() &&
+  const bool word = quoted == k && n == k + 1 && (units_[k].source.empty() || !units_[k].known) &&
                     name.find_first_of("/.:_\\") == std::string::npos;
   if (word) {
     Inflect(at, head, determiner, adjectives, grammaticalCase, false, phrase);
@@ -3138,7 +3147,8 @@ bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::s
     Unit& unit = units_[u];
     // A tool's name in words is written with a capital; in quotation marks the first
     // word only ("„Farbbereich von Bild“").
-    if (!unit.source.empty() && (quoted == k || u == k)) unit.text = CapitalizeFirst(unit.text);
+    if (unit.known && !unit.source.empty() && (quoted == k || u == k))
+      unit.text = CapitalizeFirst(unit.text);
     unit.source.clear();
     unit.known = false;
     unit.kind = Kind::Other;

@@ -606,6 +606,7 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play in Debian windows.", "Wir spielen in Debian-Fenstern."},
       {"The Debian window opens the door.", "Das Debian-Fenster öffnet die Tür."},
       {"I see the /etc/hosts window.", "Ich sehe das Fenster /etc/hosts."},
+      {"The winbind window opens the door.", "Das winbind-Fenster öffnet die Tür."},
       // A name in quotation marks keeps them, after its noun.
       {"I see the \u201cSelect All\u201d dialog.", "Ich sehe den Dialog \u201cSelect All\u201d."},
       {"The \u201cDebian\u201d window opens the door.",
