@@ -325,6 +325,21 @@ struct OneOf {
 };
 constexpr OneOf kOneOf[] = {
     {"one", "ein"}, {"each", "jed"}, {"any", "irgendein"}, {"none", "kein"}};
+// Senses that the words around choose: a sentence about drawing draws a "Linie", where
+// the manuals' "line" is otherwise a line of text, "Zeile".
+struct SenseInContext {
+  std::string_view word;
+  std::string_view german;
+  Kind kind;
+  std::span<const std::string_view> context;
+};
+constexpr std::string_view kDrawing[] = {
+    "draw",   "draws", "drawn",  "drawing", "dotted", "dashed",  "straight",  "curve",
+    "curves", "shape", "shapes", "angle",   "angles", "corners", "connector", "thickness"};
+constexpr SenseInContext kSensesInContext[] = {
+    {"line", "Linie", Kind::Feminine, kDrawing},
+    {"lines", "Linien", Kind::Plural, kDrawing},
+};
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -661,6 +676,7 @@ class Dictionary::EnglishGrammar {
   void Contractions();
   void MenuPaths();
   void KeyNames();
+  void SensesInContext();
   // The passes over one clause, in order.
   void Subject(Clause& clause);
   void Adverbs(Clause& clause);
@@ -718,6 +734,8 @@ class Dictionary::EnglishGrammar {
       // Keys by their German names ("Shift+Ctrl+O": "Umschalt+Strg+O"), each a name
       // for the passes after ("the Ctrl key": "die Strg-Taste").
       &EnglishGrammar::KeyNames,
+      // Senses the words around choose ("draw a line": "Linie", not "Zeile").
+      &EnglishGrammar::SensesInContext,
       // A clause in front without its comma ("When it opens the window shows") gains
       // one before the main clause.
       &EnglishGrammar::CommaAfterFrontClause,
@@ -3177,6 +3195,32 @@ bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::s
   phrase.end = head + 1;
   lastPhraseEnd_ = phrase.end;
   return true;
+}
+
+// Each sentence gives a word the sense its other words choose (kSensesInContext).
+void Dictionary::EnglishGrammar::SensesInContext() {
+  for (std::size_t first = 0; first < units_.size();) {
+    std::size_t end = first + 1;
+    while (end < units_.size() && units_[end].gap.find_first_of(".!?\n") == std::string::npos)
+      ++end;
+    for (const SenseInContext& sense : kSensesInContext) {
+      const auto inSentence = [&](std::string_view word) {
+        return std::any_of(units_.begin() + static_cast<std::ptrdiff_t>(first),
+                           units_.begin() + static_cast<std::ptrdiff_t>(end),
+                           [&](const Unit& unit) { return unit.source == word; });
+      };
+      if (!inSentence(sense.word) ||
+          std::none_of(sense.context.begin(), sense.context.end(), inSentence))
+        continue;
+      for (std::size_t k = first; k < end; ++k) {
+        if (units_[k].source != sense.word) continue;
+        units_[k].text = std::string(sense.german);
+        units_[k].kind = sense.kind;
+        units_[k].known = true;
+      }
+    }
+    first = end;
+  }
 }
 
 // The German name of the key a unit names ("Ctrl": "Strg"), or nothing.

@@ -128,7 +128,8 @@ constexpr std::string_view kDictionary =
     "Umschaltung {f} :: shift\n"
     "Ordner {f} | Ordner {pl} :: paper folder | paper folders\n"
     "Ordner {m} | Ordner {pl} :: folder | folders\n"
-    "Ordner {m} | Ordner {pl} :: steward | stewards\n";
+    "Ordner {m} | Ordner {pl} :: steward | stewards\n"
+    "gestrichelt {adj} :: dotted\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -625,6 +626,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see one of them.", "Ich sehe einen von ihnen."},
       // A noun's gender is the one most of its entries give.
       {"I see the folder.", "Ich sehe den Ordner."},
+      // A sense the other words of the sentence choose: a drawn line is a "Linie".
+      {"I see a dotted line.", "Ich sehe eine gestrichelte Linie."},
+      {"The dotted lines are old.", "Die gestrichelten Linien sind alt."},
+      {"I see the line.", "Ich sehe die Zeile."},
       {"We play with the paper folder.", "Wir spielen mit dem Ordner."},
   };
   for (const auto& c : cases) {
