@@ -891,6 +891,8 @@ class Dictionary::EnglishGrammar {
   bool IsNameUnit(const Unit& unit) const;
   std::size_t NameEnd(std::size_t k, std::size_t end) const;
   std::size_t QuotedNameEnd(std::size_t k, std::size_t end) const;
+  bool NameAlone(std::size_t at, std::size_t k, std::size_t end,
+                 const EnglishDeterminer* determiner, int grammaticalCase, Phrase& phrase);
   bool NamedNoun(std::size_t at, std::size_t k, std::size_t end,
                  const EnglishDeterminer* determiner, const std::vector<std::size_t>& adjectives,
                  int grammaticalCase, Phrase& phrase);
@@ -1083,6 +1085,9 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   }
   if (k < end && (k > at || determiner == nullptr) &&
       NamedNoun(at, k, end, determiner, adjectives, grammaticalCase, phrase))
+    return phrase;
+  if (determiner != nullptr && k == at + 1 &&
+      NameAlone(at, k, end, determiner, grammaticalCase, phrase))
     return phrase;
   if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
   const std::size_t head = CompoundHead(k, end);
@@ -3221,6 +3226,40 @@ void Dictionary::EnglishGrammar::SensesInContext() {
     }
     first = end;
   }
+}
+
+// An article before a name of several words that ends in an English noun ("the Chart
+// Wizard", "the GNU General Public License"): the article takes the gender of that
+// noun's German word, in its case ("Sie sehen den Chart Wizard", "in der Color Area"
+// is "im Color Area" as "Bereich" is masculine). A name of one word (a loan word's
+// gender is often not its German word's: "die Toolbox") or one whose last word the
+// dictionary does not know as a noun keeps its article as it is.
+bool Dictionary::EnglishGrammar::NameAlone(std::size_t at, std::size_t k, std::size_t end,
+                                           const EnglishDeterminer* determiner, int grammaticalCase,
+                                           Phrase& phrase) {
+  std::size_t n = k;
+  while (n < end && units_[n].source.empty() && IsNameUnit(units_[n]) &&
+         (n == k || units_[n].gap == " "))
+    ++n;
+  if (n < k + 2) return false;
+  const std::string last = FoldCase(units_[n - 1].text);
+  const std::optional<Candidate> noun = dictionary_.Find(IndexTable::EnglishToGerman, last);
+  if (!noun || !IsNounKind(noun->kind)) return false;
+  Unit german;
+  german.text = noun->translation;
+  german.kind = noun->kind;
+  const auto col = static_cast<std::size_t>(GenderOf(german));
+  bool article = true;
+  const EndingTable* endings = &kStrongEnding;
+  units_[at].text = ArticleText(determiner->det, determiner,
+                                static_cast<std::size_t>(grammaticalCase), col, article, endings);
+  phrase.end = n;
+  phrase.person = col == kPlural ? kThirdPlural : kThirdSingular;
+  phrase.definite = determiner->det != Det::Indefinite;
+  phrase.found = true;
+  lastPhraseEnd_ = n;
+  lastPhraseCase_ = grammaticalCase;
+  return true;
 }
 
 // The German name of the key a unit names ("Ctrl": "Strg"), or nothing.

@@ -608,6 +608,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The Debian window opens the door.", "Das Debian-Fenster öffnet die Tür."},
       {"I see the /etc/hosts window.", "Ich sehe das Fenster /etc/hosts."},
       {"The winbind window opens the door.", "Das winbind-Fenster öffnet die Tür."},
+      // A name of several words alone: its article takes the gender of the German word
+      // for its last word.
+      {"We play with the Select All Window.", "Wir spielen mit dem Select All Window."},
+      {"I see the Select All Door.", "Ich sehe die Select All Door."},
       // A name in quotation marks keeps them, after its noun.
       {"I see the \u201cSelect All\u201d dialog.", "Ich sehe den Dialog \u201cSelect All\u201d."},
       {"The \u201cDebian\u201d window opens the door.",
