@@ -245,6 +245,11 @@ constexpr ManualSense kManualSenses[] = {
     {"best", "best", Dictionary::Kind::Adjective},
     {"different", "unterschiedlich", Dictionary::Kind::Adjective},
 };
+// Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
+// its last part's ("das Kürzel", so "das Tastenkürzel").
+constexpr std::pair<std::string_view, Dictionary::Kind> kNounGenders[] = {
+    {"Tastenkürzel", Dictionary::Kind::Neuter},
+};
 // The same for verbs, in the verb index only: "enter" a value is "eingeben", not
 // "betreten", while the key "Enter" stays a key; one "closes" a window with
 // "schließen". A row marked both ways is also the German verb's English sense: the
@@ -501,13 +506,15 @@ struct Dictionary::Builder {
     Kind gender = Kind::Other;
     std::string plural;
     std::array<std::uint32_t, 3> votes{};  // masculine, feminine, neuter
+    bool fixed = false;                    // the gender is kNounGenders', whatever the entries say
 
     void Vote(Kind kind) {
       if (kind == Kind::Masculine || kind == Kind::Feminine || kind == Kind::Neuter)
         ++votes[static_cast<std::size_t>(kind) - static_cast<std::size_t>(Kind::Masculine)];
     }
     Kind Gender() const {
-      if (gender != Kind::Masculine && gender != Kind::Feminine && gender != Kind::Neuter)
+      if (fixed ||
+          (gender != Kind::Masculine && gender != Kind::Feminine && gender != Kind::Neuter))
         return gender;
       std::size_t best =
           static_cast<std::size_t>(gender) - static_cast<std::size_t>(Kind::Masculine);
@@ -841,6 +848,11 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
   for (const ManualSense& sense : kManualSenses) {
     dictionary.Add(dictionary.englishToGerman_, std::string(sense.english),
                    std::string(sense.german), Rank{.source = RankSource::Learnt}, sense.kind);
+  }
+  for (const auto& [noun, gender] : kNounGenders) {
+    auto& forms = dictionary.nouns_[std::string(noun)];
+    forms.gender = gender;
+    forms.fixed = true;
   }
   for (const ManualVerb& verb : kManualVerbs) {
     dictionary.Add(dictionary.englishVerbs_, std::string(verb.english), std::string(verb.german),

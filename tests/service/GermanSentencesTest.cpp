@@ -336,6 +336,8 @@ TEST_F(GermanSentencesTest, FirstSentences) {
        "Der Befehl Select All erstellt eine neue Auswahl."},
       {"Select the Smudge tool.", D::EnglishToGerman, "Wählen Sie das Werkzeug Verschmieren."},
       {"Press the Ctrl key.", D::EnglishToGerman, "Drücken Sie die Strg-Taste."},
+      {"Use the keyboard shortcut Shift+Ctrl+O.", D::EnglishToGerman,
+       "Verwenden Sie das Tastenkürzel Umschalt+Strg+O."},
       // The senses of an image editor's manual.
       {"Crop the image.", D::EnglishToGerman, "Schneiden Sie das Bild zu."},
       {"Use the Crop tool.", D::EnglishToGerman, "Verwenden Sie das Werkzeug Zuschneiden."},
