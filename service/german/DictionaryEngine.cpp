@@ -233,6 +233,9 @@ constexpr ManualSense kManualSenses[] = {
     {"tickets", "Tickets", Dictionary::Kind::Plural},
     {"host", "Rechner", Dictionary::Kind::Masculine},
     {"hosts", "Rechner", Dictionary::Kind::Plural},
+    // A button on the screen; the dictionary's "Knopf" is a coat's or a device's.
+    {"button", "Schaltfläche", Dictionary::Kind::Feminine},
+    {"buttons", "Schaltflächen", Dictionary::Kind::Plural},
     // An image editor's command and tool, not a harvest ("Ernte") or a goitre ("Kropf").
     {"crop", "Zuschneiden", Dictionary::Kind::Neuter},
     // The dictionary lists only "brand" and "new" ("eine Marke neu").

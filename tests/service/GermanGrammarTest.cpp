@@ -509,15 +509,15 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The dog tries to open the door.", "Der Hund versucht, die Tür zu öffnen."},
       {"The cats try to see the dog.", "Die Katzen versuchen, den Hund zu sehen."},
       // Commands: after a phrase or a clause in front too; "click" takes "auf".
-      {"Click the button.", "Klicken Sie auf den Knopf."},
-      {"Click on the button.", "Klicken Sie auf den Knopf."},
-      {"In the garden, click the button.", "Im Garten klicken Sie auf den Knopf."},
+      {"Click the button.", "Klicken Sie auf die Schaltfläche."},
+      {"Click on the button.", "Klicken Sie auf die Schaltfläche."},
+      {"In the garden, click the button.", "Im Garten klicken Sie auf die Schaltfläche."},
       {"If the dog sleeps, open the door.", "Wenn der Hund schläft, öffnen Sie die Tür."},
       // A separable verb's command leaves its prefix at the end; "enter" a value is
       // "eingeben"; a verb's example is split into its verb and object.
       {"Buy a cup.", "Kaufen Sie eine Tasse ein."},
       {"Enter a question and click the button.",
-       "Geben Sie eine Frage ein und klicken Sie auf den Knopf."},
+       "Geben Sie eine Frage ein und klicken Sie auf die Schaltfläche."},
       {"Close the window.", "Schließen Sie das Fenster."},
       {"We make a cup.", "Wir machen eine Tasse."},
       // An object "it" takes the gender of the noun it stands for.
@@ -580,7 +580,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"There, we see the cat.", "Dort sehen wir die Katze."},
       // "To" and a verb first in a sentence: the infinitive of purpose in front, or
       // alone; the main clause after it starts with its verb.
-      {"To open the door, click the button.", "Um die Tür zu öffnen, klicken Sie auf den Knopf."},
+      {"To open the door, click the button.",
+       "Um die Tür zu öffnen, klicken Sie auf die Schaltfläche."},
       {"To turn the cup, we play.", "Um die Tasse zu drehen, spielen wir."},
       {"To see the cat.", "Um die Katze zu sehen."},
       // Subordinators of several words start a subordinate clause too.
