@@ -727,13 +727,13 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Greetings,
       // Plurals and verb forms the dictionary does not list: through their base form.
       &EnglishGrammar::Plurals,
+      // Keys by their German names ("Shift+Ctrl+O": "Umschalt+Strg+O"), each a name
+      // for the passes after ("the Ctrl key": "die Strg-Taste").
+      &EnglishGrammar::KeyNames,
       // A relative clause without its pronoun ("the layer you want") gains one.
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
       &EnglishGrammar::Gerunds,
-      // Keys by their German names ("Shift+Ctrl+O": "Umschalt+Strg+O"), each a name
-      // for the passes after ("the Ctrl key": "die Strg-Taste").
-      &EnglishGrammar::KeyNames,
       // Senses the words around choose ("draw a line": "Linie", not "Zeile").
       &EnglishGrammar::SensesInContext,
       // A clause in front without its comma ("When it opens the window shows") gains
@@ -3304,6 +3304,19 @@ void Dictionary::EnglishGrammar::KeyNames() {
       unit.known = false;
     }
     first = end;
+  }
+  // A letter after "shortcut" or "key" is the key of that letter, no word ("the
+  // keyboard shortcut I": "das Tastenkürzel I", not "ich").
+  for (std::size_t k = 1; k < units_.size(); ++k) {
+    Unit& unit = units_[k];
+    const std::string& before = units_[k - 1].source;
+    if (unit.gap != " " || unit.source.size() != 1 || !unit.upper ||
+        (before != "shortcut" && before != "key" && !before.ends_with(" shortcut")))
+      continue;
+    unit.text = CapitalizeFirst(unit.source);
+    unit.source.clear();
+    unit.kind = Kind::Other;
+    unit.known = false;
   }
   for (Unit& unit : units_) {
     if (!unit.source.empty() || unit.text.find_first_of("+-") == std::string::npos) continue;

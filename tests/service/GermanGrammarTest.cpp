@@ -598,6 +598,7 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We see Ctrl-O and Shift.", "Wir sehen Strg-O und Umschalt."},
       {"We see the shift.", "Wir sehen die Umschaltung."},
       {"Shift opens the door.", "Umschaltung öffnet die Tür."},
+      {"We see the key I.", "Wir sehen die Taste I."},
       // A name before a noun: the noun first with the article, the name after it; a
       // name of one word is the first part of a compound.
       {"I see the Ctrl key.", "Ich sehe die Strg-Taste."},
