@@ -891,6 +891,9 @@ class Dictionary::EnglishGrammar {
   bool IsNameUnit(const Unit& unit) const;
   std::size_t NameEnd(std::size_t k, std::size_t end) const;
   std::size_t QuotedNameEnd(std::size_t k, std::size_t end) const;
+  bool OneForNoun(std::size_t at, std::size_t k, std::size_t end,
+                  const EnglishDeterminer* determiner, const std::vector<std::size_t>& adjectives,
+                  int grammaticalCase, Phrase& phrase);
   bool NameAlone(std::size_t at, std::size_t k, std::size_t end,
                  const EnglishDeterminer* determiner, int grammaticalCase, Phrase& phrase);
   bool NamedNoun(std::size_t at, std::size_t k, std::size_t end,
@@ -1088,6 +1091,9 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
     return phrase;
   if (determiner != nullptr && k == at + 1 &&
       NameAlone(at, k, end, determiner, grammaticalCase, phrase))
+    return phrase;
+  if (determiner != nullptr && !adjectives.empty() &&
+      OneForNoun(at, k, end, determiner, adjectives, grammaticalCase, phrase))
     return phrase;
   if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
   const std::size_t head = CompoundHead(k, end);
@@ -3259,6 +3265,28 @@ bool Dictionary::EnglishGrammar::NameAlone(std::size_t at, std::size_t k, std::s
   phrase.found = true;
   lastPhraseEnd_ = n;
   lastPhraseCase_ = grammaticalCase;
+  return true;
+}
+
+// "one" after an article and an adjective stands for a noun before it ("This option is
+// the best one": "die beste"): German leaves the noun out, and the article and the
+// adjective take its gender ("ones" the plural).
+bool Dictionary::EnglishGrammar::OneForNoun(std::size_t at, std::size_t k, std::size_t end,
+                                            const EnglishDeterminer* determiner,
+                                            const std::vector<std::size_t>& adjectives,
+                                            int grammaticalCase, Phrase& phrase) {
+  if (k >= end || (units_[k].source != "one" && units_[k].source != "ones") ||
+      IsClauseBreak(units_[k].gap) ||
+      (k + 1 < end && !IsClauseBreak(units_[k + 1].gap) && IsNoun(units_[k + 1])))
+    return false;
+  constexpr Kind kKinds[] = {Kind::Masculine, Kind::Feminine, Kind::Neuter, Kind::Plural};
+  const int owner = OwnerColumn(at, false);
+  const int column = units_[k].source == "ones" ? kPlural : owner >= 0 ? owner : kNeuter;
+  Unit& one = units_[k];
+  one.text.clear();
+  one.kind = kKinds[static_cast<std::size_t>(column)];
+  Inflect(at, k, determiner, adjectives, grammaticalCase, false, phrase);
+  one.text.clear();
   return true;
 }
 

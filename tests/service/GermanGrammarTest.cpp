@@ -630,6 +630,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see one of the dogs.", "Ich sehe einen der Hunde."},
       {"We play with each of the cats.", "Wir spielen mit jeder der Katzen."},
       {"I see one of them.", "Ich sehe einen von ihnen."},
+      // "one" after an adjective stands for the noun before it, which German leaves out.
+      {"The cat is the old one.", "Die Katze ist die alte."},
+      {"The dog plays with the big ones.", "Der Hund spielt mit den großen."},
       // A noun's gender is the one most of its entries give.
       {"I see the folder.", "Ich sehe den Ordner."},
       // A sense the other words of the sentence choose: a drawn line is a "Linie".
