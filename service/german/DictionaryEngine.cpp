@@ -1,6 +1,7 @@
 #include "DictionaryEngine.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <future>
@@ -233,6 +234,25 @@ constexpr ManualSense kManualSenses[] = {
     {"tickets", "Tickets", Dictionary::Kind::Plural},
     {"host", "Rechner", Dictionary::Kind::Masculine},
     {"hosts", "Rechner", Dictionary::Kind::Plural},
+    // A button on the screen; the dictionary's "Knopf" is a coat's or a device's.
+    {"button", "Schaltfläche", Dictionary::Kind::Feminine},
+    {"buttons", "Schaltflächen", Dictionary::Kind::Plural},
+    // An image editor's command and tool, not a harvest ("Ernte") or a goitre ("Kropf").
+    {"crop", "Zuschneiden", Dictionary::Kind::Neuter},
+    // The dictionary lists only "brand" and "new" ("eine Marke neu").
+    {"brand new", "brandneu", Dictionary::Kind::Adjective},
+    // Adjectives whose first reading is an inflected form ("nächster", "bester") or
+    // a narrower word ("erstgenannt", "anders"), which take their endings from the
+    // stem ("die nächste Seite", "das erste Element", "andere Größen").
+    {"first", "erst", Dictionary::Kind::Adjective},
+    {"next", "nächst", Dictionary::Kind::Adjective},
+    {"best", "best", Dictionary::Kind::Adjective},
+    {"different", "unterschiedlich", Dictionary::Kind::Adjective},
+};
+// Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
+// its last part's ("das Kürzel", so "das Tastenkürzel").
+constexpr std::pair<std::string_view, Dictionary::Kind> kNounGenders[] = {
+    {"Tastenkürzel", Dictionary::Kind::Neuter},
 };
 // The same for verbs, in the verb index only: "enter" a value is "eingeben", not
 // "betreten", while the key "Enter" stays a key; one "closes" a window with
@@ -264,6 +284,9 @@ constexpr ManualVerb kManualVerbs[] = {
     // "installieren" "to mount".
     {"wait", "warten", true},
     {"install", "installieren", true},
+    // An image is "cropped" and "clipped" to a size, not harvested or struck.
+    {"crop", "zuschneiden", false},
+    {"clip", "beschneiden", false},
 };
 
 // Commands whose English object German gives a preposition, with it.
@@ -496,9 +519,29 @@ struct Dictionary::Builder {
     std::uint32_t keyUses = 0;
   };
   using Index = std::unordered_map<std::string, Built>;
+  // A noun's gender is the one most of its entries give (the first on a tie): one
+  // entry's slip ("Ordner {f}" beside three "Ordner {m}") does not decide it.
   struct BuiltNoun {
     Kind gender = Kind::Other;
     std::string plural;
+    std::array<std::uint32_t, 3> votes{};  // masculine, feminine, neuter
+    bool fixed = false;                    // the gender is kNounGenders', whatever the entries say
+
+    void Vote(Kind kind) {
+      if (kind == Kind::Masculine || kind == Kind::Feminine || kind == Kind::Neuter)
+        ++votes[static_cast<std::size_t>(kind) - static_cast<std::size_t>(Kind::Masculine)];
+    }
+    Kind Gender() const {
+      if (fixed ||
+          (gender != Kind::Masculine && gender != Kind::Feminine && gender != Kind::Neuter))
+        return gender;
+      std::size_t best =
+          static_cast<std::size_t>(gender) - static_cast<std::size_t>(Kind::Masculine);
+      for (std::size_t g = 0; g < votes.size(); ++g) {
+        if (votes[g] > votes[best]) best = g;
+      }
+      return static_cast<Kind>(static_cast<std::size_t>(Kind::Masculine) + best);
+    }
   };
   struct BuiltStrongForms {
     std::string second;
@@ -543,7 +586,7 @@ struct Dictionary::Builder {
     for (const auto& [noun, forms] : nouns_) {
       nouns.push_back(NounRow{.key = writer.Text(noun),
                               .plural = writer.Text(forms.plural),
-                              .gender = static_cast<std::uint8_t>(forms.gender)});
+                              .gender = static_cast<std::uint8_t>(forms.Gender())});
     }
     writer.AddTable(IndexTable::Nouns, nouns);
     std::vector<StrongFormsRow> strong;
@@ -767,6 +810,7 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
             }
             const Kind gender = KindOfTags(headTerms[s]);
             auto& forms = dictionary.nouns_[singular];
+            forms.Vote(gender == Kind::Other ? headKind : gender);
             if (forms.gender == Kind::Other) {
               forms.gender = gender == Kind::Other ? headKind : gender;
               forms.plural = plural;
@@ -823,6 +867,11 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
   for (const ManualSense& sense : kManualSenses) {
     dictionary.Add(dictionary.englishToGerman_, std::string(sense.english),
                    std::string(sense.german), Rank{.source = RankSource::Learnt}, sense.kind);
+  }
+  for (const auto& [noun, gender] : kNounGenders) {
+    auto& forms = dictionary.nouns_[std::string(noun)];
+    forms.gender = gender;
+    forms.fixed = true;
   }
   for (const ManualVerb& verb : kManualVerbs) {
     dictionary.Add(dictionary.englishVerbs_, std::string(verb.english), std::string(verb.german),

@@ -90,6 +90,12 @@ const auto* FindIn(const Table& table, std::string_view word) {
   return static_cast<decltype(&table[0])>(nullptr);
 }
 
+// The names of keys on a German keyboard that the dictionary does not list, with the
+// English ones ("Strg+C": "Ctrl+C"), for both directions: German manuals write the
+// German names ("Umschalt+Strg+O").
+constexpr std::pair<std::string_view, std::string_view> kKeyNames[] = {
+    {"strg", "Ctrl"}, {"umschalt", "Shift"}, {"entf", "Del"}, {"einfg", "Ins"}, {"pos1", "Home"}};
+
 // ---- English to German -------------------------------------------------------------
 
 enum class Det {
@@ -357,6 +363,30 @@ constexpr std::string_view kPerfectWithSein[] = {
 // Words of a number that take the genitive of what they are part of ("some of the
 // layers": "einige der Ebenen").
 constexpr std::string_view kPartOf[] = {"some", "many", "several", "few"};
+// Words of a number that stand for one thing of what they are part of, with the stem
+// that agrees with its gender ("one of the layers": "eine der Ebenen", "each of the
+// tools": "jedes der Werkzeuge").
+struct OneOf {
+  std::string_view word;
+  std::string_view stem;
+};
+constexpr OneOf kOneOf[] = {
+    {"one", "ein"}, {"each", "jed"}, {"any", "irgendein"}, {"none", "kein"}};
+// Senses that the words around choose: a sentence about drawing draws a "Linie", where
+// the manuals' "line" is otherwise a line of text, "Zeile".
+struct SenseInContext {
+  std::string_view word;
+  std::string_view german;
+  Kind kind;
+  std::span<const std::string_view> context;
+};
+constexpr std::string_view kDrawing[] = {
+    "draw",   "draws", "drawn",  "drawing", "dotted", "dashed",  "straight",  "curve",
+    "curves", "shape", "shapes", "angle",   "angles", "corners", "connector", "thickness"};
+constexpr SenseInContext kSensesInContext[] = {
+    {"line", "Linie", Kind::Feminine, kDrawing},
+    {"lines", "Linien", Kind::Plural, kDrawing},
+};
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
 
@@ -705,6 +735,8 @@ class Dictionary::EnglishGrammar {
   void Contractions();
   void MenuPaths();
   void Abbreviations();
+  void KeyNames();
+  void SensesInContext();
   // The passes over one clause, in order.
   void Subject(Clause& clause);
   void Adverbs(Clause& clause);
@@ -761,6 +793,9 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Greetings,
       // Plurals and verb forms the dictionary does not list: through their base form.
       &EnglishGrammar::Plurals,
+      // Keys by their German names ("Shift+Ctrl+O": "Umschalt+Strg+O"), each a name
+      // for the passes after ("the Ctrl key": "die Strg-Taste").
+      &EnglishGrammar::KeyNames,
       // A relative clause without its pronoun ("the layer you want") gains one.
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
@@ -771,6 +806,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::ThatBeforeFrontClause,
       // "Do not open the file": "Öffnen Sie die Datei nicht".
       &EnglishGrammar::NegatedCommands,
+      // Senses the words around choose ("draw a line": "Linie", not "Zeile").
+      &EnglishGrammar::SensesInContext,
       // A clause in front without its comma ("When it opens the window shows") gains
       // one before the main clause.
       &EnglishGrammar::CommaAfterFrontClause,
@@ -895,7 +932,9 @@ class Dictionary::EnglishGrammar {
   int CaseAfter(const std::string& preposition) const;
   const VerbPreposition* PrepositionOfVerb(std::size_t at) const;
   int PrepositionCase(std::size_t at);
-  std::size_t Genitive(const Clause& clause, std::size_t at);
+  std::size_t Genitive(const Clause& clause, std::size_t at, int partCase = kNominative);
+  bool IsPartOf(std::string_view word) const;
+  void OneOfWhole(std::size_t word, std::size_t wholeEnd, int grammaticalCase);
   std::size_t PhraseBeforeVerb(const Clause& clause, std::size_t at);
   void SkipNot(Clause& clause);
   bool InfinitiveAt(Clause& clause, std::size_t at);
@@ -923,6 +962,18 @@ class Dictionary::EnglishGrammar {
   void MoveToFront(Clause& clause, std::size_t at);
   std::size_t CompoundHead(std::size_t k, std::size_t end) const;
   void JoinCompound(std::size_t first, std::size_t head);
+  bool PresentParticiple(Unit& unit) const;
+  bool IsNameUnit(const Unit& unit) const;
+  std::size_t NameEnd(std::size_t k, std::size_t end) const;
+  std::size_t QuotedNameEnd(std::size_t k, std::size_t end) const;
+  bool OneForNoun(std::size_t at, std::size_t k, std::size_t end,
+                  const EnglishDeterminer* determiner, const std::vector<std::size_t>& adjectives,
+                  int grammaticalCase, Phrase& phrase);
+  bool NameAlone(std::size_t at, std::size_t k, std::size_t end,
+                 const EnglishDeterminer* determiner, int grammaticalCase, Phrase& phrase);
+  bool NamedNoun(std::size_t at, std::size_t k, std::size_t end,
+                 const EnglishDeterminer* determiner, const std::vector<std::size_t>& adjectives,
+                 int grammaticalCase, Phrase& phrase);
 
   const Dictionary& dictionary_;
   std::vector<Unit>& units_;
@@ -982,7 +1033,9 @@ std::optional<Dictionary::Candidate> Dictionary::EnglishGrammar::AdjectiveSense(
     const Unit& unit) const {
   if (unit.source.find(' ') != std::string::npos) return std::nullopt;
   std::optional<Candidate> adjective = dictionary_.Find(IndexTable::EnglishAdjectives, unit.source);
-  if (!adjective) return std::nullopt;
+  // A reading cut short ("Vorgänger…") is no word to inflect.
+  if (!adjective || adjective->translation.find("\u2026") != std::string_view::npos)
+    return std::nullopt;
   std::optional<Candidate> general = dictionary_.Find(IndexTable::EnglishToGerman, unit.source);
   if (general && adjective->rank.Sense() > general->rank.Sense()) return std::nullopt;
   return adjective;
@@ -1085,9 +1138,14 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
     if (position + 1 >= end) return false;
     const Unit& after = units_[position + 1];
     if (!AdjectiveSense(units_[position])) {
+      Unit& word = units_[position];
+      // After an article only: elsewhere an -ing form before a noun may be a verb with
+      // its object ("Using daily rates", "ranges containing labels").
+      if (determiner != nullptr && (IsNoun(after) || IsAdjective(after)) &&
+          !IsClauseBreak(after.gap) && PresentParticiple(word))
+        return true;
       // A past participle before the noun is its adjective ("the opened file": "die
       // geöffnete Datei").
-      Unit& word = units_[position];
       if (!IsNoun(after) || IsClauseBreak(after.gap) ||
           word.source.find(' ') != std::string::npos ||
           !(word.source.ends_with("ed") || word.source.ends_with("en")))
@@ -1099,7 +1157,9 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
       word.known = true;
       return true;
     }
-    if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after))) return false;
+    if (!(IsNoun(after) || IsAdjective(after) || AdjectiveSense(after) ||
+          NameEnd(position + 1, end) != position + 1))
+      return false;
     return MakeAdjective(units_[position]);
   };
   while (k < end && (units_[k].source == "very" || adjectiveHere(k)) &&
@@ -1107,10 +1167,24 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
     if (units_[k].source != "very") adjectives.push_back(k);
     ++k;
   }
+  if (k < end && (k > at || determiner == nullptr) &&
+      NamedNoun(at, k, end, determiner, adjectives, grammaticalCase, phrase))
+    return phrase;
+  if (determiner != nullptr && k == at + 1 &&
+      NameAlone(at, k, end, determiner, grammaticalCase, phrase))
+    return phrase;
+  if (determiner != nullptr && !adjectives.empty() &&
+      OneForNoun(at, k, end, determiner, adjectives, grammaticalCase, phrase))
+    return phrase;
   if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
   const std::size_t head = CompoundHead(k, end);
   Inflect(at, head, determiner, adjectives, grammaticalCase, negate, phrase);
   JoinCompound(k, head);
+  // A name after the noun belongs to it ("the command Select All", as NamedNoun writes
+  // "the Select All command").
+  while (determiner != nullptr && phrase.end < end && units_[phrase.end].gap == " " &&
+         units_[phrase.end].source.empty() && IsNameUnit(units_[phrase.end]))
+    lastPhraseEnd_ = ++phrase.end;
   return phrase;
 }
 
@@ -1163,8 +1237,8 @@ void Dictionary::EnglishGrammar::JoinCompound(std::size_t first, std::size_t hea
     units_[k].text.clear();
 }
 
-// "the following" without a noun after it is a noun of its own: "das Folgende" ("im
-// Folgenden", "wie das Folgende").
+// "the following" without a noun after it is a noun of its own: "Folgendes" ("im
+// Folgenden", "wie folgt").
 bool Dictionary::EnglishGrammar::TheFollowing(std::size_t at, std::size_t end,
                                               int grammaticalCase) {
   const std::size_t k = at + 1;
@@ -1172,10 +1246,22 @@ bool Dictionary::EnglishGrammar::TheFollowing(std::size_t at, std::size_t end,
       (k + 1 < end && !IsClauseBreak(units_[k + 1].gap) &&
        (IsNoun(units_[k + 1]) || IsAdjective(units_[k + 1]))))
     return false;
+  units_[k].kind = Kind::Neuter;
+  // As the subject or the object German says it without the article ("Sie sollten
+  // Folgendes wissen"), after "to be" and "like" "wie folgt" ("ist wie folgt"), after
+  // "all" as a plural ("alle Folgenden").
+  if (grammaticalCase == kNominative || grammaticalCase == kAccusative) {
+    const std::string_view before = at > 0 ? std::string_view(units_[at - 1].source) : "";
+    const bool afterBe = Contains(kFormsOfBe, before);
+    units_[at].text = afterBe ? "wie" : "";
+    units_[k].text = afterBe || before == "like" ? "folgt"
+                     : before == "all"           ? "Folgenden"
+                                                 : "Folgendes";
+    return true;
+  }
   const auto row = static_cast<std::size_t>(grammaticalCase);
   units_[at].text = std::string(kDefiniteArticle[row][kNeuter]);
   units_[k].text = std::string("Folgend") + std::string(kWeakEnding[row][kNeuter]);
-  units_[k].kind = Kind::Neuter;
   return true;
 }
 
@@ -2127,9 +2213,11 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
       break;
     }
     // "Some of the layers": the number is the subject, what it is part of its genitive.
-    if (i > clause.begin && Contains(kPartOf, units_[i - 1].source)) {
+    if (i > clause.begin && IsPartOf(units_[i - 1].source)) {
       if (const std::size_t end = Genitive(clause, i); end != i) {
-        clause.subject = Phrase{.end = end, .person = kThirdPlural, .found = true};
+        const bool one = FindIn(kOneOf, units_[i - 1].source) != nullptr;
+        clause.subject =
+            Phrase{.end = end, .person = one ? kThirdSingular : kThirdPlural, .found = true};
         clause.subjectStart = i - 1;
         break;
       }
@@ -2774,17 +2862,58 @@ const VerbPreposition* Dictionary::EnglishGrammar::PrepositionOfVerb(std::size_t
 
 // "of" and a noun phrase with an article after a noun: the genitive, without "of"
 // ("the end of the line": "das Ende der Zeile"). The index after it, or `at`.
-std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size_t at) {
+// A number's word before it takes `partCase`, its own ("one of the layers").
+std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size_t at,
+                                                 int partCase) {
   if (units_[at].source != "of" || at == 0 || at + 1 >= clause.end ||
-      IsClauseBreak(units_[at].gap) ||
-      !(IsNoun(units_[at - 1]) || Contains(kPartOf, units_[at - 1].source)) ||
-      !FindIn(kEnglishDeterminers, units_[at + 1].source))
+      IsClauseBreak(units_[at].gap) || !(IsNoun(units_[at - 1]) || IsPartOf(units_[at - 1].source)))
     return at;
+  if (!FindIn(kEnglishDeterminers, units_[at + 1].source)) {
+    // "one of them": "einer von ihnen".
+    if (FindIn(kEnglishPronouns, units_[at + 1].source)) OneOfWhole(at - 1, at, partCase);
+    return at;
+  }
   const Phrase phrase = NounPhrase(at + 1, clause.end, kGenitive, false, false);
   if (!phrase.found) return at;
   // A name without its article keeps "von" ("die Version von GIMP").
   if (!units_[at + 1].text.empty()) units_[at].text.clear();
+  OneOfWhole(at - 1, phrase.end, partCase);
   return phrase.end;
+}
+
+// Whether a word is a number that what it is part of may follow with "of".
+bool Dictionary::EnglishGrammar::IsPartOf(std::string_view word) const {
+  return Contains(kPartOf, word) || Contains(kEnglishHours, word) || FindIn(kOneOf, word);
+}
+
+// "one" or "each" at `word` agrees in `grammaticalCase` with the gender of the noun
+// that ends the phrase before `wholeEnd`, in its singular ("eines der Werkzeuge", "jede
+// der Ebenen"); before a pronoun, or where that noun has no gender, it is masculine
+// ("einer von ihnen").
+void Dictionary::EnglishGrammar::OneOfWhole(std::size_t word, std::size_t wholeEnd,
+                                            int grammaticalCase) {
+  const OneOf* one = FindIn(kOneOf, units_[word].source);
+  if (one == nullptr) return;
+  int column = kMasculine;
+  for (std::size_t k = wholeEnd; k-- > word + 1;) {
+    if (!IsNoun(units_[k])) continue;
+    for (const std::string& base : EnglishBaseForms(units_[k].source)) {
+      const auto singular = dictionary_.Find(IndexTable::EnglishToGerman, base);
+      if (singular && IsNounKind(singular->kind) && singular->kind != Kind::Plural) {
+        Unit noun;
+        noun.text = singular->translation;
+        noun.kind = singular->kind;
+        column = GenderOf(noun);
+        break;
+      }
+    }
+    break;
+  }
+  const auto row = static_cast<std::size_t>(grammaticalCase);
+  std::string text = std::string(one->stem) +
+                     std::string(kDemonstrativeEnding[row][static_cast<std::size_t>(column)]);
+  units_[word].text = units_[word].capital ? CapitalizeFirst(text) : text;
+  units_[word].kind = Kind::Other;
 }
 
 // "nicht" stands before the first thing that is not a definite object.
@@ -2798,6 +2927,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
   clause.nichtBefore = clause.end;
   std::size_t j = clause.next;
   int prepositionCase = -1;
+  int partCase = kAccusative;  // the case of the word before "of"
   while (j < clause.end) {
     if (std::find(clause.toEnd.begin(), clause.toEnd.end(), j) != clause.toEnd.end()) {
       ++j;
@@ -2811,7 +2941,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
       continue;
     }
     if (Construct(Place::Object, clause, j)) continue;
-    if (const std::size_t end = Genitive(clause, j); end != j) {
+    if (const std::size_t end = Genitive(clause, j, partCase); end != j) {
       j = end;
       continue;
     }
@@ -2834,6 +2964,7 @@ void Dictionary::EnglishGrammar::Objects(Clause& clause) {
                                 : clause.copula                           ? kNominative
                                 : clause.dativeObject && j == clause.next ? kDative
                                                                           : kAccusative;
+    partCase = grammaticalCase;
     const bool object = prepositionCase < 0;
     const bool indefinite = !FindIn(kEnglishPronouns, units_[j].source) &&
                             (!FindIn(kEnglishDeterminers, units_[j].source) ||
@@ -3152,6 +3283,10 @@ void Dictionary::EnglishGrammar::VerbSecond(Clause& clause) {
   if (clause.there || !clause.subject.found || finite >= clause.end || units_[finite].text.empty())
     return;
   std::size_t subjectStart = clause.subject.end - 1;
+  // A name after its noun ("der Befehl Select All").
+  while (subjectStart > clause.begin && !IsClauseBreak(units_[subjectStart].gap) &&
+         units_[subjectStart].source.empty() && IsNameUnit(units_[subjectStart]))
+    --subjectStart;
   while (subjectStart > clause.begin && !IsClauseBreak(units_[subjectStart].gap) &&
          (FindIn(kEnglishDeterminers, units_[subjectStart - 1].source) ||
           units_[subjectStart - 1].text.empty() ||  // a noun joined to the head
@@ -3208,6 +3343,289 @@ void Dictionary::EnglishGrammar::Contractions() {
       units_[next].text.clear();
       break;
     }
+  }
+}
+
+// An English -ing form that the dictionary gives as the German present participle
+// ("floating": "schwebend") is an adjective before a noun ("a floating selection": "eine
+// schwebende Auswahl"); it takes that kind.
+bool Dictionary::EnglishGrammar::PresentParticiple(Unit& unit) const {
+  if (!unit.known || !unit.source.ends_with("ing") || unit.source.find(' ') != std::string::npos ||
+      !unit.text.ends_with("end") || unit.text.find(' ') != std::string::npos ||
+      StartsUpper(unit.text))
+    return false;
+  unit.kind = Kind::Adjective;
+  return true;
+}
+
+// A name the grammar leaves as written (a name, a key, code), or a tool's or a
+// command's name inside a sentence that the dictionary reads as a verb ("the Smudge
+// tool") or as a verb made a noun ("the Crop tool": "Zuschneiden").
+bool Dictionary::EnglishGrammar::IsNameUnit(const Unit& unit) const {
+  if (unit.text.empty()) return false;
+  if (unit.source.empty()) return !unit.known;
+  if (!unit.upper || !unit.known || unit.source.find(' ') != std::string::npos) return false;
+  return unit.kind == Kind::Verb ||
+         (unit.kind == Kind::Neuter && unit.text.ends_with("en") &&
+          dictionary_.Find(IndexTable::GermanVerbs, FoldCase(unit.text)).has_value());
+}
+
+// The end of the names from `k` that a noun follows ("the Select All command", "the
+// Debian system"), or `k`.
+std::size_t Dictionary::EnglishGrammar::NameEnd(std::size_t k, std::size_t end) const {
+  std::size_t n = k;
+  while (n < end && IsNameUnit(units_[n]) && (n == k || units_[n].gap == " "))
+    ++n;
+  // A word the dictionary does not know, alone before a noun, names a program or a
+  // package ("the winbind package"); not a number ("15 degrees") or an English word
+  // of parts ("pop-up").
+  const std::string& word = k < end ? units_[k].source : std::string();
+  if (n == k && !word.empty() && !units_[k].known &&
+      word.find_first_of(" -0123456789") == std::string::npos)
+    n = k + 1;
+  if (n == k || n >= end || units_[n].gap != " " || !IsNoun(units_[n]) || units_[n].upper) return k;
+  return n;
+}
+
+// The end of a name in quotation marks from `k` that a noun follows ("the “Default”
+// style", "the "/etc/hosts" file"), or `k`: up to four words, and a space after the
+// closing mark.
+std::size_t Dictionary::EnglishGrammar::QuotedNameEnd(std::size_t k, std::size_t end) const {
+  constexpr std::string_view kOpening[] = {"\u201C", "\u201E", "\"", "\u00BB", "\u00AB"};
+  constexpr std::string_view kClosing[] = {"\u201D", "\u201C", "\"", "\u00AB", "\u00BB"};
+  const std::string& gap = units_[k].gap;
+  const std::size_t blank = gap.find_last_of(' ');
+  if (blank == std::string::npos) return k;
+  const std::string_view mark = std::string_view(gap).substr(blank + 1);
+  const auto* open = std::find(std::begin(kOpening), std::end(kOpening), mark);
+  if (open == std::end(kOpening)) return k;
+  const std::string closing =
+      std::string(kClosing[static_cast<std::size_t>(open - std::begin(kOpening))]) + " ";
+  for (std::size_t n = k + 1; n < end && n <= k + 4; ++n) {
+    if (units_[n].gap == closing) return IsNoun(units_[n]) && !units_[n].upper ? n : k;
+    if (units_[n].gap != " ") return k;
+  }
+  return k;
+}
+
+// A noun phrase whose noun a name stands before: German puts the noun first and the
+// name after it, where the article agrees with the noun ("the Select All command": "der
+// Befehl Select All", "the Smudge tool": "das Werkzeug Verschmieren"); a name of one
+// word becomes the first part of a compound ("the Debian system": "das Debian-System",
+// "the Ctrl key": "die Strg-Taste"). Without an article only after a preposition ("in
+// JPEG files"). The nouns in a row after the name are one compound, as elsewhere.
+bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::size_t end,
+                                           const EnglishDeterminer* determiner,
+                                           const std::vector<std::size_t>& adjectives,
+                                           int grammaticalCase, Phrase& phrase) {
+  std::size_t n = NameEnd(k, end);
+  const std::size_t quoted = n == k ? QuotedNameEnd(k, end) : k;
+  if (quoted != k) n = quoted;
+  if (n == k) return false;
+  if (determiner == nullptr &&
+      (!adjectives.empty() || k == 0 || !Contains(kEnglishPrepositions, units_[k - 1].source)))
+    return false;
+  const std::size_t head = CompoundHead(n, end);
+  const std::string& name = units_[k].text;
+  const bool word = quoted == k && n == k + 1 && (units_[k].source.empty() || !units_[k].known) &&
+                    name.find_first_of("/.:_\\") == std::string::npos;
+  if (word) {
+    Inflect(at, head, determiner, adjectives, grammaticalCase, false, phrase);
+    JoinCompound(n, head);
+    units_[head].text = name + "-" + units_[head].text;
+    units_[k].text.clear();
+    return true;
+  }
+  for (std::size_t u = k; u < n; ++u) {
+    Unit& unit = units_[u];
+    // A tool's name in words is written with a capital; in quotation marks the first
+    // word only ("„Farbbereich von Bild“").
+    if (unit.known && !unit.source.empty() && (quoted == k || u == k))
+      unit.text = CapitalizeFirst(unit.text);
+    unit.source.clear();
+    unit.known = false;
+    unit.kind = Kind::Other;
+  }
+  // Quotation marks stay around the name: the opening one before its first word, the
+  // closing one after its last ("der Stil „First Page“").
+  std::string gap = units_[k].gap;
+  std::string opening;
+  std::string closing;
+  if (quoted != k) {
+    const std::size_t blank = gap.find_last_of(' ') + 1;
+    opening = gap.substr(blank);
+    gap.erase(blank);
+    closing = units_[n].gap.substr(0, units_[n].gap.find(' '));
+    units_[n - 1].text += closing;
+  }
+  std::rotate(units_.begin() + static_cast<std::ptrdiff_t>(k),
+              units_.begin() + static_cast<std::ptrdiff_t>(n),
+              units_.begin() + static_cast<std::ptrdiff_t>(head + 1));
+  for (std::size_t u = k; u <= head; ++u)
+    units_[u].gap = u == k ? gap : " ";
+  const std::size_t noun = k + (head - n);
+  units_[noun + 1].gap += opening;
+  Inflect(at, noun, determiner, adjectives, grammaticalCase, false, phrase);
+  JoinCompound(k, noun);
+  phrase.end = head + 1;
+  lastPhraseEnd_ = phrase.end;
+  return true;
+}
+
+// Each sentence gives a word the sense its other words choose (kSensesInContext).
+void Dictionary::EnglishGrammar::SensesInContext() {
+  for (std::size_t first = 0; first < units_.size();) {
+    std::size_t end = first + 1;
+    while (end < units_.size() && units_[end].gap.find_first_of(".!?\n") == std::string::npos)
+      ++end;
+    for (const SenseInContext& sense : kSensesInContext) {
+      const auto inSentence = [&](std::string_view word) {
+        return std::any_of(units_.begin() + static_cast<std::ptrdiff_t>(first),
+                           units_.begin() + static_cast<std::ptrdiff_t>(end),
+                           [&](const Unit& unit) { return unit.source == word; });
+      };
+      if (!inSentence(sense.word) ||
+          std::none_of(sense.context.begin(), sense.context.end(), inSentence))
+        continue;
+      for (std::size_t k = first; k < end; ++k) {
+        if (units_[k].source != sense.word) continue;
+        units_[k].text = std::string(sense.german);
+        units_[k].kind = sense.kind;
+        units_[k].known = true;
+      }
+    }
+    first = end;
+  }
+}
+
+// An article before a name of several words that ends in an English noun ("the Chart
+// Wizard", "the GNU General Public License"): the article takes the gender of that
+// noun's German word, in its case ("Sie sehen den Chart Wizard", "in der Color Area"
+// is "im Color Area" as "Bereich" is masculine). A name of one word (a loan word's
+// gender is often not its German word's: "die Toolbox") or one whose last word the
+// dictionary does not know as a noun keeps its article as it is.
+bool Dictionary::EnglishGrammar::NameAlone(std::size_t at, std::size_t k, std::size_t end,
+                                           const EnglishDeterminer* determiner, int grammaticalCase,
+                                           Phrase& phrase) {
+  std::size_t n = k;
+  while (n < end && units_[n].source.empty() && IsNameUnit(units_[n]) &&
+         (n == k || units_[n].gap == " "))
+    ++n;
+  if (n < k + 2) return false;
+  const std::string last = FoldCase(units_[n - 1].text);
+  const std::optional<Candidate> noun = dictionary_.Find(IndexTable::EnglishToGerman, last);
+  if (!noun || !IsNounKind(noun->kind)) return false;
+  Unit german;
+  german.text = noun->translation;
+  german.kind = noun->kind;
+  const auto col = static_cast<std::size_t>(GenderOf(german));
+  bool article = true;
+  const EndingTable* endings = &kStrongEnding;
+  units_[at].text = ArticleText(determiner->det, determiner,
+                                static_cast<std::size_t>(grammaticalCase), col, article, endings);
+  phrase.end = n;
+  phrase.person = col == kPlural ? kThirdPlural : kThirdSingular;
+  phrase.definite = determiner->det != Det::Indefinite;
+  phrase.found = true;
+  lastPhraseEnd_ = n;
+  lastPhraseCase_ = grammaticalCase;
+  return true;
+}
+
+// "one" after an article and an adjective stands for a noun before it ("This option is
+// the best one": "die beste"): German leaves the noun out, and the article and the
+// adjective take its gender ("ones" the plural).
+bool Dictionary::EnglishGrammar::OneForNoun(std::size_t at, std::size_t k, std::size_t end,
+                                            const EnglishDeterminer* determiner,
+                                            const std::vector<std::size_t>& adjectives,
+                                            int grammaticalCase, Phrase& phrase) {
+  if (k >= end || (units_[k].source != "one" && units_[k].source != "ones") ||
+      IsClauseBreak(units_[k].gap) ||
+      (k + 1 < end && !IsClauseBreak(units_[k + 1].gap) && IsNoun(units_[k + 1])))
+    return false;
+  constexpr Kind kKinds[] = {Kind::Masculine, Kind::Feminine, Kind::Neuter, Kind::Plural};
+  const int owner = OwnerColumn(at, false);
+  const int column = units_[k].source == "ones" ? kPlural : owner >= 0 ? owner : kNeuter;
+  Unit& one = units_[k];
+  one.text.clear();
+  one.kind = kKinds[static_cast<std::size_t>(column)];
+  Inflect(at, k, determiner, adjectives, grammaticalCase, false, phrase);
+  one.text.clear();
+  return true;
+}
+
+// The German name of the key a unit names ("Ctrl": "Strg"), or nothing.
+std::optional<std::string> GermanKeyName(const Unit& unit) {
+  if (!unit.upper) return std::nullopt;
+  const std::string word = unit.source.empty() ? FoldCase(unit.text) : unit.source;
+  for (const auto& [german, english] : kKeyNames) {
+    if (word == FoldCase(english)) return CapitalizeFirst(std::string(german));
+  }
+  return std::nullopt;
+}
+
+// A key's name becomes the German one in a combination ("Shift+Ctrl+O"), before "key"
+// ("the Shift key"), with its capital inside a sentence ("holding Shift") and where it
+// is no English word ("Ctrl"); the other keys of a combination keep their spelling
+// ("O" is no "oh"). Each is a name for the grammar, as the keys of a combination
+// written as one word ("Ctrl-C") are.
+void Dictionary::EnglishGrammar::KeyNames() {
+  for (std::size_t first = 0; first < units_.size();) {
+    std::size_t end = first + 1;
+    while (end < units_.size() && units_[end].gap == "+")
+      ++end;
+    const bool combination = end - first > 1;
+    bool named = false;
+    for (std::size_t k = first; k < end; ++k)
+      named = named || GermanKeyName(units_[k]).has_value();
+    for (std::size_t k = first; named && k < end; ++k) {
+      Unit& unit = units_[k];
+      const bool beforeKey = k + 1 < units_.size() && units_[k + 1].gap == " " &&
+                             (units_[k + 1].source == "key" || units_[k + 1].source == "keys");
+      const bool inside = k > 0 && unit.gap.find_first_of(".!?:\n") == std::string::npos;
+      if (const auto german = GermanKeyName(unit);
+          german && (combination || beforeKey || inside || !unit.known)) {
+        unit.text = *german;
+      } else if (combination && !unit.source.empty()) {
+        unit.text = unit.upper ? CapitalizeFirst(unit.source) : unit.source;
+      } else {
+        continue;
+      }
+      unit.source.clear();
+      unit.kind = Kind::Other;
+      unit.known = false;
+    }
+    first = end;
+  }
+  // A letter after "shortcut" or "key" is the key of that letter, no word ("the
+  // keyboard shortcut I": "das Tastenkürzel I", not "ich").
+  for (std::size_t k = 1; k < units_.size(); ++k) {
+    Unit& unit = units_[k];
+    const std::string& before = units_[k - 1].source;
+    if (unit.gap != " " || unit.source.size() != 1 || !unit.upper ||
+        (before != "shortcut" && before != "key" && !before.ends_with(" shortcut")))
+      continue;
+    unit.text = CapitalizeFirst(unit.source);
+    unit.source.clear();
+    unit.kind = Kind::Other;
+    unit.known = false;
+  }
+  for (Unit& unit : units_) {
+    if (!unit.source.empty() || unit.text.find_first_of("+-") == std::string::npos) continue;
+    std::string text;
+    bool named = false;
+    for (std::size_t start = 0; start <= unit.text.size();) {
+      const std::size_t stop = std::min(unit.text.find_first_of("+-", start), unit.text.size());
+      Unit part;
+      part.text = unit.text.substr(start, stop - start);
+      part.upper = StartsUpper(part.text);
+      const auto german = GermanKeyName(part);
+      named = named || german.has_value();
+      text += german ? *german : part.text;
+      if (stop < unit.text.size()) text += unit.text[stop];
+      start = stop + 1;
+    }
+    if (named) unit.text = std::move(text);
   }
 }
 
@@ -3380,11 +3798,6 @@ constexpr Correlative kCorrelatives[] = {
     {"sowohl", "both", "als", "auch", "and"}, {"weder", "neither", "noch", "", "nor"},
     {"entweder", "either", "oder", "", "or"}, {"zwar", "", "aber", "", "but"},
     {"je", "the", "umso", "", "the"},         {"je", "the", "desto", "", "the"}};
-
-// The names of keys on a German keyboard that the dictionary does not list, with the
-// English ones ("Strg+C": "Ctrl+C").
-constexpr std::pair<std::string_view, std::string_view> kGermanKeyNames[] = {
-    {"strg", "Ctrl"}, {"umschalt", "Shift"}, {"entf", "Del"}, {"einfg", "Ins"}, {"pos1", "Home"}};
 
 std::string_view DropTo(std::string_view english) {
   return english.starts_with("to ") ? english.substr(3) : english;
@@ -3844,7 +4257,7 @@ void Dictionary::GermanGrammar::BaseForms() {
 void Dictionary::GermanGrammar::KeyNames() {
   const auto keyName = [](const Unit& unit) -> std::optional<std::string_view> {
     if (!unit.upper) return std::nullopt;
-    for (const auto& [german, english] : kGermanKeyNames) {
+    for (const auto& [german, english] : kKeyNames) {
       if (unit.source == german) return english;
     }
     return std::nullopt;

@@ -146,7 +146,13 @@ constexpr std::string_view kDictionary =
     "später {adv} :: later\n"
     "stattgeben {vi} :: to grant\n"
     "in Anspruch nehmen {vt} :: to claim\n"
-    "neu geladen {adj} :: reloaded\n";
+    "neu geladen {adj} :: reloaded\n"
+    "Taste {f} | Tasten {pl} :: key | keys\n"
+    "Umschaltung {f} :: shift\n"
+    "Ordner {f} | Ordner {pl} :: paper folder | paper folders\n"
+    "Ordner {m} | Ordner {pl} :: folder | folders\n"
+    "Ordner {m} | Ordner {pl} :: steward | stewards\n"
+    "gestrichelt {adj} :: dotted\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -424,9 +430,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // clause is "wo" with the verb last.
       {"I ask the dog to see the cat.", "Ich bitte den Hund, die Katze zu sehen."},
       {"I play where the cat sleeps.", "Ich spiele, wo die Katze schläft."},
-      // "the following" without its noun is "das Folgende".
-      {"I see the following.", "Ich sehe das Folgende."},
+      // "the following" without its noun is "Folgendes", after "to be" "wie folgt".
+      {"I see the following.", "Ich sehe Folgendes."},
       {"We play in the following:", "Wir spielen im Folgenden:"},
+      {"The following opens the door.", "Folgendes öffnet die Tür."},
+      {"The cat is the following:", "Die Katze ist wie folgt:"},
       {"I see the following dogs.", "Ich sehe die folgenden Hunde."},
       // "See ..." at the start of a sentence is a reference: "Siehe ...".
       {"See cats.", "Siehe Katzen."},
@@ -524,15 +532,15 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The dog tries to open the door.", "Der Hund versucht, die Tür zu öffnen."},
       {"The cats try to see the dog.", "Die Katzen versuchen, den Hund zu sehen."},
       // Commands: after a phrase or a clause in front too; "click" takes "auf".
-      {"Click the button.", "Klicken Sie auf den Knopf."},
-      {"Click on the button.", "Klicken Sie auf den Knopf."},
-      {"In the garden, click the button.", "Im Garten klicken Sie auf den Knopf."},
+      {"Click the button.", "Klicken Sie auf die Schaltfläche."},
+      {"Click on the button.", "Klicken Sie auf die Schaltfläche."},
+      {"In the garden, click the button.", "Im Garten klicken Sie auf die Schaltfläche."},
       {"If the dog sleeps, open the door.", "Wenn der Hund schläft, öffnen Sie die Tür."},
       // A separable verb's command leaves its prefix at the end; "enter" a value is
       // "eingeben"; a verb's example is split into its verb and object.
       {"Buy a cup.", "Kaufen Sie eine Tasse ein."},
       {"Enter a question and click the button.",
-       "Geben Sie eine Frage ein und klicken Sie auf den Knopf."},
+       "Geben Sie eine Frage ein und klicken Sie auf die Schaltfläche."},
       {"Close the window.", "Schließen Sie das Fenster."},
       {"We make a cup.", "Wir machen eine Tasse."},
       // An object "it" takes the gender of the noun it stands for.
@@ -607,7 +615,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"There, we see the cat.", "Dort sehen wir die Katze."},
       // "To" and a verb first in a sentence: the infinitive of purpose in front, or
       // alone; the main clause after it starts with its verb.
-      {"To open the door, click the button.", "Um die Tür zu öffnen, klicken Sie auf den Knopf."},
+      {"To open the door, click the button.",
+       "Um die Tür zu öffnen, klicken Sie auf die Schaltfläche."},
       {"To turn the cup, we play.", "Um die Tasse zu drehen, spielen wir."},
       {"To see the cat.", "Um die Katze zu sehen."},
       // Subordinators of several words start a subordinate clause too.
@@ -615,7 +624,7 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We play even if the cat sleeps.", "Wir spielen, auch wenn die Katze schläft."},
       // "using" before a name or a number of things is "mit"; first in a sentence only
       // before a comma.
-      {"We see it using Ctrl.", "Wir sehen es mit Ctrl."},
+      {"We see it using Ctrl.", "Wir sehen es mit Strg."},
       {"Using GIMP, we see the cat.", "Mit GIMP sehen wir die Katze."},
       // "had to" is the past of "müssen"; a passive after "have to" or "need to" is
       // the participle and "werden" at the end.
@@ -654,11 +663,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The door is marked with a cup.", "Die Tür wird mit einer Tasse markiert."},
       // Commands in a row, after a comma or "then", each with its "Sie".
       {"Open the door, then click the button.",
-       "Öffnen Sie die Tür, dann klicken Sie auf den Knopf."},
+       "Öffnen Sie die Tür, dann klicken Sie auf die Schaltfläche."},
       {"Open the door, and then click the button.",
-       "Öffnen Sie die Tür, und dann klicken Sie auf den Knopf."},
+       "Öffnen Sie die Tür, und dann klicken Sie auf die Schaltfläche."},
       {"Open the door, see the cat and click the button.",
-       "Öffnen Sie die Tür, sehen Sie die Katze und klicken Sie auf den Knopf."},
+       "Öffnen Sie die Tür, sehen Sie die Katze und klicken Sie auf die Schaltfläche."},
       // A separable verb whose stem the dictionary has only with "sich".
       {"The dog inserts the cup.", "Der Hund fügt die Tasse ein."},
       {"Insert the cup.", "Fügen Sie die Tasse ein."},
@@ -674,12 +683,61 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // a separated prefix, or before the preposition German gives the object.
       {"Do not open the door.", "Öffnen Sie die Tür nicht."},
       {"Do not insert the cup.", "Fügen Sie die Tasse nicht ein."},
-      {"Do not click on the button.", "Klicken Sie nicht auf den Knopf."},
+      {"Do not click on the button.", "Klicken Sie nicht auf die Schaltfläche."},
       {"Do not open the door if the dog sleeps.",
        "Öffnen Sie die Tür nicht, wenn der Hund schläft."},
       // A verb whose person object German gives in the dative.
       {"The cat allows the dog to play.", "Die Katze erlaubt dem Hund, zu spielen."},
       {"The cat helps the dogs.", "Die Katze hilft den Hunden."},
+      // Keys by their German names: in a combination (whose other keys keep their
+      // spelling), before "key", written with a capital inside a sentence, or where the
+      // name is no English word.
+      {"We see Shift+Ctrl+O.", "Wir sehen Umschalt+Strg+O."},
+      {"We see Ctrl-O and Shift.", "Wir sehen Strg-O und Umschalt."},
+      {"We see the shift.", "Wir sehen die Umschaltung."},
+      {"Shift opens the door.", "Umschaltung öffnet die Tür."},
+      {"We see the key I.", "Wir sehen die Taste I."},
+      // A name before a noun: the noun first with the article, the name after it; a
+      // name of one word is the first part of a compound.
+      {"I see the Ctrl key.", "Ich sehe die Strg-Taste."},
+      {"The Select All dialog opens the door.", "Der Dialog Select All öffnet die Tür."},
+      {"I see the Select All dialog.", "Ich sehe den Dialog Select All."},
+      {"The cat of the Select All dialog sleeps.", "Die Katze des Dialogs Select All schläft."},
+      {"We play with the old Debian dialog.", "Wir spielen mit dem alten Debian-Dialog."},
+      {"We play in Debian windows.", "Wir spielen in Debian-Fenstern."},
+      {"The Debian window opens the door.", "Das Debian-Fenster öffnet die Tür."},
+      {"I see the /etc/hosts window.", "Ich sehe das Fenster /etc/hosts."},
+      {"The winbind window opens the door.", "Das winbind-Fenster öffnet die Tür."},
+      // A name of several words alone: its article takes the gender of the German word
+      // for its last word.
+      {"We play with the Select All Window.", "Wir spielen mit dem Select All Window."},
+      {"I see the Select All Door.", "Ich sehe die Select All Door."},
+      // A name in quotation marks keeps them, after its noun.
+      {"I see the \u201cSelect All\u201d dialog.", "Ich sehe den Dialog \u201eSelect All\u201c."},
+      {"The \u201cDebian\u201d window opens the door.",
+       "Das Fenster \u201eDebian\u201c öffnet die Tür."},
+      {"I see the \u201cold\u201d dog.", "Ich sehe den \u201ealten\u201c Hund."},
+      // An -ing form that German gives as its present participle is an adjective
+      // before a noun.
+      {"I see a sleeping cat.", "Ich sehe eine schlafende Katze."},
+      {"We play with the sleeping old dogs.", "Wir spielen mit den schlafenden alten Hunden."},
+      // A number before "of the": the genitive; "one" and "each" agree with the noun's
+      // gender and take their own case.
+      {"Two of the dogs sleep.", "Zwei der Hunde schlafen."},
+      {"One of the houses is big.", "Eines der Häuser ist groß."},
+      {"I see one of the dogs.", "Ich sehe einen der Hunde."},
+      {"We play with each of the cats.", "Wir spielen mit jeder der Katzen."},
+      {"I see one of them.", "Ich sehe einen von ihnen."},
+      // "one" after an adjective stands for the noun before it, which German leaves out.
+      {"The cat is the old one.", "Die Katze ist die alte."},
+      {"The dog plays with the big ones.", "Der Hund spielt mit den großen."},
+      // A noun's gender is the one most of its entries give.
+      {"I see the folder.", "Ich sehe den Ordner."},
+      // A sense the other words of the sentence choose: a drawn line is a "Linie".
+      {"I see a dotted line.", "Ich sehe eine gestrichelte Linie."},
+      {"The dotted lines are old.", "Die gestrichelten Linien sind alt."},
+      {"I see the line.", "Ich sehe die Zeile."},
+      {"We play with the paper folder.", "Wir spielen mit dem Ordner."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),

@@ -174,7 +174,8 @@ TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
        "die Webseite von Joey Inc., Station Group, Boston"},
       {"a web page by GNU General Public License", D::EnglishToGerman,
        "eine Webseite von GNU General Public License"},
-      {"the Station Group knows Joey", D::EnglishToGerman, "der Station Group knows Joey"},
+      // Its article agrees with the German word for its last word ("Gruppe").
+      {"the Station Group knows Joey", D::EnglishToGerman, "die Station Group weiß Joey"},
       // A common word with a capital inside a sentence is still the word.
       {"the Group, the group", D::EnglishToGerman, "die Gruppe, die Gruppe"},
       // A capitalised word the dictionary's text uses often is a word.

@@ -331,6 +331,24 @@ TEST_F(GermanSentencesTest, FirstSentences) {
       {"Sie können die Datei speichern.", D::GermanToEnglish, "You can save the file."},
       {"Speichern Sie das Bild.", D::GermanToEnglish, "Save the image."},
       {"Save the image.", D::EnglishToGerman, "Speichern Sie das Bild."},
+      // A name before its noun: the noun first; a tool named by a verb likewise.
+      {"The Select All command creates a new selection.", D::EnglishToGerman,
+       "Der Befehl Select All erstellt eine neue Auswahl."},
+      {"Select the Smudge tool.", D::EnglishToGerman, "Wählen Sie das Werkzeug Verschmieren."},
+      {"Press the Ctrl key.", D::EnglishToGerman, "Drücken Sie die Strg-Taste."},
+      {"Use the keyboard shortcut Shift+Ctrl+O.", D::EnglishToGerman,
+       "Verwenden Sie das Tastenkürzel Umschalt+Strg+O."},
+      // The senses of an image editor's manual.
+      {"Crop the image.", D::EnglishToGerman, "Schneiden Sie das Bild zu."},
+      {"Use the Crop tool.", D::EnglishToGerman, "Verwenden Sie das Werkzeug Zuschneiden."},
+      {"Clip the layer.", D::EnglishToGerman, "Beschneiden Sie die Ebene."},
+      {"GIMP provides a brand new filter.", D::EnglishToGerman,
+       "GIMP liefert einen brandneuen Filter."},
+      // Adjectives whose dictionary reading is an inflected form take their endings.
+      {"Go to the next page.", D::EnglishToGerman, "Gehen Sie zur nächsten Seite."},
+      {"This is the best option.", D::EnglishToGerman, "Dies ist die beste Option."},
+      {"The first element has different sizes.", D::EnglishToGerman,
+       "Das erste Element hat unterschiedliche Größen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RealDictionary().Translate(c.source, c.direction), c.expected) << c.source;
