@@ -855,8 +855,12 @@ bool Dictionary::Build(std::istream& in, IndexWriter& writer, const std::atomic<
   const bool englishBuilt = build(false);
   if (!germanBuild.get() || !englishBuilt) return false;
   if (dictionary.germanToEnglish_.empty()) return false;
-  for (const auto& [form, infinitive] : kStrongPresents)
+  for (const auto& [form, infinitive] : kStrongPresents) {
     dictionary.strongInfinitives_.try_emplace(std::string(form), std::string(infinitive));
+    // It is the form English "helps" takes too ("hilft", not "helft").
+    std::string& third = dictionary.strongForms_[std::string(infinitive)].third;
+    if (third.empty()) third = form;
+  }
   // The commonest function words. The dictionary lists them mostly inside phrases and
   // examples, where its ranking would pick a rare sense; the lexicon's readings take
   // precedence.

@@ -2620,9 +2620,10 @@ bool Dictionary::EnglishGrammar::KnowObject(Clause& clause, std::size_t& at) {
   if (object >= clause.end || IsClauseBreak(units_[object].gap)) return false;
   const std::string& word = units_[object].source;
   const auto* pronoun = FindIn(kEnglishPronouns, word);
+  // A name is a noun phrase too ("knows Joey": "kennt Joey").
   const bool phrase = (pronoun != nullptr && word != "it") ||
                       (FindIn(kEnglishDeterminers, word) != nullptr && word != "that") ||
-                      IsNoun(units_[object]);
+                      IsNoun(units_[object]) || (word.empty() && StartsUpper(units_[object].text));
   if (!phrase) return false;
   Candidate kennen;
   kennen.translation = "kennen";

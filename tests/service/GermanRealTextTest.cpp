@@ -174,8 +174,9 @@ TEST(GermanRealTextTest, LeavesWhatIsNotLanguageAndNamesAlone) {
        "die Webseite von Joey Inc., Station Group, Boston"},
       {"a web page by GNU General Public License", D::EnglishToGerman,
        "eine Webseite von GNU General Public License"},
-      // Its article agrees with the German word for its last word ("Gruppe").
-      {"the Station Group knows Joey", D::EnglishToGerman, "die Station Group weiß Joey"},
+      // Its article agrees with the German word for its last word ("Gruppe"); a name
+      // is known ("kennen"), not a fact ("wissen").
+      {"the Station Group knows Joey", D::EnglishToGerman, "die Station Group kennt Joey"},
       // A common word with a capital inside a sentence is still the word.
       {"the Group, the group", D::EnglishToGerman, "die Gruppe, die Gruppe"},
       // A capitalised word the dictionary's text uses often is a word.

@@ -344,6 +344,10 @@ TEST_F(GermanSentencesTest, FirstSentences) {
       {"Clip the layer.", D::EnglishToGerman, "Beschneiden Sie die Ebene."},
       {"GIMP provides a brand new filter.", D::EnglishToGerman,
        "GIMP liefert einen brandneuen Filter."},
+      // A strong verb's present whose dictionary entry lists no forms changes its
+      // vowel, with a prefix too.
+      {"The tool helps the user.", D::EnglishToGerman, "Das Werkzeug hilft dem Benutzer."},
+      {"The filter contains two options.", D::EnglishToGerman, "Der Filter enthält zwei Optionen."},
       // Adjectives whose dictionary reading is an inflected form take their endings.
       {"Go to the next page.", D::EnglishToGerman, "Gehen Sie zur nächsten Seite."},
       {"This is the best option.", D::EnglishToGerman, "Dies ist die beste Option."},
