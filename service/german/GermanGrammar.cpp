@@ -4077,6 +4077,15 @@ class Dictionary::GermanGrammar {
       {Place::Verb, "hätte", "gerne", &GermanGrammar::WouldLike},
       {Place::Verb, "hätten", "gern", &GermanGrammar::WouldLike},
       {Place::Verb, "hätten", "gerne", &GermanGrammar::WouldLike},
+      // "Ich würde gern reservieren", "Ich möchte gern einen Kaffee": "would like (to)".
+      {Place::Verb, "würde", "gern", &GermanGrammar::WouldLike},
+      {Place::Verb, "würde", "gerne", &GermanGrammar::WouldLike},
+      {Place::Verb, "würden", "gern", &GermanGrammar::WouldLike},
+      {Place::Verb, "würden", "gerne", &GermanGrammar::WouldLike},
+      {Place::Verb, "möchte", "gern", &GermanGrammar::WouldLike},
+      {Place::Verb, "möchte", "gerne", &GermanGrammar::WouldLike},
+      {Place::Verb, "möchten", "gern", &GermanGrammar::WouldLike},
+      {Place::Verb, "möchten", "gerne", &GermanGrammar::WouldLike},
       // "Ich spiele gern": "I like to play".
       {Place::Verb, "", "gern", &GermanGrammar::LikeTo},
       {Place::Verb, "", "gerne", &GermanGrammar::LikeTo},
@@ -5363,10 +5372,12 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
        !units_[clause.begin + 1].upper && !IsClauseBreak(units_[clause.begin + 1].gap));
   if (clause.question && (v == clause.begin || questionWord) && clause.inverted) {
     // "Spielst du Fußball?": "Do you play football?"
-    if (clause.verbClass == VerbClass::Full && clause.gern == clause.end) {
+    if (clause.verbClass == VerbClass::Full) {
       units_[v].text = std::string(clause.person == kThirdSingular ? "does" : "do");
       std::string rest = clause.nicht < clause.end ? "not " + clause.verb->base : clause.verb->base;
       if (!clause.afterVerb.empty()) rest += " " + clause.afterVerb;
+      // "Spielst du gern?": "Do you like to play?"
+      if (clause.gern < clause.end) rest = clause.verbText;
       Unit main;
       main.gap = " ";
       main.text = rest;
@@ -5375,16 +5386,17 @@ void Dictionary::GermanGrammar::WordOrder(Clause& clause) {
                     std::move(main));
       ++clause.end;
       ++clause.next;
-    } else if (const std::string after = " " + clause.afterVerb;
-               !clause.afterVerb.empty() && clause.verbText.ends_with(after)) {
-      // "Kannst du das Haus sehen?": "Can you see the house?"
-      units_[v].text = clause.verbText.substr(0, clause.verbText.size() - after.size());
-      Unit main;
-      main.gap = " ";
-      main.text = clause.afterVerb;
-      main.known = true;
+    } else if (const std::size_t space = clause.verbText.find(' '); space != std::string::npos) {
+      // "Kannst du das Haus sehen?", "Möchten Sie einen Kaffee?": "Can you see the
+      // house?", "Would you like a coffee?": the verb group's first word before the
+      // subject, the rest after it.
+      units_[v].text = clause.verbText.substr(0, space);
+      Unit rest;
+      rest.gap = " ";
+      rest.text = clause.verbText.substr(space + 1);
+      rest.known = true;
       units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(clause.subjectEnd),
-                    std::move(main));
+                    std::move(rest));
       ++clause.end;
       ++clause.next;
     } else {

@@ -1043,6 +1043,13 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // not; a dictionary phrase that ends in a participle is one.
       {"Sehen Sie den Hund, wenn die Katze spielt?", "Do you see the dog if the cat plays?"},
       {"Das Haus wird neu geladen.", "The house is reloaded."},
+      // A question puts the first word of its verb group before the subject, the rest
+      // after it; "würde gern" and "möchte gern" are "would like (to)".
+      {"Möchtest du einen Kaffee?", "Would you like a coffee?"},
+      {"Möchtest du spielen?", "Would you like to play?"},
+      {"Spielst du gern?", "Do you like to play?"},
+      {"Ich würde gern spielen.", "I would like to play."},
+      {"Ich möchte gern einen Kaffee.", "I would like a coffee."},
       // An abbreviation's dot before a bracket is its own.
       {"Ich sehe die Katze (den Hund usw.).", "I see the cat (the dog etc.)."},
       // Pairs of words read together.
