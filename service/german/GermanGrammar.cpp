@@ -3896,6 +3896,7 @@ class Dictionary::GermanGrammar {
   void BeforeArticles();
   void PrepositionSenses();
   void SingularNouns();
+  void StrongEndings();
   void Genitives();
   void One();
   void VerbalNouns();
@@ -3957,6 +3958,9 @@ class Dictionary::GermanGrammar {
       // A noun whose plural is the same form is singular after a singular article
       // ("das Mädchen": "the girl").
       &GermanGrammar::SingularNouns,
+      // "-er" after "ein", "kein" or a possessive without an ending is the adjective's
+      // ending, not its comparative ("ein neuer Fehler": "a new error", not "newer").
+      &GermanGrammar::StrongEndings,
       // An article of the genitive after a noun and before a feminine or plural noun
       // phrase: "der Inhalt der Datei" is "the content of the file".
       &GermanGrammar::Genitives,
@@ -4383,6 +4387,26 @@ void Dictionary::GermanGrammar::PrepositionSenses() {
     } else if (next.upper && !IsArticle(next) && !sense->beforeName.empty()) {
       units_[u].text = std::string(sense->beforeName);
     }
+  }
+}
+
+void Dictionary::GermanGrammar::StrongEndings() {
+  constexpr std::string_view kWithoutEnding[] = {"ein",  "kein", "mein",  "dein",
+                                                 "sein", "ihr",  "unser", "euer"};
+  for (std::size_t u = 1; u + 1 < units_.size(); ++u) {
+    Unit& unit = units_[u];
+    const Unit& before = units_[u - 1];
+    const bool afterDeterminer = Contains(kWithoutEnding, before.source) ||
+                                 (before.kind == Kind::Adjective && before.source.ends_with("er") &&
+                                  u >= 2 && Contains(kWithoutEnding, units_[u - 2].source));
+    if (!afterDeterminer || unit.upper || !unit.known || !unit.source.ends_with("er") ||
+        IsClauseBreak(unit.gap) || IsClauseBreak(units_[u + 1].gap) || !IsNoun(units_[u + 1]))
+      continue;
+    const std::optional<Candidate> positive = dictionary_.FindExact(
+        IndexTable::GermanToEnglish, unit.source.substr(0, unit.source.size() - 2));
+    if (!positive || positive->kind != Kind::Adjective) continue;
+    unit.text = std::string(positive->translation);
+    unit.kind = Kind::Adjective;
   }
 }
 

@@ -147,6 +147,7 @@ constexpr std::string_view kDictionary =
     "stattgeben {vi} :: to grant\n"
     "in Anspruch nehmen {vt} :: to claim\n"
     "neu geladen {adj} :: reloaded\n"
+    "schnell {adj} | schneller | am schnellsten :: fast | faster | fastest\n"
     "Taste {f} | Tasten {pl} :: key | keys\n"
     "Umschaltung {f} :: shift\n"
     "Ordner {f} | Ordner {pl} :: paper folder | paper folders\n"
@@ -1050,6 +1051,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Spielst du gern?", "Do you like to play?"},
       {"Ich würde gern spielen.", "I would like to play."},
       {"Ich möchte gern einen Kaffee.", "I would like a coffee."},
+      // "-er" after "ein" or "kein" is an ending, elsewhere the comparative.
+      {"Ein schneller Hund spielt.", "A fast dog plays."},
+      {"Der Hund ist schneller.", "The dog is faster."},
       // An abbreviation's dot before a bracket is its own.
       {"Ich sehe die Katze (den Hund usw.).", "I see the cat (the dog etc.)."},
       // Pairs of words read together.
