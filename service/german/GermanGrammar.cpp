@@ -352,6 +352,26 @@ void ReadAbbreviations(std::vector<Dictionary::Unit>& units, std::string_view ta
   }
 }
 
+// The participles of strong and mixed verbs whose vowel changes, by their stems, with
+// the infinitive's stem ("gebrochen": "brechen"); the commonest in manuals.
+constexpr std::pair<std::string_view, std::string_view> kStrongParticipleStems[] = {
+    {"brochen", "brechen"},     {"sprochen", "sprechen"},   {"nommen", "nehmen"},
+    {"worfen", "werfen"},       {"troffen", "treffen"},     {"holfen", "helfen"},
+    {"golten", "gelten"},       {"schlossen", "schließen"}, {"zogen", "ziehen"},
+    {"boten", "bieten"},        {"schoben", "schieben"},    {"schrieben", "schreiben"},
+    {"blieben", "bleiben"},     {"stiegen", "steigen"},     {"griffen", "greifen"},
+    {"wiesen", "weisen"},       {"funden", "finden"},       {"bunden", "binden"},
+    {"schwunden", "schwinden"}, {"gangen", "gehen"},        {"standen", "stehen"},
+    {"gossen", "gießen"},       {"flossen", "fließen"},     {"schossen", "schießen"},
+    {"bogen", "biegen"},        {"flogen", "fliegen"},      {"hoben", "heben"},
+    {"litten", "leiden"},       {"schnitten", "schneiden"}, {"glichen", "gleichen"},
+    {"wichen", "weichen"},      {"schienen", "scheinen"},   {"mieden", "meiden"},
+    {"trieben", "treiben"},     {"sunken", "sinken"},       {"sungen", "singen"},
+    {"wandt", "wenden"},        {"sandt", "senden"},        {"nannt", "nennen"},
+    {"kannt", "kennen"},        {"brannt", "brennen"},      {"bracht", "bringen"},
+    {"dacht", "denken"},        {"worden", "werden"},       {"wusst", "wissen"},
+};
+
 // Verbs whose perfect takes "sein" ("ist aufgetreten": "has occurred"); "ist" with
 // another participle is a state ("ist geöffnet": "is opened").
 constexpr std::string_view kPerfectWithSein[] = {
@@ -5491,6 +5511,14 @@ std::vector<std::string> Dictionary::GermanGrammar::ParticipleInfinitives(const 
   };
   if (word.starts_with("ge") && word.size() > 5) fromStem(word.substr(2));
   fromStem(word);  // no "ge": "entfernt", "registriert", "vergessen"
+  // A strong or mixed verb's participle with its own vowel, after "ge" or an
+  // inseparable prefix ("abgebrochen": "abbrechen", "verschoben": "verschieben").
+  for (const auto& [participle, infinitive] : kStrongParticipleStems) {
+    if (!word.ends_with(participle) || word.size() == participle.size()) continue;
+    std::string head = word.substr(0, word.size() - participle.size());
+    if (head.ends_with("ge")) head.resize(head.size() - 2);
+    infinitives.push_back(head + std::string(infinitive));
+  }
   // A separable verb takes "ge" after its prefix: "angepasst", "zusammengesetzt".
   for (std::size_t ge = word.find("ge", 2); ge != std::string::npos && word.size() - ge > 4;
        ge = word.find("ge", ge + 1))

@@ -1054,6 +1054,10 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // "-er" after "ein" or "kein" is an ending, elsewhere the comparative.
       {"Ein schneller Hund spielt.", "A fast dog plays."},
       {"Der Hund ist schneller.", "The dog is faster."},
+      // A strong verb's participle with its own vowel makes the passive, after "ge"
+      // or an inseparable prefix.
+      {"Der Hund wird genommen.", "The dog is taken."},
+      {"Der Garten wird übernommen.", "The garden is taken over."},
       // An abbreviation's dot before a bracket is its own.
       {"Ich sehe die Katze (den Hund usw.).", "I see the cat (the dog etc.)."},
       // Pairs of words read together.
