@@ -370,6 +370,7 @@ constexpr std::pair<std::string_view, std::string_view> kStrongParticipleStems[]
     {"wandt", "wenden"},        {"sandt", "senden"},        {"nannt", "nennen"},
     {"kannt", "kennen"},        {"brannt", "brennen"},      {"bracht", "bringen"},
     {"dacht", "denken"},        {"worden", "werden"},       {"wusst", "wissen"},
+    {"loren", "lieren"},        {"froren", "frieren"},
 };
 
 // Verbs whose perfect takes "sein" ("ist aufgetreten": "has occurred"); "ist" with
@@ -4436,7 +4437,13 @@ void Dictionary::GermanGrammar::SingularNouns() {
     // genitive ("Der Fehler tritt auf", "mit der Maus"; but "die Liste der Fehler").
     const bool singularDer = units_[u].source == "der" && (u == 0 || IsClauseBreak(units_[u].gap) ||
                                                            units_[u - 1].kind == Kind::Preposition);
-    if (!singularDer && !Contains(kSingularArticles, units_[u].source)) continue;
+    // Before a noun without the dative plural's "n", "den", "meinen" and the like are
+    // the singular's accusative ("meinen Schlüssel", not "meinen Schlüsseln").
+    constexpr std::string_view kAccusatives[] = {"den",     "meinen", "deinen", "seinen", "ihren",
+                                                 "unseren", "euren",  "keinen", "diesen", "jeden"};
+    const bool accusative = Contains(kAccusatives, units_[u].source) && u + 1 < units_.size() &&
+                            !units_[u + 1].source.ends_with('n');
+    if (!singularDer && !accusative && !Contains(kSingularArticles, units_[u].source)) continue;
     std::size_t k = u + 1;
     while (k < units_.size() && !IsClauseBreak(units_[k].gap) && !units_[k].upper &&
            units_[k].known && units_[k].kind == Kind::Adjective)

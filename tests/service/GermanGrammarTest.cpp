@@ -997,6 +997,10 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // before it, and after a singular possessive.
       {"Der Lehrer sieht den Dialog.", "The teacher sees the dialog."},
       {"Ich sehe die Menüs der Fenster.", "I see the menus of the windows."},
+      // "den" or "meinen" before a noun without the dative plural's "n" is singular.
+      {"Ich sehe den Fehler.", "I see the error."},
+      {"Ich sehe meinen Lehrer.", "I see my teacher."},
+      {"Ich sehe die Fehler.", "I see the errors."},
       // A masculine noun with the same plural right after a noun is that plural's
       // genitive.
       {"Ich sehe die Liste der Fehler.", "I see the list of the errors."},

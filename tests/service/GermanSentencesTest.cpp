@@ -344,6 +344,9 @@ TEST_F(GermanSentencesTest, FirstSentences) {
       {"Clip the layer.", D::EnglishToGerman, "Beschneiden Sie die Ebene."},
       {"GIMP provides a brand new filter.", D::EnglishToGerman,
        "GIMP liefert einen brandneuen Filter."},
+      // A strong verb's participle with its own vowel; "meinen" before a singular.
+      {"Ich habe meinen Schlüssel verloren.", D::GermanToEnglish, "I have lost my key."},
+      {"Der Vorgang wurde abgebrochen.", D::GermanToEnglish, "The process was aborted."},
       // A strong verb's present whose dictionary entry lists no forms changes its
       // vowel, with a prefix too.
       {"The tool helps the user.", D::EnglishToGerman, "Das Werkzeug hilft dem Benutzer."},
