@@ -3908,6 +3908,7 @@ class Dictionary::GermanGrammar {
   };
 
   // The passes over the whole text, in order.
+  void SetPhrases();
   void DecimalCommas();
   void BaseForms();
   void Asides();
@@ -3955,6 +3956,9 @@ class Dictionary::GermanGrammar {
   void Capitals(Clause& clause);
 
   static constexpr TextPass kTextPasses[] = {
+      // Clauses that German says in set words of its own ("Es tut mir leid": "I am
+      // sorry").
+      &GermanGrammar::SetPhrases,
       // A comma between digits is the decimal point ("0,5": "0.5"), no clause's end.
       &GermanGrammar::DecimalCommas,
       // Function words from the closed-class table; words the dictionary does not
@@ -4229,6 +4233,39 @@ void Dictionary::GermanGrammar::MoveRange(std::size_t from, std::size_t to, std:
                units_.begin() + static_cast<std::ptrdiff_t>(to));
   units_.insert(units_.begin() + static_cast<std::ptrdiff_t>(at),
                 std::make_move_iterator(moved.begin()), std::make_move_iterator(moved.end()));
+}
+
+void Dictionary::GermanGrammar::SetPhrases() {
+  // The words of a whole clause, and its English.
+  struct SetPhrase {
+    std::array<std::string_view, 4> words;  // "" after the last
+    std::string_view english;
+  };
+  constexpr SetPhrase kSetPhrases[] = {
+      {{"es", "tut", "mir", "leid"}, "I am sorry"},  {{"es", "tut", "uns", "leid"}, "we are sorry"},
+      {{"tut", "mir", "leid", ""}, "I am sorry"},    {{"keine", "ahnung", "", ""}, "no idea"},
+      {{"entschuldigung", "", "", ""}, "excuse me"},
+  };
+  for (std::size_t at = 0; at < units_.size(); ++at) {
+    if (at > 0 && !IsClauseBreak(units_[at].gap)) continue;
+    for (const SetPhrase& phrase : kSetPhrases) {
+      std::size_t n = 0;
+      while (n < phrase.words.size() && !phrase.words[n].empty() && at + n < units_.size() &&
+             units_[at + n].source == phrase.words[n] &&
+             (n == 0 || !IsClauseBreak(units_[at + n].gap)))
+        ++n;
+      const bool whole = n == phrase.words.size() || phrase.words[n].empty();
+      if (!whole || (at + n < units_.size() && !IsClauseBreak(units_[at + n].gap))) continue;
+      units_[at].text = std::string(phrase.english);
+      units_[at].source.clear();
+      units_[at].kind = Kind::Other;
+      for (std::size_t k = at + 1; k < at + n; ++k) {
+        units_[k].text.clear();
+        units_[k].source.clear();
+      }
+      break;
+    }
+  }
 }
 
 void Dictionary::GermanGrammar::DecimalCommas() {
@@ -5726,7 +5763,10 @@ void Dictionary::GermanGrammar::Articles() {
   for (std::size_t u = 0; u < units_.size(); ++u) {
     Unit& unit = units_[u];
     if (unit.source != "das" || (unit.text != "the" && unit.text != "The")) continue;
-    if (u + 1 == units_.size() || IsClauseBreak(units_[u + 1].gap))
+    std::size_t next = u + 1;
+    if (next < units_.size() && units_[next].source == "nicht" && !IsClauseBreak(units_[next].gap))
+      ++next;  // "Ich verstehe das nicht"
+    if (next == units_.size() || IsClauseBreak(units_[next].gap))
       unit.text = unit.text == "the" ? "that" : "That";
   }
   for (std::size_t u = 0; u + 1 < units_.size(); ++u) {

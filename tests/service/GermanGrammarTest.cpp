@@ -1043,6 +1043,7 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       {"Wie alt ist der Hund?", "How old is the dog?"},
       {"Wo spielt das nicht?", "Where does that not play?"},
       {"Ich sehe das.", "I see that."},
+      {"Ich sehe das nicht.", "I do not see that."},
       {"Das Haus ist alt.", "The house is old."},
       // A sentence's first clause asks what the sentence asks, a clause after it or
       // not; a dictionary phrase that ends in a participle is one.
@@ -1062,6 +1063,9 @@ TEST(GermanGrammarTest, GermanToEnglish) {
       // or an inseparable prefix.
       {"Der Hund wird genommen.", "The dog is taken."},
       {"Der Garten wird übernommen.", "The garden is taken over."},
+      // Clauses German says in set words of its own.
+      {"Es tut mir leid.", "I am sorry."},
+      {"Keine Ahnung.", "No idea."},
       // An abbreviation's dot before a bracket is its own.
       {"Ich sehe die Katze (den Hund usw.).", "I see the cat (the dog etc.)."},
       // Pairs of words read together.
