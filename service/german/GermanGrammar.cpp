@@ -290,6 +290,19 @@ constexpr EnglishSubordinator kGerundSubordinators[] = {{"by", "indem"},
                                                         {"after", "nachdem"},
                                                         {"while", "während"},
                                                         {"when", "wenn"}};
+// Prepositions whose -ing form with its objects is an infinitive with "zu" in German
+// ("without saving the file": "ohne die Datei zu speichern"), with the word that must
+// stand before them ("instead of") and their German word.
+struct GerundInfinitiveLead {
+  std::string_view word;
+  std::string_view before;  // "" for any
+  std::string_view german;
+};
+constexpr GerundInfinitiveLead kGerundInfinitives[] = {
+    {"without", "", "ohne"}, {"of", "instead", "anstatt"}, {"for", "", "um"}};
+// Prepositions whose -ing form alone is the German infinitive as a noun, after the
+// preposition and article that German contracts ("for printing": "zum Drucken").
+constexpr EnglishSubordinator kBareGerunds[] = {{"for", "zum"}};
 constexpr std::string_view kFormsOfBe[] = {"am", "is", "are", "was", "were", "be", "been"};
 
 // Abbreviations with their reading in the other language: the source words of their
@@ -761,6 +774,11 @@ class Dictionary::EnglishGrammar {
   void Open(Clause& clause, Opening& opening);
   void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
+  bool GerundInfinitive(std::size_t at) const;
+  bool BareGerund(std::size_t at) const;
+  bool PurposeFor(std::size_t at) const;
+  bool ThanksFor(std::size_t at) const;
+  void BareGerunds();
   bool PurposeFirst(std::size_t at) const;
   bool GovernsInfinitive(std::size_t at) const;
   bool AdjectiveWithInfinitive(std::size_t at) const;
@@ -800,6 +818,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
       &EnglishGrammar::Gerunds,
+      // "for printing": "zum Drucken".
+      &EnglishGrammar::BareGerunds,
       // "a string representing a date": "eine Zeichenfolge, die ein Datum darstellt".
       &EnglishGrammar::IngRelatives,
       // "Note that if ...": "Beachten Sie: Wenn ...", the clause in front of its own.
@@ -1849,6 +1869,7 @@ void Dictionary::EnglishGrammar::Open(Clause& clause, Opening& opening) {
 // words that take "to" themselves ("want to", "due to"), nor after an adjective
 // ("easy to use").
 bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
+  if (GerundInfinitive(at)) return true;
   if (at == 0 || at + 1 >= units_.size() || units_[at].source != "to" ||
       IsClauseBreak(units_[at + 1].gap) || IsClauseBreak(units_[at].gap))
     return false;
@@ -1867,6 +1888,19 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
       Contains(kEnglishPrepositions, verb.source))
     return false;
   return VerbSense(verb).has_value();
+}
+
+// Whether the preposition at `at` leads an -ing form of a verb that German says as an
+// infinitive with "zu" ("without saving": "ohne zu speichern"), and so starts a clause
+// of its own.
+bool Dictionary::EnglishGrammar::GerundInfinitive(std::size_t at) const {
+  if (at == 0 || at + 1 >= units_.size() || IsClauseBreak(units_[at + 1].gap)) return false;
+  const auto* lead = FindIn(kGerundInfinitives, units_[at].source);
+  if (lead == nullptr || (!lead->before.empty() && units_[at - 1].source != lead->before) ||
+      BareGerund(at) || (units_[at].source == "for" && !PurposeFor(at)))
+    return false;
+  const std::optional<std::string> base = IngBase(units_[at + 1].source);
+  return base && InfinitiveOf(*base).has_value();
 }
 
 // Whether the infinitive at the "to" at `at` completes the word before it, and so has
@@ -1915,6 +1949,8 @@ bool Dictionary::EnglishGrammar::GovernsInfinitive(std::size_t at) const {
 void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes) {
   Unit& to = units_[clause.begin];
   Unit& verb = units_[clause.begin + 1];
+  const auto* lead = FindIn(kGerundInfinitives, to.source);
+  if (lead != nullptr) verb.source = *IngBase(verb.source);
   const std::optional<Candidate> found = VerbSense(verb);
   // After a verb whose object does it ("allows the user to delete"): no "um".
   bool governed = completes;
@@ -1924,6 +1960,18 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes
   }
   to.text = governed ? "" : to.capital ? "Um" : "um";
   if (to.gap == " ") to.gap = governed ? "," : ", ";
+  if (lead != nullptr) {
+    // "instead of": one German word, with the comma before it.
+    if (!lead->before.empty()) {
+      Unit& before = units_[clause.begin - 1];
+      before.text.clear();
+      to.capital = before.capital;
+      to.gap = before.gap == " " ? ", " : before.gap;
+      before.gap.clear();
+    }
+    to.text = to.capital ? CapitalizeFirst(std::string(lead->german)) : std::string(lead->german);
+    if (to.gap == ",") to.gap = ", ";
+  }
   // An adjective's infinitive alone takes no comma ("leicht zu verwenden").
   if (completes && AdjectiveWithInfinitive(clause.begin) && clause.begin + 2 == clause.end &&
       verb.source.find(' ') == std::string::npos)
@@ -3124,6 +3172,59 @@ void Dictionary::EnglishGrammar::Gerunds() {
       word.text = word.capital ? "Mit" : "mit";
       word.kind = Kind::Preposition;
     }
+  }
+}
+
+// Whether the preposition at `at` has an -ing form alone after it, one that kBareGerunds
+// makes a noun: the sentence or clause ends after it, or a preposition or "and" follows
+// ("for printing and for ...").
+bool Dictionary::EnglishGrammar::BareGerund(std::size_t at) const {
+  if (FindIn(kBareGerunds, units_[at].source) == nullptr || at + 1 >= units_.size() ||
+      IsClauseBreak(units_[at + 1].gap) || !IngBase(units_[at + 1].source) ||
+      !(PurposeFor(at) || (at > 0 && ThanksFor(at))))
+    return false;
+  if (at + 2 >= units_.size() || IsClauseBreak(units_[at + 2].gap)) return true;
+  const std::string& after = units_[at + 2].source;
+  return Contains(kEnglishPrepositions, after) || Contains(kEnglishConjunctions, after);
+}
+
+// Whether the "for" at `at` tells what something serves ("useful for printing"), not
+// the object of a thanks or of a verb that takes "for" ("wait for loading").
+bool Dictionary::EnglishGrammar::PurposeFor(std::size_t at) const {
+  if (at == 0) return false;
+  const std::string& before = units_[at - 1].source;
+  if (ThanksFor(at)) return false;
+  return std::none_of(std::begin(kVerbPrepositions), std::end(kVerbPrepositions),
+                      [&](const VerbPreposition& verb) {
+                        return verb.preposition == "for" && IsFormOf(before, verb.verb);
+                      });
+}
+
+// Whether the "for" at `at` says what one thanks for ("Thanks for reading").
+bool Dictionary::EnglishGrammar::ThanksFor(std::size_t at) const {
+  const std::string& before = units_[at - 1].source;
+  // "Thank you" is "Danke" before this pass, its "you" an emptied word.
+  return before == "thank" || before == "thanks" || before == "you" ||
+         (before.empty() && units_[at - 1].text.empty());
+}
+
+// "for printing": "zum Drucken", the verb's infinitive as a noun; after a thanks
+// "fürs Lesen".
+void Dictionary::EnglishGrammar::BareGerunds() {
+  for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
+    if (!BareGerund(at)) continue;
+    Unit& ing = units_[at + 1];
+    const std::optional<Candidate> verb = InfinitiveOf(*IngBase(ing.source));
+    if (!verb || verb->translation.find_first_of(" .;(") != std::string_view::npos) continue;
+    Unit& preposition = units_[at];
+    const std::string_view german =
+        ThanksFor(at) ? "fürs" : FindIn(kBareGerunds, preposition.source)->german;
+    preposition.text =
+        preposition.capital ? CapitalizeFirst(std::string(german)) : std::string(german);
+    preposition.source.clear();
+    ing.text = CapitalizeFirst(std::string(verb->translation));
+    ing.source.clear();
+    ing.kind = Kind::Neuter;
   }
 }
 
