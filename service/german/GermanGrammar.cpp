@@ -778,6 +778,7 @@ class Dictionary::EnglishGrammar {
   bool BareGerund(std::size_t at) const;
   bool PurposeFor(std::size_t at) const;
   bool ThanksFor(std::size_t at) const;
+  void GerundSubjects();
   void BareGerunds();
   bool PurposeFirst(std::size_t at) const;
   bool GovernsInfinitive(std::size_t at) const;
@@ -820,6 +821,8 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::Gerunds,
       // "for printing": "zum Drucken".
       &EnglishGrammar::BareGerunds,
+      // "Resizing is possible": "Skalieren ist möglich".
+      &EnglishGrammar::GerundSubjects,
       // "a string representing a date": "eine Zeichenfolge, die ein Datum darstellt".
       &EnglishGrammar::IngRelatives,
       // "Note that if ...": "Beachten Sie: Wenn ...", the clause in front of its own.
@@ -3222,6 +3225,34 @@ void Dictionary::EnglishGrammar::BareGerunds() {
     preposition.text =
         preposition.capital ? CapitalizeFirst(std::string(german)) : std::string(german);
     preposition.source.clear();
+    ing.text = CapitalizeFirst(std::string(verb->translation));
+    ing.source.clear();
+    ing.kind = Kind::Neuter;
+  }
+}
+
+// An -ing form first in a sentence before its verb or a preposition ("Resizing is
+// possible", "Painting with a brush is easy") is the subject: the German infinitive as
+// a noun, neuter ("Skalieren ist möglich"). One the dictionary knows as a noun keeps
+// that ("Setting": "Einstellung").
+void Dictionary::EnglishGrammar::GerundSubjects() {
+  for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
+    Unit& ing = units_[at];
+    const Unit& next = units_[at + 1];
+    const bool sentenceStart = at == 0 || ing.gap.find_first_of(".!?:\n") != std::string::npos;
+    if (!sentenceStart || !ing.capital || IsClauseBreak(next.gap) || IsNoun(ing)) continue;
+    const std::optional<std::string> base = IngBase(ing.source);
+    if (!base) continue;
+    // A word in "-s" that may be a noun too is the verb only before an article
+    // ("Pasting contents in ..." has none).
+    const bool article = at + 2 < units_.size() && !IsClauseBreak(units_[at + 2].gap) &&
+                         FindIn(kEnglishDeterminers, units_[at + 2].source) != nullptr;
+    const bool verbNext =
+        FindIn(EnglishAuxiliaries(), next.source) != nullptr || Contains(kFormsOfBe, next.source) ||
+        (next.source.ends_with('s') && IsVerbForm(next) && (article || !IsNoun(next)));
+    if (!verbNext && !Contains(kEnglishPrepositions, next.source)) continue;
+    const std::optional<Candidate> verb = InfinitiveOf(*base);
+    if (!verb || verb->translation.find_first_of(" .;(") != std::string_view::npos) continue;
     ing.text = CapitalizeFirst(std::string(verb->translation));
     ing.source.clear();
     ing.kind = Kind::Neuter;

@@ -751,6 +751,12 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cup is good for playing.", "Die Tasse ist gut zum Spielen."},
       {"The cup is good for playing in the garden.", "Die Tasse ist gut zum Spielen im Garten."},
       {"Thank you for playing.", "Danke fürs Spielen."},
+      // An -ing form first in the sentence before its verb or a preposition is the
+      // subject, the infinitive as a noun.
+      {"Sleeping is good.", "Schlafen ist gut."},
+      {"Playing with the cat is good.", "Spielen mit der Katze ist gut."},
+      {"Playing opens the door.", "Spielen öffnet die Tür."},
+      {"Seeing can help.", "Sehen kann helfen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
