@@ -775,6 +775,7 @@ class Dictionary::EnglishGrammar {
   void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
   bool GerundInfinitive(std::size_t at) const;
+  const GerundInfinitiveLead* GerundLead(std::size_t at) const;
   bool BareGerund(std::size_t at) const;
   bool PurposeFor(std::size_t at) const;
   bool ThanksFor(std::size_t at) const;
@@ -1897,13 +1898,26 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
 // infinitive with "zu" ("without saving": "ohne zu speichern"), and so starts a clause
 // of its own.
 bool Dictionary::EnglishGrammar::GerundInfinitive(std::size_t at) const {
-  if (at == 0 || at + 1 >= units_.size() || IsClauseBreak(units_[at + 1].gap)) return false;
-  const auto* lead = FindIn(kGerundInfinitives, units_[at].source);
-  if (lead == nullptr || (!lead->before.empty() && units_[at - 1].source != lead->before) ||
-      BareGerund(at) || (units_[at].source == "for" && !PurposeFor(at)))
+  const GerundInfinitiveLead* lead = GerundLead(at);
+  if (lead == nullptr) return false;
+  const std::size_t word = lead->before.empty() ? at : at + 1;
+  if (word + 1 >= units_.size() || IsClauseBreak(units_[word + 1].gap) || BareGerund(word) ||
+      (lead->word == "for" && !PurposeFor(word)))
     return false;
-  const std::optional<std::string> base = IngBase(units_[at + 1].source);
+  const std::optional<std::string> base = IngBase(units_[word + 1].source);
   return base && InfinitiveOf(*base).has_value();
+}
+
+// The row of kGerundInfinitives whose words start at `at` ("instead of" at "instead").
+const GerundInfinitiveLead* Dictionary::EnglishGrammar::GerundLead(std::size_t at) const {
+  for (const GerundInfinitiveLead& lead : kGerundInfinitives) {
+    if (lead.before.empty()
+            ? units_[at].source == lead.word
+            : units_[at].source == lead.before && at + 1 < units_.size() &&
+                  units_[at + 1].source == lead.word && !IsClauseBreak(units_[at + 1].gap))
+      return &lead;
+  }
+  return nullptr;
 }
 
 // Whether the infinitive at the "to" at `at` completes the word before it, and so has
@@ -1950,9 +1964,18 @@ bool Dictionary::EnglishGrammar::GovernsInfinitive(std::size_t at) const {
 // erstellen"); no subject and no finite verb. After a word it completes (`completes`:
 // "möglich, ... zu öffnen") it has no "um".
 void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes) {
+  const GerundInfinitiveLead* lead = GerundLead(clause.begin);
+  // "instead of": one German word, in the place of the first.
+  if (lead != nullptr && !lead->before.empty()) {
+    Unit& before = units_[clause.begin];
+    before.text.clear();
+    units_[clause.begin + 1].capital = before.capital;
+    units_[clause.begin + 1].gap = before.gap;
+    before.gap.clear();
+    clause.begin += 1;
+  }
   Unit& to = units_[clause.begin];
   Unit& verb = units_[clause.begin + 1];
-  const auto* lead = FindIn(kGerundInfinitives, to.source);
   if (lead != nullptr) verb.source = *IngBase(verb.source);
   const std::optional<Candidate> found = VerbSense(verb);
   // After a verb whose object does it ("allows the user to delete"): no "um".
@@ -1964,14 +1987,6 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes
   to.text = governed ? "" : to.capital ? "Um" : "um";
   if (to.gap == " ") to.gap = governed ? "," : ", ";
   if (lead != nullptr) {
-    // "instead of": one German word, with the comma before it.
-    if (!lead->before.empty()) {
-      Unit& before = units_[clause.begin - 1];
-      before.text.clear();
-      to.capital = before.capital;
-      to.gap = before.gap == " " ? ", " : before.gap;
-      before.gap.clear();
-    }
     to.text = to.capital ? CapitalizeFirst(std::string(lead->german)) : std::string(lead->german);
     if (to.gap == ",") to.gap = ", ";
   }
@@ -2003,6 +2018,8 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes
 // the file, click ...": "Um die Datei zu öffnen, klicken Sie ..."), or alone as a
 // heading ("To set the radius.": "Um den Radius festzulegen.").
 bool Dictionary::EnglishGrammar::PurposeFirst(std::size_t at) const {
+  // "Without saving the file, ...": "Ohne die Datei zu speichern, ...".
+  if (GerundInfinitive(at)) return true;
   return units_[at].source == "to" && at + 1 < units_.size() &&
          !IsClauseBreak(units_[at + 1].gap) && VerbSense(units_[at + 1]).has_value();
 }

@@ -55,6 +55,7 @@ constexpr std::string_view kDictionary =
     "mit {prp; +Dat.} :: with\n"
     "für {prp; +Akk.} :: for\n"
     "ohne {prp; +Akk.} :: without\n"
+    "stattdessen {adv} :: instead\n"
     "heute {adv} :: today\n"
     "gut {adj} :: good\n"
     "erinnern {vt} :: to remind\n"
@@ -751,6 +752,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cup is good for playing.", "Die Tasse ist gut zum Spielen."},
       {"The cup is good for playing in the garden.", "Die Tasse ist gut zum Spielen im Garten."},
       {"Thank you for playing.", "Danke fürs Spielen."},
+      // In front of the sentence, too; a command may follow.
+      {"Without seeing the cat, open the door.", "Ohne die Katze zu sehen, öffnen Sie die Tür."},
+      {"Instead of sleeping, the cat plays.", "Anstatt zu schlafen, spielt die Katze."},
       // An -ing form first in the sentence before its verb or a preposition is the
       // subject, the infinitive as a noun.
       {"Sleeping is good.", "Schlafen ist gut."},
