@@ -1879,14 +1879,17 @@ bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
     return false;
   const Unit& before = units_[at - 1];
   const Unit& verb = units_[at + 1];
+  // A pronoun or a name that a verb before tells to do it ("asks GIMP to do").
   const bool governedPronoun =
-      FindIn(kEnglishPronouns, before.source) != nullptr && at >= 2 && GovernsInfinitive(at - 2);
+      (FindIn(kEnglishPronouns, before.source) != nullptr || IsNameUnit(before)) && at >= 2 &&
+      GovernsInfinitive(at - 2);
   // A passive's participle: "can be used to draw": "..., um ... zu zeichnen" (but "is
   // used to working" is a habit).
   const bool passive = at >= 2 && Contains(kFormsOfBe, units_[at - 2].source) &&
                        before.source.ends_with("ed") && !verb.source.ends_with("ing");
-  if (!passive && !CompletesWord(at) &&
-      (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()))
+  // After a name, as after a noun: "use GIMP to open": "um ... zu öffnen".
+  if (!passive && !CompletesWord(at) && !governedPronoun && !IsNameUnit(before) &&
+      (!before.known || !IsNoun(before) || before.source.empty()))
     return false;
   if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
       Contains(kEnglishPrepositions, verb.source))

@@ -755,6 +755,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // In front of the sentence, too; a command may follow.
       {"Without seeing the cat, open the door.", "Ohne die Katze zu sehen, öffnen Sie die Tür."},
       {"Instead of sleeping, the cat plays.", "Anstatt zu schlafen, spielt die Katze."},
+      // "to" and an infinitive after a name: a purpose, or what a verb before tells the
+      // name to do.
+      {"We use Debian to open the door.", "Wir verwenden Debian, um die Tür zu öffnen."},
+      {"We allow Debian to open the door.", "Wir erlauben Debian, die Tür zu öffnen."},
       // An -ing form first in the sentence before its verb or a preposition is the
       // subject, the infinitive as a noun.
       {"Sleeping is good.", "Schlafen ist gut."},
