@@ -1252,11 +1252,12 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
   std::size_t lastCommand = std::string::npos;
   // Sentence starts that a command may follow after a comma ("In the dialog, click
   // the button"), the phrases' and the subordinate clauses' ("If you want to use it,
-  // click the button"), an infinitive of purpose's too ("To open it, click ...").
+  // click the button"), an infinitive of purpose's too ("To open it, click ...", "Without
+  // saving it, close ...").
   constexpr std::string_view kBeforeCommand[] = {"in",   "on",  "from", "with",   "for",
                                                  "then", "now", "next", "finally"};
-  constexpr std::string_view kClauseBeforeCommand[] = {"if",    "when",   "once",
-                                                       "after", "before", "to"};
+  constexpr std::string_view kClauseBeforeCommand[] = {"if",     "when", "once",    "after",
+                                                       "before", "to",   "without", "instead"};
   // Whether the sentence of the word at `w` starts with a subordinate clause's word.
   const auto afterClause = [&](std::size_t w) {
     std::size_t start = w;

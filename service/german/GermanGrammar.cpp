@@ -290,6 +290,19 @@ constexpr EnglishSubordinator kGerundSubordinators[] = {{"by", "indem"},
                                                         {"after", "nachdem"},
                                                         {"while", "während"},
                                                         {"when", "wenn"}};
+// Prepositions whose -ing form with its objects is an infinitive with "zu" in German
+// ("without saving the file": "ohne die Datei zu speichern"), with the word that must
+// stand before them ("instead of") and their German word.
+struct GerundInfinitiveLead {
+  std::string_view word;
+  std::string_view before;  // "" for any
+  std::string_view german;
+};
+constexpr GerundInfinitiveLead kGerundInfinitives[] = {
+    {"without", "", "ohne"}, {"of", "instead", "anstatt"}, {"for", "", "um"}};
+// Prepositions whose -ing form alone is the German infinitive as a noun, after the
+// preposition and article that German contracts ("for printing": "zum Drucken").
+constexpr EnglishSubordinator kBareGerunds[] = {{"for", "zum"}};
 constexpr std::string_view kFormsOfBe[] = {"am", "is", "are", "was", "were", "be", "been"};
 
 // Abbreviations with their reading in the other language: the source words of their
@@ -782,6 +795,13 @@ class Dictionary::EnglishGrammar {
   void Open(Clause& clause, Opening& opening);
   void RelativePronoun(Clause& clause);
   bool IsPurposeTo(std::size_t at) const;
+  bool GerundInfinitive(std::size_t at) const;
+  const GerundInfinitiveLead* GerundLead(std::size_t at) const;
+  bool BareGerund(std::size_t at) const;
+  bool PurposeFor(std::size_t at) const;
+  bool ThanksFor(std::size_t at) const;
+  void GerundSubjects();
+  void BareGerunds();
   bool PurposeFirst(std::size_t at) const;
   bool GovernsInfinitive(std::size_t at) const;
   bool AdjectiveWithInfinitive(std::size_t at) const;
@@ -821,6 +841,10 @@ class Dictionary::EnglishGrammar {
       &EnglishGrammar::ContactRelatives,
       // "by using ...": "indem Sie ... verwenden".
       &EnglishGrammar::Gerunds,
+      // "for printing": "zum Drucken".
+      &EnglishGrammar::BareGerunds,
+      // "Resizing is possible": "Skalieren ist möglich".
+      &EnglishGrammar::GerundSubjects,
       // "a string representing a date": "eine Zeichenfolge, die ein Datum darstellt".
       &EnglishGrammar::IngRelatives,
       // "Note that if ...": "Beachten Sie: Wenn ...", the clause in front of its own.
@@ -1870,24 +1894,54 @@ void Dictionary::EnglishGrammar::Open(Clause& clause, Opening& opening) {
 // words that take "to" themselves ("want to", "due to"), nor after an adjective
 // ("easy to use").
 bool Dictionary::EnglishGrammar::IsPurposeTo(std::size_t at) const {
+  if (GerundInfinitive(at)) return true;
   if (at == 0 || at + 1 >= units_.size() || units_[at].source != "to" ||
       IsClauseBreak(units_[at + 1].gap) || IsClauseBreak(units_[at].gap))
     return false;
   const Unit& before = units_[at - 1];
   const Unit& verb = units_[at + 1];
+  // A pronoun or a name that a verb before tells to do it ("asks GIMP to do").
   const bool governedPronoun =
-      FindIn(kEnglishPronouns, before.source) != nullptr && at >= 2 && GovernsInfinitive(at - 2);
+      (FindIn(kEnglishPronouns, before.source) != nullptr || IsNameUnit(before)) && at >= 2 &&
+      GovernsInfinitive(at - 2);
   // A passive's participle: "can be used to draw": "..., um ... zu zeichnen" (but "is
   // used to working" is a habit).
   const bool passive = at >= 2 && Contains(kFormsOfBe, units_[at - 2].source) &&
                        before.source.ends_with("ed") && !verb.source.ends_with("ing");
-  if (!passive && !CompletesWord(at) &&
-      (!before.known || !(IsNoun(before) || governedPronoun) || before.source.empty()))
+  // After a name, as after a noun: "use GIMP to open": "um ... zu öffnen".
+  if (!passive && !CompletesWord(at) && !governedPronoun && !IsNameUnit(before) &&
+      (!before.known || !IsNoun(before) || before.source.empty()))
     return false;
   if (FindIn(kEnglishDeterminers, verb.source) || FindIn(kEnglishPronouns, verb.source) ||
       Contains(kEnglishPrepositions, verb.source))
     return false;
   return VerbSense(verb).has_value();
+}
+
+// Whether the preposition at `at` leads an -ing form of a verb that German says as an
+// infinitive with "zu" ("without saving": "ohne zu speichern"), and so starts a clause
+// of its own.
+bool Dictionary::EnglishGrammar::GerundInfinitive(std::size_t at) const {
+  const GerundInfinitiveLead* lead = GerundLead(at);
+  if (lead == nullptr) return false;
+  const std::size_t word = lead->before.empty() ? at : at + 1;
+  if (word + 1 >= units_.size() || IsClauseBreak(units_[word + 1].gap) || BareGerund(word) ||
+      (lead->word == "for" && !PurposeFor(word)))
+    return false;
+  const std::optional<std::string> base = IngBase(units_[word + 1].source);
+  return base && InfinitiveOf(*base).has_value();
+}
+
+// The row of kGerundInfinitives whose words start at `at` ("instead of" at "instead").
+const GerundInfinitiveLead* Dictionary::EnglishGrammar::GerundLead(std::size_t at) const {
+  for (const GerundInfinitiveLead& lead : kGerundInfinitives) {
+    if (lead.before.empty()
+            ? units_[at].source == lead.word
+            : units_[at].source == lead.before && at + 1 < units_.size() &&
+                  units_[at + 1].source == lead.word && !IsClauseBreak(units_[at + 1].gap))
+      return &lead;
+  }
+  return nullptr;
 }
 
 // Whether the infinitive at the "to" at `at` completes the word before it, and so has
@@ -1934,8 +1988,19 @@ bool Dictionary::EnglishGrammar::GovernsInfinitive(std::size_t at) const {
 // erstellen"); no subject and no finite verb. After a word it completes (`completes`:
 // "möglich, ... zu öffnen") it has no "um".
 void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes) {
+  const GerundInfinitiveLead* lead = GerundLead(clause.begin);
+  // "instead of": one German word, in the place of the first.
+  if (lead != nullptr && !lead->before.empty()) {
+    Unit& before = units_[clause.begin];
+    before.text.clear();
+    units_[clause.begin + 1].capital = before.capital;
+    units_[clause.begin + 1].gap = before.gap;
+    before.gap.clear();
+    clause.begin += 1;
+  }
   Unit& to = units_[clause.begin];
   Unit& verb = units_[clause.begin + 1];
+  if (lead != nullptr) verb.source = *IngBase(verb.source);
   const std::optional<Candidate> found = VerbSense(verb);
   // After a verb whose object does it ("allows the user to delete"): no "um".
   bool governed = completes;
@@ -1945,6 +2010,10 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes
   }
   to.text = governed ? "" : to.capital ? "Um" : "um";
   if (to.gap == " ") to.gap = governed ? "," : ", ";
+  if (lead != nullptr) {
+    to.text = to.capital ? CapitalizeFirst(std::string(lead->german)) : std::string(lead->german);
+    if (to.gap == ",") to.gap = ", ";
+  }
   // An adjective's infinitive alone takes no comma ("leicht zu verwenden").
   if (completes && AdjectiveWithInfinitive(clause.begin) && clause.begin + 2 == clause.end &&
       verb.source.find(' ') == std::string::npos)
@@ -1973,6 +2042,8 @@ void Dictionary::EnglishGrammar::InfinitiveClause(Clause& clause, bool completes
 // the file, click ...": "Um die Datei zu öffnen, klicken Sie ..."), or alone as a
 // heading ("To set the radius.": "Um den Radius festzulegen.").
 bool Dictionary::EnglishGrammar::PurposeFirst(std::size_t at) const {
+  // "Without saving the file, ...": "Ohne die Datei zu speichern, ...".
+  if (GerundInfinitive(at)) return true;
   return units_[at].source == "to" && at + 1 < units_.size() &&
          !IsClauseBreak(units_[at + 1].gap) && VerbSense(units_[at + 1]).has_value();
 }
@@ -3146,6 +3217,87 @@ void Dictionary::EnglishGrammar::Gerunds() {
       word.text = word.capital ? "Mit" : "mit";
       word.kind = Kind::Preposition;
     }
+  }
+}
+
+// Whether the preposition at `at` has an -ing form alone after it, one that kBareGerunds
+// makes a noun: the sentence or clause ends after it, or a preposition or "and" follows
+// ("for printing and for ...").
+bool Dictionary::EnglishGrammar::BareGerund(std::size_t at) const {
+  if (FindIn(kBareGerunds, units_[at].source) == nullptr || at + 1 >= units_.size() ||
+      IsClauseBreak(units_[at + 1].gap) || !IngBase(units_[at + 1].source) ||
+      !(PurposeFor(at) || (at > 0 && ThanksFor(at))))
+    return false;
+  if (at + 2 >= units_.size() || IsClauseBreak(units_[at + 2].gap)) return true;
+  const std::string& after = units_[at + 2].source;
+  return Contains(kEnglishPrepositions, after) || Contains(kEnglishConjunctions, after);
+}
+
+// Whether the "for" at `at` tells what something serves ("useful for printing"), not
+// the object of a thanks or of a verb that takes "for" ("wait for loading").
+bool Dictionary::EnglishGrammar::PurposeFor(std::size_t at) const {
+  if (at == 0) return false;
+  const std::string& before = units_[at - 1].source;
+  if (ThanksFor(at)) return false;
+  return std::none_of(std::begin(kVerbPrepositions), std::end(kVerbPrepositions),
+                      [&](const VerbPreposition& verb) {
+                        return verb.preposition == "for" && IsFormOf(before, verb.verb);
+                      });
+}
+
+// Whether the "for" at `at` says what one thanks for ("Thanks for reading").
+bool Dictionary::EnglishGrammar::ThanksFor(std::size_t at) const {
+  const std::string& before = units_[at - 1].source;
+  // "Thank you" is "Danke" before this pass, its "you" an emptied word.
+  return before == "thank" || before == "thanks" || before == "you" ||
+         (before.empty() && units_[at - 1].text.empty());
+}
+
+// "for printing": "zum Drucken", the verb's infinitive as a noun; after a thanks
+// "fürs Lesen".
+void Dictionary::EnglishGrammar::BareGerunds() {
+  for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
+    if (!BareGerund(at)) continue;
+    Unit& ing = units_[at + 1];
+    const std::optional<Candidate> verb = InfinitiveOf(*IngBase(ing.source));
+    if (!verb || verb->translation.find_first_of(" .;(") != std::string_view::npos) continue;
+    Unit& preposition = units_[at];
+    const std::string_view german =
+        ThanksFor(at) ? "fürs" : FindIn(kBareGerunds, preposition.source)->german;
+    preposition.text =
+        preposition.capital ? CapitalizeFirst(std::string(german)) : std::string(german);
+    preposition.source.clear();
+    ing.text = CapitalizeFirst(std::string(verb->translation));
+    ing.source.clear();
+    ing.kind = Kind::Neuter;
+  }
+}
+
+// An -ing form first in a sentence before its verb or a preposition ("Resizing is
+// possible", "Painting with a brush is easy") is the subject: the German infinitive as
+// a noun, neuter ("Skalieren ist möglich"). One the dictionary knows as a noun keeps
+// that ("Setting": "Einstellung").
+void Dictionary::EnglishGrammar::GerundSubjects() {
+  for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
+    Unit& ing = units_[at];
+    const Unit& next = units_[at + 1];
+    const bool sentenceStart = at == 0 || ing.gap.find_first_of(".!?:\n") != std::string::npos;
+    if (!sentenceStart || !ing.capital || IsClauseBreak(next.gap) || IsNoun(ing)) continue;
+    const std::optional<std::string> base = IngBase(ing.source);
+    if (!base) continue;
+    // A word in "-s" that may be a noun too is the verb only before an article
+    // ("Pasting contents in ..." has none).
+    const bool article = at + 2 < units_.size() && !IsClauseBreak(units_[at + 2].gap) &&
+                         FindIn(kEnglishDeterminers, units_[at + 2].source) != nullptr;
+    const bool verbNext =
+        FindIn(EnglishAuxiliaries(), next.source) != nullptr || Contains(kFormsOfBe, next.source) ||
+        (next.source.ends_with('s') && IsVerbForm(next) && (article || !IsNoun(next)));
+    if (!verbNext && !Contains(kEnglishPrepositions, next.source)) continue;
+    const std::optional<Candidate> verb = InfinitiveOf(*base);
+    if (!verb || verb->translation.find_first_of(" .;(") != std::string_view::npos) continue;
+    ing.text = CapitalizeFirst(std::string(verb->translation));
+    ing.source.clear();
+    ing.kind = Kind::Neuter;
   }
 }
 

@@ -54,6 +54,8 @@ constexpr std::string_view kDictionary =
     "in {prp; +Dat.} :: in\n"
     "mit {prp; +Dat.} :: with\n"
     "für {prp; +Akk.} :: for\n"
+    "ohne {prp; +Akk.} :: without\n"
+    "stattdessen {adv} :: instead\n"
     "heute {adv} :: today\n"
     "gut {adj} :: good\n"
     "erinnern {vt} :: to remind\n"
@@ -739,6 +741,31 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The dotted lines are old.", "Die gestrichelten Linien sind alt."},
       {"I see the line.", "Ich sehe die Zeile."},
       {"We play with the paper folder.", "Wir spielen mit dem Ordner."},
+      // "without" and "instead of" with an -ing form: an infinitive with "zu" after a
+      // comma; "for" with one: "um ... zu", or the infinitive as a noun when nothing
+      // follows ("zum Spielen"), but not after a thanks.
+      {"We play without opening the door.", "Wir spielen, ohne die Tür zu öffnen."},
+      {"The dog sleeps, without seeing the cat.", "Der Hund schläft, ohne die Katze zu sehen."},
+      {"The dog sleeps without playing.", "Der Hund schläft, ohne zu spielen."},
+      {"I see the cat without the dog.", "Ich sehe die Katze ohne den Hund."},
+      {"The cat plays instead of sleeping.", "Die Katze spielt, anstatt zu schlafen."},
+      {"The cup is good for opening the door.", "Die Tasse ist gut, um die Tür zu öffnen."},
+      {"The cup is good for playing.", "Die Tasse ist gut zum Spielen."},
+      {"The cup is good for playing in the garden.", "Die Tasse ist gut zum Spielen im Garten."},
+      {"Thank you for playing.", "Danke fürs Spielen."},
+      // In front of the sentence, too; a command may follow.
+      {"Without seeing the cat, open the door.", "Ohne die Katze zu sehen, öffnen Sie die Tür."},
+      {"Instead of sleeping, the cat plays.", "Anstatt zu schlafen, spielt die Katze."},
+      // "to" and an infinitive after a name: a purpose, or what a verb before tells the
+      // name to do.
+      {"We use Debian to open the door.", "Wir verwenden Debian, um die Tür zu öffnen."},
+      {"We allow Debian to open the door.", "Wir erlauben Debian, die Tür zu öffnen."},
+      // An -ing form first in the sentence before its verb or a preposition is the
+      // subject, the infinitive as a noun.
+      {"Sleeping is good.", "Schlafen ist gut."},
+      {"Playing with the cat is good.", "Spielen mit der Katze ist gut."},
+      {"Playing opens the door.", "Spielen öffnet die Tür."},
+      {"Seeing can help.", "Sehen kann helfen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
