@@ -96,6 +96,30 @@ const auto* FindIn(const Table& table, std::string_view word) {
 constexpr std::pair<std::string_view, std::string_view> kKeyNames[] = {
     {"strg", "Ctrl"}, {"umschalt", "Shift"}, {"entf", "Del"}, {"einfg", "Ins"}, {"pos1", "Home"}};
 
+// Calls each(first, end, combination) for every run of units joined by "+" that holds
+// a key name (`isKey`): a combination ("Strg+Alt+Entf") or a key alone.
+template <typename IsKey, typename Each>
+void ForEachKeyRun(std::vector<Dictionary::Unit>& units, const IsKey& isKey, const Each& each) {
+  for (std::size_t first = 0; first < units.size();) {
+    std::size_t end = first + 1;
+    while (end < units.size() && units[end].gap == "+")
+      ++end;
+    bool named = false;
+    for (std::size_t k = first; k < end; ++k)
+      named = named || isKey(units[k]);
+    if (named) each(first, end, end - first > 1);
+    first = end;
+  }
+}
+
+// The other keys of a combination keep their own spelling, not a translation ("Alt"
+// is no "old", "O" no "oh"); false for a name or code, which stands as it is.
+bool KeepsSpelling(Dictionary::Unit& unit) {
+  if (unit.source.empty()) return false;
+  unit.text = unit.upper ? CapitalizeFirst(unit.source) : unit.source;
+  return true;
+}
+
 // ---- English to German -------------------------------------------------------------
 
 enum class Det {
@@ -3744,15 +3768,9 @@ std::optional<std::string> GermanKeyName(const Unit& unit) {
 // ("O" is no "oh"). Each is a name for the grammar, as the keys of a combination
 // written as one word ("Ctrl-C") are.
 void Dictionary::EnglishGrammar::KeyNames() {
-  for (std::size_t first = 0; first < units_.size();) {
-    std::size_t end = first + 1;
-    while (end < units_.size() && units_[end].gap == "+")
-      ++end;
-    const bool combination = end - first > 1;
-    bool named = false;
-    for (std::size_t k = first; k < end; ++k)
-      named = named || GermanKeyName(units_[k]).has_value();
-    for (std::size_t k = first; named && k < end; ++k) {
+  const auto isKey = [](const Unit& unit) { return GermanKeyName(unit).has_value(); };
+  ForEachKeyRun(units_, isKey, [&](std::size_t first, std::size_t end, bool combination) {
+    for (std::size_t k = first; k < end; ++k) {
       Unit& unit = units_[k];
       const bool beforeKey = k + 1 < units_.size() && units_[k + 1].gap == " " &&
                              (units_[k + 1].source == "key" || units_[k + 1].source == "keys");
@@ -3760,17 +3778,14 @@ void Dictionary::EnglishGrammar::KeyNames() {
       if (const auto german = GermanKeyName(unit);
           german && (combination || beforeKey || inside || !unit.known)) {
         unit.text = *german;
-      } else if (combination && !unit.source.empty()) {
-        unit.text = unit.upper ? CapitalizeFirst(unit.source) : unit.source;
-      } else {
+      } else if (!combination || !KeepsSpelling(unit)) {
         continue;
       }
       unit.source.clear();
       unit.kind = Kind::Other;
       unit.known = false;
     }
-    first = end;
-  }
+  });
   // A letter after "shortcut" or "key" is the key of that letter, no word ("the
   // keyboard shortcut I": "das Tastenkürzel I", not "ich").
   for (std::size_t k = 1; k < units_.size(); ++k) {
@@ -4486,31 +4501,21 @@ void Dictionary::GermanGrammar::KeyNames() {
     }
     return std::nullopt;
   };
-  // A combination ("Strg+Alt+Entf", "Strg+O") is keys throughout: words joined by "+"
-  // to a German key name keep their own spelling, not a translation ("Alt" is no
-  // "old", "O" no "oh"); German key names become the English ones.
-  for (std::size_t first = 0; first < units_.size();) {
-    std::size_t end = first + 1;
-    while (end < units_.size() && units_[end].gap == "+")
-      ++end;
-    const bool combination = end - first > 1;
-    bool named = false;
-    for (std::size_t k = first; k < end; ++k)
-      named = named || keyName(units_[k]).has_value();
-    for (std::size_t k = first; named && k < end; ++k) {
+  // A combination ("Strg+Alt+Entf", "Strg+O") is keys throughout: German key names
+  // become the English ones, the other keys keep their spelling.
+  const auto isKey = [&](const Unit& unit) { return keyName(unit).has_value(); };
+  ForEachKeyRun(units_, isKey, [&](std::size_t first, std::size_t end, bool combination) {
+    for (std::size_t k = first; k < end; ++k) {
       Unit& unit = units_[k];
       if (const auto english = keyName(unit)) {
         unit.text = std::string(*english);
-      } else if (combination && !unit.source.empty()) {
-        unit.text = unit.upper ? CapitalizeFirst(unit.source) : unit.source;
-      } else {
-        continue;  // a name or code, left as it stands
+      } else if (!combination || !KeepsSpelling(unit)) {
+        continue;
       }
       unit.kind = Kind::Other;
       unit.known = true;
     }
-    first = end;
-  }
+  });
 }
 
 // Whether the word at `at` stands in a noun phrase before its noun: after an article,
