@@ -248,6 +248,10 @@ constexpr ManualSense kManualSenses[] = {
     {"next", "nächst", Dictionary::Kind::Adjective},
     {"best", "best", Dictionary::Kind::Adjective},
     {"different", "unterschiedlich", Dictionary::Kind::Adjective},
+    // A dialog's tab is a "Register"; the dictionary's "Tabulator" is the tab stop and
+    // the key, which keep their own entries ("tab stop", the key name "Tab").
+    {"tab", "Register", Dictionary::Kind::Neuter},
+    {"tabs", "Register", Dictionary::Kind::Plural},
 };
 // Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
 // its last part's ("das Kürzel", so "das Tastenkürzel").

@@ -212,6 +212,12 @@ constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday",
 // ("in die Stadt", "ins Kino"), where the dictionary's "zu" reads as "up to".
 constexpr std::string_view kPlacesGoneInto[] = {"city",    "town",   "cinema", "theatre",
                                                 "theater", "office", "church", "mountains"};
+// Things that hold what one takes, picks or removes "from" them: out of them is "aus"
+// ("aus dem Menü", "aus der Liste", "aus dem Ebenenstapel"), where the dictionary's
+// "von" reads as "off" or "away from".
+constexpr std::string_view kContainersTakenFrom[] = {"menu",      "menus",  "menubar", "list",
+                                                     "lists",     "folder", "folders", "directory",
+                                                     "clipboard", "stack",  "archive", "submenu"};
 
 // Masculine nouns of the weak declension, as the last part of a compound ("Name",
 // "Dateiname"): their ending outside the nominative singular, and in the genitive
@@ -866,6 +872,7 @@ class Dictionary::EnglishGrammar {
   bool Progressive(Clause& clause, std::size_t& at);
   bool ToPlace(Clause& clause, std::size_t& at);
   bool ToInside(Clause& clause, std::size_t& at);
+  bool FromInside(Clause& clause, std::size_t& at);
   bool ClockTime(Clause& clause, std::size_t& at);
   bool AtHome(Clause& clause, std::size_t& at);
   bool GoHome(Clause& clause, std::size_t& at);
@@ -903,6 +910,11 @@ class Dictionary::EnglishGrammar {
       {Place::Object, "to", "", &EnglishGrammar::ToPlace},
       // "to the city": "in die Stadt", into a place one enters.
       {Place::Object, "to", "the", &EnglishGrammar::ToInside},
+      // "from the menu": "aus dem Menü", out of what holds it.
+      {Place::Object, "from", "the", &EnglishGrammar::FromInside},
+      {Place::Object, "from", "this", &EnglishGrammar::FromInside},
+      {Place::Object, "from", "a", &EnglishGrammar::FromInside},
+      {Place::Object, "from", "your", &EnglishGrammar::FromInside},
       // "at eight o'clock": "um acht Uhr".
       {Place::Object, "at", "", &EnglishGrammar::ClockTime},
       // "at home": "zu Hause"; "go home": "nach Hause".
@@ -3169,6 +3181,27 @@ bool Dictionary::EnglishGrammar::ToInside(Clause& clause, std::size_t& at) {
   units_[at].text = "in";
   MarkNicht(clause, at);
   const Phrase phrase = NounPhrase(at + 1, clause.end, kAccusative, false, false);
+  at = phrase.found ? phrase.end : at + 1;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::FromInside(Clause& clause, std::size_t& at) {
+  // The phrase's head: the last of the adjectives and nouns after the determiner. A
+  // compound unit ("image menubar") is known by its last word.
+  std::size_t head = at + 2;
+  while (head + 1 < clause.end && !IsClauseBreak(units_[head + 1].gap) &&
+         (AdjectiveSense(units_[head]) || IsNoun(units_[head])) && IsNoun(units_[head + 1]))
+    ++head;
+  if (head >= clause.end || IsClauseBreak(units_[at + 2].gap)) return false;
+  const std::string& source = units_[head].source;
+  const std::size_t space = source.rfind(' ');
+  const std::string_view last = space == std::string::npos
+                                    ? std::string_view(source)
+                                    : std::string_view(source).substr(space + 1);
+  if (!IsNoun(units_[head]) || !Contains(kContainersTakenFrom, last)) return false;
+  units_[at].text = "aus";
+  MarkNicht(clause, at);
+  const Phrase phrase = NounPhrase(at + 1, clause.end, kDative, false, false);
   at = phrase.found ? phrase.end : at + 1;
   return true;
 }

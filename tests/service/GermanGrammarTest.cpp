@@ -738,6 +738,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The dotted lines are old.", "Die gestrichelten Linien sind alt."},
       {"I see the line.", "Ich sehe die Zeile."},
       {"We play with the paper folder.", "Wir spielen mit dem Ordner."},
+      // "from" what holds a thing is "aus", from anything else "von".
+      {"We choose a cat from the list.", "Wir wählen eine Katze aus der Liste."},
+      {"I remove the dog from the old menu.", "Ich entferne den Hund aus dem alten Menü."},
+      {"We remove two cats from a folder.", "Wir entfernen zwei Katzen aus einem Ordner."},
+      {"I remove the dog from the window.", "Ich entferne den Hund vom Fenster."},
+      // A dialog's tab is a "Register".
+      {"The dog opens the tab.", "Der Hund öffnet das Register."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
