@@ -389,9 +389,15 @@ struct SenseInContext {
 constexpr std::string_view kDrawing[] = {
     "draw",   "draws", "drawn",  "drawing", "dotted", "dashed",  "straight",  "curve",
     "curves", "shape", "shapes", "angle",   "angles", "corners", "connector", "thickness"};
+// An option or a box that is "checked" is switched on, "aktiviert", not examined.
+constexpr std::string_view kCheckable[] = {"option",    "options",     "box",       "boxes",
+                                           "check box", "checkbox",    "check-box", "setting",
+                                           "settings",  "check-button"};
 constexpr SenseInContext kSensesInContext[] = {
     {"line", "Linie", Kind::Feminine, kDrawing},
     {"lines", "Linien", Kind::Plural, kDrawing},
+    {"checked", "aktiviert", Kind::Adjective, kCheckable},
+    {"unchecked", "deaktiviert", Kind::Adjective, kCheckable},
 };
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
@@ -963,6 +969,7 @@ class Dictionary::EnglishGrammar {
   bool PerfectOfBe(Clause& clause, std::size_t been, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
   bool ReadsAsParticiple(const Unit& unit, const std::string& german) const;
+  bool StateInContext(const Unit& unit) const;
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
   std::optional<Candidate> IngVerb(const std::string& form) const;
@@ -2653,6 +2660,9 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
     ++p;
   if (p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
   if (units_[p].source == "been") return PerfectOfBe(clause, p, auxiliary);
+  // A participle that its sentence made a state ("the option is checked": "ist
+  // aktiviert") stays that adjective after "be".
+  if (auxiliary.withParticiple == "sein" && StateInContext(units_[p])) return false;
   const auto german = GermanParticiple(units_[p]);
   if (!german) return false;
   // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
@@ -3503,6 +3513,16 @@ bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::s
   phrase.end = head + 1;
   lastPhraseEnd_ = phrase.end;
   return true;
+}
+
+// Whether SensesInContext gave this participle its adjective, a state.
+bool Dictionary::EnglishGrammar::StateInContext(const Unit& unit) const {
+  return unit.kind == Kind::Adjective &&
+         std::any_of(std::begin(kSensesInContext), std::end(kSensesInContext),
+                     [&](const SenseInContext& sense) {
+                       return sense.kind == Kind::Adjective && sense.word == unit.source &&
+                              sense.german == unit.text;
+                     });
 }
 
 // Each sentence gives a word the sense its other words choose (kSensesInContext).

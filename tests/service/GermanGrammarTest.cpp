@@ -152,7 +152,8 @@ constexpr std::string_view kDictionary =
     "Ordner {f} | Ordner {pl} :: paper folder | paper folders\n"
     "Ordner {m} | Ordner {pl} :: folder | folders\n"
     "Ordner {m} | Ordner {pl} :: steward | stewards\n"
-    "gestrichelt {adj} :: dotted\n";
+    "gestrichelt {adj} :: dotted\n"
+    "prüfen {vt} :: to check\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -745,6 +746,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I remove the dog from the window.", "Ich entferne den Hund vom Fenster."},
       // A dialog's tab is a "Register".
       {"The dog opens the tab.", "Der Hund öffnet das Register."},
+      // A checked option is switched on, a state; anything else checked is examined.
+      {"When the option is checked, the dog sleeps.",
+       "Wenn die Option aktiviert ist, schläft der Hund."},
+      {"We see the big options checked.", "Wir sehen die großen Optionen aktiviert."},
+      {"The dog is checked.", "Der Hund wird geprüft."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
