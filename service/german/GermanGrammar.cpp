@@ -407,6 +407,14 @@ constexpr std::pair<std::string_view, std::string_view> kContractions[] = {
     {"an das", "ans"},  {"zu dem", "zum"},   {"zu der", "zur"},
     {"von dem", "vom"}, {"bei dem", "beim"}, {"auf das", "aufs"}};
 
+// The vowel changes of strong verbs from the present stem's end to the participle's
+// ("schneid": "schnitt", "gleich": "glich", "bind": "bund"), tried in turn. "eit" has no
+// row: "bereiten" is weak, and its "beritten" is another word.
+constexpr std::pair<std::string_view, std::string_view> kInseparableAblaut[] = {
+    {"eid", "itt"}, {"eid", "ied"}, {"eif", "iff"}, {"eich", "ich"}, {"eiß", "iss"},
+    {"eib", "ieb"}, {"eig", "ieg"}, {"eis", "ies"}, {"ein", "ien"},  {"ind", "und"},
+    {"ing", "ung"}, {"ink", "unk"}, {"inn", "onn"}};
+
 // Everyday senses of verbs that the dictionary lists only inside longer entries ("ein
 // Fahrzeug fahren: to drive"), before the senses it lists on their own ("treiben").
 constexpr std::pair<std::string_view, std::string_view> kEverydayVerbs[] = {
@@ -971,6 +979,8 @@ class Dictionary::EnglishGrammar {
   bool ReadsAsParticiple(const Unit& unit, const std::string& german) const;
   bool StateInContext(const Unit& unit) const;
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
+  std::optional<std::string> InseparableStrongParticiple(const std::string& stem,
+                                                         std::size_t prefix) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
   std::optional<Candidate> IngVerb(const std::string& form) const;
   std::optional<Candidate> BeIngVerb(const std::string& form) const;
@@ -2743,6 +2753,21 @@ std::optional<std::string> Dictionary::EnglishGrammar::GermanParticiple(const Un
   return std::nullopt;
 }
 
+// The participle of a strong verb with an inseparable prefix, by the vowel its stem
+// changes to ("beschneiden": "beschnitten", "vergleichen": "verglichen", "verbinden":
+// "verbunden"), where the dictionary lists that form. `stem` is the infinitive without
+// "en", `prefix` the length of its prefix.
+std::optional<std::string> Dictionary::EnglishGrammar::InseparableStrongParticiple(
+    const std::string& stem, std::size_t prefix) const {
+  for (const auto& [present, participle] : kInseparableAblaut) {
+    if (!stem.ends_with(present) || stem.size() < prefix + present.size()) continue;
+    const std::string form =
+        stem.substr(0, stem.size() - present.size()) + std::string(participle) + "en";
+    if (dictionary_.Find(IndexTable::GermanToEnglish, form)) return form;
+  }
+  return std::nullopt;
+}
+
 // "spielen": "gespielt", "sehen": "gesehen", "entfernen": "entfernt", "registrieren":
 // "registriert", "einkaufen": "eingekauft". Of the weak and the strong form the one
 // the dictionary lists wins; for neither, the dictionary's own reading of the English
@@ -2772,6 +2797,12 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
       unit.text.starts_with(std::string_view(infinitive).substr(0, inseparable + 1)) &&
       unit.text.ends_with("en"))
     return unit.text;
+  // Its weak guess is its third person as well ("beschneidet"), which the dictionary
+  // lists for every verb; a changed vowel that the dictionary lists is the participle.
+  if (inseparable != 0) {
+    if (std::optional<std::string> strong = InseparableStrongParticiple(stem, inseparable))
+      return *strong;
+  }
   const std::string ge = inseparable != 0 ? "" : "ge";
   const std::string weak = ge + stem + (TakesLinkingE(stem) ? "et" : "t");
   const std::string strong = ge + infinitive;

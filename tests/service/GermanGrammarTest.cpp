@@ -153,7 +153,13 @@ constexpr std::string_view kDictionary =
     "Ordner {m} | Ordner {pl} :: folder | folders\n"
     "Ordner {m} | Ordner {pl} :: steward | stewards\n"
     "gestrichelt {adj} :: dotted\n"
-    "prüfen {vt} :: to check\n";
+    "prüfen {vt} :: to check\n"
+    "beschneiden {vt} :: to clip\n"
+    "beschnitten {adj} :: circumcised\n"
+    "entscheiden {vt} :: to decide\n"
+    "entschieden {adj} :: determined\n"
+    "bereiten {vt} | bereitend | bereitet :: to prepare | preparing | prepared\n"
+    "beritten {adj} :: mounted\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -751,6 +757,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
        "Wenn die Option aktiviert ist, schläft der Hund."},
       {"We see the big options checked.", "Wir sehen die großen Optionen aktiviert."},
       {"The dog is checked.", "Der Hund wird geprüft."},
+      // A strong verb with an inseparable prefix changes its vowel in the participle,
+      // where the dictionary lists that form; "bereiten" is weak.
+      {"The cat is clipped.", "Die Katze wird beschnitten."},
+      {"The question is decided.", "Die Frage wird entschieden."},
+      {"The cup is prepared.", "Die Tasse wird bereitet."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
