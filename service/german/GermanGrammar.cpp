@@ -887,6 +887,7 @@ class Dictionary::EnglishGrammar {
   bool ToPlace(Clause& clause, std::size_t& at);
   bool ToInside(Clause& clause, std::size_t& at);
   bool FromInside(Clause& clause, std::size_t& at);
+  bool AsRole(Clause& clause, std::size_t& at);
   bool ClockTime(Clause& clause, std::size_t& at);
   bool AtHome(Clause& clause, std::size_t& at);
   bool GoHome(Clause& clause, std::size_t& at);
@@ -929,6 +930,9 @@ class Dictionary::EnglishGrammar {
       {Place::Object, "from", "this", &EnglishGrammar::FromInside},
       {Place::Object, "from", "a", &EnglishGrammar::FromInside},
       {Place::Object, "from", "your", &EnglishGrammar::FromInside},
+      // "as" and a noun phrase names a role ("acts as a brush": "als ein Pinsel"): the
+      // case of what plays it; after "the same" it compares, "wie".
+      {Place::Object, "as", "", &EnglishGrammar::AsRole},
       // "at eight o'clock": "um acht Uhr".
       {Place::Object, "at", "", &EnglishGrammar::ClockTime},
       // "at home": "zu Hause"; "go home": "nach Hause".
@@ -3244,6 +3248,37 @@ bool Dictionary::EnglishGrammar::FromInside(Clause& clause, std::size_t& at) {
   MarkNicht(clause, at);
   const Phrase phrase = NounPhrase(at + 1, clause.end, kDative, false, false);
   at = phrase.found ? phrase.end : at + 1;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::AsRole(Clause& clause, std::size_t& at) {
+  if (at + 1 >= clause.end || IsClauseBreak(units_[at + 1].gap)) return false;
+  // An object before "as" plays the role ("use it as a template": the accusative);
+  // without one the subject does ("is shown as the name", "acts as a brush").
+  bool object = false;
+  bool same = false;
+  bool afterPreposition = false;
+  for (std::size_t k = clause.next; k < at; ++k) {
+    const Unit& unit = units_[k];
+    if (unit.source == "same") same = true;
+    if (Contains(kEnglishPrepositions, unit.source)) {
+      afterPreposition = true;
+    } else if (IsNoun(unit) || FindIn(kEnglishPronouns, unit.source)) {
+      object = object || !afterPreposition;
+      afterPreposition = false;
+    }
+  }
+  if (same) {
+    units_[at].text = "wie";
+    MarkNicht(clause, at);
+    ++at;
+    return true;
+  }
+  const int grammaticalCase = object ? kAccusative : kNominative;
+  const Phrase phrase = NounPhrase(at + 1, clause.end, grammaticalCase, false, false);
+  if (!phrase.found) return false;
+  MarkNicht(clause, at);
+  at = phrase.end;
   return true;
 }
 

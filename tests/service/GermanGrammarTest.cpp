@@ -159,7 +159,8 @@ constexpr std::string_view kDictionary =
     "entscheiden {vt} :: to decide\n"
     "entschieden {adj} :: determined\n"
     "bereiten {vt} | bereitend | bereitet :: to prepare | preparing | prepared\n"
-    "beritten {adj} :: mounted\n";
+    "beritten {adj} :: mounted\n"
+    "gleich {adj} :: same\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -762,6 +763,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"The cat is clipped.", "Die Katze wird beschnitten."},
       {"The question is decided.", "Die Frage wird entschieden."},
       {"The cup is prepared.", "Die Tasse wird bereitet."},
+      // "as" and a noun phrase: the case of what plays the role, the object where there
+      // is one, else the subject; after "the same" it compares.
+      {"The cat plays as a dog.", "Die Katze spielt als ein Hund."},
+      {"The cat is used as the old dog.", "Die Katze wird als der alte Hund verwendet."},
+      {"We use the cat as a dog.", "Wir verwenden die Katze als einen Hund."},
+      {"We use it as a dog.", "Wir verwenden es als einen Hund."},
+      {"We see the same dog as the cat.", "Wir sehen den gleichen Hund wie die Katze."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
