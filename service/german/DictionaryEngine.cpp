@@ -252,6 +252,9 @@ constexpr ManualSense kManualSenses[] = {
     // the key, which keep their own entries ("tab stop", the key name "Tab").
     {"tab", "Register", Dictionary::Kind::Neuter},
     {"tabs", "Register", Dictionary::Kind::Plural},
+    // A spreadsheet's or a value's range is a "Bereich", not a "Reihe" or a "Kette".
+    {"range", "Bereich", Dictionary::Kind::Masculine},
+    {"ranges", "Bereiche", Dictionary::Kind::Plural},
 };
 // Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
 // its last part's ("das Kürzel", so "das Tastenkürzel").
@@ -291,6 +294,8 @@ constexpr ManualVerb kManualVerbs[] = {
     // An image is "cropped" and "clipped" to a size, not harvested or struck.
     {"crop", "zuschneiden", false},
     {"clip", "beschneiden", false},
+    // What a setting "specifies" it "legt fest"; the dictionary offers "definieren".
+    {"specify", "festlegen", false},
 };
 
 // Commands whose English object German gives a preposition, with it.

@@ -1021,6 +1021,11 @@ class Dictionary::EnglishGrammar {
   std::size_t lastSubjectClauseEnd_ = std::string::npos;
   bool lastSubjectSubordinate_ = false;  // that clause was a subordinate one
   bool lastDescribed_ = false;           // that clause was a description without one
+  // The index after the main clause before and how many of its last units went to its
+  // end (a separated prefix, an infinitive): a phrase after "and" goes before them
+  // ("Legt die Werte für Spalten und Zeilen fest").
+  std::size_t lastClauseEnd_ = std::string::npos;
+  std::size_t lastEndParts_ = 0;
 };
 
 void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units, std::string_view tail) const {
@@ -1747,6 +1752,10 @@ void Dictionary::EnglishGrammar::Clauses() {
       // A separated prefix put in at the end moves the clause's end; the next clause
       // still follows this one's subject.
       if (lastSubjectClauseEnd_ == end) lastSubjectClauseEnd_ = clause.end;
+      if (clause.verb < clause.end) {
+        lastClauseEnd_ = clause.end;
+        lastEndParts_ = clause.subordinator == std::string::npos ? clause.toEnd.size() : 0;
+      }
       // A phrase: a preposition's, or an adverb alone ("However, ...", "Here, ...";
       // "here" and "there" are the lexicon's readings, which carry no kind).
       const Unit& first = units_[clause.begin];
@@ -2401,9 +2410,10 @@ void Dictionary::EnglishGrammar::CoordinatedSubject(Clause& clause, std::size_t 
 // no verb of its own.
 bool Dictionary::EnglishGrammar::ContinuesPhrase(Clause& clause) {
   const std::size_t at = clause.begin;
+  const std::size_t parts = at != 0 && lastClauseEnd_ == at - 1 ? lastEndParts_ : 0;
   // A genitive's phrase ("between the edge of a page and the area") rather goes on
   // with the phrase it belongs to.
-  if (at == 0 || lastPhraseEnd_ != at - 1 || lastPhraseCase_ == kNominative ||
+  if (at == 0 || lastPhraseEnd_ + parts != at - 1 || lastPhraseCase_ == kNominative ||
       lastPhraseCase_ == kGenitive ||
       (units_[at - 1].source != "and" && units_[at - 1].source != "or"))
     return false;
@@ -2414,6 +2424,13 @@ bool Dictionary::EnglishGrammar::ContinuesPhrase(Clause& clause) {
     std::copy(before.begin(), before.end(), units_.begin() + static_cast<std::ptrdiff_t>(at));
     return false;
   }
+  // The clause before's end parts follow the phrase that completes its object.
+  std::rotate(units_.begin() + static_cast<std::ptrdiff_t>(at - 1 - parts),
+              units_.begin() + static_cast<std::ptrdiff_t>(at - 1),
+              units_.begin() + static_cast<std::ptrdiff_t>(clause.end));
+  lastPhraseEnd_ = clause.end - parts;
+  lastClauseEnd_ = clause.end;
+  lastEndParts_ = parts;
   clause.verb = clause.end;
   return true;
 }

@@ -160,7 +160,8 @@ constexpr std::string_view kDictionary =
     "entschieden {adj} :: determined\n"
     "bereiten {vt} | bereitend | bereitet :: to prepare | preparing | prepared\n"
     "beritten {adj} :: mounted\n"
-    "gleich {adj} :: same\n";
+    "gleich {adj} :: same\n"
+    "legen {vt} :: to lay\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -770,6 +771,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We use the cat as a dog.", "Wir verwenden die Katze als einen Hund."},
       {"We use it as a dog.", "Wir verwenden es als einen Hund."},
       {"We see the same dog as the cat.", "Wir sehen den gleichen Hund wie die Katze."},
+      // A range is a "Bereich"; what one specifies one "legt fest".
+      {"We see the old range.", "Wir sehen den alten Bereich."},
+      {"The dog specifies the cup.", "Der Hund legt die Tasse fest."},
+      // A separable verb's prefix follows the whole object, the phrases after "and"
+      // with it.
+      {"Specify the cat and the dog.", "Legen Sie die Katze und den Hund fest."},
+      {"We buy a cup and a dog.", "Wir kaufen eine Tasse und einen Hund ein."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
