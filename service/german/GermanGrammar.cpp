@@ -415,6 +415,17 @@ constexpr std::pair<std::string_view, std::string_view> kInseparableAblaut[] = {
     {"eib", "ieb"}, {"eig", "ieg"}, {"eis", "ies"}, {"ein", "ien"},  {"ind", "und"},
     {"ing", "ung"}, {"ink", "unk"}, {"inn", "onn"}};
 
+// Nouns that measure what follows their "of", which German joins without a
+// preposition ("a cup of coffee": "eine Tasse Kaffee"); other nouns keep "von" ("a
+// list of values": "eine Liste von Werten").
+constexpr std::string_view kMeasureNouns[] = {
+    "cup",    "cups",     "glass",     "glasses", "bottle", "bottles", "piece", "pieces",
+    "slice",  "slices",   "kilo",      "kilos",   "gram",   "grams",   "litre", "litres",
+    "liter",  "liters",   "pound",     "pounds",  "bag",    "bags",    "can",   "cans",
+    "jar",    "jars",     "bowl",      "bowls",   "plate",  "plates",  "pot",   "pots",
+    "spoon",  "spoons",   "pair",      "pairs",   "dozen",  "loaf",    "bunch", "sheet",
+    "sheets", "kilogram", "kilograms", "mug",     "mugs",   "box",     "boxes"};
+
 // Everyday senses of verbs that the dictionary lists only inside longer entries ("ein
 // Fahrzeug fahren: to drive"), before the senses it lists on their own ("treiben").
 constexpr std::pair<std::string_view, std::string_view> kEverydayVerbs[] = {
@@ -3071,6 +3082,8 @@ bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
     return false;
   // A measure is counted: "a cup", "two cups"; "the size of images" is "die Größe von
   // Bildern".
+  // Only a measure: "a list of values" is "eine Liste von Werten".
+  if (!Contains(kMeasureNouns, units_[j - 1].source)) return false;
   std::size_t counted = j - 1;
   while (counted > clause.begin && IsAdjective(units_[counted - 1]))
     --counted;

@@ -778,6 +778,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // with it.
       {"Specify the cat and the dog.", "Legen Sie die Katze und den Hund fest."},
       {"We buy a cup and a dog.", "Wir kaufen eine Tasse und einen Hund ein."},
+      // Only a measure joins its "of" phrase without a preposition.
+      {"We see a list of cats.", "Wir sehen eine Liste von Katzen."},
+      {"I see a list of old dogs.", "Ich sehe eine Liste von alten Hunden."},
+      {"We see two cups of coffee.", "Wir sehen zwei Tassen Kaffee."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
