@@ -255,6 +255,10 @@ constexpr ManualSense kManualSenses[] = {
     // A spreadsheet's or a value's range is a "Bereich", not a "Reihe" or a "Kette".
     {"range", "Bereich", Dictionary::Kind::Masculine},
     {"ranges", "Bereiche", Dictionary::Kind::Plural},
+    // A program's modes are "Modi" ("Mods" are a game's modifications), a difference
+    // is a "Unterschied" (a "Differenz" is what a subtraction leaves).
+    {"modes", "Modi", Dictionary::Kind::Plural},
+    {"difference", "Unterschied", Dictionary::Kind::Masculine},
 };
 // Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
 // its last part's ("das Kürzel", so "das Tastenkürzel").

@@ -1388,9 +1388,10 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
                     head.text.ends_with("sch");
     head.text += es ? "es" : "s";
   }
-  // Dative plural: "den Kindern" (not after -n or -s).
+  // Dative plural: "den Kindern" (not after -n or -s, nor after the -i and -a of a
+  // foreign plural: "den Modi", "den Schemata").
   if (column == kPlural && grammaticalCase == kDative && !head.text.ends_with('n') &&
-      !head.text.ends_with('s')) {
+      !head.text.ends_with('s') && !head.text.ends_with('i') && !head.text.ends_with('a')) {
     head.text += 'n';
   }
   phrase.end = noun + 1;

@@ -605,6 +605,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // Only a counted measure loses its "of"; another noun keeps "von".
       {"I see the garden of old houses.", "Ich sehe den Garten von alten Häusern."},
       {"We see two cups of coffee.", "Wir sehen zwei Tassen Kaffee."},
+      // A program's modes, and a difference that is no subtraction's.
+      {"The cat sees two modes.", "Die Katze sieht zwei Modi."},
+      {"We play with the old modes.", "Wir spielen mit den alten Modi."},
+      {"We see the big difference.", "Wir sehen den großen Unterschied."},
       // A weak masculine noun ends in "-n" outside the nominative, alone and as the
       // last part of a compound.
       {"The name is old.", "Der Name ist alt."},
@@ -782,6 +786,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We see a list of cats.", "Wir sehen eine Liste von Katzen."},
       {"I see a list of old dogs.", "Ich sehe eine Liste von alten Hunden."},
       {"We see two cups of coffee.", "Wir sehen zwei Tassen Kaffee."},
+      // A program's modes, and a difference that is no subtraction's.
+      {"The cat sees two modes.", "Die Katze sieht zwei Modi."},
+      {"We play with the old modes.", "Wir spielen mit den alten Modi."},
+      {"We see the big difference.", "Wir sehen den großen Unterschied."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
