@@ -302,6 +302,10 @@ constexpr ManualVerb kManualVerbs[] = {
     {"specify", "festlegen", false},
 };
 
+// Where one clicks, with a word of its own instead of the verb's preposition ("Click
+// here": "Klicken Sie hier").
+constexpr std::string_view kClickPlaces[] = {"here", "in", "inside", "into", "outside", "anywhere"};
+
 // Commands whose English object German gives a preposition, with it.
 constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
     {"click", "auf"}, {"double-click", "auf"}, {"right-click", "auf"}};
@@ -1312,7 +1316,12 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     const std::string next = FoldCase(tokens[w + 1].word);
     const bool joined =
         w > 0 && (FoldCase(tokens[w - 1].word) == "and" || FoldCase(tokens[w - 1].word) == "or");
-    if (!joined && !tokens[w + 1].verbatim &&
+    // One clicks "here", "in" a place, or a button by its label ("Click Add").
+    const bool clickPlace = !CommandPreposition(FoldCase(tokens[w].word)).empty() &&
+                            (StartsUpper(tokens[w + 1].word) ||
+                             std::find(std::begin(kClickPlaces), std::end(kClickPlaces), next) !=
+                                 std::end(kClickPlaces));
+    if (!joined && !tokens[w + 1].verbatim && !clickPlace &&
         std::find(std::begin(kAfterCommand), std::end(kAfterCommand), next) ==
             std::end(kAfterCommand)) {
       return std::nullopt;
@@ -1437,7 +1446,10 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       // is the verb's object, in its case.
       const std::string next = w + 1 < tokens.size() ? FoldCase(tokens[w + 1].word) : "";
       for (const auto& [english, preposition] : kCommandPrepositions) {
-        if (FoldCase(tokens[w].word) != english || next == "it" || next == "them") continue;
+        if (FoldCase(tokens[w].word) != english || next == "it" || next == "them" ||
+            std::find(std::begin(kClickPlaces), std::end(kClickPlaces), next) !=
+                std::end(kClickPlaces))
+          continue;
         unit.text += " " + std::string(preposition);
         if (next == "on" && w + 2 < tokens.size() && !tokens[w + 1].verbatim) taken = 2;
       }

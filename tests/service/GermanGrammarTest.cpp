@@ -608,6 +608,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // A program's modes, and a difference that is no subtraction's.
       {"The cat sees two modes.", "Die Katze sieht zwei Modi."},
       {"We play with the old modes.", "Wir spielen mit den alten Modi."},
+      // One clicks "here", "in" a place, or a button by its label.
+      {"Click here.", "Klicken Sie hier."},
+      {"Click in the garden.", "Klicken Sie im Garten."},
+      {"Click Links.", "Klicken Sie auf Links."},
       {"We see the big difference.", "Wir sehen den großen Unterschied."},
       // A weak masculine noun ends in "-n" outside the nominative, alone and as the
       // last part of a compound.
@@ -789,6 +793,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // A program's modes, and a difference that is no subtraction's.
       {"The cat sees two modes.", "Die Katze sieht zwei Modi."},
       {"We play with the old modes.", "Wir spielen mit den alten Modi."},
+      // One clicks "here", "in" a place, or a button by its label.
+      {"Click here.", "Klicken Sie hier."},
+      {"Click in the garden.", "Klicken Sie im Garten."},
+      {"Click Links.", "Klicken Sie auf Links."},
       {"We see the big difference.", "Wir sehen den großen Unterschied."},
   };
   for (const auto& c : cases) {
