@@ -259,6 +259,13 @@ constexpr ManualSense kManualSenses[] = {
     // is a "Unterschied" (a "Differenz" is what a subtraction leaves).
     {"modes", "Modi", Dictionary::Kind::Plural},
     {"difference", "Unterschied", Dictionary::Kind::Masculine},
+    // A document's template is a "Vorlage" (a "Schablone" is a stencil), its words
+    // are "Wörter" (the "Worte" of a speech), its tags "Tags"; the web is the "Web".
+    {"template", "Vorlage", Dictionary::Kind::Feminine},
+    {"templates", "Vorlagen", Dictionary::Kind::Plural},
+    {"words", "Wörter", Dictionary::Kind::Plural},
+    {"tags", "Tags", Dictionary::Kind::Plural},
+    {"web", "Web", Dictionary::Kind::Neuter},
 };
 // Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
 // its last part's ("das Kürzel", so "das Tastenkürzel").

@@ -612,6 +612,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Click here.", "Klicken Sie hier."},
       {"Click in the garden.", "Klicken Sie im Garten."},
       {"Click Links.", "Klicken Sie auf Links."},
+      // A document's template, words and tags, and the web.
+      {"The cat opens the old template.", "Die Katze öffnet die alte Vorlage."},
+      {"We see two words and the tags.", "Wir sehen zwei Wörter und die Tags."},
+      {"I see the web.", "Ich sehe das Web."},
       {"We see the big difference.", "Wir sehen den großen Unterschied."},
       // A weak masculine noun ends in "-n" outside the nominative, alone and as the
       // last part of a compound.
@@ -797,6 +801,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Click here.", "Klicken Sie hier."},
       {"Click in the garden.", "Klicken Sie im Garten."},
       {"Click Links.", "Klicken Sie auf Links."},
+      // A document's template, words and tags, and the web.
+      {"The cat opens the old template.", "Die Katze öffnet die alte Vorlage."},
+      {"We see two words and the tags.", "Wir sehen zwei Wörter und die Tags."},
+      {"I see the web.", "Ich sehe das Web."},
       {"We see the big difference.", "Wir sehen den großen Unterschied."},
   };
   for (const auto& c : cases) {
