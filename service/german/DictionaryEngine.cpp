@@ -248,6 +248,24 @@ constexpr ManualSense kManualSenses[] = {
     {"next", "nächst", Dictionary::Kind::Adjective},
     {"best", "best", Dictionary::Kind::Adjective},
     {"different", "unterschiedlich", Dictionary::Kind::Adjective},
+    // A dialog's tab is a "Register"; the dictionary's "Tabulator" is the tab stop and
+    // the key, which keep their own entries ("tab stop", the key name "Tab").
+    {"tab", "Register", Dictionary::Kind::Neuter},
+    {"tabs", "Register", Dictionary::Kind::Plural},
+    // A spreadsheet's or a value's range is a "Bereich", not a "Reihe" or a "Kette".
+    {"range", "Bereich", Dictionary::Kind::Masculine},
+    {"ranges", "Bereiche", Dictionary::Kind::Plural},
+    // A program's modes are "Modi" ("Mods" are a game's modifications), a difference
+    // is a "Unterschied" (a "Differenz" is what a subtraction leaves).
+    {"modes", "Modi", Dictionary::Kind::Plural},
+    {"difference", "Unterschied", Dictionary::Kind::Masculine},
+    // A document's template is a "Vorlage" (a "Schablone" is a stencil), its words
+    // are "Wörter" (the "Worte" of a speech), its tags "Tags"; the web is the "Web".
+    {"template", "Vorlage", Dictionary::Kind::Feminine},
+    {"templates", "Vorlagen", Dictionary::Kind::Plural},
+    {"words", "Wörter", Dictionary::Kind::Plural},
+    {"tags", "Tags", Dictionary::Kind::Plural},
+    {"web", "Web", Dictionary::Kind::Neuter},
 };
 // Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
 // its last part's ("das Kürzel", so "das Tastenkürzel").
@@ -287,7 +305,13 @@ constexpr ManualVerb kManualVerbs[] = {
     // An image is "cropped" and "clipped" to a size, not harvested or struck.
     {"crop", "zuschneiden", false},
     {"clip", "beschneiden", false},
+    // What a setting "specifies" it "legt fest"; the dictionary offers "definieren".
+    {"specify", "festlegen", false},
 };
+
+// Where one clicks, with a word of its own instead of the verb's preposition ("Click
+// here": "Klicken Sie hier").
+constexpr std::string_view kClickPlaces[] = {"here", "in", "inside", "into", "outside", "anywhere"};
 
 // Commands whose English object German gives a preposition, with it.
 constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
@@ -1304,7 +1328,12 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     const std::string next = FoldCase(tokens[w + 1].word);
     const bool joined =
         w > 0 && (FoldCase(tokens[w - 1].word) == "and" || FoldCase(tokens[w - 1].word) == "or");
-    if (!joined && !tokens[w + 1].verbatim &&
+    // One clicks "here", "in" a place, or a button by its label ("Click Add").
+    const bool clickPlace = !CommandPreposition(FoldCase(tokens[w].word)).empty() &&
+                            (StartsUpper(tokens[w + 1].word) ||
+                             std::find(std::begin(kClickPlaces), std::end(kClickPlaces), next) !=
+                                 std::end(kClickPlaces));
+    if (!joined && !tokens[w + 1].verbatim && !clickPlace &&
         std::find(std::begin(kAfterCommand), std::end(kAfterCommand), next) ==
             std::end(kAfterCommand)) {
       return std::nullopt;
@@ -1429,7 +1458,10 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       // is the verb's object, in its case.
       const std::string next = w + 1 < tokens.size() ? FoldCase(tokens[w + 1].word) : "";
       for (const auto& [english, preposition] : kCommandPrepositions) {
-        if (FoldCase(tokens[w].word) != english || next == "it" || next == "them") continue;
+        if (FoldCase(tokens[w].word) != english || next == "it" || next == "them" ||
+            std::find(std::begin(kClickPlaces), std::end(kClickPlaces), next) !=
+                std::end(kClickPlaces))
+          continue;
         unit.text += " " + std::string(preposition);
         if (next == "on" && w + 2 < tokens.size() && !tokens[w + 1].verbatim) taken = 2;
       }

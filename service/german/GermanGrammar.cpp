@@ -236,6 +236,12 @@ constexpr std::string_view kTimeAdverbs[] = {"today",   "tomorrow", "yesterday",
 // ("in die Stadt", "ins Kino"), where the dictionary's "zu" reads as "up to".
 constexpr std::string_view kPlacesGoneInto[] = {"city",    "town",   "cinema", "theatre",
                                                 "theater", "office", "church", "mountains"};
+// Things that hold what one takes, picks or removes "from" them: out of them is "aus"
+// ("aus dem Menü", "aus der Liste", "aus dem Ebenenstapel"), where the dictionary's
+// "von" reads as "off" or "away from".
+constexpr std::string_view kContainersTakenFrom[] = {"menu",      "menus",  "menubar", "list",
+                                                     "lists",     "folder", "folders", "directory",
+                                                     "clipboard", "stack",  "archive", "submenu"};
 
 // Masculine nouns of the weak declension, as the last part of a compound ("Name",
 // "Dateiname"): their ending outside the nominative singular, and in the genitive
@@ -441,9 +447,15 @@ struct SenseInContext {
 constexpr std::string_view kDrawing[] = {
     "draw",   "draws", "drawn",  "drawing", "dotted", "dashed",  "straight",  "curve",
     "curves", "shape", "shapes", "angle",   "angles", "corners", "connector", "thickness"};
+// An option or a box that is "checked" is switched on, "aktiviert", not examined.
+constexpr std::string_view kCheckable[] = {"option",    "options",     "box",       "boxes",
+                                           "check box", "checkbox",    "check-box", "setting",
+                                           "settings",  "check-button"};
 constexpr SenseInContext kSensesInContext[] = {
     {"line", "Linie", Kind::Feminine, kDrawing},
     {"lines", "Linien", Kind::Plural, kDrawing},
+    {"checked", "aktiviert", Kind::Adjective, kCheckable},
+    {"unchecked", "deaktiviert", Kind::Adjective, kCheckable},
 };
 // Words that join two clauses; each clause gets its own subject and verb.
 constexpr std::string_view kEnglishConjunctions[] = {"and", "but", "or", "because"};
@@ -452,6 +464,25 @@ constexpr std::pair<std::string_view, std::string_view> kContractions[] = {
     {"in dem", "im"},   {"in das", "ins"},   {"an dem", "am"},
     {"an das", "ans"},  {"zu dem", "zum"},   {"zu der", "zur"},
     {"von dem", "vom"}, {"bei dem", "beim"}, {"auf das", "aufs"}};
+
+// The vowel changes of strong verbs from the present stem's end to the participle's
+// ("schneid": "schnitt", "gleich": "glich", "bind": "bund"), tried in turn. "eit" has no
+// row: "bereiten" is weak, and its "beritten" is another word.
+constexpr std::pair<std::string_view, std::string_view> kInseparableAblaut[] = {
+    {"eid", "itt"}, {"eid", "ied"}, {"eif", "iff"}, {"eich", "ich"}, {"eiß", "iss"},
+    {"eib", "ieb"}, {"eig", "ieg"}, {"eis", "ies"}, {"ein", "ien"},  {"ind", "und"},
+    {"ing", "ung"}, {"ink", "unk"}, {"inn", "onn"}};
+
+// Nouns that measure what follows their "of", which German joins without a
+// preposition ("a cup of coffee": "eine Tasse Kaffee"); other nouns keep "von" ("a
+// list of values": "eine Liste von Werten").
+constexpr std::string_view kMeasureNouns[] = {
+    "cup",    "cups",     "glass",     "glasses", "bottle", "bottles", "piece", "pieces",
+    "slice",  "slices",   "kilo",      "kilos",   "gram",   "grams",   "litre", "litres",
+    "liter",  "liters",   "pound",     "pounds",  "bag",    "bags",    "can",   "cans",
+    "jar",    "jars",     "bowl",      "bowls",   "plate",  "plates",  "pot",   "pots",
+    "spoon",  "spoons",   "pair",      "pairs",   "dozen",  "loaf",    "bunch", "sheet",
+    "sheets", "kilogram", "kilograms", "mug",     "mugs",   "box",     "boxes"};
 
 // Everyday senses of verbs that the dictionary lists only inside longer entries ("ein
 // Fahrzeug fahren: to drive"), before the senses it lists on their own ("treiben").
@@ -935,6 +966,8 @@ class Dictionary::EnglishGrammar {
   bool Progressive(Clause& clause, std::size_t& at);
   bool ToPlace(Clause& clause, std::size_t& at);
   bool ToInside(Clause& clause, std::size_t& at);
+  bool FromInside(Clause& clause, std::size_t& at);
+  bool AsRole(Clause& clause, std::size_t& at);
   bool ClockTime(Clause& clause, std::size_t& at);
   bool AtHome(Clause& clause, std::size_t& at);
   bool GoHome(Clause& clause, std::size_t& at);
@@ -972,6 +1005,14 @@ class Dictionary::EnglishGrammar {
       {Place::Object, "to", "", &EnglishGrammar::ToPlace},
       // "to the city": "in die Stadt", into a place one enters.
       {Place::Object, "to", "the", &EnglishGrammar::ToInside},
+      // "from the menu": "aus dem Menü", out of what holds it.
+      {Place::Object, "from", "the", &EnglishGrammar::FromInside},
+      {Place::Object, "from", "this", &EnglishGrammar::FromInside},
+      {Place::Object, "from", "a", &EnglishGrammar::FromInside},
+      {Place::Object, "from", "your", &EnglishGrammar::FromInside},
+      // "as" and a noun phrase names a role ("acts as a brush": "als ein Pinsel"): the
+      // case of what plays it; after "the same" it compares, "wie".
+      {Place::Object, "as", "", &EnglishGrammar::AsRole},
       // "at eight o'clock": "um acht Uhr".
       {Place::Object, "at", "", &EnglishGrammar::ClockTime},
       // "at home": "zu Hause"; "go home": "nach Hause".
@@ -1020,7 +1061,10 @@ class Dictionary::EnglishGrammar {
   bool PerfectOfBe(Clause& clause, std::size_t been, const EnglishAuxiliary& auxiliary);
   std::optional<std::string> GermanParticiple(const Unit& unit) const;
   bool ReadsAsParticiple(const Unit& unit, const std::string& german) const;
+  bool StateInContext(const Unit& unit) const;
   std::string ParticipleOf(const std::string& infinitive, const Unit& unit) const;
+  std::optional<std::string> InseparableStrongParticiple(const std::string& stem,
+                                                         std::size_t prefix) const;
   void MarkNicht(Clause& clause, std::size_t at) const;
   std::optional<Candidate> IngVerb(const std::string& form) const;
   std::optional<Candidate> BeIngVerb(const std::string& form) const;
@@ -1057,6 +1101,11 @@ class Dictionary::EnglishGrammar {
   std::size_t lastSubjectClauseEnd_ = std::string::npos;
   bool lastSubjectSubordinate_ = false;  // that clause was a subordinate one
   bool lastDescribed_ = false;           // that clause was a description without one
+  // The index after the main clause before and how many of its last units went to its
+  // end (a separated prefix, an infinitive): a phrase after "and" goes before them
+  // ("Legt die Werte für Spalten und Zeilen fest").
+  std::size_t lastClauseEnd_ = std::string::npos;
+  std::size_t lastEndParts_ = 0;
 };
 
 void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units, std::string_view tail) const {
@@ -1408,9 +1457,10 @@ void Dictionary::EnglishGrammar::Inflect(std::size_t at, std::size_t noun,
                     head.text.ends_with("sch");
     head.text += es ? "es" : "s";
   }
-  // Dative plural: "den Kindern" (not after -n or -s).
+  // Dative plural: "den Kindern" (not after -n or -s, nor after the -i and -a of a
+  // foreign plural: "den Modi", "den Schemata").
   if (column == kPlural && grammaticalCase == kDative && !head.text.ends_with('n') &&
-      !head.text.ends_with('s')) {
+      !head.text.ends_with('s') && !head.text.ends_with('i') && !head.text.ends_with('a')) {
     head.text += 'n';
   }
   phrase.end = noun + 1;
@@ -1783,6 +1833,10 @@ void Dictionary::EnglishGrammar::Clauses() {
       // A separated prefix put in at the end moves the clause's end; the next clause
       // still follows this one's subject.
       if (lastSubjectClauseEnd_ == end) lastSubjectClauseEnd_ = clause.end;
+      if (clause.verb < clause.end) {
+        lastClauseEnd_ = clause.end;
+        lastEndParts_ = clause.subordinator == std::string::npos ? clause.toEnd.size() : 0;
+      }
       // A phrase: a preposition's, or an adverb alone ("However, ...", "Here, ...";
       // "here" and "there" are the lexicon's readings, which carry no kind).
       const Unit& first = units_[clause.begin];
@@ -2484,9 +2538,10 @@ void Dictionary::EnglishGrammar::CoordinatedSubject(Clause& clause, std::size_t 
 // no verb of its own.
 bool Dictionary::EnglishGrammar::ContinuesPhrase(Clause& clause) {
   const std::size_t at = clause.begin;
+  const std::size_t parts = at != 0 && lastClauseEnd_ == at - 1 ? lastEndParts_ : 0;
   // A genitive's phrase ("between the edge of a page and the area") rather goes on
   // with the phrase it belongs to.
-  if (at == 0 || lastPhraseEnd_ != at - 1 || lastPhraseCase_ == kNominative ||
+  if (at == 0 || lastPhraseEnd_ + parts != at - 1 || lastPhraseCase_ == kNominative ||
       lastPhraseCase_ == kGenitive ||
       (units_[at - 1].source != "and" && units_[at - 1].source != "or"))
     return false;
@@ -2497,6 +2552,13 @@ bool Dictionary::EnglishGrammar::ContinuesPhrase(Clause& clause) {
     std::copy(before.begin(), before.end(), units_.begin() + static_cast<std::ptrdiff_t>(at));
     return false;
   }
+  // The clause before's end parts follow the phrase that completes its object.
+  std::rotate(units_.begin() + static_cast<std::ptrdiff_t>(at - 1 - parts),
+              units_.begin() + static_cast<std::ptrdiff_t>(at - 1),
+              units_.begin() + static_cast<std::ptrdiff_t>(clause.end));
+  lastPhraseEnd_ = clause.end - parts;
+  lastClauseEnd_ = clause.end;
+  lastEndParts_ = parts;
   clause.verb = clause.end;
   return true;
 }
@@ -2758,6 +2820,9 @@ bool Dictionary::EnglishGrammar::Participle(Clause& clause, const EnglishAuxilia
     ++p;
   if (p >= clause.end || IsClauseBreak(units_[p].gap)) return false;
   if (units_[p].source == "been") return PerfectOfBe(clause, p, auxiliary);
+  // A participle that its sentence made a state ("the option is checked": "ist
+  // aktiviert") stays that adjective after "be".
+  if (auxiliary.withParticiple == "sein" && StateInContext(units_[p])) return false;
   const auto german = GermanParticiple(units_[p]);
   if (!german) return false;
   // After "be" a word with an adjective sense is that adjective ("I am tired"), unless
@@ -2838,6 +2903,21 @@ std::optional<std::string> Dictionary::EnglishGrammar::GermanParticiple(const Un
   return std::nullopt;
 }
 
+// The participle of a strong verb with an inseparable prefix, by the vowel its stem
+// changes to ("beschneiden": "beschnitten", "vergleichen": "verglichen", "verbinden":
+// "verbunden"), where the dictionary lists that form. `stem` is the infinitive without
+// "en", `prefix` the length of its prefix.
+std::optional<std::string> Dictionary::EnglishGrammar::InseparableStrongParticiple(
+    const std::string& stem, std::size_t prefix) const {
+  for (const auto& [present, participle] : kInseparableAblaut) {
+    if (!stem.ends_with(present) || stem.size() < prefix + present.size()) continue;
+    const std::string form =
+        stem.substr(0, stem.size() - present.size()) + std::string(participle) + "en";
+    if (dictionary_.Find(IndexTable::GermanToEnglish, form)) return form;
+  }
+  return std::nullopt;
+}
+
 // "spielen": "gespielt", "sehen": "gesehen", "entfernen": "entfernt", "registrieren":
 // "registriert", "einkaufen": "eingekauft". Of the weak and the strong form the one
 // the dictionary lists wins; for neither, the dictionary's own reading of the English
@@ -2867,6 +2947,12 @@ std::string Dictionary::EnglishGrammar::ParticipleOf(const std::string& infiniti
       unit.text.starts_with(std::string_view(infinitive).substr(0, inseparable + 1)) &&
       unit.text.ends_with("en"))
     return unit.text;
+  // Its weak guess is its third person as well ("beschneidet"), which the dictionary
+  // lists for every verb; a changed vowel that the dictionary lists is the participle.
+  if (inseparable != 0) {
+    if (std::optional<std::string> strong = InseparableStrongParticiple(stem, inseparable))
+      return *strong;
+  }
   const std::string ge = inseparable != 0 ? "" : "ge";
   const std::string weak = ge + stem + (TakesLinkingE(stem) ? "et" : "t");
   const std::string strong = ge + infinitive;
@@ -3114,6 +3200,8 @@ bool Dictionary::EnglishGrammar::Measure(Clause& clause, std::size_t& at) {
     return false;
   // A measure is counted: "a cup", "two cups"; "the size of images" is "die Größe von
   // Bildern".
+  // Only a measure: "a list of values" is "eine Liste von Werten".
+  if (!Contains(kMeasureNouns, units_[j - 1].source)) return false;
   std::size_t counted = j - 1;
   while (counted > clause.begin && IsAdjective(units_[counted - 1]))
     --counted;
@@ -3368,6 +3456,58 @@ bool Dictionary::EnglishGrammar::ToInside(Clause& clause, std::size_t& at) {
   MarkNicht(clause, at);
   const Phrase phrase = NounPhrase(at + 1, clause.end, kAccusative, false, false);
   at = phrase.found ? phrase.end : at + 1;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::FromInside(Clause& clause, std::size_t& at) {
+  // The phrase's head: the last of the adjectives and nouns after the determiner. A
+  // compound unit ("image menubar") is known by its last word.
+  std::size_t head = at + 2;
+  while (head + 1 < clause.end && !IsClauseBreak(units_[head + 1].gap) &&
+         (AdjectiveSense(units_[head]) || IsNoun(units_[head])) && IsNoun(units_[head + 1]))
+    ++head;
+  if (head >= clause.end || IsClauseBreak(units_[at + 2].gap)) return false;
+  const std::string& source = units_[head].source;
+  const std::size_t space = source.rfind(' ');
+  const std::string_view last = space == std::string::npos
+                                    ? std::string_view(source)
+                                    : std::string_view(source).substr(space + 1);
+  if (!IsNoun(units_[head]) || !Contains(kContainersTakenFrom, last)) return false;
+  units_[at].text = "aus";
+  MarkNicht(clause, at);
+  const Phrase phrase = NounPhrase(at + 1, clause.end, kDative, false, false);
+  at = phrase.found ? phrase.end : at + 1;
+  return true;
+}
+
+bool Dictionary::EnglishGrammar::AsRole(Clause& clause, std::size_t& at) {
+  if (at + 1 >= clause.end || IsClauseBreak(units_[at + 1].gap)) return false;
+  // An object before "as" plays the role ("use it as a template": the accusative);
+  // without one the subject does ("is shown as the name", "acts as a brush").
+  bool object = false;
+  bool same = false;
+  bool afterPreposition = false;
+  for (std::size_t k = clause.next; k < at; ++k) {
+    const Unit& unit = units_[k];
+    if (unit.source == "same") same = true;
+    if (Contains(kEnglishPrepositions, unit.source)) {
+      afterPreposition = true;
+    } else if (IsNoun(unit) || FindIn(kEnglishPronouns, unit.source)) {
+      object = object || !afterPreposition;
+      afterPreposition = false;
+    }
+  }
+  if (same) {
+    units_[at].text = "wie";
+    MarkNicht(clause, at);
+    ++at;
+    return true;
+  }
+  const int grammaticalCase = object ? kAccusative : kNominative;
+  const Phrase phrase = NounPhrase(at + 1, clause.end, grammaticalCase, false, false);
+  if (!phrase.found) return false;
+  MarkNicht(clause, at);
+  at = phrase.end;
   return true;
 }
 
@@ -3668,6 +3808,16 @@ bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::s
   phrase.end = head + 1;
   lastPhraseEnd_ = phrase.end;
   return true;
+}
+
+// Whether SensesInContext gave this participle its adjective, a state.
+bool Dictionary::EnglishGrammar::StateInContext(const Unit& unit) const {
+  return unit.kind == Kind::Adjective &&
+         std::any_of(std::begin(kSensesInContext), std::end(kSensesInContext),
+                     [&](const SenseInContext& sense) {
+                       return sense.kind == Kind::Adjective && sense.word == unit.source &&
+                              sense.german == unit.text;
+                     });
 }
 
 // Each sentence gives a word the sense its other words choose (kSensesInContext).

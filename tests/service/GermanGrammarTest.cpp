@@ -155,7 +155,16 @@ constexpr std::string_view kDictionary =
     "Ordner {f} | Ordner {pl} :: paper folder | paper folders\n"
     "Ordner {m} | Ordner {pl} :: folder | folders\n"
     "Ordner {m} | Ordner {pl} :: steward | stewards\n"
-    "gestrichelt {adj} :: dotted\n";
+    "gestrichelt {adj} :: dotted\n"
+    "prüfen {vt} :: to check\n"
+    "beschneiden {vt} :: to clip\n"
+    "beschnitten {adj} :: circumcised\n"
+    "entscheiden {vt} :: to decide\n"
+    "entschieden {adj} :: determined\n"
+    "bereiten {vt} | bereitend | bereitet :: to prepare | preparing | prepared\n"
+    "beritten {adj} :: mounted\n"
+    "gleich {adj} :: same\n"
+    "legen {vt} :: to lay\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -599,6 +608,18 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // Only a counted measure loses its "of"; another noun keeps "von".
       {"I see the garden of old houses.", "Ich sehe den Garten von alten Häusern."},
       {"We see two cups of coffee.", "Wir sehen zwei Tassen Kaffee."},
+      // A program's modes, and a difference that is no subtraction's.
+      {"The cat sees two modes.", "Die Katze sieht zwei Modi."},
+      {"We play with the old modes.", "Wir spielen mit den alten Modi."},
+      // One clicks "here", "in" a place, or a button by its label.
+      {"Click here.", "Klicken Sie hier."},
+      {"Click in the garden.", "Klicken Sie im Garten."},
+      {"Click Links.", "Klicken Sie auf Links."},
+      // A document's template, words and tags, and the web.
+      {"The cat opens the old template.", "Die Katze öffnet die alte Vorlage."},
+      {"We see two words and the tags.", "Wir sehen zwei Wörter und die Tags."},
+      {"I see the web.", "Ich sehe das Web."},
+      {"We see the big difference.", "Wir sehen den großen Unterschied."},
       // A weak masculine noun ends in "-n" outside the nominative, alone and as the
       // last part of a compound.
       {"The name is old.", "Der Name ist alt."},
@@ -766,6 +787,53 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Playing with the cat is good.", "Spielen mit der Katze ist gut."},
       {"Playing opens the door.", "Spielen öffnet die Tür."},
       {"Seeing can help.", "Sehen kann helfen."},
+      // "from" what holds a thing is "aus", from anything else "von".
+      {"We choose a cat from the list.", "Wir wählen eine Katze aus der Liste."},
+      {"I remove the dog from the old menu.", "Ich entferne den Hund aus dem alten Menü."},
+      {"We remove two cats from a folder.", "Wir entfernen zwei Katzen aus einem Ordner."},
+      {"I remove the dog from the window.", "Ich entferne den Hund vom Fenster."},
+      // A dialog's tab is a "Register".
+      {"The dog opens the tab.", "Der Hund öffnet das Register."},
+      // A checked option is switched on, a state; anything else checked is examined.
+      {"When the option is checked, the dog sleeps.",
+       "Wenn die Option aktiviert ist, schläft der Hund."},
+      {"We see the big options checked.", "Wir sehen die großen Optionen aktiviert."},
+      {"The dog is checked.", "Der Hund wird geprüft."},
+      // A strong verb with an inseparable prefix changes its vowel in the participle,
+      // where the dictionary lists that form; "bereiten" is weak.
+      {"The cat is clipped.", "Die Katze wird beschnitten."},
+      {"The question is decided.", "Die Frage wird entschieden."},
+      {"The cup is prepared.", "Die Tasse wird bereitet."},
+      // "as" and a noun phrase: the case of what plays the role, the object where there
+      // is one, else the subject; after "the same" it compares.
+      {"The cat plays as a dog.", "Die Katze spielt als ein Hund."},
+      {"The cat is used as the old dog.", "Die Katze wird als der alte Hund verwendet."},
+      {"We use the cat as a dog.", "Wir verwenden die Katze als einen Hund."},
+      {"We use it as a dog.", "Wir verwenden es als einen Hund."},
+      {"We see the same dog as the cat.", "Wir sehen den gleichen Hund wie die Katze."},
+      // A range is a "Bereich"; what one specifies one "legt fest".
+      {"We see the old range.", "Wir sehen den alten Bereich."},
+      {"The dog specifies the cup.", "Der Hund legt die Tasse fest."},
+      // A separable verb's prefix follows the whole object, the phrases after "and"
+      // with it.
+      {"Specify the cat and the dog.", "Legen Sie die Katze und den Hund fest."},
+      {"We buy a cup and a dog.", "Wir kaufen eine Tasse und einen Hund ein."},
+      // Only a measure joins its "of" phrase without a preposition.
+      {"We see a list of cats.", "Wir sehen eine Liste von Katzen."},
+      {"I see a list of old dogs.", "Ich sehe eine Liste von alten Hunden."},
+      {"We see two cups of coffee.", "Wir sehen zwei Tassen Kaffee."},
+      // A program's modes, and a difference that is no subtraction's.
+      {"The cat sees two modes.", "Die Katze sieht zwei Modi."},
+      {"We play with the old modes.", "Wir spielen mit den alten Modi."},
+      // One clicks "here", "in" a place, or a button by its label.
+      {"Click here.", "Klicken Sie hier."},
+      {"Click in the garden.", "Klicken Sie im Garten."},
+      {"Click Links.", "Klicken Sie auf Links."},
+      // A document's template, words and tags, and the web.
+      {"The cat opens the old template.", "Die Katze öffnet die alte Vorlage."},
+      {"We see two words and the tags.", "Wir sehen zwei Wörter und die Tags."},
+      {"I see the web.", "Ich sehe das Web."},
+      {"We see the big difference.", "Wir sehen den großen Unterschied."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
