@@ -27,8 +27,8 @@ namespace parlumo::service {
 namespace {
 
 // Floors a little under the scores this build reaches on the held-out sets.
-constexpr double kEnglishToGermanFloor = 49.3;
-constexpr double kGermanToEnglishFloor = 50.3;
+constexpr double kEnglishToGermanFloor = 49.4;
+constexpr double kGermanToEnglishFloor = 50.9;
 
 // Pairs "English TAB other language", one a line.
 std::vector<std::pair<std::string, std::string>> ReadSet(const std::string& name) {
