@@ -307,6 +307,11 @@ constexpr ManualVerb kManualVerbs[] = {
     {"clip", "beschneiden", false},
     // What a setting "specifies" it "legt fest"; the dictionary offers "definieren".
     {"specify", "festlegen", false},
+    // The dictionary gives a double click only as "zweimal anklicken", and a right
+    // click not at all; manuals "doppelklicken" and click "with the right mouse button"
+    // (kCommandManners).
+    {"double-click", "doppelklicken", false},
+    {"right-click", "klicken", false},
 };
 
 // Where one clicks, with a word of its own instead of the verb's preposition ("Click
@@ -316,6 +321,12 @@ constexpr std::string_view kClickPlaces[] = {"here", "in", "inside", "into", "ou
 // Commands whose English object German gives a preposition, with it.
 constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
     {"click", "auf"}, {"double-click", "auf"}, {"right-click", "auf"}};
+
+// Commands whose German verb says only part of the English one, with the rest, which
+// comes after "Sie" ("Right-click the item": "Klicken Sie mit der rechten Maustaste auf
+// das Element").
+constexpr std::pair<std::string_view, std::string_view> kCommandManners[] = {
+    {"right-click", "mit der rechten Maustaste"}};
 
 }  // namespace
 
@@ -1452,6 +1463,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       if (auto [prefix, stem] = SplitSeparable(std::string(verb->translation)); !prefix.empty()) {
         unit.text = stem + " Sie";
         unit.separated = prefix;
+      }
+      for (const auto& [english, manner] : kCommandManners) {
+        if (FoldCase(tokens[w].word) == english) unit.text += " " + std::string(manner);
       }
       // A verb whose object German gives a preposition ("Click (on) the button":
       // "Klicken Sie auf den Knopf"); the English one goes into it, and what follows

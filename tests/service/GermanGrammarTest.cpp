@@ -834,6 +834,14 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We see two words and the tags.", "Wir sehen zwei Wörter und die Tags."},
       {"I see the web.", "Ich sehe das Web."},
       {"We see the big difference.", "Wir sehen den großen Unterschied."},
+      // A double click and a right click as commands, alone, after a clause in front
+      // and before another command.
+      {"Double-click the button.", "Doppelklicken Sie auf die Schaltfläche."},
+      {"Right-click the button.", "Klicken Sie mit der rechten Maustaste auf die Schaltfläche."},
+      {"To open the door, right-click the button.",
+       "Um die Tür zu öffnen, klicken Sie mit der rechten Maustaste auf die Schaltfläche."},
+      {"Double-click the cat, or click the button.",
+       "Doppelklicken Sie auf die Katze, oder klicken Sie auf die Schaltfläche."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
