@@ -1003,7 +1003,7 @@ constexpr std::pair<std::string_view, std::string_view> kEnglishContractions[] =
 namespace {
 
 // A menu path ("Choose File - New - Labels", "Edit → Paste Into", "the Grid - Display
-// Grid command"): an arrow, or a spaced hyphen, between two capitalised words parts
+// Grid command"): an arrow, or a spaced hyphen or dash, between two capitalised words parts
 // two entries, and an entry is the capitalised words around it, the first word of a
 // sentence (the command) not included. Its tokens become one, not language to the
 // grammar, so that no pass moves its entries; its German (`menu`) has each entry
@@ -1020,7 +1020,8 @@ void MergeMenuPaths(Tokens& tokens, std::string& tail, const BreaksBefore& break
            gap.substr(first, gap.find_last_not_of(' ') + 1 - first) == "\u2192";
   };
   const auto parts = [&](std::size_t k) {
-    return k > 0 && k < tokens.size() && (tokens[k].gap == " - " || arrow(tokens[k].gap)) &&
+    return k > 0 && k < tokens.size() &&
+           (tokens[k].gap == " - " || tokens[k].gap == " \u2013 " || arrow(tokens[k].gap)) &&
            word(k) && word(k - 1);
   };
   // Whether token k continues the entry before it.
@@ -1328,9 +1329,23 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
                                                first) != std::end(kBeforeCommand) ||
                                      afterClause(w));
   };
+  // A label in quotes after a command's verb ("Select "Left"").
+  const auto quotedLabel = [&](std::size_t w) {
+    constexpr std::string_view kOpeningQuotes[] = {" \"", " \u201c", " \u201e", " '"};
+    return std::find(std::begin(kOpeningQuotes), std::end(kOpeningQuotes), tokens[w + 1].gap) !=
+           std::end(kOpeningQuotes);
+  };
+  // A label, a menu or a key by its name after a sentence's first word that can only be
+  // a verb ("Choose Insert - Chart"); a word that is a noun too may start a title
+  // ("Display Settings").
+  const auto labelAfterVerbOnly = [&](std::size_t w) {
+    if (!StartsUpper(tokens[w + 1].word) || (w > 0 && !breaksBefore(w))) return false;
+    std::optional<Candidate> common = Find(IndexTable::EnglishToGerman, tokens[w].word);
+    return !common || !IsNounKind(common->kind);
+  };
   const auto imperative = [&](std::size_t w) -> std::optional<Candidate> {
     if (w + 1 >= tokens.size() || tokens[w].verbatim || !commandPlace(w) ||
-        tokens[w + 1].gap != " ") {
+        (tokens[w + 1].gap != " " && !quotedLabel(w))) {
       return std::nullopt;
     }
     constexpr std::string_view kAfterCommand[] = {"the", "a",    "an",   "this",  "these", "your",
@@ -1344,7 +1359,8 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
                             (StartsUpper(tokens[w + 1].word) ||
                              std::find(std::begin(kClickPlaces), std::end(kClickPlaces), next) !=
                                  std::end(kClickPlaces));
-    if (!joined && !tokens[w + 1].verbatim && !clickPlace &&
+    if (!joined && !tokens[w + 1].verbatim && !clickPlace && !quotedLabel(w) &&
+        !labelAfterVerbOnly(w) &&
         std::find(std::begin(kAfterCommand), std::end(kAfterCommand), next) ==
             std::end(kAfterCommand)) {
       return std::nullopt;

@@ -842,6 +842,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
        "Um die Tür zu öffnen, klicken Sie mit der rechten Maustaste auf die Schaltfläche."},
       {"Double-click the cat, or click the button.",
        "Doppelklicken Sie auf die Katze, oder klicken Sie auf die Schaltfläche."},
+      // A command before a label, a menu path or a key by its name, where its verb is
+      // no noun, or before a label in quotes.
+      {"Choose Links.", "Wählen Sie Links."},
+      {"Choose Garden – Menu.", "Wählen Sie Garten – Menü."},
+      {"Choose \"Links\".", "Wählen Sie \"Links\"."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
