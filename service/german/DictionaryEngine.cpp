@@ -312,6 +312,12 @@ constexpr ManualVerb kManualVerbs[] = {
     // (kCommandManners).
     {"double-click", "doppelklicken", false},
     {"right-click", "klicken", false},
+    // A device is switched on and off, not "abgestellt"; steps are "carried out", a
+    // program or a printer is "set up".
+    {"turn on", "einschalten", false},
+    {"turn off", "ausschalten", false},
+    {"carry out", "ausführen", false},
+    {"set up", "einrichten", false},
 };
 
 // Where one clicks, with a word of its own instead of the verb's preposition ("Click
@@ -1330,46 +1336,59 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
                                      afterClause(w));
   };
   // A label in quotes after a command's verb ("Select "Left"").
-  const auto quotedLabel = [&](std::size_t w) {
+  const auto quotedLabel = [&](std::size_t w, std::size_t n) {
     constexpr std::string_view kOpeningQuotes[] = {" \"", " \u201c", " \u201e", " '"};
-    return std::find(std::begin(kOpeningQuotes), std::end(kOpeningQuotes), tokens[w + 1].gap) !=
+    return std::find(std::begin(kOpeningQuotes), std::end(kOpeningQuotes), tokens[w + n].gap) !=
            std::end(kOpeningQuotes);
   };
   // A label, a menu or a key by its name after a sentence's first word that can only be
   // a verb ("Choose Insert - Chart"); a word that is a noun too may start a title
   // ("Display Settings").
-  const auto labelAfterVerbOnly = [&](std::size_t w) {
-    if (!StartsUpper(tokens[w + 1].word) || (w > 0 && !breaksBefore(w))) return false;
+  const auto labelAfterVerbOnly = [&](std::size_t w, std::size_t n) {
+    if (!StartsUpper(tokens[w + n].word) || (w > 0 && !breaksBefore(w))) return false;
     std::optional<Candidate> common = Find(IndexTable::EnglishToGerman, tokens[w].word);
-    return !common || !IsNounKind(common->kind);
+    return n > 1 || !common || !IsNounKind(common->kind);
   };
-  const auto imperative = [&](std::size_t w) -> std::optional<Candidate> {
-    if (w + 1 >= tokens.size() || tokens[w].verbatim || !commandPlace(w) ||
-        (tokens[w + 1].gap != " " && !quotedLabel(w))) {
+  // A command's verb at `w`, of `n` words (a verb and its particle, "Set up ...").
+  const auto imperative = [&](std::size_t w, std::size_t n) -> std::optional<Candidate> {
+    if (w + n >= tokens.size() || tokens[w].verbatim || !commandPlace(w) ||
+        (tokens[w + n].gap != " " && !quotedLabel(w, n))) {
       return std::nullopt;
     }
     constexpr std::string_view kAfterCommand[] = {"the", "a",    "an",   "this",  "these", "your",
                                                   "all", "any",  "each", "every", "on",    "to",
                                                   "it",  "them", "both", "that",  "one",   "some"};
-    const std::string next = FoldCase(tokens[w + 1].word);
+    const std::string next = FoldCase(tokens[w + n].word);
     const bool joined =
         w > 0 && (FoldCase(tokens[w - 1].word) == "and" || FoldCase(tokens[w - 1].word) == "or");
     // One clicks "here", "in" a place, or a button by its label ("Click Add").
     const bool clickPlace = !CommandPreposition(FoldCase(tokens[w].word)).empty() &&
-                            (StartsUpper(tokens[w + 1].word) ||
+                            (StartsUpper(tokens[w + n].word) ||
                              std::find(std::begin(kClickPlaces), std::end(kClickPlaces), next) !=
                                  std::end(kClickPlaces));
-    if (!joined && !tokens[w + 1].verbatim && !clickPlace && !quotedLabel(w) &&
-        !labelAfterVerbOnly(w) &&
+    if (!joined && !tokens[w + n].verbatim && !clickPlace && !quotedLabel(w, n) &&
+        !labelAfterVerbOnly(w, n) &&
         std::find(std::begin(kAfterCommand), std::end(kAfterCommand), next) ==
             std::end(kAfterCommand)) {
       return std::nullopt;
     }
-    std::optional<Candidate> verb = Find(IndexTable::EnglishVerbs, tokens[w].word);
+    std::optional<Candidate> verb =
+        Find(IndexTable::EnglishVerbs,
+             n == 1 ? tokens[w].word : tokens[w].word + " " + tokens[w + 1].word);
     if (!verb || verb->translation.find(' ') != std::string::npos) return std::nullopt;
     return verb;
   };
 
+  // A verb and its particle that the dictionary gives as one German verb ("carry out":
+  // "durchführen", "set up": "einrichten") stay one verb, which the grammar moves and
+  // splits as any other; word by word they mean something else ("tragen aus").
+  const auto phrasalVerb = [&](std::size_t w, std::size_t n, const Candidate& verb) {
+    constexpr std::string_view kParticles[] = {"up", "out", "off", "on", "down", "back"};
+    return direction == Direction::EnglishToGerman && n == 2 &&
+           std::find(std::begin(kParticles), std::end(kParticles), FoldCase(tokens[w + 1].word)) !=
+               std::end(kParticles) &&
+           verb.translation.find(' ') == std::string::npos;
+  };
   std::vector<Unit> units;
   units.reserve(tokens.size());
   const IndexTable index = TableFor(direction);
@@ -1443,7 +1462,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         found = std::nullopt;
       // A verb phrase ("Kaffee trinken", "drink coffee") is split up: its verb
       // moves and agrees, and its object takes its article or "kein".
-      if (found && grammar && n > 1 && found->kind == Kind::Verb) {
+      if (found && grammar && n > 1 && found->kind == Kind::Verb && !phrasalVerb(w, n, *found)) {
         found = std::nullopt;
       }
       // Likewise an example of a verb's entry that the dictionary gives untagged ("to
@@ -1469,9 +1488,10 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     unit.gap = tokens[w].gap;
     unit.upper = StartsUpper(tokens[w].word);
     unit.capital = unit.upper;
-    if (std::optional<Candidate> verb =
-            grammar && direction == Direction::EnglishToGerman && taken == 1 ? imperative(w)
-                                                                             : std::nullopt) {
+    if (std::optional<Candidate> verb = grammar && direction == Direction::EnglishToGerman &&
+                                                (taken == 1 || (found && found->kind == Kind::Verb))
+                                            ? imperative(w, taken)
+                                            : std::nullopt) {
       // A command, as manuals give them ("Click the button"): the polite German form,
       // the infinitive and "Sie" ("Klicken Sie …"), which the grammar leaves alone.
       unit.text = std::string(verb->translation) + " Sie";

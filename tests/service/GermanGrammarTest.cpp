@@ -144,6 +144,8 @@ constexpr std::string_view kDictionary =
     "Lehrer {m}; Lehrerin {f} | Lehrer {pl}; Lehrerinnen {pl} :: teacher | teachers\n"
     "Frau {f} | Frauen {pl} :: woman | women\n"
     "Liste {f} | Listen {pl} :: list | lists\n"
+    "vornehmen {vt} :: to carry out\n"
+    "führen {vt} :: to lead\n"
     "älter {adj} :: older\n"
     "später {adv} :: later\n"
     "stattgeben {vi} :: to grant\n"
@@ -847,6 +849,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"Choose Links.", "Wählen Sie Links."},
       {"Choose Garden – Menu.", "Wählen Sie Garten – Menü."},
       {"Choose \"Links\".", "Wählen Sie \"Links\"."},
+      // A verb and its particle that the dictionary gives as one German verb stay one:
+      // as a command, a finite verb and an infinitive.
+      {"Carry out the list.", "Führen Sie die Liste aus."},
+      {"We carry out the list.", "Wir führen die Liste aus."},
+      {"To open the door, carry out the list.", "Um die Tür zu öffnen, führen Sie die Liste aus."},
+      {"Click the button to carry out the list.",
+       "Klicken Sie auf die Schaltfläche, um die Liste auszuführen."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
