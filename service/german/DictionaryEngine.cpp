@@ -318,6 +318,9 @@ constexpr ManualVerb kManualVerbs[] = {
     {"turn off", "ausschalten", false},
     {"carry out", "ausführen", false},
     {"set up", "einrichten", false},
+    // A program "exits" ("beendet") and is "exited"; the dictionary's first is a
+    // vehicle's passenger's "aussteigen".
+    {"exit", "beenden", false},
 };
 
 // Where one clicks, with a word of its own instead of the verb's preposition ("Click

@@ -146,6 +146,8 @@ constexpr std::string_view kDictionary =
     "Liste {f} | Listen {pl} :: list | lists\n"
     "vornehmen {vt} :: to carry out\n"
     "führen {vt} :: to lead\n"
+    "Druck {m} | Drucke {pl} :: print | prints\n"
+    "drucken {vt} :: to print\n"
     "älter {adj} :: older\n"
     "später {adv} :: later\n"
     "stattgeben {vi} :: to grant\n"
@@ -856,6 +858,15 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"To open the door, carry out the list.", "Um die Tür zu öffnen, führen Sie die Liste aus."},
       {"Click the button to carry out the list.",
        "Klicken Sie auf die Schaltfläche, um die Liste auszuführen."},
+      // After a subject in the third person, "and" and a verb in "-s" before its object
+      // is a second verb, whatever noun the word is too; at the end, a noun.
+      {"The dog opens the door and prints it.", "Der Hund öffnet die Tür und druckt sie."},
+      {"When the dog opens the door and prints it, the cat sleeps.",
+       "Wenn der Hund die Tür öffnet und sie druckt, schläft die Katze."},
+      {"The dog sees the doors and prints.", "Der Hund sieht die Türen und Drucke."},
+      // A program or a menu is exited, "beendet".
+      {"Exit the menu.", "Beenden Sie das Menü."},
+      {"The dog exits the menu.", "Der Hund beendet das Menü."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
