@@ -642,8 +642,10 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
       if (!form.empty()) return std::string(form);
     }
     // A verb with an inseparable prefix changes its vowel as the verb under it does
-    // ("enthalten": "enthält" as "halten": "hält").
-    for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"}) {
+    // ("enthalten": "enthält" as "halten": "hält"). "unter", "über", "hinter" and
+    // "wider" are such prefixes too where nothing splits them off ("unterbricht").
+    for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer", "unter",
+                                    "über", "hinter", "wider"}) {
       if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
       const std::string base = infinitive.substr(prefix.size());
       const auto strong = image_->Find<StrongFormsRow>(IndexTable::StrongForms, base);

@@ -148,6 +148,9 @@ constexpr std::string_view kDictionary =
     "führen {vt} :: to lead\n"
     "Druck {m} | Drucke {pl} :: print | prints\n"
     "drucken {vt} :: to print\n"
+    "brechen {vt} | brechend | gebrochen | er/sie bricht :: to break | breaking | broken | "
+    "he/she breaks\n"
+    "unterbrechen {vt} :: to interrupt\n"
     "älter {adj} :: older\n"
     "später {adv} :: later\n"
     "stattgeben {vi} :: to grant\n"
@@ -867,6 +870,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // A program or a menu is exited, "beendet".
       {"Exit the menu.", "Beenden Sie das Menü."},
       {"The dog exits the menu.", "Der Hund beendet das Menü."},
+      // "unter" and the other prefixes that nothing splits off change the vowel as the
+      // verb under them does.
+      {"The dog interrupts the cat.", "Der Hund unterbricht die Katze."},
+      {"Interrupts the list.", "Unterbricht die Liste."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
