@@ -228,6 +228,9 @@ constexpr ManualSense kManualSenses[] = {
     {"icons", "Symbole", Dictionary::Kind::Plural},
     {"data", "Daten", Dictionary::Kind::Plural},
     {"menubar", "Menüleiste", Dictionary::Kind::Feminine},
+    // The pronoun, not the noun ("ein Etwas") the dictionary lists first: "to do
+    // something" is "etwas tun".
+    {"something", "etwas", Dictionary::Kind::Other},
     {"styles", "Stile", Dictionary::Kind::Plural},
     // A ticket to travel, or a system's ticket, rather than a fine ("Strafmandat").
     {"ticket", "Ticket", Dictionary::Kind::Neuter},

@@ -151,6 +151,7 @@ constexpr std::string_view kDictionary =
     "brechen {vt} | brechend | gebrochen | er/sie bricht :: to break | breaking | broken | "
     "he/she breaks\n"
     "unterbrechen {vt} :: to interrupt\n"
+    "Etwas {n} :: something\n"
     "älter {adj} :: older\n"
     "später {adv} :: later\n"
     "stattgeben {vi} :: to grant\n"
@@ -874,6 +875,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // verb under them does.
       {"The dog interrupts the cat.", "Der Hund unterbricht die Katze."},
       {"Interrupts the list.", "Unterbricht die Liste."},
+      // "something" is the pronoun, in small letters inside the sentence.
+      {"The dog sees something.", "Der Hund sieht etwas."},
+      {"Something sleeps.", "Etwas schläft."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
