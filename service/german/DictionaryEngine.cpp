@@ -228,6 +228,9 @@ constexpr ManualSense kManualSenses[] = {
     {"icons", "Symbole", Dictionary::Kind::Plural},
     {"data", "Daten", Dictionary::Kind::Plural},
     {"menubar", "Menüleiste", Dictionary::Kind::Feminine},
+    // The pronoun, not the noun ("ein Etwas") the dictionary lists first: "to do
+    // something" is "etwas tun".
+    {"something", "etwas", Dictionary::Kind::Other},
     {"styles", "Stile", Dictionary::Kind::Plural},
     // A ticket to travel, or a system's ticket, rather than a fine ("Strafmandat").
     {"ticket", "Ticket", Dictionary::Kind::Neuter},
@@ -307,6 +310,20 @@ constexpr ManualVerb kManualVerbs[] = {
     {"clip", "beschneiden", false},
     // What a setting "specifies" it "legt fest"; the dictionary offers "definieren".
     {"specify", "festlegen", false},
+    // The dictionary gives a double click only as "zweimal anklicken", and a right
+    // click not at all; manuals "doppelklicken" and click "with the right mouse button"
+    // (kCommandManners).
+    {"double-click", "doppelklicken", false},
+    {"right-click", "klicken", false},
+    // A device is switched on and off, not "abgestellt"; steps are "carried out", a
+    // program or a printer is "set up".
+    {"turn on", "einschalten", false},
+    {"turn off", "ausschalten", false},
+    {"carry out", "ausführen", false},
+    {"set up", "einrichten", false},
+    // A program "exits" ("beendet") and is "exited"; the dictionary's first is a
+    // vehicle's passenger's "aussteigen".
+    {"exit", "beenden", false},
 };
 
 // Where one clicks, with a word of its own instead of the verb's preposition ("Click
@@ -316,6 +333,12 @@ constexpr std::string_view kClickPlaces[] = {"here", "in", "inside", "into", "ou
 // Commands whose English object German gives a preposition, with it.
 constexpr std::pair<std::string_view, std::string_view> kCommandPrepositions[] = {
     {"click", "auf"}, {"double-click", "auf"}, {"right-click", "auf"}};
+
+// Commands whose German verb says only part of the English one, with the rest, which
+// comes after "Sie" ("Right-click the item": "Klicken Sie mit der rechten Maustaste auf
+// das Element").
+constexpr std::pair<std::string_view, std::string_view> kCommandManners[] = {
+    {"right-click", "mit der rechten Maustaste"}};
 
 }  // namespace
 
@@ -992,7 +1015,7 @@ constexpr std::pair<std::string_view, std::string_view> kEnglishContractions[] =
 namespace {
 
 // A menu path ("Choose File - New - Labels", "Edit → Paste Into", "the Grid - Display
-// Grid command"): an arrow, or a spaced hyphen, between two capitalised words parts
+// Grid command"): an arrow, or a spaced hyphen or dash, between two capitalised words parts
 // two entries, and an entry is the capitalised words around it, the first word of a
 // sentence (the command) not included. Its tokens become one, not language to the
 // grammar, so that no pass moves its entries; its German (`menu`) has each entry
@@ -1009,7 +1032,8 @@ void MergeMenuPaths(Tokens& tokens, std::string& tail, const BreaksBefore& break
            gap.substr(first, gap.find_last_not_of(' ') + 1 - first) == "\u2192";
   };
   const auto parts = [&](std::size_t k) {
-    return k > 0 && k < tokens.size() && (tokens[k].gap == " - " || arrow(tokens[k].gap)) &&
+    return k > 0 && k < tokens.size() &&
+           (tokens[k].gap == " - " || tokens[k].gap == " \u2013 " || arrow(tokens[k].gap)) &&
            word(k) && word(k - 1);
   };
   // Whether token k continues the entry before it.
@@ -1317,32 +1341,60 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
                                                first) != std::end(kBeforeCommand) ||
                                      afterClause(w));
   };
-  const auto imperative = [&](std::size_t w) -> std::optional<Candidate> {
-    if (w + 1 >= tokens.size() || tokens[w].verbatim || !commandPlace(w) ||
-        tokens[w + 1].gap != " ") {
+  // A label in quotes after a command's verb ("Select "Left"").
+  const auto quotedLabel = [&](std::size_t w, std::size_t n) {
+    constexpr std::string_view kOpeningQuotes[] = {" \"", " \u201c", " \u201e", " '"};
+    return std::find(std::begin(kOpeningQuotes), std::end(kOpeningQuotes), tokens[w + n].gap) !=
+           std::end(kOpeningQuotes);
+  };
+  // A label, a menu or a key by its name after a sentence's first word that can only be
+  // a verb ("Choose Insert - Chart"); a word that is a noun too may start a title
+  // ("Display Settings").
+  const auto labelAfterVerbOnly = [&](std::size_t w, std::size_t n) {
+    if (!StartsUpper(tokens[w + n].word) || (w > 0 && !breaksBefore(w))) return false;
+    std::optional<Candidate> common = Find(IndexTable::EnglishToGerman, tokens[w].word);
+    return n > 1 || !common || !IsNounKind(common->kind);
+  };
+  // A command's verb at `w`, of `n` words (a verb and its particle, "Set up ...").
+  const auto imperative = [&](std::size_t w, std::size_t n) -> std::optional<Candidate> {
+    if (w + n >= tokens.size() || tokens[w].verbatim || !commandPlace(w) ||
+        (tokens[w + n].gap != " " && !quotedLabel(w, n))) {
       return std::nullopt;
     }
     constexpr std::string_view kAfterCommand[] = {"the", "a",    "an",   "this",  "these", "your",
                                                   "all", "any",  "each", "every", "on",    "to",
                                                   "it",  "them", "both", "that",  "one",   "some"};
-    const std::string next = FoldCase(tokens[w + 1].word);
+    const std::string next = FoldCase(tokens[w + n].word);
     const bool joined =
         w > 0 && (FoldCase(tokens[w - 1].word) == "and" || FoldCase(tokens[w - 1].word) == "or");
     // One clicks "here", "in" a place, or a button by its label ("Click Add").
     const bool clickPlace = !CommandPreposition(FoldCase(tokens[w].word)).empty() &&
-                            (StartsUpper(tokens[w + 1].word) ||
+                            (StartsUpper(tokens[w + n].word) ||
                              std::find(std::begin(kClickPlaces), std::end(kClickPlaces), next) !=
                                  std::end(kClickPlaces));
-    if (!joined && !tokens[w + 1].verbatim && !clickPlace &&
+    if (!joined && !tokens[w + n].verbatim && !clickPlace && !quotedLabel(w, n) &&
+        !labelAfterVerbOnly(w, n) &&
         std::find(std::begin(kAfterCommand), std::end(kAfterCommand), next) ==
             std::end(kAfterCommand)) {
       return std::nullopt;
     }
-    std::optional<Candidate> verb = Find(IndexTable::EnglishVerbs, tokens[w].word);
+    std::optional<Candidate> verb =
+        Find(IndexTable::EnglishVerbs,
+             n == 1 ? tokens[w].word : tokens[w].word + " " + tokens[w + 1].word);
     if (!verb || verb->translation.find(' ') != std::string::npos) return std::nullopt;
     return verb;
   };
 
+  // A verb and its particle that the dictionary gives as one German verb ("carry out":
+  // "durchführen", "set up": "einrichten") stay one verb, which the grammar moves and
+  // splits as any other; word by word they mean something else ("tragen aus").
+  const auto phrasalVerb = [&](std::size_t w, std::size_t n, const Candidate& verb) {
+    constexpr std::string_view kParticles[] = {"up", "out", "off", "on", "down", "back"};
+    return direction == Direction::EnglishToGerman && n == 2 &&
+           std::find(std::begin(kParticles), std::end(kParticles), FoldCase(tokens[w + 1].word)) !=
+               std::end(kParticles) &&
+           verb.translation.find(' ') == std::string::npos;
+  };
   std::vector<Unit> units;
   units.reserve(tokens.size());
   const IndexTable index = TableFor(direction);
@@ -1416,7 +1468,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
         found = std::nullopt;
       // A verb phrase ("Kaffee trinken", "drink coffee") is split up: its verb
       // moves and agrees, and its object takes its article or "kein".
-      if (found && grammar && n > 1 && found->kind == Kind::Verb) {
+      if (found && grammar && n > 1 && found->kind == Kind::Verb && !phrasalVerb(w, n, *found)) {
         found = std::nullopt;
       }
       // Likewise an example of a verb's entry that the dictionary gives untagged ("to
@@ -1442,9 +1494,10 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
     unit.gap = tokens[w].gap;
     unit.upper = StartsUpper(tokens[w].word);
     unit.capital = unit.upper;
-    if (std::optional<Candidate> verb =
-            grammar && direction == Direction::EnglishToGerman && taken == 1 ? imperative(w)
-                                                                             : std::nullopt) {
+    if (std::optional<Candidate> verb = grammar && direction == Direction::EnglishToGerman &&
+                                                (taken == 1 || (found && found->kind == Kind::Verb))
+                                            ? imperative(w, taken)
+                                            : std::nullopt) {
       // A command, as manuals give them ("Click the button"): the polite German form,
       // the infinitive and "Sie" ("Klicken Sie …"), which the grammar leaves alone.
       unit.text = std::string(verb->translation) + " Sie";
@@ -1452,6 +1505,9 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       if (auto [prefix, stem] = SplitSeparable(std::string(verb->translation)); !prefix.empty()) {
         unit.text = stem + " Sie";
         unit.separated = prefix;
+      }
+      for (const auto& [english, manner] : kCommandManners) {
+        if (FoldCase(tokens[w].word) == english) unit.text += " " + std::string(manner);
       }
       // A verb whose object German gives a preposition ("Click (on) the button":
       // "Klicken Sie auf den Knopf"); the English one goes into it, and what follows

@@ -642,8 +642,10 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
       if (!form.empty()) return std::string(form);
     }
     // A verb with an inseparable prefix changes its vowel as the verb under it does
-    // ("enthalten": "enthält" as "halten": "hält").
-    for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer"}) {
+    // ("enthalten": "enthält" as "halten": "hält"). "unter", "über", "hinter" and
+    // "wider" are such prefixes too where nothing splits them off ("unterbricht").
+    for (std::string_view prefix : {"be", "emp", "ent", "er", "ge", "miss", "ver", "zer", "unter",
+                                    "über", "hinter", "wider"}) {
       if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
       const std::string base = infinitive.substr(prefix.size());
       const auto strong = image_->Find<StrongFormsRow>(IndexTable::StrongForms, base);
@@ -874,6 +876,7 @@ class Dictionary::EnglishGrammar {
   bool JoinsSubjects(std::size_t begin, std::size_t at) const;
   bool ContinuesPhrase(Clause& clause);
   bool SharesSubject(Clause& clause);
+  bool ThirdPersonShared(Clause& clause);
   void CoordinatedSubject(Clause& clause, std::size_t start);
   void SeparatedPrefix(Clause& clause, std::size_t command);
   std::size_t NameWithVerb(const Clause& clause, std::size_t at) const;
@@ -2441,6 +2444,7 @@ bool Dictionary::EnglishGrammar::SharesSubject(Clause& clause) {
     clause.sharedSubject = true;
     return true;
   }
+  if (ThirdPersonShared(clause)) return true;
   if (lastSubjectPerson_ == kThirdSingular || FindIn(kEnglishDeterminers, verb.source) ||
       FindIn(kEnglishPronouns, verb.source) || verb.source.ends_with('s') || !IsVerbForm(verb) ||
       IsAdjective(verb) || AdjectiveSense(verb) || IsClauseBreak(next.gap))
@@ -2450,6 +2454,24 @@ bool Dictionary::EnglishGrammar::SharesSubject(Clause& clause) {
     return false;
   clause.verb = at;
   clause.person = lastSubjectPerson_;
+  clause.sharedSubject = true;
+  if (lastSubjectSubordinate_) clause.subordinator = at - 1;
+  return true;
+}
+
+// After a subject in the third person singular, a verb in "-s" before its object is the
+// next thing the subject does, whatever noun the word is too ("It opens the file and
+// prints it": "druckt es", not "Drucke").
+bool Dictionary::EnglishGrammar::ThirdPersonShared(Clause& clause) {
+  const std::size_t at = clause.begin;
+  const Unit& verb = units_[at];
+  const Unit& next = units_[at + 1];
+  if (lastSubjectPerson_ != kThirdSingular || !verb.source.ends_with('s') || !IsVerbForm(verb) ||
+      FindIn(EnglishAuxiliaries(), verb.source) || IsClauseBreak(next.gap) ||
+      (!FindIn(kEnglishDeterminers, next.source) && !FindIn(kEnglishPronouns, next.source)))
+    return false;
+  clause.verb = at;
+  clause.person = kThirdSingular;
   clause.sharedSubject = true;
   if (lastSubjectSubordinate_) clause.subordinator = at - 1;
   return true;

@@ -144,6 +144,14 @@ constexpr std::string_view kDictionary =
     "Lehrer {m}; Lehrerin {f} | Lehrer {pl}; Lehrerinnen {pl} :: teacher | teachers\n"
     "Frau {f} | Frauen {pl} :: woman | women\n"
     "Liste {f} | Listen {pl} :: list | lists\n"
+    "vornehmen {vt} :: to carry out\n"
+    "führen {vt} :: to lead\n"
+    "Druck {m} | Drucke {pl} :: print | prints\n"
+    "drucken {vt} :: to print\n"
+    "brechen {vt} | brechend | gebrochen | er/sie bricht :: to break | breaking | broken | "
+    "he/she breaks\n"
+    "unterbrechen {vt} :: to interrupt\n"
+    "Etwas {n} :: something\n"
     "älter {adj} :: older\n"
     "später {adv} :: later\n"
     "stattgeben {vi} :: to grant\n"
@@ -834,6 +842,42 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We see two words and the tags.", "Wir sehen zwei Wörter und die Tags."},
       {"I see the web.", "Ich sehe das Web."},
       {"We see the big difference.", "Wir sehen den großen Unterschied."},
+      // A double click and a right click as commands, alone, after a clause in front
+      // and before another command.
+      {"Double-click the button.", "Doppelklicken Sie auf die Schaltfläche."},
+      {"Right-click the button.", "Klicken Sie mit der rechten Maustaste auf die Schaltfläche."},
+      {"To open the door, right-click the button.",
+       "Um die Tür zu öffnen, klicken Sie mit der rechten Maustaste auf die Schaltfläche."},
+      {"Double-click the cat, or click the button.",
+       "Doppelklicken Sie auf die Katze, oder klicken Sie auf die Schaltfläche."},
+      // A command before a label, a menu path or a key by its name, where its verb is
+      // no noun, or before a label in quotes.
+      {"Choose Links.", "Wählen Sie Links."},
+      {"Choose Garden – Menu.", "Wählen Sie Garten – Menü."},
+      {"Choose \"Links\".", "Wählen Sie \"Links\"."},
+      // A verb and its particle that the dictionary gives as one German verb stay one:
+      // as a command, a finite verb and an infinitive.
+      {"Carry out the list.", "Führen Sie die Liste aus."},
+      {"We carry out the list.", "Wir führen die Liste aus."},
+      {"To open the door, carry out the list.", "Um die Tür zu öffnen, führen Sie die Liste aus."},
+      {"Click the button to carry out the list.",
+       "Klicken Sie auf die Schaltfläche, um die Liste auszuführen."},
+      // After a subject in the third person, "and" and a verb in "-s" before its object
+      // is a second verb, whatever noun the word is too; at the end, a noun.
+      {"The dog opens the door and prints it.", "Der Hund öffnet die Tür und druckt sie."},
+      {"When the dog opens the door and prints it, the cat sleeps.",
+       "Wenn der Hund die Tür öffnet und sie druckt, schläft die Katze."},
+      {"The dog sees the doors and prints.", "Der Hund sieht die Türen und Drucke."},
+      // A program or a menu is exited, "beendet".
+      {"Exit the menu.", "Beenden Sie das Menü."},
+      {"The dog exits the menu.", "Der Hund beendet das Menü."},
+      // "unter" and the other prefixes that nothing splits off change the vowel as the
+      // verb under them does.
+      {"The dog interrupts the cat.", "Der Hund unterbricht die Katze."},
+      {"Interrupts the list.", "Unterbricht die Liste."},
+      // "something" is the pronoun, in small letters inside the sentence.
+      {"The dog sees something.", "Der Hund sieht etwas."},
+      {"Something sleeps.", "Etwas schläft."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
