@@ -266,6 +266,12 @@ constexpr ManualSense kManualSenses[] = {
     {"words", "Wörter", Dictionary::Kind::Plural},
     {"tags", "Tags", Dictionary::Kind::Plural},
     {"web", "Web", Dictionary::Kind::Neuter},
+    // A program's script is a "Skript" (a "Drehbuch" is a film's, a "Schrift" a
+    // typeface), a window's pane a "Bereich" (a "Scheibe" is glass).
+    {"script", "Skript", Dictionary::Kind::Neuter},
+    {"scripts", "Skripte", Dictionary::Kind::Plural},
+    {"pane", "Bereich", Dictionary::Kind::Masculine},
+    {"panes", "Bereiche", Dictionary::Kind::Plural},
 };
 // Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
 // its last part's ("das Kürzel", so "das Tastenkürzel").

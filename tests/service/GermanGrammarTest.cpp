@@ -834,6 +834,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"We see two words and the tags.", "Wir sehen zwei Wörter und die Tags."},
       {"I see the web.", "Ich sehe das Web."},
       {"We see the big difference.", "Wir sehen den großen Unterschied."},
+      // A program's scripts, a window's pane.
+      {"I see the old scripts.", "Ich sehe die alten Skripte."},
+      {"We play in the pane.", "Wir spielen im Bereich."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
