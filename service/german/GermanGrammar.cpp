@@ -1073,7 +1073,7 @@ class Dictionary::EnglishGrammar {
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
   void MoveBefore(std::size_t from, std::size_t to);
   void MoveToFront(Clause& clause, std::size_t at);
-  std::size_t CompoundHead(std::size_t k, std::size_t end) const;
+  std::size_t CompoundHead(std::size_t k, std::size_t end, bool verbMayFollow) const;
   void JoinCompound(std::size_t first, std::size_t head);
   bool PresentParticiple(Unit& unit) const;
   bool IsNameUnit(const Unit& unit) const;
@@ -1295,7 +1295,7 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
       OneForNoun(at, k, end, determiner, adjectives, grammaticalCase, phrase))
     return phrase;
   if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
-  const std::size_t head = CompoundHead(k, end);
+  const std::size_t head = CompoundHead(k, end, grammaticalCase == kNominative);
   Inflect(at, head, determiner, adjectives, grammaticalCase, negate, phrase);
   JoinCompound(k, head);
   // A name after the noun belongs to it ("the command Select All", as NamedNoun writes
@@ -1308,8 +1308,11 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
 
 // Nouns in a row ("the layer stack") are one German compound whose last noun is the
 // head: the index of that noun. A noun that may be the clause's verb and agrees with
-// the noun before it as one ("the user sets", "users need") ends the row.
-std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t end) const {
+// the noun before it as one ("the user sets", "users need") ends the row; a phrase in
+// another case than the subject's has its verb elsewhere, so there it is a noun ("your
+// page styles": "Ihre Seitenstile").
+std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t end,
+                                                     bool verbMayFollow) const {
   while (k + 1 < end && IsNoun(units_[k + 1]) && units_[k + 1].gap == " " &&
          units_[k].source.find(' ') == std::string::npos &&
          units_[k + 1].text.find(' ') == std::string::npos && !units_[k + 1].upper) {
@@ -1322,7 +1325,7 @@ std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t 
       for (const std::string& base : EnglishBaseForms(next))
         verb = verb || InfinitiveOf(base).has_value();
     }
-    if (verb) break;
+    if (verb && verbMayFollow) break;
     ++k;
   }
   return k;
@@ -3763,7 +3766,7 @@ bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::s
   if (determiner == nullptr &&
       (!adjectives.empty() || k == 0 || !Contains(kEnglishPrepositions, units_[k - 1].source)))
     return false;
-  const std::size_t head = CompoundHead(n, end);
+  const std::size_t head = CompoundHead(n, end, grammaticalCase == kNominative);
   const std::string& name = units_[k].text;
   const bool word = quoted == k && n == k + 1 && (units_[k].source.empty() || !units_[k].known) &&
                     name.find_first_of("/.:_\\") == std::string::npos;

@@ -164,7 +164,9 @@ constexpr std::string_view kDictionary =
     "bereiten {vt} | bereitend | bereitet :: to prepare | preparing | prepared\n"
     "beritten {adj} :: mounted\n"
     "gleich {adj} :: same\n"
-    "legen {vt} :: to lay\n";
+    "legen {vt} :: to lay\n"
+    "Stil {m} | Stile {pl} :: style | styles\n"
+    "stylen {vt} :: to style\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -837,6 +839,11 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // A program's scripts, a window's pane.
       {"I see the old scripts.", "Ich sehe die alten Skripte."},
       {"We play in the pane.", "Wir spielen im Bereich."},
+      // Nouns in a row are one compound outside the subject even where the last
+      // could be a verb; in the subject that verb is the clause's.
+      {"I see your window styles.", "Ich sehe Ihre Fensterstile."},
+      {"We play with the window styles.", "Wir spielen mit den Fensterstilen."},
+      {"The window styles the door.", "Das Fenster stylt die Tür."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
