@@ -1043,6 +1043,7 @@ class Dictionary::EnglishGrammar {
   const VerbPreposition* PrepositionOfVerb(std::size_t at) const;
   int PrepositionCase(std::size_t at);
   std::size_t Genitive(const Clause& clause, std::size_t at, int partCase = kNominative);
+  std::size_t GenitivesAfter(const Clause& clause, std::size_t at);
   bool IsPartOf(std::string_view word) const;
   void OneOfWhole(std::size_t word, std::size_t wholeEnd, int grammaticalCase);
   std::size_t PhraseBeforeVerb(const Clause& clause, std::size_t at);
@@ -2402,7 +2403,7 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
       const bool dative = !preposition || Contains(kDativePrepositions, preposition->translation);
       const Phrase object =
           NounPhrase(i + 1, clause.end, dative ? kDative : kAccusative, false, true);
-      if (object.found) i = object.end - 1;
+      if (object.found) i = GenitivesAfter(clause, object.end) - 1;
     }
   }
   // "The end of the line is ...": a genitive after the subject comes before the verb,
@@ -3085,6 +3086,14 @@ std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size
   if (!units_[at + 1].text.empty()) units_[at].text.clear();
   OneOfWhole(at - 1, phrase.end, partCase);
   return phrase.end;
+}
+
+// The genitives in a row after a noun phrase that ends before `at` ("in the lower part
+// of the window": "im unteren Teil des Fensters"): the index after the last one.
+std::size_t Dictionary::EnglishGrammar::GenitivesAfter(const Clause& clause, std::size_t at) {
+  for (std::size_t end = Genitive(clause, at); end != at; end = Genitive(clause, at))
+    at = end;
+  return at;
 }
 
 // Whether a word is a number that what it is part of may follow with "of".

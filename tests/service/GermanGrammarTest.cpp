@@ -844,6 +844,10 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see your window styles.", "Ich sehe Ihre Fensterstile."},
       {"We play with the window styles.", "Wir spielen mit den Fensterstilen."},
       {"The window styles the door.", "Das Fenster stylt die Tür."},
+      // A genitive after a phrase before the subject.
+      {"In the garden of the cat the dog sleeps.", "Im Garten der Katze schläft der Hund."},
+      {"In the garden of the window of the cat the dog sleeps.",
+       "Im Garten des Fensters der Katze schläft der Hund."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
