@@ -272,6 +272,9 @@ constexpr ManualSense kManualSenses[] = {
     {"scripts", "Skripte", Dictionary::Kind::Plural},
     {"pane", "Bereich", Dictionary::Kind::Masculine},
     {"panes", "Bereiche", Dictionary::Kind::Plural},
+    // A line's or a range's ends are "Enden"; the dictionary's first "ends" are
+    // cigarette ends ("Zigarettenstummel").
+    {"ends", "Enden", Dictionary::Kind::Plural},
 };
 // Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
 // its last part's ("das Kürzel", so "das Tastenkürzel").

@@ -848,6 +848,8 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"In the garden of the cat the dog sleeps.", "Im Garten der Katze schläft der Hund."},
       {"In the garden of the window of the cat the dog sleeps.",
        "Im Garten des Fensters der Katze schläft der Hund."},
+      // A line's ends.
+      {"I see the ends.", "Ich sehe die Enden."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
