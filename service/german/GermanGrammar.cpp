@@ -1044,6 +1044,9 @@ class Dictionary::EnglishGrammar {
   int PrepositionCase(std::size_t at);
   std::size_t Genitive(const Clause& clause, std::size_t at, int partCase = kNominative);
   std::size_t GenitivesAfter(const Clause& clause, std::size_t at);
+  bool OneOrMore(std::size_t at, std::size_t end, int grammaticalCase, Phrase& phrase);
+  bool CountsAfterOne(std::size_t at) const;
+  int SingularGender(std::size_t noun) const;
   bool IsPartOf(std::string_view word) const;
   void OneOfWhole(std::size_t word, std::size_t wholeEnd, int grammaticalCase);
   std::size_t PhraseBeforeVerb(const Clause& clause, std::size_t at);
@@ -1241,6 +1244,7 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   phrase.end = at;
   if (at >= end) return phrase;
   if (allowPronoun && Pronoun(at, end, grammaticalCase, phrase)) return phrase;
+  if (OneOrMore(at, end, grammaticalCase, phrase)) return phrase;
   const EnglishDeterminer* determiner = FindIn(kEnglishDeterminers, units_[at].source);
   std::size_t k = determiner != nullptr ? at + 1 : at;
   if (determiner != nullptr && determiner->word == "the" && TheFollowing(at, end, grammaticalCase))
@@ -1873,7 +1877,8 @@ void Dictionary::EnglishGrammar::NoteStart(std::size_t at, Opening& opening) con
 std::size_t Dictionary::EnglishGrammar::ClauseEnd(std::size_t begin, bool relative) const {
   std::size_t end = begin + 1;
   while (end < units_.size() && !IsClauseBreak(units_[end].gap) &&
-         (!Contains(kEnglishConjunctions, units_[end].source) || JoinsSubjects(begin, end)) &&
+         (!Contains(kEnglishConjunctions, units_[end].source) || JoinsSubjects(begin, end) ||
+          CountsAfterOne(end)) &&
          !IsSubordinator(end) && !IsPurposeTo(end) &&
          !(relative && MainVerbAfterRelative(begin, end)))
     ++end;
@@ -2383,6 +2388,7 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     }
     clause.subject = NounPhrase(i, clause.end, kNominative, false, true);
     if (clause.subject.found) {
+      if (CountsAfterOne(i + 1)) clause.subjectStart = i;  // "one or more" starts it
       CoordinatedSubject(clause, i);
       break;
     }
@@ -3096,6 +3102,56 @@ std::size_t Dictionary::EnglishGrammar::GenitivesAfter(const Clause& clause, std
   return at;
 }
 
+// The gender of the noun at `noun` in its singular, masculine where it has none.
+int Dictionary::EnglishGrammar::SingularGender(std::size_t noun) const {
+  for (const std::string& base : EnglishBaseForms(units_[noun].source)) {
+    const auto singular = dictionary_.Find(IndexTable::EnglishToGerman, base);
+    if (singular && IsNounKind(singular->kind) && singular->kind != Kind::Plural) {
+      Unit unit;
+      unit.text = singular->translation;
+      unit.kind = singular->kind;
+      return GenderOf(unit);
+    }
+  }
+  return kMasculine;
+}
+
+// "one or more layers", "one or two values": the plural noun phrase after the count,
+// "one" the article of its noun's singular and "more" "mehrere" ("eine oder mehrere
+// Ebenen", "mit einem oder mehreren Werten").
+bool Dictionary::EnglishGrammar::OneOrMore(std::size_t at, std::size_t end, int grammaticalCase,
+                                           Phrase& phrase) {
+  if (at + 3 >= end || !CountsAfterOne(at + 1)) return false;
+  const Phrase counted = NounPhrase(at + 3, end, grammaticalCase, false, false);
+  if (!counted.found || units_[counted.end - 1].kind != Kind::Plural) return false;
+  const auto row = static_cast<std::size_t>(grammaticalCase);
+  const std::string article =
+      "ein" +
+      std::string(
+          kIndefiniteEnding[row][static_cast<std::size_t>(SingularGender(counted.end - 1))]);
+  units_[at].text = units_[at].capital ? CapitalizeFirst(article) : article;
+  units_[at].kind = Kind::Other;
+  if (units_[at + 2].source == "more") {
+    units_[at + 2].text = "mehrer" + std::string(kDemonstrativeEnding[row][kPlural]);
+    units_[at + 2].kind = Kind::Other;
+  }
+  phrase = counted;
+  phrase.person = kThirdPlural;
+  return true;
+}
+
+// Whether the "or" at `at` joins "one" before it to a count after it within one noun
+// phrase ("one or more", "one or two", "one or 3"), not two clauses.
+bool Dictionary::EnglishGrammar::CountsAfterOne(std::size_t at) const {
+  if (at == 0 || at + 2 >= units_.size() || units_[at].source != "or" ||
+      units_[at - 1].source != "one" || IsClauseBreak(units_[at].gap) ||
+      IsClauseBreak(units_[at + 1].gap) || IsClauseBreak(units_[at + 2].gap))
+    return false;
+  const std::string& count = units_[at + 1].source;
+  return count == "more" || Contains(kEnglishHours, count) ||
+         (!count.empty() && count.find_first_not_of("0123456789") == std::string::npos);
+}
+
 // Whether a word is a number that what it is part of may follow with "of".
 bool Dictionary::EnglishGrammar::IsPartOf(std::string_view word) const {
   return Contains(kPartOf, word) || Contains(kEnglishHours, word) || FindIn(kOneOf, word);
@@ -3112,16 +3168,7 @@ void Dictionary::EnglishGrammar::OneOfWhole(std::size_t word, std::size_t wholeE
   int column = kMasculine;
   for (std::size_t k = wholeEnd; k-- > word + 1;) {
     if (!IsNoun(units_[k])) continue;
-    for (const std::string& base : EnglishBaseForms(units_[k].source)) {
-      const auto singular = dictionary_.Find(IndexTable::EnglishToGerman, base);
-      if (singular && IsNounKind(singular->kind) && singular->kind != Kind::Plural) {
-        Unit noun;
-        noun.text = singular->translation;
-        noun.kind = singular->kind;
-        column = GenderOf(noun);
-        break;
-      }
-    }
+    column = SingularGender(k);
     break;
   }
   const auto row = static_cast<std::size_t>(grammaticalCase);

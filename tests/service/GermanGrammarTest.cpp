@@ -848,6 +848,13 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"In the garden of the cat the dog sleeps.", "Im Garten der Katze schläft der Hund."},
       {"In the garden of the window of the cat the dog sleeps.",
        "Im Garten des Fensters der Katze schläft der Hund."},
+      // "one or more" and "one or two" count a plural noun: "one" is the article of its
+      // singular, in the phrase's case, and the phrase stays one subject.
+      {"I see one or more cats.", "Ich sehe eine oder mehrere Katzen."},
+      {"We play with one or two dogs.", "Wir spielen mit einem oder zwei Hunden."},
+      {"One or more dogs sleep.", "Ein oder mehrere Hunde schlafen."},
+      {"In the garden one or more cats sleep.", "Im Garten schlafen eine oder mehrere Katzen."},
+      {"I see one dog or two cats.", "Ich sehe einen Hund oder zwei Katzen."},
       // A line's ends.
       {"I see the ends.", "Ich sehe die Enden."},
   };
