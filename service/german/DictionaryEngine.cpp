@@ -275,6 +275,12 @@ constexpr ManualSense kManualSenses[] = {
     // A line's or a range's ends are "Enden"; the dictionary's first "ends" are
     // cigarette ends ("Zigarettenstummel").
     {"ends", "Enden", Dictionary::Kind::Plural},
+    // A computer's server and shell keep their English names; the dictionary lists
+    // them only inside compounds, so a mass's "Messdiener" and a "Schale" came first.
+    {"server", "Server", Dictionary::Kind::Masculine},
+    {"servers", "Server", Dictionary::Kind::Plural},
+    {"shell", "Shell", Dictionary::Kind::Feminine},
+    {"shells", "Shells", Dictionary::Kind::Plural},
 };
 // Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
 // its last part's ("das Kürzel", so "das Tastenkürzel").

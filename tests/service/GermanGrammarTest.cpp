@@ -857,6 +857,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"I see one dog or two cats.", "Ich sehe einen Hund oder zwei Katzen."},
       // A line's ends.
       {"I see the ends.", "Ich sehe die Enden."},
+      // A computer's server and shell.
+      {"The old server opens the shell.", "Der alte Server öffnet die Shell."},
+      {"We play with the servers.", "Wir spielen mit den Servern."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
