@@ -3097,8 +3097,11 @@ std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size
 // The genitives in a row after a noun phrase that ends before `at` ("in the lower part
 // of the window": "im unteren Teil des Fensters"): the index after the last one.
 std::size_t Dictionary::EnglishGrammar::GenitivesAfter(const Clause& clause, std::size_t at) {
-  for (std::size_t end = Genitive(clause, at); end != at; end = Genitive(clause, at))
+  while (at < clause.end) {
+    const std::size_t end = Genitive(clause, at);
+    if (end == at) break;
     at = end;
+  }
   return at;
 }
 

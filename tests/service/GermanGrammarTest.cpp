@@ -848,6 +848,7 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       {"In the garden of the cat the dog sleeps.", "Im Garten der Katze schläft der Hund."},
       {"In the garden of the window of the cat the dog sleeps.",
        "Im Garten des Fensters der Katze schläft der Hund."},
+      {"In the garden.", "Im Garten."},
       // "one or more" and "one or two" count a plural noun: "one" is the article of its
       // singular, in the phrase's case, and the phrase stays one subject.
       {"I see one or more cats.", "Ich sehe eine oder mehrere Katzen."},
