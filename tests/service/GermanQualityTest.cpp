@@ -27,7 +27,7 @@ namespace parlumo::service {
 namespace {
 
 // Floors a little under the scores this build reaches on the held-out sets.
-constexpr double kEnglishToGermanFloor = 49.4;
+constexpr double kEnglishToGermanFloor = 49.6;
 constexpr double kGermanToEnglishFloor = 50.9;
 
 // Pairs "English TAB other language", one a line.
