@@ -269,6 +269,21 @@ constexpr ManualSense kManualSenses[] = {
     {"words", "Wörter", Dictionary::Kind::Plural},
     {"tags", "Tags", Dictionary::Kind::Plural},
     {"web", "Web", Dictionary::Kind::Neuter},
+    // A program's script is a "Skript" (a "Drehbuch" is a film's, a "Schrift" a
+    // typeface), a window's pane a "Bereich" (a "Scheibe" is glass).
+    {"script", "Skript", Dictionary::Kind::Neuter},
+    {"scripts", "Skripte", Dictionary::Kind::Plural},
+    {"pane", "Bereich", Dictionary::Kind::Masculine},
+    {"panes", "Bereiche", Dictionary::Kind::Plural},
+    // A line's or a range's ends are "Enden"; the dictionary's first "ends" are
+    // cigarette ends ("Zigarettenstummel").
+    {"ends", "Enden", Dictionary::Kind::Plural},
+    // A computer's server and shell keep their English names; the dictionary lists
+    // them only inside compounds, so a mass's "Messdiener" and a "Schale" came first.
+    {"server", "Server", Dictionary::Kind::Masculine},
+    {"servers", "Server", Dictionary::Kind::Plural},
+    {"shell", "Shell", Dictionary::Kind::Feminine},
+    {"shells", "Shells", Dictionary::Kind::Plural},
 };
 // Nouns whose gender the dictionary gives wrong in every entry: a compound's gender is
 // its last part's ("das Kürzel", so "das Tastenkürzel").

@@ -1046,6 +1046,10 @@ class Dictionary::EnglishGrammar {
   const VerbPreposition* PrepositionOfVerb(std::size_t at) const;
   int PrepositionCase(std::size_t at);
   std::size_t Genitive(const Clause& clause, std::size_t at, int partCase = kNominative);
+  std::size_t GenitivesAfter(const Clause& clause, std::size_t at);
+  bool OneOrMore(std::size_t at, std::size_t end, int grammaticalCase, Phrase& phrase);
+  bool CountsAfterOne(std::size_t at) const;
+  int SingularGender(std::size_t noun) const;
   bool IsPartOf(std::string_view word) const;
   void OneOfWhole(std::size_t word, std::size_t wholeEnd, int grammaticalCase);
   std::size_t PhraseBeforeVerb(const Clause& clause, std::size_t at);
@@ -1076,7 +1080,7 @@ class Dictionary::EnglishGrammar {
   void PutAfterVerb(Clause& clause, std::size_t at, std::string text);
   void MoveBefore(std::size_t from, std::size_t to);
   void MoveToFront(Clause& clause, std::size_t at);
-  std::size_t CompoundHead(std::size_t k, std::size_t end) const;
+  std::size_t CompoundHead(std::size_t k, std::size_t end, bool verbMayFollow) const;
   void JoinCompound(std::size_t first, std::size_t head);
   bool PresentParticiple(Unit& unit) const;
   bool IsNameUnit(const Unit& unit) const;
@@ -1243,6 +1247,7 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
   phrase.end = at;
   if (at >= end) return phrase;
   if (allowPronoun && Pronoun(at, end, grammaticalCase, phrase)) return phrase;
+  if (OneOrMore(at, end, grammaticalCase, phrase)) return phrase;
   const EnglishDeterminer* determiner = FindIn(kEnglishDeterminers, units_[at].source);
   std::size_t k = determiner != nullptr ? at + 1 : at;
   if (determiner != nullptr && determiner->word == "the" && TheFollowing(at, end, grammaticalCase))
@@ -1298,7 +1303,7 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
       OneForNoun(at, k, end, determiner, adjectives, grammaticalCase, phrase))
     return phrase;
   if (k >= end || !IsNoun(units_[k]) || (k > at && IsClauseBreak(units_[k].gap))) return phrase;
-  const std::size_t head = CompoundHead(k, end);
+  const std::size_t head = CompoundHead(k, end, grammaticalCase == kNominative);
   Inflect(at, head, determiner, adjectives, grammaticalCase, negate, phrase);
   JoinCompound(k, head);
   // A name after the noun belongs to it ("the command Select All", as NamedNoun writes
@@ -1311,8 +1316,11 @@ Dictionary::EnglishGrammar::Phrase Dictionary::EnglishGrammar::NounPhrase(
 
 // Nouns in a row ("the layer stack") are one German compound whose last noun is the
 // head: the index of that noun. A noun that may be the clause's verb and agrees with
-// the noun before it as one ("the user sets", "users need") ends the row.
-std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t end) const {
+// the noun before it as one ("the user sets", "users need") ends the row; a phrase in
+// another case than the subject's has its verb elsewhere, so there it is a noun ("your
+// page styles": "Ihre Seitenstile").
+std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t end,
+                                                     bool verbMayFollow) const {
   while (k + 1 < end && IsNoun(units_[k + 1]) && units_[k + 1].gap == " " &&
          units_[k].source.find(' ') == std::string::npos &&
          units_[k + 1].text.find(' ') == std::string::npos && !units_[k + 1].upper) {
@@ -1325,7 +1333,7 @@ std::size_t Dictionary::EnglishGrammar::CompoundHead(std::size_t k, std::size_t 
       for (const std::string& base : EnglishBaseForms(next))
         verb = verb || InfinitiveOf(base).has_value();
     }
-    if (verb) break;
+    if (verb && verbMayFollow) break;
     ++k;
   }
   return k;
@@ -1872,7 +1880,8 @@ void Dictionary::EnglishGrammar::NoteStart(std::size_t at, Opening& opening) con
 std::size_t Dictionary::EnglishGrammar::ClauseEnd(std::size_t begin, bool relative) const {
   std::size_t end = begin + 1;
   while (end < units_.size() && !IsClauseBreak(units_[end].gap) &&
-         (!Contains(kEnglishConjunctions, units_[end].source) || JoinsSubjects(begin, end)) &&
+         (!Contains(kEnglishConjunctions, units_[end].source) || JoinsSubjects(begin, end) ||
+          CountsAfterOne(end)) &&
          !IsSubordinator(end) && !IsPurposeTo(end) &&
          !(relative && MainVerbAfterRelative(begin, end)))
     ++end;
@@ -2382,6 +2391,7 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
     }
     clause.subject = NounPhrase(i, clause.end, kNominative, false, true);
     if (clause.subject.found) {
+      if (CountsAfterOne(i + 1)) clause.subjectStart = i;  // "one or more" starts it
       CoordinatedSubject(clause, i);
       break;
     }
@@ -2402,7 +2412,7 @@ void Dictionary::EnglishGrammar::Subject(Clause& clause) {
       const bool dative = !preposition || Contains(kDativePrepositions, preposition->translation);
       const Phrase object =
           NounPhrase(i + 1, clause.end, dative ? kDative : kAccusative, false, true);
-      if (object.found) i = object.end - 1;
+      if (object.found) i = GenitivesAfter(clause, object.end) - 1;
     }
   }
   // "The end of the line is ...": a genitive after the subject comes before the verb,
@@ -3106,6 +3116,67 @@ std::size_t Dictionary::EnglishGrammar::Genitive(const Clause& clause, std::size
   return phrase.end;
 }
 
+// The genitives in a row after a noun phrase that ends before `at` ("in the lower part
+// of the window": "im unteren Teil des Fensters"): the index after the last one.
+std::size_t Dictionary::EnglishGrammar::GenitivesAfter(const Clause& clause, std::size_t at) {
+  while (at < clause.end) {
+    const std::size_t end = Genitive(clause, at);
+    if (end == at) break;
+    at = end;
+  }
+  return at;
+}
+
+// The gender of the noun at `noun` in its singular, masculine where it has none.
+int Dictionary::EnglishGrammar::SingularGender(std::size_t noun) const {
+  for (const std::string& base : EnglishBaseForms(units_[noun].source)) {
+    const auto singular = dictionary_.Find(IndexTable::EnglishToGerman, base);
+    if (singular && IsNounKind(singular->kind) && singular->kind != Kind::Plural) {
+      Unit unit;
+      unit.text = singular->translation;
+      unit.kind = singular->kind;
+      return GenderOf(unit);
+    }
+  }
+  return kMasculine;
+}
+
+// "one or more layers", "one or two values": the plural noun phrase after the count,
+// "one" the article of its noun's singular and "more" "mehrere" ("eine oder mehrere
+// Ebenen", "mit einem oder mehreren Werten").
+bool Dictionary::EnglishGrammar::OneOrMore(std::size_t at, std::size_t end, int grammaticalCase,
+                                           Phrase& phrase) {
+  if (at + 3 >= end || !CountsAfterOne(at + 1)) return false;
+  const Phrase counted = NounPhrase(at + 3, end, grammaticalCase, false, false);
+  if (!counted.found || units_[counted.end - 1].kind != Kind::Plural) return false;
+  const auto row = static_cast<std::size_t>(grammaticalCase);
+  const std::string article =
+      "ein" +
+      std::string(
+          kIndefiniteEnding[row][static_cast<std::size_t>(SingularGender(counted.end - 1))]);
+  units_[at].text = units_[at].capital ? CapitalizeFirst(article) : article;
+  units_[at].kind = Kind::Other;
+  if (units_[at + 2].source == "more") {
+    units_[at + 2].text = "mehrer" + std::string(kDemonstrativeEnding[row][kPlural]);
+    units_[at + 2].kind = Kind::Other;
+  }
+  phrase = counted;
+  phrase.person = kThirdPlural;
+  return true;
+}
+
+// Whether the "or" at `at` joins "one" before it to a count after it within one noun
+// phrase ("one or more", "one or two", "one or 3"), not two clauses.
+bool Dictionary::EnglishGrammar::CountsAfterOne(std::size_t at) const {
+  if (at == 0 || at + 2 >= units_.size() || units_[at].source != "or" ||
+      units_[at - 1].source != "one" || IsClauseBreak(units_[at].gap) ||
+      IsClauseBreak(units_[at + 1].gap) || IsClauseBreak(units_[at + 2].gap))
+    return false;
+  const std::string& count = units_[at + 1].source;
+  return count == "more" || Contains(kEnglishHours, count) ||
+         (!count.empty() && count.find_first_not_of("0123456789") == std::string::npos);
+}
+
 // Whether a word is a number that what it is part of may follow with "of".
 bool Dictionary::EnglishGrammar::IsPartOf(std::string_view word) const {
   return Contains(kPartOf, word) || Contains(kEnglishHours, word) || FindIn(kOneOf, word);
@@ -3122,16 +3193,7 @@ void Dictionary::EnglishGrammar::OneOfWhole(std::size_t word, std::size_t wholeE
   int column = kMasculine;
   for (std::size_t k = wholeEnd; k-- > word + 1;) {
     if (!IsNoun(units_[k])) continue;
-    for (const std::string& base : EnglishBaseForms(units_[k].source)) {
-      const auto singular = dictionary_.Find(IndexTable::EnglishToGerman, base);
-      if (singular && IsNounKind(singular->kind) && singular->kind != Kind::Plural) {
-        Unit noun;
-        noun.text = singular->translation;
-        noun.kind = singular->kind;
-        column = GenderOf(noun);
-        break;
-      }
-    }
+    column = SingularGender(k);
     break;
   }
   const auto row = static_cast<std::size_t>(grammaticalCase);
@@ -3785,7 +3847,7 @@ bool Dictionary::EnglishGrammar::NamedNoun(std::size_t at, std::size_t k, std::s
   if (determiner == nullptr &&
       (!adjectives.empty() || k == 0 || !Contains(kEnglishPrepositions, units_[k - 1].source)))
     return false;
-  const std::size_t head = CompoundHead(n, end);
+  const std::size_t head = CompoundHead(n, end, grammaticalCase == kNominative);
   const std::string& name = units_[k].text;
   const bool word = quoted == k && n == k + 1 && (units_[k].source.empty() || !units_[k].known) &&
                     name.find_first_of("/.:_\\") == std::string::npos;

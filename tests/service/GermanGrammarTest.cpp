@@ -172,7 +172,9 @@ constexpr std::string_view kDictionary =
     "bereiten {vt} | bereitend | bereitet :: to prepare | preparing | prepared\n"
     "beritten {adj} :: mounted\n"
     "gleich {adj} :: same\n"
-    "legen {vt} :: to lay\n";
+    "legen {vt} :: to lay\n"
+    "Stil {m} | Stile {pl} :: style | styles\n"
+    "stylen {vt} :: to style\n";
 
 constexpr std::string_view kAffixes =
     "SET UTF-8\n"
@@ -878,6 +880,31 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // "something" is the pronoun, in small letters inside the sentence.
       {"The dog sees something.", "Der Hund sieht etwas."},
       {"Something sleeps.", "Etwas schläft."},
+      // A program's scripts, a window's pane.
+      {"I see the old scripts.", "Ich sehe die alten Skripte."},
+      {"We play in the pane.", "Wir spielen im Bereich."},
+      // Nouns in a row are one compound outside the subject even where the last
+      // could be a verb; in the subject that verb is the clause's.
+      {"I see your window styles.", "Ich sehe Ihre Fensterstile."},
+      {"We play with the window styles.", "Wir spielen mit den Fensterstilen."},
+      {"The window styles the door.", "Das Fenster stylt die Tür."},
+      // A genitive after a phrase before the subject.
+      {"In the garden of the cat the dog sleeps.", "Im Garten der Katze schläft der Hund."},
+      {"In the garden of the window of the cat the dog sleeps.",
+       "Im Garten des Fensters der Katze schläft der Hund."},
+      {"In the garden.", "Im Garten."},
+      // "one or more" and "one or two" count a plural noun: "one" is the article of its
+      // singular, in the phrase's case, and the phrase stays one subject.
+      {"I see one or more cats.", "Ich sehe eine oder mehrere Katzen."},
+      {"We play with one or two dogs.", "Wir spielen mit einem oder zwei Hunden."},
+      {"One or more dogs sleep.", "Ein oder mehrere Hunde schlafen."},
+      {"In the garden one or more cats sleep.", "Im Garten schlafen eine oder mehrere Katzen."},
+      {"I see one dog or two cats.", "Ich sehe einen Hund oder zwei Katzen."},
+      // A line's ends.
+      {"I see the ends.", "Ich sehe die Enden."},
+      // A computer's server and shell.
+      {"The old server opens the shell.", "Der alte Server öffnet die Shell."},
+      {"We play with the servers.", "Wir spielen mit den Servern."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TestDictionary().Translate(c.english, Dictionary::Direction::EnglishToGerman),
