@@ -27,7 +27,7 @@ namespace parlumo::service {
 namespace {
 
 // Floors a little under the scores this build reaches on the held-out sets.
-constexpr double kEnglishToGermanFloor = 49.7;
+constexpr double kEnglishToGermanFloor = 49.9;
 constexpr double kGermanToEnglishFloor = 50.9;
 
 // Pairs "English TAB other language", one a line.
