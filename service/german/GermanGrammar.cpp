@@ -826,6 +826,7 @@ class Dictionary::EnglishGrammar {
   void Contractions();
   void MenuPaths();
   void Abbreviations();
+  void NoLonger();
   void KeyNames();
   void SensesInContext();
   // The passes over one clause, in order.
@@ -887,6 +888,9 @@ class Dictionary::EnglishGrammar {
       // Abbreviations ("e.g.", "etc.") as one unit each, their German with its dots
       // ("z. B.", "usw."), so that their dots end no clause.
       &EnglishGrammar::Abbreviations,
+      // "no longer", and "no more" before no noun: "nicht mehr" ("are no longer
+      // required", "no more than 20"), not "nein länger".
+      &EnglishGrammar::NoLonger,
       // Set phrases of greeting and thanks, which German says in words of its own
       // ("Thank you": "Danke", "How are you?": "Wie geht es Ihnen?").
       &EnglishGrammar::Greetings,
@@ -1121,6 +1125,30 @@ void Dictionary::EnglishToGermanGrammar(std::vector<Unit>& units, std::string_vi
 
 void Dictionary::EnglishGrammar::Abbreviations() {
   ReadAbbreviations(units_, tail_, kEnglishAbbreviations);
+}
+
+void Dictionary::EnglishGrammar::NoLonger() {
+  for (std::size_t at = 0; at + 1 < units_.size(); ++at) {
+    Unit& no = units_[at];
+    Unit& next = units_[at + 1];
+    if (no.source != "no" || IsClauseBreak(next.gap) ||
+        (next.source != "longer" && next.source != "more"))
+      continue;
+    // "no more files" keeps its noun's "kein".
+    if (next.source == "more" && at + 2 < units_.size() && !IsClauseBreak(units_[at + 2].gap) &&
+        (IsNoun(units_[at + 2]) || IsAdjective(units_[at + 2])))
+      continue;
+    // Both stay adverbs for the passes after, which put "nicht mehr" where German
+    // wants it ("Die Datei existiert nicht mehr").
+    no.text = no.capital ? "Nicht mehr" : "nicht mehr";
+    no.kind = Kind::Adverb;
+    no.known = true;
+    no.source.clear();
+    next.text.clear();
+    next.source.clear();
+    next.kind = Kind::Adverb;
+    next.known = true;
+  }
 }
 
 bool Dictionary::EnglishGrammar::Construct(Place place, Clause& clause, std::size_t& at) {

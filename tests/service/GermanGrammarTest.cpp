@@ -877,6 +877,9 @@ TEST(GermanGrammarTest, EnglishToGerman) {
       // verb under them does.
       {"The dog interrupts the cat.", "Der Hund unterbricht die Katze."},
       {"Interrupts the list.", "Unterbricht die Liste."},
+      // "no longer" is "nicht mehr", where German puts an adverb.
+      {"The dog no longer sleeps.", "Der Hund schläft nicht mehr."},
+      {"The dog is no longer old.", "Der Hund ist nicht mehr alt."},
       // "something" is the pronoun, in small letters inside the sentence.
       {"The dog sees something.", "Der Hund sieht etwas."},
       {"Something sleeps.", "Etwas schläft."},
