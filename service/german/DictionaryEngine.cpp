@@ -320,6 +320,11 @@ constexpr ManualVerb kManualVerbs[] = {
     // "installieren" "to mount".
     {"wait", "warten", true},
     {"install", "installieren", true},
+    // Something is "added" to an image or a list ("hinzufügen"), not summed up
+    // ("zusammenzählen") or inflicted ("zufügen"); an image or a layer is "flipped"
+    // ("gespiegelt"), not slapped.
+    {"add", "hinzufügen", false},
+    {"flip", "spiegeln", false},
     // An image is "cropped" and "clipped" to a size, not harvested or struck.
     {"crop", "zuschneiden", false},
     {"clip", "beschneiden", false},
@@ -1105,6 +1110,18 @@ void MergeMenuPaths(Tokens& tokens, std::string& tail, const BreaksBefore& break
   tokens = std::move(merged);
 }
 
+// A name's English genitive ("GIMP's", "Python’s") in German's spelling, without the
+// apostrophe ("GIMPs"); after s, x or z the apostrophe alone ("Jens'").
+std::string GermanGenitive(const std::string& name) {
+  for (const std::string_view ending : {"'s", "\u2019s"}) {
+    if (name.size() <= ending.size() + 1 || !name.ends_with(ending)) continue;
+    const std::string base = name.substr(0, name.size() - ending.size());
+    const char last = static_cast<char>(std::tolower(static_cast<unsigned char>(base.back())));
+    return last == 's' || last == 'x' || last == 'z' ? base + "'" : base + "s";
+  }
+  return name;
+}
+
 // The quotation marks of the target language: English “…” and ‘…’ are German „…“
 // and ‚…‘; German „…“, »…« (and the Swiss «…») and ‚…‘ are English “…” and ‘…’.
 // A closing mark that may also be something else (the apostrophe ’, German's “ that
@@ -1558,6 +1575,7 @@ std::string Dictionary::Translate(std::string_view text, Direction direction, bo
       // ("General" in "GNU General Public License" is no adjective).
       if (!tokens[w].verbatim && !kept) unit.source = FoldCase(tokens[w].word);
       unit.text = tokens[w].menu.empty() ? tokens[w].word : tokens[w].menu;
+      if (kept && direction == Direction::EnglishToGerman) unit.text = GermanGenitive(unit.text);
     }
     units.push_back(std::move(unit));
     w += taken;

@@ -676,9 +676,11 @@ std::string Dictionary::GermanVerb(const std::string& infinitive, int person) co
 
 std::pair<std::string, std::string> Dictionary::SplitSeparable(
     const std::string& infinitive) const {
+  // Longer prefixes first: "hinzufügen" is "hinzu" and "fügen", not "hin" and "zufügen".
   constexpr std::string_view kPrefixes[] = {
-      "zurück", "zusammen", "weiter", "heim", "fest", "fort", "los", "nach", "vor", "weg",
-      "ein",    "auf",      "aus",    "mit",  "an",   "ab",   "bei", "zu",   "her", "hin"};
+      "zurück", "zusammen", "weiter", "hinzu", "heraus", "herunter", "heim", "fest",
+      "fort",   "los",      "nach",   "vor",   "weg",    "ein",      "auf",  "aus",
+      "mit",    "an",       "ab",     "bei",   "zu",     "her",      "hin"};
   for (const std::string_view prefix : kPrefixes) {
     if (!infinitive.starts_with(prefix) || infinitive.size() < prefix.size() + 4) continue;
     std::string stem = infinitive.substr(prefix.size());

@@ -344,6 +344,13 @@ TEST_F(GermanSentencesTest, FirstSentences) {
       {"Clip the layer.", D::EnglishToGerman, "Beschneiden Sie die Ebene."},
       {"GIMP provides a brand new filter.", D::EnglishToGerman,
        "GIMP liefert einen brandneuen Filter."},
+      // A name's genitive in German's spelling, without the apostrophe.
+      {"I see GIMP's layers.", D::EnglishToGerman, "Ich sehe GIMPs Ebenen."},
+      {"We use Linux's kernel.", D::EnglishToGerman, "Wir verwenden Linux' Kernel."},
+      // Something is added ("hinzufügen", split at its longer prefix) and flipped
+      // ("spiegeln") in an image editor.
+      {"Add a new layer.", D::EnglishToGerman, "Fügen Sie eine neue Ebene hinzu."},
+      {"Flip the layer.", D::EnglishToGerman, "Spiegeln Sie die Ebene."},
       // A strong verb's participle with its own vowel; "meinen" before a singular.
       {"Ich habe meinen Schlüssel verloren.", D::GermanToEnglish, "I have lost my key."},
       {"Der Vorgang wurde abgebrochen.", D::GermanToEnglish, "The process was aborted."},
